@@ -1,0 +1,415 @@
+#include "Database.h"
+
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+const QString Database::SubjectPassword = QStringLiteral("tamarind9051");
+const QString Database::TemplatePassword = QStringLiteral("qrv6180");
+
+namespace {
+
+// The passwords are fixed in the program, so a slow key derivation protects nothing and
+// would cost about 80 ms on every open. A small iteration count keeps an open well under
+// a millisecond; the sqlcipher shell opens the files with the same two pragmas.
+constexpr int KdfIterations = 64;
+constexpr int BusyTimeoutMs = 10000;
+
+QString engineError(sqlite3* db)
+{
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- Statement
+
+Statement::Statement(Statement&& other) noexcept
+    : m_db(other.m_db), m_stmt(other.m_stmt), m_error(std::move(other.m_error))
+{
+    other.m_stmt = nullptr;
+    other.m_db = nullptr;
+}
+
+Statement& Statement::operator=(Statement&& other) noexcept
+{
+    if (this != &other) {
+        if (m_stmt)
+            sqlite3_finalize(m_stmt);
+        m_db = other.m_db;
+        m_stmt = other.m_stmt;
+        m_error = std::move(other.m_error);
+        other.m_stmt = nullptr;
+        other.m_db = nullptr;
+    }
+    return *this;
+}
+
+Statement::~Statement()
+{
+    if (m_stmt)
+        sqlite3_finalize(m_stmt);
+}
+
+Statement& Statement::bind(int position, const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return bindNull(position);
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        return bindInt(position, value.toLongLong());
+    case QMetaType::Double:
+        if (m_stmt)
+            sqlite3_bind_double(m_stmt, position, value.toDouble());
+        return *this;
+    case QMetaType::QByteArray:
+        return bindBlob(position, value.toByteArray());
+    default:
+        return bindText(position, value.toString());
+    }
+}
+
+Statement& Statement::bindText(int position, const QString& value)
+{
+    if (m_stmt) {
+        const QByteArray utf8 = value.toUtf8();
+        sqlite3_bind_text(m_stmt, position, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    return *this;
+}
+
+Statement& Statement::bindInt(int position, qint64 value)
+{
+    if (m_stmt)
+        sqlite3_bind_int64(m_stmt, position, value);
+    return *this;
+}
+
+Statement& Statement::bindBlob(int position, const QByteArray& value)
+{
+    if (m_stmt)
+        sqlite3_bind_blob(m_stmt, position, value.constData(), int(value.size()), SQLITE_TRANSIENT);
+    return *this;
+}
+
+Statement& Statement::bindNull(int position)
+{
+    if (m_stmt)
+        sqlite3_bind_null(m_stmt, position);
+    return *this;
+}
+
+Statement::Step Statement::step()
+{
+    if (!m_stmt) {
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("statement was not prepared");
+        return Step::Error;
+    }
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return Step::Row;
+    if (rc == SQLITE_DONE)
+        return Step::Done;
+    m_error = engineError(m_db);
+    return Step::Error;
+}
+
+bool Statement::run()
+{
+    Step s;
+    while ((s = step()) == Step::Row) {
+    }
+    return s == Step::Done;
+}
+
+bool Statement::reset()
+{
+    return m_stmt && sqlite3_reset(m_stmt) == SQLITE_OK;
+}
+
+int Statement::columnCount() const
+{
+    return m_stmt ? sqlite3_column_count(m_stmt) : 0;
+}
+
+QString Statement::columnName(int column) const
+{
+    return m_stmt ? QString::fromUtf8(sqlite3_column_name(m_stmt, column)) : QString();
+}
+
+int Statement::columnIndex(const QString& name) const
+{
+    const int n = columnCount();
+    for (int i = 0; i < n; ++i) {
+        if (columnName(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+int Statement::requireColumn(const QString& name) const
+{
+    const int i = columnIndex(name);
+    if (i < 0)
+        const_cast<Statement*>(this)->m_error = QStringLiteral("no column named %1").arg(name);
+    return i;
+}
+
+bool Statement::isNull(int column) const
+{
+    return !m_stmt || column < 0 || column >= columnCount() ||
+           sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+bool Statement::isNull(const QString& name) const
+{
+    return isNull(requireColumn(name));
+}
+
+QString Statement::text(int column) const
+{
+    if (isNull(column))
+        return QString(""); // Null reads as empty text
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    const int n = sqlite3_column_bytes(m_stmt, column);
+    return QString::fromUtf8(p, n);
+}
+
+QString Statement::text(const QString& name) const
+{
+    return text(requireColumn(name));
+}
+
+qint64 Statement::integer(int column) const
+{
+    return isNull(column) ? 0 : sqlite3_column_int64(m_stmt, column);
+}
+
+qint64 Statement::integer(const QString& name) const
+{
+    return integer(requireColumn(name));
+}
+
+QByteArray Statement::blob(int column) const
+{
+    if (isNull(column))
+        return QByteArray();
+    const void* p = sqlite3_column_blob(m_stmt, column);
+    const int n = sqlite3_column_bytes(m_stmt, column);
+    return QByteArray(static_cast<const char*>(p), n);
+}
+
+QByteArray Statement::blob(const QString& name) const
+{
+    return blob(requireColumn(name));
+}
+
+QVariant Statement::value(int column) const
+{
+    if (!m_stmt || column < 0 || column >= columnCount())
+        return QVariant();
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(m_stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_stmt, column));
+    case SQLITE_BLOB:
+        return QVariant(blob(column));
+    case SQLITE_NULL:
+        return QVariant();
+    default:
+        return QVariant(text(column));
+    }
+}
+
+// ---------------------------------------------------------------- Database
+
+Database::Database() = default;
+
+Database::Database(Database&& other) noexcept : m_path(std::move(other.m_path)), m_db(other.m_db)
+{
+    other.m_db = nullptr;
+}
+
+Database& Database::operator=(Database&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_path = std::move(other.m_path);
+        m_db = other.m_db;
+        other.m_db = nullptr;
+    }
+    return *this;
+}
+
+Database::~Database()
+{
+    close();
+}
+
+void Database::close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+std::optional<Database> Database::open(const QString& path, const QString& password, Mode mode,
+                                       QString* error)
+{
+    auto fail = [&](const QString& text) -> std::optional<Database> {
+        if (error)
+            *error = text;
+        return std::nullopt;
+    };
+
+    const QFileInfo info(path);
+    if (mode != Mode::Create) {
+        if (!info.exists())
+            return fail(QStringLiteral("The file %1 does not exist.").arg(path));
+        if (!info.isFile())
+            return fail(QStringLiteral("%1 is not a file.").arg(path));
+        // An empty file would silently become a new database; it is a damaged one here.
+        if (info.size() == 0)
+            return fail(QStringLiteral("The file %1 is empty: it is not a valid database.").arg(path));
+    }
+
+    int flags = SQLITE_OPEN_NOMUTEX;
+    flags |= mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (mode == Mode::Create)
+        flags |= SQLITE_OPEN_CREATE;
+
+    Database db;
+    db.m_path = path;
+    const QByteArray nativePath = QFile::encodeName(path);
+    const int rc = sqlite3_open_v2(nativePath.constData(), &db.m_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString text = engineError(db.m_db);
+        db.close();
+        return fail(text);
+    }
+    sqlite3_busy_timeout(db.m_db, BusyTimeoutMs);
+    sqlite3_extended_result_codes(db.m_db, 0);
+
+    if (!password.isEmpty()) {
+        const QByteArray key = password.toUtf8();
+        if (sqlite3_key(db.m_db, key.constData(), int(key.size())) != SQLITE_OK)
+            return fail(engineError(db.m_db));
+        if (!db.exec(QStringLiteral("PRAGMA kdf_iter = %1").arg(KdfIterations), error))
+            return std::nullopt;
+    }
+    // Reading the schema proves that the key fits and the file is a database.
+    QString probeError;
+    Statement probe = db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"), &probeError);
+    if (!probe.isValid() || probe.step() != Statement::Step::Row) {
+        if (probeError.isEmpty())
+            probeError = probe.errorString();
+        return fail(QStringLiteral("%1 cannot be opened: %2").arg(info.fileName(), probeError));
+    }
+    return db;
+}
+
+Statement Database::prepare(const QString& sql, QString* error)
+{
+    if (!m_db) {
+        if (error)
+            *error = QStringLiteral("the database is not open");
+        Statement s;
+        s.m_error = QStringLiteral("the database is not open");
+        return s;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
+        Statement s;
+        s.m_error = engineError(m_db);
+        if (error)
+            *error = s.m_error;
+        return s;
+    }
+    return Statement(m_db, stmt);
+}
+
+bool Database::exec(const QString& sql, QString* error)
+{
+    if (!m_db) {
+        if (error)
+            *error = QStringLiteral("the database is not open");
+        return false;
+    }
+    char* message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        if (error)
+            *error = message ? QString::fromUtf8(message) : engineError(m_db);
+        sqlite3_free(message);
+        return false;
+    }
+    return true;
+}
+
+qint64 Database::lastInsertId() const
+{
+    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+}
+
+int Database::changes() const
+{
+    return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+bool Database::beginTransaction(QString* error)
+{
+    return exec(QStringLiteral("BEGIN IMMEDIATE"), error);
+}
+
+bool Database::commit(QString* error)
+{
+    return exec(QStringLiteral("COMMIT"), error);
+}
+
+bool Database::rollback()
+{
+    return exec(QStringLiteral("ROLLBACK"));
+}
+
+QString Database::lastError() const
+{
+    return engineError(m_db);
+}
+
+// ---------------------------------------------------------------- Transaction
+
+Transaction::Transaction(Database& db) : m_db(db)
+{
+    m_active = m_db.beginTransaction(&m_error);
+}
+
+Transaction::~Transaction()
+{
+    if (m_active)
+        m_db.rollback();
+}
+
+bool Transaction::commit(QString* error)
+{
+    if (!m_active) {
+        if (error)
+            *error = m_error;
+        return false;
+    }
+    m_active = false;
+    if (!m_db.commit(&m_error)) {
+        m_db.rollback();
+        if (error)
+            *error = m_error;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class Database;
+
+// One prepared statement. Bind values by position (1-based), step through the rows and
+// read columns by position (0-based) or by name. Null texts read as "".
+class Statement
+{
+public:
+    enum class Step { Row, Done, Error };
+
+    Statement() = default;
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement();
+
+    bool isValid() const { return m_stmt != nullptr; }
+
+    Statement& bind(int position, const QVariant& value);
+    Statement& bindText(int position, const QString& value);
+    Statement& bindInt(int position, qint64 value);
+    Statement& bindBlob(int position, const QByteArray& value);
+    Statement& bindNull(int position);
+
+    Step step();
+    // Steps until the statement is done; true unless an error happened.
+    bool run();
+    bool reset();
+
+    int columnCount() const;
+    QString columnName(int column) const;
+    int columnIndex(const QString& name) const; // -1 when there is no such column; case-insensitive
+
+    bool isNull(int column) const;
+    bool isNull(const QString& name) const;
+    QString text(int column) const;
+    QString text(const QString& name) const;
+    qint64 integer(int column) const;
+    qint64 integer(const QString& name) const;
+    QByteArray blob(int column) const;
+    QByteArray blob(const QString& name) const;
+    QVariant value(int column) const;
+
+    QString errorString() const { return m_error; }
+
+private:
+    friend class Database;
+    Statement(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt) {}
+    int requireColumn(const QString& name) const;
+
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_stmt = nullptr;
+    QString m_error;
+};
+
+// An open connection to one of the program's database files (SQLCipher, or plain SQLite
+// when the password is empty). Errors are returned as text with the engine's description.
+class Database
+{
+public:
+    enum class Mode { ReadOnly, ReadWrite, Create };
+
+    // Subject files (installed subjects and virtual subject files).
+    static const QString SubjectPassword;
+    // Template database, users database and the activities' picture files.
+    static const QString TemplatePassword;
+
+    Database();
+    Database(Database&& other) noexcept;
+    Database& operator=(Database&& other) noexcept;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+    ~Database();
+
+    // Opens and checks the file: a wrong password, a damaged or foreign file gives a
+    // clear error here rather than at the first query.
+    static std::optional<Database> open(const QString& path, const QString& password, Mode mode,
+                                        QString* error);
+
+    bool isOpen() const { return m_db != nullptr; }
+    QString path() const { return m_path; }
+    void close();
+
+    Statement prepare(const QString& sql, QString* error = nullptr);
+    bool exec(const QString& sql, QString* error = nullptr);
+    qint64 lastInsertId() const;
+    int changes() const;
+
+    bool beginTransaction(QString* error = nullptr);
+    bool commit(QString* error = nullptr);
+    bool rollback();
+
+    QString lastError() const;
+    sqlite3* handle() const { return m_db; }
+
+private:
+    QString m_path;
+    sqlite3* m_db = nullptr;
+};
+
+// Rolls back unless commit() was called: multi-row writes either all land or none does.
+class Transaction
+{
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    bool ok() const { return m_active; }
+    bool commit(QString* error = nullptr);
+    QString errorString() const { return m_error; }
+
+private:
+    Database& m_db;
+    bool m_active = false;
+    QString m_error;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// File and folder helpers shared by the whole program. Every folder path ends with "/";
+// a file path is a folder path followed by a bare file name.
+
+// The folder of the running executable, ending with "/".
+QString ProgramFolder();
+// The system temporary folder, ending with "/".
+QString TempFolder();
+// Appends "/" unless the path already ends with one (so the root "/" stays "/").
+QString withTrailingSlash(const QString& folder);
+// True when a regular, non-hidden file matches; a pattern with * or ? counts when any file matches.
+bool FileExists(const QString& pathOrPattern);
+// A name from a caption, a person or a file that may be used as one path component:
+// not empty, no "/", not "." or "..", no NUL, no leading or trailing blank.
+bool isSafeFileName(const QString& name);
+// Writes the bytes to a temporary file beside the target and renames it into place, so a
+// reader never sees half a file. Returns false with the reason in error.
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
+// Copies a folder tree; existing files at the destination are overwritten.
+bool copyFolder(const QString& source, const QString& destination, QString* error);
+// Returns after the given seconds, letting pending events run meanwhile.
+void Pause(int seconds);
+// Lets pending events run once (the long loaders call this after each item).
+void processPendingEvents();

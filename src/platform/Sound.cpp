@@ -1,0 +1,83 @@
+#include "Sound.h"
+
+#include "WaveFile.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSoundEffect>
+#include <QThread>
+#include <QUrl>
+
+namespace {
+
+Sound::Player& testPlayer()
+{
+    static Sound::Player player;
+    return player;
+}
+
+QSoundEffect* clickEffect()
+{
+    static QSoundEffect* effect = nullptr;
+    if (!effect && QCoreApplication::instance()) {
+        effect = new QSoundEffect(QCoreApplication::instance());
+    }
+    return effect;
+}
+
+} // namespace
+
+namespace Sound {
+
+void setPlayerForTests(Player player)
+{
+    testPlayer() = std::move(player);
+}
+
+void PlaySoundFile(const QString& path)
+{
+    if (testPlayer()) {
+        testPlayer()(path, true);
+        return;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const WaveInfo info = readWaveInfo(f.read(1 << 20));
+    f.close();
+    if (!info.valid)
+        return;
+    QSoundEffect effect;
+    effect.setSource(QUrl::fromLocalFile(path));
+    effect.play();
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 limit = info.durationMs + 300;
+    // Wait for the sound, keeping the windows alive; bounded by the sound's own length.
+    while (clock.elapsed() < limit) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (clock.elapsed() > 200 && !effect.isPlaying() && effect.status() != QSoundEffect::Loading)
+            break;
+        QThread::msleep(5);
+    }
+    effect.stop();
+}
+
+void PlayInterfaceSound(const QString& name)
+{
+    const QString source = QStringLiteral("qrc:/sounds/%1.wav").arg(name.toLower());
+    if (testPlayer()) {
+        testPlayer()(source, false);
+        return;
+    }
+    QSoundEffect* effect = clickEffect();
+    if (!effect)
+        return;
+    effect->stop();
+    if (effect->source() != QUrl(source))
+        effect->setSource(QUrl(source));
+    effect->play();
+}
+
+} // namespace Sound

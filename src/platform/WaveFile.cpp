@@ -1,0 +1,58 @@
+#include "WaveFile.h"
+
+#include <QtEndian>
+
+namespace {
+quint32 u32(const QByteArray& b, qint64 at)
+{
+    return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(b.constData() + at));
+}
+quint16 u16(const QByteArray& b, qint64 at)
+{
+    return qFromLittleEndian<quint16>(reinterpret_cast<const uchar*>(b.constData() + at));
+}
+} // namespace
+
+WaveInfo readWaveInfo(const QByteArray& bytes)
+{
+    WaveInfo info;
+    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE") {
+        info.error = QStringLiteral("not a WAVE file (no RIFF/WAVE header)");
+        return info;
+    }
+    qint64 pos = 12;
+    bool haveFormat = false;
+    quint32 byteRate = 0;
+    while (pos + 8 <= bytes.size()) {
+        const QByteArray id = bytes.mid(pos, 4);
+        const quint32 size = u32(bytes, pos + 4);
+        const qint64 body = pos + 8;
+        if (id == "fmt ") {
+            if (size < 16 || body + 16 > bytes.size()) {
+                info.error = QStringLiteral("damaged WAVE format chunk");
+                return info;
+            }
+            info.formatTag = u16(bytes, body);
+            info.channels = u16(bytes, body + 2);
+            info.sampleRate = int(u32(bytes, body + 4));
+            byteRate = u32(bytes, body + 8);
+            info.bitsPerSample = u16(bytes, body + 14);
+            haveFormat = true;
+        } else if (id == "data") {
+            if (!haveFormat) {
+                info.error = QStringLiteral("WAVE data before its format");
+                return info;
+            }
+            // espeak-ng writes 0x7fffffff as the size when it streams; trust the file then.
+            info.dataBytes = qMin<qint64>(size, bytes.size() - body);
+            info.durationMs = byteRate ? info.dataBytes * 1000 / byteRate : 0;
+            info.valid = info.channels > 0 && info.sampleRate > 0;
+            if (!info.valid)
+                info.error = QStringLiteral("WAVE format without channels or sample rate");
+            return info;
+        }
+        pos = body + size + (size & 1);
+    }
+    info.error = QStringLiteral("WAVE file without data");
+    return info;
+}

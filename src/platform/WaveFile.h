@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// What the RIFF header of a WAVE file says. The program never decodes phrase sounds; it
+// only needs to know that bytes are a WAVE file and how long they play.
+struct WaveInfo
+{
+    bool valid = false;
+    QString error;
+    int formatTag = 0; // 1 = PCM
+    int channels = 0;
+    int sampleRate = 0;
+    int bitsPerSample = 0;
+    qint64 dataBytes = 0;
+    qint64 durationMs = 0;
+};
+
+WaveInfo readWaveInfo(const QByteArray& bytes);

@@ -1,0 +1,97 @@
+#include "Web.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkInformation>
+#include <QNetworkReply>
+#include <QSaveFile>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+std::optional<bool>& connectedOverride()
+{
+    static std::optional<bool> value;
+    return value;
+}
+} // namespace
+
+namespace Web {
+
+void setConnectedForTests(std::optional<bool> connected)
+{
+    connectedOverride() = connected;
+}
+
+bool IsConnected()
+{
+    if (connectedOverride())
+        return *connectedOverride();
+    static bool tried = false;
+    static bool loaded = false;
+    if (!tried) {
+        tried = true;
+        loaded = QNetworkInformation::loadDefaultBackend() &&
+                 QNetworkInformation::instance()->supports(QNetworkInformation::Feature::Reachability);
+    }
+    if (!loaded)
+        return true;
+    return QNetworkInformation::instance()->reachability() != QNetworkInformation::Reachability::Disconnected;
+}
+
+QString joinUrl(const QString& base, const QString& page)
+{
+    QString b = base;
+    while (b.endsWith(QLatin1Char('/')))
+        b.chop(1);
+    QString p = page;
+    while (p.startsWith(QLatin1Char('/')))
+        p.remove(0, 1);
+    return b + QLatin1Char('/') + p;
+}
+
+bool DownloadFile(const QString& url, const QString& file, int timeoutMs, qint64 maxBytes)
+{
+    QCoreApplication::processEvents();
+    const QUrl address(url);
+    if (!address.isValid() || address.scheme().isEmpty())
+        return false;
+
+    QNetworkAccessManager manager;
+    QNetworkRequest request(address);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(timeoutMs);
+    QNetworkReply* reply = manager.get(request);
+
+    QByteArray body;
+    bool tooLarge = false;
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
+        body += reply->readAll();
+        if (body.size() > maxBytes) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    deadline.start(timeoutMs);
+    loop.exec();
+    body += reply->readAll();
+
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const bool ok = !tooLarge && reply->error() == QNetworkReply::NoError &&
+                    (status == 0 || (status >= 200 && status < 300)) && body.size() <= maxBytes;
+    reply->deleteLater();
+    if (!ok)
+        return false;
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(body) != body.size())
+        return false;
+    return out.commit();
+}
+
+} // namespace Web

@@ -1,0 +1,435 @@
+#include "SubjectFile.h"
+
+#include "platform/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <functional>
+
+namespace {
+
+std::optional<Database> openSubject(const QString& path, Database::Mode mode, QString* error)
+{
+    return Database::open(path, Database::SubjectPassword, mode, error);
+}
+
+template <typename T> std::optional<T> failWith(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return std::nullopt;
+}
+
+Phrase readPhrase(const Statement& st, bool withSound)
+{
+    Phrase p;
+    p.pkPhraseNo = st.integer(QStringLiteral("pkPhraseNo"));
+    p.tPhrase = st.text(QStringLiteral("tPhrase"));
+    p.tTranslation = st.text(QStringLiteral("tTranslation"));
+    p.tTranslation2 = st.text(QStringLiteral("tTranslation2"));
+    if (withSound)
+        p.bsound = st.blob(QStringLiteral("bsound"));
+    return p;
+}
+
+// Phrase numbers are kept in a signed 16-bit range by the program's contract.
+bool numberFits(qint64 n)
+{
+    return n >= -32768 && n <= 32767;
+}
+
+const char* InstalledSchema = "CREATE TABLE tblProperties (tProgramCode TEXT);"
+                              "CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY, tPhrase TEXT,"
+                              " tTranslation TEXT, tTranslation2 TEXT, bsound BLOB);";
+
+const char* VirtualSchema =
+    "CREATE TABLE tblParents (nParent INTEGER PRIMARY KEY AUTOINCREMENT, tParentName TEXT);"
+    "CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY AUTOINCREMENT, fkParent INTEGER,"
+    " tfilename TEXT NOT NULL, nPhraseNo INTEGER NOT NULL, tPhrase TEXT, tTranslation TEXT,"
+    " tTranslation2 TEXT);";
+
+// Builds a database next to the target and renames it into place only when complete.
+bool buildAtomically(const QString& path, bool overwrite, QString* error,
+                     const std::function<bool(Database&, QString*)>& fill)
+{
+    if (!overwrite && QFileInfo::exists(path)) {
+        if (error)
+            *error = QStringLiteral("%1 already exists").arg(path);
+        return false;
+    }
+    const QFileInfo target(path);
+    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.parlanto-XXXXXX.tmp"));
+    if (!temp.open()) {
+        if (error)
+            *error = QStringLiteral("cannot write in %1: %2").arg(target.absolutePath(), temp.errorString());
+        return false;
+    }
+    temp.close();
+    {
+        QFile::remove(temp.fileName());
+        auto db = Database::open(temp.fileName(), Database::SubjectPassword, Database::Mode::Create, error);
+        if (!db)
+            return false;
+        Transaction tx(*db);
+        if (!tx.ok() || !fill(*db, error) || !tx.commit(error)) {
+            db->close();
+            QFile::remove(temp.fileName());
+            return false;
+        }
+    }
+    if (overwrite)
+        QFile::remove(path);
+    if (!QFile::rename(temp.fileName(), path)) {
+        QFile::remove(temp.fileName());
+        if (error)
+            *error = QStringLiteral("cannot create %1").arg(path);
+        return false;
+    }
+    temp.setAutoRemove(false);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    return true;
+}
+
+} // namespace
+
+namespace InstalledSubject {
+
+std::optional<QString> programCode(const QString& path, QString* error)
+{
+    auto db = openSubject(path, Database::Mode::ReadOnly, error);
+    if (!db)
+        return std::nullopt;
+    Statement st = db->prepare(QStringLiteral("SELECT * FROM tblProperties"), error);
+    if (!st.isValid())
+        return std::nullopt;
+    const Statement::Step s = st.step();
+    if (s == Statement::Step::Error)
+        return failWith<QString>(error, st.errorString());
+    if (s == Statement::Step::Done)
+        return failWith<QString>(error, QStringLiteral("tblProperties has no row: either BOF or EOF is True"));
+    const int column = st.columnIndex(QStringLiteral("tProgramCode"));
+    if (column < 0)
+        return failWith<QString>(error, QStringLiteral("tblProperties has no column tProgramCode"));
+    return st.text(column);
+}
+
+std::optional<std::vector<Phrase>> phrases(const QString& path, bool withSound, QString* error)
+{
+    auto db = openSubject(path, Database::Mode::ReadOnly, error);
+    if (!db)
+        return std::nullopt;
+    Statement st = db->prepare(QStringLiteral("SELECT * FROM tblPhrases"), error);
+    if (!st.isValid())
+        return std::nullopt;
+    std::vector<Phrase> result;
+    Statement::Step s;
+    while ((s = st.step()) == Statement::Step::Row)
+        result.push_back(readPhrase(st, withSound));
+    if (s == Statement::Step::Error)
+        return failWith<std::vector<Phrase>>(error, st.errorString());
+    return result;
+}
+
+std::optional<Phrase> phrase(const QString& path, qint64 number, bool withSound, bool* found, QString* error)
+{
+    if (found)
+        *found = false;
+    auto db = openSubject(path, Database::Mode::ReadOnly, error);
+    if (!db)
+        return std::nullopt;
+    Statement st = db->prepare(QStringLiteral("SELECT * FROM tblPhrases where pkPhraseNo = ?"), error);
+    if (!st.isValid())
+        return std::nullopt;
+    st.bindInt(1, number);
+    const Statement::Step s = st.step();
+    if (s == Statement::Step::Error)
+        return failWith<Phrase>(error, st.errorString());
+    if (s == Statement::Step::Done)
+        return Phrase{};
+    if (found)
+        *found = true;
+    return readPhrase(st, withSound);
+}
+
+std::optional<std::vector<qint64>> phraseNumbers(const QString& path, QString* error)
+{
+    auto db = openSubject(path, Database::Mode::ReadOnly, error);
+    if (!db)
+        return std::nullopt;
+    Statement st = db->prepare(QStringLiteral("SELECT pkPhraseNo FROM tblPhrases"), error);
+    if (!st.isValid())
+        return std::nullopt;
+    std::vector<qint64> result;
+    Statement::Step s;
+    while ((s = st.step()) == Statement::Step::Row) {
+        if (!st.isNull(0))
+            result.push_back(st.integer(0));
+    }
+    if (s == Statement::Step::Error)
+        return failWith<std::vector<qint64>>(error, st.errorString());
+    return result;
+}
+
+bool updateTexts(const QString& path, qint64 number, const QString& phrase, const QString& translation,
+                 const QString& translation2, QString* error)
+{
+    if (!numberFits(number)) {
+        if (error)
+            *error = QStringLiteral("Overflow");
+        return false;
+    }
+    auto db = openSubject(path, Database::Mode::ReadWrite, error);
+    if (!db)
+        return false;
+    Statement st = db->prepare(QStringLiteral("UPDATE tblPhrases SET tPhrase = ?, tTranslation = ?, "
+                                              "tTranslation2 = ? WHERE pkPhraseNo = ?"),
+                               error);
+    if (!st.isValid())
+        return false;
+    st.bindText(1, phrase).bindText(2, translation).bindText(3, translation2).bindInt(4, number);
+    if (!st.run()) {
+        if (error)
+            *error = st.errorString();
+        return false;
+    }
+    if (db->changes() == 0) {
+        if (error)
+            *error = QStringLiteral("phrase %1 no longer exists").arg(number);
+        return false;
+    }
+    return true;
+}
+
+bool create(const QString& path, const QString& programCode, const std::vector<Phrase>& phrases, bool overwrite,
+            QString* error)
+{
+    return buildAtomically(path, overwrite, error, [&](Database& db, QString* err) {
+        if (!db.exec(QString::fromLatin1(InstalledSchema), err))
+            return false;
+        Statement props = db.prepare(QStringLiteral("INSERT INTO tblProperties (tProgramCode) VALUES (?)"), err);
+        props.bindText(1, programCode);
+        if (!props.run()) {
+            if (err)
+                *err = props.errorString();
+            return false;
+        }
+        Statement ins = db.prepare(QStringLiteral("INSERT INTO tblPhrases (pkPhraseNo, tPhrase, tTranslation, "
+                                                  "tTranslation2, bsound) VALUES (?, ?, ?, ?, ?)"),
+                                   err);
+        for (const Phrase& p : phrases) {
+            ins.reset();
+            ins.bindInt(1, p.pkPhraseNo).bindText(2, p.tPhrase).bindText(3, p.tTranslation);
+            ins.bindText(4, p.tTranslation2).bindBlob(5, p.bsound);
+            if (!ins.run()) {
+                if (err)
+                    *err = ins.errorString();
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+} // namespace InstalledSubject
+
+namespace VirtualSubjectFile {
+
+bool createEmpty(const QString& path, QString* error)
+{
+    return buildAtomically(path, false, error,
+                           [](Database& db, QString* err) { return db.exec(QString::fromLatin1(VirtualSchema), err); });
+}
+
+bool createFromTemplate(const QString& templatePath, const QString& path, QString* error)
+{
+    if (QFileInfo::exists(path)) {
+        if (error)
+            *error = QStringLiteral("%1 already exists").arg(path);
+        return false;
+    }
+    QFile source(templatePath);
+    if (!source.copy(path)) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be copied to %2: %3").arg(templatePath, path, source.errorString());
+        return false;
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    return true;
+}
+
+std::optional<std::vector<VirtualSubject>> subjects(const QString& path, QString* error)
+{
+    auto db = openSubject(path, Database::Mode::ReadOnly, error);
+    if (!db)
+        return std::nullopt;
+    Statement st = db->prepare(QStringLiteral("SELECT * FROM tblParents"), error);
+    if (!st.isValid())
+        return std::nullopt;
+    if (st.columnCount() < 2)
+        return failWith<std::vector<VirtualSubject>>(error, QStringLiteral("tblParents has no name column"));
+    std::vector<VirtualSubject> result;
+    Statement::Step s;
+    while ((s = st.step()) == Statement::Step::Row)
+        result.push_back({st.integer(0), st.text(1)});
+    if (s == Statement::Step::Error)
+        return failWith<std::vector<VirtualSubject>>(error, st.errorString());
+    return result;
+}
+
+std::optional<std::vector<VirtualPhrase>> phrases(const QString& path, qint64 nParent, QString* error)
+{
+    auto db = openSubject(path, Database::Mode::ReadOnly, error);
+    if (!db)
+        return std::nullopt;
+    Statement st = db->prepare(QStringLiteral("SELECT * FROM tblPhrases where fkParent = ?"), error);
+    if (!st.isValid())
+        return std::nullopt;
+    st.bindInt(1, nParent);
+    std::vector<VirtualPhrase> result;
+    Statement::Step s;
+    while ((s = st.step()) == Statement::Step::Row) {
+        VirtualPhrase p;
+        p.pkPhraseNo = st.integer(QStringLiteral("pkPhraseNo"));
+        p.fkParent = st.integer(QStringLiteral("fkParent"));
+        p.fileNameIsNull = st.isNull(QStringLiteral("tfilename"));
+        p.tfilename = st.text(QStringLiteral("tfilename"));
+        p.phraseNoIsNull = st.isNull(QStringLiteral("nPhraseNo"));
+        p.nPhraseNo = st.integer(QStringLiteral("nPhraseNo"));
+        p.tPhrase = st.text(QStringLiteral("tPhrase"));
+        p.tTranslation = st.text(QStringLiteral("tTranslation"));
+        p.tTranslation2 = st.text(QStringLiteral("tTranslation2"));
+        result.push_back(p);
+    }
+    if (s == Statement::Step::Error)
+        return failWith<std::vector<VirtualPhrase>>(error, st.errorString());
+    return result;
+}
+
+std::optional<qint64> addSubject(const QString& path, const QString& name, QString* error)
+{
+    auto db = openSubject(path, Database::Mode::ReadWrite, error);
+    if (!db)
+        return std::nullopt;
+    // The name column is addressed by position: whatever it is called, it is the second.
+    Statement probe = db->prepare(QStringLiteral("SELECT * FROM tblParents LIMIT 0"), error);
+    if (!probe.isValid())
+        return std::nullopt;
+    if (probe.columnCount() < 2)
+        return failWith<qint64>(error, QStringLiteral("tblParents has no name column"));
+    const QString nameColumn = probe.columnName(1);
+    Statement ins = db->prepare(QStringLiteral("INSERT INTO tblParents (\"%1\") VALUES (?)")
+                                    .arg(QString(nameColumn).replace(QLatin1Char('"'), QLatin1String("\"\""))),
+                                error);
+    if (!ins.isValid())
+        return std::nullopt;
+    ins.bindText(1, name);
+    if (!ins.run())
+        return failWith<qint64>(error, ins.errorString());
+    return db->lastInsertId();
+}
+
+bool renameSubject(const QString& path, qint64 nParent, const QString& name, QString* error)
+{
+    auto db = openSubject(path, Database::Mode::ReadWrite, error);
+    if (!db)
+        return false;
+    Statement probe = db->prepare(QStringLiteral("SELECT * FROM tblParents LIMIT 0"), error);
+    if (!probe.isValid() || probe.columnCount() < 2) {
+        if (error && probe.isValid())
+            *error = QStringLiteral("tblParents has no name column");
+        return false;
+    }
+    Statement up = db->prepare(QStringLiteral("UPDATE tblParents SET \"%1\" = ? WHERE nParent = ?")
+                                   .arg(probe.columnName(1).replace(QLatin1Char('"'), QLatin1String("\"\""))),
+                               error);
+    up.bindText(1, name).bindInt(2, nParent);
+    if (!up.run()) {
+        if (error)
+            *error = up.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool deleteSubject(const QString& path, qint64 nParent, QString* error)
+{
+    auto db = openSubject(path, Database::Mode::ReadWrite, error);
+    if (!db)
+        return false;
+    Transaction tx(*db);
+    if (!tx.ok()) {
+        if (error)
+            *error = tx.errorString();
+        return false;
+    }
+    for (const QString& sql : {QStringLiteral("DELETE FROM tblPhrases WHERE fkParent = ?"),
+                               QStringLiteral("DELETE FROM tblParents WHERE nParent = ?")}) {
+        Statement st = db->prepare(sql, error);
+        st.bindInt(1, nParent);
+        if (!st.run()) {
+            if (error)
+                *error = st.errorString();
+            return false;
+        }
+    }
+    return tx.commit(error);
+}
+
+std::optional<std::vector<qint64>> addPhrases(const QString& path, qint64 nParent,
+                                              const std::vector<VirtualPhrase>& phrases, QString* error)
+{
+    auto db = openSubject(path, Database::Mode::ReadWrite, error);
+    if (!db)
+        return std::nullopt;
+    Transaction tx(*db);
+    if (!tx.ok())
+        return failWith<std::vector<qint64>>(error, tx.errorString());
+    Statement ins = db->prepare(QStringLiteral("INSERT INTO tblPhrases (fkParent, tfilename, nPhraseNo, tPhrase, "
+                                               "tTranslation, tTranslation2) VALUES (?, ?, ?, ?, ?, ?)"),
+                                error);
+    if (!ins.isValid())
+        return std::nullopt;
+    std::vector<qint64> keys;
+    for (const VirtualPhrase& p : phrases) {
+        ins.reset();
+        ins.bindInt(1, nParent).bindText(2, p.tfilename).bindInt(3, p.nPhraseNo);
+        ins.bindText(4, p.tPhrase).bindText(5, p.tTranslation).bindText(6, p.tTranslation2);
+        if (!ins.run())
+            return failWith<std::vector<qint64>>(error, ins.errorString());
+        keys.push_back(db->lastInsertId());
+    }
+    if (!tx.commit(error))
+        return std::nullopt;
+    return keys;
+}
+
+bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error)
+{
+    auto db = openSubject(path, Database::Mode::ReadWrite, error);
+    if (!db)
+        return false;
+    Statement st = db->prepare(QStringLiteral("DELETE FROM tblPhrases WHERE pkPhraseNo = ?"), error);
+    st.bindInt(1, pkPhraseNo);
+    if (!st.run()) {
+        if (error)
+            *error = st.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace VirtualSubjectFile
+
+QString checkSubjectFile(const QString& path, const QString& programCode)
+{
+    QString error;
+    const auto code = InstalledSubject::programCode(path, &error);
+    if (!code)
+        return error.isEmpty() ? QStringLiteral("unknown error") : error;
+    if (*code != programCode)
+        return QStringLiteral("WRONG_LANGUAGE*") + *code;
+    return QStringLiteral("VALID");
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// Access to the two kinds of subject file. Each call opens its own connection and closes
+// it before returning; errors come back as text (the engine's description).
+
+// A phrase of an installed subject ("*." + language code).
+struct Phrase
+{
+    qint64 pkPhraseNo = 0;
+    QString tPhrase;
+    QString tTranslation;
+    QString tTranslation2;
+    QByteArray bsound; // a complete WAVE file, never decoded
+};
+
+// A virtual subject: one row of tblParents of a virtual subject file ("*.v" + code).
+struct VirtualSubject
+{
+    qint64 nParent = 0;
+    QString name; // second column, read and written by position
+};
+
+// A phrase of a virtual subject: a pointer to (tfilename, nPhraseNo) plus text copies.
+struct VirtualPhrase
+{
+    qint64 pkPhraseNo = 0;
+    qint64 fkParent = 0;
+    QString tfilename;
+    qint64 nPhraseNo = 0;
+    bool fileNameIsNull = false;
+    bool phraseNoIsNull = false;
+    QString tPhrase;
+    QString tTranslation;
+    QString tTranslation2;
+};
+
+namespace InstalledSubject {
+
+// tProgramCode of the first tblProperties row.
+std::optional<QString> programCode(const QString& path, QString* error);
+// Every phrase in table order; sounds only when asked for.
+std::optional<std::vector<Phrase>> phrases(const QString& path, bool withSound, QString* error);
+// One phrase by number. found is false (and the result empty) when no row has that number.
+std::optional<Phrase> phrase(const QString& path, qint64 number, bool withSound, bool* found, QString* error);
+// The phrase numbers in table order (random draws pick among them).
+std::optional<std::vector<qint64>> phraseNumbers(const QString& path, QString* error);
+// Changes the three texts of one phrase.
+bool updateTexts(const QString& path, qint64 number, const QString& phrase, const QString& translation,
+                 const QString& translation2, QString* error);
+// Writes a new subject file: written beside the target and renamed into place, so a
+// failure never leaves half a file. Refuses an existing file unless overwrite is set.
+bool create(const QString& path, const QString& programCode, const std::vector<Phrase>& phrases, bool overwrite,
+            QString* error);
+
+} // namespace InstalledSubject
+
+namespace VirtualSubjectFile {
+
+// Creates an empty virtual subject file (the "custom.tpl" layout).
+bool createEmpty(const QString& path, QString* error);
+// Makes a new virtual subject file as a copy of the template, made writable.
+bool createFromTemplate(const QString& templatePath, const QString& path, QString* error);
+
+std::optional<std::vector<VirtualSubject>> subjects(const QString& path, QString* error);
+std::optional<std::vector<VirtualPhrase>> phrases(const QString& path, qint64 nParent, QString* error);
+std::optional<qint64> addSubject(const QString& path, const QString& name, QString* error);
+bool renameSubject(const QString& path, qint64 nParent, const QString& name, QString* error);
+// Deletes the virtual subject and its phrases, in one transaction.
+bool deleteSubject(const QString& path, qint64 nParent, QString* error);
+// Appends phrases to a virtual subject in one transaction; returns their new keys.
+std::optional<std::vector<qint64>> addPhrases(const QString& path, qint64 nParent,
+                                              const std::vector<VirtualPhrase>& phrases, QString* error);
+bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error);
+
+} // namespace VirtualSubjectFile
+
+// The verdict on an installed subject file for an edition: "VALID", "WRONG_LANGUAGE*" and
+// the file's code, or the description of the error met. Never throws, shows nothing.
+QString checkSubjectFile(const QString& path, const QString& programCode);

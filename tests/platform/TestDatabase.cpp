@@ -1,0 +1,111 @@
+#include "platform/Database.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestDatabase : public QObject
+{
+    Q_OBJECT
+private slots:
+    void roundTripValues();
+    void badFiles_data();
+    void badFiles();
+    void transactionRollsBack();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestDatabase::roundTripValues()
+{
+    const QString path = m_dir.filePath(QStringLiteral("values.db"));
+    QString error;
+    auto db = Database::open(path, Database::SubjectPassword, Database::Mode::Create, &error);
+    QVERIFY2(db, qPrintable(error));
+    QVERIFY(db->exec(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, b BLOB)")));
+    Statement ins = db->prepare(QStringLiteral("INSERT INTO t (name, b) VALUES (?, ?)"));
+    ins.bindText(1, QStringLiteral("O'Brien \"è\" * x")).bindBlob(2, QByteArray("\0\1\2", 3));
+    QVERIFY(ins.run());
+    QCOMPARE(db->lastInsertId(), 1);
+    Statement nul = db->prepare(QStringLiteral("INSERT INTO t (name) VALUES (NULL)"));
+    QVERIFY(nul.run());
+    db->close();
+
+    auto again = Database::open(path, Database::SubjectPassword, Database::Mode::ReadOnly, &error);
+    QVERIFY2(again, qPrintable(error));
+    Statement sel = again->prepare(QStringLiteral("SELECT * FROM t ORDER BY id"));
+    QCOMPARE(sel.step(), Statement::Step::Row);
+    QCOMPARE(sel.text(QStringLiteral("NAME")), QStringLiteral("O'Brien \"è\" * x"));
+    QCOMPARE(sel.blob(2), QByteArray("\0\1\2", 3));
+    QCOMPARE(sel.step(), Statement::Step::Row);
+    QVERIFY(sel.isNull(1));
+    QCOMPARE(sel.text(1), QString(""));
+    QVERIFY(!sel.text(1).isNull());
+    QCOMPARE(sel.step(), Statement::Step::Done);
+}
+
+void TestDatabase::badFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("other password") << "password";
+    QTest::newRow("not a database") << "garbage";
+    QTest::newRow("truncated") << "truncated";
+    QTest::newRow("empty") << "empty";
+    QTest::newRow("missing") << "missing";
+}
+
+void TestDatabase::badFiles()
+{
+    QFETCH(QString, kind);
+    const QString path = m_dir.filePath(kind + QStringLiteral(".ita"));
+    if (kind == QLatin1String("password") || kind == QLatin1String("truncated")) {
+        QVERIFY(TestSupport::writeSubject(path, QStringLiteral("prlita"), 10));
+        if (kind == QLatin1String("truncated")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.resize(f.size() / 3));
+        }
+    } else if (kind == QLatin1String("garbage")) {
+        TestSupport::writeGarbage(path);
+    } else if (kind == QLatin1String("empty")) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    const QString password = kind == QLatin1String("password") ? QStringLiteral("another") : Database::SubjectPassword;
+    QString error;
+    auto db = Database::open(path, password, Database::Mode::ReadOnly, &error);
+    if (kind == QLatin1String("truncated") && db) {
+        // A truncated file may still open; reading all of it must then fail cleanly.
+        Statement st = db->prepare(QStringLiteral("SELECT * FROM tblPhrases"), &error);
+        Statement::Step s = Statement::Step::Row;
+        while (st.isValid() && (s = st.step()) == Statement::Step::Row) {
+        }
+        QVERIFY(!st.isValid() || s == Statement::Step::Error);
+        if (st.isValid())
+            error = st.errorString();
+    } else {
+        QVERIFY(!db);
+    }
+    QVERIFY2(!error.isEmpty(), qPrintable(kind));
+}
+
+void TestDatabase::transactionRollsBack()
+{
+    const QString path = m_dir.filePath(QStringLiteral("tx.db"));
+    auto db = Database::open(path, QString(), Database::Mode::Create, nullptr);
+    QVERIFY(db);
+    QVERIFY(db->exec(QStringLiteral("CREATE TABLE t (v INTEGER)")));
+    {
+        Transaction tx(*db);
+        QVERIFY(tx.ok());
+        QVERIFY(db->exec(QStringLiteral("INSERT INTO t VALUES (1)")));
+    } // no commit
+    Statement count = db->prepare(QStringLiteral("SELECT count(*) FROM t"));
+    QCOMPARE(count.step(), Statement::Step::Row);
+    QCOMPARE(count.integer(0), 0);
+}
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "TestDatabase.moc"

@@ -1,0 +1,63 @@
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QtEndian>
+
+#include <cmath>
+
+namespace TestSupport {
+
+QByteArray makeWave(int seed, int milliseconds)
+{
+    const int rate = 8000;
+    const int samples = rate * milliseconds / 1000;
+    QByteArray data(samples * 2, Qt::Uninitialized);
+    for (int i = 0; i < samples; ++i) {
+        const qint16 v = qint16(8000 * std::sin(double(i) * (seed + 1) * 0.05));
+        qToLittleEndian<qint16>(v, data.data() + 2 * i);
+    }
+    QByteArray out("RIFF");
+    auto put32 = [&](quint32 v) { char b[4]; qToLittleEndian<quint32>(v, b); out.append(b, 4); };
+    auto put16 = [&](quint16 v) { char b[2]; qToLittleEndian<quint16>(v, b); out.append(b, 2); };
+    put32(36 + quint32(data.size()));
+    out.append("WAVEfmt ");
+    put32(16);
+    put16(1);
+    put16(1);
+    put32(rate);
+    put32(rate * 2);
+    put16(2);
+    put16(16);
+    out.append("data");
+    put32(quint32(data.size()));
+    out.append(data);
+    return out;
+}
+
+bool writeSubject(const QString& path, const QString& programCode, int phraseCount, QString* error)
+{
+    std::vector<Phrase> phrases;
+    for (int i = 1; i <= phraseCount; ++i) {
+        Phrase p;
+        p.pkPhraseNo = i;
+        p.tPhrase = QStringLiteral("Frase %1").arg(i);
+        p.tTranslation = QStringLiteral("Phrase %1").arg(i);
+        p.tTranslation2 = QStringLiteral("Literal %1").arg(i);
+        p.bsound = makeWave(i);
+        phrases.push_back(p);
+    }
+    return InstalledSubject::create(path, programCode, phrases, true, error);
+}
+
+void writeGarbage(const QString& path, int bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) {
+        QByteArray b(bytes, 'x');
+        for (int i = 0; i < bytes; ++i)
+            b[i] = char((i * 31 + 7) & 0xff);
+        f.write(b);
+    }
+}
+
+} // namespace TestSupport

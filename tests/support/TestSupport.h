@@ -1,0 +1,18 @@
+#pragma once
+
+#include "subjects/SubjectFile.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Helpers shared by the tests: real files in temporary folders, never the user's own.
+namespace TestSupport {
+
+// A small valid WAVE file (PCM mono 16 bit) whose samples depend on seed.
+QByteArray makeWave(int seed, int milliseconds = 100);
+// Writes an installed subject with n phrases numbered 1..n for the given edition.
+bool writeSubject(const QString& path, const QString& programCode, int phraseCount, QString* error = nullptr);
+// Bytes of a file that exists but is not a database.
+void writeGarbage(const QString& path, int bytes = 4096);
+
+} // namespace TestSupport
