@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+// Opening pages of the web site (caption 94) in the learner's browser, or the offline
+// page shipped in the program folder (caption 95) when there is no connection.
+void OpenWebPage(const QString& page);
+// Opens an address or a local file with the desktop's default program.
+void openWithDesktop(const QUrl& url);
+
+// Tests see what would be opened instead of starting a browser or file manager.
+using UrlOpener = std::function<void(const QUrl&)>;
+void setUrlOpenerForTests(UrlOpener opener);
