@@ -5,6 +5,7 @@
 class ActivityPanel;
 class QLabel;
 class QPushButton;
+class SubjectSelection;
 class SubjectTree;
 
 // The main window (frmMain): the subject tree on the left, the activity panel on the
@@ -21,8 +22,13 @@ public:
 
     // Called by the login window after a successful login.
     void applyLogin(const QString& user, bool administrator);
+    // Deletes the activity files and ends the program (every way out goes through here).
+    void endProgram();
+    bool hasEnded() const { return m_ended; }
 
 private:
     SubjectTree* m_tree = nullptr;
     ActivityPanel* m_activities = nullptr;
+    SubjectSelection* m_selection = nullptr;
+    bool m_ended = false;
 };
