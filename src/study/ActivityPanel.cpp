@@ -1,8 +1,350 @@
 #include "ActivityPanel.h"
 
-ActivityPanel::ActivityPanel(SubjectTree* tree, QWidget* parent) : QWidget(parent), m_tree(tree)
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "content/ActivityPictures.h"
+#include "content/LoadingLog.h"
+#include "content/WebPage.h"
+#include "platform/Sound.h"
+#include "platform/Twips.h"
+#include "study/ActivityInputFile.h"
+#include "study/ActivityPrograms.h"
+#include "study/PhrasesToStudy.h"
+#include "subjects/SubjectCheck.h"
+#include "subjects/SubjectProblem.h"
+#include "subjects/SubjectTree.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+
+// ---- ActivityButton ----
+
+ActivityButton::ActivityButton(QWidget* parent) : QAbstractButton(parent)
 {
-    setObjectName(QStringLiteral("picActs"));
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::PointingHandCursor);
+    setMouseTracking(true);
 }
 
-void ActivityPanel::Get_Activities() {}
+void ActivityButton::setPictures(const QPixmap& normal, const QPixmap& hover)
+{
+    m_normal = normal;
+    m_hover = false;
+    m_hoverPicture = hover;
+    update();
+}
+
+void ActivityButton::showHover(bool on)
+{
+    if (m_hover != on) {
+        m_hover = on;
+        update();
+    }
+}
+
+QSize ActivityButton::sizeHint() const
+{
+    return Twips::size(ActivityPanel::ButtonWidth, ActivityPanel::ButtonHeight);
+}
+
+void ActivityButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QPixmap& picture = m_hover && !m_hoverPicture.isNull() ? m_hoverPicture : m_normal;
+    if (!picture.isNull()) {
+        p.drawPixmap(rect(), picture);
+    } else {
+        // Without pictures the button still says what it starts.
+        p.fillRect(rect(), palette().button());
+        p.setPen(palette().buttonText().color());
+        p.drawText(rect(), Qt::AlignCenter, text());
+    }
+    if (isDown()) {
+        p.setPen(QPen(palette().windowText().color(), 1));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect().adjusted(2, 2, -2, -2);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &p, this);
+    }
+}
+
+void ActivityButton::enterEvent(QEnterEvent* event)
+{
+    showHover(true);
+    emit hovered();
+    QAbstractButton::enterEvent(event);
+}
+
+void ActivityButton::leaveEvent(QEvent* event)
+{
+    showHover(false);
+    QAbstractButton::leaveEvent(event);
+}
+
+void ActivityButton::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
+// ---- ActivityPanel ----
+
+namespace {
+QString noActivityText()
+{
+    return app().edition.InterfaceLanguage == QLatin1String("Spanish")
+               ? QStringLiteral("No hay ninguna actividad instalada.")
+               : QStringLiteral("No activity is installed.");
+}
+
+// The main window is enabled again on every way out of a launch.
+class DisabledWhile
+{
+public:
+    explicit DisabledWhile(QWidget* w) : m_w(w) { m_w->setEnabled(false); }
+    ~DisabledWhile() { m_w->setEnabled(true); }
+
+private:
+    QWidget* m_w;
+};
+} // namespace
+
+ActivityPanel::ActivityPanel(SubjectTree* tree, QWidget* parent) : QWidget(parent), m_tree(tree)
+{
+    setObjectName(QStringLiteral("PicActsHolder"));
+    setAccessibleName(QStringLiteral("Activities"));
+    m_picActs = new QWidget(this);
+    m_picActs->setObjectName(QStringLiteral("picActs"));
+    m_picActs->setMouseTracking(true);
+    m_picActs->installEventFilter(this);
+    setMouseTracking(true);
+    m_scroll = new QScrollBar(Qt::Vertical, this);
+    m_scroll->setObjectName(QStringLiteral("VScroll"));
+    m_scroll->setAccessibleName(QStringLiteral("Scroll the activities"));
+    m_scroll->hide();
+    connect(m_scroll, &QScrollBar::valueChanged, this, &ActivityPanel::VScroll_Change);
+    m_more = new QPushButton(m_picActs);
+    m_more->setObjectName(QStringLiteral("lblMoreActs"));
+    m_more->setFlat(true);
+    m_more->setCursor(Qt::PointingHandCursor);
+    m_more->setStyleSheet(QStringLiteral("QPushButton { border: none; text-align: left; color: palette(link); }"
+                                         "QPushButton:hover, QPushButton:focus { text-decoration: underline; }"));
+    m_more->hide();
+    connect(m_more, &QPushButton::clicked, this, [] { OpenWebPage(QStringLiteral("activities.htm")); });
+    m_none = new QLabel(m_picActs);
+    m_none->setObjectName(QStringLiteral("lblNoActivities"));
+    m_none->hide();
+    setMinimumSize(Twips::size(2 * ColumnStep + 300, HolderHeight));
+    m_endProgram = [this] { endProgram(); };
+}
+
+ActivityButton* ActivityPanel::button(int index) const
+{
+    return index >= 0 && index < int(m_buttons.size()) ? m_buttons[index] : nullptr;
+}
+
+void ActivityPanel::Get_Activities()
+{
+    if (m_built)
+        return;
+    m_built = true;
+    const AppState& s = app();
+    m_programs = ActivityPrograms::find(s.activitiesFolder);
+    const int n = int(m_programs.size());
+    m_more->setText(s.captions(114));
+    m_more->setAccessibleName(s.captions(114));
+
+    if (n == 0) {
+        m_none->setText(noActivityText());
+        m_none->setGeometry(Twips::rect(0, 0, 2 * ColumnStep, 400));
+        m_none->show();
+        m_more->setGeometry(Twips::rect(0, 800, 2 * ColumnStep, 300));
+        m_more->show();
+        m_picActs->setGeometry(0, 0, Twips::toPixels(2 * ColumnStep), Twips::toPixels(1600));
+        return;
+    }
+
+    // Two columns 2550 twips apart and rows 640 twips apart; exactly two activities make
+    // one column of two rows.
+    const int columns = n == 2 ? 1 : 2;
+    for (int i = 0; i < n; ++i) {
+        auto* b = new ActivityButton(m_picActs);
+        b->setObjectName(QStringLiteral("btnAct_%1").arg(i));
+        b->setText(m_programs.at(i));
+        b->setAccessibleName(m_programs.at(i));
+        b->setToolTip(m_programs.at(i));
+        b->setProperty("Tag", QString());
+        b->setGeometry(Twips::rect((i % columns) * ColumnStep, (i / columns) * RowStep, ButtonWidth, ButtonHeight));
+        b->installEventFilter(this);
+        connect(b, &QAbstractButton::pressed, this, [] { Sound::PlayInterfaceSound(QStringLiteral("click")); });
+        connect(b, &QAbstractButton::released, this, [] { Sound::PlayInterfaceSound(QStringLiteral("click")); });
+        connect(b, &QAbstractButton::clicked, this, [this, i] { btnAct_Click(i); });
+        connect(b, &ActivityButton::hovered, this, [this, b] {
+            showNormalPictures(b);
+            emit hovered();
+        });
+        b->show();
+        m_buttons.push_back(b);
+    }
+    const int lastTop = ((n - 1) / columns) * RowStep;
+    const int panelHeight = lastTop + ButtonHeight + 500;
+    m_picActs->setGeometry(0, 0, Twips::toPixels(2 * ColumnStep), Twips::toPixels(panelHeight));
+    m_more->setGeometry(Twips::rect(0, lastTop + 800, ButtonWidth, 300));
+    m_more->show();
+    m_picActs->setMinimumHeight(m_more->geometry().bottom() + 1);
+    m_picActs->resize(m_picActs->width(), std::max(Twips::toPixels(panelHeight), m_more->geometry().bottom() + 1));
+    m_scroll->setVisible(n >= 18);
+    m_scroll->setRange(0, std::max(0, m_picActs->height() - Twips::toPixels(HolderHeight)));
+    m_scroll->setValue(0);
+    placeScrollBar();
+
+    const QString column = s.edition.pictureColumn();
+    for (int i = 0; i < n; ++i) {
+        LoadingLog::addLine(s.captions(23) + QLatin1Char(' ') + m_programs.at(i));
+        QString error;
+        const auto pictures =
+            Load_Activity_Pictures(ActivityPrograms::pictureDatabase(s.activitiesFolder, m_programs.at(i)), column, &error);
+        if (!pictures) {
+            pictureProblem(m_programs.at(i));
+            return;
+        }
+        m_buttons[i]->setPictures(QPixmap::fromImage(pictures->normal), QPixmap::fromImage(pictures->hover));
+        m_buttons[i]->setProperty("Tag", QStringLiteral("OFF"));
+        LoadingLog::addLine(s.captions(8));
+    }
+}
+
+void ActivityPanel::pictureProblem(const QString& program)
+{
+    const AppState& s = app();
+    Dialogs::message(this, {s.edition.EditionTitle,
+                            s.captions(105) + QStringLiteral("\n") + program + QStringLiteral("\n\n") + s.captions(106),
+                            QMessageBox::Critical, QMessageBox::Ok});
+    Dialogs::message(this, {s.edition.EditionTitle, s.captions(107), QMessageBox::Warning, QMessageBox::Ok});
+    if (m_endProgram)
+        m_endProgram();
+}
+
+void ActivityPanel::endProgram()
+{
+    if (auto* main = qobject_cast<MainWindow*>(window())) {
+        main->endProgram();
+        return;
+    }
+    QCoreApplication::exit(1);
+}
+
+void ActivityPanel::showNormalPictures(const ActivityButton* except)
+{
+    for (ActivityButton* b : m_buttons) {
+        if (b != except)
+            b->showHover(false);
+    }
+}
+
+void ActivityPanel::placeScrollBar()
+{
+    const int w = m_scroll->sizeHint().width();
+    m_scroll->setGeometry(width() - w, 0, w, height());
+}
+
+void ActivityPanel::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeScrollBar();
+    m_scroll->setRange(0, std::max(0, m_picActs->height() - height()));
+}
+
+void ActivityPanel::VScroll_Change(int value)
+{
+    m_picActs->move(0, -value);
+}
+
+void ActivityPanel::ensureShown(QWidget* w)
+{
+    if (!m_scroll->isVisible())
+        return;
+    const QRect r = w->geometry(); // in picActs
+    const int top = -m_picActs->y();
+    if (r.top() < top)
+        m_scroll->setValue(r.top());
+    else if (r.bottom() > top + height())
+        m_scroll->setValue(r.bottom() - height() + 1);
+}
+
+bool ActivityPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_picActs && event->type() == QEvent::MouseMove) {
+        showNormalPictures();
+        emit hovered();
+    } else if (event->type() == QEvent::FocusIn) {
+        if (auto* w = qobject_cast<QWidget*>(watched); w && w->parentWidget() == m_picActs)
+            ensureShown(w);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ActivityPanel::btnAct_Click(int index)
+{
+    const AppState& s = app();
+    if (index < 0 || index >= int(m_programs.size()))
+        return;
+    QWidget* main = window();
+    QTreeWidgetItem* node = m_tree ? m_tree->currentItem() : nullptr;
+    const QString kind = SubjectTree::Tag_Item(0, node);
+    if (!node || kind == QLatin1String("FOLDER") || kind == QLatin1String("IGNORE")) {
+        Dialogs::message(main, {s.captions(103), s.captions(22), QMessageBox::Warning, QMessageBox::Ok});
+        return;
+    }
+    QTreeWidgetItem* subject = kind == QLatin1String("SUBJECT") ? node : node->parent();
+    if (!subject)
+        return;
+    if (subject != node)
+        m_tree->setCurrentItem(subject);
+
+    DisabledWhile disabled(main);
+    const QString field1 = SubjectTree::Tag_Item(1, subject);
+    if (field1 == QLatin1String("VIRTUALSUBJECT")) {
+        if (!Check_Virtual_Subject(m_tree, subject, main))
+            return;
+    } else {
+        const QString verdict = Check_Subject(field1);
+        if (verdict != QLatin1String("VALID")) {
+            Report_Subject_Problem(field1, verdict, main);
+            m_tree->setImages(subject, SubjectTree::FailedSubjectImage, SubjectTree::FailedSubjectImage);
+            return;
+        }
+    }
+    const int count = Get_Phraes_to_Study(subject, main);
+    if (count < 1) {
+        Dialogs::inform(main, QStringLiteral("There are no phrases to study"));
+        return;
+    }
+    app().StudyPhraseCount = count;
+    QString error;
+    if (!Write_Activity_File(app(), subject->text(0), &error)) {
+        Dialogs::reportError(QStringLiteral("Write_Activity_File"), error, main);
+        return;
+    }
+    main->setProperty("Tag", QString::number(index));
+    if (!ActivityPrograms::start(s.activitiesFolder + m_programs.at(index), {s.activityInputFileName()}, s.tempFolder,
+                                 &error)) {
+        const QString text = s.edition.InterfaceLanguage == QLatin1String("Spanish")
+                                 ? QStringLiteral("No se ha podido iniciar la actividad %1.")
+                                 : QStringLiteral("The activity %1 could not be started.");
+        Dialogs::inform(main, text.arg(m_programs.at(index)) + QStringLiteral("\n\n") + error, QMessageBox::Critical);
+    }
+}

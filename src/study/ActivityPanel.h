@@ -1,18 +1,101 @@
 #pragma once
 
+#include <QAbstractButton>
+#include <QPixmap>
+#include <QStringList>
 #include <QWidget>
 
+#include <functional>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QScrollBar;
 class SubjectTree;
 
-// The right side of the main window: one picture button per activity program found in
-// the activities folder, and the launch of an activity on the subject chosen in the tree.
+// A picture button of the activity panel: the normal picture, the hover picture while the
+// pointer is over it, a single-line border while it is pressed. Space and Enter press it.
+class ActivityButton : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    explicit ActivityButton(QWidget* parent = nullptr);
+    void setPictures(const QPixmap& normal, const QPixmap& hover);
+    void showHover(bool on);
+    bool showsHover() const { return m_hover; }
+    QSize sizeHint() const override;
+
+signals:
+    void hovered();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QPixmap m_normal;
+    QPixmap m_hoverPicture;
+    bool m_hover = false;
+};
+
+// The right side of the main window (PicActsHolder): one picture button per activity
+// program of the activities folder, in two columns on the panel picActs, which scrolls
+// with VScroll once there are eighteen or more; and the launch of an activity on the
+// subject chosen in the tree.
 class ActivityPanel : public QWidget
 {
     Q_OBJECT
 public:
+    // Layout in twips.
+    static constexpr int ColumnStep = 2550;
+    static constexpr int RowStep = 640;
+    static constexpr int ButtonWidth = 2400;
+    static constexpr int ButtonHeight = 600;
+    static constexpr int HolderHeight = 5000;
+
     ActivityPanel(SubjectTree* tree, QWidget* parent = nullptr);
+
+    // Finds the activity programs and builds their buttons (once, at start-up).
     void Get_Activities();
+    // Starts activity number index on the subject selected in the tree.
+    void btnAct_Click(int index);
+
+    const QStringList& activities() const { return m_programs; }
+    int LastActivityIndex() const { return int(m_programs.size()) - 1; }
+    ActivityButton* button(int index) const;
+    QWidget* picActs() const { return m_picActs; }
+    QScrollBar* VScroll() const { return m_scroll; }
+    QPushButton* lblMoreActs() const { return m_more; }
+
+    // What ends the program when an activity's pictures cannot be read; by default the main
+    // window's way out. Tests install their own.
+    void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
+
+signals:
+    // The pointer moved over the panel (the main window resets its side menu timers).
+    void hovered();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void showNormalPictures(const ActivityButton* except = nullptr);
+    void placeScrollBar();
+    void ensureShown(QWidget* w);
+    void VScroll_Change(int value);
+    void pictureProblem(const QString& program);
+    void endProgram();
+
     SubjectTree* m_tree;
+    QWidget* m_picActs = nullptr;
+    QScrollBar* m_scroll = nullptr;
+    QPushButton* m_more = nullptr;
+    QLabel* m_none = nullptr;
+    QStringList m_programs;
+    std::vector<ActivityButton*> m_buttons;
+    std::function<void()> m_endProgram;
+    bool m_built = false;
 };

@@ -1,0 +1,115 @@
+#include "TemplateContent.h"
+
+#include "app/Edition.h"
+#include "content/ContentLevel.h"
+#include "content/LoadingLog.h"
+#include "platform/Database.h"
+
+namespace {
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+// Column names come from the edition table only; anything else is refused as SQL.
+bool isLanguageColumn(const QString& name)
+{
+    return name == QLatin1String("English") || name == QLatin1String("Spanish");
+}
+
+bool readLinkedRows(const QString& templatePath, const QString& language, const QString& table,
+                    QList<TemplateContent::LinkedText>* rows, QString* error)
+{
+    if (!isLanguageColumn(language))
+        return fail(error, QStringLiteral("unknown interface language \"%1\"").arg(language));
+    auto db = Database::open(templatePath, Database::TemplatePassword, Database::Mode::ReadOnly, error);
+    if (!db)
+        return false;
+    Statement st = db->prepare(QStringLiteral("Select %1, link from %2 Where %3 <> 0")
+                                   .arg(language, table, TemplateContent::levelColumn()),
+                               error);
+    if (!st.isValid())
+        return false;
+    Statement::Step s;
+    while ((s = st.step()) == Statement::Step::Row)
+        rows->append({st.text(0), st.text(1)});
+    if (s == Statement::Step::Error)
+        return fail(error, st.errorString());
+    return true;
+}
+
+} // namespace
+
+namespace TemplateContent {
+
+QString levelColumn()
+{
+    return QStringLiteral("bL") + QString::number(FullContentLevel);
+}
+
+bool Get_Captions(const QString& templatePath, const QString& language, Captions* captions, QString* error)
+{
+    return captions->load(templatePath, language, error);
+}
+
+bool Get_System_Messages(const QString& templatePath, const QString& language, const Captions& captions,
+                         QList<LinkedText>* messages, QString* error)
+{
+    messages->clear();
+    QList<LinkedText> rows;
+    if (!readLinkedRows(templatePath, language, QStringLiteral("tblSystemMessages"), &rows, error))
+        return false;
+    for (int i = 1; i <= rows.size(); ++i) {
+        LoadingLog::addLine(captions(23) + QStringLiteral(" MSG #00") + QString::number(i));
+        messages->append(rows.at(i - 1));
+        LoadingLog::addLine(captions(8));
+    }
+    return true;
+}
+
+bool Get_Menu_Links(const QString& templatePath, const QString& language, const Captions& captions,
+                    QList<LinkedText>* entries, QString* error)
+{
+    entries->clear();
+    QList<LinkedText> rows;
+    if (!readLinkedRows(templatePath, language, QStringLiteral("tblMenu"), &rows, error))
+        return false;
+    for (const LinkedText& row : rows) {
+        entries->append(row);
+        LoadingLog::addLine(captions(8));
+    }
+    return true;
+}
+
+bool Get_Tips(const QString& templatePath, const QString& programCode, QStringList* tips, int* tipCount,
+              QString* error)
+{
+    tips->clear();
+    *tipCount = 1;
+    if (!findEdition(programCode))
+        return fail(error, QStringLiteral("unknown program code \"%1\"").arg(programCode));
+    auto db = Database::open(templatePath, Database::TemplatePassword, Database::Mode::ReadOnly, error);
+    if (!db)
+        return false;
+    Statement st = db->prepare(QStringLiteral("Select %1 from tblTips").arg(programCode), error);
+    if (!st.isValid())
+        return false;
+    Statement::Step s;
+    while ((s = st.step()) == Statement::Step::Row) {
+        if (st.isNull(0)) {
+            *tipCount = int(tips->size()) + 1;
+            return fail(
+                error, QStringLiteral("tip %1 of %2 is empty (Null)").arg(tips->size() + 1).arg(programCode));
+        }
+        tips->append(st.text(0));
+    }
+    *tipCount = int(tips->size()) + 1;
+    if (s == Statement::Step::Error)
+        return fail(error, st.errorString());
+    return true;
+}
+
+} // namespace TemplateContent

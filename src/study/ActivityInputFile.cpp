@@ -1,0 +1,57 @@
+#include "ActivityInputFile.h"
+
+#include "app/AppState.h"
+#include "content/ContentLevel.h"
+#include "platform/Files.h"
+
+#include <QStringList>
+
+namespace {
+
+// A text is one line of the file: a line break inside it would shift every later line.
+QString oneLine(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+QString quoted(const QString& text)
+{
+    return QLatin1Char('"') + oneLine(text) + QLatin1Char('"');
+}
+
+} // namespace
+
+namespace ActivityInputFile {
+
+QByteArray contents(const AppState& state, const QString& subjectTitle)
+{
+    const int count = qBound(0, state.StudyPhraseCount, AppState::MaxStudyPhrases);
+    QStringList lines;
+    lines << QString::number(state.instanceId) << oneLine(state.edition.ProgramCode)
+          << oneLine(state.edition.EditionTitle) << oneLine(state.edition.InterfaceLanguage)
+          << oneLine(state.edition.StudiedLanguage) << oneLine(state.CurrentUser) << oneLine(subjectTitle)
+          << QString::number(count) << oneLine(state.usersDatabasePath());
+    for (int i = 0; i < 5; ++i)
+        lines << QStringLiteral("EMPTY");
+    lines << QString::number(FullContentLevel);
+    for (int slot = 1; slot <= count; ++slot) {
+        const StudyPhrase& p = state.StudyPhrases[slot];
+        lines << quoted(p.Phrase) << quoted(p.Translation) << quoted(p.Translation2) << quoted(p.SoundFile);
+    }
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += line.toUtf8();
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+} // namespace ActivityInputFile
+
+bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QString* error)
+{
+    return writeFileAtomically(state.activityInputFile(), ActivityInputFile::contents(state, subjectTitle), error);
+}

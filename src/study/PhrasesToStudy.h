@@ -1,0 +1,29 @@
+#pragma once
+
+#include "study/StudySet.h"
+
+#include <vector>
+
+class QTreeWidgetItem;
+class QWidget;
+class SubjectTree;
+
+// The tree side of collecting phrases: which phrases a subject node stands for, the check
+// of a virtual subject before study, and drawing the random phrases set into the tree.
+
+// The (file, number) pairs of a subject node's phrase children, in tree order.
+std::vector<PhraseRef> phraseRefs(const QTreeWidgetItem* subject);
+
+// Fills the study set from a subject node and writes the sound files; returns the count.
+// An installed subject gives its first ten phrases; a virtual subject or the random
+// phrases set gives its phrase children's phrases read from their installed subjects.
+int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent);
+
+// True when the virtual subject (or random phrases set) has at least one phrase that can
+// be studied. Phrases whose subject file is missing are listed for the learner, with the
+// offer of the help page about subjects. A subject without a valid phrase gets image 11.
+bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget* parent);
+
+// Draws ten phrases into the random phrases set node (nothing when it has them already).
+// When no installed subject can give a phrase, says so and removes the set node.
+void Get_Random_Phrases(SubjectTree* tree, QTreeWidgetItem* set);
