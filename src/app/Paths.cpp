@@ -4,21 +4,65 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <unistd.h>
+
+namespace {
+
+bool writeProbe(QFile& file)
+{
+    const bool written = file.write("\"Test\"\n") == 7;
+    file.close();
+    const bool removed = file.remove();
+    return written && removed;
+}
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+// The last resort lives in the shared temporary folder, where another user could have
+// made the folder first: only a real folder of our own is used there.
+bool makePrivateFolder(const QString& folder, QString* error)
+{
+    const QString path = folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
+    QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        if (!QDir().mkdir(path))
+            return fail(error, QStringLiteral("The folder %1 cannot be created.").arg(folder));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        info.refresh();
+    }
+    if (info.isSymLink() || !info.isDir() || info.ownerId() != uint(geteuid()))
+        return fail(error, QStringLiteral("The folder %1 belongs to someone else.").arg(folder));
+    return true;
+}
+
+} // namespace
 
 bool TestWriteFolder(const QString& folder)
 {
-    const QString probe = withTrailingSlash(folder) + QStringLiteral("test.txt");
-    // Never overwrite a file that belongs to somebody else.
-    if (QFileInfo::exists(probe))
-        return !QFileInfo(folder).isWritable();
-    QFile f(probe);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    const QString dir = withTrailingSlash(folder);
+    // The probe is "test.txt", created only if it does not exist yet, so a file of that
+    // name that belongs to somebody else is never overwritten; then a unique name is used.
+    QFile probe(dir + QStringLiteral("test.txt"));
+    if (probe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return !writeProbe(probe);
+    if (!QFileInfo(probe.fileName()).exists() && !QFileInfo(probe.fileName()).isSymLink())
         return true;
-    const bool written = f.write("\"Test\"\n") == 7;
-    f.close();
-    const bool removed = QFile::remove(probe);
-    return !(written && removed);
+    QTemporaryFile unique(dir + QStringLiteral("test-XXXXXX.txt"));
+    unique.setAutoRemove(true);
+    if (!unique.open())
+        return true;
+    const bool written = unique.write("\"Test\"\n") == 7 && unique.flush();
+    unique.close();
+    return !(written && unique.remove());
 }
 
 QString Get_Application_Data_Folder()
@@ -33,7 +77,25 @@ QString Get_Application_Data_Folder()
 
 bool Copy_Folder(const QString& source, const QString& destination, QString* error)
 {
-    return copyFolder(source, destination, error);
+    QString target = destination;
+    while (target.size() > 1 && target.endsWith(QLatin1Char('/')))
+        target.chop(1);
+    if (QFileInfo::exists(target))
+        return copyFolder(source, target, error);
+    // A new copy is made beside the destination and renamed into place, so an interrupted
+    // copy never looks like a finished one (the copy is made only once).
+    const QFileInfo info(target);
+    const QString partial = info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".copying");
+    QDir(partial).removeRecursively();
+    if (!copyFolder(source, partial, error)) {
+        QDir(partial).removeRecursively();
+        return false;
+    }
+    if (!QDir().rename(partial, target)) {
+        QDir(partial).removeRecursively();
+        return fail(error, QStringLiteral("The folder %1 cannot be created.").arg(target));
+    }
+    return true;
 }
 
 bool Set_Paths(AppState& state, QString* error)
@@ -50,23 +112,24 @@ bool Set_Paths(AppState& state, QString* error)
         state.dataFolder = state.programFolder;
     } else {
         const QString appData = Get_Application_Data_Folder();
-        state.dataFolder = appData.isEmpty() ? state.tempFolder + title + QLatin1Char('/')
-                                             : withTrailingSlash(appData) + title + QLatin1Char('/');
-        if (!QDir().mkpath(state.dataFolder)) {
-            if (error)
-                *error = QStringLiteral("The folder %1 cannot be created.").arg(state.dataFolder);
-            return false;
+        if (appData.isEmpty()) {
+            state.dataFolder = state.tempFolder + title + QLatin1Char('/');
+            if (!makePrivateFolder(state.dataFolder, error))
+                return false;
+        } else {
+            state.dataFolder = withTrailingSlash(appData) + title + QLatin1Char('/');
+            if (!QDir().mkpath(state.dataFolder))
+                return fail(error, QStringLiteral("The folder %1 cannot be created.").arg(state.dataFolder));
         }
         // The shipped folder is copied once; a learner's copy is never refreshed.
-        if (!QFileInfo(state.dataFolder + virtualName).isDir()) {
+        const QString mine = state.dataFolder + virtualName;
+        if (!QFileInfo(mine).isDir()) {
             const QString shipped = state.programFolder + virtualName;
             if (QFileInfo(shipped).isDir()) {
-                if (!Copy_Folder(shipped, state.dataFolder + virtualName, error))
+                if (!Copy_Folder(shipped, mine, error))
                     return false;
-            } else if (!QDir().mkpath(state.dataFolder + virtualName)) {
-                if (error)
-                    *error = QStringLiteral("The folder %1 cannot be created.").arg(state.dataFolder + virtualName);
-                return false;
+            } else if (!QDir().mkpath(mine)) {
+                return fail(error, QStringLiteral("The folder %1 cannot be created.").arg(mine));
             }
         }
     }

@@ -44,7 +44,7 @@ void PlaySoundFile(const QString& path)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return;
-    const WaveInfo info = readWaveInfo(f.read(1 << 20));
+    const WaveInfo info = readWaveInfo(f.read(64 * 1024), f.size());
     f.close();
     if (!info.valid)
         return;
@@ -53,7 +53,8 @@ void PlaySoundFile(const QString& path)
     effect.play();
     QElapsedTimer clock;
     clock.start();
-    const qint64 limit = info.durationMs + 300;
+    // A damaged header could claim hours; no phrase lasts a minute.
+    const qint64 limit = qMin<qint64>(info.durationMs, 60000) + 300;
     // Wait for the sound, keeping the windows alive; bounded by the sound's own length.
     while (clock.elapsed() < limit) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);

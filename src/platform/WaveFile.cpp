@@ -13,7 +13,7 @@ quint16 u16(const QByteArray& b, qint64 at)
 }
 } // namespace
 
-WaveInfo readWaveInfo(const QByteArray& bytes)
+WaveInfo readWaveInfo(const QByteArray& bytes, qint64 fileSize)
 {
     WaveInfo info;
     if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE") {
@@ -44,7 +44,8 @@ WaveInfo readWaveInfo(const QByteArray& bytes)
                 return info;
             }
             // espeak-ng writes 0x7fffffff as the size when it streams; trust the file then.
-            info.dataBytes = qMin<qint64>(size, bytes.size() - body);
+            const qint64 available = qMax<qint64>(bytes.size(), fileSize) - body;
+            info.dataBytes = qMax<qint64>(0, qMin<qint64>(size, available));
             info.durationMs = byteRate ? info.dataBytes * 1000 / byteRate : 0;
             info.valid = info.channels > 0 && info.sampleRate > 0;
             if (!info.valid)

@@ -17,4 +17,6 @@ struct WaveInfo
     qint64 durationMs = 0;
 };
 
-WaveInfo readWaveInfo(const QByteArray& bytes);
+// bytes holds the file or at least its start; fileSize, when given, is the whole file's
+// size, so that the length of a long sound is known from its first bytes.
+WaveInfo readWaveInfo(const QByteArray& bytes, qint64 fileSize = -1);

@@ -53,9 +53,13 @@ QString joinUrl(const QString& base, const QString& page)
 
 bool DownloadFile(const QString& url, const QString& file, int timeoutMs, qint64 maxBytes)
 {
-    QCoreApplication::processEvents();
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+    // Only web addresses: an address read from a file must not reach local files.
     const QUrl address(url);
-    if (!address.isValid() || address.scheme().isEmpty())
+    const QString scheme = address.scheme().toLower();
+    if (!address.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+        address.host().isEmpty() || timeoutMs <= 0 || maxBytes < 0)
         return false;
 
     QNetworkAccessManager manager;
@@ -70,6 +74,14 @@ bool DownloadFile(const QString& url, const QString& file, int timeoutMs, qint64
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    // A declared length over the cap ends the download before any body arrives.
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > maxBytes) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
         body += reply->readAll();
         if (body.size() > maxBytes) {

@@ -10,7 +10,7 @@ namespace Web {
 // True unless the system reports that there is no connection (without a backend that
 // can tell, the program assumes a connection and lets the download fail instead).
 bool IsConnected();
-// Downloads url into file. A download that sends more than maxBytes, takes longer than
+// Downloads an http or https url into file. A download that sends more than maxBytes, takes longer than
 // timeoutMs or answers with an HTTP error fails; the file is then not left behind.
 bool DownloadFile(const QString& url, const QString& file, int timeoutMs = 15000, qint64 maxBytes = 1 << 20);
 // Joins the web site's address and a page with exactly one "/" between them.
