@@ -23,6 +23,28 @@ template <typename T> std::optional<T> failWith(QString* error, const QString& t
     return std::nullopt;
 }
 
+// A query over a table whose expected columns are missing would read them as empty texts;
+// such a file is damaged and is reported instead.
+bool hasColumns(const Statement& st, const char* table, std::initializer_list<const char*> names,
+                QString* error)
+{
+    for (const char* name : names) {
+        if (st.columnIndex(QLatin1String(name)) < 0) {
+            if (error)
+                *error = QStringLiteral("%1 has no column %2").arg(QLatin1String(table), QLatin1String(name));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool hasPhraseColumns(const Statement& st, bool withSound, QString* error)
+{
+    if (!hasColumns(st, "tblPhrases", {"pkPhraseNo", "tPhrase", "tTranslation", "tTranslation2"}, error))
+        return false;
+    return !withSound || hasColumns(st, "tblPhrases", {"bsound"}, error);
+}
+
 Phrase readPhrase(const Statement& st, bool withSound)
 {
     Phrase p;
@@ -33,12 +55,6 @@ Phrase readPhrase(const Statement& st, bool withSound)
     if (withSound)
         p.bsound = st.blob(QStringLiteral("bsound"));
     return p;
-}
-
-// Phrase numbers are kept in a signed 16-bit range by the program's contract.
-bool numberFits(qint64 n)
-{
-    return n >= -32768 && n <= 32767;
 }
 
 const char* InstalledSchema = "CREATE TABLE tblProperties (tProgramCode TEXT);"
@@ -109,7 +125,8 @@ std::optional<QString> programCode(const QString& path, QString* error)
     if (s == Statement::Step::Error)
         return failWith<QString>(error, st.errorString());
     if (s == Statement::Step::Done)
-        return failWith<QString>(error, QStringLiteral("tblProperties has no row: either BOF or EOF is True"));
+        return failWith<QString>(error,
+                                 QStringLiteral("tblProperties has no row, so the file names no edition"));
     const int column = st.columnIndex(QStringLiteral("tProgramCode"));
     if (column < 0)
         return failWith<QString>(error, QStringLiteral("tblProperties has no column tProgramCode"));
@@ -122,7 +139,7 @@ std::optional<std::vector<Phrase>> phrases(const QString& path, bool withSound, 
     if (!db)
         return std::nullopt;
     Statement st = db->prepare(QStringLiteral("SELECT * FROM tblPhrases"), error);
-    if (!st.isValid())
+    if (!st.isValid() || !hasPhraseColumns(st, withSound, error))
         return std::nullopt;
     std::vector<Phrase> result;
     Statement::Step s;
@@ -141,7 +158,7 @@ std::optional<Phrase> phrase(const QString& path, qint64 number, bool withSound,
     if (!db)
         return std::nullopt;
     Statement st = db->prepare(QStringLiteral("SELECT * FROM tblPhrases where pkPhraseNo = ?"), error);
-    if (!st.isValid())
+    if (!st.isValid() || !hasPhraseColumns(st, withSound, error))
         return std::nullopt;
     st.bindInt(1, number);
     const Statement::Step s = st.step();
@@ -176,11 +193,6 @@ std::optional<std::vector<qint64>> phraseNumbers(const QString& path, QString* e
 bool updateTexts(const QString& path, qint64 number, const QString& phrase, const QString& translation,
                  const QString& translation2, QString* error)
 {
-    if (!numberFits(number)) {
-        if (error)
-            *error = QStringLiteral("Overflow");
-        return false;
-    }
     auto db = openSubject(path, Database::Mode::ReadWrite, error);
     if (!db)
         return false;
@@ -203,22 +215,24 @@ bool updateTexts(const QString& path, qint64 number, const QString& phrase, cons
     return true;
 }
 
-bool create(const QString& path, const QString& programCode, const std::vector<Phrase>& phrases, bool overwrite,
-            QString* error)
+bool create(const QString& path, const QString& programCode, const std::vector<Phrase>& phrases,
+            bool overwrite, QString* error)
 {
     return buildAtomically(path, overwrite, error, [&](Database& db, QString* err) {
         if (!db.exec(QString::fromLatin1(InstalledSchema), err))
             return false;
-        Statement props = db.prepare(QStringLiteral("INSERT INTO tblProperties (tProgramCode) VALUES (?)"), err);
+        Statement props =
+            db.prepare(QStringLiteral("INSERT INTO tblProperties (tProgramCode) VALUES (?)"), err);
         props.bindText(1, programCode);
         if (!props.run()) {
             if (err)
                 *err = props.errorString();
             return false;
         }
-        Statement ins = db.prepare(QStringLiteral("INSERT INTO tblPhrases (pkPhraseNo, tPhrase, tTranslation, "
-                                                  "tTranslation2, bsound) VALUES (?, ?, ?, ?, ?)"),
-                                   err);
+        Statement ins =
+            db.prepare(QStringLiteral("INSERT INTO tblPhrases (pkPhraseNo, tPhrase, tTranslation, "
+                                      "tTranslation2, bsound) VALUES (?, ?, ?, ?, ?)"),
+                       err);
         for (const Phrase& p : phrases) {
             ins.reset();
             ins.bindInt(1, p.pkPhraseNo).bindText(2, p.tPhrase).bindText(3, p.tTranslation);
@@ -239,8 +253,9 @@ namespace VirtualSubjectFile {
 
 bool createEmpty(const QString& path, QString* error)
 {
-    return buildAtomically(path, false, error,
-                           [](Database& db, QString* err) { return db.exec(QString::fromLatin1(VirtualSchema), err); });
+    return buildAtomically(path, false, error, [](Database& db, QString* err) {
+        return db.exec(QString::fromLatin1(VirtualSchema), err);
+    });
 }
 
 bool createFromTemplate(const QString& templatePath, const QString& path, QString* error)
@@ -253,7 +268,8 @@ bool createFromTemplate(const QString& templatePath, const QString& path, QStrin
     QFile source(templatePath);
     if (!source.copy(path)) {
         if (error)
-            *error = QStringLiteral("%1 cannot be copied to %2: %3").arg(templatePath, path, source.errorString());
+            *error =
+                QStringLiteral("%1 cannot be copied to %2: %3").arg(templatePath, path, source.errorString());
         return false;
     }
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
@@ -285,7 +301,10 @@ std::optional<std::vector<VirtualPhrase>> phrases(const QString& path, qint64 nP
     if (!db)
         return std::nullopt;
     Statement st = db->prepare(QStringLiteral("SELECT * FROM tblPhrases where fkParent = ?"), error);
-    if (!st.isValid())
+    if (!st.isValid() || !hasColumns(st, "tblPhrases",
+                                     {"pkPhraseNo", "fkParent", "tfilename", "nPhraseNo", "tPhrase",
+                                      "tTranslation", "tTranslation2"},
+                                     error))
         return std::nullopt;
     st.bindInt(1, nParent);
     std::vector<VirtualPhrase> result;
@@ -320,9 +339,10 @@ std::optional<qint64> addSubject(const QString& path, const QString& name, QStri
     if (probe.columnCount() < 2)
         return failWith<qint64>(error, QStringLiteral("tblParents has no name column"));
     const QString nameColumn = probe.columnName(1);
-    Statement ins = db->prepare(QStringLiteral("INSERT INTO tblParents (\"%1\") VALUES (?)")
-                                    .arg(QString(nameColumn).replace(QLatin1Char('"'), QLatin1String("\"\""))),
-                                error);
+    Statement ins =
+        db->prepare(QStringLiteral("INSERT INTO tblParents (\"%1\") VALUES (?)")
+                        .arg(QString(nameColumn).replace(QLatin1Char('"'), QLatin1String("\"\""))),
+                    error);
     if (!ins.isValid())
         return std::nullopt;
     ins.bindText(1, name);
@@ -345,10 +365,18 @@ bool renameSubject(const QString& path, qint64 nParent, const QString& name, QSt
     Statement up = db->prepare(QStringLiteral("UPDATE tblParents SET \"%1\" = ? WHERE nParent = ?")
                                    .arg(probe.columnName(1).replace(QLatin1Char('"'), QLatin1String("\"\""))),
                                error);
+    if (!up.isValid())
+        return false;
     up.bindText(1, name).bindInt(2, nParent);
     if (!up.run()) {
         if (error)
             *error = up.errorString();
+        return false;
+    }
+    // Renaming a subject that another window deleted meanwhile is a failure, not a success.
+    if (db->changes() == 0) {
+        if (error)
+            *error = QStringLiteral("virtual subject %1 no longer exists").arg(nParent);
         return false;
     }
     return true;
@@ -387,9 +415,10 @@ std::optional<std::vector<qint64>> addPhrases(const QString& path, qint64 nParen
     Transaction tx(*db);
     if (!tx.ok())
         return failWith<std::vector<qint64>>(error, tx.errorString());
-    Statement ins = db->prepare(QStringLiteral("INSERT INTO tblPhrases (fkParent, tfilename, nPhraseNo, tPhrase, "
-                                               "tTranslation, tTranslation2) VALUES (?, ?, ?, ?, ?, ?)"),
-                                error);
+    Statement ins =
+        db->prepare(QStringLiteral("INSERT INTO tblPhrases (fkParent, tfilename, nPhraseNo, tPhrase, "
+                                   "tTranslation, tTranslation2) VALUES (?, ?, ?, ?, ?, ?)"),
+                    error);
     if (!ins.isValid())
         return std::nullopt;
     std::vector<qint64> keys;
@@ -422,6 +451,26 @@ bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error)
 }
 
 } // namespace VirtualSubjectFile
+
+namespace {
+QStringList listFiles(const QString& folder, const QString& pattern)
+{
+    if (folder.isEmpty())
+        return {};
+    const QDir dir(folder, pattern, QDir::Name | QDir::IgnoreCase, QDir::Files);
+    return dir.entryList();
+}
+} // namespace
+
+QStringList installedSubjectFiles(const QString& folder, const QString& languageCode)
+{
+    return listFiles(folder, QStringLiteral("*.") + languageCode);
+}
+
+QStringList virtualSubjectFiles(const QString& folder, const QString& languageCode)
+{
+    return listFiles(folder, QStringLiteral("*.v") + languageCode);
+}
 
 QString checkSubjectFile(const QString& path, const QString& programCode)
 {

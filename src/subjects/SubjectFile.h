@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -55,8 +56,8 @@ bool updateTexts(const QString& path, qint64 number, const QString& phrase, cons
                  const QString& translation2, QString* error);
 // Writes a new subject file: written beside the target and renamed into place, so a
 // failure never leaves half a file. Refuses an existing file unless overwrite is set.
-bool create(const QString& path, const QString& programCode, const std::vector<Phrase>& phrases, bool overwrite,
-            QString* error);
+bool create(const QString& path, const QString& programCode, const std::vector<Phrase>& phrases,
+            bool overwrite, QString* error);
 
 } // namespace InstalledSubject
 
@@ -79,6 +80,12 @@ std::optional<std::vector<qint64>> addPhrases(const QString& path, qint64 nParen
 bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error);
 
 } // namespace VirtualSubjectFile
+
+// The subject files of a folder, as the subject tree lists them: regular files only (no
+// folders, no hidden files) matching "*." + code (installed subjects) or "*.v" + code
+// (virtual subject files), sorted by name without regard to case. A missing folder is empty.
+QStringList installedSubjectFiles(const QString& folder, const QString& languageCode);
+QStringList virtualSubjectFiles(const QString& folder, const QString& languageCode);
 
 // The verdict on an installed subject file for an edition: "VALID", "WRONG_LANGUAGE*" and
 // the file's code, or the description of the error met. Never throws, shows nothing.

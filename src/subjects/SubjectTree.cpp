@@ -1,15 +1,182 @@
 #include "SubjectTree.h"
 
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "content/LoadingLog.h"
+#include "content/MessageWindow.h"
+#include "content/Pictures.h"
+#include "content/WebPage.h"
+#include "subjects/SubjectFile.h"
+#include "subjects/SubjectTitle.h"
+
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+const QString Folder = QStringLiteral("FOLDER");
+const QString Subject = QStringLiteral("SUBJECT");
+const QString Ignore = QStringLiteral("IGNORE");
+const QString VirtualSubjectTag = QStringLiteral("VIRTUALSUBJECT");
+constexpr int FixedFolderCount = 3;
+} // namespace
+
+// Marks the tree as being filled. The loaders let events run after each item, so a
+// rebuild asked for meanwhile (the editor closing, say) would delete the nodes the loader
+// is filling: it is put off until the running build is over.
+class SubjectTree::BuildGuard
+{
+public:
+    explicit BuildGuard(SubjectTree* tree) : m_tree(tree) { ++m_tree->m_building; }
+    ~BuildGuard()
+    {
+        if (--m_tree->m_building == 0 && m_tree->m_refreshPending) {
+            m_tree->m_refreshPending = false;
+            QTimer::singleShot(0, m_tree, &SubjectTree::Refresh_Subjects);
+        }
+    }
+    BuildGuard(const BuildGuard&) = delete;
+    BuildGuard& operator=(const BuildGuard&) = delete;
+
+private:
+    SubjectTree* m_tree;
+};
+
 SubjectTree::SubjectTree(QWidget* parent) : QTreeWidget(parent)
 {
     setObjectName(QStringLiteral("TreeFolders"));
+    setAccessibleName(QStringLiteral("Subjects and phrases"));
     setHeaderHidden(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformRowHeights(true);
+    // A click opens and closes folders; a double click is for listening to a phrase.
+    setExpandsOnDoubleClick(false);
+    // The main window resets its hover states whenever the pointer moves over the tree.
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+
+    connect(this, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* item) { expandedOrCollapsed(item, true); });
+    connect(this, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem* item) { expandedOrCollapsed(item, false); });
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
+                updateIcon(previous);
+                updateIcon(current);
+            });
 }
 
-void SubjectTree::Create_Folders() {}
-void SubjectTree::Get_Subjects() {}
-void SubjectTree::Get_vSubjects() {}
-void SubjectTree::Refresh_Subjects() {}
+// ---------------------------------------------------------------- building
+
+void SubjectTree::Create_Folders()
+{
+    if (isBuilding())
+        return;
+    const Captions& cap = app().captions;
+    clear();
+    addNode(nullptr, cap(2), {Folder, QStringLiteral("INSTALLED_SUBJECTS")}, ClosedFolder, NoImage, true);
+    addNode(nullptr, cap(117), {Folder, QStringLiteral("RANDOM_SUBJECT")}, ClosedFolder, NoImage, true);
+    addNode(nullptr, cap(119), {Folder, QStringLiteral("RANDOM_PHRASES")}, ClosedFolder, NoImage, true);
+}
+
+void SubjectTree::ensureFixedFolders()
+{
+    if (topLevelItemCount() < FixedFolderCount)
+        Create_Folders();
+}
+
+void SubjectTree::Get_Subjects()
+{
+    if (isBuilding())
+        return;
+    BuildGuard guard(this);
+    ensureFixedFolders();
+    QTreeWidgetItem* folder = installedFolder();
+    qDeleteAll(folder->takeChildren());
+
+    const QStringList files =
+        installedSubjectFiles(app().installedSubjectsFolder, app().edition.LanguageCode);
+    for (const QString& file : files) {
+        const QString title = Proper_Title(file).trimmed();
+        addNode(folder, title, {Subject, file}, SubjectImage, SelectedSubjectImage);
+        reportProgress(title);
+    }
+    addPlaceholderIfEmpty(folder);
+    setCurrentItem(folder);
+}
+
+void SubjectTree::Get_vSubjects()
+{
+    if (isBuilding())
+        return;
+    BuildGuard guard(this);
+    ensureFixedFolders();
+    // Called again, it replaces the folders it made before instead of adding them twice.
+    while (topLevelItemCount() > FixedFolderCount)
+        delete takeTopLevelItem(FixedFolderCount);
+
+    const QString folderPath = app().virtualSubjectsFolder;
+    const QStringList files = virtualSubjectFiles(folderPath, app().edition.LanguageCode);
+    for (const QString& file : files) {
+        QTreeWidgetItem* folder =
+            addNode(nullptr, virtualFolderTitle(file), {Folder, file}, ClosedVirtualFolder, NoImage, true);
+        QString error;
+        const auto subjects = VirtualSubjectFile::subjects(folderPath + file, &error);
+        if (!subjects) {
+            // One damaged file must not hide the files after it: it stays visible, marked
+            // as failed, and the learner is told which file it is.
+            setImages(folder, FailedSubjectImage, FailedSubjectImage);
+            Dialogs::reportError(
+                QStringLiteral("Get_vSubjects"),
+                QStringLiteral("The virtual subject file \"%1\" cannot be read. %2").arg(file, error),
+                isVisible() ? this : nullptr);
+            continue;
+        }
+        for (const VirtualSubject& subject : *subjects) {
+            addNode(folder, subject.name, {Subject, VirtualSubjectTag, QString::number(subject.nParent)},
+                    VirtualSubjectImage, SelectedVirtualSubjectImage);
+            reportProgress(subject.name);
+        }
+        addPlaceholderIfEmpty(folder);
+    }
+}
+
+void SubjectTree::Refresh_Subjects()
+{
+    if (!app().SubjectsChanged)
+        return;
+    if (isBuilding()) {
+        m_refreshPending = true;
+        return;
+    }
+    app().SubjectsChanged = false;
+    rebuild();
+}
+
+void SubjectTree::rebuild()
+{
+    Create_Folders();
+    Get_Subjects();
+    Get_vSubjects();
+}
+
+void SubjectTree::reportProgress(const QString& title)
+{
+    if (MessageWindow::isShown())
+        MessageWindow::setStatusText(title);
+    // Also lets pending window events run.
+    LoadingLog::addLine(app().captions(23) + QLatin1Char(' ') + title);
+}
+
+void SubjectTree::addPlaceholderIfEmpty(QTreeWidgetItem* folder)
+{
+    if (folder->childCount() == 0)
+        addNode(folder, app().captions(130), {Ignore}, NoImage);
+}
+
+// ---------------------------------------------------------------- tags and images
 
 QStringList SubjectTree::tag(const QTreeWidgetItem* item)
 {
@@ -34,6 +201,35 @@ void SubjectTree::setImages(QTreeWidgetItem* item, int image, int selectedImage)
         return;
     item->setData(0, ImageRole, image);
     item->setData(0, SelectedImageRole, selectedImage);
+    updateIcon(item);
+}
+
+int SubjectTree::shownImage(const QTreeWidgetItem* item) const
+{
+    if (!item)
+        return NoImage;
+    const int selected = item->data(0, SelectedImageRole).toInt();
+    if (item == currentItem() && selected != NoImage)
+        return selected;
+    return item->data(0, ImageRole).toInt();
+}
+
+QIcon SubjectTree::icon(int image)
+{
+    if (image <= NoImage || image > FailedSubjectImage)
+        return QIcon();
+    // Each picture is drawn once per tree, not once per node.
+    if (!m_iconLoaded[image]) {
+        m_icons[image] = Pictures::treeImage(image);
+        m_iconLoaded[image] = true;
+    }
+    return m_icons[image];
+}
+
+void SubjectTree::updateIcon(QTreeWidgetItem* item)
+{
+    if (item && item->treeWidget() == this)
+        item->setIcon(0, icon(shownImage(item)));
 }
 
 QTreeWidgetItem* SubjectTree::addNode(QTreeWidgetItem* parent, const QString& text, const QStringList& tag,
@@ -42,11 +238,100 @@ QTreeWidgetItem* SubjectTree::addNode(QTreeWidgetItem* parent, const QString& te
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
     item->setText(0, text);
     setTag(item, tag);
-    setImages(item, image, selectedImage);
     if (bold) {
         QFont f = item->font(0);
         f.setBold(true);
         item->setFont(0, f);
     }
+    setImages(item, image, selectedImage);
     return item;
+}
+
+void SubjectTree::expandedOrCollapsed(QTreeWidgetItem* item, bool expanded)
+{
+    if (Tag_Item(0, item) != Folder)
+        return;
+    const int index = indexOfTopLevelItem(item);
+    if (index < 0)
+        return;
+    // A virtual subject file that could not be read keeps its failed mark.
+    if (item->data(0, ImageRole).toInt() == FailedSubjectImage)
+        return;
+    const int selected = item->data(0, SelectedImageRole).toInt();
+    if (index >= FixedFolderCount)
+        setImages(item, expanded ? OpenVirtualFolder : ClosedVirtualFolder, selected);
+    else
+        setImages(item, expanded ? OpenFolder : ClosedFolder, selected);
+}
+
+// ---------------------------------------------------------------- pointer and keyboard
+
+bool SubjectTree::isPhrase(const QTreeWidgetItem* item)
+{
+    return item && item->parent() && Tag_Item(0, item) != Ignore && Tag_Item(0, item->parent()) == Subject;
+}
+
+bool SubjectTree::hasPhraseMenu(const QTreeWidgetItem* item) const
+{
+    if (!isPhrase(item))
+        return false;
+    const QTreeWidgetItem* grandparent = item->parent()->parent();
+    return grandparent && (grandparent == installedFolder() || grandparent == randomSubjectFolder());
+}
+
+void SubjectTree::handlePress(QTreeWidgetItem* item, bool rightButton, const QPoint& globalPos)
+{
+    if (!item)
+        return;
+    if (Tag_Item(0, item) == Folder) {
+        emit phraseMenuAvailabilityChanged(false);
+        return;
+    }
+    if (rightButton && hasPhraseMenu(item)) {
+        // The menu acts on the selected phrase, so the phrase pressed becomes the selection.
+        if (currentItem() != item)
+            setCurrentItem(item);
+        emit phraseMenuAvailabilityChanged(true);
+        emit phraseMenuRequested(item, globalPos);
+    }
+}
+
+void SubjectTree::mousePressEvent(QMouseEvent* event)
+{
+    QTreeWidget::mousePressEvent(event);
+    QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    if (!item)
+        item = currentItem();
+    handlePress(item, event->button() == Qt::RightButton, event->globalPosition().toPoint());
+}
+
+void SubjectTree::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+    // The pointer's right button was handled on press; this is the keyboard's menu key.
+    if (event->reason() == QContextMenuEvent::Mouse)
+        return;
+    QTreeWidgetItem* item = currentItem();
+    if (!item)
+        return;
+    handlePress(item, true, viewport()->mapToGlobal(visualItemRect(item).center()));
+}
+
+void SubjectTree::mouseMoveEvent(QMouseEvent* event)
+{
+    emit hovered();
+    QTreeWidget::mouseMoveEvent(event);
+}
+
+void SubjectTree::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTreeWidget::mouseDoubleClickEvent(event);
+    QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && item && item == currentItem() && isPhrase(item))
+        emit listenRequested(item);
+}
+
+void SubjectTree::btnOpenSubjectsFolder_Click()
+{
+    openWithDesktop(QUrl::fromLocalFile(app().installedSubjectsFolder));
 }

@@ -1,18 +1,25 @@
 #pragma once
 
+#include <QIcon>
 #include <QStringList>
 #include <QTreeWidget>
+
+#include <array>
 
 // The main window's subject tree (objectName "TreeFolders"): three fixed folders
 // (installed subjects, random subject, random phrases), one folder per virtual subject
 // file, subjects under them and, once opened, their phrases. Each node carries its tag
 // fields as a QStringList in Qt::UserRole, so a "*" inside a phrase cannot shift them.
+//
+// Images 1..11 are kept per node (ImageRole, SelectedImageRole) and shown as icons; the
+// current node shows its selected image when it has one.
 class SubjectTree : public QTreeWidget
 {
     Q_OBJECT
 public:
     // Picture numbers of the tree's image list.
-    enum Image {
+    enum Image
+    {
         NoImage = 0,
         ClosedFolder = 1,
         OpenFolder = 2,
@@ -32,9 +39,16 @@ public:
 
     explicit SubjectTree(QWidget* parent = nullptr);
 
+    // Removes every node and adds the three fixed folders.
     void Create_Folders();
+    // Fills the installed subjects folder from the installed subjects folder on disk.
     void Get_Subjects();
+    // Adds one folder per virtual subject file with its virtual subjects, replacing any
+    // virtual subject file folders already shown. A file that cannot be read is reported
+    // and shown as a folder with the failed-subject image; the files after it still load.
     void Get_vSubjects();
+    // Rebuilds the whole tree when app().SubjectsChanged is set (and clears it); otherwise
+    // leaves the tree, its selection and its loaded phrases untouched.
     void Refresh_Subjects();
 
     static QStringList tag(const QTreeWidgetItem* item);
@@ -42,6 +56,8 @@ public:
     // Field n (0-based) of the node's tag; "" when missing.
     static QString Tag_Item(int n, const QTreeWidgetItem* item);
     void setImages(QTreeWidgetItem* item, int image, int selectedImage);
+    // The image number the node shows now (its selected image while it is current).
+    int shownImage(const QTreeWidgetItem* item) const;
 
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, const QStringList& tag, int image,
                              int selectedImage = NoImage, bool bold = false);
@@ -49,4 +65,48 @@ public:
     QTreeWidgetItem* randomSubjectFolder() const { return topLevelItem(1); }
     QTreeWidgetItem* randomPhrasesFolder() const { return topLevelItem(2); }
     QTreeWidgetItem* selectedNode() const { return currentItem(); }
+
+    // A phrase node: its parent is a subject node.
+    static bool isPhrase(const QTreeWidgetItem* item);
+    // Phrases of installed subjects and of the drawn random subject have the phrase menu;
+    // phrases of virtual subjects and of the random phrases set do not.
+    bool hasPhraseMenu(const QTreeWidgetItem* item) const;
+    // True while the tree is being filled (loaders let events run meanwhile).
+    bool isBuilding() const { return m_building > 0; }
+
+    // Opens the installed subjects folder in the file manager.
+    static void btnOpenSubjectsFolder_Click();
+
+signals:
+    // Right button (or the keyboard's menu key) on a phrase that has the phrase menu.
+    void phraseMenuRequested(QTreeWidgetItem* item, const QPoint& globalPos);
+    // False when a folder is pressed: the phrase menu must not be offered for it.
+    void phraseMenuAvailabilityChanged(bool available);
+    // The pointer moved over the tree: the main window resets its hover states.
+    void hovered();
+    // Double click on a phrase: play its sound.
+    void listenRequested(QTreeWidgetItem* item);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    class BuildGuard;
+
+    void updateIcon(QTreeWidgetItem* item);
+    QIcon icon(int image);
+    void expandedOrCollapsed(QTreeWidgetItem* item, bool expanded);
+    void handlePress(QTreeWidgetItem* item, bool rightButton, const QPoint& globalPos);
+    void ensureFixedFolders();
+    void reportProgress(const QString& title);
+    void addPlaceholderIfEmpty(QTreeWidgetItem* folder);
+    void rebuild();
+
+    std::array<QIcon, FailedSubjectImage + 1> m_icons;
+    std::array<bool, FailedSubjectImage + 1> m_iconLoaded{};
+    int m_building = 0;
+    bool m_refreshPending = false;
 };
