@@ -14,7 +14,7 @@
 
 namespace {
 const QString Valid = QStringLiteral("VALID");
-const QString VirtualSubject = QStringLiteral("VIRTUALSUBJECT");
+const QString VirtualSubjectTag = QStringLiteral("VIRTUALSUBJECT");
 } // namespace
 
 std::vector<PhraseRef> phraseRefs(const QTreeWidgetItem* subject)
@@ -36,7 +36,7 @@ std::vector<PhraseRef> phraseRefs(const QTreeWidgetItem* subject)
 int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent)
 {
     const QString field1 = SubjectTree::Tag_Item(1, subject);
-    const StudySet::Result result = field1 == VirtualSubject
+    const StudySet::Result result = field1 == VirtualSubjectTag
                                         ? StudySet::collectPhrases(app(), phraseRefs(subject))
                                         : StudySet::collectInstalledSubject(app(), field1);
     if (!result.error.isEmpty())
