@@ -1,6 +1,392 @@
 #include "LoginWindow.h"
 
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "content/MessageWindow.h"
+#include "content/Pictures.h"
+#include "platform/Sound.h"
+#include "users/ProfileWindow.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Role
+{
+    StudentIdRole = Qt::UserRole + 1,
+    FirstnameRole,
+    LastnameRole,
+    PasswordRole,
+    IconRole,
+    AdministratorRole,
+};
+
+constexpr int PasswordMaxLength = 15;
+
+// Sorts learners by their names as people read them: letter case does not count.
+class LearnerItem : public QListWidgetItem
+{
+public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem& other) const override
+    {
+        const int c = QString::localeAwareCompare(text().toCaseFolded(), other.text().toCaseFolded());
+        if (c != 0)
+            return c < 0;
+        return text() < other.text();
+    }
+};
+
+void fillItem(QListWidgetItem* item, const Learner& learner)
+{
+    item->setText(learner.displayName());
+    item->setIcon(Pictures::learner(learner.nIcon));
+    item->setData(StudentIdRole, learner.pkStudentID);
+    item->setData(FirstnameRole, learner.tFirstname);
+    item->setData(LastnameRole, learner.tLastname);
+    item->setData(PasswordRole, learner.tPassword);
+    item->setData(IconRole, learner.nIcon);
+}
+
+Learner learnerOf(const QListWidgetItem* item)
+{
+    Learner l;
+    l.pkStudentID = item->data(StudentIdRole).toLongLong();
+    l.tFirstname = item->data(FirstnameRole).toString();
+    l.tLastname = item->data(LastnameRole).toString();
+    l.tPassword = item->data(PasswordRole).toString();
+    l.nIcon = item->data(IconRole).toInt();
+    return l;
+}
+
+} // namespace
+
 LoginWindow::LoginWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(parent), m_main(mainWindow)
 {
     setObjectName(QStringLiteral("frmLogin"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    LoginSucceeded = false;
+
+    QPalette pal = palette();
+    const QPixmap tile = Pictures::background(QStringLiteral("login"));
+    if (!tile.isNull()) {
+        pal.setBrush(QPalette::Window, QBrush(tile)); // a pixmap brush tiles over the window
+        setPalette(pal);
+        setAutoFillBackground(true);
+    }
+
+    const auto& caption = app().captions;
+    m_instructions = new QLabel(caption(26), this);
+    m_instructions->setObjectName(QStringLiteral("lblInstructions"));
+    m_instructions->setWordWrap(true);
+
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("ListView1"));
+    m_list->setAccessibleName(caption(26));
+    m_list->setViewMode(QListView::IconMode);
+    m_list->setMovement(QListView::Static);
+    m_list->setResizeMode(QListView::Adjust);
+    m_list->setIconSize(QSize(48, 48));
+    m_list->setGridSize(QSize(130, 90));
+    m_list->setWordWrap(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    m_passwordLabel = new QLabel(caption(37), this);
+    m_passwordLabel->setObjectName(QStringLiteral("lblPassword"));
+    m_password = new QLineEdit(this);
+    m_password->setObjectName(QStringLiteral("txtPassword"));
+    m_password->setAccessibleName(caption(37));
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->setMaxLength(PasswordMaxLength);
+    m_passwordLabel->setBuddy(m_password);
+
+    const int buttonCaptions[] = {28, 27, 44};
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new QPushButton(caption(buttonCaptions[i]), this);
+        b->setObjectName(QStringLiteral("btnLogin_%1").arg(i));
+        b->setAccessibleName(caption(buttonCaptions[i]));
+        connect(b, &QPushButton::pressed, this, [] { Sound::PlayInterfaceSound(); });
+        connect(b, &QPushButton::released, this, [] { Sound::PlayInterfaceSound(); });
+        connect(b, &QPushButton::clicked, this, [this, i] { btnLogin_Click(i); });
+        m_buttons.append(b);
+    }
+    m_buttons[0]->setDefault(true); // Enter in the password box logs in
+
+    // Takes the focus for a learner without a password, so that Enter logs in at once.
+    m_null = new QPushButton(this);
+    m_null->setObjectName(QStringLiteral("btnNull"));
+    m_null->setAccessibleName(caption(28));
+    m_null->setFlat(true);
+    m_null->setFixedSize(1, 1);
+    connect(m_null, &QPushButton::clicked, this, [this] {
+        if (m_list->count() > 0)
+            btnLogin_Click(0);
+    });
+
+    auto* passwordRow = new QHBoxLayout;
+    passwordRow->addWidget(m_passwordLabel);
+    passwordRow->addWidget(m_password, 1);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(m_buttons[1]);
+    buttonRow->addWidget(m_buttons[2]);
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(m_null);
+    buttonRow->addWidget(m_buttons[0]);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_instructions);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(passwordRow);
+    layout->addLayout(buttonRow);
+    setTabOrder(m_list, m_password);
+    setTabOrder(m_password, m_buttons[0]);
+    setTabOrder(m_buttons[0], m_buttons[1]);
+    setTabOrder(m_buttons[1], m_buttons[2]);
+    setTabOrder(m_buttons[2], m_null);
+
+    setWindowTitle(caption(29) + QLatin1Char(' ') + app().edition.EditionTitle);
+    resize(560, 420);
+
+    connect(m_list, &QListWidget::itemClicked, this, [this] { ListView1_Click(); });
+    connect(m_list, &QListWidget::itemDoubleClicked, this, [this] { btnLogin_Click(0); });
+    // Arrow keys choose another learner too; the focus stays in the list meanwhile.
+    connect(m_list, &QListWidget::currentItemChanged, this, [this] { adaptPasswordBox(false); });
+
+    loadLearners();
+    if (m_list->count() > 0) {
+        m_list->setCurrentItem(m_list->item(0));
+        ListView1_Click();
+    } else {
+        setPasswordBoxVisible(false);
+    }
+}
+
+void LoginWindow::loadLearners()
+{
+    const auto& caption = app().captions;
+    const UsersDatabase users = UsersDatabase::forApp();
+    QString error;
+    if (!users.exists()) {
+        // First start: a fresh copy of the template, and no learners yet.
+        if (!users.createFromTemplate(&error)) {
+            Dialogs::inform(this,
+                            error + QStringLiteral("\n\n") + caption(88) + QLatin1Char('\n') + users.path());
+            if (m_main)
+                m_main->endProgram();
+        }
+        return;
+    }
+
+    bool damaged = false;
+    auto learners = users.readLearners(&error, &damaged);
+    if (!learners) {
+        const QString heading = caption(40) + QStringLiteral(" Error#001 ") + error;
+        if (!damaged) {
+            // Still locked after the retries: the learners' data stays as it is.
+            Dialogs::inform(this, heading);
+            if (m_main)
+                m_main->endProgram();
+            return;
+        }
+        // Never delete the learners' data: keep the file under another name and start anew.
+        QString moveError;
+        const auto keptAs = users.moveAside(&moveError);
+        if (!keptAs) {
+            Dialogs::inform(this, heading + QStringLiteral("\n\n") + moveError);
+            if (m_main)
+                m_main->endProgram();
+            return;
+        }
+        Dialogs::inform(this, heading + QStringLiteral("\n\nThe file was kept as:\n") + *keptAs +
+                                  QStringLiteral("\n\nA new, empty list of learners is started."));
+        if (!users.createFromTemplate(&error)) {
+            Dialogs::inform(this,
+                            error + QStringLiteral("\n\n") + caption(88) + QLatin1Char('\n') + users.path());
+            if (m_main)
+                m_main->endProgram();
+        }
+        return;
+    }
+
+    bool first = true;
+    for (const Learner& learner : *learners) {
+        addEntry(learner, first); // the first learner ever created is the administrator
+        first = false;
+    }
+    m_list->setSortingEnabled(true);
+    m_list->sortItems();
+}
+
+QList<Learner> LoginWindow::learners() const
+{
+    QList<Learner> result;
+    for (int i = 0; i < m_list->count(); ++i)
+        result.append(learnerOf(m_list->item(i)));
+    return result;
+}
+
+std::optional<Learner> LoginWindow::selectedLearner() const
+{
+    const QListWidgetItem* item = m_list->currentItem();
+    if (!item)
+        return std::nullopt;
+    return learnerOf(item);
+}
+
+int LoginWindow::entryCount() const
+{
+    return m_list->count();
+}
+
+QListWidgetItem* LoginWindow::addEntry(const Learner& learner, bool administrator)
+{
+    auto* item = new LearnerItem;
+    fillItem(item, learner);
+    m_list->addItem(item);
+    if (administrator)
+        makeAdministrator(item);
+    return item;
+}
+
+void LoginWindow::updateSelectedEntry(const Learner& learner)
+{
+    QListWidgetItem* item = m_list->currentItem();
+    if (!item)
+        return;
+    Learner updated = learner;
+    updated.pkStudentID = item->data(StudentIdRole).toLongLong();
+    fillItem(item, updated);
+    m_list->sortItems();
+    m_list->scrollToItem(item);
+}
+
+void LoginWindow::makeAdministrator(QListWidgetItem* item)
+{
+    QFont bold = item->font();
+    bold.setBold(true);
+    item->setFont(bold);
+    item->setData(AdministratorRole, true);
+}
+
+void LoginWindow::selectEntry(QListWidgetItem* item)
+{
+    m_list->setCurrentItem(item);
+    m_list->scrollToItem(item);
+}
+
+void LoginWindow::setPasswordBoxVisible(bool visible)
+{
+    if (!visible)
+        m_password->clear();
+    m_password->setVisible(visible);
+    m_passwordLabel->setVisible(visible);
+}
+
+void LoginWindow::ListView1_Click()
+{
+    adaptPasswordBox(true);
+}
+
+void LoginWindow::adaptPasswordBox(bool moveFocus)
+{
+    m_password->clear();
+    if (m_list->count() == 0)
+        return;
+    const auto learner = selectedLearner();
+    const bool hasPassword = learner && learner->hasPassword();
+    setPasswordBoxVisible(hasPassword);
+    if (!moveFocus)
+        return;
+    if (hasPassword)
+        m_password->setFocus();
+    else
+        m_null->setFocus();
+}
+
+bool LoginWindow::passwordMatches() const
+{
+    const auto learner = selectedLearner();
+    return learner && learner->tPassword.compare(m_password->text(), Qt::CaseInsensitive) == 0;
+}
+
+void LoginWindow::btnLogin_Click(int index)
+{
+    const auto& caption = app().captions;
+    if (index == 1) {
+        ProfileWindow profile(this, this);
+        profile.btnEdit(0)->setText(caption(8));
+        profile.exec();
+        return;
+    }
+
+    if (m_list->count() == 0 || !m_list->currentItem())
+        return;
+    if (!passwordMatches()) {
+        MessageWindow::showModal(caption(39), 0, this);
+        if (!m_password->isHidden())
+            m_password->setFocus();
+        return;
+    }
+
+    QListWidgetItem* item = m_list->currentItem();
+    if (index == 2) {
+        const Learner learner = learnerOf(item);
+        ProfileWindow profile(this, this);
+        profile.btnEdit(0)->setText(caption(44));
+        profile.setWindowTitle(caption(45));
+        profile.txtFirst()->setText(learner.tFirstname);
+        profile.txtLast()->setText(learner.tLastname);
+        profile.imageCombo1()->setCurrentIndex(qBound(1, learner.nIcon, Pictures::LearnerCount) - 1);
+        if (learner.hasPassword()) {
+            profile.chkPassword()->setChecked(true);
+            profile.txtPassword()->setText(learner.tPassword);
+            profile.txtPassword2()->setText(learner.tPassword);
+        }
+        profile.exec();
+        return;
+    }
+
+    // Log in.
+    LoginSucceeded = true;
+    const QString user = item->text();
+    const bool administrator = item->data(AdministratorRole).toBool();
+    app().CurrentUser = user;
+    emit loggedIn(user, administrator);
+    if (m_main)
+        m_main->applyLogin(user, administrator);
+    close();
+}
+
+bool LoginWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        LoginSucceeded = false;
+    return QDialog::event(event);
+}
+
+void LoginWindow::closeEvent(QCloseEvent* event)
+{
+    // Closed without a login: the program ends, also after an earlier learner's session.
+    if (!LoginSucceeded && m_main)
+        m_main->endProgram();
+    QDialog::closeEvent(event);
+}
+
+void LoginWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Escape would close the window and so end the program by accident.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

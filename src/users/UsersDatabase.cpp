@@ -1,0 +1,305 @@
+#include "UsersDatabase.h"
+
+#include "app/AppState.h"
+#include "platform/Database.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+namespace {
+
+// Pause between two tries of a locked file; the busy timeout of each open already waits.
+constexpr unsigned long LockedRetryPauseMs = 200;
+
+// Runs one database operation, trying it again while the file is locked by another
+// program (an activity writing its results).
+template <typename Operation> bool withLockedRetry(QString* error, Operation operation)
+{
+    QString lastError;
+    for (int attempt = 1; attempt <= UsersDatabase::LockedAttempts; ++attempt) {
+        lastError.clear();
+        if (operation(&lastError))
+            return true;
+        if (!UsersDatabase::isLockedError(lastError))
+            break;
+        if (attempt < UsersDatabase::LockedAttempts)
+            QThread::msleep(LockedRetryPauseMs);
+    }
+    if (error)
+        *error = lastError;
+    return false;
+}
+
+std::optional<Database> openUsers(const QString& path, QString* error)
+{
+    // Read-write even for reading: a journal left by a program that stopped mid-write must
+    // be rolled back, which a read-only connection cannot do.
+    return Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, error);
+}
+
+const QStringList& journalSuffixes()
+{
+    static const QStringList s{QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")};
+    return s;
+}
+
+} // namespace
+
+UsersDatabase::UsersDatabase(const QString& path, const QString& templatePath)
+    : m_path(path), m_templatePath(templatePath)
+{
+}
+
+UsersDatabase UsersDatabase::forApp()
+{
+    return UsersDatabase(app().usersDatabasePath(), app().templateDatabasePath());
+}
+
+bool UsersDatabase::exists() const
+{
+    return QFileInfo(m_path).isFile();
+}
+
+bool UsersDatabase::createFromTemplate(QString* error) const
+{
+    auto fail = [&](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    const QFileInfo target(m_path);
+    if (!QDir().mkpath(target.absolutePath()))
+        return fail(QStringLiteral("The folder %1 cannot be created.").arg(target.absolutePath()));
+    if (!QFileInfo(m_templatePath).isFile())
+        return fail(QStringLiteral("The template database %1 does not exist.").arg(m_templatePath));
+
+    const QString temp = m_path + QStringLiteral(".new-%1").arg(QCoreApplication::applicationPid());
+    QFile::remove(temp); // a leftover of an earlier failed try of this process id
+    QFile source(m_templatePath);
+    if (!source.copy(temp)) {
+        const QString reason = source.errorString();
+        QFile::remove(temp);
+        return fail(QStringLiteral("The template database %1 cannot be copied to %2: %3")
+                        .arg(m_templatePath, m_path, reason));
+    }
+    // The template may come read-only from the installation; learners write to the copy.
+    if (!QFile::setPermissions(temp, QFile::permissions(temp) | QFile::ReadOwner | QFile::WriteOwner)) {
+        QFile::remove(temp);
+        return fail(QStringLiteral("%1 cannot be made writable.").arg(m_path));
+    }
+    if (!QFile::rename(temp, m_path)) {
+        QFile::remove(temp);
+        if (exists())
+            return true; // another copy of the program made it first: keep that one
+        return fail(QStringLiteral("%1 cannot be created.").arg(m_path));
+    }
+    return true;
+}
+
+std::optional<QList<Learner>> UsersDatabase::readLearners(QString* error, bool* damaged) const
+{
+    if (damaged)
+        *damaged = false;
+    if (!exists()) {
+        if (error)
+            *error = QStringLiteral("The file %1 does not exist.").arg(m_path);
+        return std::nullopt;
+    }
+    QList<Learner> learners;
+    const bool ok = withLockedRetry(error, [&](QString* e) {
+        learners.clear();
+        auto db = openUsers(m_path, e);
+        if (!db)
+            return false;
+        // Key order keeps the first learner ever created first: the administrator.
+        Statement s =
+            db->prepare(QStringLiteral("SELECT pkStudentID, tFirstname, tLastname, tPassword, nIcon "
+                                       "FROM tblUsers ORDER BY pkStudentID"),
+                        e);
+        if (!s.isValid())
+            return false;
+        Statement::Step step;
+        while ((step = s.step()) == Statement::Step::Row) {
+            Learner l;
+            l.pkStudentID = s.integer(0);
+            l.tFirstname = s.text(1);
+            l.tLastname = s.text(2);
+            l.tPassword = s.text(3);
+            l.nIcon = s.text(4).toInt();
+            learners.append(l);
+        }
+        if (step == Statement::Step::Error) {
+            *e = s.errorString();
+            return false;
+        }
+        return true;
+    });
+    if (!ok) {
+        if (damaged && error)
+            *damaged = !isLockedError(*error);
+        return std::nullopt;
+    }
+    return learners;
+}
+
+std::optional<QString> UsersDatabase::moveAside(QString* error, const QDateTime& now) const
+{
+    const QString base =
+        m_path + QStringLiteral(".damaged-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = base + QStringLiteral("-%1").arg(n);
+
+    // The journal goes first: left behind, it would be played into the fresh copy.
+    QStringList movedSuffixes;
+    for (const QString& suffix : journalSuffixes()) {
+        if (!QFileInfo::exists(m_path + suffix))
+            continue;
+        if (!QFile::rename(m_path + suffix, target + suffix)) {
+            for (const QString& back : movedSuffixes)
+                QFile::rename(target + back, m_path + back);
+            if (error)
+                *error = QStringLiteral("%1 cannot be moved to %2.").arg(m_path + suffix, target + suffix);
+            return std::nullopt;
+        }
+        movedSuffixes.append(suffix);
+    }
+    if (!QFile::rename(m_path, target)) {
+        for (const QString& back : movedSuffixes)
+            QFile::rename(target + back, m_path + back);
+        if (error)
+            *error = QStringLiteral("%1 cannot be moved to %2.").arg(m_path, target);
+        return std::nullopt;
+    }
+    return target;
+}
+
+std::optional<qint64> UsersDatabase::addLearner(const Learner& learner, QString* error) const
+{
+    qint64 key = 0;
+    const bool ok = withLockedRetry(error, [&](QString* e) {
+        auto db = openUsers(m_path, e);
+        if (!db)
+            return false;
+        Statement s = db->prepare(
+            QStringLiteral(
+                "INSERT INTO tblUsers (tFirstname, tLastname, tPassword, nIcon) VALUES (?, ?, ?, ?)"),
+            e);
+        if (!s.isValid())
+            return false;
+        s.bindText(1, learner.tFirstname).bindText(2, learner.tLastname).bindInt(4, learner.nIcon);
+        if (learner.tPassword.isEmpty())
+            s.bindNull(3);
+        else
+            s.bindText(3, learner.tPassword);
+        if (!s.run()) {
+            *e = s.errorString();
+            return false;
+        }
+        key = db->lastInsertId();
+        return true;
+    });
+    if (!ok)
+        return std::nullopt;
+    return key;
+}
+
+bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
+{
+    return withLockedRetry(error, [&](QString* e) {
+        auto db = openUsers(m_path, e);
+        if (!db)
+            return false;
+        Statement s =
+            db->prepare(QStringLiteral("UPDATE tblUsers SET tFirstname = ?, tLastname = ?, tPassword = ?, "
+                                       "nIcon = ? WHERE pkStudentID = ?"),
+                        e);
+        if (!s.isValid())
+            return false;
+        // After an edit "no password" is the empty text, never Null.
+        s.bindText(1, learner.tFirstname)
+            .bindText(2, learner.tLastname)
+            .bindText(3, learner.tPassword.isNull() ? QString("") : learner.tPassword)
+            .bindInt(4, learner.nIcon)
+            .bindInt(5, learner.pkStudentID);
+        if (!s.run()) {
+            *e = s.errorString();
+            return false;
+        }
+        if (db->changes() != 1) {
+            *e = QStringLiteral("There is no learner with the key %1.").arg(learner.pkStudentID);
+            return false;
+        }
+        return true;
+    });
+}
+
+bool UsersDatabase::appendScore(const ScoreRow& row, QString* error) const
+{
+    return ::appendScore(m_path, row, error);
+}
+
+std::optional<qint64> UsersDatabase::scoreCount(QString* error) const
+{
+    qint64 count = 0;
+    const bool ok = withLockedRetry(error, [&](QString* e) {
+        auto db = openUsers(m_path, e);
+        if (!db)
+            return false;
+        Statement s = db->prepare(QStringLiteral("SELECT count(*) FROM tblscores"), e);
+        if (s.step() != Statement::Step::Row) {
+            *e = s.errorString();
+            return false;
+        }
+        count = s.integer(0);
+        return true;
+    });
+    if (!ok)
+        return std::nullopt;
+    return count;
+}
+
+bool UsersDatabase::isDuplicateName(const QList<Learner>& learners, const QString& displayName)
+{
+    for (const Learner& l : learners) {
+        if (l.displayName().compare(displayName, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool UsersDatabase::isLockedError(const QString& error)
+{
+    // SQLITE_BUSY reads "database is locked", SQLITE_LOCKED "database table is locked".
+    return error.contains(QLatin1String("is locked"), Qt::CaseInsensitive);
+}
+
+bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString* error)
+{
+    return withLockedRetry(error, [&](QString* e) {
+        auto db = openUsers(usersDatabasePath, e);
+        if (!db)
+            return false;
+        Statement s =
+            db->prepare(QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
+                                       "numberScore, nDate, nTime) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                        e);
+        if (!s.isValid())
+            return false;
+        s.bindText(1, row.tName)
+            .bindText(2, row.tActivity)
+            .bindText(3, row.tSubject)
+            .bindText(4, row.textScore)
+            .bind(5, QVariant(row.numberScore))
+            .bindText(6, row.nDate)
+            .bindText(7, row.nTime);
+        if (!s.run()) {
+            *e = s.errorString();
+            return false;
+        }
+        return true;
+    });
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// One learner of tblUsers. A Null password reads as "": no password.
+struct Learner
+{
+    qint64 pkStudentID = 0;
+    QString tFirstname;
+    QString tLastname;
+    QString tPassword;
+    int nIcon = 1;
+
+    // The name everywhere else: the login list, CurrentUser, the activities, tblscores.tName.
+    QString displayName() const { return tFirstname + QLatin1Char(' ') + tLastname; }
+    bool hasPassword() const { return !tPassword.isEmpty(); }
+};
+
+// One result row of tblscores, as the activity programs record it.
+struct ScoreRow
+{
+    QString tName;
+    QString tActivity;
+    QString tSubject;
+    QString textScore;
+    double numberScore = 0;
+    QString nDate; // "yyyy-MM-dd"
+    QString nTime; // "HH:mm:ss"
+};
+
+// The users database "Users.dat": the learners and the results of the activities. It
+// starts life as a copy of the template database and is never deleted on an error: a file
+// that cannot be read is moved aside under a name that keeps it.
+class UsersDatabase
+{
+public:
+    UsersDatabase(const QString& path, const QString& templatePath);
+    // The program's own file in the data folder, made from the program's template.
+    static UsersDatabase forApp();
+
+    QString path() const { return m_path; }
+    QString templatePath() const { return m_templatePath; }
+    bool exists() const;
+
+    // Copies the template beside the target, makes the copy writable (the template may be
+    // read-only) and renames it into place, so a failure leaves no half-made file. When
+    // another process made the file meanwhile, that file is kept.
+    bool createFromTemplate(QString* error) const;
+
+    // The learners in ascending key order: the first one is the administrator. A locked
+    // file is retried; *damaged tells a file that cannot be read as a users database from a
+    // passing failure (still locked after the retries).
+    std::optional<QList<Learner>> readLearners(QString* error, bool* damaged = nullptr) const;
+
+    // Moves the file (with its journal, if any) to path + ".damaged-yyyyMMdd-HHmmss" and
+    // returns the new path. Nothing is deleted.
+    std::optional<QString> moveAside(QString* error,
+                                     const QDateTime& now = QDateTime::currentDateTime()) const;
+
+    // Adds the learner and returns the key the database assigned. An empty password is
+    // stored as Null.
+    std::optional<qint64> addLearner(const Learner& learner, QString* error) const;
+    // Changes the learner with learner.pkStudentID. An empty password is stored as "".
+    bool updateLearner(const Learner& learner, QString* error) const;
+
+    bool appendScore(const ScoreRow& row, QString* error) const;
+    // Rows of tblscores (tests and the benchmark count what arrived).
+    std::optional<qint64> scoreCount(QString* error) const;
+
+    // True when a learner of the list has this display name, compared without regard to case.
+    static bool isDuplicateName(const QList<Learner>& learners, const QString& displayName);
+    // True for the engine's "database is locked" / busy errors, which pass.
+    static bool isLockedError(const QString& error);
+
+    // How often a locked file is tried before giving up (each try waits the busy timeout).
+    static constexpr int LockedAttempts = 3;
+
+private:
+    QString m_path;
+    QString m_templatePath;
+};
+
+// Appends one result row to the users database at usersDatabasePath. A plain function so
+// that an activity program can record its results with the launcher's own code.
+bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString* error);

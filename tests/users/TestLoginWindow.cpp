@@ -1,0 +1,547 @@
+#include "UsersTemplate.h"
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "content/MessageWindow.h"
+#include "platform/Database.h"
+#include "platform/Sound.h"
+#include "support/TestSupport.h"
+#include "users/LoginWindow.h"
+#include "users/ProfileWindow.h"
+#include "users/UsersDatabase.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+struct ProfileInput
+{
+    QString first;
+    QString last;
+    bool withPassword = false;
+    QString password;
+    QString password2;
+    int picture = 1;
+};
+
+QString captionText(int n)
+{
+    return QStringLiteral("caption %1").arg(n);
+}
+
+} // namespace
+
+class TestLoginWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void firstLearnerIsAdministrator();
+    void duplicateNameRefused();
+    void validation_data();
+    void validation();
+    void passwordInOtherLetterCase();
+    void enterLogsInWithoutPassword();
+    void editRemovesPassword();
+    void quotesAndAccentsRoundTrip();
+    void closingEndsProgram();
+    void damagedDatabaseMovedAside();
+    void templateCannotBeCopied();
+    void saveErrorKeepsWindowOpen();
+
+private:
+    LoginWindow* openLogin();
+    // Presses a login button that opens the profile window, lets action work on it, and
+    // closes it if it is still open. Returns whether it stayed open after action.
+    bool driveProfile(LoginWindow* login, int button, const std::function<void(ProfileWindow*)>& action);
+    static void fill(ProfileWindow* w, const ProfileInput& in);
+    bool createLearner(LoginWindow* login, const ProfileInput& in);
+    QListWidgetItem* entry(LoginWindow* login, const QString& name) const;
+    void clickEntry(LoginWindow* login, const QString& name);
+    QList<Learner> stored() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MainWindow> m_main;
+    QStringList m_messages;          // texts of the program's own message window
+    QList<Dialogs::Request> m_boxes; // standard message boxes
+};
+
+void TestLoginWindow::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    Sound::setPlayerForTests([](const QString&, bool) {});
+}
+
+void TestLoginWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    resetAppState();
+    QStringList captions;
+    for (int i = 1; i <= 150; ++i)
+        captions << captionText(i);
+    app().captions.setTexts(captions);
+    app().programFolder = m_dir->filePath(QStringLiteral("program/"));
+    app().dataFolder = m_dir->filePath(QStringLiteral("data/"));
+    app().tempFolder = m_dir->filePath(QStringLiteral("temp/"));
+    app().installedSubjectsFolder = m_dir->filePath(QStringLiteral("program/Subjects/"));
+    app().virtualSubjectsFolder = m_dir->filePath(QStringLiteral("data/MySubjects/"));
+    app().activitiesFolder = m_dir->filePath(QStringLiteral("program/Activities/"));
+    for (const QString& f : {app().programFolder, app().dataFolder, app().tempFolder})
+        QVERIFY(QDir().mkpath(f));
+    QString error;
+    QVERIFY2(UsersTemplate::write(app().templateDatabasePath(), &error), qPrintable(error));
+
+    m_messages.clear();
+    m_boxes.clear();
+    MessageWindow::setModalHandlerForTests([this](const QString& text) { m_messages << text; });
+    Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        m_boxes << r;
+        return QMessageBox::Ok;
+    });
+    m_main = std::make_unique<MainWindow>();
+}
+
+void TestLoginWindow::cleanup()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<LoginWindow*>(w))
+            delete w;
+    }
+    m_main.reset();
+    MessageWindow::setModalHandlerForTests({});
+    Dialogs::setHandlerForTests({});
+}
+
+LoginWindow* TestLoginWindow::openLogin()
+{
+    auto* login = new LoginWindow(m_main.get());
+    login->show();
+    if (!QTest::qWaitForWindowExposed(login))
+        qWarning("login window not exposed");
+    return login;
+}
+
+bool TestLoginWindow::driveProfile(LoginWindow* login, int button,
+                                   const std::function<void(ProfileWindow*)>& action)
+{
+    bool stayedOpen = false;
+    QTimer::singleShot(0, this, [&] {
+        ProfileWindow* w = login->findChild<ProfileWindow*>();
+        if (!w || !w->isVisible())
+            return;
+        action(w);
+        stayedOpen = w->isVisible();
+        if (stayedOpen)
+            w->reject();
+    });
+    QTest::mouseClick(login->btnLogin(button), Qt::LeftButton);
+    return stayedOpen;
+}
+
+void TestLoginWindow::fill(ProfileWindow* w, const ProfileInput& in)
+{
+    w->txtFirst()->setText(in.first);
+    w->txtLast()->setText(in.last);
+    w->imageCombo1()->setCurrentIndex(in.picture - 1);
+    if (w->chkPassword()->isChecked() != in.withPassword)
+        QTest::mouseClick(w->chkPassword(), Qt::LeftButton, {}, QPoint(5, w->chkPassword()->height() / 2));
+    if (in.withPassword) {
+        QTest::keyClicks(w->txtPassword(), in.password);
+        QTest::keyClicks(w->txtPassword2(), in.password2);
+    }
+}
+
+bool TestLoginWindow::createLearner(LoginWindow* login, const ProfileInput& in)
+{
+    return !driveProfile(login, 1, [&](ProfileWindow* w) {
+        fill(w, in);
+        QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+    });
+}
+
+QListWidgetItem* TestLoginWindow::entry(LoginWindow* login, const QString& name) const
+{
+    const auto found = login->ListView1()->findItems(name, Qt::MatchExactly);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+void TestLoginWindow::clickEntry(LoginWindow* login, const QString& name)
+{
+    QListWidgetItem* item = entry(login, name);
+    QVERIFY2(item, qPrintable(name));
+    QListWidget* list = login->ListView1();
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    QCOMPARE(list->currentItem(), item);
+}
+
+QList<Learner> TestLoginWindow::stored() const
+{
+    QString error;
+    const auto learners = UsersDatabase::forApp().readLearners(&error);
+    if (!learners)
+        qWarning("%s", qPrintable(error));
+    return learners.value_or(QList<Learner>());
+}
+
+void TestLoginWindow::firstLearnerIsAdministrator()
+{
+    QPointer<LoginWindow> login = openLogin();
+    QVERIFY(QFile::exists(app().usersDatabasePath()));
+    QCOMPARE(login->ListView1()->count(), 0);
+    QVERIFY(login->txtPassword()->isHidden());
+    QVERIFY(login->lblPassword()->isHidden());
+    QCOMPARE(login->windowTitle(), captionText(29) + QLatin1Char(' ') + app().edition.EditionTitle);
+    QCOMPARE(login->findChild<QLabel*>(QStringLiteral("lblInstructions"))->text(), captionText(26));
+    QCOMPARE(login->btnLogin(0)->text(), captionText(28));
+    QCOMPARE(login->btnLogin(1)->text(), captionText(27));
+    QCOMPARE(login->btnLogin(2)->text(), captionText(44));
+
+    // Nothing to log in with yet.
+    QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+    QVERIFY(!login->LoginSucceeded);
+    QVERIFY(m_messages.isEmpty());
+
+    QVERIFY(createLearner(login, {QStringLiteral("  Zeno "), QStringLiteral(" Verdi "), false, {}, {}, 7}));
+    QCOMPARE(m_messages, QStringList{captionText(43)});
+    QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi"), false, {}, {}, 2}));
+    QCOMPARE(m_messages.size(), 1); // only the first learner is told
+    QCOMPARE(login->ListView1()->count(), 2);
+    // Sorted by name, and the administrator is bold wherever the sort puts them.
+    QCOMPARE(login->ListView1()->item(0)->text(), QStringLiteral("Anna Bianchi"));
+    QVERIFY(!login->ListView1()->item(0)->font().bold());
+    QCOMPARE(login->ListView1()->item(1)->text(), QStringLiteral("Zeno Verdi"));
+    QVERIFY(login->ListView1()->item(1)->font().bold());
+
+    const QList<Learner> learners = stored();
+    QCOMPARE(learners.size(), 2);
+    QCOMPARE(learners[0].displayName(), QStringLiteral("Zeno Verdi"));
+    QCOMPARE(learners[0].nIcon, 7);
+
+    // A fresh login window (change user) still knows who the administrator is.
+    delete login;
+    for (const QString& name : {QStringLiteral("Zeno Verdi"), QStringLiteral("Anna Bianchi")}) {
+        login = openLogin();
+        QVERIFY(entry(login, QStringLiteral("Zeno Verdi"))->font().bold());
+        QSignalSpy spy(login.data(), &LoginWindow::loggedIn);
+        clickEntry(login, name);
+        QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy[0][0].toString(), name);
+        const bool administrator = name == QLatin1String("Zeno Verdi");
+        QCOMPARE(spy[0][1].toBool(), administrator);
+        QCOMPARE(app().CurrentUser, name);
+        QVERIFY(m_main->isVisible());
+        QVERIFY(!m_main->hasEnded());
+        if (auto* admin = m_main->findChild<QWidget*>(QStringLiteral("btnAdmin")))
+            QCOMPARE(admin->isEnabled(), administrator);
+        QTRY_VERIFY(login.isNull()); // unloaded after the login
+    }
+}
+
+void TestLoginWindow::duplicateNameRefused()
+{
+    LoginWindow* login = openLogin();
+    QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Rossi")}));
+    m_messages.clear();
+    const bool stayedOpen = driveProfile(login, 1, [&](ProfileWindow* w) {
+        fill(w, {QStringLiteral(" aNNA"), QStringLiteral("ROSSI "), true, QStringLiteral("pw"),
+                 QStringLiteral("pw")});
+        QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+    });
+    QVERIFY(stayedOpen);
+    QCOMPARE(m_messages, QStringList{captionText(42)});
+    QCOMPARE(stored().size(), 1);
+    QCOMPARE(login->ListView1()->count(), 1);
+}
+
+void TestLoginWindow::validation_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<bool>("withPassword");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("password2");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("first name of blanks") << "   "
+                                          << "Rossi" << false << ""
+                                          << ""
+                                          << "txtFirst"
+                                          << "";
+    QTest::newRow("last name of blanks") << "Anna"
+                                         << "  " << false << ""
+                                         << ""
+                                         << "txtLast"
+                                         << "";
+    QTest::newRow("password of blanks") << "Anna"
+                                        << "Rossi" << true << "   "
+                                        << "x"
+                                        << "txtPassword"
+                                        << "";
+    QTest::newRow("repetition empty") << "Anna"
+                                      << "Rossi" << true << "abc"
+                                      << ""
+                                      << "txtPassword2"
+                                      << "";
+    QTest::newRow("passwords differ") << "Anna"
+                                      << "Rossi" << true << "abc"
+                                      << "abd"
+                                      << "" << captionText(36);
+    QTest::newRow("letter case counts") << "Anna"
+                                        << "Rossi" << true << "abc"
+                                        << "ABC"
+                                        << "" << captionText(36);
+    QTest::newRow("blanks count") << "Anna"
+                                  << "Rossi" << true << "abc "
+                                  << "abc"
+                                  << "" << captionText(36);
+}
+
+void TestLoginWindow::validation()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    QFETCH(bool, withPassword);
+    QFETCH(QString, password);
+    QFETCH(QString, password2);
+    QFETCH(QString, focus);
+    QFETCH(QString, message);
+
+    LoginWindow* login = openLogin();
+    QString focused;
+    QStringList typed;
+    const bool stayedOpen = driveProfile(login, 1, [&](ProfileWindow* w) {
+        fill(w, {first, last, withPassword, password, password2});
+        w->btnEdit(0)->setFocus();
+        QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+        focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
+        typed = {w->txtFirst()->text(), w->txtLast()->text(), w->txtPassword()->text(),
+                 w->txtPassword2()->text()};
+    });
+    QVERIFY(stayedOpen);
+    if (!focus.isEmpty())
+        QCOMPARE(focused, focus);
+    QCOMPARE(m_messages, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(typed, (QStringList{first, last, password, password2}));
+    QVERIFY(stored().isEmpty());
+    QCOMPARE(login->ListView1()->count(), 0);
+}
+
+void TestLoginWindow::passwordInOtherLetterCase()
+{
+    LoginWindow* login = openLogin();
+    QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Rossi"), true,
+                                  QStringLiteral(" Segreto "), QStringLiteral(" Segreto ")}));
+    QCOMPARE(stored().value(0).tPassword, QStringLiteral("Segreto")); // stored trimmed
+    delete login;
+
+    QPointer<LoginWindow> fresh = openLogin();
+    clickEntry(fresh, QStringLiteral("Anna Rossi"));
+    QVERIFY(!fresh->txtPassword()->isHidden());
+    QCOMPARE(fresh->focusWidget(), fresh->txtPassword());
+
+    QTest::keyClicks(fresh->txtPassword(), QStringLiteral("segretx"));
+    QTest::keyClick(fresh->txtPassword(), Qt::Key_Return);
+    QCOMPARE(m_messages, QStringList{captionText(39)});
+    QVERIFY(!fresh->LoginSucceeded);
+    QCOMPARE(fresh->focusWidget(), fresh->txtPassword());
+
+    fresh->txtPassword()->clear();
+    QTest::keyClicks(fresh->txtPassword(), QStringLiteral("sEGRETO"));
+    QTest::keyClick(fresh->txtPassword(), Qt::Key_Return);
+    QCOMPARE(app().CurrentUser, QStringLiteral("Anna Rossi"));
+    QVERIFY(m_main->isVisible());
+    QVERIFY(!m_main->hasEnded());
+    QTRY_VERIFY(fresh.isNull());
+}
+
+void TestLoginWindow::enterLogsInWithoutPassword()
+{
+    LoginWindow* first = openLogin();
+    QVERIFY(createLearner(first, {QStringLiteral("Anna"), QStringLiteral("Rossi"), true, QStringLiteral("pw"),
+                                  QStringLiteral("pw")}));
+    QVERIFY(createLearner(first, {QStringLiteral("Bruno"), QStringLiteral("Neri")}));
+    delete first;
+
+    QPointer<LoginWindow> login = openLogin();
+    QVERIFY(QTest::qWaitForWindowActive(login));
+    clickEntry(login, QStringLiteral("Bruno Neri"));
+    QVERIFY(login->txtPassword()->isHidden());
+    QCOMPARE(QApplication::focusWidget(), login->btnNull());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(app().CurrentUser, QStringLiteral("Bruno Neri"));
+    QVERIFY(m_messages.isEmpty());
+    QTRY_VERIFY(login.isNull());
+}
+
+void TestLoginWindow::editRemovesPassword()
+{
+    LoginWindow* login = openLogin();
+    QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Rossi"), true, QStringLiteral("pw"),
+                                  QStringLiteral("pw"), 4}));
+    clickEntry(login, QStringLiteral("Anna Rossi"));
+    QVERIFY(!login->txtPassword()->isHidden());
+
+    // Editing asks for the password first.
+    QTest::keyClicks(login->txtPassword(), QStringLiteral("nope"));
+    QVERIFY(!driveProfile(login, 2, [](ProfileWindow*) {}));
+    QCOMPARE(m_messages.last(), captionText(39));
+
+    login->txtPassword()->clear();
+    QTest::keyClicks(login->txtPassword(), QStringLiteral("PW"));
+    QString title;
+    QVERIFY(!driveProfile(login, 2, [&](ProfileWindow* w) {
+        title = w->windowTitle();
+        QCOMPARE(w->btnEdit(0)->text(), captionText(44));
+        QCOMPARE(w->txtFirst()->text(), QStringLiteral("Anna"));
+        QCOMPARE(w->imageCombo1()->currentIndex(), 3);
+        QVERIFY(w->chkPassword()->isChecked());
+        QCOMPARE(w->txtPassword2()->text(), QStringLiteral("pw"));
+        QTest::mouseClick(w->chkPassword(), Qt::LeftButton, {}, QPoint(5, w->chkPassword()->height() / 2));
+        QVERIFY(w->txtPassword()->isHidden());
+        QVERIFY(w->txtPassword()->text().isEmpty());
+        w->txtLast()->setText(QStringLiteral("Rossini"));
+        QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+    }));
+    QCOMPARE(title, captionText(45));
+
+    const QList<Learner> learners = stored();
+    QCOMPARE(learners.size(), 1);
+    QCOMPARE(learners[0].displayName(), QStringLiteral("Anna Rossini"));
+    QCOMPARE(learners[0].nIcon, 4);
+    QString error;
+    auto raw = Database::open(app().usersDatabasePath(), Database::TemplatePassword, Database::Mode::ReadOnly,
+                              &error);
+    QVERIFY(raw);
+    Statement s = raw->prepare(QStringLiteral("SELECT tPassword FROM tblUsers"));
+    QCOMPARE(s.step(), Statement::Step::Row);
+    QVERIFY(!s.isNull(0));
+    QCOMPARE(s.text(0), QString(""));
+
+    // The list entry changed without a new read, and the password box is gone.
+    QVERIFY(entry(login, QStringLiteral("Anna Rossini")));
+    QVERIFY(login->txtPassword()->isHidden());
+    QVERIFY(login->lblPassword()->isHidden());
+    QVERIFY(login->ListView1()->item(0)->font().bold());
+}
+
+void TestLoginWindow::quotesAndAccentsRoundTrip()
+{
+    LoginWindow* login = openLogin();
+    const QString first = QStringLiteral("Séamus");
+    const QString last = QStringLiteral("O'Brien-Çelik");
+    QVERIFY(createLearner(login, {first, last, true, QStringLiteral("l'été"), QStringLiteral("l'été")}));
+    QVERIFY(createLearner(login, {QStringLiteral("Zoë"), QStringLiteral("D'Angelo")}));
+    // The same name in other letters is still refused when it holds a quote.
+    QVERIFY(driveProfile(login, 1, [&](ProfileWindow* w) {
+        fill(w, {QStringLiteral("SÉAMUS"), QStringLiteral("o'brien-çelik")});
+        QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+    }));
+    QCOMPARE(m_messages.last(), captionText(42));
+    delete login;
+
+    QPointer<LoginWindow> fresh = openLogin();
+    QCOMPARE(fresh->ListView1()->count(), 2);
+    clickEntry(fresh, first + QLatin1Char(' ') + last);
+    QTest::keyClicks(fresh->txtPassword(), QStringLiteral("L'ÉTÉ"));
+    QTest::mouseClick(fresh->btnLogin(0), Qt::LeftButton);
+    QCOMPARE(app().CurrentUser, first + QLatin1Char(' ') + last);
+}
+
+void TestLoginWindow::closingEndsProgram()
+{
+    LoginWindow* first = openLogin();
+    QVERIFY(createLearner(first, {QStringLiteral("Anna"), QStringLiteral("Rossi")}));
+    clickEntry(first, QStringLiteral("Anna Rossi"));
+    QTest::mouseClick(first->btnLogin(0), Qt::LeftButton);
+    QVERIFY(!m_main->hasEnded());
+
+    // Change user, then close the window without logging in.
+    QPointer<LoginWindow> again = openLogin();
+    QTest::keyClick(again, Qt::Key_Escape); // not a way out by accident
+    QVERIFY(again->isVisible());
+    QVERIFY(!m_main->hasEnded());
+    again->close();
+    QVERIFY(m_main->hasEnded());
+}
+
+void TestLoginWindow::damagedDatabaseMovedAside()
+{
+    const QString path = app().usersDatabasePath();
+    TestSupport::writeGarbage(path, 8192);
+    QFile original(path);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    original.close();
+
+    LoginWindow* login = openLogin();
+    QVERIFY(!m_main->hasEnded());
+    QCOMPARE(login->ListView1()->count(), 0);
+    QCOMPARE(m_boxes.size(), 1);
+    const QStringList kept =
+        QDir(app().dataFolder).entryList({QStringLiteral("Users.dat.damaged-*")}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    const QString keptPath = app().dataFolder + kept.first();
+    QVERIFY2(m_boxes[0].text.contains(keptPath), qPrintable(m_boxes[0].text));
+    QVERIFY(m_boxes[0].text.startsWith(captionText(40) + QStringLiteral(" Error#001 ")));
+    QFile moved(keptPath);
+    QVERIFY(moved.open(QIODevice::ReadOnly));
+    QCOMPARE(moved.readAll(), bytes);
+
+    // A fresh, working list of learners.
+    QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Rossi")}));
+    QCOMPARE(stored().size(), 1);
+}
+
+void TestLoginWindow::templateCannotBeCopied()
+{
+    QVERIFY(QFile::remove(app().templateDatabasePath()));
+    openLogin();
+    QVERIFY(m_main->hasEnded());
+    QCOMPARE(m_boxes.size(), 1);
+    QVERIFY2(m_boxes[0].text.endsWith(QStringLiteral("\n\n") + captionText(88) + QLatin1Char('\n') +
+                                      app().usersDatabasePath()),
+             qPrintable(m_boxes[0].text));
+    QVERIFY(!QFile::exists(app().usersDatabasePath()));
+}
+
+void TestLoginWindow::saveErrorKeepsWindowOpen()
+{
+    LoginWindow* login = openLogin();
+    QString typedFirst;
+    const bool stayedOpen = driveProfile(login, 1, [&](ProfileWindow* w) {
+        fill(w, {QStringLiteral("Anna"), QStringLiteral("Rossi")});
+        // The file turns unreadable while the window is open.
+        TestSupport::writeGarbage(app().usersDatabasePath());
+        QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+        typedFirst = w->txtFirst()->text();
+    });
+    QVERIFY(stayedOpen);
+    QCOMPARE(typedFirst, QStringLiteral("Anna"));
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes[0].title, QStringLiteral("ERROR"));
+    QCOMPARE(m_boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(login->ListView1()->count(), 0);
+}
+
+QTEST_MAIN(TestLoginWindow)
+#include "TestLoginWindow.moc"

@@ -1,0 +1,294 @@
+#include "UsersTemplate.h"
+#include "platform/Database.h"
+#include "support/TestSupport.h"
+#include "users/UsersDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+class TestUsersDatabase : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void createdFromReadOnlyTemplate();
+    void missingTemplateMakesNothing();
+    void learnersKeepKeyOrderAndValues();
+    void passwordNullWhenAddedEmptyWhenEdited();
+    void duplicateNames_data();
+    void duplicateNames();
+    void unreadableFiles_data();
+    void unreadableFiles();
+    void movedAsideWithJournal();
+    void brieflyLockedIsNotDamaged();
+    void scoresAppended();
+
+private:
+    UsersDatabase users() const
+    {
+        return UsersDatabase(m_dir->filePath(QStringLiteral("data/Users.dat")),
+                             m_dir->filePath(QStringLiteral("program/Parlanto.tpl")));
+    }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestUsersDatabase::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void TestUsersDatabase::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("program")));
+    QString error;
+    QVERIFY2(UsersTemplate::write(users().templatePath(), &error), qPrintable(error));
+}
+
+void TestUsersDatabase::createdFromReadOnlyTemplate()
+{
+    const UsersDatabase db = users();
+    QVERIFY(QFile::setPermissions(db.templatePath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(!db.exists());
+    QString error;
+    QVERIFY2(db.createFromTemplate(&error), qPrintable(error));
+    QVERIFY(db.exists());
+    QVERIFY(QFile::permissions(db.path()) & QFile::WriteOwner);
+    // Only the file itself is left in the data folder, no temporary copy.
+    QCOMPARE(QDir(QFileInfo(db.path()).path()).entryList(QDir::Files),
+             QStringList{QStringLiteral("Users.dat")});
+    const auto learners = db.readLearners(&error);
+    QVERIFY2(learners, qPrintable(error));
+    QVERIFY(learners->isEmpty());
+    QVERIFY2(db.addLearner({0, QStringLiteral("Anna"), QStringLiteral("Rossi"), {}, 3}, &error),
+             qPrintable(error));
+}
+
+void TestUsersDatabase::missingTemplateMakesNothing()
+{
+    const UsersDatabase db(m_dir->filePath(QStringLiteral("data/Users.dat")),
+                           m_dir->filePath(QStringLiteral("program/Missing.tpl")));
+    QString error;
+    QVERIFY(!db.createFromTemplate(&error));
+    QVERIFY(error.contains(QStringLiteral("Missing.tpl")));
+    QVERIFY(QDir(QFileInfo(db.path()).path()).entryList(QDir::Files).isEmpty());
+}
+
+void TestUsersDatabase::learnersKeepKeyOrderAndValues()
+{
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(db.createFromTemplate(&error));
+    const QList<Learner> added = {
+        {0, QStringLiteral("Zoë"), QStringLiteral("O'Brien"), QStringLiteral("pa\"ss'"), 40},
+        {0, QStringLiteral("Ana"), QStringLiteral("Núñez; DROP TABLE tblUsers"), {}, 1},
+        {0, QStringLiteral("Bob"), QStringLiteral("Smith"), QStringLiteral("x"), 17},
+    };
+    QList<qint64> keys;
+    for (const Learner& l : added) {
+        const auto key = db.addLearner(l, &error);
+        QVERIFY2(key, qPrintable(error));
+        keys.append(*key);
+    }
+    QVERIFY(keys[0] < keys[1] && keys[1] < keys[2]);
+
+    const auto read = db.readLearners(&error);
+    QVERIFY2(read, qPrintable(error));
+    QCOMPARE(read->size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(read->at(i).pkStudentID, keys[i]);
+        QCOMPARE(read->at(i).displayName(), added[i].displayName());
+        QCOMPARE(read->at(i).tPassword, added[i].tPassword.isNull() ? QString("") : added[i].tPassword);
+        QCOMPARE(read->at(i).nIcon, added[i].nIcon);
+    }
+}
+
+void TestUsersDatabase::passwordNullWhenAddedEmptyWhenEdited()
+{
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(db.createFromTemplate(&error));
+    Learner l{0, QStringLiteral("Anna"), QStringLiteral("Rossi"), {}, 5};
+    const auto key = db.addLearner(l, &error);
+    QVERIFY2(key, qPrintable(error));
+
+    auto storedPassword = [&]() -> QVariant {
+        auto raw = Database::open(db.path(), Database::TemplatePassword, Database::Mode::ReadOnly, &error);
+        Statement s = raw->prepare(QStringLiteral("SELECT tPassword FROM tblUsers WHERE pkStudentID = ?"));
+        s.bindInt(1, *key);
+        return s.step() == Statement::Step::Row ? s.value(0) : QVariant(QStringLiteral("<no row>"));
+    };
+    QVERIFY(storedPassword().isNull());
+
+    l.pkStudentID = *key;
+    l.tLastname = QStringLiteral("Bianchi");
+    QVERIFY2(db.updateLearner(l, &error), qPrintable(error));
+    const QVariant edited = storedPassword();
+    QVERIFY(!edited.isNull());
+    QCOMPARE(edited.toString(), QString(""));
+
+    l.pkStudentID = *key + 100;
+    QVERIFY(!db.updateLearner(l, &error)); // no such learner: not reported as saved
+}
+
+void TestUsersDatabase::duplicateNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("duplicate");
+    QTest::newRow("same") << "Anna Rossi" << true;
+    QTest::newRow("other case") << "ANNA rossi" << true;
+    QTest::newRow("accents other case") << "ÈVA D'ANGELO" << true;
+    QTest::newRow("other name") << "Anna Rossini" << false;
+    QTest::newRow("split elsewhere") << "AnnaRossi" << false;
+}
+
+void TestUsersDatabase::duplicateNames()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, duplicate);
+    const QList<Learner> list = {{1, QStringLiteral("Anna"), QStringLiteral("Rossi"), {}, 1},
+                                 {2, QStringLiteral("Èva"), QStringLiteral("d'Angelo"), {}, 2}};
+    QCOMPARE(UsersDatabase::isDuplicateName(list, name), duplicate);
+}
+
+void TestUsersDatabase::unreadableFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("garbage") << "garbage";
+    QTest::newRow("other password") << "password";
+    QTest::newRow("no learners table") << "foreign";
+    QTest::newRow("empty file") << "empty";
+}
+
+void TestUsersDatabase::unreadableFiles()
+{
+    QFETCH(QString, kind);
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(QDir().mkpath(QFileInfo(db.path()).path()));
+    if (kind == QLatin1String("garbage")) {
+        TestSupport::writeGarbage(db.path());
+    } else if (kind == QLatin1String("password")) {
+        auto other = Database::open(db.path(), Database::SubjectPassword, Database::Mode::Create, &error);
+        QVERIFY(other && other->exec(QStringLiteral("CREATE TABLE tblUsers (x)")));
+    } else if (kind == QLatin1String("foreign")) {
+        auto other = Database::open(db.path(), Database::TemplatePassword, Database::Mode::Create, &error);
+        QVERIFY(other && other->exec(QStringLiteral("CREATE TABLE tblOther (x)")));
+    } else {
+        QFile f(db.path());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QFile f(db.path());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    f.close();
+
+    bool damaged = false;
+    QVERIFY(!db.readLearners(&error, &damaged));
+    QVERIFY(damaged);
+    QVERIFY(!error.isEmpty());
+
+    const QDateTime when(QDate(2024, 3, 9), QTime(7, 5, 3));
+    const auto kept = db.moveAside(&error, when);
+    QVERIFY2(kept, qPrintable(error));
+    QCOMPARE(*kept, db.path() + QStringLiteral(".damaged-20240309-070503"));
+    QVERIFY(!db.exists());
+    QFile moved(*kept);
+    QVERIFY(moved.open(QIODevice::ReadOnly));
+    QCOMPARE(moved.readAll(), bytes);
+
+    // A second damaged file in the same second gets its own name.
+    QFile::copy(*kept, db.path());
+    const auto second = db.moveAside(&error, when);
+    QVERIFY2(second, qPrintable(error));
+    QVERIFY(*second != *kept);
+    QVERIFY(QFile::exists(*kept) && QFile::exists(*second));
+}
+
+void TestUsersDatabase::movedAsideWithJournal()
+{
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(QDir().mkpath(QFileInfo(db.path()).path()));
+    TestSupport::writeGarbage(db.path());
+    TestSupport::writeGarbage(db.path() + QStringLiteral("-journal"), 512);
+    const auto kept = db.moveAside(&error);
+    QVERIFY2(kept, qPrintable(error));
+    // A journal left beside a fresh copy would be played into it.
+    QVERIFY(!QFile::exists(db.path() + QStringLiteral("-journal")));
+    QVERIFY(QFile::exists(*kept + QStringLiteral("-journal")));
+    QVERIFY(db.createFromTemplate(&error));
+    QVERIFY2(db.readLearners(&error), qPrintable(error));
+}
+
+void TestUsersDatabase::brieflyLockedIsNotDamaged()
+{
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(db.createFromTemplate(&error));
+    QVERIFY(db.addLearner({0, QStringLiteral("Anna"), QStringLiteral("Rossi"), {}, 1}, &error));
+
+    // Another program holds the file exclusively for a moment, as an activity writing.
+    std::atomic<bool> locked{false};
+    std::thread holder([&] {
+        QString e;
+        auto other = Database::open(db.path(), Database::TemplatePassword, Database::Mode::ReadWrite, &e);
+        if (!other || !other->exec(QStringLiteral("BEGIN EXCLUSIVE"), &e)) {
+            locked = true;
+            return;
+        }
+        other->exec(
+            QStringLiteral("INSERT INTO tblUsers (tFirstname, tLastname, nIcon) VALUES ('Bob', 'Smith', 2)"));
+        locked = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        other->exec(QStringLiteral("COMMIT"));
+    });
+    while (!locked)
+        std::this_thread::yield();
+    bool damaged = true;
+    const auto learners = db.readLearners(&error, &damaged);
+    holder.join();
+    QVERIFY2(learners, qPrintable(error));
+    QVERIFY(!damaged);
+    QCOMPARE(learners->size(), 2);
+    QVERIFY(db.exists());
+}
+
+void TestUsersDatabase::scoresAppended()
+{
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(db.createFromTemplate(&error));
+    QVERIFY2(appendScore(db.path(),
+                         {QStringLiteral("Anna O'Brien"), QStringLiteral("Memory"), QStringLiteral("Saluti"),
+                          QString(), 7.5, QStringLiteral("2024-03-09"), QStringLiteral("07:05:03")},
+                         &error),
+             qPrintable(error));
+    QVERIFY(
+        db.appendScore({QStringLiteral("Bob Smith"), QStringLiteral("Dictation"), QStringLiteral("Saluti"),
+                        QStringLiteral("8/10"), 0, QStringLiteral("2024-03-10"), QStringLiteral("10:00:00")},
+                       &error));
+    QCOMPARE(db.scoreCount(&error).value_or(-1), 2);
+    auto raw = Database::open(db.path(), Database::TemplatePassword, Database::Mode::ReadOnly, &error);
+    QVERIFY(raw);
+    Statement s = raw->prepare(QStringLiteral("SELECT * FROM qryActivities"));
+    QStringList activities;
+    while (s.step() == Statement::Step::Row)
+        activities << s.text(0);
+    QCOMPARE(activities, (QStringList{QStringLiteral("Dictation"), QStringLiteral("Memory")}));
+    Statement names = raw->prepare(QStringLiteral("SELECT numberScore FROM tblscores WHERE tName = ?"));
+    names.bindText(1, QStringLiteral("Anna O'Brien"));
+    QCOMPARE(names.step(), Statement::Step::Row);
+    QCOMPARE(names.value(0).toDouble(), 7.5);
+}
+
+QTEST_GUILESS_MAIN(TestUsersDatabase)
+#include "TestUsersDatabase.moc"
