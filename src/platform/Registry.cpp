@@ -1,6 +1,7 @@
 #include "Registry.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <memory>
@@ -35,14 +36,23 @@ KeyLocation locate(const QString& subKey)
     loc.organisation = parts.takeFirst();
     loc.application = parts.takeFirst();
     loc.group = parts.join(QLatin1Char('/'));
-    loc.valid = true;
+    loc.valid = !QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).isEmpty();
     return loc;
+}
+
+// "Org/App.conf" in the XDG config folder. Named explicitly: Qt's own name for an INI file
+// in the user scope ends with ".ini".
+QString settingsFile(const KeyLocation& loc)
+{
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (config.isEmpty())
+        return QString();
+    return config + QLatin1Char('/') + loc.organisation + QLatin1Char('/') + loc.application + QStringLiteral(".conf");
 }
 
 std::unique_ptr<QSettings> settingsFor(const KeyLocation& loc)
 {
-    auto s = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, loc.organisation,
-                                         loc.application);
+    auto s = std::make_unique<QSettings>(settingsFile(loc), QSettings::IniFormat);
     if (!loc.group.isEmpty())
         s->beginGroup(loc.group);
     return s;
@@ -63,9 +73,7 @@ QString EditionRegistryKey(const QString& programCode)
 QString RegistryFileFor(const QString& subKey)
 {
     const KeyLocation loc = locate(subKey);
-    if (!loc.valid)
-        return QString();
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, loc.organisation, loc.application).fileName();
+    return loc.valid ? settingsFile(loc) : QString();
 }
 
 QString RegGetString(const QString& subKey, const QString& valueName, const QString& defaultText)
@@ -119,7 +127,7 @@ void RegDeleteSubKey(const QString& subKey)
     const KeyLocation loc = locate(subKey);
     if (!loc.valid)
         return;
-    QSettings s(QSettings::IniFormat, QSettings::UserScope, loc.organisation, loc.application);
+    QSettings s(settingsFile(loc), QSettings::IniFormat);
     if (loc.group.isEmpty())
         s.clear();
     else
