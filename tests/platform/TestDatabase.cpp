@@ -1,9 +1,12 @@
 #include "platform/Database.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sqlite3.h>
 
 class TestDatabase : public QObject
 {
@@ -13,6 +16,7 @@ private slots:
     void badFiles_data();
     void badFiles();
     void transactionRollsBack();
+    void fastKeyDerivationIsStored();
 
 private:
     QTemporaryDir m_dir;
@@ -54,6 +58,10 @@ void TestDatabase::badFiles_data()
     QTest::newRow("truncated") << "truncated";
     QTest::newRow("empty") << "empty";
     QTest::newRow("missing") << "missing";
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("first bytes only") << "header";
+    QTest::newRow("plain file given a password") << "plain";
+    QTest::newRow("encrypted file without password") << "nopassword";
 }
 
 void TestDatabase::badFiles()
@@ -67,13 +75,29 @@ void TestDatabase::badFiles()
             QVERIFY(f.open(QIODevice::ReadWrite));
             QVERIFY(f.resize(f.size() / 3));
         }
+    } else if (kind == QLatin1String("header")) {
+        QVERIFY(TestSupport::writeSubject(path, QStringLiteral("prlita"), 3));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(100));
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == QLatin1String("plain") || kind == QLatin1String("nopassword")) {
+        const QString made = kind == QLatin1String("plain") ? QString() : Database::SubjectPassword;
+        auto db = Database::open(path, made, Database::Mode::Create, nullptr);
+        QVERIFY(db);
+        QVERIFY(db->exec(QStringLiteral("CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY, tPhrase TEXT)")));
     } else if (kind == QLatin1String("garbage")) {
         TestSupport::writeGarbage(path);
     } else if (kind == QLatin1String("empty")) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
-    const QString password = kind == QLatin1String("password") ? QStringLiteral("another") : Database::SubjectPassword;
+    QString password = Database::SubjectPassword;
+    if (kind == QLatin1String("password"))
+        password = QStringLiteral("another");
+    else if (kind == QLatin1String("nopassword"))
+        password = QString();
     QString error;
     auto db = Database::open(path, password, Database::Mode::ReadOnly, &error);
     if (kind == QLatin1String("truncated") && db) {
@@ -105,6 +129,37 @@ void TestDatabase::transactionRollsBack()
     Statement count = db->prepare(QStringLiteral("SELECT count(*) FROM t"));
     QCOMPARE(count.step(), Statement::Step::Row);
     QCOMPARE(count.integer(0), 0);
+}
+
+void TestDatabase::fastKeyDerivationIsStored()
+{
+    // A file made by the program opens with the low iteration count, and only with it:
+    // the setting really reached the engine, and the sqlcipher shell recipe holds.
+    const QString path = m_dir.filePath(QStringLiteral("kdf.db"));
+    {
+        auto db = Database::open(path, Database::TemplatePassword, Database::Mode::Create, nullptr);
+        QVERIFY(db);
+        QVERIFY(db->exec(QStringLiteral("CREATE TABLE tblProperties (tName TEXT)")));
+    }
+    auto countTables = [&](bool withKdf) {
+        sqlite3* raw = nullptr;
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
+        const QByteArray key = Database::TemplatePassword.toUtf8();
+        sqlite3_key(raw, key.constData(), int(key.size()));
+        if (withKdf)
+            sqlite3_exec(raw, "PRAGMA kdf_iter = 64", nullptr, nullptr, nullptr);
+        const int rc = sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        sqlite3_close(raw);
+        return rc;
+    };
+    QCOMPARE(countTables(true), SQLITE_OK);
+    QVERIFY(countTables(false) != SQLITE_OK);
+    // And the program reopens it.
+    QString error;
+    auto again = Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+    QVERIFY2(again, qPrintable(error));
+    Statement st = again->prepare(QStringLiteral("SELECT * FROM tblProperties"));
+    QCOMPARE(st.step(), Statement::Step::Done);
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
