@@ -1,0 +1,421 @@
+#include "app/AppState.h"
+#include "app/Paths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The working folders. The fallback for a program folder the learner cannot write to is
+// tested for real: a probe process runs as an unprivileged user (as root, which may write
+// anywhere, through setpriv or runuser; otherwise the program folder is made read-only).
+class TestPaths : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void writeTestLeavesNothing();
+    void writeTestKeepsExistingFile();
+    void writeTestMissingFolder();
+    void cleanTempFiles_data();
+    void cleanTempFiles();
+    void readOnlyProgramFolder();
+    void writableProgramFolder_data();
+    void writableProgramFolder();
+    void rootProgramFolder();
+    void noDataFolderUsesPrivateTemp();
+    void foreignTempFolderRefused_data();
+    void foreignTempFolderRefused();
+
+private:
+    struct Run
+    {
+        int exitCode = -1;
+        QMap<QString, QString> values;
+        QString errors;
+    };
+    struct Case
+    {
+        QString dir, program, home, xdg, tmp;
+    };
+    Case makeCase(const QString& name);
+    Run runProbe(const QString& programFolder, const Case& c);
+    void giveToUser(const QString& path);
+    void makeReadOnly(const QString& path);
+    static QString read(const QString& path);
+    static void write(const QString& path, const QByteArray& bytes);
+    static QStringList tree(const QString& folder);
+
+    QTemporaryDir m_work;      // in-process cases
+    std::unique_ptr<QTemporaryDir> m_shared; // readable by the probe's user
+    QString m_probe;
+    QStringList m_asUser;      // command prefix that drops to the unprivileged user
+    bool m_isRoot = false;
+    QString m_title;
+};
+
+namespace {
+constexpr uint Nobody = 65534;
+}
+
+void TestPaths::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    m_isRoot = geteuid() == 0;
+    m_title = buildEdition().EditionTitle;
+    QVERIFY(!m_title.isEmpty());
+
+    // The probe's user must reach the folders: under /tmp, every level traversable.
+    const QString base = m_isRoot ? QStringLiteral("/tmp") : QDir::tempPath();
+    m_shared = std::make_unique<QTemporaryDir>(base + QStringLiteral("/parlanto-paths-XXXXXX"));
+    QVERIFY(m_shared->isValid());
+    QVERIFY(QFile::setPermissions(m_shared->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                        QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                                        QFile::ExeOther));
+    m_probe = m_shared->filePath(QStringLiteral("PathsProbe"));
+    QVERIFY(QFile::copy(QStringLiteral(PATHS_PROBE), m_probe));
+    QVERIFY(QFile::setPermissions(m_probe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                               QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    if (m_isRoot) {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        const QString runuser = QStandardPaths::findExecutable(QStringLiteral("runuser"));
+        if (!setpriv.isEmpty())
+            m_asUser = {setpriv, QStringLiteral("--reuid=%1").arg(Nobody), QStringLiteral("--regid=%1").arg(Nobody),
+                        QStringLiteral("--clear-groups")};
+        else if (!runuser.isEmpty())
+            m_asUser = {runuser, QStringLiteral("-m"), QStringLiteral("-u"), QStringLiteral("nobody"),
+                        QStringLiteral("--")};
+        else
+            QSKIP("running as root without setpriv or runuser: cannot run the probe as another user");
+    }
+}
+
+void TestPaths::cleanup()
+{
+    // Read-only folders made by a case must be removable again.
+    if (!m_shared)
+        return;
+    QDirIterator it(m_shared->path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        QFile::setPermissions(it.next(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TestPaths::Case TestPaths::makeCase(const QString& name)
+{
+    Case c;
+    c.dir = m_shared->filePath(name);
+    c.program = c.dir + QStringLiteral("/program");
+    c.home = c.dir + QStringLiteral("/home");
+    c.xdg = c.dir + QStringLiteral("/home/share");
+    c.tmp = c.dir + QStringLiteral("/tmp");
+    for (const QString& d : {c.program + QStringLiteral("/Subjects"), c.program + QStringLiteral("/Activities"),
+                             c.program + QStringLiteral("/MySubjects/Folder"), c.xdg, c.tmp})
+        QDir().mkpath(d);
+    write(c.program + QStringLiteral("/Parlanto.tpl"), "template");
+    write(c.program + QStringLiteral("/MySubjects/Sample.vita"), "shipped 1");
+    write(c.program + QStringLiteral("/MySubjects/Folder/Inner.vita"), "inner");
+    write(c.program + QStringLiteral("/MySubjects/.hidden"), "hidden");
+    QDirIterator it(c.dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QFile::setPermissions(c.dir, QFile::permissions(m_shared->path()));
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOther | QFile::ReadGroup |
+                                        (it.fileInfo().isDir() ? QFile::ExeOther | QFile::ExeGroup : QFile::Permissions()));
+    }
+    giveToUser(c.home);
+    giveToUser(c.xdg);
+    giveToUser(c.tmp);
+    return c;
+}
+
+void TestPaths::giveToUser(const QString& path)
+{
+    if (m_isRoot)
+        QVERIFY(::chown(QFile::encodeName(path).constData(), Nobody, Nobody) == 0);
+}
+
+void TestPaths::makeReadOnly(const QString& path)
+{
+    // As root the folder stays root's own, which the probe's user cannot write.
+    if (!m_isRoot)
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+}
+
+TestPaths::Run TestPaths::runProbe(const QString& programFolder, const Case& c)
+{
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("HOME"), c.home);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), c.xdg);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), c.home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("TMPDIR"), c.tmp);
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(m_shared->path());
+    QStringList command = m_asUser;
+    command << m_probe << programFolder;
+    p.start(command.takeFirst(), command);
+    Run r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished(5000);
+        r.errors = QStringLiteral("the probe did not finish");
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.errors = QString::fromUtf8(p.readAllStandardError());
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0)
+            r.values.insert(line.left(eq), line.mid(eq + 1));
+    }
+    return r;
+}
+
+QString TestPaths::read(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+void TestPaths::write(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    f.write(bytes);
+}
+
+QStringList TestPaths::tree(const QString& folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << QDir(folder).relativeFilePath(it.next());
+    entries.sort();
+    return entries;
+}
+
+// ---------------------------------------------------------------- in this process
+
+void TestPaths::writeTestLeavesNothing()
+{
+    const QString dir = m_work.filePath(QStringLiteral("writable"));
+    QVERIFY(QDir().mkpath(dir));
+    QCOMPARE(TestWriteFolder(dir + QLatin1Char('/')), false);
+    QCOMPARE(TestWriteFolder(dir), false); // without the trailing "/" as well
+    QVERIFY(tree(dir).isEmpty());
+}
+
+void TestPaths::writeTestKeepsExistingFile()
+{
+    const QString dir = m_work.filePath(QStringLiteral("has-test-txt"));
+    QVERIFY(QDir().mkpath(dir));
+    write(dir + QStringLiteral("/test.txt"), "somebody's notes");
+    QCOMPARE(TestWriteFolder(dir + QLatin1Char('/')), false);
+    QCOMPARE(read(dir + QStringLiteral("/test.txt")), QStringLiteral("somebody's notes"));
+    QCOMPARE(tree(dir), QStringList{QStringLiteral("test.txt")});
+}
+
+void TestPaths::writeTestMissingFolder()
+{
+    const QString dir = m_work.filePath(QStringLiteral("not-there"));
+    QCOMPARE(TestWriteFolder(dir + QLatin1Char('/')), true);
+    QVERIFY(!QFileInfo::exists(dir));
+}
+
+void TestPaths::cleanTempFiles_data()
+{
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("remaining");
+    const QStringList others = {QStringLiteral("~prl9999.txt"), QStringLiteral("~prl99991.wav"),
+                                QStringLiteral("notes.wav")};
+    QTest::newRow("nothing to delete") << QStringList() << 0 << QStringList();
+    QTest::newRow("slots without files") << QStringList() << 10 << QStringList();
+    QTest::newRow("only the input file") << QStringList{QStringLiteral("~prl4242.txt")} << 0 << QStringList();
+    QTest::newRow("three slots") << (QStringList{QStringLiteral("~prl4242.txt"), QStringLiteral("~prl42421.wav"),
+                                                 QStringLiteral("~prl42422.wav"), QStringLiteral("~prl42423.wav")}
+                                     << others)
+                                 << 3 << others;
+    QTest::newRow("slot past the count stays")
+        << QStringList{QStringLiteral("~prl42421.wav"), QStringLiteral("~prl42422.wav")} << 1
+        << QStringList{QStringLiteral("~prl42422.wav")};
+}
+
+void TestPaths::cleanTempFiles()
+{
+    QFETCH(QStringList, present);
+    QFETCH(int, count);
+    QFETCH(QStringList, remaining);
+    QTemporaryDir temp;
+    AppState state;
+    state.tempFolder = temp.path() + QLatin1Char('/');
+    state.instanceId = 4242;
+    state.StudyPhraseCount = count;
+    for (const QString& name : present)
+        write(temp.filePath(name), "x");
+    CleanTempFiles(state);
+    QStringList expected = remaining;
+    expected.sort();
+    QCOMPARE(tree(temp.path()), expected);
+}
+
+// ---------------------------------------------------------------- as another user
+
+void TestPaths::readOnlyProgramFolder()
+{
+    const Case c = makeCase(QStringLiteral("readonly"));
+    makeReadOnly(c.program);
+    const QStringList programBefore = tree(c.program);
+
+    Run r = runProbe(c.program, c);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.errors + r.values.value(QStringLiteral("error"))));
+    const QString data = c.xdg + QLatin1Char('/') + m_title + QLatin1Char('/');
+    QCOMPARE(r.values.value(QStringLiteral("programFolder")), c.program + QLatin1Char('/'));
+    QCOMPARE(r.values.value(QStringLiteral("dataFolder")), data);
+    QCOMPARE(r.values.value(QStringLiteral("virtualSubjectsFolder")), data + QStringLiteral("MySubjects/"));
+    QCOMPARE(r.values.value(QStringLiteral("installedSubjectsFolder")), c.program + QStringLiteral("/Subjects/"));
+    QCOMPARE(r.values.value(QStringLiteral("activitiesFolder")), c.program + QStringLiteral("/Activities/"));
+    // The shipped folder, copied whole; nothing else made; nothing left in the program folder.
+    QCOMPARE(tree(data), (QStringList{QStringLiteral("MySubjects"), QStringLiteral("MySubjects/.hidden"),
+                                      QStringLiteral("MySubjects/Folder"), QStringLiteral("MySubjects/Folder/Inner.vita"),
+                                      QStringLiteral("MySubjects/Sample.vita")}));
+    QCOMPARE(read(data + QStringLiteral("MySubjects/Sample.vita")), QStringLiteral("shipped 1"));
+    QCOMPARE(tree(c.program), programBefore);
+    if (m_isRoot) {
+        QCOMPARE(QFileInfo(data + QStringLiteral("MySubjects/Sample.vita")).ownerId(), Nobody);
+        QCOMPARE(QFileInfo(data + QStringLiteral("MySubjects/Folder")).ownerId(), Nobody);
+    }
+    QVERIFY(QFileInfo(data + QStringLiteral("MySubjects/Sample.vita")).permissions() & QFile::WriteOwner);
+
+    // A later start never refreshes the learner's copy.
+    QFile::setPermissions(c.program + QStringLiteral("/MySubjects/Sample.vita"), QFile::ReadOwner | QFile::WriteOwner |
+                                                                                   QFile::ReadOther);
+    write(c.program + QStringLiteral("/MySubjects/Sample.vita"), "shipped 2");
+    write(data + QStringLiteral("MySubjects/Mine.vita"), "mine");
+    r = runProbe(c.program, c);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.values.value(QStringLiteral("dataFolder")), data);
+    QCOMPARE(read(data + QStringLiteral("MySubjects/Sample.vita")), QStringLiteral("shipped 1"));
+    QCOMPARE(read(data + QStringLiteral("MySubjects/Mine.vita")), QStringLiteral("mine"));
+
+    // Deleted by the learner: the next start copies it again.
+    QVERIFY(QDir(data + QStringLiteral("MySubjects")).removeRecursively());
+    r = runProbe(c.program, c);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(read(data + QStringLiteral("MySubjects/Sample.vita")), QStringLiteral("shipped 2"));
+    QVERIFY(!QFileInfo::exists(data + QStringLiteral("MySubjects/Mine.vita")));
+    QCOMPARE(tree(data).filter(QStringLiteral("copying")), QStringList());
+}
+
+void TestPaths::writableProgramFolder_data()
+{
+    QTest::addColumn<bool>("hasTestTxt");
+    QTest::newRow("plain") << false;
+    QTest::newRow("with someone's test.txt") << true;
+}
+
+void TestPaths::writableProgramFolder()
+{
+    QFETCH(bool, hasTestTxt);
+    const Case c = makeCase(hasTestTxt ? QStringLiteral("writable-txt") : QStringLiteral("writable"));
+    if (hasTestTxt)
+        write(c.program + QStringLiteral("/test.txt"), "keep me");
+    giveToUser(c.program);
+    const QStringList before = tree(c.program);
+
+    const Run r = runProbe(c.program, c);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.errors + r.values.value(QStringLiteral("error"))));
+    const QString program = c.program + QLatin1Char('/');
+    QCOMPARE(r.values.value(QStringLiteral("dataFolder")), program);
+    QCOMPARE(r.values.value(QStringLiteral("virtualSubjectsFolder")), program + QStringLiteral("MySubjects/"));
+    QCOMPARE(r.values.value(QStringLiteral("installedSubjectsFolder")), program + QStringLiteral("Subjects/"));
+    QCOMPARE(tree(c.program), before);
+    QCOMPARE(tree(c.xdg), QStringList());
+    if (hasTestTxt)
+        QCOMPARE(read(c.program + QStringLiteral("/test.txt")), QStringLiteral("keep me"));
+}
+
+void TestPaths::rootProgramFolder()
+{
+    if (!m_isRoot && QFileInfo(QStringLiteral("/")).isWritable())
+        QSKIP("the root folder is writable for this user");
+    if (QFileInfo::exists(QStringLiteral("/MySubjects")))
+        QSKIP("this machine has a /MySubjects folder");
+    const Case c = makeCase(QStringLiteral("root"));
+    const Run r = runProbe(QStringLiteral("/"), c);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.errors + r.values.value(QStringLiteral("error"))));
+    QCOMPARE(r.values.value(QStringLiteral("programFolder")), QStringLiteral("/"));
+    QCOMPARE(r.values.value(QStringLiteral("installedSubjectsFolder")), QStringLiteral("/Subjects/"));
+    QCOMPARE(r.values.value(QStringLiteral("activitiesFolder")), QStringLiteral("/Activities/"));
+    const QString data = c.xdg + QLatin1Char('/') + m_title + QLatin1Char('/');
+    QCOMPARE(r.values.value(QStringLiteral("dataFolder")), data);
+    QVERIFY(QFileInfo(data + QStringLiteral("MySubjects")).isDir());
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/test.txt")));
+}
+
+void TestPaths::noDataFolderUsesPrivateTemp()
+{
+    Case c = makeCase(QStringLiteral("nodata"));
+    makeReadOnly(c.program);
+    // A home in which nothing can be made: the per-user folder cannot be had.
+    c.home = c.dir + QStringLiteral("/locked");
+    c.xdg = c.home + QStringLiteral("/share");
+    QVERIFY(QDir().mkpath(c.home));
+    QFile::setPermissions(c.home, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    const Run r = runProbe(c.program, c);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.errors + r.values.value(QStringLiteral("error"))));
+    const QString data = c.tmp + QLatin1Char('/') + m_title + QLatin1Char('/');
+    QCOMPARE(r.values.value(QStringLiteral("dataFolder")), data);
+    QCOMPARE(read(data + QStringLiteral("MySubjects/Sample.vita")), QStringLiteral("shipped 1"));
+    // Only the learner may look inside a folder kept in the shared temporary folder.
+    QCOMPARE(QFileInfo(data).permissions() & (QFile::ReadOther | QFile::ReadGroup | QFile::WriteOther),
+             QFile::Permissions());
+}
+
+void TestPaths::foreignTempFolderRefused_data()
+{
+    QTest::addColumn<bool>("symlink");
+    QTest::newRow("a link to elsewhere") << true;
+    if (geteuid() == 0)
+        QTest::newRow("made by another user") << false;
+}
+
+void TestPaths::foreignTempFolderRefused()
+{
+    QFETCH(bool, symlink);
+    Case c = makeCase(symlink ? QStringLiteral("foreign-link") : QStringLiteral("foreign-owner"));
+    makeReadOnly(c.program);
+    c.home = c.dir + QStringLiteral("/locked");
+    c.xdg = c.home + QStringLiteral("/share");
+    QVERIFY(QDir().mkpath(c.home));
+    QFile::setPermissions(c.home, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    const QString planted = c.tmp + QLatin1Char('/') + m_title;
+    if (symlink) {
+        const QString elsewhere = c.dir + QStringLiteral("/elsewhere");
+        QVERIFY(QDir().mkpath(elsewhere));
+        giveToUser(elsewhere);
+        QVERIFY(QFile::link(elsewhere, planted));
+    } else {
+        QVERIFY(QDir().mkpath(planted)); // root's, open to all
+        QVERIFY(::chmod(QFile::encodeName(planted).constData(), 0777) == 0);
+    }
+    const Run r = runProbe(c.program, c);
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.values.value(QStringLiteral("ok")), QStringLiteral("0"));
+    QVERIFY(r.values.value(QStringLiteral("error")).contains(QStringLiteral("belongs to someone else")));
+    QVERIFY(r.values.value(QStringLiteral("virtualSubjectsFolder")).isEmpty());
+    QVERIFY(tree(c.dir + QStringLiteral("/elsewhere")).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestPaths)
+#include "TestPaths.moc"
