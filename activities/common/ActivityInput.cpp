@@ -1,0 +1,122 @@
+#include "ActivityInput.h"
+
+#include "platform/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+QString ActivityInput::resolve(const QString& nameOrPath)
+{
+    if (QFileInfo(nameOrPath).isAbsolute())
+        return nameOrPath;
+    const QString inTemp = QDir::temp().filePath(nameOrPath);
+    if (QFileInfo::exists(inTemp))
+        return inTemp;
+    return QDir::current().absoluteFilePath(nameOrPath);
+}
+
+std::optional<ActivityInput> ActivityInput::read(const QString& nameOrPath, QString* error)
+{
+    if (nameOrPath.trimmed().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("No input file was named on the command line.");
+        return std::nullopt;
+    }
+    const QString path = resolve(nameOrPath);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("The input file %1 cannot be read: %2").arg(path, f.errorString());
+        return std::nullopt;
+    }
+    return parse(f.readAll(), error);
+}
+
+std::optional<ActivityInput> ActivityInput::parse(const QByteArray& bytes, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    QStringDecoder decode(QStringDecoder::Utf8);
+    const QString text = decode(bytes);
+    if (decode.hasError())
+        return fail(QStringLiteral("The input file is not UTF-8 text."));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // after the last line end
+    if (lines.size() < HeaderLines)
+        return fail(QStringLiteral("The input file is truncated: it has %1 lines.").arg(lines.size()));
+
+    ActivityInput in;
+    bool ok = false;
+    in.instanceId = lines.at(0).trimmed().toLongLong(&ok);
+    if (!ok)
+        return fail(QStringLiteral("Line 1 of the input file is not a number."));
+    in.programCode = lines.at(1);
+    in.editionTitle = lines.at(2);
+    in.interfaceLanguage = lines.at(3);
+    in.studiedLanguage = lines.at(4);
+    in.user = lines.at(5);
+    in.subject = lines.at(6);
+    const int count = lines.at(7).trimmed().toInt(&ok);
+    if (!ok || count < 1 || count > MaxPhrases)
+        return fail(QStringLiteral("Line 8 of the input file is not a phrase count from 1 to 10."));
+    in.usersDatabase = lines.at(8);
+    if (in.usersDatabase.isEmpty())
+        return fail(QStringLiteral("Line 9 of the input file names no users database."));
+    in.contentLevel = lines.at(14).trimmed().toInt(&ok);
+    if (!ok)
+        return fail(QStringLiteral("Line 15 of the input file is not a number."));
+    if (lines.size() < HeaderLines + 4 * count)
+        return fail(QStringLiteral("The input file is truncated: %1 phrases are announced.").arg(count));
+    for (int i = 0; i < count; ++i) {
+        QString fields[4];
+        for (int k = 0; k < 4; ++k) {
+            const int lineNo = HeaderLines + 4 * i + k;
+            const QString& line = lines.at(lineNo);
+            if (line.size() < 2 || !line.startsWith(QLatin1Char('"')) || !line.endsWith(QLatin1Char('"')))
+                return fail(
+                    QStringLiteral("Line %1 of the input file is not in double quotes.").arg(lineNo + 1));
+            fields[k] = line.mid(1, line.size() - 2);
+        }
+        in.phrases.push_back({fields[0], fields[1], fields[2], fields[3]});
+    }
+    return in;
+}
+
+bool appendScore(const QString& usersDatabase, const ActivityScore& score, QString* error)
+{
+    auto db = Database::open(usersDatabase, Database::TemplatePassword, Database::Mode::ReadWrite, error);
+    if (!db)
+        return false;
+    Statement st = db->prepare(QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
+                                              "numberScore, nDate, nTime) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                               error);
+    if (!st.isValid())
+        return false;
+    st.bindText(1, score.user).bindText(2, score.activity).bindText(3, score.subject);
+    if (score.textScore)
+        st.bindText(4, *score.textScore);
+    else
+        st.bindNull(4);
+    if (score.numberScore)
+        st.bind(5, *score.numberScore);
+    else
+        st.bindNull(5);
+    st.bindText(6, score.when.toString(QStringLiteral("yyyy-MM-dd")));
+    st.bindText(7, score.when.toString(QStringLiteral("HH:mm:ss")));
+    if (!st.run()) {
+        if (error)
+            *error = st.errorString();
+        return false;
+    }
+    return true;
+}

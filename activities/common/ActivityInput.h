@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// What the launcher hands an activity: the input file named on the command line (UTF-8,
+// CRLF line ends) and the users database where the activity records its results.
+
+struct ActivityPhrase
+{
+    QString phrase;
+    QString translation;
+    QString translation2;
+    QString soundFile;
+};
+
+struct ActivityInput
+{
+    static constexpr int MaxPhrases = 10;
+    static constexpr int HeaderLines = 15;
+
+    qint64 instanceId = 0;
+    QString programCode;
+    QString editionTitle;
+    QString interfaceLanguage; // "English" or "Spanish"
+    QString studiedLanguage;
+    QString user;
+    QString subject;
+    QString usersDatabase;
+    int contentLevel = 0;
+    std::vector<ActivityPhrase> phrases;
+
+    // A relative name is looked up in the temporary folder (then the working folder); an
+    // absolute path is taken as it is.
+    static QString resolve(const QString& nameOrPath);
+    // Refuses a missing, truncated or malformed file with a reason.
+    static std::optional<ActivityInput> read(const QString& nameOrPath, QString* error);
+    static std::optional<ActivityInput> parse(const QByteArray& bytes, QString* error);
+};
+
+// One result row of tblscores.
+struct ActivityScore
+{
+    QString user;
+    QString activity;
+    QString subject;
+    std::optional<QString> textScore;
+    std::optional<double> numberScore;
+    QDateTime when = QDateTime::currentDateTime();
+};
+
+// Appends the row to tblscores of the users database (values bound, never pasted).
+bool appendScore(const QString& usersDatabase, const ActivityScore& score, QString* error);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ActivityInput.h"
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+// Flashcards: each phrase is shown and heard, the learner reveals its translations and
+// says whether it was known. At the end the number known out of N is recorded.
+class FlashcardsWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr const char* ActivityName = "Flashcards";
+
+    explicit FlashcardsWindow(const ActivityInput& input, QWidget* parent = nullptr);
+
+    int current() const { return m_index; }
+    int known() const { return m_known; }
+    bool finished() const { return m_finished; }
+    // Empty unless saving the result failed.
+    QString saveError() const { return m_saveError; }
+
+    QLabel* lblPhrase() const { return m_phrase; }
+    QLabel* lblTranslation() const { return m_translation; }
+    QPushButton* btnListen() const { return m_listen; }
+    QPushButton* btnReveal() const { return m_reveal; }
+    QPushButton* btnKnown() const { return m_knownButton; }
+    QPushButton* btnUnknown() const { return m_unknownButton; }
+    QPushButton* btnClose() const { return m_close; }
+
+private:
+    QString tr_(const char* key) const;
+    void showCard();
+    void reveal();
+    void answer(bool known);
+    void finish();
+
+    ActivityInput m_input;
+    int m_index = 0;
+    int m_known = 0;
+    bool m_finished = false;
+    QString m_saveError;
+    QLabel* m_progress = nullptr;
+    QLabel* m_phrase = nullptr;
+    QLabel* m_translation = nullptr;
+    QPushButton* m_listen = nullptr;
+    QPushButton* m_reveal = nullptr;
+    QPushButton* m_knownButton = nullptr;
+    QPushButton* m_unknownButton = nullptr;
+    QPushButton* m_close = nullptr;
+};

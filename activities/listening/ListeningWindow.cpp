@@ -1,0 +1,210 @@
+#include "ListeningWindow.h"
+
+#include "ActivitySound.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMap>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+const QMap<QString, QMap<QString, QString>>& texts()
+{
+    static const QMap<QString, QMap<QString, QString>> t = {
+        {QStringLiteral("English"),
+         {{"title", "Listening"},
+          {"progress", "Phrase %1 of %2"},
+          {"prompt", "Listen, then choose what the phrase means."},
+          {"listen", "&Listen again"},
+          {"right", "Right!"},
+          {"wrong", "Not quite. The phrase was \"%1\": %2"},
+          {"next", "&Next"},
+          {"result", "You understood %1 of %2 phrases (%3%)."},
+          {"close", "&Close"},
+          {"saveError", "Your result could not be saved:"}}},
+        {QStringLiteral("Spanish"),
+         {{"title", "Escuchar"},
+          {"progress", "Frase %1 de %2"},
+          {"prompt", "Escucha y elige lo que significa la frase."},
+          {"listen", "&Escuchar otra vez"},
+          {"right", "¡Correcto!"},
+          {"wrong", "No exactamente. La frase era «%1»: %2"},
+          {"next", "&Siguiente"},
+          {"result", "Has entendido %1 de %2 frases (%3%)."},
+          {"close", "&Cerrar"},
+          {"saveError", "No se ha podido guardar tu resultado:"}}},
+    };
+    return t;
+}
+} // namespace
+
+QString ListeningWindow::tr_(const char* key) const
+{
+    const auto& t = texts();
+    const auto& lang =
+        t.contains(m_input.interfaceLanguage) ? t[m_input.interfaceLanguage] : t[QStringLiteral("English")];
+    return lang.value(QString::fromLatin1(key));
+}
+
+ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
+    : QWidget(parent), m_input(input)
+{
+    setObjectName(QStringLiteral("frmListening"));
+    setWindowTitle(tr_("title") + QStringLiteral(" - ") + m_input.subject.trimmed());
+    auto* layout = new QVBoxLayout(this);
+    m_progress = new QLabel(this);
+    m_progress->setObjectName(QStringLiteral("lblProgress"));
+    m_prompt = new QLabel(tr_("prompt"), this);
+    m_prompt->setObjectName(QStringLiteral("lblPrompt"));
+    m_feedback = new QLabel(this);
+    m_feedback->setObjectName(QStringLiteral("lblFeedback"));
+    m_feedback->setTextFormat(Qt::PlainText);
+    m_feedback->setWordWrap(true);
+    m_listen = new QPushButton(tr_("listen"), this);
+    m_listen->setObjectName(QStringLiteral("btnListen"));
+    m_listen->setAccessibleName(tr_("listen").remove(QLatin1Char('&')));
+    layout->addWidget(m_progress);
+    layout->addWidget(m_prompt);
+    layout->addWidget(m_listen);
+    for (int i = 0; i < MaxChoices; ++i) {
+        auto* b = new QPushButton(this);
+        b->setObjectName(QStringLiteral("btnChoice_%1").arg(i));
+        connect(b, &QPushButton::clicked, this, [this, i] { choose(i); });
+        layout->addWidget(b);
+        m_choices.push_back(b);
+    }
+    layout->addWidget(m_feedback);
+    m_next = new QPushButton(tr_("next"), this);
+    m_next->setObjectName(QStringLiteral("btnNext"));
+    m_next->setAccessibleName(tr_("next").remove(QLatin1Char('&')));
+    m_close = new QPushButton(tr_("close"), this);
+    m_close->setObjectName(QStringLiteral("btnClose"));
+    m_close->setAccessibleName(tr_("close").remove(QLatin1Char('&')));
+    layout->addWidget(m_next);
+    layout->addWidget(m_close);
+    connect(m_listen, &QPushButton::clicked, this,
+            [this] { ActivitySound::play(m_input.phrases.at(m_index).soundFile); });
+    connect(m_next, &QPushButton::clicked, this, &ListeningWindow::next);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    resize(520, 400);
+    showQuestion();
+}
+
+int ListeningWindow::percentage() const
+{
+    const int n = int(m_input.phrases.size());
+    return n > 0 ? int(std::lround(100.0 * m_right / n)) : 0;
+}
+
+void ListeningWindow::showQuestion()
+{
+    const ActivityPhrase& p = m_input.phrases.at(m_index);
+    m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
+    // The right translation and up to three different ones of the other phrases.
+    QStringList others;
+    for (const ActivityPhrase& o : m_input.phrases) {
+        if (o.translation != p.translation && !others.contains(o.translation))
+            others << o.translation;
+    }
+    std::shuffle(others.begin(), others.end(), *QRandomGenerator::global());
+    QStringList options{p.translation};
+    options << others.mid(0, MaxChoices - 1);
+    std::shuffle(options.begin(), options.end(), *QRandomGenerator::global());
+    for (int i = 0; i < MaxChoices; ++i) {
+        QPushButton* b = m_choices[i];
+        const bool used = i < options.size();
+        b->setVisible(used);
+        b->setEnabled(used);
+        const QString text = used ? options.at(i) : QString();
+        b->setProperty("translation", text);
+        b->setText(QStringLiteral("&%1  ").arg(i + 1) +
+                   QString(text).replace(QLatin1Char('&'), QLatin1String("&&")));
+        b->setAccessibleName(text);
+    }
+    m_feedback->clear();
+    m_answered = false;
+    m_next->setEnabled(false);
+    m_close->hide();
+    m_choices.front()->setFocus();
+    ActivitySound::play(p.soundFile);
+}
+
+void ListeningWindow::choose(int choice)
+{
+    if (m_answered || m_finished || choice < 0 || choice >= MaxChoices || !m_choices[choice]->isVisible())
+        return;
+    m_answered = true;
+    const ActivityPhrase& p = m_input.phrases.at(m_index);
+    const bool right = m_choices[choice]->property("translation").toString() == p.translation;
+    if (right)
+        ++m_right;
+    m_feedback->setText(right ? tr_("right") : tr_("wrong").arg(p.phrase, p.translation));
+    for (QPushButton* b : m_choices)
+        b->setEnabled(false);
+    m_next->setEnabled(true);
+    m_next->setDefault(true);
+    m_next->setFocus();
+}
+
+void ListeningWindow::next()
+{
+    if (!m_answered || m_finished)
+        return;
+    if (m_index + 1 < int(m_input.phrases.size())) {
+        ++m_index;
+        showQuestion();
+    } else {
+        finish();
+    }
+}
+
+void ListeningWindow::keyPressEvent(QKeyEvent* event)
+{
+    const int k = event->key();
+    if (k >= Qt::Key_1 && k < Qt::Key_1 + MaxChoices) {
+        choose(k - Qt::Key_1);
+        return;
+    }
+    if ((k == Qt::Key_Return || k == Qt::Key_Enter) && m_answered && !m_finished) {
+        next();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ListeningWindow::finish()
+{
+    m_finished = true;
+    ActivitySound::stop();
+    const int n = int(m_input.phrases.size());
+    m_progress->clear();
+    m_prompt->clear();
+    for (QPushButton* b : m_choices)
+        b->hide();
+    m_feedback->setText(tr_("result").arg(m_right).arg(n).arg(percentage()));
+    m_listen->setEnabled(false);
+    m_next->setEnabled(false);
+    m_close->show();
+    m_close->setDefault(true);
+    m_close->setFocus();
+    ActivityScore score;
+    score.user = m_input.user;
+    score.activity = QString::fromLatin1(ActivityName);
+    score.subject = m_input.subject;
+    score.numberScore = percentage();
+    if (!appendScore(m_input.usersDatabase, score, &m_saveError)) {
+        if (m_saveError.isEmpty())
+            m_saveError = QStringLiteral("unknown error");
+        QMessageBox box(QMessageBox::Warning, windowTitle(),
+                        tr_("saveError") + QStringLiteral("\n\n") + m_saveError, QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        if (!qEnvironmentVariableIsSet("PARLANTO_ACTIVITY_NO_DIALOGS"))
+            box.exec();
+    }
+}

@@ -1,0 +1,7 @@
+#include "ActivityMain.h"
+#include "ListeningWindow.h"
+
+int main(int argc, char* argv[])
+{
+    return runActivity<ListeningWindow>(argc, argv, QStringLiteral("Listening"));
+}
