@@ -16,15 +16,17 @@ std::optional<ActivityPictureSet> Load_Activity_Pictures(const QString& database
     auto db = Database::open(databasePath, Database::TemplatePassword, Database::Mode::ReadOnly, &why);
     if (!db)
         return fail(why);
-    Statement st = db->prepare(QStringLiteral("SELECT %1 FROM tblImages ORDER BY pkImageID").arg(column), &why);
+    Statement st =
+        db->prepare(QStringLiteral("SELECT %1 FROM tblImages ORDER BY pkImageID").arg(column), &why);
     if (!st.isValid())
         return fail(why);
     QImage images[2];
     for (QImage& image : images) {
         const Statement::Step step = st.step();
         if (step != Statement::Step::Row)
-            return fail(step == Statement::Step::Error ? st.errorString()
-                                                       : QStringLiteral("The picture file has fewer than two pictures."));
+            return fail(step == Statement::Step::Error
+                            ? st.errorString()
+                            : QStringLiteral("The picture file has fewer than two pictures."));
         if (!image.loadFromData(st.blob(0)) || image.isNull())
             return fail(QStringLiteral("A picture of the file cannot be read."));
     }

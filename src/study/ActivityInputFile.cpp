@@ -53,5 +53,6 @@ QByteArray contents(const AppState& state, const QString& subjectTitle)
 
 bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QString* error)
 {
-    return writeFileAtomically(state.activityInputFile(), ActivityInputFile::contents(state, subjectTitle), error);
+    return writeFileAtomically(state.activityInputFile(), ActivityInputFile::contents(state, subjectTitle),
+                               error);
 }

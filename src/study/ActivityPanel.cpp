@@ -140,8 +140,9 @@ ActivityPanel::ActivityPanel(SubjectTree* tree, QWidget* parent) : QWidget(paren
     m_more->setObjectName(QStringLiteral("lblMoreActs"));
     m_more->setFlat(true);
     m_more->setCursor(Qt::PointingHandCursor);
-    m_more->setStyleSheet(QStringLiteral("QPushButton { border: none; text-align: left; color: palette(link); }"
-                                         "QPushButton:hover, QPushButton:focus { text-decoration: underline; }"));
+    m_more->setStyleSheet(
+        QStringLiteral("QPushButton { border: none; text-align: left; color: palette(link); }"
+                       "QPushButton:hover, QPushButton:focus { text-decoration: underline; }"));
     m_more->hide();
     connect(m_more, &QPushButton::clicked, this, [] { OpenWebPage(QStringLiteral("activities.htm")); });
     m_none = new QLabel(m_picActs);
@@ -187,10 +188,13 @@ void ActivityPanel::Get_Activities()
         b->setAccessibleName(m_programs.at(i));
         b->setToolTip(m_programs.at(i));
         b->setProperty("Tag", QString());
-        b->setGeometry(Twips::rect((i % columns) * ColumnStep, (i / columns) * RowStep, ButtonWidth, ButtonHeight));
+        b->setGeometry(
+            Twips::rect((i % columns) * ColumnStep, (i / columns) * RowStep, ButtonWidth, ButtonHeight));
         b->installEventFilter(this);
-        connect(b, &QAbstractButton::pressed, this, [] { Sound::PlayInterfaceSound(QStringLiteral("click")); });
-        connect(b, &QAbstractButton::released, this, [] { Sound::PlayInterfaceSound(QStringLiteral("click")); });
+        connect(b, &QAbstractButton::pressed, this,
+                [] { Sound::PlayInterfaceSound(QStringLiteral("click")); });
+        connect(b, &QAbstractButton::released, this,
+                [] { Sound::PlayInterfaceSound(QStringLiteral("click")); });
         connect(b, &QAbstractButton::clicked, this, [this, i] { btnAct_Click(i); });
         connect(b, &ActivityButton::hovered, this, [this, b] {
             showNormalPictures(b);
@@ -205,7 +209,8 @@ void ActivityPanel::Get_Activities()
     m_more->setGeometry(Twips::rect(0, lastTop + 800, ButtonWidth, 300));
     m_more->show();
     m_picActs->setMinimumHeight(m_more->geometry().bottom() + 1);
-    m_picActs->resize(m_picActs->width(), std::max(Twips::toPixels(panelHeight), m_more->geometry().bottom() + 1));
+    m_picActs->resize(m_picActs->width(),
+                      std::max(Twips::toPixels(panelHeight), m_more->geometry().bottom() + 1));
     m_scroll->setVisible(n >= 18);
     m_scroll->setRange(0, std::max(0, m_picActs->height() - Twips::toPixels(HolderHeight)));
     m_scroll->setValue(0);
@@ -215,8 +220,8 @@ void ActivityPanel::Get_Activities()
     for (int i = 0; i < n; ++i) {
         LoadingLog::addLine(s.captions(23) + QLatin1Char(' ') + m_programs.at(i));
         QString error;
-        const auto pictures =
-            Load_Activity_Pictures(ActivityPrograms::pictureDatabase(s.activitiesFolder, m_programs.at(i)), column, &error);
+        const auto pictures = Load_Activity_Pictures(
+            ActivityPrograms::pictureDatabase(s.activitiesFolder, m_programs.at(i)), column, &error);
         if (!pictures) {
             pictureProblem(m_programs.at(i));
             return;
@@ -230,9 +235,10 @@ void ActivityPanel::Get_Activities()
 void ActivityPanel::pictureProblem(const QString& program)
 {
     const AppState& s = app();
-    Dialogs::message(this, {s.edition.EditionTitle,
-                            s.captions(105) + QStringLiteral("\n") + program + QStringLiteral("\n\n") + s.captions(106),
-                            QMessageBox::Critical, QMessageBox::Ok});
+    Dialogs::message(
+        this, {s.edition.EditionTitle,
+               s.captions(105) + QStringLiteral("\n") + program + QStringLiteral("\n\n") + s.captions(106),
+               QMessageBox::Critical, QMessageBox::Ok});
     Dialogs::message(this, {s.edition.EditionTitle, s.captions(107), QMessageBox::Warning, QMessageBox::Ok});
     if (m_endProgram)
         m_endProgram();
@@ -340,11 +346,12 @@ void ActivityPanel::btnAct_Click(int index)
         return;
     }
     main->setProperty("Tag", QString::number(index));
-    if (!ActivityPrograms::start(s.activitiesFolder + m_programs.at(index), {s.activityInputFileName()}, s.tempFolder,
-                                 &error)) {
+    if (!ActivityPrograms::start(s.activitiesFolder + m_programs.at(index), {s.activityInputFileName()},
+                                 s.tempFolder, &error)) {
         const QString text = s.edition.InterfaceLanguage == QLatin1String("Spanish")
                                  ? QStringLiteral("No se ha podido iniciar la actividad %1.")
                                  : QStringLiteral("The activity %1 could not be started.");
-        Dialogs::inform(main, text.arg(m_programs.at(index)) + QStringLiteral("\n\n") + error, QMessageBox::Critical);
+        Dialogs::inform(main, text.arg(m_programs.at(index)) + QStringLiteral("\n\n") + error,
+                        QMessageBox::Critical);
     }
 }

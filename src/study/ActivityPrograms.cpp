@@ -19,7 +19,8 @@ QStringList find(const QString& folder)
     QStringList programs;
     const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Executable, QDir::Name);
     for (const QFileInfo& info : entries) {
-        if (info.isFile() && info.isExecutable() && !info.fileName().endsWith(QLatin1String(".cfg"), Qt::CaseInsensitive))
+        if (info.isFile() && info.isExecutable() &&
+            !info.fileName().endsWith(QLatin1String(".cfg"), Qt::CaseInsensitive))
             programs << info.fileName();
     }
     return programs;
@@ -52,7 +53,8 @@ bool start(const QString& program, const QStringList& arguments, const QString& 
     process.setWorkingDirectory(workingFolder);
     if (!process.startDetached()) {
         if (error)
-            *error = QStringLiteral("The program %1 could not be started: %2").arg(program, process.errorString());
+            *error =
+                QStringLiteral("The program %1 could not be started: %2").arg(program, process.errorString());
         return false;
     }
     return true;

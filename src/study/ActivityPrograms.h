@@ -15,7 +15,8 @@ QString pictureDatabase(const QString& folder, const QString& program);
 
 // Starts the program with the arguments in the working folder without waiting for it.
 // Returns false with a reason when it cannot be started.
-bool start(const QString& program, const QStringList& arguments, const QString& workingFolder, QString* error);
+bool start(const QString& program, const QStringList& arguments, const QString& workingFolder,
+           QString* error);
 
 // Tests and benchmarks see each start instead of a process being started.
 using Starter = std::function<bool(const QString& program, const QStringList& arguments,

@@ -69,9 +69,10 @@ bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget*
             missingSubjects << file.toUpper();
     }
     if (!missingSubjects.join(QString()).trimmed().isEmpty()) {
-        const QString text = s.captions(133) + QStringLiteral("\n\n") + missingPhrases.join(QLatin1Char('\n')) +
-                             QStringLiteral("\n\n") + s.captions(134) + QStringLiteral("\n\n") +
-                             missingSubjects.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + s.captions(135);
+        const QString text =
+            s.captions(133) + QStringLiteral("\n\n") + missingPhrases.join(QLatin1Char('\n')) +
+            QStringLiteral("\n\n") + s.captions(134) + QStringLiteral("\n\n") +
+            missingSubjects.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + s.captions(135);
         if (Dialogs::askYesNo(parent, text, s.captions(144)))
             OpenWebPage(QStringLiteral("subjects.htm"));
     }
@@ -119,9 +120,10 @@ void Get_Random_Phrases(SubjectTree* tree, QTreeWidgetItem* set)
     }
     for (const RandomPhrases::DrawnPhrase& d : drawn.phrases) {
         const Phrase& p = d.phrase;
-        tree->addNode(set, p.tTranslation,
-                      {d.subjectFile, QString::number(p.pkPhraseNo), p.tPhrase, p.tTranslation, p.tTranslation2},
-                      SubjectTree::PhraseImage);
+        tree->addNode(
+            set, p.tTranslation,
+            {d.subjectFile, QString::number(p.pkPhraseNo), p.tPhrase, p.tTranslation, p.tTranslation2},
+            SubjectTree::PhraseImage);
     }
     window->setEnabled(true);
 }

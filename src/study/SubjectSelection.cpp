@@ -14,7 +14,8 @@
 
 SubjectSelection::SubjectSelection(SubjectTree* tree, QObject* parent) : QObject(parent), m_tree(tree)
 {
-    connect(tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { TreeFolders_NodeClick(item); });
+    connect(tree, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { TreeFolders_NodeClick(item); });
     tree->installEventFilter(this);
 }
 
@@ -22,7 +23,8 @@ bool SubjectSelection::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_tree && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && m_tree->currentItem()) {
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) &&
+            m_tree->currentItem()) {
             TreeFolders_NodeClick(m_tree->currentItem());
             return true;
         }
@@ -67,9 +69,9 @@ void SubjectSelection::TreeFolders_NodeClick(QTreeWidgetItem* node)
             }
         } else if (node == m_tree->randomPhrasesFolder()) {
             if (node->childCount() == 0) {
-                QTreeWidgetItem* set =
-                    m_tree->addNode(node, s.captions(118), {QStringLiteral("SUBJECT"), QStringLiteral("VIRTUALSUBJECT")},
-                                    SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
+                QTreeWidgetItem* set = m_tree->addNode(
+                    node, s.captions(118), {QStringLiteral("SUBJECT"), QStringLiteral("VIRTUALSUBJECT")},
+                    SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
                 m_tree->setCurrentItem(set);
                 node->setExpanded(true);
                 m_tree->setImages(node, SubjectTree::OpenFolder, SubjectTree::NoImage);
@@ -91,7 +93,8 @@ void SubjectSelection::TreeFolders_NodeClick(QTreeWidgetItem* node)
         else if (parent == m_tree->randomPhrasesFolder())
             Get_Random_Phrases(m_tree, node);
         else if (parent)
-            Load_Virtual_Phrases(SubjectTree::Tag_Item(1, parent), SubjectTree::Tag_Item(2, node).toLongLong(), node);
+            Load_Virtual_Phrases(SubjectTree::Tag_Item(1, parent),
+                                 SubjectTree::Tag_Item(2, node).toLongLong(), node);
         return;
     }
 
@@ -109,8 +112,9 @@ void SubjectSelection::showLoadProblem(QTreeWidgetItem* node, const QString& fil
     const AppState& s = app();
     QWidget* window = m_tree->window();
     m_tree->setImages(node, SubjectTree::FailedSubjectImage, SubjectTree::FailedSubjectImage);
-    Dialogs::message(window, {s.captions(103), fileName.toUpper() + s.captions(6) + QStringLiteral("\n\n") + error,
-                              QMessageBox::Warning, QMessageBox::Ok});
+    Dialogs::message(window,
+                     {s.captions(103), fileName.toUpper() + s.captions(6) + QStringLiteral("\n\n") + error,
+                      QMessageBox::Warning, QMessageBox::Ok});
     window->setEnabled(true);
     if (node->parent())
         m_tree->setCurrentItem(node->parent());
@@ -157,20 +161,23 @@ void SubjectSelection::Load_Virtual_Phrases(const QString& fileName, qint64 nPar
             ++broken;
             continue;
         }
-        m_tree->addNode(node, p.tTranslation,
-                        {p.tfilename, QString::number(p.nPhraseNo), p.tPhrase, p.tTranslation, p.tTranslation2},
-                        SubjectTree::VirtualPhraseImage);
+        m_tree->addNode(
+            node, p.tTranslation,
+            {p.tfilename, QString::number(p.nPhraseNo), p.tPhrase, p.tTranslation, p.tTranslation2},
+            SubjectTree::VirtualPhraseImage);
     }
     if (broken > 0) {
-        const QString why = QStringLiteral("%1 phrase(s) of this virtual subject name no subject file or no phrase "
-                                           "number and were left out.")
-                                .arg(broken);
+        const QString why =
+            QStringLiteral("%1 phrase(s) of this virtual subject name no subject file or no phrase "
+                           "number and were left out.")
+                .arg(broken);
         if (node->childCount() == 0) {
             showLoadProblem(node, fileName, why);
         } else {
-            Dialogs::message(m_tree->window(), {s.captions(103),
-                                                fileName.toUpper() + s.captions(6) + QStringLiteral("\n\n") + why,
-                                                QMessageBox::Warning, QMessageBox::Ok});
+            Dialogs::message(m_tree->window(),
+                             {s.captions(103),
+                              fileName.toUpper() + s.captions(6) + QStringLiteral("\n\n") + why,
+                              QMessageBox::Warning, QMessageBox::Ok});
         }
     }
 }
