@@ -1,34 +1,531 @@
 #include "MainWindow.h"
 
 #include "app/AppState.h"
+#include "app/Dialogs.h"
 #include "app/Paths.h"
+#include "app/TiledBackground.h"
+#include "content/FileLists.h"
+#include "content/LinkLabel.h"
+#include "content/LoadingLog.h"
+#include "content/Pictures.h"
+#include "content/WebPage.h"
+#include "platform/Sound.h"
+#include "platform/Twips.h"
 #include "study/ActivityPanel.h"
 #include "study/SubjectSelection.h"
 #include "subjects/SubjectTree.h"
+#include "users/LoginWindow.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+// Design values of the message panel and the side menu, in twips.
+constexpr int MsgLeft = 240;
+constexpr int MsgDesignTop = 240;
+constexpr int MsgWidth = 5175;
+constexpr int MsgHeight = 1170;
+constexpr int MsgUpperTurn = 20;
+constexpr int MsgLowerTurn = 950;
+constexpr int MsgStep = 15;
+constexpr int MenuStep = 250;
+constexpr int MenuEntrySpacing = 750;
+
+void setTextColour(QWidget* w, const QColor& colour)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, colour);
+    w->setPalette(p);
+}
+
+void setPointSize(QWidget* w, int points)
+{
+    QFont f = w->font();
+    f.setPointSize(points);
+    w->setFont(f);
+}
+
+// The classic console colours the panel's text may take: never white, light green,
+// light cyan or yellow, which do not read on the panel.
+QColor randomTextColour()
+{
+    static const QColor palette[] = {Qt::black,           QColor(0, 0, 128),   QColor(0, 128, 0),
+                                     QColor(0, 128, 128), QColor(128, 0, 0),   QColor(128, 0, 128),
+                                     QColor(128, 128, 0), QColor(0, 0, 128),   QColor(128, 128, 128),
+                                     QColor(0, 0, 255),   QColor(0, 0, 128),   QColor(0, 0, 128),
+                                     QColor(255, 0, 0),   QColor(255, 0, 255), QColor(0, 0, 128)};
+    return palette[QRandomGenerator::global()->bounded(15)];
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name)
+{
+    auto* b = new QPushButton(parent);
+    b->setObjectName(name);
+    b->setMinimumHeight(Twips::toPixels(420));
+    return b;
+}
+
+void setButtonText(QPushButton* b, const QString& text)
+{
+    b->setText(text);
+    b->setAccessibleName(text);
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(app().edition.EditionTitle);
+    setAccessibleName(app().edition.EditionTitle);
+    setWindowIcon(Pictures::programIcon());
+    resize(Twips::size(11400, 8700));
+    TiledBackground::install(this, QStringLiteral("main"));
+
     auto* central = new QWidget(this);
-    auto* layout = new QHBoxLayout(central);
+    central->setObjectName(QStringLiteral("Picture1"));
+    auto* grid = new QGridLayout(central);
+    // The side menu keeps its last 100 twips inside the window on the left.
+    grid->setContentsMargins(Twips::toPixels(360), Twips::toPixels(120), Twips::toPixels(240),
+                             Twips::toPixels(240));
+    grid->setHorizontalSpacing(Twips::toPixels(240));
+
+    // The message panel slides up and down inside its area; below it is cut off.
+    m_msgArea = new QWidget(central);
+    m_msgArea->setObjectName(QStringLiteral("msgArea"));
+    m_msgArea->setFixedHeight(Twips::toPixels(MsgDesignTop + MsgHeight + 60));
+    m_msgArea->setMinimumWidth(Twips::toPixels(MsgLeft + MsgWidth));
+    m_picMsg = new QWidget(m_msgArea);
+    m_picMsg->setObjectName(QStringLiteral("PicMsg"));
+    m_picMsg->setGeometry(Twips::rect(MsgLeft, MsgDesignTop, MsgWidth, MsgHeight));
+    m_picMsg->setAutoFillBackground(true);
+    QPalette panel = m_picMsg->palette();
+    panel.setColor(QPalette::Window, QColor(0xf4, 0xf1, 0xe6));
+    m_picMsg->setPalette(panel);
+    auto* msgLayout = new QVBoxLayout(m_picMsg);
+    m_lblMsg = new LinkLabel(QString(), m_picMsg);
+    m_lblMsg->setObjectName(QStringLiteral("lblMsg"));
+    m_lblMsg->setAlignment(Qt::AlignCenter);
+    setTextColour(m_lblMsg, QColor(0, 0, 255));
+    msgLayout->addWidget(m_lblMsg);
+    connect(m_lblMsg, &LinkLabel::clicked, this, [this] {
+        Sound::PlayInterfaceSound();
+        OpenWebPage(m_lblMsg->link());
+    });
+
+    m_logo = new QLabel(central);
+    m_logo->setObjectName(QStringLiteral("imgLogo"));
+    m_logo->setAccessibleName(app().edition.EditionTitle);
+    m_logo->setFixedSize(Twips::size(1440, 1440));
+    m_logo->setPixmap(Pictures::editionLogo(app().edition.row, m_logo->size()));
+
+    m_selectSubject = new QLabel(central);
+    m_selectSubject->setObjectName(QStringLiteral("lblSelectSubject"));
+    m_selectActivity = new QLabel(central);
+    m_selectActivity->setObjectName(QStringLiteral("lblSelectActivity"));
+    for (QLabel* l : {m_selectSubject, m_selectActivity}) {
+        l->setTextFormat(Qt::PlainText);
+        l->setWordWrap(true);
+        setTextColour(l, Qt::white);
+        setPointSize(l, 12);
+    }
+
     m_tree = new SubjectTree(central);
+    m_tree->setMinimumWidth(Twips::toPixels(4800));
     m_activities = new ActivityPanel(m_tree, central);
     m_selection = new SubjectSelection(m_tree, this);
-    layout->addWidget(m_tree);
-    layout->addWidget(m_activities);
+    m_selectSubject->setBuddy(m_tree);
+
+    auto* right = new QWidget(central);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addWidget(m_activities, 1);
+    m_moreActs = new LinkLabel(QString(), right);
+    m_moreActs->setObjectName(QStringLiteral("lblMoreActs"));
+    m_moreActs->setAlwaysActive(true);
+    setTextColour(m_moreActs, Qt::white);
+    rightLayout->addWidget(m_moreActs);
+    connect(m_moreActs, &LinkLabel::clicked, this, [] {
+        Sound::PlayInterfaceSound();
+        OpenWebPage(QStringLiteral("activities.htm"));
+    });
+
+    m_btnChangeUser = makeButton(central, QStringLiteral("btnChangeUser"));
+    m_btnCreateVirtualSubjects = makeButton(central, QStringLiteral("btnCreateVirtualSubjects"));
+    m_btnCreateVirtualSubjects->setEnabled(false);
+    m_btnCreateVirtualSubjects->setToolTip(QStringLiteral("Not available in this version yet"));
+    m_btnOpenSubjectsFolder = makeButton(central, QStringLiteral("btnOpenSubjectsFolder"));
+    m_btnAdmin = makeButton(central, QStringLiteral("btnAdmin"));
+    m_btnAdmin->setVisible(false);
+    m_btnAdmin->setEnabled(false);
+    connect(m_btnChangeUser, &QPushButton::clicked, this, &MainWindow::btnChangeUser_Click);
+    connect(m_btnOpenSubjectsFolder, &QPushButton::clicked, this,
+            [] { openWithDesktop(QUrl::fromLocalFile(app().installedSubjectsFolder)); });
+    connect(m_btnAdmin, &QPushButton::clicked, this, [this] {
+        Sound::PlayInterfaceSound();
+        if (m_administrator && m_openAdministration)
+            m_openAdministration();
+    });
+    auto* buttons = new QHBoxLayout();
+    buttons->addWidget(m_btnChangeUser);
+    buttons->addWidget(m_btnCreateVirtualSubjects);
+    buttons->addWidget(m_btnOpenSubjectsFolder);
+    buttons->addStretch(1);
+    buttons->addWidget(m_btnAdmin);
+
+    grid->addWidget(m_msgArea, 0, 0, 1, 1);
+    grid->addWidget(m_logo, 0, 1, 1, 1, Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(m_selectSubject, 1, 0);
+    grid->addWidget(m_selectActivity, 1, 1);
+    grid->addWidget(m_tree, 2, 0);
+    grid->addWidget(right, 2, 1);
+    grid->addLayout(buttons, 3, 0, 1, 2);
+    grid->setRowStretch(2, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
     setCentralWidget(central);
-    setWindowTitle(app().edition.EditionTitle);
+
+    // The phrase menu of the tree: only the administrator may use it.
+    m_mnuOption = new QMenu(this);
+    m_mnuOption->setObjectName(QStringLiteral("mnuOption"));
+    m_mnuEdit = m_mnuOption->addAction(QString());
+    m_mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    m_mnuListen = m_mnuOption->addAction(QString());
+    m_mnuListen->setObjectName(QStringLiteral("mnuListenToPhrase"));
+    m_mnuOption->setEnabled(false);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(30);
+    m_timer2 = new QTimer(this);
+    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer2->setInterval(2000);
+    connect(m_timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
+    connect(m_timer2, &QTimer::timeout, this, &MainWindow::Timer2_Timer);
+
+    buildMenuPanel(central);
+}
+
+MainWindow::~MainWindow()
+{
+    delete m_login;
+}
+
+void MainWindow::buildMenuPanel(QWidget* central)
+{
+    m_picMenu = new QWidget(central);
+    m_picMenu->setObjectName(QStringLiteral("picMenu"));
+    m_picMenu->setAutoFillBackground(true);
+    QPalette p = m_picMenu->palette();
+    p.setColor(QPalette::Window, QColor(0x24, 0x4a, 0x7a));
+    m_picMenu->setPalette(p);
+    m_picMenu->installEventFilter(this);
+
+    m_lblCaption = new QLabel(m_picMenu);
+    m_lblCaption->setObjectName(QStringLiteral("lblCaption"));
+    m_lblCaption->setTextFormat(Qt::PlainText);
+    m_lblCaption->setWordWrap(true);
+    m_lblCaption->setGeometry(Twips::rect(240, 240, MenuWidthTwips - 480, 480));
+    setTextColour(m_lblCaption, Qt::white);
+    QFont bold = m_lblCaption->font();
+    bold.setBold(true);
+    bold.setPointSize(12);
+    m_lblCaption->setFont(bold);
+
+    m_lblURL = new LinkLabel(QString(), m_picMenu);
+    m_lblURL->setObjectName(QStringLiteral("lblURL"));
+    m_lblURL->setAlwaysActive(true);
+    setTextColour(m_lblURL, Qt::white);
+    m_lblURL->installEventFilter(this);
+    connect(m_lblURL, &LinkLabel::clicked, this, [this] {
+        Sound::PlayInterfaceSound();
+        openWithDesktop(QUrl(m_lblURL->text()));
+    });
+
+    m_timShowMenu = new QTimer(this);
+    m_timShowMenu->setObjectName(QStringLiteral("TimShowMenu"));
+    m_timShowMenu->setInterval(2);
+    m_timHideMenu = new QTimer(this);
+    m_timHideMenu->setObjectName(QStringLiteral("TimHideMenu"));
+    m_timHideMenu->setInterval(2);
+    connect(m_timShowMenu, &QTimer::timeout, this, [this] {
+        if (m_menuLeft >= -100)
+            m_timShowMenu->stop();
+        else
+            setMenuLeftTwips(m_menuLeft + MenuStep);
+    });
+    connect(m_timHideMenu, &QTimer::timeout, this, [this] {
+        if (m_menuLeft <= 100 - MenuWidthTwips)
+            m_timHideMenu->stop();
+        else
+            setMenuLeftTwips(m_menuLeft - MenuStep);
+    });
+    setMenuLeftTwips(100 - MenuWidthTwips);
+    m_picMenu->raise();
+}
+
+int MainWindow::menuLeftTwips() const
+{
+    return m_menuLeft;
+}
+
+void MainWindow::setMenuLeftTwips(int left)
+{
+    m_menuLeft = left;
+    const int height = centralWidget() ? centralWidget()->height() : m_picMenu->height();
+    m_picMenu->setGeometry(Twips::toPixels(left), 0, Twips::toPixels(MenuWidthTwips), height);
+    m_lblURL->setGeometry(Twips::toPixels(240), std::max(0, height - Twips::toPixels(600)),
+                          Twips::toPixels(MenuWidthTwips - 480), Twips::toPixels(360));
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    setMenuLeftTwips(m_menuLeft);
+    m_picMenu->raise();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool inMenu = watched == m_picMenu || m_menuLabels.contains(watched) || watched == m_lblURL;
+    if (inMenu) {
+        // The mouse or the keyboard focus on the menu slides it in; leaving slides it away.
+        const auto t = event->type();
+        if (t == QEvent::Enter || t == QEvent::FocusIn) {
+            m_timHideMenu->stop();
+            m_timShowMenu->start();
+        } else if ((t == QEvent::Leave && watched == m_picMenu) ||
+                   (t == QEvent::FocusOut && !m_picMenu->isAncestorOf(QApplication::focusWidget()))) {
+            m_timShowMenu->stop();
+            m_timHideMenu->start();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::setActivityFiles(const QStringList& programs)
+{
+    m_fileAct = programs;
+}
+
+void MainWindow::Get_Settings()
+{
+    AppState& s = app();
+    const Captions& c = s.captions;
+
+    // The folder of installed subjects' name inside the data folder (the installed
+    // subjects folder itself when the program folder is writable).
+    const QString ownFolder = s.dataFolder + c.installedSubjectsFolderName();
+    if (!s.dataFolder.isEmpty() && !QDir().mkpath(ownFolder))
+        Dialogs::reportError(QStringLiteral("Get_Settings"),
+                             QStringLiteral("The folder %1 cannot be created.").arg(ownFolder), this);
+
+    m_file1 = FileLists::matching(s.installedSubjectsFolder, s.edition.installedSubjectPattern());
+    m_file2 = FileLists::matching(s.virtualSubjectsFolder, s.edition.virtualSubjectPattern());
+
+    m_selectSubject->setText(QStringLiteral("1. ") + c(14));
+    m_selectActivity->setText(QStringLiteral("2. ") + c(15));
+    m_lblCaption->setText(c(20));
+    setWindowTitle(s.edition.EditionTitle);
+    setButtonText(m_btnChangeUser, c(99));
+    setButtonText(m_btnCreateVirtualSubjects, c(65));
+    LoadingLog::addLine(c(12) + QStringLiteral(".  ") + c(13));
+    setButtonText(m_btnOpenSubjectsFolder, c(142));
+    setButtonText(m_btnAdmin, c(54));
+    m_mnuEdit->setText(c(111));
+    m_mnuListen->setText(c(112));
+
+    m_rotation.setCurrentTip(m_tipCount > 0 ? int(QRandomGenerator::global()->bounded(m_tipCount)) : 0);
+    m_rotation.PendingMessage = c(63);
+    m_rotation.PendingLink.clear();
+    setMenuLeftTwips(100 - MenuWidthTwips);
+    m_moreActs->setText(c(114));
+    m_moreActs->setAccessibleName(c(114));
+    m_lblURL->setText(c(94));
+    m_lblURL->setAccessibleName(c(94));
+    m_lblCaption->setAccessibleName(c(20));
+}
+
+LoginWindow* MainWindow::createLoginWindow()
+{
+    if (m_login)
+        m_login->deleteLater();
+    m_login = new LoginWindow(this);
+    return m_login;
+}
+
+LoginWindow* MainWindow::loginWindow() const
+{
+    return m_login;
+}
+
+void MainWindow::showLoginWindow()
+{
+    if (!m_login)
+        createLoginWindow();
+    m_login->show();
+    m_login->raise();
+    m_login->activateWindow();
+}
+
+void MainWindow::Get_Menu_Links()
+{
+    const AppState& s = app();
+    QList<TemplateContent::LinkedText> entries;
+    QString error;
+    const bool ok = TemplateContent::Get_Menu_Links(s.templateDatabasePath(), s.edition.InterfaceLanguage,
+                                                    s.captions, &entries, &error);
+    for (const auto& e : entries)
+        addMenuEntry(e);
+    if (!ok)
+        Dialogs::reportError(QStringLiteral("Get_Menu_Links"), error, this);
+}
+
+void MainWindow::addMenuEntry(const TemplateContent::LinkedText& entry)
+{
+    const int k = int(m_menuLabels.size());
+    const int top = 900 + k * MenuEntrySpacing;
+    auto* bullet = new QLabel(m_picMenu);
+    bullet->setObjectName(QStringLiteral("imgMenu_%1").arg(k));
+    bullet->setGeometry(Twips::rect(240, top + 60, 240, 240));
+    bullet->setPixmap(Pictures::menuBullet());
+    auto* label = new LinkLabel(entry.text, m_picMenu);
+    label->setObjectName(QStringLiteral("lblMenu_%1").arg(k));
+    label->setAccessibleName(entry.text);
+    label->setLink(entry.link);
+    label->setAlwaysActive(true);
+    label->setToolTip(app().captions(94) + entry.link);
+    label->setGeometry(Twips::rect(600, top, MenuWidthTwips - 840, 600));
+    setTextColour(label, Qt::white);
+    label->installEventFilter(this);
+    connect(label, &LinkLabel::clicked, this, [label] {
+        Sound::PlayInterfaceSound();
+        OpenWebPage(label->link());
+    });
+    bullet->show();
+    label->show();
+    m_menuBullets << bullet;
+    m_menuLabels << label;
+}
+
+void MainWindow::Get_System_Messages()
+{
+    const AppState& s = app();
+    QString error;
+    if (!TemplateContent::Get_System_Messages(s.templateDatabasePath(), s.edition.InterfaceLanguage,
+                                              s.captions, &m_messages, &error))
+        Dialogs::reportError(QStringLiteral("Get_System_Messages"), error, this);
+    m_rotation.setMessages(m_messages);
+}
+
+void MainWindow::Get_Tips()
+{
+    const AppState& s = app();
+    QString error;
+    if (!TemplateContent::Get_Tips(s.templateDatabasePath(), s.edition.ProgramCode, &m_tips, &m_tipCount,
+                                   &error))
+        Dialogs::reportError(QStringLiteral("Get_Tips"), error, this);
+    m_rotation.setTips(m_tips);
 }
 
 void MainWindow::applyLogin(const QString& user, bool administrator)
 {
-    Q_UNUSED(administrator);
+    const AppState& s = app();
     app().CurrentUser = user;
-    setWindowTitle(app().edition.EditionTitle + QStringLiteral("  [") + user + QLatin1Char(']'));
+    m_administrator = administrator;
+    m_btnAdmin->setVisible(administrator);
+    m_btnAdmin->setEnabled(administrator && bool(m_openAdministration));
+    m_mnuOption->setEnabled(administrator);
+    m_mnuEdit->setText(s.captions(111));
+    m_mnuListen->setText(s.captions(112));
+    m_lblMsg->setText(s.captions(62) + QLatin1Char(' ') + s.edition.EditionTitle + QLatin1Char(' ') + user);
+    m_lblMsg->setAccessibleName(m_lblMsg->text());
+    m_lblMsg->setLink(QString());
+    setPointSize(m_lblMsg, 12);
+    setWindowTitle(s.edition.EditionTitle + QStringLiteral(" ") + QStringLiteral(" [") + user +
+                   QLatin1Char(']'));
     show();
+    m_timer1->start();
+}
+
+QLabel* MainWindow::lblMsg() const
+{
+    return m_lblMsg;
+}
+
+void MainWindow::setAdministrationOpener(std::function<void()> open)
+{
+    m_openAdministration = std::move(open);
+    m_btnAdmin->setEnabled(m_administrator && bool(m_openAdministration));
+}
+
+void MainWindow::setVirtualSubjectEditorOpener(std::function<void()> open)
+{
+    disconnect(m_btnCreateVirtualSubjects, &QPushButton::clicked, nullptr, nullptr);
+    m_btnCreateVirtualSubjects->setEnabled(bool(open));
+    m_btnCreateVirtualSubjects->setToolTip(QString());
+    if (open)
+        connect(m_btnCreateVirtualSubjects, &QPushButton::clicked, this, [open] { open(); });
+}
+
+void MainWindow::btnChangeUser_Click()
+{
+    Sound::PlayInterfaceSound();
+    createLoginWindow();
+    hide();
+    showLoginWindow();
+}
+
+void MainWindow::Timer1_Timer()
+{
+    int& top = m_msgTop;
+    if (m_goingUp) {
+        top -= MsgStep;
+        if (top <= MsgUpperTurn) {
+            m_timer2->stop();
+            const TemplateContent::LinkedText t = m_rotation.next();
+            m_lblMsg->setText(t.text);
+            m_lblMsg->setAccessibleName(t.text);
+            m_lblMsg->setLink(t.link);
+            m_timer2->setInterval(MessageRotation::displayTime(t.text));
+            setPointSize(m_lblMsg, MessageRotation::pointSize(t.text));
+            setTextColour(m_lblMsg, randomTextColour());
+            m_goingUp = false;
+        }
+    } else {
+        top += MsgStep;
+        if (top >= MsgLowerTurn) {
+            m_goingUp = true;
+            m_timer1->stop();
+            // An empty text has no display time: the rotation rests until something restarts it.
+            if (m_timer2->interval() > 0)
+                m_timer2->start();
+        }
+    }
+    m_picMsg->setGeometry(Twips::rect(MsgLeft, top, MsgWidth, MsgHeight));
+}
+
+void MainWindow::Timer2_Timer()
+{
+    m_rotation.textShown();
+    m_timer1->start();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    endProgram();
 }
 
 void MainWindow::endProgram()
@@ -36,6 +533,8 @@ void MainWindow::endProgram()
     if (m_ended)
         return;
     m_ended = true;
+    m_timer1->stop();
+    m_timer2->stop();
     CleanTempFiles(app());
     QApplication::closeAllWindows();
     QCoreApplication::exit(0);

@@ -1,24 +1,48 @@
 #pragma once
 
+#include "content/MessageRotation.h"
+#include "content/TemplateContent.h"
+
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
 
 class ActivityPanel;
+class LinkLabel;
+class LoginWindow;
+class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
+class QTimer;
 class SubjectSelection;
 class SubjectTree;
 
 // The main window (frmMain): the subject tree on the left, the activity panel on the
-// right, the message panel and the sliding side menu. It stays thin: the subsystems'
-// widgets and core classes do the work.
+// right, the message panel at the top and the sliding side menu at the left edge. It
+// stays thin: the subsystems' widgets and core classes do the work.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     SubjectTree* TreeFolders() const { return m_tree; }
     ActivityPanel* activityPanel() const { return m_activities; }
+    SubjectSelection* subjectSelection() const { return m_selection; }
+
+    // Start-up steps, called in order by the start-up sequence.
+    void setActivityFiles(const QStringList& programs); // FileAct
+    void Get_Settings();
+    LoginWindow* createLoginWindow(); // loaded, not shown
+    void showLoginWindow();
+    void Get_Menu_Links();
+    void Get_System_Messages();
+    void Get_Tips();
 
     // Called by the login window after a successful login.
     void applyLogin(const QString& user, bool administrator);
@@ -26,9 +50,95 @@ public:
     void endProgram();
     bool hasEnded() const { return m_ended; }
 
+    // The hidden file lists (bare names, name order).
+    const QStringList& File1() const { return m_file1; }
+    const QStringList& File2() const { return m_file2; }
+    const QStringList& FileAct() const { return m_fileAct; }
+    int LastActivityIndex() const { return int(m_fileAct.size()) - 1; }
+
+    const QList<TemplateContent::LinkedText>& SystemMessages() const { return m_messages; }
+    int SystemMessageCount() const { return int(m_messages.size()); }
+    const QStringList& Tips() const { return m_tips; }
+    int TipCount() const { return m_tipCount; }
+    MessageRotation& rotation() { return m_rotation; }
+    LoginWindow* loginWindow() const;
+
+    // Controls other parts of the program place or drive.
+    QLabel* lblMsg() const;
+    LinkLabel* lblMoreActs() const { return m_moreActs; }
+    QMenu* mnuOption() const { return m_mnuOption; }
+    QAction* mnuEdit() const { return m_mnuEdit; }
+    QAction* mnuListenToPhrase() const { return m_mnuListen; }
+    QPushButton* btnAdmin() const { return m_btnAdmin; }
+    QWidget* picMenu() const { return m_picMenu; }
+    QTimer* Timer1() const { return m_timer1; }
+    QTimer* Timer2() const { return m_timer2; }
+    int menuEntryCount() const { return int(m_menuLabels.size()); }
+    bool isAdministrator() const { return m_administrator; }
+
+    // The windows that do not exist yet hook in here; their buttons stay disabled until then.
+    void setAdministrationOpener(std::function<void()> open);
+    void setVirtualSubjectEditorOpener(std::function<void()> open);
+
+    // The side menu's left edge in twips: hidden at 100 - width.
+    int menuLeftTwips() const;
+    int messagePanelTopTwips() const { return m_msgTop; }
+    static constexpr int MenuWidthTwips = 3885;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void buildMenuPanel(QWidget* central);
+    void addMenuEntry(const TemplateContent::LinkedText& entry);
+    void setMenuLeftTwips(int left);
+    void btnChangeUser_Click();
+    void Timer1_Timer();
+    void Timer2_Timer();
+
     SubjectTree* m_tree = nullptr;
     ActivityPanel* m_activities = nullptr;
     SubjectSelection* m_selection = nullptr;
+    QPointer<LoginWindow> m_login;
+
+    QLabel* m_logo = nullptr;
+    QLabel* m_selectSubject = nullptr;
+    QLabel* m_selectActivity = nullptr;
+    QWidget* m_msgArea = nullptr;
+    QWidget* m_picMsg = nullptr;
+    LinkLabel* m_lblMsg = nullptr;
+    bool m_goingUp = true; // the panel's tag: "GOUP" / "GODOWN"
+    int m_msgTop = 240;    // twips
+    QPushButton* m_btnChangeUser = nullptr;
+    QPushButton* m_btnCreateVirtualSubjects = nullptr;
+    QPushButton* m_btnOpenSubjectsFolder = nullptr;
+    QPushButton* m_btnAdmin = nullptr;
+    LinkLabel* m_moreActs = nullptr;
+    QMenu* m_mnuOption = nullptr;
+    QAction* m_mnuEdit = nullptr;
+    QAction* m_mnuListen = nullptr;
+
+    QWidget* m_picMenu = nullptr;
+    QLabel* m_lblCaption = nullptr;
+    LinkLabel* m_lblURL = nullptr;
+    QList<LinkLabel*> m_menuLabels;
+    QList<QLabel*> m_menuBullets;
+    int m_menuLeft = 0; // twips
+    QTimer* m_timShowMenu = nullptr;
+    QTimer* m_timHideMenu = nullptr;
+    QTimer* m_timer1 = nullptr;
+    QTimer* m_timer2 = nullptr;
+
+    QStringList m_file1;
+    QStringList m_file2;
+    QStringList m_fileAct;
+    QList<TemplateContent::LinkedText> m_messages;
+    QStringList m_tips;
+    int m_tipCount = 0;
+    MessageRotation m_rotation;
+    std::function<void()> m_openAdministration;
+    bool m_administrator = false;
     bool m_ended = false;
 };

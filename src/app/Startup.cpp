@@ -4,22 +4,126 @@
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "app/Paths.h"
+#include "app/SplashWindow.h"
+#include "content/FileLists.h"
+#include "content/PublishedSettings.h"
+#include "content/TemplateContent.h"
+#include "content/UpdateCheck.h"
+#include "platform/Files.h"
+#include "platform/Web.h"
+#include "study/ActivityPanel.h"
+#include "subjects/SubjectTree.h"
 
 #include <QApplication>
+#include <QPointer>
+#include <QScreen>
+
+namespace {
+std::optional<QSize>& screenOverride()
+{
+    static std::optional<QSize> size;
+    return size;
+}
+std::function<QDateTime()>& clockOverride()
+{
+    static std::function<QDateTime()> clock;
+    return clock;
+}
+} // namespace
 
 namespace Startup {
 
+void setScreenSizeForTests(std::optional<QSize> size)
+{
+    screenOverride() = size;
+}
+
+void setClockForTests(std::function<QDateTime()> clock)
+{
+    clockOverride() = std::move(clock);
+}
+
+QSize screenSize()
+{
+    if (screenOverride())
+        return *screenOverride();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return QSize();
+    return (QSizeF(screen->size()) * screen->devicePixelRatio()).toSize();
+}
+
+QDateTime now()
+{
+    return clockOverride() ? clockOverride()() : QDateTime::currentDateTime();
+}
+
+bool Check_Resolution(const QSize& screenPixels, QWidget* parent)
+{
+    if (qint64(screenPixels.width()) * screenPixels.height() >= 460000)
+        return true;
+    const Captions& c = app().captions;
+    const auto answer = Dialogs::message(parent, {QString(), c(16) + QStringLiteral("\n\n") + c(1),
+                                                  QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No});
+    return answer != QMessageBox::No;
+}
+
+bool Form_Load(MainWindow& window)
+{
+    AppState& s = app();
+    if (s.programFolder.isEmpty())
+        s.programFolder = ProgramFolder();
+
+    QString error;
+    if (!TemplateContent::Get_Captions(s.templateDatabasePath(), s.edition.InterfaceLanguage, &s.captions,
+                                       &error))
+        Dialogs::reportError(QStringLiteral("Get_Captions"), error);
+    if (!Set_Paths(s, &error))
+        Dialogs::reportError(QStringLiteral("Set_Paths"), error);
+    PublishedSettings::publishFolders(s);
+    window.setActivityFiles(FileLists::activityPrograms(s.activitiesFolder));
+
+    QPointer<SplashWindow> splash = new SplashWindow();
+    splash->show();
+    window.Get_Settings();
+    window.createLoginWindow();
+    // Long enough for the splash to be seen; the window keeps repainting meanwhile.
+    Pause(1);
+    s.SubjectsChanged = false;
+
+    window.TreeFolders()->Create_Folders();
+    window.TreeFolders()->Get_Subjects();
+    window.TreeFolders()->Get_vSubjects();
+    window.Get_Menu_Links();
+    window.Get_System_Messages();
+    window.Get_Tips();
+    window.activityPanel()->Get_Activities();
+
+    // Closed early by a key press, the splash is already gone.
+    if (splash)
+        splash->close();
+    if (window.hasEnded())
+        return false;
+    window.showLoginWindow();
+
+    if (!Check_Resolution(screenSize()))
+        return false;
+
+    const QDateTime today = now();
+    if (PublishedSettings::updateCheckDue(s.editionKey(), today.date(), Web::IsConnected()) &&
+        UpdateCheck::Check_For_Update(nullptr, today)) {
+        window.endProgram();
+        return false;
+    }
+    return !window.hasEnded();
+}
+
 int run(QApplication& application)
 {
-    AppState& state = app();
-    state.programFolder = QApplication::applicationDirPath() + QLatin1Char('/');
-    QString error;
-    if (!state.captions.load(state.templateDatabasePath(), state.edition.InterfaceLanguage, &error))
-        Dialogs::reportError(QStringLiteral("Get_Captions"), error);
-    if (!Set_Paths(state, &error))
-        Dialogs::reportError(QStringLiteral("Set_Paths"), error);
+    app().programFolder = ProgramFolder();
     MainWindow window;
-    window.show();
+    if (!Form_Load(window))
+        return 0;
     return application.exec();
 }
 

@@ -1,8 +1,33 @@
 #pragma once
 
-class QApplication;
+#include <QDateTime>
+#include <QSize>
 
-// The start-up sequence: edition, captions, folders, settings, splash, login, contents.
+#include <functional>
+#include <optional>
+
+class MainWindow;
+class QApplication;
+class QWidget;
+
+// The start-up sequence of the main window: edition, captions, folders, published
+// settings, splash, settings, login window, contents, screen check and the weekly
+// update check.
 namespace Startup {
+
 int run(QApplication& application);
-}
+
+// Runs the sequence on a main window whose program folder is set in app(). Returns false
+// when the program must end (the learner refused a small screen, or an update asked to quit).
+bool Form_Load(MainWindow& window);
+
+// False when the screen has fewer than 460,000 pixels and the learner answered No.
+bool Check_Resolution(const QSize& screenPixels, QWidget* parent = nullptr);
+
+// The screen size in pixels and the clock; tests give their own.
+QSize screenSize();
+QDateTime now();
+void setScreenSizeForTests(std::optional<QSize> size);
+void setClockForTests(std::function<QDateTime()> clock);
+
+} // namespace Startup

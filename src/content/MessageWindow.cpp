@@ -1,13 +1,30 @@
 #include "MessageWindow.h"
 
+#include "app/AppState.h"
+#include "app/TiledBackground.h"
+#include "platform/Twips.h"
+
+#include <QCloseEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include <functional>
 
 namespace {
+// Design values in twips.
+constexpr int LabelLeft = 360;
+constexpr int LabelTop = 240;
+constexpr int LabelWidth = 5055;
+constexpr int LabelHeight = 2355;
+constexpr int OkLeft = 1920;
+constexpr int OkTop = 2640;
+constexpr int OkWidth = 1890;
+constexpr int OkHeight = 320;
+constexpr int WindowWidth = LabelLeft + LabelWidth + LabelLeft;
+constexpr int WindowHeight = OkTop + OkHeight + 360;
+constexpr int DefaultPointSize = 12;
+
 QPointer<MessageWindow>& shared()
 {
     static QPointer<MessageWindow> w;
@@ -23,17 +40,30 @@ MessageWindow::ModalHandler& modalHandler()
 MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmMsgBox"));
-    auto* layout = new QVBoxLayout(this);
+    setWindowTitle(app().edition.EditionTitle);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedWidth(Twips::toPixels(WindowWidth));
+    TiledBackground::install(this, QStringLiteral("message"));
+
     m_label = new QLabel(this);
     m_label->setObjectName(QStringLiteral("lblMsg"));
-    m_label->setTextFormat(Qt::PlainText);
+    m_label->setTextFormat(Qt::PlainText); // texts from files and servers are never rich text
     m_label->setWordWrap(true);
+    m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_label->setGeometry(Twips::rect(LabelLeft, LabelTop, LabelWidth, LabelHeight));
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSize(DefaultPointSize);
+    m_label->setFont(f);
+    QPalette p = m_label->palette();
+    p.setColor(QPalette::WindowText, Qt::white);
+    m_label->setPalette(p);
+
     m_ok = new QPushButton(QStringLiteral("OK"), this);
     m_ok->setObjectName(QStringLiteral("btnOK"));
-    layout->addWidget(m_label);
-    layout->addWidget(m_ok);
+    m_ok->setAccessibleName(QStringLiteral("OK"));
+    m_ok->setGeometry(Twips::rect(OkLeft, OkTop, OkWidth, OkHeight));
+    m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
-    setAttribute(Qt::WA_DeleteOnClose);
 }
 
 MessageWindow* MessageWindow::instance()
@@ -45,6 +75,7 @@ MessageWindow* MessageWindow::instance()
 
 void MessageWindow::unload()
 {
+    // A box the learner already closed is simply gone.
     if (shared())
         shared()->close();
 }
@@ -54,28 +85,52 @@ bool MessageWindow::isShown()
     return shared() && shared()->isVisible();
 }
 
-void MessageWindow::showModal(const QString& text, int, QWidget*)
+namespace {
+void prepare(MessageWindow* w, const QString& text, int fontPointSize, int heightTwips)
+{
+    w->lblMsg()->setText(text);
+    w->lblMsg()->setAccessibleName(text);
+    QFont f = w->lblMsg()->font();
+    f.setPointSize(fontPointSize > 0 ? fontPointSize : DefaultPointSize);
+    w->lblMsg()->setFont(f);
+    w->setFixedHeight(Twips::toPixels(heightTwips));
+    // A status box ends above the OK button: the button is out of reach, also for the keyboard.
+    w->btnOK()->setVisible(heightTwips > OkTop);
+    w->setAccessibleName(text);
+}
+} // namespace
+
+void MessageWindow::showModal(const QString& text, int fontPointSize, QWidget* parent)
 {
     if (modalHandler()) {
         modalHandler()(text);
         return;
     }
     MessageWindow* w = instance();
-    w->m_label->setText(text);
+    if (parent && w->parentWidget() != parent)
+        w->setParent(parent, w->windowFlags());
+    prepare(w, text, fontPointSize, WindowHeight);
+    w->setWindowModality(Qt::ApplicationModal);
+    w->btnOK()->setFocus();
     w->exec();
 }
 
-void MessageWindow::showStatus(const QString& text, int, int, const QString&)
+void MessageWindow::showStatus(const QString& text, int heightTwips, int fontPointSize, const QString& title)
 {
     MessageWindow* w = instance();
-    w->m_label->setText(text);
+    prepare(w, text, fontPointSize, heightTwips > 0 ? heightTwips : WindowHeight);
+    w->setWindowTitle(title.isEmpty() ? app().edition.EditionTitle : title);
+    w->setWindowModality(Qt::NonModal);
     w->show();
+    w->raise();
 }
 
 void MessageWindow::setStatusText(const QString& text)
 {
-    if (shared())
+    if (shared()) {
         shared()->m_label->setText(text);
+        shared()->m_label->setAccessibleName(text);
+    }
 }
 
 void MessageWindow::setModalHandlerForTests(ModalHandler handler)

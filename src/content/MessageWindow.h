@@ -23,7 +23,8 @@ public:
     // Modal message; returns when the learner presses OK.
     static void showModal(const QString& text, int fontPointSize = 0, QWidget* parent = nullptr);
     // Modeless status box of the given height in twips (2000, 1800 or 1500).
-    static void showStatus(const QString& text, int heightTwips, int fontPointSize = 0, const QString& title = QString());
+    static void showStatus(const QString& text, int heightTwips, int fontPointSize = 0,
+                           const QString& title = QString());
     // Replaces the text of a shown status box (progress of the loaders).
     static void setStatusText(const QString& text);
 

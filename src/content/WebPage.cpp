@@ -1,6 +1,8 @@
 #include "WebPage.h"
 
 #include "app/AppState.h"
+#include "content/MessageWindow.h"
+#include "platform/Files.h"
 #include "platform/Web.h"
 
 #include <QDesktopServices>
@@ -24,14 +26,19 @@ void openWithDesktop(const QUrl& url)
         opener()(url);
         return;
     }
+    // A failure to open is silent: there is nothing the learner could do about it here.
     QDesktopServices::openUrl(url);
 }
 
 void OpenWebPage(const QString& page)
 {
     const AppState& s = app();
+    MessageWindow::showStatus(QStringLiteral("Connecting to ") + s.captions(94) + QLatin1Char('\n') + page,
+                              2000, 10);
+    Pause(1);
     if (Web::IsConnected())
         openWithDesktop(QUrl(Web::joinUrl(s.captions(94), page)));
     else
         openWithDesktop(QUrl::fromLocalFile(s.programFolder + s.captions(95)));
+    MessageWindow::unload();
 }

@@ -1,0 +1,108 @@
+#include "SplashWindow.h"
+
+#include "BuildInfo.h"
+#include "app/AppState.h"
+#include "app/TiledBackground.h"
+#include "content/LoadingLog.h"
+#include "content/Pictures.h"
+#include "platform/Twips.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+
+namespace {
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& geometry,
+                  int pointSize, const QColor& colour)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setAccessibleName(text);
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(geometry);
+    label->setWordWrap(true);
+    QFont f = label->font();
+    f.setPointSize(pointSize);
+    label->setFont(f);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, colour);
+    label->setPalette(p);
+    return label;
+}
+} // namespace
+
+SplashWindow::SplashWindow(QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("frmSplash"));
+    setAccessibleName(app().edition.EditionTitle);
+    setWindowTitle(app().edition.EditionTitle);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFocusPolicy(Qt::StrongFocus);
+    resize(Twips::size(7200, 5400));
+    TiledBackground::install(this, QStringLiteral("splash"));
+
+    m_logo = new QLabel(this);
+    m_logo->setObjectName(QStringLiteral("imgLogo"));
+    m_logo->setAccessibleName(app().edition.EditionTitle);
+    m_logo->setGeometry(Twips::rect(240, 240, 1800, 1800));
+    m_logo->setPixmap(Pictures::editionLogo(app().edition.row, m_logo->size()));
+
+    // The catch phrase twice, one label a little offset behind the other as its shadow.
+    const QString phrase = catchPhrase();
+    m_catchy[1] = makeLabel(this, QStringLiteral("lblCatchyWord_1"), phrase,
+                            Twips::rect(2295, 495, 4700, 900), 18, QColor(0x10, 0x10, 0x30));
+    m_catchy[0] = makeLabel(this, QStringLiteral("lblCatchyWord_0"), phrase,
+                            Twips::rect(2280, 480, 4700, 900), 18, Qt::white);
+    m_version = makeLabel(this, QStringLiteral("lblVersion"), versionText(),
+                          Twips::rect(2280, 1500, 2000, 300), 9, Qt::white);
+    m_copyright = makeLabel(this, QStringLiteral("lblCopyRight"), QString::fromUtf8(BuildInfo::Copyright),
+                            Twips::rect(2280, 1800, 4700, 300), 8, Qt::white);
+    m_loading = makeLabel(this, QStringLiteral("lblLoading"), app().captions(53),
+                          Twips::rect(240, 2220, 6700, 300), 10, Qt::white);
+
+    m_status = new QPlainTextEdit(this);
+    m_status->setObjectName(QStringLiteral("txtStatus"));
+    m_status->setAccessibleName(app().captions(53));
+    m_status->setReadOnly(true);
+    // Keys belong to the window: any key closes the splash.
+    m_status->setFocusPolicy(Qt::NoFocus);
+    m_status->setGeometry(Twips::rect(240, 2580, 6720, 2580));
+
+    QPointer<SplashWindow> self(this);
+    LoadingLog::setSink([self](const QString& line) {
+        if (self)
+            self->addStatusLine(line);
+    });
+}
+
+QString SplashWindow::versionText()
+{
+    return QStringLiteral("v.%1.%2.%3")
+        .arg(BuildInfo::VersionMajor)
+        .arg(BuildInfo::VersionMinor)
+        .arg(BuildInfo::VersionRevision);
+}
+
+QString SplashWindow::catchPhrase()
+{
+    return app().captions(25) + QLatin1Char(' ') + app().edition.EditionTitle.mid(9) + QLatin1Char('!');
+}
+
+void SplashWindow::addStatusLine(const QString& line)
+{
+    const QString old = m_status->toPlainText();
+    m_status->setPlainText(old.isEmpty() ? line : line + QLatin1Char('\n') + old);
+}
+
+QString SplashWindow::statusText() const
+{
+    return m_status->toPlainText();
+}
+
+void SplashWindow::keyPressEvent(QKeyEvent* event)
+{
+    event->accept();
+    LoadingLog::setSink(nullptr);
+    close();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPlainTextEdit;
+
+// The splash window (frmSplash) shown while the program loads: version, copyright, the
+// edition's logo and catch phrase, and the loading log with the newest line first. Any
+// key closes it early; later log lines then go nowhere.
+class SplashWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SplashWindow(QWidget* parent = nullptr);
+
+    // "v.1.0.0" from the build's version.
+    static QString versionText();
+    // Caption 25 + " " + the edition title without its leading "Parlanto " + "!".
+    static QString catchPhrase();
+
+    // Puts a line on top of the loading log.
+    void addStatusLine(const QString& line);
+    QString statusText() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QLabel* m_version = nullptr;
+    QLabel* m_copyright = nullptr;
+    QLabel* m_catchy[2] = {nullptr, nullptr};
+    QLabel* m_loading = nullptr;
+    QLabel* m_logo = nullptr;
+    QPlainTextEdit* m_status = nullptr;
+};
