@@ -1,0 +1,309 @@
+#include "StudyFixture.h"
+
+#include "content/LoadingLog.h"
+#include "platform/Twips.h"
+#include "study/ActivityPanel.h"
+#include "study/ActivityPrograms.h"
+#include "study/SubjectSelection.h"
+#include "subjects/SubjectTree.h"
+
+#include <QBuffer>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <memory>
+
+namespace {
+QByteArray png(QRgb colour)
+{
+    QImage image(40, 10, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer b(&bytes);
+    b.open(QIODevice::WriteOnly);
+    image.save(&b, "PNG");
+    return bytes;
+}
+
+void writeCfg(const QString& path, int rows = 2)
+{
+    QString error;
+    auto db = Database::open(path, Database::TemplatePassword, Database::Mode::Create, &error);
+    QVERIFY2(db, qPrintable(error));
+    QVERIFY(db->exec("CREATE TABLE tblImages (pkImageID INTEGER PRIMARY KEY, bEnglish BLOB, bSpanish BLOB)"));
+    for (int row = 1; row <= rows; ++row) {
+        Statement st = db->prepare("INSERT INTO tblImages VALUES (?, ?, ?)");
+        st.bindInt(1, row).bindBlob(2, png(row == 1 ? 0xff0000 : 0x00ff00)).bindBlob(3, png(0x0000ff));
+        QVERIFY(st.run());
+    }
+}
+
+void writeProgram(const QString& path, const QByteArray& script = "#!/bin/sh\nexit 0\n")
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(script);
+    f.close();
+    f.setPermissions(f.permissions() | QFile::ExeOwner | QFile::ExeUser);
+}
+
+struct Start
+{
+    QString program;
+    QStringList arguments;
+    QString folder;
+};
+} // namespace
+
+class TestActivityPanel : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<StudyFixture> fx;
+    std::unique_ptr<QWidget> main;
+    SubjectTree* tree = nullptr;
+    ActivityPanel* panel = nullptr;
+    SubjectSelection* selection = nullptr;
+    QList<Start> starts;
+    bool ended = false;
+
+    void activities(int n)
+    {
+        for (int i = 1; i <= n; ++i) {
+            const QString name = QStringLiteral("act%1").arg(i, 2, 10, QLatin1Char('0'));
+            writeProgram(app().activitiesFolder + name);
+            writeCfg(app().activitiesFolder + name + ".cfg");
+        }
+    }
+
+    void build()
+    {
+        main = std::make_unique<QWidget>();
+        auto* layout = new QHBoxLayout(main.get());
+        tree = new SubjectTree(main.get());
+        panel = new ActivityPanel(tree, main.get());
+        selection = new SubjectSelection(tree, main.get());
+        panel->setEndProgram([this] { ended = true; });
+        layout->addWidget(tree);
+        layout->addWidget(panel);
+        tree->Create_Folders();
+        tree->Get_Subjects();
+        tree->Get_vSubjects();
+        panel->Get_Activities();
+    }
+
+    QTreeWidgetItem* installedSubject(int i) { return tree->installedFolder()->child(i); }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init()
+    {
+        fx = std::make_unique<StudyFixture>();
+        fx->setUp();
+        starts.clear();
+        ended = false;
+        ActivityPrograms::setStarterForTests(
+            [this](const QString& p, const QStringList& a, const QString& f, QString*) {
+                starts << Start{p, a, f};
+                return true;
+            });
+    }
+    void cleanup()
+    {
+        main.reset();
+        ActivityPrograms::setStarterForTests({});
+        LoadingLog::setSink({});
+    }
+
+    void threeActivitiesLayout()
+    {
+        activities(3);
+        writeGarbage(); // a picture file alone is no activity
+        QStringList log;
+        LoadingLog::setSink([&log](const QString& line) { log << line; });
+        build();
+        QCOMPARE(panel->activities(), (QStringList{"act01", "act02", "act03"}));
+        const int w = ActivityPanel::ButtonWidth, h = ActivityPanel::ButtonHeight;
+        QCOMPARE(panel->button(0)->geometry(), Twips::rect(0, 0, w, h));
+        QCOMPARE(panel->button(1)->geometry(), Twips::rect(2550, 0, w, h));
+        QCOMPARE(panel->button(2)->geometry(), Twips::rect(0, 640, w, h));
+        QCOMPARE(panel->lblMoreActs()->y(), Twips::toPixels(640 + 800));
+        QCOMPARE(panel->lblMoreActs()->text(), QStringLiteral("C114"));
+        QCOMPARE(panel->button(2)->objectName(), QStringLiteral("btnAct_2"));
+        QCOMPARE(panel->button(2)->accessibleName(), QStringLiteral("act03"));
+        QCOMPARE(panel->button(0)->property("Tag").toString(), QStringLiteral("OFF"));
+        QCOMPARE(log, (QStringList{"C23 act01", "C8", "C23 act02", "C8", "C23 act03", "C8"}));
+        QVERIFY(!ended);
+        QTest::mouseClick(panel->lblMoreActs(), Qt::LeftButton);
+        QCOMPARE(fx->opened.size(), 1);
+        QVERIFY(fx->opened.first().contains("activities.htm") || fx->opened.first().contains("C95"));
+    }
+    void writeGarbage() { TestSupport::writeGarbage(app().activitiesFolder + "notes.cfg"); }
+
+    void scrollBarFromEighteen_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("scroll");
+        QTest::newRow("17") << 17 << false;
+        QTest::newRow("18") << 18 << true;
+    }
+    void scrollBarFromEighteen()
+    {
+        QFETCH(int, count);
+        QFETCH(bool, scroll);
+        activities(count);
+        build();
+        main->show();
+        QCOMPARE(panel->VScroll()->isVisible(), scroll);
+        QCOMPARE(panel->button(count - 1)->geometry().topLeft(),
+                 Twips::point(((count - 1) % 2) * 2550, ((count - 1) / 2) * 640));
+    }
+
+    void oneOrNoActivity()
+    {
+        activities(1);
+        build();
+        QCOMPARE(panel->LastActivityIndex(), 0);
+        QVERIFY(panel->button(0));
+        QCOMPARE(panel->button(0)->geometry(),
+                 Twips::rect(0, 0, ActivityPanel::ButtonWidth, ActivityPanel::ButtonHeight));
+        main.reset();
+        QFile::remove(app().activitiesFolder + "act01");
+        build();
+        QVERIFY(!panel->button(0));
+        QVERIFY(panel->findChild<QLabel*>("lblNoActivities")->text().contains("No activity"));
+    }
+
+    void brokenPictureFileEndsProgram()
+    {
+        activities(2);
+        QFile::remove(app().activitiesFolder + "act02.cfg");
+        writeCfg(app().activitiesFolder + "act02.cfg", 1);
+        build();
+        QVERIFY(ended);
+        QCOMPARE(fx->boxes.size(), 2);
+        QCOMPARE(fx->boxes[0].text, QStringLiteral("C105\nact02\n\nC106"));
+        QCOMPARE(fx->boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(fx->boxes[0].title, app().edition.EditionTitle);
+        QCOMPARE(fx->boxes[1].text, QStringLiteral("C107"));
+    }
+
+    void folderSelectedIsRefused()
+    {
+        activities(2);
+        QVERIFY(fx->subject("a.ita", 2));
+        build();
+        tree->setCurrentItem(tree->installedFolder());
+        QTest::mouseClick(panel->button(0), Qt::LeftButton);
+        QCOMPARE(fx->boxes.size(), 1);
+        QCOMPARE(fx->boxes.first().title, QStringLiteral("C103"));
+        QCOMPARE(fx->boxes.first().text, QStringLiteral("C22"));
+        QVERIFY(starts.isEmpty());
+        QVERIFY(main->isEnabled());
+    }
+
+    // A phrase selected: its subject is selected and studied whole; the program is started
+    // with the input file's name, in the temporary folder.
+    void phraseSelectedStudiesSubject()
+    {
+        activities(3);
+        QVERIFY(fx->subject("a.ita", 4));
+        build();
+        QTreeWidgetItem* subject = installedSubject(0);
+        tree->setCurrentItem(subject);
+        selection->TreeFolders_NodeClick(subject);
+        tree->setCurrentItem(subject->child(2));
+        panel->button(1)->setFocus();
+        QTest::keyClick(panel->button(1), Qt::Key_Space);
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(tree->currentItem(), subject);
+        QCOMPARE(starts[0].program, app().activitiesFolder + "act02");
+        QCOMPARE(starts[0].arguments, QStringList{app().activityInputFileName()});
+        QCOMPARE(starts[0].folder, app().tempFolder);
+        QCOMPARE(main->property("Tag").toString(), QStringLiteral("1"));
+        QCOMPARE(app().StudyPhraseCount, 4);
+        const QList<QByteArray> lines = StudyFixture::readAll(app().activityInputFile()).split('\n');
+        QCOMPARE(lines.at(6), QByteArray("A\r"));
+        QCOMPARE(lines.at(7), QByteArray("4\r"));
+        QVERIFY(fx->boxes.isEmpty());
+        QVERIFY(main->isEnabled());
+    }
+
+    void otherEditionRefused()
+    {
+        activities(2);
+        QVERIFY(fx->subject("spanish.ita", 3, "prlspa"));
+        build();
+        QTreeWidgetItem* subject = installedSubject(0);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            tree->setCurrentItem(subject);
+            QTest::mouseClick(panel->button(0), Qt::LeftButton);
+            QCOMPARE(fx->boxes.size(), attempt + 1);
+            QVERIFY(fx->boxes.last().text.contains("spanish.ita"));
+            QCOMPARE(subject->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::FailedSubjectImage));
+            QVERIFY(starts.isEmpty());
+            QVERIFY(main->isEnabled());
+        }
+    }
+
+    void noPhrasesToStudy()
+    {
+        activities(2);
+        QString error;
+        QVERIFY(InstalledSubject::create(fx->installed("empty.ita"), "prlita", {}, true, &error));
+        build();
+        tree->setCurrentItem(installedSubject(0));
+        panel->btnAct_Click(0);
+        QCOMPARE(fx->boxes.size(), 1);
+        QCOMPARE(fx->boxes.first().text, QStringLiteral("There are no phrases to study"));
+        QVERIFY(starts.isEmpty());
+        QVERIFY(main->isEnabled());
+    }
+
+    // The program went away after start-up: a message, and the window is usable again.
+    void programThatCannotStart()
+    {
+        ActivityPrograms::setStarterForTests({});
+        activities(2);
+        QVERIFY(fx->subject("a.ita", 2));
+        build();
+        QFile::remove(app().activitiesFolder + "act01");
+        tree->setCurrentItem(installedSubject(0));
+        panel->btnAct_Click(0);
+        QCOMPARE(fx->boxes.size(), 1);
+        QCOMPARE(fx->boxes.first().icon, QMessageBox::Critical);
+        QVERIFY(fx->boxes.first().text.contains("act01"));
+        QVERIFY(main->isEnabled());
+    }
+
+    // A real program is started for real and sees the input file's name and folder.
+    void realLaunch()
+    {
+        ActivityPrograms::setStarterForTests({});
+        const QString record = fx->dir.path() + "/record.txt";
+        writeProgram(app().activitiesFolder + "recorder",
+                     QStringLiteral(
+                         "#!/bin/sh\n{ pwd; echo \"$#\"; echo \"$1\"; cat \"$1\" | head -n 8 | tail -n 1; } "
+                         "> '%1.part' && mv '%1.part' '%1'\n")
+                         .arg(record)
+                         .toUtf8());
+        writeCfg(app().activitiesFolder + "recorder.cfg");
+        QVERIFY(fx->subject("a.ita", 3));
+        build();
+        tree->setCurrentItem(installedSubject(0));
+        panel->btnAct_Click(0);
+        QVERIFY(fx->boxes.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 20000);
+        const QList<QByteArray> lines = StudyFixture::readAll(record).split('\n');
+        QCOMPARE(QDir(QString::fromUtf8(lines.at(0))).canonicalPath(),
+                 QDir(app().tempFolder).canonicalPath());
+        QCOMPARE(lines.at(1), QByteArray("1"));
+        QCOMPARE(QString::fromUtf8(lines.at(2)), app().activityInputFileName());
+        QCOMPARE(lines.at(3), QByteArray("3\r"));
+    }
+};
+
+QTEST_MAIN(TestActivityPanel)
+#include "TestActivityPanel.moc"

@@ -1,0 +1,272 @@
+#include "StudyFixture.h"
+
+#include "content/ContentLevel.h"
+#include "study/ActivityInputFile.h"
+#include "study/PhrasesToStudy.h"
+#include "study/StudySet.h"
+#include "study/SubjectSelection.h"
+#include "subjects/SubjectTree.h"
+
+#include <QApplication>
+
+#include <memory>
+
+class TestStudySet : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<StudyFixture> fx;
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init()
+    {
+        fx = std::make_unique<StudyFixture>();
+        fx->setUp();
+    }
+    void cleanup() { RandomPhrases::setSourceForTests({}); }
+
+    // The input file is fixed line by line; texts typed by people arrive unchanged.
+    void inputFileFormat()
+    {
+        AppState& s = app();
+        s.instanceId = 4711;
+        QVERIFY(fx->subject(QStringLiteral("at_the_cafe.ita"), 2));
+        const StudySet::Result r = StudySet::collectInstalledSubject(s, QStringLiteral("at_the_cafe.ita"));
+        QCOMPARE(r.count, 2);
+        s.StudyPhrases[2].Translation2 = QStringLiteral("\"più\" * tardi");
+        QString error;
+        QVERIFY2(Write_Activity_File(s, QStringLiteral(" At The Café"), &error), qPrintable(error));
+        const QString t = s.tempFolder;
+        QByteArray expected = "4711\r\nprlita\r\n" + s.edition.EditionTitle.toUtf8() + "\r\nEnglish\r\n" +
+                              s.edition.StudiedLanguage.toUtf8() + "\r\n" + s.CurrentUser.toUtf8() +
+                              "\r\n At The Caf\xC3\xA9\r\n2\r\n" + (s.dataFolder + "Users.dat").toUtf8() +
+                              "\r\nEMPTY\r\nEMPTY\r\nEMPTY\r\nEMPTY\r\nEMPTY\r\n" +
+                              QByteArray::number(FullContentLevel) + "\r\n";
+        expected +=
+            "\"Frase 1\"\r\n\"Phrase 1\"\r\n\"Literal 1\"\r\n\"" + (t + "~prl47111.wav").toUtf8() + "\"\r\n";
+        expected += "\"Frase 2\"\r\n\"Phrase 2\"\r\n\"\"pi\xC3\xB9\" * tardi\"\r\n\"" +
+                    (t + "~prl47112.wav").toUtf8() + "\"\r\n";
+        QCOMPARE(StudyFixture::readAll(t + "~prl4711.txt"), expected);
+        QVERIFY(!QFileInfo::exists(t + "~prl4711.txt.part"));
+        QCOMPARE(QDir(t).entryList(QDir::Files).size(), 3); // no leftover temporary file
+    }
+
+    // At most ten phrases, sound files numbered by slot holding the unchanged bsound bytes.
+    void installedSubjectTakesFirstTen()
+    {
+        QVERIFY(fx->subject(QStringLiteral("big.ita"), 12));
+        const StudySet::Result r = StudySet::collectInstalledSubject(app(), QStringLiteral("big.ita"));
+        QVERIFY(r.error.isEmpty());
+        QCOMPARE(r.count, 10);
+        for (int slot = 1; slot <= 10; ++slot) {
+            const StudyPhrase& p = app().StudyPhrases[slot];
+            QCOMPARE(p.Slot, slot);
+            QCOMPARE(p.PhraseNo, slot);
+            QCOMPARE(p.SoundFile, app().studySoundFile(slot));
+            QCOMPARE(StudyFixture::readAll(p.SoundFile), fx->bsound(QStringLiteral("big.ita"), slot));
+        }
+        QVERIFY(!QFileInfo::exists(app().studySoundFile(11)));
+        // The next set starts clean: a smaller subject leaves no sound of the old one.
+        QVERIFY(fx->subject(QStringLiteral("small.ita"), 2));
+        QCOMPARE(StudySet::collectInstalledSubject(app(), QStringLiteral("small.ita")).count, 2);
+        QVERIFY(!QFileInfo::exists(app().studySoundFile(3)));
+    }
+
+    // The second phrase's subject file was deleted: the learner is told which phrase and
+    // which file; the set has the other two phrases in slots 1 and 2.
+    void virtualSubjectWithMissingFile()
+    {
+        QVERIFY(fx->subject(QStringLiteral("a.ita"), 3));
+        QVERIFY(fx->subject(QStringLiteral("b.ita"), 3));
+        fx->virtualSubject(QStringLiteral("mine.vita"), QStringLiteral("Mine"),
+                           {{"a.ita", 1}, {"gone.ita", 2}, {"b.ita", 3}});
+        SubjectTree tree;
+        tree.Create_Folders();
+        tree.Get_Subjects();
+        tree.Get_vSubjects();
+        SubjectSelection selection(&tree);
+        QTreeWidgetItem* subject = tree.topLevelItem(3)->child(0);
+        tree.setCurrentItem(subject);
+        selection.TreeFolders_NodeClick(subject);
+        QCOMPARE(subject->childCount(), 3);
+
+        fx->answer = QMessageBox::Yes;
+        QVERIFY(Check_Virtual_Subject(&tree, subject, &tree));
+        QCOMPARE(fx->boxes.size(), 1);
+        const Dialogs::Request box = fx->boxes.first();
+        QCOMPARE(box.title, QStringLiteral("C144"));
+        QCOMPARE(box.text, QStringLiteral("C133\n\ngone.ita #2\n\nC134\n\nGONE.ITA\n\nC135"));
+        QCOMPARE(fx->opened.size(), 1);
+        QVERIFY(fx->opened.first().endsWith(QStringLiteral("subjects.htm")) ||
+                fx->opened.first().contains("C95"));
+
+        QCOMPARE(Get_Phraes_to_Study(subject, &tree), 2);
+        QCOMPARE(app().StudyPhrases[1].SubjectFile, QStringLiteral("a.ita"));
+        QCOMPARE(app().StudyPhrases[2].SubjectFile, QStringLiteral("b.ita"));
+        QCOMPARE(app().StudyPhrases[2].PhraseNo, 3);
+        QCOMPARE(StudyFixture::readAll(app().studySoundFile(2)), fx->bsound(QStringLiteral("b.ita"), 3));
+        QVERIFY(!QFileInfo::exists(app().studySoundFile(3)));
+    }
+
+    // Phrases that cannot be studied are skipped: a deleted row, another edition's file.
+    void virtualPhrasesSkipped()
+    {
+        QVERIFY(fx->subject(QStringLiteral("a.ita"), 2));
+        QVERIFY(fx->subject(QStringLiteral("es.ita"), 2, QStringLiteral("prlspa")));
+        std::vector<PhraseRef> refs{{"a.ita", 9}, {"es.ita", 1}, {"a.ita", 2}};
+        for (int i = 0; i < 12; ++i)
+            refs.push_back({"a.ita", 1});
+        const StudySet::Result r = StudySet::collectPhrases(app(), refs);
+        QVERIFY(r.error.isEmpty());
+        QCOMPARE(r.count, 10);
+        QCOMPARE(app().StudyPhrases[1].PhraseNo, 2);
+        QCOMPARE(app().StudyPhrases[2].PhraseNo, 1);
+    }
+
+    void randomDrawsOnlyExistingNumbers()
+    {
+        std::vector<Phrase> phrases;
+        for (qint64 n : {3, 7}) {
+            Phrase p;
+            p.pkPhraseNo = n;
+            p.tTranslation = QStringLiteral("T%1").arg(n);
+            phrases.push_back(p);
+        }
+        QString error;
+        QVERIFY(InstalledSubject::create(fx->installed("gaps.ita"), "prlita", phrases, true, &error));
+        QVERIFY(InstalledSubject::create(fx->installed("empty.ita"), "prlita", {}, true, &error));
+        int calls = 0;
+        RandomPhrases::setSourceForTests([&calls] { return (calls++ % 5) / 5.0; });
+        const auto r = RandomPhrases::drawPhrases(app().installedSubjectsFolder, {"empty.ita", "gaps.ita"},
+                                                  "prlita", 10);
+        QVERIFY(!r.allExcluded);
+        QCOMPARE(int(r.phrases.size()), 10);
+        for (const auto& d : r.phrases) {
+            QCOMPARE(d.subjectFile, QStringLiteral("gaps.ita"));
+            QVERIFY(d.phrase.pkPhraseNo == 3 || d.phrase.pkPhraseNo == 7);
+        }
+    }
+
+    // Every installed subject belongs to another edition: the learner is told and the
+    // random phrases set disappears again.
+    void randomSetRemovedWhenNothingValid()
+    {
+        QVERIFY(fx->subject(QStringLiteral("one.ita"), 3, QStringLiteral("prlspa")));
+        QVERIFY(fx->subject(QStringLiteral("two.ita"), 3, QStringLiteral("prlfre")));
+        SubjectTree tree;
+        tree.Create_Folders();
+        tree.Get_Subjects();
+        SubjectSelection selection(&tree);
+        selection.TreeFolders_NodeClick(tree.randomPhrasesFolder());
+        QCOMPARE(fx->boxes.size(), 1);
+        QCOMPARE(fx->boxes.first().text, QStringLiteral("C140"));
+        QCOMPARE(tree.randomPhrasesFolder()->childCount(), 0);
+        QVERIFY(tree.isEnabled());
+    }
+
+    void randomSetFilledWithTenPhrases()
+    {
+        QVERIFY(fx->subject(QStringLiteral("one.ita"), 3));
+        SubjectTree tree;
+        tree.Create_Folders();
+        tree.Get_Subjects();
+        SubjectSelection selection(&tree);
+        selection.TreeFolders_NodeClick(tree.randomPhrasesFolder());
+        QCOMPARE(tree.randomPhrasesFolder()->childCount(), 1);
+        QTreeWidgetItem* set = tree.randomPhrasesFolder()->child(0);
+        QCOMPARE(set->text(0), QStringLiteral("C118"));
+        QCOMPARE(SubjectTree::tag(set), (QStringList{"SUBJECT", "VIRTUALSUBJECT"}));
+        QCOMPARE(set->childCount(), 10);
+        QCOMPARE(Get_Phraes_to_Study(set, &tree), 10);
+        // A second click clears it.
+        selection.TreeFolders_NodeClick(tree.randomPhrasesFolder());
+        QCOMPARE(tree.randomPhrasesFolder()->childCount(), 0);
+        QVERIFY(fx->boxes.isEmpty());
+    }
+
+    void randomSubjectAlternates()
+    {
+        QVERIFY(fx->subject(QStringLiteral("basic_phrases.ita"), 2));
+        SubjectTree tree;
+        tree.Create_Folders();
+        tree.Get_Subjects();
+        SubjectSelection selection(&tree);
+        QTreeWidgetItem* folder = tree.randomSubjectFolder();
+        selection.TreeFolders_NodeClick(folder);
+        QCOMPARE(folder->childCount(), 1);
+        QCOMPARE(folder->child(0)->text(0), QStringLiteral(" Basic Phrases"));
+        QCOMPARE(folder->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::OpenFolder));
+        selection.TreeFolders_NodeClick(folder);
+        QCOMPARE(folder->childCount(), 0);
+        QCOMPARE(folder->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::ClosedFolder));
+        selection.TreeFolders_NodeClick(folder);
+        QCOMPARE(folder->childCount(), 1);
+    }
+
+    void subjectPhrasesLoadedOnce()
+    {
+        QVERIFY(fx->subject(QStringLiteral("a.ita"), 3));
+        SubjectTree tree;
+        tree.Create_Folders();
+        tree.Get_Subjects();
+        SubjectSelection selection(&tree);
+        QTreeWidgetItem* subject = tree.installedFolder()->child(0);
+        tree.setCurrentItem(subject);
+        selection.TreeFolders_NodeClick(subject);
+        selection.TreeFolders_NodeClick(subject);
+        QCOMPARE(subject->childCount(), 3);
+        QCOMPARE(SubjectTree::tag(subject->child(1)),
+                 (QStringList{"a.ita", "2", "Frase 2", "Phrase 2", "Literal 2"}));
+    }
+
+    void emptyVirtualSubjectAndUnreadableFile()
+    {
+        QVERIFY(fx->subject(QStringLiteral("a.ita"), 1));
+        QString error;
+        const QString path = app().virtualSubjectsFolder + "empty.vita";
+        QVERIFY(VirtualSubjectFile::createEmpty(path, &error));
+        QVERIFY(VirtualSubjectFile::addSubject(path, "Nothing yet", &error));
+        SubjectTree tree;
+        tree.Create_Folders();
+        tree.Get_Subjects();
+        tree.Get_vSubjects();
+        SubjectSelection selection(&tree);
+        QTreeWidgetItem* subject = tree.topLevelItem(3)->child(0);
+        selection.TreeFolders_NodeClick(subject);
+        QCOMPARE(subject->childCount(), 1);
+        QCOMPARE(subject->child(0)->text(0), QStringLiteral("C127"));
+        selection.TreeFolders_NodeClick(subject->child(0));
+        QCOMPARE(tree.currentItem(), subject);
+        QVERIFY(!Check_Virtual_Subject(&tree, subject, &tree));
+        QCOMPARE(subject->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::FailedSubjectImage));
+
+        // The file is damaged after the tree was built: an orderly message, no crash.
+        QTreeWidgetItem* other =
+            tree.addNode(tree.topLevelItem(3), "Other", {"SUBJECT", "VIRTUALSUBJECT", "99"}, 7, 8);
+        TestSupport::writeGarbage(path);
+        tree.setCurrentItem(other);
+        selection.TreeFolders_NodeClick(other);
+        QCOMPARE(fx->boxes.size(), 1);
+        QCOMPARE(fx->boxes.first().title, QStringLiteral("C103"));
+        QVERIFY(fx->boxes.first().text.startsWith(QStringLiteral("EMPTY.VITAC6\n\n")));
+        QCOMPARE(other->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::FailedSubjectImage));
+        QCOMPARE(tree.currentItem(), tree.topLevelItem(3));
+        QVERIFY(tree.isEnabled());
+    }
+
+    void noInstalledSubject()
+    {
+        SubjectTree tree;
+        tree.Create_Folders();
+        tree.Get_Subjects();
+        SubjectSelection selection(&tree);
+        selection.TreeFolders_NodeClick(tree.randomSubjectFolder());
+        QCOMPARE(fx->boxes.size(), 1);
+        QCOMPARE(fx->boxes.first().text,
+                 QStringLiteral("C131 \n\n") + app().installedSubjectsFolder + QStringLiteral("\n\nC132\n"));
+        QCOMPARE(tree.randomSubjectFolder()->childCount(), 0);
+    }
+};
+
+QTEST_MAIN(TestStudySet)
+#include "TestStudySet.moc"
