@@ -1,0 +1,172 @@
+#include "BuildInfo.h"
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "content/UpdateCheck.h"
+#include "content/WebPage.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+// A small web site on 127.0.0.1 that answers HTTP/1.0 requests from a table of pages.
+class TestSite : public QObject
+{
+public:
+    TestSite()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    m_request += socket->readAll();
+                    if (!m_request.contains("\r\n\r\n"))
+                        return;
+                    const QByteArray path = m_request.split(' ').value(1);
+                    requested << QString::fromUtf8(path);
+                    m_request.clear();
+                    if (pages.contains(path))
+                        socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" +
+                                      pages.value(path));
+                    else
+                        socket->write(
+                            "HTTP/1.0 404 Not Found\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
+                    socket->disconnectFromHost();
+                });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1/site").arg(m_server.serverPort()); }
+
+    QHash<QByteArray, QByteArray> pages;
+    QStringList requested;
+
+private:
+    QTcpServer m_server;
+    QByteArray m_request;
+};
+
+class TestUpdateCheck : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void answers_data();
+    void answers();
+    void addressAndFileName();
+
+private:
+    QTemporaryDir m_temp;
+    TestSite m_site;
+};
+
+void TestUpdateCheck::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(m_temp.isValid());
+    resetAppState();
+    QStringList captions(150, QStringLiteral("(unused)"));
+    captions[18 - 1] = QStringLiteral("Open the download page now?");
+    captions[67 - 1] = QStringLiteral("download.htm");
+    captions[68 - 1] = QStringLiteral("You can download it later from");
+    captions[94 - 1] = m_site.base();
+    captions[98 - 1] = QStringLiteral("A new version is available");
+    app().captions.setTexts(captions);
+    app().tempFolder = m_temp.path() + QLatin1Char('/');
+}
+
+void TestUpdateCheck::answers_data()
+{
+    QTest::addColumn<QByteArray>("answer"); // "" = no file on the server
+    QTest::addColumn<bool>("sayYes");
+    QTest::addColumn<bool>("quit");
+    QTest::addColumn<QString>("shownText"); // "" = nothing shown
+
+    QTest::newRow("yes in small letters quits")
+        << QByteArray("  yes  , Version 2 brings <b>new</b> subjects \r\n") << true << true
+        << "Version 2 brings <b>new</b> subjects";
+    QTest::newRow("yes quits whatever the learner answers")
+        << QByteArray("YES,Please update") << false << true << "Please update";
+    QTest::newRow("NO continues") << QByteArray("NO,Optional update\n") << true << false << "Optional update";
+    QTest::newRow("several lines use the last")
+        << QByteArray("YES,old news\nNO,latest news, more fields\n") << false << false << "latest news";
+    QTest::newRow("empty last line shows nothing") << QByteArray("YES,text\n\n") << true << false << "";
+    QTest::newRow("line without a comma shows nothing") << QByteArray("YES\n") << true << false << "";
+    QTest::newRow("missing file shows nothing") << QByteArray() << true << false << "";
+}
+
+void TestUpdateCheck::answers()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, sayYes);
+    QFETCH(bool, quit);
+    QFETCH(QString, shownText);
+
+    const QByteArray path = QStringLiteral("/site/updates/Ver_%1_%2_%3.txt")
+                                .arg(BuildInfo::VersionMajor)
+                                .arg(BuildInfo::VersionMinor)
+                                .arg(BuildInfo::VersionRevision)
+                                .toUtf8();
+    m_site.pages.clear();
+    m_site.requested.clear();
+    if (!answer.isEmpty())
+        m_site.pages.insert(path, answer);
+
+    QList<Dialogs::Request> boxes;
+    Dialogs::setHandlerForTests([&](const Dialogs::Request& r) {
+        boxes << r;
+        return r.buttons.testFlag(QMessageBox::Yes) ? (sayYes ? QMessageBox::Yes : QMessageBox::No)
+                                                    : QMessageBox::Ok;
+    });
+    QList<QUrl> opened;
+    setUrlOpenerForTests([&](const QUrl& url) { opened << url; });
+
+    const QDateTime when(QDate(2026, 3, 4), QTime(5, 6, 7));
+    QCOMPARE(UpdateCheck::Check_For_Update(nullptr, when), quit);
+    // The network layer may repeat a request when the server closes early; every one asks for this version.
+    QVERIFY(!m_site.requested.isEmpty());
+    for (const QString& requested : std::as_const(m_site.requested))
+        QCOMPARE(requested, QString::fromUtf8(path));
+    // The answer file never remains.
+    QVERIFY(QDir(m_temp.path()).entryList(QDir::Files).isEmpty());
+
+    const QString downloadPage = m_site.base() + QStringLiteral("/download.htm");
+    if (shownText.isEmpty()) {
+        QVERIFY(boxes.isEmpty());
+        QVERIFY(opened.isEmpty());
+    } else {
+        QVERIFY(!boxes.isEmpty());
+        QCOMPARE(boxes[0].text, shownText + QStringLiteral("\n\nOpen the download page now?"));
+        QCOMPARE(boxes[0].title, QStringLiteral("A new version is available"));
+        QCOMPARE(boxes[0].icon, QMessageBox::NoIcon);
+        if (sayYes) {
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(opened, QList<QUrl>{QUrl(downloadPage)});
+        } else {
+            QCOMPARE(boxes.size(), 2);
+            QCOMPARE(boxes[1].text, QStringLiteral("You can download it later from ") + downloadPage);
+            QCOMPARE(boxes[1].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+            QVERIFY(opened.isEmpty());
+        }
+    }
+    Dialogs::setHandlerForTests(nullptr);
+    setUrlOpenerForTests(nullptr);
+}
+
+void TestUpdateCheck::addressAndFileName()
+{
+    QCOMPARE(UpdateCheck::requestAddress(QStringLiteral("https://www.example.com/parlanto")),
+             QStringLiteral("https://www.example.com/parlanto/updates/Ver_%1_%2_%3.txt")
+                 .arg(BuildInfo::VersionMajor)
+                 .arg(BuildInfo::VersionMinor)
+                 .arg(BuildInfo::VersionRevision));
+    QCOMPARE(
+        UpdateCheck::answerFile(QStringLiteral("/tmp/x/"), QDateTime(QDate(2026, 3, 4), QTime(15, 6, 7))),
+        QStringLiteral("/tmp/x/~03042026150607.tmp"));
+}
+
+QTEST_MAIN(TestUpdateCheck)
+#include "TestUpdateCheck.moc"
