@@ -236,17 +236,22 @@ void TestUsersDatabase::brieflyLockedIsNotDamaged()
     QVERIFY(db.createFromTemplate(&error));
     QVERIFY(db.addLearner({0, QStringLiteral("Anna"), QStringLiteral("Rossi"), {}, 1}, &error));
 
-    // Another program holds the file exclusively for a moment, as an activity writing.
+    // Another program holds the file exclusively for a moment.
     std::atomic<bool> locked{false};
     std::thread holder([&] {
         QString e;
         auto other = Database::open(db.path(), Database::TemplatePassword, Database::Mode::ReadWrite, &e);
-        if (!other || !other->exec(QStringLiteral("BEGIN EXCLUSIVE"), &e)) {
+        // Uncommitted until the end: a reader that did not wait would see one learner only.
+        if (!other || !other->exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE"), &e) ||
+            !other->exec(QStringLiteral("BEGIN EXCLUSIVE"), &e) ||
+            !other->exec(
+                QStringLiteral(
+                    "INSERT INTO tblUsers (tFirstname, tLastname, nIcon) VALUES ('Bob', 'Smith', 2)"),
+                &e)) {
+            qWarning("%s", qPrintable(e));
             locked = true;
             return;
         }
-        other->exec(
-            QStringLiteral("INSERT INTO tblUsers (tFirstname, tLastname, nIcon) VALUES ('Bob', 'Smith', 2)"));
         locked = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         other->exec(QStringLiteral("COMMIT"));
