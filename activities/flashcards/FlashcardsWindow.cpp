@@ -3,6 +3,7 @@
 #include "ActivitySound.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMap>
 #include <QMessageBox>
@@ -167,4 +168,19 @@ void FlashcardsWindow::finish()
         if (!qEnvironmentVariableIsSet("PARLANTO_ACTIVITY_NO_DIALOGS"))
             box.exec();
     }
+}
+
+void FlashcardsWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->modifiers() == Qt::NoModifier && !m_finished && !m_reveal->isEnabled()) {
+        if (event->key() == Qt::Key_K) {
+            answer(true);
+            return;
+        }
+        if (event->key() == Qt::Key_N) {
+            answer(false);
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -31,6 +31,10 @@ public:
     QPushButton* btnUnknown() const { return m_unknownButton; }
     QPushButton* btnClose() const { return m_close; }
 
+protected:
+    // K: known, N: not known (after the translation is shown).
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QString tr_(const char* key) const;
     void showCard();

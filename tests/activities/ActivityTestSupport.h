@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ActivityInput.h"
+#include "platform/Database.h"
+
+#include <QTest>
+
+// A users database with the results table, as the launcher ships it.
+inline void writeUsersDatabase(const QString& path)
+{
+    QString error;
+    auto db = Database::open(path, Database::TemplatePassword, Database::Mode::Create, &error);
+    QVERIFY2(db, qPrintable(error));
+    QVERIFY(
+        db->exec("CREATE TABLE tblscores (pkScoreID INTEGER PRIMARY KEY AUTOINCREMENT, tName TEXT, tActivity "
+                 "TEXT, tSubject TEXT, textScore TEXT, numberScore REAL, nDate TEXT, nTime TEXT)"));
+}
+
+// Rows of tblscores as "name|activity|subject|textScore|numberScore|isNullText".
+inline QStringList scoreRows(const QString& path)
+{
+    QStringList rows;
+    QString error;
+    auto db = Database::open(path, Database::TemplatePassword, Database::Mode::ReadOnly, &error);
+    if (!db)
+        return {error};
+    Statement st = db->prepare("SELECT tName, tActivity, tSubject, textScore, numberScore, nDate, nTime FROM "
+                               "tblscores ORDER BY pkScoreID");
+    while (st.step() == Statement::Step::Row) {
+        rows << QStringList{st.text(0),
+                            st.text(1),
+                            st.text(2),
+                            st.isNull(3) ? "<null>" : st.text(3),
+                            QString::number(st.value(4).toDouble()),
+                            QString::number(st.text(5).size()) + QLatin1Char(':') +
+                                QString::number(st.text(6).size())}
+                    .join('|');
+    }
+    return rows;
+}

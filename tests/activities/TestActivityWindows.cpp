@@ -1,0 +1,115 @@
+#include "ActivitySound.h"
+#include "ActivityTestSupport.h"
+#include "FlashcardsWindow.h"
+#include "ListeningWindow.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+class TestActivityWindows : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+    QStringList played;
+
+    ActivityInput input(int n, const QString& language = "English")
+    {
+        ActivityInput in;
+        in.interfaceLanguage = language;
+        in.user = "Zoë \"Z\"";
+        in.subject = " Al Caffè";
+        in.usersDatabase = dir.filePath("Users.dat");
+        for (int i = 1; i <= n; ++i)
+            in.phrases.push_back(
+                {QString("Frase %1").arg(i), QString("Phrase %1").arg(i), "", QString("/s/%1.wav").arg(i)});
+        return in;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        ActivitySound::setPlayerForTests([this](const QString& p) { played << p; });
+    }
+    void init()
+    {
+        played.clear();
+        QFile::remove(dir.filePath("Users.dat"));
+        writeUsersDatabase(dir.filePath("Users.dat"));
+    }
+
+    // Keyboard only: Enter reveals, then K (known) or N (not known) through the mnemonics.
+    void flashcardsSession_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("two") << 2;
+        QTest::newRow("ten") << 10;
+    }
+    void flashcardsSession()
+    {
+        QFETCH(int, count);
+        FlashcardsWindow w(input(count));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        int known = 0;
+        for (int i = 0; i < count; ++i) {
+            QCOMPARE(w.lblPhrase()->text(), QString("Frase %1").arg(i + 1));
+            QCOMPARE(played.last(), QString("/s/%1.wav").arg(i + 1));
+            QVERIFY(w.lblTranslation()->text().isEmpty());
+            QTest::keyClick(w.btnReveal(), Qt::Key_Space);
+            QCOMPARE(w.lblTranslation()->text(), QString("Phrase %1").arg(i + 1));
+            const bool knewIt = i % 3 != 0;
+            known += knewIt;
+            QTest::keyClick(&w, knewIt ? Qt::Key_K : Qt::Key_N);
+        }
+        QVERIFY(w.finished());
+        QCOMPARE(w.known(), known);
+        QCOMPARE(scoreRows(dir.filePath("Users.dat")),
+                 QStringList{QString("Zoë \"Z\"|Flashcards| Al Caffè|%1/%2|%1|10:8").arg(known).arg(count)});
+        QVERIFY(w.btnClose()->isVisible());
+    }
+
+    void listeningSession()
+    {
+        ListeningWindow w(input(5, "Spanish"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Escuchar - Al Caffè"));
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(played.last(), QString("/s/%1.wav").arg(i + 1));
+            int right = -1, wrong = -1, shown = 0;
+            for (int c = 0; c < ListeningWindow::MaxChoices; ++c) {
+                if (w.choices()[c]->isHidden())
+                    continue;
+                ++shown;
+                (w.choices()[c]->property("translation").toString() == QString("Phrase %1").arg(i + 1)
+                     ? right
+                     : wrong) = c;
+            }
+            QCOMPARE(shown, 4);
+            QVERIFY(right >= 0 && wrong >= 0);
+            // Four right answers of five, chosen with the number keys; Enter goes on.
+            QTest::keyClick(&w, Qt::Key(Qt::Key_1 + (i == 2 ? wrong : right)));
+            QTest::keyClick(&w, Qt::Key_1); // a second answer to the same phrase does not count
+            QTest::keyClick(&w, Qt::Key_Return);
+        }
+        QVERIFY(w.finished());
+        QCOMPARE(w.right(), 4);
+        QCOMPARE(scoreRows(dir.filePath("Users.dat")),
+                 QStringList{"Zoë \"Z\"|Listening| Al Caffè|<null>|80|10:8"});
+    }
+
+    void listeningWithTwoPhrases()
+    {
+        ListeningWindow w(input(2));
+        int shown = 0;
+        for (QPushButton* b : w.choices())
+            shown += !b->isHidden();
+        QCOMPARE(shown, 2);
+    }
+};
+
+QTEST_MAIN(TestActivityWindows)
+#include "TestActivityWindows.moc"
