@@ -1,0 +1,148 @@
+// The learner's messages for subjects that cannot be used, answered from the test.
+#include "support/TestSupport.h"
+
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "content/WebPage.h"
+#include "platform/Web.h"
+#include "subjects/SubjectCheck.h"
+#include "subjects/SubjectProblem.h"
+
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestSubjectProblem : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QList<Dialogs::Request> m_requests;
+    QMessageBox::StandardButton m_answer = QMessageBox::No;
+    QList<QUrl> m_opened;
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(m_dir.isValid());
+        Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+            m_requests << r;
+            return m_answer;
+        });
+        setUrlOpenerForTests([this](const QUrl& url) { m_opened << url; });
+    }
+
+    void cleanupTestCase()
+    {
+        Dialogs::setHandlerForTests({});
+        setUrlOpenerForTests({});
+        Web::setConnectedForTests(std::nullopt);
+    }
+
+    void init()
+    {
+        resetAppState();
+        QStringList rows;
+        for (int n = 1; n <= 200; ++n)
+            rows << QStringLiteral("C%1").arg(n);
+        rows[93] = QStringLiteral("https://www.example.com/parlanto");
+        rows[94] = QStringLiteral("offline.htm");
+        app().captions.setTexts(rows);
+        app().installedSubjectsFolder = m_dir.path() + QLatin1Char('/');
+        app().programFolder = m_dir.path() + QStringLiteral("/program/");
+        m_requests.clear();
+        m_opened.clear();
+        Web::setConnectedForTests(true);
+    }
+
+    void messages_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QString>("opened");
+
+        const int ok = QMessageBox::Ok;
+        const int yesNo = QMessageBox::Yes | QMessageBox::No;
+        const QString page = QStringLiteral("https://www.example.com/parlanto/subjects.htm");
+        QTest::newRow("another edition") << "saludos.ita"
+                                         << "WRONG_LANGUAGE*prlspa" << ok << "saludos.itaC5 Parlanto Italian"
+                                         << int(QMessageBox::Warning) << ok << "";
+        QTest::newRow("error, answered No")
+            << "rotto.ita"
+            << "rotto.ita cannot be opened: file is encrypted or is not a database" << int(QMessageBox::No)
+            << "rotto.ita cannot be opened: file is encrypted or is not a database\n\nrotto.itaC6\n\nC135"
+            << int(QMessageBox::NoIcon) << yesNo << "";
+        QTest::newRow("error, answered Yes") << "l'ora è.ita"
+                                             << "no such table: tblProperties" << int(QMessageBox::Yes)
+                                             << "no such table: tblProperties\n\nl'ora è.itaC6\n\nC135"
+                                             << int(QMessageBox::NoIcon) << yesNo << page;
+        QTest::newRow("description containing a star")
+            << "x.ita"
+            << "bad * thing" << int(QMessageBox::No) << "bad * thing\n\nx.itaC6\n\nC135"
+            << int(QMessageBox::NoIcon) << yesNo << "";
+    }
+    void messages()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, verdict);
+        QFETCH(int, answer);
+        QFETCH(QString, text);
+        QFETCH(int, icon);
+        QFETCH(int, buttons);
+        QFETCH(QString, opened);
+        m_answer = QMessageBox::StandardButton(answer);
+
+        Report_Subject_Problem(file, verdict);
+
+        QCOMPARE(m_requests.size(), 1);
+        QCOMPARE(m_requests[0].title, QStringLiteral("C103"));
+        QCOMPARE(m_requests[0].text, text);
+        QCOMPARE(int(m_requests[0].icon), icon);
+        QCOMPARE(int(m_requests[0].buttons), buttons);
+        if (opened.isEmpty())
+            QVERIFY(m_opened.isEmpty());
+        else
+            QCOMPARE(m_opened, QList<QUrl>({QUrl(opened)}));
+    }
+
+    void offlineYesOpensTheLocalPage()
+    {
+        Web::setConnectedForTests(false);
+        m_answer = QMessageBox::Yes;
+        Report_Subject_Problem("x.ita", "damaged");
+        QCOMPARE(m_opened, QList<QUrl>({QUrl::fromLocalFile(app().programFolder + "offline.htm")}));
+    }
+
+    void validSubjectShowsNothing()
+    {
+        Report_Subject_Problem("x.ita", "VALID");
+        QVERIFY(m_requests.isEmpty());
+    }
+
+    // A subject of another edition copied into the folder, and a file that is no database,
+    // from the check to the message the learner reads.
+    void checkedFilesReachTheLearner()
+    {
+        QVERIFY(
+            TestSupport::writeSubject(app().installedSubjectsFolder + "saludos básicos.ita", "prlspa", 2));
+        TestSupport::writeGarbage(app().installedSubjectsFolder + "rotto.ita");
+        m_answer = QMessageBox::No;
+
+        Report_Subject_Problem("saludos básicos.ita", Check_Subject("saludos básicos.ita"));
+        Report_Subject_Problem("rotto.ita", Check_Subject("rotto.ita"));
+
+        QCOMPARE(m_requests.size(), 2);
+        QCOMPARE(m_requests[0].text, QStringLiteral("saludos básicos.itaC5 Parlanto Italian"));
+        QCOMPARE(int(m_requests[1].buttons), int(QMessageBox::Yes | QMessageBox::No));
+        QVERIFY(m_requests[1].text.endsWith(QLatin1String("\n\nrotto.itaC6\n\nC135")));
+        QVERIFY(m_requests[1].text.size() > QStringLiteral("\n\nrotto.itaC6\n\nC135").size() + 5);
+    }
+};
+
+QTEST_MAIN(TestSubjectProblem)
+#include "TestSubjectProblem.moc"

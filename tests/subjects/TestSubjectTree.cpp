@@ -1,0 +1,384 @@
+// The main window's subject tree, built from real folders and driven offscreen.
+#include "support/TestSupport.h"
+
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "content/LoadingLog.h"
+#include "content/MessageWindow.h"
+#include "content/WebPage.h"
+#include "subjects/SubjectFile.h"
+#include "subjects/SubjectTree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class TestSubjectTree : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SubjectTree> m_tree;
+    QList<Dialogs::Request> m_requests;
+    QStringList m_log;
+
+    QString installed(const QString& name) const { return app().installedSubjectsFolder + name; }
+    QString virtualFile(const QString& name) const { return app().virtualSubjectsFolder + name; }
+
+    void writeVirtual(const QString& name, const QStringList& subjects)
+    {
+        QString error;
+        QVERIFY2(VirtualSubjectFile::createEmpty(virtualFile(name), &error), qPrintable(error));
+        for (const QString& s : subjects)
+            QVERIFY2(VirtualSubjectFile::addSubject(virtualFile(name), s, &error), qPrintable(error));
+    }
+
+    void build()
+    {
+        m_tree->Create_Folders();
+        m_tree->Get_Subjects();
+        m_tree->Get_vSubjects();
+    }
+
+    static QStringList childTexts(const QTreeWidgetItem* item)
+    {
+        QStringList texts;
+        for (int i = 0; i < item->childCount(); ++i)
+            texts << item->child(i)->text(0);
+        return texts;
+    }
+
+    static int image(const QTreeWidgetItem* item) { return item->data(0, SubjectTree::ImageRole).toInt(); }
+    static int selectedImage(const QTreeWidgetItem* item)
+    {
+        return item->data(0, SubjectTree::SelectedImageRole).toInt();
+    }
+
+    QPoint centre(QTreeWidgetItem* item) const { return m_tree->visualItemRect(item).center(); }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+            m_requests << r;
+            return QMessageBox::Ok;
+        });
+        LoadingLog::setSink([this](const QString& line) { m_log << line; });
+    }
+
+    void cleanupTestCase()
+    {
+        Dialogs::setHandlerForTests({});
+        LoadingLog::setSink({});
+        setUrlOpenerForTests({});
+    }
+
+    void init()
+    {
+        resetAppState();
+        QStringList rows;
+        for (int n = 1; n <= 200; ++n)
+            rows << QStringLiteral("C%1").arg(n);
+        app().captions.setTexts(rows);
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        const QString root = m_dir->path() + QLatin1Char('/');
+        QVERIFY(QDir(root).mkpath("Subjects") && QDir(root).mkpath("MySubjects"));
+        app().installedSubjectsFolder = root + "Subjects/";
+        app().virtualSubjectsFolder = root + "MySubjects/";
+        m_tree = std::make_unique<SubjectTree>();
+        m_requests.clear();
+        m_log.clear();
+    }
+
+    void cleanup()
+    {
+        m_tree.reset();
+        MessageWindow::unload();
+    }
+
+    void fixedFoldersAndPlaceholderWithoutSubjects()
+    {
+        build();
+        QCOMPARE(m_tree->topLevelItemCount(), 3);
+        const QStringList kinds{"INSTALLED_SUBJECTS", "RANDOM_SUBJECT", "RANDOM_PHRASES"};
+        const QStringList texts{"C2", "C117", "C119"};
+        for (int i = 0; i < 3; ++i) {
+            QTreeWidgetItem* folder = m_tree->topLevelItem(i);
+            QCOMPARE(folder->text(0), texts[i]);
+            QCOMPARE(SubjectTree::tag(folder), QStringList({"FOLDER", kinds[i]}));
+            QCOMPARE(image(folder), int(SubjectTree::ClosedFolder));
+            QVERIFY(folder->font(0).bold());
+        }
+        QTreeWidgetItem* node1 = m_tree->installedFolder();
+        QCOMPARE(node1->childCount(), 1);
+        QCOMPARE(node1->child(0)->text(0), QStringLiteral("C130"));
+        QCOMPARE(SubjectTree::tag(node1->child(0)), QStringList({"IGNORE"}));
+        QCOMPARE(image(node1->child(0)), int(SubjectTree::NoImage));
+        QCOMPARE(m_tree->currentItem(), node1);
+        QVERIFY(m_requests.isEmpty());
+    }
+
+    void installedSubjectsInNameOrderWithTitles()
+    {
+        // The tree lists names only, so even a damaged file shows; it is refused when used.
+        for (const char* name : {"MyTopic.ita", "basic_phrases.ita", "città vecchia.ita", "v.1.2_l'ora.ita"})
+            TestSupport::writeGarbage(installed(QString::fromUtf8(name)), 16);
+        TestSupport::writeGarbage(installed("mine.vita"), 16);
+        QVERIFY(QDir(app().installedSubjectsFolder).mkdir("folder.ita"));
+        build();
+
+        QTreeWidgetItem* node1 = m_tree->installedFolder();
+        QCOMPARE(childTexts(node1),
+                 QStringList({"Basic Phrases", "Città Vecchia", "Mytopic", "V.1.2 L'ora"}));
+        QCOMPARE(SubjectTree::tag(node1->child(2)), QStringList({"SUBJECT", "MyTopic.ita"}));
+        QCOMPARE(SubjectTree::Tag_Item(1, node1->child(3)), QString::fromUtf8("v.1.2_l'ora.ita"));
+        QCOMPARE(image(node1->child(0)), int(SubjectTree::SubjectImage));
+        QCOMPARE(selectedImage(node1->child(0)), int(SubjectTree::SelectedSubjectImage));
+        QCOMPARE(m_log,
+                 QStringList({"C23 Basic Phrases", "C23 Città Vecchia", "C23 Mytopic", "C23 V.1.2 L'ora"}));
+    }
+
+    void virtualSubjectFilesAsFolders()
+    {
+        writeVirtual("my_Words.vita", {"Cibo", "Viaggi \"in\" treno"});
+        writeVirtual("empty.vita", {});
+        MessageWindow::showStatus("loading", 1500);
+        build();
+
+        QCOMPARE(m_tree->topLevelItemCount(), 5);
+        QTreeWidgetItem* empty = m_tree->topLevelItem(3);
+        QTreeWidgetItem* words = m_tree->topLevelItem(4);
+        QCOMPARE(empty->text(0), QStringLiteral("empty"));
+        QCOMPARE(childTexts(empty), QStringList({"C130"}));
+        QCOMPARE(SubjectTree::tag(empty->child(0)), QStringList({"IGNORE"}));
+        QCOMPARE(words->text(0), QStringLiteral("my_Words"));
+        QVERIFY(words->font(0).bold());
+        QCOMPARE(SubjectTree::tag(words), QStringList({"FOLDER", "my_Words.vita"}));
+        QCOMPARE(image(words), int(SubjectTree::ClosedVirtualFolder));
+        QCOMPARE(childTexts(words), QStringList({"Cibo", "Viaggi \"in\" treno"}));
+        QCOMPARE(SubjectTree::tag(words->child(1)), QStringList({"SUBJECT", "VIRTUALSUBJECT", "2"}));
+        QCOMPARE(image(words->child(1)), int(SubjectTree::VirtualSubjectImage));
+        QCOMPARE(selectedImage(words->child(1)), int(SubjectTree::SelectedVirtualSubjectImage));
+        QVERIFY(m_log.endsWith("C23 Viaggi \"in\" treno"));
+        // The message window follows the progress too.
+        QCOMPARE(MessageWindow::instance()->lblMsg()->text(), QStringLiteral("Viaggi \"in\" treno"));
+    }
+
+    void damagedVirtualFileReportedAndLaterFilesListed()
+    {
+        writeVirtual("a.vita", {"Uno"});
+        TestSupport::writeGarbage(virtualFile("b rotto.vita"));
+        QFile(virtualFile("c.vita")).open(QIODevice::WriteOnly); // empty file
+        writeVirtual("d.vita", {"Due", "Tre"});
+        build();
+
+        QCOMPARE(m_requests.size(), 2);
+        for (const Dialogs::Request& r : m_requests) {
+            QCOMPARE(r.title, QStringLiteral("ERROR"));
+            QCOMPARE(r.icon, QMessageBox::Critical);
+            QVERIFY2(r.text.contains(QLatin1String("Get_vSubjects: ")), qPrintable(r.text));
+        }
+        QVERIFY(m_requests[0].text.contains(QLatin1String("b rotto.vita")));
+        QVERIFY(m_requests[1].text.contains(QLatin1String("c.vita")));
+
+        QCOMPARE(m_tree->topLevelItemCount(), 7);
+        QTreeWidgetItem* broken = m_tree->topLevelItem(4);
+        QCOMPARE(broken->text(0), QStringLiteral("b rotto"));
+        QCOMPARE(image(broken), int(SubjectTree::FailedSubjectImage));
+        QCOMPARE(childTexts(m_tree->topLevelItem(6)), QStringList({"Due", "Tre"}));
+        // Opening the damaged folder keeps its mark.
+        m_tree->expandItem(broken);
+        QCOMPARE(image(broken), int(SubjectTree::FailedSubjectImage));
+    }
+
+    void buildingAgainReplacesInsteadOfAdding()
+    {
+        TestSupport::writeGarbage(installed("uno.ita"), 16);
+        writeVirtual("a.vita", {"X"});
+        build();
+        build();
+        m_tree->Get_Subjects();
+        m_tree->Get_vSubjects();
+        QCOMPARE(m_tree->topLevelItemCount(), 4);
+        QCOMPARE(childTexts(m_tree->installedFolder()), QStringList({"Uno"}));
+        QCOMPARE(childTexts(m_tree->topLevelItem(3)), QStringList({"X"}));
+    }
+
+    void imagesOnExpandAndCollapse()
+    {
+        TestSupport::writeGarbage(installed("uno.ita"), 16);
+        writeVirtual("a.vita", {"X"});
+        build();
+        m_tree->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_tree.get()));
+
+        QTreeWidgetItem* node1 = m_tree->installedFolder();
+        QTreeWidgetItem* folder = m_tree->topLevelItem(3);
+        QTreeWidgetItem* subject = node1->child(0);
+        m_tree->addNode(subject, "Hello", {"uno.ita", "1", "Ciao", "Hello", ""}, SubjectTree::PhraseImage);
+
+        // By keyboard, as a learner without a mouse would.
+        m_tree->setFocus();
+        m_tree->setCurrentItem(node1);
+        QTest::keyClick(m_tree.get(), Qt::Key_Right);
+        QVERIFY(node1->isExpanded());
+        QCOMPARE(image(node1), int(SubjectTree::OpenFolder));
+        QTest::keyClick(m_tree.get(), Qt::Key_Left);
+        QCOMPARE(image(node1), int(SubjectTree::ClosedFolder));
+
+        m_tree->expandItem(folder);
+        QCOMPARE(image(folder), int(SubjectTree::OpenVirtualFolder));
+        m_tree->collapseItem(folder);
+        QCOMPARE(image(folder), int(SubjectTree::ClosedVirtualFolder));
+
+        m_tree->expandItem(node1);
+        m_tree->expandItem(subject);
+        QCOMPARE(image(subject), int(SubjectTree::SubjectImage));
+        m_tree->expandItem(m_tree->randomPhrasesFolder());
+        QCOMPARE(image(m_tree->randomPhrasesFolder()), int(SubjectTree::OpenFolder));
+
+        // The current node shows its selected picture, and only while it is current.
+        m_tree->setCurrentItem(subject);
+        QCOMPARE(m_tree->shownImage(subject), int(SubjectTree::SelectedSubjectImage));
+        QTest::keyClick(m_tree.get(), Qt::Key_Down);
+        QCOMPARE(m_tree->currentItem(), subject->child(0));
+        QCOMPARE(m_tree->shownImage(subject), int(SubjectTree::SubjectImage));
+        QCOMPARE(m_tree->shownImage(subject->child(0)), int(SubjectTree::PhraseImage));
+        QVERIFY(!m_tree->accessibleName().isEmpty());
+    }
+
+    void refreshOnlyWhenSubjectsChanged()
+    {
+        TestSupport::writeGarbage(installed("uno.ita"), 16);
+        writeVirtual("a.vita", {"X"});
+        build();
+        QTreeWidgetItem* subject = m_tree->installedFolder()->child(0);
+        QTreeWidgetItem* phrase = m_tree->addNode(subject, "Hello", {"uno.ita", "1", "Ciao", "Hello", ""},
+                                                  SubjectTree::PhraseImage);
+        m_tree->setCurrentItem(phrase);
+        writeVirtual("b.vita", {"Y"});
+        TestSupport::writeGarbage(installed("due.ita"), 16);
+
+        app().SubjectsChanged = false;
+        m_tree->Refresh_Subjects();
+        QCOMPARE(m_tree->topLevelItemCount(), 4);
+        QCOMPARE(m_tree->installedFolder()->child(0), subject);
+        QCOMPARE(subject->child(0), phrase);
+        QCOMPARE(m_tree->currentItem(), phrase);
+        QVERIFY(m_log.size() == 2);
+
+        app().SubjectsChanged = true;
+        m_tree->Refresh_Subjects();
+        QVERIFY(!app().SubjectsChanged);
+        QCOMPARE(m_tree->topLevelItemCount(), 5);
+        QCOMPARE(childTexts(m_tree->installedFolder()), QStringList({"Due", "Uno"}));
+        QCOMPARE(m_tree->installedFolder()->child(1)->childCount(), 0);
+        QCOMPARE(m_tree->currentItem(), m_tree->installedFolder());
+    }
+
+    void refreshAskedDuringABuildWaitsForIt()
+    {
+        for (int i = 0; i < 5; ++i)
+            TestSupport::writeGarbage(installed(QStringLiteral("s%1.ita").arg(i)), 16);
+        bool asked = false;
+        // An editor closing while the loader lets events run.
+        LoadingLog::setSink([&](const QString&) {
+            if (!asked) {
+                asked = true;
+                TestSupport::writeGarbage(installed("zz.ita"), 16);
+                app().SubjectsChanged = true;
+                m_tree->Refresh_Subjects();
+            }
+        });
+        build();
+        LoadingLog::setSink([this](const QString& line) { m_log << line; });
+        // The running build finishes with the list it read; the rebuild follows it.
+        QCOMPARE(m_tree->installedFolder()->childCount(), 5);
+        QTRY_VERIFY(!app().SubjectsChanged);
+        QCOMPARE(m_tree->installedFolder()->childCount(), 6);
+        QCOMPARE(m_tree->topLevelItemCount(), 3);
+    }
+
+    void pointerRules()
+    {
+        TestSupport::writeGarbage(installed("uno.ita"), 16);
+        writeVirtual("a.vita", {"X"});
+        build();
+        QTreeWidgetItem* node1 = m_tree->installedFolder();
+        QTreeWidgetItem* installedPhrase = m_tree->addNode(
+            node1->child(0), "Hello", {"uno.ita", "1", "Ciao*!", "Hello", ""}, SubjectTree::PhraseImage);
+        QTreeWidgetItem* drawn = m_tree->addNode(m_tree->randomSubjectFolder(), " Uno",
+                                                 {"SUBJECT", "uno.ita"}, SubjectTree::SubjectImage);
+        QTreeWidgetItem* drawnPhrase =
+            m_tree->addNode(drawn, "Hello", {"uno.ita", "1", "Ciao", "Hello", ""}, SubjectTree::PhraseImage);
+        QTreeWidgetItem* set = m_tree->addNode(m_tree->randomPhrasesFolder(), "C118",
+                                               {"SUBJECT", "VIRTUALSUBJECT"}, SubjectTree::SubjectImage);
+        QTreeWidgetItem* setPhrase =
+            m_tree->addNode(set, "Hi", {"uno.ita", "1", "Ciao", "Hi", ""}, SubjectTree::PhraseImage);
+        QTreeWidgetItem* virtualPhrase =
+            m_tree->addNode(m_tree->topLevelItem(3)->child(0), "Hey", {"uno.ita", "1", "Ciao", "Hey", ""},
+                            SubjectTree::VirtualPhraseImage);
+        m_tree->expandAll();
+        m_tree->resize(400, 600);
+        m_tree->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_tree.get()));
+
+        QSignalSpy menu(m_tree.get(), &SubjectTree::phraseMenuRequested);
+        QSignalSpy available(m_tree.get(), &SubjectTree::phraseMenuAvailabilityChanged);
+        QSignalSpy listen(m_tree.get(), &SubjectTree::listenRequested);
+        QSignalSpy hovered(m_tree.get(), &SubjectTree::hovered);
+        QWidget* viewport = m_tree->viewport();
+
+        for (QTreeWidgetItem* item : {installedPhrase, drawnPhrase})
+            QTest::mouseClick(viewport, Qt::RightButton, {}, centre(item));
+        QCOMPARE(menu.size(), 2);
+        QCOMPARE(menu[0][0].value<QTreeWidgetItem*>(), installedPhrase);
+        QCOMPARE(menu[1][0].value<QTreeWidgetItem*>(), drawnPhrase);
+        QCOMPARE(m_tree->currentItem(), drawnPhrase);
+
+        for (QTreeWidgetItem* item : {setPhrase, virtualPhrase, drawn, node1->child(0)})
+            QTest::mouseClick(viewport, Qt::RightButton, {}, centre(item));
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, centre(installedPhrase));
+        QCOMPARE(menu.size(), 2);
+
+        available.clear();
+        QTest::mouseClick(viewport, Qt::RightButton, {}, centre(m_tree->topLevelItem(3)));
+        QCOMPARE(available.size(), 1);
+        QCOMPARE(available[0][0].toBool(), false);
+        QCOMPARE(menu.size(), 2);
+
+        // The keyboard's menu key on the current phrase.
+        m_tree->setCurrentItem(installedPhrase);
+        QContextMenuEvent keyMenu(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        QApplication::sendEvent(m_tree.get(), &keyMenu);
+        QCOMPARE(menu.size(), 3);
+
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, centre(virtualPhrase));
+        QCOMPARE(listen.size(), 1);
+        QCOMPARE(listen[0][0].value<QTreeWidgetItem*>(), virtualPhrase);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, centre(drawn));
+        QCOMPARE(listen.size(), 1);
+
+        QTest::mouseMove(viewport, centre(set));
+        QTRY_VERIFY(hovered.size() > 0);
+    }
+
+    void opensTheInstalledSubjectsFolder()
+    {
+        QList<QUrl> opened;
+        setUrlOpenerForTests([&](const QUrl& url) { opened << url; });
+        SubjectTree::btnOpenSubjectsFolder_Click();
+        QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(app().installedSubjectsFolder)}));
+    }
+};
+
+QTEST_MAIN(TestSubjectTree)
+#include "TestSubjectTree.moc"
