@@ -2,9 +2,11 @@
 
 #include "app/AppState.h"
 #include "content/ContentLevel.h"
-#include "platform/Files.h"
 
+#include <QFile>
 #include <QStringList>
+
+#include <cstdio>
 
 namespace {
 
@@ -53,6 +55,25 @@ QByteArray contents(const AppState& state, const QString& subjectTitle)
 
 bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QString* error)
 {
-    return writeFileAtomically(state.activityInputFile(), ActivityInputFile::contents(state, subjectTitle),
-                               error);
+    // Written beside its name and renamed into place: an activity never reads half a file.
+    // No flush to disk: the file lives only as long as the activity needs it.
+    const QString path = state.activityInputFile();
+    const QString partial = path + QStringLiteral(".part");
+    const QByteArray bytes = ActivityInputFile::contents(state, subjectTitle);
+    QFile file(partial);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+        if (error)
+            *error = file.errorString();
+        file.close();
+        QFile::remove(partial);
+        return false;
+    }
+    file.close();
+    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0) {
+        if (error)
+            *error = QStringLiteral("The file %1 cannot be written.").arg(path);
+        QFile::remove(partial);
+        return false;
+    }
+    return true;
 }

@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "subjects/SubjectFile.h"
 
+#include <QFile>
 #include <QHash>
 
 namespace {
@@ -28,8 +29,14 @@ bool fillSlot(AppState& state, int slot, const QString& fileName, const Phrase& 
     p.Translation = phrase.tTranslation;
     p.Translation2 = phrase.tTranslation2;
     p.SoundFile = state.studySoundFile(slot);
-    if (!writeFileAtomically(p.SoundFile, phrase.bsound, error))
+    // The input file that names this sound is written after it, so a plain write will do.
+    QFile file(p.SoundFile);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(phrase.bsound) != phrase.bsound.size()) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(p.SoundFile, file.errorString());
         return false;
+    }
     state.StudyPhraseCount = slot;
     return true;
 }

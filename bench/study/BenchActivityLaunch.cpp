@@ -1,0 +1,165 @@
+// Time from an activity button's click to the activity program being started: the edition
+// check, collecting ten phrases with their sounds and writing the input file. The process
+// start itself is replaced by a hook that records it.
+
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "platform/Database.h"
+#include "platform/Sound.h"
+#include "study/ActivityPanel.h"
+#include "study/ActivityPrograms.h"
+#include "study/SubjectSelection.h"
+#include "subjects/SubjectFile.h"
+#include "subjects/SubjectTree.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+QByteArray wave(int seed)
+{
+    QByteArray data(16000, char(seed)); // about one second of 8 kHz 16-bit sound
+    QByteArray out("RIFF");
+    auto put32 = [&](quint32 v) { out.append(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [&](quint16 v) { out.append(reinterpret_cast<const char*>(&v), 2); };
+    put32(36 + data.size());
+    out.append("WAVEfmt ");
+    put32(16), put16(1), put16(1), put32(8000), put32(16000), put16(2), put16(16);
+    out.append("data");
+    put32(data.size());
+    return out + data;
+}
+
+struct Setup
+{
+    QTemporaryDir dir;
+    std::unique_ptr<QWidget> main;
+    SubjectTree* tree = nullptr;
+    ActivityPanel* panel = nullptr;
+    int starts = 0;
+
+    Setup()
+    {
+        AppState& s = app();
+        const QString root = dir.path() + "/";
+        for (const char* sub : {"Subjects", "Activities", "MySubjects", "tmp"})
+            QDir().mkpath(root + sub);
+        s.installedSubjectsFolder = root + "Subjects/";
+        s.activitiesFolder = root + "Activities/";
+        s.virtualSubjectsFolder = root + "MySubjects/";
+        s.dataFolder = root;
+        s.tempFolder = root + "tmp/";
+        s.CurrentUser = "Bench Learner";
+        Dialogs::setHandlerForTests([](const Dialogs::Request&) { return QMessageBox::Ok; });
+        Sound::setPlayerForTests([](const QString&, bool) {});
+        ActivityPrograms::setStarterForTests(
+            [this](const QString&, const QStringList&, const QString&, QString*) {
+                ++starts;
+                return true;
+            });
+        QString error;
+        std::vector<VirtualPhrase> refs;
+        for (int f = 0; f < 10; ++f) {
+            std::vector<Phrase> phrases;
+            for (int i = 1; i <= 10; ++i)
+                phrases.push_back({i, QString("Frase %1").arg(i), QString("Phrase %1").arg(i), "", wave(i)});
+            const QString file = QString("subject_%1.ita").arg(f);
+            InstalledSubject::create(s.installedSubjectsFolder + file, s.edition.ProgramCode, phrases, true,
+                                     &error);
+            VirtualPhrase v;
+            v.tfilename = file;
+            v.nPhraseNo = f + 1;
+            v.tTranslation = QString("Phrase %1").arg(f + 1);
+            refs.push_back(v);
+        }
+        const QString vfile = s.virtualSubjectsFolder + "mine.v" + s.edition.LanguageCode;
+        VirtualSubjectFile::createEmpty(vfile, &error);
+        const auto parent = VirtualSubjectFile::addSubject(vfile, "Ten files", &error);
+        VirtualSubjectFile::addPhrases(vfile, *parent, refs, &error);
+        for (const char* name : {"Flashcards", "Listening"}) {
+            QFile program(s.activitiesFolder + name);
+            program.open(QIODevice::WriteOnly);
+            program.write("#!/bin/sh\n");
+            program.close();
+            program.setPermissions(program.permissions() | QFile::ExeOwner);
+            auto db = Database::open(s.activitiesFolder + name + ".cfg", Database::TemplatePassword,
+                                     Database::Mode::Create, &error);
+            db->exec("CREATE TABLE tblImages (pkImageID INTEGER PRIMARY KEY, bEnglish BLOB, bSpanish BLOB)");
+            QImage image(16, 16, QImage::Format_RGB32);
+            image.fill(Qt::blue);
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            for (int row = 1; row <= 2; ++row) {
+                Statement st = db->prepare("INSERT INTO tblImages VALUES (?, ?, ?)");
+                st.bindInt(1, row).bindBlob(2, png).bindBlob(3, png);
+                st.run();
+            }
+        }
+        main = std::make_unique<QWidget>();
+        tree = new SubjectTree(main.get());
+        panel = new ActivityPanel(tree, main.get());
+        auto* selection = new SubjectSelection(tree, main.get());
+        tree->Create_Folders();
+        tree->Get_Subjects();
+        tree->Get_vSubjects();
+        panel->Get_Activities();
+        QTreeWidgetItem* vsubject = tree->topLevelItem(3)->child(0);
+        tree->setCurrentItem(vsubject);
+        selection->TreeFolders_NodeClick(vsubject);
+    }
+};
+
+Setup& setup()
+{
+    static Setup s;
+    return s;
+}
+
+void launch(benchmark::State& state, QTreeWidgetItem* subject)
+{
+    Setup& s = setup();
+    const int before = s.starts;
+    for (auto _ : state) {
+        s.tree->setCurrentItem(subject);
+        s.panel->btnAct_Click(0);
+    }
+    if (s.starts - before != int(state.iterations()) || app().StudyPhraseCount != 10)
+        state.SkipWithError("the activity was not started with ten phrases");
+}
+
+void BM_LaunchInstalledSubject(benchmark::State& state)
+{
+    launch(state, setup().tree->installedFolder()->child(0));
+}
+BENCHMARK(BM_LaunchInstalledSubject)->Unit(benchmark::kMillisecond);
+
+void BM_LaunchVirtualSubjectOfTenFiles(benchmark::State& state)
+{
+    launch(state, setup().tree->topLevelItem(3)->child(0));
+}
+BENCHMARK(BM_LaunchVirtualSubjectOfTenFiles)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
