@@ -191,6 +191,31 @@ private slots:
         QVERIFY(none && !found);
     }
 
+    void thousandsOfPhrasesAndSubjects()
+    {
+        makeDatabase("many.ita",
+                     "CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY, tPhrase TEXT,"
+                     " tTranslation TEXT, tTranslation2 TEXT, bsound BLOB);"
+                     "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 5000)"
+                     " INSERT INTO tblPhrases SELECT x, 'p' || x, 't' || x, NULL, zeroblob(100) FROM n");
+        makeDatabase("many.vita",
+                     "CREATE TABLE tblParents (nParent INTEGER PRIMARY KEY AUTOINCREMENT, tName TEXT);"
+                     "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 3000)"
+                     " INSERT INTO tblParents (tName) SELECT 'v' || x FROM n");
+        QString error;
+        const auto numbers = InstalledSubject::phraseNumbers(path("many.ita"), &error);
+        QVERIFY2(numbers, qPrintable(error));
+        QCOMPARE(numbers->size(), size_t(5000));
+        const auto all = InstalledSubject::phrases(path("many.ita"), true, &error);
+        QVERIFY2(all, qPrintable(error));
+        QCOMPARE(all->back().tTranslation, QStringLiteral("t5000"));
+        QCOMPARE(all->back().bsound.size(), 100);
+        const auto subjects = VirtualSubjectFile::subjects(path("many.vita"), &error);
+        QVERIFY2(subjects, qPrintable(error));
+        QCOMPARE(subjects->size(), size_t(3000));
+        QCOMPARE(subjects->at(2999).name, QStringLiteral("v3000"));
+    }
+
     void missingColumnIsAnErrorNotEmptyText()
     {
         makeDatabase("thin.ita", "CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY, tPhrase TEXT);"

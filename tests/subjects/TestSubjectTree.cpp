@@ -6,6 +6,7 @@
 #include "content/LoadingLog.h"
 #include "content/MessageWindow.h"
 #include "content/WebPage.h"
+#include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 
@@ -369,6 +370,33 @@ private slots:
 
         QTest::mouseMove(viewport, centre(set));
         QTRY_VERIFY(hovered.size() > 0);
+    }
+
+    // The course and the example virtual subjects laid out in the program folder by the build.
+    void listsTheShippedCourse()
+    {
+        const QString program = QStringLiteral(PARLANTO_PROGRAM_DIR "/");
+        const QStringList shipped = QDir(program + "Subjects").entryList({"*.ita"}, QDir::Files);
+        if (shipped.isEmpty())
+            QSKIP("the shipped course has not been built in this build folder");
+        app().installedSubjectsFolder = program + "Subjects/";
+        app().virtualSubjectsFolder = program + "MySubjects/";
+        build();
+
+        QVERIFY(m_requests.isEmpty());
+        QTreeWidgetItem* node1 = m_tree->installedFolder();
+        QCOMPARE(node1->childCount(), shipped.size());
+        for (int i = 0; i < node1->childCount(); ++i) {
+            const QString file = SubjectTree::Tag_Item(1, node1->child(i));
+            QCOMPARE(Check_Subject(file), QStringLiteral("VALID"));
+            QVERIFY(!node1->child(i)->text(0).contains(QLatin1Char('_')));
+        }
+        QVERIFY(m_tree->topLevelItemCount() > 3);
+        for (int i = 3; i < m_tree->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* folder = m_tree->topLevelItem(i);
+            QCOMPARE(image(folder), int(SubjectTree::ClosedVirtualFolder));
+            QVERIFY(folder->childCount() > 0);
+        }
     }
 
     void opensTheInstalledSubjectsFolder()
