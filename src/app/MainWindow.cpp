@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -537,5 +538,8 @@ void MainWindow::endProgram()
     m_timer2->stop();
     CleanTempFiles(app());
     QApplication::closeAllWindows();
-    QCoreApplication::exit(0);
+    // Before the program's event loop runs, the start-up sees hasEnded() and returns. Asking
+    // a loop to exit when none runs would make every later local wait return at once.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
 }

@@ -73,6 +73,26 @@ MessageWindow* MessageWindow::instance()
     return shared();
 }
 
+// A closed box is never reused: the next message gets a fresh window.
+void MessageWindow::forget()
+{
+    if (shared() == this)
+        shared() = nullptr;
+}
+
+void MessageWindow::closeEvent(QCloseEvent* event)
+{
+    forget();
+    QDialog::closeEvent(event);
+}
+
+void MessageWindow::done(int result)
+{
+    forget();
+    QDialog::done(result);
+    deleteLater();
+}
+
 void MessageWindow::unload()
 {
     // A box the learner already closed is simply gone.

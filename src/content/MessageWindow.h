@@ -35,8 +35,13 @@ public:
     QLabel* lblMsg() const { return m_label; }
     QPushButton* btnOK() const { return m_ok; }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void done(int result) override;
+
 private:
     explicit MessageWindow(QWidget* parent = nullptr);
+    void forget();
     QLabel* m_label = nullptr;
     QPushButton* m_ok = nullptr;
 };

@@ -1,0 +1,498 @@
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "app/SplashWindow.h"
+#include "app/Startup.h"
+#include "app/TiledBackground.h"
+#include "content/LinkLabel.h"
+#include "content/LoadingLog.h"
+#include "content/MessageWindow.h"
+#include "content/PublishedSettings.h"
+#include "content/TemplateBuilder.h"
+#include "content/WebPage.h"
+#include "platform/Registry.h"
+#include "platform/Sound.h"
+#include "platform/Web.h"
+#include "study/ActivityPanel.h"
+#include "subjects/SubjectTree.h"
+#include "users/LoginWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+// Answers every request with the same update file over HTTP/1.0 and counts the requests.
+class UpdateServer : public QObject
+{
+public:
+    UpdateServer()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    const QByteArray request = socket->property("request").toByteArray() + socket->readAll();
+                    socket->setProperty("request", request);
+                    if (!request.contains("\r\n\r\n"))
+                        return;
+                    ++requests;
+                    // The client closes the connection once it has the whole answer.
+                    socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n"
+                                  "Content-Length: " +
+                                  QByteArray::number(answer.size()) + "\r\n\r\n" + answer);
+                });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1/parlanto").arg(m_server.serverPort()); }
+    QByteArray answer = "YES,Version 2 is out";
+    int requests = 0;
+
+private:
+    QTcpServer m_server;
+};
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void resolution_data();
+    void resolution();
+    void publishedFolders();
+    void weeklySchedule_data();
+    void weeklySchedule();
+    void splashLogAndEarlyClose();
+    void tiling();
+    void firstAndSecondStart();
+    void updateCheckAtStart_data();
+    void updateCheckAtStart();
+    void spanishEdition();
+    void loginDressesMainWindow();
+    void buttonsAndMenu();
+    void messageWindow();
+
+private:
+    // A program folder with a template built from the shipped sources; caption 94 points
+    // at the local update server.
+    QString makeProgramFolder();
+    bool start(MainWindow& window);
+    QString key() const { return app().editionKey(); }
+
+    QTemporaryDir m_root;
+    int m_folders = 0;
+    UpdateServer m_server;
+    QList<Dialogs::Request> m_boxes;
+    QList<QUrl> m_opened;
+    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
+};
+
+void TestStartup::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(m_root.isValid());
+}
+
+void TestStartup::init()
+{
+    resetAppState();
+    QFile::remove(RegistryFileFor(app().editionKey()));
+    m_boxes.clear();
+    m_opened.clear();
+    m_answer = QMessageBox::Yes;
+    Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        m_boxes << r;
+        return r.buttons.testFlag(QMessageBox::Yes) ? m_answer : QMessageBox::Ok;
+    });
+    setUrlOpenerForTests([this](const QUrl& url) { m_opened << url; });
+    Sound::setPlayerForTests([](const QString&, bool) {});
+    MessageWindow::setModalHandlerForTests([](const QString&) {});
+    Startup::setScreenSizeForTests(QSize(1024, 768));
+    Startup::setClockForTests([] { return QDateTime(QDate(2026, 5, 20), QTime(10, 0)); });
+    Web::setConnectedForTests(false);
+}
+
+void TestStartup::cleanup()
+{
+    LoadingLog::setSink(nullptr);
+    Dialogs::setHandlerForTests(nullptr);
+    setUrlOpenerForTests(nullptr);
+    Startup::setScreenSizeForTests(std::nullopt);
+    Startup::setClockForTests(nullptr);
+    Web::setConnectedForTests(std::nullopt);
+    MessageWindow::unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QString TestStartup::makeProgramFolder()
+{
+    const QString folder = m_root.filePath(QStringLiteral("program%1/").arg(++m_folders));
+    QDir().mkpath(folder + QStringLiteral("Subjects"));
+    QDir().mkpath(folder + QStringLiteral("MySubjects"));
+    QDir().mkpath(folder + QStringLiteral("Activities"));
+    TemplateSource source;
+    QString error;
+    if (!TemplateBuilder::readSources(QStringLiteral(PARLANTO_SOURCE_DIR "/data/template"), &source, &error))
+        qWarning() << error;
+    source.captions[94 - 1] = {m_server.base(), m_server.base()};
+    if (!TemplateBuilder::build(folder + QStringLiteral("Parlanto.tpl"), source, &error))
+        qWarning() << error;
+    return folder;
+}
+
+bool TestStartup::start(MainWindow& window)
+{
+    if (app().programFolder.isEmpty())
+        app().programFolder = makeProgramFolder();
+    return Startup::Form_Load(window);
+}
+
+void TestStartup::resolution_data()
+{
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<bool>("warns");
+    QTest::addColumn<bool>("answerNo");
+    QTest::newRow("800x575 exactly 460000") << QSize(800, 575) << false << true;
+    QTest::newRow("800x600") << QSize(800, 600) << false << true;
+    QTest::newRow("1024x448 warns, Yes goes on") << QSize(1024, 448) << true << false;
+    QTest::newRow("640x480 warns, No ends") << QSize(640, 480) << true << true;
+}
+
+void TestStartup::resolution()
+{
+    QFETCH(QSize, screen);
+    QFETCH(bool, warns);
+    QFETCH(bool, answerNo);
+    app().captions.setTexts(QStringList(150, QStringLiteral("c")) << QString());
+    QStringList texts(150, QString());
+    texts[0] = QStringLiteral("Go on?");
+    texts[15] = QStringLiteral("Small screen.");
+    app().captions.setTexts(texts);
+    m_answer = answerNo ? QMessageBox::No : QMessageBox::Yes;
+    const bool goOn = Startup::Check_Resolution(screen);
+    QCOMPARE(m_boxes.size(), warns ? 1 : 0);
+    if (warns) {
+        QCOMPARE(m_boxes[0].text, QStringLiteral("Small screen.\n\nGo on?"));
+        QCOMPARE(m_boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(m_boxes[0].icon, QMessageBox::NoIcon);
+    }
+    QCOMPARE(goOn, !(warns && answerNo));
+}
+
+void TestStartup::publishedFolders()
+{
+    AppState& s = app();
+    s.programFolder = QStringLiteral("/opt/Parlanto/");
+    s.installedSubjectsFolder = QStringLiteral("/opt/Parlanto/Subjects/");
+    s.virtualSubjectsFolder = QStringLiteral("/home/x/.local/share/Parlanto Italian/MySubjects/");
+    QCOMPARE(PublishedSettings::publishFolders(s),
+             QStringList({"ProgramDir", "InstalledSubjectsDir", "VirtualSubjectsDir"}));
+    QCOMPARE(RegGetString(key(), QStringLiteral("VirtualSubjectsDir")), s.virtualSubjectsFolder);
+    QVERIFY(PublishedSettings::publishFolders(s).isEmpty());
+
+    // A change of letter case alone rewrites nothing.
+    RegSaveString(key(), QStringLiteral("ProgramDir"), QStringLiteral("/OPT/PARLANTO/"));
+    QVERIFY(PublishedSettings::publishFolders(s).isEmpty());
+    QCOMPARE(RegGetString(key(), QStringLiteral("ProgramDir")), QStringLiteral("/OPT/PARLANTO/"));
+
+    // A moved program folder rewrites the values that changed.
+    s.programFolder = QStringLiteral("/usr/lib/parlanto/");
+    s.installedSubjectsFolder = QStringLiteral("/usr/lib/parlanto/Subjects/");
+    QCOMPARE(PublishedSettings::publishFolders(s), QStringList({"ProgramDir", "InstalledSubjectsDir"}));
+    QCOMPARE(RegGetString(key(), QStringLiteral("ProgramDir")), s.programFolder);
+}
+
+void TestStartup::weeklySchedule_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<bool>("due");
+    QTest::addColumn<QString>("after");
+    const QDate today(2026, 5, 20);
+    QTest::newRow("first start") << QString() << true << false << today.toString(Qt::ISODate);
+    QTest::newRow("unreadable date reads as empty") << "20/05/2019" << true << false << "2026-05-20";
+    QTest::newRow("7 days, connected") << "2026-05-13" << true << true << "2026-05-20";
+    QTest::newRow("30 days, connected") << "2026-04-20" << true << true << "2026-05-20";
+    QTest::newRow("6 days, connected") << "2026-05-14" << true << false << "2026-05-14";
+    QTest::newRow("7 days, no connection") << "2026-05-13" << false << false << "2026-05-13";
+}
+
+void TestStartup::weeklySchedule()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, connected);
+    QFETCH(bool, due);
+    QFETCH(QString, after);
+    if (!stored.isEmpty())
+        RegSaveString(key(), QStringLiteral("DateChecked"), stored);
+    QCOMPARE(PublishedSettings::updateCheckDue(key(), QDate(2026, 5, 20), connected), due);
+    QCOMPARE(RegGetString(key(), QStringLiteral("DateChecked")), after);
+}
+
+void TestStartup::splashLogAndEarlyClose()
+{
+    QStringList texts(150, QString());
+    texts[25 - 1] = QStringLiteral("Have fun learning");
+    texts[53 - 1] = QStringLiteral("Loading...");
+    app().captions.setTexts(texts);
+    QPointer<SplashWindow> splash = new SplashWindow();
+    splash->show();
+    QVERIFY(QTest::qWaitForWindowExposed(splash));
+    QCOMPARE(splash->findChild<QLabel*>(QStringLiteral("lblCatchyWord_0"))->text(),
+             QStringLiteral("Have fun learning Italian!"));
+    QCOMPARE(splash->findChild<QLabel*>(QStringLiteral("lblCatchyWord_1"))->text(),
+             QStringLiteral("Have fun learning Italian!"));
+    QVERIFY(
+        splash->findChild<QLabel*>(QStringLiteral("lblVersion"))->text().startsWith(QStringLiteral("v.")));
+    QCOMPARE(splash->findChild<QLabel*>(QStringLiteral("lblVersion"))->text().count(QLatin1Char('.')), 3);
+    QCOMPARE(splash->findChild<QLabel*>(QStringLiteral("lblLoading"))->text(), QStringLiteral("Loading..."));
+
+    LoadingLog::addLine(QStringLiteral("first"));
+    LoadingLog::addLine(QStringLiteral("second"));
+    QCOMPARE(splash->statusText(), QStringLiteral("second\nfirst"));
+
+    QTest::keyClick(splash, Qt::Key_A);
+    QVERIFY(!splash || !splash->isVisible());
+    LoadingLog::addLine(QStringLiteral("later"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!splash); // gone for good: later lines do not bring it back
+    LoadingLog::addLine(QStringLiteral("even later"));
+}
+
+void TestStartup::tiling()
+{
+    // A 100-pixel picture is 2646 hundredths of a millimetre: steps of 1323 twips, 88 pixels.
+    QCOMPARE(TiledBackground::stepFor(QSize(100, 50)), QSize(88, 44));
+    const QList<QPoint> tiles = TiledBackground::tilePositions(QSize(200, 90), QSize(100, 50));
+    QCOMPARE(tiles,
+             QList<QPoint>(
+                 {{0, 0}, {88, 0}, {176, 0}, {0, 44}, {88, 44}, {176, 44}, {0, 88}, {88, 88}, {176, 88}}));
+    QVERIFY(TiledBackground::tilePositions(QSize(200, 90), QSize()).isEmpty());
+}
+
+void TestStartup::firstAndSecondStart()
+{
+    {
+        MainWindow window;
+        QVERIFY(start(window));
+        QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(m_boxes[0].text));
+        QVERIFY(!window.isVisible()); // shown only after a login
+        QVERIFY(window.loginWindow() && window.loginWindow()->isVisible());
+        QVERIFY(QApplication::topLevelWidgets().size() > 0);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY(w->objectName() != QLatin1String("frmSplash") || !w->isVisible());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Parlanto Italian"));
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("lblSelectSubject"))->text(),
+                 QStringLiteral("1. Choose a subject in the list."));
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("lblSelectActivity"))->text(),
+                 QStringLiteral("2. Press the button of an activity."));
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("lblCaption"))->text(),
+                 QStringLiteral("Help and information"));
+        QCOMPARE(window.findChild<QPushButton*>(QStringLiteral("btnChangeUser"))->text(),
+                 QStringLiteral("Change user"));
+        // Rows whose level column is False are left out.
+        QCOMPARE(window.menuEntryCount(), 6);
+        QCOMPARE(window.SystemMessageCount(), 6);
+        QVERIFY(window.TipCount() >= 13);
+        QCOMPARE(window.rotation().PendingMessage,
+                 QStringLiteral("Choose a subject and an activity to begin!"));
+        QCOMPARE(window.menuLeftTwips(), 100 - MainWindow::MenuWidthTwips);
+        QCOMPARE(window.LastActivityIndex(), -1);
+        QVERIFY(QFileInfo(app().dataFolder + QStringLiteral("Subjects")).isDir());
+        window.endProgram();
+    }
+    for (const char* name : {"ProgramDir", "InstalledSubjectsDir", "VirtualSubjectsDir", "DateChecked"})
+        QVERIFY2(!RegGetString(key(), QLatin1String(name)).isEmpty(), name);
+    QCOMPARE(RegGetString(key(), QStringLiteral("DateChecked")), QStringLiteral("2026-05-20"));
+    QCOMPARE(RegGetString(key(), QStringLiteral("InstalledSubjectsDir")), app().installedSubjectsFolder);
+
+    // Second start: nothing is rewritten, not even values that differ only in letter case.
+    const QString upper = app().programFolder.toUpper();
+    RegSaveString(key(), QStringLiteral("ProgramDir"), upper);
+    const QString programFolder = app().programFolder;
+    resetAppState();
+    app().programFolder = programFolder;
+    Startup::setClockForTests([] { return QDateTime(QDate(2026, 5, 26), QTime(9, 0)); });
+    Web::setConnectedForTests(true);
+    {
+        MainWindow window;
+        QVERIFY(start(window));
+        window.endProgram();
+    }
+    QCOMPARE(RegGetString(key(), QStringLiteral("ProgramDir")), upper);
+    QCOMPARE(RegGetString(key(), QStringLiteral("DateChecked")), QStringLiteral("2026-05-20"));
+    QCOMPARE(m_server.requests, 0);
+}
+
+void TestStartup::updateCheckAtStart_data()
+{
+    QTest::addColumn<int>("daysAgo");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("runs");
+    QTest::addColumn<bool>("quits");
+    QTest::newRow("7 days, YES quits") << 7 << QByteArray(" yes ,Version 2 is out") << true << true;
+    QTest::newRow("7 days, NO goes on") << 7 << QByteArray("NO,Version 2 is out") << true << false;
+    QTest::newRow("6 days, nothing") << 6 << QByteArray("YES,Version 2 is out") << false << false;
+}
+
+void TestStartup::updateCheckAtStart()
+{
+    QFETCH(int, daysAgo);
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, runs);
+    QFETCH(bool, quits);
+    m_server.answer = answer;
+    m_server.requests = 0;
+    Web::setConnectedForTests(true);
+    RegSaveString(key(), QStringLiteral("DateChecked"),
+                  QDate(2026, 5, 20).addDays(-daysAgo).toString(Qt::ISODate));
+    MainWindow window;
+    const bool running = start(window);
+    QCOMPARE(running, !quits);
+    QCOMPARE(m_server.requests > 0, runs);
+    QCOMPARE(window.hasEnded(), quits);
+    if (runs) {
+        QCOMPARE(RegGetString(key(), QStringLiteral("DateChecked")), QStringLiteral("2026-05-20"));
+        QVERIFY(!m_boxes.isEmpty());
+        QVERIFY(m_boxes[0].text.startsWith(QStringLiteral("Version 2 is out\n\n")));
+    } else {
+        QVERIFY(m_boxes.isEmpty());
+    }
+    window.endProgram();
+}
+
+void TestStartup::spanishEdition()
+{
+    app().edition = *findEdition(QStringLiteral("prlito"));
+    MainWindow window;
+    QVERIFY(start(window));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Parlanto Italiano"));
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("lblSelectSubject"))->text(),
+             QStringLiteral("1. Elija un tema de la lista."));
+    QCOMPARE(window.findChild<QPushButton*>(QStringLiteral("btnOpenSubjectsFolder"))->text(),
+             QStringLiteral("Abrir la carpeta de temas"));
+    QCOMPARE(app().installedSubjectsFolder, app().programFolder + QStringLiteral("Temas/"));
+    QVERIFY(app().virtualSubjectsFolder.endsWith(QStringLiteral("/MisTemas/")));
+    QCOMPARE(window.findChild<LinkLabel*>(QStringLiteral("lblMenu_0"))->text(),
+             QStringLiteral("Cómo usar el programa"));
+    window.endProgram();
+}
+
+void TestStartup::loginDressesMainWindow()
+{
+    MainWindow window;
+    QVERIFY(start(window));
+    bool adminOpened = false;
+    window.setAdministrationOpener([&adminOpened] { adminOpened = true; });
+
+    window.applyLogin(QStringLiteral("Anna Rossi"), false);
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Parlanto Italian  [Anna Rossi]"));
+    QCOMPARE(window.lblMsg()->text(), QStringLiteral("Welcome to Parlanto Italian Anna Rossi"));
+    QCOMPARE(window.lblMsg()->font().pointSize(), 12);
+    QVERIFY(!window.btnAdmin()->isVisible());
+    QVERIFY(!window.mnuOption()->isEnabled());
+    QCOMPARE(window.mnuEdit()->text(), QStringLiteral("Edit phrase"));
+    QCOMPARE(window.mnuListenToPhrase()->text(), QStringLiteral("Listen to the phrase"));
+    QVERIFY(window.Timer1()->isActive());
+
+    // The panel moves up and then shows the queued first message.
+    QTRY_COMPARE(window.lblMsg()->text(), QStringLiteral("Choose a subject and an activity to begin!"));
+
+    window.applyLogin(QStringLiteral("Marco Bianchi"), true);
+    QVERIFY(window.btnAdmin()->isVisible() && window.btnAdmin()->isEnabled());
+    QVERIFY(window.mnuOption()->isEnabled());
+    QTest::mouseClick(window.btnAdmin(), Qt::LeftButton);
+    QVERIFY(adminOpened);
+
+    // Every control the keyboard reaches has a name for screen readers.
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (w->isVisible() && w->focusPolicy() & Qt::TabFocus && !w->inherits("QAbstractScrollArea") &&
+            w->parentWidget() && !w->parentWidget()->inherits("QAbstractScrollArea") &&
+            !window.activityPanel()->isAncestorOf(w))
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+    }
+    window.endProgram();
+}
+
+void TestStartup::buttonsAndMenu()
+{
+    MainWindow window;
+    QVERIFY(start(window));
+    window.applyLogin(QStringLiteral("Anna Rossi"), false);
+
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("btnOpenSubjectsFolder")),
+                      Qt::LeftButton);
+    QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(app().installedSubjectsFolder)});
+    QVERIFY(!window.findChild<QPushButton*>(QStringLiteral("btnCreateVirtualSubjects"))->isEnabled());
+
+    // A menu entry opens its page of the web site, or the offline page without a connection.
+    LinkLabel* entry = window.findChild<LinkLabel*>(QStringLiteral("lblMenu_1"));
+    QVERIFY(entry);
+    QCOMPARE(entry->toolTip(), m_server.base() + QStringLiteral("subjects.htm"));
+    m_opened.clear();
+    Web::setConnectedForTests(true);
+    QTest::mouseClick(entry, Qt::LeftButton);
+    QCOMPARE(m_opened, QList<QUrl>{QUrl(m_server.base() + QStringLiteral("/subjects.htm"))});
+    QVERIFY(!MessageWindow::isShown());
+    m_opened.clear();
+    Web::setConnectedForTests(false);
+    entry->setFocus();
+    QTest::keyClick(entry, Qt::Key_Return);
+    QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(app().programFolder + QStringLiteral("offline.htm"))});
+
+    // Change user: the main window hides and a fresh login window shows.
+    LoginWindow* first = window.loginWindow();
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("btnChangeUser")), Qt::LeftButton);
+    QVERIFY(!window.isVisible());
+    QVERIFY(window.loginWindow() && window.loginWindow() != first);
+    QVERIFY(window.loginWindow()->isVisible());
+    window.endProgram();
+    QVERIFY(window.hasEnded());
+}
+
+void TestStartup::messageWindow()
+{
+    app().captions.setTexts(QStringList(150, QString()));
+    // Status boxes at the three heights end above the OK button.
+    for (int height : {2000, 1800, 1500}) {
+        MessageWindow::showStatus(QStringLiteral("<b>plain</b> text"), height);
+        MessageWindow* w = MessageWindow::instance();
+        QVERIFY(MessageWindow::isShown());
+        QCOMPARE(w->height(), (height + 7) / 15);
+        QVERIFY(!w->btnOK()->isVisible());
+        QCOMPARE(w->lblMsg()->textFormat(), Qt::PlainText);
+    }
+    // Closed early by the learner: the caller's later calls find nothing and do not fail.
+    MessageWindow::instance()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!MessageWindow::isShown());
+    MessageWindow::setStatusText(QStringLiteral("more"));
+    MessageWindow::unload();
+
+    // A modal message waits for OK.
+    MessageWindow::setModalHandlerForTests(nullptr);
+    bool sawOk = false;
+    QTimer::singleShot(0, [&sawOk] {
+        MessageWindow* w = MessageWindow::instance();
+        sawOk = w->btnOK()->isVisible() && w->lblMsg()->text() == QStringLiteral("Confirm me") &&
+                w->lblMsg()->geometry() == QRect(24, 16, 337, 157);
+        QTest::mouseClick(w->btnOK(), Qt::LeftButton);
+    });
+    MessageWindow::showModal(QStringLiteral("Confirm me"), 10);
+    QVERIFY(sawOk);
+}
+
+QTEST_MAIN(TestStartup)
+#include "TestStartup.moc"
