@@ -1,5 +1,9 @@
 // Building the subject tree for a large library: 2,000 installed subjects and 100 virtual
 // subject files of 20 virtual subjects each. Prints the time per subject and per file.
+// Run: build/bench/subjects/BenchSubjectTree. Compare the CPU column when the machine is
+// busy. Most of an open is the encryption layer's own set-up per connection (locking its
+// key buffers in memory, key derivation through the crypto library); the same file without
+// encryption opens and reads in about a sixth of the time.
 #include "app/AppState.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
