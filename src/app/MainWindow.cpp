@@ -152,15 +152,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->addWidget(m_activities, 1);
-    m_moreActs = new LinkLabel(QString(), right);
-    m_moreActs->setObjectName(QStringLiteral("lblMoreActs"));
-    m_moreActs->setAlwaysActive(true);
-    setTextColour(m_moreActs, Qt::white);
-    rightLayout->addWidget(m_moreActs);
-    connect(m_moreActs, &LinkLabel::clicked, this, [] {
-        Sound::PlayInterfaceSound();
-        OpenWebPage(QStringLiteral("activities.htm"));
-    });
 
     m_btnChangeUser = makeButton(central, QStringLiteral("btnChangeUser"));
     m_btnCreateVirtualSubjects = makeButton(central, QStringLiteral("btnCreateVirtualSubjects"));
@@ -351,8 +342,10 @@ void MainWindow::Get_Settings()
     m_rotation.PendingMessage = c(63);
     m_rotation.PendingLink.clear();
     setMenuLeftTwips(100 - MenuWidthTwips);
-    m_moreActs->setText(c(114));
-    m_moreActs->setAccessibleName(c(114));
+    if (QPushButton* more = lblMoreActs()) {
+        more->setText(c(114));
+        more->setAccessibleName(c(114));
+    }
     m_lblURL->setText(c(94));
     m_lblURL->setAccessibleName(c(94));
     m_lblCaption->setAccessibleName(c(20));
@@ -458,6 +451,11 @@ void MainWindow::applyLogin(const QString& user, bool administrator)
                    QLatin1Char(']'));
     show();
     m_timer1->start();
+}
+
+QPushButton* MainWindow::lblMoreActs() const
+{
+    return m_activities->lblMoreActs();
 }
 
 QLabel* MainWindow::lblMsg() const

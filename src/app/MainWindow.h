@@ -65,7 +65,8 @@ public:
 
     // Controls other parts of the program place or drive.
     QLabel* lblMsg() const;
-    LinkLabel* lblMoreActs() const { return m_moreActs; }
+    // The link to more activities lives under the activity buttons.
+    QPushButton* lblMoreActs() const;
     QMenu* mnuOption() const { return m_mnuOption; }
     QAction* mnuEdit() const { return m_mnuEdit; }
     QAction* mnuListenToPhrase() const { return m_mnuListen; }
@@ -115,7 +116,6 @@ private:
     QPushButton* m_btnCreateVirtualSubjects = nullptr;
     QPushButton* m_btnOpenSubjectsFolder = nullptr;
     QPushButton* m_btnAdmin = nullptr;
-    LinkLabel* m_moreActs = nullptr;
     QMenu* m_mnuOption = nullptr;
     QAction* m_mnuEdit = nullptr;
     QAction* m_mnuListen = nullptr;
