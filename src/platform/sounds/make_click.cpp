@@ -1,4 +1,4 @@
-// Writes the interface click (spec Part 1.3): a RIFF WAVE file, PCM mono 44,100 Hz 16 bits,
+// Writes the interface click: a RIFF WAVE file, PCM mono 44,100 Hz 16 bits,
 // 269 samples (6 ms), 582 bytes in all. A short decaying knock of two tones; the last
 // samples fade to silence so that the sound ends without a pop.
 // Usage: make_click OUT.wav
