@@ -100,6 +100,7 @@ LoginWindow::LoginWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     m_list->setGridSize(QSize(130, 90));
     m_list->setWordWrap(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSortingEnabled(true); // by name; entries added later take their place at once
 
     m_passwordLabel = new QLabel(caption(37), this);
     m_passwordLabel->setObjectName(QStringLiteral("lblPassword"));
@@ -222,8 +223,6 @@ void LoginWindow::loadLearners()
         addEntry(learner, first); // the first learner ever created is the administrator
         first = false;
     }
-    m_list->setSortingEnabled(true);
-    m_list->sortItems();
 }
 
 QList<Learner> LoginWindow::learners() const
