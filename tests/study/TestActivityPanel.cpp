@@ -120,7 +120,8 @@ private slots:
     void threeActivitiesLayout()
     {
         activities(3);
-        writeGarbage(); // a picture file alone is no activity
+        TestSupport::writeGarbage(app().activitiesFolder +
+                                  "notes.cfg"); // a picture file alone is no activity
         QStringList log;
         LoadingLog::setSink([&log](const QString& line) { log << line; });
         build();
@@ -140,7 +141,6 @@ private slots:
         QCOMPARE(fx->opened.size(), 1);
         QVERIFY(fx->opened.first().contains("activities.htm") || fx->opened.first().contains("C95"));
     }
-    void writeGarbage() { TestSupport::writeGarbage(app().activitiesFolder + "notes.cfg"); }
 
     void scrollBarFromEighteen_data()
     {
