@@ -45,7 +45,8 @@ public:
         for (const Run& run : runs) {
             if (run.aggregate_name != "median")
                 continue;
-            const double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double seconds =
+                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             medianMicroseconds[run.run_name.function_name] = seconds * 1e6;
         }
     }
@@ -105,9 +106,11 @@ int main(int argc, char** argv)
 
     const auto enc = reporter.medianMicroseconds.find("OpenAndQuery_Encrypted");
     const auto pla = reporter.medianMicroseconds.find("OpenAndQuery_Plain");
-    if (enc != reporter.medianMicroseconds.end() && pla != reporter.medianMicroseconds.end() && pla->second > 0) {
-        std::printf("open + SELECT * FROM tblProperties, median: encrypted %.1f us, plain %.1f us, ratio %.2f\n",
-                    enc->second, pla->second, enc->second / pla->second);
+    if (enc != reporter.medianMicroseconds.end() && pla != reporter.medianMicroseconds.end() &&
+        pla->second > 0) {
+        std::printf(
+            "open + SELECT * FROM tblProperties, median: encrypted %.1f us, plain %.1f us, ratio %.2f\n",
+            enc->second, pla->second, enc->second / pla->second);
     }
     return 0;
 }

@@ -100,7 +100,8 @@ bool Copy_Folder(const QString& source, const QString& destination, QString* err
 
 bool Set_Paths(AppState& state, QString* error)
 {
-    state.programFolder = withTrailingSlash(state.programFolder.isEmpty() ? ProgramFolder() : state.programFolder);
+    state.programFolder =
+        withTrailingSlash(state.programFolder.isEmpty() ? ProgramFolder() : state.programFolder);
     state.tempFolder = TempFolder();
     const QString installedName = state.captions.installedSubjectsFolderName();
     const QString virtualName = state.captions.virtualSubjectsFolderName();

@@ -47,7 +47,8 @@ QString settingsFile(const KeyLocation& loc)
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (config.isEmpty())
         return QString();
-    return config + QLatin1Char('/') + loc.organisation + QLatin1Char('/') + loc.application + QStringLiteral(".conf");
+    return config + QLatin1Char('/') + loc.organisation + QLatin1Char('/') + loc.application +
+           QStringLiteral(".conf");
 }
 
 std::unique_ptr<QSettings> settingsFor(const KeyLocation& loc)

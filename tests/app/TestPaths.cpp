@@ -53,10 +53,10 @@ private:
     static void write(const QString& path, const QByteArray& bytes);
     static QStringList tree(const QString& folder);
 
-    QTemporaryDir m_work;      // in-process cases
+    QTemporaryDir m_work;                    // in-process cases
     std::unique_ptr<QTemporaryDir> m_shared; // readable by the probe's user
     QString m_probe;
-    QStringList m_asUser;      // command prefix that drops to the unprivileged user
+    QStringList m_asUser; // command prefix that drops to the unprivileged user
     bool m_isRoot = false;
     QString m_title;
 };
@@ -77,18 +77,19 @@ void TestPaths::initTestCase()
     m_shared = std::make_unique<QTemporaryDir>(base + QStringLiteral("/parlanto-paths-XXXXXX"));
     QVERIFY(m_shared->isValid());
     QVERIFY(QFile::setPermissions(m_shared->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                        QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                                        QFile::ExeOther));
+                                                        QFile::ReadGroup | QFile::ExeGroup |
+                                                        QFile::ReadOther | QFile::ExeOther));
     m_probe = m_shared->filePath(QStringLiteral("PathsProbe"));
     QVERIFY(QFile::copy(QStringLiteral(PATHS_PROBE), m_probe));
-    QVERIFY(QFile::setPermissions(m_probe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                               QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    QVERIFY(QFile::setPermissions(m_probe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                               QFile::ExeOther));
     if (m_isRoot) {
         const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
         const QString runuser = QStandardPaths::findExecutable(QStringLiteral("runuser"));
         if (!setpriv.isEmpty())
-            m_asUser = {setpriv, QStringLiteral("--reuid=%1").arg(Nobody), QStringLiteral("--regid=%1").arg(Nobody),
-                        QStringLiteral("--clear-groups")};
+            m_asUser = {setpriv, QStringLiteral("--reuid=%1").arg(Nobody),
+                        QStringLiteral("--regid=%1").arg(Nobody), QStringLiteral("--clear-groups")};
         else if (!runuser.isEmpty())
             m_asUser = {runuser, QStringLiteral("-m"), QStringLiteral("-u"), QStringLiteral("nobody"),
                         QStringLiteral("--")};
@@ -102,7 +103,8 @@ void TestPaths::cleanup()
     // Read-only folders made by a case must be removable again.
     if (!m_shared)
         return;
-    QDirIterator it(m_shared->path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(m_shared->path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         QFile::setPermissions(it.next(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -115,19 +117,22 @@ TestPaths::Case TestPaths::makeCase(const QString& name)
     c.home = c.dir + QStringLiteral("/home");
     c.xdg = c.dir + QStringLiteral("/home/share");
     c.tmp = c.dir + QStringLiteral("/tmp");
-    for (const QString& d : {c.program + QStringLiteral("/Subjects"), c.program + QStringLiteral("/Activities"),
-                             c.program + QStringLiteral("/MySubjects/Folder"), c.xdg, c.tmp})
+    for (const QString& d :
+         {c.program + QStringLiteral("/Subjects"), c.program + QStringLiteral("/Activities"),
+          c.program + QStringLiteral("/MySubjects/Folder"), c.xdg, c.tmp})
         QDir().mkpath(d);
     write(c.program + QStringLiteral("/Parlanto.tpl"), "template");
     write(c.program + QStringLiteral("/MySubjects/Sample.vita"), "shipped 1");
     write(c.program + QStringLiteral("/MySubjects/Folder/Inner.vita"), "inner");
     write(c.program + QStringLiteral("/MySubjects/.hidden"), "hidden");
-    QDirIterator it(c.dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(c.dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     QFile::setPermissions(c.dir, QFile::permissions(m_shared->path()));
     while (it.hasNext()) {
         const QString path = it.next();
-        QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOther | QFile::ReadGroup |
-                                        (it.fileInfo().isDir() ? QFile::ExeOther | QFile::ExeGroup : QFile::Permissions()));
+        QFile::setPermissions(
+            path, QFile::permissions(path) | QFile::ReadOther | QFile::ReadGroup |
+                      (it.fileInfo().isDir() ? QFile::ExeOther | QFile::ExeGroup : QFile::Permissions()));
     }
     giveToUser(c.home);
     giveToUser(c.xdg);
@@ -145,7 +150,8 @@ void TestPaths::makeReadOnly(const QString& path)
 {
     // As root the folder stays root's own, which the probe's user cannot write.
     if (!m_isRoot)
-        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                                QFile::ExeOther));
 }
 
 TestPaths::Run TestPaths::runProbe(const QString& programFolder, const Case& c)
@@ -242,8 +248,9 @@ void TestPaths::cleanTempFiles_data()
     QTest::newRow("nothing to delete") << QStringList() << 0 << QStringList();
     QTest::newRow("slots without files") << QStringList() << 10 << QStringList();
     QTest::newRow("only the input file") << QStringList{QStringLiteral("~prl4242.txt")} << 0 << QStringList();
-    QTest::newRow("three slots") << (QStringList{QStringLiteral("~prl4242.txt"), QStringLiteral("~prl42421.wav"),
-                                                 QStringLiteral("~prl42422.wav"), QStringLiteral("~prl42423.wav")}
+    QTest::newRow("three slots") << (QStringList{
+                                         QStringLiteral("~prl4242.txt"), QStringLiteral("~prl42421.wav"),
+                                         QStringLiteral("~prl42422.wav"), QStringLiteral("~prl42423.wav")}
                                      << others)
                                  << 3 << others;
     QTest::newRow("slot past the count stays")
@@ -283,12 +290,14 @@ void TestPaths::readOnlyProgramFolder()
     QCOMPARE(r.values.value(QStringLiteral("programFolder")), c.program + QLatin1Char('/'));
     QCOMPARE(r.values.value(QStringLiteral("dataFolder")), data);
     QCOMPARE(r.values.value(QStringLiteral("virtualSubjectsFolder")), data + QStringLiteral("MySubjects/"));
-    QCOMPARE(r.values.value(QStringLiteral("installedSubjectsFolder")), c.program + QStringLiteral("/Subjects/"));
+    QCOMPARE(r.values.value(QStringLiteral("installedSubjectsFolder")),
+             c.program + QStringLiteral("/Subjects/"));
     QCOMPARE(r.values.value(QStringLiteral("activitiesFolder")), c.program + QStringLiteral("/Activities/"));
     // The shipped folder, copied whole; nothing else made; nothing left in the program folder.
-    QCOMPARE(tree(data), (QStringList{QStringLiteral("MySubjects"), QStringLiteral("MySubjects/.hidden"),
-                                      QStringLiteral("MySubjects/Folder"), QStringLiteral("MySubjects/Folder/Inner.vita"),
-                                      QStringLiteral("MySubjects/Sample.vita")}));
+    QCOMPARE(tree(data),
+             (QStringList{QStringLiteral("MySubjects"), QStringLiteral("MySubjects/.hidden"),
+                          QStringLiteral("MySubjects/Folder"), QStringLiteral("MySubjects/Folder/Inner.vita"),
+                          QStringLiteral("MySubjects/Sample.vita")}));
     QCOMPARE(read(data + QStringLiteral("MySubjects/Sample.vita")), QStringLiteral("shipped 1"));
     QCOMPARE(tree(c.program), programBefore);
     if (m_isRoot) {
@@ -298,8 +307,8 @@ void TestPaths::readOnlyProgramFolder()
     QVERIFY(QFileInfo(data + QStringLiteral("MySubjects/Sample.vita")).permissions() & QFile::WriteOwner);
 
     // A later start never refreshes the learner's copy.
-    QFile::setPermissions(c.program + QStringLiteral("/MySubjects/Sample.vita"), QFile::ReadOwner | QFile::WriteOwner |
-                                                                                   QFile::ReadOther);
+    QFile::setPermissions(c.program + QStringLiteral("/MySubjects/Sample.vita"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     write(c.program + QStringLiteral("/MySubjects/Sample.vita"), "shipped 2");
     write(data + QStringLiteral("MySubjects/Mine.vita"), "mine");
     r = runProbe(c.program, c);
@@ -337,8 +346,10 @@ void TestPaths::writableProgramFolder()
     QVERIFY2(r.exitCode == 0, qPrintable(r.errors + r.values.value(QStringLiteral("error"))));
     const QString program = c.program + QLatin1Char('/');
     QCOMPARE(r.values.value(QStringLiteral("dataFolder")), program);
-    QCOMPARE(r.values.value(QStringLiteral("virtualSubjectsFolder")), program + QStringLiteral("MySubjects/"));
-    QCOMPARE(r.values.value(QStringLiteral("installedSubjectsFolder")), program + QStringLiteral("Subjects/"));
+    QCOMPARE(r.values.value(QStringLiteral("virtualSubjectsFolder")),
+             program + QStringLiteral("MySubjects/"));
+    QCOMPARE(r.values.value(QStringLiteral("installedSubjectsFolder")),
+             program + QStringLiteral("Subjects/"));
     QCOMPARE(tree(c.program), before);
     QCOMPARE(tree(c.xdg), QStringList());
     if (hasTestTxt)

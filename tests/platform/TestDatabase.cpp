@@ -28,7 +28,8 @@ void TestDatabase::roundTripValues()
     QString error;
     auto db = Database::open(path, Database::SubjectPassword, Database::Mode::Create, &error);
     QVERIFY2(db, qPrintable(error));
-    QVERIFY(db->exec(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, b BLOB)")));
+    QVERIFY(
+        db->exec(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, b BLOB)")));
     Statement ins = db->prepare(QStringLiteral("INSERT INTO t (name, b) VALUES (?, ?)"));
     ins.bindText(1, QStringLiteral("O'Brien \"è\" * x")).bindBlob(2, QByteArray("\0\1\2", 3));
     QVERIFY(ins.run());
@@ -86,7 +87,8 @@ void TestDatabase::badFiles()
         const QString made = kind == QLatin1String("plain") ? QString() : Database::SubjectPassword;
         auto db = Database::open(path, made, Database::Mode::Create, nullptr);
         QVERIFY(db);
-        QVERIFY(db->exec(QStringLiteral("CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY, tPhrase TEXT)")));
+        QVERIFY(db->exec(
+            QStringLiteral("CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY, tPhrase TEXT)")));
     } else if (kind == QLatin1String("garbage")) {
         TestSupport::writeGarbage(path);
     } else if (kind == QLatin1String("empty")) {

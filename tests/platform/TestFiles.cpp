@@ -57,10 +57,14 @@ void TestFiles::trailingSlash_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("root") << "/" << "/";
-    QTest::newRow("plain") << "/opt/parlanto" << "/opt/parlanto/";
-    QTest::newRow("already") << "/opt/parlanto/" << "/opt/parlanto/";
-    QTest::newRow("relative") << "program" << "program/";
+    QTest::newRow("root") << "/"
+                          << "/";
+    QTest::newRow("plain") << "/opt/parlanto"
+                           << "/opt/parlanto/";
+    QTest::newRow("already") << "/opt/parlanto/"
+                             << "/opt/parlanto/";
+    QTest::newRow("relative") << "program"
+                              << "program/";
 }
 
 void TestFiles::trailingSlash()

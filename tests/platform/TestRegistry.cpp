@@ -83,12 +83,14 @@ void TestRegistry::emptyTextIsNotDefault()
 
 void TestRegistry::neverWrittenGivesDefault()
 {
-    QCOMPARE(RegGetString(m_key, QStringLiteral("Missing"), QStringLiteral("default")), QStringLiteral("default"));
+    QCOMPARE(RegGetString(m_key, QStringLiteral("Missing"), QStringLiteral("default")),
+             QStringLiteral("default"));
     QCOMPARE(RegGetString(m_key, QStringLiteral("Missing")), QString());
     QCOMPARE(RegGetDword(m_key, QStringLiteral("Missing"), 7u), 7u);
     QCOMPARE(RegGetDword(m_key, QStringLiteral("Missing")), 0u);
-    QCOMPARE(RegGetString(m_key + QStringLiteral("\\NoSuchKey"), QStringLiteral("Missing"), QStringLiteral("d")),
-             QStringLiteral("d"));
+    QCOMPARE(
+        RegGetString(m_key + QStringLiteral("\\NoSuchKey"), QStringLiteral("Missing"), QStringLiteral("d")),
+        QStringLiteral("d"));
 }
 
 void TestRegistry::numberRoundTrip_data()
@@ -147,7 +149,8 @@ void TestRegistry::deleteSubKey()
 void TestRegistry::badKeysAreSilent()
 {
     const QStringList bad = {QString(), QStringLiteral("Software"), QStringLiteral("Software\\Parlanto"),
-                             QStringLiteral("Software\\Parlanto\\..\\x"), QStringLiteral("Software\\..\\..\\x")};
+                             QStringLiteral("Software\\Parlanto\\..\\x"),
+                             QStringLiteral("Software\\..\\..\\x")};
     for (const QString& key : bad) {
         RegSaveString(key, QStringLiteral("V"), QStringLiteral("t"));
         RegSaveDword(key, QStringLiteral("V"), 1);
@@ -164,7 +167,8 @@ void TestRegistry::editionKeyFile()
 {
     const QString key = EditionRegistryKey(QStringLiteral("prlita"));
     QCOMPARE(key, QStringLiteral("Software\\Parlanto\\prlita"));
-    QVERIFY2(RegistryFileFor(key).endsWith(QStringLiteral("/Parlanto/prlita.conf")), qPrintable(RegistryFileFor(key)));
+    QVERIFY2(RegistryFileFor(key).endsWith(QStringLiteral("/Parlanto/prlita.conf")),
+             qPrintable(RegistryFileFor(key)));
 }
 
 QTEST_GUILESS_MAIN(TestRegistry)

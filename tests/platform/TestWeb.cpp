@@ -14,7 +14,13 @@ namespace {
 class TinyServer : public QObject
 {
 public:
-    enum class Mode { Answer, Silent, Endless, DeclaredHuge };
+    enum class Mode
+    {
+        Answer,
+        Silent,
+        Endless,
+        DeclaredHuge
+    };
 
     Mode mode = Mode::Answer;
     QByteArray status = "200 OK";
@@ -109,10 +115,13 @@ void TestWeb::joinUrl_data()
     const QString site = QStringLiteral("https://www.example.com/parlanto");
     const QString page = site + QStringLiteral("/offline.htm");
     QTest::newRow("neither") << site << "offline.htm" << page;
-    QTest::newRow("base ends with /") << site + "/" << "offline.htm" << page;
+    QTest::newRow("base ends with /") << site + "/"
+                                      << "offline.htm" << page;
     QTest::newRow("page starts with /") << site << "/offline.htm" << page;
-    QTest::newRow("both") << site + "/" << "/offline.htm" << page;
-    QTest::newRow("doubled") << site + "//" << "//offline.htm" << page;
+    QTest::newRow("both") << site + "/"
+                          << "/offline.htm" << page;
+    QTest::newRow("doubled") << site + "//"
+                             << "//offline.htm" << page;
     QTest::newRow("deeper page") << site << "/updates/prlita.txt" << site + "/updates/prlita.txt";
     QTest::newRow("empty page") << site << "" << site + "/";
 }
