@@ -120,8 +120,9 @@ private slots:
     void threeActivitiesLayout()
     {
         activities(3);
-        TestSupport::writeGarbage(app().activitiesFolder +
-                                  "notes.cfg"); // a picture file alone is no activity
+        // An executable picture file is still no activity.
+        TestSupport::writeGarbage(app().activitiesFolder + "notes.cfg");
+        QFile(app().activitiesFolder + "notes.cfg").setPermissions(QFile::ReadOwner | QFile::ExeOwner);
         QStringList log;
         LoadingLog::setSink([&log](const QString& line) { log << line; });
         build();
