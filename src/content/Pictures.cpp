@@ -1,8 +1,8 @@
 #include "Pictures.h"
 
 #include <QFile>
-#include <QHash>
 #include <QGuiApplication>
+#include <QHash>
 #include <QIconEngine>
 #include <QImage>
 #include <QPainter>
@@ -149,10 +149,14 @@ QPixmap editionLogo(int row, const QSize& size)
 QPixmap background(const QString& name)
 {
     static const QHash<QString, QString> files = {
-        {QStringLiteral("main"), QStringLiteral("main")},       {QStringLiteral("splash"), QStringLiteral("splash")},
-        {QStringLiteral("login"), QStringLiteral("login")},     {QStringLiteral("message"), QStringLiteral("message")},
-        {QStringLiteral("menu"), QStringLiteral("menu")},       {QStringLiteral("profile"), QStringLiteral("login")},
-        {QStringLiteral("admin"), QStringLiteral("main")},      {QStringLiteral("editor"), QStringLiteral("main")},
+        {QStringLiteral("main"), QStringLiteral("main")},
+        {QStringLiteral("splash"), QStringLiteral("splash")},
+        {QStringLiteral("login"), QStringLiteral("login")},
+        {QStringLiteral("message"), QStringLiteral("message")},
+        {QStringLiteral("menu"), QStringLiteral("menu")},
+        {QStringLiteral("profile"), QStringLiteral("login")},
+        {QStringLiteral("admin"), QStringLiteral("main")},
+        {QStringLiteral("editor"), QStringLiteral("main")},
     };
     const auto it = files.constFind(name);
     if (it == files.constEnd())

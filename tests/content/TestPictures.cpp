@@ -70,7 +70,8 @@ void TestPictures::icons()
         const QPixmap pixmap = icon.pixmap(QSize(side, side), 1.0);
         QVERIFY(!pixmap.isNull());
         QCOMPARE(pixmap.size(), QSize(side, side));
-        QVERIFY2(coverage(pixmap) > 0.2, qPrintable(QStringLiteral("%1 %2 at %3 is nearly empty").arg(kind).arg(number).arg(side)));
+        QVERIFY2(coverage(pixmap) > 0.2,
+                 qPrintable(QStringLiteral("%1 %2 at %3 is nearly empty").arg(kind).arg(number).arg(side)));
     }
 }
 
@@ -117,7 +118,8 @@ void TestPictures::editionLogos()
             QVERIFY(coverage(logo) > 0.15);
         }
         // A size of another shape keeps the picture's proportions, centred.
-        QCOMPARE(Pictures::editionLogo(row, QSize(100, 100)).deviceIndependentSize().toSize(), QSize(100, 100));
+        QCOMPARE(Pictures::editionLogo(row, QSize(100, 100)).deviceIndependentSize().toSize(),
+                 QSize(100, 100));
         const QPixmap own = Pictures::editionLogo(row, QSize());
         QCOMPARE(own.deviceIndependentSize().toSize(), QSize(240, 80));
         seen.insert(pixelsOf(own));

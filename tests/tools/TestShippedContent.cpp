@@ -69,10 +69,12 @@ void TestShippedContent::checkSaysValidForEveryShippedSubject()
         files << QDir(SubjectsDir).filePath(name);
     QVERIFY(files.size() >= 12);
     QProcess tool;
-    tool.start(QStringLiteral(PARLANTO_TOOLS_DIR "/parlanto-subject"), QStringList{QStringLiteral("check")} + files);
+    tool.start(QStringLiteral(PARLANTO_TOOLS_DIR "/parlanto-subject"),
+               QStringList{QStringLiteral("check")} + files);
     QVERIFY(tool.waitForFinished(60000));
     QCOMPARE(tool.exitCode(), 0);
-    const QStringList lines = QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), files.size());
     for (int i = 0; i < files.size(); ++i)
         QCOMPARE(lines.at(i), files.at(i) + QStringLiteral(": VALID"));
@@ -130,7 +132,8 @@ void TestShippedContent::shippedSoundsAreWaveFiles()
             QProcess info;
             info.start(sox, {QStringLiteral("--i"), file});
             QVERIFY(info.waitForFinished(30000));
-            QVERIFY2(info.exitCode() == 0, qPrintable(where + QString::fromUtf8(info.readAllStandardError())));
+            QVERIFY2(info.exitCode() == 0,
+                     qPrintable(where + QString::fromUtf8(info.readAllStandardError())));
             QVERIFY(info.readAllStandardOutput().contains("Sample Rate"));
             ++checked;
         }
@@ -159,7 +162,8 @@ void TestShippedContent::exampleVirtualSubjectsPointAtShippedPhrases()
             QCOMPARE(checkSubjectFile(installed, QStringLiteral("prlita")), QStringLiteral("VALID"));
             bool found = false;
             const auto original = InstalledSubject::phrase(installed, v.nPhraseNo, false, &found, &error);
-            QVERIFY2(original && found, qPrintable(v.tfilename + QStringLiteral(" ") + QString::number(v.nPhraseNo)));
+            QVERIFY2(original && found,
+                     qPrintable(v.tfilename + QStringLiteral(" ") + QString::number(v.nPhraseNo)));
             QCOMPARE(v.tPhrase, original->tPhrase);
             QCOMPARE(v.tTranslation, original->tTranslation);
             QCOMPARE(v.tTranslation2, original->tTranslation2);

@@ -47,7 +47,8 @@ bool writeAll(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
-QString row(const QString& phrase, const QString& translation, const QString& translation2, const QString& sound)
+QString row(const QString& phrase, const QString& translation, const QString& translation2,
+            const QString& sound)
 {
     return QStringList{phrase, translation, translation2, sound}.join(QLatin1Char('\t'));
 }
@@ -100,36 +101,36 @@ void TestSubjectTool::refusals_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("message");
 
-    const QString good = row(QStringLiteral("Ciao!"), QStringLiteral("Hello!"), QString(), QStringLiteral("good.wav"));
+    const QString good =
+        row(QStringLiteral("Ciao!"), QStringLiteral("Hello!"), QString(), QStringLiteral("good.wav"));
     QStringList eleven;
     for (int i = 1; i <= 11; ++i)
         eleven << row(QStringLiteral("Frase %1").arg(i), QStringLiteral("Phrase %1").arg(i), QString(),
                       QStringLiteral("good.wav"));
 
     QTest::newRow("more than ten phrases") << eleven << "eleven.ita" << QStringList() << "at most 10";
-    QTest::newRow("star in a phrase") << QStringList{good, row("Uno * due", "One", "", "good.wav")} << "star1.ita"
-                                      << QStringList() << "must not contain \"*\"";
-    QTest::newRow("star in a translation") << QStringList{row("Uno", "One * two", "", "good.wav")} << "star2.ita"
-                                           << QStringList() << "must not contain \"*\"";
-    QTest::newRow("star in a second translation")
-        << QStringList{row("Uno", "One", "Lit*erally", "good.wav")} << "star3.ita" << QStringList()
-        << "must not contain \"*\"";
-    QTest::newRow("sound that is not a WAVE file")
-        << QStringList{good, row("Due", "Two", "", "bad.wav")} << "badwave.ita" << QStringList() << "not a WAVE file";
-    QTest::newRow("sound file missing") << QStringList{row("Due", "Two", "", "nowhere.wav")} << "nosoundfile.ita"
-                                        << QStringList() << "cannot read";
-    QTest::newRow("no sound at all") << QStringList{row("Due", "Two", "", "")} << "nosound.ita" << QStringList()
-                                     << "no sound";
-    QTest::newRow("existing file without --force") << QStringList{good} << "existing.ita" << QStringList()
-                                                   << "already exists";
+    QTest::newRow("star in a phrase") << QStringList{good, row("Uno * due", "One", "", "good.wav")}
+                                      << "star1.ita" << QStringList() << "must not contain \"*\"";
+    QTest::newRow("star in a translation") << QStringList{row("Uno", "One * two", "", "good.wav")}
+                                           << "star2.ita" << QStringList() << "must not contain \"*\"";
+    QTest::newRow("star in a second translation") << QStringList{row("Uno", "One", "Lit*erally", "good.wav")}
+                                                  << "star3.ita" << QStringList() << "must not contain \"*\"";
+    QTest::newRow("sound that is not a WAVE file") << QStringList{good, row("Due", "Two", "", "bad.wav")}
+                                                   << "badwave.ita" << QStringList() << "not a WAVE file";
+    QTest::newRow("sound file missing") << QStringList{row("Due", "Two", "", "nowhere.wav")}
+                                        << "nosoundfile.ita" << QStringList() << "cannot read";
+    QTest::newRow("no sound at all") << QStringList{row("Due", "Two", "", "")} << "nosound.ita"
+                                     << QStringList() << "no sound";
+    QTest::newRow("existing file without --force")
+        << QStringList{good} << "existing.ita" << QStringList() << "already exists";
     QTest::newRow("unknown edition") << QStringList{good} << "edition.ita"
                                      << QStringList{"--edition", "prlxyz"} << "unknown edition \"prlxyz\"";
-    QTest::newRow("extension of another edition") << QStringList{good} << "other.spa" << QStringList()
-                                                  << "must end with .ita";
+    QTest::newRow("extension of another edition")
+        << QStringList{good} << "other.spa" << QStringList() << "must end with .ita";
     QTest::newRow("too many fields") << QStringList{good + "\textra"} << "fields.ita" << QStringList()
                                      << "expected 2 to 4";
-    QTest::newRow("empty translation") << QStringList{row("Tre", "", "", "good.wav")} << "empty.ita"
-                                       << QStringList() << "must not be empty";
+    QTest::newRow("empty translation")
+        << QStringList{row("Tre", "", "", "good.wav")} << "empty.ita" << QStringList() << "must not be empty";
     QTest::newRow("empty table") << QStringList{"# nothing but a comment"} << "none.ita" << QStringList()
                                  << "holds no phrase";
 }
@@ -163,15 +164,15 @@ void TestSubjectTool::refusals()
     else
         QVERIFY(!QFileInfo::exists(outPath));
     // Nothing half-made is left in the folder either.
-    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden),
+             QStringList());
 }
 
 void TestSubjectTool::forceReplaces()
 {
     const QString out = path(QStringLiteral("forced.ita"));
     QVERIFY(TestSupport::writeSubject(out, QStringLiteral("prlita"), 5));
-    const QString table =
-        writeTable(QStringLiteral("forced.tsv"), {row("Nuovo", "New", "", "good.wav")});
+    const QString table = writeTable(QStringLiteral("forced.tsv"), {row("Nuovo", "New", "", "good.wav")});
     const ToolRun run = runTool({"create", out, "--edition", "prlita", "--phrases", table, "--force"});
     QCOMPARE(run.exitCode, 0);
     QString error;
@@ -190,14 +191,15 @@ void TestSubjectTool::roundTrip()
     for (int i = 0; i < waves.size(); ++i)
         QVERIFY(writeAll(sounds.filePath(QStringLiteral("s%1.wav").arg(i + 1)), waves.at(i)));
     // Accents, quotes, an escaped backslash and tab, and a phrase starting with "#".
-    const QString table = writeTable(
-        QStringLiteral("trip.tsv"),
-        {QStringLiteral("# a comment line"), QString(),
-         row(QStringLiteral("Un caffè, per favore."), QStringLiteral("A coffee, please."),
-             QStringLiteral("In Italy \"un caffè\" is an espresso."), QStringLiteral("s1.wav")),
-         row(QStringLiteral("Perché no?"), QStringLiteral("Why not? a\\\\b"), QString(), QStringLiteral("s2.wav")),
-         row(QStringLiteral("\\#Numero uno"), QStringLiteral("Number\\tone"), QStringLiteral("Lit."),
-             QStringLiteral("s3.wav"))});
+    const QString table =
+        writeTable(QStringLiteral("trip.tsv"),
+                   {QStringLiteral("# a comment line"), QString(),
+                    row(QStringLiteral("Un caffè, per favore."), QStringLiteral("A coffee, please."),
+                        QStringLiteral("In Italy \"un caffè\" is an espresso."), QStringLiteral("s1.wav")),
+                    row(QStringLiteral("Perché no?"), QStringLiteral("Why not? a\\\\b"), QString(),
+                        QStringLiteral("s2.wav")),
+                    row(QStringLiteral("\\#Numero uno"), QStringLiteral("Number\\tone"),
+                        QStringLiteral("Lit."), QStringLiteral("s3.wav"))});
     const QStringList phrases{QStringLiteral("Un caffè, per favore."), QStringLiteral("Perché no?"),
                               QStringLiteral("#Numero uno")};
     const QStringList translations{QStringLiteral("A coffee, please."), QStringLiteral("Why not? a\\b"),
@@ -206,7 +208,8 @@ void TestSubjectTool::roundTrip()
                               QStringLiteral("Lit.")};
 
     const QString subject = path(QStringLiteral("Round_Trip.ita"));
-    ToolRun run = runTool({"create", subject, "--edition", "prlita", "--phrases", table, "--sounds", sounds.path()});
+    ToolRun run =
+        runTool({"create", subject, "--edition", "prlita", "--phrases", table, "--sounds", sounds.path()});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
 
     QString error;
@@ -227,7 +230,8 @@ void TestSubjectTool::roundTrip()
     run = runTool({"list", subject});
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.contains(QStringLiteral("edition prlita, 3 phrases")));
-    QVERIFY2(run.out.contains(QStringLiteral("1\tUn caffè, per favore.\tA coffee, please.\t")), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("1\tUn caffè, per favore.\tA coffee, please.\t")),
+             qPrintable(run.out));
     QVERIFY(run.out.contains(QStringLiteral("2\tPerché no?\tWhy not? a\\\\b\t\t0.25 s")));
     QVERIFY(run.out.contains(QStringLiteral("3\t#Numero uno\tNumber\\tone\tLit.\t0.08 s")));
 
@@ -236,7 +240,8 @@ void TestSubjectTool::roundTrip()
     run = runTool({"export", subject, "--to", exported});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(readAll(QDir(exported).filePath(QStringLiteral("Round_Trip_%1.wav").arg(i + 1, 2, 10, QLatin1Char('0')))),
+        QCOMPARE(readAll(QDir(exported).filePath(
+                     QStringLiteral("Round_Trip_%1.wav").arg(i + 1, 2, 10, QLatin1Char('0')))),
                  waves.at(i));
     // A second export into the same folder is refused unless forced.
     run = runTool({"export", subject, "--to", exported});
@@ -264,8 +269,9 @@ void TestSubjectTool::speaksWithEspeak()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty())
         QSKIP("espeak-ng is not installed");
-    const QString table = writeTable(QStringLiteral("spoken.tsv"),
-                                     {row("Buongiorno!", "Good morning!", "", ""), row("-Meno", "Minus", "", "")});
+    const QString table =
+        writeTable(QStringLiteral("spoken.tsv"),
+                   {row("Buongiorno!", "Good morning!", "", ""), row("-Meno", "Minus", "", "")});
     const QString out = path(QStringLiteral("Spoken.ita"));
     const ToolRun run = runTool({"create", out, "--edition", "prlita", "--phrases", table, "--speak", "it"});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
@@ -295,7 +301,8 @@ void TestSubjectTool::checkPrintsTheProgramsVerdict()
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines.at(0), valid + QStringLiteral(": VALID"));
     QCOMPARE(lines.at(1), spanish + QStringLiteral(": WRONG_LANGUAGE*prlspa"));
-    QCOMPARE(lines.at(2), garbage + QStringLiteral(": ") + checkSubjectFile(garbage, QStringLiteral("prlita")));
+    QCOMPARE(lines.at(2),
+             garbage + QStringLiteral(": ") + checkSubjectFile(garbage, QStringLiteral("prlita")));
     QVERIFY(!lines.at(2).endsWith(QLatin1String("VALID")));
 
     run = runTool({"check", spanish, "--edition", "prlspa"});
@@ -316,10 +323,12 @@ void TestSubjectTool::virtualFiles()
 {
     const QString subjects = path(QStringLiteral("subjects"));
     QVERIFY(QDir().mkpath(subjects));
-    QVERIFY(TestSupport::writeSubject(QDir(subjects).filePath(QStringLiteral("One.ita")), QStringLiteral("prlita"), 4));
-    QVERIFY(TestSupport::writeSubject(QDir(subjects).filePath(QStringLiteral("Two.ita")), QStringLiteral("prlita"), 3));
+    QVERIFY(TestSupport::writeSubject(QDir(subjects).filePath(QStringLiteral("One.ita")),
+                                      QStringLiteral("prlita"), 4));
+    QVERIFY(TestSupport::writeSubject(QDir(subjects).filePath(QStringLiteral("Two.ita")),
+                                      QStringLiteral("prlita"), 3));
     const QString table = writeTable(QStringLiteral("virtual.tsv"), {"Mix\tOne.ita\t2", "Mix\tTwo.ita\t3",
-                                                                      "Other\tOne.ita\t4", "Mix\tOne.ita\t1"});
+                                                                     "Other\tOne.ita\t4", "Mix\tOne.ita\t1"});
     const QString out = path(QStringLiteral("Made.vita"));
     ToolRun run = runTool({"virtual", out, "--table", table, "--subjects", subjects, "--edition", "prlita"});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
@@ -354,8 +363,10 @@ void TestSubjectTool::virtualRefusesMissingPhrases()
 {
     const QString subjects = path(QStringLiteral("subjects2"));
     QVERIFY(QDir().mkpath(subjects));
-    QVERIFY(TestSupport::writeSubject(QDir(subjects).filePath(QStringLiteral("One.ita")), QStringLiteral("prlita"), 2));
-    QVERIFY(TestSupport::writeSubject(QDir(subjects).filePath(QStringLiteral("Spa.ita")), QStringLiteral("prlspa"), 2));
+    QVERIFY(TestSupport::writeSubject(QDir(subjects).filePath(QStringLiteral("One.ita")),
+                                      QStringLiteral("prlita"), 2));
+    QVERIFY(TestSupport::writeSubject(QDir(subjects).filePath(QStringLiteral("Spa.ita")),
+                                      QStringLiteral("prlspa"), 2));
     const struct
     {
         const char* line;
@@ -367,12 +378,14 @@ void TestSubjectTool::virtualRefusesMissingPhrases()
     for (const auto& c : cases) {
         const QString table = writeTable(QStringLiteral("bad_virtual.tsv"), {QString::fromUtf8(c.line)});
         const QString out = path(QStringLiteral("Bad.vita"));
-        const ToolRun run = runTool({"virtual", out, "--table", table, "--subjects", subjects, "--edition", "prlita"});
+        const ToolRun run =
+            runTool({"virtual", out, "--table", table, "--subjects", subjects, "--edition", "prlita"});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(QString::fromUtf8(c.message)), qPrintable(run.err));
         QVERIFY(!QFileInfo::exists(out));
     }
-    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden),
+             QStringList());
 }
 
 void TestSubjectTool::usageErrors()

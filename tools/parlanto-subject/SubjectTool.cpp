@@ -20,12 +20,13 @@
 
 namespace {
 
-// A subject is studied whole and a study set holds at most ten phrases (spec Part 2.1).
+// A subject is studied whole and a study set holds at most ten phrases.
 constexpr int MaxPhrases = 10;
 
 const char* UsageText =
     "Usage:\n"
-    "  parlanto-subject create OUT --edition CODE --phrases TABLE.tsv [--sounds DIR] [--speak VOICE] [--force]\n"
+    "  parlanto-subject create OUT --edition CODE --phrases TABLE.tsv [--sounds DIR] [--speak VOICE] "
+    "[--force]\n"
     "  parlanto-subject check FILE... [--edition CODE]\n"
     "  parlanto-subject list FILE\n"
     "  parlanto-subject export FILE --to DIR [--force]\n"
@@ -215,7 +216,8 @@ int SubjectTool::run(const QStringList& arguments)
         return runExport(rest);
     if (command == QLatin1String("virtual"))
         return runVirtual(rest);
-    if (command == QLatin1String("help") || command == QLatin1String("--help") || command == QLatin1String("-h")) {
+    if (command == QLatin1String("help") || command == QLatin1String("--help") ||
+        command == QLatin1String("-h")) {
         m_out << UsageText;
         m_out.flush();
         return Ok;
@@ -241,8 +243,9 @@ int SubjectTool::usage(const QString& message)
 
 int SubjectTool::runCreate(const QStringList& arguments)
 {
-    const Arguments a = parseArguments(arguments, {QStringLiteral("edition"), QStringLiteral("phrases"),
-                                                   QStringLiteral("sounds"), QStringLiteral("speak")},
+    const Arguments a = parseArguments(arguments,
+                                       {QStringLiteral("edition"), QStringLiteral("phrases"),
+                                        QStringLiteral("sounds"), QStringLiteral("speak")},
                                        {QStringLiteral("force")});
     if (!a.error.isEmpty())
         return usage(a.error);
@@ -273,7 +276,7 @@ int SubjectTool::runCheck(const QStringList& arguments)
     if (a.positional.isEmpty())
         return usage(QStringLiteral("check needs at least one file"));
     return check(a.positional, a.has(QStringLiteral("edition")) ? a.value(QStringLiteral("edition"))
-                                                               : QString::fromLatin1(BuildInfo::ProgramCode))
+                                                                : QString::fromLatin1(BuildInfo::ProgramCode))
                ? Ok
                : Refused;
 }
@@ -297,7 +300,8 @@ int SubjectTool::runExport(const QStringList& arguments)
     if (a.positional.size() != 1 || !a.has(QStringLiteral("to")))
         return usage(QStringLiteral("export needs one file and --to DIR"));
     QString error;
-    if (!exportSubject(a.positional.first(), a.value(QStringLiteral("to")), a.has(QStringLiteral("force")), &error))
+    if (!exportSubject(a.positional.first(), a.value(QStringLiteral("to")), a.has(QStringLiteral("force")),
+                       &error))
         return refuse(error);
     return Ok;
 }
@@ -328,7 +332,8 @@ int SubjectTool::runVirtual(const QStringList& arguments)
     return Ok;
 }
 
-std::optional<std::vector<SubjectTool::TableRow>> SubjectTool::readPhraseTable(const QString& path, QString* error)
+std::optional<std::vector<SubjectTool::TableRow>> SubjectTool::readPhraseTable(const QString& path,
+                                                                               QString* error)
 {
     const auto lines = readTabTable(path, error);
     if (!lines)
@@ -362,14 +367,16 @@ QByteArray SubjectTool::formatPhraseTable(const std::vector<TableRow>& rows, con
 {
     QString text;
     if (!comment.isEmpty())
-        text += QStringLiteral("# ") + QString(comment).replace(QLatin1Char('\n'), QLatin1Char(' ')) + QLatin1Char('\n');
+        text += QStringLiteral("# ") + QString(comment).replace(QLatin1Char('\n'), QLatin1Char(' ')) +
+                QLatin1Char('\n');
     text += QStringLiteral("# phrase\ttranslation\tsecond translation\tsound file\n");
     for (const TableRow& row : rows) {
         QString phrase = escapeField(row.phrase);
         if (phrase.startsWith(QLatin1Char('#')))
             phrase.prepend(QLatin1Char('\\'));
         text += phrase + QLatin1Char('\t') + escapeField(row.translation) + QLatin1Char('\t') +
-                escapeField(row.translation2) + QLatin1Char('\t') + escapeField(row.sound) + QLatin1Char('\n');
+                escapeField(row.translation2) + QLatin1Char('\t') + escapeField(row.sound) +
+                QLatin1Char('\n');
     }
     return text.toUtf8();
 }
@@ -384,15 +391,17 @@ std::optional<QByteArray> SubjectTool::speak(const QString& voice, const QString
     const QString wav = dir.filePath(QStringLiteral("speech.wav"));
     QProcess espeak;
     // The text goes through standard input, so a phrase starting with "-" is not an option.
-    espeak.start(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), voice, QStringLiteral("-w"), wav,
-                                               QStringLiteral("--stdin")});
+    espeak.start(QStringLiteral("espeak-ng"),
+                 {QStringLiteral("-v"), voice, QStringLiteral("-w"), wav, QStringLiteral("--stdin")});
     if (!espeak.waitForStarted(10000)) {
-        *error = QStringLiteral("espeak-ng could not be started (is it installed?): %1").arg(espeak.errorString());
+        *error =
+            QStringLiteral("espeak-ng could not be started (is it installed?): %1").arg(espeak.errorString());
         return std::nullopt;
     }
     espeak.write(text.toUtf8() + '\n');
     espeak.closeWriteChannel();
-    if (!espeak.waitForFinished(60000) || espeak.exitStatus() != QProcess::NormalExit || espeak.exitCode() != 0) {
+    if (!espeak.waitForFinished(60000) || espeak.exitStatus() != QProcess::NormalExit ||
+        espeak.exitCode() != 0) {
         espeak.kill();
         *error = QStringLiteral("espeak-ng failed on \"%1\" with voice %2: %3")
                      .arg(text, voice, QString::fromLocal8Bit(espeak.readAllStandardError()).trimmed());
@@ -408,8 +417,9 @@ bool SubjectTool::create(const CreateOptions& o, QString* error)
         return false;
     const QString extension = QStringLiteral(".") + edition->LanguageCode;
     if (!o.out.endsWith(extension)) {
-        *error = QStringLiteral("%1: a subject of edition %2 must end with %3, or the program will not list it")
-                     .arg(o.out, o.edition, extension);
+        *error =
+            QStringLiteral("%1: a subject of edition %2 must end with %3, or the program will not list it")
+                .arg(o.out, o.edition, extension);
         return false;
     }
     if (QFileInfo::exists(o.out) && !o.force) {
@@ -424,7 +434,8 @@ bool SubjectTool::create(const CreateOptions& o, QString* error)
         return false;
     }
     if (rows->size() > MaxPhrases) {
-        *error = QStringLiteral("%1 holds %2 phrases; a subject holds at most %3 (a learner studies a subject whole)")
+        *error = QStringLiteral(
+                     "%1 holds %2 phrases; a subject holds at most %3 (a learner studies a subject whole)")
                      .arg(o.table)
                      .arg(rows->size())
                      .arg(MaxPhrases);
@@ -461,8 +472,9 @@ bool SubjectTool::create(const CreateOptions& o, QString* error)
             }
             p.bsound = *bytes;
         } else {
-            *error = QStringLiteral("%1: no sound (name a WAVE file in the fourth column, or use --speak VOICE)")
-                         .arg(where);
+            *error =
+                QStringLiteral("%1: no sound (name a WAVE file in the fourth column, or use --speak VOICE)")
+                    .arg(where);
             return false;
         }
         const WaveInfo wave = readWaveInfo(p.bsound);
@@ -540,7 +552,8 @@ bool SubjectTool::exportSubject(const QString& file, const QString& folder, bool
     if (!force) {
         for (const auto& [name, bytes] : outputs) {
             if (dir.exists(name)) {
-                *error = QStringLiteral("%1 already exists (use --force to replace it)").arg(dir.filePath(name));
+                *error =
+                    QStringLiteral("%1 already exists (use --force to replace it)").arg(dir.filePath(name));
                 return false;
             }
         }
@@ -581,9 +594,10 @@ bool SubjectTool::makeVirtual(const VirtualOptions& o, QString* error)
             bool isNumber = false;
             const qint64 number = fields.value(2).toLongLong(&isNumber);
             if (fields.size() != 3 || fields.at(0).isEmpty() || !isNumber) {
-                *error = QStringLiteral("%1: expected virtual subject, installed subject file and phrase number, "
-                                        "separated by tabs")
-                             .arg(where);
+                *error =
+                    QStringLiteral("%1: expected virtual subject, installed subject file and phrase number, "
+                                   "separated by tabs")
+                        .arg(where);
                 return false;
             }
             const QString& fileName = fields.at(1);
@@ -602,7 +616,8 @@ bool SubjectTool::makeVirtual(const VirtualOptions& o, QString* error)
                 return false;
             }
             if (hasStar(phrase->tPhrase, phrase->tTranslation, phrase->tTranslation2)) {
-                *error = QStringLiteral("%1: phrase %2 of %3 contains \"*\"").arg(where).arg(number).arg(fileName);
+                *error =
+                    QStringLiteral("%1: phrase %2 of %3 contains \"*\"").arg(where).arg(number).arg(fileName);
                 return false;
             }
             VirtualPhrase v;
@@ -621,7 +636,8 @@ bool SubjectTool::makeVirtual(const VirtualOptions& o, QString* error)
     // Written under a temporary name beside the target and renamed when complete.
     const QFileInfo target(o.out);
     const QString temp = target.absoluteDir().filePath(
-        QStringLiteral(".parlanto-subject-%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        QStringLiteral(".parlanto-subject-%1.tmp")
+            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
     auto fail = [&] {
         QFile::remove(temp);
         return false;

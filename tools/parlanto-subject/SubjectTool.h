@@ -21,7 +21,12 @@ class SubjectTool
 {
 public:
     // Exit codes of the command line.
-    enum Exit { Ok = 0, Refused = 1, Usage = 2 };
+    enum Exit
+    {
+        Ok = 0,
+        Refused = 1,
+        Usage = 2
+    };
 
     SubjectTool(QTextStream& out, QTextStream& err);
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the forty learner pictures src/content/pictures/learner_01.svg .. learner_40.svg.
 
-Learners choose one of them in the profile window (spec Parts 4.2, 4.3); the number is
+Learners choose one of them in the profile window; the number is
 kept in the users database, so the order of the list below must never change.
 
 Every picture is a 64 x 64 badge in the same style: a pastel disc, flat colours and one

@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Writes the program's pictures other than the learner pictures into src/content/pictures/:
 
-  tree_01.svg .. tree_11.svg   the subject trees' pictures, numbered as spec Part 2.2 fixes
-  admin_41.svg, admin_42.svg   the administration list's activity pictures (spec Part 4.4)
-  logo_1.svg .. logo_8.svg     the edition logos, in edition-table order (spec Part 1.1)
+  tree_01.svg .. tree_11.svg   the subject trees' pictures, numbered as the trees use them
+  admin_41.svg, admin_42.svg   the administration list's activity pictures
+  logo_1.svg .. logo_8.svg     the edition logos, in edition-table order
   background_*.svg             the tiled window backgrounds
-  menu_bullet.svg              the bullet of the side menu's entries (spec Part 6.3)
+  menu_bullet.svg              the bullet of the side menu's entries
   parlanto.svg                 the program icon (also installed as the XDG icon)
 
 Same style as the learner pictures (make_learners.py): flat colours, one dark outline
