@@ -2,6 +2,8 @@
 
 #include "BuildInfo.h"
 #include "app/Edition.h"
+#include "content/TemplateBuilder.h"
+#include "platform/Files.h"
 #include "platform/WaveFile.h"
 #include "subjects/SubjectFile.h"
 
@@ -88,31 +90,6 @@ Arguments parseArguments(const QStringList& arguments, const QStringList& valueO
     return parsed;
 }
 
-QString unescapeField(const QString& field)
-{
-    if (!field.contains(QLatin1Char('\\')))
-        return field;
-    QString out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const QChar c = field.at(i);
-        if (c != QLatin1Char('\\') || i + 1 == field.size()) {
-            out += c;
-            continue;
-        }
-        const QChar next = field.at(++i);
-        if (next == QLatin1Char('t'))
-            out += QLatin1Char('\t');
-        else if (next == QLatin1Char('n'))
-            out += QLatin1Char('\n');
-        else if (next == QLatin1Char('r'))
-            out += QLatin1Char('\r');
-        else
-            out += next;
-    }
-    return out;
-}
-
 QString escapeField(const QString& field)
 {
     QString out;
@@ -124,8 +101,6 @@ QString escapeField(const QString& field)
             out += QLatin1String("\\t");
         else if (c == QLatin1Char('\n'))
             out += QLatin1String("\\n");
-        else if (c == QLatin1Char('\r'))
-            out += QLatin1String("\\r");
         else
             out += c;
     }
@@ -151,10 +126,7 @@ std::optional<std::vector<std::pair<int, QStringList>>> readTabTable(const QStri
             line.chop(1);
         if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
-        QStringList fields = line.split(QLatin1Char('\t'));
-        for (QString& field : fields)
-            field = unescapeField(field);
-        lines.emplace_back(i + 1, fields);
+        lines.emplace_back(i + 1, TemplateBuilder::splitTsvLine(line));
     }
     return lines;
 }
@@ -563,11 +535,8 @@ bool SubjectTool::exportSubject(const QString& file, const QString& folder, bool
         return false;
     }
     for (const auto& [name, bytes] : outputs) {
-        QFile f(dir.filePath(name));
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) {
-            *error = QStringLiteral("cannot write %1: %2").arg(f.fileName(), f.errorString());
+        if (!writeFileAtomically(dir.filePath(name), bytes, error))
             return false;
-        }
     }
     m_out << "Exported " << phrases->size() << " phrases to " << dir.filePath(tableName) << '\n';
     m_out.flush();

@@ -15,8 +15,8 @@ class QTextStream;
 // The phrase table is UTF-8 text, one phrase per line, fields separated by tabs:
 //   phrase <TAB> translation [<TAB> second translation [<TAB> sound file name]]
 // Blank lines and lines starting with "#" are skipped. A backslash escapes the next
-// character: "\t" tab, "\n" line break, "\r" carriage return, "\\" backslash, and any other
-// character stands for itself (so "\#" starts a phrase with "#").
+// character as in the template's tables: "\t" tab, "\n" line break, "\\" backslash, and any
+// other character stands for itself (so "\#" starts a phrase with "#").
 class SubjectTool
 {
 public:
