@@ -118,6 +118,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_lblMsg = new LinkLabel(QString(), m_picMsg);
     m_lblMsg->setObjectName(QStringLiteral("lblMsg"));
     m_lblMsg->setAlignment(Qt::AlignCenter);
+    m_lblMsg->setWordWrap(true); // long messages take a smaller type and two or three lines
     setTextColour(m_lblMsg, QColor(0, 0, 255));
     msgLayout->addWidget(m_lblMsg);
     connect(m_lblMsg, &LinkLabel::clicked, this, [this] {
@@ -138,7 +139,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     for (QLabel* l : {m_selectSubject, m_selectActivity}) {
         l->setTextFormat(Qt::PlainText);
         l->setWordWrap(true);
-        setTextColour(l, Qt::white);
+        setTextColour(l, QColor(0x24, 0x4a, 0x7a)); // the main background is light
         setPointSize(l, 12);
     }
 

@@ -54,12 +54,14 @@ SplashWindow::SplashWindow(QWidget* parent) : QWidget(parent, Qt::SplashScreen |
                             Twips::rect(2295, 495, 4700, 900), 18, QColor(0x10, 0x10, 0x30));
     m_catchy[0] = makeLabel(this, QStringLiteral("lblCatchyWord_0"), phrase,
                             Twips::rect(2280, 480, 4700, 900), 18, Qt::white);
+    // The small texts are dark: the splash background is light.
+    const QColor ink(0x1e, 0x2a, 0x40);
     m_version = makeLabel(this, QStringLiteral("lblVersion"), versionText(),
-                          Twips::rect(2280, 1500, 2000, 300), 9, Qt::white);
+                          Twips::rect(2280, 1500, 2000, 300), 9, ink);
     m_copyright = makeLabel(this, QStringLiteral("lblCopyRight"), QString::fromUtf8(BuildInfo::Copyright),
-                            Twips::rect(2280, 1800, 4700, 300), 8, Qt::white);
+                            Twips::rect(2280, 1800, 4700, 300), 8, ink);
     m_loading = makeLabel(this, QStringLiteral("lblLoading"), app().captions(53),
-                          Twips::rect(240, 2220, 6700, 300), 10, Qt::white);
+                          Twips::rect(240, 2220, 6700, 300), 10, ink);
 
     m_status = new QPlainTextEdit(this);
     m_status->setObjectName(QStringLiteral("txtStatus"));

@@ -54,8 +54,9 @@ MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent)
     QFont f(QStringLiteral("Arial"));
     f.setPointSize(DefaultPointSize);
     m_label->setFont(f);
+    // Dark text: the window's background picture is light.
     QPalette p = m_label->palette();
-    p.setColor(QPalette::WindowText, Qt::white);
+    p.setColor(QPalette::WindowText, QColor(0x1e, 0x2a, 0x40));
     m_label->setPalette(p);
 
     m_ok = new QPushButton(QStringLiteral("OK"), this);
