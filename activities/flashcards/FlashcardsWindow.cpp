@@ -1,6 +1,7 @@
 #include "FlashcardsWindow.h"
 
 #include "ActivitySound.h"
+#include "ActivityTexts.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -12,9 +13,9 @@
 
 namespace {
 // The few texts of the activity, in the learner's language.
-const QMap<QString, QMap<QString, QString>>& texts()
+const ActivityTextTable& texts()
 {
-    static const QMap<QString, QMap<QString, QString>> t = {
+    static const ActivityTextTable t = {
         {QStringLiteral("English"),
          {{"title", "Flashcards"},
           {"progress", "Card %1 of %2"},
@@ -42,10 +43,7 @@ const QMap<QString, QMap<QString, QString>>& texts()
 
 QString FlashcardsWindow::tr_(const char* key) const
 {
-    const auto& t = texts();
-    const auto& lang =
-        t.contains(m_input.interfaceLanguage) ? t[m_input.interfaceLanguage] : t[QStringLiteral("English")];
-    return lang.value(QString::fromLatin1(key));
+    return activityText(texts(), m_input.interfaceLanguage, key);
 }
 
 FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)

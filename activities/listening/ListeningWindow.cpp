@@ -1,6 +1,7 @@
 #include "ListeningWindow.h"
 
 #include "ActivitySound.h"
+#include "ActivityTexts.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,9 +15,9 @@
 #include <cmath>
 
 namespace {
-const QMap<QString, QMap<QString, QString>>& texts()
+const ActivityTextTable& texts()
 {
-    static const QMap<QString, QMap<QString, QString>> t = {
+    static const ActivityTextTable t = {
         {QStringLiteral("English"),
          {{"title", "Listening"},
           {"progress", "Phrase %1 of %2"},
@@ -46,10 +47,7 @@ const QMap<QString, QMap<QString, QString>>& texts()
 
 QString ListeningWindow::tr_(const char* key) const
 {
-    const auto& t = texts();
-    const auto& lang =
-        t.contains(m_input.interfaceLanguage) ? t[m_input.interfaceLanguage] : t[QStringLiteral("English")];
-    return lang.value(QString::fromLatin1(key));
+    return activityText(texts(), m_input.interfaceLanguage, key);
 }
 
 ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
