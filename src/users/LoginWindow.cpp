@@ -171,6 +171,18 @@ LoginWindow::LoginWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     }
 }
 
+void LoginWindow::createUsersDatabase(const UsersDatabase& users)
+{
+    QString error;
+    if (users.createFromTemplate(&error))
+        return;
+    // Without a users database nobody can log in: say where it could not be made, then end.
+    Dialogs::inform(this,
+                    error + QStringLiteral("\n\n") + app().captions(88) + QLatin1Char('\n') + users.path());
+    if (m_main)
+        m_main->endProgram();
+}
+
 void LoginWindow::loadLearners()
 {
     const auto& caption = app().captions;
@@ -178,12 +190,7 @@ void LoginWindow::loadLearners()
     QString error;
     if (!users.exists()) {
         // First start: a fresh copy of the template, and no learners yet.
-        if (!users.createFromTemplate(&error)) {
-            Dialogs::inform(this,
-                            error + QStringLiteral("\n\n") + caption(88) + QLatin1Char('\n') + users.path());
-            if (m_main)
-                m_main->endProgram();
-        }
+        createUsersDatabase(users);
         return;
     }
 
@@ -209,12 +216,7 @@ void LoginWindow::loadLearners()
         }
         Dialogs::inform(this, heading + QStringLiteral("\n\nThe file was kept as:\n") + *keptAs +
                                   QStringLiteral("\n\nA new, empty list of learners is started."));
-        if (!users.createFromTemplate(&error)) {
-            Dialogs::inform(this,
-                            error + QStringLiteral("\n\n") + caption(88) + QLatin1Char('\n') + users.path());
-            if (m_main)
-                m_main->endProgram();
-        }
+        createUsersDatabase(users);
         return;
     }
 

@@ -58,6 +58,7 @@ protected:
 
 private:
     void loadLearners();
+    void createUsersDatabase(const UsersDatabase& users);
     bool passwordMatches() const;
     void adaptPasswordBox(bool moveFocus);
 
