@@ -12,6 +12,7 @@
 #include "platform/Sound.h"
 #include "platform/Twips.h"
 #include "study/ActivityPanel.h"
+#include "study/PhraseMenu.h"
 #include "study/SubjectSelection.h"
 #include "subjects/SubjectTree.h"
 #include "users/LoginWindow.h"
@@ -197,6 +198,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_mnuListen = m_mnuOption->addAction(QString());
     m_mnuListen->setObjectName(QStringLiteral("mnuListenToPhrase"));
     m_mnuOption->setEnabled(false);
+    connect(m_tree, &SubjectTree::phraseMenuRequested, this, [this](QTreeWidgetItem*, const QPoint& globalPos) {
+        if (m_mnuOption->isEnabled())
+            m_mnuOption->popup(globalPos);
+    });
+    connect(m_tree, &SubjectTree::listenRequested, this,
+            [this](QTreeWidgetItem*) { PhraseMenu::mnuListenToPhrase_Click(m_tree); });
+    connect(m_mnuListen, &QAction::triggered, this, [this] { PhraseMenu::mnuListenToPhrase_Click(m_tree); });
+    connect(m_mnuEdit, &QAction::triggered, this,
+            [this] { PhraseMenu::mnuEdit_Click(m_tree, m_mnuOption->isEnabled(), this); });
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));

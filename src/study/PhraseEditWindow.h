@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QStringList>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidgetItem;
+class SubjectTree;
+
+// The phrase editor (frmEdit): changes the three texts of one phrase of an installed
+// subject and shows them on its tree node. Opened modally by the administrator.
+class PhraseEditWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    // Edits the phrase of `node` (a phrase node of `tree`); the boxes start with its texts.
+    PhraseEditWindow(SubjectTree* tree, QTreeWidgetItem* node, QWidget* parent = nullptr);
+
+    // A copy of the node's tag, taken when the editor opened.
+    const QStringList& nodeTag() const { return m_tag; }
+
+    QLineEdit* txtPhrase() const { return m_phrase; }
+    QLineEdit* txtTranslation() const { return m_translation; }
+    QLineEdit* txtTranslation2() const { return m_translation2; }
+    QLabel* lblWarning() const { return m_warning; }
+    QPushButton* btnOK() const { return m_ok; }
+    QPushButton* btnCancel() const { return m_cancel; }
+
+private:
+    void btnOK_Click();
+    // Writes the boxes to the subject file; false with the reason when that failed.
+    bool save(QString* error);
+    bool nodeStillShown() const;
+
+    QPointer<SubjectTree> m_tree;
+    QTreeWidgetItem* m_node;
+    QStringList m_tag;
+    QLineEdit* m_phrase = nullptr;
+    QLineEdit* m_translation = nullptr;
+    QLineEdit* m_translation2 = nullptr;
+    QLabel* m_warning = nullptr;
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_cancel = nullptr;
+};

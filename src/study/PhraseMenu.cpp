@@ -1,0 +1,62 @@
+#include "PhraseMenu.h"
+
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "content/MessageWindow.h"
+#include "platform/Files.h"
+#include "platform/Sound.h"
+#include "study/PhraseEditWindow.h"
+#include "study/PhraseSound.h"
+#include "subjects/SubjectTree.h"
+
+namespace PhraseMenu {
+
+void mnuListenToPhrase_Click(SubjectTree* tree)
+{
+    QTreeWidgetItem* node = tree ? tree->selectedNode() : nullptr;
+    if (!node || SubjectTree::Tag_Item(0, node) == QLatin1String("FOLDER"))
+        return;
+    // Bold nodes are folders: their children are subjects, not phrases.
+    if (node->parent() && node->parent()->font(0).bold())
+        return;
+    Listen_to_Phrase(tree);
+}
+
+void Listen_to_Phrase(SubjectTree* tree)
+{
+    QTreeWidgetItem* node = tree ? tree->selectedNode() : nullptr;
+    if (!node)
+        return;
+    const QString phrase = SubjectTree::Tag_Item(2, node);
+    QString error;
+    switch (PhraseSound::extract(SubjectTree::Tag_Item(0, node), SubjectTree::Tag_Item(1, node), &error)) {
+    case PhraseSound::Outcome::NoSubjectFile:
+        return;
+    case PhraseSound::Outcome::Failed:
+        Dialogs::reportError(QStringLiteral("Listen_to_Phrase"), error, tree->window());
+        return;
+    case PhraseSound::Outcome::Extracted:
+        break;
+    }
+    MessageWindow::showStatus(phrase, 1500);
+    Pause(1);
+    // A learner who closed the box within that second does not want to hear it.
+    if (MessageWindow::isShown())
+        Sound::PlaySoundFile(PhraseSound::temporaryFile());
+    MessageWindow::unload();
+}
+
+void mnuEdit_Click(SubjectTree* tree, bool menuEnabled, QWidget* parent)
+{
+    if (!menuEnabled) {
+        Dialogs::inform(parent, app().captions(113), QMessageBox::Warning);
+        return;
+    }
+    QTreeWidgetItem* node = tree ? tree->selectedNode() : nullptr;
+    if (!node || !tree->hasPhraseMenu(node))
+        return;
+    PhraseEditWindow editor(tree, node, parent);
+    editor.exec();
+}
+
+} // namespace PhraseMenu

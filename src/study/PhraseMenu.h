@@ -1,0 +1,19 @@
+#pragma once
+
+class QWidget;
+class SubjectTree;
+
+// The phrase menu of the subject tree (mnuOption): hearing the selected phrase and, for
+// the administrator, correcting its texts.
+namespace PhraseMenu {
+
+// Plays the selected node's phrase; folders and the nodes right under a folder do nothing.
+void mnuListenToPhrase_Click(SubjectTree* tree);
+// Writes the selected phrase's sound out, shows the phrase in a status box for a second
+// and then, unless the box was closed meanwhile, plays the sound while the box stays up.
+void Listen_to_Phrase(SubjectTree* tree);
+// Opens the phrase editor for the selected phrase, or refuses (caption 113) when the
+// phrase menu is not enabled, that is when the learner is not the administrator.
+void mnuEdit_Click(SubjectTree* tree, bool menuEnabled, QWidget* parent);
+
+} // namespace PhraseMenu
