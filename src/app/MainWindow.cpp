@@ -198,10 +198,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_mnuListen = m_mnuOption->addAction(QString());
     m_mnuListen->setObjectName(QStringLiteral("mnuListenToPhrase"));
     m_mnuOption->setEnabled(false);
-    connect(m_tree, &SubjectTree::phraseMenuRequested, this, [this](QTreeWidgetItem*, const QPoint& globalPos) {
-        if (m_mnuOption->isEnabled())
-            m_mnuOption->popup(globalPos);
-    });
+    connect(m_tree, &SubjectTree::phraseMenuRequested, this,
+            [this](QTreeWidgetItem*, const QPoint& globalPos) {
+                if (m_mnuOption->isEnabled())
+                    m_mnuOption->popup(globalPos);
+            });
     connect(m_tree, &SubjectTree::listenRequested, this,
             [this](QTreeWidgetItem*) { PhraseMenu::mnuListenToPhrase_Click(m_tree); });
     connect(m_mnuListen, &QAction::triggered, this, [this] { PhraseMenu::mnuListenToPhrase_Click(m_tree); });
