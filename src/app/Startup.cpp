@@ -13,6 +13,7 @@
 #include "platform/Web.h"
 #include "study/ActivityPanel.h"
 #include "subjects/SubjectTree.h"
+#include "users/AdminWindow.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -82,6 +83,7 @@ bool Form_Load(MainWindow& window)
         Dialogs::reportError(QStringLiteral("Set_Paths"), error);
     PublishedSettings::publishFolders(s);
     window.setActivityFiles(FileLists::activityPrograms(s.activitiesFolder));
+    window.setAdministrationOpener([&window] { AdminWindow(&window, &window).exec(); });
 
     QPointer<SplashWindow> splash = new SplashWindow();
     splash->show();

@@ -46,6 +46,73 @@ const QStringList& journalSuffixes()
     return s;
 }
 
+// Column 0 of every row of a statement without parameters.
+std::optional<QStringList> firstColumn(const QString& path, const QString& sql, QString* error)
+{
+    QStringList names;
+    const bool ok = withLockedRetry(error, [&](QString* e) {
+        names.clear();
+        auto db = openUsers(path, e);
+        if (!db)
+            return false;
+        Statement s = db->prepare(sql, e);
+        if (!s.isValid())
+            return false;
+        Statement::Step step;
+        while ((step = s.step()) == Statement::Step::Row)
+            names.append(s.text(0));
+        if (step == Statement::Step::Error) {
+            *e = s.errorString();
+            return false;
+        }
+        return true;
+    });
+    if (!ok)
+        return std::nullopt;
+    return names;
+}
+
+// The results whose two columns hold the two names, with nameColumn as the row's name. The
+// column names are the program's own; the names are bound, so any text is safe.
+std::optional<QList<ResultRow>> results(const QString& path, const QString& nameColumn,
+                                        const QString& firstColumnName, const QString& firstValue,
+                                        const QString& secondColumnName, const QString& secondValue,
+                                        QString* error)
+{
+    QList<ResultRow> rows;
+    const bool ok = withLockedRetry(error, [&](QString* e) {
+        rows.clear();
+        auto db = openUsers(path, e);
+        if (!db)
+            return false;
+        Statement s =
+            db->prepare(QStringLiteral("SELECT %1, textScore, numberScore, nDate, nTime FROM tblscores "
+                                       "WHERE %2 = ? AND %3 = ? ORDER BY pkScoreID")
+                            .arg(nameColumn, firstColumnName, secondColumnName),
+                        e);
+        if (!s.isValid())
+            return false;
+        s.bindText(1, firstValue).bindText(2, secondValue);
+        Statement::Step step;
+        while ((step = s.step()) == Statement::Step::Row) {
+            ResultRow r;
+            r.name = s.text(0);
+            r.score = UsersDatabase::shownScore(s.text(1), s.value(2));
+            r.nDate = s.text(3);
+            r.nTime = s.text(4);
+            rows.append(r);
+        }
+        if (step == Statement::Step::Error) {
+            *e = s.errorString();
+            return false;
+        }
+        return true;
+    });
+    if (!ok)
+        return std::nullopt;
+    return rows;
+}
+
 } // namespace
 
 UsersDatabase::UsersDatabase(const QString& path, const QString& templatePath)
@@ -278,6 +345,69 @@ std::optional<qint64> UsersDatabase::scoreCount(QString* error) const
     if (!ok)
         return std::nullopt;
     return count;
+}
+
+std::optional<QStringList> UsersDatabase::activityNames(QString* error) const
+{
+    return firstColumn(m_path, QStringLiteral("SELECT * FROM qryActivities"), error);
+}
+
+std::optional<QStringList> UsersDatabase::subjectNames(QString* error) const
+{
+    return firstColumn(m_path, QStringLiteral("SELECT * FROM qrySubjects"), error);
+}
+
+std::optional<QList<ResultRow>> UsersDatabase::resultsOfLearnerInActivity(const QString& learner,
+                                                                          const QString& activity,
+                                                                          QString* error) const
+{
+    return results(m_path, QStringLiteral("tSubject"), QStringLiteral("tName"), learner,
+                   QStringLiteral("tActivity"), activity, error);
+}
+
+std::optional<QList<ResultRow>> UsersDatabase::resultsOfActivityInSubject(const QString& activity,
+                                                                          const QString& subject,
+                                                                          QString* error) const
+{
+    return results(m_path, QStringLiteral("tName"), QStringLiteral("tActivity"), activity,
+                   QStringLiteral("tSubject"), subject, error);
+}
+
+std::optional<QList<ResultRow>> UsersDatabase::resultsOfSubjectForLearner(const QString& subject,
+                                                                          const QString& learner,
+                                                                          QString* error) const
+{
+    return results(m_path, QStringLiteral("tActivity"), QStringLiteral("tSubject"), subject,
+                   QStringLiteral("tName"), learner, error);
+}
+
+QString UsersDatabase::shownScore(const QString& textScore, const QVariant& numberScore)
+{
+    if (!textScore.isEmpty())
+        return textScore;
+    if (!numberScore.isValid() || numberScore.isNull())
+        return QString();
+    if (numberScore.typeId() == QMetaType::Double)
+        return QString::number(numberScore.toDouble(), 'g', 15); // 85 rather than 85.0
+    return numberScore.toString();
+}
+
+bool UsersDatabase::remove(QString* error) const
+{
+    auto fail = [&](const QString& file) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be deleted.").arg(file);
+        return false;
+    };
+    if (QFileInfo::exists(m_path) && !QFile::remove(m_path))
+        return fail(m_path);
+    // Left behind, a journal would be played into the fresh copy made from the template.
+    for (const QString& suffix : journalSuffixes()) {
+        const QString file = m_path + suffix;
+        if (QFileInfo::exists(file) && !QFile::remove(file))
+            return fail(file);
+    }
+    return true;
 }
 
 bool UsersDatabase::isDuplicateName(const QList<Learner>& learners, const QString& displayName)

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 #include <optional>
 
@@ -30,6 +32,16 @@ struct ScoreRow
     double numberScore = 0;
     QString nDate; // "yyyy-MM-dd"
     QString nTime; // "HH:mm:ss"
+};
+
+// One line of the administration's result list: the name the view leaves open (subject,
+// learner or activity), the score as shown and the date and time as the activity stored them.
+struct ResultRow
+{
+    QString name;
+    QString score; // textScore when it is not empty, otherwise numberScore
+    QString nDate;
+    QString nTime;
 };
 
 // The users database "Users.dat": the learners and the results of the activities. It
@@ -70,6 +82,28 @@ public:
     bool appendScore(const ScoreRow& row, QString* error) const;
     // Rows of tblscores (tests and the benchmark count what arrived).
     std::optional<qint64> scoreCount(QString* error) const;
+
+    // The names of the activities and of the subjects that results speak of, as the views
+    // qryActivities and qrySubjects list them.
+    std::optional<QStringList> activityNames(QString* error) const;
+    std::optional<QStringList> subjectNames(QString* error) const;
+    // The results of one learner (display name) in one activity, named by subject; of one
+    // activity in one subject, named by learner; of one subject for one learner, named by
+    // activity. Rows in the order they were recorded.
+    std::optional<QList<ResultRow>> resultsOfLearnerInActivity(const QString& learner,
+                                                               const QString& activity, QString* error) const;
+    std::optional<QList<ResultRow>> resultsOfActivityInSubject(const QString& activity,
+                                                               const QString& subject, QString* error) const;
+    std::optional<QList<ResultRow>> resultsOfSubjectForLearner(const QString& subject, const QString& learner,
+                                                               QString* error) const;
+    // The score as a result list shows it: the text when there is one, otherwise the number
+    // (empty when that is Null too).
+    static QString shownScore(const QString& textScore, const QVariant& numberScore);
+
+    // Deletes the file with its journal files: the next start makes an empty one from the
+    // template. The database file goes first, so a failure never leaves the file without
+    // the changes its journal still holds. True when nothing of it is left.
+    bool remove(QString* error) const;
 
     // True when a learner of the list has this display name, compared without regard to case.
     static bool isDuplicateName(const QList<Learner>& learners, const QString& displayName);

@@ -1,0 +1,300 @@
+#include "AdminWindow.h"
+
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "app/Paths.h"
+#include "app/TiledBackground.h"
+#include "content/MessageWindow.h"
+#include "content/Pictures.h"
+#include "platform/Twips.h"
+#include "users/UsersDatabase.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Role
+{
+    StudentIdRole = Qt::UserRole + 1,
+    NoResultsRole, // the single node that says there is nothing to show
+};
+
+constexpr int ListColumnTwips[] = {2000, 1000, 1000, 1300};
+constexpr int IconPixels = 24;
+
+// The caption of each view: its entry in the combo box and the header of the list's name column.
+constexpr int ViewCaption[] = {50, 46, 10};
+constexpr int NameColumnCaption[] = {10, 50, 46};
+
+QIcon activityIcon()
+{
+    // Its own picture when selected, as in the other trees of the program.
+    QIcon icon;
+    icon.addPixmap(Pictures::adminPicture(41).pixmap(IconPixels), QIcon::Normal);
+    icon.addPixmap(Pictures::adminPicture(42).pixmap(IconPixels), QIcon::Selected);
+    return icon;
+}
+
+QIcon subjectIcon()
+{
+    return Pictures::adminPicture(43);
+}
+
+void makeBold(QTreeWidgetItem* item)
+{
+    QFont f = item->font(0);
+    f.setBold(true);
+    item->setFont(0, f);
+}
+
+QTreeWidgetItem* addNode(QTreeWidget* tree, QTreeWidgetItem* parent, const QString& text, const QIcon& icon)
+{
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
+    item->setText(0, text);
+    item->setIcon(0, icon);
+    if (!parent)
+        makeBold(item);
+    return item;
+}
+
+} // namespace
+
+AdminWindow::AdminWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(parent), m_main(mainWindow)
+{
+    setObjectName(QStringLiteral("frmAdmin"));
+    TiledBackground::install(this, QStringLiteral("admin"));
+    const Captions& c = app().captions;
+    setWindowTitle(c(54));
+
+    m_viewLabel = new QLabel(c(52), this);
+    m_viewLabel->setObjectName(QStringLiteral("lblView"));
+    QPalette labelPalette = m_viewLabel->palette();
+    labelPalette.setColor(QPalette::WindowText, QColor(0x24, 0x4a, 0x7a)); // the background is light
+    m_viewLabel->setPalette(labelPalette);
+
+    m_view = new QComboBox(this);
+    m_view->setObjectName(QStringLiteral("cboView"));
+    m_view->setAccessibleName(c(52));
+    for (int caption : ViewCaption)
+        m_view->addItem(c(caption));
+    m_view->setCurrentIndex(-1); // no view until the administrator picks one
+    m_viewLabel->setBuddy(m_view);
+    connect(m_view, &QComboBox::activated, this, &AdminWindow::cboView_Click);
+
+    m_tree = new QTreeWidget(this);
+    m_tree->setObjectName(QStringLiteral("TreeView1"));
+    m_tree->setAccessibleName(c(54));
+    m_tree->setHeaderHidden(true);
+    m_tree->setColumnCount(1);
+    m_tree->setIconSize(QSize(IconPixels, IconPixels));
+    m_tree->setExpandsOnDoubleClick(false); // a single click opens and closes
+    m_tree->installEventFilter(this);
+    connect(m_tree, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { TreeView1_NodeClick(item); });
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("ListView1"));
+    m_list->setAccessibleName(c(47));
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setColumnCount(4);
+    m_list->header()->setStretchLastSection(false); // the columns keep their widths
+    m_list->setHeaderLabels({QString(), c(47), c(48), c(49)});
+    for (int column = 0; column < 4; ++column)
+        m_list->setColumnWidth(column, Twips::toPixels(ListColumnTwips[column]));
+
+    m_clear = new QPushButton(c(56), this);
+    m_clear->setObjectName(QStringLiteral("btnClearDatabase"));
+    m_clear->setAccessibleName(c(56));
+    m_clear->setAutoDefault(false);
+    connect(m_clear, &QPushButton::clicked, this, &AdminWindow::btnClearDatabase_Click);
+
+    auto* viewRow = new QHBoxLayout;
+    viewRow->addWidget(m_viewLabel);
+    viewRow->addWidget(m_view, 1);
+    viewRow->addStretch(1);
+    auto* lists = new QHBoxLayout;
+    lists->addWidget(m_tree, 2);
+    lists->addWidget(m_list, 3);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(m_clear);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(viewRow);
+    layout->addLayout(lists, 1);
+    layout->addLayout(buttonRow);
+
+    setTabOrder(m_view, m_tree);
+    setTabOrder(m_tree, m_list);
+    setTabOrder(m_list, m_clear);
+    resize(Twips::size(10500, 6600));
+}
+
+void AdminWindow::cboView_Click(int view)
+{
+    m_tree->clear();
+    m_list->clear();
+    m_shownView = NoView;
+    if (view < LearnerView || view > SubjectView)
+        return;
+    m_shownView = View(view);
+    const Captions& c = app().captions;
+    m_list->headerItem()->setText(0, c(NameColumnCaption[view]));
+    m_tree->setAccessibleName(c(ViewCaption[view]));
+
+    QString error;
+    if (!buildTree(m_shownView, &error)) {
+        // A tree half built from a damaged file would mislead: show nothing.
+        m_tree->clear();
+        Dialogs::reportError(QStringLiteral("cboView_Click"), error, this);
+    }
+}
+
+bool AdminWindow::buildTree(View view, QString* error)
+{
+    const UsersDatabase users = UsersDatabase::forApp();
+    QList<Learner> learners;
+    QStringList topNames;
+    if (view == LearnerView || view == SubjectView) {
+        auto read = users.readLearners(error);
+        if (!read)
+            return false;
+        learners = *read;
+    }
+    if (view == ActivityView) {
+        auto read = users.activityNames(error);
+        if (!read)
+            return false;
+        topNames = *read;
+    } else if (view == SubjectView) {
+        auto read = users.subjectNames(error);
+        if (!read)
+            return false;
+        topNames = *read;
+    }
+
+    // Top level.
+    if (view == LearnerView) {
+        for (const Learner& l : learners) {
+            QTreeWidgetItem* item = addNode(m_tree, nullptr, l.displayName(), Pictures::learner(l.nIcon));
+            item->setData(0, StudentIdRole, l.pkStudentID);
+            if (m_tree->topLevelItemCount() == 1)
+                item->setForeground(0, QColor(Qt::blue)); // the administrator
+        }
+    } else {
+        const QIcon icon = view == ActivityView ? activityIcon() : subjectIcon();
+        for (const QString& name : topNames)
+            addNode(m_tree, nullptr, name, icon);
+    }
+
+    // Second level: every top node gets the whole list, results or not.
+    QStringList childNames;
+    QIcon childIcon;
+    if (view == LearnerView) {
+        auto read = users.activityNames(error);
+        if (!read)
+            return false;
+        childNames = *read;
+        childIcon = activityIcon();
+    } else if (view == ActivityView) {
+        auto read = users.subjectNames(error);
+        if (!read)
+            return false;
+        childNames = *read;
+        childIcon = subjectIcon();
+    }
+    const bool nothingRecorded = view == LearnerView ? childNames.isEmpty() : topNames.isEmpty();
+    if (nothingRecorded) {
+        QTreeWidgetItem* none = addNode(m_tree, nullptr, app().captions(55), QIcon());
+        none->setData(0, NoResultsRole, true);
+        return true;
+    }
+    for (int j = 0; j < m_tree->topLevelItemCount(); ++j) {
+        QTreeWidgetItem* top = m_tree->topLevelItem(j);
+        if (view == SubjectView) {
+            for (const Learner& l : learners)
+                addNode(m_tree, top, l.displayName(), Pictures::learner(l.nIcon));
+        } else {
+            for (const QString& name : childNames)
+                addNode(m_tree, top, name, childIcon);
+        }
+    }
+    return true;
+}
+
+void AdminWindow::TreeView1_NodeClick(QTreeWidgetItem* node)
+{
+    if (!node || node->data(0, NoResultsRole).toBool())
+        return;
+    if (!node->parent()) {
+        node->setExpanded(!node->isExpanded());
+        return;
+    }
+    m_list->clear();
+    const QString parentName = node->parent()->text(0);
+    const QString childName = node->text(0);
+    const UsersDatabase users = UsersDatabase::forApp();
+    QString error;
+    std::optional<QList<ResultRow>> rows;
+    switch (m_shownView) {
+    case LearnerView:
+        rows = users.resultsOfLearnerInActivity(parentName, childName, &error);
+        break;
+    case ActivityView:
+        rows = users.resultsOfActivityInSubject(parentName, childName, &error);
+        break;
+    case SubjectView:
+        rows = users.resultsOfSubjectForLearner(parentName, childName, &error);
+        break;
+    case NoView:
+        return;
+    }
+    if (!rows) {
+        MessageWindow::showModal(error, 0, this);
+        return;
+    }
+    for (const ResultRow& r : *rows)
+        new QTreeWidgetItem(m_list, {r.name, r.score, r.nDate, r.nTime});
+}
+
+void AdminWindow::btnClearDatabase_Click()
+{
+    const Captions& c = app().captions;
+    const QString& title = app().edition.EditionTitle;
+    if (!Dialogs::askYesNo(this, c(57) + QLatin1Char(' ') + title + QStringLiteral("\n\n") + c(58), c(56)))
+        return;
+    if (!Dialogs::askYesNo(this, title + QLatin1Char(' ') + c(59) + QStringLiteral("\n\n") + c(60), c(56)))
+        return;
+    CleanTempFiles(app());
+    QString error;
+    if (!UsersDatabase::forApp().remove(&error)) {
+        Dialogs::inform(this, error);
+        return;
+    }
+    MessageWindow::showModal(c(61), 0, this);
+    if (m_main)
+        m_main->endProgram();
+    else
+        close();
+}
+
+bool AdminWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter and Space act on the current node as a click does.
+    if (watched == m_tree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            TreeView1_NodeClick(m_tree->currentItem());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

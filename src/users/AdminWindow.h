@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+
+class MainWindow;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The administration window (frmAdmin): the administrator browses the recorded results as a
+// two-level tree (learner/activity, activity/subject or subject/learner); a second-level node
+// lists its results. The window can also delete the users database, which ends the program.
+class AdminWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    enum View
+    {
+        NoView = -1,
+        LearnerView = 0,  // learners, then activities; results by subject
+        ActivityView = 1, // activities, then subjects; results by learner
+        SubjectView = 2,  // subjects, then learners; results by activity
+    };
+
+    explicit AdminWindow(MainWindow* mainWindow, QWidget* parent = nullptr);
+
+    QComboBox* cboView() const { return m_view; }
+    QLabel* lblView() const { return m_viewLabel; }
+    QTreeWidget* TreeView1() const { return m_tree; }
+    QTreeWidget* ListView1() const { return m_list; }
+    QPushButton* btnClearDatabase() const { return m_clear; }
+    // The view that built the tree (the tree's tag).
+    View shownView() const { return m_shownView; }
+
+    // Rebuilds the tree for a view and empties the result list.
+    void cboView_Click(int view);
+    // A top-level node opens or closes; a second-level node lists its results.
+    void TreeView1_NodeClick(QTreeWidgetItem* node);
+    // Asks twice, then deletes the users database and ends the program.
+    void btnClearDatabase_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool buildTree(View view, QString* error);
+
+    QPointer<MainWindow> m_main;
+    QLabel* m_viewLabel = nullptr;
+    QComboBox* m_view = nullptr;
+    QTreeWidget* m_tree = nullptr;
+    QTreeWidget* m_list = nullptr;
+    QPushButton* m_clear = nullptr;
+    View m_shownView = NoView;
+};

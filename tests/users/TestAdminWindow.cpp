@@ -1,0 +1,446 @@
+#include "UsersTemplate.h"
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "content/MessageWindow.h"
+#include "platform/Database.h"
+#include "platform/Sound.h"
+#include "support/TestSupport.h"
+#include "users/AdminWindow.h"
+#include "users/UsersDatabase.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace {
+
+QString captionText(int n)
+{
+    return QStringLiteral("caption %1").arg(n);
+}
+
+QStringList topTexts(QTreeWidget* tree)
+{
+    QStringList t;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        t << tree->topLevelItem(i)->text(0);
+    return t;
+}
+
+QStringList childTexts(QTreeWidgetItem* item)
+{
+    QStringList t;
+    for (int i = 0; i < item->childCount(); ++i)
+        t << item->child(i)->text(0);
+    return t;
+}
+
+// Each row of the result list as "name|score|date|time".
+QStringList rows(QTreeWidget* list)
+{
+    QStringList r;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = list->topLevelItem(i);
+        r << QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}.join(QLatin1Char('|'));
+    }
+    return r;
+}
+
+QTreeWidgetItem* child(QTreeWidget* tree, const QString& top, const QString& name)
+{
+    const auto tops = tree->findItems(top, Qt::MatchExactly);
+    if (tops.size() != 1)
+        return nullptr;
+    for (int i = 0; i < tops[0]->childCount(); ++i) {
+        if (tops[0]->child(i)->text(0) == name)
+            return tops[0]->child(i);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestAdminWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void queriesBindNames();
+    void learnerView();
+    void activityAndSubjectViews();
+    void emptyDatabase();
+    void damagedDatabase();
+    void clearingAsksTwice_data();
+    void clearingAsksTwice();
+
+private:
+    UsersDatabase users() const { return UsersDatabase::forApp(); }
+    void addLearner(const QString& first, const QString& last, int icon);
+    void addScore(const QString& name, const QString& activity, const QString& subject, const QVariant& text,
+                  const QVariant& number, const QString& time);
+    void fillDatabase();
+    AdminWindow* openAdmin();
+    void clickNode(AdminWindow* w, QTreeWidgetItem* item);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<AdminWindow> m_admin;
+    QStringList m_messages;
+    QList<Dialogs::Request> m_boxes;
+    QList<QMessageBox::StandardButton> m_answers; // given to the boxes in turn
+};
+
+void TestAdminWindow::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    Sound::setPlayerForTests([](const QString&, bool) {});
+}
+
+void TestAdminWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    resetAppState();
+    QStringList captions;
+    for (int i = 1; i <= 150; ++i)
+        captions << captionText(i);
+    app().captions.setTexts(captions);
+    app().programFolder = m_dir->filePath(QStringLiteral("program/"));
+    app().dataFolder = m_dir->filePath(QStringLiteral("data/"));
+    app().tempFolder = m_dir->filePath(QStringLiteral("temp/"));
+    for (const QString& f : {app().programFolder, app().dataFolder, app().tempFolder})
+        QVERIFY(QDir().mkpath(f));
+    QString error;
+    QVERIFY2(UsersTemplate::write(app().templateDatabasePath(), &error), qPrintable(error));
+    QVERIFY2(users().createFromTemplate(&error), qPrintable(error));
+
+    m_messages.clear();
+    m_boxes.clear();
+    m_answers.clear();
+    MessageWindow::setModalHandlerForTests([this](const QString& text) { m_messages << text; });
+    Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        m_boxes << r;
+        return m_answers.isEmpty() ? QMessageBox::Ok : m_answers.takeFirst();
+    });
+    m_main = std::make_unique<MainWindow>();
+}
+
+void TestAdminWindow::cleanup()
+{
+    m_admin.reset();
+    if (m_main && m_main->hasEnded()) {
+        // Ending the program asked every event loop to quit; entering the application's
+        // loop once clears that for the later tests.
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
+    m_main.reset();
+    MessageWindow::setModalHandlerForTests({});
+    Dialogs::setHandlerForTests({});
+}
+
+void TestAdminWindow::addLearner(const QString& first, const QString& last, int icon)
+{
+    Learner l;
+    l.tFirstname = first;
+    l.tLastname = last;
+    l.nIcon = icon;
+    QString error;
+    QVERIFY2(users().addLearner(l, &error), qPrintable(error));
+}
+
+void TestAdminWindow::addScore(const QString& name, const QString& activity, const QString& subject,
+                               const QVariant& text, const QVariant& number, const QString& time)
+{
+    // Written directly: activities may leave textScore or numberScore Null.
+    QString error;
+    auto db = Database::open(users().path(), Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+    QVERIFY2(db, qPrintable(error));
+    Statement s = db->prepare(QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
+                                             "numberScore, nDate, nTime) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                              &error);
+    QVERIFY2(s.isValid(), qPrintable(error));
+    s.bindText(1, name).bindText(2, activity).bindText(3, subject).bind(4, text).bind(5, number);
+    s.bindText(6, QStringLiteral("2024-03-01")).bindText(7, time);
+    QVERIFY2(s.run(), qPrintable(s.errorString()));
+}
+
+void TestAdminWindow::fillDatabase()
+{
+    addLearner(QStringLiteral("Ada"), QStringLiteral("Admin"), 3);
+    addLearner(QStringLiteral("Sean"), QStringLiteral("O'Brien"), 7);
+    addLearner(QStringLiteral("Bea"), QStringLiteral("Bauer"), 12);
+    const QString sean = QStringLiteral("Sean O'Brien");
+    const QString ada = QStringLiteral("Ada Admin");
+    addScore(sean, QStringLiteral("Memory"), QStringLiteral("Food"), QStringLiteral("8/10"), 80.0,
+             QStringLiteral("10:00:00"));
+    addScore(sean, QStringLiteral("Memory"), QStringLiteral("Travel"), QVariant(), 72.5,
+             QStringLiteral("10:05:00"));
+    addScore(sean, QStringLiteral("Listening"), QStringLiteral("Food"), QString(""), 90.0,
+             QStringLiteral("11:00:00"));
+    addScore(ada, QStringLiteral("Memory"), QStringLiteral("Food"), QStringLiteral("3 of 4"), 75.0,
+             QStringLiteral("12:00:00"));
+    addScore(QStringLiteral("Bea Bauer"), QStringLiteral("Writing"), QStringLiteral("Pub's menu"), QVariant(),
+             QVariant(), QStringLiteral("13:00:00"));
+}
+
+AdminWindow* TestAdminWindow::openAdmin()
+{
+    m_admin = std::make_unique<AdminWindow>(m_main.get());
+    m_admin->show();
+    if (!QTest::qWaitForWindowExposed(m_admin.get()))
+        qWarning("administration window not exposed");
+    return m_admin.get();
+}
+
+void TestAdminWindow::clickNode(AdminWindow* w, QTreeWidgetItem* item)
+{
+    QVERIFY(item);
+    w->TreeView1()->scrollToItem(item);
+    const QRect r = w->TreeView1()->visualItemRect(item);
+    QVERIFY(r.isValid());
+    QTest::mouseClick(w->TreeView1()->viewport(), Qt::LeftButton, {}, r.center());
+}
+
+void TestAdminWindow::queriesBindNames()
+{
+    fillDatabase();
+    QString error;
+    QCOMPARE(users().activityNames(&error).value_or(QStringList{QStringLiteral("failed")}),
+             (QStringList{QStringLiteral("Listening"), QStringLiteral("Memory"), QStringLiteral("Writing")}));
+    QCOMPARE(users().subjectNames(&error).value_or(QStringList{QStringLiteral("failed")}),
+             (QStringList{QStringLiteral("Food"), QStringLiteral("Pub's menu"), QStringLiteral("Travel")}));
+
+    auto toRows = [](const std::optional<QList<ResultRow>>& found) {
+        QStringList r;
+        if (!found)
+            return QStringList{QStringLiteral("failed")};
+        for (const ResultRow& row : *found)
+            r << QStringList{row.name, row.score, row.nDate, row.nTime}.join(QLatin1Char('|'));
+        return r;
+    };
+    // A name with an apostrophe is a value like any other; Null and "" text show the number.
+    QCOMPARE(toRows(users().resultsOfLearnerInActivity(QStringLiteral("Sean O'Brien"),
+                                                       QStringLiteral("Memory"), &error)),
+             (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
+                          QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
+    QCOMPARE(toRows(users().resultsOfActivityInSubject(QStringLiteral("Writing"),
+                                                       QStringLiteral("Pub's menu"), &error)),
+             QStringList{QStringLiteral("Bea Bauer||2024-03-01|13:00:00")});
+    QCOMPARE(toRows(users().resultsOfSubjectForLearner(QStringLiteral("Food"), QStringLiteral("Sean O'Brien"),
+                                                       &error)),
+             (QStringList{QStringLiteral("Memory|8/10|2024-03-01|10:00:00"),
+                          QStringLiteral("Listening|90|2024-03-01|11:00:00")}));
+    // Quotes in a name never reach the statement's text.
+    QCOMPARE(toRows(users().resultsOfSubjectForLearner(QStringLiteral("Food' OR '1'='1"),
+                                                       QStringLiteral("Sean O'Brien"), &error)),
+             QStringList{});
+
+    const UsersDatabase missing(m_dir->filePath(QStringLiteral("none.dat")), app().templateDatabasePath());
+    QVERIFY(!missing.activityNames(&error));
+    QVERIFY(!error.isEmpty());
+}
+
+void TestAdminWindow::learnerView()
+{
+    fillDatabase();
+    AdminWindow* w = openAdmin();
+    QCOMPARE(w->windowTitle(), captionText(54));
+    QCOMPARE(w->lblView()->text(), captionText(52));
+    QCOMPARE(w->btnClearDatabase()->text(), captionText(56));
+    QCOMPARE(w->cboView()->count(), 3);
+    QCOMPARE(w->cboView()->itemText(0), captionText(50));
+    QCOMPARE(w->cboView()->itemText(1), captionText(46));
+    QCOMPARE(w->cboView()->itemText(2), captionText(10));
+    QCOMPARE(w->TreeView1()->topLevelItemCount(), 0); // no view before one is chosen
+    QCOMPARE(w->ListView1()->columnWidth(3), 87);     // 1300 twips
+
+    // Chosen with the keyboard.
+    w->cboView()->setFocus();
+    QTest::keyClick(w->cboView(), Qt::Key_Down);
+    QCOMPARE(w->shownView(), AdminWindow::LearnerView);
+    QTreeWidget* tree = w->TreeView1();
+    QCOMPARE(topTexts(tree), (QStringList{QStringLiteral("Ada Admin"), QStringLiteral("Sean O'Brien"),
+                                          QStringLiteral("Bea Bauer")}));
+    QCOMPARE(tree->topLevelItem(0)->foreground(0).color(), QColor(Qt::blue));
+    QVERIFY(tree->topLevelItem(1)->foreground(0).color() != QColor(Qt::blue));
+    const QStringList activities{QStringLiteral("Listening"), QStringLiteral("Memory"),
+                                 QStringLiteral("Writing")};
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(tree->topLevelItem(i)->font(0).bold());
+        QCOMPARE(childTexts(tree->topLevelItem(i)), activities);
+        QVERIFY(!tree->topLevelItem(i)->child(0)->font(0).bold());
+    }
+    QCOMPARE(w->ListView1()->headerItem()->text(0), captionText(10));
+    QCOMPARE(w->ListView1()->headerItem()->text(1), captionText(47));
+
+    // A click opens and closes a learner; a click on an activity lists the results by subject.
+    QTreeWidgetItem* sean = tree->topLevelItem(1);
+    clickNode(w, sean);
+    QVERIFY(sean->isExpanded());
+    clickNode(w, child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Memory")));
+    QCOMPARE(rows(w->ListView1()), (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
+                                                QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
+    // Enter on the current node acts as a click.
+    tree->setFocus();
+    tree->setCurrentItem(child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Listening")));
+    QTest::keyClick(tree, Qt::Key_Return);
+    QCOMPARE(rows(w->ListView1()), QStringList{QStringLiteral("Food|90|2024-03-01|11:00:00")});
+    clickNode(w, child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Writing")));
+    QCOMPARE(rows(w->ListView1()), QStringList{}); // a pair without results
+    clickNode(w, sean);
+    QVERIFY(!sean->isExpanded());
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_boxes.isEmpty());
+}
+
+void TestAdminWindow::activityAndSubjectViews()
+{
+    fillDatabase();
+    AdminWindow* w = openAdmin();
+    QTreeWidget* tree = w->TreeView1();
+    const QStringList subjects{QStringLiteral("Food"), QStringLiteral("Pub's menu"),
+                               QStringLiteral("Travel")};
+    const QStringList learners{QStringLiteral("Ada Admin"), QStringLiteral("Sean O'Brien"),
+                               QStringLiteral("Bea Bauer")};
+
+    w->cboView_Click(AdminWindow::ActivityView);
+    QCOMPARE(topTexts(tree),
+             (QStringList{QStringLiteral("Listening"), QStringLiteral("Memory"), QStringLiteral("Writing")}));
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        QCOMPARE(childTexts(tree->topLevelItem(i)), subjects);
+    QCOMPARE(w->ListView1()->headerItem()->text(0), captionText(50));
+    w->TreeView1_NodeClick(child(tree, QStringLiteral("Memory"), QStringLiteral("Food")));
+    QCOMPARE(rows(w->ListView1()), (QStringList{QStringLiteral("Sean O'Brien|8/10|2024-03-01|10:00:00"),
+                                                QStringLiteral("Ada Admin|3 of 4|2024-03-01|12:00:00")}));
+
+    w->cboView_Click(AdminWindow::SubjectView);
+    QCOMPARE(rows(w->ListView1()), QStringList{}); // a new view starts with an empty list
+    QCOMPARE(topTexts(tree), subjects);
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        QCOMPARE(childTexts(tree->topLevelItem(i)), learners);
+    QVERIFY(tree->topLevelItem(0)->foreground(0).color() != QColor(Qt::blue));
+    QCOMPARE(w->ListView1()->headerItem()->text(0), captionText(46));
+    w->TreeView1_NodeClick(child(tree, QStringLiteral("Food"), QStringLiteral("Sean O'Brien")));
+    QCOMPARE(rows(w->ListView1()), (QStringList{QStringLiteral("Memory|8/10|2024-03-01|10:00:00"),
+                                                QStringLiteral("Listening|90|2024-03-01|11:00:00")}));
+    w->TreeView1_NodeClick(child(tree, QStringLiteral("Pub's menu"), QStringLiteral("Bea Bauer")));
+    QCOMPARE(rows(w->ListView1()), QStringList{QStringLiteral("Writing||2024-03-01|13:00:00")});
+
+    // Results recorded meanwhile appear when the view is chosen again.
+    addScore(QStringLiteral("Ada Admin"), QStringLiteral("Speaking"), QStringLiteral("Weather"), QVariant(),
+             1.0, QStringLiteral("14:00:00"));
+    QCOMPARE(tree->topLevelItemCount(), 3);
+    w->cboView_Click(AdminWindow::SubjectView);
+    QCOMPARE(tree->topLevelItemCount(), 4);
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestAdminWindow::emptyDatabase()
+{
+    addLearner(QStringLiteral("Ada"), QStringLiteral("Admin"), 3);
+    addLearner(QStringLiteral("Sean"), QStringLiteral("O'Brien"), 7);
+    AdminWindow* w = openAdmin();
+    QTreeWidget* tree = w->TreeView1();
+
+    w->cboView_Click(AdminWindow::LearnerView);
+    QCOMPARE(topTexts(tree),
+             (QStringList{QStringLiteral("Ada Admin"), QStringLiteral("Sean O'Brien"), captionText(55)}));
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        QCOMPARE(tree->topLevelItem(i)->childCount(), 0);
+
+    for (int view : {AdminWindow::ActivityView, AdminWindow::SubjectView}) {
+        w->cboView_Click(view);
+        QCOMPARE(topTexts(tree), QStringList{captionText(55)});
+        clickNode(w, tree->topLevelItem(0)); // does nothing
+        QVERIFY(!tree->topLevelItem(0)->isExpanded());
+        QCOMPARE(w->ListView1()->topLevelItemCount(), 0);
+    }
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_boxes.isEmpty());
+}
+
+void TestAdminWindow::damagedDatabase()
+{
+    fillDatabase();
+    AdminWindow* w = openAdmin();
+    w->cboView_Click(AdminWindow::LearnerView);
+    QTreeWidgetItem* memory = child(w->TreeView1(), QStringLiteral("Sean O'Brien"), QStringLiteral("Memory"));
+    QVERIFY(memory);
+
+    // The file goes bad while the window is open: both the list and the next tree report it.
+    QVERIFY(users().remove(nullptr));
+    TestSupport::writeGarbage(users().path());
+    w->TreeView1_NodeClick(memory);
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(w->ListView1()->topLevelItemCount(), 0);
+
+    w->cboView_Click(AdminWindow::ActivityView);
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes[0].title, QStringLiteral("ERROR"));
+    QCOMPARE(w->TreeView1()->topLevelItemCount(), 0);
+    QVERIFY(!m_main->hasEnded());
+}
+
+void TestAdminWindow::clearingAsksTwice_data()
+{
+    QTest::addColumn<QList<QMessageBox::StandardButton>>("answers");
+    QTest::addColumn<bool>("cleared");
+    QTest::newRow("no at first") << QList{QMessageBox::No} << false;
+    QTest::newRow("box closed") << QList{QMessageBox::Cancel} << false;
+    QTest::newRow("no at second") << QList{QMessageBox::Yes, QMessageBox::No} << false;
+    QTest::newRow("yes twice") << QList{QMessageBox::Yes, QMessageBox::Yes} << true;
+}
+
+void TestAdminWindow::clearingAsksTwice()
+{
+    QFETCH(QList<QMessageBox::StandardButton>, answers);
+    QFETCH(bool, cleared);
+    fillDatabase();
+    // Companion files of the database, and a file handed to the last activity.
+    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        QFile f(users().path() + suffix);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QFile input(app().activityInputFile());
+    QVERIFY(input.open(QIODevice::WriteOnly));
+    input.close();
+
+    AdminWindow* w = openAdmin();
+    m_answers = answers;
+    QTest::mouseClick(w->btnClearDatabase(), Qt::LeftButton);
+
+    const QString title = app().edition.EditionTitle;
+    QCOMPARE(m_boxes.size(), answers.size());
+    QCOMPARE(m_boxes[0].title, captionText(56));
+    QCOMPARE(m_boxes[0].text, captionText(57) + " " + title + "\n\n" + captionText(58));
+    QCOMPARE(m_boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(m_boxes[0].icon, QMessageBox::NoIcon);
+    if (m_boxes.size() > 1) {
+        QCOMPARE(m_boxes[1].title, captionText(56));
+        QCOMPARE(m_boxes[1].text, title + " " + captionText(59) + "\n\n" + captionText(60));
+    }
+    QCOMPARE(QFile::exists(users().path()), !cleared);
+    QCOMPARE(QFile::exists(users().path() + "-wal"), !cleared);
+    QCOMPARE(QFile::exists(users().path() + "-shm"), !cleared);
+    QCOMPARE(QFile::exists(app().activityInputFile()), !cleared);
+    QCOMPARE(m_main->hasEnded(), cleared);
+    QCOMPARE(m_messages, cleared ? QStringList{captionText(61)} : QStringList{});
+}
+
+QTEST_MAIN(TestAdminWindow)
+#include "TestAdminWindow.moc"
