@@ -116,6 +116,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     panel.setColor(QPalette::Window, QColor(0xf4, 0xf1, 0xe6));
     m_picMsg->setPalette(panel);
     auto* msgLayout = new QVBoxLayout(m_picMsg);
+    msgLayout->setContentsMargins(2, 2, 2, 2); // two lines of large type must fit the panel
     m_lblMsg = new LinkLabel(QString(), m_picMsg);
     m_lblMsg->setObjectName(QStringLiteral("lblMsg"));
     m_lblMsg->setAlignment(Qt::AlignCenter);
