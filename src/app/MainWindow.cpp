@@ -44,13 +44,6 @@ constexpr int MsgStep = 15;
 constexpr int MenuStep = 250;
 constexpr int MenuEntrySpacing = 750;
 
-void setTextColour(QWidget* w, const QColor& colour)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, colour);
-    w->setPalette(p);
-}
-
 void setPointSize(QWidget* w, int points)
 {
     QFont f = w->font();
@@ -121,7 +114,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_lblMsg->setObjectName(QStringLiteral("lblMsg"));
     m_lblMsg->setAlignment(Qt::AlignCenter);
     m_lblMsg->setWordWrap(true); // long messages take a smaller type and two or three lines
-    setTextColour(m_lblMsg, QColor(0, 0, 255));
+    TiledBackground::setTextColour(m_lblMsg, QColor(0, 0, 255));
     msgLayout->addWidget(m_lblMsg);
     connect(m_lblMsg, &LinkLabel::clicked, this, [this] {
         Sound::PlayInterfaceSound();
@@ -141,7 +134,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     for (QLabel* l : {m_selectSubject, m_selectActivity}) {
         l->setTextFormat(Qt::PlainText);
         l->setWordWrap(true);
-        setTextColour(l, QColor(0x24, 0x4a, 0x7a)); // the main background is light
+        TiledBackground::setTextColour(l, TiledBackground::ink());
         setPointSize(l, 12);
     }
 
@@ -233,7 +226,7 @@ void MainWindow::buildMenuPanel(QWidget* central)
     m_picMenu->setObjectName(QStringLiteral("picMenu"));
     m_picMenu->setAutoFillBackground(true);
     QPalette p = m_picMenu->palette();
-    p.setColor(QPalette::Window, QColor(0x24, 0x4a, 0x7a));
+    p.setColor(QPalette::Window, TiledBackground::ink()); // the menu is the one dark panel
     m_picMenu->setPalette(p);
     m_picMenu->installEventFilter(this);
 
@@ -242,7 +235,7 @@ void MainWindow::buildMenuPanel(QWidget* central)
     m_lblCaption->setTextFormat(Qt::PlainText);
     m_lblCaption->setWordWrap(true);
     m_lblCaption->setGeometry(Twips::rect(240, 240, MenuWidthTwips - 480, 480));
-    setTextColour(m_lblCaption, Qt::white);
+    TiledBackground::setTextColour(m_lblCaption, Qt::white);
     QFont bold = m_lblCaption->font();
     bold.setBold(true);
     bold.setPointSize(12);
@@ -251,7 +244,7 @@ void MainWindow::buildMenuPanel(QWidget* central)
     m_lblURL = new LinkLabel(QString(), m_picMenu);
     m_lblURL->setObjectName(QStringLiteral("lblURL"));
     m_lblURL->setAlwaysActive(true);
-    setTextColour(m_lblURL, Qt::white);
+    TiledBackground::setTextColour(m_lblURL, Qt::white);
     m_lblURL->installEventFilter(this);
     connect(m_lblURL, &LinkLabel::clicked, this, [this] {
         Sound::PlayInterfaceSound();
@@ -414,7 +407,7 @@ void MainWindow::addMenuEntry(const TemplateContent::LinkedText& entry)
     label->setAlwaysActive(true);
     label->setToolTip(app().captions(94) + entry.link);
     label->setGeometry(Twips::rect(600, top, MenuWidthTwips - 840, 600));
-    setTextColour(label, Qt::white);
+    TiledBackground::setTextColour(label, Qt::white);
     label->installEventFilter(this);
     connect(label, &LinkLabel::clicked, this, [label] {
         Sound::PlayInterfaceSound();
@@ -512,7 +505,7 @@ void MainWindow::Timer1_Timer()
             m_lblMsg->setLink(t.link);
             m_timer2->setInterval(MessageRotation::displayTime(t.text));
             setPointSize(m_lblMsg, MessageRotation::pointSize(t.text));
-            setTextColour(m_lblMsg, randomTextColour());
+            TiledBackground::setTextColour(m_lblMsg, randomTextColour());
             m_goingUp = false;
         }
     } else {

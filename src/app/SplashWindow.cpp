@@ -25,9 +25,7 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, con
     QFont f = label->font();
     f.setPointSize(pointSize);
     label->setFont(f);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
+    TiledBackground::setTextColour(label, colour);
     return label;
 }
 } // namespace
@@ -54,8 +52,7 @@ SplashWindow::SplashWindow(QWidget* parent) : QWidget(parent, Qt::SplashScreen |
                             Twips::rect(2295, 495, 4700, 900), 18, QColor(0x10, 0x10, 0x30));
     m_catchy[0] = makeLabel(this, QStringLiteral("lblCatchyWord_0"), phrase,
                             Twips::rect(2280, 480, 4700, 900), 18, Qt::white);
-    // The small texts are dark: the splash background is light.
-    const QColor ink(0x1e, 0x2a, 0x40);
+    const QColor ink = TiledBackground::ink();
     m_version = makeLabel(this, QStringLiteral("lblVersion"), versionText(),
                           Twips::rect(2280, 1500, 2000, 300), 9, ink);
     m_copyright = makeLabel(this, QStringLiteral("lblCopyRight"), QString::fromUtf8(BuildInfo::Copyright),

@@ -72,3 +72,15 @@ bool TiledBackground::eventFilter(QObject* watched, QEvent* event)
         apply();
     return QObject::eventFilter(watched, event);
 }
+
+QColor TiledBackground::ink()
+{
+    return QColor(0x24, 0x4a, 0x7a);
+}
+
+void TiledBackground::setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, colour);
+    widget->setPalette(p);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QList>
 #include <QObject>
 #include <QPixmap>
@@ -25,6 +26,10 @@ public:
     static QList<QPoint> tilePositions(const QSize& area, const QSize& picture);
     // The whole background of an area.
     static QPixmap render(const QSize& area, const QPixmap& picture);
+
+    // The text colour readable on the program's light background pictures.
+    static QColor ink();
+    static void setTextColour(QWidget* widget, const QColor& colour);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

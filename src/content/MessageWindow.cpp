@@ -54,10 +54,7 @@ MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent)
     QFont f(QStringLiteral("Arial"));
     f.setPointSize(DefaultPointSize);
     m_label->setFont(f);
-    // Dark text: the window's background picture is light.
-    QPalette p = m_label->palette();
-    p.setColor(QPalette::WindowText, QColor(0x1e, 0x2a, 0x40));
-    m_label->setPalette(p);
+    TiledBackground::setTextColour(m_label, TiledBackground::ink());
 
     m_ok = new QPushButton(QStringLiteral("OK"), this);
     m_ok->setObjectName(QStringLiteral("btnOK"));

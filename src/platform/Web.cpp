@@ -1,11 +1,12 @@
 #include "Web.h"
 
+#include "Files.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkInformation>
 #include <QNetworkReply>
-#include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
 
@@ -100,10 +101,7 @@ bool DownloadFile(const QString& url, const QString& file, int timeoutMs, qint64
     reply->deleteLater();
     if (!ok)
         return false;
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(body) != body.size())
-        return false;
-    return out.commit();
+    return writeFileAtomically(file, body, nullptr);
 }
 
 } // namespace Web

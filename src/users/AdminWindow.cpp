@@ -76,9 +76,7 @@ AdminWindow::AdminWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
 
     m_viewLabel = new QLabel(c(52), this);
     m_viewLabel->setObjectName(QStringLiteral("lblView"));
-    QPalette labelPalette = m_viewLabel->palette();
-    labelPalette.setColor(QPalette::WindowText, QColor(0x24, 0x4a, 0x7a)); // the background is light
-    m_viewLabel->setPalette(labelPalette);
+    TiledBackground::setTextColour(m_viewLabel, TiledBackground::ink());
 
     m_view = new QComboBox(this);
     m_view->setObjectName(QStringLiteral("cboView"));

@@ -4,6 +4,7 @@
 #include "study/PhraseMenu.h"
 #include "study/PhraseSound.h"
 #include "subjects/SubjectTree.h"
+#include "support/ModalDriver.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -131,21 +132,8 @@ void TestPhraseSoundEdit::writePhrases(const QString& path,
 std::optional<bool> TestPhraseSoundEdit::driveEditor(bool administrator,
                                                      const std::function<void(PhraseEditWindow*)>& action)
 {
-    std::optional<bool> stayedOpen;
-    QTimer timer; // stops with this function when the editor did not open
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, this, [&] {
-        auto* w = host->findChild<PhraseEditWindow*>();
-        if (!w || !w->isVisible())
-            return;
-        action(w);
-        stayedOpen = w->isVisible();
-        if (w->isVisible())
-            w->reject();
-    });
-    timer.start(0);
-    PhraseMenu::mnuEdit_Click(tree, administrator, host.get());
-    return stayedOpen;
+    return TestSupport::driveModal<PhraseEditWindow>(
+        host.get(), action, [&] { PhraseMenu::mnuEdit_Click(tree, administrator, host.get()); });
 }
 
 // ---------------------------------------------------------------- sound

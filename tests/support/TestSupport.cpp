@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include "app/AppState.h"
+
+#include <QDir>
+
 #include <QFile>
 #include <QtEndian>
 
@@ -17,8 +21,16 @@ QByteArray makeWave(int seed, int milliseconds)
         qToLittleEndian<qint16>(v, data.data() + 2 * i);
     }
     QByteArray out("RIFF");
-    auto put32 = [&](quint32 v) { char b[4]; qToLittleEndian<quint32>(v, b); out.append(b, 4); };
-    auto put16 = [&](quint16 v) { char b[2]; qToLittleEndian<quint16>(v, b); out.append(b, 2); };
+    auto put32 = [&](quint32 v) {
+        char b[4];
+        qToLittleEndian<quint32>(v, b);
+        out.append(b, 4);
+    };
+    auto put16 = [&](quint16 v) {
+        char b[2];
+        qToLittleEndian<quint16>(v, b);
+        out.append(b, 2);
+    };
     put32(36 + quint32(data.size()));
     out.append("WAVEfmt ");
     put32(16);
@@ -58,6 +70,35 @@ void writeGarbage(const QString& path, int bytes)
             b[i] = char((i * 31 + 7) & 0xff);
         f.write(b);
     }
+}
+
+QString captionText(int n)
+{
+    return QStringLiteral("caption %1").arg(n);
+}
+
+void useNumberedCaptions(AppState& state)
+{
+    QStringList captions;
+    for (int i = 1; i <= 150; ++i)
+        captions << captionText(i);
+    state.captions.setTexts(captions);
+}
+
+bool useFoldersUnder(AppState& state, const QString& root)
+{
+    const QString base = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+    state.programFolder = base + QStringLiteral("program/");
+    state.dataFolder = base + QStringLiteral("data/");
+    state.tempFolder = base + QStringLiteral("temp/");
+    state.installedSubjectsFolder = state.programFolder + QStringLiteral("Subjects/");
+    state.virtualSubjectsFolder = state.dataFolder + QStringLiteral("MySubjects/");
+    state.activitiesFolder = state.programFolder + QStringLiteral("Activities/");
+    for (const QString& f : {state.programFolder, state.dataFolder, state.tempFolder}) {
+        if (!QDir().mkpath(f))
+            return false;
+    }
+    return true;
 }
 
 } // namespace TestSupport

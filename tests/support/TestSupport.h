@@ -2,6 +2,8 @@
 
 #include "subjects/SubjectFile.h"
 
+struct AppState;
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,5 +16,12 @@ QByteArray makeWave(int seed, int milliseconds = 100);
 bool writeSubject(const QString& path, const QString& programCode, int phraseCount, QString* error = nullptr);
 // Bytes of a file that exists but is not a database.
 void writeGarbage(const QString& path, int bytes = 4096);
+
+// "caption 1" ... "caption 150": a test can tell which caption a text was made of.
+QString captionText(int n);
+void useNumberedCaptions(AppState& state);
+// Points the working folders into root (program/, data/, temp/ and the subject and
+// activity folders below them) and creates program/, data/ and temp/.
+bool useFoldersUnder(AppState& state, const QString& root);
 
 } // namespace TestSupport

@@ -58,10 +58,7 @@ void TestToolSubjectInProgram::madeSubjectIsListedAndStudied()
 
     resetAppState();
     AppState& s = app();
-    QStringList captions;
-    for (int i = 1; i <= 150; ++i)
-        captions << QStringLiteral("caption %1").arg(i);
-    s.captions.setTexts(captions);
+    TestSupport::useNumberedCaptions(s);
     s.programFolder = program;
     s.dataFolder = program;
     s.installedSubjectsFolder = subjects;

@@ -26,11 +26,6 @@
 
 namespace {
 
-QString captionText(int n)
-{
-    return QStringLiteral("caption %1").arg(n);
-}
-
 QStringList topTexts(QTreeWidget* tree)
 {
     QStringList t;
@@ -115,15 +110,8 @@ void TestAdminWindow::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     resetAppState();
-    QStringList captions;
-    for (int i = 1; i <= 150; ++i)
-        captions << captionText(i);
-    app().captions.setTexts(captions);
-    app().programFolder = m_dir->filePath(QStringLiteral("program/"));
-    app().dataFolder = m_dir->filePath(QStringLiteral("data/"));
-    app().tempFolder = m_dir->filePath(QStringLiteral("temp/"));
-    for (const QString& f : {app().programFolder, app().dataFolder, app().tempFolder})
-        QVERIFY(QDir().mkpath(f));
+    TestSupport::useNumberedCaptions(app());
+    QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->path()));
     QString error;
     QVERIFY2(UsersTemplate::write(app().templateDatabasePath(), &error), qPrintable(error));
     QVERIFY2(users().createFromTemplate(&error), qPrintable(error));
@@ -259,13 +247,13 @@ void TestAdminWindow::learnerView()
 {
     fillDatabase();
     AdminWindow* w = openAdmin();
-    QCOMPARE(w->windowTitle(), captionText(54));
-    QCOMPARE(w->lblView()->text(), captionText(52));
-    QCOMPARE(w->btnClearDatabase()->text(), captionText(56));
+    QCOMPARE(w->windowTitle(), TestSupport::captionText(54));
+    QCOMPARE(w->lblView()->text(), TestSupport::captionText(52));
+    QCOMPARE(w->btnClearDatabase()->text(), TestSupport::captionText(56));
     QCOMPARE(w->cboView()->count(), 3);
-    QCOMPARE(w->cboView()->itemText(0), captionText(50));
-    QCOMPARE(w->cboView()->itemText(1), captionText(46));
-    QCOMPARE(w->cboView()->itemText(2), captionText(10));
+    QCOMPARE(w->cboView()->itemText(0), TestSupport::captionText(50));
+    QCOMPARE(w->cboView()->itemText(1), TestSupport::captionText(46));
+    QCOMPARE(w->cboView()->itemText(2), TestSupport::captionText(10));
     QCOMPARE(w->TreeView1()->topLevelItemCount(), 0); // no view before one is chosen
     QCOMPARE(w->ListView1()->columnWidth(3), 87);     // 1300 twips
 
@@ -285,8 +273,8 @@ void TestAdminWindow::learnerView()
         QCOMPARE(childTexts(tree->topLevelItem(i)), activities);
         QVERIFY(!tree->topLevelItem(i)->child(0)->font(0).bold());
     }
-    QCOMPARE(w->ListView1()->headerItem()->text(0), captionText(10));
-    QCOMPARE(w->ListView1()->headerItem()->text(1), captionText(47));
+    QCOMPARE(w->ListView1()->headerItem()->text(0), TestSupport::captionText(10));
+    QCOMPARE(w->ListView1()->headerItem()->text(1), TestSupport::captionText(47));
 
     // A click opens and closes a learner; a click on an activity lists the results by subject.
     QTreeWidgetItem* sean = tree->topLevelItem(1);
@@ -323,7 +311,7 @@ void TestAdminWindow::activityAndSubjectViews()
              (QStringList{QStringLiteral("Listening"), QStringLiteral("Memory"), QStringLiteral("Writing")}));
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         QCOMPARE(childTexts(tree->topLevelItem(i)), subjects);
-    QCOMPARE(w->ListView1()->headerItem()->text(0), captionText(50));
+    QCOMPARE(w->ListView1()->headerItem()->text(0), TestSupport::captionText(50));
     w->TreeView1_NodeClick(child(tree, QStringLiteral("Memory"), QStringLiteral("Food")));
     QCOMPARE(rows(w->ListView1()), (QStringList{QStringLiteral("Sean O'Brien|8/10|2024-03-01|10:00:00"),
                                                 QStringLiteral("Ada Admin|3 of 4|2024-03-01|12:00:00")}));
@@ -334,7 +322,7 @@ void TestAdminWindow::activityAndSubjectViews()
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         QCOMPARE(childTexts(tree->topLevelItem(i)), learners);
     QVERIFY(tree->topLevelItem(0)->foreground(0).color() != QColor(Qt::blue));
-    QCOMPARE(w->ListView1()->headerItem()->text(0), captionText(46));
+    QCOMPARE(w->ListView1()->headerItem()->text(0), TestSupport::captionText(46));
     w->TreeView1_NodeClick(child(tree, QStringLiteral("Food"), QStringLiteral("Sean O'Brien")));
     QCOMPARE(rows(w->ListView1()), (QStringList{QStringLiteral("Memory|8/10|2024-03-01|10:00:00"),
                                                 QStringLiteral("Listening|90|2024-03-01|11:00:00")}));
@@ -358,14 +346,14 @@ void TestAdminWindow::emptyDatabase()
     QTreeWidget* tree = w->TreeView1();
 
     w->cboView_Click(AdminWindow::LearnerView);
-    QCOMPARE(topTexts(tree),
-             (QStringList{QStringLiteral("Ada Admin"), QStringLiteral("Sean O'Brien"), captionText(55)}));
+    QCOMPARE(topTexts(tree), (QStringList{QStringLiteral("Ada Admin"), QStringLiteral("Sean O'Brien"),
+                                          TestSupport::captionText(55)}));
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         QCOMPARE(tree->topLevelItem(i)->childCount(), 0);
 
     for (int view : {AdminWindow::ActivityView, AdminWindow::SubjectView}) {
         w->cboView_Click(view);
-        QCOMPARE(topTexts(tree), QStringList{captionText(55)});
+        QCOMPARE(topTexts(tree), QStringList{TestSupport::captionText(55)});
         clickNode(w, tree->topLevelItem(0)); // does nothing
         QVERIFY(!tree->topLevelItem(0)->isExpanded());
         QCOMPARE(w->ListView1()->topLevelItemCount(), 0);
@@ -426,20 +414,22 @@ void TestAdminWindow::clearingAsksTwice()
 
     const QString title = app().edition.EditionTitle;
     QCOMPARE(m_boxes.size(), answers.size());
-    QCOMPARE(m_boxes[0].title, captionText(56));
-    QCOMPARE(m_boxes[0].text, captionText(57) + " " + title + "\n\n" + captionText(58));
+    QCOMPARE(m_boxes[0].title, TestSupport::captionText(56));
+    QCOMPARE(m_boxes[0].text,
+             TestSupport::captionText(57) + " " + title + "\n\n" + TestSupport::captionText(58));
     QCOMPARE(m_boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(m_boxes[0].icon, QMessageBox::NoIcon);
     if (m_boxes.size() > 1) {
-        QCOMPARE(m_boxes[1].title, captionText(56));
-        QCOMPARE(m_boxes[1].text, title + " " + captionText(59) + "\n\n" + captionText(60));
+        QCOMPARE(m_boxes[1].title, TestSupport::captionText(56));
+        QCOMPARE(m_boxes[1].text,
+                 title + " " + TestSupport::captionText(59) + "\n\n" + TestSupport::captionText(60));
     }
     QCOMPARE(QFile::exists(users().path()), !cleared);
     QCOMPARE(QFile::exists(users().path() + "-wal"), !cleared);
     QCOMPARE(QFile::exists(users().path() + "-shm"), !cleared);
     QCOMPARE(QFile::exists(app().activityInputFile()), !cleared);
     QCOMPARE(m_main->hasEnded(), cleared);
-    QCOMPARE(m_messages, cleared ? QStringList{captionText(61)} : QStringList{});
+    QCOMPARE(m_messages, cleared ? QStringList{TestSupport::captionText(61)} : QStringList{});
 }
 
 QTEST_MAIN(TestAdminWindow)

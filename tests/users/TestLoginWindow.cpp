@@ -5,6 +5,7 @@
 #include "content/MessageWindow.h"
 #include "platform/Database.h"
 #include "platform/Sound.h"
+#include "support/ModalDriver.h"
 #include "support/TestSupport.h"
 #include "users/LoginWindow.h"
 #include "users/ProfileWindow.h"
@@ -46,11 +47,6 @@ struct ProfileInput
     QString password2;
     int picture;
 };
-
-QString captionText(int n)
-{
-    return QStringLiteral("caption %1").arg(n);
-}
 
 } // namespace
 
@@ -104,18 +100,8 @@ void TestLoginWindow::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     resetAppState();
-    QStringList captions;
-    for (int i = 1; i <= 150; ++i)
-        captions << captionText(i);
-    app().captions.setTexts(captions);
-    app().programFolder = m_dir->filePath(QStringLiteral("program/"));
-    app().dataFolder = m_dir->filePath(QStringLiteral("data/"));
-    app().tempFolder = m_dir->filePath(QStringLiteral("temp/"));
-    app().installedSubjectsFolder = m_dir->filePath(QStringLiteral("program/Subjects/"));
-    app().virtualSubjectsFolder = m_dir->filePath(QStringLiteral("data/MySubjects/"));
-    app().activitiesFolder = m_dir->filePath(QStringLiteral("program/Activities/"));
-    for (const QString& f : {app().programFolder, app().dataFolder, app().tempFolder})
-        QVERIFY(QDir().mkpath(f));
+    TestSupport::useNumberedCaptions(app());
+    QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->path()));
     QString error;
     QVERIFY2(UsersTemplate::write(app().templateDatabasePath(), &error), qPrintable(error));
 
@@ -158,21 +144,8 @@ LoginWindow* TestLoginWindow::openLogin()
 std::optional<bool> TestLoginWindow::driveProfile(LoginWindow* login, int button,
                                                   const std::function<void(ProfileWindow*)>& action)
 {
-    std::optional<bool> stayedOpen;
-    QTimer timer; // stops with this function when the window did not open
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, this, [&] {
-        ProfileWindow* w = login->findChild<ProfileWindow*>();
-        if (!w || !w->isVisible())
-            return;
-        action(w);
-        stayedOpen = w->isVisible();
-        if (w->isVisible())
-            w->reject();
-    });
-    timer.start(0);
-    QTest::mouseClick(login->btnLogin(button), Qt::LeftButton);
-    return stayedOpen;
+    return TestSupport::driveModal<ProfileWindow>(
+        login, action, [&] { QTest::mouseClick(login->btnLogin(button), Qt::LeftButton); });
 }
 
 void TestLoginWindow::fill(ProfileWindow* w, const ProfileInput& in)
@@ -234,11 +207,13 @@ void TestLoginWindow::firstLearnerIsAdministrator()
     QCOMPARE(login->ListView1()->count(), 0);
     QVERIFY(login->txtPassword()->isHidden());
     QVERIFY(login->lblPassword()->isHidden());
-    QCOMPARE(login->windowTitle(), captionText(29) + QLatin1Char(' ') + app().edition.EditionTitle);
-    QCOMPARE(login->findChild<QLabel*>(QStringLiteral("lblInstructions"))->text(), captionText(26));
-    QCOMPARE(login->btnLogin(0)->text(), captionText(28));
-    QCOMPARE(login->btnLogin(1)->text(), captionText(27));
-    QCOMPARE(login->btnLogin(2)->text(), captionText(44));
+    QCOMPARE(login->windowTitle(),
+             TestSupport::captionText(29) + QLatin1Char(' ') + app().edition.EditionTitle);
+    QCOMPARE(login->findChild<QLabel*>(QStringLiteral("lblInstructions"))->text(),
+             TestSupport::captionText(26));
+    QCOMPARE(login->btnLogin(0)->text(), TestSupport::captionText(28));
+    QCOMPARE(login->btnLogin(1)->text(), TestSupport::captionText(27));
+    QCOMPARE(login->btnLogin(2)->text(), TestSupport::captionText(44));
 
     // Nothing to log in with yet.
     QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
@@ -246,7 +221,7 @@ void TestLoginWindow::firstLearnerIsAdministrator()
     QVERIFY(m_messages.isEmpty());
 
     QVERIFY(createLearner(login, {QStringLiteral("  Zeno "), QStringLiteral(" Verdi "), false, {}, {}, 7}));
-    QCOMPARE(m_messages, QStringList{captionText(43)});
+    QCOMPARE(m_messages, QStringList{TestSupport::captionText(43)});
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi"), false, {}, {}, 2}));
     QCOMPARE(m_messages.size(), 1); // only the first learner is told
     QCOMPARE(login->ListView1()->count(), 2);
@@ -294,7 +269,7 @@ void TestLoginWindow::duplicateNameRefused()
         QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
     });
     QVERIFY(stayedOpen.value_or(false));
-    QCOMPARE(m_messages, QStringList{captionText(42)});
+    QCOMPARE(m_messages, QStringList{TestSupport::captionText(42)});
     QCOMPARE(stored().size(), 1);
     QCOMPARE(login->ListView1()->count(), 1);
 }
@@ -331,15 +306,15 @@ void TestLoginWindow::validation_data()
     QTest::newRow("passwords differ") << "Anna"
                                       << "Rossi" << true << "abc"
                                       << "abd"
-                                      << "" << captionText(36);
+                                      << "" << TestSupport::captionText(36);
     QTest::newRow("letter case counts") << "Anna"
                                         << "Rossi" << true << "abc"
                                         << "ABC"
-                                        << "" << captionText(36);
+                                        << "" << TestSupport::captionText(36);
     QTest::newRow("blanks count") << "Anna"
                                   << "Rossi" << true << "abc "
                                   << "abc"
-                                  << "" << captionText(36);
+                                  << "" << TestSupport::captionText(36);
 }
 
 void TestLoginWindow::validation()
@@ -388,7 +363,7 @@ void TestLoginWindow::passwordInOtherLetterCase()
 
     QTest::keyClicks(fresh->txtPassword(), QStringLiteral("segretx"));
     QTest::keyClick(fresh->txtPassword(), Qt::Key_Return);
-    QCOMPARE(m_messages, QStringList{captionText(39)});
+    QCOMPARE(m_messages, QStringList{TestSupport::captionText(39)});
     QVERIFY(!fresh->LoginSucceeded);
     QCOMPARE(fresh->focusWidget(), fresh->txtPassword());
 
@@ -432,14 +407,14 @@ void TestLoginWindow::editRemovesPassword()
     // Editing asks for the password first.
     QTest::keyClicks(login->txtPassword(), QStringLiteral("nope"));
     QVERIFY(!driveProfile(login, 2, [](ProfileWindow*) {}).has_value());
-    QCOMPARE(m_messages.last(), captionText(39));
+    QCOMPARE(m_messages.last(), TestSupport::captionText(39));
 
     login->txtPassword()->clear();
     QTest::keyClicks(login->txtPassword(), QStringLiteral("PW"));
     QString title;
     QVERIFY(driveProfile(login, 2, [&](ProfileWindow* w) {
                 title = w->windowTitle();
-                QCOMPARE(w->btnEdit(0)->text(), captionText(44));
+                QCOMPARE(w->btnEdit(0)->text(), TestSupport::captionText(44));
                 QCOMPARE(w->txtFirst()->text(), QStringLiteral("Anna"));
                 QCOMPARE(w->imageCombo1()->currentIndex(), 3);
                 QVERIFY(w->chkPassword()->isChecked());
@@ -451,7 +426,7 @@ void TestLoginWindow::editRemovesPassword()
                 w->txtLast()->setText(QStringLiteral("Rossini"));
                 QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
             }) == std::optional<bool>(false));
-    QCOMPARE(title, captionText(45));
+    QCOMPARE(title, TestSupport::captionText(45));
 
     const QList<Learner> learners = stored();
     QCOMPARE(learners.size(), 1);
@@ -485,7 +460,7 @@ void TestLoginWindow::quotesAndAccentsRoundTrip()
                 fill(w, {QStringLiteral("SÉAMUS"), QStringLiteral("o'brien-çelik")});
                 QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
             }).value_or(false));
-    QCOMPARE(m_messages.last(), captionText(42));
+    QCOMPARE(m_messages.last(), TestSupport::captionText(42));
     delete login;
 
     QPointer<LoginWindow> fresh = openLogin();
@@ -537,7 +512,7 @@ void TestLoginWindow::damagedDatabaseMovedAside()
     QCOMPARE(kept.size(), 1);
     const QString keptPath = app().dataFolder + kept.first();
     QVERIFY2(m_boxes[0].text.contains(keptPath), qPrintable(m_boxes[0].text));
-    QVERIFY(m_boxes[0].text.startsWith(captionText(40) + QStringLiteral(" Error#001 ")));
+    QVERIFY(m_boxes[0].text.startsWith(TestSupport::captionText(40) + QStringLiteral(" Error#001 ")));
     QFile moved(keptPath);
     QVERIFY(moved.open(QIODevice::ReadOnly));
     QCOMPARE(moved.readAll(), bytes);
@@ -553,8 +528,8 @@ void TestLoginWindow::templateCannotBeCopied()
     openLogin();
     QVERIFY(m_main->hasEnded());
     QCOMPARE(m_boxes.size(), 1);
-    QVERIFY2(m_boxes[0].text.endsWith(QStringLiteral("\n\n") + captionText(88) + QLatin1Char('\n') +
-                                      app().usersDatabasePath()),
+    QVERIFY2(m_boxes[0].text.endsWith(QStringLiteral("\n\n") + TestSupport::captionText(88) +
+                                      QLatin1Char('\n') + app().usersDatabasePath()),
              qPrintable(m_boxes[0].text));
     QVERIFY(!QFile::exists(app().usersDatabasePath()));
 }
