@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include "app/AppState.h"
+#include "platform/Database.h"
 
 namespace {
 Dialogs::Handler& handler()
@@ -21,7 +22,8 @@ QMessageBox::StandardButton message(QWidget* parent, const Request& request)
 {
     Request r = request;
     if (r.title.isEmpty())
-        r.title = app().edition.EditionTitle.isEmpty() ? QStringLiteral("Parlanto") : app().edition.EditionTitle;
+        r.title =
+            app().edition.EditionTitle.isEmpty() ? QStringLiteral("Parlanto") : app().edition.EditionTitle;
     if (handler())
         return handler()(r);
     QMessageBox box(r.icon, r.title, r.text, r.buttons, parent);
@@ -49,6 +51,34 @@ void reportError(const QString& procedure, const QString& description, QWidget* 
 {
     message(parent, {QStringLiteral("ERROR"), errorText(procedure, description), QMessageBox::Critical,
                      QMessageBox::Ok});
+}
+
+QString fileFailureText(DatabaseFailure failure, const QString& path)
+{
+    int caption = 183;
+    switch (failure) {
+    case DatabaseFailure::Locked:
+        caption = 177;
+        break;
+    case DatabaseFailure::DiskFull:
+        caption = 178;
+        break;
+    case DatabaseFailure::AccessDenied:
+        caption = 179;
+        break;
+    case DatabaseFailure::ReadOnly:
+        caption = 180;
+        break;
+    case DatabaseFailure::DiskError:
+        caption = 181;
+        break;
+    case DatabaseFailure::OutOfMemory:
+        caption = 182;
+        break;
+    default:
+        break;
+    }
+    return app().captions(caption) + QLatin1Char('\n') + path;
 }
 
 } // namespace Dialogs

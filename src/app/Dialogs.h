@@ -5,6 +5,7 @@
 
 #include <functional>
 
+enum class DatabaseFailure;
 class QWidget;
 
 // Every standard message box of the program goes through here: texts are always shown
@@ -32,6 +33,10 @@ bool askYesNo(QWidget* parent, const QString& text, const QString& title = QStri
 // error heading caption, then a blank line, "Procedure: " and the description.
 void reportError(const QString& procedure, const QString& description, QWidget* parent = nullptr);
 QString errorText(const QString& procedure, const QString& description);
+
+// Why a database file of the learner's cannot be used just now, naming the file: a caption
+// for the kind of failure, a line break and the path.
+QString fileFailureText(DatabaseFailure failure, const QString& path);
 
 // Tests install a handler that sees each request and gives the answer.
 using Handler = std::function<QMessageBox::StandardButton(const Request&)>;

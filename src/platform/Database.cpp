@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+
 const QString Database::SubjectPassword = QStringLiteral("tamarind9051");
 const QString Database::TemplatePassword = QStringLiteral("qrv6180");
 
@@ -13,11 +15,33 @@ namespace {
 // would cost about 80 ms on every open. A small iteration count keeps an open well under
 // a millisecond; the sqlcipher shell opens the files with the same two pragmas.
 constexpr int KdfIterations = 64;
-constexpr int BusyTimeoutMs = 10000;
 
 QString engineError(sqlite3* db)
 {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+}
+
+// The extended result code of the last failure. The engine reports a disk that filled up
+// while it made its shared-memory or journal file as a plain I/O error; the system's error
+// tells it apart, so that the learner hears the real reason.
+int failureCode(sqlite3* db)
+{
+    if (!db)
+        return SQLITE_NOMEM;
+    const int code = sqlite3_extended_errcode(db);
+    const int primary = code & 0xff;
+    if (primary != SQLITE_IOERR && primary != SQLITE_CANTOPEN)
+        return code;
+    switch (sqlite3_system_errno(db)) {
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT:
+        return SQLITE_FULL;
+    case EROFS:
+        return SQLITE_READONLY;
+    default:
+        return code;
+    }
 }
 
 } // namespace
@@ -25,7 +49,7 @@ QString engineError(sqlite3* db)
 // ---------------------------------------------------------------- Statement
 
 Statement::Statement(Statement&& other) noexcept
-    : m_db(other.m_db), m_stmt(other.m_stmt), m_error(std::move(other.m_error))
+    : m_db(other.m_db), m_stmt(other.m_stmt), m_error(std::move(other.m_error)), m_code(other.m_code)
 {
     other.m_stmt = nullptr;
     other.m_db = nullptr;
@@ -39,6 +63,7 @@ Statement& Statement::operator=(Statement&& other) noexcept
         m_db = other.m_db;
         m_stmt = other.m_stmt;
         m_error = std::move(other.m_error);
+        m_code = other.m_code;
         other.m_stmt = nullptr;
         other.m_db = nullptr;
     }
@@ -116,6 +141,7 @@ Statement::Step Statement::step()
     if (rc == SQLITE_DONE)
         return Step::Done;
     m_error = engineError(m_db);
+    m_code = failureCode(m_db);
     return Step::Error;
 }
 
@@ -231,7 +257,8 @@ QVariant Statement::value(int column) const
 
 Database::Database() = default;
 
-Database::Database(Database&& other) noexcept : m_path(std::move(other.m_path)), m_db(other.m_db)
+Database::Database(Database&& other) noexcept
+    : m_path(std::move(other.m_path)), m_db(other.m_db), m_lastCode(other.m_lastCode)
 {
     other.m_db = nullptr;
 }
@@ -242,6 +269,7 @@ Database& Database::operator=(Database&& other) noexcept
         close();
         m_path = std::move(other.m_path);
         m_db = other.m_db;
+        m_lastCode = other.m_lastCode;
         other.m_db = nullptr;
     }
     return *this;
@@ -260,24 +288,66 @@ void Database::close()
     }
 }
 
-std::optional<Database> Database::open(const QString& path, const QString& password, Mode mode,
-                                       QString* error)
+DatabaseFailure Database::failureOf(int code)
 {
+    switch (code & 0xff) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE:
+        return DatabaseFailure::None;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return DatabaseFailure::Damaged;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return DatabaseFailure::Locked;
+    case SQLITE_FULL:
+        return DatabaseFailure::DiskFull;
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return DatabaseFailure::AccessDenied;
+    case SQLITE_CANTOPEN:
+        // The folder may refuse the journal or the shared-memory file of a readable file.
+        return code == SQLITE_CANTOPEN_NOTEMPDIR ? DatabaseFailure::ReadOnly : DatabaseFailure::AccessDenied;
+    case SQLITE_READONLY:
+        return DatabaseFailure::ReadOnly;
+    case SQLITE_IOERR:
+        return code == SQLITE_IOERR_NOMEM ? DatabaseFailure::OutOfMemory : DatabaseFailure::DiskError;
+    case SQLITE_NOMEM:
+        return DatabaseFailure::OutOfMemory;
+    case SQLITE_NOTFOUND:
+        return DatabaseFailure::Missing;
+    default:
+        return DatabaseFailure::Other;
+    }
+}
+
+std::optional<Database> Database::open(const QString& path, const QString& password, Mode mode,
+                                       QString* error, int* code, int busyTimeoutMs)
+{
+    int failCode = SQLITE_ERROR;
     auto fail = [&](const QString& text) -> std::optional<Database> {
         if (error)
             *error = text;
+        if (code)
+            *code = failCode;
         return std::nullopt;
     };
 
     const QFileInfo info(path);
     if (mode != Mode::Create) {
-        if (!info.exists())
+        failCode = SQLITE_CANTOPEN;
+        if (!info.exists()) {
+            failCode = SQLITE_NOTFOUND;
             return fail(QStringLiteral("The file %1 does not exist.").arg(path));
+        }
         if (!info.isFile())
             return fail(QStringLiteral("%1 is not a file.").arg(path));
         // An empty file would silently become a new database; it is a damaged one here.
-        if (info.size() == 0)
+        if (info.size() == 0) {
+            failCode = SQLITE_NOTADB;
             return fail(QStringLiteral("The file %1 is empty: it is not a valid database.").arg(path));
+        }
     }
 
     int flags = SQLITE_OPEN_NOMUTEX;
@@ -290,24 +360,35 @@ std::optional<Database> Database::open(const QString& path, const QString& passw
     const QByteArray nativePath = QFile::encodeName(path);
     const int rc = sqlite3_open_v2(nativePath.constData(), &db.m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
+        failCode = db.m_db ? failureCode(db.m_db) : rc;
         const QString text = engineError(db.m_db);
         db.close();
         return fail(text);
     }
-    sqlite3_busy_timeout(db.m_db, BusyTimeoutMs);
-    sqlite3_extended_result_codes(db.m_db, 0);
+    sqlite3_busy_timeout(db.m_db, busyTimeoutMs);
+    sqlite3_extended_result_codes(db.m_db, 1);
 
     if (!password.isEmpty()) {
         const QByteArray key = password.toUtf8();
-        if (sqlite3_key(db.m_db, key.constData(), int(key.size())) != SQLITE_OK)
+        if (sqlite3_key(db.m_db, key.constData(), int(key.size())) != SQLITE_OK) {
+            failCode = failureCode(db.m_db);
             return fail(engineError(db.m_db));
-        if (!db.exec(QStringLiteral("PRAGMA kdf_iter = %1").arg(KdfIterations), error))
-            return std::nullopt;
+        }
+        QString pragmaError;
+        if (!db.exec(QStringLiteral("PRAGMA kdf_iter = %1").arg(KdfIterations), &pragmaError)) {
+            failCode = db.m_lastCode;
+            return fail(pragmaError);
+        }
     }
     // Reading the schema proves that the key fits and the file is a database.
     QString probeError;
     Statement probe = db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"), &probeError);
     if (!probe.isValid() || probe.step() != Statement::Step::Row) {
+        failCode = probe.isValid() ? probe.errorCode() : db.m_lastCode;
+        // A file that can be read but not opened read-write, in a folder where the engine
+        // cannot make its shared-memory file: a read-only file or folder.
+        if ((failCode & 0xff) == SQLITE_CANTOPEN && info.isReadable())
+            failCode = SQLITE_READONLY;
         if (probeError.isEmpty())
             probeError = probe.errorString();
         return fail(QStringLiteral("%1 cannot be opened: %2").arg(info.fileName(), probeError));
@@ -329,6 +410,7 @@ Statement Database::prepare(const QString& sql, QString* error)
     if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
         Statement s;
         s.m_error = engineError(m_db);
+        s.m_code = m_lastCode = failureCode(m_db);
         if (error)
             *error = s.m_error;
         return s;
@@ -346,6 +428,7 @@ bool Database::exec(const QString& sql, QString* error)
     char* message = nullptr;
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
+        m_lastCode = failureCode(m_db);
         if (error)
             *error = message ? QString::fromUtf8(message) : engineError(m_db);
         sqlite3_free(message);

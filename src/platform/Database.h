@@ -12,12 +12,34 @@ struct sqlite3_stmt;
 
 class Database;
 
+// What a failed access means for the file, decided from the engine's result code. Only
+// Damaged says that the file itself is unusable (not a database, corrupt, empty); every
+// other kind passes, and a file must never be renamed, deleted or replaced for it.
+enum class DatabaseFailure
+{
+    None,
+    Damaged,
+    Locked,       // another connection holds it (busy or locked)
+    DiskFull,     // the disk or the file's size limit is full
+    AccessDenied, // the system refuses to open the file
+    ReadOnly,     // the file or its folder cannot be written
+    DiskError,    // a read or write of the disk failed
+    OutOfMemory,
+    Missing, // the file is not there
+    Other,   // a statement the file's tables do not fit, and everything else
+};
+
 // One prepared statement. Bind values by position (1-based), step through the rows and
 // read columns by position (0-based) or by name. Null texts read as "".
 class Statement
 {
 public:
-    enum class Step { Row, Done, Error };
+    enum class Step
+    {
+        Row,
+        Done,
+        Error
+    };
 
     Statement() = default;
     Statement(Statement&& other) noexcept;
@@ -54,6 +76,8 @@ public:
     QVariant value(int column) const;
 
     QString errorString() const { return m_error; }
+    // The engine's extended result code of the last failure (0 when none came from it).
+    int errorCode() const { return m_code; }
 
 private:
     friend class Database;
@@ -63,6 +87,7 @@ private:
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
     QString m_error;
+    int m_code = 0;
 };
 
 // An open connection to one of the program's database files (SQLCipher, or plain SQLite
@@ -70,7 +95,12 @@ private:
 class Database
 {
 public:
-    enum class Mode { ReadOnly, ReadWrite, Create };
+    enum class Mode
+    {
+        ReadOnly,
+        ReadWrite,
+        Create
+    };
 
     // Subject files (installed subjects and virtual subject files).
     static const QString SubjectPassword;
@@ -84,10 +114,18 @@ public:
     Database& operator=(const Database&) = delete;
     ~Database();
 
+    static constexpr int DefaultBusyTimeoutMs = 10000;
+
     // Opens and checks the file: a wrong password, a damaged or foreign file gives a
-    // clear error here rather than at the first query.
+    // clear error here rather than at the first query. *code gets the engine's extended
+    // result code of a failure (SQLITE_NOTADB for an empty file, SQLITE_NOTFOUND for a
+    // missing one). A locked file is waited for up to busyTimeoutMs at each statement.
     static std::optional<Database> open(const QString& path, const QString& password, Mode mode,
-                                        QString* error);
+                                        QString* error, int* code = nullptr,
+                                        int busyTimeoutMs = DefaultBusyTimeoutMs);
+
+    // What a result code means for the file.
+    static DatabaseFailure failureOf(int code);
 
     bool isOpen() const { return m_db != nullptr; }
     QString path() const { return m_path; }
@@ -103,11 +141,14 @@ public:
     bool rollback();
 
     QString lastError() const;
+    // The extended result code of the last failed prepare or exec (0 when none failed).
+    int lastErrorCode() const { return m_lastCode; }
     sqlite3* handle() const { return m_db; }
 
 private:
     QString m_path;
     sqlite3* m_db = nullptr;
+    int m_lastCode = 0;
 };
 
 // Rolls back unless commit() was called: multi-row writes either all land or none does.

@@ -8,6 +8,7 @@
 #include "platform/Sound.h"
 #include "users/ProfileWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -171,11 +172,8 @@ LoginWindow::LoginWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     }
 }
 
-void LoginWindow::createUsersDatabase(const UsersDatabase& users)
+void LoginWindow::reportCannotCreate(const UsersDatabase& users, const QString& error)
 {
-    QString error;
-    if (users.createFromTemplate(&error))
-        return;
     // Without a users database nobody can log in: say where it could not be made, then end.
     Dialogs::inform(this,
                     error + QStringLiteral("\n\n") + app().captions(88) + QLatin1Char('\n') + users.path());
@@ -187,43 +185,55 @@ void LoginWindow::loadLearners()
 {
     const auto& caption = app().captions;
     const UsersDatabase users = UsersDatabase::forApp();
-    QString error;
-    if (!users.exists()) {
-        // First start: a fresh copy of the template, and no learners yet.
-        createUsersDatabase(users);
-        return;
-    }
-
-    bool damaged = false;
-    auto learners = users.readLearners(&error, &damaged);
-    if (!learners) {
-        const QString heading = caption(40) + QStringLiteral(" Error#001 ") + error;
-        if (!damaged) {
-            // Still locked after the retries: the learners' data stays as it is.
+    for (;;) {
+        // A lock held by another program is waited for; the cursor shows it meanwhile.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const LearnerList list = users.openLearnerList();
+        QApplication::restoreOverrideCursor();
+        const QString heading = caption(40) + QStringLiteral(" Error#001 ") + list.error;
+        switch (list.outcome) {
+        case LearnerList::Outcome::Read: {
+            bool first = true;
+            for (const Learner& learner : list.learners) {
+                addEntry(learner, first); // the first learner ever created is the administrator
+                first = false;
+            }
+            return;
+        }
+        case LearnerList::Outcome::Created:
+            return; // first start: no learners yet
+        case LearnerList::Outcome::CannotCreate:
+            reportCannotCreate(users, list.error);
+            return;
+        case LearnerList::Outcome::CannotSetAside:
             Dialogs::inform(this, heading);
             if (m_main)
                 m_main->endProgram();
             return;
-        }
-        // Never delete the learners' data: keep the file under another name and start anew.
-        QString moveError;
-        const auto keptAs = users.moveAside(&moveError);
-        if (!keptAs) {
-            Dialogs::inform(this, heading + QStringLiteral("\n\n") + moveError);
+        case LearnerList::Outcome::SetAside:
+            // Never deleted: the damaged file is kept under another name, a fresh list starts.
+            Dialogs::inform(this, heading + QStringLiteral("\n\n") + app().edition.EditionTitle +
+                                      QLatin1Char(' ') + caption(41) + QLatin1Char('\n') + list.keptAs);
+            if (!list.createError.isEmpty())
+                reportCannotCreate(users, list.createError);
+            return;
+        case LearnerList::Outcome::Unavailable: {
+            // A passing cause (full disk, permissions, a lasting lock): the file stays as it
+            // is, and the learner may try again once the cause is gone.
+            const auto answer =
+                Dialogs::message(this, {QString(),
+                                        heading + QStringLiteral("\n\n") +
+                                            Dialogs::fileFailureText(list.failure, users.path()) +
+                                            QStringLiteral("\n\n") + caption(176),
+                                        QMessageBox::NoIcon, QMessageBox::Retry | QMessageBox::Close});
+            if (answer == QMessageBox::Retry)
+                continue;
             if (m_main)
                 m_main->endProgram();
             return;
         }
-        Dialogs::inform(this, heading + QStringLiteral("\n\nThe file was kept as:\n") + *keptAs +
-                                  QStringLiteral("\n\nA new, empty list of learners is started."));
-        createUsersDatabase(users);
+        }
         return;
-    }
-
-    bool first = true;
-    for (const Learner& learner : *learners) {
-        addEntry(learner, first); // the first learner ever created is the administrator
-        first = false;
     }
 }
 

@@ -58,7 +58,7 @@ protected:
 
 private:
     void loadLearners();
-    void createUsersDatabase(const UsersDatabase& users);
+    void reportCannotCreate(const UsersDatabase& users, const QString& error);
     bool passwordMatches() const;
     void adaptPasswordBox(bool moveFocus);
 

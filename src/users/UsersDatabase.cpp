@@ -4,6 +4,7 @@
 #include "platform/Database.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,33 +12,67 @@
 
 namespace {
 
-// Pause between two tries of a locked file; the busy timeout of each open already waits.
-constexpr unsigned long LockedRetryPauseMs = 200;
+// Each try waits this long inside the engine for a lock to go; between tries the events
+// of the caller's windows run, so a window repaints while the program waits.
+constexpr int LockTryMs = 100;
+constexpr unsigned long LockedRetryPauseMs = 20;
+
+// The failure of one try: the engine's text and its result code.
+struct Failure
+{
+    QString text;
+    int code = 0;
+
+    bool fromStatement(const Statement& s)
+    {
+        text = s.errorString();
+        code = s.errorCode();
+        return false;
+    }
+};
 
 // Runs one database operation, trying it again while the file is locked by another
-// program (an activity writing its results).
-template <typename Operation> bool withLockedRetry(QString* error, Operation operation)
+// program (an activity writing its results), for at most LockWaitMs in all.
+template <typename Operation> bool withLockedRetry(QString* error, int* code, Operation operation)
 {
-    QString lastError;
-    for (int attempt = 1; attempt <= UsersDatabase::LockedAttempts; ++attempt) {
-        lastError.clear();
-        if (operation(&lastError))
+    const QDeadlineTimer deadline(UsersDatabase::LockWaitMs);
+    for (;;) {
+        Failure f;
+        if (operation(f))
             return true;
-        if (!UsersDatabase::isLockedError(lastError))
-            break;
-        if (attempt < UsersDatabase::LockedAttempts)
-            QThread::msleep(LockedRetryPauseMs);
+        if (Database::failureOf(f.code) != DatabaseFailure::Locked || deadline.hasExpired()) {
+            if (error)
+                *error = f.text;
+            if (code)
+                *code = f.code;
+            return false;
+        }
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, LockTryMs);
+        QThread::msleep(LockedRetryPauseMs);
     }
-    if (error)
-        *error = lastError;
-    return false;
 }
 
-std::optional<Database> openUsers(const QString& path, QString* error)
+template <typename Operation> bool withLockedRetry(QString* error, Operation operation)
+{
+    return withLockedRetry(error, nullptr, operation);
+}
+
+std::optional<Database> openUsers(const QString& path, Failure& f)
 {
     // Read-write even for reading: a journal left by a program that stopped mid-write must
     // be rolled back, which a read-only connection cannot do.
-    return Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, error);
+    return Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, &f.text, &f.code,
+                          LockTryMs);
+}
+
+// Prepares a statement; a failure is recorded in f.
+Statement prepared(Database& db, const QString& sql, Failure& f)
+{
+    Statement s = db.prepare(sql, &f.text);
+    if (!s.isValid())
+        f.code = s.errorCode();
+    return s;
 }
 
 const QStringList& journalSuffixes()
@@ -50,20 +85,19 @@ const QStringList& journalSuffixes()
 std::optional<QStringList> firstColumn(const QString& path, const QString& sql, QString* error)
 {
     QStringList names;
-    const bool ok = withLockedRetry(error, [&](QString* e) {
+    const bool ok = withLockedRetry(error, [&](Failure& f) {
         names.clear();
-        auto db = openUsers(path, e);
+        auto db = openUsers(path, f);
         if (!db)
             return false;
-        Statement s = db->prepare(sql, e);
+        Statement s = prepared(*db, sql, f);
         if (!s.isValid())
             return false;
         Statement::Step step;
         while ((step = s.step()) == Statement::Step::Row)
             names.append(s.text(0));
         if (step == Statement::Step::Error) {
-            *e = s.errorString();
-            return false;
+            return f.fromStatement(s);
         }
         return true;
     });
@@ -80,16 +114,17 @@ std::optional<QList<ResultRow>> results(const QString& path, const QString& name
                                         QString* error)
 {
     QList<ResultRow> rows;
-    const bool ok = withLockedRetry(error, [&](QString* e) {
+    const bool ok = withLockedRetry(error, [&](Failure& f) {
         rows.clear();
-        auto db = openUsers(path, e);
+        auto db = openUsers(path, f);
         if (!db)
             return false;
         Statement s =
-            db->prepare(QStringLiteral("SELECT %1, textScore, numberScore, nDate, nTime FROM tblscores "
-                                       "WHERE %2 = ? AND %3 = ? ORDER BY pkScoreID")
-                            .arg(nameColumn, firstColumnName, secondColumnName),
-                        e);
+            prepared(*db,
+                     QStringLiteral("SELECT %1, textScore, numberScore, nDate, nTime FROM tblscores "
+                                    "WHERE %2 = ? AND %3 = ? ORDER BY pkScoreID")
+                         .arg(nameColumn, firstColumnName, secondColumnName),
+                     f);
         if (!s.isValid())
             return false;
         s.bindText(1, firstValue).bindText(2, secondValue);
@@ -103,8 +138,7 @@ std::optional<QList<ResultRow>> results(const QString& path, const QString& name
             rows.append(r);
         }
         if (step == Statement::Step::Error) {
-            *e = s.errorString();
-            return false;
+            return f.fromStatement(s);
         }
         return true;
     });
@@ -184,26 +218,32 @@ bool UsersDatabase::createFromTemplate(QString* error) const
     return true;
 }
 
-std::optional<QList<Learner>> UsersDatabase::readLearners(QString* error, bool* damaged) const
+std::optional<QList<Learner>> UsersDatabase::readLearners(QString* error, DatabaseFailure* failure) const
 {
-    if (damaged)
-        *damaged = false;
+    if (failure)
+        *failure = DatabaseFailure::None;
     if (!exists()) {
         if (error)
             *error = QStringLiteral("The file %1 does not exist.").arg(m_path);
+        if (failure)
+            *failure = DatabaseFailure::Missing;
         return std::nullopt;
     }
     QList<Learner> learners;
-    const bool ok = withLockedRetry(error, [&](QString* e) {
+    bool foreign = false;
+    int code = 0;
+    const bool ok = withLockedRetry(error, &code, [&](Failure& f) {
         learners.clear();
-        auto db = openUsers(m_path, e);
+        auto db = openUsers(m_path, f);
         if (!db)
             return false;
         // Key order keeps the first learner ever created first: the administrator.
-        Statement s =
-            db->prepare(QStringLiteral("SELECT pkStudentID, tFirstname, tLastname, tPassword, nIcon "
-                                       "FROM tblUsers ORDER BY pkStudentID"),
-                        e);
+        Statement s = prepared(*db,
+                               QStringLiteral("SELECT pkStudentID, tFirstname, tLastname, tPassword, nIcon "
+                                              "FROM tblUsers ORDER BY pkStudentID"),
+                               f);
+        // A database without the learners' table is somebody else's file, not ours.
+        foreign = !s.isValid() && Database::failureOf(f.code) == DatabaseFailure::Other;
         if (!s.isValid())
             return false;
         Statement::Step step;
@@ -217,17 +257,48 @@ std::optional<QList<Learner>> UsersDatabase::readLearners(QString* error, bool* 
             learners.append(l);
         }
         if (step == Statement::Step::Error) {
-            *e = s.errorString();
-            return false;
+            return f.fromStatement(s);
         }
         return true;
     });
     if (!ok) {
-        if (damaged && error)
-            *damaged = !isLockedError(*error);
+        if (failure)
+            *failure = foreign ? DatabaseFailure::Damaged : Database::failureOf(code);
         return std::nullopt;
     }
     return learners;
+}
+
+LearnerList UsersDatabase::openLearnerList() const
+{
+    LearnerList list;
+    if (!exists()) {
+        list.outcome = createFromTemplate(&list.error) ? LearnerList::Outcome::Created
+                                                       : LearnerList::Outcome::CannotCreate;
+        return list;
+    }
+    auto learners = readLearners(&list.error, &list.failure);
+    if (learners) {
+        list.outcome = LearnerList::Outcome::Read;
+        list.learners = *learners;
+        return list;
+    }
+    if (list.failure != DatabaseFailure::Damaged) {
+        // A full disk, a refused permission or a lock passes: the file stays exactly as it is.
+        list.outcome = LearnerList::Outcome::Unavailable;
+        return list;
+    }
+    QString moveError;
+    const auto keptAs = moveAside(&moveError);
+    if (!keptAs) {
+        list.outcome = LearnerList::Outcome::CannotSetAside;
+        list.error += QStringLiteral("\n\n") + moveError;
+        return list;
+    }
+    list.outcome = LearnerList::Outcome::SetAside;
+    list.keptAs = *keptAs;
+    createFromTemplate(&list.createError);
+    return list;
 }
 
 std::optional<QString> UsersDatabase::moveAside(QString* error, const QDateTime& now) const
@@ -265,14 +336,15 @@ std::optional<QString> UsersDatabase::moveAside(QString* error, const QDateTime&
 std::optional<qint64> UsersDatabase::addLearner(const Learner& learner, QString* error) const
 {
     qint64 key = 0;
-    const bool ok = withLockedRetry(error, [&](QString* e) {
-        auto db = openUsers(m_path, e);
+    const bool ok = withLockedRetry(error, [&](Failure& f) {
+        auto db = openUsers(m_path, f);
         if (!db)
             return false;
-        Statement s = db->prepare(
+        Statement s = prepared(
+            *db,
             QStringLiteral(
                 "INSERT INTO tblUsers (tFirstname, tLastname, tPassword, nIcon) VALUES (?, ?, ?, ?)"),
-            e);
+            f);
         if (!s.isValid())
             return false;
         s.bindText(1, learner.tFirstname).bindText(2, learner.tLastname).bindInt(4, learner.nIcon);
@@ -281,8 +353,7 @@ std::optional<qint64> UsersDatabase::addLearner(const Learner& learner, QString*
         else
             s.bindText(3, learner.tPassword);
         if (!s.run()) {
-            *e = s.errorString();
-            return false;
+            return f.fromStatement(s);
         }
         key = db->lastInsertId();
         return true;
@@ -294,14 +365,15 @@ std::optional<qint64> UsersDatabase::addLearner(const Learner& learner, QString*
 
 bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
 {
-    return withLockedRetry(error, [&](QString* e) {
-        auto db = openUsers(m_path, e);
+    return withLockedRetry(error, [&](Failure& f) {
+        auto db = openUsers(m_path, f);
         if (!db)
             return false;
         Statement s =
-            db->prepare(QStringLiteral("UPDATE tblUsers SET tFirstname = ?, tLastname = ?, tPassword = ?, "
-                                       "nIcon = ? WHERE pkStudentID = ?"),
-                        e);
+            prepared(*db,
+                     QStringLiteral("UPDATE tblUsers SET tFirstname = ?, tLastname = ?, tPassword = ?, "
+                                    "nIcon = ? WHERE pkStudentID = ?"),
+                     f);
         if (!s.isValid())
             return false;
         // After an edit "no password" is the empty text, never Null.
@@ -311,11 +383,10 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
             .bindInt(4, learner.nIcon)
             .bindInt(5, learner.pkStudentID);
         if (!s.run()) {
-            *e = s.errorString();
-            return false;
+            return f.fromStatement(s);
         }
         if (db->changes() != 1) {
-            *e = QStringLiteral("There is no learner with the key %1.").arg(learner.pkStudentID);
+            f.text = QStringLiteral("There is no learner with the key %1.").arg(learner.pkStudentID);
             return false;
         }
         return true;
@@ -330,14 +401,13 @@ bool UsersDatabase::appendScore(const ScoreRow& row, QString* error) const
 std::optional<qint64> UsersDatabase::scoreCount(QString* error) const
 {
     qint64 count = 0;
-    const bool ok = withLockedRetry(error, [&](QString* e) {
-        auto db = openUsers(m_path, e);
+    const bool ok = withLockedRetry(error, [&](Failure& f) {
+        auto db = openUsers(m_path, f);
         if (!db)
             return false;
-        Statement s = db->prepare(QStringLiteral("SELECT count(*) FROM tblscores"), e);
+        Statement s = prepared(*db, QStringLiteral("SELECT count(*) FROM tblscores"), f);
         if (s.step() != Statement::Step::Row) {
-            *e = s.errorString();
-            return false;
+            return f.fromStatement(s);
         }
         count = s.integer(0);
         return true;
@@ -419,22 +489,16 @@ bool UsersDatabase::isDuplicateName(const QList<Learner>& learners, const QStrin
     return false;
 }
 
-bool UsersDatabase::isLockedError(const QString& error)
-{
-    // SQLITE_BUSY reads "database is locked", SQLITE_LOCKED "database table is locked".
-    return error.contains(QLatin1String("is locked"), Qt::CaseInsensitive);
-}
-
 bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString* error)
 {
-    return withLockedRetry(error, [&](QString* e) {
-        auto db = openUsers(usersDatabasePath, e);
+    return withLockedRetry(error, [&](Failure& f) {
+        auto db = openUsers(usersDatabasePath, f);
         if (!db)
             return false;
-        Statement s =
-            db->prepare(QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
-                                       "numberScore, nDate, nTime) VALUES (?, ?, ?, ?, ?, ?, ?)"),
-                        e);
+        Statement s = prepared(*db,
+                               QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
+                                              "numberScore, nDate, nTime) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                               f);
         if (!s.isValid())
             return false;
         s.bindText(1, row.tName)
@@ -445,8 +509,7 @@ bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString*
             .bindText(6, row.nDate)
             .bindText(7, row.nTime);
         if (!s.run()) {
-            *e = s.errorString();
-            return false;
+            return f.fromStatement(s);
         }
         return true;
     });

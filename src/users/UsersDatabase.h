@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Database.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -44,6 +46,26 @@ struct ResultRow
     QString nTime;
 };
 
+// What opening the list of learners for the login came to.
+struct LearnerList
+{
+    enum class Outcome
+    {
+        Read,           // the learners are in learners
+        Created,        // there was no file: an empty one was made from the template
+        CannotCreate,   // there was no file, and none could be made (error)
+        SetAside,       // the file was damaged: kept as keptAs, a fresh one made (createError)
+        CannotSetAside, // the file was damaged and could not be moved (error)
+        Unavailable,    // a passing failure (failure, error): the file was left as it was
+    };
+    Outcome outcome = Outcome::CannotCreate;
+    QList<Learner> learners;
+    QString error;
+    DatabaseFailure failure = DatabaseFailure::None;
+    QString keptAs;
+    QString createError; // SetAside: empty when the fresh file was made
+};
+
 // The users database "Users.dat": the learners and the results of the activities. It
 // starts life as a copy of the template database and is never deleted on an error: a file
 // that cannot be read is moved aside under a name that keeps it.
@@ -64,9 +86,13 @@ public:
     bool createFromTemplate(QString* error) const;
 
     // The learners in ascending key order: the first one is the administrator. A locked
-    // file is retried; *damaged tells a file that cannot be read as a users database from a
-    // passing failure (still locked after the retries).
-    std::optional<QList<Learner>> readLearners(QString* error, bool* damaged = nullptr) const;
+    // file is waited for; *failure tells a file that is not a users database at all
+    // (Damaged) from a passing failure (a full disk, a refused permission, a lasting lock).
+    std::optional<QList<Learner>> readLearners(QString* error, DatabaseFailure* failure = nullptr) const;
+
+    // Reads the learners for the login: makes the file when there is none, and sets a
+    // damaged one aside for a fresh one. A passing failure never touches the file.
+    LearnerList openLearnerList() const;
 
     // Moves the file (with its journal, if any) to path + ".damaged-yyyyMMdd-HHmmss" and
     // returns the new path. Nothing is deleted.
@@ -107,11 +133,9 @@ public:
 
     // True when a learner of the list has this display name, compared without regard to case.
     static bool isDuplicateName(const QList<Learner>& learners, const QString& displayName);
-    // True for the engine's "database is locked" / busy errors, which pass.
-    static bool isLockedError(const QString& error);
-
-    // How often a locked file is tried before giving up (each try waits the busy timeout).
-    static constexpr int LockedAttempts = 3;
+    // How long a locked file is waited for before giving up, in milliseconds; the events
+    // of the program's windows run meanwhile.
+    static constexpr int LockWaitMs = 5000;
 
 private:
     QString m_path;

@@ -7,7 +7,10 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <QStandardPaths>
+
 #include <cmath>
+#include <unistd.h>
 
 namespace TestSupport {
 
@@ -80,7 +83,7 @@ QString captionText(int n)
 void useNumberedCaptions(AppState& state)
 {
     QStringList captions;
-    for (int i = 1; i <= 150; ++i)
+    for (int i = 1; i <= 359; ++i)
         captions << captionText(i);
     state.captions.setTexts(captions);
 }
@@ -99,6 +102,34 @@ bool useFoldersUnder(AppState& state, const QString& root)
             return false;
     }
     return true;
+}
+
+namespace {
+constexpr uint Nobody = 65534;
+}
+
+QStringList unprivilegedCommand(bool* available)
+{
+    if (available)
+        *available = true;
+    if (geteuid() != 0)
+        return {};
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (!setpriv.isEmpty())
+        return {setpriv, QStringLiteral("--reuid=%1").arg(Nobody), QStringLiteral("--regid=%1").arg(Nobody),
+                QStringLiteral("--clear-groups")};
+    const QString runuser = QStandardPaths::findExecutable(QStringLiteral("runuser"));
+    if (!runuser.isEmpty())
+        return {runuser, QStringLiteral("-m"), QStringLiteral("-u"), QStringLiteral("nobody"),
+                QStringLiteral("--")};
+    if (available)
+        *available = false;
+    return {};
+}
+
+bool giveToUnprivilegedUser(const QString& path)
+{
+    return geteuid() != 0 || ::chown(QFile::encodeName(path).constData(), Nobody, Nobody) == 0;
 }
 
 } // namespace TestSupport

@@ -6,6 +6,7 @@ struct AppState;
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Helpers shared by the tests: real files in temporary folders, never the user's own.
 namespace TestSupport {
@@ -17,11 +18,18 @@ bool writeSubject(const QString& path, const QString& programCode, int phraseCou
 // Bytes of a file that exists but is not a database.
 void writeGarbage(const QString& path, int bytes = 4096);
 
-// "caption 1" ... "caption 150": a test can tell which caption a text was made of.
+// "caption 1" ... "caption 359": a test can tell which caption a text was made of.
 QString captionText(int n);
 void useNumberedCaptions(AppState& state);
 // Points the working folders into root (program/, data/, temp/ and the subject and
 // activity folders below them) and creates program/, data/ and temp/.
 bool useFoldersUnder(AppState& state, const QString& root);
+
+// The command prefix that runs a program as an unprivileged user: empty when the tests do
+// not run as root (they are unprivileged already), setpriv or runuser as root. Sets
+// *available to false when root has neither.
+QStringList unprivilegedCommand(bool* available = nullptr);
+// Hands a file or folder to that user (as root; otherwise it is the tester's already).
+bool giveToUnprivilegedUser(const QString& path);
 
 } // namespace TestSupport

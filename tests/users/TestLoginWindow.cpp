@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -27,8 +28,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <csignal>
 #include <functional>
 #include <optional>
+#include <sys/resource.h>
 
 namespace {
 
@@ -66,7 +69,10 @@ private slots:
     void editRemovesPassword();
     void quotesAndAccentsRoundTrip();
     void closingEndsProgram();
+    void damagedDatabaseMovedAside_data();
     void damagedDatabaseMovedAside();
+    void fullDiskLeavesTheFileAndRetries();
+    void lockedListWaitsWithoutFreezing();
     void templateCannotBeCopied();
     void saveErrorKeepsWindowOpen();
 
@@ -494,10 +500,18 @@ void TestLoginWindow::closingEndsProgram()
     QVERIFY(m_main->hasEnded());
 }
 
+void TestLoginWindow::damagedDatabaseMovedAside_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::newRow("not a database") << 8192;
+    QTest::newRow("zero bytes") << 0;
+}
+
 void TestLoginWindow::damagedDatabaseMovedAside()
 {
+    QFETCH(int, size);
     const QString path = app().usersDatabasePath();
-    TestSupport::writeGarbage(path, 8192);
+    TestSupport::writeGarbage(path, size);
     QFile original(path);
     QVERIFY(original.open(QIODevice::ReadOnly));
     const QByteArray bytes = original.readAll();
@@ -511,8 +525,11 @@ void TestLoginWindow::damagedDatabaseMovedAside()
         QDir(app().dataFolder).entryList({QStringLiteral("Users.dat.damaged-*")}, QDir::Files);
     QCOMPARE(kept.size(), 1);
     const QString keptPath = app().dataFolder + kept.first();
-    QVERIFY2(m_boxes[0].text.contains(keptPath), qPrintable(m_boxes[0].text));
-    QVERIFY(m_boxes[0].text.startsWith(TestSupport::captionText(40) + QStringLiteral(" Error#001 ")));
+    const QString& text = m_boxes[0].text;
+    QVERIFY2(text.startsWith(TestSupport::captionText(40) + QStringLiteral(" Error#001 ")), qPrintable(text));
+    QVERIFY2(text.endsWith(QStringLiteral("\n\n") + app().edition.EditionTitle + QLatin1Char(' ') +
+                           TestSupport::captionText(41) + QLatin1Char('\n') + keptPath),
+             qPrintable(text));
     QFile moved(keptPath);
     QVERIFY(moved.open(QIODevice::ReadOnly));
     QCOMPARE(moved.readAll(), bytes);
@@ -520,6 +537,104 @@ void TestLoginWindow::damagedDatabaseMovedAside()
     // A fresh, working list of learners.
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Rossi")}));
     QCOMPARE(stored().size(), 1);
+}
+
+namespace {
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every write of this process fails past the limit, as on a full disk, until restored.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit limited = m_saved;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() { restore(); }
+    void restore() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+
+} // namespace
+
+void TestLoginWindow::fullDiskLeavesTheFileAndRetries()
+{
+    const UsersDatabase users = UsersDatabase::forApp();
+    QString error;
+    QVERIFY(users.createFromTemplate(&error));
+    QVERIFY(users.addLearner({0, QStringLiteral("Anna"), QStringLiteral("Rossi"), {}, 1}, &error));
+    QVERIFY(users.addLearner({0, QStringLiteral("Bob"), QStringLiteral("Smith"), {}, 2}, &error));
+    const QByteArray before = bytesOf(users.path());
+    const QStringList filesBefore = QDir(app().dataFolder).entryList(QDir::Files | QDir::Hidden);
+
+    FileSizeLimit full(0);
+    QByteArray bytesMeanwhile;
+    Dialogs::setHandlerForTests([&](const Dialogs::Request& r) {
+        m_boxes << r;
+        bytesMeanwhile = bytesOf(users.path());
+        full.restore(); // space was freed: the learner tries again
+        return QMessageBox::Retry;
+    });
+    LoginWindow* login = openLogin();
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes[0].buttons, QMessageBox::Retry | QMessageBox::Close);
+    const QString& text = m_boxes[0].text;
+    QVERIFY2(text.startsWith(TestSupport::captionText(40) + QStringLiteral(" Error#001 ")), qPrintable(text));
+    QVERIFY2(text.contains(QLatin1Char('\n') + users.path() + QStringLiteral("\n\n") +
+                           TestSupport::captionText(176)),
+             qPrintable(text));
+    QCOMPARE(bytesMeanwhile, before);
+    QCOMPARE(bytesOf(users.path()), before);
+    QCOMPARE(QDir(app().dataFolder).entryList(QDir::Files | QDir::Hidden), filesBefore);
+    QCOMPARE(login->ListView1()->count(), 2);
+    QVERIFY(!m_main->hasEnded());
+}
+
+void TestLoginWindow::lockedListWaitsWithoutFreezing()
+{
+    const UsersDatabase users = UsersDatabase::forApp();
+    QString error;
+    QVERIFY(users.createFromTemplate(&error));
+    QVERIFY(users.addLearner({0, QStringLiteral("Anna"), QStringLiteral("Rossi"), {}, 1}, &error));
+    const QByteArray before = bytesOf(users.path());
+    QProcess holder;
+    holder.start(QStringLiteral(USERS_PROBE), {QStringLiteral("hold"), users.path()});
+    QVERIFY(holder.waitForReadyRead(10000));
+    QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
+
+    // Another window of the program keeps running its timers and repaints meanwhile.
+    int ticks = 0;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+    timer.start(20);
+    int ticksAtMessage = -1;
+    Dialogs::setHandlerForTests([&](const Dialogs::Request& r) {
+        m_boxes << r;
+        ticksAtMessage = ticks;
+        return QMessageBox::Close;
+    });
+    openLogin();
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(10000));
+    QCOMPARE(m_boxes.size(), 1);
+    QVERIFY2(m_boxes[0].text.contains(QStringLiteral("\n\n") + TestSupport::captionText(177) +
+                                      QLatin1Char('\n') + users.path()),
+             qPrintable(m_boxes[0].text));
+    QVERIFY2(ticksAtMessage > 10, qPrintable(QString::number(ticksAtMessage)));
+    QVERIFY(m_main->hasEnded());
+    QCOMPARE(bytesOf(users.path()), before);
+    QCOMPARE(QDir(app().dataFolder).entryList({QStringLiteral("*.damaged-*")}, QDir::Files), QStringList());
 }
 
 void TestLoginWindow::templateCannotBeCopied()

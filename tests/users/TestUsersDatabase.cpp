@@ -4,7 +4,9 @@
 #include "users/UsersDatabase.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +31,8 @@ private slots:
     void movedAsideWithJournal();
     void brieflyLockedIsNotDamaged();
     void scoresAppended();
+    void passingFailuresLeaveTheFile_data();
+    void passingFailuresLeaveTheFile();
 
 private:
     UsersDatabase users() const
@@ -191,9 +195,9 @@ void TestUsersDatabase::unreadableFiles()
     const QByteArray bytes = f.readAll();
     f.close();
 
-    bool damaged = false;
-    QVERIFY(!db.readLearners(&error, &damaged));
-    QVERIFY(damaged);
+    DatabaseFailure failure = DatabaseFailure::None;
+    QVERIFY(!db.readLearners(&error, &failure));
+    QCOMPARE(failure, DatabaseFailure::Damaged);
     QVERIFY(!error.isEmpty());
 
     const QDateTime when(QDate(2024, 3, 9), QTime(7, 5, 3));
@@ -258,11 +262,11 @@ void TestUsersDatabase::brieflyLockedIsNotDamaged()
     });
     while (!locked)
         std::this_thread::yield();
-    bool damaged = true;
-    const auto learners = db.readLearners(&error, &damaged);
+    DatabaseFailure failure = DatabaseFailure::Damaged;
+    const auto learners = db.readLearners(&error, &failure);
     holder.join();
     QVERIFY2(learners, qPrintable(error));
-    QVERIFY(!damaged);
+    QCOMPARE(failure, DatabaseFailure::None);
     QCOMPARE(learners->size(), 2);
     QVERIFY(db.exists());
 }
@@ -293,6 +297,128 @@ void TestUsersDatabase::scoresAppended()
     names.bindText(1, QStringLiteral("Anna O'Brien"));
     QCOMPARE(names.step(), Statement::Step::Row);
     QCOMPARE(names.value(0).toDouble(), 7.5);
+}
+
+namespace {
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+QStringList filesIn(const QString& folder)
+{
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    names.sort();
+    return names;
+}
+
+QMap<QString, QString> probeValues(QProcess& p)
+{
+    QMap<QString, QString> values;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0)
+            values.insert(line.left(eq), line.mid(eq + 1));
+    }
+    return values;
+}
+
+} // namespace
+
+void TestUsersDatabase::passingFailuresLeaveTheFile_data()
+{
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<int>("failure");
+    QTest::newRow("unreadable file") << "mode 000" << int(DatabaseFailure::AccessDenied);
+    QTest::newRow("read-only file in a read-only folder") << "read-only" << int(DatabaseFailure::ReadOnly);
+    QTest::newRow("locked by another process") << "locked" << int(DatabaseFailure::Locked);
+    QTest::newRow("full disk") << "full" << int(DatabaseFailure::DiskFull);
+}
+
+// The probe opens the list as the login does, in a process of an unprivileged user: only
+// a file that is not a users database may be set aside, never one that cannot be had now.
+void TestUsersDatabase::passingFailuresLeaveTheFile()
+{
+    QFETCH(QString, cause);
+    QFETCH(int, failure);
+    bool available = true;
+    const QStringList asUser = TestSupport::unprivilegedCommand(&available);
+    if (!available)
+        QSKIP("running as root without setpriv or runuser");
+
+    // Everything under /tmp, every level open to the probe's user.
+    QTemporaryDir shared(QStringLiteral("/tmp/parlanto-users-XXXXXX"));
+    QVERIFY(shared.isValid());
+    QFile::setPermissions(shared.path(),
+                          QFile::permissions(shared.path()) | QFile::ExeOther | QFile::ReadOther);
+    const QString folder = shared.filePath(QStringLiteral("data"));
+    const UsersDatabase db(folder + QStringLiteral("/Users.dat"),
+                           shared.filePath(QStringLiteral("Parlanto.tpl")));
+    QString error;
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY2(UsersTemplate::write(db.templatePath(), &error), qPrintable(error));
+    QVERIFY2(db.createFromTemplate(&error), qPrintable(error));
+    QVERIFY(db.addLearner({0, QStringLiteral("Anna"), QStringLiteral("Rossi"), {}, 1}, &error));
+    QVERIFY(db.addLearner({0, QStringLiteral("Bob"), QStringLiteral("Smith"), {}, 2}, &error));
+    QVERIFY(TestSupport::giveToUnprivilegedUser(folder) && TestSupport::giveToUnprivilegedUser(db.path()));
+    const QByteArray before = bytesOf(db.path());
+    const QStringList filesBefore = filesIn(folder);
+
+    auto probe = [&](QProcess& p, const QStringList& args) {
+        QStringList command = asUser;
+        command << QStringLiteral(USERS_PROBE) << args;
+        p.setWorkingDirectory(shared.path());
+        p.start(command.takeFirst(), command);
+    };
+    QStringList listArgs{QStringLiteral("list"), db.path(), db.templatePath()};
+    QProcess holder;
+    if (cause == QLatin1String("mode 000")) {
+        QVERIFY(QFile::setPermissions(db.path(), QFile::Permissions()));
+    } else if (cause == QLatin1String("read-only")) {
+        QVERIFY(QFile::setPermissions(db.path(), QFile::ReadOwner | QFile::ReadOther));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther));
+    } else if (cause == QLatin1String("locked")) {
+        probe(holder, {QStringLiteral("hold"), db.path()});
+        QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
+    } else {
+        listArgs << QStringLiteral("--file-size-limit") << QStringLiteral("0");
+    }
+
+    QProcess reader;
+    probe(reader, listArgs);
+    QVERIFY(reader.waitForFinished(60000));
+    const auto values = probeValues(reader);
+    QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
+    QCOMPARE(values.value(QStringLiteral("outcome")).toInt(), int(LearnerList::Outcome::Unavailable));
+    QVERIFY2(values.value(QStringLiteral("failure")).toInt() == failure,
+             qPrintable(values.value(QStringLiteral("failure")) + QLatin1Char(' ') +
+                        values.value(QStringLiteral("error"))));
+
+    // The cause goes away; the file is as it was, and every learner is back.
+    holder.closeWriteChannel();
+    QVERIFY(holder.state() == QProcess::NotRunning || holder.waitForFinished(10000));
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                      QFile::ExeOther);
+    QFile::setPermissions(db.path(), QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(bytesOf(db.path()), before);
+    // Nothing beside it but the engine's own empty working files, which go at the next start.
+    for (const QString& name : filesIn(folder)) {
+        if (!filesBefore.contains(name))
+            QVERIFY2((name.endsWith(QLatin1String("-wal")) || name.endsWith(QLatin1String("-shm"))) &&
+                         QFileInfo(folder + QLatin1Char('/') + name).size() == 0,
+                     qPrintable(name));
+    }
+
+    QProcess again;
+    probe(again, {QStringLiteral("list"), db.path(), db.templatePath()});
+    QVERIFY(again.waitForFinished(60000));
+    const auto later = probeValues(again);
+    QCOMPARE(later.value(QStringLiteral("outcome")).toInt(), int(LearnerList::Outcome::Read));
+    QCOMPARE(later.value(QStringLiteral("count")), QStringLiteral("2"));
+    QCOMPARE(filesIn(folder), filesBefore);
 }
 
 QTEST_GUILESS_MAIN(TestUsersDatabase)
