@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/TiledBackground.h"
 #include "platform/Files.h"
+#include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 
@@ -89,12 +90,12 @@ bool PhraseEditWindow::save(QString* error)
     const QString file = m_tag.value(0);
     bool ok = false;
     const qint64 number = m_tag.value(1).toLongLong(&ok);
-    if (!isSafeFileName(file) || !ok) {
+    const QString path = installedSubjectPath(file);
+    if (path.isEmpty() || !ok) {
         if (error)
             *error = QStringLiteral("the node does not name a phrase of an installed subject");
         return false;
     }
-    const QString path = app().installedSubjectsFolder + file;
     bool found = false;
     const std::optional<Phrase> current = InstalledSubject::phrase(path, number, false, &found, error);
     if (!current)

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "platform/Files.h"
+#include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 
 namespace PhraseSound {
@@ -14,10 +15,8 @@ QString temporaryFile()
 Outcome extract(const QString& subjectFileName, const QString& phraseNumber, QString* error)
 {
     // A tag naming "../x" or a folder must not lead outside the installed subjects folder.
-    if (!isSafeFileName(subjectFileName))
-        return Outcome::NoSubjectFile;
-    const QString path = app().installedSubjectsFolder + subjectFileName;
-    if (!FileExists(path))
+    const QString path = installedSubjectPath(subjectFileName);
+    if (path.isEmpty() || !FileExists(path))
         return Outcome::NoSubjectFile;
 
     bool ok = false;

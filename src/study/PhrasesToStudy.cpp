@@ -57,7 +57,8 @@ bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget*
             break;
         }
         const QString file = SubjectTree::Tag_Item(0, child);
-        if (!file.isEmpty() && FileExists(s.installedSubjectsFolder + file)) {
+        const QString path = installedSubjectPath(s.installedSubjectsFolder, file);
+        if (!path.isEmpty() && FileExists(path)) {
             if (Check_Subject(file) == Valid)
                 ++valid;
             continue;

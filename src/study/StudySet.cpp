@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/Paths.h"
 #include "platform/Files.h"
+#include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 
 #include <QFile>
@@ -50,7 +51,12 @@ Result collectInstalledSubject(AppState& state, const QString& fileName)
     start(state);
     Result result;
     QString error;
-    const auto phrases = InstalledSubject::phrases(state.installedSubjectsFolder + fileName, true, &error);
+    const QString path = installedSubjectPath(state.installedSubjectsFolder, fileName);
+    if (path.isEmpty()) {
+        result.error = QStringLiteral("\"%1\" is not the name of a subject file").arg(fileName);
+        return result;
+    }
+    const auto phrases = InstalledSubject::phrases(path, true, &error);
     if (!phrases) {
         result.error = error;
         return result;
@@ -76,8 +82,9 @@ Result collectPhrases(AppState& state, const std::vector<PhraseRef>& phrases)
     for (const PhraseRef& ref : phrases) {
         if (result.count >= AppState::MaxStudyPhrases)
             break;
-        const QString path = state.installedSubjectsFolder + ref.subjectFile;
-        if (ref.subjectFile.isEmpty() || !FileExists(path))
+        // A row may name any text: only a plain name inside the folder is ever opened.
+        const QString path = installedSubjectPath(state.installedSubjectsFolder, ref.subjectFile);
+        if (path.isEmpty() || !FileExists(path))
             continue;
         auto it = valid.find(ref.subjectFile);
         if (it == valid.end())

@@ -127,7 +127,10 @@ void SubjectSelection::Load_Subject_Phrases(const QString& fileName, QTreeWidget
     QWidget* window = m_tree->window();
     window->setEnabled(false);
     QString error;
-    const auto phrases = InstalledSubject::phrases(app().installedSubjectsFolder + fileName, false, &error);
+    const QString path = installedSubjectPath(fileName);
+    const auto phrases = path.isEmpty() ? std::nullopt : InstalledSubject::phrases(path, false, &error);
+    if (path.isEmpty())
+        error = QStringLiteral("\"%1\" is not the name of a subject file").arg(fileName);
     if (!phrases) {
         showLoadProblem(node, fileName, error);
         return;

@@ -1,15 +1,34 @@
 #include "SubjectCheck.h"
 
 #include "app/AppState.h"
+#include "platform/Files.h"
 #include "subjects/SubjectFile.h"
+
+QString installedSubjectPath(const QString& folder, const QString& fileName)
+{
+    // Wildcards would make the existence checks match other files.
+    static const QString wildcards = QStringLiteral("*?[");
+    if (!isSafeFileName(fileName))
+        return QString();
+    for (const QChar c : wildcards) {
+        if (fileName.contains(c))
+            return QString();
+    }
+    return folder + fileName;
+}
+
+QString installedSubjectPath(const QString& fileName)
+{
+    return installedSubjectPath(app().installedSubjectsFolder, fileName);
+}
 
 QString Check_Subject(const QString& fileName)
 {
     // The name comes from a tree tag or a list; one that would leave the folder is no subject.
-    if (fileName.isEmpty() || fileName.contains(QLatin1Char('/')) || fileName == QLatin1String("..") ||
-        fileName.contains(QChar(0)))
+    const QString path = installedSubjectPath(fileName);
+    if (path.isEmpty())
         return QStringLiteral("\"%1\" is not the name of a subject file").arg(fileName);
-    return checkSubjectFile(app().installedSubjectsFolder + fileName, app().edition.ProgramCode);
+    return checkSubjectFile(path, app().edition.ProgramCode);
 }
 
 QString verdictKind(const QString& verdict)

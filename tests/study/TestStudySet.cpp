@@ -108,6 +108,44 @@ private slots:
         QVERIFY(!QFileInfo::exists(app().studySoundFile(3)));
     }
 
+    // A virtual subject's row may name any text. Names that leave the installed subjects
+    // folder or would match other files count as missing subject files: the learner is told,
+    // and the outside file (a valid subject that would be studied if opened) never is.
+    void rowNamesStayInsideTheFolder_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("parent folders") << "../../outside/Outside_Secret.ita";
+        QTest::newRow("folder and parent") << "Sub/../../outside/Outside_Secret.ita";
+        QTest::newRow("wildcard") << "*.ita";
+    }
+    void rowNamesStayInsideTheFolder()
+    {
+        QFETCH(QString, name);
+        const QString outside = fx->dir.path() + QStringLiteral("/outside/Outside_Secret.ita");
+        QVERIFY(QDir().mkpath(QFileInfo(outside).path()));
+        QVERIFY(TestSupport::writeSubject(outside, QStringLiteral("prlita"), 2));
+        QVERIFY(fx->subject(QStringLiteral("a.ita"), 2));
+        fx->virtualSubject(QStringLiteral("mine.vita"), QStringLiteral("Mine"), {{name, 1}, {"a.ita", 2}});
+        SubjectTree tree;
+        tree.Create_Folders();
+        tree.Get_Subjects();
+        tree.Get_vSubjects();
+        SubjectSelection selection(&tree);
+        QTreeWidgetItem* subject = tree.topLevelItem(3)->child(0);
+        tree.setCurrentItem(subject);
+        selection.TreeFolders_NodeClick(subject);
+
+        fx->answer = QMessageBox::Yes;
+        QVERIFY(Check_Virtual_Subject(&tree, subject, &tree));
+        QCOMPARE(fx->boxes.size(), 1);
+        QVERIFY2(fx->boxes.first().text.contains(name.toUpper()), qPrintable(fx->boxes.first().text));
+        QCOMPARE(Get_Phraes_to_Study(subject, &tree), 1);
+        QCOMPARE(app().StudyPhrases[1].SubjectFile, QStringLiteral("a.ita"));
+        QCOMPARE(app().StudyPhrases[1].PhraseNo, 2);
+        // Collected on its own, the row gives an empty set.
+        QCOMPARE(StudySet::collectPhrases(app(), {{name, 1}}).count, 0);
+    }
+
     // Phrases that cannot be studied are skipped: a deleted row, another edition's file.
     void virtualPhrasesSkipped()
     {
