@@ -11,6 +11,31 @@
 
 namespace {
 
+// Every message about a subject file names it: the guard prefixes the file's path to an
+// error set while it lives, unless the text names the file already.
+class FileNamedInErrors
+{
+public:
+    FileNamedInErrors(const QString& path, QString* error)
+        : m_path(path), m_error(error), m_before(error ? *error : QString())
+    {
+    }
+    ~FileNamedInErrors()
+    {
+        if (!m_error || m_error->isEmpty() || *m_error == m_before)
+            return;
+        if (!m_error->contains(QFileInfo(m_path).fileName()))
+            *m_error = QStringLiteral("%1: %2").arg(m_path, *m_error);
+    }
+    FileNamedInErrors(const FileNamedInErrors&) = delete;
+    FileNamedInErrors& operator=(const FileNamedInErrors&) = delete;
+
+private:
+    QString m_path;
+    QString* m_error;
+    QString m_before;
+};
+
 std::optional<Database> openSubject(const QString& path, Database::Mode mode, QString* error)
 {
     return Database::open(path, Database::SubjectPassword, mode, error);
@@ -115,6 +140,7 @@ namespace InstalledSubject {
 
 std::optional<QString> programCode(const QString& path, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadOnly, error);
     if (!db)
         return std::nullopt;
@@ -135,6 +161,7 @@ std::optional<QString> programCode(const QString& path, QString* error)
 
 std::optional<std::vector<Phrase>> phrases(const QString& path, bool withSound, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadOnly, error);
     if (!db)
         return std::nullopt;
@@ -152,6 +179,7 @@ std::optional<std::vector<Phrase>> phrases(const QString& path, bool withSound, 
 
 std::optional<Phrase> phrase(const QString& path, qint64 number, bool withSound, bool* found, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     if (found)
         *found = false;
     auto db = openSubject(path, Database::Mode::ReadOnly, error);
@@ -173,6 +201,7 @@ std::optional<Phrase> phrase(const QString& path, qint64 number, bool withSound,
 
 std::optional<std::vector<qint64>> phraseNumbers(const QString& path, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadOnly, error);
     if (!db)
         return std::nullopt;
@@ -193,6 +222,7 @@ std::optional<std::vector<qint64>> phraseNumbers(const QString& path, QString* e
 bool updateTexts(const QString& path, qint64 number, const QString& phrase, const QString& translation,
                  const QString& translation2, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadWrite, error);
     if (!db)
         return false;
@@ -218,6 +248,7 @@ bool updateTexts(const QString& path, qint64 number, const QString& phrase, cons
 bool create(const QString& path, const QString& programCode, const std::vector<Phrase>& phrases,
             bool overwrite, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     return buildAtomically(path, overwrite, error, [&](Database& db, QString* err) {
         if (!db.exec(QString::fromLatin1(InstalledSchema), err))
             return false;
@@ -253,6 +284,7 @@ namespace VirtualSubjectFile {
 
 bool createEmpty(const QString& path, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     return buildAtomically(path, false, error, [](Database& db, QString* err) {
         return db.exec(QString::fromLatin1(VirtualSchema), err);
     });
@@ -260,6 +292,7 @@ bool createEmpty(const QString& path, QString* error)
 
 bool createFromTemplate(const QString& templatePath, const QString& path, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     if (QFileInfo::exists(path)) {
         if (error)
             *error = QStringLiteral("%1 already exists").arg(path);
@@ -278,6 +311,7 @@ bool createFromTemplate(const QString& templatePath, const QString& path, QStrin
 
 std::optional<std::vector<VirtualSubject>> subjects(const QString& path, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadOnly, error);
     if (!db)
         return std::nullopt;
@@ -297,6 +331,7 @@ std::optional<std::vector<VirtualSubject>> subjects(const QString& path, QString
 
 std::optional<std::vector<VirtualPhrase>> phrases(const QString& path, qint64 nParent, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadOnly, error);
     if (!db)
         return std::nullopt;
@@ -329,6 +364,7 @@ std::optional<std::vector<VirtualPhrase>> phrases(const QString& path, qint64 nP
 
 std::optional<qint64> addSubject(const QString& path, const QString& name, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadWrite, error);
     if (!db)
         return std::nullopt;
@@ -353,6 +389,7 @@ std::optional<qint64> addSubject(const QString& path, const QString& name, QStri
 
 bool renameSubject(const QString& path, qint64 nParent, const QString& name, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadWrite, error);
     if (!db)
         return false;
@@ -384,6 +421,7 @@ bool renameSubject(const QString& path, qint64 nParent, const QString& name, QSt
 
 bool deleteSubject(const QString& path, qint64 nParent, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadWrite, error);
     if (!db)
         return false;
@@ -409,6 +447,7 @@ bool deleteSubject(const QString& path, qint64 nParent, QString* error)
 std::optional<std::vector<qint64>> addPhrases(const QString& path, qint64 nParent,
                                               const std::vector<VirtualPhrase>& phrases, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadWrite, error);
     if (!db)
         return std::nullopt;
@@ -437,6 +476,7 @@ std::optional<std::vector<qint64>> addPhrases(const QString& path, qint64 nParen
 
 bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error)
 {
+    const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadWrite, error);
     if (!db)
         return false;

@@ -223,6 +223,11 @@ private slots:
         QString error;
         QVERIFY(!InstalledSubject::phrases(path("thin.ita"), false, &error));
         QVERIFY2(error.contains(QLatin1String("tTranslation")), qPrintable(error));
+        // Every message about a file names it, so the learner knows which one to mend.
+        QVERIFY2(error.contains(path("thin.ita")), qPrintable(error));
+        bool found = false;
+        QVERIFY(!InstalledSubject::phrase(path("thin.ita"), 1, false, &found, &error));
+        QVERIFY2(error.contains(path("thin.ita")), qPrintable(error));
     }
 
     void largePhraseNumbersAreNotRefused()
@@ -316,7 +321,7 @@ private slots:
         QFETCH(QString, file);
         QString error;
         QVERIFY(!VirtualSubjectFile::subjects(path(file), &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY2(error.contains(file), qPrintable(error));
     }
 
     void listsOnlyMatchingRegularFilesByName()
