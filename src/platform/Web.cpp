@@ -65,9 +65,23 @@ bool DownloadFile(const QString& url, const QString& file, int timeoutMs, qint64
 
     QNetworkAccessManager manager;
     QNetworkRequest request(address);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Redirects are followed only on the address's own scheme, host and port: the address
+    // is the only one the learner trusts.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setTransferTimeout(timeoutMs);
     QNetworkReply* reply = manager.get(request);
+    const int defaultPort = scheme == QLatin1String("https") ? 443 : 80;
+    QObject::connect(reply, &QNetworkReply::redirected, reply,
+                     [reply, address, defaultPort](const QUrl& target) {
+                         const QUrl next = address.resolved(target);
+                         if (next.scheme().compare(address.scheme(), Qt::CaseInsensitive) == 0 &&
+                             next.host().compare(address.host(), Qt::CaseInsensitive) == 0 &&
+                             next.port(defaultPort) == address.port(defaultPort))
+                             emit reply->redirectAllowed();
+                         else
+                             reply->abort();
+                     });
 
     QByteArray body;
     bool tooLarge = false;

@@ -25,17 +25,21 @@ public:
     Mode mode = Mode::Answer;
     QByteArray status = "200 OK";
     QByteArray body;
+    QByteArray redirectTo; // "GET /moved" is answered with a redirect there
     QByteArray lastRequest;
     qint64 sent = 0;
 
-    bool start()
+    bool start(const QHostAddress& host = QHostAddress::LocalHost)
     {
         connect(&m_server, &QTcpServer::newConnection, this, &TinyServer::accept);
-        return m_server.listen(QHostAddress::LocalHost, 0);
+        return m_server.listen(host, 0);
     }
     QString url(const QString& path) const
     {
-        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_server.serverPort()).arg(path);
+        return QStringLiteral("http://%1:%2/%3")
+            .arg(m_server.serverAddress().toString())
+            .arg(m_server.serverPort())
+            .arg(path);
     }
 
 private:
@@ -57,6 +61,14 @@ private:
         case Mode::Silent:
             return; // accepts, reads, never answers
         case Mode::Answer:
+            if (!redirectTo.isEmpty() && lastRequest.startsWith("GET /moved ")) {
+                lastRequest.clear();
+                socket->setProperty("answered", false);
+                socket->write("HTTP/1.0 302 Found\r\nLocation: " + redirectTo +
+                              "\r\nContent-Length: 0\r\n\r\n");
+                socket->disconnectFromHost();
+                return;
+            }
             socket->write("HTTP/1.0 " + status + "\r\nContent-Type: text/plain\r\nContent-Length: " +
                           QByteArray::number(body.size()) + "\r\n\r\n" + body);
             socket->disconnectFromHost();
@@ -102,6 +114,8 @@ private slots:
     void serverDown();
     void notWebAddresses_data();
     void notWebAddresses();
+    void redirects_data();
+    void redirects();
 
 private:
     QTemporaryDir m_dir;
@@ -206,6 +220,39 @@ void TestWeb::serverDown()
     const QString file = m_dir.filePath(QStringLiteral("down.txt"));
     QVERIFY(!Web::DownloadFile(QStringLiteral("http://127.0.0.1:%1/x").arg(port), file, 5000));
     QVERIFY(!QFileInfo::exists(file));
+}
+
+void TestWeb::redirects_data()
+{
+    QTest::addColumn<bool>("sameHost");
+    QTest::newRow("within the address's host") << true;
+    QTest::newRow("to another host") << false;
+}
+
+// The address is the only one the learner trusts: a redirect is followed only to it.
+void TestWeb::redirects()
+{
+    QFETCH(bool, sameHost);
+    TinyServer trusted;
+    trusted.body = "from the trusted host";
+    QVERIFY(trusted.start());
+    TinyServer other; // another host of the loopback network
+    other.body = "from another host";
+    if (!other.start(QHostAddress(QStringLiteral("127.0.0.2"))))
+        QSKIP("127.0.0.2 is not available here");
+    trusted.redirectTo = (sameHost ? trusted : other).url(QStringLiteral("final")).toUtf8();
+    const QString file = m_dir.filePath(QStringLiteral("redirected.txt"));
+    QFile::remove(file);
+    QCOMPARE(Web::DownloadFile(trusted.url(QStringLiteral("moved")), file, 5000), sameHost);
+    if (sameHost) {
+        QVERIFY(trusted.lastRequest.startsWith("GET /final "));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), trusted.body);
+    } else {
+        QVERIFY(!QFileInfo::exists(file));
+    }
+    QVERIFY(other.lastRequest.isEmpty());
 }
 
 void TestWeb::notWebAddresses_data()
