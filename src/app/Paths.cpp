@@ -28,7 +28,7 @@ bool fail(QString* error, const QString& text)
 }
 
 // The last resort lives in the shared temporary folder, where another user could have
-// made the folder first: only a real folder of our own is used there.
+// made the folder first: only a real folder of our own that nobody else may write is used.
 bool makePrivateFolder(const QString& folder, QString* error)
 {
     const QString path = folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
@@ -39,10 +39,14 @@ bool makePrivateFolder(const QString& folder, QString* error)
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         info.refresh();
     }
-    if (info.isSymLink() || !info.isDir() || info.ownerId() != uint(geteuid()))
+    if (info.isSymLink() || !info.isDir() || info.ownerId() != uint(geteuid()) ||
+        (info.permissions() & (QFile::WriteGroup | QFile::WriteOther)))
         return fail(error, QStringLiteral("The folder %1 belongs to someone else.").arg(folder));
     return true;
 }
+
+// Marks a data folder in the temporary folder whose learner was told where the data is.
+const QString TemporaryNoticeMark = QStringLiteral(".told-where-data-is");
 
 } // namespace
 
@@ -114,9 +118,19 @@ bool Set_Paths(AppState& state, QString* error)
     } else {
         const QString appData = Get_Application_Data_Folder();
         if (appData.isEmpty()) {
+            // A folder of that name that is somebody else's is never written: then one named
+            // for this user, and if that is taken too, none at all.
             state.dataFolder = state.tempFolder + title + QLatin1Char('/');
-            if (!makePrivateFolder(state.dataFolder, error))
-                return false;
+            QString firstError;
+            if (!makePrivateFolder(state.dataFolder, &firstError)) {
+                state.dataFolder = state.tempFolder + title + QStringLiteral("-%1/").arg(geteuid());
+                if (!makePrivateFolder(state.dataFolder, error)) {
+                    if (error)
+                        *error = firstError + QLatin1Char('\n') + *error;
+                    state.dataFolder.clear();
+                    return false;
+                }
+            }
         } else {
             state.dataFolder = withTrailingSlash(appData) + title + QLatin1Char('/');
             if (!QDir().mkpath(state.dataFolder))
@@ -137,6 +151,25 @@ bool Set_Paths(AppState& state, QString* error)
     state.installedSubjectsFolder = state.programFolder + installedName + QLatin1Char('/');
     state.virtualSubjectsFolder = state.dataFolder + virtualName + QLatin1Char('/');
     state.activitiesFolder = state.programFolder + QStringLiteral("Activities/");
+    return true;
+}
+
+bool dataFolderIsTemporary(const AppState& state)
+{
+    return !state.dataFolder.isEmpty() && !state.tempFolder.isEmpty() &&
+           state.dataFolder.startsWith(state.tempFolder);
+}
+
+bool takeTemporaryDataNotice(const AppState& state)
+{
+    if (!dataFolderIsTemporary(state))
+        return false;
+    // The mark lives in the folder itself: when the system empties the temporary folder,
+    // the learner is told again about the new one.
+    QFile mark(state.dataFolder + TemporaryNoticeMark);
+    if (!mark.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return !QFileInfo::exists(mark.fileName()) && !QFileInfo(mark.fileName()).isSymLink();
+    mark.close();
     return true;
 }
 

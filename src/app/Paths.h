@@ -14,8 +14,17 @@ QString Get_Application_Data_Folder();
 bool Copy_Folder(const QString& source, const QString& destination, QString* error);
 
 // Fills the working folders of the state. Returns false with the error when a folder
-// cannot be created or copied; the folders computed before the failure stay set.
+// cannot be created or copied; the folders computed before the failure stay set, except
+// the data folder, which is left empty when the program has no folder of its own to
+// write in (the program must then end).
 bool Set_Paths(AppState& state, QString* error);
+
+// True when the data folder is a last resort in the temporary folder, which the system
+// may empty.
+bool dataFolderIsTemporary(const AppState& state);
+// True the first time for such a data folder (and never for another): the learner is to
+// be told where the data is kept and that it may not last. Marks the folder as told.
+bool takeTemporaryDataNotice(const AppState& state);
 
 // Deletes the files handed to the last activity: the sound file of every slot and the
 // input file. Every failure is ignored.

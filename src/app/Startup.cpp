@@ -79,8 +79,13 @@ bool Form_Load(MainWindow& window)
     if (!TemplateContent::Get_Captions(s.templateDatabasePath(), s.edition.InterfaceLanguage, &s.captions,
                                        &error))
         Dialogs::reportError(QStringLiteral("Get_Captions"), error);
-    if (!Set_Paths(s, &error))
+    if (!Set_Paths(s, &error)) {
         Dialogs::reportError(QStringLiteral("Set_Paths"), error);
+        if (s.dataFolder.isEmpty())
+            return false; // no folder of its own: nothing may be written anywhere else
+    }
+    if (takeTemporaryDataNotice(s))
+        Dialogs::inform(nullptr, s.captions(184) + QLatin1Char('\n') + s.dataFolder);
     PublishedSettings::publishFolders(s);
     window.setActivityFiles(FileLists::activityPrograms(s.activitiesFolder));
     window.setAdministrationOpener([&window] { AdminWindow(&window, &window).exec(); });

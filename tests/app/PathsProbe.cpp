@@ -34,6 +34,7 @@ int main(int argc, char** argv)
         << "dataFolder=" << state.dataFolder << '\n'
         << "installedSubjectsFolder=" << state.installedSubjectsFolder << '\n'
         << "virtualSubjectsFolder=" << state.virtualSubjectsFolder << '\n'
-        << "activitiesFolder=" << state.activitiesFolder << '\n';
+        << "activitiesFolder=" << state.activitiesFolder << '\n'
+        << "notice=" << (takeTemporaryDataNotice(state) ? 1 : 0) << '\n';
     return ok ? 0 : 1;
 }

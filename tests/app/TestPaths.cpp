@@ -383,7 +383,7 @@ void TestPaths::noDataFolderUsesPrivateTemp()
     c.xdg = c.home + QStringLiteral("/share");
     QVERIFY(QDir().mkpath(c.home));
     QFile::setPermissions(c.home, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-    const Run r = runProbe(c.program, c);
+    Run r = runProbe(c.program, c);
     QVERIFY2(r.exitCode == 0, qPrintable(r.errors + r.values.value(QStringLiteral("error"))));
     const QString data = c.tmp + QLatin1Char('/') + m_title + QLatin1Char('/');
     QCOMPARE(r.values.value(QStringLiteral("dataFolder")), data);
@@ -391,20 +391,35 @@ void TestPaths::noDataFolderUsesPrivateTemp()
     // Only the learner may look inside a folder kept in the shared temporary folder.
     QCOMPARE(QFileInfo(data).permissions() & (QFile::ReadOther | QFile::ReadGroup | QFile::WriteOther),
              QFile::Permissions());
+    // The learner is told once where the data is kept; again only for a new folder.
+    QCOMPARE(r.values.value(QStringLiteral("notice")), QStringLiteral("1"));
+    r = runProbe(c.program, c);
+    QCOMPARE(r.values.value(QStringLiteral("notice")), QStringLiteral("0"));
+    QVERIFY(QDir(data).removeRecursively());
+    r = runProbe(c.program, c);
+    QCOMPARE(r.values.value(QStringLiteral("notice")), QStringLiteral("1"));
 }
 
 void TestPaths::foreignTempFolderRefused_data()
 {
     QTest::addColumn<bool>("symlink");
-    QTest::newRow("a link to elsewhere") << true;
-    if (geteuid() == 0)
-        QTest::newRow("made by another user") << false;
+    QTest::addColumn<bool>("ownNameTaken");
+    QTest::newRow("a link to elsewhere") << true << false;
+    if (geteuid() == 0) {
+        QTest::newRow("made by another user") << false << false;
+        QTest::newRow("both names taken") << false << true;
+    }
 }
 
+// A folder planted in the shared temporary folder is never written: the program uses one
+// named for the learner, or, with that taken as well, none at all (and ends).
 void TestPaths::foreignTempFolderRefused()
 {
     QFETCH(bool, symlink);
-    Case c = makeCase(symlink ? QStringLiteral("foreign-link") : QStringLiteral("foreign-owner"));
+    QFETCH(bool, ownNameTaken);
+    Case c =
+        makeCase(symlink ? QStringLiteral("foreign-link")
+                         : (ownNameTaken ? QStringLiteral("foreign-both") : QStringLiteral("foreign-owner")));
     makeReadOnly(c.program);
     c.home = c.dir + QStringLiteral("/locked");
     c.xdg = c.home + QStringLiteral("/share");
@@ -420,12 +435,26 @@ void TestPaths::foreignTempFolderRefused()
         QVERIFY(QDir().mkpath(planted)); // root's, open to all
         QVERIFY(::chmod(QFile::encodeName(planted).constData(), 0777) == 0);
     }
+    const QString own =
+        c.tmp + QLatin1Char('/') + m_title + QStringLiteral("-%1").arg(m_isRoot ? Nobody : geteuid());
+    if (ownNameTaken) {
+        QVERIFY(QDir().mkpath(own));
+        QVERIFY(::chmod(QFile::encodeName(own).constData(), 0777) == 0);
+    }
     const Run r = runProbe(c.program, c);
-    QCOMPARE(r.exitCode, 1);
-    QCOMPARE(r.values.value(QStringLiteral("ok")), QStringLiteral("0"));
-    QVERIFY(r.values.value(QStringLiteral("error")).contains(QStringLiteral("belongs to someone else")));
-    QVERIFY(r.values.value(QStringLiteral("virtualSubjectsFolder")).isEmpty());
-    QVERIFY(tree(c.dir + QStringLiteral("/elsewhere")).isEmpty());
+    if (ownNameTaken) {
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.values.value(QStringLiteral("ok")), QStringLiteral("0"));
+        QVERIFY(r.values.value(QStringLiteral("error")).contains(QStringLiteral("belongs to someone else")));
+        QVERIFY(r.values.value(QStringLiteral("dataFolder")).isEmpty());
+        QVERIFY(r.values.value(QStringLiteral("virtualSubjectsFolder")).isEmpty());
+        QVERIFY(tree(own).isEmpty());
+    } else {
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors + r.values.value(QStringLiteral("error"))));
+        QCOMPARE(r.values.value(QStringLiteral("dataFolder")), own + QLatin1Char('/'));
+        QVERIFY(QFileInfo(own + QStringLiteral("/MySubjects/Sample.vita")).isFile());
+    }
+    QVERIFY(tree(symlink ? c.dir + QStringLiteral("/elsewhere") : planted).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPaths)
