@@ -2,6 +2,7 @@
 
 #include "ActivitySound.h"
 #include "ActivityTexts.h"
+#include "platform/ShownText.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 #include <QMap>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace {
@@ -50,7 +52,8 @@ FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)
     : QWidget(parent), m_input(input)
 {
     setObjectName(QStringLiteral("frmFlashcards"));
-    setWindowTitle(tr_("title") + QStringLiteral(" - ") + m_input.subject.trimmed());
+    setWindowTitle(tr_("title") + QStringLiteral(" - ") +
+                   ShownText::cut(m_input.subject.trimmed(), ShownText::NameLimit));
     auto* layout = new QVBoxLayout(this);
     m_progress = new QLabel(this);
     m_progress->setObjectName(QStringLiteral("lblProgress"));
@@ -81,8 +84,15 @@ FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)
     answers->addWidget(m_knownButton);
     answers->addWidget(m_unknownButton);
     layout->addWidget(m_progress);
-    layout->addWidget(m_phrase, 1);
-    layout->addWidget(m_translation, 1);
+    // A long phrase scrolls inside its own area; the buttons stay in reach.
+    for (QLabel* l : {m_phrase, m_translation}) {
+        auto* area = new QScrollArea(this);
+        area->setWidget(l);
+        area->setWidgetResizable(true);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        layout->addWidget(area, 1);
+    }
     layout->addWidget(m_listen);
     layout->addWidget(m_reveal);
     layout->addLayout(answers);
@@ -101,7 +111,7 @@ void FlashcardsWindow::showCard()
 {
     const ActivityPhrase& p = m_input.phrases.at(m_index);
     m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
-    m_phrase->setText(p.phrase);
+    m_phrase->setText(ShownText::wrappable(p.phrase, ShownText::PhraseLimit));
     m_translation->clear();
     m_knownButton->setEnabled(false);
     m_unknownButton->setEnabled(false);
@@ -115,9 +125,12 @@ void FlashcardsWindow::showCard()
 void FlashcardsWindow::reveal()
 {
     const ActivityPhrase& p = m_input.phrases.at(m_index);
+    const QString translation = ShownText::wrappable(p.translation, ShownText::PhraseLimit);
     m_translation->setText(p.translation2.isEmpty()
-                               ? p.translation
-                               : p.translation + QStringLiteral("\n(") + p.translation2 + QLatin1Char(')'));
+                               ? translation
+                               : translation + QStringLiteral("\n(") +
+                                     ShownText::wrappable(p.translation2, ShownText::PhraseLimit) +
+                                     QLatin1Char(')'));
     m_reveal->setEnabled(false);
     m_knownButton->setEnabled(true);
     m_unknownButton->setEnabled(true);

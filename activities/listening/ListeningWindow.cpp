@@ -2,6 +2,7 @@
 
 #include "ActivitySound.h"
 #include "ActivityTexts.h"
+#include "platform/ShownText.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -54,7 +56,8 @@ ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
     : QWidget(parent), m_input(input)
 {
     setObjectName(QStringLiteral("frmListening"));
-    setWindowTitle(tr_("title") + QStringLiteral(" - ") + m_input.subject.trimmed());
+    setWindowTitle(tr_("title") + QStringLiteral(" - ") +
+                   ShownText::cut(m_input.subject.trimmed(), ShownText::NameLimit));
     auto* layout = new QVBoxLayout(this);
     m_progress = new QLabel(this);
     m_progress->setObjectName(QStringLiteral("lblProgress"));
@@ -77,7 +80,13 @@ ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
         layout->addWidget(b);
         m_choices.push_back(b);
     }
-    layout->addWidget(m_feedback);
+    // A long phrase in the feedback scrolls inside its own area; the buttons stay in reach.
+    auto* feedbackArea = new QScrollArea(this);
+    feedbackArea->setWidget(m_feedback);
+    feedbackArea->setWidgetResizable(true);
+    feedbackArea->setFrameShape(QFrame::NoFrame);
+    feedbackArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(feedbackArea, 1);
     m_next = new QPushButton(tr_("next"), this);
     m_next->setObjectName(QStringLiteral("btnNext"));
     m_next->setAccessibleName(tr_("next").remove(QLatin1Char('&')));
@@ -121,9 +130,11 @@ void ListeningWindow::showQuestion()
         b->setEnabled(used);
         const QString text = used ? options.at(i) : QString();
         b->setProperty("translation", text);
+        // A button cannot wrap: its text is cut to a length that fits the window.
+        const QString shown = ShownText::cut(text, ShownText::ButtonLimit);
         b->setText(QStringLiteral("&%1  ").arg(i + 1) +
-                   QString(text).replace(QLatin1Char('&'), QLatin1String("&&")));
-        b->setAccessibleName(text);
+                   QString(shown).replace(QLatin1Char('&'), QLatin1String("&&")));
+        b->setAccessibleName(shown);
     }
     m_feedback->clear();
     m_answered = false;
@@ -142,7 +153,10 @@ void ListeningWindow::choose(int choice)
     const bool right = m_choices[choice]->property("translation").toString() == p.translation;
     if (right)
         ++m_right;
-    m_feedback->setText(right ? tr_("right") : tr_("wrong").arg(p.phrase, p.translation));
+    m_feedback->setText(right
+                            ? tr_("right")
+                            : tr_("wrong").arg(ShownText::wrappable(p.phrase, ShownText::PhraseLimit),
+                                               ShownText::wrappable(p.translation, ShownText::PhraseLimit)));
     for (QPushButton* b : m_choices)
         b->setEnabled(false);
     m_next->setEnabled(true);

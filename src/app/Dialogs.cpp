@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "platform/Database.h"
+#include "platform/ShownText.h"
 
 namespace {
 Dialogs::Handler& handler()
@@ -21,6 +22,9 @@ void setHandlerForTests(Handler h)
 QMessageBox::StandardButton message(QWidget* parent, const Request& request)
 {
     Request r = request;
+    // Texts from files and servers can be of any size: the box keeps within the screen.
+    r.text = ShownText::message(r.text);
+    r.title = ShownText::cut(r.title, ShownText::NameLimit);
     if (r.title.isEmpty())
         r.title =
             app().edition.EditionTitle.isEmpty() ? QStringLiteral("Parlanto") : app().edition.EditionTitle;

@@ -6,6 +6,7 @@
 #include "content/MessageWindow.h"
 #include "content/Pictures.h"
 #include "content/WebPage.h"
+#include "platform/ShownText.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTitle.h"
 
@@ -162,8 +163,9 @@ void SubjectTree::rebuild()
     Get_vSubjects();
 }
 
-void SubjectTree::reportProgress(const QString& title)
+void SubjectTree::reportProgress(const QString& name)
 {
+    const QString title = ShownText::cut(name, ShownText::NameLimit);
     if (MessageWindow::isShown())
         MessageWindow::setStatusText(title);
     // Also lets pending window events run.
@@ -236,7 +238,8 @@ QTreeWidgetItem* SubjectTree::addNode(QTreeWidgetItem* parent, const QString& te
                                       int image, int selectedImage, bool bold)
 {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
-    item->setText(0, text);
+    // Names and phrases come from files: a node stays one sane line whatever they hold.
+    item->setText(0, ShownText::cut(text, ShownText::NameLimit));
     setTag(item, tag);
     if (bold) {
         QFont f = item->font(0);

@@ -101,7 +101,7 @@ private:
     void expandedOrCollapsed(QTreeWidgetItem* item, bool expanded);
     void handlePress(QTreeWidgetItem* item, bool rightButton, const QPoint& globalPos);
     void ensureFixedFolders();
-    void reportProgress(const QString& title);
+    void reportProgress(const QString& name);
     void addPlaceholderIfEmpty(QTreeWidgetItem* folder);
     void rebuild();
 

@@ -3,8 +3,10 @@
 #include "FlashcardsWindow.h"
 #include "ListeningWindow.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -38,6 +40,49 @@ private slots:
         played.clear();
         QFile::remove(dir.filePath("Users.dat"));
         writeUsersDatabase(dir.filePath("Users.dat"));
+    }
+
+    // Texts of a megabyte: each window keeps to the screen with every button in reach, and
+    // shows the texts cut.
+    void hugeTextsKeepButtonsInReach()
+    {
+        ActivityInput in = input(2);
+        in.subject = QString(1 << 20, QLatin1Char('s'));
+        in.phrases[0].phrase = QString(1 << 20, QLatin1Char('p'));
+        in.phrases[0].translation = QString(1 << 20, QLatin1Char('t'));
+        const QSize screen = QGuiApplication::primaryScreen()->availableSize();
+        auto inReach = [](QWidget& w, QPushButton* b) {
+            return !b->isVisible() || w.rect().contains(QRect(b->mapTo(&w, QPoint(0, 0)), b->size()));
+        };
+        {
+            FlashcardsWindow w(in);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            w.btnReveal()->click();
+            QVERIFY(w.btnKnown()->isEnabled());
+            QVERIFY(w.width() <= screen.width() && w.height() <= screen.height());
+            for (QPushButton* b : {w.btnListen(), w.btnReveal(), w.btnKnown(), w.btnUnknown()})
+                QVERIFY2(inReach(w, b), qPrintable(b->objectName()));
+            QVERIFY(w.lblPhrase()->text().size() < 2200);
+            QVERIFY(w.windowTitle().size() < 300);
+        }
+        {
+            ListeningWindow w(in);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QVERIFY(w.width() <= screen.width() && w.height() <= screen.height());
+            QPushButton* wrong = nullptr;
+            for (QPushButton* b : w.choices()) {
+                QVERIFY2(inReach(w, b), qPrintable(b->objectName()));
+                if (b->isVisible() && b->property("translation").toString() != in.phrases[0].translation)
+                    wrong = b;
+            }
+            QVERIFY(wrong);
+            wrong->click(); // the feedback names the huge phrase and translation
+            QVERIFY(w.width() <= screen.width() && w.height() <= screen.height());
+            for (QPushButton* b : {w.btnListen(), w.btnNext()})
+                QVERIFY2(inReach(w, b), qPrintable(b->objectName()));
+        }
     }
 
     // Keyboard only: Enter reveals, then K (known) or N (not known) through the mnemonics.

@@ -57,6 +57,7 @@ private slots:
     void answers_data();
     void answers();
     void addressAndFileName();
+    void hugeAnswerKeptToTheScreen();
 
 private:
     QTemporaryDir m_temp;
@@ -154,6 +155,36 @@ void TestUpdateCheck::answers()
     }
     Dialogs::setHandlerForTests(nullptr);
     setUrlOpenerForTests(nullptr);
+}
+
+// A line of 60 KB without a blank: the box shows it cut, with break chances, so that it
+// keeps within the screen.
+void TestUpdateCheck::hugeAnswerKeptToTheScreen()
+{
+    const QByteArray path = QStringLiteral("/site/updates/Ver_%1_%2_%3.txt")
+                                .arg(BuildInfo::VersionMajor)
+                                .arg(BuildInfo::VersionMinor)
+                                .arg(BuildInfo::VersionRevision)
+                                .toUtf8();
+    m_site.pages.clear();
+    m_site.pages.insert(path, "NO," + QByteArray(60000, 'x'));
+    QList<Dialogs::Request> boxes;
+    Dialogs::setHandlerForTests([&](const Dialogs::Request& r) {
+        boxes << r;
+        return QMessageBox::No;
+    });
+    setUrlOpenerForTests([](const QUrl&) {});
+    QVERIFY(!UpdateCheck::Check_For_Update(nullptr, QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7))));
+    Dialogs::setHandlerForTests(nullptr);
+    setUrlOpenerForTests(nullptr);
+    QVERIFY(!boxes.isEmpty());
+    const QString& text = boxes[0].text;
+    // The line is cut; the question after it stays.
+    QVERIFY(text.size() < 1100);
+    QVERIFY2(text.endsWith(QChar(0x2026) + QStringLiteral("\n\nOpen the download page now?")),
+             qPrintable(text));
+    for (const QString& word : text.split(QChar(0x200B)))
+        QVERIFY(word.size() <= 100);
 }
 
 void TestUpdateCheck::addressAndFileName()

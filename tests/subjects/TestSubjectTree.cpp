@@ -173,6 +173,19 @@ private slots:
         QCOMPARE(MessageWindow::instance()->lblMsg()->text(), QStringLiteral("Viaggi \"in\" treno"));
     }
 
+    // A name of a megabyte is shown cut, in the tree and in the progress; the file keeps it.
+    void hugeNameShownCut()
+    {
+        const QString huge(1 << 20, QLatin1Char('n'));
+        writeVirtual("big.vita", {huge});
+        build();
+        const QString shown = m_tree->topLevelItem(3)->child(0)->text(0);
+        QCOMPARE(shown, huge.left(200) + QChar(0x2026));
+        QVERIFY(m_log.last().size() < 300);
+        QString error;
+        QCOMPARE(VirtualSubjectFile::subjects(virtualFile("big.vita"), &error)->front().name, huge);
+    }
+
     void damagedVirtualFileReportedAndLaterFilesListed()
     {
         writeVirtual("a.vita", {"Uno"});

@@ -12,7 +12,37 @@
 #include <QTest>
 
 #include <atomic>
+#include <csignal>
+#include <sys/resource.h>
 #include <thread>
+
+namespace {
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+QStringList filesIn(const QString& folder)
+{
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    names.sort();
+    return names;
+}
+
+QMap<QString, QString> probeValues(QProcess& p)
+{
+    QMap<QString, QString> values;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0)
+            values.insert(line.left(eq), line.mid(eq + 1));
+    }
+    return values;
+}
+
+} // namespace
 
 class TestUsersDatabase : public QObject
 {
@@ -31,6 +61,7 @@ private slots:
     void movedAsideWithJournal();
     void brieflyLockedIsNotDamaged();
     void scoresAppended();
+    void fullDiskKeepsResultsAndLearners();
     void passingFailuresLeaveTheFile_data();
     void passingFailuresLeaveTheFile();
 
@@ -299,33 +330,39 @@ void TestUsersDatabase::scoresAppended()
     QCOMPARE(names.value(0).toDouble(), 7.5);
 }
 
-namespace {
-
-QByteArray bytesOf(const QString& path)
+// With no room left, a result or a profile change is refused with the engine's reason and
+// everything stored before stays as it was.
+void TestUsersDatabase::fullDiskKeepsResultsAndLearners()
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(db.createFromTemplate(&error));
+    QVERIFY(db.addLearner({0, QStringLiteral("Anna"), QStringLiteral("Rossi"), {}, 1}, &error));
+    const ScoreRow row{
+        QStringLiteral("Anna Rossi"), QStringLiteral("Memory"),  QStringLiteral("Saluti"), QString(), 7,
+        QStringLiteral("2024-03-09"), QStringLiteral("07:05:03")};
+    QVERIFY(db.appendScore(row, &error));
+    const QByteArray before = bytesOf(db.path());
 
-QStringList filesIn(const QString& folder)
-{
-    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    names.sort();
-    return names;
-}
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit full = saved;
+    full.rlim_cur = 0; // every write fails as on a full disk
+    setrlimit(RLIMIT_FSIZE, &full);
+    const bool appended = appendScore(db.path(), row, &error);
+    const QString appendError = error;
+    const bool updated = db.updateLearner({1, QStringLiteral("Bob"), QStringLiteral("Smith"), {}, 2}, &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
 
-QMap<QString, QString> probeValues(QProcess& p)
-{
-    QMap<QString, QString> values;
-    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
-        const int eq = line.indexOf(QLatin1Char('='));
-        if (eq > 0)
-            values.insert(line.left(eq), line.mid(eq + 1));
-    }
-    return values;
+    QVERIFY(!appended && !updated);
+    QVERIFY2(!appendError.isEmpty(), "no reason given");
+    QCOMPARE(bytesOf(db.path()), before);
+    QCOMPARE(db.scoreCount(&error).value_or(-1), 1);
+    const auto learners = db.readLearners(&error);
+    QVERIFY2(learners, qPrintable(error));
+    QCOMPARE(learners->first().displayName(), QStringLiteral("Anna Rossi"));
 }
-
-} // namespace
 
 void TestUsersDatabase::passingFailuresLeaveTheFile_data()
 {
