@@ -45,6 +45,13 @@ bool makePrivateFolder(const QString& folder, QString* error)
     return true;
 }
 
+// The name of the program's own data folder: the edition's title when it can be one.
+QString dataFolderName(const AppState& state)
+{
+    const QString& title = state.edition.EditionTitle;
+    return isSafeFileName(title) ? title : QStringLiteral("Parlanto");
+}
+
 // Marks a data folder in the temporary folder whose learner was told where the data is.
 const QString TemporaryNoticeMark = QStringLiteral(".told-where-data-is");
 
@@ -109,9 +116,7 @@ bool Set_Paths(AppState& state, QString* error)
     state.tempFolder = TempFolder();
     const QString installedName = state.captions.installedSubjectsFolderName();
     const QString virtualName = state.captions.virtualSubjectsFolderName();
-    QString title = state.edition.EditionTitle;
-    if (!isSafeFileName(title))
-        title = QStringLiteral("Parlanto");
+    const QString title = dataFolderName(state);
 
     if (!TestWriteFolder(state.programFolder)) {
         state.dataFolder = state.programFolder;
@@ -156,8 +161,13 @@ bool Set_Paths(AppState& state, QString* error)
 
 bool dataFolderIsTemporary(const AppState& state)
 {
-    return !state.dataFolder.isEmpty() && !state.tempFolder.isEmpty() &&
-           state.dataFolder.startsWith(state.tempFolder);
+    if (state.dataFolder.isEmpty() || state.tempFolder.isEmpty() ||
+        !state.dataFolder.startsWith(state.tempFolder))
+        return false;
+    // Only the two last-resort folders that Set_Paths makes there.
+    const QString name = state.dataFolder.mid(state.tempFolder.size()).chopped(1);
+    const QString title = dataFolderName(state);
+    return name == title || name == title + QStringLiteral("-%1").arg(geteuid());
 }
 
 bool takeTemporaryDataNotice(const AppState& state)
