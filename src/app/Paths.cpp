@@ -27,23 +27,6 @@ bool fail(QString* error, const QString& text)
     return false;
 }
 
-// The last resort lives in the shared temporary folder, where another user could have
-// made the folder first: only a real folder of our own is used there.
-bool makePrivateFolder(const QString& folder, QString* error)
-{
-    const QString path = folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
-    QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) {
-        if (!QDir().mkdir(path))
-            return fail(error, QStringLiteral("The folder %1 cannot be created.").arg(folder));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        info.refresh();
-    }
-    if (info.isSymLink() || !info.isDir() || info.ownerId() != uint(geteuid()))
-        return fail(error, QStringLiteral("The folder %1 belongs to someone else.").arg(folder));
-    return true;
-}
-
 } // namespace
 
 bool TestWriteFolder(const QString& folder)
@@ -114,6 +97,8 @@ bool Set_Paths(AppState& state, QString* error)
     } else {
         const QString appData = Get_Application_Data_Folder();
         if (appData.isEmpty()) {
+            // The last resort lives in the shared temporary folder, where another user could
+            // have made the folder first: only a real folder of our own is used there.
             state.dataFolder = state.tempFolder + title + QLatin1Char('/');
             if (!makePrivateFolder(state.dataFolder, error))
                 return false;
@@ -138,11 +123,4 @@ bool Set_Paths(AppState& state, QString* error)
     state.virtualSubjectsFolder = state.dataFolder + virtualName + QLatin1Char('/');
     state.activitiesFolder = state.programFolder + QStringLiteral("Activities/");
     return true;
-}
-
-void CleanTempFiles(const AppState& state)
-{
-    for (int slot = 1; slot <= state.StudyPhraseCount; ++slot)
-        QFile::remove(state.studySoundFile(slot));
-    QFile::remove(state.activityInputFile());
 }

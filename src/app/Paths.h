@@ -16,7 +16,3 @@ bool Copy_Folder(const QString& source, const QString& destination, QString* err
 // Fills the working folders of the state. Returns false with the error when a folder
 // cannot be created or copied; the folders computed before the failure stay set.
 bool Set_Paths(AppState& state, QString* error);
-
-// Deletes the files handed to the last activity: the sound file of every slot and the
-// input file. Every failure is ignored.
-void CleanTempFiles(const AppState& state);
