@@ -49,6 +49,8 @@ private slots:
         QVERIFY(QDir().mkpath(tmp) && makePrivateFolder(shared, &error));
         touch(shared + QStringLiteral("999999999/~prl9999999990011.wav")); // its launcher has ended
         touch(mine);                                                       // this test still runs
+        touch(shared + QStringLiteral("notes/keep.txt"));                  // no launcher's
+        QVERIFY(QFile::link(shared + QStringLiteral("notes"), shared + QStringLiteral("12")));
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TMPDIR"), tmp);
@@ -64,6 +66,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(own).isDir(), 60000);
         QVERIFY(!QFileInfo::exists(shared + QStringLiteral("999999999")));
         QVERIFY(QFileInfo::exists(mine));
+        QVERIFY(QFileInfo::exists(shared + QStringLiteral("notes/keep.txt")));
+        QVERIFY(QFileInfo(shared + QStringLiteral("12")).isSymLink());
 
         // A set as a launch leaves it while its activity runs.
         const QString handle = QString::number(launcher.processId()) + QStringLiteral("001");
