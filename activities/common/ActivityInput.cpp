@@ -11,10 +11,13 @@ QString ActivityInput::resolve(const QString& nameOrPath)
 {
     if (QFileInfo(nameOrPath).isAbsolute())
         return nameOrPath;
+    // The launcher starts an activity in the folder of the files it hands over; a file of
+    // that name in the shared temporary folder is used only when there is none there.
+    const QString here = QDir::current().absoluteFilePath(nameOrPath);
+    if (QFileInfo::exists(here))
+        return here;
     const QString inTemp = QDir::temp().filePath(nameOrPath);
-    if (QFileInfo::exists(inTemp))
-        return inTemp;
-    return QDir::current().absoluteFilePath(nameOrPath);
+    return QFileInfo::exists(inTemp) ? inTemp : here;
 }
 
 std::optional<ActivityInput> ActivityInput::read(const QString& nameOrPath, QString* error)
@@ -94,14 +97,22 @@ std::optional<ActivityInput> ActivityInput::parse(const QByteArray& bytes, QStri
 
 bool appendScore(const QString& usersDatabase, const ActivityScore& score, QString* error)
 {
-    auto db = Database::open(usersDatabase, Database::TemplatePassword, Database::Mode::ReadWrite, error);
-    if (!db)
+    // One statement, so one transaction: a write that fails (a full disk) leaves the database
+    // as it was. The reason names the file.
+    QString why;
+    auto fail = [&]() {
+        if (error)
+            *error = QStringLiteral("The result could not be saved in %1: %2").arg(usersDatabase, why);
         return false;
+    };
+    auto db = Database::open(usersDatabase, Database::TemplatePassword, Database::Mode::ReadWrite, &why);
+    if (!db)
+        return fail();
     Statement st = db->prepare(QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
                                               "numberScore, nDate, nTime) VALUES (?, ?, ?, ?, ?, ?, ?)"),
-                               error);
+                               &why);
     if (!st.isValid())
-        return false;
+        return fail();
     st.bindText(1, score.user).bindText(2, score.activity).bindText(3, score.subject);
     if (score.textScore)
         st.bindText(4, *score.textScore);
@@ -114,9 +125,8 @@ bool appendScore(const QString& usersDatabase, const ActivityScore& score, QStri
     st.bindText(6, score.when.toString(QStringLiteral("yyyy-MM-dd")));
     st.bindText(7, score.when.toString(QStringLiteral("HH:mm:ss")));
     if (!st.run()) {
-        if (error)
-            *error = st.errorString();
-        return false;
+        why = st.errorString();
+        return fail();
     }
     return true;
 }

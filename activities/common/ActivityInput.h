@@ -34,7 +34,7 @@ struct ActivityInput
     int contentLevel = 0;
     std::vector<ActivityPhrase> phrases;
 
-    // A relative name is looked up in the temporary folder (then the working folder); an
+    // A relative name is looked up in the working folder (then the temporary folder); an
     // absolute path is taken as it is.
     static QString resolve(const QString& nameOrPath);
     // Refuses a missing, truncated or malformed file with a reason.

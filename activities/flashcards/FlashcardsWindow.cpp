@@ -1,14 +1,15 @@
 #include "FlashcardsWindow.h"
 
+#include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "ActivityTexts.h"
 #include "platform/ShownText.h"
 
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMap>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -25,7 +26,7 @@ const ActivityTextTable& texts()
           {"reveal", "&Show the translation"},
           {"known", "I &knew it"},
           {"unknown", "I did &not know it"},
-          {"result", "You knew %1 of %2 phrases."},
+          {"result", "You knew %1."},
           {"close", "&Close"},
           {"saveError", "Your result could not be saved:"}}},
         {QStringLiteral("Spanish"),
@@ -35,7 +36,7 @@ const ActivityTextTable& texts()
           {"reveal", "&Mostrar la traducción"},
           {"known", "La &sabía"},
           {"unknown", "&No la sabía"},
-          {"result", "Sabías %1 de %2 frases."},
+          {"result", "Sabías %1."},
           {"close", "&Cerrar"},
           {"saveError", "No se ha podido guardar tu resultado:"}}},
     };
@@ -49,12 +50,15 @@ QString FlashcardsWindow::tr_(const char* key) const
 }
 
 FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)
-    : QWidget(parent), m_input(input)
+    : QMainWindow(parent), m_input(input)
 {
     setObjectName(QStringLiteral("frmFlashcards"));
-    setWindowTitle(tr_("title") + QStringLiteral(" - ") +
-                   ShownText::cut(m_input.subject.trimmed(), ShownText::NameLimit));
-    auto* layout = new QVBoxLayout(this);
+    setWindowTitle(tr_("title") + QStringLiteral(" - ") + ShownText::cut(m_input.subject.trimmed(), ShownText::NameLimit));
+    // Keyboard first: the focused button is always drawn as such, not only after a Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* layout = new QVBoxLayout(central);
     m_progress = new QLabel(this);
     m_progress->setObjectName(QStringLiteral("lblProgress"));
     m_phrase = new QLabel(this);
@@ -72,6 +76,7 @@ FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)
     auto makeButton = [this](const char* name, const char* key) {
         auto* b = new QPushButton(tr_(key), this);
         b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(true); // Enter presses the focused button
         b->setAccessibleName(QString(tr_(key)).remove(QLatin1Char('&')));
         return b;
     };
@@ -143,6 +148,7 @@ void FlashcardsWindow::answer(bool known)
         return;
     if (known)
         ++m_known;
+    ++m_marked;
     if (m_index + 1 < int(m_input.phrases.size())) {
         ++m_index;
         showCard();
@@ -157,32 +163,35 @@ void FlashcardsWindow::finish()
     ActivitySound::stop();
     const int n = int(m_input.phrases.size());
     m_progress->clear();
-    m_phrase->setText(tr_("result").arg(m_known).arg(n));
+    m_phrase->setText(tr_("result").arg(ActivityResult::scoreText(m_known, n)));
     m_translation->clear();
     for (QPushButton* b : {m_listen, m_reveal, m_knownButton, m_unknownButton})
         b->setEnabled(false);
     m_close->show();
     m_close->setDefault(true);
     m_close->setFocus();
-    ActivityScore score;
-    score.user = m_input.user;
-    score.activity = QString::fromLatin1(ActivityName);
-    score.subject = m_input.subject;
-    score.textScore = QStringLiteral("%1/%2").arg(m_known).arg(n);
-    score.numberScore = m_known;
-    if (!appendScore(m_input.usersDatabase, score, &m_saveError)) {
-        if (m_saveError.isEmpty())
-            m_saveError = QStringLiteral("unknown error");
-        QMessageBox box(QMessageBox::Warning, windowTitle(),
-                        tr_("saveError") + QStringLiteral("\n\n") + m_saveError, QMessageBox::Ok, this);
-        box.setTextFormat(Qt::PlainText);
-        if (!qEnvironmentVariableIsSet("PARLANTO_ACTIVITY_NO_DIALOGS"))
-            box.exec();
+    ActivityResult::record(this, m_input, QString::fromLatin1(ActivityName), m_known, n, tr_("saveError"),
+                           &m_saveError);
+}
+
+void FlashcardsWindow::closeEvent(QCloseEvent* event)
+{
+    // Left before the last card: the cards marked so far are the result; none, no result.
+    if (!m_finished && m_marked > 0) {
+        m_finished = true;
+        ActivitySound::stop();
+        ActivityResult::record(this, m_input, QString::fromLatin1(ActivityName), m_known, m_marked,
+                               tr_("saveError"), &m_saveError);
     }
+    QMainWindow::closeEvent(event);
 }
 
 void FlashcardsWindow::keyPressEvent(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
     if (event->modifiers() == Qt::NoModifier && !m_finished && !m_reveal->isEnabled()) {
         if (event->key() == Qt::Key_K) {
             answer(true);
@@ -193,5 +202,5 @@ void FlashcardsWindow::keyPressEvent(QKeyEvent* event)
             return;
         }
     }
-    QWidget::keyPressEvent(event);
+    QMainWindow::keyPressEvent(event);
 }

@@ -2,14 +2,15 @@
 
 #include "ActivityInput.h"
 
-#include <QWidget>
+#include <QMainWindow>
 
 class QLabel;
 class QPushButton;
 
 // Flashcards: each phrase is shown and heard, the learner reveals its translations and
-// says whether it was known. At the end the number known out of N is recorded.
-class FlashcardsWindow : public QWidget
+// says whether it was known. At the end the number known out of N is recorded; closed
+// earlier (Escape), the cards marked so far are, and nothing when none was marked.
+class FlashcardsWindow : public QMainWindow
 {
     Q_OBJECT
 public:
@@ -19,6 +20,7 @@ public:
 
     int current() const { return m_index; }
     int known() const { return m_known; }
+    int marked() const { return m_marked; }
     bool finished() const { return m_finished; }
     // Empty unless saving the result failed.
     QString saveError() const { return m_saveError; }
@@ -32,8 +34,9 @@ public:
     QPushButton* btnClose() const { return m_close; }
 
 protected:
-    // K: known, N: not known (after the translation is shown).
+    // K: known, N: not known (after the translation is shown), Escape: close.
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QString tr_(const char* key) const;
@@ -45,6 +48,7 @@ private:
     ActivityInput m_input;
     int m_index = 0;
     int m_known = 0;
+    int m_marked = 0;
     bool m_finished = false;
     QString m_saveError;
     QLabel* m_progress = nullptr;

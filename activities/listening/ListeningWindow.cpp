@@ -1,5 +1,6 @@
 #include "ListeningWindow.h"
 
+#include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "ActivityTexts.h"
 #include "platform/ShownText.h"
@@ -7,14 +8,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMap>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 const ActivityTextTable& texts()
@@ -28,7 +27,7 @@ const ActivityTextTable& texts()
           {"right", "Right!"},
           {"wrong", "Not quite. The phrase was \"%1\": %2"},
           {"next", "&Next"},
-          {"result", "You understood %1 of %2 phrases (%3%)."},
+          {"result", "You understood %1."},
           {"close", "&Close"},
           {"saveError", "Your result could not be saved:"}}},
         {QStringLiteral("Spanish"),
@@ -39,7 +38,7 @@ const ActivityTextTable& texts()
           {"right", "¡Correcto!"},
           {"wrong", "No exactamente. La frase era «%1»: %2"},
           {"next", "&Siguiente"},
-          {"result", "Has entendido %1 de %2 frases (%3%)."},
+          {"result", "Has entendido %1."},
           {"close", "&Cerrar"},
           {"saveError", "No se ha podido guardar tu resultado:"}}},
     };
@@ -53,12 +52,15 @@ QString ListeningWindow::tr_(const char* key) const
 }
 
 ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
-    : QWidget(parent), m_input(input)
+    : QMainWindow(parent), m_input(input)
 {
     setObjectName(QStringLiteral("frmListening"));
-    setWindowTitle(tr_("title") + QStringLiteral(" - ") +
-                   ShownText::cut(m_input.subject.trimmed(), ShownText::NameLimit));
-    auto* layout = new QVBoxLayout(this);
+    setWindowTitle(tr_("title") + QStringLiteral(" - ") + ShownText::cut(m_input.subject.trimmed(), ShownText::NameLimit));
+    // Keyboard first: the focused choice is drawn as such from the start, not only after a Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* layout = new QVBoxLayout(central);
     m_progress = new QLabel(this);
     m_progress->setObjectName(QStringLiteral("lblProgress"));
     m_prompt = new QLabel(tr_("prompt"), this);
@@ -76,6 +78,7 @@ ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
     for (int i = 0; i < MaxChoices; ++i) {
         auto* b = new QPushButton(this);
         b->setObjectName(QStringLiteral("btnChoice_%1").arg(i));
+        b->setAutoDefault(true); // Enter chooses the focused answer
         connect(b, &QPushButton::clicked, this, [this, i] { choose(i); });
         layout->addWidget(b);
         m_choices.push_back(b);
@@ -95,6 +98,8 @@ ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
     m_close->setAccessibleName(tr_("close").remove(QLatin1Char('&')));
     layout->addWidget(m_next);
     layout->addWidget(m_close);
+    for (QPushButton* b : {m_listen, m_next, m_close})
+        b->setAutoDefault(true);
     connect(m_listen, &QPushButton::clicked, this,
             [this] { ActivitySound::play(m_input.phrases.at(m_index).soundFile); });
     connect(m_next, &QPushButton::clicked, this, &ListeningWindow::next);
@@ -105,8 +110,7 @@ ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
 
 int ListeningWindow::percentage() const
 {
-    const int n = int(m_input.phrases.size());
-    return n > 0 ? int(std::lround(100.0 * m_right / n)) : 0;
+    return ActivityResult::percentage(m_right, int(m_input.phrases.size()));
 }
 
 void ListeningWindow::showQuestion()
@@ -187,7 +191,7 @@ void ListeningWindow::keyPressEvent(QKeyEvent* event)
         next();
         return;
     }
-    QWidget::keyPressEvent(event);
+    QMainWindow::keyPressEvent(event);
 }
 
 void ListeningWindow::finish()
@@ -199,24 +203,12 @@ void ListeningWindow::finish()
     m_prompt->clear();
     for (QPushButton* b : m_choices)
         b->hide();
-    m_feedback->setText(tr_("result").arg(m_right).arg(n).arg(percentage()));
+    m_feedback->setText(tr_("result").arg(ActivityResult::scoreText(m_right, n)));
     m_listen->setEnabled(false);
     m_next->setEnabled(false);
     m_close->show();
     m_close->setDefault(true);
     m_close->setFocus();
-    ActivityScore score;
-    score.user = m_input.user;
-    score.activity = QString::fromLatin1(ActivityName);
-    score.subject = m_input.subject;
-    score.numberScore = percentage();
-    if (!appendScore(m_input.usersDatabase, score, &m_saveError)) {
-        if (m_saveError.isEmpty())
-            m_saveError = QStringLiteral("unknown error");
-        QMessageBox box(QMessageBox::Warning, windowTitle(),
-                        tr_("saveError") + QStringLiteral("\n\n") + m_saveError, QMessageBox::Ok, this);
-        box.setTextFormat(Qt::PlainText);
-        if (!qEnvironmentVariableIsSet("PARLANTO_ACTIVITY_NO_DIALOGS"))
-            box.exec();
-    }
+    ActivityResult::record(this, m_input, QString::fromLatin1(ActivityName), m_right, n, tr_("saveError"),
+                           &m_saveError);
 }

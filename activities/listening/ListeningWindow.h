@@ -2,7 +2,7 @@
 
 #include "ActivityInput.h"
 
-#include <QWidget>
+#include <QMainWindow>
 
 #include <vector>
 
@@ -11,7 +11,7 @@ class QPushButton;
 
 // Listening: the learner hears a phrase and picks its translation among the translations
 // of the other phrases (keys 1 to 4). At the end the percentage right is recorded.
-class ListeningWindow : public QWidget
+class ListeningWindow : public QMainWindow
 {
     Q_OBJECT
 public:

@@ -63,7 +63,7 @@ struct Setup
         Dialogs::setHandlerForTests([](const Dialogs::Request&) { return QMessageBox::Ok; });
         Sound::setPlayerForTests([](const QString&, bool) {});
         ActivityPrograms::setStarterForTests(
-            [this](const QString&, const QStringList&, const QString&, QString*) {
+            [this](const QString&, const QStringList&, const QString&, qint64*, QString*) {
                 ++starts;
                 return true;
             });

@@ -27,14 +27,14 @@ void resetAppState()
     app() = makeState();
 }
 
-QString AppState::activityInputFileName() const
+QString AppState::inputFileName(qint64 handle)
 {
-    return QStringLiteral("~prl%1.txt").arg(instanceId);
+    return QStringLiteral("~prl%1.txt").arg(handle);
 }
 
-QString AppState::studySoundFile(int slot) const
+QString AppState::soundFileName(qint64 handle, int slot)
 {
-    return tempFolder + QStringLiteral("~prl%1%2.wav").arg(instanceId).arg(slot);
+    return QStringLiteral("~prl%1%2.wav").arg(handle).arg(slot);
 }
 
 QString AppState::editionKey() const

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <vector>
 
 // A phrase collected for study; slot numbers run from 1 to 10.
 struct StudyPhrase
@@ -17,6 +18,13 @@ struct StudyPhrase
     QString Translation2;
     QString SoundFile;
     int PhraseNo = 0;
+};
+
+// The files handed to one activity launch, named by the launch's handle.
+struct HandOverSet
+{
+    qint64 handle = 0;
+    qint64 activityPid = 0; // 0 until the activity has been started
 };
 
 // The state the whole program shares for one run: the edition, the working folders, the
@@ -35,10 +43,15 @@ struct AppState
     QString virtualSubjectsFolder;
     QString activitiesFolder;
     QString tempFolder;
+    // This launcher's own folder for the files handed to activities (see HandOverFiles).
+    QString handOverFolder;
 
-    // Stands in for the main window's handle in temporary file names: the process id keeps
-    // the files of two running copies apart.
+    // The launcher's number on line 1 of every input file: its process id.
     qint64 instanceId = 0;
+    // Names the files of the newest launch; every launch gets a new one, so an activity
+    // still running keeps the files it was handed.
+    qint64 launchHandle = 0;
+    std::vector<HandOverSet> handOverSets;
 
     QString CurrentUser;
     std::array<StudyPhrase, MaxStudyPhrases + 1> StudyPhrases{}; // slot 0 unused
@@ -48,10 +61,12 @@ struct AppState
     QString templateDatabasePath() const { return programFolder + QStringLiteral("Parlanto.tpl"); }
     QString usersDatabasePath() const { return dataFolder + QStringLiteral("Users.dat"); }
     QString customTemplatePath() const { return programFolder + QStringLiteral("custom.tpl"); }
-    // "~prl<id>.txt" and "~prl<id><slot>.wav" in the temporary folder.
-    QString activityInputFileName() const;
-    QString activityInputFile() const { return tempFolder + activityInputFileName(); }
-    QString studySoundFile(int slot) const;
+    // "~prl<handle>.txt" and "~prl<handle><slot>.wav" in the hand-over folder.
+    static QString inputFileName(qint64 handle);
+    static QString soundFileName(qint64 handle, int slot);
+    QString activityInputFileName() const { return inputFileName(launchHandle); }
+    QString activityInputFile() const { return handOverFolder + activityInputFileName(); }
+    QString studySoundFile(int slot) const { return handOverFolder + soundFileName(launchHandle, slot); }
     QString editionKey() const;
 };
 

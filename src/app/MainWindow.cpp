@@ -12,6 +12,7 @@
 #include "platform/Sound.h"
 #include "platform/Twips.h"
 #include "study/ActivityPanel.h"
+#include "study/HandOverFiles.h"
 #include "study/PhraseMenu.h"
 #include "study/SubjectSelection.h"
 #include "subjects/SubjectTree.h"
@@ -540,7 +541,7 @@ void MainWindow::endProgram()
     m_ended = true;
     m_timer1->stop();
     m_timer2->stop();
-    CleanTempFiles(app());
+    HandOverFiles::removeAll(app());
     QApplication::closeAllWindows();
     // Before the program's event loop runs, the start-up sees hasEnded() and returns. Asking
     // a loop to exit when none runs would make every later local wait return at once.

@@ -27,24 +27,6 @@ bool fail(QString* error, const QString& text)
     return false;
 }
 
-// The last resort lives in the shared temporary folder, where another user could have
-// made the folder first: only a real folder of our own that nobody else may write is used.
-bool makePrivateFolder(const QString& folder, QString* error)
-{
-    const QString path = folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
-    QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) {
-        if (!QDir().mkdir(path))
-            return fail(error, QStringLiteral("The folder %1 cannot be created.").arg(folder));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        info.refresh();
-    }
-    if (info.isSymLink() || !info.isDir() || info.ownerId() != uint(geteuid()) ||
-        (info.permissions() & (QFile::WriteGroup | QFile::WriteOther)))
-        return fail(error, QStringLiteral("The folder %1 belongs to someone else.").arg(folder));
-    return true;
-}
-
 // The name of the program's own data folder: the edition's title when it can be one.
 QString dataFolderName(const AppState& state)
 {
@@ -181,11 +163,4 @@ bool takeTemporaryDataNotice(const AppState& state)
         return !QFileInfo::exists(mark.fileName()) && !QFileInfo(mark.fileName()).isSymLink();
     mark.close();
     return true;
-}
-
-void CleanTempFiles(const AppState& state)
-{
-    for (int slot = 1; slot <= state.StudyPhraseCount; ++slot)
-        QFile::remove(state.studySoundFile(slot));
-    QFile::remove(state.activityInputFile());
 }

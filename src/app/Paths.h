@@ -25,7 +25,3 @@ bool dataFolderIsTemporary(const AppState& state);
 // True the first time for such a data folder (and never for another): the learner is to
 // be told where the data is kept and that it may not last. Marks the folder as told.
 bool takeTemporaryDataNotice(const AppState& state);
-
-// Deletes the files handed to the last activity: the sound file of every slot and the
-// input file. Every failure is ignored.
-void CleanTempFiles(const AppState& state);

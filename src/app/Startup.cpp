@@ -9,9 +9,11 @@
 #include "content/PublishedSettings.h"
 #include "content/TemplateContent.h"
 #include "content/UpdateCheck.h"
+#include "platform/EndSignals.h"
 #include "platform/Files.h"
 #include "platform/Web.h"
 #include "study/ActivityPanel.h"
+#include "study/HandOverFiles.h"
 #include "subjects/SubjectTree.h"
 #include "users/AdminWindow.h"
 
@@ -86,6 +88,9 @@ bool Form_Load(MainWindow& window)
     }
     if (takeTemporaryDataNotice(s))
         Dialogs::inform(nullptr, s.captions(184) + QLatin1Char('\n') + s.dataFolder);
+    // Early, so that what ended launchers left is cleared before anything is studied.
+    if (!HandOverFiles::prepare(s, &error))
+        Dialogs::reportError(QStringLiteral("Set_Paths"), error);
     PublishedSettings::publishFolders(s);
     window.setActivityFiles(FileLists::activityPrograms(s.activitiesFolder));
     window.setAdministrationOpener([&window] { AdminWindow(&window, &window).exec(); });
@@ -129,9 +134,13 @@ int run(QApplication& application)
 {
     app().programFolder = ProgramFolder();
     MainWindow window;
-    if (!Form_Load(window))
-        return 0;
-    return application.exec();
+    // Ended by a signal (a logout, a kill), the program leaves the way a close does.
+    EndSignals::install([&window](int) { window.endProgram(); });
+    const int code = Form_Load(window) ? application.exec() : 0;
+    EndSignals::install({});
+    // Whichever way the program ends, the files handed to activities go with it.
+    HandOverFiles::removeAll(app());
+    return code;
 }
 
 } // namespace Startup

@@ -16,8 +16,9 @@ std::optional<ActivityPictureSet> Load_Activity_Pictures(const QString& database
     auto db = Database::open(databasePath, Database::TemplatePassword, Database::Mode::ReadOnly, &why);
     if (!db)
         return fail(why);
-    Statement st =
-        db->prepare(QStringLiteral("SELECT %1 FROM tblImages ORDER BY pkImageID").arg(column), &why);
+    // Only the picture column is named: a file made from the contract has no other. The rows
+    // come in their stored order (row 1 normal, row 2 hover).
+    Statement st = db->prepare(QStringLiteral("SELECT %1 FROM tblImages").arg(column), &why);
     if (!st.isValid())
         return fail(why);
     QImage images[2];

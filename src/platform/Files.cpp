@@ -9,6 +9,20 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+std::function<QString(const QString&)>& writeRedirect()
+{
+    static std::function<QString(const QString&)> redirect;
+    return redirect;
+}
+} // namespace
+
 QString withTrailingSlash(const QString& folder)
 {
     if (folder.endsWith(QLatin1Char('/')))
@@ -69,6 +83,73 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         return false;
     }
     return true;
+}
+
+void setWriteRedirectForTests(std::function<QString(const QString& path)> redirect)
+{
+    writeRedirect() = std::move(redirect);
+}
+
+bool writeWholeFile(const QString& path, const QByteArray& bytes, QString* error)
+{
+    const QString target = writeRedirect() ? writeRedirect()(path) : QString();
+    QFile file(target.isEmpty() ? path : target);
+    // Buffered bytes reach the disk only at the flush: a full disk shows there or at the
+    // close, never at the write.
+    const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    file.write(bytes) == bytes.size() && file.flush();
+    QString why = file.errorString();
+    file.close();
+    if (ok && file.error() == QFileDevice::NoError)
+        return true;
+    if (ok)
+        why = file.errorString();
+    if (error)
+        *error = why;
+    if (target.isEmpty())
+        QFile::remove(path);
+    return false;
+}
+
+bool makePrivateFolder(const QString& folder, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = QStringLiteral("The folder %1 %2").arg(folder, why);
+        return false;
+    };
+    QString path = folder;
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    const QByteArray native = QFile::encodeName(path);
+    // Created private at once: there is no moment in which another user could step in.
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return fail(QStringLiteral("cannot be created: ") + QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat st;
+    if (::lstat(native.constData(), &st) != 0)
+        return fail(QStringLiteral("cannot be created: ") + QString::fromLocal8Bit(std::strerror(errno)));
+    // A link may lead anywhere, and a folder of another user may be changed by them.
+    if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return fail(QStringLiteral("belongs to someone else."));
+    if ((st.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
+        return fail(QStringLiteral("cannot be made private: ") +
+                    QString::fromLocal8Bit(std::strerror(errno)));
+    return true;
+}
+
+bool processIsRunning(qint64 pid)
+{
+    if (pid <= 0)
+        return false;
+    if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
+        return false;
+    // A process that has ended but was not reaped yet still answers; its state says "Z".
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close < 0 || line.size() < close + 3 || (line.at(close + 2) != 'Z' && line.at(close + 2) != 'X');
 }
 
 bool copyFolder(const QString& source, const QString& destination, QString* error)

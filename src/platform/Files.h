@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // File and folder helpers shared by the whole program. Every folder path ends with "/";
 // a file path is a folder path followed by a bare file name.
 
@@ -20,6 +22,19 @@ bool isSafeFileName(const QString& name);
 // Writes the bytes to a temporary file beside the target and renames it into place, so a
 // reader never sees half a file. Returns false with the reason in error.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
+// Writes a short-lived file whole (no flush to disk): the write, the flush and the close
+// are each checked, so a full disk is seen; on failure the partial file is removed and the
+// reason returned. Meant for files inside a folder only this user can write.
+bool writeWholeFile(const QString& path, const QByteArray& bytes, QString* error);
+// Tests send the writes of chosen paths elsewhere (for example "/dev/full", a real device
+// that refuses every byte); the function returns the path to open or "" for the file itself.
+void setWriteRedirectForTests(std::function<QString(const QString& path)> redirect);
+// Makes sure the folder exists as a private folder of this user: created with mode 0700,
+// otherwise it must be a real folder (never a link) owned by this user; group and others
+// lose any access. Returns false with the reason otherwise.
+bool makePrivateFolder(const QString& folder, QString* error);
+// True while the process with that id exists (a finished process not yet reaped counts as ended).
+bool processIsRunning(qint64 pid);
 // Copies a folder tree; existing files at the destination are overwritten.
 bool copyFolder(const QString& source, const QString& destination, QString* error);
 // Returns after the given seconds, letting pending events run meanwhile.

@@ -2,11 +2,14 @@
 
 #include "app/AppState.h"
 #include "content/ContentLevel.h"
+#include "platform/Files.h"
 
 #include <QFile>
 #include <QStringList>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -55,23 +58,20 @@ QByteArray contents(const AppState& state, const QString& subjectTitle)
 
 bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QString* error)
 {
-    // Written beside its name and renamed into place: an activity never reads half a file.
-    // No flush to disk: the file lives only as long as the activity needs it.
+    // Written whole beside its name and renamed into place: an activity never reads half a
+    // file. No flush to disk: the file lives only as long as the activity needs it.
     const QString path = state.activityInputFile();
     const QString partial = path + QStringLiteral(".part");
-    const QByteArray bytes = ActivityInputFile::contents(state, subjectTitle);
-    QFile file(partial);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+    QString why;
+    if (!writeWholeFile(partial, ActivityInputFile::contents(state, subjectTitle), &why)) {
         if (error)
-            *error = file.errorString();
-        file.close();
-        QFile::remove(partial);
+            *error = QStringLiteral("The file %1 could not be written: %2").arg(path, why);
         return false;
     }
-    file.close();
     if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0) {
         if (error)
-            *error = QStringLiteral("The file %1 cannot be written.").arg(path);
+            *error = QStringLiteral("The file %1 could not be written: %2")
+                         .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         QFile::remove(partial);
         return false;
     }

@@ -10,6 +10,7 @@
 #include "platform/Twips.h"
 #include "study/ActivityInputFile.h"
 #include "study/ActivityPrograms.h"
+#include "study/HandOverFiles.h"
 #include "study/PhrasesToStudy.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectProblem.h"
@@ -334,24 +335,36 @@ void ActivityPanel::btnAct_Click(int index)
             return;
         }
     }
-    const int count = Get_Phraes_to_Study(subject, main);
+    bool failed = false;
+    const int count = Get_Phraes_to_Study(subject, main, &failed);
+    if (failed)
+        return;
     if (count < 1) {
         Dialogs::inform(main, QStringLiteral("There are no phrases to study"));
         return;
     }
     app().StudyPhraseCount = count;
     QString error;
-    if (!Write_Activity_File(app(), subject->text(0), &error)) {
+    // The random subject's title keeps a leading blank in the tree only: results of a subject
+    // belong together however it was chosen.
+    if (!Write_Activity_File(app(), subject->text(0).trimmed(), &error)) {
+        HandOverFiles::discardNewest(app());
         Dialogs::reportError(QStringLiteral("Write_Activity_File"), error, main);
         return;
     }
     main->setProperty("Tag", QString::number(index));
+    // The hand-over folder is the activity's working folder: the input file's bare name
+    // names it there.
+    qint64 pid = 0;
     if (!ActivityPrograms::start(s.activitiesFolder + m_programs.at(index), {s.activityInputFileName()},
-                                 s.tempFolder, &error)) {
+                                 s.handOverFolder, &pid, &error)) {
+        HandOverFiles::discardNewest(app());
         const QString text = s.edition.InterfaceLanguage == QLatin1String("Spanish")
                                  ? QStringLiteral("No se ha podido iniciar la actividad %1.")
                                  : QStringLiteral("The activity %1 could not be started.");
         Dialogs::inform(main, text.arg(m_programs.at(index)) + QStringLiteral("\n\n") + error,
                         QMessageBox::Critical);
+        return;
     }
+    HandOverFiles::setStarted(app(), pid);
 }

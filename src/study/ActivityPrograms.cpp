@@ -37,10 +37,11 @@ void setStarterForTests(Starter starter)
     testStarter() = std::move(starter);
 }
 
-bool start(const QString& program, const QStringList& arguments, const QString& workingFolder, QString* error)
+bool start(const QString& program, const QStringList& arguments, const QString& workingFolder, qint64* pid,
+           QString* error)
 {
     if (testStarter())
-        return testStarter()(program, arguments, workingFolder, error);
+        return testStarter()(program, arguments, workingFolder, pid, error);
     const QFileInfo info(program);
     if (!info.isFile() || !info.isExecutable()) {
         if (error)
@@ -51,7 +52,7 @@ bool start(const QString& program, const QStringList& arguments, const QString& 
     process.setProgram(program);
     process.setArguments(arguments);
     process.setWorkingDirectory(workingFolder);
-    if (!process.startDetached()) {
+    if (!process.startDetached(pid)) {
         if (error)
             *error =
                 QStringLiteral("The program %1 could not be started: %2").arg(program, process.errorString());

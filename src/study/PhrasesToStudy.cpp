@@ -33,12 +33,14 @@ std::vector<PhraseRef> phraseRefs(const QTreeWidgetItem* subject)
     return refs;
 }
 
-int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent)
+int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent, bool* failed)
 {
     const QString field1 = SubjectTree::Tag_Item(1, subject);
     const StudySet::Result result = field1 == VirtualSubjectTag
                                         ? StudySet::collectPhrases(app(), phraseRefs(subject))
                                         : StudySet::collectInstalledSubject(app(), field1);
+    if (failed)
+        *failed = !result.error.isEmpty();
     if (!result.error.isEmpty())
         Dialogs::reportError(QStringLiteral("Get_Phraes_to_Study"), result.error, parent);
     return result.count;

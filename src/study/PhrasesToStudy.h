@@ -17,7 +17,9 @@ std::vector<PhraseRef> phraseRefs(const QTreeWidgetItem* subject);
 // Fills the study set from a subject node and writes the sound files; returns the count.
 // An installed subject gives its first ten phrases; a virtual subject or the random
 // phrases set gives its phrase children's phrases read from their installed subjects.
-int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent);
+// A failure (a file that cannot be read or written) is shown to the learner, leaves no file
+// of the set behind, returns 0 and sets failed.
+int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent, bool* failed = nullptr);
 
 // True when the virtual subject (or random phrases set) has at least one phrase that can
 // be studied. Phrases whose subject file is missing are listed for the learner, with the

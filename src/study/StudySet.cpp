@@ -1,22 +1,32 @@
 #include "StudySet.h"
 
 #include "app/AppState.h"
-#include "app/Paths.h"
 #include "platform/Files.h"
 #include "subjects/SubjectCheck.h"
+#include "study/HandOverFiles.h"
 #include "subjects/SubjectFile.h"
 
-#include <QFile>
 #include <QHash>
 
 namespace {
 
-void start(AppState& state)
+// A new set with a handle of its own; the sets of activities that have ended are removed.
+bool start(AppState& state, QString* error)
 {
-    CleanTempFiles(state);
     for (auto& p : state.StudyPhrases)
         p = StudyPhrase{};
     state.StudyPhraseCount = 0;
+    return HandOverFiles::beginSet(state, error);
+}
+
+// Nothing is handed over when a part of the set failed: its files go at once.
+StudySet::Result failed(AppState& state, const QString& error)
+{
+    HandOverFiles::discardNewest(state);
+    for (auto& p : state.StudyPhrases)
+        p = StudyPhrase{};
+    state.StudyPhraseCount = 0;
+    return {0, error};
 }
 
 // Fills the slot and writes its sound file; the count grows only when both worked.
@@ -30,12 +40,11 @@ bool fillSlot(AppState& state, int slot, const QString& fileName, const Phrase& 
     p.Translation = phrase.tTranslation;
     p.Translation2 = phrase.tTranslation2;
     p.SoundFile = state.studySoundFile(slot);
-    // The input file that names this sound is written after it, so a plain write will do.
-    QFile file(p.SoundFile);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(phrase.bsound) != phrase.bsound.size()) {
+    // The input file that names this sound is written after it, so no rename is needed.
+    QString why;
+    if (!writeWholeFile(p.SoundFile, phrase.bsound, &why)) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(p.SoundFile, file.errorString());
+            *error = QStringLiteral("The file %1 could not be written: %2").arg(p.SoundFile, why);
         return false;
     }
     state.StudyPhraseCount = slot;
@@ -48,27 +57,22 @@ namespace StudySet {
 
 Result collectInstalledSubject(AppState& state, const QString& fileName)
 {
-    start(state);
     Result result;
     QString error;
+    if (!start(state, &error))
+        return {0, error};
     const QString path = installedSubjectPath(state.installedSubjectsFolder, fileName);
-    if (path.isEmpty()) {
-        result.error = QStringLiteral("\"%1\" is not the name of a subject file").arg(fileName);
-        return result;
-    }
+    if (path.isEmpty())
+        return failed(state, QStringLiteral("\"%1\" is not the name of a subject file").arg(fileName));
     const auto phrases = InstalledSubject::phrases(path, true, &error);
-    if (!phrases) {
-        result.error = error;
-        return result;
-    }
+    if (!phrases)
+        return failed(state, error);
     for (const Phrase& phrase : *phrases) {
         const int slot = result.count + 1;
         if (slot > AppState::MaxStudyPhrases)
             break;
-        if (!fillSlot(state, slot, fileName, phrase, &error)) {
-            result.error = error;
-            break;
-        }
+        if (!fillSlot(state, slot, fileName, phrase, &error))
+            return failed(state, error);
         result.count = slot;
     }
     return result;
@@ -76,8 +80,10 @@ Result collectInstalledSubject(AppState& state, const QString& fileName)
 
 Result collectPhrases(AppState& state, const std::vector<PhraseRef>& phrases)
 {
-    start(state);
     Result result;
+    QString startError;
+    if (!start(state, &startError))
+        return {0, startError};
     QHash<QString, bool> valid; // one edition check per file
     for (const PhraseRef& ref : phrases) {
         if (result.count >= AppState::MaxStudyPhrases)
@@ -98,10 +104,8 @@ Result collectPhrases(AppState& state, const std::vector<PhraseRef>& phrases)
         if (!phrase || !found)
             continue; // the phrase was deleted from its subject, or the file became unreadable
         const int slot = result.count + 1;
-        if (!fillSlot(state, slot, ref.subjectFile, *phrase, &error)) {
-            result.error = error;
-            break;
-        }
+        if (!fillSlot(state, slot, ref.subjectFile, *phrase, &error))
+            return failed(state, error);
         result.count = slot;
     }
     return result;

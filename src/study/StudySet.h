@@ -15,13 +15,14 @@ struct PhraseRef
 
 // Collecting the study set: at most ten phrases read from their installed subjects into
 // the state's StudyPhrases (slots 1..n), each phrase's sound written unchanged to the
-// slot's own wave file. The previous set's files are deleted first.
+// slot's own wave file of a new hand-over set (HandOverFiles). Sets of activities that have
+// ended are deleted first.
 namespace StudySet {
 
 struct Result
 {
     int count = 0;
-    QString error; // set when something went wrong; count holds the slots completed
+    QString error; // set when something went wrong; then count is 0 and no file of the set is left
 };
 
 // The first ten phrases of an installed subject, in table order.

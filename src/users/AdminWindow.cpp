@@ -3,11 +3,11 @@
 #include "app/AppState.h"
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "app/Paths.h"
 #include "app/TiledBackground.h"
 #include "content/MessageWindow.h"
 #include "content/Pictures.h"
 #include "platform/Twips.h"
+#include "study/HandOverFiles.h"
 #include "users/UsersDatabase.h"
 
 #include <QComboBox>

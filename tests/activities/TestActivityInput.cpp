@@ -2,10 +2,14 @@
 
 #include "app/AppState.h"
 #include "study/ActivityInputFile.h"
+#include "study/HandOverFiles.h"
 
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
 
 class TestActivityInput : public QObject
 {
@@ -72,24 +76,29 @@ private slots:
         QVERIFY(!ActivityInput::read(QString(), &error));
     }
 
-    // What the launcher writes is what the activity reads, relative name in the temporary folder.
+    // What the launcher writes is what the activity reads, by its bare name in the working
+    // folder the launcher gives it.
     void launcherFileRoundTrip()
     {
         resetAppState();
+        QTemporaryDir temp;
         AppState& s = app();
-        s.tempFolder = QDir::tempPath() + "/";
+        s.tempFolder = temp.path() + "/";
         s.dataFolder = "/home/zoë/data/";
         s.CurrentUser = "Zoë \"Z\" *O'Brien";
-        s.instanceId = 900000 + QCoreApplication::applicationPid() % 1000;
+        QString error;
+        QVERIFY(HandOverFiles::beginSet(s, &error));
         s.StudyPhraseCount = 3;
         for (int i = 1; i <= 3; ++i)
             s.StudyPhrases[i] = {
                 "x.ita", i, QString("Più \"%1\"").arg(i), "T*" + QString::number(i), "", s.studySoundFile(i),
                 i};
-        QString error;
         QVERIFY(Write_Activity_File(s, " Caffè", &error));
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(s.handOverFolder);
         const auto in = ActivityInput::read(s.activityInputFileName(), &error);
-        QFile::remove(s.activityInputFile());
+        QDir::setCurrent(before);
+        HandOverFiles::removeAll(s);
         QVERIFY2(in, qPrintable(error));
         QCOMPARE(in->user, s.CurrentUser);
         QCOMPARE(in->subject, QStringLiteral(" Caffè"));
@@ -114,7 +123,42 @@ private slots:
         QCOMPARE(scoreRows(path), (QStringList{"O'Brien \"Z\"|Flashcards| Caffè*|3/4|3|10:8",
                                                "Ana|Listening|Mix|<null>|75|10:8"}));
         QVERIFY(!appendScore(dir.filePath("missing.dat"), a, &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY(error.contains(dir.filePath("missing.dat")));
+    }
+
+    // A disk that takes no more bytes (the kernel's file size limit stands in for it): a
+    // message naming the file, and the database byte for byte as it was; later writes work.
+    void resultOnFullDisk()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Users.dat");
+        writeUsersDatabase(path);
+        ActivityScore score{"Ana", "Flashcards", "Mix", QStringLiteral("6/9 (67%)"), 67.0};
+        QString error;
+        QVERIFY2(appendScore(path, score, &error), qPrintable(error));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        struct rlimit saved;
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit full = saved;
+        full.rlim_cur = 1;
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &full) == 0);
+        const bool written = appendScore(path, score, &error);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(!written);
+        QVERIFY2(error.startsWith("The result could not be saved in " + path + ": "), qPrintable(error));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        file.close();
+        QCOMPARE(scoreRows(path).size(), 1);
+        QVERIFY2(appendScore(path, score, &error), qPrintable(error));
+        QCOMPARE(scoreRows(path).size(), 2);
     }
 };
 

@@ -3,6 +3,8 @@
 #include "FlashcardsWindow.h"
 #include "ListeningWindow.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -111,8 +113,13 @@ private slots:
         }
         QVERIFY(w.finished());
         QCOMPARE(w.known(), known);
+        const int percent = qRound(100.0 * known / count);
         QCOMPARE(scoreRows(dir.filePath("Users.dat")),
-                 QStringList{QString("Zoë \"Z\"|Flashcards| Al Caffè|%1/%2|%1|10:8").arg(known).arg(count)});
+                 QStringList{QString("Zoë \"Z\"|Flashcards| Al Caffè|%1/%2 (%3%)|%3|10:8")
+                                 .arg(known)
+                                 .arg(count)
+                                 .arg(percent)});
+        QCOMPARE(w.lblPhrase()->text(), QString("You knew %1/%2 (%3%).").arg(known).arg(count).arg(percent));
         QVERIFY(w.btnClose()->isVisible());
     }
 
@@ -143,7 +150,68 @@ private slots:
         QVERIFY(w.finished());
         QCOMPARE(w.right(), 4);
         QCOMPARE(scoreRows(dir.filePath("Users.dat")),
-                 QStringList{"Zoë \"Z\"|Listening| Al Caffè|<null>|80|10:8"});
+                 QStringList{"Zoë \"Z\"|Listening| Al Caffè|4/5 (80%)|80|10:8"});
+        QCOMPARE(w.lblFeedback()->text(), QStringLiteral("Has entendido 4/5 (80%)."));
+    }
+
+    // Enter presses the focused button; Escape closes, recording the cards marked so far and
+    // nothing when none was marked.
+    void flashcardsEnterAndEscape_data()
+    {
+        QTest::addColumn<int>("cards");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("no card marked") << 0 << QStringList();
+        QTest::newRow("two cards marked")
+            << 2 << QStringList{"Zoë \"Z\"|Flashcards| Al Caffè|2/2 (100%)|100|10:8"};
+    }
+    void flashcardsEnterAndEscape()
+    {
+        QFETCH(int, cards);
+        QFETCH(QStringList, rows);
+        FlashcardsWindow w(input(4));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        for (int i = 0; i < cards; ++i) {
+            QCOMPARE(QApplication::focusWidget(), w.btnReveal());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCOMPARE(QApplication::focusWidget(), w.btnKnown());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        }
+        QCOMPARE(w.known(), cards);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(scoreRows(dir.filePath("Users.dat")), rows);
+    }
+
+    // Top-level windows with titles (frames to assistive technology), and focus drawn on the
+    // focused button from the start: Listening's first choice, Flashcards' buttons.
+    void windowsAndVisibleFocus()
+    {
+        FlashcardsWindow cards(input(3));
+        ListeningWindow listening(input(3));
+        for (QMainWindow* w : {static_cast<QMainWindow*>(&cards), static_cast<QMainWindow*>(&listening)}) {
+            w->show();
+            QVERIFY(QTest::qWaitForWindowActive(w));
+            QVERIFY(w->isWindow());
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            QCOMPARE(a->role(), QAccessible::Window);
+            QCOMPARE(a->text(QAccessible::Name), w->windowTitle());
+            QVERIFY(w->windowTitle().endsWith(QStringLiteral(" - Al Caffè")));
+        }
+        QVERIFY(QTest::qWaitForWindowActive(&listening));
+        QCOMPARE(QApplication::focusWidget(), listening.choices().front());
+        const QImage focused = listening.choices().front()->grab().toImage();
+        listening.btnListen()->setFocus();
+        QVERIFY(listening.choices().front()->grab().toImage() != focused);
+
+        cards.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&cards));
+        for (QPushButton* b : {cards.btnListen(), cards.btnReveal()}) {
+            b->setFocus();
+            const QImage withFocus = b->grab().toImage();
+            (b == cards.btnListen() ? cards.btnReveal() : cards.btnListen())->setFocus();
+            QVERIFY2(b->grab().toImage() != withFocus, qPrintable(b->objectName()));
+        }
     }
 
     void listeningWithTwoPhrases()

@@ -24,8 +24,6 @@ private slots:
     void writeTestLeavesNothing();
     void writeTestKeepsExistingFile();
     void writeTestMissingFolder();
-    void cleanTempFiles_data();
-    void cleanTempFiles();
     void readOnlyProgramFolder();
     void writableProgramFolder_data();
     void writableProgramFolder();
@@ -236,44 +234,6 @@ void TestPaths::writeTestMissingFolder()
     const QString dir = m_work.filePath(QStringLiteral("not-there"));
     QCOMPARE(TestWriteFolder(dir + QLatin1Char('/')), true);
     QVERIFY(!QFileInfo::exists(dir));
-}
-
-void TestPaths::cleanTempFiles_data()
-{
-    QTest::addColumn<QStringList>("present");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QStringList>("remaining");
-    const QStringList others = {QStringLiteral("~prl9999.txt"), QStringLiteral("~prl99991.wav"),
-                                QStringLiteral("notes.wav")};
-    QTest::newRow("nothing to delete") << QStringList() << 0 << QStringList();
-    QTest::newRow("slots without files") << QStringList() << 10 << QStringList();
-    QTest::newRow("only the input file") << QStringList{QStringLiteral("~prl4242.txt")} << 0 << QStringList();
-    QTest::newRow("three slots") << (QStringList{
-                                         QStringLiteral("~prl4242.txt"), QStringLiteral("~prl42421.wav"),
-                                         QStringLiteral("~prl42422.wav"), QStringLiteral("~prl42423.wav")}
-                                     << others)
-                                 << 3 << others;
-    QTest::newRow("slot past the count stays")
-        << QStringList{QStringLiteral("~prl42421.wav"), QStringLiteral("~prl42422.wav")} << 1
-        << QStringList{QStringLiteral("~prl42422.wav")};
-}
-
-void TestPaths::cleanTempFiles()
-{
-    QFETCH(QStringList, present);
-    QFETCH(int, count);
-    QFETCH(QStringList, remaining);
-    QTemporaryDir temp;
-    AppState state;
-    state.tempFolder = temp.path() + QLatin1Char('/');
-    state.instanceId = 4242;
-    state.StudyPhraseCount = count;
-    for (const QString& name : present)
-        write(temp.filePath(name), "x");
-    CleanTempFiles(state);
-    QStringList expected = remaining;
-    expected.sort();
-    QCOMPARE(tree(temp.path()), expected);
 }
 
 // ---------------------------------------------------------------- as another user

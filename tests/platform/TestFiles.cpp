@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 class TestFiles : public QObject
 {
     Q_OBJECT
@@ -21,6 +24,9 @@ private slots:
     void safeFileNames_data();
     void safeFileNames();
     void atomicWrite();
+    void wholeFileOnFullDisk();
+    void privateFolder_data();
+    void privateFolder();
     void copyTree();
     void waveInfo_data();
     void waveInfo();
@@ -156,6 +162,69 @@ void TestFiles::atomicWrite()
     QVERIFY(!QFileInfo::exists(nowhere));
     // No temporary siblings are left behind.
     QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("atomic*")}, QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// Buffered bytes meet the full disk only when they are flushed: the real /dev/full shows
+// that the flush and the close are checked, and that the partial file goes.
+void TestFiles::wholeFileOnFullDisk()
+{
+    if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
+        QSKIP("this system has no /dev/full");
+    const QString path = m_dir.filePath(QStringLiteral("full.wav"));
+    setWriteRedirectForTests(
+        [&path](const QString& p) { return p == path ? QStringLiteral("/dev/full") : QString(); });
+    QString error;
+    QVERIFY(!writeWholeFile(path, QByteArray(100, 'x'), &error));
+    setWriteRedirectForTests({});
+    QVERIFY2(error.contains(QStringLiteral("No space left on device")), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(QFileInfo::exists(QStringLiteral("/dev/full")));
+    QVERIFY2(writeWholeFile(path, "abc", &error), qPrintable(error));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("abc"));
+}
+
+void TestFiles::privateFolder_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("new") << "new" << true;
+    QTest::newRow("ours but open to all") << "open" << true;
+    QTest::newRow("a link to a folder of ours") << "link" << false;
+    QTest::newRow("a file") << "file" << false;
+    if (geteuid() == 0)
+        QTest::newRow("another user's") << "foreign" << false;
+}
+
+void TestFiles::privateFolder()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, usable);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("private"));
+    const QByteArray native = QFile::encodeName(path);
+    if (kind == QLatin1String("open")) {
+        QVERIFY(::mkdir(native.constData(), 0777) == 0 && ::chmod(native.constData(), 0777) == 0);
+    } else if (kind == QLatin1String("link")) {
+        QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("real"))));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("real")), path));
+    } else if (kind == QLatin1String("file")) {
+        touch(path);
+    } else if (kind == QLatin1String("foreign")) {
+        QVERIFY(::mkdir(native.constData(), 0700) == 0 && ::chown(native.constData(), 65534, 65534) == 0);
+    }
+    QString error;
+    QCOMPARE(makePrivateFolder(path + QLatin1Char('/'), &error), usable);
+    if (!usable) {
+        QVERIFY2(error.contains(path) && error.contains(QStringLiteral("belongs to someone else")),
+                 qPrintable(error));
+        return;
+    }
+    struct stat st;
+    QVERIFY(::lstat(native.constData(), &st) == 0);
+    QVERIFY(S_ISDIR(st.st_mode));
+    QCOMPARE(int(st.st_mode & 0777), 0700);
 }
 
 void TestFiles::copyTree()

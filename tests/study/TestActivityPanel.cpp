@@ -1,9 +1,11 @@
 #include "StudyFixture.h"
 
 #include "content/LoadingLog.h"
+#include "platform/Files.h"
 #include "platform/Twips.h"
 #include "study/ActivityPanel.h"
 #include "study/ActivityPrograms.h"
+#include "study/HandOverFiles.h"
 #include "study/SubjectSelection.h"
 #include "subjects/SubjectTree.h"
 
@@ -11,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -48,6 +51,23 @@ void writeProgram(const QString& path, const QByteArray& script = "#!/bin/sh\nex
     f.write(script);
     f.close();
     f.setPermissions(f.permissions() | QFile::ExeOwner | QFile::ExeUser);
+}
+
+// An activity as a third party would write it from the contract alone: it reads what the
+// input file names, waits until the test lets it finish, then reads the subject line and the
+// sound files again and records them (so files taken away meanwhile show).
+QByteArray waitingActivity(const QString& records, const QString& name)
+{
+    return QStringLiteral("#!/bin/sh\n"
+                          "rec='%1%2'\n"
+                          "n=$(sed -n 8p \"$1\" | tr -d '\\r')\n"
+                          "while [ ! -e '%1go' ] && [ -d '%1' ]; do sleep 0.05; done\n"
+                          "{ sed -n 7p \"$1\" | tr -d '\\r'\n"
+                          "  i=1; while [ $i -le $n ]; do\n"
+                          "    cat \"$(sed -n \"$((15 + 4 * i))p\" \"$1\" | tr -d '\\r\"')\" || exit 1\n"
+                          "    i=$((i + 1)); done; } > \"$rec.part\" && mv \"$rec.part\" \"$rec\"\n")
+        .arg(records, name)
+        .toUtf8();
 }
 
 struct Start
@@ -105,7 +125,7 @@ private slots:
         starts.clear();
         ended = false;
         ActivityPrograms::setStarterForTests(
-            [this](const QString& p, const QStringList& a, const QString& f, QString*) {
+            [this](const QString& p, const QStringList& a, const QString& f, qint64*, QString*) {
                 starts << Start{p, a, f};
                 return true;
             });
@@ -115,6 +135,7 @@ private slots:
         main.reset();
         ActivityPrograms::setStarterForTests({});
         LoadingLog::setSink({});
+        setWriteRedirectForTests({});
     }
 
     void threeActivitiesLayout()
@@ -191,6 +212,39 @@ private slots:
         QCOMPARE(fx->boxes[1].text, QStringLiteral("C107"));
     }
 
+    // A picture file made from the contract alone, with the sqlcipher shell as anyone would:
+    // only the two picture columns, row 1 normal and row 2 hover, no key column.
+    void pictureFileFromTheContract()
+    {
+        activities(2);
+        const QString cfg = app().activitiesFolder + "act02.cfg";
+        QFile::remove(cfg);
+        const QString sql =
+            QString("PRAGMA key = 'qrv6180';\nPRAGMA kdf_iter = 64;\n"
+                    "CREATE TABLE tblImages (bEnglish BLOB, bSpanish BLOB);\n"
+                    "INSERT INTO tblImages VALUES (X'%1', X'%2');\n"
+                    "INSERT INTO tblImages VALUES (X'%3', X'%2');\n")
+                .arg(QString::fromLatin1(png(0xff0000).toHex()), QString::fromLatin1(png(0x0000ff).toHex()),
+                     QString::fromLatin1(png(0x00ff00).toHex()));
+        QProcess shell;
+        shell.start("sqlcipher", {cfg});
+        QVERIFY(shell.waitForStarted());
+        shell.write(sql.toUtf8());
+        shell.closeWriteChannel();
+        QVERIFY(shell.waitForFinished(30000));
+        QVERIFY2(shell.exitCode() == 0 && QFileInfo(cfg).size() > 0,
+                 shell.readAllStandardError().constData());
+        build();
+        QVERIFY(!ended);
+        QVERIFY(fx->boxes.isEmpty());
+        ActivityButton* b = panel->button(1);
+        QCOMPARE(b->property("Tag").toString(), QStringLiteral("OFF"));
+        const QPoint centre = b->rect().center();
+        QCOMPARE(QColor(b->grab().toImage().pixel(centre)), QColor(Qt::red));
+        b->showHover(true);
+        QCOMPARE(QColor(b->grab().toImage().pixel(centre)), QColor(Qt::green));
+    }
+
     void folderSelectedIsRefused()
     {
         activities(2);
@@ -206,7 +260,7 @@ private slots:
     }
 
     // A phrase selected: its subject is selected and studied whole; the program is started
-    // with the input file's name, in the temporary folder.
+    // with the input file's name, in the hand-over folder.
     void phraseSelectedStudiesSubject()
     {
         activities(3);
@@ -222,7 +276,7 @@ private slots:
         QCOMPARE(tree->currentItem(), subject);
         QCOMPARE(starts[0].program, app().activitiesFolder + "act02");
         QCOMPARE(starts[0].arguments, QStringList{app().activityInputFileName()});
-        QCOMPARE(starts[0].folder, app().tempFolder);
+        QCOMPARE(starts[0].folder, app().handOverFolder);
         QCOMPARE(main->property("Tag").toString(), QStringLiteral("1"));
         QCOMPARE(app().StudyPhraseCount, 4);
         const QList<QByteArray> lines = StudyFixture::readAll(app().activityInputFile()).split('\n');
@@ -230,6 +284,23 @@ private slots:
         QCOMPARE(lines.at(7), QByteArray("4\r"));
         QVERIFY(fx->boxes.isEmpty());
         QVERIFY(main->isEnabled());
+    }
+
+    // The random subject keeps its leading blank in the tree; the activity gets the title
+    // without it.
+    void randomSubjectTitleTrimmed()
+    {
+        activities(2);
+        QVERIFY(fx->subject("basic_phrases.ita", 2));
+        build();
+        selection->TreeFolders_NodeClick(tree->randomSubjectFolder());
+        QTreeWidgetItem* drawn = tree->randomSubjectFolder()->child(0);
+        QCOMPARE(drawn->text(0), QStringLiteral(" Basic Phrases"));
+        tree->setCurrentItem(drawn);
+        panel->btnAct_Click(0);
+        QCOMPARE(starts.size(), 1);
+        const QList<QByteArray> lines = StudyFixture::readAll(app().activityInputFile()).split('\n');
+        QCOMPARE(lines.at(6), QByteArray("Basic Phrases\r"));
     }
 
     void otherEditionRefused()
@@ -299,10 +370,94 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 20000);
         const QList<QByteArray> lines = StudyFixture::readAll(record).split('\n');
         QCOMPARE(QDir(QString::fromUtf8(lines.at(0))).canonicalPath(),
-                 QDir(app().tempFolder).canonicalPath());
+                 QDir(app().handOverFolder).canonicalPath());
         QCOMPARE(lines.at(1), QByteArray("1"));
         QCOMPARE(QString::fromUtf8(lines.at(2)), app().activityInputFileName());
         QCOMPARE(lines.at(3), QByteArray("3\r"));
+    }
+
+    // Two activities open at once each keep the files they were handed while they run; the
+    // launch after they have ended removes them, and the end of the launcher removes the rest.
+    void twoActivitiesKeepTheirOwnFiles()
+    {
+        ActivityPrograms::setStarterForTests({});
+        const QString records = fx->dir.path() + "/records/";
+        QVERIFY(QDir().mkpath(records));
+        for (const QString name : {"first", "second"}) {
+            writeProgram(app().activitiesFolder + name, waitingActivity(records, name));
+            writeCfg(app().activitiesFolder + name + ".cfg");
+        }
+        QVERIFY(fx->subject("a.ita", 3));
+        std::vector<Phrase> others;
+        for (int i = 1; i <= 2; ++i)
+            others.push_back({i, QString("Altra %1").arg(i), QString("Other %1").arg(i), "",
+                              TestSupport::makeWave(10 + i)});
+        QString error;
+        QVERIFY(InstalledSubject::create(fx->installed("b.ita"), "prlita", others, true, &error));
+        build();
+        tree->setCurrentItem(installedSubject(0));
+        panel->btnAct_Click(0);
+        tree->setCurrentItem(installedSubject(1));
+        panel->btnAct_Click(1);
+        QVERIFY(fx->boxes.isEmpty());
+        QCOMPARE(app().handOverSets.size(), size_t(2));
+        QVERIFY(app().handOverSets[0].handle != app().handOverSets[1].handle);
+
+        QFile(records + "go").open(QIODevice::WriteOnly);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFileInfo::exists(records + "first") && QFileInfo::exists(records + "second"), 20000);
+        QCOMPARE(StudyFixture::readAll(records + "first"),
+                 "A\n" + fx->bsound("a.ita", 1) + fx->bsound("a.ita", 2) + fx->bsound("a.ita", 3));
+        QCOMPARE(StudyFixture::readAll(records + "second"),
+                 "B\n" + TestSupport::makeWave(11) + TestSupport::makeWave(12));
+
+        for (const HandOverSet& set : app().handOverSets)
+            QTRY_VERIFY_WITH_TIMEOUT(!processIsRunning(set.activityPid), 20000);
+        tree->setCurrentItem(installedSubject(1));
+        panel->btnAct_Click(0);
+        const QString h = QString::number(app().launchHandle);
+        QStringList expected{"~prl" + h + "1.wav", "~prl" + h + "2.wav", "~prl" + h + ".txt"};
+        QStringList present = QDir(app().handOverFolder).entryList(QDir::Files);
+        expected.sort();
+        present.sort();
+        QCOMPARE(present, expected);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!processIsRunning(app().handOverSets.back().activityPid), 20000);
+        HandOverFiles::removeAll(app());
+        QVERIFY(!QFileInfo::exists(app().handOverFolder));
+    }
+
+    // A disk that refuses a byte of any hand-over file (the real /dev/full stands in for the
+    // full temporary folder) stops the launch with the file's name and the reason; nothing is
+    // started and no file of the set is left.
+    void failedWriteStartsNothing_data()
+    {
+        QTest::addColumn<QString>("failing");
+        QTest::newRow("third sound") << "3.wav";
+        QTest::newRow("input file") << ".txt.part";
+    }
+    void failedWriteStartsNothing()
+    {
+        if (!QFileInfo("/dev/full").isWritable())
+            QSKIP("this system has no /dev/full");
+        QFETCH(QString, failing);
+        activities(2);
+        QVERIFY(fx->subject("a.ita", 4));
+        build();
+        setWriteRedirectForTests([failing](const QString& path) {
+            return path.endsWith(failing) ? QString("/dev/full") : QString();
+        });
+        tree->setCurrentItem(installedSubject(0));
+        panel->btnAct_Click(0);
+        QVERIFY(starts.isEmpty());
+        QCOMPARE(fx->boxes.size(), 1);
+        const AppState& s = app();
+        const QString file = failing == "3.wav" ? s.studySoundFile(3) : s.activityInputFile();
+        QVERIFY2(fx->boxes[0].text.contains(file + " could not be written: No space left on device"),
+                 qPrintable(fx->boxes[0].text));
+        QCOMPARE(QDir(s.handOverFolder).entryList(QDir::Files), QStringList());
+        QVERIFY(s.handOverSets.empty());
+        QVERIFY(main->isEnabled());
     }
 };
 

@@ -36,18 +36,19 @@ private slots:
         s.StudyPhrases[2].Translation2 = QStringLiteral("\"più\" * tardi");
         QString error;
         QVERIFY2(Write_Activity_File(s, QStringLiteral(" At The Café"), &error), qPrintable(error));
-        const QString t = s.tempFolder;
+        const QString t = s.handOverFolder;
+        const QByteArray h = QByteArray::number(s.launchHandle);
         QByteArray expected = "4711\r\nprlita\r\n" + s.edition.EditionTitle.toUtf8() + "\r\nEnglish\r\n" +
                               s.edition.StudiedLanguage.toUtf8() + "\r\n" + s.CurrentUser.toUtf8() +
                               "\r\n At The Caf\xC3\xA9\r\n2\r\n" + (s.dataFolder + "Users.dat").toUtf8() +
                               "\r\nEMPTY\r\nEMPTY\r\nEMPTY\r\nEMPTY\r\nEMPTY\r\n" +
                               QByteArray::number(FullContentLevel) + "\r\n";
         expected +=
-            "\"Frase 1\"\r\n\"Phrase 1\"\r\n\"Literal 1\"\r\n\"" + (t + "~prl47111.wav").toUtf8() + "\"\r\n";
-        expected += "\"Frase 2\"\r\n\"Phrase 2\"\r\n\"\"pi\xC3\xB9\" * tardi\"\r\n\"" +
-                    (t + "~prl47112.wav").toUtf8() + "\"\r\n";
-        QCOMPARE(StudyFixture::readAll(t + "~prl4711.txt"), expected);
-        QVERIFY(!QFileInfo::exists(t + "~prl4711.txt.part"));
+            "\"Frase 1\"\r\n\"Phrase 1\"\r\n\"Literal 1\"\r\n\"" + t.toUtf8() + "~prl" + h + "1.wav\"\r\n";
+        expected += "\"Frase 2\"\r\n\"Phrase 2\"\r\n\"\"pi\xC3\xB9\" * tardi\"\r\n\"" + t.toUtf8() + "~prl" +
+                    h + "2.wav\"\r\n";
+        QCOMPARE(StudyFixture::readAll(t + "~prl" + h + ".txt"), expected);
+        QVERIFY(!QFileInfo::exists(t + "~prl" + h + ".txt.part"));
         QCOMPARE(QDir(t).entryList(QDir::Files).size(), 3); // no leftover temporary file
     }
 

@@ -94,6 +94,7 @@ bool useFoldersUnder(AppState& state, const QString& root)
     state.programFolder = base + QStringLiteral("program/");
     state.dataFolder = base + QStringLiteral("data/");
     state.tempFolder = base + QStringLiteral("temp/");
+    state.handOverFolder.clear(); // made again below the new temporary folder when needed
     state.installedSubjectsFolder = state.programFolder + QStringLiteral("Subjects/");
     state.virtualSubjectsFolder = state.dataFolder + QStringLiteral("MySubjects/");
     state.activitiesFolder = state.programFolder + QStringLiteral("Activities/");

@@ -5,6 +5,7 @@
 #include "content/MessageWindow.h"
 #include "platform/Database.h"
 #include "platform/Sound.h"
+#include "study/HandOverFiles.h"
 #include "support/TestSupport.h"
 #include "users/AdminWindow.h"
 #include "users/UsersDatabase.h"
@@ -404,6 +405,8 @@ void TestAdminWindow::clearingAsksTwice()
         QFile f(users().path() + suffix);
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
+    QString error;
+    QVERIFY2(HandOverFiles::beginSet(app(), &error), qPrintable(error));
     QFile input(app().activityInputFile());
     QVERIFY(input.open(QIODevice::WriteOnly));
     input.close();

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ActivityInput.h"
+
+#include <QString>
+
+class QWidget;
+
+// The one form of a score in every activity and in the results: right of total and the
+// percentage rounded, "6/9 (67%)". tblscores keeps that text in textScore and the
+// percentage in numberScore.
+namespace ActivityResult {
+
+int percentage(int right, int total);
+QString scoreText(int right, int total);
+
+// Appends the learner's score to the users database named in the input. When that fails the
+// learner is told, with the score so that it is not lost from sight; the database is left as
+// it was. Returns false with the reason in error.
+bool record(QWidget* window, const ActivityInput& input, const QString& activity, int right, int total,
+            const QString& failureText, QString* error);
+
+} // namespace ActivityResult
