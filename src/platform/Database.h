@@ -17,7 +17,12 @@ class Database;
 class Statement
 {
 public:
-    enum class Step { Row, Done, Error };
+    enum class Step
+    {
+        Row,
+        Done,
+        Error
+    };
 
     Statement() = default;
     Statement(Statement&& other) noexcept;
@@ -70,7 +75,12 @@ private:
 class Database
 {
 public:
-    enum class Mode { ReadOnly, ReadWrite, Create };
+    enum class Mode
+    {
+        ReadOnly,
+        ReadWrite,
+        Create
+    };
 
     // Subject files (installed subjects and virtual subject files).
     static const QString SubjectPassword;
@@ -88,6 +98,9 @@ public:
     // clear error here rather than at the first query.
     static std::optional<Database> open(const QString& path, const QString& password, Mode mode,
                                         QString* error);
+    // message with the file's name in front, unless it names the file already: among many
+    // files, a reader's error must say which one it is.
+    static QString namingFile(const QString& path, const QString& message);
 
     bool isOpen() const { return m_db != nullptr; }
     QString path() const { return m_path; }

@@ -51,22 +51,21 @@ bool isSafeFileName(const QString& name)
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // A full disk or a missing folder: say which file could not be written, and why.
+    auto fail = [&] {
         if (error)
-            *error = file.errorString();
+            *error = QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());
         return false;
-    }
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
     if (file.write(bytes) != bytes.size()) {
-        if (error)
-            *error = file.errorString();
+        fail();
         file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    if (!file.commit())
+        return fail();
     return true;
 }
 
@@ -83,7 +82,8 @@ bool copyFolder(const QString& source, const QString& destination, QString* erro
             *error = QStringLiteral("The folder %1 cannot be created.").arg(destination);
         return false;
     }
-    QDirIterator it(source, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(source, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         const QFileInfo info = it.fileInfo();
@@ -100,7 +100,8 @@ bool copyFolder(const QString& source, const QString& destination, QString* erro
         QFile in(info.filePath());
         if (!in.copy(target)) {
             if (error)
-                *error = QStringLiteral("%1 cannot be copied to %2: %3").arg(info.filePath(), target, in.errorString());
+                *error = QStringLiteral("%1 cannot be copied to %2: %3")
+                             .arg(info.filePath(), target, in.errorString());
             return false;
         }
         QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner | QFile::ReadOwner);

@@ -225,6 +225,8 @@ std::optional<QList<Learner>> UsersDatabase::readLearners(QString* error, bool* 
     if (!ok) {
         if (damaged && error)
             *damaged = !isLockedError(*error);
+        if (error)
+            *error = Database::namingFile(m_path, *error);
         return std::nullopt;
     }
     return learners;
