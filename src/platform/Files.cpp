@@ -59,7 +59,8 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     };
     if (!file.open(QIODevice::WriteOnly))
         return fail();
-    if (file.write(bytes) != bytes.size()) {
+    // Flushed here, so that a full disk reports itself as such rather than at commit().
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         fail();
         file.cancelWriting();
         return false;
