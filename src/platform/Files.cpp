@@ -1,12 +1,13 @@
 #include "Files.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QThread>
+#include <QTimer>
 
 QString withTrailingSlash(const QString& folder)
 {
@@ -118,9 +119,14 @@ void processPendingEvents()
 
 void Pause(int seconds)
 {
-    QDeadlineTimer deadline(qint64(seconds) * 1000);
-    while (!deadline.hasExpired()) {
-        processPendingEvents();
-        QThread::msleep(10);
+    if (seconds <= 0)
+        return;
+    if (!QCoreApplication::instance()) {
+        QThread::sleep(seconds);
+        return;
     }
+    // One timer and a local event loop: events run as they come, with no polling wake-ups.
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
 }
