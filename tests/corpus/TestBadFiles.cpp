@@ -212,6 +212,7 @@ void TestBadFiles::virtualSubjects()
     SubjectTree tree;
     SubjectSelection selection(&tree);
     tree.Create_Folders();
+    tree.Get_Subjects();
     tree.Get_vSubjects();
     QCOMPARE(tree.topLevelItemCount(), FixedFolders + 2);
     const QStringList texts = boxTexts();
