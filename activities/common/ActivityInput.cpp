@@ -34,7 +34,10 @@ std::optional<ActivityInput> ActivityInput::read(const QString& nameOrPath, QStr
             *error = QStringLiteral("The input file %1 cannot be read: %2").arg(path, f.errorString());
         return std::nullopt;
     }
-    return parse(f.readAll(), error);
+    auto input = parse(f.readAll(), error);
+    if (!input && error)
+        *error = QStringLiteral("%1: %2").arg(path, *error); // which file, among many
+    return input;
 }
 
 std::optional<ActivityInput> ActivityInput::parse(const QByteArray& bytes, QString* error)

@@ -4,6 +4,9 @@
 #include "platform/Database.h"
 #include "platform/ShownText.h"
 
+#include <QApplication>
+#include <QPointer>
+
 namespace {
 Dialogs::Handler& handler()
 {
@@ -30,9 +33,28 @@ QMessageBox::StandardButton message(QWidget* parent, const Request& request)
             app().edition.EditionTitle.isEmpty() ? QStringLiteral("Parlanto") : app().edition.EditionTitle;
     if (handler())
         return handler()(r);
-    QMessageBox box(r.icon, r.title, r.text, r.buttons, parent);
-    box.setTextFormat(Qt::PlainText); // texts from files and servers are never rich text
-    return QMessageBox::StandardButton(box.exec());
+    // On the heap: the parent may be deleted while the box is open, and the box with it.
+    auto* box = new QMessageBox(r.icon, r.title, r.text, r.buttons, parent);
+    box->setTextFormat(Qt::PlainText); // texts from files and servers are never rich text
+    const auto result = runModal(box);
+    return result ? QMessageBox::StandardButton(*result) : QMessageBox::NoButton;
+}
+
+bool isBehindModal(const QWidget* widget)
+{
+    const QWidget* modal = QApplication::activeModalWidget();
+    return modal && widget && modal != widget->window();
+}
+
+std::optional<int> runModal(QDialog* dialog)
+{
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false); // deleted here, once its loop has ended
+    QPointer<QDialog> guard(dialog);
+    const int result = dialog->exec();
+    if (!guard)
+        return std::nullopt;
+    delete dialog;
+    return result;
 }
 
 void inform(QWidget* parent, const QString& text, QMessageBox::Icon icon, const QString& title)

@@ -4,8 +4,10 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 enum class DatabaseFailure;
+class QDialog;
 class QWidget;
 
 // Every standard message box of the program goes through here: texts are always shown
@@ -37,6 +39,18 @@ QString errorText(const QString& procedure, const QString& description);
 // Why a database file of the learner's cannot be used just now, naming the file: a caption
 // for the kind of failure, a line break and the path.
 QString fileFailureText(DatabaseFailure failure, const QString& path);
+
+// Window lifetimes around nested event loops. Screen readers and automation tools can
+// press a button behind a modal window, so a handler may run while a child window's loop
+// is still open; the window that owns that loop must not go away under it.
+//
+// True when a modal window other than widget's own window is open: a handler that opens a
+// window, closes its own or changes what the open window works on returns at once then.
+bool isBehindModal(const QWidget* widget);
+// Runs a window made with new modally, then deletes it. Returns its result, or
+// std::nullopt when the window was deleted while it ran (its owner went away): the caller
+// must then return without touching its own members.
+std::optional<int> runModal(QDialog* dialog);
 
 // Tests install a handler that sees each request and gives the answer.
 using Handler = std::function<QMessageBox::StandardButton(const Request&)>;

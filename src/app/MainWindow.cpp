@@ -163,7 +163,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
             [] { openWithDesktop(QUrl::fromLocalFile(app().installedSubjectsFolder)); });
     connect(m_btnAdmin, &QPushButton::clicked, this, [this] {
         Sound::PlayInterfaceSound();
-        if (m_administrator && m_openAdministration)
+        if (m_administrator && m_openAdministration && !Dialogs::isBehindModal(this))
             m_openAdministration();
     });
     auto* buttons = new QHBoxLayout();
@@ -487,6 +487,9 @@ void MainWindow::setVirtualSubjectEditorOpener(std::function<void()> open)
 
 void MainWindow::btnChangeUser_Click()
 {
+    // Pressed behind the login window's own windows, this would delete it under their loop.
+    if (Dialogs::isBehindModal(this))
+        return;
     Sound::PlayInterfaceSound();
     createLoginWindow();
     hide();

@@ -93,7 +93,7 @@ bool Form_Load(MainWindow& window)
         Dialogs::reportError(QStringLiteral("Set_Paths"), error);
     PublishedSettings::publishFolders(s);
     window.setActivityFiles(FileLists::activityPrograms(s.activitiesFolder));
-    window.setAdministrationOpener([&window] { AdminWindow(&window, &window).exec(); });
+    window.setAdministrationOpener([&window] { Dialogs::runModal(new AdminWindow(&window, &window)); });
 
     QPointer<SplashWindow> splash = new SplashWindow();
     splash->show();

@@ -7,7 +7,7 @@ std::optional<ActivityPictureSet> Load_Activity_Pictures(const QString& database
 {
     auto fail = [&](const QString& why) {
         if (error)
-            *error = why;
+            *error = Database::namingFile(databasePath, why);
         return std::nullopt;
     };
     if (column != QLatin1String("bEnglish") && column != QLatin1String("bSpanish"))

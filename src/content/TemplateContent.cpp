@@ -14,6 +14,14 @@ bool fail(QString* error, const QString& text)
     return false;
 }
 
+// A failed read's error names the template file.
+bool named(bool ok, const QString& templatePath, QString* error)
+{
+    if (!ok && error)
+        *error = Database::namingFile(templatePath, *error);
+    return ok;
+}
+
 // Column names come from the edition table only; anything else is refused as SQL.
 bool isLanguageColumn(const QString& name)
 {
@@ -52,7 +60,7 @@ QString levelColumn()
 
 bool Get_Captions(const QString& templatePath, const QString& language, Captions* captions, QString* error)
 {
-    return captions->load(templatePath, language, error);
+    return named(captions->load(templatePath, language, error), templatePath, error);
 }
 
 bool Get_System_Messages(const QString& templatePath, const QString& language, const Captions& captions,
@@ -60,7 +68,8 @@ bool Get_System_Messages(const QString& templatePath, const QString& language, c
 {
     messages->clear();
     QList<LinkedText> rows;
-    if (!readLinkedRows(templatePath, language, QStringLiteral("tblSystemMessages"), &rows, error))
+    if (!named(readLinkedRows(templatePath, language, QStringLiteral("tblSystemMessages"), &rows, error),
+               templatePath, error))
         return false;
     for (int i = 1; i <= rows.size(); ++i) {
         LoadingLog::addLine(captions(23) + QStringLiteral(" MSG #00") + QString::number(i));
@@ -75,7 +84,8 @@ bool Get_Menu_Links(const QString& templatePath, const QString& language, const 
 {
     entries->clear();
     QList<LinkedText> rows;
-    if (!readLinkedRows(templatePath, language, QStringLiteral("tblMenu"), &rows, error))
+    if (!named(readLinkedRows(templatePath, language, QStringLiteral("tblMenu"), &rows, error), templatePath,
+               error))
         return false;
     for (const LinkedText& row : rows) {
         entries->append(row);
@@ -96,7 +106,7 @@ bool Get_Tips(const QString& templatePath, const QString& programCode, QStringLi
         return false;
     Statement st = db->prepare(QStringLiteral("Select %1 from tblTips").arg(programCode), error);
     if (!st.isValid())
-        return false;
+        return named(false, templatePath, error);
     Statement::Step s;
     while ((s = st.step()) == Statement::Step::Row) {
         if (st.isNull(0)) {
@@ -108,7 +118,7 @@ bool Get_Tips(const QString& templatePath, const QString& programCode, QStringLi
     }
     *tipCount = int(tips->size()) + 1;
     if (s == Statement::Step::Error)
-        return fail(error, st.errorString());
+        return named(fail(error, st.errorString()), templatePath, error);
     return true;
 }
 

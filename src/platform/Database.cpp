@@ -396,6 +396,14 @@ std::optional<Database> Database::open(const QString& path, const QString& passw
     return db;
 }
 
+QString Database::namingFile(const QString& path, const QString& message)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (name.isEmpty() || message.contains(name))
+        return message;
+    return name + QStringLiteral(": ") + message;
+}
+
 Statement Database::prepare(const QString& sql, QString* error)
 {
     if (!m_db) {

@@ -126,6 +126,9 @@ public:
 
     // What a result code means for the file.
     static DatabaseFailure failureOf(int code);
+    // message with the file's name in front, unless it names the file already: among many
+    // files, a reader's error must say which one it is.
+    static QString namingFile(const QString& path, const QString& message);
 
     bool isOpen() const { return m_db != nullptr; }
     QString path() const { return m_path; }

@@ -66,22 +66,22 @@ bool isSafeFileName(const QString& name)
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // A full disk or a missing folder: say which file could not be written, and why.
+    auto fail = [&] {
         if (error)
-            *error = file.errorString();
+            *error = QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());
         return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        if (error)
-            *error = file.errorString();
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
+    // Flushed here, so that a full disk reports itself as such rather than at commit().
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        fail();
         file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    if (!file.commit())
+        return fail();
     return true;
 }
 

@@ -307,7 +307,7 @@ bool ActivityPanel::eventFilter(QObject* watched, QEvent* event)
 void ActivityPanel::btnAct_Click(int index)
 {
     const AppState& s = app();
-    if (index < 0 || index >= int(m_programs.size()))
+    if (index < 0 || index >= int(m_programs.size()) || Dialogs::isBehindModal(this))
         return;
     QWidget* main = window();
     QTreeWidgetItem* node = m_tree ? m_tree->currentItem() : nullptr;

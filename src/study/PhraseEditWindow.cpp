@@ -128,6 +128,8 @@ bool PhraseEditWindow::nodeStillShown() const
 
 void PhraseEditWindow::btnOK_Click()
 {
+    if (Dialogs::isBehindModal(this)) // its error message is still open
+        return;
     QString error;
     if (!save(&error)) {
         // What was typed stays in the boxes so the administrator can try again or cancel.

@@ -55,8 +55,7 @@ void mnuEdit_Click(SubjectTree* tree, bool menuEnabled, QWidget* parent)
     QTreeWidgetItem* node = tree ? tree->selectedNode() : nullptr;
     if (!node || !tree->hasPhraseMenu(node))
         return;
-    PhraseEditWindow editor(tree, node, parent);
-    editor.exec();
+    Dialogs::runModal(new PhraseEditWindow(tree, node, parent));
 }
 
 } // namespace PhraseMenu

@@ -138,6 +138,8 @@ AdminWindow::AdminWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
 
 void AdminWindow::cboView_Click(int view)
 {
+    if (Dialogs::isBehindModal(this)) // the tree must not change under an open message
+        return;
     m_tree->clear();
     m_list->clear();
     m_shownView = NoView;
@@ -230,7 +232,7 @@ bool AdminWindow::buildTree(View view, QString* error)
 
 void AdminWindow::TreeView1_NodeClick(QTreeWidgetItem* node)
 {
-    if (!node || node->data(0, NoResultsRole).toBool())
+    if (Dialogs::isBehindModal(this) || !node || node->data(0, NoResultsRole).toBool())
         return;
     if (!node->parent()) {
         node->setExpanded(!node->isExpanded());
@@ -265,6 +267,8 @@ void AdminWindow::TreeView1_NodeClick(QTreeWidgetItem* node)
 
 void AdminWindow::btnClearDatabase_Click()
 {
+    if (Dialogs::isBehindModal(this)) // a message of this window is still open
+        return;
     const Captions& c = app().captions;
     const QString& title = app().edition.EditionTitle;
     if (!Dialogs::askYesNo(this, c(57) + QLatin1Char(' ') + title + QStringLiteral("\n\n") + c(58), c(56)))
@@ -277,7 +281,10 @@ void AdminWindow::btnClearDatabase_Click()
         Dialogs::inform(this, error);
         return;
     }
+    QPointer<AdminWindow> self(this);
     MessageWindow::showModal(c(61), 0, this);
+    if (!self)
+        return;
     if (m_main)
         m_main->endProgram();
     else

@@ -332,18 +332,23 @@ bool LoginWindow::passwordMatches() const
 void LoginWindow::btnLogin_Click(int index)
 {
     const auto& caption = app().captions;
+    // Pressed behind the profile window or a message (an accessibility action can do that):
+    // logging in now would delete this window under the open window's loop.
+    if (Dialogs::isBehindModal(this))
+        return;
     if (index == 1) {
-        ProfileWindow profile(this, this);
-        profile.btnEdit(0)->setText(caption(8));
-        profile.exec();
+        auto* profile = new ProfileWindow(this, this);
+        profile->btnEdit(0)->setText(caption(8));
+        Dialogs::runModal(profile);
         return;
     }
 
     if (m_list->count() == 0 || !m_list->currentItem())
         return;
     if (!passwordMatches()) {
+        QPointer<LoginWindow> self(this);
         MessageWindow::showModal(caption(39), 0, this);
-        if (!m_password->isHidden())
+        if (self && !m_password->isHidden())
             m_password->setFocus();
         return;
     }
@@ -351,18 +356,18 @@ void LoginWindow::btnLogin_Click(int index)
     QListWidgetItem* item = m_list->currentItem();
     if (index == 2) {
         const Learner learner = learnerOf(item);
-        ProfileWindow profile(this, this);
-        profile.btnEdit(0)->setText(caption(44));
-        profile.setWindowTitle(caption(45));
-        profile.txtFirst()->setText(learner.tFirstname);
-        profile.txtLast()->setText(learner.tLastname);
-        profile.imageCombo1()->setCurrentIndex(qBound(1, learner.nIcon, Pictures::LearnerCount) - 1);
+        auto* profile = new ProfileWindow(this, this);
+        profile->btnEdit(0)->setText(caption(44));
+        profile->setWindowTitle(caption(45));
+        profile->txtFirst()->setText(learner.tFirstname);
+        profile->txtLast()->setText(learner.tLastname);
+        profile->imageCombo1()->setCurrentIndex(qBound(1, learner.nIcon, Pictures::LearnerCount) - 1);
         if (learner.hasPassword()) {
-            profile.chkPassword()->setChecked(true);
-            profile.txtPassword()->setText(learner.tPassword);
-            profile.txtPassword2()->setText(learner.tPassword);
+            profile->chkPassword()->setChecked(true);
+            profile->txtPassword()->setText(learner.tPassword);
+            profile->txtPassword2()->setText(learner.tPassword);
         }
-        profile.exec();
+        Dialogs::runModal(profile);
         return;
     }
 

@@ -139,6 +139,8 @@ void ProfileWindow::chkPassword_Click()
 
 void ProfileWindow::btnEdit_Click(int index)
 {
+    if (Dialogs::isBehindModal(this)) // a message of this window is still open
+        return;
     if (index == 1) {
         reject();
         return;
@@ -199,7 +201,10 @@ void ProfileWindow::save()
             m_login->selectEntry(item); // the new learner logs in next
             if (m_login->entryCount() == 1) {
                 // The very first learner is the administrator.
+                QPointer<ProfileWindow> self(this);
                 MessageWindow::showModal(caption(43), 10, this);
+                if (!self || !m_login)
+                    return;
                 m_login->makeAdministrator(item);
             }
         }

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QList>
+#include <QPointer>
 
 class LoginWindow;
 class QCheckBox;
@@ -35,7 +36,7 @@ private:
     void chkPassword_Click();
     void save();
 
-    LoginWindow* m_login;
+    QPointer<LoginWindow> m_login; // may go away while a message is open
     QLineEdit* m_first = nullptr;
     QLineEdit* m_last = nullptr;
     QComboBox* m_pictures = nullptr;

@@ -264,6 +264,8 @@ std::optional<QList<Learner>> UsersDatabase::readLearners(QString* error, Databa
     if (!ok) {
         if (failure)
             *failure = foreign ? DatabaseFailure::Damaged : Database::failureOf(code);
+        if (error)
+            *error = Database::namingFile(m_path, *error);
         return std::nullopt;
     }
     return learners;

@@ -302,6 +302,38 @@ private slots:
         QCOMPARE(VirtualSubjectFile::subjects(path("mine.vita"), &error)->size(), size_t(1));
     }
 
+    void editorNamesAreBoundNotPasted()
+    {
+        // The names the editor writes (virtual subjects, phrase texts, subject file names)
+        // with quotes and SQL of their own go in and come back as they were.
+        const QString evil = QStringLiteral("x'); DROP TABLE tblPhrases; -- \"%_*\\ l'été");
+        QString error;
+        QVERIFY2(VirtualSubjectFile::createEmpty(path("quotes.vita"), &error), qPrintable(error));
+        const auto parent = VirtualSubjectFile::addSubject(path("quotes.vita"), evil, &error);
+        QVERIFY2(parent, qPrintable(error));
+        VirtualPhrase p;
+        p.tfilename = evil + QStringLiteral(".ita");
+        p.nPhraseNo = 1;
+        p.tPhrase = p.tTranslation = p.tTranslation2 = evil;
+        QVERIFY2(VirtualSubjectFile::addPhrases(path("quotes.vita"), *parent, {p}, &error),
+                 qPrintable(error));
+        QVERIFY(VirtualSubjectFile::renameSubject(path("quotes.vita"), *parent, evil + evil, &error));
+        QCOMPARE(VirtualSubjectFile::subjects(path("quotes.vita"), &error)->at(0).name, evil + evil);
+        const auto read = VirtualSubjectFile::phrases(path("quotes.vita"), *parent, &error);
+        QVERIFY2(read && read->size() == 1, qPrintable(error));
+        QCOMPARE(read->at(0).tfilename, evil + QStringLiteral(".ita"));
+        QCOMPARE(read->at(0).tTranslation2, evil);
+
+        // The phrase editor's change of an installed subject's texts.
+        QVERIFY(TestSupport::writeSubject(path("quotes.ita"), QStringLiteral("prlita"), 2));
+        QVERIFY2(InstalledSubject::updateTexts(path("quotes.ita"), 2, evil, evil, evil, &error),
+                 qPrintable(error));
+        const auto phrases = InstalledSubject::phrases(path("quotes.ita"), false, &error);
+        QVERIFY2(phrases && phrases->size() == 2, qPrintable(error));
+        QCOMPARE(phrases->at(1).tTranslation, evil);
+        QCOMPARE(phrases->at(0).tPhrase == evil, false);
+    }
+
     void damagedVirtualFileGivesAnError_data()
     {
         QTest::addColumn<QString>("file");

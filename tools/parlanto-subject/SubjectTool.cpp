@@ -595,10 +595,11 @@ bool SubjectTool::makeVirtual(const VirtualOptions& o, QString* error)
             v.tPhrase = phrase->tPhrase;
             v.tTranslation = phrase->tTranslation;
             v.tTranslation2 = phrase->tTranslation2;
+            const QString subjectName = fields.at(0); // clang 14 cannot capture a structured binding
             auto it = std::find_if(subjects.begin(), subjects.end(),
-                                   [&](const auto& s) { return s.first == fields.at(0); });
+                                   [&](const auto& s) { return s.first == subjectName; });
             if (it == subjects.end())
-                it = subjects.insert(subjects.end(), {fields.at(0), {}});
+                it = subjects.insert(subjects.end(), {subjectName, {}});
             it->second.push_back(v);
         }
     }

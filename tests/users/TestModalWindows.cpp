@@ -1,0 +1,217 @@
+// Screen readers and automation tools can press buttons behind a modal window. These tests
+// press them that way, through the accessibility actions, while a real modal window runs its
+// own event loop, and check that the program goes on with every window intact.
+#include "UsersTemplate.h"
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "content/MessageWindow.h"
+#include "platform/Sound.h"
+#include "support/TestSupport.h"
+#include "users/AdminWindow.h"
+#include "users/LoginWindow.h"
+#include "users/ProfileWindow.h"
+#include "users/UsersDatabase.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// What a screen reader does for "press": the button's accessible press action, whose click
+// comes a moment later from the event loop (here the open modal window's loop).
+void pressAccessibly(QAbstractButton* button)
+{
+    QVERIFY(button);
+    QSignalSpy clicked(button, &QAbstractButton::clicked);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(button);
+    QVERIFY(iface && iface->actionInterface());
+    iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_COMPARE(clicked.size(), 1);
+}
+
+// Runs step once the event loop that open() starts is running.
+void whenModal(const std::function<void()>& step)
+{
+    QTimer::singleShot(0, qApp, step);
+}
+
+} // namespace
+
+class TestModalWindows : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void loginBehindFirstLearnerNotice();
+    void ownerDeletedUnderOpenBox();
+    void mainAndAdminBehindTheirQuestion();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MainWindow> m_main;
+};
+
+void TestModalWindows::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    Sound::setPlayerForTests([](const QString&, bool) {});
+}
+
+void TestModalWindows::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    resetAppState();
+    TestSupport::useNumberedCaptions(app());
+    QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->path()));
+    QString error;
+    QVERIFY2(UsersTemplate::write(app().templateDatabasePath(), &error), qPrintable(error));
+    // The real boxes and message windows, each with its own event loop.
+    MessageWindow::setModalHandlerForTests({});
+    Dialogs::setHandlerForTests({});
+    m_main = std::make_unique<MainWindow>();
+}
+
+void TestModalWindows::cleanup()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<LoginWindow*>(w))
+            delete w;
+    }
+    m_main.reset();
+}
+
+void TestModalWindows::loginBehindFirstLearnerNotice()
+{
+    QPointer<LoginWindow> login = new LoginWindow(m_main.get());
+    login->show();
+    QVERIFY(QTest::qWaitForWindowExposed(login));
+
+    QString noticeText;
+    bool stillTheNotice = false;
+    whenModal([&] {
+        auto* profile = qobject_cast<ProfileWindow*>(QApplication::activeModalWidget());
+        QVERIFY(profile);
+        profile->txtFirst()->setText(QStringLiteral("Zeno"));
+        profile->txtLast()->setText(QStringLiteral("Verdi"));
+        whenModal([&, profile = QPointer<ProfileWindow>(profile)] {
+            auto* notice = qobject_cast<MessageWindow*>(QApplication::activeModalWidget());
+            QVERIFY(notice);
+            noticeText = notice->lblMsg()->text();
+            // Log in, new learner, edit learner, and the profile's own buttons, all behind
+            // the notice; none may act while it is open.
+            for (int i : {0, 1, 2})
+                pressAccessibly(login->btnLogin(i));
+            pressAccessibly(login->btnNull());
+            pressAccessibly(profile->btnEdit(0));
+            pressAccessibly(profile->btnEdit(1));
+            stillTheNotice = QApplication::activeModalWidget() == notice && login && profile;
+            QTest::mouseClick(notice->btnOK(), Qt::LeftButton);
+        });
+        QTest::mouseClick(profile->btnEdit(0), Qt::LeftButton);
+    });
+    QTest::mouseClick(login->btnLogin(1), Qt::LeftButton);
+
+    QCOMPARE(noticeText, TestSupport::captionText(43));
+    QVERIFY(stillTheNotice);
+    QVERIFY(login);
+    QVERIFY(!login->LoginSucceeded);
+    QVERIFY(!m_main->hasEnded());
+    QCOMPARE(login->ListView1()->count(), 1);
+    QVERIFY(login->ListView1()->item(0)->font().bold());
+    QString error;
+    QCOMPARE(UsersDatabase::forApp().readLearners(&error).value_or(QList<Learner>()).size(), 1);
+
+    // With the windows closed, logging in works as always.
+    QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+    QCOMPARE(app().CurrentUser, QStringLiteral("Zeno Verdi"));
+    QTRY_VERIFY(login.isNull());
+}
+
+void TestModalWindows::ownerDeletedUnderOpenBox()
+{
+    // Whatever deletes a window while its box or message is open, the box goes with it
+    // and the caller learns that its window is gone.
+    for (bool messageWindow : {false, true}) {
+        QPointer<QWidget> owner = new QWidget;
+        owner->show();
+        QVERIFY(QTest::qWaitForWindowExposed(owner));
+        bool sawBox = false;
+        whenModal([&] {
+            sawBox = QApplication::activeModalWidget() != nullptr;
+            delete owner.data();
+        });
+        if (messageWindow) {
+            MessageWindow::showModal(QStringLiteral("gone"), 0, owner);
+        } else {
+            QCOMPARE(Dialogs::message(owner, {QStringLiteral("t"), QStringLiteral("gone"),
+                                              QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No}),
+                     QMessageBox::NoButton);
+        }
+        QVERIFY(sawBox);
+        QVERIFY(owner.isNull());
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+}
+
+void TestModalWindows::mainAndAdminBehindTheirQuestion()
+{
+    QString error;
+    QVERIFY2(UsersDatabase::forApp().createFromTemplate(&error), qPrintable(error));
+    m_main->setAdministrationOpener(
+        [this] { Dialogs::runModal(new AdminWindow(m_main.get(), m_main.get())); });
+    m_main->applyLogin(QStringLiteral("Zeno Verdi"), true);
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+    auto* adminButton = m_main->findChild<QPushButton*>(QStringLiteral("btnAdmin"));
+    auto* changeUser = m_main->findChild<QPushButton*>(QStringLiteral("btnChangeUser"));
+    QVERIFY(adminButton && changeUser);
+
+    bool questionStayed = false;
+    bool adminOpened = false;
+    whenModal([&] {
+        QPointer<AdminWindow> admin = qobject_cast<AdminWindow*>(QApplication::activeModalWidget());
+        QVERIFY(admin);
+        adminOpened = true;
+        auto* clear = admin->findChild<QPushButton*>(QStringLiteral("btnClearDatabase"));
+        whenModal([&, clear] {
+            auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(question);
+            // Change user would delete and make a login window; administration would open a
+            // second one; clearing again would ask again inside this question.
+            pressAccessibly(changeUser);
+            pressAccessibly(adminButton);
+            pressAccessibly(clear);
+            questionStayed = QApplication::activeModalWidget() == question && admin && !m_main->loginWindow();
+            question->button(QMessageBox::No)->click();
+        });
+        QTest::mouseClick(clear, Qt::LeftButton);
+        if (admin)
+            admin->reject();
+    });
+    QTest::mouseClick(adminButton, Qt::LeftButton);
+
+    QVERIFY(adminOpened);
+    QVERIFY(questionStayed);
+    QVERIFY(!m_main->hasEnded());
+    QVERIFY(QFile::exists(app().usersDatabasePath()));
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+QTEST_MAIN(TestModalWindows)
+#include "TestModalWindows.moc"
