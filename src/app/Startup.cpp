@@ -9,6 +9,7 @@
 #include "content/PublishedSettings.h"
 #include "content/TemplateContent.h"
 #include "content/UpdateCheck.h"
+#include "editor/VirtualSubjectEditor.h"
 #include "platform/Files.h"
 #include "platform/Web.h"
 #include "study/ActivityPanel.h"
@@ -84,6 +85,7 @@ bool Form_Load(MainWindow& window)
     PublishedSettings::publishFolders(s);
     window.setActivityFiles(FileLists::activityPrograms(s.activitiesFolder));
     window.setAdministrationOpener([&window] { AdminWindow(&window, &window).exec(); });
+    window.setVirtualSubjectEditorOpener([&window] { VirtualSubjectEditor::open(&window); });
 
     QPointer<SplashWindow> splash = new SplashWindow();
     splash->show();
