@@ -56,11 +56,6 @@ private slots:
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("expected");
         const QString t = QStringLiteral("New Folder");
-        QTest::newRow("empty tree") << QStringList() << QStringList() << t;
-        QTest::newRow("one") << QStringList{t} << QStringList() << t + " 2";
-        QTest::newRow("one and 2") << QStringList{t, t + " 2"} << QStringList() << t + " 3";
-        QTest::newRow("only 3") << QStringList{t + " 3"} << QStringList() << t + " 2";
-        QTest::newRow("one and 3") << QStringList{t, t + " 3"} << QStringList() << t + " 4";
         QTest::newRow("a subject counts")
             << QStringList{t, "Travel", t + " Words"} << QStringList() << t + " 3";
         QTest::newRow("case differs") << QStringList{"new folder"} << QStringList() << t;

@@ -10,6 +10,7 @@
 #include "editor/VirtualSubjectEditor.h"
 #include "platform/Sound.h"
 #include "platform/Twips.h"
+#include "study/PhraseSound.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 
@@ -402,7 +403,6 @@ private slots:
         QTest::newRow("blank subject") << "" << 124 << false;
         QTest::newRow("existing file") << "Work" << 125 << true;
         QTest::newRow("slash") << "a/b" << 152 << true;
-        QTest::newRow("leading dot") << ".hidden" << 152 << true;
     }
 
     void refusedNamesRestartTheEdit()
@@ -445,6 +445,42 @@ private slots:
         QCOMPARE(m_boxes.size(), 2);
         QCOMPARE(folder("Fragile")->childCount(), 1);
         QVERIFY(m_editor->isEnabled());
+    }
+
+    void doubleClickPlaysAPhraseOfEitherTree()
+    {
+        const QString code = app().edition.LanguageCode;
+        writeVirtual("Play.v" + code, {"Listen"});
+        VirtualPhrase p;
+        p.tfilename = "at_the_cafe." + code;
+        p.nPhraseNo = 3;
+        p.tPhrase = "Frase 3";
+        p.tTranslation = "Phrase 3";
+        QString error;
+        QVERIFY(VirtualSubjectFile::addPhrases(vpath("Play.v" + code), 1, {p}, &error));
+        QVERIFY(
+            TestSupport::writeSubject(app().installedSubjectsFolder + "other." + code, "prlspa", 2, &error));
+        open();
+        QStringList played;
+        Sound::setPlayerForTests([&](const QString& source, bool) { played << source; });
+        QTreeWidgetItem* subject = folder("Play")->child(0);
+        click(right(), subject);
+        QTest::mouseDClick(right()->viewport(), Qt::LeftButton, {},
+                           right()->visualItemRect(subject).center());
+        QVERIFY(played.isEmpty());
+        QTreeWidgetItem* phrase = subject->child(0);
+        QTest::mouseDClick(right()->viewport(), Qt::LeftButton, {}, right()->visualItemRect(phrase).center());
+        Sound::setPlayerForTests([](const QString&, bool) {});
+        QCOMPARE(played, QStringList{PhraseSound::temporaryFile()});
+        QFile sound(PhraseSound::temporaryFile());
+        QVERIFY(sound.open(QIODevice::ReadOnly));
+        QCOMPARE(sound.readAll(), TestSupport::makeWave(3));
+        // A subject of another edition is marked and reported when first clicked.
+        click(left(), installed("Other"));
+        QCOMPARE(EditorTree::image(installed("Other")), int(SubjectTree::FailedSubjectImage));
+        QCOMPARE(installed("Other")->childCount(), 0);
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(left()->currentItem(), left()->topLevelItem(0));
     }
 
     void autoScrollBands_data()
