@@ -202,7 +202,8 @@ QMimeData* EditorTree::mimeData(const QList<QTreeWidgetItem*>& items) const
 
 Qt::DropActions EditorTree::supportedDropActions() const
 {
-    return m_side == Side::Virtual ? Qt::CopyAction : Qt::IgnoreAction;
+    // The item model offers the same actions for drags that start here: copying only.
+    return Qt::CopyAction;
 }
 
 bool EditorTree::acceptsDrag(const QMimeData* data) const

@@ -133,7 +133,7 @@ VirtualSubjectEditor* VirtualSubjectEditor::open(MainWindow* main, int pauseSeco
     Pause(pauseSeconds);
     auto* editor = new VirtualSubjectEditor(main);
     editor->setAttribute(Qt::WA_DeleteOnClose);
-    editor->setPauseSecondsForTests(pauseSeconds);
+    editor->setPauseSeconds(pauseSeconds);
     editor->Form_Load();
     editor->show();
     editor->activateWindow();
@@ -408,7 +408,7 @@ void VirtualSubjectEditor::Get_Virtual_Folders()
     m_treeVirtual->addTopLevelItems(folders);
 }
 
-bool VirtualSubjectEditor::Get_Installed_Phrases(QTreeWidgetItem* subject)
+bool VirtualSubjectEditor::Get_Installed_Phrases(QTreeWidgetItem* subject, bool expand)
 {
     if (EditorTree::isLoaded(subject) || subject->childCount() > 0)
         return true;
@@ -427,11 +427,14 @@ bool VirtualSubjectEditor::Get_Installed_Phrases(QTreeWidgetItem* subject)
             Img::PhraseImage);
     subject->addChildren(nodes);
     EditorTree::setLoaded(subject);
-    subject->setExpanded(true);
+    // A click opens what it loaded; moving through the list with the keys does not, so
+    // the arrow keys walk from subject to subject (Right opens one).
+    if (expand)
+        subject->setExpanded(true);
     return true;
 }
 
-bool VirtualSubjectEditor::Get_Virtual_Phrases(QTreeWidgetItem* subject)
+bool VirtualSubjectEditor::Get_Virtual_Phrases(QTreeWidgetItem* subject, bool expand)
 {
     if (EditorTree::isLoaded(subject))
         return true;
@@ -450,7 +453,10 @@ bool VirtualSubjectEditor::Get_Virtual_Phrases(QTreeWidgetItem* subject)
                                          Img::VirtualPhraseImage);
     subject->addChildren(nodes);
     EditorTree::setLoaded(subject);
-    subject->setExpanded(true);
+    // A click opens what it loaded; moving through the list with the keys does not, so
+    // the arrow keys walk from subject to subject (Right opens one).
+    if (expand)
+        subject->setExpanded(true);
     return true;
 }
 
@@ -476,7 +482,7 @@ void VirtualSubjectEditor::TreeSubjects_NodeClick(QTreeWidgetItem* node, bool to
         return;
     }
     m_treeSubjects->setImages(node, Img::SubjectImage, Img::SelectedSubjectImage);
-    Get_Installed_Phrases(node);
+    Get_Installed_Phrases(node, toggle);
 }
 
 void VirtualSubjectEditor::TreeVirtual_NodeClick(QTreeWidgetItem* node, bool toggle)
@@ -487,7 +493,7 @@ void VirtualSubjectEditor::TreeVirtual_NodeClick(QTreeWidgetItem* node, bool tog
         if (toggle)
             toggleFolder(m_treeVirtual, node);
     } else if (EditorTree::isSubject(node)) {
-        Get_Virtual_Phrases(node);
+        Get_Virtual_Phrases(node, toggle);
     } else {
         const QString file = EditorTree::tagField(node, 0);
         const QString verdict = Check_Subject(file);
@@ -872,7 +878,7 @@ void VirtualSubjectEditor::Copy_Phrase(QTreeWidgetItem* source, QTreeWidgetItem*
     }
     QTreeWidgetItem* subject = EditorTree::isSubject(target) ? target : target->parent();
     // The limit counts what the file holds, so the phrases are read first if they were not.
-    if (!Get_Virtual_Phrases(subject))
+    if (!Get_Virtual_Phrases(subject, false))
         return;
     if (subject->childCount() >= VirtualFolders::MaxPhrases) {
         Dialogs::inform(this, caption(CapTooManyPhrases));

@@ -35,7 +35,8 @@ public:
 
     // Fills both trees (the window ignores input meanwhile).
     void Form_Load();
-    void setPauseSecondsForTests(int seconds) { m_pauseSeconds = seconds; }
+    // The pause shown with the progress box while the main tree is rebuilt on closing.
+    void setPauseSeconds(int seconds) { m_pauseSeconds = seconds; }
 
     EditorTree* TreeSubjects() const { return m_treeSubjects; }
     EditorTree* TreeVirtual() const { return m_treeVirtual; }
@@ -71,8 +72,8 @@ private:
     void setCaptions();
     void Get_Installed_Subjects();
     void Get_Virtual_Folders();
-    bool Get_Installed_Phrases(QTreeWidgetItem* subject);
-    bool Get_Virtual_Phrases(QTreeWidgetItem* subject);
+    bool Get_Installed_Phrases(QTreeWidgetItem* subject, bool expand);
+    bool Get_Virtual_Phrases(QTreeWidgetItem* subject, bool expand);
     void TreeSubjects_NodeClick(QTreeWidgetItem* node, bool toggle);
     void TreeVirtual_NodeClick(QTreeWidgetItem* node, bool toggle);
     void setButtonsFor(QTreeWidgetItem* node);

@@ -54,7 +54,7 @@ class TestVirtualSubjectEditor : public QObject
     {
         m_editor = new VirtualSubjectEditor();
         m_editor->setAttribute(Qt::WA_DeleteOnClose);
-        m_editor->setPauseSecondsForTests(0);
+        m_editor->setPauseSeconds(0);
         m_editor->Form_Load();
         m_editor->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_editor));
@@ -556,7 +556,8 @@ private slots:
         typeLabel("Mine");
         QCOMPARE(subjectNames(file), QStringList({"At The Cafe", "Mine"}));
         left()->setFocus();
-        QTest::keyClick(left(), Qt::Key_Down); // first phrase of At The Cafe
+        QTest::keyClick(left(), Qt::Key_Right); // opens At The Cafe
+        QTest::keyClick(left(), Qt::Key_Down);  // its first phrase
         QVERIFY(EditorTree::isPhrase(left()->currentItem()));
         QTest::keyClick(m_editor, Qt::Key_F5);
         QTRY_COMPARE(rows(file, 2).size(), size_t(1));
