@@ -10,6 +10,7 @@
 #include "content/TemplateContent.h"
 #include "content/UpdateCheck.h"
 #include "platform/EndSignals.h"
+#include "editor/VirtualSubjectEditor.h"
 #include "platform/Files.h"
 #include "platform/Web.h"
 #include "study/ActivityPanel.h"
@@ -94,6 +95,7 @@ bool Form_Load(MainWindow& window)
     PublishedSettings::publishFolders(s);
     window.setActivityFiles(FileLists::activityPrograms(s.activitiesFolder));
     window.setAdministrationOpener([&window] { Dialogs::runModal(new AdminWindow(&window, &window)); });
+    window.setVirtualSubjectEditorOpener([&window] { VirtualSubjectEditor::open(&window); });
 
     QPointer<SplashWindow> splash = new SplashWindow();
     splash->show();

@@ -27,13 +27,19 @@ void Listen_to_Phrase(SubjectTree* tree)
     QTreeWidgetItem* node = tree ? tree->selectedNode() : nullptr;
     if (!node)
         return;
-    const QString phrase = SubjectTree::Tag_Item(2, node);
+    listenTo(SubjectTree::Tag_Item(0, node), SubjectTree::Tag_Item(1, node), SubjectTree::Tag_Item(2, node),
+             QStringLiteral("Listen_to_Phrase"), tree->window());
+}
+
+void listenTo(const QString& subjectFile, const QString& number, const QString& phrase,
+              const QString& procedure, QWidget* parent)
+{
     QString error;
-    switch (PhraseSound::extract(SubjectTree::Tag_Item(0, node), SubjectTree::Tag_Item(1, node), &error)) {
+    switch (PhraseSound::extract(subjectFile, number, &error)) {
     case PhraseSound::Outcome::NoSubjectFile:
         return;
     case PhraseSound::Outcome::Failed:
-        Dialogs::reportError(QStringLiteral("Listen_to_Phrase"), error, tree->window());
+        Dialogs::reportError(procedure, error, parent);
         return;
     case PhraseSound::Outcome::Extracted:
         break;

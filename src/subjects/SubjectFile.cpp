@@ -380,29 +380,78 @@ std::optional<std::vector<VirtualPhrase>> phrases(const QString& path, qint64 nP
     return result;
 }
 
+namespace {
+
+// The name column is addressed by position: whatever it is called, it is the second.
+std::optional<qint64> insertSubject(Database& db, const QString& name, QString* error)
+{
+    Statement probe = db.prepare(QStringLiteral("SELECT * FROM tblParents LIMIT 0"), error);
+    if (!probe.isValid())
+        return std::nullopt;
+    if (probe.columnCount() < 2)
+        return failWith<qint64>(error, QStringLiteral("tblParents has no name column"));
+    const QString nameColumn = probe.columnName(1);
+    Statement ins = db.prepare(QStringLiteral("INSERT INTO tblParents (\"%1\") VALUES (?)")
+                                   .arg(QString(nameColumn).replace(QLatin1Char('"'), QLatin1String("\"\""))),
+                               error);
+    if (!ins.isValid())
+        return std::nullopt;
+    ins.bindText(1, name);
+    if (!ins.run())
+        return failWith<qint64>(error, ins.errorString());
+    return db.lastInsertId();
+}
+
+std::optional<std::vector<qint64>> insertPhrases(Database& db, qint64 nParent,
+                                                 const std::vector<VirtualPhrase>& phrases, QString* error)
+{
+    Statement ins =
+        db.prepare(QStringLiteral("INSERT INTO tblPhrases (fkParent, tfilename, nPhraseNo, tPhrase, "
+                                  "tTranslation, tTranslation2) VALUES (?, ?, ?, ?, ?, ?)"),
+                   error);
+    if (!ins.isValid())
+        return std::nullopt;
+    std::vector<qint64> keys;
+    keys.reserve(phrases.size());
+    for (const VirtualPhrase& p : phrases) {
+        ins.reset();
+        ins.bindInt(1, nParent).bindText(2, p.tfilename).bindInt(3, p.nPhraseNo);
+        ins.bindText(4, p.tPhrase).bindText(5, p.tTranslation).bindText(6, p.tTranslation2);
+        if (!ins.run())
+            return failWith<std::vector<qint64>>(error, ins.errorString());
+        keys.push_back(db.lastInsertId());
+    }
+    return keys;
+}
+
+} // namespace
+
 std::optional<qint64> addSubject(const QString& path, const QString& name, QString* error)
 {
     const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadWrite, error);
     if (!db)
         return std::nullopt;
-    // The name column is addressed by position: whatever it is called, it is the second.
-    Statement probe = db->prepare(QStringLiteral("SELECT * FROM tblParents LIMIT 0"), error);
-    if (!probe.isValid())
+    return insertSubject(*db, name, error);
+}
+
+std::optional<NewSubject> addSubjectWithPhrases(const QString& path, const QString& name,
+                                                const std::vector<VirtualPhrase>& phrases, QString* error)
+{
+    const FileNamedInErrors named(path, error);
+    auto db = openSubject(path, Database::Mode::ReadWrite, error);
+    if (!db)
         return std::nullopt;
-    if (probe.columnCount() < 2)
-        return failWith<qint64>(error, QStringLiteral("tblParents has no name column"));
-    const QString nameColumn = probe.columnName(1);
-    Statement ins =
-        db->prepare(QStringLiteral("INSERT INTO tblParents (\"%1\") VALUES (?)")
-                        .arg(QString(nameColumn).replace(QLatin1Char('"'), QLatin1String("\"\""))),
-                    error);
-    if (!ins.isValid())
+    Transaction tx(*db);
+    if (!tx.ok())
+        return failWith<NewSubject>(error, tx.errorString());
+    const auto nParent = insertSubject(*db, name, error);
+    if (!nParent)
         return std::nullopt;
-    ins.bindText(1, name);
-    if (!ins.run())
-        return failWith<qint64>(error, ins.errorString());
-    return db->lastInsertId();
+    auto keys = insertPhrases(*db, *nParent, phrases, error);
+    if (!keys || !tx.commit(error))
+        return std::nullopt;
+    return NewSubject{*nParent, std::move(*keys)};
 }
 
 bool renameSubject(const QString& path, qint64 nParent, const QString& name, QString* error)
@@ -472,22 +521,8 @@ std::optional<std::vector<qint64>> addPhrases(const QString& path, qint64 nParen
     Transaction tx(*db);
     if (!tx.ok())
         return failWith<std::vector<qint64>>(error, tx.errorString());
-    Statement ins =
-        db->prepare(QStringLiteral("INSERT INTO tblPhrases (fkParent, tfilename, nPhraseNo, tPhrase, "
-                                   "tTranslation, tTranslation2) VALUES (?, ?, ?, ?, ?, ?)"),
-                    error);
-    if (!ins.isValid())
-        return std::nullopt;
-    std::vector<qint64> keys;
-    for (const VirtualPhrase& p : phrases) {
-        ins.reset();
-        ins.bindInt(1, nParent).bindText(2, p.tfilename).bindInt(3, p.nPhraseNo);
-        ins.bindText(4, p.tPhrase).bindText(5, p.tTranslation).bindText(6, p.tTranslation2);
-        if (!ins.run())
-            return failWith<std::vector<qint64>>(error, ins.errorString());
-        keys.push_back(db->lastInsertId());
-    }
-    if (!tx.commit(error))
+    auto keys = insertPhrases(*db, nParent, phrases, error);
+    if (!keys || !tx.commit(error))
         return std::nullopt;
     return keys;
 }

@@ -71,6 +71,15 @@ bool createFromTemplate(const QString& templatePath, const QString& path, QStrin
 std::optional<std::vector<VirtualSubject>> subjects(const QString& path, QString* error);
 std::optional<std::vector<VirtualPhrase>> phrases(const QString& path, qint64 nParent, QString* error);
 std::optional<qint64> addSubject(const QString& path, const QString& name, QString* error);
+// Adds a virtual subject together with its phrases in one transaction, so a failure leaves
+// the file as it was; returns the new nParent and the phrases' new keys in order.
+struct NewSubject
+{
+    qint64 nParent = 0;
+    std::vector<qint64> phraseKeys;
+};
+std::optional<NewSubject> addSubjectWithPhrases(const QString& path, const QString& name,
+                                                const std::vector<VirtualPhrase>& phrases, QString* error);
 bool renameSubject(const QString& path, qint64 nParent, const QString& name, QString* error);
 // Deletes the virtual subject and its phrases, in one transaction.
 bool deleteSubject(const QString& path, qint64 nParent, QString* error);

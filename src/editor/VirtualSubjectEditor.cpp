@@ -1,0 +1,928 @@
+#include "VirtualSubjectEditor.h"
+
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "app/TiledBackground.h"
+#include "content/MessageWindow.h"
+#include "editor/EditorTree.h"
+#include "editor/VirtualFolders.h"
+#include "platform/Files.h"
+#include "platform/Twips.h"
+#include "study/PhraseMenu.h"
+#include "subjects/SubjectCheck.h"
+#include "subjects/SubjectFile.h"
+#include "subjects/SubjectProblem.h"
+#include "subjects/SubjectTitle.h"
+#include "subjects/SubjectTree.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+using Img = SubjectTree::Image;
+
+// Captions of the window.
+enum Caption
+{
+    CapInstalledSubjects = 2,
+    CapTooManyPhrases = 7,
+    CapLoading = 12,
+    CapPleaseWait = 13,
+    CapDelete = 24,
+    CapNewSubjectName = 51,
+    CapMySubjects = 64,
+    CapTitle = 65,
+    CapNewSubject = 66,
+    CapRename = 84,
+    CapNewFolder = 123,
+    CapTypeAName = 124,
+    CapFolderExists = 125,
+    CapPhraseOnFolder = 126,
+    CapDone = 128,
+    CapUpdating = 129,
+    CapSubjectOnSubject = 137,
+    CapCopy = 151,
+    CapNotAFileName = 152,
+};
+
+QString caption(int n)
+{
+    return app().captions(n);
+}
+
+// The loaders report each item in the progress box; they write it and let events run at
+// most once per frame, so filling a large tree costs no more than its nodes.
+class Progress
+{
+public:
+    void report(const QString& text)
+    {
+        if (m_clock.isValid() && m_clock.elapsed() < 16)
+            return;
+        MessageWindow::setStatusText(text);
+        processPendingEvents();
+        m_clock.restart();
+    }
+
+private:
+    QElapsedTimer m_clock;
+};
+
+// Input is ignored while a loader runs; the window is enabled again on every way out, and
+// the keyboard focus goes back where it was (disabling a window drops it).
+class DisabledWhile
+{
+public:
+    explicit DisabledWhile(QWidget* w) : m_w(w), m_focus(QApplication::focusWidget())
+    {
+        m_w->setEnabled(false);
+    }
+    ~DisabledWhile()
+    {
+        if (!m_w)
+            return;
+        m_w->setEnabled(true);
+        if (m_focus && m_w->isAncestorOf(m_focus))
+            m_focus->setFocus();
+    }
+    DisabledWhile(const DisabledWhile&) = delete;
+    DisabledWhile& operator=(const DisabledWhile&) = delete;
+
+private:
+    QPointer<QWidget> m_w;
+    QPointer<QWidget> m_focus;
+};
+
+QPushButton* makeButton(QWidget* parent, const char* name)
+{
+    auto* b = new QPushButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setMinimumHeight(Twips::toPixels(400));
+    b->setFocusPolicy(Qt::StrongFocus);
+    return b;
+}
+
+bool isUnder(const QTreeWidgetItem* node, const QTreeWidgetItem* ancestor)
+{
+    for (; node; node = node->parent())
+        if (node == ancestor)
+            return true;
+    return false;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- opening and closing
+
+VirtualSubjectEditor* VirtualSubjectEditor::open(MainWindow* main, int pauseSeconds)
+{
+    if (main)
+        main->hide();
+    MessageWindow::showStatus(caption(CapPleaseWait) + QStringLiteral("..."), 1800, 0, caption(CapLoading));
+    Pause(pauseSeconds);
+    auto* editor = new VirtualSubjectEditor(main);
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    editor->setPauseSeconds(pauseSeconds);
+    editor->Form_Load();
+    editor->show();
+    editor->activateWindow();
+    MessageWindow::unload();
+    return editor;
+}
+
+VirtualSubjectEditor::VirtualSubjectEditor(MainWindow* main, QWidget* parent) : QWidget(parent), m_main(main)
+{
+    setObjectName(QStringLiteral("frmCustomSubject"));
+    setWindowFlag(Qt::Window);
+    buildWindow();
+    setCaptions();
+}
+
+VirtualSubjectEditor::~VirtualSubjectEditor() = default;
+
+void VirtualSubjectEditor::buildWindow()
+{
+    resize(Twips::size(11400, 8100));
+    TiledBackground::install(this, QStringLiteral("main"));
+
+    m_btnNewFolder = makeButton(this, "btnNewFolder");
+    m_btnNewSubject = makeButton(this, "btnNewSubject");
+    m_btnRename = makeButton(this, "btnRename");
+    m_btnDelete = makeButton(this, "btnDelete");
+    m_btnCopy = makeButton(this, "btnCopy");
+    m_btnDone = makeButton(this, "btnDone");
+    m_btnNewSubject->setEnabled(false);
+    m_btnRename->setEnabled(false);
+    m_btnDelete->setEnabled(false);
+
+    auto* buttons = new QHBoxLayout();
+    for (QPushButton* b : {m_btnNewFolder, m_btnNewSubject, m_btnRename, m_btnDelete, m_btnCopy})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(m_btnDone);
+
+    m_treeSubjects = new EditorTree(EditorTree::Side::Installed, this);
+    m_treeSubjects->setObjectName(QStringLiteral("TreeSubjects"));
+    m_treeVirtual = new EditorTree(EditorTree::Side::Virtual, this);
+    m_treeVirtual->setObjectName(QStringLiteral("TreeVirtual"));
+    m_activeTree = m_treeSubjects;
+
+    auto* trees = new QHBoxLayout();
+    for (int i = 0; i < 2; ++i) {
+        m_lblCaption[i] = new QLabel(this);
+        m_lblCaption[i]->setObjectName(QStringLiteral("lblCaption_%1").arg(i));
+        m_lblCaption[i]->setTextFormat(Qt::PlainText);
+        TiledBackground::setTextColour(m_lblCaption[i], TiledBackground::ink());
+        QFont f = m_lblCaption[i]->font();
+        f.setBold(true);
+        m_lblCaption[i]->setFont(f);
+        EditorTree* tree = i == 0 ? m_treeSubjects : m_treeVirtual;
+        m_lblCaption[i]->setBuddy(tree);
+        auto* column = new QVBoxLayout();
+        column->addWidget(m_lblCaption[i]);
+        column->addWidget(tree, 1);
+        trees->addLayout(column, 1);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(Twips::toPixels(180), Twips::toPixels(180), Twips::toPixels(180),
+                               Twips::toPixels(180));
+    layout->addLayout(buttons);
+    layout->addLayout(trees, 1);
+    setTabOrder(m_treeSubjects, m_treeVirtual);
+
+    m_mnuEdit = new QMenu(this);
+    m_mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    m_mnuNewFolder = m_mnuEdit->addAction(QString());
+    m_mnuNewFolder->setObjectName(QStringLiteral("mnuNewFolder"));
+    m_mnuNew = m_mnuEdit->addAction(QString());
+    m_mnuNew->setObjectName(QStringLiteral("mnuNew"));
+    m_mnuDelete = m_mnuEdit->addAction(QString());
+    m_mnuDelete->setObjectName(QStringLiteral("mnuDelete"));
+    m_mnuRename = m_mnuEdit->addAction(QString());
+    m_mnuRename->setObjectName(QStringLiteral("mnuRename"));
+    // Keyboard ways to the two commands that make something; rename and delete have F2 and
+    // the Delete key in the right tree.
+    m_mnuNewFolder->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
+    m_mnuNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    for (QAction* a : {m_mnuNewFolder, m_mnuNew}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+    }
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(200);
+    m_timerEdit = new QTimer(this);
+    m_timerEdit->setObjectName(QStringLiteral("TimerEdit"));
+    m_timerEdit->setInterval(100);
+    m_timerEdit->setSingleShot(true);
+
+    connect(m_btnNewFolder, &QPushButton::clicked, this, &VirtualSubjectEditor::btnNewFolder_Click);
+    connect(m_btnNewSubject, &QPushButton::clicked, this, &VirtualSubjectEditor::btnNewSubject_Click);
+    connect(m_btnRename, &QPushButton::clicked, this, &VirtualSubjectEditor::btnRename_Click);
+    connect(m_btnDelete, &QPushButton::clicked, this, &VirtualSubjectEditor::btnDelete_Click);
+    connect(m_btnCopy, &QPushButton::clicked, this, &VirtualSubjectEditor::btnCopy_Click);
+    connect(m_btnDone, &QPushButton::clicked, this, &VirtualSubjectEditor::btnDone_Click);
+    connect(m_mnuNewFolder, &QAction::triggered, this, &VirtualSubjectEditor::btnNewFolder_Click);
+    connect(m_mnuNew, &QAction::triggered, this, &VirtualSubjectEditor::btnNewSubject_Click);
+    connect(m_mnuDelete, &QAction::triggered, this, &VirtualSubjectEditor::btnDelete_Click);
+    connect(m_mnuRename, &QAction::triggered, this, &VirtualSubjectEditor::btnRename_Click);
+    connect(m_timer1, &QTimer::timeout, this, &VirtualSubjectEditor::Timer1_Timer);
+    connect(m_timerEdit, &QTimer::timeout, this, &VirtualSubjectEditor::TimerEdit_Timer);
+
+    for (EditorTree* tree : {m_treeSubjects, m_treeVirtual}) {
+        connect(tree, &EditorTree::activatedByUser, this, [this, tree] {
+            m_activeTree = tree;
+            // The keyboard reaches the right tree without a click: its buttons follow the
+            // node it shows as current.
+            if (tree == m_treeVirtual && tree->hasFocus())
+                setButtonsFor(tree->currentItem());
+        });
+        connect(tree, &QTreeWidget::itemExpanded, this,
+                [this, tree](QTreeWidgetItem* node) { onExpandedOrCollapsed(tree, node, true); });
+        connect(tree, &QTreeWidget::itemCollapsed, this,
+                [this, tree](QTreeWidgetItem* node) { onExpandedOrCollapsed(tree, node, false); });
+        connect(tree, &EditorTree::enterPressed, this,
+                [this, tree](QTreeWidgetItem* node) { onEnterPressed(tree, node); });
+        connect(tree, &EditorTree::phraseDoubleClicked, this, [this, tree] {
+            m_activeTree = tree;
+            Play_Selected_Phrase();
+        });
+    }
+    connect(m_treeSubjects, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) {
+        TreeSubjects_NodeClick(node, !m_treeSubjects->pressWasOnDecoration());
+    });
+    connect(m_treeVirtual, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) {
+        TreeVirtual_NodeClick(node, !m_treeVirtual->pressWasOnDecoration());
+    });
+    connect(m_treeSubjects, &EditorTree::currentMovedByKey, this,
+            [this](QTreeWidgetItem* node) { TreeSubjects_NodeClick(node, false); });
+    connect(m_treeVirtual, &EditorTree::currentMovedByKey, this,
+            [this](QTreeWidgetItem* node) { TreeVirtual_NodeClick(node, false); });
+    connect(m_treeVirtual, &EditorTree::deletePressed, this, &VirtualSubjectEditor::btnDelete_Click);
+    connect(m_treeVirtual, &EditorTree::menuRequested, this, &VirtualSubjectEditor::showEditMenu);
+    connect(m_treeVirtual, &EditorTree::labelEditStarted, this, &VirtualSubjectEditor::BeforeLabelEdit);
+    connect(m_treeVirtual, &EditorTree::labelEdited, this, &VirtualSubjectEditor::AfterLabelEdit);
+    connect(m_treeVirtual, &EditorTree::dragMovedTo, this, &VirtualSubjectEditor::OLEDragOver);
+    connect(m_treeVirtual, &EditorTree::droppedAt, this, &VirtualSubjectEditor::OLEDragDrop);
+    connect(m_treeVirtual, &EditorTree::dragLeft, this, &VirtualSubjectEditor::stopDrag);
+    connect(m_treeVirtual, &EditorTree::mouseReleased, m_timer1, &QTimer::stop);
+}
+
+void VirtualSubjectEditor::setCaptions()
+{
+    setWindowTitle(app().edition.EditionTitle + QStringLiteral(" - ") + caption(CapTitle));
+    setAccessibleName(caption(CapTitle));
+    const std::pair<QPushButton*, int> buttons[] = {
+        {m_btnNewFolder, CapNewFolder}, {m_btnNewSubject, CapNewSubject},
+        {m_btnRename, CapRename},       {m_btnDelete, CapDelete},
+        {m_btnCopy, CapCopy},           {m_btnDone, CapDone},
+    };
+    for (const auto& [button, n] : buttons) {
+        button->setText(caption(n));
+        button->setAccessibleName(caption(n));
+    }
+    // Copying from the left tree to the right one without a drag (two-pane style F5); set
+    // after the text, which replaces a button's shortcut with its mnemonic.
+    m_btnCopy->setShortcut(QKeySequence(Qt::Key_F5));
+    m_btnCopy->setAccessibleDescription(m_btnCopy->shortcut().toString(QKeySequence::NativeText));
+    for (int i = 0; i < 2; ++i)
+        m_lblCaption[i]->setText(caption(i == 0 ? CapInstalledSubjects : CapMySubjects));
+    m_treeSubjects->setAccessibleName(caption(CapInstalledSubjects));
+    m_treeVirtual->setAccessibleName(caption(CapMySubjects));
+    m_mnuEdit->setAccessibleName(caption(CapTitle));
+    m_mnuNewFolder->setText(caption(CapNewFolder));
+    m_mnuNew->setText(caption(CapNewSubject));
+    m_mnuDelete->setText(caption(CapDelete));
+    m_mnuRename->setText(caption(CapRename));
+}
+
+void VirtualSubjectEditor::Form_Load()
+{
+    {
+        DisabledWhile disabled(this);
+        m_treeSubjects->clear();
+        m_treeVirtual->clear();
+        // Create_Installed_Root
+        m_treeSubjects->addNode(nullptr, caption(CapInstalledSubjects), {}, Img::ClosedFolder, Img::NoImage,
+                                true);
+        Get_Installed_Subjects();
+        Get_Virtual_Folders();
+    }
+    QTreeWidgetItem* root = m_treeSubjects->topLevelItem(0);
+    root->setExpanded(true);
+    selectFromCode(m_treeSubjects, root);
+    if (m_treeVirtual->topLevelItemCount() > 0)
+        selectFromCode(m_treeVirtual, m_treeVirtual->topLevelItem(0));
+}
+
+void VirtualSubjectEditor::btnDone_Click()
+{
+    close();
+}
+
+void VirtualSubjectEditor::closeEvent(QCloseEvent* event)
+{
+    // Form_Unload
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    m_closing = true;
+    m_timer1->stop();
+    m_timerEdit->stop();
+    hide();
+    if (app().SubjectsChanged && m_main) {
+        MessageWindow::showStatus(caption(CapPleaseWait) + QStringLiteral("..."), 1800, 0,
+                                  caption(CapUpdating));
+        Pause(m_pauseSeconds);
+        if (m_main)
+            m_main->TreeFolders()->Refresh_Subjects();
+    }
+    if (m_main && !m_main->hasEnded())
+        m_main->show();
+    MessageWindow::unload();
+    event->accept();
+}
+
+// ---------------------------------------------------------------- loading
+
+void VirtualSubjectEditor::Get_Installed_Subjects()
+{
+    QTreeWidgetItem* root = m_treeSubjects->topLevelItem(0);
+    qDeleteAll(root->takeChildren());
+    m_file1 = installedSubjectFiles(app().installedSubjectsFolder, app().edition.LanguageCode);
+    QList<QTreeWidgetItem*> nodes;
+    nodes.reserve(m_file1.size());
+    Progress progress;
+    for (int i = 0; i < m_file1.size(); ++i) {
+        const QString title = Proper_Title(m_file1.at(i));
+        nodes << m_treeSubjects->makeNode(title.trimmed(), {QString::number(i)}, Img::SubjectImage,
+                                          Img::SelectedSubjectImage);
+        progress.report(title);
+    }
+    root->addChildren(nodes);
+}
+
+void VirtualSubjectEditor::Get_Virtual_Folders()
+{
+    const QString folder = app().virtualSubjectsFolder;
+    const QStringList files = virtualSubjectFiles(folder, app().edition.LanguageCode);
+    QList<QTreeWidgetItem*> folders;
+    folders.reserve(files.size());
+    Progress progress;
+    for (const QString& file : files) {
+        QTreeWidgetItem* node = m_treeVirtual->makeNode(virtualFolderTitle(file), {file},
+                                                        Img::ClosedVirtualFolder, Img::NoImage, true, true);
+        folders << node;
+        QString error;
+        const auto subjects = VirtualSubjectFile::subjects(folder + file, &error);
+        if (!subjects) {
+            // A damaged file stays visible, marked, and the files after it still load.
+            m_treeVirtual->setImages(node, Img::FailedSubjectImage, Img::FailedSubjectImage);
+            reportError(QStringLiteral("Get_Virtual_Folders"), file + QStringLiteral(": ") + error);
+            continue;
+        }
+        QList<QTreeWidgetItem*> children;
+        children.reserve(int(subjects->size()));
+        for (const VirtualSubject& s : *subjects) {
+            children << m_treeVirtual->makeNode(s.name, {QString::number(s.nParent)},
+                                                Img::VirtualSubjectImage, Img::SelectedVirtualSubjectImage,
+                                                false, true);
+            progress.report(s.name);
+        }
+        node->addChildren(children);
+    }
+    m_treeVirtual->addTopLevelItems(folders);
+}
+
+bool VirtualSubjectEditor::Get_Installed_Phrases(QTreeWidgetItem* subject, bool expand)
+{
+    if (EditorTree::isLoaded(subject) || subject->childCount() > 0)
+        return true;
+    DisabledWhile disabled(this);
+    const QString file = m_file1.value(EditorTree::tagField(subject, 0).toInt());
+    QString error;
+    const auto phrases = InstalledSubject::phrases(app().installedSubjectsFolder + file, false, &error);
+    if (!phrases) {
+        reportError(QStringLiteral("Get_Installed_Phrases"), file + QStringLiteral(": ") + error);
+        return false;
+    }
+    QList<QTreeWidgetItem*> nodes;
+    for (const Phrase& p : *phrases)
+        nodes << m_treeSubjects->makeNode(
+            p.tTranslation, {file, QString::number(p.pkPhraseNo), p.tPhrase, p.tTranslation, p.tTranslation2},
+            Img::PhraseImage);
+    subject->addChildren(nodes);
+    EditorTree::setLoaded(subject);
+    // A click opens what it loaded; moving through the list with the keys does not, so
+    // the arrow keys walk from subject to subject (Right opens one).
+    if (expand)
+        subject->setExpanded(true);
+    return true;
+}
+
+bool VirtualSubjectEditor::Get_Virtual_Phrases(QTreeWidgetItem* subject, bool expand)
+{
+    if (EditorTree::isLoaded(subject))
+        return true;
+    QString error;
+    const auto phrases = VirtualSubjectFile::phrases(folderPath(subject->parent()),
+                                                     EditorTree::tagField(subject, 0).toLongLong(), &error);
+    if (!phrases) {
+        reportError(QStringLiteral("Get_Virtual_Phrases"), error);
+        return false;
+    }
+    QList<QTreeWidgetItem*> nodes;
+    for (const VirtualPhrase& p : *phrases)
+        nodes << m_treeVirtual->makeNode(p.tTranslation,
+                                         {p.tfilename, QString::number(p.nPhraseNo), p.tPhrase,
+                                          p.tTranslation, p.tTranslation2, QString::number(p.pkPhraseNo)},
+                                         Img::VirtualPhraseImage);
+    subject->addChildren(nodes);
+    EditorTree::setLoaded(subject);
+    // A click opens what it loaded; moving through the list with the keys does not, so
+    // the arrow keys walk from subject to subject (Right opens one).
+    if (expand)
+        subject->setExpanded(true);
+    return true;
+}
+
+// ---------------------------------------------------------------- clicks and keys
+
+void VirtualSubjectEditor::TreeSubjects_NodeClick(QTreeWidgetItem* node, bool toggle)
+{
+    if (!node)
+        return;
+    if (EditorTree::isFolder(node)) {
+        if (toggle)
+            toggleFolder(m_treeSubjects, node);
+        return;
+    }
+    if (!EditorTree::isSubject(node) || EditorTree::isLoaded(node) || node->childCount() > 0)
+        return;
+    const QString file = m_file1.value(EditorTree::tagField(node, 0).toInt());
+    const QString verdict = Check_Subject(file);
+    if (verdict != QLatin1String("VALID")) {
+        m_treeSubjects->setImages(node, Img::FailedSubjectImage, Img::FailedSubjectImage);
+        Report_Subject_Problem(file, verdict, this);
+        selectFromCode(m_treeSubjects, m_treeSubjects->topLevelItem(0));
+        return;
+    }
+    m_treeSubjects->setImages(node, Img::SubjectImage, Img::SelectedSubjectImage);
+    Get_Installed_Phrases(node, toggle);
+}
+
+void VirtualSubjectEditor::TreeVirtual_NodeClick(QTreeWidgetItem* node, bool toggle)
+{
+    if (!node)
+        return;
+    if (EditorTree::isFolder(node)) {
+        if (toggle)
+            toggleFolder(m_treeVirtual, node);
+    } else if (EditorTree::isSubject(node)) {
+        Get_Virtual_Phrases(node, toggle);
+    } else {
+        const QString file = EditorTree::tagField(node, 0);
+        const QString verdict = Check_Subject(file);
+        if (verdict != QLatin1String("VALID")) {
+            Report_Subject_Problem(file, verdict, this);
+            selectFromCode(m_treeVirtual, node->parent());
+        }
+    }
+    setButtonsFor(node);
+}
+
+void VirtualSubjectEditor::setButtonsFor(QTreeWidgetItem* node)
+{
+    if (!node)
+        return;
+    if (EditorTree::isFolder(node)) {
+        setNewSubjectEnabled(true);
+        m_btnRename->setEnabled(true);
+    } else if (EditorTree::isSubject(node)) {
+        setNewSubjectEnabled(false);
+        m_btnRename->setEnabled(true);
+    } else {
+        setNewSubjectEnabled(false);
+        m_btnRename->setEnabled(false);
+    }
+    m_btnDelete->setEnabled(true);
+}
+
+void VirtualSubjectEditor::setNewSubjectEnabled(bool enabled)
+{
+    m_btnNewSubject->setEnabled(enabled);
+    m_mnuNew->setEnabled(enabled);
+}
+
+void VirtualSubjectEditor::toggleFolder(EditorTree* tree, QTreeWidgetItem* node)
+{
+    const bool expand = !node->isExpanded();
+    node->setExpanded(expand);
+    // An empty folder never sends the expand signals, but still shows open or closed.
+    if (node->childCount() == 0)
+        onExpandedOrCollapsed(tree, node, expand);
+}
+
+void VirtualSubjectEditor::onExpandedOrCollapsed(EditorTree* tree, QTreeWidgetItem* node, bool expanded)
+{
+    if (!EditorTree::isBold(node) || EditorTree::image(node) == Img::FailedSubjectImage)
+        return;
+    if (tree == m_treeSubjects)
+        tree->setImages(node, expanded ? Img::OpenFolder : Img::ClosedFolder, Img::NoImage);
+    else
+        tree->setImages(node, expanded ? Img::OpenVirtualFolder : Img::ClosedVirtualFolder, Img::NoImage);
+}
+
+void VirtualSubjectEditor::onEnterPressed(EditorTree* tree, QTreeWidgetItem* node)
+{
+    if (!node)
+        return;
+    m_activeTree = tree;
+    if (EditorTree::isPhrase(node)) {
+        Play_Selected_Phrase();
+        return;
+    }
+    if (tree == m_treeSubjects)
+        TreeSubjects_NodeClick(node, true);
+    else
+        TreeVirtual_NodeClick(node, true);
+}
+
+void VirtualSubjectEditor::showEditMenu(const QPoint& globalPos)
+{
+    m_activeTree = m_treeVirtual;
+    m_mnuEdit->popup(globalPos);
+}
+
+QString VirtualSubjectEditor::Phrase_Field(int n) const
+{
+    const EditorTree* tree = m_activeTree ? m_activeTree : m_treeVirtual;
+    return EditorTree::tagField(tree->currentItem(), n);
+}
+
+void VirtualSubjectEditor::Play_Selected_Phrase()
+{
+    if (!EditorTree::isPhrase(m_activeTree->currentItem()))
+        return;
+    PhraseMenu::listenTo(Phrase_Field(0), Phrase_Field(1), Phrase_Field(2),
+                         QStringLiteral("Play_Selected_Phrase"), this);
+}
+
+// ---------------------------------------------------------------- new folders and subjects
+
+void VirtualSubjectEditor::btnNewFolder_Click()
+{
+    const QString base = caption(CapNewFolder);
+    const QStringList texts = m_treeVirtual->allTexts();
+    const QSet<QString> textSet(texts.cbegin(), texts.cend());
+    const QString folder = app().virtualSubjectsFolder;
+    const QString code = app().edition.LanguageCode;
+    const QString name = VirtualFolders::defaultName(
+        base, VirtualFolders::countStartingWith(base, texts), textSet, [&](const QString& candidate) {
+            // A file that exists is taken, also when the file system ignores letter case.
+            return VirtualFolders::checkName(candidate, code) != VirtualFolders::NameCheck::Valid ||
+                   QFileInfo::exists(folder + VirtualFolders::fileName(candidate, code));
+        });
+    const QString file = VirtualFolders::fileName(name, code);
+    QString error;
+    if (!VirtualFolders::create(app().customTemplatePath(), folder + file, &error)) {
+        reportError(QStringLiteral("btnNewFolder_Click"), error);
+        return;
+    }
+    QTreeWidgetItem* node =
+        m_treeVirtual->addNode(nullptr, name, {file}, Img::ClosedVirtualFolder, Img::NoImage, true, true);
+    app().SubjectsChanged = true;
+    setNewSubjectEnabled(true);
+    m_btnRename->setEnabled(true);
+    m_btnDelete->setEnabled(true);
+    selectFromCode(m_treeVirtual, node);
+    m_treeVirtual->setFocus();
+    m_treeVirtual->editItem(node);
+}
+
+void VirtualSubjectEditor::btnNewSubject_Click()
+{
+    QTreeWidgetItem* selected = m_treeVirtual->currentItem();
+    QTreeWidgetItem* folder = EditorTree::isFolder(selected)    ? selected
+                              : EditorTree::isSubject(selected) ? selected->parent()
+                                                                : nullptr;
+    if (!folder)
+        return;
+    const QString name = caption(CapNewSubjectName);
+    QString error;
+    const auto nParent = VirtualSubjectFile::addSubject(folderPath(folder), name, &error);
+    if (!nParent) {
+        reportError(QStringLiteral("btnNewSubject_Click"), error);
+        return;
+    }
+    app().SubjectsChanged = true;
+    QTreeWidgetItem* node =
+        m_treeVirtual->addNode(folder, name, {QString::number(*nParent)}, Img::VirtualSubjectImage,
+                               Img::SelectedVirtualSubjectImage, false, true);
+    EditorTree::setLoaded(node); // new, so it has no phrases to read
+    folder->setExpanded(true);
+    selectFromCode(m_treeVirtual, node);
+    m_treeVirtual->setFocus();
+    m_treeVirtual->editItem(node);
+}
+
+// ---------------------------------------------------------------- rename
+
+void VirtualSubjectEditor::btnRename_Click()
+{
+    QTreeWidgetItem* node = m_treeVirtual->currentItem();
+    if (!node || EditorTree::isPhrase(node))
+        return;
+    m_treeVirtual->setFocus();
+    m_treeVirtual->editItem(node);
+}
+
+void VirtualSubjectEditor::BeforeLabelEdit(QTreeWidgetItem* node)
+{
+    if (node && !node->text(0).isEmpty())
+        m_oldLabel = node->text(0);
+}
+
+void VirtualSubjectEditor::AfterLabelEdit(const QPersistentModelIndex& index, const QString& text)
+{
+    QTreeWidgetItem* node = m_treeVirtual->item(index);
+    if (!node || m_closing)
+        return;
+    if (text.trimmed().isEmpty()) {
+        refuseLabel(node, caption(CapTypeAName));
+        return;
+    }
+    if (EditorTree::isFolder(node)) {
+        QString newFile;
+        QString error;
+        switch (VirtualFolders::rename(app().virtualSubjectsFolder, EditorTree::tagField(node, 0), text,
+                                       app().edition.LanguageCode, &newFile, &error)) {
+        case VirtualFolders::RenameOutcome::Renamed:
+            node->setText(0, text);
+            node->setData(0, EditorTree::TagRole, QStringList{newFile});
+            app().SubjectsChanged = true;
+            return;
+        case VirtualFolders::RenameOutcome::Unchanged:
+            return; // the name it has: nothing to rename
+        case VirtualFolders::RenameOutcome::Exists:
+            refuseLabel(node, caption(CapFolderExists));
+            return;
+        case VirtualFolders::RenameOutcome::BadName:
+            refuseLabel(node, caption(CapNotAFileName));
+            return;
+        case VirtualFolders::RenameOutcome::Failed:
+            reportError(QStringLiteral("TreeVirtual_AfterLabelEdit"), error);
+            return;
+        }
+        return;
+    }
+    if (EditorTree::isSubject(node)) {
+        QString error;
+        if (!VirtualSubjectFile::renameSubject(folderPath(node->parent()),
+                                               EditorTree::tagField(node, 0).toLongLong(), text, &error)) {
+            reportError(QStringLiteral("TreeVirtual_AfterLabelEdit"), error);
+            return;
+        }
+        node->setText(0, text);
+        app().SubjectsChanged = true;
+    }
+}
+
+void VirtualSubjectEditor::refuseLabel(QTreeWidgetItem* node, const QString& message)
+{
+    MessageWindow::showModal(message, 0, this);
+    // 100 ms after the message is closed the old text comes back and the edit starts again.
+    m_editNode = QPersistentModelIndex(m_treeVirtual->index(node));
+    m_timerEdit->start();
+}
+
+void VirtualSubjectEditor::TimerEdit_Timer()
+{
+    m_timerEdit->stop();
+    QTreeWidgetItem* node = m_treeVirtual->item(m_editNode);
+    m_editNode = QPersistentModelIndex();
+    if (!node || m_closing)
+        return;
+    node->setText(0, m_oldLabel);
+    selectFromCode(m_treeVirtual, node);
+    m_treeVirtual->setFocus();
+    m_treeVirtual->editItem(node);
+}
+
+// ---------------------------------------------------------------- delete
+
+void VirtualSubjectEditor::btnDelete_Click()
+{
+    QTreeWidgetItem* node = m_treeVirtual->currentItem();
+    if (!node)
+        return;
+    QString error;
+    if (EditorTree::isFolder(node)) {
+        const QString path = folderPath(node);
+        if (VirtualFolders::remove(path, &error) == VirtualFolders::DeleteOutcome::Failed) {
+            reportError(QStringLiteral("btnDelete_Click"), error);
+            // A file already gone leaves nothing for its folder to show.
+            if (QFileInfo::exists(path))
+                return;
+        }
+        setNewSubjectEnabled(false);
+    } else if (EditorTree::isSubject(node)) {
+        if (!VirtualSubjectFile::deleteSubject(folderPath(node->parent()),
+                                               EditorTree::tagField(node, 0).toLongLong(), &error)) {
+            reportError(QStringLiteral("btnDelete_Click"), error);
+            return;
+        }
+        setNewSubjectEnabled(false);
+    } else {
+        // Exactly the row of this node's own key, even when the same phrase is there twice.
+        if (!VirtualSubjectFile::deletePhrase(folderPath(node->parent()->parent()),
+                                              EditorTree::tagField(node, 5).toLongLong(), &error)) {
+            reportError(QStringLiteral("btnDelete_Click"), error);
+            return;
+        }
+    }
+    removeNode(node);
+    app().SubjectsChanged = true;
+}
+
+void VirtualSubjectEditor::removeNode(QTreeWidgetItem* node)
+{
+    if (isUnder(m_treeVirtual->dropHighlight(), node))
+        m_treeVirtual->setDropHighlight(nullptr);
+    delete node;
+}
+
+// ---------------------------------------------------------------- drag and drop
+
+void VirtualSubjectEditor::OLEDragOver(const QPoint& pos)
+{
+    m_treeVirtual->setDropHighlight(m_treeVirtual->itemAt(pos));
+    m_dragPos = pos;
+    const int height = m_treeVirtual->viewport()->height();
+    const int y = pos.y();
+    if (0 < y && y < Twips::toPixels(ScrollUpBandTwips)) {
+        m_scrollDirection = -1;
+        m_timer1->start();
+    } else if (height - Twips::toPixels(ScrollDownBandTwips) < y && y < height) {
+        m_scrollDirection = 1;
+        m_timer1->start();
+    } else {
+        m_timer1->stop();
+    }
+}
+
+void VirtualSubjectEditor::Timer1_Timer()
+{
+    m_treeVirtual->setDropHighlight(m_treeVirtual->itemAt(m_dragPos));
+    m_treeVirtual->verticalScrollBar()->triggerAction(
+        m_scrollDirection < 0 ? QAbstractSlider::SliderSingleStepSub : QAbstractSlider::SliderSingleStepAdd);
+}
+
+void VirtualSubjectEditor::stopDrag()
+{
+    m_treeVirtual->setDropHighlight(nullptr);
+    m_timer1->stop();
+}
+
+void VirtualSubjectEditor::OLEDragDrop(const QPoint& pos)
+{
+    m_activeTree = m_treeSubjects;
+    copyTo(m_treeVirtual->itemAt(pos));
+}
+
+void VirtualSubjectEditor::btnCopy_Click()
+{
+    copyTo(m_treeVirtual->currentItem());
+}
+
+void VirtualSubjectEditor::copyTo(QTreeWidgetItem* target)
+{
+    // The node copied is the one selected in the left tree, whatever the drag carried.
+    QTreeWidgetItem* source = m_treeSubjects->currentItem();
+    if (!source || EditorTree::isFolder(source)) {
+        stopDrag();
+        return;
+    }
+    if (EditorTree::isSubject(source))
+        Copy_Subject(source, target);
+    else
+        Copy_Phrase(source, target);
+}
+
+void VirtualSubjectEditor::Copy_Subject(QTreeWidgetItem* source, QTreeWidgetItem* target)
+{
+    if (!target) {
+        stopDrag();
+        return;
+    }
+    if (!EditorTree::isFolder(target)) {
+        stopDrag();
+        Dialogs::inform(this, caption(CapSubjectOnSubject));
+        return;
+    }
+    const QString name = source->text(0);
+    const QString file = m_file1.value(EditorTree::tagField(source, 0).toInt());
+    target->setExpanded(true);
+    selectFromCode(m_treeVirtual, target);
+    stopDrag();
+
+    QString error;
+    const auto copy =
+        VirtualFolders::copySubject(app().installedSubjectsFolder, file, folderPath(target), name, &error);
+    if (!copy) {
+        reportError(QStringLiteral("Copy_Subject"), error);
+        return;
+    }
+    app().SubjectsChanged = true;
+    QTreeWidgetItem* subject =
+        m_treeVirtual->addNode(target, name, {QString::number(copy->nParent)}, Img::VirtualSubjectImage,
+                               Img::SelectedVirtualSubjectImage, false, true);
+    QList<QTreeWidgetItem*> nodes;
+    for (const VirtualPhrase& p : copy->phrases)
+        nodes << m_treeVirtual->makeNode(p.tTranslation,
+                                         {p.tfilename, QString::number(p.nPhraseNo), p.tPhrase,
+                                          p.tTranslation, p.tTranslation2, QString::number(p.pkPhraseNo)},
+                                         Img::VirtualPhraseImage);
+    subject->addChildren(nodes);
+    EditorTree::setLoaded(subject);
+    m_btnRename->setEnabled(true);
+    m_btnDelete->setEnabled(true);
+}
+
+void VirtualSubjectEditor::Copy_Phrase(QTreeWidgetItem* source, QTreeWidgetItem* target)
+{
+    if (!target) {
+        stopDrag();
+        return;
+    }
+    target->setExpanded(true);
+    selectFromCode(m_treeVirtual, target);
+    stopDrag();
+    if (EditorTree::isFolder(target)) {
+        Dialogs::inform(this, caption(CapPhraseOnFolder));
+        return;
+    }
+    QTreeWidgetItem* subject = EditorTree::isSubject(target) ? target : target->parent();
+    // The limit counts what the file holds, so the phrases are read first if they were not.
+    if (!Get_Virtual_Phrases(subject, false))
+        return;
+    if (subject->childCount() >= VirtualFolders::MaxPhrases) {
+        Dialogs::inform(this, caption(CapTooManyPhrases));
+        return;
+    }
+    const QStringList fields = EditorTree::tag(source);
+    VirtualPhrase phrase;
+    phrase.tfilename = fields.value(0);
+    phrase.nPhraseNo = fields.value(1).toLongLong();
+    phrase.tPhrase = fields.value(2);
+    phrase.tTranslation = fields.value(3);
+    phrase.tTranslation2 = fields.value(4);
+    QString error;
+    const auto added = VirtualFolders::copyPhrase(
+        folderPath(subject->parent()), EditorTree::tagField(subject, 0).toLongLong(), phrase, &error);
+    if (!added) {
+        reportError(QStringLiteral("Copy_Phrase"), error);
+        return;
+    }
+    app().SubjectsChanged = true;
+    QTreeWidgetItem* node = m_treeVirtual->addNode(subject, added->tTranslation,
+                                                   {added->tfilename, QString::number(added->nPhraseNo),
+                                                    added->tPhrase, added->tTranslation, added->tTranslation2,
+                                                    QString::number(added->pkPhraseNo)},
+                                                   Img::VirtualPhraseImage);
+    subject->setExpanded(true);
+    selectFromCode(m_treeVirtual, node);
+}
+
+// ---------------------------------------------------------------- helpers
+
+QString VirtualSubjectEditor::folderPath(const QTreeWidgetItem* folder) const
+{
+    // The folder's tag always holds its current file name.
+    return app().virtualSubjectsFolder + EditorTree::tagField(folder, 0);
+}
+
+void VirtualSubjectEditor::selectFromCode(EditorTree* tree, QTreeWidgetItem* node)
+{
+    if (node)
+        tree->setCurrentItem(node);
+}
+
+void VirtualSubjectEditor::reportError(const QString& procedure, const QString& error)
+{
+    Dialogs::reportError(procedure, error, isVisible() ? this : nullptr);
+}
