@@ -21,11 +21,14 @@ QMessageBox::StandardButton message(QWidget* parent, const Request& request)
 {
     Request r = request;
     if (r.title.isEmpty())
-        r.title = app().edition.EditionTitle.isEmpty() ? QStringLiteral("Parlanto") : app().edition.EditionTitle;
+        r.title =
+            app().edition.EditionTitle.isEmpty() ? QStringLiteral("Parlanto") : app().edition.EditionTitle;
     if (handler())
         return handler()(r);
     QMessageBox box(r.icon, r.title, r.text, r.buttons, parent);
     box.setTextFormat(Qt::PlainText); // texts from files and servers are never rich text
+    if (r.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(r.defaultButton);
     return QMessageBox::StandardButton(box.exec());
 }
 
@@ -34,9 +37,11 @@ void inform(QWidget* parent, const QString& text, QMessageBox::Icon icon, const 
     message(parent, {title, text, icon, QMessageBox::Ok});
 }
 
-bool askYesNo(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon)
+bool askYesNo(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon,
+              QMessageBox::StandardButton defaultButton)
 {
-    return message(parent, {title, text, icon, QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes;
+    return message(parent, {title, text, icon, QMessageBox::Yes | QMessageBox::No, defaultButton}) ==
+           QMessageBox::Yes;
 }
 
 QString errorText(const QString& procedure, const QString& description)

@@ -298,6 +298,29 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
         auto db = openUsers(m_path, e);
         if (!db)
             return false;
+        // The profile and the learner's results change together or not at all.
+        Transaction transaction(*db);
+        if (!transaction.ok()) {
+            *e = transaction.errorString();
+            return false;
+        }
+        Statement read = db->prepare(
+            QStringLiteral("SELECT tFirstname, tLastname FROM tblUsers WHERE pkStudentID = ?"), e);
+        if (!read.isValid())
+            return false;
+        read.bindInt(1, learner.pkStudentID);
+        const Statement::Step found = read.step();
+        if (found == Statement::Step::Error) {
+            *e = read.errorString();
+            return false;
+        }
+        if (found != Statement::Step::Row) {
+            *e = QStringLiteral("There is no learner with the key %1.").arg(learner.pkStudentID);
+            return false;
+        }
+        const QString oldName = read.text(0) + QLatin1Char(' ') + read.text(1);
+        read = Statement();
+
         Statement s =
             db->prepare(QStringLiteral("UPDATE tblUsers SET tFirstname = ?, tLastname = ?, tPassword = ?, "
                                        "nIcon = ? WHERE pkStudentID = ?"),
@@ -314,11 +337,34 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
             *e = s.errorString();
             return false;
         }
-        if (db->changes() != 1) {
-            *e = QStringLiteral("There is no learner with the key %1.").arg(learner.pkStudentID);
-            return false;
+
+        // Results carry the display name: they follow a renamed learner, unless another
+        // learner still has the old name, whose results cannot be told apart from these.
+        if (oldName != learner.displayName()) {
+            Statement others = db->prepare(
+                QStringLiteral("SELECT count(*) FROM tblUsers WHERE tFirstname || ' ' || tLastname = ? "
+                               "AND pkStudentID <> ?"),
+                e);
+            if (!others.isValid())
+                return false;
+            others.bindText(1, oldName).bindInt(2, learner.pkStudentID);
+            if (others.step() != Statement::Step::Row) {
+                *e = others.errorString();
+                return false;
+            }
+            if (others.integer(0) == 0) {
+                Statement rename =
+                    db->prepare(QStringLiteral("UPDATE tblscores SET tName = ? WHERE tName = ?"), e);
+                if (!rename.isValid())
+                    return false;
+                rename.bindText(1, learner.displayName()).bindText(2, oldName);
+                if (!rename.run()) {
+                    *e = rename.errorString();
+                    return false;
+                }
+            }
         }
-        return true;
+        return transaction.commit(e);
     });
 }
 

@@ -80,7 +80,7 @@ QString captionText(int n)
 void useNumberedCaptions(AppState& state)
 {
     QStringList captions;
-    for (int i = 1; i <= 150; ++i)
+    for (int i = 1; i <= 359; ++i)
         captions << captionText(i);
     state.captions.setTexts(captions);
 }

@@ -17,7 +17,7 @@ bool writeSubject(const QString& path, const QString& programCode, int phraseCou
 // Bytes of a file that exists but is not a database.
 void writeGarbage(const QString& path, int bytes = 4096);
 
-// "caption 1" ... "caption 150": a test can tell which caption a text was made of.
+// "caption 1" ... "caption 359": a test can tell which caption a text was made of.
 QString captionText(int n);
 void useNumberedCaptions(AppState& state);
 // Points the working folders into root (program/, data/, temp/ and the subject and
