@@ -36,6 +36,8 @@ QMessageBox::StandardButton message(QWidget* parent, const Request& request)
     // On the heap: the parent may be deleted while the box is open, and the box with it.
     auto* box = new QMessageBox(r.icon, r.title, r.text, r.buttons, parent);
     box->setTextFormat(Qt::PlainText); // texts from files and servers are never rich text
+    if (r.defaultButton != QMessageBox::NoButton)
+        box->setDefaultButton(r.defaultButton);
     const auto result = runModal(box);
     return result ? QMessageBox::StandardButton(*result) : QMessageBox::NoButton;
 }
@@ -62,9 +64,11 @@ void inform(QWidget* parent, const QString& text, QMessageBox::Icon icon, const 
     message(parent, {title, text, icon, QMessageBox::Ok});
 }
 
-bool askYesNo(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon)
+bool askYesNo(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon,
+              QMessageBox::StandardButton defaultButton)
 {
-    return message(parent, {title, text, icon, QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes;
+    return message(parent, {title, text, icon, QMessageBox::Yes | QMessageBox::No, defaultButton}) ==
+           QMessageBox::Yes;
 }
 
 QString errorText(const QString& procedure, const QString& description)

@@ -20,6 +20,8 @@ struct Request
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // The button Enter presses; NoButton leaves the choice to the box.
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 // Shows a modal box and returns the button pressed.
@@ -27,9 +29,11 @@ QMessageBox::StandardButton message(QWidget* parent, const Request& request);
 // OK box with a text and an icon; default title = the edition's title.
 void inform(QWidget* parent, const QString& text, QMessageBox::Icon icon = QMessageBox::NoIcon,
             const QString& title = QString());
-// Yes/No question; true on Yes.
+// Yes/No question; true on Yes. Questions before something that cannot be undone give
+// No as the default button, so that Enter keeps everything.
 bool askYesNo(QWidget* parent, const QString& text, const QString& title = QString(),
-              QMessageBox::Icon icon = QMessageBox::NoIcon);
+              QMessageBox::Icon icon = QMessageBox::NoIcon,
+              QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // The program's error convention: title "ERROR", critical icon, OK; the first line is the
 // error heading caption, then a blank line, "Procedure: " and the description.

@@ -42,6 +42,7 @@ constexpr int MsgHeight = 1170;
 constexpr int MsgUpperTurn = 20;
 constexpr int MsgLowerTurn = 950;
 constexpr int MsgStep = 15;
+constexpr int MsgMargin = 2; // pixels between the panel's edge and its text
 constexpr int MenuStep = 250;
 constexpr int MenuEntrySpacing = 750;
 
@@ -52,17 +53,14 @@ void setPointSize(QWidget* w, int points)
     w->setFont(f);
 }
 
-// The classic console colours the panel's text may take: never white, light green,
-// light cyan or yellow, which do not read on the panel.
 QColor randomTextColour()
 {
-    static const QColor palette[] = {Qt::black,           QColor(0, 0, 128),   QColor(0, 128, 0),
-                                     QColor(0, 128, 128), QColor(128, 0, 0),   QColor(128, 0, 128),
-                                     QColor(128, 128, 0), QColor(0, 0, 128),   QColor(128, 128, 128),
-                                     QColor(0, 0, 255),   QColor(0, 0, 128),   QColor(0, 0, 128),
-                                     QColor(255, 0, 0),   QColor(255, 0, 255), QColor(0, 0, 128)};
-    return palette[QRandomGenerator::global()->bounded(15)];
+    return MessageRotation::textColours().at(int(QRandomGenerator::global()->bounded(15)));
 }
+
+// The colours of a linked message: blue, red while the mouse button is down on it.
+const QColor MessageLinkColour(0, 0, 255);
+const QColor MessagePressedColour(255, 0, 0);
 
 QPushButton* makeButton(QWidget* parent, const QString& name)
 {
@@ -97,26 +95,36 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
                              Twips::toPixels(240));
     grid->setHorizontalSpacing(Twips::toPixels(240));
 
-    // The message panel slides up and down inside its area; below it is cut off.
+    // The message panel slides up and down inside its area. It rests at the lower turning
+    // point wholly inside the area; higher up it slides out of sight at the top, where the
+    // text changes.
     m_msgArea = new QWidget(central);
     m_msgArea->setObjectName(QStringLiteral("msgArea"));
-    m_msgArea->setFixedHeight(Twips::toPixels(MsgDesignTop + MsgHeight + 60));
     m_msgArea->setMinimumWidth(Twips::toPixels(MsgLeft + MsgWidth));
     m_picMsg = new QWidget(m_msgArea);
     m_picMsg->setObjectName(QStringLiteral("PicMsg"));
-    m_picMsg->setGeometry(Twips::rect(MsgLeft, MsgDesignTop, MsgWidth, MsgHeight));
     m_picMsg->setAutoFillBackground(true);
     QPalette panel = m_picMsg->palette();
-    panel.setColor(QPalette::Window, QColor(0xf4, 0xf1, 0xe6));
+    panel.setColor(QPalette::Window, MessageRotation::panelColour());
     m_picMsg->setPalette(panel);
     auto* msgLayout = new QVBoxLayout(m_picMsg);
-    msgLayout->setContentsMargins(2, 2, 2, 2); // two lines of large type must fit the panel
+    msgLayout->setContentsMargins(MsgMargin, MsgMargin, MsgMargin, MsgMargin);
     m_lblMsg = new LinkLabel(QString(), m_picMsg);
     m_lblMsg->setObjectName(QStringLiteral("lblMsg"));
     m_lblMsg->setAlignment(Qt::AlignCenter);
     m_lblMsg->setWordWrap(true); // long messages take a smaller type and two or three lines
-    TiledBackground::setTextColour(m_lblMsg, QColor(0, 0, 255));
+    TiledBackground::setTextColour(m_lblMsg, MessageLinkColour);
     msgLayout->addWidget(m_lblMsg);
+    {
+        // Three lines of the largest type fit the panel at rest.
+        QFont largest = m_lblMsg->font();
+        largest.setPointSize(MessageRotation::LargestPointSize);
+        const int needed = 3 * QFontMetrics(largest).lineSpacing() + 2 * MsgMargin;
+        m_msgPanelHeight = std::max(Twips::toPixels(MsgHeight), needed);
+    }
+    m_msgArea->setFixedHeight(m_msgPanelHeight + 2 * MsgMargin);
+    placeMessagePanel();
+    m_lblMsg->setPressColours(MessagePressedColour, MessageLinkColour);
     connect(m_lblMsg, &LinkLabel::clicked, this, [this] {
         Sound::PlayInterfaceSound();
         OpenWebPage(m_lblMsg->link());
@@ -153,16 +161,19 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_btnChangeUser = makeButton(central, QStringLiteral("btnChangeUser"));
     m_btnCreateVirtualSubjects = makeButton(central, QStringLiteral("btnCreateVirtualSubjects"));
     m_btnCreateVirtualSubjects->setEnabled(false);
-    m_btnCreateVirtualSubjects->setToolTip(QStringLiteral("Not available in this version yet"));
     m_btnOpenSubjectsFolder = makeButton(central, QStringLiteral("btnOpenSubjectsFolder"));
     m_btnAdmin = makeButton(central, QStringLiteral("btnAdmin"));
     m_btnAdmin->setVisible(false);
     m_btnAdmin->setEnabled(false);
+    // These buttons click when pressed and again when released, as the activity buttons do.
+    for (QPushButton* b : {m_btnChangeUser, m_btnAdmin}) {
+        connect(b, &QPushButton::pressed, this, [] { Sound::PlayInterfaceSound(); });
+        connect(b, &QPushButton::released, this, [] { Sound::PlayInterfaceSound(); });
+    }
     connect(m_btnChangeUser, &QPushButton::clicked, this, &MainWindow::btnChangeUser_Click);
     connect(m_btnOpenSubjectsFolder, &QPushButton::clicked, this,
             [] { openWithDesktop(QUrl::fromLocalFile(app().installedSubjectsFolder)); });
     connect(m_btnAdmin, &QPushButton::clicked, this, [this] {
-        Sound::PlayInterfaceSound();
         if (m_administrator && m_openAdministration && !Dialogs::isBehindModal(this))
             m_openAdministration();
     });
@@ -327,8 +338,7 @@ void MainWindow::Get_Settings()
     // subjects folder itself when the program folder is writable).
     const QString ownFolder = s.dataFolder + c.installedSubjectsFolderName();
     if (!s.dataFolder.isEmpty() && !QDir().mkpath(ownFolder))
-        Dialogs::reportError(QStringLiteral("Get_Settings"),
-                             QStringLiteral("The folder %1 cannot be created.").arg(ownFolder), this);
+        Dialogs::reportError(QStringLiteral("Get_Settings"), c(226) + QLatin1Char(' ') + ownFolder, this);
 
     m_file1 = FileLists::matching(s.installedSubjectsFolder, s.edition.installedSubjectPattern());
     m_file2 = FileLists::matching(s.virtualSubjectsFolder, s.edition.virtualSubjectPattern());
@@ -339,6 +349,9 @@ void MainWindow::Get_Settings()
     setWindowTitle(s.edition.EditionTitle);
     setButtonText(m_btnChangeUser, c(99));
     setButtonText(m_btnCreateVirtualSubjects, c(65));
+    // Until the editor is built in, its button says why it cannot be pressed.
+    if (!m_btnCreateVirtualSubjects->isEnabled())
+        m_btnCreateVirtualSubjects->setToolTip(c(225));
     LoadingLog::addLine(c(12) + QStringLiteral(".  ") + c(13));
     setButtonText(m_btnOpenSubjectsFolder, c(142));
     setButtonText(m_btnAdmin, c(54));
@@ -406,7 +419,8 @@ void MainWindow::addMenuEntry(const TemplateContent::LinkedText& entry)
     label->setAccessibleName(entry.text);
     label->setLink(entry.link);
     label->setAlwaysActive(true);
-    label->setToolTip(app().captions(94) + entry.link);
+    label->setToolTip(webPageAddress(entry.link)); // the page the entry opens
+    label->setPressColours(Qt::black, Qt::white);
     label->setGeometry(Twips::rect(600, top, MenuWidthTwips - 840, 600));
     TiledBackground::setTextColour(label, Qt::white);
     label->installEventFilter(this);
@@ -456,6 +470,7 @@ void MainWindow::applyLogin(const QString& user, bool administrator)
     setPointSize(m_lblMsg, 12);
     setWindowTitle(s.edition.EditionTitle + QStringLiteral(" ") + QStringLiteral(" [") + user +
                    QLatin1Char(']'));
+    setTabOrderForSteps();
     show();
     m_timer1->start();
 }
@@ -490,7 +505,6 @@ void MainWindow::btnChangeUser_Click()
     // Pressed behind the login window's own windows, this would delete it under their loop.
     if (Dialogs::isBehindModal(this))
         return;
-    Sound::PlayInterfaceSound();
     createLoginWindow();
     hide();
     showLoginWindow();
@@ -522,7 +536,38 @@ void MainWindow::Timer1_Timer()
                 m_timer2->start();
         }
     }
-    m_picMsg->setGeometry(Twips::rect(MsgLeft, top, MsgWidth, MsgHeight));
+    placeMessagePanel();
+}
+
+void MainWindow::placeMessagePanel()
+{
+    const int y = MsgMargin + Twips::toPixels(m_msgTop) - Twips::toPixels(MsgLowerTurn);
+    m_picMsg->setGeometry(Twips::toPixels(MsgLeft), y, Twips::toPixels(MsgWidth), m_msgPanelHeight);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Disabling the window took the focus away (phrases loading, an activity starting): the
+    // keyboard finds it again in the tree, on the node that was chosen.
+    if (event->type() == QEvent::EnabledChange && isEnabled() && !focusWidget())
+        m_tree->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::setTabOrderForSteps()
+{
+    // The two steps first: the subject, then the activity; then the other buttons and links.
+    QList<QWidget*> order{m_tree};
+    for (int i = 0; ActivityButton* b = m_activities->button(i); ++i)
+        order << b;
+    order << lblMoreActs() << m_btnChangeUser << m_btnCreateVirtualSubjects << m_btnOpenSubjectsFolder
+          << m_btnAdmin << m_lblMsg;
+    for (LinkLabel* l : std::as_const(m_menuLabels))
+        order << l;
+    order << m_lblURL;
+    order.removeAll(nullptr);
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void MainWindow::Timer2_Timer()

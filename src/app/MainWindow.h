@@ -90,12 +90,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildMenuPanel(QWidget* central);
     void addMenuEntry(const TemplateContent::LinkedText& entry);
     void setMenuLeftTwips(int left);
     void btnChangeUser_Click();
+    void placeMessagePanel();
+    void setTabOrderForSteps();
     void Timer1_Timer();
     void Timer2_Timer();
 
@@ -110,8 +113,9 @@ private:
     QWidget* m_msgArea = nullptr;
     QWidget* m_picMsg = nullptr;
     LinkLabel* m_lblMsg = nullptr;
-    bool m_goingUp = true; // the panel's tag: "GOUP" / "GODOWN"
-    int m_msgTop = 240;    // twips
+    bool m_goingUp = true;    // the panel's tag: "GOUP" / "GODOWN"
+    int m_msgTop = 240;       // twips, as the animation counts: 20 at the top, 950 at rest
+    int m_msgPanelHeight = 0; // pixels
     QPushButton* m_btnChangeUser = nullptr;
     QPushButton* m_btnCreateVirtualSubjects = nullptr;
     QPushButton* m_btnOpenSubjectsFolder = nullptr;

@@ -19,8 +19,11 @@
 #include "users/AdminWindow.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPointer>
 #include <QScreen>
+#include <QTranslator>
 
 namespace {
 std::optional<QSize>& screenOverride()
@@ -60,6 +63,20 @@ QSize screenSize()
 QDateTime now()
 {
     return clockOverride() ? clockOverride()() : QDateTime::currentDateTime();
+}
+
+bool installQtTranslations(QCoreApplication& application, const QString& interfaceLanguage)
+{
+    if (interfaceLanguage != QLatin1String("Spanish"))
+        return true;
+    // Owned by the application, so it lives as long as the texts are used.
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QLocale(QLocale::Spanish), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 bool Check_Resolution(const QSize& screenPixels, QWidget* parent)
@@ -135,6 +152,8 @@ bool Form_Load(MainWindow& window)
 int run(QApplication& application)
 {
     app().programFolder = ProgramFolder();
+    // Without them the standard buttons stay in English, which the learner still understands.
+    installQtTranslations(application, app().edition.InterfaceLanguage);
     MainWindow window;
     // Ended by a signal (a logout, a kill), the program leaves the way a close does.
     EndSignals::install([&window](int) { window.endProgram(); });

@@ -8,6 +8,7 @@
 
 class MainWindow;
 class QApplication;
+class QCoreApplication;
 class QWidget;
 
 // The start-up sequence of the main window: edition, captions, folders, published
@@ -23,6 +24,11 @@ bool Form_Load(MainWindow& window);
 
 // False when the screen has fewer than 460,000 pixels and the learner answered No.
 bool Check_Resolution(const QSize& screenPixels, QWidget* parent = nullptr);
+
+// Loads Qt's own translations (the texts of standard buttons and dialogs: Yes, No, OK,
+// Cancel) for the edition's interface language; English needs none. False when a language
+// other than English has no translation installed.
+bool installQtTranslations(QCoreApplication& application, const QString& interfaceLanguage);
 
 // The screen size in pixels and the clock; tests give their own.
 QSize screenSize();

@@ -3,7 +3,8 @@
 #include <QLabel>
 
 // A text that acts as a link: reachable with Tab, underlined under the mouse or with the
-// focus, and "clicked" by a mouse click or by Enter or Space. Texts are plain text.
+// focus, and "clicked" by a mouse click or by Enter or Space. Texts are plain text. The
+// accessibility bus sees it as a link with its name while it has a link to follow.
 class LinkLabel : public QLabel
 {
     Q_OBJECT
@@ -14,6 +15,9 @@ public:
     void setLink(const QString& link);
     QString link() const { return m_link; }
     void setAlwaysActive(bool active) { m_alwaysActive = active; }
+    bool isActive() const { return m_alwaysActive || !m_link.isEmpty(); }
+    // Text colours while the mouse button is down on an active label and after release.
+    void setPressColours(const QColor& pressed, const QColor& released);
 
 signals:
     void clicked();
@@ -28,8 +32,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    bool active() const { return m_alwaysActive || !m_link.isEmpty(); }
+    bool active() const { return isActive(); }
     void setUnderline(bool on);
+    void setTextColour(const QColor& colour);
+    QColor m_pressedColour;
+    QColor m_releasedColour;
     QString m_link;
     bool m_alwaysActive = false;
     bool m_pressed = false;

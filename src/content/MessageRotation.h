@@ -2,6 +2,7 @@
 
 #include "content/TemplateContent.h"
 
+#include <QColor>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -23,7 +24,8 @@ public:
     void setCurrentTip(int tip) { CurrentTip = tip; }
     void setCoinFlip(CoinFlip flip) { m_flip = std::move(flip); }
 
-    // The text to show now (the pending one, else the next tip); clears the pending text.
+    // The text to show now (the pending one, else the next tip, else the next system message
+    // when the edition has no tips); clears the pending text. Empty when there is nothing.
     TemplateContent::LinkedText next();
     // After a text was shown: queue the next system message or nothing (then a tip comes).
     void textShown();
@@ -32,6 +34,19 @@ public:
     static int displayTime(const QString& text);
     // Type size for a text of this length: 20 points for short texts, down to 8 points.
     static int pointSize(const QString& text);
+    static constexpr int LargestPointSize = 20;
+
+    // The panel's background and the colours a text may take, indexed by a draw of 0 to 14:
+    // the classic console colours without white, light green, light cyan and yellow (drawn
+    // as blue instead), each darkened where needed, keeping its hue, to stay readable.
+    static QColor panelColour();
+    static const QList<QColor>& textColours();
+    // The contrast ratio of two colours (1 to 21) from their relative luminance.
+    static double contrastRatio(const QColor& a, const QColor& b);
+    static constexpr double MinimumContrast = 4.5;
+    // The colour itself when it reaches MinimumContrast on the background, else the same hue
+    // and saturation made darker until it does.
+    static QColor readableOn(const QColor& colour, const QColor& background);
 
     QString PendingMessage;
     QString PendingLink;
@@ -39,6 +54,7 @@ public:
     int SystemMessageIndex = 0;
 
 private:
+    TemplateContent::LinkedText nextMessage();
     QList<TemplateContent::LinkedText> m_messages;
     QStringList m_tips;
     CoinFlip m_flip;

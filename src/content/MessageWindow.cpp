@@ -4,6 +4,7 @@
 #include "app/TiledBackground.h"
 #include "platform/Twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPointer>
@@ -51,14 +52,15 @@ MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent)
     m_label->setWordWrap(true);
     m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_label->setGeometry(Twips::rect(LabelLeft, LabelTop, LabelWidth, LabelHeight));
-    QFont f(QStringLiteral("Arial"));
+    // The system's font, as in every other window; only the size is the message's own.
+    QFont f = QApplication::font(m_label);
     f.setPointSize(DefaultPointSize);
     m_label->setFont(f);
     TiledBackground::setTextColour(m_label, TiledBackground::ink());
 
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok = new QPushButton(app().captions(234), this);
     m_ok->setObjectName(QStringLiteral("btnOK"));
-    m_ok->setAccessibleName(QStringLiteral("OK"));
+    m_ok->setAccessibleName(app().captions(234));
     m_ok->setGeometry(Twips::rect(OkLeft, OkTop, OkWidth, OkHeight));
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -30,14 +30,19 @@ void openWithDesktop(const QUrl& url)
     QDesktopServices::openUrl(url);
 }
 
+QString webPageAddress(const QString& page)
+{
+    return Web::joinUrl(app().captions(94), page);
+}
+
 void OpenWebPage(const QString& page)
 {
     const AppState& s = app();
-    MessageWindow::showStatus(QStringLiteral("Connecting to ") + s.captions(94) + QLatin1Char('\n') + page,
+    MessageWindow::showStatus(s.captions(227) + QLatin1Char(' ') + s.captions(94) + QLatin1Char('\n') + page,
                               2000, 10);
     Pause(1);
     if (Web::IsConnected())
-        openWithDesktop(QUrl(Web::joinUrl(s.captions(94), page)));
+        openWithDesktop(QUrl(webPageAddress(page)));
     else
         openWithDesktop(QUrl::fromLocalFile(s.programFolder + s.captions(95)));
     MessageWindow::unload();

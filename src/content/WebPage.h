@@ -8,6 +8,8 @@
 // Opening pages of the web site (caption 94) in the learner's browser, or the offline
 // page shipped in the program folder (caption 95) when there is no connection.
 void OpenWebPage(const QString& page);
+// The address of a page of the web site, as OpenWebPage opens it when connected.
+QString webPageAddress(const QString& page);
 // Opens an address or a local file with the desktop's default program.
 void openWithDesktop(const QUrl& url);
 

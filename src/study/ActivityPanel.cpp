@@ -104,13 +104,6 @@ void ActivityButton::keyPressEvent(QKeyEvent* event)
 // ---- ActivityPanel ----
 
 namespace {
-QString noActivityText()
-{
-    return app().edition.InterfaceLanguage == QLatin1String("Spanish")
-               ? QStringLiteral("No hay ninguna actividad instalada.")
-               : QStringLiteral("No activity is installed.");
-}
-
 // The main window is enabled again on every way out of a launch.
 class DisabledWhile
 {
@@ -126,7 +119,6 @@ private:
 ActivityPanel::ActivityPanel(SubjectTree* tree, QWidget* parent) : QWidget(parent), m_tree(tree)
 {
     setObjectName(QStringLiteral("PicActsHolder"));
-    setAccessibleName(QStringLiteral("Activities"));
     m_picActs = new QWidget(this);
     m_picActs->setObjectName(QStringLiteral("picActs"));
     m_picActs->setMouseTracking(true);
@@ -134,7 +126,6 @@ ActivityPanel::ActivityPanel(SubjectTree* tree, QWidget* parent) : QWidget(paren
     setMouseTracking(true);
     m_scroll = new QScrollBar(Qt::Vertical, this);
     m_scroll->setObjectName(QStringLiteral("VScroll"));
-    m_scroll->setAccessibleName(QStringLiteral("Scroll the activities"));
     m_scroll->hide();
     connect(m_scroll, &QScrollBar::valueChanged, this, &ActivityPanel::VScroll_Change);
     m_more = new QPushButton(m_picActs);
@@ -166,11 +157,13 @@ void ActivityPanel::Get_Activities()
     const AppState& s = app();
     m_programs = ActivityPrograms::find(s.activitiesFolder);
     const int n = int(m_programs.size());
+    setAccessibleName(s.captions(46));
+    m_scroll->setAccessibleName(s.captions(231));
     m_more->setText(s.captions(114));
     m_more->setAccessibleName(s.captions(114));
 
     if (n == 0) {
-        m_none->setText(noActivityText());
+        m_none->setText(s.captions(230));
         m_none->setGeometry(Twips::rect(0, 0, 2 * ColumnStep, 400));
         m_none->show();
         m_more->setGeometry(Twips::rect(0, 800, 2 * ColumnStep, 300));
@@ -340,7 +333,7 @@ void ActivityPanel::btnAct_Click(int index)
     if (failed)
         return;
     if (count < 1) {
-        Dialogs::inform(main, QStringLiteral("There are no phrases to study"));
+        Dialogs::inform(main, s.captions(232));
         return;
     }
     app().StudyPhraseCount = count;
@@ -359,11 +352,9 @@ void ActivityPanel::btnAct_Click(int index)
     if (!ActivityPrograms::start(s.activitiesFolder + m_programs.at(index), {s.activityInputFileName()},
                                  s.handOverFolder, &pid, &error)) {
         HandOverFiles::discardNewest(app());
-        const QString text = s.edition.InterfaceLanguage == QLatin1String("Spanish")
-                                 ? QStringLiteral("No se ha podido iniciar la actividad %1.")
-                                 : QStringLiteral("The activity %1 could not be started.");
-        Dialogs::inform(main, text.arg(m_programs.at(index)) + QStringLiteral("\n\n") + error,
-                        QMessageBox::Critical);
+        Dialogs::inform(
+            main, s.captions(233) + QLatin1Char(' ') + m_programs.at(index) + QStringLiteral("\n\n") + error,
+            QMessageBox::Critical);
         return;
     }
     HandOverFiles::setStarted(app(), pid);

@@ -47,7 +47,6 @@ private:
 SubjectTree::SubjectTree(QWidget* parent) : QTreeWidget(parent)
 {
     setObjectName(QStringLiteral("TreeFolders"));
-    setAccessibleName(QStringLiteral("Subjects and phrases"));
     setHeaderHidden(true);
     setFocusPolicy(Qt::StrongFocus);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -76,6 +75,7 @@ void SubjectTree::Create_Folders()
     if (isBuilding())
         return;
     const Captions& cap = app().captions;
+    setAccessibleName(cap(228));
     clear();
     addNode(nullptr, cap(2), {Folder, QStringLiteral("INSTALLED_SUBJECTS")}, ClosedFolder, NoImage, true);
     addNode(nullptr, cap(117), {Folder, QStringLiteral("RANDOM_SUBJECT")}, ClosedFolder, NoImage, true);
@@ -128,10 +128,10 @@ void SubjectTree::Get_vSubjects()
             // One damaged file must not hide the files after it: it stays visible, marked
             // as failed, and the learner is told which file it is.
             setImages(folder, FailedSubjectImage, FailedSubjectImage);
-            Dialogs::reportError(
-                QStringLiteral("Get_vSubjects"),
-                QStringLiteral("The virtual subject file \"%1\" cannot be read. %2").arg(file, error),
-                isVisible() ? this : nullptr);
+            Dialogs::reportError(QStringLiteral("Get_vSubjects"),
+                                 app().captions(229) + QStringLiteral(" \"") + file +
+                                     QStringLiteral("\"\n\n") + error,
+                                 isVisible() ? this : nullptr);
             continue;
         }
         for (const VirtualSubject& subject : *subjects) {

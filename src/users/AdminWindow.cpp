@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/TiledBackground.h"
 #include "content/MessageWindow.h"
+#include "content/NamedComboBox.h"
 #include "content/Pictures.h"
 #include "platform/Twips.h"
 #include "study/HandOverFiles.h"
@@ -27,7 +28,6 @@ enum Role
     NoResultsRole, // the single node that says there is nothing to show
 };
 
-constexpr int ListColumnTwips[] = {2000, 1000, 1000, 1300};
 constexpr int IconPixels = 24;
 
 // The caption of each view: its entry in the combo box and the header of the list's name column.
@@ -78,7 +78,7 @@ AdminWindow::AdminWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     m_viewLabel->setObjectName(QStringLiteral("lblView"));
     TiledBackground::setTextColour(m_viewLabel, TiledBackground::ink());
 
-    m_view = new QComboBox(this);
+    m_view = new NamedComboBox(this);
     m_view->setObjectName(QStringLiteral("cboView"));
     m_view->setAccessibleName(c(52));
     for (int caption : ViewCaption)
@@ -100,14 +100,15 @@ AdminWindow::AdminWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("ListView1"));
-    m_list->setAccessibleName(c(47));
+    m_list->setAccessibleName(c(221));
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setColumnCount(4);
-    m_list->header()->setStretchLastSection(false); // the columns keep their widths
     m_list->setHeaderLabels({QString(), c(47), c(48), c(49)});
-    for (int column = 0; column < 4; ++column)
-        m_list->setColumnWidth(column, Twips::toPixels(ListColumnTwips[column]));
+    // Names, dates and times are shown whole; the last column takes the space that is left.
+    for (int column = 0; column < 3; ++column)
+        m_list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    m_list->header()->setStretchLastSection(true);
 
     m_clear = new QPushButton(c(56), this);
     m_clear->setObjectName(QStringLiteral("btnClearDatabase"));
@@ -271,9 +272,12 @@ void AdminWindow::btnClearDatabase_Click()
         return;
     const Captions& c = app().captions;
     const QString& title = app().edition.EditionTitle;
-    if (!Dialogs::askYesNo(this, c(57) + QLatin1Char(' ') + title + QStringLiteral("\n\n") + c(58), c(56)))
+    // Nothing can bring the learners back: Enter alone must never erase them.
+    if (!Dialogs::askYesNo(this, c(57) + QLatin1Char(' ') + title + QStringLiteral("\n\n") + c(58), c(56),
+                           QMessageBox::NoIcon, QMessageBox::No))
         return;
-    if (!Dialogs::askYesNo(this, title + QLatin1Char(' ') + c(59) + QStringLiteral("\n\n") + c(60), c(56)))
+    if (!Dialogs::askYesNo(this, title + QLatin1Char(' ') + c(59) + QStringLiteral("\n\n") + c(60), c(56),
+                           QMessageBox::NoIcon, QMessageBox::No))
         return;
     CleanTempFiles(app());
     QString error;

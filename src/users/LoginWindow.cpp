@@ -124,17 +124,6 @@ LoginWindow::LoginWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     }
     m_buttons[0]->setDefault(true); // Enter in the password box logs in
 
-    // Takes the focus for a learner without a password, so that Enter logs in at once.
-    m_null = new QPushButton(this);
-    m_null->setObjectName(QStringLiteral("btnNull"));
-    m_null->setAccessibleName(caption(28));
-    m_null->setFlat(true);
-    m_null->setFixedSize(1, 1);
-    connect(m_null, &QPushButton::clicked, this, [this] {
-        if (m_list->count() > 0)
-            btnLogin_Click(0);
-    });
-
     auto* passwordRow = new QHBoxLayout;
     passwordRow->addWidget(m_passwordLabel);
     passwordRow->addWidget(m_password, 1);
@@ -142,7 +131,6 @@ LoginWindow::LoginWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     buttonRow->addWidget(m_buttons[1]);
     buttonRow->addWidget(m_buttons[2]);
     buttonRow->addStretch(1);
-    buttonRow->addWidget(m_null);
     buttonRow->addWidget(m_buttons[0]);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_instructions);
@@ -153,7 +141,6 @@ LoginWindow::LoginWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     setTabOrder(m_password, m_buttons[0]);
     setTabOrder(m_buttons[0], m_buttons[1]);
     setTabOrder(m_buttons[1], m_buttons[2]);
-    setTabOrder(m_buttons[2], m_null);
 
     setWindowTitle(caption(29) + QLatin1Char(' ') + app().edition.EditionTitle);
     resize(560, 420);
@@ -317,10 +304,12 @@ void LoginWindow::adaptPasswordBox(bool moveFocus)
     setPasswordBoxVisible(hasPassword);
     if (!moveFocus)
         return;
+    // Without a password the list keeps the focus: Enter there presses the default button,
+    // log in, with no hidden control in the Tab order or on the accessibility bus.
     if (hasPassword)
         m_password->setFocus();
     else
-        m_null->setFocus();
+        m_list->setFocus();
 }
 
 bool LoginWindow::passwordMatches() const

@@ -27,7 +27,6 @@ public:
     QLineEdit* txtPassword() const { return m_password; }
     QLabel* lblPassword() const { return m_passwordLabel; }
     QPushButton* btnLogin(int index) const { return m_buttons.value(index); }
-    QPushButton* btnNull() const { return m_null; }
 
     // The learners as the list holds them now, in list order.
     QList<Learner> learners() const;
@@ -68,5 +67,4 @@ private:
     QLabel* m_passwordLabel = nullptr;
     QLabel* m_instructions = nullptr;
     QList<QPushButton*> m_buttons;
-    QPushButton* m_null = nullptr;
 };

@@ -158,11 +158,14 @@ void ProfileWindow::save()
     learner.nIcon = m_pictures->currentIndex() + 1;
 
     // The first failing check ends the click; what was typed stays.
+    // A name is needed; the learner is told which part is missing.
     if (learner.tFirstname.isEmpty()) {
+        MessageWindow::showModal(caption(222), 0, this);
         m_first->setFocus();
         return;
     }
     if (learner.tLastname.isEmpty()) {
+        MessageWindow::showModal(caption(223), 0, this);
         m_last->setFocus();
         return;
     }
@@ -211,8 +214,7 @@ void ProfileWindow::save()
     } else {
         const auto selected = m_login ? m_login->selectedLearner() : std::nullopt;
         if (!selected) {
-            Dialogs::reportError(QStringLiteral("btnEdit_Click"), QStringLiteral("No learner is selected."),
-                                 this);
+            Dialogs::reportError(QStringLiteral("btnEdit_Click"), caption(224), this);
             return;
         }
         learner.pkStudentID = selected->pkStudentID;

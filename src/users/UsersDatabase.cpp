@@ -371,6 +371,27 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
         auto db = openUsers(m_path, f);
         if (!db)
             return false;
+        // The profile and the learner's results change together or not at all.
+        Transaction transaction(*db);
+        if (!transaction.ok()) {
+            f.text = transaction.errorString();
+            return false;
+        }
+        Statement read = prepared(
+            *db, QStringLiteral("SELECT tFirstname, tLastname FROM tblUsers WHERE pkStudentID = ?"), f);
+        if (!read.isValid())
+            return false;
+        read.bindInt(1, learner.pkStudentID);
+        const Statement::Step found = read.step();
+        if (found == Statement::Step::Error)
+            return f.fromStatement(read);
+        if (found != Statement::Step::Row) {
+            f.text = QStringLiteral("There is no learner with the key %1.").arg(learner.pkStudentID);
+            return false;
+        }
+        const QString oldName = read.text(0) + QLatin1Char(' ') + read.text(1);
+        read = Statement();
+
         Statement s =
             prepared(*db,
                      QStringLiteral("UPDATE tblUsers SET tFirstname = ?, tLastname = ?, tPassword = ?, "
@@ -384,14 +405,33 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
             .bindText(3, learner.tPassword.isNull() ? QString("") : learner.tPassword)
             .bindInt(4, learner.nIcon)
             .bindInt(5, learner.pkStudentID);
-        if (!s.run()) {
+        if (!s.run())
             return f.fromStatement(s);
+
+        // Results carry the display name: they follow a renamed learner, unless another
+        // learner still has the old name, whose results cannot be told apart from these.
+        if (oldName != learner.displayName()) {
+            Statement others = prepared(
+                *db,
+                QStringLiteral("SELECT count(*) FROM tblUsers WHERE tFirstname || ' ' || tLastname = ? "
+                               "AND pkStudentID <> ?"),
+                f);
+            if (!others.isValid())
+                return false;
+            others.bindText(1, oldName).bindInt(2, learner.pkStudentID);
+            if (others.step() != Statement::Step::Row)
+                return f.fromStatement(others);
+            if (others.integer(0) == 0) {
+                Statement rename =
+                    prepared(*db, QStringLiteral("UPDATE tblscores SET tName = ? WHERE tName = ?"), f);
+                if (!rename.isValid())
+                    return false;
+                rename.bindText(1, learner.displayName()).bindText(2, oldName);
+                if (!rename.run())
+                    return f.fromStatement(rename);
+            }
         }
-        if (db->changes() != 1) {
-            f.text = QStringLiteral("There is no learner with the key %1.").arg(learner.pkStudentID);
-            return false;
-        }
-        return true;
+        return transaction.commit(&f.text);
     });
 }
 

@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -29,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 // Answers every request with the same update file over HTTP/1.0 and counts the requests.
 class UpdateServer : public QObject
@@ -395,6 +397,33 @@ void TestStartup::spanishEdition()
     QVERIFY(app().virtualSubjectsFolder.endsWith(QStringLiteral("/MisTemas/")));
     QCOMPARE(window.findChild<LinkLabel*>(QStringLiteral("lblMenu_0"))->text(),
              QStringLiteral("Cómo usar el programa"));
+    // Texts of the program's own code speak the learner's language too.
+    QCOMPARE(window.findChild<QPushButton*>(QStringLiteral("btnCreateVirtualSubjects"))->toolTip(),
+             QStringLiteral("Todavía no está disponible en esta versión"));
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("lblNoActivities"))->text(),
+             QStringLiteral("No hay ninguna actividad instalada."));
+    QCOMPARE(window.TreeFolders()->accessibleName(), QStringLiteral("Temas y frases"));
+    QCOMPARE(MessageWindow::instance()->btnOK()->text(), QStringLiteral("Aceptar"));
+    // Message boxes are set in the system's font, at their own size.
+    QCOMPARE(MessageWindow::instance()->lblMsg()->font().family(), QApplication::font().family());
+    MessageWindow::unload();
+
+    // Qt's own buttons, too.
+    QVERIFY(Startup::installQtTranslations(*qApp, app().edition.InterfaceLanguage));
+    {
+        QMessageBox box(QMessageBox::NoIcon, QString(), QString(),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok | QMessageBox::Cancel);
+        QStringList texts;
+        for (auto b : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel})
+            texts << box.button(b)->text().remove(QLatin1Char('&'));
+        QCOMPARE(texts, (QStringList{"Sí", "No", "Aceptar", "Cancelar"}));
+    }
+    for (QTranslator* t : qApp->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    QVERIFY(Startup::installQtTranslations(*qApp, QStringLiteral("English"))); // needs none
+    QVERIFY(qApp->findChildren<QTranslator*>().isEmpty());
     window.endProgram();
 }
 
@@ -461,11 +490,11 @@ void TestStartup::buttonsAndMenu()
     // A menu entry opens its page of the web site, or the offline page without a connection.
     LinkLabel* entry = window.findChild<LinkLabel*>(QStringLiteral("lblMenu_1"));
     QVERIFY(entry);
-    QCOMPARE(entry->toolTip(), m_server.base() + QStringLiteral("subjects.htm"));
     m_opened.clear();
     Web::setConnectedForTests(true);
     QTest::mouseClick(entry, Qt::LeftButton);
     QCOMPARE(m_opened, QList<QUrl>{QUrl(m_server.base() + QStringLiteral("/subjects.htm"))});
+    QCOMPARE(QUrl(entry->toolTip()), m_opened.first()); // the tooltip names the page that opens
     QVERIFY(!MessageWindow::isShown());
     m_opened.clear();
     Web::setConnectedForTests(false);

@@ -17,7 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// A program, data and temporary folder of its own for each test, captions "C1".."C200"
+// A program, data and temporary folder of its own for each test, captions "C1".."C359"
 // (caption n reads "Cn"), and every message box answered and recorded.
 struct StudyFixture
 {
@@ -31,7 +31,7 @@ struct StudyFixture
         resetAppState();
         AppState& s = app();
         QStringList captions;
-        for (int i = 1; i <= 200; ++i)
+        for (int i = 1; i <= 359; ++i)
             captions << QStringLiteral("C%1").arg(i);
         s.captions.setTexts(captions);
         const QString root = dir.path() + QLatin1Char('/');

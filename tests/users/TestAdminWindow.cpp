@@ -10,6 +10,7 @@
 #include "users/AdminWindow.h"
 #include "users/UsersDatabase.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -82,6 +83,9 @@ private slots:
     void damagedDatabase();
     void clearingAsksTwice_data();
     void clearingAsksTwice();
+    void enterKeepsLearners();
+    void resultsShownWhole();
+    void controlsNamed();
 
 private:
     UsersDatabase users() const { return UsersDatabase::forApp(); }
@@ -256,7 +260,6 @@ void TestAdminWindow::learnerView()
     QCOMPARE(w->cboView()->itemText(1), TestSupport::captionText(46));
     QCOMPARE(w->cboView()->itemText(2), TestSupport::captionText(10));
     QCOMPARE(w->TreeView1()->topLevelItemCount(), 0); // no view before one is chosen
-    QCOMPARE(w->ListView1()->columnWidth(3), 87);     // 1300 twips
 
     // Chosen with the keyboard.
     w->cboView()->setFocus();
@@ -422,6 +425,8 @@ void TestAdminWindow::clearingAsksTwice()
              TestSupport::captionText(57) + " " + title + "\n\n" + TestSupport::captionText(58));
     QCOMPARE(m_boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(m_boxes[0].icon, QMessageBox::NoIcon);
+    for (const Dialogs::Request& box : m_boxes)
+        QCOMPARE(box.defaultButton, QMessageBox::No);
     if (m_boxes.size() > 1) {
         QCOMPARE(m_boxes[1].title, TestSupport::captionText(56));
         QCOMPARE(m_boxes[1].text,
@@ -433,6 +438,70 @@ void TestAdminWindow::clearingAsksTwice()
     QCOMPARE(QFile::exists(app().activityInputFile()), !cleared);
     QCOMPARE(m_main->hasEnded(), cleared);
     QCOMPARE(m_messages, cleared ? QStringList{TestSupport::captionText(61)} : QStringList{});
+}
+
+void TestAdminWindow::enterKeepsLearners()
+{
+    // Real question boxes: a learner who presses Enter at each one keeps everything.
+    fillDatabase();
+    Dialogs::setHandlerForTests({});
+    AdminWindow* w = openAdmin();
+    int answered = 0;
+    QTimer enter;
+    connect(&enter, &QTimer::timeout, this, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++answered;
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    enter.start(20);
+    QTimer::singleShot(10000, w, [] {
+        if (QWidget* stuck = QApplication::activeModalWidget())
+            stuck->close();
+    });
+    QTest::mouseClick(w->btnClearDatabase(), Qt::LeftButton);
+    enter.stop();
+    QCOMPARE(answered, 1);
+    QVERIFY(QFile::exists(users().path()));
+    QVERIFY(!m_main->hasEnded());
+}
+
+void TestAdminWindow::resultsShownWhole()
+{
+    fillDatabase();
+    const QString longSubject = QStringLiteral("At the restaurant with the whole family on a Sunday");
+    addScore(QStringLiteral("Ada Admin"), QStringLiteral("Memory"), longSubject, QStringLiteral("6/9 (67%)"),
+             67.0, QStringLiteral("23:59:59"));
+    AdminWindow* w = openAdmin();
+    w->resize(1000, 500);
+    w->cboView_Click(AdminWindow::LearnerView);
+    w->TreeView1_NodeClick(child(w->TreeView1(), QStringLiteral("Ada Admin"), QStringLiteral("Memory")));
+    QTreeWidget* list = w->ListView1();
+    QCOMPARE(list->topLevelItemCount(), 2);
+    QHeaderView* header = list->header();
+    int total = 0;
+    for (int column = 0; column < 4; ++column) {
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            const QString text = list->topLevelItem(row)->text(column);
+            QVERIFY2(list->fontMetrics().horizontalAdvance(text) < header->sectionSize(column),
+                     qPrintable(text));
+        }
+        total += header->sectionSize(column);
+    }
+    QCOMPARE(total, list->viewport()->width()); // the last column takes what is left
+}
+
+void TestAdminWindow::controlsNamed()
+{
+    AdminWindow* w = openAdmin();
+    w->cboView()->setCurrentIndex(1);
+    w->cboView_Click(1);
+    const QString list = QAccessible::queryAccessibleInterface(w->ListView1())->text(QAccessible::Name);
+    const QString tree = QAccessible::queryAccessibleInterface(w->TreeView1())->text(QAccessible::Name);
+    const QString box = QAccessible::queryAccessibleInterface(w->cboView())->text(QAccessible::Name);
+    QCOMPARE(list, TestSupport::captionText(221));
+    QCOMPARE(tree, TestSupport::captionText(46));
+    QCOMPARE(box, TestSupport::captionText(52)); // not the chosen entry
 }
 
 QTEST_MAIN(TestAdminWindow)

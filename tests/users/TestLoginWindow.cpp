@@ -11,6 +11,7 @@
 #include "users/ProfileWindow.h"
 #include "users/UsersDatabase.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -292,13 +293,11 @@ void TestLoginWindow::validation_data()
     QTest::newRow("first name of blanks") << "   "
                                           << "Rossi" << false << ""
                                           << ""
-                                          << "txtFirst"
-                                          << "";
+                                          << "txtFirst" << TestSupport::captionText(222);
     QTest::newRow("last name of blanks") << "Anna"
                                          << "  " << false << ""
                                          << ""
-                                         << "txtLast"
-                                         << "";
+                                         << "txtLast" << TestSupport::captionText(223);
     QTest::newRow("password of blanks") << "Anna"
                                         << "Rossi" << true << "   "
                                         << "x"
@@ -395,7 +394,24 @@ void TestLoginWindow::enterLogsInWithoutPassword()
     QVERIFY(QTest::qWaitForWindowActive(login));
     clickEntry(login, QStringLiteral("Bruno Neri"));
     QVERIFY(login->txtPassword()->isHidden());
-    QCOMPARE(QApplication::focusWidget(), login->btnNull());
+    QCOMPARE(QApplication::focusWidget(), login->ListView1());
+    // One "Log in" in the Tab order and on the accessibility bus, and nothing invisible.
+    QStringList named;
+    QWidget* w = login->ListView1();
+    do {
+        if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus)) {
+            QVERIFY2(w->width() > 1 && w->height() > 1, qPrintable(w->objectName()));
+            if (w->accessibleName() == TestSupport::captionText(28))
+                named << w->objectName();
+        }
+        w = w->nextInFocusChain();
+    } while (w != login->ListView1());
+    QCOMPARE(named.size(), 1);
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(login);
+    int logInButtons = 0;
+    for (int i = 0; i < window->childCount(); ++i)
+        logInButtons += window->child(i)->text(QAccessible::Name) == TestSupport::captionText(28);
+    QCOMPARE(logInButtons, 1);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(app().CurrentUser, QStringLiteral("Bruno Neri"));
     QVERIFY(m_messages.isEmpty());

@@ -64,6 +64,8 @@ private slots:
     void fullDiskKeepsResultsAndLearners();
     void passingFailuresLeaveTheFile_data();
     void passingFailuresLeaveTheFile();
+    void renameCarriesResults_data();
+    void renameCarriesResults();
 
 private:
     UsersDatabase users() const
@@ -456,6 +458,59 @@ void TestUsersDatabase::passingFailuresLeaveTheFile()
     QCOMPARE(later.value(QStringLiteral("outcome")).toInt(), int(LearnerList::Outcome::Read));
     QCOMPARE(later.value(QStringLiteral("count")), QStringLiteral("2"));
     QCOMPARE(filesIn(folder), filesBefore);
+}
+
+void TestUsersDatabase::renameCarriesResults_data()
+{
+    QTest::addColumn<QString>("namesake");      // another learner's display name, "" for none
+    QTest::addColumn<bool>("scoresWritable");   // false: the results cannot be changed
+    QTest::addColumn<QString>("expectedOwner"); // who the old rows belong to afterwards, "" = failed
+    QTest::newRow("renamed") << "" << true << "Anna Bianchi";
+    QTest::newRow("old name shared by another learner") << "Anna Rossi" << true << "Anna Rossi";
+    QTest::newRow("results cannot be changed") << "" << false << "";
+}
+
+void TestUsersDatabase::renameCarriesResults()
+{
+    QFETCH(QString, namesake);
+    QFETCH(bool, scoresWritable);
+    QFETCH(QString, expectedOwner);
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(db.createFromTemplate(&error));
+    Learner anna{0, QStringLiteral("Anna"), QStringLiteral("Rossi"), {}, 5};
+    anna.pkStudentID = db.addLearner(anna, &error).value_or(0);
+    QVERIFY2(anna.pkStudentID > 0, qPrintable(error));
+    if (!namesake.isEmpty())
+        QVERIFY(db.addLearner({0, namesake.section(' ', 0, 0), namesake.section(' ', 1), {}, 2}, &error));
+    for (const QString& name :
+         {QStringLiteral("Anna Rossi"), QStringLiteral("Anna Rossi"), QStringLiteral("Bob Smith")})
+        QVERIFY(db.appendScore({name, QStringLiteral("Memory"), QStringLiteral("Saluti"),
+                                QStringLiteral("6/9 (67%)"), 67, QStringLiteral("2026-01-02"),
+                                QStringLiteral("10:00:00")},
+                               &error));
+    if (!scoresWritable) {
+        auto raw = Database::open(db.path(), Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+        QVERIFY(raw && raw->exec(QStringLiteral("CREATE TRIGGER frozen BEFORE UPDATE ON tblscores BEGIN "
+                                                "SELECT RAISE(ABORT, 'results are frozen'); END"),
+                                 &error));
+    }
+
+    anna.tLastname = QStringLiteral("Bianchi");
+    QCOMPARE(db.updateLearner(anna, &error), !expectedOwner.isEmpty());
+    auto owners = [&] {
+        QStringList names;
+        auto raw = Database::open(db.path(), Database::TemplatePassword, Database::Mode::ReadOnly, &error);
+        Statement s = raw->prepare(QStringLiteral("SELECT tName FROM tblscores ORDER BY pkScoreID"));
+        while (s.step() == Statement::Step::Row)
+            names << s.text(0);
+        return names;
+    };
+    // Profile and results change together: a failure leaves both as they were.
+    const QString owner = expectedOwner.isEmpty() ? QStringLiteral("Anna Rossi") : expectedOwner;
+    QCOMPARE(owners(), (QStringList{owner, owner, QStringLiteral("Bob Smith")}));
+    QCOMPARE(db.readLearners(&error).value_or(QList<Learner>{}).value(0).tLastname,
+             expectedOwner.isEmpty() ? QStringLiteral("Rossi") : QStringLiteral("Bianchi"));
 }
 
 QTEST_GUILESS_MAIN(TestUsersDatabase)

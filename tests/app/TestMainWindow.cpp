@@ -1,0 +1,344 @@
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "content/LinkLabel.h"
+#include "content/MessageRotation.h"
+#include "content/MessageWindow.h"
+#include "content/TemplateBuilder.h"
+#include "content/WebPage.h"
+#include "platform/Database.h"
+#include "platform/Sound.h"
+#include "study/ActivityPanel.h"
+#include "subjects/SubjectTree.h"
+#include "support/TestSupport.h"
+#include "users/LoginWindow.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+QByteArray png(QRgb colour)
+{
+    QImage image(32, 32, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// An activity program and its picture file: two rows of two pictures.
+void writeActivity(const QString& program)
+{
+    QFile f(program);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\nexit 0\n");
+    f.close();
+    QVERIFY(f.setPermissions(f.permissions() | QFile::ExeOwner));
+    QString error;
+    auto db = Database::open(program + ".cfg", Database::TemplatePassword, Database::Mode::Create, &error);
+    QVERIFY2(db, qPrintable(error));
+    QVERIFY(db->exec("CREATE TABLE tblImages (pkImageID INTEGER PRIMARY KEY, bEnglish BLOB, bSpanish BLOB)"));
+    for (QRgb colour : {0xff0000u, 0x00ff00u}) {
+        Statement s = db->prepare("INSERT INTO tblImages (bEnglish, bSpanish) VALUES (?, ?)");
+        s.bindBlob(1, png(colour)).bindBlob(2, png(colour));
+        QVERIFY(s.run());
+    }
+}
+
+QColor textColour(const QWidget* w)
+{
+    return w->palette().color(QPalette::WindowText);
+}
+
+} // namespace
+
+// The main window as a learner uses it: the message panel, the side menu, the keyboard.
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void restingPanelReadable();
+    void rotationWithoutTips_data();
+    void rotationWithoutTips();
+    void readableColours();
+    void pressColours();
+    void sideMenuIsLinks();
+    void buttonsClickOnPressAndRelease();
+    void focusBackToTheChosenNode();
+    void tabOrderFollowsTheSteps();
+
+private:
+    MainWindow* makeWindow();
+    // Runs the panel's movement to its next stop.
+    void runPanel();
+
+    QTemporaryDir m_root;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MainWindow> m_main;
+    int m_clicks = 0;
+    QList<QUrl> m_opened;
+};
+
+void TestMainWindow::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    Sound::setPlayerForTests([this](const QString&, bool) { ++m_clicks; });
+    setUrlOpenerForTests([this](const QUrl& url) { m_opened << url; });
+    MessageWindow::setModalHandlerForTests([](const QString&) {});
+    Dialogs::setHandlerForTests([](const Dialogs::Request&) { return QMessageBox::Ok; });
+    TemplateSource source;
+    QString error;
+    QVERIFY2(
+        TemplateBuilder::readSources(QStringLiteral(PARLANTO_SOURCE_DIR "/data/template"), &source, &error),
+        qPrintable(error));
+    QVERIFY2(TemplateBuilder::build(m_root.filePath("Parlanto.tpl"), source, &error), qPrintable(error));
+}
+
+void TestMainWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    resetAppState();
+    TestSupport::useNumberedCaptions(app());
+    QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->path()));
+    QVERIFY(QFile::copy(m_root.filePath("Parlanto.tpl"), app().templateDatabasePath()));
+    m_clicks = 0;
+    m_opened.clear();
+}
+
+void TestMainWindow::cleanup()
+{
+    if (m_main)
+        m_main->endProgram();
+    m_main.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+MainWindow* TestMainWindow::makeWindow()
+{
+    QDir().mkpath(app().installedSubjectsFolder);
+    QDir().mkpath(app().activitiesFolder);
+    if (!TestSupport::writeSubject(app().installedSubjectsFolder + "Food.ita", "prlita", 3))
+        qWarning("subject not written");
+    for (const char* name : {"Cards", "Listen", "Match"})
+        writeActivity(app().activitiesFolder + name);
+    m_main = std::make_unique<MainWindow>();
+    m_main->Get_Settings();
+    m_main->TreeFolders()->Create_Folders();
+    m_main->TreeFolders()->Get_Subjects();
+    m_main->Get_Menu_Links();
+    m_main->activityPanel()->Get_Activities();
+    m_main->applyLogin(QStringLiteral("Anna Rossi"), true);
+    if (!QTest::qWaitForWindowExposed(m_main.get()))
+        qWarning("main window not exposed");
+    return m_main.get();
+}
+
+void TestMainWindow::runPanel()
+{
+    for (int step = 0; step < 200 && m_main->Timer1()->isActive(); ++step)
+        QMetaObject::invokeMethod(m_main->Timer1(), "timeout");
+}
+
+void TestMainWindow::restingPanelReadable()
+{
+    MainWindow* w = makeWindow();
+    runPanel();
+    QVERIFY(w->messagePanelTopTwips() >= 950);
+    QCOMPARE(w->lblMsg()->text(), TestSupport::captionText(63));
+
+    auto* area = w->findChild<QWidget*>("msgArea");
+    auto* panel = w->findChild<QWidget*>("PicMsg");
+    QVERIFY(area->rect().contains(panel->geometry()));
+    // Three lines of the largest type, and the longest text in its small type, fit.
+    QFont largest = w->lblMsg()->font();
+    largest.setPointSize(MessageRotation::LargestPointSize);
+    QVERIFY(w->lblMsg()->height() >= 3 * QFontMetrics(largest).lineSpacing());
+    const QString longest = QString(QStringLiteral("parole ")).repeated(30).left(215);
+    w->lblMsg()->setFont([&] {
+        QFont f = w->lblMsg()->font();
+        f.setPointSize(MessageRotation::pointSize(longest));
+        return f;
+    }());
+    w->lblMsg()->setText(longest);
+    QVERIFY(w->lblMsg()->heightForWidth(w->lblMsg()->width()) <= w->lblMsg()->height());
+}
+
+void TestMainWindow::rotationWithoutTips_data()
+{
+    QTest::addColumn<int>("messages");
+    QTest::newRow("system messages alone") << 2;
+    QTest::newRow("nothing at all") << 0;
+}
+
+void TestMainWindow::rotationWithoutTips()
+{
+    QFETCH(int, messages);
+    MainWindow* w = makeWindow();
+    QList<TemplateContent::LinkedText> texts;
+    for (int i = 1; i <= messages; ++i)
+        texts << TemplateContent::LinkedText{QStringLiteral("Message %1").arg(i), QString()};
+    w->rotation().setMessages(texts);
+    w->rotation().setTips({});
+    w->rotation().setCoinFlip([] { return 0; }); // a tip would be next, but there are none
+    runPanel();
+    QCOMPARE(w->lblMsg()->text(), TestSupport::captionText(63));
+
+    const QStringList expected =
+        messages ? QStringList{"Message 1", "Message 2", "Message 1"} : QStringList{""};
+    for (const QString& text : expected) {
+        QVERIFY(w->Timer2()->isActive());
+        QMetaObject::invokeMethod(w->Timer2(), "timeout");
+        runPanel();
+        QCOMPARE(w->lblMsg()->text(), text);
+    }
+    // With nothing to show the panel rests without a timer running at 0 ms.
+    QCOMPARE(w->Timer2()->isActive(), messages > 0);
+    QVERIFY(!w->Timer1()->isActive());
+}
+
+void TestMainWindow::readableColours()
+{
+    // The classic console colours as drawn (0 to 14; 7, 10, 11 and 14 give blue).
+    const QColor classic[] = {Qt::black,           QColor(0, 0, 128),   QColor(0, 128, 0),
+                              QColor(0, 128, 128), QColor(128, 0, 0),   QColor(128, 0, 128),
+                              QColor(128, 128, 0), QColor(0, 0, 128),   QColor(128, 128, 128),
+                              QColor(0, 0, 255),   QColor(0, 0, 128),   QColor(0, 0, 128),
+                              QColor(255, 0, 0),   QColor(255, 0, 255), QColor(0, 0, 128)};
+    const QList<QColor>& colours = MessageRotation::textColours();
+    QCOMPARE(colours.size(), 15);
+    const QColor panel = MessageRotation::panelColour();
+    for (int i = 0; i < 15; ++i) {
+        const double ratio = MessageRotation::contrastRatio(colours[i], panel);
+        QVERIFY2(ratio >= 4.5, qPrintable(QStringLiteral("colour %1: %2").arg(i).arg(ratio)));
+        QCOMPARE(colours[i].hslHue(), classic[i].hslHue());
+        if (MessageRotation::contrastRatio(classic[i], panel) >= 4.5)
+            QCOMPARE(colours[i], classic[i]); // readable ones stay as they are
+        else
+            QVERIFY(colours[i].lightness() < classic[i].lightness());
+    }
+    // Light magenta, the worst of them, measures under 3:1 before.
+    QVERIFY(MessageRotation::contrastRatio(QColor(255, 0, 255), panel) < 3.0);
+}
+
+void TestMainWindow::pressColours()
+{
+    MainWindow* w = makeWindow();
+    auto* entry = w->findChild<LinkLabel*>("lblMenu_0");
+    QVERIFY(entry);
+    // Released outside the entry: the colour comes back, no page opens.
+    QTest::mousePress(entry, Qt::LeftButton);
+    QCOMPARE(textColour(entry), QColor(Qt::black));
+    QTest::mouseRelease(entry, Qt::LeftButton, {}, QPoint(-5, -5));
+    QCOMPARE(textColour(entry), QColor(Qt::white));
+    QVERIFY(m_opened.isEmpty());
+
+    auto* message = static_cast<LinkLabel*>(w->lblMsg());
+    message->setLink(QString());
+    const QColor before = textColour(message);
+    QTest::mousePress(message, Qt::LeftButton);
+    QCOMPARE(textColour(message), before); // no link: nothing to press
+    QTest::mouseRelease(message, Qt::LeftButton, {}, QPoint(-5, -5));
+    message->setLink(QStringLiteral("news.htm"));
+    QTest::mousePress(message, Qt::LeftButton);
+    QCOMPARE(textColour(message), QColor(255, 0, 0));
+    QTest::mouseRelease(message, Qt::LeftButton, {}, QPoint(-5, -5));
+    QCOMPARE(textColour(message), QColor(0, 0, 255));
+}
+
+void TestMainWindow::sideMenuIsLinks()
+{
+    MainWindow* w = makeWindow();
+    QVERIFY(w->menuEntryCount() > 0);
+    for (int i = 0; i < w->menuEntryCount(); ++i) {
+        auto* entry = w->findChild<LinkLabel*>(QStringLiteral("lblMenu_%1").arg(i));
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(entry);
+        QCOMPARE(a->role(), QAccessible::Link);
+        QCOMPARE(a->text(QAccessible::Name), entry->text());
+        QVERIFY(!entry->text().isEmpty());
+        QVERIFY(a->actionInterface() &&
+                a->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        // Its tooltip names the page it opens.
+        QCOMPARE(entry->toolTip(), webPageAddress(entry->link()));
+    }
+    // The message is a link only while it has one.
+    static_cast<LinkLabel*>(w->lblMsg())->setLink(QString());
+    QCOMPARE(QAccessible::queryAccessibleInterface(w->lblMsg())->role(), QAccessible::StaticText);
+}
+
+void TestMainWindow::buttonsClickOnPressAndRelease()
+{
+    MainWindow* w = makeWindow();
+    int opened = 0;
+    w->setAdministrationOpener([&opened] { ++opened; });
+    QTest::mouseClick(w->btnAdmin(), Qt::LeftButton);
+    QCOMPARE(m_clicks, 2);
+    QCOMPARE(opened, 1);
+    auto* changeUser = w->findChild<QPushButton*>("btnChangeUser");
+    QTest::mousePress(changeUser, Qt::LeftButton);
+    QCOMPARE(m_clicks, 3);
+    QTest::mouseRelease(changeUser, Qt::LeftButton);
+    QCOMPARE(m_clicks, 4);
+    QVERIFY(w->loginWindow() && w->loginWindow()->isVisible());
+}
+
+void TestMainWindow::focusBackToTheChosenNode()
+{
+    MainWindow* w = makeWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    SubjectTree* tree = w->TreeFolders();
+    QTreeWidgetItem* food = tree->installedFolder()->child(0);
+    QVERIFY(food);
+    tree->setFocus();
+    tree->setCurrentItem(food);
+    QTest::keyClick(tree, Qt::Key_Return); // loads the phrases with the window disabled
+    QVERIFY(w->isEnabled());
+    QCOMPARE(food->childCount(), 3);
+    QCOMPARE(w->focusWidget(), tree);
+    QCOMPARE(tree->currentItem(), food);
+
+    // The same after any other time the window is disabled.
+    w->activityPanel()->button(0)->setFocus();
+    w->setEnabled(false);
+    w->setEnabled(true);
+    QCOMPARE(w->focusWidget(), tree);
+    QCOMPARE(tree->currentItem(), food);
+}
+
+void TestMainWindow::tabOrderFollowsTheSteps()
+{
+    MainWindow* w = makeWindow();
+    QStringList order;
+    QWidget* start = w->TreeFolders();
+    QWidget* next = start;
+    do {
+        if (next->isVisible() && next->isEnabled() && (next->focusPolicy() & Qt::TabFocus) &&
+            !(next->parentWidget() && next->parentWidget()->inherits("QAbstractScrollArea")))
+            order << next->objectName();
+        next = next->nextInFocusChain();
+    } while (next != start);
+    QCOMPARE(order.mid(0, 4), (QStringList{"TreeFolders", "btnAct_0", "btnAct_1", "btnAct_2"}));
+    QVERIFY(order.indexOf("btnChangeUser") > 3);
+    QVERIFY(order.indexOf("btnChangeUser") < order.indexOf("lblMsg"));
+    QVERIFY(order.indexOf("lblMsg") < order.indexOf("lblMenu_0"));
+    QCOMPARE(order.last(), QStringLiteral("lblURL"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"
