@@ -2,10 +2,17 @@
 
 #include "app/AppState.h"
 
+#include <QFileDialog>
+
 namespace {
 Dialogs::Handler& handler()
 {
     static Dialogs::Handler h;
+    return h;
+}
+Dialogs::SaveHandler& saveHandler()
+{
+    static Dialogs::SaveHandler h;
     return h;
 }
 } // namespace
@@ -49,6 +56,19 @@ void reportError(const QString& procedure, const QString& description, QWidget* 
 {
     message(parent, {QStringLiteral("ERROR"), errorText(procedure, description), QMessageBox::Critical,
                      QMessageBox::Ok});
+}
+
+QString saveFileName(QWidget* parent, const QString& title, const QString& suggestedPath,
+                     const QString& filter)
+{
+    if (saveHandler())
+        return saveHandler()(title, suggestedPath);
+    return QFileDialog::getSaveFileName(parent, title, suggestedPath, filter);
+}
+
+void setSaveHandlerForTests(SaveHandler h)
+{
+    saveHandler() = std::move(h);
 }
 
 } // namespace Dialogs

@@ -6,6 +6,7 @@
 #include "content/MessageWindow.h"
 #include "content/Pictures.h"
 #include "platform/Sound.h"
+#include "users/BackupRestore.h"
 #include "users/ProfileWindow.h"
 
 #include <QCheckBox>
@@ -216,8 +217,11 @@ void LoginWindow::loadLearners()
         }
         Dialogs::inform(this, heading + QStringLiteral("\n\nThe file was kept as:\n") + *keptAs +
                                   QStringLiteral("\n\nA new, empty list of learners is started."));
-        createUsersDatabase(users);
-        return;
+        // Unless the newest backup that opens is wanted instead.
+        if (!BackupRestore::offerNewestCopy(this, users.path()) || !(learners = users.readLearners(&error))) {
+            createUsersDatabase(users);
+            return;
+        }
     }
 
     bool first = true;
