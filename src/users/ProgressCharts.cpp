@@ -17,6 +17,7 @@
 namespace {
 constexpr int ChartHeightTwips = 3300;
 constexpr qint64 DayMs = 24 * 3600 * 1000;
+constexpr qsizetype MaxMarkedPoints = 200;
 } // namespace
 
 ProgressCharts::ProgressCharts(QWidget* parent) : QWidget(parent)
@@ -87,7 +88,8 @@ QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
 {
     const Captions& c = app().captions;
     auto* line = new QLineSeries;
-    line->setPointsVisible(true);
+    // Markers help to read a few results; thousands of them only hide the line.
+    line->setPointsVisible(series.points.size() <= MaxMarkedPoints);
     line->replace(series.points); // one call: fast for thousands of points
 
     auto* chart = new QChart;

@@ -3,6 +3,7 @@
 #include "platform/Database.h"
 #include "users/UsersDatabase.h"
 
+#include <QHash>
 #include <QMap>
 #include <QRegularExpression>
 
@@ -72,21 +73,19 @@ QDateTime whenOf(const QString& nDate, const QString& nTime)
 {
     const QString d = nDate.trimmed();
     QDate date = QDate::fromString(d, Qt::ISODate);
+    QTime time = QTime::fromString(nTime.trimmed(), Qt::ISODate); // "HH:mm:ss" or "HH:mm"
     if (!date.isValid()) {
         // A date written with its time, as some programs store one value for both.
         const QDateTime full = QDateTime::fromString(d, Qt::ISODate);
         if (!full.isValid())
             return QDateTime();
-        if (nTime.trimmed().isEmpty())
-            return full;
         date = full.date();
+        if (nTime.trimmed().isEmpty())
+            time = full.time();
     }
-    QTime time = QTime::fromString(nTime.trimmed(), QStringLiteral("HH:mm:ss"));
-    if (!time.isValid())
-        time = QTime::fromString(nTime.trimmed(), QStringLiteral("HH:mm"));
     if (!time.isValid())
         time = QTime(0, 0);
-    return QDateTime(date, time);
+    return QDateTime(date, time, Qt::UTC);
 }
 
 QString percentText(double percent)
@@ -152,6 +151,14 @@ ChartData chartData(const QList<HistoryEntry>& entries)
     }
     QStringList names = byActivity.keys();
     std::sort(names.begin(), names.end(), byName);
+    // Milliseconds of local midnight per date: one time zone lookup a day, not one a result.
+    QHash<QDate, qint64> midnight;
+    const auto localMsecs = [&midnight](const QDateTime& when) {
+        auto it = midnight.find(when.date());
+        if (it == midnight.end())
+            it = midnight.insert(when.date(), QDateTime(when.date(), QTime(0, 0)).toMSecsSinceEpoch());
+        return *it + when.time().msecsSinceStartOfDay();
+    };
     for (const QString& name : names) {
         QList<const HistoryEntry*>& list = byActivity[name];
         // Date order; results of the same moment keep the order they were recorded in.
@@ -160,7 +167,7 @@ ChartData chartData(const QList<HistoryEntry>& entries)
         Series series{name, {}};
         series.points.reserve(list.size());
         for (const HistoryEntry* e : list)
-            series.points.append(QPointF(double(e->when.toMSecsSinceEpoch()), *e->percent));
+            series.points.append(QPointF(double(localMsecs(e->when)), *e->percent));
         data.activities.append(std::move(series));
     }
     return data;

@@ -22,7 +22,9 @@ struct HistoryEntry
     QString nDate; // as stored
     QString nTime;
     std::optional<double> percent; // empty when the score cannot be read as a percentage
-    QDateTime when;                // invalid when the date cannot be read
+    // The date and time as recorded, on the learner's clock (held as UTC so that reading
+    // thousands of results costs no time zone lookups); invalid when the date cannot be read.
+    QDateTime when;
 
     bool charted() const { return percent.has_value() && when.isValid(); }
 };
@@ -44,7 +46,8 @@ namespace ResultsHistory {
 // score that cannot be read, or lies outside 0 to 100, gives nothing.
 std::optional<double> percentOf(const QString& textScore, const QVariant& numberScore);
 // nDate as "yyyy-MM-dd" (or a full ISO 8601 date and time), nTime as "HH:mm:ss" or "HH:mm";
-// an unreadable time counts as the start of the day, an unreadable date gives nothing.
+// an unreadable time counts as the start of the day, an unreadable date gives nothing. The
+// result carries the recorded date and time with the time spec UTC.
 QDateTime whenOf(const QString& nDate, const QString& nTime);
 // "67%": a percentage as the summary shows it.
 QString percentText(double percent);
@@ -56,7 +59,7 @@ std::optional<QList<HistoryEntry>> load(const QString& usersDatabasePath, const 
 struct Series
 {
     QString activity;
-    QList<QPointF> points; // x: milliseconds since 1970 (UTC), y: percent; in date order
+    QList<QPointF> points; // x: milliseconds since 1970 of the local time, y: percent; in date order
 };
 
 struct ChartData
