@@ -7,10 +7,17 @@
 #include <QApplication>
 #include <QPointer>
 
+#include <QFileDialog>
+
 namespace {
 Dialogs::Handler& handler()
 {
     static Dialogs::Handler h;
+    return h;
+}
+Dialogs::SaveHandler& saveHandler()
+{
+    static Dialogs::SaveHandler h;
     return h;
 }
 } // namespace
@@ -109,6 +116,19 @@ QString fileFailureText(DatabaseFailure failure, const QString& path)
         break;
     }
     return app().captions(caption) + QLatin1Char('\n') + path;
+}
+
+QString saveFileName(QWidget* parent, const QString& title, const QString& suggestedPath,
+                     const QString& filter)
+{
+    if (saveHandler())
+        return saveHandler()(title, suggestedPath);
+    return QFileDialog::getSaveFileName(parent, title, suggestedPath, filter);
+}
+
+void setSaveHandlerForTests(SaveHandler h)
+{
+    saveHandler() = std::move(h);
 }
 
 } // namespace Dialogs

@@ -60,4 +60,11 @@ std::optional<int> runModal(QDialog* dialog);
 using Handler = std::function<QMessageBox::StandardButton(const Request&)>;
 void setHandlerForTests(Handler handler);
 
+// The standard save dialog, starting at suggestedPath; empty when cancelled. Tests answer it
+// with a handler that gets the title and the suggested path.
+QString saveFileName(QWidget* parent, const QString& title, const QString& suggestedPath,
+                     const QString& filter);
+using SaveHandler = std::function<QString(const QString& title, const QString& suggestedPath)>;
+void setSaveHandlerForTests(SaveHandler handler);
+
 } // namespace Dialogs

@@ -17,6 +17,7 @@
 #include "study/SubjectSelection.h"
 #include "subjects/SubjectTree.h"
 #include "users/LoginWindow.h"
+#include "users/ProgressWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -177,10 +178,22 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
         if (m_administrator && m_openAdministration && !Dialogs::isBehindModal(this))
             m_openAdministration();
     });
+    // "My progress", for every learner: a button and a shortcut.
+    m_btnProgress = makeButton(central, QStringLiteral("btnProgress"));
+    m_mnuProgress = new QAction(this);
+    m_mnuProgress->setObjectName(QStringLiteral("mnuProgress"));
+    m_mnuProgress->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    addAction(m_mnuProgress);
+    connect(m_btnProgress, &QPushButton::clicked, m_mnuProgress, &QAction::trigger);
+    connect(m_mnuProgress, &QAction::triggered, this, [this] {
+        Sound::PlayInterfaceSound();
+        ProgressWindow::open(this, app().CurrentUser);
+    });
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(m_btnChangeUser);
     buttons->addWidget(m_btnCreateVirtualSubjects);
     buttons->addWidget(m_btnOpenSubjectsFolder);
+    buttons->addWidget(m_btnProgress);
     buttons->addStretch(1);
     buttons->addWidget(m_btnAdmin);
 
@@ -355,6 +368,10 @@ void MainWindow::Get_Settings()
     LoadingLog::addLine(c(12) + QStringLiteral(".  ") + c(13));
     setButtonText(m_btnOpenSubjectsFolder, c(142));
     setButtonText(m_btnAdmin, c(54));
+    setButtonText(m_btnProgress, c(301));
+    m_mnuProgress->setText(c(301));
+    m_btnProgress->setToolTip(c(301) + QStringLiteral(" (") +
+                              m_mnuProgress->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
     m_mnuEdit->setText(c(111));
     m_mnuListen->setText(c(112));
 

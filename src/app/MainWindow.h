@@ -71,6 +71,8 @@ public:
     QAction* mnuEdit() const { return m_mnuEdit; }
     QAction* mnuListenToPhrase() const { return m_mnuListen; }
     QPushButton* btnAdmin() const { return m_btnAdmin; }
+    QPushButton* btnProgress() const { return m_btnProgress; }
+    QAction* mnuProgress() const { return m_mnuProgress; } // its shortcut, Ctrl+P
     QWidget* picMenu() const { return m_picMenu; }
     QTimer* Timer1() const { return m_timer1; }
     QTimer* Timer2() const { return m_timer2; }
@@ -120,6 +122,8 @@ private:
     QPushButton* m_btnCreateVirtualSubjects = nullptr;
     QPushButton* m_btnOpenSubjectsFolder = nullptr;
     QPushButton* m_btnAdmin = nullptr;
+    QPushButton* m_btnProgress = nullptr;
+    QAction* m_mnuProgress = nullptr;
     QMenu* m_mnuOption = nullptr;
     QAction* m_mnuEdit = nullptr;
     QAction* m_mnuListen = nullptr;

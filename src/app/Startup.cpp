@@ -17,6 +17,7 @@
 #include "study/HandOverFiles.h"
 #include "subjects/SubjectTree.h"
 #include "users/AdminWindow.h"
+#include "users/UsersBackup.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -117,6 +118,10 @@ bool Form_Load(MainWindow& window)
     QPointer<SplashWindow> splash = new SplashWindow();
     splash->show();
     window.Get_Settings();
+    // A copy of the learners and results once a day, before anything can change them. A
+    // file that cannot be copied (damaged) is the login window's to report.
+    if (QString backupError; !UsersBackup::forApp().takeDailyCopy(now(), &backupError))
+        qWarning("The daily backup of the users database failed: %s", qPrintable(backupError));
     window.createLoginWindow();
     // Long enough for the splash to be seen; the window keeps repainting meanwhile.
     Pause(1);

@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include <QFileInfo>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -453,6 +454,35 @@ qint64 Database::lastInsertId() const
 int Database::changes() const
 {
     return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+bool Database::backupTo(Database& destination, QString* error)
+{
+    auto fail = [&](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (!m_db || !destination.m_db)
+        return fail(QStringLiteral("the database is not open"));
+    constexpr int Attempts = 20;
+    constexpr unsigned long PauseMs = 100;
+    for (int attempt = 1;; ++attempt) {
+        sqlite3_backup* backup = sqlite3_backup_init(destination.m_db, "main", m_db, "main");
+        if (!backup)
+            return fail(engineError(destination.m_db));
+        // All pages in one step: the copy is one snapshot of the source, whatever other
+        // connections commit meanwhile.
+        const int stepRc = sqlite3_backup_step(backup, -1);
+        const int finishRc = sqlite3_backup_finish(backup);
+        if (stepRc == SQLITE_DONE && finishRc == SQLITE_OK)
+            return true;
+        const bool busy = stepRc == SQLITE_BUSY || stepRc == SQLITE_LOCKED;
+        if (!busy || attempt == Attempts)
+            return fail(finishRc != SQLITE_OK ? engineError(destination.m_db)
+                                              : QString::fromUtf8(sqlite3_errstr(stepRc)));
+        QThread::msleep(PauseMs);
+    }
 }
 
 bool Database::beginTransaction(QString* error)

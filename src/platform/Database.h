@@ -139,6 +139,11 @@ public:
     qint64 lastInsertId() const;
     int changes() const;
 
+    // Copies the whole database into destination with the engine's online backup: a
+    // consistent snapshot even while other programs write, never a plain file copy. Both
+    // files need the same password. A source or destination kept busy is tried again.
+    bool backupTo(Database& destination, QString* error = nullptr);
+
     bool beginTransaction(QString* error = nullptr);
     bool commit(QString* error = nullptr);
     bool rollback();

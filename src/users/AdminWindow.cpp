@@ -3,20 +3,30 @@
 #include "app/AppState.h"
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
+#include "app/Paths.h"
+#include "app/Startup.h"
 #include "app/TiledBackground.h"
 #include "content/MessageWindow.h"
 #include "content/NamedComboBox.h"
 #include "content/Pictures.h"
 #include "platform/Twips.h"
 #include "study/HandOverFiles.h"
+#include "users/BackupRestore.h"
+#include "users/ProgressCharts.h"
+#include "users/ResultsExport.h"
+#include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -116,6 +126,36 @@ AdminWindow::AdminWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     m_clear->setAutoDefault(false);
     connect(m_clear, &QPushButton::clicked, this, &AdminWindow::btnClearDatabase_Click);
 
+    // The chart of the selected learner, activity or subject.
+    m_charts = new ProgressCharts(this);
+    m_charts->setEntries({}, c(331));
+
+    // Export: every result, or the selected learner's. A button menu: Space opens it.
+    m_export = new QPushButton(c(312), this);
+    m_export->setObjectName(QStringLiteral("btnExport"));
+    m_export->setAccessibleName(c(312));
+    m_export->setAutoDefault(false);
+    auto* exportMenu = new QMenu(m_export);
+    m_exportAll = exportMenu->addAction(c(313), this, [this] { exportResults(QString()); });
+    m_exportAll->setObjectName(QStringLiteral("mnuExportAll"));
+    m_exportLearner = exportMenu->addAction(c(314), this, [this] { exportResults(selectedLearner()); });
+    m_exportLearner->setObjectName(QStringLiteral("mnuExportLearner"));
+    m_export->setMenu(exportMenu);
+    connect(exportMenu, &QMenu::aboutToShow, this, [this] {
+        const QString learner = selectedLearner();
+        m_exportLearner->setText(app().captions(314) + QLatin1Char(' ') + learner);
+        m_exportLearner->setEnabled(!learner.isEmpty());
+    });
+
+    m_restore = new QPushButton(c(318) + QStringLiteral("..."), this);
+    m_restore->setObjectName(QStringLiteral("btnRestore"));
+    m_restore->setAccessibleName(c(318));
+    m_restore->setAutoDefault(false);
+    m_restoreMenu = new QMenu(m_restore);
+    m_restoreMenu->setObjectName(QStringLiteral("mnuRestore"));
+    m_restore->setMenu(m_restoreMenu);
+    connect(m_restoreMenu, &QMenu::aboutToShow, this, &AdminWindow::fillRestoreMenu);
+
     auto* viewRow = new QHBoxLayout;
     viewRow->addWidget(m_viewLabel);
     viewRow->addWidget(m_view, 1);
@@ -124,17 +164,23 @@ AdminWindow::AdminWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     lists->addWidget(m_tree, 2);
     lists->addWidget(m_list, 3);
     auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(m_export);
+    buttonRow->addWidget(m_restore);
     buttonRow->addStretch(1);
     buttonRow->addWidget(m_clear);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(viewRow);
     layout->addLayout(lists, 1);
+    layout->addWidget(m_charts, 1);
     layout->addLayout(buttonRow);
 
     setTabOrder(m_view, m_tree);
     setTabOrder(m_tree, m_list);
-    setTabOrder(m_list, m_clear);
-    resize(Twips::size(10500, 6600));
+    setTabOrder(m_list, m_charts);
+    setTabOrder(m_charts, m_export);
+    setTabOrder(m_export, m_restore);
+    setTabOrder(m_restore, m_clear);
+    resize(Twips::size(10500, 8400));
 }
 
 void AdminWindow::cboView_Click(int view)
@@ -143,6 +189,7 @@ void AdminWindow::cboView_Click(int view)
         return;
     m_tree->clear();
     m_list->clear();
+    m_charts->setEntries({}, app().captions(331));
     m_shownView = NoView;
     if (view < LearnerView || view > SubjectView)
         return;
@@ -235,6 +282,7 @@ void AdminWindow::TreeView1_NodeClick(QTreeWidgetItem* node)
 {
     if (Dialogs::isBehindModal(this) || !node || node->data(0, NoResultsRole).toBool())
         return;
+    showChart(node);
     if (!node->parent()) {
         node->setExpanded(!node->isExpanded());
         return;
@@ -279,8 +327,13 @@ void AdminWindow::btnClearDatabase_Click()
     if (!Dialogs::askYesNo(this, title + QLatin1Char(' ') + c(59) + QStringLiteral("\n\n") + c(60), c(56),
                            QMessageBox::NoIcon, QMessageBox::No))
         return;
-    CleanTempFiles(app());
     QString error;
+    // Nothing is deleted without a copy to bring it back from.
+    if (!UsersBackup::forApp().takeCopy(BackupCopy::Kind::BeforeClear, Startup::now(), &error)) {
+        Dialogs::inform(this, c(328) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
+        return;
+    }
+    CleanTempFiles(app());
     if (!UsersDatabase::forApp().remove(&error)) {
         Dialogs::inform(this, error);
         return;
@@ -293,6 +346,88 @@ void AdminWindow::btnClearDatabase_Click()
         m_main->endProgram();
     else
         close();
+}
+
+void AdminWindow::showChart(QTreeWidgetItem* node)
+{
+    const QString top = (node->parent() ? node->parent() : node)->text(0);
+    const QString second = node->parent() ? node->text(0) : QString();
+    ResultsFilter filter;
+    switch (m_shownView) {
+    case LearnerView:
+        filter = {top, second, QString()};
+        break;
+    case ActivityView:
+        filter = {QString(), top, second};
+        break;
+    case SubjectView:
+        filter = {second, QString(), top};
+        break;
+    case NoView:
+        return;
+    }
+    // A failure shows as an empty chart; the result list reports the error.
+    QString error;
+    const auto entries = ResultsHistory::load(app().usersDatabasePath(), filter, &error);
+    m_charts->setEntries(entries.value_or(QList<HistoryEntry>()), app().captions(55));
+}
+
+QString AdminWindow::selectedLearner() const
+{
+    const QTreeWidgetItem* node = m_tree->currentItem();
+    if (!node || node->data(0, NoResultsRole).toBool())
+        return QString();
+    if (m_shownView == LearnerView)
+        return (node->parent() ? node->parent() : node)->text(0);
+    if (m_shownView == SubjectView && node->parent())
+        return node->text(0);
+    return QString();
+}
+
+void AdminWindow::exportResults(const QString& learner)
+{
+    const Captions& c = app().captions;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString file =
+        Dialogs::saveFileName(this, learner.isEmpty() ? c(313) : c(314) + QLatin1Char(' ') + learner,
+                              folder + QLatin1Char('/') + c(317), c(315));
+    if (file.isEmpty())
+        return;
+    if (QFileInfo(file).suffix().isEmpty())
+        file += QStringLiteral(".csv");
+    QString error;
+    qsizetype count = 0;
+    if (!ResultsExport::exportResults(app().usersDatabasePath(), learner, file, &error, &count)) {
+        Dialogs::inform(this, c(329) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
+        return;
+    }
+    Dialogs::inform(this, QString::number(count) + QLatin1Char(' ') + c(316) + QLatin1Char('\n') + file);
+}
+
+void AdminWindow::fillRestoreMenu()
+{
+    m_restoreMenu->clear();
+    const UsersBackup backup = UsersBackup::forApp();
+    const QList<BackupCopy> copies = backup.copies();
+    if (copies.isEmpty())
+        m_restoreMenu->addAction(app().captions(322))->setEnabled(false);
+    for (const BackupCopy& copy : copies) {
+        m_restoreMenu->addAction(BackupRestore::describe(copy), this, [this, backup, copy] {
+            if (!BackupRestore::askAndRestore(this, backup, copy))
+                return;
+            Dialogs::inform(this, app().captions(321));
+            // Other learners now: everyone logs in again. The main window takes over once
+            // this window has closed.
+            accept();
+            if (QPointer<MainWindow> main = m_main) {
+                QTimer::singleShot(0, main, [main] {
+                    main->createLoginWindow();
+                    main->hide();
+                    main->showLoginWindow();
+                });
+            }
+        });
+    }
 }
 
 bool AdminWindow::eventFilter(QObject* watched, QEvent* event)

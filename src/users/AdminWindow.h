@@ -4,7 +4,10 @@
 #include <QPointer>
 
 class MainWindow;
+class ProgressCharts;
+class QAction;
 class QComboBox;
+class QMenu;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
@@ -32,6 +35,12 @@ public:
     QTreeWidget* TreeView1() const { return m_tree; }
     QTreeWidget* ListView1() const { return m_list; }
     QPushButton* btnClearDatabase() const { return m_clear; }
+    ProgressCharts* charts() const { return m_charts; }
+    QPushButton* btnExport() const { return m_export; }
+    QAction* mnuExportAll() const { return m_exportAll; }
+    QAction* mnuExportLearner() const { return m_exportLearner; }
+    QPushButton* btnRestore() const { return m_restore; }
+    QMenu* mnuRestore() const { return m_restoreMenu; }
     // The view that built the tree (the tree's tag).
     View shownView() const { return m_shownView; }
 
@@ -39,14 +48,20 @@ public:
     void cboView_Click(int view);
     // A top-level node opens or closes; a second-level node lists its results.
     void TreeView1_NodeClick(QTreeWidgetItem* node);
-    // Asks twice, then deletes the users database and ends the program.
+    // Asks twice, keeps a backup, then deletes the users database and ends the program.
     void btnClearDatabase_Click();
+    // Writes every result, or those of one learner, to a CSV file chosen in the save dialog.
+    void exportResults(const QString& learner);
+    // The learner of the selected node, if the node is or belongs to one.
+    QString selectedLearner() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool buildTree(View view, QString* error);
+    void showChart(QTreeWidgetItem* node);
+    void fillRestoreMenu();
 
     QPointer<MainWindow> m_main;
     QLabel* m_viewLabel = nullptr;
@@ -54,5 +69,11 @@ private:
     QTreeWidget* m_tree = nullptr;
     QTreeWidget* m_list = nullptr;
     QPushButton* m_clear = nullptr;
+    ProgressCharts* m_charts = nullptr;
+    QPushButton* m_export = nullptr;
+    QAction* m_exportAll = nullptr;
+    QAction* m_exportLearner = nullptr;
+    QPushButton* m_restore = nullptr;
+    QMenu* m_restoreMenu = nullptr;
     View m_shownView = NoView;
 };

@@ -6,6 +6,7 @@
 #include "content/MessageWindow.h"
 #include "content/Pictures.h"
 #include "platform/Sound.h"
+#include "users/BackupRestore.h"
 #include "users/ProfileWindow.h"
 
 #include <QApplication>
@@ -201,8 +202,13 @@ void LoginWindow::loadLearners()
             // Never deleted: the damaged file is kept under another name, a fresh list starts.
             Dialogs::inform(this, heading + QStringLiteral("\n\n") + app().edition.EditionTitle +
                                       QLatin1Char(' ') + caption(41) + QLatin1Char('\n') + list.keptAs);
-            if (!list.createError.isEmpty())
+            if (!list.createError.isEmpty()) {
                 reportCannotCreate(users, list.createError);
+                return;
+            }
+            // Unless the newest backup copy that opens is wanted instead of the empty list.
+            if (BackupRestore::offerNewestCopy(this, users.path()))
+                continue;
             return;
         case LearnerList::Outcome::Unavailable: {
             // A passing cause (full disk, permissions, a lasting lock): the file stays as it

@@ -1,0 +1,129 @@
+#include "ProgressCharts.h"
+
+#include "app/AppState.h"
+#include "platform/Twips.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QScrollArea>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+namespace {
+constexpr int ChartHeightTwips = 3300;
+constexpr qint64 DayMs = 24 * 3600 * 1000;
+constexpr qsizetype MaxMarkedPoints = 200;
+} // namespace
+
+ProgressCharts::ProgressCharts(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("progressCharts"));
+    const Captions& c = app().captions;
+
+    auto* charts = new QWidget;
+    m_chartsLayout = new QVBoxLayout(charts);
+    m_chartsLayout->setContentsMargins(0, 0, 0, 0);
+    m_empty = new QLabel(charts);
+    m_empty->setObjectName(QStringLiteral("lblNoResults"));
+    m_empty->setTextFormat(Qt::PlainText);
+    m_empty->setWordWrap(true);
+    m_empty->setAlignment(Qt::AlignCenter);
+    m_chartsLayout->addWidget(m_empty);
+
+    m_unreadableLabel = new QLabel(c(307), charts);
+    m_unreadableLabel->setObjectName(QStringLiteral("lblUnreadable"));
+    m_unreadableLabel->setTextFormat(Qt::PlainText);
+    m_unreadableLabel->setWordWrap(true);
+    m_unreadable = new QTreeWidget(charts);
+    m_unreadable->setObjectName(QStringLiteral("lstUnreadable"));
+    m_unreadable->setAccessibleName(c(307));
+    m_unreadable->setRootIsDecorated(false);
+    m_unreadable->setHeaderLabels({c(46), c(103), c(47), c(48), c(49)});
+    m_unreadable->setMinimumHeight(Twips::toPixels(1200));
+    m_unreadableLabel->setBuddy(m_unreadable);
+    m_chartsLayout->addWidget(m_unreadableLabel);
+    m_chartsLayout->addWidget(m_unreadable);
+    m_chartsLayout->addStretch(1);
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("scrCharts"));
+    scroll->setAccessibleName(c(301));
+    scroll->setWidgetResizable(true);
+    scroll->setFocusPolicy(Qt::StrongFocus); // arrow keys and Page Down scroll the charts
+    scroll->setWidget(charts);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    setFocusProxy(scroll);
+    setEntries({}, QString());
+}
+
+void ProgressCharts::setEntries(const QList<HistoryEntry>& entries, const QString& emptyText)
+{
+    qDeleteAll(m_views);
+    m_views.clear();
+    m_unreadable->clear();
+
+    const ResultsHistory::ChartData data = ResultsHistory::chartData(entries);
+    int at = 0;
+    for (const ResultsHistory::Series& series : data.activities)
+        m_chartsLayout->insertWidget(at++, m_views.emplace_back(makeView(series)));
+
+    QList<QTreeWidgetItem*> items;
+    for (const HistoryEntry& e : data.unreadable)
+        items.append(new QTreeWidgetItem({e.activity, e.subject, e.score, e.nDate, e.nTime}));
+    m_unreadable->addTopLevelItems(items);
+    m_unreadable->setVisible(!items.isEmpty());
+    m_unreadableLabel->setVisible(!items.isEmpty());
+    m_empty->setText(emptyText);
+    m_empty->setVisible(entries.isEmpty() && !emptyText.isEmpty());
+}
+
+QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
+{
+    const Captions& c = app().captions;
+    auto* line = new QLineSeries;
+    // Markers help to read a few results; thousands of them only hide the line.
+    line->setPointsVisible(series.points.size() <= MaxMarkedPoints);
+    line->replace(series.points); // one call: fast for thousands of points
+
+    auto* chart = new QChart;
+    chart->setTitle(series.activity);
+    chart->legend()->hide();
+    chart->addSeries(line);
+
+    auto* dates = new QDateTimeAxis;
+    dates->setFormat(QStringLiteral("yyyy-MM-dd"));
+    dates->setTitleText(c(48));
+    // One day of room on either side, so that results of a single day still get an axis.
+    const qint64 first = qint64(series.points.first().x());
+    const qint64 last = qint64(series.points.last().x());
+    dates->setRange(QDateTime::fromMSecsSinceEpoch(first - DayMs / 2),
+                    QDateTime::fromMSecsSinceEpoch(last + DayMs / 2));
+    dates->setTickCount(5);
+    auto* scores = new QValueAxis;
+    scores->setRange(0, 100);
+    scores->setLabelFormat(QStringLiteral("%d"));
+    scores->setTitleText(c(306));
+    chart->addAxis(dates, Qt::AlignBottom);
+    chart->addAxis(scores, Qt::AlignLeft);
+    line->attachAxis(dates);
+    line->attachAxis(scores);
+
+    auto* view = new QChartView(chart);
+    view->setObjectName(QStringLiteral("chart_") + series.activity);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumHeight(Twips::toPixels(ChartHeightTwips));
+    // What a screen reader says of the chart: its activity, how many results, the latest.
+    view->setAccessibleName(c(310) + QLatin1Char(' ') + series.activity);
+    view->setAccessibleDescription(QString::number(series.points.size()) + QLatin1Char(' ') + c(311) +
+                                   QStringLiteral(", ") + c(305) + QStringLiteral(": ") +
+                                   ResultsHistory::percentText(series.points.last().y()));
+    view->setFocusPolicy(Qt::TabFocus);
+    return view;
+}

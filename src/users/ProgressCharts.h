@@ -1,0 +1,37 @@
+#pragma once
+
+#include "users/ResultsHistory.h"
+
+#include <QList>
+#include <QWidget>
+
+class QChartView;
+class QLabel;
+class QTreeWidget;
+class QVBoxLayout;
+
+// A chart per activity of the score (as a percentage) by date, and below them the results
+// whose score or date cannot be read, which are listed instead. Shared by the learner's
+// progress window and the administrator's results window.
+class ProgressCharts : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ProgressCharts(QWidget* parent = nullptr);
+
+    // Replaces the charts with those of these results. emptyText is shown when there are none.
+    void setEntries(const QList<HistoryEntry>& entries, const QString& emptyText);
+
+    QList<QChartView*> chartViews() const { return m_views; }
+    QTreeWidget* unreadableList() const { return m_unreadable; }
+    QLabel* emptyLabel() const { return m_empty; }
+
+private:
+    QChartView* makeView(const ResultsHistory::Series& series);
+
+    QVBoxLayout* m_chartsLayout = nullptr;
+    QList<QChartView*> m_views;
+    QLabel* m_empty = nullptr;
+    QLabel* m_unreadableLabel = nullptr;
+    QTreeWidget* m_unreadable = nullptr;
+};

@@ -1,0 +1,253 @@
+#include "UsersBackup.h"
+
+#include "app/AppState.h"
+#include "platform/Database.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+
+const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd-HHmmss");
+
+QString kindName(BackupCopy::Kind kind)
+{
+    switch (kind) {
+    case BackupCopy::Kind::BeforeClear:
+        return QStringLiteral("before-clear");
+    case BackupCopy::Kind::BeforeRestore:
+        return QStringLiteral("before-restore");
+    case BackupCopy::Kind::Daily:
+        break;
+    }
+    return QStringLiteral("daily");
+}
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+std::optional<Database> openUsers(const QString& path, Database::Mode mode, QString* error)
+{
+    return Database::open(path, Database::TemplatePassword, mode, error);
+}
+
+// Copies source into a new file at target, checks the copy and leaves it as a single file
+// (rollback journal), so the copy can be moved or mailed on its own.
+bool writeCopy(const QString& source, const QString& target, QString* error)
+{
+    QFile::remove(target);
+    {
+        auto from = openUsers(source, Database::Mode::ReadWrite, error);
+        if (!from)
+            return false;
+        auto to = openUsers(target, Database::Mode::Create, error);
+        if (!to)
+            return false;
+        if (!from->backupTo(*to, error))
+            return false;
+    }
+    {
+        // The copied header carries the source's write-ahead mode; a fresh connection
+        // reads it and can turn it off.
+        auto copy = openUsers(target, Database::Mode::ReadWrite, error);
+        if (!copy || !copy->exec(QStringLiteral("PRAGMA journal_mode = DELETE"), error))
+            return false;
+    }
+    return UsersBackup::checkCopy(target, error);
+}
+
+// Removes a file made by this process with its journals, when something went wrong.
+void removeWithJournals(const QString& path)
+{
+    for (const QString& suffix :
+         {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")})
+        QFile::remove(path + suffix);
+}
+
+} // namespace
+
+UsersBackup::UsersBackup(const QString& usersDatabasePath) : m_path(usersDatabasePath) {}
+
+UsersBackup UsersBackup::forApp()
+{
+    return UsersBackup(app().usersDatabasePath());
+}
+
+QString UsersBackup::folder() const
+{
+    return QFileInfo(m_path).absolutePath() + QStringLiteral("/Backups/");
+}
+
+QString UsersBackup::nameFor(BackupCopy::Kind kind, const QDateTime& when) const
+{
+    const QFileInfo info(m_path);
+    return info.completeBaseName() + QLatin1Char('-') + when.toString(DateTimeFormat) + QLatin1Char('-') +
+           kindName(kind) + QLatin1Char('.') + info.suffix();
+}
+
+QList<BackupCopy> UsersBackup::copies() const
+{
+    const QFileInfo info(m_path);
+    static const QRegularExpression shape(QStringLiteral(
+        R"(^(.*)-(\d{4}-\d{2}-\d{2}-\d{6})-(daily|before-clear|before-restore)(?:-\d+)?\.([^.]*)$)"));
+    QList<BackupCopy> result;
+    const QStringList names = QDir(folder()).entryList(QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        const auto m = shape.match(name);
+        if (!m.hasMatch() || m.captured(1) != info.completeBaseName() || m.captured(4) != info.suffix())
+            continue;
+        BackupCopy copy;
+        copy.path = folder() + name;
+        copy.taken = QDateTime::fromString(m.captured(2), DateTimeFormat);
+        if (!copy.taken.isValid())
+            continue;
+        const QString kind = m.captured(3);
+        copy.kind = kind == QLatin1String("daily")          ? BackupCopy::Kind::Daily
+                    : kind == QLatin1String("before-clear") ? BackupCopy::Kind::BeforeClear
+                                                            : BackupCopy::Kind::BeforeRestore;
+        result.append(copy);
+    }
+    // Newest first; names break ties so the order never depends on the folder listing.
+    std::sort(result.begin(), result.end(), [](const BackupCopy& a, const BackupCopy& b) {
+        return a.taken != b.taken ? a.taken > b.taken : a.path > b.path;
+    });
+    return result;
+}
+
+std::optional<QString> UsersBackup::takeCopy(BackupCopy::Kind kind, const QDateTime& now,
+                                             QString* error) const
+{
+    if (!QFileInfo(m_path).isFile()) {
+        fail(error, QStringLiteral("The file %1 does not exist.").arg(m_path));
+        return std::nullopt;
+    }
+    if (!QDir().mkpath(folder())) {
+        fail(error, QStringLiteral("The folder %1 cannot be created.").arg(folder()));
+        return std::nullopt;
+    }
+    const QString name = nameFor(kind, now);
+    QString target = folder() + name;
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = folder() + QFileInfo(name).completeBaseName() + QStringLiteral("-%1.").arg(n) +
+                 QFileInfo(name).suffix();
+    // Made under a name that is no copy, then renamed: a half-made copy never counts.
+    const QString partial =
+        folder() + QStringLiteral(".partial-%1-").arg(QCoreApplication::applicationPid()) + name;
+    if (!writeCopy(m_path, partial, error)) {
+        removeWithJournals(partial);
+        return std::nullopt;
+    }
+    if (!QFile::rename(partial, target)) {
+        removeWithJournals(partial);
+        fail(error, QStringLiteral("%1 cannot be created.").arg(target));
+        return std::nullopt;
+    }
+    return target;
+}
+
+bool UsersBackup::takeDailyCopy(const QDateTime& now, QString* error, bool* made) const
+{
+    if (made)
+        *made = false;
+    if (!QFileInfo(m_path).isFile())
+        return true; // nothing to keep yet
+    QList<BackupCopy> daily;
+    for (const BackupCopy& c : copies()) {
+        if (c.kind == BackupCopy::Kind::Daily)
+            daily.append(c);
+    }
+    const bool takenToday = std::any_of(daily.begin(), daily.end(),
+                                        [&](const BackupCopy& c) { return c.taken.date() == now.date(); });
+    if (!takenToday) {
+        auto path = takeCopy(BackupCopy::Kind::Daily, now, error);
+        if (!path)
+            return false;
+        if (made)
+            *made = true;
+        daily.prepend(BackupCopy{*path, BackupCopy::Kind::Daily, now});
+        std::stable_sort(daily.begin(), daily.end(),
+                         [](const BackupCopy& a, const BackupCopy& b) { return a.taken > b.taken; });
+    }
+    for (qsizetype i = DailyCopiesKept; i < daily.size(); ++i) {
+        if (!QFile::remove(daily[i].path))
+            return fail(error, QStringLiteral("%1 cannot be deleted.").arg(daily[i].path));
+    }
+    return true;
+}
+
+std::optional<BackupCopy> UsersBackup::newestUsableCopy() const
+{
+    for (const BackupCopy& c : copies()) {
+        if (checkCopy(c.path, nullptr))
+            return c;
+    }
+    return std::nullopt;
+}
+
+bool UsersBackup::checkCopy(const QString& path, QString* error)
+{
+    // Read-write: a copy in write-ahead mode needs its shared-memory file to be read.
+    auto db = openUsers(path, Database::Mode::ReadWrite, error);
+    if (!db)
+        return false;
+    Statement check = db->prepare(QStringLiteral("PRAGMA quick_check"), error);
+    if (check.step() != Statement::Step::Row)
+        return fail(error, check.errorString());
+    if (check.text(0) != QLatin1String("ok"))
+        return fail(error,
+                    QStringLiteral("%1 is damaged: %2").arg(QFileInfo(path).fileName(), check.text(0)));
+    for (const QString& table : {QStringLiteral("tblUsers"), QStringLiteral("tblscores")}) {
+        Statement s = db->prepare(QStringLiteral("SELECT count(*) FROM %1").arg(table), error);
+        if (s.step() != Statement::Step::Row)
+            return fail(error, QStringLiteral("%1 is not a users database: %2")
+                                   .arg(QFileInfo(path).fileName(), s.errorString()));
+    }
+    return true;
+}
+
+std::optional<QString> UsersBackup::restore(const QString& copyPath, const QDateTime& now,
+                                            QString* error) const
+{
+    if (!checkCopy(copyPath, error))
+        return std::nullopt;
+    if (QFileInfo(m_path).isFile()) {
+        // Nothing is lost: the file being replaced is kept first.
+        auto kept = takeCopy(BackupCopy::Kind::BeforeRestore, now, error);
+        if (!kept)
+            return std::nullopt;
+        // Into the live file, so that programs holding it open see the restored rows.
+        auto from = openUsers(copyPath, Database::Mode::ReadWrite, error);
+        if (!from)
+            return std::nullopt;
+        auto to = openUsers(m_path, Database::Mode::ReadWrite, error);
+        if (!to || !from->backupTo(*to, error))
+            return std::nullopt;
+        return *kept;
+    }
+    // No file (it was set aside): a new one beside it, in write-ahead mode like every
+    // users database, renamed into place.
+    const QString partial = m_path + QStringLiteral(".restoring-%1").arg(QCoreApplication::applicationPid());
+    removeWithJournals(partial);
+    bool ok = false;
+    {
+        auto from = openUsers(copyPath, Database::Mode::ReadWrite, error);
+        auto to = from ? openUsers(partial, Database::Mode::Create, error) : std::nullopt;
+        ok = to && from->backupTo(*to, error) && to->exec(QStringLiteral("PRAGMA journal_mode = WAL"), error);
+    }
+    if (!ok || !QFile::rename(partial, m_path)) {
+        if (ok)
+            fail(error, QStringLiteral("%1 cannot be created.").arg(m_path));
+        removeWithJournals(partial);
+        return std::nullopt;
+    }
+    return QString();
+}

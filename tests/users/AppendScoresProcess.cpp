@@ -1,0 +1,34 @@
+// Records results into a users database the way an activity program does, one row and one
+// connection at a time, until a stop file appears beside the database.
+// Usage: append_scores_process <Users.dat> <learner name>
+#include "ActivityInput.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    const QStringList args = application.arguments();
+    if (args.size() != 3) {
+        std::fprintf(stderr, "usage: append_scores_process <Users.dat> <learner name>\n");
+        return 2;
+    }
+    const QString stopFile = args[1] + QStringLiteral(".stop");
+    for (int i = 1; !QFileInfo::exists(stopFile); ++i) {
+        ActivityScore score;
+        score.user = args[2];
+        score.activity = QStringLiteral("Flashcards");
+        score.subject = QStringLiteral("Subject %1").arg(i % 3);
+        score.textScore = QStringLiteral("%1/9").arg(i % 10 == 0 ? 9 : i % 10);
+        score.numberScore = i;
+        QString error;
+        if (!appendScore(args[1], score, &error)) {
+            std::fprintf(stderr, "row %d: %s\n", i, qPrintable(error));
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,302 @@
+// "My progress" reached from the main window, the results window's chart, export and
+// restore, and the backup offered when the users database is found damaged at start-up.
+#include "UsersTemplate.h"
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+#include "content/MessageWindow.h"
+#include "platform/Database.h"
+#include "platform/Sound.h"
+#include "support/ModalDriver.h"
+#include "support/TestSupport.h"
+#include "users/AdminWindow.h"
+#include "users/LoginWindow.h"
+#include "users/ProgressCharts.h"
+#include "users/ProgressWindow.h"
+#include "users/UsersBackup.h"
+#include "users/UsersDatabase.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace {
+
+QString caption(int n)
+{
+    return QStringLiteral("caption %1").arg(n);
+}
+
+QStringList chartTitles(const ProgressCharts* charts)
+{
+    QStringList titles;
+    for (QChartView* v : charts->chartViews())
+        titles << v->chart()->title();
+    return titles;
+}
+
+} // namespace
+
+class TestProgressWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void learnerOpensProgressWithTheShortcut();
+    void resultsWindowChartsAndExports();
+    void restoreAfterClearingBringsEveryoneBack();
+    void damagedDatabaseOffersTheNewestBackup();
+
+private:
+    UsersDatabase users() const { return UsersDatabase::forApp(); }
+    void addLearner(const QString& first, const QString& last);
+    void addScore(const QString& name, const QString& activity, const QString& subject, const QVariant& text,
+                  const QVariant& number, const QString& date);
+    void fillDatabase();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MainWindow> m_main;
+    QList<Dialogs::Request> m_boxes;
+    QList<QMessageBox::StandardButton> m_answers;
+};
+
+void TestProgressWindow::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    Sound::setPlayerForTests([](const QString&, bool) {});
+    Startup::setClockForTests([] { return QDateTime(QDate(2026, 12, 8), QTime(15, 0)); });
+}
+
+void TestProgressWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    resetAppState();
+    QStringList texts;
+    for (int i = 1; i <= 359; ++i)
+        texts << caption(i);
+    app().captions.setTexts(texts);
+    QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->path()));
+    QString error;
+    QVERIFY2(UsersTemplate::write(app().templateDatabasePath(), &error), qPrintable(error));
+    QVERIFY2(users().createFromTemplate(&error), qPrintable(error));
+    m_boxes.clear();
+    m_answers.clear();
+    MessageWindow::setModalHandlerForTests([](const QString&) {});
+    Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        m_boxes << r;
+        return m_answers.isEmpty() ? QMessageBox::Ok : m_answers.takeFirst();
+    });
+    m_main = std::make_unique<MainWindow>();
+}
+
+void TestProgressWindow::cleanup()
+{
+    if (m_main && m_main->hasEnded()) {
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<LoginWindow*>(w))
+            delete w;
+    }
+    m_main.reset();
+    Dialogs::setHandlerForTests({});
+    Dialogs::setSaveHandlerForTests({});
+    MessageWindow::setModalHandlerForTests({});
+}
+
+void TestProgressWindow::addLearner(const QString& first, const QString& last)
+{
+    Learner l;
+    l.tFirstname = first;
+    l.tLastname = last;
+    QString error;
+    QVERIFY2(users().addLearner(l, &error), qPrintable(error));
+}
+
+void TestProgressWindow::addScore(const QString& name, const QString& activity, const QString& subject,
+                                  const QVariant& text, const QVariant& number, const QString& date)
+{
+    QString error;
+    auto db = Database::open(users().path(), Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+    QVERIFY2(db, qPrintable(error));
+    Statement s =
+        db->prepare("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, numberScore, nDate, "
+                    "nTime) VALUES (?, ?, ?, ?, ?, ?, '10:00:00')");
+    s.bindText(1, name)
+        .bindText(2, activity)
+        .bindText(3, subject)
+        .bind(4, text)
+        .bind(5, number)
+        .bindText(6, date);
+    QVERIFY2(s.run(), qPrintable(s.errorString()));
+}
+
+// Anna has results of both activities on three subjects, one of them unreadable.
+void TestProgressWindow::fillDatabase()
+{
+    addLearner("Ada", "Admin");
+    addLearner("Anna", "Bianchi");
+    const QString anna = "Anna Bianchi";
+    addScore(anna, "Flashcards", "Al Caffè", "6/9", 6, "2026-12-01");
+    addScore(anna, "Flashcards", "Al Caffè", "9/9 (100%)", 100, "2026-12-07");
+    addScore(anna, "Flashcards", "In Albergo", "3/9 (33%)", 33.3, "2026-12-08");
+    addScore(anna, "Listening", "Alla Stazione", QVariant(), 70.0, "2026-12-02");
+    addScore(anna, "Listening", "Al Caffè", QVariant(), 90.0, "2026-12-08");
+    addScore(anna, "Listening", "In Albergo", "ottimo", QVariant(), "2026-12-08");
+    addScore("Ada Admin", "Writing", "Al Caffè", QVariant(), 50.0, "2026-12-08");
+}
+
+void TestProgressWindow::learnerOpensProgressWithTheShortcut()
+{
+    fillDatabase();
+    m_main->Get_Settings();
+    m_main->applyLogin("Anna Bianchi", false);
+    QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+    QCOMPARE(m_main->btnProgress()->text(), caption(301));
+    QVERIFY(m_main->btnProgress()->isVisible() && m_main->btnProgress()->isEnabled());
+
+    QStringList titles, subjects, unreadable;
+    QString sessions;
+    const auto opened = TestSupport::driveModal<ProgressWindow>(
+        m_main.get(),
+        [&](ProgressWindow* w) {
+            titles = chartTitles(w->charts());
+            sessions = w->lblSessions()->text();
+            for (int i = 0; i < w->lstSubjects()->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* item = w->lstSubjects()->topLevelItem(i);
+                subjects << item->text(0) + "|" + item->text(1) + "|" + item->text(2);
+            }
+            for (int i = 0; i < w->charts()->unreadableList()->topLevelItemCount(); ++i)
+                unreadable << w->charts()->unreadableList()->topLevelItem(i)->text(2);
+            for (QChartView* v : w->charts()->chartViews())
+                QVERIFY(v->accessibleName().startsWith(caption(310)));
+            QTest::keyClick(w->btnClose(), Qt::Key_Space);
+        },
+        [&] { QTest::keyClick(m_main.get(), Qt::Key_P, Qt::ControlModifier); });
+    QCOMPARE(opened, std::optional<bool>(false)); // opened, then closed by its button
+    QCOMPARE(titles, QStringList({"Flashcards", "Listening"}));
+    QCOMPARE(sessions, caption(302) + " 4"); // Monday 7 to Tuesday 8 December
+    QCOMPARE(subjects, QStringList({"Al Caffè|100%|90%", "Alla Stazione|70%|70%", "In Albergo|33%|ottimo"}));
+    QCOMPARE(unreadable, QStringList{"ottimo"});
+}
+
+void TestProgressWindow::resultsWindowChartsAndExports()
+{
+    fillDatabase();
+    AdminWindow w(m_main.get());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.cboView_Click(AdminWindow::LearnerView);
+    QTreeWidgetItem* anna = w.TreeView1()->findItems("Anna Bianchi", Qt::MatchExactly).value(0);
+    QVERIFY(anna);
+    w.TreeView1()->setCurrentItem(anna);
+    w.TreeView1_NodeClick(anna);
+    QCOMPARE(chartTitles(w.charts()), QStringList({"Flashcards", "Listening"}));
+    QCOMPARE(w.charts()->chartViews()[0]->chart()->series().size(), 1);
+    w.TreeView1_NodeClick(anna->child(1)); // Listening, by subject
+    QCOMPARE(chartTitles(w.charts()), QStringList({"Listening"}));
+    QCOMPARE(w.charts()->unreadableList()->topLevelItemCount(), 1);
+
+    // The selected learner's results, through the standard save dialog.
+    QString suggested;
+    const QString chosen = m_dir->filePath("anna");
+    Dialogs::setSaveHandlerForTests([&](const QString&, const QString& path) {
+        suggested = path;
+        return chosen;
+    });
+    emit w.btnExport()->menu()->aboutToShow();
+    QVERIFY(w.mnuExportLearner()->isEnabled());
+    QCOMPARE(w.mnuExportLearner()->text(), caption(314) + " Anna Bianchi");
+    w.mnuExportLearner()->trigger();
+    QVERIFY(suggested.endsWith("/" + caption(317)));
+    QFile file(chosen + ".csv");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 1 + 6 + 1); // header, Anna's six results, nothing after the last CRLF
+    QVERIFY(lines[1].startsWith("Anna Bianchi,Flashcards,Al Caffè,6/9,66.7,2026-12-01,10:00:00"));
+    QCOMPARE(m_boxes.last().text, "6 " + caption(316) + "\n" + chosen + ".csv");
+
+    // A cancelled dialog writes nothing.
+    Dialogs::setSaveHandlerForTests([](const QString&, const QString&) { return QString(); });
+    const int boxes = int(m_boxes.size());
+    w.mnuExportAll()->trigger();
+    QCOMPARE(m_boxes.size(), boxes);
+}
+
+void TestProgressWindow::restoreAfterClearingBringsEveryoneBack()
+{
+    fillDatabase();
+    {
+        AdminWindow w(m_main.get());
+        m_answers = {QMessageBox::Yes, QMessageBox::Yes};
+        w.btnClearDatabase_Click();
+    }
+    QVERIFY(m_main->hasEnded());
+    QVERIFY(!QFile::exists(users().path()));
+
+    // The next start: a new administrator, who brings the cleared list back.
+    QString error;
+    QVERIFY(users().createFromTemplate(&error));
+    addLearner("New", "Teacher");
+    AdminWindow w(m_main.get());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    emit w.mnuRestore()->aboutToShow();
+    const QList<QAction*> entries = w.mnuRestore()->actions();
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries[0]->text(), "2026-12-08 15:00 (" + caption(326) + ")");
+    m_boxes.clear();
+    m_answers = {QMessageBox::Yes};
+    entries[0]->trigger();
+
+    QCOMPARE(m_boxes.size(), 2);
+    QCOMPARE(m_boxes[0].text, caption(319) + " 2026-12-08 15:00?\n\n" + caption(320));
+    QCOMPARE(m_boxes[1].text, caption(321));
+    const auto learners = users().readLearners(&error);
+    QVERIFY(learners);
+    QCOMPARE(learners->size(), 2);
+    QCOMPARE(learners->first().displayName(), QStringLiteral("Ada Admin"));
+    QCOMPARE(*users().scoreCount(&error), 7);
+    // The replaced file is kept; the results window closed and everyone logs in again.
+    const QList<BackupCopy> copies = UsersBackup::forApp().copies();
+    QCOMPARE(copies.size(), 2);
+    QCOMPARE(copies.first().kind, BackupCopy::Kind::BeforeRestore);
+    QVERIFY(!w.isVisible());
+    QTRY_VERIFY(m_main->loginWindow() && m_main->loginWindow()->isVisible());
+    QCOMPARE(m_main->loginWindow()->entryCount(), 2);
+}
+
+void TestProgressWindow::damagedDatabaseOffersTheNewestBackup()
+{
+    fillDatabase();
+    QString error;
+    QVERIFY(UsersBackup::forApp().takeDailyCopy(QDateTime(QDate(2026, 12, 7), QTime(8, 30)), &error));
+    TestSupport::writeGarbage(users().path(), 8192);
+
+    m_answers = {QMessageBox::Ok, QMessageBox::Yes};
+    auto* login = new LoginWindow(m_main.get());
+    QCOMPARE(m_boxes.size(), 2);
+    QCOMPARE(m_boxes[1].text, caption(323) + " 2026-12-07 08:30.\n\n" + caption(324));
+    QCOMPARE(login->entryCount(), 2);
+    QCOMPARE(*users().scoreCount(&error), 7);
+    delete login;
+}
+
+QTEST_MAIN(TestProgressWindow)
+#include "TestProgressWindow.moc"

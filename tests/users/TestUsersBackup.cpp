@@ -1,0 +1,230 @@
+#include "UsersTemplate.h"
+#include "platform/Database.h"
+#include "support/TestSupport.h"
+#include "users/UsersBackup.h"
+#include "users/UsersDatabase.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+qint64 scalar(const QString& path, const QString& sql)
+{
+    QString error;
+    auto db = Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+    if (!db)
+        return -1;
+    Statement s = db->prepare(sql);
+    return s.step() == Statement::Step::Row ? s.integer(0) : -1;
+}
+
+QStringList learnerNames(const QString& path)
+{
+    QStringList names;
+    QString error;
+    const auto learners = UsersDatabase(path, QString()).readLearners(&error);
+    for (const Learner& l : learners.value_or(QList<Learner>()))
+        names << l.displayName();
+    return names;
+}
+
+} // namespace
+
+class TestUsersBackup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void copyWhileAnActivityRecords();
+    void eightDaysOfStartsKeepSevenCopies();
+    void restoreBringsRowsBackAndKeepsTheReplacedFile();
+    void restoreAfterTheFileWasSetAside();
+    void damagedCopiesAreNeverUsed();
+
+private:
+    QString usersPath() const { return m_dir->filePath(QStringLiteral("data/Users.dat")); }
+    UsersDatabase users() const { return UsersDatabase(usersPath(), m_dir->filePath("Parlanto.tpl")); }
+    void addLearner(const QString& first, const QString& last);
+    void addResult(const QString& name, int score);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestUsersBackup::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QString error;
+    QVERIFY2(UsersTemplate::write(m_dir->filePath("Parlanto.tpl"), &error), qPrintable(error));
+    QVERIFY2(users().createFromTemplate(&error), qPrintable(error));
+}
+
+void TestUsersBackup::addLearner(const QString& first, const QString& last)
+{
+    QString error;
+    Learner l;
+    l.tFirstname = first;
+    l.tLastname = last;
+    QVERIFY2(users().addLearner(l, &error), qPrintable(error));
+}
+
+void TestUsersBackup::addResult(const QString& name, int score)
+{
+    QString error;
+    const ScoreRow row{name, "Listening", "Al Caffè", QString(), double(score), "2026-12-01", "10:00:00"};
+    QVERIFY2(users().appendScore(row, &error), qPrintable(error));
+}
+
+void TestUsersBackup::copyWhileAnActivityRecords()
+{
+    addLearner("Zoë", "Rossi");
+    QProcess activity;
+    activity.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    activity.start(QStringLiteral(APPEND_SCORES_PROCESS), {usersPath(), QStringLiteral("Zoë Rossi")});
+    QVERIFY(activity.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(scalar(usersPath(), "SELECT count(*) FROM tblscores") >= 30, 60000);
+
+    // Every row committed before the copy begins must be in it.
+    const qint64 committed = scalar(usersPath(), "SELECT max(pkScoreID) FROM tblscores");
+    QString error;
+    const auto copy = UsersBackup(usersPath())
+                          .takeCopy(BackupCopy::Kind::BeforeClear, QDateTime::currentDateTime(), &error);
+    QVERIFY2(copy, qPrintable(error));
+    QCOMPARE(activity.state(), QProcess::Running); // the copy was taken while it wrote
+
+    QFile stop(usersPath() + ".stop");
+    QVERIFY(stop.open(QIODevice::WriteOnly));
+    stop.close();
+    QVERIFY(activity.waitForFinished(60000));
+    QCOMPARE(activity.exitCode(), 0); // no result was refused meanwhile
+
+    auto db = Database::open(*copy, Database::TemplatePassword, Database::Mode::ReadOnly, &error);
+    QVERIFY2(db, qPrintable(error));
+    Statement check = db->prepare("PRAGMA integrity_check");
+    QCOMPARE(check.step(), Statement::Step::Row);
+    QCOMPARE(check.text(0), QStringLiteral("ok"));
+    Statement rows = db->prepare("SELECT count(*) FROM tblscores WHERE pkScoreID <= ?");
+    rows.bindInt(1, committed);
+    QCOMPARE(rows.step(), Statement::Step::Row);
+    QCOMPARE(rows.integer(0), committed);
+    QCOMPARE(learnerNames(*copy), QStringList{"Zoë Rossi"});
+    QVERIFY(scalar(usersPath(), "SELECT count(*) FROM tblscores") > committed);
+}
+
+void TestUsersBackup::eightDaysOfStartsKeepSevenCopies()
+{
+    const UsersBackup backup(usersPath());
+    QString error;
+    bool made = true;
+    QVERIFY(UsersBackup(m_dir->filePath("none/Users.dat"))
+                .takeDailyCopy(QDateTime::currentDateTime(), &error, &made));
+    QVERIFY(!made); // no users database yet: nothing to keep
+
+    const QDateTime first(QDate(2026, 12, 1), QTime(9, 0));
+    QVERIFY(backup.takeCopy(BackupCopy::Kind::BeforeClear, first.addSecs(-60), &error));
+    for (int day = 0; day < 8; ++day) {
+        addResult("Zoë Rossi", day);
+        QVERIFY2(backup.takeDailyCopy(first.addDays(day), &error, &made), qPrintable(error));
+        QVERIFY(made);
+        // A second start the same day takes no second copy.
+        QVERIFY2(backup.takeDailyCopy(first.addDays(day).addSecs(3600), &error, &made), qPrintable(error));
+        QVERIFY(!made);
+    }
+    QStringList daily;
+    int beforeClear = 0;
+    for (const BackupCopy& c : backup.copies()) {
+        if (c.kind == BackupCopy::Kind::Daily)
+            daily << c.taken.date().toString(Qt::ISODate);
+        else
+            ++beforeClear;
+    }
+    QCOMPARE(daily, QStringList({"2026-12-08", "2026-12-07", "2026-12-06", "2026-12-05", "2026-12-04",
+                                 "2026-12-03", "2026-12-02"}));
+    QCOMPARE(beforeClear, 1);
+    // The newest copy holds the rows of its day.
+    QCOMPARE(scalar(backup.copies().first().path, "SELECT count(*) FROM tblscores"), 8);
+}
+
+void TestUsersBackup::restoreBringsRowsBackAndKeepsTheReplacedFile()
+{
+    addLearner("Anna", "Bianchi");
+    addLearner("Luca", "O'Neill");
+    addResult("Anna Bianchi", 80);
+    addResult("Luca O'Neill", 60);
+    const UsersBackup backup(usersPath());
+    QString error;
+    const QDateTime now(QDate(2026, 12, 8), QTime(14, 30));
+    const auto beforeClear = backup.takeCopy(BackupCopy::Kind::BeforeClear, now, &error);
+    QVERIFY2(beforeClear, qPrintable(error));
+
+    // Cleared, started again with a new administrator.
+    QVERIFY(users().remove(&error));
+    QVERIFY(users().createFromTemplate(&error));
+    addLearner("New", "Admin");
+
+    const auto kept = backup.restore(*beforeClear, now.addSecs(600), &error);
+    QVERIFY2(kept, qPrintable(error));
+    QCOMPARE(learnerNames(usersPath()), QStringList({"Anna Bianchi", "Luca O'Neill"}));
+    QCOMPARE(scalar(usersPath(), "SELECT count(*) FROM tblscores"), 2);
+    QCOMPARE(learnerNames(*kept), QStringList{"New Admin"});
+    QCOMPARE(backup.copies().first().kind, BackupCopy::Kind::BeforeRestore);
+    // Still a users database that activities can write to.
+    addResult("Anna Bianchi", 90);
+    QCOMPARE(scalar(usersPath(), "SELECT count(*) FROM tblscores"), 3);
+}
+
+void TestUsersBackup::restoreAfterTheFileWasSetAside()
+{
+    addLearner("Anna", "Bianchi");
+    const UsersBackup backup(usersPath());
+    QString error;
+    bool made = false;
+    QVERIFY(backup.takeDailyCopy(QDateTime::currentDateTime(), &error, &made) && made);
+    QVERIFY(users().moveAside(&error));
+    QVERIFY(!QFile::exists(usersPath()));
+
+    const auto newest = backup.newestUsableCopy();
+    QVERIFY(newest);
+    const auto kept = backup.restore(newest->path, QDateTime::currentDateTime(), &error);
+    QVERIFY2(kept, qPrintable(error));
+    QVERIFY(kept->isEmpty()); // there was no file to keep
+    QCOMPARE(learnerNames(usersPath()), QStringList{"Anna Bianchi"});
+    auto db = Database::open(usersPath(), Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+    QVERIFY(db);
+    Statement mode = db->prepare("PRAGMA journal_mode");
+    QCOMPARE(mode.step(), Statement::Step::Row);
+    QCOMPARE(mode.text(0), QStringLiteral("wal"));
+}
+
+void TestUsersBackup::damagedCopiesAreNeverUsed()
+{
+    addLearner("Anna", "Bianchi");
+    const UsersBackup backup(usersPath());
+    QString error;
+    const auto good =
+        backup.takeCopy(BackupCopy::Kind::Daily, QDateTime(QDate(2026, 12, 1), QTime(9, 0)), &error);
+    QVERIFY(good);
+    // Newer copies: one truncated, one of another kind of file.
+    const QString truncated = backup.folder() + "Users-2026-12-03-090000-daily.dat";
+    QVERIFY(QFile::copy(*good, truncated));
+    QFile t(truncated);
+    QVERIFY(t.resize(t.size() / 2));
+    TestSupport::writeGarbage(backup.folder() + "Users-2026-12-02-090000-before-clear.dat");
+    QFile::copy(*good, backup.folder() + "Notes-2026-12-04-090000-daily.dat"); // not ours
+
+    QCOMPARE(backup.copies().size(), 3);
+    QCOMPARE(backup.newestUsableCopy()->path, *good);
+    addLearner("Luca", "Verdi");
+    QVERIFY(!backup.restore(truncated, QDateTime::currentDateTime(), &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(learnerNames(usersPath()), QStringList({"Anna Bianchi", "Luca Verdi"}));
+    QCOMPARE(backup.copies().size(), 3); // nothing was replaced, so nothing was kept
+}
+
+QTEST_GUILESS_MAIN(TestUsersBackup)
+#include "TestUsersBackup.moc"

@@ -1,0 +1,87 @@
+// parlanto-results: writes the results recorded in the users database to a CSV file.
+//
+//   parlanto-results export [--learner NAME] [--database Users.dat] FILE
+//
+// FILE "-" writes to the standard output. Without --database the users database is looked
+// for where the program keeps it: beside this tool, in the program folder of a build tree,
+// then in the per-user data folder.
+#include "app/AppState.h"
+#include "app/Paths.h"
+#include "platform/Files.h"
+#include "users/ResultsExport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+QString findUsersDatabase()
+{
+    const QString here = ProgramFolder();
+    QStringList candidates{here + QStringLiteral("Users.dat"), here + QStringLiteral("../program/Users.dat")};
+    const QString data = Get_Application_Data_Folder();
+    if (!data.isEmpty())
+        candidates << data + QLatin1Char('/') + app().edition.EditionTitle + QStringLiteral("/Users.dat");
+    for (const QString& c : candidates) {
+        if (QFileInfo(c).isFile())
+            return QFileInfo(c).absoluteFilePath();
+    }
+    return QString();
+}
+
+int fail(const QString& text, int code = 1)
+{
+    std::fprintf(stderr, "parlanto-results: %s\n", qPrintable(text));
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Writes the learners' results to a CSV file (UTF-8, "
+                                                    "RFC 4180, ISO 8601 dates)."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("export"), QStringLiteral("The command: export."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV file to write, - for the "
+                                                                        "standard output."));
+    const QCommandLineOption learner(
+        QStringLiteral("learner"), QStringLiteral("Only the results of this learner (first and last name)."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption database(QStringLiteral("database"),
+                                      QStringLiteral("The users database to read (Users.dat)."),
+                                      QStringLiteral("FILE"));
+    parser.addOption(learner);
+    parser.addOption(database);
+    parser.process(application);
+
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 2 || args[0] != QLatin1String("export"))
+        return fail(QStringLiteral("usage: parlanto-results export [--learner NAME] [--database FILE] FILE"),
+                    2);
+    const QString usersDatabase = parser.isSet(database) ? parser.value(database) : findUsersDatabase();
+    if (usersDatabase.isEmpty())
+        return fail(QStringLiteral("No users database was found; name one with --database."));
+
+    QString error;
+    if (args[1] == QLatin1String("-")) {
+        ResultsFilter filter;
+        filter.learner = parser.value(learner);
+        const auto entries = ResultsHistory::load(usersDatabase, filter, &error);
+        if (!entries)
+            return fail(error);
+        const QByteArray bytes = ResultsExport::csv(*entries);
+        return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) ? 0
+                                                                                                       : 1;
+    }
+    qsizetype count = 0;
+    if (!ResultsExport::exportResults(usersDatabase, parser.value(learner), args[1], &error, &count))
+        return fail(error);
+    std::fprintf(stdout, "%lld results written to %s\n", static_cast<long long>(count), qPrintable(args[1]));
+    return 0;
+}
