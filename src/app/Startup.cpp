@@ -112,7 +112,7 @@ bool Form_Load(MainWindow& window)
         return false;
 
     const QDateTime today = now();
-    if (PublishedSettings::updateCheckDue(s.editionKey(), today.date(), Web::IsConnected()) &&
+    if (PublishedSettings::updateCheckDue(s.editionKey(), today.date(), &Web::IsConnected) &&
         UpdateCheck::Check_For_Update(nullptr, today)) {
         window.endProgram();
         return false;

@@ -65,6 +65,9 @@ public:
     QTreeWidgetItem* randomSubjectFolder() const { return topLevelItem(1); }
     QTreeWidgetItem* randomPhrasesFolder() const { return topLevelItem(2); }
     QTreeWidgetItem* selectedNode() const { return currentItem(); }
+    // The installed subject files the tree was last filled from (name order): clicks use
+    // it instead of listing the folder again.
+    const QStringList& installedFiles() const { return m_installedFiles; }
 
     // A phrase node: its parent is a subject node.
     static bool isPhrase(const QTreeWidgetItem* item);
@@ -107,6 +110,7 @@ private:
 
     std::array<QIcon, FailedSubjectImage + 1> m_icons;
     std::array<bool, FailedSubjectImage + 1> m_iconLoaded{};
+    QStringList m_installedFiles;
     int m_building = 0;
     bool m_refreshPending = false;
 };
