@@ -32,6 +32,10 @@ struct AppState
     QString programFolder;
     QString dataFolder;
     QString installedSubjectsFolder;
+    // The learner's own installed subjects (DataFolder + the same caption name): listed with
+    // the program's, see subjects/InstalledSubjects.h. The same folder when the program
+    // folder is writable.
+    QString learnerSubjectsFolder;
     QString virtualSubjectsFolder;
     QString activitiesFolder;
     QString tempFolder;
@@ -48,6 +52,8 @@ struct AppState
     QString templateDatabasePath() const { return programFolder + QStringLiteral("Parlanto.tpl"); }
     QString usersDatabasePath() const { return dataFolder + QStringLiteral("Users.dat"); }
     QString customTemplatePath() const { return programFolder + QStringLiteral("custom.tpl"); }
+    // Laid by the install: the program folder is then never written to, even by root.
+    QString installMarkerPath() const { return programFolder + QStringLiteral(".installed"); }
     // "~prl<id>.txt" and "~prl<id><slot>.wav" in the temporary folder.
     QString activityInputFileName() const;
     QString activityInputFile() const { return tempFolder + activityInputFileName(); }

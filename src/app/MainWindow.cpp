@@ -14,6 +14,7 @@
 #include "study/ActivityPanel.h"
 #include "study/PhraseMenu.h"
 #include "study/SubjectSelection.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectTree.h"
 #include "users/LoginWindow.h"
 
@@ -159,7 +160,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_btnAdmin->setEnabled(false);
     connect(m_btnChangeUser, &QPushButton::clicked, this, &MainWindow::btnChangeUser_Click);
     connect(m_btnOpenSubjectsFolder, &QPushButton::clicked, this,
-            [] { openWithDesktop(QUrl::fromLocalFile(app().installedSubjectsFolder)); });
+            [] { SubjectTree::btnOpenSubjectsFolder_Click(); });
     connect(m_btnAdmin, &QPushButton::clicked, this, [this] {
         Sound::PlayInterfaceSound();
         if (m_administrator && m_openAdministration)
@@ -329,7 +330,7 @@ void MainWindow::Get_Settings()
         Dialogs::reportError(QStringLiteral("Get_Settings"),
                              QStringLiteral("The folder %1 cannot be created.").arg(ownFolder), this);
 
-    m_file1 = FileLists::matching(s.installedSubjectsFolder, s.edition.installedSubjectPattern());
+    m_file1 = installedSubjectNames(s);
     m_file2 = FileLists::matching(s.virtualSubjectsFolder, s.edition.virtualSubjectPattern());
 
     m_selectSubject->setText(QStringLiteral("1. ") + c(14));

@@ -12,10 +12,13 @@
 #include "platform/Files.h"
 #include "platform/Web.h"
 #include "study/ActivityPanel.h"
+#include "subjects/InstalledSubjects.h"
+#include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTree.h"
 #include "users/AdminWindow.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QScreen>
 
@@ -69,7 +72,40 @@ bool Check_Resolution(const QSize& screenPixels, QWidget* parent)
     return answer != QMessageBox::No;
 }
 
-bool Form_Load(MainWindow& window)
+QString addOpenedFile(const QString& path, QWidget* parent)
+{
+    const AppState& s = app();
+    const Captions& c = s.captions;
+    const SubjectImport import = checkSubjectImport(s, path);
+    const QString name = QFileInfo(path).fileName();
+    switch (import.kind) {
+    case SubjectImport::Refused:
+        Report_Subject_Problem(name, import.verdict, parent);
+        return QString();
+    case SubjectImport::WrongName:
+        Dialogs::inform(parent, c(278) + QStringLiteral("\n\n") + path + QStringLiteral("\n\n") + c(279) +
+                                    QStringLiteral(" .%1 / .v%1").arg(s.edition.LanguageCode));
+        return QString();
+    case SubjectImport::InstalledSubjectFile:
+    case SubjectImport::VirtualSubjectFile:
+        break;
+    }
+    if (import.sameFile)
+        return name;
+    if (import.exists &&
+        !Dialogs::askYesNo(parent,
+                           c(276) + QStringLiteral("\n\n") + import.target + QStringLiteral("\n\n") + c(277),
+                           QString(), QMessageBox::Question))
+        return QString();
+    QString error;
+    if (!copySubjectImport(path, import, import.exists, &error)) {
+        Dialogs::reportError(QStringLiteral("addOpenedFile"), error, parent);
+        return QString();
+    }
+    return name;
+}
+
+bool Form_Load(MainWindow& window, const QString& openedFile)
 {
     AppState& s = app();
     if (s.programFolder.isEmpty())
@@ -92,10 +128,12 @@ bool Form_Load(MainWindow& window)
     // Long enough for the splash to be seen; the window keeps repainting meanwhile.
     Pause(1);
     s.SubjectsChanged = false;
+    const QString added = openedFile.isEmpty() ? QString() : addOpenedFile(openedFile);
 
     window.TreeFolders()->Create_Folders();
     window.TreeFolders()->Get_Subjects();
     window.TreeFolders()->Get_vSubjects();
+    window.TreeFolders()->selectFile(added);
     window.Get_Menu_Links();
     window.Get_System_Messages();
     window.Get_Tips();
@@ -112,7 +150,8 @@ bool Form_Load(MainWindow& window)
         return false;
 
     const QDateTime today = now();
-    if (PublishedSettings::updateCheckDue(s.editionKey(), today.date(), Web::IsConnected()) &&
+    if (PublishedSettings::updateCheckEnabled(s.editionKey()) &&
+        PublishedSettings::updateCheckDue(s.editionKey(), today.date(), Web::IsConnected()) &&
         UpdateCheck::Check_For_Update(nullptr, today)) {
         window.endProgram();
         return false;
@@ -120,11 +159,11 @@ bool Form_Load(MainWindow& window)
     return !window.hasEnded();
 }
 
-int run(QApplication& application)
+int run(QApplication& application, const QString& openedFile)
 {
     app().programFolder = ProgramFolder();
     MainWindow window;
-    if (!Form_Load(window))
+    if (!Form_Load(window, openedFile))
         return 0;
     return application.exec();
 }

@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/TiledBackground.h"
 #include "platform/Files.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 
@@ -94,7 +95,7 @@ bool PhraseEditWindow::save(QString* error)
             *error = QStringLiteral("the node does not name a phrase of an installed subject");
         return false;
     }
-    const QString path = app().installedSubjectsFolder + file;
+    const QString path = installedSubjectPath(app(), file);
     bool found = false;
     const std::optional<Phrase> current = InstalledSubject::phrase(path, number, false, &found, error);
     if (!current)

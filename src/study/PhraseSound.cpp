@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "platform/Files.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 
 namespace PhraseSound {
@@ -16,7 +17,7 @@ Outcome extract(const QString& subjectFileName, const QString& phraseNumber, QSt
     // A tag naming "../x" or a folder must not lead outside the installed subjects folder.
     if (!isSafeFileName(subjectFileName))
         return Outcome::NoSubjectFile;
-    const QString path = app().installedSubjectsFolder + subjectFileName;
+    const QString path = installedSubjectPath(app(), subjectFileName);
     if (!FileExists(path))
         return Outcome::NoSubjectFile;
 

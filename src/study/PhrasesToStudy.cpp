@@ -6,6 +6,7 @@
 #include "content/WebPage.h"
 #include "platform/Files.h"
 #include "study/RandomPhrases.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
@@ -57,7 +58,7 @@ bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget*
             break;
         }
         const QString file = SubjectTree::Tag_Item(0, child);
-        if (!file.isEmpty() && FileExists(s.installedSubjectsFolder + file)) {
+        if (!file.isEmpty() && FileExists(installedSubjectPath(s, file))) {
             if (Check_Subject(file) == Valid)
                 ++valid;
             continue;
@@ -91,7 +92,7 @@ void Get_Random_Phrases(SubjectTree* tree, QTreeWidgetItem* set)
     const AppState& s = app();
     QWidget* window = tree->window();
     window->setEnabled(false);
-    const QStringList files = installedSubjectFiles(s.installedSubjectsFolder, s.edition.LanguageCode);
+    const QStringList files = installedSubjectNames(s);
     // After more than ten excluded picks the learner sees which subjects are skipped.
     auto progress = [&s](int invalidPicks, const QString& file) {
         if (invalidPicks <= 10)
@@ -104,8 +105,9 @@ void Get_Random_Phrases(SubjectTree* tree, QTreeWidgetItem* set)
             MessageWindow::setStatusText(text);
         }
     };
-    const RandomPhrases::Result drawn = RandomPhrases::drawPhrases(
-        s.installedSubjectsFolder, files, s.edition.ProgramCode, AppState::MaxStudyPhrases, progress);
+    const RandomPhrases::Result drawn =
+        RandomPhrases::drawPhrases([&s](const QString& file) { return installedSubjectPath(s, file); }, files,
+                                   s.edition.ProgramCode, AppState::MaxStudyPhrases, progress);
     MessageWindow::unload();
     if (drawn.allExcluded) {
         Dialogs::inform(window, s.captions(140));

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/Paths.h"
 #include "platform/Files.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 
 #include <QFile>
@@ -50,7 +51,7 @@ Result collectInstalledSubject(AppState& state, const QString& fileName)
     start(state);
     Result result;
     QString error;
-    const auto phrases = InstalledSubject::phrases(state.installedSubjectsFolder + fileName, true, &error);
+    const auto phrases = InstalledSubject::phrases(installedSubjectPath(state, fileName), true, &error);
     if (!phrases) {
         result.error = error;
         return result;
@@ -76,7 +77,7 @@ Result collectPhrases(AppState& state, const std::vector<PhraseRef>& phrases)
     for (const PhraseRef& ref : phrases) {
         if (result.count >= AppState::MaxStudyPhrases)
             break;
-        const QString path = state.installedSubjectsFolder + ref.subjectFile;
+        const QString path = installedSubjectPath(state, ref.subjectFile);
         if (ref.subjectFile.isEmpty() || !FileExists(path))
             continue;
         auto it = valid.find(ref.subjectFile);

@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "study/PhrasesToStudy.h"
 #include "study/RandomPhrases.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectProblem.h"
@@ -38,7 +39,7 @@ void SubjectSelection::TreeFolders_NodeClick(QTreeWidgetItem* node)
         return;
     const AppState& s = app();
     QWidget* window = m_tree->window();
-    const QStringList files = installedSubjectFiles(s.installedSubjectsFolder, s.edition.LanguageCode);
+    const QStringList files = installedSubjectNames(s);
     if (files.isEmpty()) {
         Dialogs::inform(window, s.captions(131) + QStringLiteral(" \n\n") + s.installedSubjectsFolder +
                                     QStringLiteral("\n\n") + s.captions(132) + QStringLiteral("\n"));
@@ -127,7 +128,7 @@ void SubjectSelection::Load_Subject_Phrases(const QString& fileName, QTreeWidget
     QWidget* window = m_tree->window();
     window->setEnabled(false);
     QString error;
-    const auto phrases = InstalledSubject::phrases(app().installedSubjectsFolder + fileName, false, &error);
+    const auto phrases = InstalledSubject::phrases(installedSubjectPath(app(), fileName), false, &error);
     if (!phrases) {
         showLoadProblem(node, fileName, error);
         return;

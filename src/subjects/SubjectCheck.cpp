@@ -1,6 +1,7 @@
 #include "SubjectCheck.h"
 
 #include "app/AppState.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 
 QString Check_Subject(const QString& fileName)
@@ -9,7 +10,7 @@ QString Check_Subject(const QString& fileName)
     if (fileName.isEmpty() || fileName.contains(QLatin1Char('/')) || fileName == QLatin1String("..") ||
         fileName.contains(QChar(0)))
         return QStringLiteral("\"%1\" is not the name of a subject file").arg(fileName);
-    return checkSubjectFile(app().installedSubjectsFolder + fileName, app().edition.ProgramCode);
+    return checkSubjectFile(installedSubjectPath(app(), fileName), app().edition.ProgramCode);
 }
 
 QString verdictKind(const QString& verdict)

@@ -6,6 +6,7 @@
 #include "content/MessageWindow.h"
 #include "content/Pictures.h"
 #include "content/WebPage.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTitle.h"
 
@@ -96,8 +97,7 @@ void SubjectTree::Get_Subjects()
     QTreeWidgetItem* folder = installedFolder();
     qDeleteAll(folder->takeChildren());
 
-    const QStringList files =
-        installedSubjectFiles(app().installedSubjectsFolder, app().edition.LanguageCode);
+    const QStringList files = installedSubjectNames(app());
     for (const QString& file : files) {
         const QString title = Proper_Title(file).trimmed();
         addNode(folder, title, {Subject, file}, SubjectImage, SelectedSubjectImage);
@@ -140,6 +140,26 @@ void SubjectTree::Get_vSubjects()
             reportProgress(subject.name);
         }
         addPlaceholderIfEmpty(folder);
+    }
+}
+
+void SubjectTree::selectFile(const QString& fileName)
+{
+    if (fileName.isEmpty() || topLevelItemCount() < FixedFolderCount)
+        return;
+    QTreeWidgetItem* folder = installedFolder();
+    for (int i = 0; i < folder->childCount(); ++i) {
+        if (Tag_Item(1, folder->child(i)) == fileName) {
+            folder->setExpanded(true);
+            setCurrentItem(folder->child(i));
+            return;
+        }
+    }
+    for (int i = FixedFolderCount; i < topLevelItemCount(); ++i) {
+        if (Tag_Item(1, topLevelItem(i)) == fileName) {
+            setCurrentItem(topLevelItem(i));
+            return;
+        }
     }
 }
 
@@ -333,5 +353,8 @@ void SubjectTree::mouseDoubleClickEvent(QMouseEvent* event)
 
 void SubjectTree::btnOpenSubjectsFolder_Click()
 {
-    openWithDesktop(QUrl::fromLocalFile(app().installedSubjectsFolder));
+    // The learner's own folder: the one a learner of an installed copy can add subjects to.
+    const AppState& s = app();
+    openWithDesktop(QUrl::fromLocalFile(s.learnerSubjectsFolder.isEmpty() ? s.installedSubjectsFolder
+                                                                          : s.learnerSubjectsFolder));
 }

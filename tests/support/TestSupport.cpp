@@ -92,6 +92,7 @@ bool useFoldersUnder(AppState& state, const QString& root)
     state.dataFolder = base + QStringLiteral("data/");
     state.tempFolder = base + QStringLiteral("temp/");
     state.installedSubjectsFolder = state.programFolder + QStringLiteral("Subjects/");
+    state.learnerSubjectsFolder = state.dataFolder + QStringLiteral("Subjects/");
     state.virtualSubjectsFolder = state.dataFolder + QStringLiteral("MySubjects/");
     state.activitiesFolder = state.programFolder + QStringLiteral("Activities/");
     for (const QString& f : {state.programFolder, state.dataFolder, state.tempFolder}) {
