@@ -1,6 +1,7 @@
 # Run by CPack before it builds the package: strips every ELF file of the staging folder
 # (targets are stripped by CPACK_STRIP_FILES; files installed with the program folder are not).
 file(GLOB_RECURSE staged LIST_DIRECTORIES false "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*")
+set(stripped 0)
 foreach(f IN LISTS staged)
     if(IS_SYMLINK "${f}")
         continue()
@@ -12,5 +13,9 @@ foreach(f IN LISTS staged)
         if(NOT rc EQUAL 0)
             message(FATAL_ERROR "strip failed on ${f}")
         endif()
+        math(EXPR stripped "${stripped} + 1")
     endif()
 endforeach()
+if(stripped EQUAL 0)
+    message(FATAL_ERROR "no program found to strip in ${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
+endif()

@@ -121,6 +121,9 @@ bool Form_Load(MainWindow& window, const QString& openedFile)
     window.setActivityFiles(FileLists::activityPrograms(s.activitiesFolder));
     window.setAdministrationOpener([&window] { AdminWindow(&window, &window).exec(); });
 
+    // Before the splash, so that a question about the file is never hidden behind it.
+    const QString added = openedFile.isEmpty() ? QString() : addOpenedFile(openedFile);
+
     QPointer<SplashWindow> splash = new SplashWindow();
     splash->show();
     window.Get_Settings();
@@ -128,7 +131,6 @@ bool Form_Load(MainWindow& window, const QString& openedFile)
     // Long enough for the splash to be seen; the window keeps repainting meanwhile.
     Pause(1);
     s.SubjectsChanged = false;
-    const QString added = openedFile.isEmpty() ? QString() : addOpenedFile(openedFile);
 
     window.TreeFolders()->Create_Folders();
     window.TreeFolders()->Get_Subjects();

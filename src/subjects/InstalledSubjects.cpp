@@ -4,6 +4,7 @@
 #include "platform/Files.h"
 #include "subjects/SubjectFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -84,6 +85,12 @@ bool copySubjectImport(const QString& path, const SubjectImport& import, bool re
     if (!source.open(QIODevice::ReadOnly)) {
         if (error)
             *error = QStringLiteral("%1: %2").arg(path, source.errorString());
+        return false;
+    }
+    const QString folder = QFileInfo(import.target).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("The folder %1 cannot be created.").arg(folder);
         return false;
     }
     return writeFileAtomically(import.target, source.readAll(), error);

@@ -77,7 +77,7 @@ if command -v gio >/dev/null && command -v xvfb-run >/dev/null; then
     cmp "$added" "$subject"
     # The program ends with its display; one still running with this home is stopped by its id.
     for p in $(ls /proc | grep '^[0-9]*$'); do
-        if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "HOME=$home"; then
+        if tr '\0' '\n' 2>/dev/null <"/proc/$p/environ" | grep -qx "HOME=$home"; then
             player=$p
             kill "$p" 2>/dev/null || true
         fi
