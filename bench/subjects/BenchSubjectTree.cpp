@@ -1,10 +1,15 @@
-// Building the subject tree for a large library: 2,000 installed subjects and 100 virtual
-// subject files of 20 virtual subjects each. Prints the time per subject and per file.
+// Building the subject tree as at start-up, with the splash window's loading log attached,
+// for 100, 1,000 and 10,000 installed subjects and 10, 100 and 1,000 virtual subject files
+// of 20 virtual subjects each; and the cost of a click on a subject at 100 and 10,000
+// subjects. Prints the time per subject and per file, then the ratio between sizes: the
+// fill is linear when ten times the subjects take about ten times as long.
 // Run: build/bench/subjects/BenchSubjectTree. Compare the CPU column when the machine is
-// busy. Most of an open is the encryption layer's own set-up per connection (locking its
-// key buffers in memory, key derivation through the crypto library); the same file without
-// encryption opens and reads in about a sixth of the time.
+// busy. Most of an open is the encryption layer's own set-up per connection; the same
+// file without encryption opens and reads in about a sixth of the time.
 #include "app/AppState.h"
+#include "app/SplashWindow.h"
+#include "content/LoadingLog.h"
+#include "study/SubjectSelection.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
@@ -12,31 +17,58 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
-constexpr int InstalledCount = 2000;
-constexpr int VirtualFileCount = 100;
 constexpr int VirtualSubjectsPerFile = 20;
+const int InstalledSizes[] = {100, 1000, 10000};
+const int VirtualSizes[] = {10, 100, 1000};
 
 QTemporaryDir* library = nullptr;
+
+QString installedFolder(int count)
+{
+    return library->path() + QStringLiteral("/Subjects_%1/").arg(count);
+}
+QString virtualFolder(int count)
+{
+    return library->path() + QStringLiteral("/MySubjects_%1/").arg(count);
+}
+
+[[noreturn]] void fail(const char* what, const QString& error)
+{
+    std::fprintf(stderr, "%s: %s\n", what, qPrintable(error));
+    std::exit(1);
+}
+
+// One real file per kind; the folders hold hard links to it, so 11,100 subjects take the
+// room of one and the tree still sees regular files.
+void fillFolder(const QString& folder, const QString& source, const QString& pattern, int count)
+{
+    QDir().mkpath(folder);
+    for (int i = 0; i < count; ++i) {
+        const QString target = folder + pattern.arg(i, 5, 10, QLatin1Char('0'));
+        if (::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0 &&
+            !QFile::copy(source, target))
+            fail("cannot fill the library", target);
+    }
+}
 
 void makeLibrary()
 {
     library = new QTemporaryDir();
-    const QString root = library->path() + QLatin1Char('/');
-    QDir(root).mkpath(QStringLiteral("Subjects"));
-    QDir(root).mkpath(QStringLiteral("MySubjects"));
-    app().installedSubjectsFolder = root + QStringLiteral("Subjects/");
-    app().virtualSubjectsFolder = root + QStringLiteral("MySubjects/");
     QStringList captions;
-    for (int n = 1; n <= 200; ++n)
+    for (int n = 1; n <= 400; ++n)
         captions << QStringLiteral("Caption %1").arg(n);
     app().captions.setTexts(captions);
 
@@ -48,68 +80,102 @@ void makeLibrary()
         phrases[i].tTranslation = QStringLiteral("Phrase %1").arg(i + 1);
         phrases[i].bsound = QByteArray(8000, 'x');
     }
-    const QString first = app().installedSubjectsFolder + QStringLiteral("subject_0000.ita");
-    if (!InstalledSubject::create(first, app().edition.ProgramCode, phrases, true, &error)) {
-        std::fprintf(stderr, "cannot make a subject: %s\n", qPrintable(error));
-        std::exit(1);
-    }
-    for (int i = 1; i < InstalledCount; ++i)
-        QFile::copy(first, app().installedSubjectsFolder +
-                               QStringLiteral("subject_%1.ita").arg(i, 4, 10, QLatin1Char('0')));
-
-    const QString firstVirtual = app().virtualSubjectsFolder + QStringLiteral("collection_000.vita");
-    if (!VirtualSubjectFile::createEmpty(firstVirtual, &error)) {
-        std::fprintf(stderr, "cannot make a virtual subject file: %s\n", qPrintable(error));
-        std::exit(1);
-    }
+    const QString subject = library->path() + QStringLiteral("/subject.ita");
+    if (!InstalledSubject::create(subject, app().edition.ProgramCode, phrases, true, &error))
+        fail("cannot make a subject", error);
+    const QString collection = library->path() + QStringLiteral("/collection.vita");
+    if (!VirtualSubjectFile::createEmpty(collection, &error))
+        fail("cannot make a virtual subject file", error);
     for (int s = 0; s < VirtualSubjectsPerFile; ++s)
-        VirtualSubjectFile::addSubject(firstVirtual, QStringLiteral("Virtual subject %1").arg(s), &error);
-    for (int i = 1; i < VirtualFileCount; ++i)
-        QFile::copy(firstVirtual, app().virtualSubjectsFolder +
-                                      QStringLiteral("collection_%1.vita").arg(i, 3, 10, QLatin1Char('0')));
+        VirtualSubjectFile::addSubject(collection, QStringLiteral("Virtual subject %1").arg(s), &error);
+
+    for (int n : InstalledSizes)
+        fillFolder(installedFolder(n), subject, QStringLiteral("subject_%1.ita"), n);
+    for (int n : VirtualSizes)
+        fillFolder(virtualFolder(n), collection, QStringLiteral("collection_%1.vita"), n);
+    QDir().mkpath(library->path() + QStringLiteral("/Empty"));
 }
 
-void BM_GetSubjects(benchmark::State& state)
+// The splash is up while the tree fills, as at start-up.
+struct SplashAttached
 {
+    QPointer<SplashWindow> splash = new SplashWindow();
+    SplashAttached() { splash->show(); }
+    ~SplashAttached()
+    {
+        LoadingLog::setSink(nullptr);
+        delete splash;
+    }
+};
+
+void BM_InstalledWithSplash(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    app().installedSubjectsFolder = installedFolder(count);
+    SplashAttached splash;
     SubjectTree tree;
-    tree.Create_Folders();
-    for (auto _ : state)
-        tree.Get_Subjects();
-    state.counters["per_subject"] = benchmark::Counter(
-        InstalledCount, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-BENCHMARK(BM_GetSubjects)->Unit(benchmark::kMillisecond);
-
-void BM_GetvSubjects(benchmark::State& state)
-{
-    SubjectTree tree;
-    tree.Create_Folders();
-    for (auto _ : state)
-        tree.Get_vSubjects();
-    state.counters["per_file"] = benchmark::Counter(
-        VirtualFileCount, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-BENCHMARK(BM_GetvSubjects)->Unit(benchmark::kMillisecond);
-
-// Opening one virtual subject file and reading its subjects, as the tree does per file.
-void BM_OpenVirtualFile(benchmark::State& state)
-{
-    const QString file = app().virtualSubjectsFolder + QStringLiteral("collection_042.vita");
-    QString error;
+    tree.show();
     for (auto _ : state) {
-        auto subjects = VirtualSubjectFile::subjects(file, &error);
-        if (!subjects || subjects->size() != VirtualSubjectsPerFile)
-            state.SkipWithError("cannot read the virtual subject file");
-        benchmark::DoNotOptimize(subjects);
+        tree.Create_Folders();
+        tree.Get_Subjects();
+    }
+    state.counters["per_subject"] = benchmark::Counter(count, benchmark::Counter::kIsIterationInvariantRate |
+                                                                  benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_InstalledWithSplash)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+
+void BM_VirtualWithSplash(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    app().virtualSubjectsFolder = virtualFolder(count);
+    SplashAttached splash;
+    SubjectTree tree;
+    tree.show();
+    for (auto _ : state) {
+        tree.Create_Folders();
+        tree.Get_vSubjects();
+    }
+    state.counters["per_file"] = benchmark::Counter(count, benchmark::Counter::kIsIterationInvariantRate |
+                                                               benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_VirtualWithSplash)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// A click on an installed subject: its phrases are read and shown. The phrases are taken
+// away again between clicks, so every click does the whole work.
+void BM_SubjectClick(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    app().installedSubjectsFolder = installedFolder(count);
+    app().virtualSubjectsFolder = library->path() + QStringLiteral("/Empty/");
+    SubjectTree tree;
+    SubjectSelection selection(&tree);
+    tree.show();
+    tree.Create_Folders();
+    tree.Get_Subjects();
+    tree.Get_vSubjects();
+    QTreeWidgetItem* subject = tree.installedFolder()->child(count / 2);
+    for (auto _ : state) {
+        selection.TreeFolders_NodeClick(subject);
+        if (subject->childCount() != 10)
+            state.SkipWithError("the phrases were not shown");
+        state.PauseTiming();
+        qDeleteAll(subject->takeChildren());
+        state.ResumeTiming();
     }
 }
-BENCHMARK(BM_OpenVirtualFile)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SubjectClick)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 // The edition check made before a subject's phrases are studied.
 void BM_CheckSubject(benchmark::State& state)
 {
+    app().installedSubjectsFolder = installedFolder(1000);
     for (auto _ : state) {
-        const QString verdict = Check_Subject(QStringLiteral("subject_1234.ita"));
+        const QString verdict = Check_Subject(QStringLiteral("subject_00123.ita"));
         if (verdict != QLatin1String("VALID"))
             state.SkipWithError("the subject is not valid");
         benchmark::DoNotOptimize(verdict);
@@ -117,19 +183,28 @@ void BM_CheckSubject(benchmark::State& state)
 }
 BENCHMARK(BM_CheckSubject)->Unit(benchmark::kMicrosecond);
 
-void BM_FullBuild(benchmark::State& state)
+// Keeps each run's CPU time per iteration, so that the ratios between sizes can be printed.
+class RatioReporter : public benchmark::ConsoleReporter
 {
-    SubjectTree tree;
-    for (auto _ : state) {
-        tree.Create_Folders();
-        tree.Get_Subjects();
-        tree.Get_vSubjects();
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+                times[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        ConsoleReporter::ReportRuns(runs);
     }
-    state.counters["per_node"] =
-        benchmark::Counter(InstalledCount + VirtualFileCount * (VirtualSubjectsPerFile + 1),
-                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-BENCHMARK(BM_FullBuild)->Unit(benchmark::kMillisecond);
+    void printRatio(const char* what, const std::string& small, const std::string& large,
+                    double sizeRatio) const
+    {
+        const auto a = times.find(small), b = times.find(large);
+        if (a == times.end() || b == times.end() || a->second <= 0)
+            return;
+        std::printf("%-42s %6.1fx for %.0fx the size (linear: %.0fx)\n", what, b->second / a->second,
+                    sizeRatio, sizeRatio);
+    }
+    std::map<std::string, double> times;
+};
 
 } // namespace
 
@@ -140,7 +215,17 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     makeLibrary();
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\nGrowth (CPU time):\n");
+    reporter.printRatio("installed subjects 1,000 -> 10,000", "BM_InstalledWithSplash/1000/min_time:1.000",
+                        "BM_InstalledWithSplash/10000/min_time:1.000", 10);
+    reporter.printRatio("installed subjects 100 -> 1,000", "BM_InstalledWithSplash/100/min_time:1.000",
+                        "BM_InstalledWithSplash/1000/min_time:1.000", 10);
+    reporter.printRatio("virtual subject files 100 -> 1,000", "BM_VirtualWithSplash/100/min_time:1.000",
+                        "BM_VirtualWithSplash/1000/min_time:1.000", 10);
+    reporter.printRatio("subject click 100 -> 10,000 subjects", "BM_SubjectClick/100",
+                        "BM_SubjectClick/10000", 1);
     benchmark::Shutdown();
     delete library;
     return 0;

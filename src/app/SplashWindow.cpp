@@ -11,6 +11,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& geometry,
@@ -88,15 +91,49 @@ QString SplashWindow::catchPhrase()
     return app().captions(25) + QLatin1Char(' ') + app().edition.EditionTitle.mid(9) + QLatin1Char('!');
 }
 
+namespace {
+constexpr qint64 FrameIntervalMs = 16;
+// More lines than the log box can show; older ones stay in the log, not on screen.
+constexpr int ShownLines = 64;
+
+QString newestFirst(const QStringList& lines, qsizetype count)
+{
+    QString text;
+    const qsizetype last = lines.size() - 1;
+    for (qsizetype i = last; i > last - count; --i) {
+        if (i != last)
+            text += QLatin1Char('\n');
+        text += lines.at(i);
+    }
+    return text;
+}
+} // namespace
+
 void SplashWindow::addStatusLine(const QString& line)
 {
-    const QString old = m_status->toPlainText();
-    m_status->setPlainText(old.isEmpty() ? line : line + QLatin1Char('\n') + old);
+    m_lines.append(line);
+    if (!m_sinceShown.isValid() || m_sinceShown.elapsed() >= FrameIntervalMs) {
+        showNewestLines();
+        return;
+    }
+    if (!m_showTimer) {
+        m_showTimer = new QTimer(this);
+        m_showTimer->setSingleShot(true);
+        connect(m_showTimer, &QTimer::timeout, this, &SplashWindow::showNewestLines);
+    }
+    if (!m_showTimer->isActive())
+        m_showTimer->start(int(FrameIntervalMs - m_sinceShown.elapsed()));
+}
+
+void SplashWindow::showNewestLines()
+{
+    m_status->setPlainText(newestFirst(m_lines, std::min<qsizetype>(m_lines.size(), ShownLines)));
+    m_sinceShown.start();
 }
 
 QString SplashWindow::statusText() const
 {
-    return m_status->toPlainText();
+    return newestFirst(m_lines, m_lines.size());
 }
 
 void SplashWindow::keyPressEvent(QKeyEvent* event)

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
 class QPlainTextEdit;
+class QTimer;
 
 // The splash window (frmSplash) shown while the program loads: version, copyright, the
 // edition's logo and catch phrase, and the loading log with the newest line first. Any
@@ -19,8 +22,10 @@ public:
     // Caption 25 + " " + the edition title without its leading "Parlanto " + "!".
     static QString catchPhrase();
 
-    // Puts a line on top of the loading log.
+    // Puts a line on top of the loading log. The log box shows the change at most once per
+    // frame interval, so thousands of lines cost no more than their own storage.
     void addStatusLine(const QString& line);
+    // The whole log, newest line first.
     QString statusText() const;
 
 protected:
@@ -33,4 +38,9 @@ private:
     QLabel* m_loading = nullptr;
     QLabel* m_logo = nullptr;
     QPlainTextEdit* m_status = nullptr;
+
+    void showNewestLines();
+    QStringList m_lines; // oldest first: appending stays cheap
+    QElapsedTimer m_sinceShown;
+    QTimer* m_showTimer = nullptr;
 };

@@ -53,14 +53,14 @@ bool updateCheckEnabled(const QString& key)
     return BuildInfo::UpdateCheckDefault;
 }
 
-bool updateCheckDue(const QString& key, const QDate& today, bool connected)
+bool updateCheckDue(const QString& key, const QDate& today, const std::function<bool()>& connected)
 {
     QDate last = dateChecked(key);
     if (!last.isValid()) {
         last = today;
         RegSaveString(key, QStringLiteral("DateChecked"), dateText(today));
     }
-    if (today < last.addDays(7) || !connected)
+    if (today < last.addDays(7) || !connected())
         return false;
     RegSaveString(key, QStringLiteral("DateChecked"), dateText(today));
     return true;

@@ -5,6 +5,8 @@
 #include <QDate>
 #include <QStringList>
 
+#include <functional>
+
 // The values the program keeps in the edition's settings key: the three folders it
 // publishes for other programs, and the date of the last update check.
 namespace PublishedSettings {
@@ -20,8 +22,8 @@ QString dateText(const QDate& date);
 
 // The weekly schedule: a missing or unreadable "DateChecked" becomes today. When today is
 // seven or more days after it and there is a connection, today is stored and the update
-// check is due (true).
-bool updateCheckDue(const QString& key, const QDate& today, bool connected);
+// check is due (true). The connection state is asked for only when the date is due.
+bool updateCheckDue(const QString& key, const QDate& today, const std::function<bool()>& connected);
 
 // The weekly check can be switched off with the text value "CheckForUpdates" ("false",
 // "no", "off" or "0"; "true", "yes", "on" or "1" switch it on). Without the value the

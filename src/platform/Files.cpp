@@ -1,12 +1,13 @@
 #include "Files.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QThread>
+#include <QTimer>
 
 QString withTrailingSlash(const QString& folder)
 {
@@ -83,7 +84,8 @@ bool copyFolder(const QString& source, const QString& destination, QString* erro
             *error = QStringLiteral("The folder %1 cannot be created.").arg(destination);
         return false;
     }
-    QDirIterator it(source, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(source, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         const QFileInfo info = it.fileInfo();
@@ -100,7 +102,8 @@ bool copyFolder(const QString& source, const QString& destination, QString* erro
         QFile in(info.filePath());
         if (!in.copy(target)) {
             if (error)
-                *error = QStringLiteral("%1 cannot be copied to %2: %3").arg(info.filePath(), target, in.errorString());
+                *error = QStringLiteral("%1 cannot be copied to %2: %3")
+                             .arg(info.filePath(), target, in.errorString());
             return false;
         }
         QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner | QFile::ReadOwner);
@@ -116,9 +119,14 @@ void processPendingEvents()
 
 void Pause(int seconds)
 {
-    QDeadlineTimer deadline(qint64(seconds) * 1000);
-    while (!deadline.hasExpired()) {
-        processPendingEvents();
-        QThread::msleep(10);
+    if (seconds <= 0)
+        return;
+    if (!QCoreApplication::instance()) {
+        QThread::sleep(seconds);
+        return;
     }
+    // One timer and a local event loop: events run as they come, with no polling wake-ups.
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
 }

@@ -92,7 +92,7 @@ void Get_Random_Phrases(SubjectTree* tree, QTreeWidgetItem* set)
     const AppState& s = app();
     QWidget* window = tree->window();
     window->setEnabled(false);
-    const QStringList files = installedSubjectNames(s);
+    const QStringList& files = tree->installedFiles();
     // After more than ten excluded picks the learner sees which subjects are skipped.
     auto progress = [&s](int invalidPicks, const QString& file) {
         if (invalidPicks <= 10)

@@ -39,7 +39,7 @@ void SubjectSelection::TreeFolders_NodeClick(QTreeWidgetItem* node)
         return;
     const AppState& s = app();
     QWidget* window = m_tree->window();
-    const QStringList files = installedSubjectNames(s);
+    const QStringList& files = m_tree->installedFiles();
     if (files.isEmpty()) {
         Dialogs::inform(window, s.captions(131) + QStringLiteral(" \n\n") + s.installedSubjectsFolder +
                                     QStringLiteral("\n\n") + s.captions(132) + QStringLiteral("\n"));

@@ -45,6 +45,24 @@ bool hasPhraseColumns(const Statement& st, bool withSound, QString* error)
     return !withSound || hasColumns(st, "tblPhrases", {"bsound"}, error);
 }
 
+// Sounds are stored beside the texts; reading them decrypts every page they fill, so a
+// query that only shows texts names its columns. A table without one of them falls back
+// to "SELECT *", whose column check then says which one is missing.
+Statement preparePhrases(Database& db, const QString& where, bool withSound, QString* error)
+{
+    if (!withSound) {
+        Statement st = db.prepare(
+            QStringLiteral("SELECT pkPhraseNo, tPhrase, tTranslation, tTranslation2 FROM tblPhrases") +
+            where);
+        if (st.isValid())
+            return st;
+    }
+    Statement st = db.prepare(QStringLiteral("SELECT * FROM tblPhrases") + where, error);
+    if (st.isValid() && !hasPhraseColumns(st, withSound, error))
+        return Statement();
+    return st;
+}
+
 Phrase readPhrase(const Statement& st, bool withSound)
 {
     Phrase p;
@@ -138,8 +156,8 @@ std::optional<std::vector<Phrase>> phrases(const QString& path, bool withSound, 
     auto db = openSubject(path, Database::Mode::ReadOnly, error);
     if (!db)
         return std::nullopt;
-    Statement st = db->prepare(QStringLiteral("SELECT * FROM tblPhrases"), error);
-    if (!st.isValid() || !hasPhraseColumns(st, withSound, error))
+    Statement st = preparePhrases(*db, QString(), withSound, error);
+    if (!st.isValid())
         return std::nullopt;
     std::vector<Phrase> result;
     Statement::Step s;
@@ -157,8 +175,8 @@ std::optional<Phrase> phrase(const QString& path, qint64 number, bool withSound,
     auto db = openSubject(path, Database::Mode::ReadOnly, error);
     if (!db)
         return std::nullopt;
-    Statement st = db->prepare(QStringLiteral("SELECT * FROM tblPhrases where pkPhraseNo = ?"), error);
-    if (!st.isValid() || !hasPhraseColumns(st, withSound, error))
+    Statement st = preparePhrases(*db, QStringLiteral(" where pkPhraseNo = ?"), withSound, error);
+    if (!st.isValid())
         return std::nullopt;
     st.bindInt(1, number);
     const Statement::Step s = st.step();

@@ -97,8 +97,8 @@ void SubjectTree::Get_Subjects()
     QTreeWidgetItem* folder = installedFolder();
     qDeleteAll(folder->takeChildren());
 
-    const QStringList files = installedSubjectNames(app());
-    for (const QString& file : files) {
+    m_installedFiles = installedSubjectNames(app());
+    for (const QString& file : std::as_const(m_installedFiles)) {
         const QString title = Proper_Title(file).trimmed();
         addNode(folder, title, {Subject, file}, SubjectImage, SelectedSubjectImage);
         reportProgress(title);

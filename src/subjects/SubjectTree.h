@@ -68,6 +68,9 @@ public:
     // Makes the installed subject of that file name, or else the virtual subject file's
     // folder of that name, the current node (nothing when there is none).
     void selectFile(const QString& fileName);
+    // The installed subject files the tree was last filled from (name order): clicks use
+    // it instead of listing the folder again.
+    const QStringList& installedFiles() const { return m_installedFiles; }
 
     // A phrase node: its parent is a subject node.
     static bool isPhrase(const QTreeWidgetItem* item);
@@ -110,6 +113,7 @@ private:
 
     std::array<QIcon, FailedSubjectImage + 1> m_icons;
     std::array<bool, FailedSubjectImage + 1> m_iconLoaded{};
+    QStringList m_installedFiles;
     int m_building = 0;
     bool m_refreshPending = false;
 };

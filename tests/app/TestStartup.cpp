@@ -225,13 +225,14 @@ void TestStartup::weeklySchedule_data()
     QTest::addColumn<bool>("connected");
     QTest::addColumn<bool>("due");
     QTest::addColumn<QString>("after");
+    QTest::addColumn<bool>("asked"); // the connection state is only looked up when due by date
     const QDate today(2026, 5, 20);
-    QTest::newRow("first start") << QString() << true << false << today.toString(Qt::ISODate);
-    QTest::newRow("unreadable date reads as empty") << "20/05/2019" << true << false << "2026-05-20";
-    QTest::newRow("7 days, connected") << "2026-05-13" << true << true << "2026-05-20";
-    QTest::newRow("30 days, connected") << "2026-04-20" << true << true << "2026-05-20";
-    QTest::newRow("6 days, connected") << "2026-05-14" << true << false << "2026-05-14";
-    QTest::newRow("7 days, no connection") << "2026-05-13" << false << false << "2026-05-13";
+    QTest::newRow("first start") << QString() << true << false << today.toString(Qt::ISODate) << false;
+    QTest::newRow("unreadable date reads as empty") << "20/05/2019" << true << false << "2026-05-20" << false;
+    QTest::newRow("7 days, connected") << "2026-05-13" << true << true << "2026-05-20" << true;
+    QTest::newRow("30 days, connected") << "2026-04-20" << true << true << "2026-05-20" << true;
+    QTest::newRow("6 days, connected") << "2026-05-14" << true << false << "2026-05-14" << false;
+    QTest::newRow("7 days, no connection") << "2026-05-13" << false << false << "2026-05-13" << true;
 }
 
 void TestStartup::weeklySchedule()
@@ -240,9 +241,16 @@ void TestStartup::weeklySchedule()
     QFETCH(bool, connected);
     QFETCH(bool, due);
     QFETCH(QString, after);
+    QFETCH(bool, asked);
     if (!stored.isEmpty())
         RegSaveString(key(), QStringLiteral("DateChecked"), stored);
-    QCOMPARE(PublishedSettings::updateCheckDue(key(), QDate(2026, 5, 20), connected), due);
+    bool lookedUp = false;
+    const auto isConnected = [&] {
+        lookedUp = true;
+        return connected;
+    };
+    QCOMPARE(PublishedSettings::updateCheckDue(key(), QDate(2026, 5, 20), isConnected), due);
+    QCOMPARE(lookedUp, asked);
     QCOMPARE(RegGetString(key(), QStringLiteral("DateChecked")), after);
 }
 
