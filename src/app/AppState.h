@@ -40,6 +40,10 @@ struct AppState
     QString programFolder;
     QString dataFolder;
     QString installedSubjectsFolder;
+    // The learner's own installed subjects (DataFolder + the same caption name): listed with
+    // the program's, see subjects/InstalledSubjects.h. The same folder when the program
+    // folder is writable.
+    QString learnerSubjectsFolder;
     QString virtualSubjectsFolder;
     QString activitiesFolder;
     QString tempFolder;
@@ -67,6 +71,8 @@ struct AppState
     QString activityInputFileName() const { return inputFileName(launchHandle); }
     QString activityInputFile() const { return handOverFolder + activityInputFileName(); }
     QString studySoundFile(int slot) const { return handOverFolder + soundFileName(launchHandle, slot); }
+    // Laid by the install: the program folder is then never written to, even by root.
+    QString installMarkerPath() const { return programFolder + QStringLiteral(".installed"); }
     QString editionKey() const;
 };
 

@@ -15,6 +15,7 @@
 #include "study/HandOverFiles.h"
 #include "study/PhraseMenu.h"
 #include "study/SubjectSelection.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectTree.h"
 #include "users/LoginWindow.h"
 #include "users/ProgressWindow.h"
@@ -173,7 +174,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     }
     connect(m_btnChangeUser, &QPushButton::clicked, this, &MainWindow::btnChangeUser_Click);
     connect(m_btnOpenSubjectsFolder, &QPushButton::clicked, this,
-            [] { openWithDesktop(QUrl::fromLocalFile(app().installedSubjectsFolder)); });
+            [] { SubjectTree::btnOpenSubjectsFolder_Click(); });
     connect(m_btnAdmin, &QPushButton::clicked, this, [this] {
         if (m_administrator && m_openAdministration && !Dialogs::isBehindModal(this))
             m_openAdministration();
@@ -353,7 +354,7 @@ void MainWindow::Get_Settings()
     if (!s.dataFolder.isEmpty() && !QDir().mkpath(ownFolder))
         Dialogs::reportError(QStringLiteral("Get_Settings"), c(226) + QLatin1Char(' ') + ownFolder, this);
 
-    m_file1 = FileLists::matching(s.installedSubjectsFolder, s.edition.installedSubjectPattern());
+    m_file1 = installedSubjectNames(s);
     m_file2 = FileLists::matching(s.virtualSubjectsFolder, s.edition.virtualSubjectPattern());
 
     m_selectSubject->setText(QStringLiteral("1. ") + c(14));

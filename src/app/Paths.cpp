@@ -100,7 +100,8 @@ bool Set_Paths(AppState& state, QString* error)
     const QString virtualName = state.captions.virtualSubjectsFolderName();
     const QString title = dataFolderName(state);
 
-    if (!TestWriteFolder(state.programFolder)) {
+    // An installed copy keeps its data per user even when its folder could be written.
+    if (!QFileInfo::exists(state.installMarkerPath()) && !TestWriteFolder(state.programFolder)) {
         state.dataFolder = state.programFolder;
     } else {
         const QString appData = Get_Application_Data_Folder();
@@ -136,6 +137,7 @@ bool Set_Paths(AppState& state, QString* error)
         }
     }
     state.installedSubjectsFolder = state.programFolder + installedName + QLatin1Char('/');
+    state.learnerSubjectsFolder = state.dataFolder + installedName + QLatin1Char('/');
     state.virtualSubjectsFolder = state.dataFolder + virtualName + QLatin1Char('/');
     state.activitiesFolder = state.programFolder + QStringLiteral("Activities/");
     return true;

@@ -15,6 +15,8 @@
 #include "platform/Web.h"
 #include "study/ActivityPanel.h"
 #include "study/HandOverFiles.h"
+#include "subjects/InstalledSubjects.h"
+#include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTree.h"
 #include "users/AdminWindow.h"
 #include "users/UsersBackup.h"
@@ -22,6 +24,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QFileInfo>
 #include <QPointer>
 #include <QScreen>
 #include <QTranslator>
@@ -90,7 +93,40 @@ bool Check_Resolution(const QSize& screenPixels, QWidget* parent)
     return answer != QMessageBox::No;
 }
 
-bool Form_Load(MainWindow& window)
+QString addOpenedFile(const QString& path, QWidget* parent)
+{
+    const AppState& s = app();
+    const Captions& c = s.captions;
+    const SubjectImport import = checkSubjectImport(s, path);
+    const QString name = QFileInfo(path).fileName();
+    switch (import.kind) {
+    case SubjectImport::Refused:
+        Report_Subject_Problem(name, import.verdict, parent);
+        return QString();
+    case SubjectImport::WrongName:
+        Dialogs::inform(parent, c(278) + QStringLiteral("\n\n") + path + QStringLiteral("\n\n") + c(279) +
+                                    QStringLiteral(" .%1 / .v%1").arg(s.edition.LanguageCode));
+        return QString();
+    case SubjectImport::InstalledSubjectFile:
+    case SubjectImport::VirtualSubjectFile:
+        break;
+    }
+    if (import.sameFile)
+        return name;
+    if (import.exists &&
+        !Dialogs::askYesNo(parent,
+                           c(276) + QStringLiteral("\n\n") + import.target + QStringLiteral("\n\n") + c(277),
+                           QString(), QMessageBox::Question))
+        return QString();
+    QString error;
+    if (!copySubjectImport(path, import, import.exists, &error)) {
+        Dialogs::reportError(QStringLiteral("addOpenedFile"), error, parent);
+        return QString();
+    }
+    return name;
+}
+
+bool Form_Load(MainWindow& window, const QString& openedFile)
 {
     AppState& s = app();
     if (s.programFolder.isEmpty())
@@ -115,6 +151,9 @@ bool Form_Load(MainWindow& window)
     window.setAdministrationOpener([&window] { Dialogs::runModal(new AdminWindow(&window, &window)); });
     window.setVirtualSubjectEditorOpener([&window] { VirtualSubjectEditor::open(&window); });
 
+    // Before the splash, so that a question about the file is never hidden behind it.
+    const QString added = openedFile.isEmpty() ? QString() : addOpenedFile(openedFile);
+
     QPointer<SplashWindow> splash = new SplashWindow();
     splash->show();
     window.Get_Settings();
@@ -130,6 +169,7 @@ bool Form_Load(MainWindow& window)
     window.TreeFolders()->Create_Folders();
     window.TreeFolders()->Get_Subjects();
     window.TreeFolders()->Get_vSubjects();
+    window.TreeFolders()->selectFile(added);
     window.Get_Menu_Links();
     window.Get_System_Messages();
     window.Get_Tips();
@@ -146,7 +186,8 @@ bool Form_Load(MainWindow& window)
         return false;
 
     const QDateTime today = now();
-    if (PublishedSettings::updateCheckDue(s.editionKey(), today.date(), &Web::IsConnected) &&
+    if (PublishedSettings::updateCheckEnabled(s.editionKey()) &&
+        PublishedSettings::updateCheckDue(s.editionKey(), today.date(), &Web::IsConnected) &&
         UpdateCheck::Check_For_Update(nullptr, today)) {
         window.endProgram();
         return false;
@@ -154,7 +195,7 @@ bool Form_Load(MainWindow& window)
     return !window.hasEnded();
 }
 
-int run(QApplication& application)
+int run(QApplication& application, const QString& openedFile)
 {
     app().programFolder = ProgramFolder();
     // Without them the standard buttons stay in English, which the learner still understands.
@@ -162,7 +203,7 @@ int run(QApplication& application)
     MainWindow window;
     // Ended by a signal (a logout, a kill), the program leaves the way a close does.
     EndSignals::install([&window](int) { window.endProgram(); });
-    const int code = Form_Load(window) ? application.exec() : 0;
+    const int code = Form_Load(window, openedFile) ? application.exec() : 0;
     EndSignals::install({});
     // Whichever way the program ends, the files handed to activities go with it.
     HandOverFiles::removeAll(app());

@@ -16,11 +16,19 @@ class QWidget;
 // update check.
 namespace Startup {
 
-int run(QApplication& application);
+int run(QApplication& application, const QString& openedFile = QString());
 
 // Runs the sequence on a main window whose program folder is set in app(). Returns false
 // when the program must end (the learner refused a small screen, or an update asked to quit).
-bool Form_Load(MainWindow& window);
+// openedFile: a subject file or virtual subject file given on the command line, added to
+// the learner's subjects before the tree is built ("" for none).
+bool Form_Load(MainWindow& window, const QString& openedFile = QString());
+
+// Adds a file opened with the program to the learner's subjects after the program's own
+// check: a refused file gets the usual message and is not copied; an existing file of the
+// same name is replaced only when the learner says so. Returns the file name added ("" if
+// none).
+QString addOpenedFile(const QString& path, QWidget* parent = nullptr);
 
 // False when the screen has fewer than 460,000 pixels and the learner answered No.
 bool Check_Resolution(const QSize& screenPixels, QWidget* parent = nullptr);

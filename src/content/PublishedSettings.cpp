@@ -1,5 +1,7 @@
 #include "PublishedSettings.h"
 
+#include "BuildInfo.h"
+
 #include "platform/Registry.h"
 
 namespace {
@@ -35,6 +37,20 @@ QDate dateChecked(const QString& key)
 QString dateText(const QDate& date)
 {
     return date.toString(Qt::ISODate);
+}
+
+bool updateCheckEnabled(const QString& key)
+{
+    const QString value = RegGetString(key, QStringLiteral("CheckForUpdates")).trimmed().toLower();
+    for (const char* off : {"false", "no", "off", "0"}) {
+        if (value == QLatin1String(off))
+            return false;
+    }
+    for (const char* on : {"true", "yes", "on", "1"}) {
+        if (value == QLatin1String(on))
+            return true;
+    }
+    return BuildInfo::UpdateCheckDefault;
 }
 
 bool updateCheckDue(const QString& key, const QDate& today, const std::function<bool()>& connected)

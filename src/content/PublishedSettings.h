@@ -25,4 +25,9 @@ QString dateText(const QDate& date);
 // check is due (true). The connection state is asked for only when the date is due.
 bool updateCheckDue(const QString& key, const QDate& today, const std::function<bool()>& connected);
 
+// The weekly check can be switched off with the text value "CheckForUpdates" ("false",
+// "no", "off" or "0"; "true", "yes", "on" or "1" switch it on). Without the value the
+// build decides (on, unless the build was configured with PARLANTO_UPDATE_CHECK=OFF).
+bool updateCheckEnabled(const QString& key);
+
 } // namespace PublishedSettings

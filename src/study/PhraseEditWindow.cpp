@@ -5,6 +5,7 @@
 #include "app/TiledBackground.h"
 #include "platform/Files.h"
 #include "subjects/SubjectCheck.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 

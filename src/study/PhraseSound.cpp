@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "platform/Files.h"
 #include "subjects/SubjectCheck.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 
 namespace PhraseSound {

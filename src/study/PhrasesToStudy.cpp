@@ -6,6 +6,7 @@
 #include "content/WebPage.h"
 #include "platform/Files.h"
 #include "study/RandomPhrases.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
@@ -59,7 +60,7 @@ bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget*
             break;
         }
         const QString file = SubjectTree::Tag_Item(0, child);
-        const QString path = installedSubjectPath(s.installedSubjectsFolder, file);
+        const QString path = installedSubjectPath(s, file);
         if (!path.isEmpty() && FileExists(path)) {
             if (Check_Subject(file) == Valid)
                 ++valid;
@@ -107,8 +108,9 @@ void Get_Random_Phrases(SubjectTree* tree, QTreeWidgetItem* set)
             MessageWindow::setStatusText(text);
         }
     };
-    const RandomPhrases::Result drawn = RandomPhrases::drawPhrases(
-        s.installedSubjectsFolder, files, s.edition.ProgramCode, AppState::MaxStudyPhrases, progress);
+    const RandomPhrases::Result drawn =
+        RandomPhrases::drawPhrases([&s](const QString& file) { return installedSubjectPath(s, file); }, files,
+                                   s.edition.ProgramCode, AppState::MaxStudyPhrases, progress);
     MessageWindow::unload();
     if (drawn.allExcluded) {
         Dialogs::inform(window, s.captions(140));

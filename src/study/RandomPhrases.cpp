@@ -36,6 +36,13 @@ double draw()
 Result drawPhrases(const QString& folder, const QStringList& files, const QString& programCode, int count,
                    const InvalidPickObserver& onInvalidPick)
 {
+    return drawPhrases([&folder](const QString& file) { return folder + file; }, files, programCode, count,
+                       onInvalidPick);
+}
+
+Result drawPhrases(const PathOf& pathOf, const QStringList& files, const QString& programCode, int count,
+                   const InvalidPickObserver& onInvalidPick)
+{
     Result result;
     std::vector<int> candidates(files.size());
     for (int i = 0; i < files.size(); ++i)
@@ -53,7 +60,7 @@ Result drawPhrases(const QString& folder, const QStringList& files, const QStrin
         // one subject fewer: the draw always ends.
         const int c = pick(int(candidates.size()));
         const int r = candidates[c];
-        const QString path = folder + files.at(r);
+        const QString path = pathOf(files.at(r));
         auto exclude = [&] {
             candidates.erase(candidates.begin() + c);
             ++invalidPicks;

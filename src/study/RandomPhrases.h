@@ -33,6 +33,11 @@ struct Result
     bool allExcluded = false; // no installed subject could give a phrase
 };
 
+// pathOf gives the path of an installed subject by its file name.
+using PathOf = std::function<QString(const QString& fileName)>;
+Result drawPhrases(const PathOf& pathOf, const QStringList& files, const QString& programCode, int count,
+                   const InvalidPickObserver& onInvalidPick = {});
+// The files all in one folder.
 Result drawPhrases(const QString& folder, const QStringList& files, const QString& programCode, int count,
                    const InvalidPickObserver& onInvalidPick = {});
 

@@ -4,6 +4,7 @@
 #include "platform/Files.h"
 #include "subjects/SubjectCheck.h"
 #include "study/HandOverFiles.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 
 #include <QHash>
@@ -61,7 +62,7 @@ Result collectInstalledSubject(AppState& state, const QString& fileName)
     QString error;
     if (!start(state, &error))
         return {0, error};
-    const QString path = installedSubjectPath(state.installedSubjectsFolder, fileName);
+    const QString path = installedSubjectPath(state, fileName);
     if (path.isEmpty())
         return failed(state, QStringLiteral("\"%1\" is not the name of a subject file").arg(fileName));
     const auto phrases = InstalledSubject::phrases(path, true, &error);
@@ -89,7 +90,7 @@ Result collectPhrases(AppState& state, const std::vector<PhraseRef>& phrases)
         if (result.count >= AppState::MaxStudyPhrases)
             break;
         // A row may name any text: only a plain name inside the folder is ever opened.
-        const QString path = installedSubjectPath(state.installedSubjectsFolder, ref.subjectFile);
+        const QString path = installedSubjectPath(state, ref.subjectFile);
         if (path.isEmpty() || !FileExists(path))
             continue;
         auto it = valid.find(ref.subjectFile);

@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "study/PhrasesToStudy.h"
 #include "study/RandomPhrases.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectProblem.h"

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "platform/Files.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 
 QString installedSubjectPath(const QString& folder, const QString& fileName)
@@ -19,7 +20,7 @@ QString installedSubjectPath(const QString& folder, const QString& fileName)
 
 QString installedSubjectPath(const QString& fileName)
 {
-    return installedSubjectPath(app().installedSubjectsFolder, fileName);
+    return installedSubjectPath(app(), fileName);
 }
 
 QString Check_Subject(const QString& fileName)

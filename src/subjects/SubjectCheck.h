@@ -12,7 +12,7 @@ QString Check_Subject(const QString& fileName);
 // nothing outside the installed subjects folder is ever opened. Callers treat "" as a
 // missing subject file.
 QString installedSubjectPath(const QString& folder, const QString& fileName);
-QString installedSubjectPath(const QString& fileName); // in the program's own folder
+QString installedSubjectPath(const QString& fileName); // the learner's or the program's folder
 
 // The kind of a verdict: its first "*" field ("VALID", "WRONG_LANGUAGE" or the description).
 QString verdictKind(const QString& verdict);

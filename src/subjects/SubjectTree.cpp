@@ -7,6 +7,7 @@
 #include "content/Pictures.h"
 #include "content/WebPage.h"
 #include "platform/ShownText.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTitle.h"
 
@@ -97,7 +98,7 @@ void SubjectTree::Get_Subjects()
     QTreeWidgetItem* folder = installedFolder();
     qDeleteAll(folder->takeChildren());
 
-    m_installedFiles = installedSubjectFiles(app().installedSubjectsFolder, app().edition.LanguageCode);
+    m_installedFiles = installedSubjectNames(app());
     for (const QString& file : std::as_const(m_installedFiles)) {
         const QString title = Proper_Title(file).trimmed();
         addNode(folder, title, {Subject, file}, SubjectImage, SelectedSubjectImage);
@@ -140,6 +141,26 @@ void SubjectTree::Get_vSubjects()
             reportProgress(subject.name);
         }
         addPlaceholderIfEmpty(folder);
+    }
+}
+
+void SubjectTree::selectFile(const QString& fileName)
+{
+    if (fileName.isEmpty() || topLevelItemCount() < FixedFolderCount)
+        return;
+    QTreeWidgetItem* folder = installedFolder();
+    for (int i = 0; i < folder->childCount(); ++i) {
+        if (Tag_Item(1, folder->child(i)) == fileName) {
+            folder->setExpanded(true);
+            setCurrentItem(folder->child(i));
+            return;
+        }
+    }
+    for (int i = FixedFolderCount; i < topLevelItemCount(); ++i) {
+        if (Tag_Item(1, topLevelItem(i)) == fileName) {
+            setCurrentItem(topLevelItem(i));
+            return;
+        }
     }
 }
 
@@ -335,5 +356,8 @@ void SubjectTree::mouseDoubleClickEvent(QMouseEvent* event)
 
 void SubjectTree::btnOpenSubjectsFolder_Click()
 {
-    openWithDesktop(QUrl::fromLocalFile(app().installedSubjectsFolder));
+    // The learner's own folder: the one a learner of an installed copy can add subjects to.
+    const AppState& s = app();
+    openWithDesktop(QUrl::fromLocalFile(s.learnerSubjectsFolder.isEmpty() ? s.installedSubjectsFolder
+                                                                          : s.learnerSubjectsFolder));
 }

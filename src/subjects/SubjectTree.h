@@ -65,6 +65,9 @@ public:
     QTreeWidgetItem* randomSubjectFolder() const { return topLevelItem(1); }
     QTreeWidgetItem* randomPhrasesFolder() const { return topLevelItem(2); }
     QTreeWidgetItem* selectedNode() const { return currentItem(); }
+    // Makes the installed subject of that file name, or else the virtual subject file's
+    // folder of that name, the current node (nothing when there is none).
+    void selectFile(const QString& fileName);
     // The installed subject files the tree was last filled from (name order): clicks use
     // it instead of listing the folder again.
     const QStringList& installedFiles() const { return m_installedFiles; }
@@ -77,7 +80,7 @@ public:
     // True while the tree is being filled (loaders let events run meanwhile).
     bool isBuilding() const { return m_building > 0; }
 
-    // Opens the installed subjects folder in the file manager.
+    // Opens the learner's subjects folder in the file manager.
     static void btnOpenSubjectsFolder_Click();
 
 signals:

@@ -33,6 +33,7 @@ int main(int argc, char** argv)
         << "programFolder=" << state.programFolder << '\n'
         << "dataFolder=" << state.dataFolder << '\n'
         << "installedSubjectsFolder=" << state.installedSubjectsFolder << '\n'
+        << "learnerSubjectsFolder=" << state.learnerSubjectsFolder << '\n'
         << "virtualSubjectsFolder=" << state.virtualSubjectsFolder << '\n'
         << "activitiesFolder=" << state.activitiesFolder << '\n'
         << "notice=" << (takeTemporaryDataNotice(state) ? 1 : 0) << '\n';

@@ -28,6 +28,7 @@ private slots:
     void writableProgramFolder_data();
     void writableProgramFolder();
     void rootProgramFolder();
+    void installMarker();
     void noDataFolderUsesPrivateTemp();
     void foreignTempFolderRefused_data();
     void foreignTempFolderRefused();
@@ -314,6 +315,24 @@ void TestPaths::writableProgramFolder()
     QCOMPARE(tree(c.xdg), QStringList());
     if (hasTestTxt)
         QCOMPARE(read(c.program + QStringLiteral("/test.txt")), QStringLiteral("keep me"));
+}
+
+// An installed copy keeps to its per-user folder even when its folder could be written
+// (by root, or a user who owns the prefix).
+void TestPaths::installMarker()
+{
+    const Case c = makeCase(QStringLiteral("marker"));
+    write(c.program + QStringLiteral("/.installed"), "installed");
+    giveToUser(c.program);
+    const QStringList before = tree(c.program);
+    const Run r = runProbe(c.program, c);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.errors + r.values.value(QStringLiteral("error"))));
+    const QString data = c.xdg + QLatin1Char('/') + m_title + QLatin1Char('/');
+    QCOMPARE(r.values.value(QStringLiteral("dataFolder")), data);
+    QCOMPARE(r.values.value(QStringLiteral("learnerSubjectsFolder")), data + QStringLiteral("Subjects/"));
+    QCOMPARE(r.values.value(QStringLiteral("installedSubjectsFolder")),
+             c.program + QStringLiteral("/Subjects/"));
+    QCOMPARE(tree(c.program), before);
 }
 
 void TestPaths::rootProgramFolder()

@@ -15,6 +15,7 @@
 #include "platform/Web.h"
 #include "study/ActivityPanel.h"
 #include "subjects/SubjectTree.h"
+#include "support/TestSupport.h"
 #include "users/LoginWindow.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -85,12 +87,16 @@ private slots:
     void loginDressesMainWindow();
     void buttonsAndMenu();
     void messageWindow();
+    void openedFile_data();
+    void openedFile();
+    void commandLine_data();
+    void commandLine();
 
 private:
     // A program folder with a template built from the shipped sources; caption 94 points
     // at the local update server.
     QString makeProgramFolder();
-    bool start(MainWindow& window);
+    bool start(MainWindow& window, const QString& openedFile = QString());
     QString key() const { return app().editionKey(); }
 
     QTemporaryDir m_root;
@@ -154,11 +160,11 @@ QString TestStartup::makeProgramFolder()
     return folder;
 }
 
-bool TestStartup::start(MainWindow& window)
+bool TestStartup::start(MainWindow& window, const QString& openedFile)
 {
     if (app().programFolder.isEmpty())
         app().programFolder = makeProgramFolder();
-    return Startup::Form_Load(window);
+    return Startup::Form_Load(window, openedFile);
 }
 
 void TestStartup::resolution_data()
@@ -355,6 +361,7 @@ void TestStartup::updateCheckAtStart_data()
     QTest::newRow("7 days, YES quits") << 7 << QByteArray(" yes ,Version 2 is out") << true << true;
     QTest::newRow("7 days, NO goes on") << 7 << QByteArray("NO,Version 2 is out") << true << false;
     QTest::newRow("6 days, nothing") << 6 << QByteArray("YES,Version 2 is out") << false << false;
+    QTest::newRow("7 days, switched off") << -7 << QByteArray("YES,Version 2 is out") << false << false;
 }
 
 void TestStartup::updateCheckAtStart()
@@ -366,6 +373,11 @@ void TestStartup::updateCheckAtStart()
     m_server.answer = answer;
     m_server.requests = 0;
     Web::setConnectedForTests(true);
+    // A negative count: as many days, with the check switched off in the settings.
+    if (daysAgo < 0) {
+        RegSaveString(key(), QStringLiteral("CheckForUpdates"), QStringLiteral("False "));
+        daysAgo = -daysAgo;
+    }
     RegSaveString(key(), QStringLiteral("DateChecked"),
                   QDate(2026, 5, 20).addDays(-daysAgo).toString(Qt::ISODate));
     MainWindow window;
@@ -542,6 +554,119 @@ void TestStartup::messageWindow()
     });
     MessageWindow::showModal(QStringLiteral("Confirm me"), 10);
     QVERIFY(sawOk);
+}
+
+// A file opened with the program (from a file manager) in an installed copy: a subject of
+// the edition is copied into the learner's subjects and chosen in the tree; a foreign one
+// gets the usual message and is not copied; a name already there is replaced only on Yes.
+void TestStartup::openedFile_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("phrasesAfter"); // phrases of the learner's file afterwards, 0: none
+    QTest::newRow("new subject") << "prlita" << false << int(QMessageBox::Yes) << 3;
+    QTest::newRow("another edition's subject") << "prlito" << false << int(QMessageBox::Yes) << 0;
+    QTest::newRow("same name, No keeps the old") << "prlita" << true << int(QMessageBox::No) << 1;
+    QTest::newRow("same name, Yes replaces") << "prlita" << true << int(QMessageBox::Yes) << 3;
+}
+
+void TestStartup::openedFile()
+{
+    QFETCH(QString, edition);
+    QFETCH(bool, existing);
+    QFETCH(int, answer);
+    QFETCH(int, phrasesAfter);
+    const QString program = makeProgramFolder();
+    QFile marker(program + QStringLiteral(".installed"));
+    QVERIFY(marker.open(QIODevice::WriteOnly));
+    marker.close();
+    app().programFolder = program;
+    const QString opened = m_root.filePath(QStringLiteral("At_the_Museum.ita"));
+    QFile::remove(opened);
+    QVERIFY(TestSupport::writeSubject(opened, edition, 3));
+    const QString learnerFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                  QStringLiteral("/Parlanto Italian/Subjects/");
+    const QString mine = learnerFolder + QStringLiteral("At_the_Museum.ita");
+    QFile::remove(mine);
+    if (existing) {
+        QVERIFY(QDir().mkpath(learnerFolder));
+        QVERIFY(TestSupport::writeSubject(mine, QStringLiteral("prlita"), 1));
+    }
+    m_answer = QMessageBox::StandardButton(answer);
+
+    MainWindow window;
+    QVERIFY(start(window, opened));
+    QCOMPARE(app().learnerSubjectsFolder, learnerFolder);
+    QCOMPARE(m_boxes.size(), edition == QLatin1String("prlita") && !existing ? 0 : 1);
+    QVERIFY(QDir(program + QStringLiteral("Subjects")).isEmpty()); // the installation is never written
+    if (phrasesAfter == 0) {
+        QVERIFY(!QFileInfo::exists(mine));
+        QVERIFY(m_boxes[0].text.contains(QStringLiteral("At_the_Museum.ita")));
+    } else {
+        QCOMPARE(int(InstalledSubject::phrases(mine, false, nullptr)->size()), phrasesAfter);
+    }
+    if (phrasesAfter == 3) { // added: listed and chosen in the tree
+        const QTreeWidgetItem* current = window.TreeFolders()->currentItem();
+        QVERIFY(current);
+        QCOMPARE(current->text(0), QStringLiteral("At The Museum"));
+        QCOMPARE(current->parent(), window.TreeFolders()->installedFolder());
+    }
+    window.endProgram();
+    QFile::remove(mine);
+}
+
+// The program's own command line, run as a person runs it; --help and --version need no display.
+void TestStartup::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    const Edition e = buildEdition();
+    QTest::newRow("--version") << QStringList{"--version"} << 0
+                               << QStringLiteral("%1 (%2) 1.0.0, build ").arg(e.EditionTitle, e.ProgramCode)
+                               << QString();
+    QTest::newRow("-v") << QStringList{"-v"} << 0 << QStringLiteral("(%1) 1.0.0").arg(e.ProgramCode)
+                        << QString();
+    QTest::newRow("--help") << QStringList{"--help"} << 0
+                            << QStringLiteral("Usage: parlanto [options] [file]") << QString();
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << QString()
+                                    << QStringLiteral("parlanto: Unknown option 'bogus'.\n");
+    QTest::newRow("two files") << QStringList{"a.ita", "b.ita"} << 1 << QString()
+                               << QStringLiteral("parlanto: one file at a time, please (2 were given)\n");
+}
+
+void TestStartup::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QLatin1String(name));
+    if (exitCode != 0) { // refusals come from the running program, which needs a platform
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // A runtime folder of its own, so that Qt has no warning to add to the one line.
+        const QString runtime = m_root.filePath(QStringLiteral("runtime"));
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    }
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(PARLANTO_PROGRAM_DIR "/parlanto"), arguments);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString stdOut = QString::fromUtf8(process.readAllStandardOutput());
+    const QString stdErr = QString::fromUtf8(process.readAllStandardError());
+    if (err.isEmpty())
+        QVERIFY2(stdErr.isEmpty(), qPrintable(stdErr));
+    else
+        QVERIFY2(stdErr.endsWith(err) && stdErr.count(QLatin1Char('\n')) == 1, qPrintable(stdErr));
+    QVERIFY2(stdOut.contains(out), qPrintable(stdOut));
 }
 
 QTEST_MAIN(TestStartup)

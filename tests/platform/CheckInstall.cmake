@@ -9,7 +9,7 @@ if(NOT rc EQUAL 0)
 endif()
 
 set(installed "${PREFIX}/${INSTALL_PROGRAM_DIR}")
-foreach(exe "${installed}/parlanto" "${PREFIX}/${BIN_DIR}/parlanto")
+foreach(exe "${installed}/parlanto" "${PREFIX}/${BIN_DIR}/${COMMAND}" "${PREFIX}/${BIN_DIR}/${SUBJECT_COMMAND}")
     if(NOT EXISTS "${exe}" OR IS_DIRECTORY "${exe}")
         message(FATAL_ERROR "missing ${exe}")
     endif()
@@ -19,15 +19,24 @@ foreach(exe "${installed}/parlanto" "${PREFIX}/${BIN_DIR}/parlanto")
     endif()
 endforeach()
 
-# The launcher points at the installed program.
-file(READ "${PREFIX}/${BIN_DIR}/parlanto" launcher)
-string(REGEX MATCH "\\$here/([^\"]*)\"" found "${launcher}")
-if(NOT EXISTS "${PREFIX}/${BIN_DIR}/${CMAKE_MATCH_1}")
-    message(FATAL_ERROR "the launcher points at ${CMAKE_MATCH_1}, which is not installed")
-endif()
+# The launchers point at the installed programs.
+foreach(command "${COMMAND}" "${SUBJECT_COMMAND}")
+    file(READ "${PREFIX}/${BIN_DIR}/${command}" launcher)
+    string(REGEX MATCH "\\$here/([^\"]*)\"" found "${launcher}")
+    if(NOT EXISTS "${PREFIX}/${BIN_DIR}/${CMAKE_MATCH_1}")
+        message(FATAL_ERROR "the launcher ${command} points at ${CMAKE_MATCH_1}, which is not installed")
+    endif()
+endforeach()
 
-if(NOT EXISTS "${PREFIX}/${DATA_DIR}/applications/parlanto.desktop")
-    message(FATAL_ERROR "missing the desktop entry")
+foreach(file "applications/${APP_ID}.desktop" "metainfo/${APP_ID}.metainfo.xml" "mime/packages/${APP_ID}.xml"
+        "man/man1/${COMMAND}.1.gz" "man/man1/${SUBJECT_COMMAND}.1.gz" "icons/hicolor/scalable/apps/${APP_ID}.svg")
+    if(NOT EXISTS "${PREFIX}/${DATA_DIR}/${file}")
+        message(FATAL_ERROR "missing ${file}")
+    endif()
+endforeach()
+# The marker keeps an installed copy from writing into its folder, even as root.
+if(NOT EXISTS "${installed}/.installed")
+    message(FATAL_ERROR "missing the install marker")
 endif()
 
 # Every file and folder of the program folder, with the same contents.

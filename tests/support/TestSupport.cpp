@@ -96,6 +96,7 @@ bool useFoldersUnder(AppState& state, const QString& root)
     state.tempFolder = base + QStringLiteral("temp/");
     state.handOverFolder.clear(); // made again below the new temporary folder when needed
     state.installedSubjectsFolder = state.programFolder + QStringLiteral("Subjects/");
+    state.learnerSubjectsFolder = state.dataFolder + QStringLiteral("Subjects/");
     state.virtualSubjectsFolder = state.dataFolder + QStringLiteral("MySubjects/");
     state.activitiesFolder = state.programFolder + QStringLiteral("Activities/");
     for (const QString& f : {state.programFolder, state.dataFolder, state.tempFolder}) {

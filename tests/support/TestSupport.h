@@ -22,7 +22,8 @@ void writeGarbage(const QString& path, int bytes = 4096);
 QString captionText(int n);
 void useNumberedCaptions(AppState& state);
 // Points the working folders into root (program/, data/, temp/ and the subject and
-// activity folders below them) and creates program/, data/ and temp/.
+// activity folders below them, the learner's subjects in data/Subjects/) and creates
+// program/, data/ and temp/.
 bool useFoldersUnder(AppState& state, const QString& root);
 
 // The command prefix that runs a program as an unprivileged user: empty when the tests do

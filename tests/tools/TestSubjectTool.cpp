@@ -22,9 +22,10 @@ struct ToolRun
     QString err;
 };
 
-ToolRun runTool(const QStringList& arguments)
+ToolRun runTool(const QStringList& arguments, const QString& workingFolder = QString())
 {
     QProcess process;
+    process.setWorkingDirectory(workingFolder);
     process.start(QStringLiteral(PARLANTO_TOOLS_DIR "/parlanto-subject"), arguments);
     ToolRun run;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
@@ -70,6 +71,11 @@ private slots:
     void virtualFiles();
     void virtualRefusesMissingPhrases();
     void usageErrors();
+    void commandLine_data();
+    void commandLine();
+    void tableThatIsNotUtf8();
+    void virtualSubjectFileIsNamed();
+    void readmeExampleWorksAsWritten();
 
 private:
     QString path(const QString& name) const { return m_dir.filePath(name); }
@@ -400,6 +406,136 @@ void TestSubjectTool::usageErrors()
     const ToolRun help = runTool({"help"});
     QCOMPARE(help.exitCode, 0);
     QVERIFY(help.out.contains(QStringLiteral("parlanto-subject create")));
+}
+
+// Options as a person types them: before or after the file, long, short or with one dash,
+// per-command help, "--" before a file name that starts with a dash.
+void TestSubjectTool::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    const QString file = path(QStringLiteral("One.ita"));
+    const QString dashed = path(QStringLiteral("-dash.ita"));
+    QTest::newRow("--version") << QStringList{"--version"} << 0
+                               << QStringLiteral("parlanto-subject 1.0.0 (build ") << QString();
+    QTest::newRow("per-command help") << QStringList{"create", "--help"} << 0
+                                      << QStringLiteral("Usage: parlanto-subject create OUT") << QString();
+    QTest::newRow("help COMMAND") << QStringList{"help", "export"} << 0 << QStringLiteral("--to <DIR>")
+                                  << QString();
+    QTest::newRow("short option") << QStringList{"check", "-e", "prlita", file} << 0
+                                  << file + QStringLiteral(": VALID\n") << QString();
+    QTest::newRow("one-dash long option") << QStringList{"check", "-edition=prlito", file} << 1
+                                          << QStringLiteral(": WRONG_LANGUAGE*prlita\n") << QString();
+    QTest::newRow("unknown short option")
+        << QStringList{"check", "-x", file} << 2 << QString() << QStringLiteral("Unknown option 'x'");
+    QTest::newRow("option before the command")
+        << QStringList{"--edition", "prlita", "check", file} << 2 << QString()
+        << QStringLiteral("options come after the command");
+    QTest::newRow("-- ends the options") << QStringList{"list", "--", dashed} << 0
+                                         << QStringLiteral("edition prlita, 1 phrase\n") << QString();
+    QTest::newRow("explained verdict")
+        << QStringList{"check", "--explain", file} << 0
+        << QStringLiteral("VALID\n  This subject belongs to Parlanto Italian (prlita)") << QString();
+    QTest::newRow("unknown edition") << QStringList{"check", "-e", "prlxyz", file} << 1 << QString()
+                                     << QStringLiteral("unknown edition \"prlxyz\"");
+}
+
+void TestSubjectTool::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    for (const char* name : {"One.ita", "-dash.ita"}) {
+        if (!QFileInfo::exists(path(QLatin1String(name))))
+            QVERIFY(TestSupport::writeSubject(path(QLatin1String(name)), QStringLiteral("prlita"), 1));
+    }
+    const ToolRun run = runTool(arguments);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.out + run.err));
+    QVERIFY2(run.out.contains(out), qPrintable(run.out));
+    QVERIFY2(run.err.contains(err), qPrintable(run.err));
+}
+
+// A table saved as Latin-1 is refused at its first such line, and nothing is written.
+void TestSubjectTool::tableThatIsNotUtf8()
+{
+    const QString table = path(QStringLiteral("latin1.tsv"));
+    QVERIFY(writeAll(table,
+                     "# made by an old editor\nCiao\tHello\t\tgood.wav\nPi\xF9 tardi\tLater\t\tgood.wav\n"));
+    const QString out = path(QStringLiteral("Latin.ita"));
+    const ToolRun run = runTool({"create", out, "--edition", "prlita", "--phrases", table});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("latin1.tsv, line 3: the text is not UTF-8")),
+             qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(out));
+}
+
+// list and check tell a virtual subject file for what it is.
+void TestSubjectTool::virtualSubjectFileIsNamed()
+{
+    const QString subjects = path(QStringLiteral("vsubjects"));
+    QVERIFY(QDir().mkpath(subjects));
+    QVERIFY(TestSupport::writeSubject(subjects + QStringLiteral("/Cafe.ita"), QStringLiteral("prlita"), 2));
+    const QString table = writeTable(QStringLiteral("mine.tsv"), {"Revision\tCafe.ita\t2"});
+    const QString file = path(QStringLiteral("Mine.vita"));
+    QCOMPARE(runTool({"virtual", file, "--table", table, "--subjects", subjects, "--force"}).exitCode, 0);
+
+    ToolRun run = runTool({"list", file});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.startsWith(QStringLiteral("# ") + file +
+                                QStringLiteral(": virtual subject file, 1 virtual subject\n")),
+             qPrintable(run.out));
+    QVERIFY(run.out.contains(QStringLiteral("\nRevision\tCafe.ita\t2\tFrase 2\tPhrase 2\n")));
+
+    run = runTool({"check", "--explain", file});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(
+        run.out.startsWith(file + QStringLiteral(": a virtual subject file, not an installed subject\n  This "
+                                                 "is a virtual subject file holding 1 virtual subject")),
+        qPrintable(run.out));
+}
+
+// The README's "Making your own subjects" commands, run as written from the repository's
+// root (the build folder's name aside), with the home folder in a temporary folder.
+void TestSubjectTool::readmeExampleWorksAsWritten()
+{
+    QFile readme(QStringLiteral(PARLANTO_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const QString section =
+        text.section(QStringLiteral("## Making your own subjects"), 1).section(QStringLiteral("\n## "), 0, 0);
+    QStringList commands;
+    for (const QString& line : section.split(QLatin1Char('\n'))) {
+        const QString code = line.mid(4);
+        if (!line.startsWith(QLatin1String("    ")))
+            continue;
+        if (code.startsWith(QLatin1String("build/bin/parlanto-subject ")))
+            commands << code;
+        else if (code.startsWith(QLatin1Char(' ')) && !commands.isEmpty() &&
+                 commands.last().endsWith(QLatin1Char('\\')))
+            commands.last() = commands.last().chopped(1) + code;
+    }
+    QCOMPARE(commands.size(), 4);
+    const QString home = path(QStringLiteral("readme-home"));
+    QVERIFY(QDir().mkpath(home));
+    for (QString command : commands) {
+        command.replace(QStringLiteral("build/bin/"), QStringLiteral(PARLANTO_TOOLS_DIR "/"));
+        command = command.section(QLatin1Char('#'), 0, 0);
+        QProcess shell;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home);
+        shell.setProcessEnvironment(env);
+        shell.setWorkingDirectory(QStringLiteral(PARLANTO_SOURCE_DIR));
+        shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+        QVERIFY(shell.waitForFinished(120000));
+        QVERIFY2(shell.exitCode() == 0,
+                 qPrintable(command + QLatin1Char('\n') + shell.readAllStandardError()));
+        if (command.contains(QLatin1String(" check ")))
+            QVERIFY(shell.readAllStandardOutput().endsWith(": VALID\n"));
+    }
+    QVERIFY(QFileInfo::exists(home + QStringLiteral("/museum/At_the_Museum_02.wav")));
 }
 
 QTEST_GUILESS_MAIN(TestSubjectTool)

@@ -7,6 +7,7 @@
 #include "platform/WaveFile.h"
 #include "subjects/SubjectFile.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -29,65 +31,186 @@ const char* UsageText =
     "Usage:\n"
     "  parlanto-subject create OUT --edition CODE --phrases TABLE.tsv [--sounds DIR] [--speak VOICE] "
     "[--force]\n"
-    "  parlanto-subject check FILE... [--edition CODE]\n"
+    "  parlanto-subject check FILE... [--edition CODE] [--explain]\n"
     "  parlanto-subject list FILE\n"
     "  parlanto-subject export FILE --to DIR [--force]\n"
     "  parlanto-subject virtual OUT [--table TABLE.tsv --subjects DIR] [--edition CODE] [--force]\n"
+    "  parlanto-subject --version\n"
+    "  parlanto-subject COMMAND --help\n"
     "\n"
     "A phrase table has one phrase per line, fields separated by tabs: phrase, translation,\n"
     "second translation (may be empty), sound file name (optional; relative to --sounds DIR,\n"
     "by default the table's folder). Phrases without a sound file are spoken by espeak-ng\n"
     "with --speak VOICE (for example --speak it). Lines starting with # are comments.\n"
     "A virtual table has one phrase per line: virtual subject name, installed subject file,\n"
-    "phrase number. Without --table, virtual writes an empty file (the custom.tpl layout).\n";
+    "phrase number. Without --table, virtual writes an empty file (the custom.tpl layout).\n"
+    "Options may also be written with one dash (-edition, -e); \"--\" ends the options.\n";
 
-struct Arguments
+} // namespace
+
+// One command of the tool: its usage line, what it does and the options it knows.
+struct SubjectTool::Command
+{
+    QString name;
+    QString synopsis;
+    QString description;
+    QList<QCommandLineOption> options;
+};
+
+namespace {
+using Command = SubjectTool::Command;
+using Arguments = SubjectTool::Arguments;
+
+QCommandLineOption valueOption(const QStringList& names, const QString& help, const QString& value)
+{
+    return QCommandLineOption(names, help, value);
+}
+
+QCommandLineOption helpOption()
+{
+    return QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
+                              QStringLiteral("Show this help."));
+}
+
+QCommandLineOption forceOption()
+{
+    return QCommandLineOption({QStringLiteral("f"), QStringLiteral("force")},
+                              QStringLiteral("Replace existing files."));
+}
+
+QCommandLineOption editionOption()
+{
+    return valueOption({QStringLiteral("e"), QStringLiteral("edition")},
+                       QStringLiteral("The edition's program code (default: %1).")
+                           .arg(QString::fromLatin1(BuildInfo::ProgramCode)),
+                       QStringLiteral("CODE"));
+}
+
+const std::vector<Command>& commands()
+{
+    static const std::vector<Command> all = {
+        {QStringLiteral("create"),
+         QStringLiteral(
+             "create OUT --edition CODE --phrases TABLE.tsv [--sounds DIR] [--speak VOICE] [--force]"),
+         QStringLiteral(
+             "Makes the installed subject file OUT from a phrase table (UTF-8, one phrase a line:\n"
+             "phrase, translation, second translation, sound file, separated by tabs)."),
+         {editionOption(),
+          valueOption({QStringLiteral("p"), QStringLiteral("phrases")}, QStringLiteral("The phrase table."),
+                      QStringLiteral("TABLE")),
+          valueOption(
+              {QStringLiteral("s"), QStringLiteral("sounds")},
+              QStringLiteral("The folder the sound file names are relative to (default: the table's)."),
+              QStringLiteral("DIR")),
+          valueOption(
+              {QStringLiteral("speak")},
+              QStringLiteral("The espeak-ng voice for phrases without a sound file (it, es, fr, de, en)."),
+              QStringLiteral("VOICE")),
+          forceOption()}},
+        {QStringLiteral("check"),
+         QStringLiteral("check FILE... [--edition CODE] [--explain]"),
+         QStringLiteral("Prints the program's verdict on each subject file: \"FILE: VALID\", \"FILE: "
+                        "WRONG_LANGUAGE*CODE\"\nor what is wrong. On a terminal, or with --explain, a "
+                        "sentence follows each verdict.\nExits with 0 when every file is VALID."),
+         {editionOption(),
+          QCommandLineOption(
+              {QStringLiteral("explain")},
+              QStringLiteral("Add a sentence to each verdict even when not printing to a terminal."))}},
+        {QStringLiteral("list"),
+         QStringLiteral("list FILE"),
+         QStringLiteral(
+             "Lists the phrases of a subject file, or the virtual subjects of a virtual subject file."),
+         {}},
+        {QStringLiteral("export"),
+         QStringLiteral("export FILE --to DIR [--force]"),
+         QStringLiteral(
+             "Writes the phrase table and the sounds of a subject file into DIR, ready for create."),
+         {valueOption({QStringLiteral("t"), QStringLiteral("to")}, QStringLiteral("The folder to write to."),
+                      QStringLiteral("DIR")),
+          forceOption()}},
+        {QStringLiteral("virtual"),
+         QStringLiteral("virtual OUT [--table TABLE.tsv --subjects DIR] [--edition CODE] [--force]"),
+         QStringLiteral(
+             "Makes a virtual subject file from a table (virtual subject, installed subject file,\n"
+             "phrase number, separated by tabs); without --table an empty one."),
+         {valueOption({QStringLiteral("t"), QStringLiteral("table")}, QStringLiteral("The virtual table."),
+                      QStringLiteral("TABLE")),
+          valueOption({QStringLiteral("s"), QStringLiteral("subjects")},
+                      QStringLiteral("The folder of the installed subjects the table names."),
+                      QStringLiteral("DIR")),
+          editionOption(), forceOption()}},
+    };
+    return all;
+}
+
+const Command* findCommand(const QString& name)
+{
+    for (const Command& c : commands()) {
+        if (c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// Options may come before, between or after the positional arguments; "--" ends them.
+// With long-option parsing "-e" is the short option and "-edition" the long one, so a
+// single dash never silently turns into a file name.
+struct SubjectTool::Arguments
 {
     QStringList positional;
     QHash<QString, QString> values;
     QSet<QString> flags;
     QString error;
+    bool help = false;
 
     QString value(const QString& name) const { return values.value(name); }
     bool has(const QString& name) const { return values.contains(name) || flags.contains(name); }
 };
 
-// "--name value", "--name=value" for value options; "--name" for flags; the rest positional.
-Arguments parseArguments(const QStringList& arguments, const QStringList& valueOptions,
-                         const QStringList& flagOptions)
+namespace {
+
+Arguments parseArguments(const Command& command, const QStringList& arguments)
 {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help = helpOption();
+    parser.addOption(help);
+    parser.addOptions(command.options);
     Arguments parsed;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments.at(i);
-        if (!a.startsWith(QLatin1String("--")) || a == QLatin1String("--")) {
-            parsed.positional << a;
+    if (!parser.parse(QStringList{QStringLiteral("parlanto-subject")} + arguments)) {
+        parsed.error = parser.errorText();
+        return parsed;
+    }
+    parsed.help = parser.isSet(help);
+    parsed.positional = parser.positionalArguments();
+    for (const QCommandLineOption& option : command.options) {
+        const QString name = option.names().constLast();
+        if (!parser.isSet(name))
             continue;
-        }
-        QString name = a.mid(2);
-        QString value;
-        bool inlineValue = false;
-        if (const qsizetype eq = name.indexOf(QLatin1Char('=')); eq >= 0) {
-            value = name.mid(eq + 1);
-            name = name.left(eq);
-            inlineValue = true;
-        }
-        if (flagOptions.contains(name) && !inlineValue) {
+        if (option.valueName().isEmpty())
             parsed.flags << name;
-        } else if (valueOptions.contains(name)) {
-            if (!inlineValue) {
-                if (i + 1 >= arguments.size()) {
-                    parsed.error = QStringLiteral("option --%1 needs a value").arg(name);
-                    return parsed;
-                }
-                value = arguments.at(++i);
-            }
-            parsed.values.insert(name, value);
-        } else {
-            parsed.error = QStringLiteral("unknown option --%1").arg(name);
-            return parsed;
-        }
+        else
+            parsed.values.insert(name, parser.value(name));
     }
     return parsed;
+}
+
+QString commandHelp(const Command& command)
+{
+    QCommandLineParser parser;
+    parser.addOption(helpOption());
+    parser.addOptions(command.options);
+    const QString text = parser.helpText();
+    const qsizetype options = text.indexOf(QLatin1String("Options:"));
+    return QStringLiteral("Usage: parlanto-subject ") + command.synopsis + QStringLiteral("\n\n") +
+           command.description + QStringLiteral("\n\n") + (options >= 0 ? text.mid(options) : QString());
+}
+
+QString plural(qsizetype count, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
 }
 
 QString escapeField(const QString& field)
@@ -115,13 +238,22 @@ std::optional<std::vector<std::pair<int, QStringList>>> readTabTable(const QStri
         *error = QStringLiteral("cannot read %1: %2").arg(path, f.errorString());
         return std::nullopt;
     }
-    QString text = QString::fromUtf8(f.readAll());
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
+    QByteArray bytes = f.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
     std::vector<std::pair<int, QStringList>> lines;
-    const QStringList raw = text.split(QLatin1Char('\n'));
+    const QList<QByteArray> raw = bytes.split('\n');
     for (int i = 0; i < raw.size(); ++i) {
-        QString line = raw.at(i);
+        // Each line on its own, so that a table saved in another encoding is refused at the
+        // first line that is not UTF-8 instead of being stored with replacement characters.
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        QString line = decoder.decode(raw.at(i));
+        if (decoder.hasError()) {
+            *error = QStringLiteral("%1, line %2: the text is not UTF-8 (save the table as UTF-8 text)")
+                         .arg(path)
+                         .arg(i + 1);
+            return std::nullopt;
+        }
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
         if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')))
@@ -172,29 +304,60 @@ QString seconds(qint64 ms)
 
 SubjectTool::SubjectTool(QTextStream& out, QTextStream& err) : m_out(out), m_err(err) {}
 
+QString SubjectTool::versionText()
+{
+    const Edition edition = buildEdition();
+    return QStringLiteral("parlanto-subject %1.%2.%3 (build %4), default edition %5 (%6)\n%7\n")
+        .arg(BuildInfo::VersionMajor)
+        .arg(BuildInfo::VersionMinor)
+        .arg(BuildInfo::VersionRevision)
+        .arg(QString::fromLatin1(BuildInfo::BuildId), edition.ProgramCode, edition.EditionTitle,
+             QString::fromLatin1(BuildInfo::Copyright));
+}
+
 int SubjectTool::run(const QStringList& arguments)
 {
     if (arguments.isEmpty())
         return usage();
-    const QString command = arguments.first();
-    const QStringList rest = arguments.mid(1);
-    if (command == QLatin1String("create"))
-        return runCreate(rest);
-    if (command == QLatin1String("check"))
-        return runCheck(rest);
-    if (command == QLatin1String("list"))
-        return runList(rest);
-    if (command == QLatin1String("export"))
-        return runExport(rest);
-    if (command == QLatin1String("virtual"))
-        return runVirtual(rest);
-    if (command == QLatin1String("help") || command == QLatin1String("--help") ||
-        command == QLatin1String("-h")) {
-        m_out << UsageText;
+    const QString first = arguments.first();
+    if (first == QLatin1String("--version") || first == QLatin1String("-version") ||
+        first == QLatin1String("-V")) {
+        m_out << versionText();
         m_out.flush();
         return Ok;
     }
-    return usage(QStringLiteral("unknown command \"%1\"").arg(command));
+    if (first == QLatin1String("help") || first == QLatin1String("--help") ||
+        first == QLatin1String("-help") || first == QLatin1String("-h")) {
+        const Command* command = arguments.size() > 1 ? findCommand(arguments.at(1)) : nullptr;
+        if (arguments.size() > 1 && !command)
+            return usage(QStringLiteral("unknown command \"%1\"").arg(arguments.at(1)));
+        m_out << (command ? commandHelp(*command) : QString::fromLatin1(UsageText));
+        m_out.flush();
+        return Ok;
+    }
+    const Command* command = findCommand(first);
+    if (!command) {
+        return usage(first.startsWith(QLatin1Char('-'))
+                         ? QStringLiteral("unknown option \"%1\" (options come after the command)").arg(first)
+                         : QStringLiteral("unknown command \"%1\"").arg(first));
+    }
+    const Arguments a = parseArguments(*command, arguments.mid(1));
+    if (!a.error.isEmpty())
+        return usage(a.error, command);
+    if (a.help) {
+        m_out << commandHelp(*command);
+        m_out.flush();
+        return Ok;
+    }
+    if (command->name == QLatin1String("create"))
+        return runCreate(a);
+    if (command->name == QLatin1String("check"))
+        return runCheck(a);
+    if (command->name == QLatin1String("list"))
+        return runList(a);
+    if (command->name == QLatin1String("export"))
+        return runExport(a);
+    return runVirtual(a);
 }
 
 int SubjectTool::refuse(const QString& message)
@@ -204,27 +367,26 @@ int SubjectTool::refuse(const QString& message)
     return Refused;
 }
 
-int SubjectTool::usage(const QString& message)
+int SubjectTool::usage(const QString& message, const Command* command)
 {
     if (!message.isEmpty())
         m_err << "parlanto-subject: " << message << "\n\n";
-    m_err << UsageText;
+    if (command)
+        m_err << "Usage: parlanto-subject " << command->synopsis << "\n"
+              << "More: parlanto-subject " << command->name << " --help\n";
+    else
+        m_err << UsageText;
     m_err.flush();
     return Usage;
 }
 
-int SubjectTool::runCreate(const QStringList& arguments)
+int SubjectTool::runCreate(const Arguments& a)
 {
-    const Arguments a = parseArguments(arguments,
-                                       {QStringLiteral("edition"), QStringLiteral("phrases"),
-                                        QStringLiteral("sounds"), QStringLiteral("speak")},
-                                       {QStringLiteral("force")});
-    if (!a.error.isEmpty())
-        return usage(a.error);
+    const Command* command = findCommand(QStringLiteral("create"));
     if (a.positional.size() != 1)
-        return usage(QStringLiteral("create needs exactly one output file"));
+        return usage(QStringLiteral("create needs exactly one output file"), command);
     if (!a.has(QStringLiteral("edition")) || !a.has(QStringLiteral("phrases")))
-        return usage(QStringLiteral("create needs --edition CODE and --phrases TABLE"));
+        return usage(QStringLiteral("create needs --edition CODE and --phrases TABLE"), command);
     CreateOptions o;
     o.out = a.positional.first();
     o.edition = a.value(QStringLiteral("edition"));
@@ -240,37 +402,31 @@ int SubjectTool::runCreate(const QStringList& arguments)
     return Ok;
 }
 
-int SubjectTool::runCheck(const QStringList& arguments)
+int SubjectTool::runCheck(const Arguments& a)
 {
-    const Arguments a = parseArguments(arguments, {QStringLiteral("edition")}, {});
-    if (!a.error.isEmpty())
-        return usage(a.error);
     if (a.positional.isEmpty())
-        return usage(QStringLiteral("check needs at least one file"));
-    return check(a.positional, a.has(QStringLiteral("edition")) ? a.value(QStringLiteral("edition"))
-                                                                : QString::fromLatin1(BuildInfo::ProgramCode))
-               ? Ok
-               : Refused;
+        return usage(QStringLiteral("check needs at least one file"), findCommand(QStringLiteral("check")));
+    const QString edition = a.has(QStringLiteral("edition")) ? a.value(QStringLiteral("edition"))
+                                                             : QString::fromLatin1(BuildInfo::ProgramCode);
+    QString error;
+    if (!editionOrError(edition, &error))
+        return refuse(error);
+    return check(a.positional, edition, m_terminal || a.has(QStringLiteral("explain"))) ? Ok : Refused;
 }
 
-int SubjectTool::runList(const QStringList& arguments)
+int SubjectTool::runList(const Arguments& a)
 {
-    const Arguments a = parseArguments(arguments, {}, {});
-    if (!a.error.isEmpty())
-        return usage(a.error);
     if (a.positional.size() != 1)
-        return usage(QStringLiteral("list needs exactly one file"));
+        return usage(QStringLiteral("list needs exactly one file"), findCommand(QStringLiteral("list")));
     QString error;
     return list(a.positional.first(), &error) ? Ok : refuse(error);
 }
 
-int SubjectTool::runExport(const QStringList& arguments)
+int SubjectTool::runExport(const Arguments& a)
 {
-    const Arguments a = parseArguments(arguments, {QStringLiteral("to")}, {QStringLiteral("force")});
-    if (!a.error.isEmpty())
-        return usage(a.error);
     if (a.positional.size() != 1 || !a.has(QStringLiteral("to")))
-        return usage(QStringLiteral("export needs one file and --to DIR"));
+        return usage(QStringLiteral("export needs one file and --to DIR"),
+                     findCommand(QStringLiteral("export")));
     QString error;
     if (!exportSubject(a.positional.first(), a.value(QStringLiteral("to")), a.has(QStringLiteral("force")),
                        &error))
@@ -278,17 +434,13 @@ int SubjectTool::runExport(const QStringList& arguments)
     return Ok;
 }
 
-int SubjectTool::runVirtual(const QStringList& arguments)
+int SubjectTool::runVirtual(const Arguments& a)
 {
-    const Arguments a = parseArguments(
-        arguments, {QStringLiteral("table"), QStringLiteral("subjects"), QStringLiteral("edition")},
-        {QStringLiteral("force")});
-    if (!a.error.isEmpty())
-        return usage(a.error);
+    const Command* command = findCommand(QStringLiteral("virtual"));
     if (a.positional.size() != 1)
-        return usage(QStringLiteral("virtual needs exactly one output file"));
+        return usage(QStringLiteral("virtual needs exactly one output file"), command);
     if (a.has(QStringLiteral("table")) != a.has(QStringLiteral("subjects")))
-        return usage(QStringLiteral("--table and --subjects go together"));
+        return usage(QStringLiteral("--table and --subjects go together"), command);
     VirtualOptions o;
     o.out = a.positional.first();
     o.table = a.value(QStringLiteral("table"));
@@ -459,27 +611,71 @@ bool SubjectTool::create(const CreateOptions& o, QString* error)
     return InstalledSubject::create(o.out, o.edition, phrases, o.force, error);
 }
 
-bool SubjectTool::check(const QStringList& files, const QString& edition)
+bool SubjectTool::check(const QStringList& files, const QString& edition, bool explain)
 {
     bool allValid = true;
     for (const QString& file : files) {
-        const QString verdict = checkSubjectFile(file, edition);
+        const auto virtualSubjects = readVirtualSubjects(file);
+        const QString verdict = virtualSubjects
+                                    ? QStringLiteral("a virtual subject file, not an installed subject")
+                                    : checkSubjectFile(file, edition);
         allValid = allValid && verdict == QLatin1String("VALID");
         m_out << file << ": " << verdict << '\n';
+        if (explain)
+            m_out << "  "
+                  << explanation(verdict, edition, virtualSubjects ? int(virtualSubjects->size()) : -1)
+                  << '\n';
     }
     m_out.flush();
     return allValid;
 }
 
+std::optional<std::vector<VirtualSubject>> SubjectTool::readVirtualSubjects(const QString& file)
+{
+    // An installed subject has tblProperties; a virtual subject file has tblParents.
+    QString ignored;
+    if (InstalledSubject::programCode(file, &ignored))
+        return std::nullopt;
+    return VirtualSubjectFile::subjects(file, &ignored);
+}
+
+QString SubjectTool::explanation(const QString& verdict, const QString& edition, int virtualSubjectCount)
+{
+    const auto title = [](const QString& code) {
+        const auto e = findEdition(code);
+        return e ? QStringLiteral("%1 (%2)").arg(e->EditionTitle, code)
+                 : QStringLiteral("an unknown edition (%1)").arg(code);
+    };
+    if (virtualSubjectCount >= 0)
+        return QStringLiteral(
+                   "This is a virtual subject file holding %1; it has no edition of its own, and its "
+                   "phrases are checked against their installed subjects when they are studied.")
+            .arg(plural(virtualSubjectCount, "virtual subject", "virtual subjects"));
+    if (verdict == QLatin1String("VALID"))
+        return QStringLiteral("This subject belongs to %1: the program lists it and lets learners study it.")
+            .arg(title(edition));
+    if (verdict.startsWith(QLatin1String("WRONG_LANGUAGE*")))
+        return QStringLiteral(
+                   "This subject belongs to %1, not to %2: the program lists it but refuses it for "
+                   "study.")
+            .arg(title(verdict.section(QLatin1Char('*'), 1)), title(edition));
+    return QStringLiteral(
+        "This is not a subject file the program can read (damaged, or another kind of file); "
+        "the program lists it but refuses it for study.");
+}
+
 bool SubjectTool::list(const QString& file, QString* error)
 {
+    if (const auto subjects = readVirtualSubjects(file))
+        return listVirtual(file, *subjects, error);
     const auto code = InstalledSubject::programCode(file, error);
     if (!code)
         return false;
     const auto phrases = InstalledSubject::phrases(file, true, error);
     if (!phrases)
         return false;
-    m_out << "# " << file << ": edition " << *code << ", " << phrases->size() << " phrases\n";
+    m_out << "# " << file << ": edition " << *code << ", " << plural(phrases->size(), "phrase", "phrases")
+          << '\n';
     m_out << "# number\tphrase\ttranslation\tsecond translation\tsound\n";
     for (const Phrase& p : *phrases) {
         const WaveInfo wave = readWaveInfo(p.bsound);
@@ -488,6 +684,24 @@ bool SubjectTool::list(const QString& file, QString* error)
                                                  : QStringLiteral("not a WAVE file (%1)").arg(wave.error);
         m_out << p.pkPhraseNo << '\t' << escapeField(p.tPhrase) << '\t' << escapeField(p.tTranslation) << '\t'
               << escapeField(p.tTranslation2) << '\t' << sound << '\n';
+    }
+    m_out.flush();
+    return true;
+}
+
+bool SubjectTool::listVirtual(const QString& file, const std::vector<VirtualSubject>& subjects,
+                              QString* error)
+{
+    m_out << "# " << file << ": virtual subject file, "
+          << plural(subjects.size(), "virtual subject", "virtual subjects") << '\n';
+    m_out << "# virtual subject\tinstalled subject file\tphrase number\tphrase\ttranslation\n";
+    for (const VirtualSubject& subject : subjects) {
+        const auto phrases = VirtualSubjectFile::phrases(file, subject.nParent, error);
+        if (!phrases)
+            return false;
+        for (const VirtualPhrase& p : *phrases)
+            m_out << escapeField(subject.name) << '\t' << escapeField(p.tfilename) << '\t' << p.nPhraseNo
+                  << '\t' << escapeField(p.tPhrase) << '\t' << escapeField(p.tTranslation) << '\n';
     }
     m_out.flush();
     return true;
@@ -538,7 +752,8 @@ bool SubjectTool::exportSubject(const QString& file, const QString& folder, bool
         if (!writeFileAtomically(dir.filePath(name), bytes, error))
             return false;
     }
-    m_out << "Exported " << phrases->size() << " phrases to " << dir.filePath(tableName) << '\n';
+    m_out << "Exported " << plural(phrases->size(), "phrase", "phrases") << " to " << dir.filePath(tableName)
+          << '\n';
     m_out.flush();
     return true;
 }

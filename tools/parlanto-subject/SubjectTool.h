@@ -1,5 +1,7 @@
 #pragma once
 
+#include "subjects/SubjectFile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -29,6 +31,14 @@ public:
     };
 
     SubjectTool(QTextStream& out, QTextStream& err);
+    // Printing to a terminal: check adds a sentence a person understands to each verdict.
+    void setTerminal(bool terminal) { m_terminal = terminal; }
+
+    struct Command;
+    struct Arguments;
+
+    // "parlanto-subject 1.0.0 (build ...), default edition ..." and the copyright line.
+    static QString versionText();
 
     // arguments: the command and its arguments (without the program name).
     int run(const QStringList& arguments);
@@ -56,8 +66,10 @@ public:
     // Writes an installed subject file, whole or not at all.
     bool create(const CreateOptions& options, QString* error);
 
-    // One line per file: the file name, ": " and the program's verdict. True when all are VALID.
-    bool check(const QStringList& files, const QString& edition);
+    // One line per file: the file name, ": " and the program's verdict (a virtual subject
+    // file is named as such); with explain, an indented sentence follows each line.
+    // True when all are VALID.
+    bool check(const QStringList& files, const QString& edition, bool explain = false);
 
     bool list(const QString& file, QString* error);
 
@@ -79,14 +91,19 @@ public:
     static std::optional<QByteArray> speak(const QString& voice, const QString& text, QString* error);
 
 private:
-    int runCreate(const QStringList& arguments);
-    int runCheck(const QStringList& arguments);
-    int runList(const QStringList& arguments);
-    int runExport(const QStringList& arguments);
-    int runVirtual(const QStringList& arguments);
+    int runCreate(const Arguments& arguments);
+    int runCheck(const Arguments& arguments);
+    int runList(const Arguments& arguments);
+    int runExport(const Arguments& arguments);
+    int runVirtual(const Arguments& arguments);
     int refuse(const QString& message);
-    int usage(const QString& message = QString());
+    int usage(const QString& message = QString(), const Command* command = nullptr);
+    bool listVirtual(const QString& file, const std::vector<VirtualSubject>& subjects, QString* error);
+    // The virtual subjects when the file is a virtual subject file (not an installed subject).
+    static std::optional<std::vector<VirtualSubject>> readVirtualSubjects(const QString& file);
+    static QString explanation(const QString& verdict, const QString& edition, int virtualSubjectCount);
 
     QTextStream& m_out;
     QTextStream& m_err;
+    bool m_terminal = false;
 };

@@ -1,0 +1,102 @@
+#include "InstalledSubjects.h"
+
+#include "subjects/SubjectCheck.h"
+
+#include "app/AppState.h"
+#include "platform/Files.h"
+#include "subjects/SubjectFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+QStringList installedSubjectNames(const AppState& state)
+{
+    QStringList names = installedSubjectFiles(state.installedSubjectsFolder, state.edition.LanguageCode);
+    if (!state.learnerSubjectsFolder.isEmpty() &&
+        state.learnerSubjectsFolder != state.installedSubjectsFolder) {
+        for (const QString& name :
+             installedSubjectFiles(state.learnerSubjectsFolder, state.edition.LanguageCode)) {
+            if (!names.contains(name))
+                names << name;
+        }
+        std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
+    }
+    return names;
+}
+
+QString installedSubjectPath(const AppState& state, const QString& fileName)
+{
+    // A name read from a file must stay a plain name inside the folders.
+    if (installedSubjectPath(state.installedSubjectsFolder, fileName).isEmpty())
+        return QString();
+    if (!state.learnerSubjectsFolder.isEmpty() &&
+        state.learnerSubjectsFolder != state.installedSubjectsFolder) {
+        const QString mine = state.learnerSubjectsFolder + fileName;
+        if (QFileInfo(mine).isFile())
+            return mine;
+    }
+    return state.installedSubjectsFolder + fileName;
+}
+
+SubjectImport checkSubjectImport(const AppState& state, const QString& path)
+{
+    SubjectImport import;
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    const QString suffix = info.suffix();
+    const QString code = state.edition.LanguageCode;
+    QString error;
+    if (!info.isFile()) {
+        import.verdict = QStringLiteral("%1: no such file").arg(path);
+        return import;
+    }
+    if (const auto subjects = VirtualSubjectFile::subjects(path, &error);
+        subjects && !InstalledSubject::programCode(path, &error)) {
+        import.kind = suffix.compare(QStringLiteral("v") + code, Qt::CaseInsensitive) == 0
+                          ? SubjectImport::VirtualSubjectFile
+                          : SubjectImport::WrongName;
+        import.target = state.virtualSubjectsFolder + name;
+    } else {
+        import.verdict = checkSubjectFile(path, state.edition.ProgramCode);
+        if (import.verdict != QLatin1String("VALID"))
+            return import;
+        import.kind = suffix.compare(code, Qt::CaseInsensitive) == 0 ? SubjectImport::InstalledSubjectFile
+                                                                     : SubjectImport::WrongName;
+        import.target = (state.learnerSubjectsFolder.isEmpty() ? state.installedSubjectsFolder
+                                                               : state.learnerSubjectsFolder) +
+                        name;
+    }
+    const QFileInfo target(import.target);
+    import.exists = target.exists() || target.isSymLink();
+    import.sameFile = import.exists && target.canonicalFilePath() == info.canonicalFilePath();
+    return import;
+}
+
+bool copySubjectImport(const QString& path, const SubjectImport& import, bool replace, QString* error)
+{
+    if (import.sameFile)
+        return true;
+    if (QFileInfo::exists(import.target) && !replace) {
+        if (error)
+            *error = QStringLiteral("%1 already exists").arg(import.target);
+        return false;
+    }
+    QFile source(path);
+    if (!source.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, source.errorString());
+        return false;
+    }
+    const QString folder = QFileInfo(import.target).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("The folder %1 cannot be created.").arg(folder);
+        return false;
+    }
+    return writeFileAtomically(import.target, source.readAll(), error);
+}

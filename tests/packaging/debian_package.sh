@@ -1,0 +1,95 @@
+#!/bin/sh
+# debian_package.sh BUILD_DIR WORK_DIR PACKAGE COMMAND SUBJECT_COMMAND APP_ID EDITION
+# Builds the Debian package of the build with CPack, installs it with apt-get, uses the
+# installed programs as a person would (also opening a subject file the way a file manager
+# does, under Xvfb) and removes the package again. Needs root: skipped otherwise.
+set -eu
+build=$1 work=$2 package=$3 command=$4 subject_command=$5 app_id=$6 edition=$7
+code=$(echo "$edition" | cut -c4-6)
+
+skip() { echo "SKIPPED: $*"; exit 77; }
+[ "$(id -u)" -eq 0 ] || skip "installing a package needs root (CI runs this test as root)"
+for tool in apt-get dpkg-deb dpkg-shlibdeps cpack file; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/setup installs it)"
+done
+if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    skip "$package is already installed on this machine; the test does not replace it"
+fi
+[ ! -e "/usr/bin/$command" ] || skip "/usr/bin/$command exists already; the test does not replace it"
+
+rm -rf "$work"
+mkdir -p "$work"
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; exit 1; }
+deb=$(ls "$work"/"$package"_*.deb)
+echo "built $deb"
+
+# Dependencies found by dpkg-shlibdeps, and stripped programs.
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+echo "$depends" | grep -q "libqt6widgets6" || { echo "shlibdeps did not run"; exit 1; }
+echo "$depends" | grep -q "libsqlcipher" || { echo "libsqlcipher missing from Depends"; exit 1; }
+dpkg-deb -x "$deb" "$work/contents"
+unstripped=$(find "$work/contents" -type f -exec file {} + | grep ELF | grep "not stripped" || true)
+[ -z "$unstripped" ] || { echo "not stripped: $unstripped"; exit 1; }
+
+apt() { DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q "$@"; }
+player=""
+cleanup() {
+    [ -z "$player" ] || kill "$player" 2>/dev/null || true
+    apt remove --purge "$package" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+apt install --no-install-recommends "$deb" >"$work/install.log" 2>&1 || { cat "$work/install.log"; exit 1; }
+
+# The commands on PATH work; the shipped subjects pass the tool's check.
+"$command" --version | tee "$work/version"
+grep -q "($edition) " "$work/version"
+[ -f "/usr/share/man/man1/$command.1.gz" ] && [ -f "/usr/share/man/man1/$subject_command.1.gz" ]
+subject=$(dpkg -L "$package" | grep "\.$code\$" | grep -v "/share/" | head -n 1)
+[ -n "$subject" ] || { echo "the package ships no subject"; exit 1; }
+"$subject_command" check "$subject" | tee "$work/check"
+grep -q ": VALID\$" "$work/check"
+[ -f "/usr/lib/parlanto${command#parlanto}/.installed" ]
+
+# A subject file opened from a file manager: the desktop entry's Exec line, run by gio.
+if command -v gio >/dev/null && command -v xvfb-run >/dev/null; then
+    home="$work/home"
+    mkdir -p "$home/.config/Parlanto" "$home/.local/share" "$home/runtime"
+    chmod 700 "$home/runtime"
+    printf '[General]\nCheckForUpdates=false\n' >"$home/.config/Parlanto/$edition.conf"
+    opened="$work/Opened_From_Files.$code"
+    cp "$subject" "$opened"
+    [ "$(HOME=$home XDG_DATA_HOME=$home/.local/share gio info -a standard::content-type "$opened" |
+        sed -n 's/.*standard::content-type: //p')" = "application/x-parlanto-subject-$code" ] ||
+        { echo "the file type of $opened is not the edition's"; exit 1; }
+    env -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME HOME="$home" XDG_DATA_HOME="$home/.local/share" \
+        XDG_RUNTIME_DIR="$home/runtime" xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
+        gio open "$1" || exit 1
+        i=0
+        while [ $i -lt 120 ]; do
+            [ -n "$(find "$2" -name "Opened_From_Files.*" -path "*/.local/share/*")" ] && exit 0
+            sleep 1
+            i=$((i + 1))
+        done
+        exit 1' sh "$opened" "$home" || { echo "opening $opened did not add it to the learner's subjects"; exit 1; }
+    added=$(find "$home/.local/share" -name "Opened_From_Files.$code")
+    echo "added: $added"
+    cmp "$added" "$subject"
+    # The program ends with its display; one still running with this home is stopped by its id.
+    for p in $(ls /proc | grep '^[0-9]*$'); do
+        if tr '\0' '\n' 2>/dev/null <"/proc/$p/environ" | grep -qx "HOME=$home"; then
+            player=$p
+            kill "$p" 2>/dev/null || true
+        fi
+    done
+    player=""
+else
+    echo "gio or xvfb-run missing: opening from a file manager not tried"
+fi
+
+apt remove --purge "$package" >"$work/remove.log" 2>&1 || { cat "$work/remove.log"; exit 1; }
+trap - EXIT
+[ ! -e "/usr/bin/$command" ] && [ ! -e "/usr/bin/$subject_command" ] || { echo "commands left behind"; exit 1; }
+[ ! -e "/usr/lib/parlanto${command#parlanto}" ] || { echo "program folder left behind"; exit 1; }
+[ ! -e "/usr/share/applications/$app_id.desktop" ] || { echo "desktop entry left behind"; exit 1; }
+echo "package built, installed, used and removed"

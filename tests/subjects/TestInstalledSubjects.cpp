@@ -1,0 +1,156 @@
+// The installed subjects of an installed copy: the program folder's and the learner's own,
+// listed, checked, studied and drawn as one; and adding a file to the learner's subjects.
+#include "support/TestSupport.h"
+
+#include "app/AppState.h"
+#include "study/RandomPhrases.h"
+#include "study/StudySet.h"
+#include "subjects/InstalledSubjects.h"
+#include "subjects/SubjectCheck.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestInstalledSubjects : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    QString programFile(const QString& name) const { return app().installedSubjectsFolder + name; }
+    QString learnerFile(const QString& name) const { return app().learnerSubjectsFolder + name; }
+
+private slots:
+    void init()
+    {
+        resetAppState();
+        QVERIFY(TestSupport::useFoldersUnder(app(), m_dir.path() + QStringLiteral("/") +
+                                                        QString::fromLatin1(QTest::currentTestFunction())));
+        for (const QString& f :
+             {app().installedSubjectsFolder, app().learnerSubjectsFolder, app().virtualSubjectsFolder})
+            QVERIFY(QDir().mkpath(f));
+    }
+
+    // One list; the learner's file of the same name is the one read, checked and studied.
+    void bothFoldersAreOneList()
+    {
+        AppState& s = app();
+        QVERIFY(
+            TestSupport::writeSubject(programFile(QStringLiteral("Cafe.ita")), QStringLiteral("prlita"), 2));
+        QVERIFY(TestSupport::writeSubject(programFile(QStringLiteral("numbers.ita")),
+                                          QStringLiteral("prlita"), 3));
+        QVERIFY(
+            TestSupport::writeSubject(learnerFile(QStringLiteral("Cafe.ita")), QStringLiteral("prlita"), 4));
+        QVERIFY(
+            TestSupport::writeSubject(learnerFile(QStringLiteral("Mine.ita")), QStringLiteral("prlspa"), 1));
+        QVERIFY(TestSupport::writeSubject(learnerFile(QStringLiteral("Other.vita")), QStringLiteral("prlita"),
+                                          1));
+
+        QCOMPARE(installedSubjectNames(s),
+                 (QStringList{QStringLiteral("Cafe.ita"), QStringLiteral("Mine.ita"),
+                              QStringLiteral("numbers.ita")}));
+        QCOMPARE(installedSubjectPath(s, QStringLiteral("Cafe.ita")),
+                 learnerFile(QStringLiteral("Cafe.ita")));
+        QCOMPARE(installedSubjectPath(s, QStringLiteral("numbers.ita")),
+                 programFile(QStringLiteral("numbers.ita")));
+        QCOMPARE(Check_Subject(QStringLiteral("Mine.ita")), QStringLiteral("WRONG_LANGUAGE*prlspa"));
+        QCOMPARE(StudySet::collectInstalledSubject(s, QStringLiteral("Cafe.ita")).count, 4);
+        QCOMPARE(
+            StudySet::collectPhrases(s, {{QStringLiteral("numbers.ita"), 3}, {QStringLiteral("Cafe.ita"), 4}})
+                .count,
+            2);
+
+        // Random draws reach the learner's subjects too (the foreign one is excluded).
+        RandomPhrases::setSourceForTests([] { return 0.0; });
+        const auto drawn =
+            RandomPhrases::drawPhrases([&s](const QString& f) { return installedSubjectPath(s, f); },
+                                       installedSubjectNames(s), s.edition.ProgramCode, 3);
+        RandomPhrases::setSourceForTests({});
+        QCOMPARE(int(drawn.phrases.size()), 3);
+        QCOMPARE(drawn.phrases.front().subjectFile, QStringLiteral("Cafe.ita"));
+    }
+
+    void importChecksAndPlaces_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("content"); // subject:<code>, virtual, garbage
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("folder"); // learner, virtual, none
+        QTest::newRow("subject of this edition")
+            << "Museo.ita"
+            << "subject:prlita" << int(SubjectImport::InstalledSubjectFile) << "learner";
+        QTest::newRow("upper-case extension")
+            << "Museo.ITA"
+            << "subject:prlita" << int(SubjectImport::InstalledSubjectFile) << "learner";
+        QTest::newRow("subject of another edition")
+            << "Museo.ita"
+            << "subject:prlito" << int(SubjectImport::Refused) << "none";
+        QTest::newRow("damaged file") << "Museo.ita"
+                                      << "garbage" << int(SubjectImport::Refused) << "none";
+        QTest::newRow("virtual subject file")
+            << "Mine.vita"
+            << "virtual" << int(SubjectImport::VirtualSubjectFile) << "virtual";
+        QTest::newRow("subject named so it would not be listed")
+            << "Museo.txt"
+            << "subject:prlita" << int(SubjectImport::WrongName) << "learner";
+        QTest::newRow("virtual file named as a subject")
+            << "Mine.ita"
+            << "virtual" << int(SubjectImport::WrongName) << "virtual";
+    }
+
+    void importChecksAndPlaces()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, content);
+        QFETCH(int, kind);
+        QFETCH(QString, folder);
+        const QString source = m_dir.path() + QStringLiteral("/downloads/") + name;
+        QVERIFY(QDir().mkpath(m_dir.path() + QStringLiteral("/downloads")));
+        QFile::remove(source);
+        QString error;
+        if (content.startsWith(QLatin1String("subject:")))
+            QVERIFY(TestSupport::writeSubject(source, content.mid(8), 2));
+        else if (content == QLatin1String("virtual"))
+            QVERIFY2(VirtualSubjectFile::createEmpty(source, &error), qPrintable(error));
+        else
+            TestSupport::writeGarbage(source);
+
+        const SubjectImport import = checkSubjectImport(app(), source);
+        QCOMPARE(int(import.kind), kind);
+        QVERIFY(!import.exists);
+        if (folder == QLatin1String("learner"))
+            QCOMPARE(import.target, learnerFile(name));
+        else if (folder == QLatin1String("virtual"))
+            QCOMPARE(import.target, app().virtualSubjectsFolder + name);
+        else
+            QVERIFY(!import.verdict.isEmpty() && import.verdict != QLatin1String("VALID"));
+    }
+
+    // An existing file is replaced only when asked; a copy is complete or absent.
+    void copyReplacesOnlyWhenAsked()
+    {
+        const QString source = m_dir.path() + QStringLiteral("/Museo.ita");
+        QVERIFY(TestSupport::writeSubject(source, QStringLiteral("prlita"), 3));
+        QVERIFY(
+            TestSupport::writeSubject(learnerFile(QStringLiteral("Museo.ita")), QStringLiteral("prlita"), 1));
+        SubjectImport import = checkSubjectImport(app(), source);
+        QVERIFY(import.exists);
+        QVERIFY(!import.sameFile);
+        QString error;
+        QVERIFY(!copySubjectImport(source, import, false, &error));
+        QCOMPARE(StudySet::collectInstalledSubject(app(), QStringLiteral("Museo.ita")).count, 1);
+        QVERIFY2(copySubjectImport(source, import, true, &error), qPrintable(error));
+        QCOMPARE(StudySet::collectInstalledSubject(app(), QStringLiteral("Museo.ita")).count, 3);
+        QCOMPARE(QDir(app().learnerSubjectsFolder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Museo.ita")});
+
+        // Opening the learner's own file again copies nothing.
+        import = checkSubjectImport(app(), learnerFile(QStringLiteral("Museo.ita")));
+        QVERIFY(import.sameFile);
+        QVERIFY(copySubjectImport(learnerFile(QStringLiteral("Museo.ita")), import, false, &error));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInstalledSubjects)
+#include "TestInstalledSubjects.moc"
