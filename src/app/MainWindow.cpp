@@ -579,7 +579,7 @@ void MainWindow::setTabOrderForSteps()
     for (int i = 0; ActivityButton* b = m_activities->button(i); ++i)
         order << b;
     order << lblMoreActs() << m_btnChangeUser << m_btnCreateVirtualSubjects << m_btnOpenSubjectsFolder
-          << m_btnAdmin << m_lblMsg;
+          << m_btnAdmin << m_btnProgress << m_lblMsg;
     for (LinkLabel* l : std::as_const(m_menuLabels))
         order << l;
     order << m_lblURL;

@@ -7,9 +7,12 @@
 
 QString installedSubjectPath(const QString& folder, const QString& fileName)
 {
-    // Wildcards would make the existence checks match other files.
+    // One plain component inside the folder: no separator, no "." or "..", no NUL. Blanks
+    // at either end are part of an ordinary file name here. Wildcards would make the
+    // existence checks match other files.
     static const QString wildcards = QStringLiteral("*?[");
-    if (!isSafeFileName(fileName))
+    if (fileName.isEmpty() || fileName == QLatin1String(".") || fileName == QLatin1String("..") ||
+        fileName.contains(QLatin1Char('/')) || fileName.contains(QChar(0)))
         return QString();
     for (const QChar c : wildcards) {
         if (fileName.contains(c))

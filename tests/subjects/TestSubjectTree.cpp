@@ -85,7 +85,7 @@ private slots:
     {
         resetAppState();
         QStringList rows;
-        for (int n = 1; n <= 200; ++n)
+        for (int n = 1; n <= 359; ++n)
             rows << QStringLiteral("C%1").arg(n);
         app().captions.setTexts(rows);
         m_dir = std::make_unique<QTemporaryDir>();
