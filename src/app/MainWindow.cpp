@@ -4,7 +4,6 @@
 #include "app/Dialogs.h"
 #include "app/Paths.h"
 #include "app/TiledBackground.h"
-#include "content/FileLists.h"
 #include "content/LinkLabel.h"
 #include "content/LoadingLog.h"
 #include "content/Pictures.h"
@@ -15,7 +14,6 @@
 #include "study/HandOverFiles.h"
 #include "study/PhraseMenu.h"
 #include "study/SubjectSelection.h"
-#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectTree.h"
 #include "users/LoginWindow.h"
 #include "users/ProgressWindow.h"
@@ -354,9 +352,6 @@ void MainWindow::Get_Settings()
     if (!s.dataFolder.isEmpty() && !QDir().mkpath(ownFolder))
         Dialogs::reportError(QStringLiteral("Get_Settings"), c(226) + QLatin1Char(' ') + ownFolder, this);
 
-    m_file1 = installedSubjectNames(s);
-    m_file2 = FileLists::matching(s.virtualSubjectsFolder, s.edition.virtualSubjectPattern());
-
     m_selectSubject->setText(QStringLiteral("1. ") + c(14));
     m_selectActivity->setText(QStringLiteral("2. ") + c(15));
     m_lblCaption->setText(c(20));
@@ -372,7 +367,8 @@ void MainWindow::Get_Settings()
     setButtonText(m_btnProgress, c(301));
     m_mnuProgress->setText(c(301));
     m_btnProgress->setToolTip(c(301) + QStringLiteral(" (") +
-                              m_mnuProgress->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+                              m_mnuProgress->shortcut().toString(QKeySequence::NativeText) +
+                              QLatin1Char(')'));
     m_mnuEdit->setText(c(111));
     m_mnuListen->setText(c(112));
 

@@ -50,9 +50,8 @@ public:
     void endProgram();
     bool hasEnded() const { return m_ended; }
 
-    // The hidden file lists (bare names, name order).
-    const QStringList& File1() const { return m_file1; }
-    const QStringList& File2() const { return m_file2; }
+    // The activity programs (bare names, name order). The subject lists are the tree's own
+    // (SubjectTree::installedFiles), listed once when it is filled.
     const QStringList& FileAct() const { return m_fileAct; }
     int LastActivityIndex() const { return int(m_fileAct.size()) - 1; }
 
@@ -139,8 +138,6 @@ private:
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer2 = nullptr;
 
-    QStringList m_file1;
-    QStringList m_file2;
     QStringList m_fileAct;
     QList<TemplateContent::LinkedText> m_messages;
     QStringList m_tips;

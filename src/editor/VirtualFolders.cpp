@@ -114,13 +114,15 @@ DeleteOutcome remove(const QString& path, QString* error)
     return DeleteOutcome::Failed;
 }
 
-std::optional<CopiedSubject> copySubject(const QString& installedFolder, const QString& installedFile,
-                                         const QString& virtualPath, const QString& name, QString* error)
+std::optional<CopiedSubject> copySubject(const QString& installedPath, const QString& virtualPath,
+                                         const QString& name, QString* error)
 {
-    if (!isSafeFileName(installedFile))
-        return failWith<CopiedSubject>(
-            error, QStringLiteral("\"%1\" is not a subject file name").arg(installedFile));
-    const auto source = InstalledSubject::phrases(installedFolder + installedFile, false, error);
+    // The copies point back at the subject by its bare file name.
+    const QString installedFile = QFileInfo(installedPath).fileName();
+    if (installedFile.isEmpty())
+        return failWith<CopiedSubject>(error,
+                                       QStringLiteral("\"%1\" is not a subject file").arg(installedPath));
+    const auto source = InstalledSubject::phrases(installedPath, false, error);
     if (!source)
         return std::nullopt;
     CopiedSubject copy;

@@ -74,8 +74,8 @@ struct CopiedSubject
     qint64 nParent = 0;
     std::vector<VirtualPhrase> phrases;
 };
-std::optional<CopiedSubject> copySubject(const QString& installedFolder, const QString& installedFile,
-                                         const QString& virtualPath, const QString& name, QString* error);
+std::optional<CopiedSubject> copySubject(const QString& installedPath, const QString& virtualPath,
+                                         const QString& name, QString* error);
 
 // Appends one phrase to a virtual subject; returns it with its new key.
 std::optional<VirtualPhrase> copyPhrase(const QString& virtualPath, qint64 nParent,

@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/Twips.h"
 #include "study/PhraseMenu.h"
+#include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectProblem.h"
@@ -363,7 +364,7 @@ void VirtualSubjectEditor::Get_Installed_Subjects()
 {
     QTreeWidgetItem* root = m_treeSubjects->topLevelItem(0);
     qDeleteAll(root->takeChildren());
-    m_file1 = installedSubjectFiles(app().installedSubjectsFolder, app().edition.LanguageCode);
+    m_file1 = installedSubjectNames(app());
     QList<QTreeWidgetItem*> nodes;
     nodes.reserve(m_file1.size());
     Progress progress;
@@ -415,7 +416,7 @@ bool VirtualSubjectEditor::Get_Installed_Phrases(QTreeWidgetItem* subject, bool 
     DisabledWhile disabled(this);
     const QString file = m_file1.value(EditorTree::tagField(subject, 0).toInt());
     QString error;
-    const auto phrases = InstalledSubject::phrases(app().installedSubjectsFolder + file, false, &error);
+    const auto phrases = InstalledSubject::phrases(installedSubjectPath(app(), file), false, &error);
     if (!phrases) {
         reportError(QStringLiteral("Get_Installed_Phrases"), file + QStringLiteral(": ") + error);
         return false;
@@ -425,13 +426,19 @@ bool VirtualSubjectEditor::Get_Installed_Phrases(QTreeWidgetItem* subject, bool 
         nodes << m_treeSubjects->makeNode(
             p.tTranslation, {file, QString::number(p.pkPhraseNo), p.tPhrase, p.tTranslation, p.tTranslation2},
             Img::PhraseImage);
-    subject->addChildren(nodes);
+    showLoaded(subject, nodes, expand);
+    return true;
+}
+
+void VirtualSubjectEditor::showLoaded(QTreeWidgetItem* subject, const QList<QTreeWidgetItem*>& phrases,
+                                      bool expand)
+{
+    subject->addChildren(phrases);
     EditorTree::setLoaded(subject);
     // A click opens what it loaded; moving through the list with the keys does not, so
     // the arrow keys walk from subject to subject (Right opens one).
     if (expand)
         subject->setExpanded(true);
-    return true;
 }
 
 bool VirtualSubjectEditor::Get_Virtual_Phrases(QTreeWidgetItem* subject, bool expand)
@@ -451,12 +458,7 @@ bool VirtualSubjectEditor::Get_Virtual_Phrases(QTreeWidgetItem* subject, bool ex
                                          {p.tfilename, QString::number(p.nPhraseNo), p.tPhrase,
                                           p.tTranslation, p.tTranslation2, QString::number(p.pkPhraseNo)},
                                          Img::VirtualPhraseImage);
-    subject->addChildren(nodes);
-    EditorTree::setLoaded(subject);
-    // A click opens what it loaded; moving through the list with the keys does not, so
-    // the arrow keys walk from subject to subject (Right opens one).
-    if (expand)
-        subject->setExpanded(true);
+    showLoaded(subject, nodes, expand);
     return true;
 }
 
@@ -842,7 +844,7 @@ void VirtualSubjectEditor::Copy_Subject(QTreeWidgetItem* source, QTreeWidgetItem
 
     QString error;
     const auto copy =
-        VirtualFolders::copySubject(app().installedSubjectsFolder, file, folderPath(target), name, &error);
+        VirtualFolders::copySubject(installedSubjectPath(app(), file), folderPath(target), name, &error);
     if (!copy) {
         reportError(QStringLiteral("Copy_Subject"), error);
         return;

@@ -74,6 +74,7 @@ private:
     void Get_Virtual_Folders();
     bool Get_Installed_Phrases(QTreeWidgetItem* subject, bool expand);
     bool Get_Virtual_Phrases(QTreeWidgetItem* subject, bool expand);
+    void showLoaded(QTreeWidgetItem* subject, const QList<QTreeWidgetItem*>& phrases, bool expand);
     void TreeSubjects_NodeClick(QTreeWidgetItem* node, bool toggle);
     void TreeVirtual_NodeClick(QTreeWidgetItem* node, bool toggle);
     void setButtonsFor(QTreeWidgetItem* node);

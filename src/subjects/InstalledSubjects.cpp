@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 
@@ -17,9 +18,11 @@ QStringList installedSubjectNames(const AppState& state)
     QStringList names = installedSubjectFiles(state.installedSubjectsFolder, state.edition.LanguageCode);
     if (!state.learnerSubjectsFolder.isEmpty() &&
         state.learnerSubjectsFolder != state.installedSubjectsFolder) {
+        // A set: thousands of subjects must not cost a search of the list per name.
+        const QSet<QString> shipped(names.cbegin(), names.cend());
         for (const QString& name :
              installedSubjectFiles(state.learnerSubjectsFolder, state.edition.LanguageCode)) {
-            if (!names.contains(name))
+            if (!shipped.contains(name))
                 names << name;
         }
         std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {

@@ -383,17 +383,25 @@ std::optional<std::vector<VirtualPhrase>> phrases(const QString& path, qint64 nP
 namespace {
 
 // The name column is addressed by position: whatever it is called, it is the second.
-std::optional<qint64> insertSubject(Database& db, const QString& name, QString* error)
+// Returns it quoted for a statement.
+std::optional<QString> parentNameColumn(Database& db, QString* error)
 {
     Statement probe = db.prepare(QStringLiteral("SELECT * FROM tblParents LIMIT 0"), error);
     if (!probe.isValid())
         return std::nullopt;
     if (probe.columnCount() < 2)
-        return failWith<qint64>(error, QStringLiteral("tblParents has no name column"));
-    const QString nameColumn = probe.columnName(1);
-    Statement ins = db.prepare(QStringLiteral("INSERT INTO tblParents (\"%1\") VALUES (?)")
-                                   .arg(QString(nameColumn).replace(QLatin1Char('"'), QLatin1String("\"\""))),
-                               error);
+        return failWith<QString>(error, QStringLiteral("tblParents has no name column"));
+    return QLatin1Char('"') + probe.columnName(1).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+           QLatin1Char('"');
+}
+
+std::optional<qint64> insertSubject(Database& db, const QString& name, QString* error)
+{
+    const auto nameColumn = parentNameColumn(db, error);
+    if (!nameColumn)
+        return std::nullopt;
+    Statement ins =
+        db.prepare(QStringLiteral("INSERT INTO tblParents (%1) VALUES (?)").arg(*nameColumn), error);
     if (!ins.isValid())
         return std::nullopt;
     ins.bindText(1, name);
@@ -460,15 +468,11 @@ bool renameSubject(const QString& path, qint64 nParent, const QString& name, QSt
     auto db = openSubject(path, Database::Mode::ReadWrite, error);
     if (!db)
         return false;
-    Statement probe = db->prepare(QStringLiteral("SELECT * FROM tblParents LIMIT 0"), error);
-    if (!probe.isValid() || probe.columnCount() < 2) {
-        if (error && probe.isValid())
-            *error = QStringLiteral("tblParents has no name column");
+    const auto nameColumn = parentNameColumn(*db, error);
+    if (!nameColumn)
         return false;
-    }
-    Statement up = db->prepare(QStringLiteral("UPDATE tblParents SET \"%1\" = ? WHERE nParent = ?")
-                                   .arg(probe.columnName(1).replace(QLatin1Char('"'), QLatin1String("\"\""))),
-                               error);
+    Statement up =
+        db->prepare(QStringLiteral("UPDATE tblParents SET %1 = ? WHERE nParent = ?").arg(*nameColumn), error);
     if (!up.isValid())
         return false;
     up.bindText(1, name).bindInt(2, nParent);

@@ -47,7 +47,7 @@ namespace ResultsHistory {
 std::optional<double> percentOf(const QString& textScore, const QVariant& numberScore);
 // nDate as "yyyy-MM-dd" (or a full ISO 8601 date and time), nTime as "HH:mm:ss" or "HH:mm";
 // an unreadable time counts as the start of the day, an unreadable date gives nothing. The
-// result carries the recorded date and time with the time spec UTC.
+// result holds the recorded date and time as they stand, marked as UTC so no zone shifts them.
 QDateTime whenOf(const QString& nDate, const QString& nTime);
 // "67%": a percentage as the summary shows it.
 QString percentText(double percent);

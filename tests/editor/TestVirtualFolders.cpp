@@ -181,7 +181,7 @@ private slots:
                              &error));
         }
         QVERIFY(VirtualSubjectFile::createEmpty(path("Mine.vita"), &error));
-        const auto copy = VirtualFolders::copySubject(m_folder, "everyday_phrases.ita", path("Mine.vita"),
+        const auto copy = VirtualFolders::copySubject(m_folder + "everyday_phrases.ita", path("Mine.vita"),
                                                       "Everyday", &error);
         QVERIFY2(copy, qPrintable(error));
         const auto rows = VirtualSubjectFile::phrases(path("Mine.vita"), copy->nParent, &error);
@@ -210,7 +210,7 @@ private slots:
                          &error));
         }
         QVERIFY(
-            !VirtualFolders::copySubject(m_folder, "greetings.ita", path("Odd.vita"), "Greetings", &error));
+            !VirtualFolders::copySubject(m_folder + "greetings.ita", path("Odd.vita"), "Greetings", &error));
         QVERIFY(!error.isEmpty());
         const auto subjects = VirtualSubjectFile::subjects(path("Odd.vita"), &error);
         QVERIFY(subjects);
