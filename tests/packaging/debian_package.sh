@@ -1,10 +1,11 @@
 #!/bin/sh
-# debian_package.sh BUILD_DIR WORK_DIR PACKAGE COMMAND SUBJECT_COMMAND APP_ID EDITION
+# debian_package.sh BUILD_DIR WORK_DIR PACKAGE COMMAND SUBJECT_COMMAND APP_ID EDITION TITLE
 # Builds the Debian package of the build with CPack, installs it with apt-get, uses the
 # installed programs as a person would (also opening a subject file the way a file manager
-# does, under Xvfb) and removes the package again. Needs root: skipped otherwise.
+# does, and an unprivileged learner's whole session, under Xvfb) and removes the package
+# again. Needs root: skipped otherwise.
 set -eu
-build=$1 work=$2 package=$3 command=$4 subject_command=$5 app_id=$6 edition=$7
+build=$1 work=$2 package=$3 command=$4 subject_command=$5 app_id=$6 edition=$7 title=$8
 code=$(echo "$edition" | cut -c4-6)
 
 skip() { echo "SKIPPED: $*"; exit 77; }
@@ -86,6 +87,9 @@ if command -v gio >/dev/null && command -v xvfb-run >/dev/null; then
 else
     echo "gio or xvfb-run missing: opening from a file manager not tried"
 fi
+
+# A learner without rights on the installation adds a subject of their own and studies it.
+sh "$(dirname "$0")/learner_session.sh" "/usr/bin/$command" "/usr/lib/parlanto${command#parlanto}" "$edition" "$title" "$work"
 
 apt remove --purge "$package" >"$work/remove.log" 2>&1 || { cat "$work/remove.log"; exit 1; }
 trap - EXIT
