@@ -69,9 +69,10 @@ private slots:
         const int ok = QMessageBox::Ok;
         const int yesNo = QMessageBox::Yes | QMessageBox::No;
         const QString page = QStringLiteral("https://www.example.com/parlanto/subjects.htm");
-        QTest::newRow("another edition") << "saludos.ita"
-                                         << "WRONG_LANGUAGE*prlspa" << ok << "saludos.itaC5 Parlanto Italian"
-                                         << int(QMessageBox::Warning) << ok << "";
+        QTest::newRow("another edition")
+            << "saludos.ita"
+            << "WRONG_LANGUAGE*prlspa" << ok << "saludos.itaC5 " + app().edition.EditionTitle
+            << int(QMessageBox::Warning) << ok << "";
         QTest::newRow("error, answered No")
             << "rotto.ita"
             << "rotto.ita cannot be opened: file is encrypted or is not a database" << int(QMessageBox::No)
@@ -137,7 +138,7 @@ private slots:
         Report_Subject_Problem("rotto.ita", Check_Subject("rotto.ita"));
 
         QCOMPARE(m_requests.size(), 2);
-        QCOMPARE(m_requests[0].text, QStringLiteral("saludos básicos.itaC5 Parlanto Italian"));
+        QCOMPARE(m_requests[0].text, "saludos básicos.itaC5 " + app().edition.EditionTitle);
         QCOMPARE(int(m_requests[1].buttons), int(QMessageBox::Yes | QMessageBox::No));
         QVERIFY(m_requests[1].text.endsWith(QLatin1String("\n\nrotto.itaC6\n\nC135")));
         QVERIFY(m_requests[1].text.size() > QStringLiteral("\n\nrotto.itaC6\n\nC135").size() + 5);
