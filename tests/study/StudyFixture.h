@@ -56,9 +56,11 @@ struct StudyFixture
 
     QString installed(const QString& name) const { return app().installedSubjectsFolder + name; }
 
-    bool subject(const QString& name, int phrases, const QString& code = QStringLiteral("prlita"))
+    // A subject of the build's edition unless another edition's code is given.
+    bool subject(const QString& name, int phrases, const QString& code = QString())
     {
-        return TestSupport::writeSubject(installed(name), code, phrases);
+        return TestSupport::writeSubject(installed(name), code.isEmpty() ? buildEdition().ProgramCode : code,
+                                         phrases);
     }
 
     // A virtual subject file with one virtual subject pointing at the given phrases.

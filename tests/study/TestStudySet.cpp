@@ -11,6 +11,28 @@
 
 #include <memory>
 
+namespace {
+// The build's edition: its code and its subject files' extensions, and other editions.
+QString own()
+{
+    return buildEdition().ProgramCode;
+}
+QString foreign(int n)
+{
+    QStringList others{foreign(0), foreign(1), QStringLiteral("prlger")};
+    others.removeAll(own());
+    return others.at(n);
+}
+QString sub(const char* base)
+{
+    return QString::fromUtf8(base) + QLatin1Char('.') + buildEdition().LanguageCode;
+}
+QString vsub(const char* base)
+{
+    return QString::fromUtf8(base) + QStringLiteral(".v") + buildEdition().LanguageCode;
+}
+} // namespace
+
 class TestStudySet : public QObject
 {
     Q_OBJECT
@@ -30,15 +52,16 @@ private slots:
     {
         AppState& s = app();
         s.instanceId = 4711;
-        QVERIFY(fx->subject(QStringLiteral("at_the_cafe.ita"), 2));
-        const StudySet::Result r = StudySet::collectInstalledSubject(s, QStringLiteral("at_the_cafe.ita"));
+        QVERIFY(fx->subject(sub("at_the_cafe"), 2));
+        const StudySet::Result r = StudySet::collectInstalledSubject(s, sub("at_the_cafe"));
         QCOMPARE(r.count, 2);
         s.StudyPhrases[2].Translation2 = QStringLiteral("\"più\" * tardi");
         QString error;
         QVERIFY2(Write_Activity_File(s, QStringLiteral(" At The Café"), &error), qPrintable(error));
         const QString t = s.handOverFolder;
         const QByteArray h = QByteArray::number(s.launchHandle);
-        QByteArray expected = "4711\r\nprlita\r\n" + s.edition.EditionTitle.toUtf8() + "\r\nEnglish\r\n" +
+        QByteArray expected = "4711\r\n" + own().toUtf8() + "\r\n" + s.edition.EditionTitle.toUtf8() +
+                              "\r\n" + s.edition.InterfaceLanguage.toUtf8() + "\r\n" +
                               s.edition.StudiedLanguage.toUtf8() + "\r\n" + s.CurrentUser.toUtf8() +
                               "\r\n At The Caf\xC3\xA9\r\n2\r\n" + (s.dataFolder + "Users.dat").toUtf8() +
                               "\r\nEMPTY\r\nEMPTY\r\nEMPTY\r\nEMPTY\r\nEMPTY\r\n" +
@@ -55,8 +78,8 @@ private slots:
     // At most ten phrases, sound files numbered by slot holding the unchanged bsound bytes.
     void installedSubjectTakesFirstTen()
     {
-        QVERIFY(fx->subject(QStringLiteral("big.ita"), 12));
-        const StudySet::Result r = StudySet::collectInstalledSubject(app(), QStringLiteral("big.ita"));
+        QVERIFY(fx->subject(sub("big"), 12));
+        const StudySet::Result r = StudySet::collectInstalledSubject(app(), sub("big"));
         QVERIFY(r.error.isEmpty());
         QCOMPARE(r.count, 10);
         for (int slot = 1; slot <= 10; ++slot) {
@@ -64,12 +87,12 @@ private slots:
             QCOMPARE(p.Slot, slot);
             QCOMPARE(p.PhraseNo, slot);
             QCOMPARE(p.SoundFile, app().studySoundFile(slot));
-            QCOMPARE(StudyFixture::readAll(p.SoundFile), fx->bsound(QStringLiteral("big.ita"), slot));
+            QCOMPARE(StudyFixture::readAll(p.SoundFile), fx->bsound(sub("big"), slot));
         }
         QVERIFY(!QFileInfo::exists(app().studySoundFile(11)));
         // The next set starts clean: a smaller subject leaves no sound of the old one.
-        QVERIFY(fx->subject(QStringLiteral("small.ita"), 2));
-        QCOMPARE(StudySet::collectInstalledSubject(app(), QStringLiteral("small.ita")).count, 2);
+        QVERIFY(fx->subject(sub("small"), 2));
+        QCOMPARE(StudySet::collectInstalledSubject(app(), sub("small")).count, 2);
         QVERIFY(!QFileInfo::exists(app().studySoundFile(3)));
     }
 
@@ -77,10 +100,10 @@ private slots:
     // which file; the set has the other two phrases in slots 1 and 2.
     void virtualSubjectWithMissingFile()
     {
-        QVERIFY(fx->subject(QStringLiteral("a.ita"), 3));
-        QVERIFY(fx->subject(QStringLiteral("b.ita"), 3));
-        fx->virtualSubject(QStringLiteral("mine.vita"), QStringLiteral("Mine"),
-                           {{"a.ita", 1}, {"gone.ita", 2}, {"b.ita", 3}});
+        QVERIFY(fx->subject(sub("a"), 3));
+        QVERIFY(fx->subject(sub("b"), 3));
+        fx->virtualSubject(vsub("mine"), QStringLiteral("Mine"),
+                           {{sub("a"), 1}, {sub("gone"), 2}, {sub("b"), 3}});
         SubjectTree tree;
         tree.Create_Folders();
         tree.Get_Subjects();
@@ -96,16 +119,16 @@ private slots:
         QCOMPARE(fx->boxes.size(), 1);
         const Dialogs::Request box = fx->boxes.first();
         QCOMPARE(box.title, QStringLiteral("C144"));
-        QCOMPARE(box.text, QStringLiteral("C133\n\ngone.ita #2\n\nC134\n\nGONE.ITA\n\nC135"));
+        QCOMPARE(box.text, "C133\n\n" + sub("gone") + " #2\n\nC134\n\n" + sub("gone").toUpper() + "\n\nC135");
         QCOMPARE(fx->opened.size(), 1);
         QVERIFY(fx->opened.first().endsWith(QStringLiteral("subjects.htm")) ||
                 fx->opened.first().contains("C95"));
 
         QCOMPARE(Get_Phraes_to_Study(subject, &tree), 2);
-        QCOMPARE(app().StudyPhrases[1].SubjectFile, QStringLiteral("a.ita"));
-        QCOMPARE(app().StudyPhrases[2].SubjectFile, QStringLiteral("b.ita"));
+        QCOMPARE(app().StudyPhrases[1].SubjectFile, sub("a"));
+        QCOMPARE(app().StudyPhrases[2].SubjectFile, sub("b"));
         QCOMPARE(app().StudyPhrases[2].PhraseNo, 3);
-        QCOMPARE(StudyFixture::readAll(app().studySoundFile(2)), fx->bsound(QStringLiteral("b.ita"), 3));
+        QCOMPARE(StudyFixture::readAll(app().studySoundFile(2)), fx->bsound(sub("b"), 3));
         QVERIFY(!QFileInfo::exists(app().studySoundFile(3)));
     }
 
@@ -115,18 +138,18 @@ private slots:
     void rowNamesStayInsideTheFolder_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("parent folders") << "../../outside/Outside_Secret.ita";
-        QTest::newRow("folder and parent") << "Sub/../../outside/Outside_Secret.ita";
-        QTest::newRow("wildcard") << "*.ita";
+        QTest::newRow("parent folders") << "../../outside/" + sub("Outside_Secret");
+        QTest::newRow("folder and parent") << "Sub/../../outside/" + sub("Outside_Secret");
+        QTest::newRow("wildcard") << sub("*");
     }
     void rowNamesStayInsideTheFolder()
     {
         QFETCH(QString, name);
-        const QString outside = fx->dir.path() + QStringLiteral("/outside/Outside_Secret.ita");
+        const QString outside = fx->dir.path() + "/outside/" + sub("Outside_Secret");
         QVERIFY(QDir().mkpath(QFileInfo(outside).path()));
-        QVERIFY(TestSupport::writeSubject(outside, QStringLiteral("prlita"), 2));
-        QVERIFY(fx->subject(QStringLiteral("a.ita"), 2));
-        fx->virtualSubject(QStringLiteral("mine.vita"), QStringLiteral("Mine"), {{name, 1}, {"a.ita", 2}});
+        QVERIFY(TestSupport::writeSubject(outside, own(), 2));
+        QVERIFY(fx->subject(sub("a"), 2));
+        fx->virtualSubject(vsub("mine"), QStringLiteral("Mine"), {{name, 1}, {sub("a"), 2}});
         SubjectTree tree;
         tree.Create_Folders();
         tree.Get_Subjects();
@@ -141,7 +164,7 @@ private slots:
         QCOMPARE(fx->boxes.size(), 1);
         QVERIFY2(fx->boxes.first().text.contains(name.toUpper()), qPrintable(fx->boxes.first().text));
         QCOMPARE(Get_Phraes_to_Study(subject, &tree), 1);
-        QCOMPARE(app().StudyPhrases[1].SubjectFile, QStringLiteral("a.ita"));
+        QCOMPARE(app().StudyPhrases[1].SubjectFile, sub("a"));
         QCOMPARE(app().StudyPhrases[1].PhraseNo, 2);
         // Collected on its own, the row gives an empty set.
         QCOMPARE(StudySet::collectPhrases(app(), {{name, 1}}).count, 0);
@@ -150,11 +173,11 @@ private slots:
     // Phrases that cannot be studied are skipped: a deleted row, another edition's file.
     void virtualPhrasesSkipped()
     {
-        QVERIFY(fx->subject(QStringLiteral("a.ita"), 2));
-        QVERIFY(fx->subject(QStringLiteral("es.ita"), 2, QStringLiteral("prlspa")));
-        std::vector<PhraseRef> refs{{"a.ita", 9}, {"es.ita", 1}, {"a.ita", 2}};
+        QVERIFY(fx->subject(sub("a"), 2));
+        QVERIFY(fx->subject(sub("es"), 2, foreign(0)));
+        std::vector<PhraseRef> refs{{sub("a"), 9}, {sub("es"), 1}, {sub("a"), 2}};
         for (int i = 0; i < 12; ++i)
-            refs.push_back({"a.ita", 1});
+            refs.push_back({sub("a"), 1});
         const StudySet::Result r = StudySet::collectPhrases(app(), refs);
         QVERIFY(r.error.isEmpty());
         QCOMPARE(r.count, 10);
@@ -172,16 +195,16 @@ private slots:
             phrases.push_back(p);
         }
         QString error;
-        QVERIFY(InstalledSubject::create(fx->installed("gaps.ita"), "prlita", phrases, true, &error));
-        QVERIFY(InstalledSubject::create(fx->installed("empty.ita"), "prlita", {}, true, &error));
+        QVERIFY(InstalledSubject::create(fx->installed(sub("gaps")), own(), phrases, true, &error));
+        QVERIFY(InstalledSubject::create(fx->installed(sub("empty")), own(), {}, true, &error));
         int calls = 0;
         RandomPhrases::setSourceForTests([&calls] { return (calls++ % 5) / 5.0; });
-        const auto r = RandomPhrases::drawPhrases(app().installedSubjectsFolder, {"empty.ita", "gaps.ita"},
-                                                  "prlita", 10);
+        const auto r =
+            RandomPhrases::drawPhrases(app().installedSubjectsFolder, {sub("empty"), sub("gaps")}, own(), 10);
         QVERIFY(!r.allExcluded);
         QCOMPARE(int(r.phrases.size()), 10);
         for (const auto& d : r.phrases) {
-            QCOMPARE(d.subjectFile, QStringLiteral("gaps.ita"));
+            QCOMPARE(d.subjectFile, sub("gaps"));
             QVERIFY(d.phrase.pkPhraseNo == 3 || d.phrase.pkPhraseNo == 7);
         }
     }
@@ -190,8 +213,8 @@ private slots:
     // random phrases set disappears again.
     void randomSetRemovedWhenNothingValid()
     {
-        QVERIFY(fx->subject(QStringLiteral("one.ita"), 3, QStringLiteral("prlspa")));
-        QVERIFY(fx->subject(QStringLiteral("two.ita"), 3, QStringLiteral("prlfre")));
+        QVERIFY(fx->subject(sub("one"), 3, foreign(0)));
+        QVERIFY(fx->subject(sub("two"), 3, foreign(1)));
         SubjectTree tree;
         tree.Create_Folders();
         tree.Get_Subjects();
@@ -205,7 +228,7 @@ private slots:
 
     void randomSetFilledWithTenPhrases()
     {
-        QVERIFY(fx->subject(QStringLiteral("one.ita"), 3));
+        QVERIFY(fx->subject(sub("one"), 3));
         SubjectTree tree;
         tree.Create_Folders();
         tree.Get_Subjects();
@@ -225,7 +248,7 @@ private slots:
 
     void randomSubjectAlternates()
     {
-        QVERIFY(fx->subject(QStringLiteral("basic_phrases.ita"), 2));
+        QVERIFY(fx->subject(sub("basic_phrases"), 2));
         SubjectTree tree;
         tree.Create_Folders();
         tree.Get_Subjects();
@@ -244,7 +267,7 @@ private slots:
 
     void subjectPhrasesLoadedOnce()
     {
-        QVERIFY(fx->subject(QStringLiteral("a.ita"), 3));
+        QVERIFY(fx->subject(sub("a"), 3));
         SubjectTree tree;
         tree.Create_Folders();
         tree.Get_Subjects();
@@ -255,14 +278,14 @@ private slots:
         selection.TreeFolders_NodeClick(subject);
         QCOMPARE(subject->childCount(), 3);
         QCOMPARE(SubjectTree::tag(subject->child(1)),
-                 (QStringList{"a.ita", "2", "Frase 2", "Phrase 2", "Literal 2"}));
+                 (QStringList{sub("a"), "2", "Frase 2", "Phrase 2", "Literal 2"}));
     }
 
     void emptyVirtualSubjectAndUnreadableFile()
     {
-        QVERIFY(fx->subject(QStringLiteral("a.ita"), 1));
+        QVERIFY(fx->subject(sub("a"), 1));
         QString error;
-        const QString path = app().virtualSubjectsFolder + "empty.vita";
+        const QString path = app().virtualSubjectsFolder + vsub("empty");
         QVERIFY(VirtualSubjectFile::createEmpty(path, &error));
         QVERIFY(VirtualSubjectFile::addSubject(path, "Nothing yet", &error));
         SubjectTree tree;
@@ -287,7 +310,7 @@ private slots:
         selection.TreeFolders_NodeClick(other);
         QCOMPARE(fx->boxes.size(), 1);
         QCOMPARE(fx->boxes.first().title, QStringLiteral("C103"));
-        QVERIFY(fx->boxes.first().text.startsWith(QStringLiteral("EMPTY.VITAC6\n\n")));
+        QVERIFY(fx->boxes.first().text.startsWith(vsub("empty").toUpper() + "C6\n\n"));
         QCOMPARE(other->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::FailedSubjectImage));
         QCOMPARE(tree.currentItem(), tree.topLevelItem(3));
         QVERIFY(tree.isEnabled());
