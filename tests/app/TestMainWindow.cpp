@@ -134,7 +134,8 @@ MainWindow* TestMainWindow::makeWindow()
 {
     QDir().mkpath(app().installedSubjectsFolder);
     QDir().mkpath(app().activitiesFolder);
-    if (!TestSupport::writeSubject(app().installedSubjectsFolder + "Food.ita", "prlita", 3))
+    if (!TestSupport::writeSubject(app().installedSubjectsFolder + TestSupport::subjectFile("Food"),
+                                   TestSupport::ownEdition(), 3))
         qWarning("subject not written");
     for (const char* name : {"Cards", "Listen", "Match"})
         writeActivity(app().activitiesFolder + name);

@@ -1,4 +1,5 @@
 #include "app/AppState.h"
+#include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "app/SplashWindow.h"
@@ -116,6 +117,9 @@ void TestStartup::initTestCase()
 void TestStartup::init()
 {
     resetAppState();
+    // The texts below are the English interface's: every build starts the Italian edition
+    // for English speakers here, and spanishEdition() the one for Spanish speakers.
+    app().edition = *findEdition(QStringLiteral("prlita"));
     QFile::remove(RegistryFileFor(app().editionKey()));
     m_boxes.clear();
     m_opened.clear();
@@ -339,6 +343,7 @@ void TestStartup::firstAndSecondStart()
     RegSaveString(key(), QStringLiteral("ProgramDir"), upper);
     const QString programFolder = app().programFolder;
     resetAppState();
+    app().edition = *findEdition(QStringLiteral("prlita"));
     app().programFolder = programFolder;
     Startup::setClockForTests([] { return QDateTime(QDate(2026, 5, 26), QTime(9, 0)); });
     Web::setConnectedForTests(true);
@@ -626,12 +631,13 @@ void TestStartup::commandLine_data()
                                << QString();
     QTest::newRow("-v") << QStringList{"-v"} << 0 << QStringLiteral("(%1) 1.0.0").arg(e.ProgramCode)
                         << QString();
-    QTest::newRow("--help") << QStringList{"--help"} << 0
-                            << QStringLiteral("Usage: parlanto [options] [file]") << QString();
+    const QString command = CommandLine::commandName(); // parlanto, parlanto-prlito, ...
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: " + command + " [options] [file]"
+                            << QString();
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << QString()
-                                    << QStringLiteral("parlanto: Unknown option 'bogus'.\n");
+                                    << command + ": Unknown option 'bogus'.\n";
     QTest::newRow("two files") << QStringList{"a.ita", "b.ita"} << 1 << QString()
-                               << QStringLiteral("parlanto: one file at a time, please (2 were given)\n");
+                               << command + ": one file at a time, please (2 were given)\n";
 }
 
 void TestStartup::commandLine()

@@ -119,6 +119,8 @@ void TestBadFiles::rows(const char* reader)
 void TestBadFiles::init()
 {
     resetAppState();
+    // The corpus is made for the Italian edition for English speakers, whatever the build.
+    app().edition = *findEdition(QStringLiteral("prlita"));
     TestSupport::useNumberedCaptions(app());
     m_boxes.clear();
     Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {

@@ -73,7 +73,7 @@ gone() { # waits up to 60 s for window $1 to go
 "$command" >"$log" 2>&1 &
 echo $! >"$HOME/program.pid"
 
-login=$(window "Log in to $title")
+login=$(window ".+ $title") # "Log in to" and the title, in the interface language
 [ -n "$login" ] || fail "no login window"
 focus "$login"
 # The list of learners is empty and has the focus; Tab goes to "Log in", then "New learner".

@@ -59,7 +59,7 @@ struct StudyFixture
     // A subject of the build's edition unless another edition's code is given.
     bool subject(const QString& name, int phrases, const QString& code = QString())
     {
-        return TestSupport::writeSubject(installed(name), code.isEmpty() ? buildEdition().ProgramCode : code,
+        return TestSupport::writeSubject(installed(name), code.isEmpty() ? TestSupport::ownEdition() : code,
                                          phrases);
     }
 

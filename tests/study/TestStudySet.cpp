@@ -11,25 +11,16 @@
 
 #include <memory>
 
+using TestSupport::otherEdition;
+using TestSupport::ownEdition;
 namespace {
-// The build's edition: its code and its subject files' extensions, and other editions.
-QString own()
-{
-    return buildEdition().ProgramCode;
-}
-QString foreign(int n)
-{
-    QStringList others{foreign(0), foreign(1), QStringLiteral("prlger")};
-    others.removeAll(own());
-    return others.at(n);
-}
 QString sub(const char* base)
 {
-    return QString::fromUtf8(base) + QLatin1Char('.') + buildEdition().LanguageCode;
+    return TestSupport::subjectFile(QString::fromUtf8(base));
 }
 QString vsub(const char* base)
 {
-    return QString::fromUtf8(base) + QStringLiteral(".v") + buildEdition().LanguageCode;
+    return TestSupport::virtualFile(QString::fromUtf8(base));
 }
 } // namespace
 
@@ -60,7 +51,7 @@ private slots:
         QVERIFY2(Write_Activity_File(s, QStringLiteral(" At The Café"), &error), qPrintable(error));
         const QString t = s.handOverFolder;
         const QByteArray h = QByteArray::number(s.launchHandle);
-        QByteArray expected = "4711\r\n" + own().toUtf8() + "\r\n" + s.edition.EditionTitle.toUtf8() +
+        QByteArray expected = "4711\r\n" + ownEdition().toUtf8() + "\r\n" + s.edition.EditionTitle.toUtf8() +
                               "\r\n" + s.edition.InterfaceLanguage.toUtf8() + "\r\n" +
                               s.edition.StudiedLanguage.toUtf8() + "\r\n" + s.CurrentUser.toUtf8() +
                               "\r\n At The Caf\xC3\xA9\r\n2\r\n" + (s.dataFolder + "Users.dat").toUtf8() +
@@ -147,7 +138,7 @@ private slots:
         QFETCH(QString, name);
         const QString outside = fx->dir.path() + "/outside/" + sub("Outside_Secret");
         QVERIFY(QDir().mkpath(QFileInfo(outside).path()));
-        QVERIFY(TestSupport::writeSubject(outside, own(), 2));
+        QVERIFY(TestSupport::writeSubject(outside, ownEdition(), 2));
         QVERIFY(fx->subject(sub("a"), 2));
         fx->virtualSubject(vsub("mine"), QStringLiteral("Mine"), {{name, 1}, {sub("a"), 2}});
         SubjectTree tree;
@@ -174,7 +165,7 @@ private slots:
     void virtualPhrasesSkipped()
     {
         QVERIFY(fx->subject(sub("a"), 2));
-        QVERIFY(fx->subject(sub("es"), 2, foreign(0)));
+        QVERIFY(fx->subject(sub("es"), 2, otherEdition(0)));
         std::vector<PhraseRef> refs{{sub("a"), 9}, {sub("es"), 1}, {sub("a"), 2}};
         for (int i = 0; i < 12; ++i)
             refs.push_back({sub("a"), 1});
@@ -195,12 +186,12 @@ private slots:
             phrases.push_back(p);
         }
         QString error;
-        QVERIFY(InstalledSubject::create(fx->installed(sub("gaps")), own(), phrases, true, &error));
-        QVERIFY(InstalledSubject::create(fx->installed(sub("empty")), own(), {}, true, &error));
+        QVERIFY(InstalledSubject::create(fx->installed(sub("gaps")), ownEdition(), phrases, true, &error));
+        QVERIFY(InstalledSubject::create(fx->installed(sub("empty")), ownEdition(), {}, true, &error));
         int calls = 0;
         RandomPhrases::setSourceForTests([&calls] { return (calls++ % 5) / 5.0; });
-        const auto r =
-            RandomPhrases::drawPhrases(app().installedSubjectsFolder, {sub("empty"), sub("gaps")}, own(), 10);
+        const auto r = RandomPhrases::drawPhrases(app().installedSubjectsFolder, {sub("empty"), sub("gaps")},
+                                                  ownEdition(), 10);
         QVERIFY(!r.allExcluded);
         QCOMPARE(int(r.phrases.size()), 10);
         for (const auto& d : r.phrases) {
@@ -213,8 +204,8 @@ private slots:
     // random phrases set disappears again.
     void randomSetRemovedWhenNothingValid()
     {
-        QVERIFY(fx->subject(sub("one"), 3, foreign(0)));
-        QVERIFY(fx->subject(sub("two"), 3, foreign(1)));
+        QVERIFY(fx->subject(sub("one"), 3, otherEdition(0)));
+        QVERIFY(fx->subject(sub("two"), 3, otherEdition(1)));
         SubjectTree tree;
         tree.Create_Folders();
         tree.Get_Subjects();

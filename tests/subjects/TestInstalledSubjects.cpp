@@ -36,30 +36,31 @@ private slots:
     void bothFoldersAreOneList()
     {
         AppState& s = app();
-        QVERIFY(
-            TestSupport::writeSubject(programFile(QStringLiteral("Cafe.ita")), QStringLiteral("prlita"), 2));
-        QVERIFY(TestSupport::writeSubject(programFile(QStringLiteral("numbers.ita")),
-                                          QStringLiteral("prlita"), 3));
-        QVERIFY(
-            TestSupport::writeSubject(learnerFile(QStringLiteral("Cafe.ita")), QStringLiteral("prlita"), 4));
-        QVERIFY(
-            TestSupport::writeSubject(learnerFile(QStringLiteral("Mine.ita")), QStringLiteral("prlspa"), 1));
-        QVERIFY(TestSupport::writeSubject(learnerFile(QStringLiteral("Other.vita")), QStringLiteral("prlita"),
-                                          1));
+        QVERIFY(TestSupport::writeSubject(programFile(TestSupport::subjectFile("Cafe")),
+                                          TestSupport::ownEdition(), 2));
+        QVERIFY(TestSupport::writeSubject(programFile(TestSupport::subjectFile("numbers")),
+                                          TestSupport::ownEdition(), 3));
+        QVERIFY(TestSupport::writeSubject(learnerFile(TestSupport::subjectFile("Cafe")),
+                                          TestSupport::ownEdition(), 4));
+        QVERIFY(TestSupport::writeSubject(learnerFile(TestSupport::subjectFile("Mine")),
+                                          TestSupport::otherEdition(0), 1));
+        QVERIFY(TestSupport::writeSubject(learnerFile(TestSupport::virtualFile("Other")),
+                                          TestSupport::ownEdition(), 1));
 
         QCOMPARE(installedSubjectNames(s),
-                 (QStringList{QStringLiteral("Cafe.ita"), QStringLiteral("Mine.ita"),
-                              QStringLiteral("numbers.ita")}));
-        QCOMPARE(installedSubjectPath(s, QStringLiteral("Cafe.ita")),
-                 learnerFile(QStringLiteral("Cafe.ita")));
-        QCOMPARE(installedSubjectPath(s, QStringLiteral("numbers.ita")),
-                 programFile(QStringLiteral("numbers.ita")));
-        QCOMPARE(Check_Subject(QStringLiteral("Mine.ita")), QStringLiteral("WRONG_LANGUAGE*prlspa"));
-        QCOMPARE(StudySet::collectInstalledSubject(s, QStringLiteral("Cafe.ita")).count, 4);
-        QCOMPARE(
-            StudySet::collectPhrases(s, {{QStringLiteral("numbers.ita"), 3}, {QStringLiteral("Cafe.ita"), 4}})
-                .count,
-            2);
+                 (QStringList{TestSupport::subjectFile("Cafe"), TestSupport::subjectFile("Mine"),
+                              TestSupport::subjectFile("numbers")}));
+        QCOMPARE(installedSubjectPath(s, TestSupport::subjectFile("Cafe")),
+                 learnerFile(TestSupport::subjectFile("Cafe")));
+        QCOMPARE(installedSubjectPath(s, TestSupport::subjectFile("numbers")),
+                 programFile(TestSupport::subjectFile("numbers")));
+        QCOMPARE(Check_Subject(TestSupport::subjectFile("Mine")),
+                 "WRONG_LANGUAGE*" + TestSupport::otherEdition(0));
+        QCOMPARE(StudySet::collectInstalledSubject(s, TestSupport::subjectFile("Cafe")).count, 4);
+        QCOMPARE(StudySet::collectPhrases(
+                     s, {{TestSupport::subjectFile("numbers"), 3}, {TestSupport::subjectFile("Cafe"), 4}})
+                     .count,
+                 2);
 
         // Random draws reach the learner's subjects too (the foreign one is excluded).
         RandomPhrases::setSourceForTests([] { return 0.0; });
@@ -68,7 +69,7 @@ private slots:
                                        installedSubjectNames(s), s.edition.ProgramCode, 3);
         RandomPhrases::setSourceForTests({});
         QCOMPARE(int(drawn.phrases.size()), 3);
-        QCOMPARE(drawn.phrases.front().subjectFile, QStringLiteral("Cafe.ita"));
+        QCOMPARE(drawn.phrases.front().subjectFile, TestSupport::subjectFile("Cafe"));
     }
 
     void importChecksAndPlaces_data()
@@ -78,25 +79,23 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("folder"); // learner, virtual, none
         QTest::newRow("subject of this edition")
-            << "Museo.ita"
-            << "subject:prlita" << int(SubjectImport::InstalledSubjectFile) << "learner";
+            << TestSupport::subjectFile("Museo") << "subject:" + TestSupport::ownEdition()
+            << int(SubjectImport::InstalledSubjectFile) << "learner";
         QTest::newRow("upper-case extension")
-            << "Museo.ITA"
-            << "subject:prlita" << int(SubjectImport::InstalledSubjectFile) << "learner";
+            << "Museo." + app().edition.LanguageCode.toUpper() << "subject:" + TestSupport::ownEdition()
+            << int(SubjectImport::InstalledSubjectFile) << "learner";
         QTest::newRow("subject of another edition")
-            << "Museo.ita"
-            << "subject:prlito" << int(SubjectImport::Refused) << "none";
-        QTest::newRow("damaged file") << "Museo.ita"
-                                      << "garbage" << int(SubjectImport::Refused) << "none";
-        QTest::newRow("virtual subject file")
-            << "Mine.vita"
-            << "virtual" << int(SubjectImport::VirtualSubjectFile) << "virtual";
+            << TestSupport::subjectFile("Museo") << "subject:" + TestSupport::otherEdition()
+            << int(SubjectImport::Refused) << "none";
+        QTest::newRow("damaged file")
+            << TestSupport::subjectFile("Museo") << "garbage" << int(SubjectImport::Refused) << "none";
+        QTest::newRow("virtual subject file") << TestSupport::virtualFile("Mine") << "virtual"
+                                              << int(SubjectImport::VirtualSubjectFile) << "virtual";
         QTest::newRow("subject named so it would not be listed")
             << "Museo.txt"
-            << "subject:prlita" << int(SubjectImport::WrongName) << "learner";
+            << "subject:" + TestSupport::ownEdition() << int(SubjectImport::WrongName) << "learner";
         QTest::newRow("virtual file named as a subject")
-            << "Mine.ita"
-            << "virtual" << int(SubjectImport::WrongName) << "virtual";
+            << TestSupport::subjectFile("Mine") << "virtual" << int(SubjectImport::WrongName) << "virtual";
     }
 
     void importChecksAndPlaces()
@@ -130,25 +129,25 @@ private slots:
     // An existing file is replaced only when asked; a copy is complete or absent.
     void copyReplacesOnlyWhenAsked()
     {
-        const QString source = m_dir.path() + QStringLiteral("/Museo.ita");
-        QVERIFY(TestSupport::writeSubject(source, QStringLiteral("prlita"), 3));
-        QVERIFY(
-            TestSupport::writeSubject(learnerFile(QStringLiteral("Museo.ita")), QStringLiteral("prlita"), 1));
+        const QString source = m_dir.path() + TestSupport::subjectFile("/Museo");
+        QVERIFY(TestSupport::writeSubject(source, TestSupport::ownEdition(), 3));
+        QVERIFY(TestSupport::writeSubject(learnerFile(TestSupport::subjectFile("Museo")),
+                                          TestSupport::ownEdition(), 1));
         SubjectImport import = checkSubjectImport(app(), source);
         QVERIFY(import.exists);
         QVERIFY(!import.sameFile);
         QString error;
         QVERIFY(!copySubjectImport(source, import, false, &error));
-        QCOMPARE(StudySet::collectInstalledSubject(app(), QStringLiteral("Museo.ita")).count, 1);
+        QCOMPARE(StudySet::collectInstalledSubject(app(), TestSupport::subjectFile("Museo")).count, 1);
         QVERIFY2(copySubjectImport(source, import, true, &error), qPrintable(error));
-        QCOMPARE(StudySet::collectInstalledSubject(app(), QStringLiteral("Museo.ita")).count, 3);
+        QCOMPARE(StudySet::collectInstalledSubject(app(), TestSupport::subjectFile("Museo")).count, 3);
         QCOMPARE(QDir(app().learnerSubjectsFolder).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{QStringLiteral("Museo.ita")});
+                 QStringList{TestSupport::subjectFile("Museo")});
 
         // Opening the learner's own file again copies nothing.
-        import = checkSubjectImport(app(), learnerFile(QStringLiteral("Museo.ita")));
+        import = checkSubjectImport(app(), learnerFile(TestSupport::subjectFile("Museo")));
         QVERIFY(import.sameFile);
-        QVERIFY(copySubjectImport(learnerFile(QStringLiteral("Museo.ita")), import, false, &error));
+        QVERIFY(copySubjectImport(learnerFile(TestSupport::subjectFile("Museo")), import, false, &error));
     }
 };
 

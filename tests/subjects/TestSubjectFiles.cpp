@@ -84,20 +84,21 @@ private slots:
         QTest::addColumn<QString>("expected"); // exact verdict, or "ERROR" for any error description
 
         QString error;
-        QVERIFY2(TestSupport::writeSubject(path("greetings.ita"), "prlita", 3, &error), qPrintable(error));
+        QVERIFY2(TestSupport::writeSubject(path("greetings.ita"), TestSupport::ownEdition(), 3, &error),
+                 qPrintable(error));
         QTest::newRow("valid") << "greetings.ita"
                                << "VALID";
 
-        QVERIFY(TestSupport::writeSubject(path("saludos.ita"), "prlspa", 3));
+        QVERIFY(TestSupport::writeSubject(path("saludos.ita"), TestSupport::otherEdition(), 3));
         QTest::newRow("another edition") << "saludos.ita"
-                                         << "WRONG_LANGUAGE*prlspa";
+                                         << "WRONG_LANGUAGE*" + TestSupport::otherEdition();
 
-        QVERIFY(TestSupport::writeSubject(path("shouting.ita"), "PRLITA", 1));
+        QVERIFY(TestSupport::writeSubject(path("shouting.ita"), TestSupport::ownEdition().toUpper(), 1));
         QTest::newRow("code differs only in case") << "shouting.ita"
-                                                   << "WRONG_LANGUAGE*PRLITA";
+                                                   << "WRONG_LANGUAGE*" + TestSupport::ownEdition().toUpper();
 
         for (const char* name : {"a b c.ita", "l'ora \"giusta\".ita", "città_più.ita", "v.1.2.3.ita"}) {
-            QVERIFY(TestSupport::writeSubject(path(QString::fromUtf8(name)), "prlita", 1));
+            QVERIFY(TestSupport::writeSubject(path(QString::fromUtf8(name)), TestSupport::ownEdition(), 1));
             QTest::newRow(name) << QString::fromUtf8(name) << "VALID";
         }
 

@@ -130,17 +130,20 @@ private slots:
     void installedSubjectsInNameOrderWithTitles()
     {
         // The tree lists names only, so even a damaged file shows; it is refused when used.
-        for (const char* name : {"MyTopic.ita", "basic_phrases.ita", "città vecchia.ita", "v.1.2_l'ora.ita"})
-            TestSupport::writeGarbage(installed(QString::fromUtf8(name)), 16);
-        TestSupport::writeGarbage(installed("mine.vita"), 16);
-        QVERIFY(QDir(app().installedSubjectsFolder).mkdir("folder.ita"));
+        for (const QString& name :
+             {TestSupport::subjectFile("MyTopic"), TestSupport::subjectFile("basic_phrases"),
+              TestSupport::subjectFile("città vecchia"), TestSupport::subjectFile("v.1.2_l'ora")})
+            TestSupport::writeGarbage(installed(name), 16);
+        TestSupport::writeGarbage(installed(TestSupport::virtualFile("mine")), 16);
+        QVERIFY(QDir(app().installedSubjectsFolder).mkdir(TestSupport::subjectFile("folder")));
         build();
 
         QTreeWidgetItem* node1 = m_tree->installedFolder();
         QCOMPARE(childTexts(node1),
                  QStringList({"Basic Phrases", "Città Vecchia", "Mytopic", "V.1.2 L'ora"}));
-        QCOMPARE(SubjectTree::tag(node1->child(2)), QStringList({"SUBJECT", "MyTopic.ita"}));
-        QCOMPARE(SubjectTree::Tag_Item(1, node1->child(3)), QString::fromUtf8("v.1.2_l'ora.ita"));
+        QCOMPARE(SubjectTree::tag(node1->child(2)),
+                 QStringList({"SUBJECT", TestSupport::subjectFile("MyTopic")}));
+        QCOMPARE(SubjectTree::Tag_Item(1, node1->child(3)), TestSupport::subjectFile("v.1.2_l'ora"));
         QCOMPARE(image(node1->child(0)), int(SubjectTree::SubjectImage));
         QCOMPARE(selectedImage(node1->child(0)), int(SubjectTree::SelectedSubjectImage));
         QCOMPARE(m_log,
@@ -149,8 +152,8 @@ private slots:
 
     void virtualSubjectFilesAsFolders()
     {
-        writeVirtual("my_Words.vita", {"Cibo", "Viaggi \"in\" treno"});
-        writeVirtual("empty.vita", {});
+        writeVirtual(TestSupport::virtualFile("my_Words"), {"Cibo", "Viaggi \"in\" treno"});
+        writeVirtual(TestSupport::virtualFile("empty"), {});
         MessageWindow::showStatus("loading", 1500);
         build();
 
@@ -162,7 +165,7 @@ private slots:
         QCOMPARE(SubjectTree::tag(empty->child(0)), QStringList({"IGNORE"}));
         QCOMPARE(words->text(0), QStringLiteral("my_Words"));
         QVERIFY(words->font(0).bold());
-        QCOMPARE(SubjectTree::tag(words), QStringList({"FOLDER", "my_Words.vita"}));
+        QCOMPARE(SubjectTree::tag(words), QStringList({"FOLDER", TestSupport::virtualFile("my_Words")}));
         QCOMPARE(image(words), int(SubjectTree::ClosedVirtualFolder));
         QCOMPARE(childTexts(words), QStringList({"Cibo", "Viaggi \"in\" treno"}));
         QCOMPARE(SubjectTree::tag(words->child(1)), QStringList({"SUBJECT", "VIRTUALSUBJECT", "2"}));
@@ -177,21 +180,23 @@ private slots:
     void hugeNameShownCut()
     {
         const QString huge(1 << 20, QLatin1Char('n'));
-        writeVirtual("big.vita", {huge});
+        writeVirtual(TestSupport::virtualFile("big"), {huge});
         build();
         const QString shown = m_tree->topLevelItem(3)->child(0)->text(0);
         QCOMPARE(shown, huge.left(200) + QChar(0x2026));
         QVERIFY(m_log.last().size() < 300);
         QString error;
-        QCOMPARE(VirtualSubjectFile::subjects(virtualFile("big.vita"), &error)->front().name, huge);
+        QCOMPARE(
+            VirtualSubjectFile::subjects(virtualFile(TestSupport::virtualFile("big")), &error)->front().name,
+            huge);
     }
 
     void damagedVirtualFileReportedAndLaterFilesListed()
     {
-        writeVirtual("a.vita", {"Uno"});
-        TestSupport::writeGarbage(virtualFile("b rotto.vita"));
-        QFile(virtualFile("c.vita")).open(QIODevice::WriteOnly); // empty file
-        writeVirtual("d.vita", {"Due", "Tre"});
+        writeVirtual(TestSupport::virtualFile("a"), {"Uno"});
+        TestSupport::writeGarbage(virtualFile(TestSupport::virtualFile("b rotto")));
+        QFile(virtualFile(TestSupport::virtualFile("c"))).open(QIODevice::WriteOnly); // empty file
+        writeVirtual(TestSupport::virtualFile("d"), {"Due", "Tre"});
         build();
 
         QCOMPARE(m_requests.size(), 2);
@@ -200,8 +205,8 @@ private slots:
             QCOMPARE(r.icon, QMessageBox::Critical);
             QVERIFY2(r.text.contains(QLatin1String("Get_vSubjects: ")), qPrintable(r.text));
         }
-        QVERIFY(m_requests[0].text.contains(QLatin1String("b rotto.vita")));
-        QVERIFY(m_requests[1].text.contains(QLatin1String("c.vita")));
+        QVERIFY(m_requests[0].text.contains(TestSupport::virtualFile("b rotto")));
+        QVERIFY(m_requests[1].text.contains(TestSupport::virtualFile("c")));
 
         QCOMPARE(m_tree->topLevelItemCount(), 7);
         QTreeWidgetItem* broken = m_tree->topLevelItem(4);
@@ -215,8 +220,8 @@ private slots:
 
     void buildingAgainReplacesInsteadOfAdding()
     {
-        TestSupport::writeGarbage(installed("uno.ita"), 16);
-        writeVirtual("a.vita", {"X"});
+        TestSupport::writeGarbage(installed(TestSupport::subjectFile("uno")), 16);
+        writeVirtual(TestSupport::virtualFile("a"), {"X"});
         build();
         build();
         m_tree->Get_Subjects();
@@ -228,8 +233,8 @@ private slots:
 
     void imagesOnExpandAndCollapse()
     {
-        TestSupport::writeGarbage(installed("uno.ita"), 16);
-        writeVirtual("a.vita", {"X"});
+        TestSupport::writeGarbage(installed(TestSupport::subjectFile("uno")), 16);
+        writeVirtual(TestSupport::virtualFile("a"), {"X"});
         build();
         m_tree->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_tree.get()));
@@ -237,7 +242,8 @@ private slots:
         QTreeWidgetItem* node1 = m_tree->installedFolder();
         QTreeWidgetItem* folder = m_tree->topLevelItem(3);
         QTreeWidgetItem* subject = node1->child(0);
-        m_tree->addNode(subject, "Hello", {"uno.ita", "1", "Ciao", "Hello", ""}, SubjectTree::PhraseImage);
+        m_tree->addNode(subject, "Hello", {TestSupport::subjectFile("uno"), "1", "Ciao", "Hello", ""},
+                        SubjectTree::PhraseImage);
 
         // By keyboard, as a learner without a mouse would.
         m_tree->setFocus();
@@ -271,15 +277,16 @@ private slots:
 
     void refreshOnlyWhenSubjectsChanged()
     {
-        TestSupport::writeGarbage(installed("uno.ita"), 16);
-        writeVirtual("a.vita", {"X"});
+        TestSupport::writeGarbage(installed(TestSupport::subjectFile("uno")), 16);
+        writeVirtual(TestSupport::virtualFile("a"), {"X"});
         build();
         QTreeWidgetItem* subject = m_tree->installedFolder()->child(0);
-        QTreeWidgetItem* phrase = m_tree->addNode(subject, "Hello", {"uno.ita", "1", "Ciao", "Hello", ""},
-                                                  SubjectTree::PhraseImage);
+        QTreeWidgetItem* phrase =
+            m_tree->addNode(subject, "Hello", {TestSupport::subjectFile("uno"), "1", "Ciao", "Hello", ""},
+                            SubjectTree::PhraseImage);
         m_tree->setCurrentItem(phrase);
-        writeVirtual("b.vita", {"Y"});
-        TestSupport::writeGarbage(installed("due.ita"), 16);
+        writeVirtual(TestSupport::virtualFile("b"), {"Y"});
+        TestSupport::writeGarbage(installed(TestSupport::subjectFile("due")), 16);
 
         app().SubjectsChanged = false;
         m_tree->Refresh_Subjects();
@@ -301,13 +308,13 @@ private slots:
     void refreshAskedDuringABuildWaitsForIt()
     {
         for (int i = 0; i < 5; ++i)
-            TestSupport::writeGarbage(installed(QStringLiteral("s%1.ita").arg(i)), 16);
+            TestSupport::writeGarbage(installed(TestSupport::subjectFile("s%1").arg(i)), 16);
         bool asked = false;
         // An editor closing while the loader lets events run.
         LoadingLog::setSink([&](const QString&) {
             if (!asked) {
                 asked = true;
-                TestSupport::writeGarbage(installed("zz.ita"), 16);
+                TestSupport::writeGarbage(installed(TestSupport::subjectFile("zz")), 16);
                 app().SubjectsChanged = true;
                 m_tree->Refresh_Subjects();
             }
@@ -323,23 +330,26 @@ private slots:
 
     void pointerRules()
     {
-        TestSupport::writeGarbage(installed("uno.ita"), 16);
-        writeVirtual("a.vita", {"X"});
+        TestSupport::writeGarbage(installed(TestSupport::subjectFile("uno")), 16);
+        writeVirtual(TestSupport::virtualFile("a"), {"X"});
         build();
         QTreeWidgetItem* node1 = m_tree->installedFolder();
         QTreeWidgetItem* installedPhrase = m_tree->addNode(
-            node1->child(0), "Hello", {"uno.ita", "1", "Ciao*!", "Hello", ""}, SubjectTree::PhraseImage);
-        QTreeWidgetItem* drawn = m_tree->addNode(m_tree->randomSubjectFolder(), " Uno",
-                                                 {"SUBJECT", "uno.ita"}, SubjectTree::SubjectImage);
+            node1->child(0), "Hello", {TestSupport::subjectFile("uno"), "1", "Ciao*!", "Hello", ""},
+            SubjectTree::PhraseImage);
+        QTreeWidgetItem* drawn =
+            m_tree->addNode(m_tree->randomSubjectFolder(), " Uno",
+                            {"SUBJECT", TestSupport::subjectFile("uno")}, SubjectTree::SubjectImage);
         QTreeWidgetItem* drawnPhrase =
-            m_tree->addNode(drawn, "Hello", {"uno.ita", "1", "Ciao", "Hello", ""}, SubjectTree::PhraseImage);
+            m_tree->addNode(drawn, "Hello", {TestSupport::subjectFile("uno"), "1", "Ciao", "Hello", ""},
+                            SubjectTree::PhraseImage);
         QTreeWidgetItem* set = m_tree->addNode(m_tree->randomPhrasesFolder(), "C118",
                                                {"SUBJECT", "VIRTUALSUBJECT"}, SubjectTree::SubjectImage);
-        QTreeWidgetItem* setPhrase =
-            m_tree->addNode(set, "Hi", {"uno.ita", "1", "Ciao", "Hi", ""}, SubjectTree::PhraseImage);
-        QTreeWidgetItem* virtualPhrase =
-            m_tree->addNode(m_tree->topLevelItem(3)->child(0), "Hey", {"uno.ita", "1", "Ciao", "Hey", ""},
-                            SubjectTree::VirtualPhraseImage);
+        QTreeWidgetItem* setPhrase = m_tree->addNode(
+            set, "Hi", {TestSupport::subjectFile("uno"), "1", "Ciao", "Hi", ""}, SubjectTree::PhraseImage);
+        QTreeWidgetItem* virtualPhrase = m_tree->addNode(
+            m_tree->topLevelItem(3)->child(0), "Hey",
+            {TestSupport::subjectFile("uno"), "1", "Ciao", "Hey", ""}, SubjectTree::VirtualPhraseImage);
         m_tree->expandAll();
         m_tree->resize(400, 600);
         m_tree->show();
@@ -389,7 +399,8 @@ private slots:
     void listsTheShippedCourse()
     {
         const QString program = QStringLiteral(PARLANTO_PROGRAM_DIR "/");
-        const QStringList shipped = QDir(program + "Subjects").entryList({"*.ita"}, QDir::Files);
+        const QStringList shipped =
+            QDir(program + "Subjects").entryList({TestSupport::subjectFile("*")}, QDir::Files);
         if (shipped.isEmpty())
             QSKIP("the shipped course has not been built in this build folder");
         app().installedSubjectsFolder = program + "Subjects/";

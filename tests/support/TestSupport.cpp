@@ -49,6 +49,29 @@ QByteArray makeWave(int seed, int milliseconds)
     return out;
 }
 
+QString ownEdition()
+{
+    return buildEdition().ProgramCode;
+}
+
+QString otherEdition(int n)
+{
+    QStringList others{QStringLiteral("prlspa"), QStringLiteral("prlfre"), QStringLiteral("prlger"),
+                       QStringLiteral("prleng")};
+    others.removeAll(ownEdition());
+    return others.at(n);
+}
+
+QString subjectFile(const QString& base)
+{
+    return base + QLatin1Char('.') + buildEdition().LanguageCode;
+}
+
+QString virtualFile(const QString& base)
+{
+    return base + QStringLiteral(".v") + buildEdition().LanguageCode;
+}
+
 bool writeSubject(const QString& path, const QString& programCode, int phraseCount, QString* error)
 {
     std::vector<Phrase> phrases;

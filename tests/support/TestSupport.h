@@ -15,6 +15,13 @@ namespace TestSupport {
 QByteArray makeWave(int seed, int milliseconds = 100);
 // Writes an installed subject with n phrases numbered 1..n for the given edition.
 bool writeSubject(const QString& path, const QString& programCode, int phraseCount, QString* error = nullptr);
+// The edition this build was made for ("prlita"), and editions that are not it
+// (n = 0, 1, 2: "prlspa", "prlfre", "prlger", skipping the build's own).
+QString ownEdition();
+QString otherEdition(int n = 0);
+// File names of the build's edition: "a" gives "a.ita" and "a.vita" in the Italian one.
+QString subjectFile(const QString& base);
+QString virtualFile(const QString& base);
 // Bytes of a file that exists but is not a database.
 void writeGarbage(const QString& path, int bytes = 4096);
 

@@ -50,8 +50,8 @@ void TestToolSubjectInProgram::madeSubjectIsListedAndStudied()
 
     QProcess tool;
     tool.start(QStringLiteral(PARLANTO_TOOLS_DIR "/parlanto-subject"),
-               {QStringLiteral("create"), subjects + QStringLiteral("At_the_Museum.ita"),
-                QStringLiteral("--edition"), QStringLiteral("prlita"), QStringLiteral("--phrases"),
+               {QStringLiteral("create"), subjects + TestSupport::subjectFile("At_the_Museum"),
+                QStringLiteral("--edition"), TestSupport::ownEdition(), QStringLiteral("--phrases"),
                 table.fileName(), QStringLiteral("--sounds"), dir.path()});
     QVERIFY(tool.waitForFinished(60000));
     QVERIFY2(tool.exitCode() == 0, tool.readAllStandardError().constData());
@@ -72,10 +72,11 @@ void TestToolSubjectInProgram::madeSubjectIsListedAndStudied()
     QTreeWidgetItem* installed = tree.installedFolder();
     QCOMPARE(installed->childCount(), 1);
     QCOMPARE(installed->child(0)->text(0), QStringLiteral("At The Museum"));
-    QCOMPARE(SubjectTree::Tag_Item(1, installed->child(0)), QStringLiteral("At_the_Museum.ita"));
+    QCOMPARE(SubjectTree::Tag_Item(1, installed->child(0)), TestSupport::subjectFile("At_the_Museum"));
 
-    QCOMPARE(Check_Subject(QStringLiteral("At_the_Museum.ita")), QStringLiteral("VALID"));
-    const StudySet::Result result = StudySet::collectInstalledSubject(s, QStringLiteral("At_the_Museum.ita"));
+    QCOMPARE(Check_Subject(TestSupport::subjectFile("At_the_Museum")), QStringLiteral("VALID"));
+    const StudySet::Result result =
+        StudySet::collectInstalledSubject(s, TestSupport::subjectFile("At_the_Museum"));
     QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
     QCOMPARE(result.count, 3);
     for (int slot = 1; slot <= 3; ++slot) {
