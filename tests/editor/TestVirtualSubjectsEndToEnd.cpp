@@ -376,11 +376,9 @@ private slots:
     void initTestCase()
     {
 #ifdef PARLANTO_SANITIZE_BUILD
-        QSKIP(
-            "Runs the real launcher and activity on an X server; under the sanitizers the X client libraries "
-            "and the uninstrumented system Qt plugins it loads (xcb, its input methods) are outside what the "
-            "build can vouch for. The editor, login and activity windows it drives are checked offscreen "
-            "there by TestVirtualSubjectEditor, TestLoginWindow and TestActivityWindows.");
+        QSKIP("Not in the sanitizer build: it needs an X server, xdotool and a second program, and what it "
+              "drives runs under the sanitizers offscreen in TestVirtualSubjectEditor, TestLoginWindow, "
+              "TestActivityPanel and TestActivityWindows.");
 #endif
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP("Needs an X server (CTest runs it under xvfb-run); the activity must show a real window.");
