@@ -318,6 +318,9 @@ void ActivityPanel::btnAct_Click(int index)
     DisabledWhile disabled(main);
     const QString field1 = SubjectTree::Tag_Item(1, subject);
     if (field1 == QLatin1String("VIRTUALSUBJECT")) {
+        // Its phrases are the nodes under it, which only a click has loaded so far.
+        if (subject->childCount() == 0 && m_loadPhrases)
+            m_loadPhrases(subject);
         if (!Check_Virtual_Subject(m_tree, subject, main))
             return;
     } else {
