@@ -6,6 +6,7 @@
 // Run: build/bench/subjects/BenchSubjectTree. Compare the CPU column when the machine is
 // busy. Most of an open is the encryption layer's own set-up per connection; the same
 // file without encryption opens and reads in about a sixth of the time.
+#include "../RatioReporter.h"
 #include "app/AppState.h"
 #include "app/SplashWindow.h"
 #include "content/LoadingLog.h"
@@ -182,29 +183,6 @@ void BM_CheckSubject(benchmark::State& state)
     }
 }
 BENCHMARK(BM_CheckSubject)->Unit(benchmark::kMicrosecond);
-
-// Keeps each run's CPU time per iteration, so that the ratios between sizes can be printed.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void printRatio(const char* what, const std::string& small, const std::string& large,
-                    double sizeRatio) const
-    {
-        const auto a = times.find(small), b = times.find(large);
-        if (a == times.end() || b == times.end() || a->second <= 0)
-            return;
-        std::printf("%-42s %6.1fx for %.0fx the size (linear: %.0fx)\n", what, b->second / a->second,
-                    sizeRatio, sizeRatio);
-    }
-    std::map<std::string, double> times;
-};
 
 } // namespace
 
