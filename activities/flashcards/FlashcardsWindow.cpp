@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QMap>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace {
@@ -44,23 +43,9 @@ const ActivityTextTable& texts()
 }
 } // namespace
 
-QString FlashcardsWindow::tr_(const char* key) const
-{
-    return activityText(texts(), m_input.interfaceLanguage, key);
-}
-
 FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)
-    : QMainWindow(parent), m_input(input)
+    : ActivityWindow(input, texts(), ActivityName, parent)
 {
-    setObjectName(QStringLiteral("frmFlashcards"));
-    setWindowTitle(tr_("title") + QStringLiteral(" - ") + ShownText::cut(m_input.subject.trimmed(), ShownText::NameLimit));
-    // Keyboard first: the focused button is always drawn as such, not only after a Tab.
-    setAttribute(Qt::WA_KeyboardFocusChange);
-    auto* central = new QWidget(this);
-    setCentralWidget(central);
-    auto* layout = new QVBoxLayout(central);
-    m_progress = new QLabel(this);
-    m_progress->setObjectName(QStringLiteral("lblProgress"));
     m_phrase = new QLabel(this);
     m_phrase->setObjectName(QStringLiteral("lblPhrase"));
     m_translation = new QLabel(this);
@@ -73,13 +58,6 @@ FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)
     QFont big = m_phrase->font();
     big.setPointSize(big.pointSize() + 8);
     m_phrase->setFont(big);
-    auto makeButton = [this](const char* name, const char* key) {
-        auto* b = new QPushButton(tr_(key), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(true); // Enter presses the focused button
-        b->setAccessibleName(QString(tr_(key)).remove(QLatin1Char('&')));
-        return b;
-    };
     m_listen = makeButton("btnListen", "listen");
     m_reveal = makeButton("btnReveal", "reveal");
     m_knownButton = makeButton("btnKnown", "known");
@@ -88,20 +66,12 @@ FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)
     auto* answers = new QHBoxLayout;
     answers->addWidget(m_knownButton);
     answers->addWidget(m_unknownButton);
-    layout->addWidget(m_progress);
-    // A long phrase scrolls inside its own area; the buttons stay in reach.
-    for (QLabel* l : {m_phrase, m_translation}) {
-        auto* area = new QScrollArea(this);
-        area->setWidget(l);
-        area->setWidgetResizable(true);
-        area->setFrameShape(QFrame::NoFrame);
-        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        layout->addWidget(area, 1);
-    }
-    layout->addWidget(m_listen);
-    layout->addWidget(m_reveal);
-    layout->addLayout(answers);
-    layout->addWidget(m_close);
+    for (QLabel* l : {m_phrase, m_translation})
+        addScrolling(l);
+    m_layout->addWidget(m_listen);
+    m_layout->addWidget(m_reveal);
+    m_layout->addLayout(answers);
+    m_layout->addWidget(m_close);
     connect(m_listen, &QPushButton::clicked, this,
             [this] { ActivitySound::play(m_input.phrases.at(m_index).soundFile); });
     connect(m_reveal, &QPushButton::clicked, this, &FlashcardsWindow::reveal);
@@ -159,30 +129,19 @@ void FlashcardsWindow::answer(bool known)
 
 void FlashcardsWindow::finish()
 {
-    m_finished = true;
-    ActivitySound::stop();
     const int n = int(m_input.phrases.size());
-    m_progress->clear();
     m_phrase->setText(tr_("result").arg(ActivityResult::scoreText(m_known, n)));
     m_translation->clear();
     for (QPushButton* b : {m_listen, m_reveal, m_knownButton, m_unknownButton})
         b->setEnabled(false);
-    m_close->show();
-    m_close->setDefault(true);
-    m_close->setFocus();
-    ActivityResult::record(this, m_input, QString::fromLatin1(ActivityName), m_known, n, tr_("saveError"),
-                           &m_saveError);
+    finishWith(m_close, m_known, n);
 }
 
 void FlashcardsWindow::closeEvent(QCloseEvent* event)
 {
     // Left before the last card: the cards marked so far are the result; none, no result.
-    if (!m_finished && m_marked > 0) {
-        m_finished = true;
-        ActivitySound::stop();
-        ActivityResult::record(this, m_input, QString::fromLatin1(ActivityName), m_known, m_marked,
-                               tr_("saveError"), &m_saveError);
-    }
+    if (!m_finished && m_marked > 0)
+        record(m_known, m_marked);
     QMainWindow::closeEvent(event);
 }
 

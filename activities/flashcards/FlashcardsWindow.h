@@ -1,8 +1,6 @@
 #pragma once
 
-#include "ActivityInput.h"
-
-#include <QMainWindow>
+#include "ActivityWindow.h"
 
 class QLabel;
 class QPushButton;
@@ -10,7 +8,7 @@ class QPushButton;
 // Flashcards: each phrase is shown and heard, the learner reveals its translations and
 // says whether it was known. At the end the number known out of N is recorded; closed
 // earlier (Escape), the cards marked so far are, and nothing when none was marked.
-class FlashcardsWindow : public QMainWindow
+class FlashcardsWindow : public ActivityWindow
 {
     Q_OBJECT
 public:
@@ -18,12 +16,8 @@ public:
 
     explicit FlashcardsWindow(const ActivityInput& input, QWidget* parent = nullptr);
 
-    int current() const { return m_index; }
     int known() const { return m_known; }
     int marked() const { return m_marked; }
-    bool finished() const { return m_finished; }
-    // Empty unless saving the result failed.
-    QString saveError() const { return m_saveError; }
 
     QLabel* lblPhrase() const { return m_phrase; }
     QLabel* lblTranslation() const { return m_translation; }
@@ -39,19 +33,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QString tr_(const char* key) const;
     void showCard();
     void reveal();
     void answer(bool known);
     void finish();
 
-    ActivityInput m_input;
-    int m_index = 0;
     int m_known = 0;
     int m_marked = 0;
-    bool m_finished = false;
-    QString m_saveError;
-    QLabel* m_progress = nullptr;
     QLabel* m_phrase = nullptr;
     QLabel* m_translation = nullptr;
     QPushButton* m_listen = nullptr;

@@ -10,7 +10,6 @@
 #include <QMap>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -46,60 +45,31 @@ const ActivityTextTable& texts()
 }
 } // namespace
 
-QString ListeningWindow::tr_(const char* key) const
-{
-    return activityText(texts(), m_input.interfaceLanguage, key);
-}
-
 ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
-    : QMainWindow(parent), m_input(input)
+    : ActivityWindow(input, texts(), ActivityName, parent)
 {
-    setObjectName(QStringLiteral("frmListening"));
-    setWindowTitle(tr_("title") + QStringLiteral(" - ") + ShownText::cut(m_input.subject.trimmed(), ShownText::NameLimit));
-    // Keyboard first: the focused choice is drawn as such from the start, not only after a Tab.
-    setAttribute(Qt::WA_KeyboardFocusChange);
-    auto* central = new QWidget(this);
-    setCentralWidget(central);
-    auto* layout = new QVBoxLayout(central);
-    m_progress = new QLabel(this);
-    m_progress->setObjectName(QStringLiteral("lblProgress"));
     m_prompt = new QLabel(tr_("prompt"), this);
     m_prompt->setObjectName(QStringLiteral("lblPrompt"));
     m_feedback = new QLabel(this);
     m_feedback->setObjectName(QStringLiteral("lblFeedback"));
     m_feedback->setTextFormat(Qt::PlainText);
     m_feedback->setWordWrap(true);
-    m_listen = new QPushButton(tr_("listen"), this);
-    m_listen->setObjectName(QStringLiteral("btnListen"));
-    m_listen->setAccessibleName(tr_("listen").remove(QLatin1Char('&')));
-    layout->addWidget(m_progress);
-    layout->addWidget(m_prompt);
-    layout->addWidget(m_listen);
+    m_listen = makeButton("btnListen", "listen");
+    m_layout->addWidget(m_prompt);
+    m_layout->addWidget(m_listen);
     for (int i = 0; i < MaxChoices; ++i) {
         auto* b = new QPushButton(this);
         b->setObjectName(QStringLiteral("btnChoice_%1").arg(i));
         b->setAutoDefault(true); // Enter chooses the focused answer
         connect(b, &QPushButton::clicked, this, [this, i] { choose(i); });
-        layout->addWidget(b);
+        m_layout->addWidget(b);
         m_choices.push_back(b);
     }
-    // A long phrase in the feedback scrolls inside its own area; the buttons stay in reach.
-    auto* feedbackArea = new QScrollArea(this);
-    feedbackArea->setWidget(m_feedback);
-    feedbackArea->setWidgetResizable(true);
-    feedbackArea->setFrameShape(QFrame::NoFrame);
-    feedbackArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    layout->addWidget(feedbackArea, 1);
-    m_next = new QPushButton(tr_("next"), this);
-    m_next->setObjectName(QStringLiteral("btnNext"));
-    m_next->setAccessibleName(tr_("next").remove(QLatin1Char('&')));
-    m_close = new QPushButton(tr_("close"), this);
-    m_close->setObjectName(QStringLiteral("btnClose"));
-    m_close->setAccessibleName(tr_("close").remove(QLatin1Char('&')));
-    layout->addWidget(m_next);
-    layout->addWidget(m_close);
-    for (QPushButton* b : {m_listen, m_next, m_close})
-        b->setAutoDefault(true);
+    addScrolling(m_feedback);
+    m_next = makeButton("btnNext", "next");
+    m_close = makeButton("btnClose", "close");
+    m_layout->addWidget(m_next);
+    m_layout->addWidget(m_close);
     connect(m_listen, &QPushButton::clicked, this,
             [this] { ActivitySound::play(m_input.phrases.at(m_index).soundFile); });
     connect(m_next, &QPushButton::clicked, this, &ListeningWindow::next);
@@ -196,19 +166,12 @@ void ListeningWindow::keyPressEvent(QKeyEvent* event)
 
 void ListeningWindow::finish()
 {
-    m_finished = true;
-    ActivitySound::stop();
     const int n = int(m_input.phrases.size());
-    m_progress->clear();
     m_prompt->clear();
     for (QPushButton* b : m_choices)
         b->hide();
     m_feedback->setText(tr_("result").arg(ActivityResult::scoreText(m_right, n)));
     m_listen->setEnabled(false);
     m_next->setEnabled(false);
-    m_close->show();
-    m_close->setDefault(true);
-    m_close->setFocus();
-    ActivityResult::record(this, m_input, QString::fromLatin1(ActivityName), m_right, n, tr_("saveError"),
-                           &m_saveError);
+    finishWith(m_close, m_right, n);
 }

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "ActivityInput.h"
-
-#include <QMainWindow>
+#include "ActivityWindow.h"
 
 #include <vector>
 
@@ -11,7 +9,7 @@ class QPushButton;
 
 // Listening: the learner hears a phrase and picks its translation among the translations
 // of the other phrases (keys 1 to 4). At the end the percentage right is recorded.
-class ListeningWindow : public QMainWindow
+class ListeningWindow : public ActivityWindow
 {
     Q_OBJECT
 public:
@@ -20,11 +18,8 @@ public:
 
     explicit ListeningWindow(const ActivityInput& input, QWidget* parent = nullptr);
 
-    int current() const { return m_index; }
     int right() const { return m_right; }
-    bool finished() const { return m_finished; }
     int percentage() const;
-    QString saveError() const { return m_saveError; }
 
     const std::vector<QPushButton*>& choices() const { return m_choices; }
     QLabel* lblFeedback() const { return m_feedback; }
@@ -36,19 +31,13 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QString tr_(const char* key) const;
     void showQuestion();
     void choose(int choice);
     void next();
     void finish();
 
-    ActivityInput m_input;
-    int m_index = 0;
     int m_right = 0;
     bool m_answered = false;
-    bool m_finished = false;
-    QString m_saveError;
-    QLabel* m_progress = nullptr;
     QLabel* m_prompt = nullptr;
     QLabel* m_feedback = nullptr;
     QPushButton* m_listen = nullptr;

@@ -5,7 +5,6 @@
 // each of which is opened once per launch; the ratio of their CPU times is printed.
 // Run: build/bench/study/BenchActivityLaunch.
 
-#include "../RatioReporter.h"
 #include "app/AppState.h"
 #include "app/Dialogs.h"
 #include "platform/Database.h"
@@ -15,6 +14,7 @@
 #include "study/SubjectSelection.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
+#include "support/RatioReporter.h"
 
 #include <benchmark/benchmark.h>
 

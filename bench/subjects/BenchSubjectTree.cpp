@@ -6,7 +6,6 @@
 // Run: build/bench/subjects/BenchSubjectTree. Compare the CPU column when the machine is
 // busy. Most of an open is the encryption layer's own set-up per connection; the same
 // file without encryption opens and reads in about a sixth of the time.
-#include "../RatioReporter.h"
 #include "app/AppState.h"
 #include "app/SplashWindow.h"
 #include "content/LoadingLog.h"
@@ -14,20 +13,19 @@
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
+#include "support/BenchLibrary.h"
+#include "support/RatioReporter.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -46,54 +44,18 @@ QString virtualFolder(int count)
     return library->path() + QStringLiteral("/MySubjects_%1/").arg(count);
 }
 
-[[noreturn]] void fail(const char* what, const QString& error)
-{
-    std::fprintf(stderr, "%s: %s\n", what, qPrintable(error));
-    std::exit(1);
-}
-
-// One real file per kind; the folders hold hard links to it, so 11,100 subjects take the
-// room of one and the tree still sees regular files.
-void fillFolder(const QString& folder, const QString& source, const QString& pattern, int count)
-{
-    QDir().mkpath(folder);
-    for (int i = 0; i < count; ++i) {
-        const QString target = folder + pattern.arg(i, 5, 10, QLatin1Char('0'));
-        if (::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0 &&
-            !QFile::copy(source, target))
-            fail("cannot fill the library", target);
-    }
-}
-
 void makeLibrary()
 {
     library = new QTemporaryDir();
-    QStringList captions;
-    for (int n = 1; n <= 400; ++n)
-        captions << QStringLiteral("Caption %1").arg(n);
-    app().captions.setTexts(captions);
-
-    QString error;
-    std::vector<Phrase> phrases(10);
-    for (int i = 0; i < 10; ++i) {
-        phrases[i].pkPhraseNo = i + 1;
-        phrases[i].tPhrase = QStringLiteral("Frase %1").arg(i + 1);
-        phrases[i].tTranslation = QStringLiteral("Phrase %1").arg(i + 1);
-        phrases[i].bsound = QByteArray(8000, 'x');
-    }
+    BenchLibrary::useNumberedCaptions(400);
     const QString subject = library->path() + QStringLiteral("/subject.ita");
-    if (!InstalledSubject::create(subject, app().edition.ProgramCode, phrases, true, &error))
-        fail("cannot make a subject", error);
+    BenchLibrary::makeTenPhraseSubject(subject);
     const QString collection = library->path() + QStringLiteral("/collection.vita");
-    if (!VirtualSubjectFile::createEmpty(collection, &error))
-        fail("cannot make a virtual subject file", error);
-    for (int s = 0; s < VirtualSubjectsPerFile; ++s)
-        VirtualSubjectFile::addSubject(collection, QStringLiteral("Virtual subject %1").arg(s), &error);
-
+    BenchLibrary::makeVirtualSubjectFile(collection, VirtualSubjectsPerFile);
     for (int n : InstalledSizes)
-        fillFolder(installedFolder(n), subject, QStringLiteral("subject_%1.ita"), n);
+        BenchLibrary::fillFolder(installedFolder(n), subject, QStringLiteral("subject_%1.ita"), n, 5);
     for (int n : VirtualSizes)
-        fillFolder(virtualFolder(n), collection, QStringLiteral("collection_%1.vita"), n);
+        BenchLibrary::fillFolder(virtualFolder(n), collection, QStringLiteral("collection_%1.vita"), n, 5);
     QDir().mkpath(library->path() + QStringLiteral("/Empty"));
 }
 

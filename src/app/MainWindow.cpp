@@ -143,6 +143,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_tree->setMinimumWidth(Twips::toPixels(4800));
     m_activities = new ActivityPanel(m_tree, central);
     m_selection = new SubjectSelection(m_tree, this);
+    m_activities->setPhraseLoader([this](QTreeWidgetItem* subject) { m_selection->Load_Phrases(subject); });
     m_selectSubject->setBuddy(m_tree);
 
     auto* right = new QWidget(central);

@@ -66,17 +66,21 @@ bool isSafeFileName(const QString& name)
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile file(path);
-    // A full disk or a missing folder: say which file could not be written, and why.
-    auto fail = [&] {
+    // A full disk or a missing folder: say which file could not be written, and why. A failed
+    // flush leaves QSaveFile's own text at "Unknown error", so the system's reason is taken
+    // from errno when the call that failed set it.
+    auto fail = [&](int systemError = 0) {
         if (error)
-            *error = QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());
+            *error = QStringLiteral("%1 cannot be written: %2")
+                         .arg(path, systemError ? qt_error_string(systemError) : file.errorString());
         return false;
     };
     if (!file.open(QIODevice::WriteOnly))
         return fail();
     // Flushed here, so that a full disk reports itself as such rather than at commit().
+    errno = 0;
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        fail();
+        fail(errno);
         file.cancelWriting();
         return false;
     }

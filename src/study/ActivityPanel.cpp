@@ -322,6 +322,9 @@ void ActivityPanel::btnAct_Click(int index)
     // Each source subject of a virtual subject is opened and checked once for the launch.
     std::optional<StudySet::SourceSubjects> sources;
     if (field1 == QLatin1String("VIRTUALSUBJECT")) {
+        // Its phrases are the nodes under it, which only a click has loaded so far.
+        if (subject->childCount() == 0 && m_loadPhrases)
+            m_loadPhrases(subject);
         sources.emplace(app(), phraseRefs(subject));
         if (!Check_Virtual_Subject(m_tree, subject, main, &*sources))
             return;

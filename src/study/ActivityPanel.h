@@ -11,6 +11,7 @@
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class QTreeWidgetItem;
 class SubjectTree;
 
 // A picture button of the activity panel: the normal picture, the hover picture while the
@@ -72,6 +73,9 @@ public:
     // What ends the program when an activity's pictures cannot be read; by default the main
     // window's way out. Tests install their own.
     void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
+    // Loads the phrases of a virtual subject node that was chosen without a click (with the
+    // arrow keys), as a click would, before it is checked and studied.
+    void setPhraseLoader(std::function<void(QTreeWidgetItem*)> load) { m_loadPhrases = std::move(load); }
 
 signals:
     // The pointer moved over the panel (the main window resets its side menu timers).
@@ -97,5 +101,6 @@ private:
     QStringList m_programs;
     std::vector<ActivityButton*> m_buttons;
     std::function<void()> m_endProgram;
+    std::function<void(QTreeWidgetItem*)> m_loadPhrases;
     bool m_built = false;
 };

@@ -89,13 +89,7 @@ void SubjectSelection::TreeFolders_NodeClick(QTreeWidgetItem* node)
     }
 
     if (kind == QLatin1String("SUBJECT")) {
-        if (parent == m_tree->installedFolder() || parent == m_tree->randomSubjectFolder())
-            Load_Subject_Phrases(SubjectTree::Tag_Item(1, node), node);
-        else if (parent == m_tree->randomPhrasesFolder())
-            Get_Random_Phrases(m_tree, node);
-        else if (parent)
-            Load_Virtual_Phrases(SubjectTree::Tag_Item(1, parent),
-                                 SubjectTree::Tag_Item(2, node).toLongLong(), node);
+        Load_Phrases(node);
         return;
     }
 
@@ -106,6 +100,20 @@ void SubjectSelection::TreeFolders_NodeClick(QTreeWidgetItem* node)
         if (parent)
             m_tree->setCurrentItem(parent);
     }
+}
+
+void SubjectSelection::Load_Phrases(QTreeWidgetItem* subject)
+{
+    QTreeWidgetItem* parent = subject ? subject->parent() : nullptr;
+    if (!parent)
+        return;
+    if (parent == m_tree->installedFolder() || parent == m_tree->randomSubjectFolder())
+        Load_Subject_Phrases(SubjectTree::Tag_Item(1, subject), subject);
+    else if (parent == m_tree->randomPhrasesFolder())
+        Get_Random_Phrases(m_tree, subject);
+    else
+        Load_Virtual_Phrases(SubjectTree::Tag_Item(1, parent), SubjectTree::Tag_Item(2, subject).toLongLong(),
+                             subject);
 }
 
 void SubjectSelection::showLoadProblem(QTreeWidgetItem* node, const QString& fileName, const QString& error)

@@ -15,6 +15,8 @@ public:
     explicit SubjectSelection(SubjectTree* tree, QObject* parent = nullptr);
     void TreeFolders_NodeClick(QTreeWidgetItem* node);
 
+    // Adds the phrases of a subject node under it (once), as a click on it does.
+    void Load_Phrases(QTreeWidgetItem* subject);
     // Adds the phrases of an installed subject under the subject node (once).
     void Load_Subject_Phrases(const QString& fileName, QTreeWidgetItem* node);
     // Adds the phrases of one virtual subject of a virtual subject file under its node (once).

@@ -106,6 +106,7 @@ class TestActivityPanel : public QObject
         panel = new ActivityPanel(tree, main.get());
         selection = new SubjectSelection(tree, main.get());
         panel->setEndProgram([this] { ended = true; });
+        panel->setPhraseLoader([this](QTreeWidgetItem* subject) { selection->Load_Phrases(subject); });
         layout->addWidget(tree);
         layout->addWidget(panel);
         tree->Create_Folders();
@@ -257,6 +258,26 @@ private slots:
         QCOMPARE(fx->boxes.first().text, QStringLiteral("C22"));
         QVERIFY(starts.isEmpty());
         QVERIFY(main->isEnabled());
+    }
+
+    // A virtual subject reached with the arrow keys (never clicked, so its phrases are not
+    // loaded yet) is studied like a clicked one, not marked as failed.
+    void virtualSubjectChosenWithKeys()
+    {
+        activities(1);
+        QVERIFY(fx->subject("a.ita", 4));
+        fx->virtualSubject("Mine.vita", "Trip", {{"a.ita", 1}, {"a.ita", 3}});
+        build();
+        const auto folders = tree->findItems("Mine", Qt::MatchExactly);
+        QCOMPARE(folders.size(), 1);
+        QTreeWidgetItem* subject = folders[0]->child(0);
+        QCOMPARE(subject->childCount(), 0);
+        tree->setCurrentItem(subject);
+        QTest::mouseClick(panel->button(0), Qt::LeftButton);
+        QVERIFY(fx->boxes.isEmpty());
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(app().StudyPhraseCount, 2);
+        QVERIFY(tree->shownImage(subject) != SubjectTree::FailedSubjectImage);
     }
 
     // A phrase selected: its subject is selected and studied whole; the program is started

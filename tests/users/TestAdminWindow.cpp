@@ -1,4 +1,4 @@
-#include "UsersTemplate.h"
+#include "WindowFixture.h"
 #include "app/AppState.h"
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
@@ -114,11 +114,8 @@ void TestAdminWindow::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    resetAppState();
-    TestSupport::useNumberedCaptions(app());
-    QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->path()));
     QString error;
-    QVERIFY2(UsersTemplate::write(app().templateDatabasePath(), &error), qPrintable(error));
+    QVERIFY2(WindowFixture::prepare(m_dir->path(), &error), qPrintable(error));
     QVERIFY2(users().createFromTemplate(&error), qPrintable(error));
 
     m_messages.clear();
@@ -135,13 +132,7 @@ void TestAdminWindow::init()
 void TestAdminWindow::cleanup()
 {
     m_admin.reset();
-    if (m_main && m_main->hasEnded()) {
-        // Ending the program asked every event loop to quit; entering the application's
-        // loop once clears that for the later tests.
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        QCoreApplication::exec();
-    }
-    m_main.reset();
+    WindowFixture::finish(m_main);
     MessageWindow::setModalHandlerForTests({});
     Dialogs::setHandlerForTests({});
 }

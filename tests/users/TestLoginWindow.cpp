@@ -1,4 +1,4 @@
-#include "UsersTemplate.h"
+#include "WindowFixture.h"
 #include "app/AppState.h"
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
@@ -106,11 +106,8 @@ void TestLoginWindow::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    resetAppState();
-    TestSupport::useNumberedCaptions(app());
-    QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->path()));
     QString error;
-    QVERIFY2(UsersTemplate::write(app().templateDatabasePath(), &error), qPrintable(error));
+    QVERIFY2(WindowFixture::prepare(m_dir->path(), &error), qPrintable(error));
 
     m_messages.clear();
     m_boxes.clear();
@@ -124,17 +121,7 @@ void TestLoginWindow::init()
 
 void TestLoginWindow::cleanup()
 {
-    if (m_main && m_main->hasEnded()) {
-        // Ending the program asked every event loop to quit; entering the application's
-        // loop once clears that, so the modal windows of later tests run again.
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        QCoreApplication::exec();
-    }
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<LoginWindow*>(w))
-            delete w;
-    }
-    m_main.reset();
+    WindowFixture::finish(m_main);
     MessageWindow::setModalHandlerForTests({});
     Dialogs::setHandlerForTests({});
 }

@@ -1,7 +1,7 @@
 // Screen readers and automation tools can press buttons behind a modal window. These tests
 // press them that way, through the accessibility actions, while a real modal window runs its
 // own event loop, and check that the program goes on with every window intact.
-#include "UsersTemplate.h"
+#include "WindowFixture.h"
 #include "app/AppState.h"
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
@@ -76,11 +76,8 @@ void TestModalWindows::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    resetAppState();
-    TestSupport::useNumberedCaptions(app());
-    QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->path()));
     QString error;
-    QVERIFY2(UsersTemplate::write(app().templateDatabasePath(), &error), qPrintable(error));
+    QVERIFY2(WindowFixture::prepare(m_dir->path(), &error), qPrintable(error));
     // The real boxes and message windows, each with its own event loop.
     MessageWindow::setModalHandlerForTests({});
     Dialogs::setHandlerForTests({});
@@ -89,11 +86,7 @@ void TestModalWindows::init()
 
 void TestModalWindows::cleanup()
 {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<LoginWindow*>(w))
-            delete w;
-    }
-    m_main.reset();
+    WindowFixture::finish(m_main);
 }
 
 void TestModalWindows::loginBehindFirstLearnerNotice()

@@ -1,6 +1,6 @@
 // "My progress" reached from the main window, the results window's chart, export and
 // restore, and the backup offered when the users database is found damaged at start-up.
-#include "UsersTemplate.h"
+#include "WindowFixture.h"
 #include "app/AppState.h"
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
@@ -35,10 +35,7 @@
 
 namespace {
 
-QString caption(int n)
-{
-    return QStringLiteral("caption %1").arg(n);
-}
+const auto caption = TestSupport::captionText;
 
 QStringList chartTitles(const ProgressCharts* charts)
 {
@@ -85,14 +82,8 @@ void TestProgressWindow::initTestCase()
 void TestProgressWindow::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    resetAppState();
-    QStringList texts;
-    for (int i = 1; i <= 359; ++i)
-        texts << caption(i);
-    app().captions.setTexts(texts);
-    QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->path()));
     QString error;
-    QVERIFY2(UsersTemplate::write(app().templateDatabasePath(), &error), qPrintable(error));
+    QVERIFY2(WindowFixture::prepare(m_dir->path(), &error), qPrintable(error));
     QVERIFY2(users().createFromTemplate(&error), qPrintable(error));
     m_boxes.clear();
     m_answers.clear();
@@ -106,15 +97,7 @@ void TestProgressWindow::init()
 
 void TestProgressWindow::cleanup()
 {
-    if (m_main && m_main->hasEnded()) {
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        QCoreApplication::exec();
-    }
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<LoginWindow*>(w))
-            delete w;
-    }
-    m_main.reset();
+    WindowFixture::finish(m_main);
     Dialogs::setHandlerForTests({});
     Dialogs::setSaveHandlerForTests({});
     MessageWindow::setModalHandlerForTests({});

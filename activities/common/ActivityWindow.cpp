@@ -1,0 +1,68 @@
+#include "ActivityWindow.h"
+
+#include "ActivityResult.h"
+#include "ActivitySound.h"
+#include "platform/ShownText.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+ActivityWindow::ActivityWindow(const ActivityInput& input, const ActivityTextTable& texts,
+                               const char* activityName, QWidget* parent)
+    : QMainWindow(parent), m_input(input), m_activityName(activityName), m_texts(texts)
+{
+    setObjectName(QStringLiteral("frm") + QString::fromLatin1(activityName));
+    setWindowTitle(tr_("title") + QStringLiteral(" - ") +
+                   ShownText::cut(m_input.subject.trimmed(), ShownText::NameLimit));
+    // Keyboard first: the focused control is drawn as such from the start, not only after a Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    m_layout = new QVBoxLayout(central);
+    m_progress = new QLabel(this);
+    m_progress->setObjectName(QStringLiteral("lblProgress"));
+    m_layout->addWidget(m_progress);
+}
+
+QString ActivityWindow::tr_(const char* key) const
+{
+    return activityText(m_texts, m_input.interfaceLanguage, key);
+}
+
+QPushButton* ActivityWindow::makeButton(const char* objectName, const char* key)
+{
+    auto* b = new QPushButton(tr_(key), this);
+    b->setObjectName(QString::fromLatin1(objectName));
+    b->setAutoDefault(true);
+    b->setAccessibleName(tr_(key).remove(QLatin1Char('&')));
+    return b;
+}
+
+void ActivityWindow::addScrolling(QLabel* label)
+{
+    auto* area = new QScrollArea(this);
+    area->setWidget(label);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_layout->addWidget(area, 1);
+}
+
+void ActivityWindow::finishWith(QPushButton* close, int right, int total)
+{
+    m_progress->clear();
+    close->show();
+    close->setDefault(true);
+    close->setFocus();
+    record(right, total);
+}
+
+bool ActivityWindow::record(int right, int total)
+{
+    m_finished = true;
+    ActivitySound::stop();
+    return ActivityResult::record(this, m_input, QString::fromLatin1(m_activityName), right, total,
+                                  tr_("saveError"), &m_saveError);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "ActivityInput.h"
+#include "ActivityTexts.h"
+
+#include <QMainWindow>
+
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+// What every activity window shares: its texts in the learner's language, a title naming the
+// subject, a column of controls under a progress line, keyboard-first buttons, long texts
+// that scroll, and the recording of the score.
+class ActivityWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    int current() const { return m_index; }
+    bool finished() const { return m_finished; }
+    // Empty unless saving the result failed.
+    QString saveError() const { return m_saveError; }
+
+protected:
+    ActivityWindow(const ActivityInput& input, const ActivityTextTable& texts, const char* activityName,
+                   QWidget* parent);
+
+    QString tr_(const char* key) const;
+    // A button with the text of key, pressed by Enter when focused, named for screen readers.
+    QPushButton* makeButton(const char* objectName, const char* key);
+    // Adds label to the column inside an area of its own, so that a long text scrolls and the
+    // buttons stay in reach.
+    void addScrolling(QLabel* label);
+    // Ends the session: no more sound, the close button shown and focused, the score recorded.
+    void finishWith(QPushButton* close, int right, int total);
+    // Records right of total (a session left early); false when that failed.
+    bool record(int right, int total);
+
+    const ActivityInput m_input;
+    const char* const m_activityName;
+    QVBoxLayout* m_layout = nullptr;
+    QLabel* m_progress = nullptr;
+    int m_index = 0;
+    bool m_finished = false;
+
+private:
+    const ActivityTextTable& m_texts;
+    QString m_saveError;
+};

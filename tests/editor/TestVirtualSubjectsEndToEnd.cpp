@@ -1,0 +1,522 @@
+// A learner's whole way on an X server, with the real program folder of this build copied
+// to a fresh place: log in, press "Create my own subjects", make a folder, copy a subject
+// into it, make a virtual subject of phrases of three other subjects, rename it, close the
+// editor, find both in the main tree and study each with the real Flashcards program, whose
+// window is answered by key presses from outside (xdotool). Once by mouse, once by keyboard.
+#include "support/ModalDriver.h"
+#include "support/TestSupport.h"
+
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+#include "content/MessageWindow.h"
+#include "editor/EditorTree.h"
+#include "editor/VirtualSubjectEditor.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+#include "platform/Sound.h"
+#include "platform/Web.h"
+#include "study/ActivityPanel.h"
+#include "study/HandOverFiles.h"
+#include "subjects/SubjectFile.h"
+#include "subjects/SubjectTree.h"
+#include "users/LoginWindow.h"
+#include "users/ProfileWindow.h"
+#include "users/UsersDatabase.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int WaitMs = 30000; // for anything that involves another process or a disk write
+const QString LearnerName = QStringLiteral("Anna Rossi");
+const QString Folder = QStringLiteral("Holidays");
+
+} // namespace
+
+// A helper's failed check ends the test function, not only the helper.
+#define STEP(call)                                                                                           \
+    do {                                                                                                     \
+        call;                                                                                                \
+        if (QTest::currentTestFailed())                                                                      \
+            return;                                                                                          \
+    } while (false)
+
+class TestVirtualSubjectsEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MainWindow> m_main;
+    QPointer<VirtualSubjectEditor> m_editor;
+    QStringList m_boxes; // every message box the program showed: none is expected
+    QString m_xdotool;
+
+    QString caption(int n) const { return app().captions(n); }
+    EditorTree* left() const { return m_editor->TreeSubjects(); }
+    EditorTree* right() const { return m_editor->TreeVirtual(); }
+    QString folderFile() const
+    {
+        return app().virtualSubjectsFolder + Folder + ".v" + app().edition.LanguageCode;
+    }
+
+    // ---- the keyboard: every key goes to the widget that has the focus, as a person's does
+
+    static QWidget* focused()
+    {
+        QWidget* w = QApplication::focusWidget();
+        return w ? w : QApplication::activeWindow();
+    }
+    static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QWidget* w = focused();
+        QVERIFY2(w, "no window has the keyboard");
+        QTest::keyClick(w, key, modifiers);
+    }
+    // Types a label over the default text and ends the edit with Enter.
+    void type(const QString& text)
+    {
+        press(Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(focused(), text);
+        QTreeWidgetItem* node = right()->currentItem();
+        endEdit();
+        QTRY_COMPARE(node->text(0), text); // kept once the editor window has taken it
+    }
+    // Enter ends a label edit; the line closes once the events have run.
+    void endEdit()
+    {
+        press(Qt::Key_Return);
+        QTRY_VERIFY(!right()->isEditingLabel());
+    }
+    // Tab (or Shift+Tab) until target has the focus.
+    static void tabTo(QWidget* target, bool backwards = false)
+    {
+        for (int i = 0; i < 100 && QApplication::focusWidget() != target; ++i)
+            press(backwards ? Qt::Key_Backtab : Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        QCOMPARE(QApplication::focusWidget(), target);
+    }
+    // From the top of a focused tree, down and into folders (Right) until target is current.
+    static void arrowTo(QTreeWidget* tree, QTreeWidgetItem* target)
+    {
+        QCOMPARE(QApplication::focusWidget(), tree);
+        press(Qt::Key_Home);
+        for (int i = 0; i < 500 && tree->currentItem() != target; ++i) {
+            QTreeWidgetItem* current = tree->currentItem();
+            bool above = false;
+            for (QTreeWidgetItem* p = target->parent(); p; p = p->parent())
+                above = above || p == current;
+            press(above && !current->isExpanded() ? Qt::Key_Right : Qt::Key_Down);
+        }
+        QCOMPARE(tree->currentItem(), target);
+    }
+
+    // The X server runs no window manager: give a newly shown window the keyboard as a
+    // desktop does (also after another program's window had it).
+    void focusLikeADesktop(QWidget* window)
+    {
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(xdotool({"windowfocus", "--sync", QString::number(window->winId())}));
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+
+    // ---- the mouse
+
+    static void click(QTreeWidget* tree, QTreeWidgetItem* node)
+    {
+        tree->scrollToItem(node);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
+        QCOMPARE(tree->currentItem(), node);
+    }
+    // A drag from the left tree's node onto the right tree's node: the press on the source,
+    // then drag-enter, drag-move and drop events on the target as the drag delivers them.
+    void drag(QTreeWidgetItem* source, QTreeWidgetItem* target)
+    {
+        left()->scrollToItem(source);
+        const QPoint from = left()->visualItemRect(source).center();
+        QTest::mousePress(left()->viewport(), Qt::LeftButton, {}, from);
+        QCOMPARE(left()->currentItem(), source);
+        std::unique_ptr<QMimeData> data(left()->model()->mimeData({left()->index(source)}));
+        QVERIFY(data);
+        right()->scrollToItem(target);
+        const QPoint to = right()->visualItemRect(target).center();
+        QWidget* viewport = right()->viewport();
+        QDragEnterEvent enter(to, Qt::CopyAction, data.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &enter);
+        QVERIFY(enter.isAccepted());
+        QDragMoveEvent move(to, Qt::CopyAction, data.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &move);
+        QVERIFY(move.isAccepted());
+        QDropEvent drop(to, Qt::CopyAction, data.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &drop);
+        QTest::mouseRelease(left()->viewport(), Qt::LeftButton, {}, from);
+    }
+
+    // ---- finding things
+
+    static QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& text)
+    {
+        for (int i = 0; parent && i < parent->childCount(); ++i)
+            if (parent->child(i)->text(0) == text)
+                return parent->child(i);
+        return nullptr;
+    }
+    static QTreeWidgetItem* topLevel(QTreeWidget* tree, const QString& text)
+    {
+        const auto found = tree->findItems(text, Qt::MatchExactly);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+    // The installed subject of that file in the editor's left tree.
+    QTreeWidgetItem* installed(const QString& file) const
+    {
+        const int i = m_editor->File1().indexOf(file + "." + app().edition.LanguageCode);
+        return i < 0 ? nullptr : left()->topLevelItem(0)->child(i);
+    }
+    // Opens the subject (its phrases load then) and takes its first phrase.
+    void firstPhrase(QTreeWidgetItem* subject, bool keyboard, QTreeWidgetItem** phrase)
+    {
+        if (keyboard) {
+            arrowTo(left(), subject);
+            press(Qt::Key_Right);
+        } else {
+            click(left(), subject);
+        }
+        QTRY_VERIFY(subject->childCount() > 0 && EditorTree::isPhrase(subject->child(0)));
+        *phrase = subject->child(0);
+    }
+    QWidget* topLevelWidget(const char* objectName) const
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String(objectName) && w->isVisible())
+                return w;
+        return nullptr;
+    }
+    QList<VirtualSubject> writtenSubjects() const
+    {
+        QString error;
+        const auto s = VirtualSubjectFile::subjects(folderFile(), &error);
+        return s ? QList<VirtualSubject>(s->begin(), s->end()) : QList<VirtualSubject>();
+    }
+    QStringList writtenPhrases(qint64 parent) const
+    {
+        QString error;
+        QStringList refs;
+        if (const auto rows = VirtualSubjectFile::phrases(folderFile(), parent, &error))
+            for (const VirtualPhrase& p : *rows)
+                refs << QStringLiteral("%1#%2").arg(p.tfilename).arg(p.nPhraseNo);
+        return refs;
+    }
+
+    // ---- the steps
+
+    void logIn()
+    {
+        QPointer<LoginWindow> login = m_main->loginWindow();
+        QVERIFY(login && QTest::qWaitForWindowExposed(login));
+        QCOMPARE(login->entryCount(), 0); // a fresh data folder: nobody yet
+        const auto stayedOpen = TestSupport::driveModal<ProfileWindow>(
+            login,
+            [](ProfileWindow* w) {
+                QTest::keyClicks(w->txtFirst(), QStringLiteral("Anna"));
+                QTest::keyClicks(w->txtLast(), QStringLiteral("Rossi"));
+                QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+            },
+            [&] { QTest::mouseClick(login->btnLogin(1), Qt::LeftButton); });
+        QCOMPARE(stayedOpen, std::optional<bool>(false));
+        QVERIFY(login);
+        QCOMPARE(login->entryCount(), 1);
+        QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+        QTRY_VERIFY(m_main->isVisible());
+        QCOMPARE(app().CurrentUser, LearnerName);
+        m_boxes.clear(); // the first learner is told that they are the administrator
+        focusLikeADesktop(m_main.get());
+    }
+
+    void openEditor(bool keyboard)
+    {
+        auto* create = m_main->findChild<QPushButton*>(QStringLiteral("btnCreateVirtualSubjects"));
+        QVERIFY(create && create->isEnabled());
+        QCOMPARE(create->text(), QStringLiteral("Create my own subjects"));
+        if (keyboard) {
+            tabTo(create);
+            press(Qt::Key_Space);
+        } else {
+            QTest::mouseClick(create, Qt::LeftButton);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (m_editor = qobject_cast<VirtualSubjectEditor*>(topLevelWidget("frmCustomSubject"))), WaitMs);
+        QVERIFY(!m_main->isVisible());
+        focusLikeADesktop(m_editor);
+    }
+
+    // Closing the editor rebuilds the main tree and shows the main window again.
+    void closeEditor(bool keyboard)
+    {
+        auto* done = m_editor->findChild<QPushButton*>(QStringLiteral("btnDone"));
+        if (keyboard) {
+            tabTo(done);
+            press(Qt::Key_Space);
+        } else {
+            QTest::mouseClick(done, Qt::LeftButton);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!m_editor, WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(m_main->isVisible(), WaitMs);
+        focusLikeADesktop(m_main.get());
+    }
+
+    // What the editor wrote: the copied subject with all its phrases, the new one with the
+    // three phrases, under its new name.
+    void checkWritten(const QString& renamed, const QStringList& phrases)
+    {
+        const QList<VirtualSubject> subjects = writtenSubjects();
+        QCOMPARE(subjects.size(), 2);
+        QCOMPARE(subjects[0].name, QStringLiteral("At The Cafe"));
+        QString error;
+        const auto cafe =
+            InstalledSubject::phrases(app().installedSubjectsFolder + "At_the_Cafe.ita", false, &error);
+        QVERIFY2(cafe, qPrintable(error));
+        QCOMPARE(writtenPhrases(subjects[0].nParent).size(), qsizetype(cafe->size()));
+        QCOMPARE(subjects[1].name, renamed);
+        QCOMPARE(writtenPhrases(subjects[1].nParent), phrases);
+    }
+
+    // The main tree shows the folder with both virtual subjects; each is studied with the
+    // real Flashcards program and its score lands in the users database.
+    void studyBoth(const QString& renamed, bool keyboard)
+    {
+        SubjectTree* tree = m_main->TreeFolders();
+        QTreeWidgetItem* folder = topLevel(tree, Folder);
+        QVERIFY(folder);
+        QStringList shown;
+        for (int i = 0; i < folder->childCount(); ++i)
+            shown << folder->child(i)->text(0);
+        QCOMPARE(shown, QStringList({"At The Cafe", renamed}));
+
+        const int flashcards = m_main->activityPanel()->activities().indexOf(QStringLiteral("Flashcards"));
+        QVERIFY2(flashcards >= 0, qPrintable(m_main->activityPanel()->activities().join(", ")));
+        ActivityButton* button = m_main->activityPanel()->button(flashcards);
+        for (const QString& name : shown) {
+            QTreeWidgetItem* subject = child(topLevel(tree, Folder), name);
+            QVERIFY(subject);
+            app().StudyPhraseCount = 0; // set again by a launch
+            if (keyboard) {
+                tabTo(tree);
+                arrowTo(tree, subject);
+                tabTo(button);
+                press(Qt::Key_Space);
+            } else {
+                click(tree, subject);
+                QTest::mouseClick(button, Qt::LeftButton);
+            }
+            if (QTest::currentTestFailed())
+                return;
+            QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
+            answerFlashcards(name, app().StudyPhraseCount);
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
+
+    // Finds the activity's window on the display, says "known" to every card with key
+    // presses sent to that window, closes it with its focused Close button, and finds the
+    // score row.
+    void answerFlashcards(const QString& subject, int cards)
+    {
+        QVERIFY2(cards >= 3 && cards <= 10, qPrintable(QString::number(cards)));
+        const QString title = QRegularExpression::escape("Flashcards - " + subject) + "$";
+        QStringList args{"search",      "--sync", "--onlyvisible", "--name",  title,
+                         "windowfocus", "--sync", "key",           "--delay", "30"};
+        for (int i = 0; i < cards; ++i)
+            args << QStringLiteral("space") << QStringLiteral("k"); // show the translation, "I knew it"
+        args << QStringLiteral("space");                            // then Close
+        QVERIFY(xdotool(args));
+        // Gone from the display: search finds nothing (exit code 1).
+        QTRY_VERIFY_WITH_TIMEOUT(!xdotool({"search", "--onlyvisible", "--name", title}, false), WaitMs);
+        focusLikeADesktop(m_main.get()); // back to the launcher, as the desktop does
+        QString error;
+        const auto rows = UsersDatabase::forApp().resultsOfSubjectForLearner(subject, LearnerName, &error);
+        QVERIFY2(rows, qPrintable(error));
+        QCOMPARE(rows->size(), 1);
+        QCOMPARE(rows->at(0).name, QStringLiteral("Flashcards"));
+        QCOMPARE(rows->at(0).score, QStringLiteral("%1/%1 (100%)").arg(cards));
+    }
+
+    bool xdotool(const QStringList& args, bool reportFailure = true)
+    {
+        QProcess p;
+        p.start(m_xdotool, args);
+        // Let the launcher's windows run while the other program works.
+        QDeadlineTimer deadline(WaitMs);
+        while (!p.waitForFinished(20) && !deadline.hasExpired())
+            QCoreApplication::processEvents();
+        if (p.state() != QProcess::NotRunning) {
+            p.kill();
+            p.waitForFinished();
+            qWarning("xdotool %s: no answer in time", qPrintable(args.join(' ')));
+            return false;
+        }
+        const bool ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        if (!ok && reportFailure)
+            qWarning("xdotool %s: %s", qPrintable(args.join(' ')), p.readAllStandardError().constData());
+        return ok;
+    }
+
+private slots:
+    void initTestCase()
+    {
+#ifdef PARLANTO_SANITIZE_BUILD
+        QSKIP("Not in the sanitizer build: it needs an X server, xdotool and a second program, and what it "
+              "drives runs under the sanitizers offscreen in TestVirtualSubjectEditor, TestLoginWindow, "
+              "TestActivityPanel and TestActivityWindows.");
+#endif
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("Needs an X server (CTest runs it under xvfb-run); the activity must show a real window.");
+        m_xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+        QVERIFY2(!m_xdotool.isEmpty(), "xdotool is missing: scripts/setup installs it");
+        QStandardPaths::setTestModeEnabled(true);
+        Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+            m_boxes << r.text;
+            return QMessageBox::Ok;
+        });
+        MessageWindow::setModalHandlerForTests([this](const QString& text) { m_boxes << text; });
+        Sound::setPlayerForTests([](const QString&, bool) {});
+        Web::setConnectedForTests(false);
+    }
+
+    // A fresh copy of this build's program folder (template, course subjects, activities)
+    // and nothing else: the program makes its users database and data there, as on a fresh
+    // clone.
+    void init()
+    {
+        resetAppState();
+        QFile::remove(RegistryFileFor(app().editionKey()));
+        m_boxes.clear();
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        const QString program = m_dir->filePath(QStringLiteral("program/"));
+        QString error;
+        QVERIFY2(copyFolder(QStringLiteral(PARLANTO_PROGRAM_DIR), program, &error), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(program + "Users.dat"));
+        app().programFolder = program;
+        m_main = std::make_unique<MainWindow>();
+        QVERIFY(Startup::Form_Load(*m_main));
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
+        QCOMPARE(app().dataFolder, program);
+        logIn();
+    }
+
+    void cleanup()
+    {
+        if (m_editor)
+            m_editor->close();
+        if (m_main)
+            m_main->endProgram();
+        m_main.reset();
+        HandOverFiles::removeAll(app());
+        MessageWindow::unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_dir.reset();
+    }
+
+    void byMouse()
+    {
+        STEP(openEditor(false));
+        QTest::mouseClick(m_editor->findChild<QPushButton*>(QStringLiteral("btnNewFolder")), Qt::LeftButton);
+        QTRY_VERIFY(right()->isEditingLabel());
+        STEP(type(Folder));
+        QTRY_VERIFY(QFileInfo::exists(folderFile()));
+        QTreeWidgetItem* folder = topLevel(right(), Folder);
+        QVERIFY(folder);
+
+        STEP(drag(installed("At_the_Cafe"), folder));
+        QCOMPARE(writtenSubjects().size(), 1);
+
+        STEP(click(right(), folder));
+        QTest::mouseClick(m_editor->findChild<QPushButton*>(QStringLiteral("btnNewSubject")), Qt::LeftButton);
+        QTRY_VERIFY(right()->isEditingLabel());
+        STEP(endEdit()); // keeps the offered name
+        QTreeWidgetItem* made = child(folder, caption(51));
+        QVERIFY(made);
+
+        QStringList refs;
+        for (const char* file : {"At_the_Hotel", "Greetings", "Numbers"}) {
+            QTreeWidgetItem* phrase = nullptr;
+            STEP(firstPhrase(installed(file), false, &phrase));
+            QVERIFY(phrase);
+            STEP(drag(phrase, made));
+            refs << QLatin1String(file) + ".ita#1";
+        }
+        STEP(click(right(), made));
+        QTest::mouseClick(m_editor->findChild<QPushButton*>(QStringLiteral("btnRename")), Qt::LeftButton);
+        QTRY_VERIFY(right()->isEditingLabel());
+        STEP(type(QStringLiteral("Beach Phrases")));
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
+        STEP(checkWritten(QStringLiteral("Beach Phrases"), refs));
+
+        STEP(closeEditor(false));
+        STEP(studyBoth(QStringLiteral("Beach Phrases"), false));
+    }
+
+    void byKeyboard()
+    {
+        STEP(openEditor(true));
+        STEP(press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier)); // new folder
+        QTRY_VERIFY(right()->isEditingLabel());
+        STEP(type(Folder));
+        QTRY_VERIFY(QFileInfo::exists(folderFile()));
+        QTreeWidgetItem* folder = topLevel(right(), Folder);
+        QVERIFY(folder);
+        QCOMPARE(right()->currentItem(), folder);
+
+        // F5 copies the left tree's selection onto the right tree's.
+        STEP(tabTo(left(), true));
+        STEP(arrowTo(left(), installed("At_the_Cafe")));
+        STEP(tabTo(right()));
+        STEP(arrowTo(right(), folder));
+        STEP(press(Qt::Key_F5)); // the button's shortcut: it clicks a moment later
+        QTRY_COMPARE(writtenSubjects().size(), 1);
+
+        STEP(press(Qt::Key_N, Qt::ControlModifier)); // new virtual subject in this folder
+        QTRY_VERIFY(right()->isEditingLabel());
+        STEP(endEdit());
+        QTreeWidgetItem* made = child(folder, caption(51));
+        QVERIFY(made);
+
+        QStringList refs;
+        for (const char* file : {"Directions", "Family", "Weather"}) {
+            STEP(tabTo(left(), true));
+            QTreeWidgetItem* phrase = nullptr;
+            STEP(firstPhrase(installed(file), true, &phrase));
+            QVERIFY(phrase);
+            STEP(arrowTo(left(), phrase));
+            STEP(tabTo(right()));
+            STEP(arrowTo(right(), made));
+            STEP(press(Qt::Key_F5));
+            refs << QLatin1String(file) + ".ita#1";
+            QTRY_COMPARE(writtenPhrases(writtenSubjects().value(1).nParent), refs);
+        }
+        STEP(arrowTo(right(), made));
+        STEP(press(Qt::Key_F2));
+        QTRY_VERIFY(right()->isEditingLabel());
+        STEP(type(QStringLiteral("Mountain Phrases")));
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
+        STEP(checkWritten(QStringLiteral("Mountain Phrases"), refs));
+
+        STEP(closeEditor(true));
+        STEP(studyBoth(QStringLiteral("Mountain Phrases"), true));
+    }
+};
+
+QTEST_MAIN(TestVirtualSubjectsEndToEnd)
+#include "TestVirtualSubjectsEndToEnd.moc"
