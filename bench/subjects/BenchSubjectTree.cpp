@@ -14,6 +14,7 @@
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 #include "support/BenchLibrary.h"
+#include "support/RatioReporter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -144,29 +145,6 @@ void BM_CheckSubject(benchmark::State& state)
     }
 }
 BENCHMARK(BM_CheckSubject)->Unit(benchmark::kMicrosecond);
-
-// Keeps each run's CPU time per iteration, so that the ratios between sizes can be printed.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void printRatio(const char* what, const std::string& small, const std::string& large,
-                    double sizeRatio) const
-    {
-        const auto a = times.find(small), b = times.find(large);
-        if (a == times.end() || b == times.end() || a->second <= 0)
-            return;
-        std::printf("%-42s %6.1fx for %.0fx the size (linear: %.0fx)\n", what, b->second / a->second,
-                    sizeRatio, sizeRatio);
-    }
-    std::map<std::string, double> times;
-};
 
 } // namespace
 

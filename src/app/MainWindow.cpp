@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/Dialogs.h"
+#include "app/MessagePanel.h"
 #include "app/Paths.h"
 #include "app/TiledBackground.h"
 #include "content/LinkLabel.h"
@@ -42,7 +43,7 @@ constexpr int MsgHeight = 1170;
 constexpr int MsgUpperTurn = 20;
 constexpr int MsgLowerTurn = 950;
 constexpr int MsgStep = 15;
-constexpr int MsgMargin = 2; // pixels between the panel's edge and its text
+constexpr int MsgMargin = MessagePanel::Margin;
 constexpr int MenuStep = 250;
 constexpr int MenuEntrySpacing = 750;
 
@@ -101,20 +102,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_msgArea = new QWidget(central);
     m_msgArea->setObjectName(QStringLiteral("msgArea"));
     m_msgArea->setMinimumWidth(Twips::toPixels(MsgLeft + MsgWidth));
-    m_picMsg = new QWidget(m_msgArea);
-    m_picMsg->setObjectName(QStringLiteral("PicMsg"));
-    m_picMsg->setAutoFillBackground(true);
-    QPalette panel = m_picMsg->palette();
-    panel.setColor(QPalette::Window, MessageRotation::panelColour());
-    m_picMsg->setPalette(panel);
-    auto* msgLayout = new QVBoxLayout(m_picMsg);
-    msgLayout->setContentsMargins(MsgMargin, MsgMargin, MsgMargin, MsgMargin);
-    m_lblMsg = new LinkLabel(QString(), m_picMsg);
-    m_lblMsg->setObjectName(QStringLiteral("lblMsg"));
+    m_picMsg = new MessagePanel(m_msgArea);
+    m_lblMsg = m_picMsg->label();
     m_lblMsg->setAlignment(Qt::AlignCenter);
     m_lblMsg->setWordWrap(true); // long messages take a smaller type and two or three lines
     TiledBackground::setTextColour(m_lblMsg, MessageLinkColour);
-    msgLayout->addWidget(m_lblMsg);
     {
         // Three lines of the largest type fit the panel at rest.
         QFont largest = m_lblMsg->font();
@@ -231,8 +223,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(30);
+    // The rest between two slides: one wake-up when it is over, nothing while it lasts.
     m_timer2 = new QTimer(this);
     m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer2->setSingleShot(true);
     m_timer2->setInterval(2000);
     connect(m_timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
     connect(m_timer2, &QTimer::timeout, this, &MainWindow::Timer2_Timer);
@@ -487,7 +481,7 @@ void MainWindow::applyLogin(const QString& user, bool administrator)
                    QLatin1Char(']'));
     setTabOrderForSteps();
     show();
-    m_timer1->start();
+    startSlide();
 }
 
 QPushButton* MainWindow::lblMoreActs() const
@@ -546,6 +540,7 @@ void MainWindow::Timer1_Timer()
         if (top >= MsgLowerTurn) {
             m_goingUp = true;
             m_timer1->stop();
+            m_picMsg->setSliding(false);
             // An empty text has no display time: the rotation rests until something restarts it.
             if (m_timer2->interval() > 0)
                 m_timer2->start();
@@ -557,7 +552,7 @@ void MainWindow::Timer1_Timer()
 void MainWindow::placeMessagePanel()
 {
     const int y = MsgMargin + Twips::toPixels(m_msgTop) - Twips::toPixels(MsgLowerTurn);
-    m_picMsg->setGeometry(Twips::toPixels(MsgLeft), y, Twips::toPixels(MsgWidth), m_msgPanelHeight);
+    m_picMsg->moveTo(QRect(Twips::toPixels(MsgLeft), y, Twips::toPixels(MsgWidth), m_msgPanelHeight));
 }
 
 void MainWindow::changeEvent(QEvent* event)
@@ -588,6 +583,12 @@ void MainWindow::setTabOrderForSteps()
 void MainWindow::Timer2_Timer()
 {
     m_rotation.textShown();
+    startSlide();
+}
+
+void MainWindow::startSlide()
+{
+    m_picMsg->setSliding(true);
     m_timer1->start();
 }
 

@@ -13,6 +13,7 @@
 class ActivityPanel;
 class LinkLabel;
 class LoginWindow;
+class MessagePanel;
 class QAction;
 class QLabel;
 class QMenu;
@@ -99,6 +100,7 @@ private:
     void setMenuLeftTwips(int left);
     void btnChangeUser_Click();
     void placeMessagePanel();
+    void startSlide();
     void setTabOrderForSteps();
     void Timer1_Timer();
     void Timer2_Timer();
@@ -112,7 +114,7 @@ private:
     QLabel* m_selectSubject = nullptr;
     QLabel* m_selectActivity = nullptr;
     QWidget* m_msgArea = nullptr;
-    QWidget* m_picMsg = nullptr;
+    MessagePanel* m_picMsg = nullptr;
     LinkLabel* m_lblMsg = nullptr;
     bool m_goingUp = true;    // the panel's tag: "GOUP" / "GODOWN"
     int m_msgTop = 240;       // twips, as the animation counts: 20 at the top, 950 at rest

@@ -25,6 +25,8 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
+#include <optional>
+
 // ---- ActivityButton ----
 
 ActivityButton::ActivityButton(QWidget* parent) : QAbstractButton(parent)
@@ -317,11 +319,14 @@ void ActivityPanel::btnAct_Click(int index)
 
     DisabledWhile disabled(main);
     const QString field1 = SubjectTree::Tag_Item(1, subject);
+    // Each source subject of a virtual subject is opened and checked once for the launch.
+    std::optional<StudySet::SourceSubjects> sources;
     if (field1 == QLatin1String("VIRTUALSUBJECT")) {
         // Its phrases are the nodes under it, which only a click has loaded so far.
         if (subject->childCount() == 0 && m_loadPhrases)
             m_loadPhrases(subject);
-        if (!Check_Virtual_Subject(m_tree, subject, main))
+        sources.emplace(app(), phraseRefs(subject));
+        if (!Check_Virtual_Subject(m_tree, subject, main, &*sources))
             return;
     } else {
         const QString verdict = Check_Subject(field1);
@@ -332,7 +337,7 @@ void ActivityPanel::btnAct_Click(int index)
         }
     }
     bool failed = false;
-    const int count = Get_Phraes_to_Study(subject, main, &failed);
+    const int count = Get_Phraes_to_Study(subject, main, &failed, sources ? &*sources : nullptr);
     if (failed)
         return;
     if (count < 1) {

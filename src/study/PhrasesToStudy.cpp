@@ -7,11 +7,12 @@
 #include "platform/Files.h"
 #include "study/RandomPhrases.h"
 #include "subjects/InstalledSubjects.h"
-#include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 
 #include <QStringList>
+
+#include <optional>
 
 namespace {
 const QString Valid = QStringLiteral("VALID");
@@ -34,11 +35,12 @@ std::vector<PhraseRef> phraseRefs(const QTreeWidgetItem* subject)
     return refs;
 }
 
-int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent, bool* failed)
+int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent, bool* failed,
+                        StudySet::SourceSubjects* sources)
 {
     const QString field1 = SubjectTree::Tag_Item(1, subject);
     const StudySet::Result result = field1 == VirtualSubjectTag
-                                        ? StudySet::collectPhrases(app(), phraseRefs(subject))
+                                        ? StudySet::collectPhrases(app(), phraseRefs(subject), sources)
                                         : StudySet::collectInstalledSubject(app(), field1);
     if (failed)
         *failed = !result.error.isEmpty();
@@ -47,9 +49,13 @@ int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent, bool* f
     return result.count;
 }
 
-bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget* parent)
+bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget* parent,
+                           StudySet::SourceSubjects* sources)
 {
     const AppState& s = app();
+    std::optional<StudySet::SourceSubjects> own;
+    if (!sources)
+        sources = &own.emplace(s, phraseRefs(subject));
     int valid = 0;
     QStringList missingPhrases;
     QStringList missingSubjects;
@@ -60,9 +66,8 @@ bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget*
             break;
         }
         const QString file = SubjectTree::Tag_Item(0, child);
-        const QString path = installedSubjectPath(s, file);
-        if (!path.isEmpty() && FileExists(path)) {
-            if (Check_Subject(file) == Valid)
+        if (sources->exists(file)) {
+            if (sources->verdict(file) == Valid)
                 ++valid;
             continue;
         }

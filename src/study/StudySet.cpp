@@ -2,12 +2,15 @@
 
 #include "app/AppState.h"
 #include "platform/Files.h"
-#include "subjects/SubjectCheck.h"
 #include "study/HandOverFiles.h"
 #include "subjects/InstalledSubjects.h"
+#include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 
 #include <QHash>
+#include <QStringList>
+
+#include <optional>
 
 namespace {
 
@@ -79,32 +82,82 @@ Result collectInstalledSubject(AppState& state, const QString& fileName)
     return result;
 }
 
-Result collectPhrases(AppState& state, const std::vector<PhraseRef>& phrases)
+SourceSubjects::SourceSubjects(const AppState& state, const std::vector<PhraseRef>& phrases) : m_state(state)
+{
+    // Grouped by file, in the order the files are first named.
+    QStringList files;
+    QHash<QString, std::vector<qint64>> numbers;
+    for (const PhraseRef& ref : phrases) {
+        auto it = numbers.find(ref.subjectFile);
+        if (it == numbers.end()) {
+            files << ref.subjectFile;
+            it = numbers.insert(ref.subjectFile, {});
+        }
+        it->push_back(ref.phraseNo);
+    }
+    for (const QString& file : files)
+        source(file, numbers.value(file));
+}
+
+const SourceSubjects::Source& SourceSubjects::source(const QString& fileName,
+                                                     const std::vector<qint64>& numbers)
+{
+    auto it = m_sources.find(fileName);
+    if (it != m_sources.end())
+        return *it;
+    Source s;
+    // A row may name any text: only a plain name inside the folder is ever opened.
+    const QString path = installedSubjectPath(m_state, fileName);
+    s.exists = !path.isEmpty() && FileExists(path);
+    if (s.exists) {
+        InstalledSubject::CheckedPhrases read =
+            InstalledSubject::checkedPhrases(path, m_state.edition.ProgramCode, numbers, true);
+        s.verdict = std::move(read.verdict);
+        s.phrases = std::move(read.phrases);
+    }
+    return *m_sources.insert(fileName, std::move(s));
+}
+
+bool SourceSubjects::exists(const QString& fileName)
+{
+    return source(fileName).exists;
+}
+
+QString SourceSubjects::verdict(const QString& fileName)
+{
+    return source(fileName).verdict;
+}
+
+const Phrase* SourceSubjects::phrase(const QString& fileName, qint64 number) const
+{
+    const auto it = m_sources.constFind(fileName);
+    if (it == m_sources.constEnd())
+        return nullptr;
+    for (const Phrase& p : it->phrases) {
+        if (p.pkPhraseNo == number)
+            return &p;
+    }
+    return nullptr;
+}
+
+Result collectPhrases(AppState& state, const std::vector<PhraseRef>& phrases, SourceSubjects* sources)
 {
     Result result;
     QString startError;
     if (!start(state, &startError))
         return {0, startError};
-    QHash<QString, bool> valid; // one edition check per file
+    std::optional<SourceSubjects> own;
+    if (!sources)
+        sources = &own.emplace(state, phrases);
     for (const PhraseRef& ref : phrases) {
         if (result.count >= AppState::MaxStudyPhrases)
             break;
-        // A row may name any text: only a plain name inside the folder is ever opened.
-        const QString path = installedSubjectPath(state, ref.subjectFile);
-        if (path.isEmpty() || !FileExists(path))
+        // Missing file, another edition, damage, or a phrase deleted from its subject.
+        const Phrase* phrase = sources->phrase(ref.subjectFile, ref.phraseNo);
+        if (!phrase)
             continue;
-        auto it = valid.find(ref.subjectFile);
-        if (it == valid.end())
-            it = valid.insert(ref.subjectFile,
-                              checkSubjectFile(path, state.edition.ProgramCode) == QLatin1String("VALID"));
-        if (!it.value())
-            continue;
-        bool found = false;
-        QString error;
-        const auto phrase = InstalledSubject::phrase(path, ref.phraseNo, true, &found, &error);
-        if (!phrase || !found)
-            continue; // the phrase was deleted from its subject, or the file became unreadable
         const int slot = result.count + 1;
+        QString error;
         if (!fillSlot(state, slot, ref.subjectFile, *phrase, &error))
             return failed(state, error);
         result.count = slot;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -100,6 +101,34 @@ Phrase readPhrase(const Statement& st, bool withSound)
     return p;
 }
 
+// tProgramCode of the first tblProperties row of an open subject file.
+std::optional<QString> readProgramCode(Database& db, QString* error)
+{
+    Statement st = db.prepare(QStringLiteral("SELECT * FROM tblProperties"), error);
+    if (!st.isValid())
+        return std::nullopt;
+    const Statement::Step s = st.step();
+    if (s == Statement::Step::Error)
+        return failWith<QString>(error, st.errorString());
+    if (s == Statement::Step::Done)
+        return failWith<QString>(error,
+                                 QStringLiteral("tblProperties has no row, so the file names no edition"));
+    const int column = st.columnIndex(QStringLiteral("tProgramCode"));
+    if (column < 0)
+        return failWith<QString>(error, QStringLiteral("tblProperties has no column tProgramCode"));
+    return st.text(column);
+}
+
+// The verdict on a file from its edition code, or from the error met reading it.
+QString verdictOf(const std::optional<QString>& code, const QString& error, const QString& programCode)
+{
+    if (!code)
+        return error.isEmpty() ? QStringLiteral("unknown error") : error;
+    if (*code != programCode)
+        return QStringLiteral("WRONG_LANGUAGE*") + *code;
+    return QStringLiteral("VALID");
+}
+
 const char* InstalledSchema = "CREATE TABLE tblProperties (tProgramCode TEXT);"
                               "CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY, tPhrase TEXT,"
                               " tTranslation TEXT, tTranslation2 TEXT, bsound BLOB);";
@@ -162,19 +191,43 @@ std::optional<QString> programCode(const QString& path, QString* error)
     auto db = openSubject(path, Database::Mode::ReadOnly, error);
     if (!db)
         return std::nullopt;
-    Statement st = db->prepare(QStringLiteral("SELECT * FROM tblProperties"), error);
+    return readProgramCode(*db, error);
+}
+
+CheckedPhrases checkedPhrases(const QString& path, const QString& programCode,
+                              const std::vector<qint64>& numbers, bool withSound)
+{
+    CheckedPhrases result;
+    QString error;
+    std::optional<Database> db;
+    std::optional<Transaction> read; // one read lock for the check and the phrases
+    std::optional<QString> code;
+    {
+        const FileNamedInErrors named(path, &error);
+        db = openSubject(path, Database::Mode::ReadOnly, &error);
+        if (db) {
+            read.emplace(*db);
+            code = readProgramCode(*db, &error);
+        }
+    }
+    result.verdict = verdictOf(code, error, programCode);
+    if (result.verdict != QLatin1String("VALID") || numbers.empty())
+        return result;
+    // A file that passed the check but cannot give its phrases gives none, as a phrase
+    // missing from it would.
+    Statement st = preparePhrases(*db, QStringLiteral(" where pkPhraseNo = ?"), withSound, nullptr);
     if (!st.isValid())
-        return std::nullopt;
-    const Statement::Step s = st.step();
-    if (s == Statement::Step::Error)
-        return failWith<QString>(error, st.errorString());
-    if (s == Statement::Step::Done)
-        return failWith<QString>(error,
-                                 QStringLiteral("tblProperties has no row, so the file names no edition"));
-    const int column = st.columnIndex(QStringLiteral("tProgramCode"));
-    if (column < 0)
-        return failWith<QString>(error, QStringLiteral("tblProperties has no column tProgramCode"));
-    return st.text(column);
+        return result;
+    for (const qint64 number : numbers) {
+        if (std::any_of(result.phrases.begin(), result.phrases.end(),
+                        [number](const Phrase& p) { return p.pkPhraseNo == number; }))
+            continue;
+        st.reset();
+        st.bindInt(1, number);
+        if (st.step() == Statement::Step::Row)
+            result.phrases.push_back(readPhrase(st, withSound));
+    }
+    return result;
 }
 
 std::optional<std::vector<Phrase>> phrases(const QString& path, bool withSound, QString* error)
@@ -573,9 +626,5 @@ QString checkSubjectFile(const QString& path, const QString& programCode)
 {
     QString error;
     const auto code = InstalledSubject::programCode(path, &error);
-    if (!code)
-        return error.isEmpty() ? QStringLiteral("unknown error") : error;
-    if (*code != programCode)
-        return QStringLiteral("WRONG_LANGUAGE*") + *code;
-    return QStringLiteral("VALID");
+    return verdictOf(code, error, programCode);
 }

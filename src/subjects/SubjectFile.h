@@ -47,6 +47,16 @@ namespace InstalledSubject {
 std::optional<QString> programCode(const QString& path, QString* error);
 // Every phrase in table order; sounds only when asked for.
 std::optional<std::vector<Phrase>> phrases(const QString& path, bool withSound, QString* error);
+// One opening of a source subject for a launch: the edition verdict (as checkSubjectFile
+// gives it) and, when it is "VALID", the phrases of those numbers that exist, each once, in
+// the order first asked. A file whose phrases cannot be read gives none.
+struct CheckedPhrases
+{
+    QString verdict;
+    std::vector<Phrase> phrases;
+};
+CheckedPhrases checkedPhrases(const QString& path, const QString& programCode,
+                              const std::vector<qint64>& numbers, bool withSound);
 // One phrase by number. found is false (and the result empty) when no row has that number.
 std::optional<Phrase> phrase(const QString& path, qint64 number, bool withSound, bool* found, QString* error);
 // The phrase numbers in table order (random draws pick among them).

@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
+#include "app/MessagePanel.h"
 #include "content/LinkLabel.h"
 #include "content/MessageRotation.h"
 #include "content/MessageWindow.h"
@@ -75,6 +76,7 @@ private slots:
     void init();
     void cleanup();
     void restingPanelReadable();
+    void slidingPanelLooksTheSame();
     void rotationWithoutTips_data();
     void rotationWithoutTips();
     void readableColours();
@@ -179,6 +181,32 @@ void TestMainWindow::restingPanelReadable()
     }());
     w->lblMsg()->setText(longest);
     QVERIFY(w->lblMsg()->heightForWidth(w->lblMsg()->width()) <= w->lblMsg()->height());
+}
+
+// While the panel slides, a picture rendered once stands in for it: it shows the same
+// pixels as the panel painting itself, and a change to the message shows at once.
+void TestMainWindow::slidingPanelLooksTheSame()
+{
+    MainWindow* w = makeWindow();
+    runPanel();
+    auto* panel = w->findChild<MessagePanel*>("PicMsg");
+    QVERIFY(panel && !panel->isSliding() && !panel->showsPicture());
+    QVERIFY(w->Timer2()->isSingleShot());
+    const QImage resting = panel->grab().toImage();
+    panel->setSliding(true);
+    panel->moveTo(panel->geometry());
+    QVERIFY(panel->showsPicture());
+    QCOMPARE(panel->grab().toImage(), resting);
+
+    w->lblMsg()->setText(QStringLiteral("Another message"));
+    QVERIFY(!panel->showsPicture());
+    const QImage changed = panel->grab().toImage();
+    QVERIFY(changed != resting);
+    panel->moveTo(panel->geometry());
+    QVERIFY(panel->showsPicture());
+    QCOMPARE(panel->grab().toImage(), changed);
+    panel->setSliding(false);
+    QCOMPARE(panel->grab().toImage(), changed);
 }
 
 void TestMainWindow::rotationWithoutTips_data()

@@ -176,6 +176,62 @@ private slots:
         QCOMPARE(app().StudyPhrases[2].PhraseNo, 1);
     }
 
+    // Ten phrases of one subject file, as a launch reads them (the file opened once for the
+    // check and the set): a phrase gone from the file is skipped without a message and the
+    // order is kept; a damaged file or another edition's gives no phrase and marks the subject.
+    void virtualSubjectOfOneFile_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("count");
+        QTest::newRow("phrase 4 gone") << "delete" << 9;
+        QTest::newRow("file damaged") << "garbage" << 0;
+        QTest::newRow("another edition") << "prlspa" << 0;
+    }
+    void virtualSubjectOfOneFile()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, count);
+        QVERIFY(fx->subject(QStringLiteral("ten.ita"), 10, change == "prlspa" ? change : "prlita"));
+        std::vector<std::pair<QString, qint64>> refs;
+        for (qint64 n = 10; n >= 1; --n)
+            refs.push_back({"ten.ita", n});
+        fx->virtualSubject(QStringLiteral("mine.vita"), QStringLiteral("Mine"), refs);
+        SubjectTree tree;
+        tree.Create_Folders();
+        tree.Get_Subjects();
+        tree.Get_vSubjects();
+        SubjectSelection selection(&tree);
+        QTreeWidgetItem* subject = tree.topLevelItem(3)->child(0);
+        tree.setCurrentItem(subject);
+        selection.TreeFolders_NodeClick(subject);
+        QCOMPARE(subject->childCount(), 10);
+        if (change == "delete") {
+            QString error;
+            auto db = Database::open(fx->installed("ten.ita"), Database::SubjectPassword,
+                                     Database::Mode::ReadWrite, &error);
+            QVERIFY2(db && db->exec("DELETE FROM tblPhrases WHERE pkPhraseNo = 4", &error),
+                     qPrintable(error));
+        } else if (change == "garbage") {
+            TestSupport::writeGarbage(fx->installed("ten.ita"));
+        }
+
+        StudySet::SourceSubjects sources(app(), phraseRefs(subject));
+        QCOMPARE(Check_Virtual_Subject(&tree, subject, &tree, &sources), count > 0);
+        QVERIFY(fx->boxes.isEmpty());
+        if (count == 0) {
+            QCOMPARE(subject->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::FailedSubjectImage));
+            return;
+        }
+        QCOMPARE(Get_Phraes_to_Study(subject, &tree, nullptr, &sources), count);
+        QVERIFY(fx->boxes.isEmpty());
+        QList<int> numbers;
+        for (int slot = 1; slot <= count; ++slot)
+            numbers << app().StudyPhrases[slot].PhraseNo;
+        QCOMPARE(numbers, (QList<int>{10, 9, 8, 7, 6, 5, 3, 2, 1}));
+        QCOMPARE(StudyFixture::readAll(app().studySoundFile(9)), fx->bsound(QStringLiteral("ten.ita"), 1));
+        QVERIFY(!QFileInfo::exists(app().studySoundFile(10)));
+    }
+
     void randomDrawsOnlyExistingNumbers()
     {
         std::vector<Phrase> phrases;

@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# CPU the program uses while it sits idle at the main window.
+#   bench/idle_cpu.sh [BUILD_DIR] [SECONDS]        (defaults: build, 60)
+# Runs under a virtual display of its own (xvfb-run) with a fresh home and XDG folders and a
+# copy of the program folder holding one learner without a password; logs that learner in
+# with the keyboard (xdotool: Enter in the login window), waits until the main window has
+# settled, then reads the program's CPU time (user + system, all its threads, from
+# /proc/<pid>/stat) over SECONDS and prints it in milliseconds per minute. The weekly update
+# check is switched off in the fresh settings (CheckForUpdates=false), so that no network
+# wait is measured. Exits 1 when the figure is above the target.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+TARGET_MS_PER_MINUTE=40
+
+if [ -z "${PARLANTO_IDLE_INSIDE:-}" ]; then
+    for tool in xvfb-run xdotool sqlcipher; do
+        command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/setup" >&2; exit 2; }
+    done
+    export PARLANTO_IDLE_INSIDE=1
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+build="$(cd "${1:-$root/build}" && pwd)"
+seconds="${2:-60}"
+program="$build/program"
+[ -x "$program/parlanto" ] || { echo "missing $program/parlanto: build first" >&2; exit 2; }
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/parlanto-idle.XXXXXX")"
+pid=""
+cleanup() {
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A program folder of its own (writable, so the users database is made there), with one
+# learner in a users database made as the program makes it: the template's copy, in WAL mode.
+cp -a "$program" "$work/program"
+rm -f "$work/program/Users.dat"* "$work/program/.installed"
+cp "$work/program/Parlanto.tpl" "$work/program/Users.dat"
+chmod u+w "$work/program/Users.dat"
+learner_first=Anna learner_last=Rossi
+printf "PRAGMA key = 'qrv6180';\nPRAGMA kdf_iter = 64;\nPRAGMA journal_mode = WAL;\n%s\n" \
+    "INSERT INTO tblUsers (tFirstname, tLastname, tPassword, nIcon) VALUES ('$learner_first', '$learner_last', NULL, 1);" |
+    sqlcipher -bail "$work/program/Users.dat" >/dev/null
+
+# Fresh home and XDG folders; the edition's settings file switches the update check off.
+version="$("$work/program/parlanto" --version | head -1)" # "Title (code) version, build id"
+title="${version%% (*}"
+code="${version#* (}"
+code="${code%%)*}"
+export HOME="$work/home"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
+export XDG_RUNTIME_DIR="$HOME/runtime"
+mkdir -p "$XDG_CONFIG_HOME/Parlanto" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+printf '[General]\nCheckForUpdates=false\n' >"$XDG_CONFIG_HOME/Parlanto/$code.conf"
+
+"$work/program/parlanto" >"$work/program.log" 2>&1 &
+pid=$!
+
+# utime + stime of the whole process, in clock ticks.
+ticks() {
+    local stat
+    stat="$(cat "/proc/$pid/stat")"
+    set -- ${stat##*) } # the fields after the command name, which may hold blanks
+    echo $((${12} + ${13}))
+}
+hz="$(getconf CLK_TCK)"
+
+# Log in: Enter in the login window (its title ends with the edition's title) logs in the
+# learner chosen in the list. The main window's title then names the learner.
+main=""
+for _ in $(seq 1 120); do
+    kill -0 "$pid" 2>/dev/null || { echo "the program ended:" >&2; cat "$work/program.log" >&2; exit 1; }
+    for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true); do
+        name="$(xdotool getwindowname "$w" 2>/dev/null || true)"
+        if [[ "$name" == *"[$learner_first $learner_last]" ]]; then
+            main="$w"
+        elif [[ "$name" == *" $title" && -z "$main" ]]; then
+            xdotool windowfocus --sync "$w" key Return 2>/dev/null || true
+        fi
+    done
+    [ -n "$main" ] && break
+    sleep 0.5
+done
+[ -n "$main" ] || { echo "the learner could not be logged in" >&2; exit 1; }
+
+# Settled: the welcome message has slid away and start-up work is over when a second passes
+# with under 20 ms of CPU (at most 30 s of waiting, then measured anyway).
+sleep 3
+for _ in $(seq 1 30); do
+    before="$(ticks)"
+    sleep 1
+    [ $((($(ticks) - before) * 1000 / hz)) -lt 20 ] && break
+done
+
+before="$(ticks)"
+sleep "$seconds"
+after="$(ticks)"
+kill -0 "$pid" 2>/dev/null || { echo "the program ended while measured" >&2; exit 1; }
+ms=$(((after - before) * 1000 / hz))
+per_minute=$((ms * 60 / seconds))
+echo "idle at the main window: ${ms} ms of CPU in ${seconds} s, ${per_minute} ms per minute (target: at most ${TARGET_MS_PER_MINUTE} ms per minute)"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+[ "$per_minute" -le "$TARGET_MS_PER_MINUTE" ]

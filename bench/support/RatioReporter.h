@@ -1,0 +1,61 @@
+#pragma once
+
+// The console report of Google Benchmark that also keeps each benchmark's CPU time per
+// iteration (the median when it ran several times), so that a benchmark can print the
+// ratio between two of its runs. Colours only on a terminal.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+                m_samples[run.run_name.str()].push_back(run.GetAdjustedCPUTime());
+            else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                m_medians[run.run_name.str()] = run.GetAdjustedCPUTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    // The benchmark's CPU time per iteration (by its name without the aggregate's).
+    std::optional<double> time(const std::string& name) const
+    {
+        if (const auto m = m_medians.find(name); m != m_medians.end())
+            return m->second;
+        const auto s = m_samples.find(name);
+        if (s == m_samples.end() || s->second.empty())
+            return std::nullopt;
+        std::vector<double> v = s->second;
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return v[v.size() / 2];
+    }
+    // CPU time of large over small, when both ran.
+    std::optional<double> ratio(const std::string& small, const std::string& large) const
+    {
+        const auto a = time(small), b = time(large);
+        if (!a || !b || *a <= 0)
+            return std::nullopt;
+        return *b / *a;
+    }
+    void printRatio(const char* what, const std::string& small, const std::string& large,
+                    double sizeRatio) const
+    {
+        if (const auto r = ratio(small, large))
+            std::printf("%-42s %6.1fx for %.0fx the size (linear: %.0fx)\n", what, *r, sizeRatio, sizeRatio);
+    }
+
+private:
+    std::map<std::string, std::vector<double>> m_samples;
+    std::map<std::string, double> m_medians;
+};

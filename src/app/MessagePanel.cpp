@@ -1,0 +1,70 @@
+#include "MessagePanel.h"
+
+#include "content/LinkLabel.h"
+#include "content/MessageRotation.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+MessagePanel::MessagePanel(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("PicMsg"));
+    setAutoFillBackground(true);
+    QPalette panel = palette();
+    panel.setColor(QPalette::Window, MessageRotation::panelColour());
+    setPalette(panel);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(Margin, Margin, Margin, Margin);
+    m_label = new LinkLabel(QString(), this);
+    m_label->setObjectName(QStringLiteral("lblMsg"));
+    layout->addWidget(m_label);
+    m_label->installEventFilter(this);
+}
+
+MessagePanel::Look MessagePanel::look() const
+{
+    return {
+        m_label->text(),     m_label->font(),    m_label->palette().cacheKey(), palette().cacheKey(), size(),
+        m_label->geometry(), devicePixelRatio(), m_label->isEnabled(),          isActiveWindow()};
+}
+
+bool MessagePanel::showsPicture() const
+{
+    return m_sliding && !m_picture.isNull() && m_pictureLook == look();
+}
+
+void MessagePanel::setSliding(bool sliding)
+{
+    m_sliding = sliding;
+    if (!sliding)
+        m_picture = QPixmap(); // the text paints itself again, with the same pixels
+}
+
+void MessagePanel::moveTo(const QRect& geometry)
+{
+    setGeometry(geometry);
+    if (!m_sliding || showsPicture())
+        return;
+    // Rendered while no picture stands in, so the panel and its text paint themselves.
+    m_picture = QPixmap();
+    m_picture = grab();
+    m_pictureLook = look();
+}
+
+void MessagePanel::paintEvent(QPaintEvent* event)
+{
+    if (!showsPicture()) {
+        QWidget::paintEvent(event); // the background is filled, the text paints itself
+        return;
+    }
+    QPainter(this).drawPixmap(0, 0, m_picture); // clipped to the region to paint
+}
+
+bool MessagePanel::eventFilter(QObject* watched, QEvent* event)
+{
+    // The picture holds the text: the label is not drawn over it again.
+    if (watched == m_label && event->type() == QEvent::Paint && showsPicture())
+        return true;
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QFont>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+class LinkLabel;
+
+// The main window's message panel (PicMsg): a panel of its own colour holding the message
+// (lblMsg). While it slides, each frame only moves it: the panel and its text are rendered
+// once into a picture when the slide starts or the message changes, and the picture is
+// painted in their place, so that no frame lays out or draws the text again. At rest the
+// text paints itself as any label does; both look the same to the pixel.
+class MessagePanel : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int Margin = 2; // pixels between the panel's edge and its text
+
+    explicit MessagePanel(QWidget* parent = nullptr);
+
+    LinkLabel* label() const { return m_label; }
+    // Sliding: moves show the rendered picture. Not sliding: the panel paints itself.
+    void setSliding(bool sliding);
+    bool isSliding() const { return m_sliding; }
+    // Places the panel; while sliding, renders the picture first when it is missing or
+    // no longer shows the panel as it is.
+    void moveTo(const QRect& geometry);
+    // Whether the rendered picture stands in for the panel now.
+    bool showsPicture() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // What the picture depends on: any change makes the panel paint itself until the next
+    // move renders it again.
+    struct Look
+    {
+        QString text;
+        QFont font;
+        qint64 palette = 0;
+        qint64 panelPalette = 0;
+        QSize size;
+        QRect labelGeometry;
+        qreal ratio = 1;
+        bool enabled = true;
+        bool active = true;
+        bool operator==(const Look&) const = default;
+    };
+    Look look() const;
+
+    LinkLabel* m_label = nullptr;
+    bool m_sliding = false;
+    QPixmap m_picture;
+    Look m_pictureLook;
+};
