@@ -380,6 +380,10 @@ private slots:
               "drives runs under the sanitizers offscreen in TestVirtualSubjectEditor, TestLoginWindow, "
               "TestActivityPanel and TestActivityWindows.");
 #endif
+        if (TestSupport::ownEdition() != QLatin1String("prlita"))
+            QSKIP("Walks through the Italian course for English speakers (\"At the Cafe\", \"Flashcards - \"); "
+                  "every edition's own course and activities are checked by TestShippedCourseTree and "
+                  "TestActivityWindows.");
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP("Needs an X server (CTest runs it under xvfb-run); the activity must show a real window.");
         m_xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
