@@ -22,6 +22,24 @@ QString vsub(const char* base)
 {
     return TestSupport::virtualFile(QString::fromUtf8(base));
 }
+
+// The main tree as at start-up, with the first virtual subject chosen and clicked, so that
+// its phrases are loaded.
+struct ClickedVirtualSubject
+{
+    SubjectTree tree;
+    SubjectSelection selection{&tree};
+    QTreeWidgetItem* subject = nullptr;
+    ClickedVirtualSubject()
+    {
+        tree.Create_Folders();
+        tree.Get_Subjects();
+        tree.Get_vSubjects();
+        subject = tree.topLevelItem(3)->child(0);
+        tree.setCurrentItem(subject);
+        selection.TreeFolders_NodeClick(subject);
+    }
+};
 } // namespace
 
 class TestStudySet : public QObject
@@ -95,14 +113,9 @@ private slots:
         QVERIFY(fx->subject(sub("b"), 3));
         fx->virtualSubject(vsub("mine"), QStringLiteral("Mine"),
                            {{sub("a"), 1}, {sub("gone"), 2}, {sub("b"), 3}});
-        SubjectTree tree;
-        tree.Create_Folders();
-        tree.Get_Subjects();
-        tree.Get_vSubjects();
-        SubjectSelection selection(&tree);
-        QTreeWidgetItem* subject = tree.topLevelItem(3)->child(0);
-        tree.setCurrentItem(subject);
-        selection.TreeFolders_NodeClick(subject);
+        ClickedVirtualSubject clicked;
+        SubjectTree& tree = clicked.tree;
+        QTreeWidgetItem* subject = clicked.subject;
         QCOMPARE(subject->childCount(), 3);
 
         fx->answer = QMessageBox::Yes;
@@ -141,14 +154,9 @@ private slots:
         QVERIFY(TestSupport::writeSubject(outside, ownEdition(), 2));
         QVERIFY(fx->subject(sub("a"), 2));
         fx->virtualSubject(vsub("mine"), QStringLiteral("Mine"), {{name, 1}, {sub("a"), 2}});
-        SubjectTree tree;
-        tree.Create_Folders();
-        tree.Get_Subjects();
-        tree.Get_vSubjects();
-        SubjectSelection selection(&tree);
-        QTreeWidgetItem* subject = tree.topLevelItem(3)->child(0);
-        tree.setCurrentItem(subject);
-        selection.TreeFolders_NodeClick(subject);
+        ClickedVirtualSubject clicked;
+        SubjectTree& tree = clicked.tree;
+        QTreeWidgetItem* subject = clicked.subject;
 
         fx->answer = QMessageBox::Yes;
         QVERIFY(Check_Virtual_Subject(&tree, subject, &tree));
@@ -185,34 +193,30 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::newRow("phrase 4 gone") << "delete" << 9;
         QTest::newRow("file damaged") << "garbage" << 0;
-        QTest::newRow("another edition") << "prlspa" << 0;
+        QTest::newRow("another edition") << "other" << 0;
     }
     void virtualSubjectOfOneFile()
     {
         QFETCH(QString, change);
         QFETCH(int, count);
-        QVERIFY(fx->subject(QStringLiteral("ten.ita"), 10, change == "prlspa" ? change : "prlita"));
+        const QString ten = sub("ten");
+        QVERIFY(fx->subject(ten, 10, change == "other" ? otherEdition() : ownEdition()));
         std::vector<std::pair<QString, qint64>> refs;
         for (qint64 n = 10; n >= 1; --n)
-            refs.push_back({"ten.ita", n});
-        fx->virtualSubject(QStringLiteral("mine.vita"), QStringLiteral("Mine"), refs);
-        SubjectTree tree;
-        tree.Create_Folders();
-        tree.Get_Subjects();
-        tree.Get_vSubjects();
-        SubjectSelection selection(&tree);
-        QTreeWidgetItem* subject = tree.topLevelItem(3)->child(0);
-        tree.setCurrentItem(subject);
-        selection.TreeFolders_NodeClick(subject);
+            refs.push_back({ten, n});
+        fx->virtualSubject(vsub("mine"), QStringLiteral("Mine"), refs);
+        ClickedVirtualSubject clicked;
+        SubjectTree& tree = clicked.tree;
+        QTreeWidgetItem* subject = clicked.subject;
         QCOMPARE(subject->childCount(), 10);
         if (change == "delete") {
             QString error;
-            auto db = Database::open(fx->installed("ten.ita"), Database::SubjectPassword,
-                                     Database::Mode::ReadWrite, &error);
+            auto db = Database::open(fx->installed(ten), Database::SubjectPassword, Database::Mode::ReadWrite,
+                                     &error);
             QVERIFY2(db && db->exec("DELETE FROM tblPhrases WHERE pkPhraseNo = 4", &error),
                      qPrintable(error));
         } else if (change == "garbage") {
-            TestSupport::writeGarbage(fx->installed("ten.ita"));
+            TestSupport::writeGarbage(fx->installed(ten));
         }
 
         StudySet::SourceSubjects sources(app(), phraseRefs(subject));
@@ -228,7 +232,7 @@ private slots:
         for (int slot = 1; slot <= count; ++slot)
             numbers << app().StudyPhrases[slot].PhraseNo;
         QCOMPARE(numbers, (QList<int>{10, 9, 8, 7, 6, 5, 3, 2, 1}));
-        QCOMPARE(StudyFixture::readAll(app().studySoundFile(9)), fx->bsound(QStringLiteral("ten.ita"), 1));
+        QCOMPARE(StudyFixture::readAll(app().studySoundFile(9)), fx->bsound(ten, 1));
         QVERIFY(!QFileInfo::exists(app().studySoundFile(10)));
     }
 
