@@ -37,7 +37,6 @@ namespace {
 
 // Design values of the message panel and the side menu, in twips.
 constexpr int MsgLeft = 240;
-constexpr int MsgDesignTop = 240;
 constexpr int MsgWidth = 5175;
 constexpr int MsgHeight = 1170;
 constexpr int MsgUpperTurn = 20;
