@@ -246,7 +246,9 @@ std::optional<std::vector<std::pair<int, QStringList>>> readTabTable(const QStri
     for (int i = 0; i < raw.size(); ++i) {
         // Each line on its own, so that a table saved in another encoding is refused at the
         // first line that is not UTF-8 instead of being stored with replacement characters.
-        QStringDecoder decoder(QStringDecoder::Utf8);
+        // The file's byte order mark is gone already: one at the start of a later line is the
+        // text's own character, kept as it is.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
         QString line = decoder.decode(raw.at(i));
         if (decoder.hasError()) {
             *error = QStringLiteral("%1, line %2: the text is not UTF-8 (save the table as UTF-8 text)")
