@@ -108,7 +108,10 @@ QStringList splitTsvLine(const QString& line)
             current.clear();
         } else if (c == QLatin1Char('\\') && i + 1 < line.size()) {
             const QChar n = line.at(++i);
-            current += n == QLatin1Char('t') ? QChar('\t') : n == QLatin1Char('n') ? QChar('\n') : n;
+            current += n == QLatin1Char('t')   ? QChar('\t')
+                       : n == QLatin1Char('n') ? QChar('\n')
+                       : n == QLatin1Char('r') ? QChar('\r')
+                                               : n;
         } else {
             current += c;
         }

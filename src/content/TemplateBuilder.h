@@ -41,7 +41,7 @@ bool readSources(const QString& folder, TemplateSource* source, QString* error);
 // Writes the database; the target is replaced only when the whole file was written.
 bool build(const QString& path, const TemplateSource& source, QString* error);
 
-// "a\tb" fields with the escapes \t, \n and \\ decoded.
+// "a\tb" fields with the escapes \t, \n, \r and \\ decoded.
 QStringList splitTsvLine(const QString& line);
 
 } // namespace TemplateBuilder

@@ -356,8 +356,8 @@ void TestTemplateContent::badSourcesAreRefused()
     captions.close();
     QVERIFY(!TemplateBuilder::readSources(dir.path(), &s, &error));
     QVERIFY2(error.contains(QString::number(rows + 1)), qPrintable(error));
-    QCOMPARE(TemplateBuilder::splitTsvLine(QStringLiteral("a\\tb\tc\\\\n\\n")),
-             QStringList({QStringLiteral("a\tb"), QStringLiteral("c\\n\n")}));
+    QCOMPARE(TemplateBuilder::splitTsvLine(QStringLiteral("a\\tb\tc\\\\n\\n\\r")),
+             QStringList({QStringLiteral("a\tb"), QStringLiteral("c\\n\n\r")}));
 }
 
 QTEST_GUILESS_MAIN(TestTemplateContent)

@@ -224,6 +224,8 @@ QString escapeField(const QString& field)
             out += QLatin1String("\\t");
         else if (c == QLatin1Char('\n'))
             out += QLatin1String("\\n");
+        else if (c == QLatin1Char('\r')) // a bare one at a line's end would read as CRLF
+            out += QLatin1String("\\r");
         else
             out += c;
     }
