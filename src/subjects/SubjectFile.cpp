@@ -485,6 +485,25 @@ std::optional<std::vector<qint64>> insertPhrases(Database& db, qint64 nParent,
     return keys;
 }
 
+// Opens the file for writing and runs write in one transaction: the file gets all of it or,
+// on any error, none. write returns its result or nullopt with *error set.
+template <typename Write>
+auto inOneTransaction(const QString& path, QString* error, Write write)
+    -> decltype(write(std::declval<Database&>()))
+{
+    using Result = decltype(write(std::declval<Database&>()));
+    auto db = openSubject(path, Database::Mode::ReadWrite, error);
+    if (!db)
+        return std::nullopt;
+    Transaction tx(*db);
+    if (!tx.ok())
+        return failWith<typename Result::value_type>(error, tx.errorString());
+    Result result = write(*db);
+    if (!result || !tx.commit(error))
+        return std::nullopt;
+    return result;
+}
+
 } // namespace
 
 std::optional<qint64> addSubject(const QString& path, const QString& name, QString* error)
@@ -500,19 +519,15 @@ std::optional<NewSubject> addSubjectWithPhrases(const QString& path, const QStri
                                                 const std::vector<VirtualPhrase>& phrases, QString* error)
 {
     const FileNamedInErrors named(path, error);
-    auto db = openSubject(path, Database::Mode::ReadWrite, error);
-    if (!db)
-        return std::nullopt;
-    Transaction tx(*db);
-    if (!tx.ok())
-        return failWith<NewSubject>(error, tx.errorString());
-    const auto nParent = insertSubject(*db, name, error);
-    if (!nParent)
-        return std::nullopt;
-    auto keys = insertPhrases(*db, *nParent, phrases, error);
-    if (!keys || !tx.commit(error))
-        return std::nullopt;
-    return NewSubject{*nParent, std::move(*keys)};
+    return inOneTransaction(path, error, [&](Database& db) -> std::optional<NewSubject> {
+        const auto nParent = insertSubject(db, name, error);
+        if (!nParent)
+            return std::nullopt;
+        auto keys = insertPhrases(db, *nParent, phrases, error);
+        if (!keys)
+            return std::nullopt;
+        return NewSubject{*nParent, std::move(*keys)};
+    });
 }
 
 bool renameSubject(const QString& path, qint64 nParent, const QString& name, QString* error)
@@ -546,42 +561,28 @@ bool renameSubject(const QString& path, qint64 nParent, const QString& name, QSt
 bool deleteSubject(const QString& path, qint64 nParent, QString* error)
 {
     const FileNamedInErrors named(path, error);
-    auto db = openSubject(path, Database::Mode::ReadWrite, error);
-    if (!db)
-        return false;
-    Transaction tx(*db);
-    if (!tx.ok()) {
-        if (error)
-            *error = tx.errorString();
-        return false;
-    }
-    for (const QString& sql : {QStringLiteral("DELETE FROM tblPhrases WHERE fkParent = ?"),
-                               QStringLiteral("DELETE FROM tblParents WHERE nParent = ?")}) {
-        Statement st = db->prepare(sql, error);
-        st.bindInt(1, nParent);
-        if (!st.run()) {
-            if (error)
-                *error = st.errorString();
-            return false;
-        }
-    }
-    return tx.commit(error);
+    // Its phrases first, then its row.
+    return inOneTransaction(path, error,
+                            [&](Database& db) -> std::optional<bool> {
+                                for (const QString& sql :
+                                     {QStringLiteral("DELETE FROM tblPhrases WHERE fkParent = ?"),
+                                      QStringLiteral("DELETE FROM tblParents WHERE nParent = ?")}) {
+                                    Statement st = db.prepare(sql, error);
+                                    st.bindInt(1, nParent);
+                                    if (!st.run())
+                                        return failWith<bool>(error, st.errorString());
+                                }
+                                return true;
+                            })
+        .has_value();
 }
 
 std::optional<std::vector<qint64>> addPhrases(const QString& path, qint64 nParent,
                                               const std::vector<VirtualPhrase>& phrases, QString* error)
 {
     const FileNamedInErrors named(path, error);
-    auto db = openSubject(path, Database::Mode::ReadWrite, error);
-    if (!db)
-        return std::nullopt;
-    Transaction tx(*db);
-    if (!tx.ok())
-        return failWith<std::vector<qint64>>(error, tx.errorString());
-    auto keys = insertPhrases(*db, nParent, phrases, error);
-    if (!keys || !tx.commit(error))
-        return std::nullopt;
-    return keys;
+    return inOneTransaction(path, error,
+                            [&](Database& db) { return insertPhrases(db, nParent, phrases, error); });
 }
 
 bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error)
