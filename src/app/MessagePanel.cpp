@@ -4,8 +4,15 @@
 #include "content/MessageRotation.h"
 
 #include <QEvent>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QVBoxLayout>
+
+// One debug line per frame in which the panel moves (QT_LOGGING_RULES="parlanto.messagepanel=true"):
+// bench/idle_cpu.sh counts them. Off by default, when it costs one flag test per frame.
+namespace {
+Q_LOGGING_CATEGORY(lcMessagePanel, "parlanto.messagepanel", QtInfoMsg)
+}
 
 MessagePanel::MessagePanel(QWidget* parent) : QWidget(parent)
 {
@@ -43,6 +50,9 @@ void MessagePanel::setSliding(bool sliding)
 
 void MessagePanel::moveTo(const QRect& geometry)
 {
+    if (geometry.topLeft() != pos())
+        qCDebug(lcMessagePanel, "frame: panel at %d,%d, %dx%d", geometry.x(), geometry.y(), geometry.width(),
+                geometry.height());
     setGeometry(geometry);
     if (!m_sliding || showsPicture())
         return;
