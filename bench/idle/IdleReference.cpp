@@ -3,8 +3,12 @@
 // panel slides), then an empty 30 ms timer. Prints the CPU time (user + system, all threads)
 // per frame and per wake-up:
 //   idle_reference FRAMES [WIDTHxHEIGHT] [#RRGGBB]        (defaults: 345x78 #f4f1e6)
+// With the logging category idle_reference.line switched on (QT_LOGGING_RULES), the empty
+// timer then runs again logging one line per wake-up, shaped as the panel's frame lines:
+// what counting frames by their log lines adds to each frame.
 #include <QApplication>
 #include <QColor>
+#include <QLoggingCategory>
 #include <QSize>
 #include <QTimer>
 #include <QWidget>
@@ -14,6 +18,8 @@
 #include <cstdio>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcLine, "idle_reference.line", QtInfoMsg)
 
 constexpr int IntervalMs = 30;
 constexpr int StepsPerDirection = 62;
@@ -58,36 +64,61 @@ int main(int argc, char* argv[])
     panel->setGeometry(16, 16, size.width(), size.height());
     window.show();
 
+    enum Phase
+    {
+        Moving,
+        Empty,
+        Logging
+    };
+    Phase phase = Moving;
     QTimer timer;
     timer.setInterval(IntervalMs);
     int ticks = 0;
-    bool moving = true;
     double start = 0;
+    double emptyPerWakeUp = 0;
     const auto begin = [&] {
         ticks = 0;
         start = cpuMs();
         timer.start();
     };
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        // The last frame is drawn after its tick: measured at the next one.
-        if (moving && ticks < frames) {
+        if (phase == Moving && ticks < frames) {
             const int step = (ticks / StepsPerDirection) % 2 == 0 ? 1 : -1;
             panel->move(panel->x(), panel->y() + step);
+        } else if (phase == Logging && ticks < frames) {
+            qCDebug(lcLine, "frame: panel at %d,%d, %dx%d", panel->x(), panel->y() + ticks, size.width(),
+                    size.height());
         }
-        if (++ticks < frames + (moving ? 1 : 0))
+        // The last frame is drawn after its tick: measured at the next one.
+        if (++ticks < frames + (phase == Moving ? 1 : 0))
             return;
         const double used = cpuMs() - start;
         timer.stop();
-        if (moving) {
+        switch (phase) {
+        case Moving:
             std::printf("bare window: %.1f ms of CPU for %d frames of a %dx%d child moved 1 px every %d ms: "
                         "%.3f ms per frame\n",
                         used, frames, size.width(), size.height(), IntervalMs, used / frames);
-            moving = false;
+            phase = Empty;
             begin();
-        } else {
+            break;
+        case Empty:
+            emptyPerWakeUp = used / frames;
             std::printf("empty %d ms timer: %.1f ms of CPU for %d wake-ups: %.3f ms per wake-up\n",
-                        IntervalMs, used, frames, used / frames);
+                        IntervalMs, used, frames, emptyPerWakeUp);
+            if (lcLine().isDebugEnabled()) {
+                phase = Logging;
+                begin();
+            } else {
+                application.quit();
+            }
+            break;
+        case Logging:
+            std::printf("the same timer logging a frame line: %.1f ms of CPU for %d wake-ups: %.3f ms per "
+                        "logged line\n",
+                        used, frames, used / frames - emptyPerWakeUp);
             application.quit();
+            break;
         }
         std::fflush(stdout);
     });
