@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QLoggingCategory>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -18,6 +19,9 @@ MessagePanel::MessagePanel(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("PicMsg"));
     setAutoFillBackground(true);
+    // The panel fills its own background (paintEvent), so that no frame of a slide paints
+    // it before the picture covers it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     QPalette panel = palette();
     panel.setColor(QPalette::Window, MessageRotation::panelColour());
     setPalette(panel);
@@ -31,9 +35,15 @@ MessagePanel::MessagePanel(QWidget* parent) : QWidget(parent)
 
 MessagePanel::Look MessagePanel::look() const
 {
-    return {
-        m_label->text(),     m_label->font(),    m_label->palette().cacheKey(), palette().cacheKey(), size(),
-        m_label->geometry(), devicePixelRatio(), m_label->isEnabled(),          isActiveWindow()};
+    const QPalette& labelPalette = m_label->palette();
+    return {m_label->text(),
+            m_label->font(),
+            labelPalette.cacheKey(),
+            palette().cacheKey(),
+            labelPalette.currentColorGroup(),
+            size(),
+            m_label->geometry(),
+            devicePixelRatio()};
 }
 
 bool MessagePanel::showsPicture() const
@@ -64,11 +74,12 @@ void MessagePanel::moveTo(const QRect& geometry)
 
 void MessagePanel::paintEvent(QPaintEvent* event)
 {
+    QPainter painter(this);
     if (!showsPicture()) {
-        QWidget::paintEvent(event); // the background is filled, the text paints itself
+        painter.fillRect(event->rect(), palette().brush(backgroundRole())); // the text paints itself
         return;
     }
-    QPainter(this).drawPixmap(0, 0, m_picture); // clipped to the region to paint
+    painter.drawPixmap(0, 0, m_picture); // clipped to the region to paint
 }
 
 bool MessagePanel::eventFilter(QObject* watched, QEvent* event)

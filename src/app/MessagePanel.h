@@ -38,17 +38,19 @@ protected:
 private:
     // What the picture depends on: any change makes the panel paint itself until the next
     // move renders it again.
+    // Asked up to three times a frame (the move, the panel's and the label's paint), so
+    // each part is read once: the label's colour group stands for its enabled and active
+    // state, which its palette() works out anyway.
     struct Look
     {
         QString text;
         QFont font;
         qint64 palette = 0;
         qint64 panelPalette = 0;
+        int colourGroup = 0;
         QSize size;
         QRect labelGeometry;
         qreal ratio = 1;
-        bool enabled = true;
-        bool active = true;
         bool operator==(const Look&) const = default;
     };
     Look look() const;

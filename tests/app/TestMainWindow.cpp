@@ -193,6 +193,7 @@ void TestMainWindow::slidingPanelLooksTheSame()
     QVERIFY(panel && !panel->isSliding() && !panel->showsPicture());
     QVERIFY(w->Timer2()->isSingleShot());
     const QImage resting = panel->grab().toImage();
+    QCOMPARE(resting.pixelColor(0, 0), MessageRotation::panelColour()); // the panel fills its background
     panel->setSliding(true);
     panel->moveTo(panel->geometry());
     QVERIFY(panel->showsPicture());
