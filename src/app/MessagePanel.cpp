@@ -53,9 +53,7 @@ bool MessagePanel::showsPicture() const
 
 void MessagePanel::setSliding(bool sliding)
 {
-    m_sliding = sliding;
-    if (!sliding)
-        m_picture = QPixmap(); // the text paints itself again, with the same pixels
+    m_sliding = sliding; // at rest the text paints itself again, with the same pixels
 }
 
 void MessagePanel::moveTo(const QRect& geometry)

@@ -10,9 +10,10 @@ class LinkLabel;
 
 // The main window's message panel (PicMsg): a panel of its own colour holding the message
 // (lblMsg). While it slides, each frame only moves it: the panel and its text are rendered
-// once into a picture when the slide starts or the message changes, and the picture is
-// painted in their place, so that no frame lays out or draws the text again. At rest the
-// text paints itself as any label does; both look the same to the pixel.
+// once into a picture when the message changes, and the picture is painted in their place,
+// so that no frame lays out or draws the text again. At rest the text paints itself as any
+// label does; both look the same to the pixel. The picture is kept while the panel rests, so
+// that the next slide, which starts with the same message, renders nothing.
 class MessagePanel : public QWidget
 {
     Q_OBJECT
@@ -22,7 +23,8 @@ public:
     explicit MessagePanel(QWidget* parent = nullptr);
 
     LinkLabel* label() const { return m_label; }
-    // Sliding: moves show the rendered picture. Not sliding: the panel paints itself.
+    // Sliding: moves show the rendered picture. Not sliding: the panel paints itself (the
+    // picture is kept for the next slide while nothing changes).
     void setSliding(bool sliding);
     bool isSliding() const { return m_sliding; }
     // Places the panel; while sliding, renders the picture first when it is missing or

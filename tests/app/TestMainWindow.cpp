@@ -208,6 +208,10 @@ void TestMainWindow::slidingPanelLooksTheSame()
     QCOMPARE(panel->grab().toImage(), changed);
     panel->setSliding(false);
     QCOMPARE(panel->grab().toImage(), changed);
+    // The next slide starts with the same message: the picture kept stands in at once.
+    panel->setSliding(true);
+    QVERIFY(panel->showsPicture());
+    QCOMPARE(panel->grab().toImage(), changed);
 }
 
 void TestMainWindow::rotationWithoutTips_data()
