@@ -104,7 +104,9 @@ void VirtualSubjectIndex::load()
     if (m_indexPath.isEmpty())
         return;
     QFile file(m_indexPath);
-    if (!file.open(QIODevice::ReadOnly))
+    // Far more than the names of any learner's folders: anything larger is not ours.
+    constexpr qint64 MaxIndexBytes = qint64(64) << 20;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxIndexBytes)
         return;
     QDataStream in(&file);
     in.setVersion(StreamVersion);
