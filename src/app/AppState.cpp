@@ -4,6 +4,8 @@
 #include "platform/Registry.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
 
 namespace {
 AppState makeState()
@@ -40,4 +42,15 @@ QString AppState::soundFileName(qint64 handle, int slot)
 QString AppState::editionKey() const
 {
     return EditionRegistryKey(edition.ProgramCode);
+}
+
+QString AppState::virtualSubjectIndexPath() const
+{
+    if (cacheFolder.isEmpty() || virtualSubjectsFolder.isEmpty())
+        return QString();
+    // Each folder has its own index: a learner's copy and a test folder never share one.
+    const QByteArray folder = QDir::cleanPath(QDir(virtualSubjectsFolder).absolutePath()).toUtf8();
+    const QByteArray hash = QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16);
+    return cacheFolder + edition.ProgramCode + QStringLiteral("-virtual-") + QString::fromLatin1(hash) +
+           QStringLiteral(".index");
 }

@@ -47,6 +47,9 @@ struct AppState
     QString virtualSubjectsFolder;
     QString activitiesFolder;
     QString tempFolder;
+    // The program's cache folder (~/.cache/Parlanto/): only ever holds what can be made
+    // again from the files. Empty when there is none; nothing is cached then.
+    QString cacheFolder;
     // This launcher's own folder for the files handed to activities (see HandOverFiles).
     QString handOverFolder;
 
@@ -71,6 +74,9 @@ struct AppState
     QString activityInputFileName() const { return inputFileName(launchHandle); }
     QString activityInputFile() const { return handOverFolder + activityInputFileName(); }
     QString studySoundFile(int slot) const { return handOverFolder + soundFileName(launchHandle, slot); }
+    // The index of the virtual subject files' folder (see VirtualSubjectIndex): in the cache
+    // folder, named by the edition and the folder, "" without a cache folder.
+    QString virtualSubjectIndexPath() const;
     // Laid by the install: the program folder is then never written to, even by root.
     QString installMarkerPath() const { return programFolder + QStringLiteral(".installed"); }
     QString editionKey() const;

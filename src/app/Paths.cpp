@@ -140,6 +140,9 @@ bool Set_Paths(AppState& state, QString* error)
     state.learnerSubjectsFolder = state.dataFolder + installedName + QLatin1Char('/');
     state.virtualSubjectsFolder = state.dataFolder + virtualName + QLatin1Char('/');
     state.activitiesFolder = state.programFolder + QStringLiteral("Activities/");
+    // Beside the settings' "Parlanto" folder, in the cache's place; made when first written.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    state.cacheFolder = cache.isEmpty() ? QString() : withTrailingSlash(cache) + QStringLiteral("Parlanto/");
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTitle.h"
 #include "subjects/SubjectTree.h"
+#include "subjects/VirtualSubjectIndex.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -384,12 +385,14 @@ void VirtualSubjectEditor::Get_Virtual_Folders()
     QList<QTreeWidgetItem*> folders;
     folders.reserve(files.size());
     Progress progress;
+    // The same index as the main tree's: files unchanged since are not opened again.
+    VirtualSubjectIndex index(folder, app().virtualSubjectIndexPath(), app().edition.ProgramCode);
     for (const QString& file : files) {
         QTreeWidgetItem* node = m_treeVirtual->makeNode(virtualFolderTitle(file), {file},
                                                         Img::ClosedVirtualFolder, Img::NoImage, true, true);
         folders << node;
         QString error;
-        const auto subjects = VirtualSubjectFile::subjects(folder + file, &error);
+        const auto subjects = index.subjects(file, &error);
         if (!subjects) {
             // A damaged file stays visible, marked, and the files after it still load.
             m_treeVirtual->setImages(node, Img::FailedSubjectImage, Img::FailedSubjectImage);
@@ -406,6 +409,7 @@ void VirtualSubjectEditor::Get_Virtual_Folders()
         }
         node->addChildren(children);
     }
+    index.save();
     m_treeVirtual->addTopLevelItems(folders);
 }
 

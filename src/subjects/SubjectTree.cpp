@@ -10,6 +10,7 @@
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTitle.h"
+#include "subjects/VirtualSubjectIndex.h"
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>
@@ -120,11 +121,13 @@ void SubjectTree::Get_vSubjects()
 
     const QString folderPath = app().virtualSubjectsFolder;
     const QStringList files = virtualSubjectFiles(folderPath, app().edition.LanguageCode);
+    // Files unchanged since the last fill are not opened again.
+    VirtualSubjectIndex index(folderPath, app().virtualSubjectIndexPath(), app().edition.ProgramCode);
     for (const QString& file : files) {
         QTreeWidgetItem* folder =
             addNode(nullptr, virtualFolderTitle(file), {Folder, file}, ClosedVirtualFolder, NoImage, true);
         QString error;
-        const auto subjects = VirtualSubjectFile::subjects(folderPath + file, &error);
+        const auto subjects = index.subjects(file, &error);
         if (!subjects) {
             // One damaged file must not hide the files after it: it stays visible, marked
             // as failed, and the learner is told which file it is.
@@ -142,6 +145,8 @@ void SubjectTree::Get_vSubjects()
         }
         addPlaceholderIfEmpty(folder);
     }
+    index.save();
+    m_virtualFilesRead = index.filesRead();
 }
 
 void SubjectTree::selectFile(const QString& fileName)

@@ -71,6 +71,8 @@ public:
     // The installed subject files the tree was last filled from (name order): clicks use
     // it instead of listing the folder again.
     const QStringList& installedFiles() const { return m_installedFiles; }
+    // Virtual subject files the last Get_vSubjects opened (the others were unchanged).
+    int virtualFilesRead() const { return m_virtualFilesRead; }
 
     // A phrase node: its parent is a subject node.
     static bool isPhrase(const QTreeWidgetItem* item);
@@ -115,5 +117,6 @@ private:
     std::array<bool, FailedSubjectImage + 1> m_iconLoaded{};
     QStringList m_installedFiles;
     int m_building = 0;
+    int m_virtualFilesRead = 0;
     bool m_refreshPending = false;
 };

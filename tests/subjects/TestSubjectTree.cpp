@@ -9,6 +9,7 @@
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
+#include "subjects/VirtualSubjectIndex.h"
 
 #include <QDir>
 #include <QFile>
@@ -216,6 +217,40 @@ private slots:
         // Opening the damaged folder keeps its mark.
         m_tree->expandItem(broken);
         QCOMPARE(image(broken), int(SubjectTree::FailedSubjectImage));
+    }
+
+    void unchangedFilesComeFromTheIndexAndShowTheSame()
+    {
+        app().cacheFolder = m_dir->path() + QStringLiteral("/cache/");
+        writeVirtual(TestSupport::virtualFile("a"), {"Uno", "Due"});
+        TestSupport::writeGarbage(virtualFile(TestSupport::virtualFile("b rotto")));
+        writeVirtual(TestSupport::virtualFile("c"), {});
+        VirtualSubjectIndex::setClockForTests([] { return QDateTime::currentDateTimeUtc().addSecs(3600); });
+        const auto shown = [this] {
+            QStringList lines;
+            for (int i = 3; i < m_tree->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* folder = m_tree->topLevelItem(i);
+                lines << folder->text(0) + QString::number(image(folder)) + childTexts(folder).join('|');
+                for (int c = 0; c < folder->childCount(); ++c)
+                    lines << SubjectTree::tag(folder->child(c)).join('*');
+            }
+            return lines;
+        };
+        build();
+        QCOMPARE(m_tree->virtualFilesRead(), 3);
+        const QStringList first = shown();
+        const QStringList firstLog = m_log;
+        m_log.clear();
+        build();
+        VirtualSubjectIndex::setClockForTests({});
+        // Only the damaged file is opened again, and it is reported again.
+        QCOMPARE(m_tree->virtualFilesRead(), 1);
+        QCOMPARE(shown(), first);
+        QCOMPARE(m_log, firstLog);
+        QCOMPARE(m_requests.size(), 2);
+        QVERIFY(m_requests[1].text.contains(TestSupport::virtualFile("b rotto")));
+        QCOMPARE(image(m_tree->topLevelItem(4)), int(SubjectTree::FailedSubjectImage));
+        QCOMPARE(childTexts(m_tree->topLevelItem(5)), QStringList({"C130"}));
     }
 
     void buildingAgainReplacesInsteadOfAdding()

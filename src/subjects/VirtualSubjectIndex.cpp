@@ -1,0 +1,189 @@
+#include "VirtualSubjectIndex.h"
+
+#include "platform/Files.h"
+
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+namespace {
+
+std::function<QDateTime()>& clockOverride()
+{
+    static std::function<QDateTime()> clock;
+    return clock;
+}
+
+qint64 nowNs()
+{
+    const QDateTime now = clockOverride() ? clockOverride()() : QDateTime::currentDateTimeUtc();
+    return now.toMSecsSinceEpoch() * 1000000;
+}
+
+std::optional<VirtualSubjectIndex::Signature> signatureOf(const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    VirtualSubjectIndex::Signature s;
+    s.device = quint64(st.st_dev);
+    s.inode = quint64(st.st_ino);
+    s.size = qint64(st.st_size);
+    s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return s;
+}
+
+// A journal or write-ahead log beside the file holds changes its signature does not show.
+bool hasPendingChanges(const QString& path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path + QStringLiteral("-wal")).constData(), &st) == 0 ||
+           ::stat(QFile::encodeName(path + QStringLiteral("-journal")).constData(), &st) == 0;
+}
+
+QDataStream& operator<<(QDataStream& out, const VirtualSubjectIndex::Signature& s)
+{
+    return out << s.device << s.inode << s.size << s.modifiedNs << s.changedNs;
+}
+
+QDataStream& operator>>(QDataStream& in, VirtualSubjectIndex::Signature& s)
+{
+    return in >> s.device >> s.inode >> s.size >> s.modifiedNs >> s.changedNs;
+}
+
+constexpr auto StreamVersion = QDataStream::Qt_6_0;
+
+} // namespace
+
+void VirtualSubjectIndex::setClockForTests(std::function<QDateTime()> clock)
+{
+    clockOverride() = std::move(clock);
+}
+
+VirtualSubjectIndex::VirtualSubjectIndex(const QString& folder, const QString& indexPath,
+                                         const QString& programCode)
+    : m_folder(withTrailingSlash(folder)), m_indexPath(indexPath), m_programCode(programCode)
+{
+    load();
+}
+
+std::optional<std::vector<VirtualSubject>> VirtualSubjectIndex::subjects(const QString& fileName,
+                                                                         QString* error)
+{
+    const QString path = m_folder + fileName;
+    m_seen.insert(fileName);
+    const qint64 readAt = nowNs();
+    const auto signature = signatureOf(path);
+    const bool trusted = signature && !hasPendingChanges(path);
+    const auto cached = m_entries.constFind(fileName);
+    if (trusted && cached != m_entries.cend() && cached->signature == *signature)
+        return cached->subjects;
+
+    ++m_filesRead;
+    auto subjects = VirtualSubjectFile::subjects(path, error);
+    // Kept only when read whole from a file that has been still for long enough.
+    const qint64 marginNs = RacyMarginMs * 1000000;
+    const bool keep = subjects && trusted && readAt - signature->modifiedNs >= marginNs &&
+                      readAt - signature->changedNs >= marginNs;
+    if (keep) {
+        m_entries.insert(fileName, Entry{*signature, *subjects});
+        m_changed = true;
+    } else if (m_entries.remove(fileName) > 0) {
+        m_changed = true;
+    }
+    return subjects;
+}
+
+void VirtualSubjectIndex::load()
+{
+    if (m_indexPath.isEmpty())
+        return;
+    QFile file(m_indexPath);
+    // Far more than the names of any learner's folders: anything larger is not ours.
+    constexpr qint64 MaxIndexBytes = qint64(64) << 20;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxIndexBytes)
+        return;
+    QDataStream in(&file);
+    in.setVersion(StreamVersion);
+    quint32 magic = 0, version = 0;
+    QString code;
+    QByteArray payload, digest;
+    in >> magic >> version;
+    if (in.status() != QDataStream::Ok || magic != Magic || version != FormatVersion)
+        return;
+    in >> code >> payload >> digest;
+    // The digest catches a file damaged in the middle, which would otherwise read as names.
+    if (in.status() != QDataStream::Ok || code != m_programCode ||
+        digest != QCryptographicHash::hash(payload, QCryptographicHash::Sha1))
+        return;
+
+    QDataStream entries(payload);
+    entries.setVersion(StreamVersion);
+    QHash<QString, Entry> loaded;
+    quint32 count = 0;
+    entries >> count;
+    for (quint32 i = 0; i < count && entries.status() == QDataStream::Ok; ++i) {
+        QString name;
+        Entry entry;
+        quint32 subjectCount = 0;
+        entries >> name >> entry.signature >> subjectCount;
+        for (quint32 j = 0; j < subjectCount && entries.status() == QDataStream::Ok; ++j) {
+            VirtualSubject subject;
+            entries >> subject.nParent >> subject.name;
+            entry.subjects.push_back(std::move(subject));
+        }
+        loaded.insert(name, std::move(entry));
+    }
+    if (entries.status() != QDataStream::Ok || !entries.atEnd())
+        return;
+    m_entries = std::move(loaded);
+}
+
+QByteArray VirtualSubjectIndex::serialized() const
+{
+    QByteArray payload;
+    {
+        QDataStream out(&payload, QIODevice::WriteOnly);
+        out.setVersion(StreamVersion);
+        out << quint32(m_entries.size());
+        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+            out << it.key() << it->signature << quint32(it->subjects.size());
+            for (const VirtualSubject& subject : it->subjects)
+                out << subject.nParent << subject.name;
+        }
+    }
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(StreamVersion);
+    out << Magic << FormatVersion << m_programCode << payload
+        << QCryptographicHash::hash(payload, QCryptographicHash::Sha1);
+    return bytes;
+}
+
+void VirtualSubjectIndex::save()
+{
+    if (m_indexPath.isEmpty())
+        return;
+    // The files asked for were just looked at; the others may be gone.
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (!m_seen.contains(it.key()) && !QFileInfo::exists(m_folder + it.key())) {
+            it = m_entries.erase(it);
+            m_changed = true;
+        } else {
+            ++it;
+        }
+    }
+    if (!m_changed)
+        return;
+    // The index holds the names of the learner's virtual subjects: its folder is theirs alone.
+    const QString folder = QFileInfo(m_indexPath).absolutePath();
+    if (!QDir().mkpath(QFileInfo(folder).absolutePath()) || !makePrivateFolder(folder, nullptr))
+        return;
+    if (writeFileAtomically(m_indexPath, serialized(), nullptr))
+        m_changed = false;
+}
