@@ -9,8 +9,9 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-// One debug line per frame in which the panel moves (QT_LOGGING_RULES="parlanto.messagepanel=true"):
-// bench/idle_cpu.sh counts them. Off by default, when it costs one flag test per frame.
+// One debug line per frame in which the panel moves, for bench/idle_cpu.sh to count
+// (QT_LOGGING_RULES="parlanto.messagepanel.debug=true"). Off by default, when it costs one
+// flag test per frame.
 namespace {
 Q_LOGGING_CATEGORY(lcMessagePanel, "parlanto.messagepanel", QtInfoMsg)
 }
