@@ -3,12 +3,8 @@
 // panel slides), then an empty 30 ms timer. Prints the CPU time (user + system, all threads)
 // per frame and per wake-up:
 //   idle_reference FRAMES [WIDTHxHEIGHT] [#RRGGBB]        (defaults: 345x78 #f4f1e6)
-// With the logging category idle_reference.line switched on (QT_LOGGING_RULES), the empty
-// timer then runs again logging one line per wake-up, shaped as the panel's frame lines:
-// what counting frames by their log lines adds to each frame.
 #include <QApplication>
 #include <QColor>
-#include <QLoggingCategory>
 #include <QSize>
 #include <QTimer>
 #include <QWidget>
@@ -18,8 +14,6 @@
 #include <cstdio>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcLine, "idle_reference.line", QtInfoMsg)
 
 constexpr int IntervalMs = 30;
 constexpr int StepsPerDirection = 62;
@@ -67,15 +61,13 @@ int main(int argc, char* argv[])
     enum Phase
     {
         Moving,
-        Empty,
-        Logging
+        Empty
     };
     Phase phase = Moving;
     QTimer timer;
     timer.setInterval(IntervalMs);
     int ticks = 0;
     double start = 0;
-    double emptyPerWakeUp = 0;
     const auto begin = [&] {
         ticks = 0;
         start = cpuMs();
@@ -85,9 +77,6 @@ int main(int argc, char* argv[])
         if (phase == Moving && ticks < frames) {
             const int step = (ticks / StepsPerDirection) % 2 == 0 ? 1 : -1;
             panel->move(panel->x(), panel->y() + step);
-        } else if (phase == Logging && ticks < frames) {
-            qCDebug(lcLine, "frame: panel at %d,%d, %dx%d", panel->x(), panel->y() + ticks, size.width(),
-                    size.height());
         }
         // The last frame is drawn after its tick: measured at the next one.
         if (++ticks < frames + (phase == Moving ? 1 : 0))
@@ -103,20 +92,8 @@ int main(int argc, char* argv[])
             begin();
             break;
         case Empty:
-            emptyPerWakeUp = used / frames;
             std::printf("empty %d ms timer: %.1f ms of CPU for %d wake-ups: %.3f ms per wake-up\n",
-                        IntervalMs, used, frames, emptyPerWakeUp);
-            if (lcLine().isDebugEnabled()) {
-                phase = Logging;
-                begin();
-            } else {
-                application.quit();
-            }
-            break;
-        case Logging:
-            std::printf("the same timer logging a frame line: %.1f ms of CPU for %d wake-ups: %.3f ms per "
-                        "logged line\n",
-                        used, frames, used / frames - emptyPerWakeUp);
+                        IntervalMs, used, frames, used / frames);
             application.quit();
             break;
         }

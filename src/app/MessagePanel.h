@@ -61,4 +61,5 @@ private:
     bool m_sliding = false;
     QPixmap m_picture;
     Look m_pictureLook;
+    qint64 m_frames = 0; // moves so far, for the frame log
 };
