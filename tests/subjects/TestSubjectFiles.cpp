@@ -361,11 +361,12 @@ private slots:
     {
         QTemporaryDir dir;
         const QString d = dir.path() + QLatin1Char('/');
-        for (const char* name :
-             {"zeta.ita", "Alfa.ita", "beta uno.ita", "mine.vita", "notes.txt", ".hidden.ita"})
+        for (const char* name : {"zeta.ita", "Alfa.ita", "beta uno.ita", "Gamma.ITA", "mine.vita",
+                                 "notes.txt", ".hidden.ita", ".ita"})
             TestSupport::writeGarbage(d + QString::fromUtf8(name), 10);
         QVERIFY(QDir(d).mkdir(QStringLiteral("folder.ita")));
-        QCOMPARE(installedSubjectFiles(d, "ita"), QStringList({"Alfa.ita", "beta uno.ita", "zeta.ita"}));
+        QCOMPARE(installedSubjectFiles(d, "ita"),
+                 QStringList({"Alfa.ita", "beta uno.ita", "Gamma.ITA", "zeta.ita"}));
         QCOMPARE(virtualSubjectFiles(d, "ita"), QStringList({"mine.vita"}));
         QCOMPARE(installedSubjectFiles(d + "missing/", "ita"), QStringList());
     }
