@@ -561,6 +561,29 @@ void MainWindow::changeEvent(QEvent* event)
     // keyboard finds it again in the tree, on the node that was chosen.
     if (event->type() == QEvent::EnabledChange && isEnabled() && !focusWidget())
         m_tree->setFocus(Qt::OtherFocusReason);
+    // Nobody sees a minimized window's panel slide: it would wake the program every 30 ms
+    // for nothing.
+    if (event->type() == QEvent::WindowStateChange)
+        pauseRotation(isMinimized());
+}
+
+void MainWindow::pauseRotation(bool paused)
+{
+    if (paused == m_rotationPaused || m_ended)
+        return;
+    m_rotationPaused = paused;
+    if (paused) {
+        m_timer1WasActive = m_timer1->isActive();
+        m_timer2WasActive = m_timer2->isActive();
+        m_timer1->stop();
+        m_timer2->stop();
+        return;
+    }
+    // The slide goes on from where it stopped; a resting message is shown for its whole time again.
+    if (m_timer1WasActive)
+        m_timer1->start();
+    if (m_timer2WasActive)
+        m_timer2->start();
 }
 
 void MainWindow::setTabOrderForSteps()

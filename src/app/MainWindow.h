@@ -101,6 +101,8 @@ private:
     void btnChangeUser_Click();
     void placeMessagePanel();
     void startSlide();
+    // Minimized, the message panel's timers wait; shown again, those that ran go on.
+    void pauseRotation(bool paused);
     void setTabOrderForSteps();
     void Timer1_Timer();
     void Timer2_Timer();
@@ -148,4 +150,7 @@ private:
     std::function<void()> m_openAdministration;
     bool m_administrator = false;
     bool m_ended = false;
+    bool m_rotationPaused = false;
+    bool m_timer1WasActive = false;
+    bool m_timer2WasActive = false;
 };

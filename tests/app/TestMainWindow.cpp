@@ -76,6 +76,7 @@ private slots:
     void init();
     void cleanup();
     void restingPanelReadable();
+    void minimizedPanelWaits();
     void slidingPanelLooksTheSame();
     void rotationWithoutTips_data();
     void rotationWithoutTips();
@@ -181,6 +182,26 @@ void TestMainWindow::restingPanelReadable()
     }());
     w->lblMsg()->setText(longest);
     QVERIFY(w->lblMsg()->heightForWidth(w->lblMsg()->width()) <= w->lblMsg()->height());
+}
+
+// A minimized window's panel runs no timer; shown again, it goes on where it was.
+void TestMainWindow::minimizedPanelWaits()
+{
+    MainWindow* w = makeWindow();
+    QVERIFY(w->Timer1()->isActive());
+    for (int step = 0; step < 5; ++step)
+        QMetaObject::invokeMethod(w->Timer1(), "timeout");
+    const int top = w->messagePanelTopTwips();
+    w->setWindowState(Qt::WindowMinimized);
+    QVERIFY(!w->Timer1()->isActive() && !w->Timer2()->isActive());
+    w->setWindowState(Qt::WindowNoState);
+    QVERIFY(w->Timer1()->isActive());
+    QCOMPARE(w->messagePanelTopTwips(), top);
+    runPanel();
+    w->setWindowState(Qt::WindowMinimized);
+    QVERIFY(!w->Timer2()->isActive());
+    w->setWindowState(Qt::WindowNoState);
+    QVERIFY(w->Timer2()->isActive() && !w->Timer1()->isActive());
 }
 
 // While the panel slides, a picture rendered once stands in for it: it shows the same
