@@ -19,7 +19,6 @@ Q_LOGGING_CATEGORY(lcMessagePanel, "parlanto.messagepanel", QtInfoMsg)
 MessagePanel::MessagePanel(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("PicMsg"));
-    setAutoFillBackground(true);
     // The panel fills its own background (paintEvent), so that no frame of a slide paints
     // it before the picture covers it.
     setAttribute(Qt::WA_OpaquePaintEvent);

@@ -255,7 +255,8 @@ QIcon SubjectTree::icon(int image)
 
 void SubjectTree::updateIcon(QTreeWidgetItem* item)
 {
-    if (item && item->treeWidget() == this)
+    // A node being made (in no tree yet) takes its icon too.
+    if (item && (item->treeWidget() == this || !item->treeWidget()))
         item->setIcon(0, icon(shownImage(item)));
 }
 
@@ -273,9 +274,7 @@ QTreeWidgetItem* SubjectTree::addNode(QTreeWidgetItem* parent, const QString& te
         f.setBold(true);
         item->setFont(0, f);
     }
-    item->setData(0, ImageRole, image);
-    item->setData(0, SelectedImageRole, selectedImage);
-    item->setIcon(0, icon(image)); // a new node is not the chosen one
+    setImages(item, image, selectedImage);
     if (parent)
         parent->addChild(item);
     else
