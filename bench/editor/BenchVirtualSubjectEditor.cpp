@@ -95,6 +95,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchLibrary::measureAsLearner();
     QApplication application(argc, argv);
     makeLibrary();
     benchmark::Initialize(&argc, argv);

@@ -3,6 +3,7 @@
 // of the encrypted file to the same file without encryption.
 #include "platform/Database.h"
 #include "subjects/SubjectFile.h"
+#include "support/BenchLibrary.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -85,6 +86,7 @@ bool makeFiles(const QString& dir, QString* encrypted, QString* plain)
 
 int main(int argc, char** argv)
 {
+    BenchLibrary::measureAsLearner();
     QCoreApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     QTemporaryDir dir;

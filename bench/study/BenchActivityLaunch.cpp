@@ -14,6 +14,7 @@
 #include "study/SubjectSelection.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
+#include "support/BenchLibrary.h"
 #include "support/RatioReporter.h"
 
 #include <benchmark/benchmark.h>
@@ -169,6 +170,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
+    BenchLibrary::measureAsLearner();
     QApplication application(argc, argv);
     std::vector<char*> args(argv, argv + argc);
     char interleaved[] = "--benchmark_enable_random_interleaving=true";

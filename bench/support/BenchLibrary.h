@@ -6,6 +6,11 @@
 // that hold many names for it.
 namespace BenchLibrary {
 
+// Root may lock any amount of memory and a learner may not, which changes what an encrypted
+// open costs (see Database.cpp). Drops that one capability from this process, if it has it,
+// so that the figures are a learner's, and says so on stderr.
+void measureAsLearner();
+
 // Says what could not be made and ends the benchmark.
 [[noreturn]] void fail(const char* what, const QString& error);
 

@@ -3,6 +3,7 @@
 // "of_target" is the mean time divided by the target.
 #include "UsersTemplate.h"
 #include "platform/Database.h"
+#include "support/BenchLibrary.h"
 #include "users/ProgressWindow.h"
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
@@ -140,6 +141,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
+    BenchLibrary::measureAsLearner();
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

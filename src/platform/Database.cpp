@@ -5,7 +5,10 @@
 
 #include <sqlite3.h>
 
+#include <sys/resource.h>
+
 #include <cerrno>
+#include <mutex>
 
 const QString Database::SubjectPassword = QStringLiteral("tamarind9051");
 const QString Database::TemplatePassword = QStringLiteral("qrv6180");
@@ -16,6 +19,43 @@ namespace {
 // would cost about 80 ms on every open. A small iteration count keeps an open well under
 // a millisecond; the sqlcipher shell opens the files with the same two pragmas.
 constexpr int KdfIterations = 64;
+
+// For the same reason the encryption layer's locking of its key buffers in memory keeps
+// nothing secret, and it is half the cost of an open: an mlock and a munlock for each of
+// about twenty buffers per connection. Its version has no switch for it, so while a
+// connection is set up the soft limit of locked memory is zero, which makes each of those
+// locks fail at once; the layer carries on without them. The limit is back before open()
+// returns, and processes are started only on the thread that opens, so none inherits the
+// zero. Root is not bound by the limit and still locks.
+class KeyBufferLockOff
+{
+public:
+    KeyBufferLockOff()
+    {
+        const std::lock_guard lock(s_mutex);
+        if (s_depth++ > 0 || getrlimit(RLIMIT_MEMLOCK, &s_saved) != 0 || s_saved.rlim_cur == 0)
+            return;
+        rlimit none = s_saved;
+        none.rlim_cur = 0;
+        s_lowered = setrlimit(RLIMIT_MEMLOCK, &none) == 0;
+    }
+    ~KeyBufferLockOff()
+    {
+        const std::lock_guard lock(s_mutex);
+        if (--s_depth == 0 && s_lowered) {
+            setrlimit(RLIMIT_MEMLOCK, &s_saved);
+            s_lowered = false;
+        }
+    }
+    KeyBufferLockOff(const KeyBufferLockOff&) = delete;
+    KeyBufferLockOff& operator=(const KeyBufferLockOff&) = delete;
+
+private:
+    static inline std::mutex s_mutex;
+    static inline int s_depth = 0;
+    static inline bool s_lowered = false;
+    static inline rlimit s_saved{};
+};
 
 QString engineError(sqlite3* db)
 {
@@ -356,6 +396,7 @@ std::optional<Database> Database::open(const QString& path, const QString& passw
     if (mode == Mode::Create)
         flags |= SQLITE_OPEN_CREATE;
 
+    const KeyBufferLockOff keyBufferLockOff;
     Database db;
     db.m_path = path;
     const QByteArray nativePath = QFile::encodeName(path);

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 class TestDatabase : public QObject
 {
@@ -17,6 +18,7 @@ private slots:
     void badFiles();
     void transactionRollsBack();
     void fastKeyDerivationIsStored();
+    void lockedMemoryLimitIsRestored();
 
 private:
     QTemporaryDir m_dir;
@@ -162,6 +164,25 @@ void TestDatabase::fastKeyDerivationIsStored()
     QVERIFY2(again, qPrintable(error));
     Statement st = again->prepare(QStringLiteral("SELECT * FROM tblProperties"));
     QCOMPARE(st.step(), Statement::Step::Done);
+}
+
+void TestDatabase::lockedMemoryLimitIsRestored()
+{
+    // Opens lower the limit of locked memory for a moment; after a good open and a refused
+    // one, the processes the program starts must get the learner's own limit again.
+    rlimit before{};
+    QCOMPARE(getrlimit(RLIMIT_MEMLOCK, &before), 0);
+    const QString path = m_dir.filePath(QStringLiteral("limit.db"));
+    QString error;
+    QVERIFY(Database::open(path, Database::SubjectPassword, Database::Mode::Create, &error)
+                ->exec(QStringLiteral("CREATE TABLE t (v INTEGER)")));
+    QVERIFY2(Database::open(path, Database::SubjectPassword, Database::Mode::ReadOnly, &error),
+             qPrintable(error));
+    QVERIFY(!Database::open(path, Database::TemplatePassword, Database::Mode::ReadOnly, &error));
+    rlimit after{};
+    QCOMPARE(getrlimit(RLIMIT_MEMLOCK, &after), 0);
+    QCOMPARE(after.rlim_cur, before.rlim_cur);
+    QCOMPARE(after.rlim_max, before.rlim_max);
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
