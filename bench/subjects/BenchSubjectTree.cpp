@@ -1,11 +1,12 @@
 // Building the subject tree as at start-up, with the splash window's loading log attached,
 // for 100, 1,000 and 10,000 installed subjects and 10, 100 and 1,000 virtual subject files
 // of 20 virtual subjects each (at the first start, when every file is opened, and at later
-// starts, when the unchanged files come from their index); and the cost of a click on a subject at 100 and
-// 10,000 subjects. Prints the time per subject and per file, then the ratio between sizes: the fill is linear
-// when ten times the subjects take about ten times as long. Run: build/bench/subjects/BenchSubjectTree.
-// Compare the CPU column when the machine is busy. Most of an open is the encryption layer's own set-up per
-// connection; the same file without encryption opens and reads in about a sixth of the time.
+// starts, when the unchanged files come from their index); and the cost of a click on a
+// subject at 100 and 10,000 subjects. Prints the time per subject and per file, then the
+// ratio between sizes: the fill is linear when ten times the subjects take about ten times
+// as long. Run: build/bench/subjects/BenchSubjectTree. Compare the CPU column when the
+// machine is busy. Most of an open is the encryption layer's own set-up per connection; the
+// same file without encryption opens and reads in about half the time.
 #include "app/AppState.h"
 #include "app/SplashWindow.h"
 #include "content/LoadingLog.h"

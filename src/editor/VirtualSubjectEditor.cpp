@@ -386,7 +386,7 @@ void VirtualSubjectEditor::Get_Virtual_Folders()
     folders.reserve(files.size());
     Progress progress;
     // The same index as the main tree's: files unchanged since are not opened again.
-    VirtualSubjectIndex index(folder, app().virtualSubjectIndexPath(), app().edition.ProgramCode);
+    VirtualSubjectIndex index(app());
     for (const QString& file : files) {
         QTreeWidgetItem* node = m_treeVirtual->makeNode(virtualFolderTitle(file), {file},
                                                         Img::ClosedVirtualFolder, Img::NoImage, true, true);

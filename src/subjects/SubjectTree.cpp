@@ -119,10 +119,9 @@ void SubjectTree::Get_vSubjects()
     while (topLevelItemCount() > FixedFolderCount)
         delete takeTopLevelItem(FixedFolderCount);
 
-    const QString folderPath = app().virtualSubjectsFolder;
-    const QStringList files = virtualSubjectFiles(folderPath, app().edition.LanguageCode);
+    const QStringList files = virtualSubjectFiles(app().virtualSubjectsFolder, app().edition.LanguageCode);
     // Files unchanged since the last fill are not opened again.
-    VirtualSubjectIndex index(folderPath, app().virtualSubjectIndexPath(), app().edition.ProgramCode);
+    VirtualSubjectIndex index(app());
     for (const QString& file : files) {
         QTreeWidgetItem* folder =
             addNode(nullptr, virtualFolderTitle(file), {Folder, file}, ClosedVirtualFolder, NoImage, true);

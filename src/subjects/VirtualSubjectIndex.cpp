@@ -1,5 +1,6 @@
 #include "VirtualSubjectIndex.h"
 
+#include "app/AppState.h"
 #include "platform/Files.h"
 
 #include <QCryptographicHash>
@@ -70,6 +71,12 @@ VirtualSubjectIndex::VirtualSubjectIndex(const QString& folder, const QString& i
     : m_folder(withTrailingSlash(folder)), m_indexPath(indexPath), m_programCode(programCode)
 {
     load();
+}
+
+VirtualSubjectIndex::VirtualSubjectIndex(const AppState& state)
+    : VirtualSubjectIndex(state.virtualSubjectsFolder, state.virtualSubjectIndexPath(),
+                          state.edition.ProgramCode)
+{
 }
 
 std::optional<std::vector<VirtualSubject>> VirtualSubjectIndex::subjects(const QString& fileName,
@@ -169,9 +176,8 @@ void VirtualSubjectIndex::save()
 {
     if (m_indexPath.isEmpty())
         return;
-    // The files asked for were just looked at; the others may be gone.
     for (auto it = m_entries.begin(); it != m_entries.end();) {
-        if (!m_seen.contains(it.key()) && !QFileInfo::exists(m_folder + it.key())) {
+        if (!m_seen.contains(it.key())) {
             it = m_entries.erase(it);
             m_changed = true;
         } else {

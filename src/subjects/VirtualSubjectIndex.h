@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+struct AppState;
+
 // The virtual subjects of one folder of virtual subject files, as the trees list them,
 // without opening the files that have not changed since the last time: each file's
 // subjects are kept in an index file (one per folder) together with the file's signature
@@ -35,12 +37,15 @@ public:
     // folder: the virtual subject files' folder; indexPath: its index file ("" for none);
     // programCode: the edition, written into the index and checked when it is read back.
     VirtualSubjectIndex(const QString& folder, const QString& indexPath, const QString& programCode);
+    // The program's folder of virtual subject files, with its index and edition.
+    explicit VirtualSubjectIndex(const AppState& state);
 
     // The virtual subjects of the file of that name in the folder, as
     // VirtualSubjectFile::subjects gives them (the same error when it cannot be read).
     std::optional<std::vector<VirtualSubject>> subjects(const QString& fileName, QString* error);
-    // Writes the index when something changed since it was read, leaving out the files
-    // that are gone. Failures are ignored.
+    // Writes the index when something changed since it was read, leaving out the files not
+    // asked for: the trees ask for every file they list, so those are gone. Failures are
+    // ignored.
     void save();
 
     // Files opened so far (the others came from the index).
