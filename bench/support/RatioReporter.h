@@ -1,7 +1,7 @@
 #pragma once
 
-// The console report of Google Benchmark that also keeps each benchmark's CPU time per
-// iteration (the median when it ran several times), so that a benchmark can print the
+// The console report of Google Benchmark that also keeps each benchmark's CPU and real time
+// per iteration (the median when it ran several times), so that a benchmark can print the
 // ratio between two of its runs. Colours only on a terminal.
 #include <benchmark/benchmark.h>
 
@@ -21,24 +21,23 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                m_samples[run.run_name.str()].push_back(run.GetAdjustedCPUTime());
-            else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                m_medians[run.run_name.str()] = run.GetAdjustedCPUTime();
+            const std::string name = run.run_name.str();
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
+                m_samples[name].push_back(run.GetAdjustedCPUTime());
+                m_realSamples[name].push_back(run.GetAdjustedRealTime());
+            } else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                m_medians[name] = run.GetAdjustedCPUTime();
+                m_realMedians[name] = run.GetAdjustedRealTime();
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
     // The benchmark's CPU time per iteration (by its name without the aggregate's).
-    std::optional<double> time(const std::string& name) const
+    std::optional<double> time(const std::string& name) const { return median(m_medians, m_samples, name); }
+    // The same in real time: what the learner waits.
+    std::optional<double> realTime(const std::string& name) const
     {
-        if (const auto m = m_medians.find(name); m != m_medians.end())
-            return m->second;
-        const auto s = m_samples.find(name);
-        if (s == m_samples.end() || s->second.empty())
-            return std::nullopt;
-        std::vector<double> v = s->second;
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return v[v.size() / 2];
+        return median(m_realMedians, m_realSamples, name);
     }
     // CPU time of large over small, when both ran.
     std::optional<double> ratio(const std::string& small, const std::string& large) const
@@ -56,6 +55,20 @@ public:
     }
 
 private:
-    std::map<std::string, std::vector<double>> m_samples;
-    std::map<std::string, double> m_medians;
+    using Samples = std::map<std::string, std::vector<double>>;
+    static std::optional<double> median(const std::map<std::string, double>& medians, const Samples& samples,
+                                        const std::string& name)
+    {
+        if (const auto m = medians.find(name); m != medians.end())
+            return m->second;
+        const auto s = samples.find(name);
+        if (s == samples.end() || s->second.empty())
+            return std::nullopt;
+        std::vector<double> v = s->second;
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return v[v.size() / 2];
+    }
+
+    Samples m_samples, m_realSamples;
+    std::map<std::string, double> m_medians, m_realMedians;
 };

@@ -387,6 +387,7 @@ void VirtualSubjectEditor::Get_Virtual_Folders()
     Progress progress;
     // The same index as the main tree's: files unchanged since are not opened again.
     VirtualSubjectIndex index(app());
+    index.readAhead(files);
     for (const QString& file : files) {
         QTreeWidgetItem* node = m_treeVirtual->makeNode(virtualFolderTitle(file), {file},
                                                         Img::ClosedVirtualFolder, Img::NoImage, true, true);

@@ -100,11 +100,14 @@ void SubjectTree::Get_Subjects()
     qDeleteAll(folder->takeChildren());
 
     m_installedFiles = installedSubjectNames(app());
+    QList<QTreeWidgetItem*> nodes;
+    nodes.reserve(m_installedFiles.size());
     for (const QString& file : std::as_const(m_installedFiles)) {
         const QString title = Proper_Title(file).trimmed();
-        addNode(folder, title, {Subject, file}, SubjectImage, SelectedSubjectImage);
+        nodes << makeNode(title, {Subject, file}, SubjectImage, SelectedSubjectImage);
         reportProgress(title);
     }
+    folder->addChildren(nodes);
     addPlaceholderIfEmpty(folder);
     setCurrentItem(folder);
 }
@@ -122,15 +125,17 @@ void SubjectTree::Get_vSubjects()
     const QStringList files = virtualSubjectFiles(app().virtualSubjectsFolder, app().edition.LanguageCode);
     // Files unchanged since the last fill are not opened again.
     VirtualSubjectIndex index(app());
+    index.readAhead(files);
     for (const QString& file : files) {
-        QTreeWidgetItem* folder =
-            addNode(nullptr, virtualFolderTitle(file), {Folder, file}, ClosedVirtualFolder, NoImage, true);
+        // The folder joins the tree with its subjects (a collapsed folder looks the same).
+        QTreeWidgetItem* folder = makeNode(virtualFolderTitle(file), {Folder, file}, ClosedVirtualFolder, NoImage, true);
         QString error;
         const auto subjects = index.subjects(file, &error);
         if (!subjects) {
             // One damaged file must not hide the files after it: it stays visible, marked
             // as failed, and the learner is told which file it is.
             setImages(folder, FailedSubjectImage, FailedSubjectImage);
+            addTopLevelItem(folder);
             Dialogs::reportError(QStringLiteral("Get_vSubjects"),
                                  app().captions(229) + QStringLiteral(" \"") + file +
                                      QStringLiteral("\"\n\n") + error,
@@ -138,11 +143,12 @@ void SubjectTree::Get_vSubjects()
             continue;
         }
         for (const VirtualSubject& subject : *subjects) {
-            addNode(folder, subject.name, {Subject, VirtualSubjectTag, QString::number(subject.nParent)},
-                    VirtualSubjectImage, SelectedVirtualSubjectImage);
+            folder->addChild(makeNode(subject.name, {Subject, VirtualSubjectTag, QString::number(subject.nParent)},
+                                      VirtualSubjectImage, SelectedVirtualSubjectImage));
             reportProgress(subject.name);
         }
         addPlaceholderIfEmpty(folder);
+        addTopLevelItem(folder);
     }
     index.save();
     m_virtualFilesRead = index.filesRead();
@@ -262,6 +268,17 @@ void SubjectTree::updateIcon(QTreeWidgetItem* item)
 QTreeWidgetItem* SubjectTree::addNode(QTreeWidgetItem* parent, const QString& text, const QStringList& tag,
                                       int image, int selectedImage, bool bold)
 {
+    QTreeWidgetItem* item = makeNode(text, tag, image, selectedImage, bold);
+    if (parent)
+        parent->addChild(item);
+    else
+        addTopLevelItem(item);
+    return item;
+}
+
+QTreeWidgetItem* SubjectTree::makeNode(const QString& text, const QStringList& tag, int image, int selectedImage,
+                                       bool bold)
+{
     // Made whole before it joins the tree: each change to a node in the tree is announced to
     // the view, which with thousands of subjects cost a sixth of the start-up.
     auto* item = new QTreeWidgetItem;
@@ -274,10 +291,6 @@ QTreeWidgetItem* SubjectTree::addNode(QTreeWidgetItem* parent, const QString& te
         item->setFont(0, f);
     }
     setImages(item, image, selectedImage);
-    if (parent)
-        parent->addChild(item);
-    else
-        addTopLevelItem(item);
     return item;
 }
 

@@ -61,6 +61,10 @@ public:
 
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, const QStringList& tag, int image,
                              int selectedImage = NoImage, bool bold = false);
+    // A node in no tree yet: children added to it, or it added with others, cost the view
+    // one announcement rather than one each.
+    QTreeWidgetItem* makeNode(const QString& text, const QStringList& tag, int image, int selectedImage = NoImage,
+                              bool bold = false);
     QTreeWidgetItem* installedFolder() const { return topLevelItem(0); }
     QTreeWidgetItem* randomSubjectFolder() const { return topLevelItem(1); }
     QTreeWidgetItem* randomPhrasesFolder() const { return topLevelItem(2); }

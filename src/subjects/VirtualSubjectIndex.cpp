@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <sys/stat.h>
 
@@ -79,31 +80,71 @@ VirtualSubjectIndex::VirtualSubjectIndex(const AppState& state)
 {
 }
 
+VirtualSubjectIndex::~VirtualSubjectIndex()
+{
+    // The readings not started yet are dropped; those running hold nothing of the index.
+    for (QFuture<Reading>& reading : m_ahead)
+        reading.cancel();
+    for (QFuture<Reading>& reading : m_ahead)
+        reading.waitForFinished();
+}
+
+VirtualSubjectIndex::Reading VirtualSubjectIndex::look(const QString& path)
+{
+    Reading r;
+    r.readAt = nowNs();
+    r.signature = signatureOf(path);
+    r.trusted = r.signature && !hasPendingChanges(path);
+    return r;
+}
+
+VirtualSubjectIndex::Reading VirtualSubjectIndex::read(const QString& path)
+{
+    Reading r = look(path);
+    r.subjects = VirtualSubjectFile::subjects(path, &r.error);
+    return r;
+}
+
+void VirtualSubjectIndex::readAhead(const QStringList& fileNames)
+{
+    for (const QString& fileName : fileNames) {
+        if (!m_entries.contains(fileName) && !m_ahead.contains(fileName))
+            m_ahead.insert(fileName, QtConcurrent::run(&VirtualSubjectIndex::read, m_folder + fileName));
+    }
+}
+
 std::optional<std::vector<VirtualSubject>> VirtualSubjectIndex::subjects(const QString& fileName,
                                                                          QString* error)
 {
     const QString path = m_folder + fileName;
     m_seen.insert(fileName);
-    const qint64 readAt = nowNs();
-    const auto signature = signatureOf(path);
-    const bool trusted = signature && !hasPendingChanges(path);
-    const auto cached = m_entries.constFind(fileName);
-    if (trusted && cached != m_entries.cend() && cached->signature == *signature)
-        return cached->subjects;
+    Reading r;
+    if (const auto ahead = m_ahead.find(fileName); ahead != m_ahead.end()) {
+        // Not started yet, it runs here (a future's result takes it back from the pool).
+        r = ahead->result();
+        m_ahead.erase(ahead);
+    } else {
+        r = look(path);
+        const auto cached = m_entries.constFind(fileName);
+        if (r.trusted && cached != m_entries.cend() && cached->signature == *r.signature)
+            return cached->subjects;
+        r.subjects = VirtualSubjectFile::subjects(path, &r.error);
+    }
 
     ++m_filesRead;
-    auto subjects = VirtualSubjectFile::subjects(path, error);
     // Kept only when read whole from a file that has been still for long enough.
     const qint64 marginNs = RacyMarginMs * 1000000;
-    const bool keep = subjects && trusted && readAt - signature->modifiedNs >= marginNs &&
-                      readAt - signature->changedNs >= marginNs;
+    const bool keep = r.subjects && r.trusted && r.readAt - r.signature->modifiedNs >= marginNs &&
+                      r.readAt - r.signature->changedNs >= marginNs;
     if (keep) {
-        m_entries.insert(fileName, Entry{*signature, *subjects});
+        m_entries.insert(fileName, Entry{*r.signature, *r.subjects});
         m_changed = true;
     } else if (m_entries.remove(fileName) > 0) {
         m_changed = true;
     }
-    return subjects;
+    if (!r.subjects && error)
+        *error = r.error;
+    return std::move(r.subjects);
 }
 
 void VirtualSubjectIndex::load()

@@ -3,6 +3,7 @@
 #include "subjects/SubjectFile.h"
 
 #include <QDateTime>
+#include <QFuture>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -39,6 +40,16 @@ public:
     VirtualSubjectIndex(const QString& folder, const QString& indexPath, const QString& programCode);
     // The program's folder of virtual subject files, with its index and edition.
     explicit VirtualSubjectIndex(const AppState& state);
+    // Waits for the files still being read ahead.
+    ~VirtualSubjectIndex();
+    VirtualSubjectIndex(const VirtualSubjectIndex&) = delete;
+    VirtualSubjectIndex& operator=(const VirtualSubjectIndex&) = delete;
+
+    // Starts reading, on the thread pool, those of these files that the index holds
+    // nothing for (at a first start, all of them), so that subjects() finds them read.
+    // Opening a file costs about as much as listing its subjects in a tree, so on more
+    // than one core a tree fills in the time of the slower of the two, not of both.
+    void readAhead(const QStringList& fileNames);
 
     // The virtual subjects of the file of that name in the folder, as
     // VirtualSubjectFile::subjects gives them (the same error when it cannot be read).
@@ -73,6 +84,18 @@ private:
         std::vector<VirtualSubject> subjects;
     };
 
+    // One reading of a file: its signature just before, then its subjects or the error.
+    struct Reading
+    {
+        qint64 readAt = 0;
+        std::optional<Signature> signature;
+        bool trusted = false; // no writer's changes pending beside the file
+        std::optional<std::vector<VirtualSubject>> subjects;
+        QString error;
+    };
+    static Reading look(const QString& path);
+    static Reading read(const QString& path);
+
     void load();
     QByteArray serialized() const;
 
@@ -81,6 +104,7 @@ private:
     QString m_programCode;
     QHash<QString, Entry> m_entries;
     QSet<QString> m_seen; // the files asked for since the index was read
+    QHash<QString, QFuture<Reading>> m_ahead; // read ahead, not yet asked for
     int m_filesRead = 0;
     bool m_changed = false;
 };

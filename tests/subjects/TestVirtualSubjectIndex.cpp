@@ -57,6 +57,7 @@ class TestVirtualSubjectIndex : public QObject
     }
 
     // What a fill shows: per file its subjects ("file number name") or "file FAILED: error".
+    // As in the trees, the files the index holds nothing for are read ahead on the pool.
     struct Fill
     {
         QStringList shown;
@@ -67,6 +68,7 @@ class TestVirtualSubjectIndex : public QObject
         VirtualSubjectIndex index(m_folder, m_indexPath, programCode);
         Fill result;
         const QStringList files = virtualSubjectFiles(m_folder, app().edition.LanguageCode);
+        index.readAhead(files);
         for (const QString& f : files) {
             QString error;
             const auto subjects = index.subjects(f, &error);
@@ -223,6 +225,23 @@ private slots:
         // A writable index is made afresh and used at the next fill.
         const bool writable = damage != "folder" && damage != "unwritable";
         QCOMPARE(fill().filesRead, writable ? 0 : 2);
+    }
+
+    void readingsNotAskedForAreNotKept()
+    {
+        write("asked", {"Uno"});
+        write("skipped", {"Due"});
+        later();
+        {
+            VirtualSubjectIndex index(m_folder, m_indexPath, TestSupport::ownEdition());
+            index.readAhead(virtualSubjectFiles(m_folder, app().edition.LanguageCode));
+            QString error;
+            QVERIFY(index.subjects(TestSupport::virtualFile("asked"), &error));
+            index.save();
+        } // the other reading is still pending or done: the index waits for it, then goes
+        const Fill next = fill();
+        QCOMPARE(next.filesRead, 1);
+        QCOMPARE(next.shown.size(), 2);
     }
 
     void goneFilesAreDroppedAndDamagedFilesReadEveryTime()
