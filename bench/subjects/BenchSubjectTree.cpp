@@ -99,12 +99,16 @@ void BM_InstalledWithSplash(benchmark::State& state)
     state.counters["per_subject"] = benchmark::Counter(count, benchmark::Counter::kIsIterationInvariantRate |
                                                                   benchmark::Counter::kInvert);
 }
+// Medians of five runs: a single run's figure moves with the machine's load by more than
+// the growth it is compared with.
 BENCHMARK(BM_InstalledWithSplash)
     ->Arg(100)
     ->Arg(1000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(1.0);
+    ->MinTime(1.0)
+    ->Repetitions(5)
+    ->DisplayAggregatesOnly(true);
 
 // files: how many virtual subject files; cached 0: the first start, every file opened (and
 // the index written); cached 1: a later start, the index present and every file older
@@ -146,6 +150,8 @@ BENCHMARK(BM_VirtualWithSplash)
     ->ArgsProduct({{10, 100, 1000}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0)
+    ->Repetitions(5)
+    ->DisplayAggregatesOnly(true)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
 
@@ -199,14 +205,15 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nGrowth (CPU time):\n");
-    reporter.printRatio("installed subjects 1,000 -> 10,000", "BM_InstalledWithSplash/1000/min_time:1.000",
-                        "BM_InstalledWithSplash/10000/min_time:1.000", 10);
-    reporter.printRatio("installed subjects 100 -> 1,000", "BM_InstalledWithSplash/100/min_time:1.000",
-                        "BM_InstalledWithSplash/1000/min_time:1.000", 10);
+    std::printf("\nGrowth (CPU time, medians of five runs):\n");
+    const auto installedRun = [](int subjects) {
+        return "BM_InstalledWithSplash/" + std::to_string(subjects) + "/min_time:1.000/repeats:5";
+    };
+    reporter.printRatio("installed subjects 1,000 -> 10,000", installedRun(1000), installedRun(10000), 10);
+    reporter.printRatio("installed subjects 100 -> 1,000", installedRun(100), installedRun(1000), 10);
     const auto virtualRun = [](int files, int cached) {
         return "BM_VirtualWithSplash/files:" + std::to_string(files) + "/cached:" + std::to_string(cached) +
-               "/min_time:1.000/process_time/real_time";
+               "/min_time:1.000/repeats:5/process_time/real_time";
     };
     reporter.printRatio("virtual files, first start 10 -> 100", virtualRun(10, 0), virtualRun(100, 0), 10);
     reporter.printRatio("virtual files, first start 100 -> 1,000", virtualRun(100, 0), virtualRun(1000, 0),
