@@ -6,11 +6,13 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,8 +65,29 @@ bool isSafeFileName(const QString& name)
     return name.trimmed() == name;
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
+namespace {
+// The temporary file is renamed without waiting for the disk.
+bool writeFileEventually(const QString& path, const QByteArray& bytes, QString* error)
 {
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    errno = 0;
+    if (file.open() && file.write(bytes) == bytes.size() && file.flush() &&
+        ::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) == 0) {
+        file.setAutoRemove(false);
+        return true;
+    }
+    const int systemError = errno; // of the call that failed, when it was the system's
+    const QString why = file.errorString();
+    if (error)
+        *error = QStringLiteral("%1 cannot be written: %2").arg(path, systemError ? qt_error_string(systemError) : why);
+    return false;
+}
+} // namespace
+
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error, Durability durability)
+{
+    if (durability == Durability::Eventually)
+        return writeFileEventually(path, bytes, error);
     QSaveFile file(path);
     // A full disk or a missing folder: say which file could not be written, and why. A failed
     // flush leaves QSaveFile's own text at "Unknown error", so the system's reason is taken

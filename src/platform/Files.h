@@ -19,9 +19,19 @@ bool FileExists(const QString& pathOrPattern);
 // A name from a caption, a person or a file that may be used as one path component:
 // not empty, no "/", not "." or "..", no NUL, no leading or trailing blank.
 bool isSafeFileName(const QString& name);
+// How a replaced file reaches the disk. ToDisk: the bytes are on the disk before the file
+// is renamed into place. Eventually: the system writes them when it likes, which spares a
+// wait of milliseconds (tens on a spinning disk); only for files the program can make
+// again and checks when it reads them, since a crash may leave one empty or cut short.
+enum class Durability
+{
+    ToDisk,
+    Eventually
+};
 // Writes the bytes to a temporary file beside the target and renames it into place, so a
 // reader never sees half a file. Returns false with the reason in error.
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error,
+                         Durability durability = Durability::ToDisk);
 // Writes a short-lived file whole (no flush to disk): the write, the flush and the close
 // are each checked, so a full disk is seen; on failure the partial file is removed and the
 // reason returned. Meant for files inside a folder only this user can write.

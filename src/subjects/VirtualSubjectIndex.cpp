@@ -231,6 +231,7 @@ void VirtualSubjectIndex::save()
     const QString folder = QFileInfo(m_indexPath).absolutePath();
     if (!QDir().mkpath(QFileInfo(folder).absolutePath()) || !makePrivateFolder(folder, nullptr))
         return;
-    if (writeFileAtomically(m_indexPath, serialized(), nullptr))
+    // An index cut short by a crash fails its digest and is made again.
+    if (writeFileAtomically(m_indexPath, serialized(), nullptr, Durability::Eventually))
         m_changed = false;
 }

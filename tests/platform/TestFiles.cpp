@@ -23,6 +23,7 @@ private slots:
     void fileExists();
     void safeFileNames_data();
     void safeFileNames();
+    void atomicWrite_data();
     void atomicWrite();
     void wholeFileOnFullDisk();
     void privateFolder_data();
@@ -146,22 +147,39 @@ void TestFiles::safeFileNames()
     QCOMPARE(isSafeFileName(name), safe);
 }
 
+void TestFiles::atomicWrite_data()
+{
+    QTest::addColumn<Durability>("durability");
+    QTest::newRow("to disk") << Durability::ToDisk;
+    QTest::newRow("eventually") << Durability::Eventually;
+}
+
 void TestFiles::atomicWrite()
 {
+    QFETCH(Durability, durability);
     const QString path = m_dir.filePath(QStringLiteral("atomic.txt"));
     QString error;
-    QVERIFY2(writeFileAtomically(path, "first", &error), qPrintable(error));
-    QVERIFY2(writeFileAtomically(path, "second", &error), qPrintable(error));
+    QVERIFY2(writeFileAtomically(path, "first", &error, durability), qPrintable(error));
+    QVERIFY2(writeFileAtomically(path, "second", &error, durability), qPrintable(error));
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("second"));
 
     const QString nowhere = m_dir.filePath(QStringLiteral("missing/atomic.txt"));
-    QVERIFY(!writeFileAtomically(nowhere, "x", &error));
+    QVERIFY(!writeFileAtomically(nowhere, "x", &error, durability));
     QVERIFY(!error.isEmpty());
     QVERIFY(!QFileInfo::exists(nowhere));
+    // A folder in the way refuses the rename; the reason is the system's.
+    const QString folder = m_dir.filePath(QStringLiteral("atomic-folder"));
+    QVERIFY(QDir().mkpath(folder));
+    error.clear();
+    QVERIFY(!writeFileAtomically(folder, "x", &error, durability));
+    QVERIFY2(error.startsWith(folder + QStringLiteral(" cannot be written: ")), qPrintable(error));
+    QVERIFY(QFileInfo(folder).isDir());
+    QVERIFY(QDir(folder).removeRecursively());
     // No temporary siblings are left behind.
     QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("atomic*")}, QDir::Files | QDir::Hidden).size(), 1);
+    QVERIFY(QFile::remove(path));
 }
 
 // Buffered bytes meet the full disk only when they are flushed: the real /dev/full shows
