@@ -66,6 +66,16 @@ bool isSafeFileName(const QString& name)
 }
 
 namespace {
+// Which file could not be written, and why: the system's reason when the call that failed
+// set errno (a failed flush leaves Qt's own text at "Unknown error"), else Qt's.
+bool cannotBeWritten(const QString& path, int systemError, const QString& qtReason, QString* error)
+{
+    if (error)
+        *error = QStringLiteral("%1 cannot be written: %2")
+                     .arg(path, systemError ? qt_error_string(systemError) : qtReason);
+    return false;
+}
+
 // The temporary file is renamed without waiting for the disk.
 bool writeFileEventually(const QString& path, const QByteArray& bytes, QString* error)
 {
@@ -76,11 +86,8 @@ bool writeFileEventually(const QString& path, const QByteArray& bytes, QString* 
         file.setAutoRemove(false);
         return true;
     }
-    const int systemError = errno; // of the call that failed, when it was the system's
-    const QString why = file.errorString();
-    if (error)
-        *error = QStringLiteral("%1 cannot be written: %2").arg(path, systemError ? qt_error_string(systemError) : why);
-    return false;
+    const int systemError = errno; // before anything else may set it
+    return cannotBeWritten(path, systemError, file.errorString(), error);
 }
 } // namespace
 
@@ -89,15 +96,8 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     if (durability == Durability::Eventually)
         return writeFileEventually(path, bytes, error);
     QSaveFile file(path);
-    // A full disk or a missing folder: say which file could not be written, and why. A failed
-    // flush leaves QSaveFile's own text at "Unknown error", so the system's reason is taken
-    // from errno when the call that failed set it.
-    auto fail = [&](int systemError = 0) {
-        if (error)
-            *error = QStringLiteral("%1 cannot be written: %2")
-                         .arg(path, systemError ? qt_error_string(systemError) : file.errorString());
-        return false;
-    };
+    // A full disk or a missing folder: say which file could not be written, and why.
+    auto fail = [&](int systemError = 0) { return cannotBeWritten(path, systemError, file.errorString(), error); };
     if (!file.open(QIODevice::WriteOnly))
         return fail();
     // Flushed here, so that a full disk reports itself as such rather than at commit().

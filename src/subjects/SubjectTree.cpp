@@ -131,24 +131,25 @@ void SubjectTree::Get_vSubjects()
         QTreeWidgetItem* folder = makeNode(virtualFolderTitle(file), {Folder, file}, ClosedVirtualFolder, NoImage, true);
         QString error;
         const auto subjects = index.subjects(file, &error);
-        if (!subjects) {
+        if (subjects) {
+            for (const VirtualSubject& subject : *subjects) {
+                folder->addChild(makeNode(subject.name,
+                                          {Subject, VirtualSubjectTag, QString::number(subject.nParent)},
+                                          VirtualSubjectImage, SelectedVirtualSubjectImage));
+                reportProgress(subject.name);
+            }
+            addPlaceholderIfEmpty(folder);
+        } else {
             // One damaged file must not hide the files after it: it stays visible, marked
             // as failed, and the learner is told which file it is.
             setImages(folder, FailedSubjectImage, FailedSubjectImage);
-            addTopLevelItem(folder);
+        }
+        addTopLevelItem(folder);
+        if (!subjects)
             Dialogs::reportError(QStringLiteral("Get_vSubjects"),
                                  app().captions(229) + QStringLiteral(" \"") + file +
                                      QStringLiteral("\"\n\n") + error,
                                  isVisible() ? this : nullptr);
-            continue;
-        }
-        for (const VirtualSubject& subject : *subjects) {
-            folder->addChild(makeNode(subject.name, {Subject, VirtualSubjectTag, QString::number(subject.nParent)},
-                                      VirtualSubjectImage, SelectedVirtualSubjectImage));
-            reportProgress(subject.name);
-        }
-        addPlaceholderIfEmpty(folder);
-        addTopLevelItem(folder);
     }
     index.save();
     m_virtualFilesRead = index.filesRead();
