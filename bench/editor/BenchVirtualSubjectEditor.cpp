@@ -69,7 +69,7 @@ void BM_OpenEditor(benchmark::State& state)
         benchmark::Counter(InstalledCount + VirtualFileCount * (VirtualSubjectsPerFile + 1),
                            benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-// The virtual subject files are read on the thread pool while the trees fill: real time,
+// The virtual subject files are read on reader threads while the trees fill: real time,
 // and the CPU of all threads.
 BENCHMARK(BM_OpenEditor)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 

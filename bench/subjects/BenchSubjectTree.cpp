@@ -5,7 +5,7 @@
 // subject at 100 and 10,000 subjects. Prints the time per subject and per file, then the
 // ratio between sizes: the fill is linear when ten times the subjects take about ten times
 // as long. Run: build/bench/subjects/BenchSubjectTree. Compare the CPU column when the
-// machine is busy. The virtual subject files are read on the thread pool while the tree
+// machine is busy. The virtual subject files are read on reader threads while the tree
 // fills, so their rows give the real time and the CPU of all threads. Most of an open is the
 // encryption layer's own set-up per connection; the same file without encryption opens and
 // reads in about half the time.
@@ -225,7 +225,7 @@ int main(int argc, char** argv)
     reporter.printRatio("virtual files, later starts 10 -> 100", virtualRun(10, 1), virtualRun(100, 1), 10);
     reporter.printRatio("virtual files, later starts 100 -> 1,000", virtualRun(100, 1), virtualRun(1000, 1),
                         10);
-    // The files are read on the thread pool while the tree fills: the learner waits the real
+    // The files are read on reader threads while the tree fills: the learner waits the real
     // time, and the CPU of all the program's threads shows what the reading costs.
     std::printf("\nPer virtual subject file, first start / later starts (real time, then CPU of all threads):\n");
     for (int files : VirtualSizes) {

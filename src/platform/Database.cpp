@@ -25,7 +25,7 @@ constexpr int KdfIterations = 64;
 // about twenty buffers per connection. Its version has no switch for it, so while a
 // connection is set up the soft limit of locked memory is zero, which makes each of those
 // locks fail at once; the layer carries on without them. The limit is back before open()
-// returns. Files are also read on the thread pool while the windows run, so a program
+// returns. Files are also read on reader threads while a tree fills, so a program
 // started in that moment inherits the zero; that only makes its own locks fail as these do,
 // and the hard limit, up to which it may raise the soft one, is untouched. Root is not bound
 // by the limit and still locks.

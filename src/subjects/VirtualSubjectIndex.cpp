@@ -8,7 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QThread>
 
 #include <sys/stat.h>
 
@@ -82,11 +82,17 @@ VirtualSubjectIndex::VirtualSubjectIndex(const AppState& state)
 
 VirtualSubjectIndex::~VirtualSubjectIndex()
 {
-    // The readings not started yet are dropped; those running hold nothing of the index.
-    for (QFuture<Reading>& reading : m_ahead)
-        reading.cancel();
-    for (QFuture<Reading>& reading : m_ahead)
-        reading.waitForFinished();
+    stopReaders();
+}
+
+void VirtualSubjectIndex::stopReaders()
+{
+    // The readings not started yet are dropped; those running end first.
+    m_stopping = true;
+    for (std::thread& reader : m_readers)
+        reader.join();
+    m_readers.clear();
+    m_stopping = false;
 }
 
 VirtualSubjectIndex::Reading VirtualSubjectIndex::look(const QString& path)
@@ -107,9 +113,34 @@ VirtualSubjectIndex::Reading VirtualSubjectIndex::read(const QString& path)
 
 void VirtualSubjectIndex::readAhead(const QStringList& fileNames)
 {
+    // The queue only grows while no reader runs; files left unread by the readers stopped
+    // here are read when asked for.
+    stopReaders();
+    const size_t first = m_aheadQueue.size();
+    m_nextAhead = first;
     for (const QString& fileName : fileNames) {
-        if (!m_entries.contains(fileName) && !m_ahead.contains(fileName))
-            m_ahead.insert(fileName, QtConcurrent::run(&VirtualSubjectIndex::read, m_folder + fileName));
+        if (m_entries.contains(fileName) || m_ahead.contains(fileName))
+            continue;
+        auto ahead = std::make_unique<Ahead>();
+        ahead->path = m_folder + fileName;
+        m_ahead.insert(fileName, ahead.get());
+        m_aheadQueue.push_back(std::move(ahead));
+    }
+    const size_t readers =
+        std::min(m_aheadQueue.size() - first, size_t(std::max(1, QThread::idealThreadCount())));
+    for (size_t i = 0; i < readers; ++i)
+        m_readers.emplace_back(&VirtualSubjectIndex::readAheadLoop, this);
+}
+
+void VirtualSubjectIndex::readAheadLoop()
+{
+    while (!m_stopping) {
+        const size_t next = m_nextAhead++;
+        if (next >= m_aheadQueue.size())
+            return;
+        Ahead& ahead = *m_aheadQueue[next];
+        if (!ahead.claimed.exchange(true))
+            ahead.reading.set_value(read(ahead.path));
     }
 }
 
@@ -120,8 +151,9 @@ std::optional<std::vector<VirtualSubject>> VirtualSubjectIndex::subjects(const Q
     m_seen.insert(fileName);
     Reading r;
     if (const auto ahead = m_ahead.find(fileName); ahead != m_ahead.end()) {
-        // Not started yet, it runs here (a future's result takes it back from the pool).
-        r = ahead->result();
+        // Not started yet, it runs here rather than wait for a reader.
+        Ahead& a = **ahead;
+        r = a.claimed.exchange(true) ? a.result.get() : read(a.path);
         m_ahead.erase(ahead);
     } else {
         r = look(path);

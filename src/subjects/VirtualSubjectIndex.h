@@ -3,13 +3,16 @@
 #include "subjects/SubjectFile.h"
 
 #include <QDateTime>
-#include <QFuture>
 #include <QHash>
 #include <QSet>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <future>
+#include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 struct AppState;
@@ -40,15 +43,15 @@ public:
     VirtualSubjectIndex(const QString& folder, const QString& indexPath, const QString& programCode);
     // The program's folder of virtual subject files, with its index and edition.
     explicit VirtualSubjectIndex(const AppState& state);
-    // Waits for the files still being read ahead.
+    // Waits for the files being read ahead and ends the threads reading them.
     ~VirtualSubjectIndex();
     VirtualSubjectIndex(const VirtualSubjectIndex&) = delete;
     VirtualSubjectIndex& operator=(const VirtualSubjectIndex&) = delete;
 
-    // Starts reading, on the thread pool, those of these files that the index holds
-    // nothing for (at a first start, all of them), so that subjects() finds them read.
-    // Opening a file costs about as much as listing its subjects in a tree, so on more
-    // than one core a tree fills in the time of the slower of the two, not of both.
+    // Starts reading, on threads of the index's own, those of these files that the index
+    // holds nothing for (at a first start, all of them), so that subjects() finds them
+    // read. Opening a file costs about as much as listing its subjects in a tree, so on
+    // more than one core a tree fills in the time of the slower of the two, not of both.
     void readAhead(const QStringList& fileNames);
 
     // The virtual subjects of the file of that name in the folder, as
@@ -96,6 +99,18 @@ private:
     static Reading look(const QString& path);
     static Reading read(const QString& path);
 
+    // A file to read ahead: whoever claims it first reads it, a reader thread or, when the
+    // tree asks before any reader got to it, the tree's own thread.
+    struct Ahead
+    {
+        QString path;
+        std::atomic<bool> claimed = false;
+        std::promise<Reading> reading;
+        std::future<Reading> result = reading.get_future();
+    };
+    void readAheadLoop();
+    void stopReaders();
+
     void load();
     QByteArray serialized() const;
 
@@ -104,7 +119,13 @@ private:
     QString m_programCode;
     QHash<QString, Entry> m_entries;
     QSet<QString> m_seen; // the files asked for since the index was read
-    QHash<QString, QFuture<Reading>> m_ahead; // read ahead, not yet asked for
+    // Joined, not pooled: a pool's thread may still be ending as the process exits, after
+    // the crypto library's exit handlers have dropped its per-thread state.
+    std::vector<std::unique_ptr<Ahead>> m_aheadQueue;
+    QHash<QString, Ahead*> m_ahead; // read ahead, not yet asked for
+    std::atomic<size_t> m_nextAhead = 0;
+    std::atomic<bool> m_stopping = false;
+    std::vector<std::thread> m_readers;
     int m_filesRead = 0;
     bool m_changed = false;
 };

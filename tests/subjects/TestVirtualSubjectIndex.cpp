@@ -57,7 +57,7 @@ class TestVirtualSubjectIndex : public QObject
     }
 
     // What a fill shows: per file its subjects ("file number name") or "file FAILED: error".
-    // As in the trees, the files the index holds nothing for are read ahead on the pool.
+    // As in the trees, the files the index holds nothing for are read ahead.
     struct Fill
     {
         QStringList shown;
