@@ -227,11 +227,19 @@ private slots:
         QCOMPARE(fill().filesRead, writable ? 0 : 2);
     }
 
+    // Also: the reader threads have ended with the index, so none is still ending while the
+    // process exits (when the crypto library's exit handlers drop per-thread state).
     void readingsNotAskedForAreNotKept()
     {
         write("asked", {"Uno"});
         write("skipped", {"Due"});
         later();
+        const auto threads = [] {
+            return QDir(QStringLiteral("/proc/self/task"))
+                .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                .size();
+        };
+        const qsizetype threadsBefore = threads();
         {
             VirtualSubjectIndex index(m_folder, m_indexPath, TestSupport::ownEdition());
             index.readAhead(virtualSubjectFiles(m_folder, app().edition.LanguageCode));
@@ -239,6 +247,7 @@ private slots:
             QVERIFY(index.subjects(TestSupport::virtualFile("asked"), &error));
             index.save();
         } // the other reading is still pending or done: the index waits for it, then goes
+        QTRY_COMPARE(threads(), threadsBefore); // a joined thread leaves the task list a moment later
         const Fill next = fill();
         QCOMPARE(next.filesRead, 1);
         QCOMPARE(next.shown.size(), 2);
