@@ -12,6 +12,8 @@
 
 #include <sys/stat.h>
 
+#include <system_error>
+
 namespace {
 
 std::function<QDateTime()>& clockOverride()
@@ -128,8 +130,13 @@ void VirtualSubjectIndex::readAhead(const QStringList& fileNames)
     }
     const size_t readers =
         std::min(m_aheadQueue.size() - first, size_t(std::max(1, QThread::idealThreadCount())));
-    for (size_t i = 0; i < readers; ++i)
-        m_readers.emplace_back(&VirtualSubjectIndex::readAheadLoop, this);
+    for (size_t i = 0; i < readers; ++i) {
+        try {
+            m_readers.emplace_back(&VirtualSubjectIndex::readAheadLoop, this);
+        } catch (const std::system_error&) {
+            break; // no thread to be had: the files are read when asked for
+        }
+    }
 }
 
 void VirtualSubjectIndex::readAheadLoop()
