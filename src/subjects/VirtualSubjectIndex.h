@@ -118,13 +118,13 @@ private:
     QString m_indexPath;
     QString m_programCode;
     QHash<QString, Entry> m_entries;
-    QSet<QString> m_seen; // the files asked for since the index was read
-    // Joined, not pooled: a pool's thread may still be ending as the process exits, after
-    // the crypto library's exit handlers have dropped its per-thread state.
-    std::vector<std::unique_ptr<Ahead>> m_aheadQueue;
-    QHash<QString, Ahead*> m_ahead; // read ahead, not yet asked for
+    QSet<QString> m_seen;                             // the files asked for since the index was read
+    std::vector<std::unique_ptr<Ahead>> m_aheadQueue; // in the order the readers take them
+    QHash<QString, Ahead*> m_ahead;                   // read ahead, not yet asked for
     std::atomic<size_t> m_nextAhead = 0;
     std::atomic<bool> m_stopping = false;
+    // Joined, not pooled: a pool's thread may still be ending as the process exits, after
+    // the crypto library's exit handlers have dropped its per-thread state.
     std::vector<std::thread> m_readers;
     int m_filesRead = 0;
     bool m_changed = false;
