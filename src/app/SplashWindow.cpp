@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -92,7 +91,6 @@ QString SplashWindow::catchPhrase()
 }
 
 namespace {
-constexpr qint64 FrameIntervalMs = 16;
 // More lines than the log box can show; older ones stay in the log, not on screen.
 constexpr int ShownLines = 64;
 
@@ -112,23 +110,18 @@ QString newestFirst(const QStringList& lines, qsizetype count)
 void SplashWindow::addStatusLine(const QString& line)
 {
     m_lines.append(line);
-    if (!m_sinceShown.isValid() || m_sinceShown.elapsed() >= FrameIntervalMs) {
-        showNewestLines();
+    // The box takes the new lines when events next run: loaders let them run at most once
+    // per frame interval, so it is laid out once per frame, not once per line.
+    if (m_showPending)
         return;
-    }
-    if (!m_showTimer) {
-        m_showTimer = new QTimer(this);
-        m_showTimer->setSingleShot(true);
-        connect(m_showTimer, &QTimer::timeout, this, &SplashWindow::showNewestLines);
-    }
-    if (!m_showTimer->isActive())
-        m_showTimer->start(int(FrameIntervalMs - m_sinceShown.elapsed()));
+    m_showPending = true;
+    QMetaObject::invokeMethod(this, &SplashWindow::showNewestLines, Qt::QueuedConnection);
 }
 
 void SplashWindow::showNewestLines()
 {
+    m_showPending = false;
     m_status->setPlainText(newestFirst(m_lines, std::min<qsizetype>(m_lines.size(), ShownLines)));
-    m_sinceShown.start();
 }
 
 QString SplashWindow::statusText() const

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
 
 class QLabel;
 class QPlainTextEdit;
-class QTimer;
 
 // The splash window (frmSplash) shown while the program loads: version, copyright, the
 // edition's logo and catch phrase, and the loading log with the newest line first. Any
@@ -22,8 +20,8 @@ public:
     // Caption 25 + " " + the edition title without its leading "Parlanto " + "!".
     static QString catchPhrase();
 
-    // Puts a line on top of the loading log. The log box shows the change at most once per
-    // frame interval, so thousands of lines cost no more than their own storage.
+    // Puts a line on top of the loading log. The log box shows the change when events next
+    // run, so thousands of lines between two frames cost no more than their own storage.
     void addStatusLine(const QString& line);
     // The whole log, newest line first.
     QString statusText() const;
@@ -41,6 +39,5 @@ private:
 
     void showNewestLines();
     QStringList m_lines; // oldest first: appending stays cheap
-    QElapsedTimer m_sinceShown;
-    QTimer* m_showTimer = nullptr;
+    bool m_showPending = false;
 };

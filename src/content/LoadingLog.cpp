@@ -2,8 +2,6 @@
 
 #include "platform/Files.h"
 
-#include <QElapsedTimer>
-
 namespace {
 LoadingLog::Sink& sink()
 {
@@ -13,7 +11,10 @@ LoadingLog::Sink& sink()
 
 // Loaders add one line per item, thousands at a time. Letting events run after every
 // line would repaint (and lay out the growing tree) thousands of times: once per frame
-// interval keeps the windows moving at a cost that does not grow with the log.
+// interval keeps the windows moving at a cost that does not grow with the log. The
+// interval counts from whenever events last ran, so a load that starts straight after
+// them (at start-up, after the splash's pause) and is over within a frame shows its
+// lines once, when it ends.
 constexpr qint64 FrameIntervalMs = 16;
 } // namespace
 
@@ -23,11 +24,8 @@ void addLine(const QString& line)
 {
     if (sink())
         sink()(line);
-    static QElapsedTimer sinceEvents;
-    if (!sinceEvents.isValid() || sinceEvents.elapsed() >= FrameIntervalMs) {
+    if (msSinceEventsRan() >= FrameIntervalMs)
         processPendingEvents();
-        sinceEvents.start();
-    }
 }
 
 void setSink(Sink s)

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -14,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -219,10 +221,24 @@ bool copyFolder(const QString& source, const QString& destination, QString* erro
     return true;
 }
 
+namespace {
+QElapsedTimer& sinceEventsRan()
+{
+    static QElapsedTimer timer;
+    return timer;
+}
+} // namespace
+
 void processPendingEvents()
 {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    sinceEventsRan().start();
+}
+
+qint64 msSinceEventsRan()
+{
+    return sinceEventsRan().isValid() ? sinceEventsRan().elapsed() : std::numeric_limits<qint64>::max();
 }
 
 void Pause(int seconds)
@@ -237,4 +253,5 @@ void Pause(int seconds)
     QEventLoop loop;
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
     loop.exec();
+    sinceEventsRan().start();
 }

@@ -51,3 +51,6 @@ bool copyFolder(const QString& source, const QString& destination, QString* erro
 void Pause(int seconds);
 // Lets pending events run once (the long loaders call this after each item).
 void processPendingEvents();
+// Milliseconds since Pause() or processPendingEvents() last let events run: a loader that
+// starts straight after them need not let events run again at once.
+qint64 msSinceEventsRan();

@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -282,6 +283,12 @@ void TestStartup::splashLogAndEarlyClose()
     LoadingLog::addLine(QStringLiteral("first"));
     LoadingLog::addLine(QStringLiteral("second"));
     QCOMPARE(splash->statusText(), QStringLiteral("second\nfirst"));
+    // The box takes the lines when events run: at the latest once a load has been busy for
+    // longer than a frame without them.
+    QTest::qSleep(50);
+    LoadingLog::addLine(QStringLiteral("third"));
+    QCOMPARE(splash->findChild<QPlainTextEdit*>(QStringLiteral("txtStatus"))->toPlainText(),
+             QStringLiteral("third\nsecond\nfirst"));
 
     QTest::keyClick(splash, Qt::Key_A);
     QVERIFY(!splash || !splash->isVisible());
