@@ -230,10 +230,13 @@ int main(int argc, char** argv)
                         10);
     // The files are read on reader threads while the tree fills: the learner waits the real
     // time, and the CPU of all the program's threads shows what the reading costs.
-    std::printf("\nPer virtual subject file, first start / later starts (real time, then CPU of all threads):\n");
+    std::printf(
+        "\nPer virtual subject file, first start / later starts (real time, then CPU of all threads):\n");
     for (int files : VirtualSizes) {
-        const auto first = reporter.realTime(virtualRun(files, 0)), later = reporter.realTime(virtualRun(files, 1));
-        const auto firstCpu = reporter.time(virtualRun(files, 0)), laterCpu = reporter.time(virtualRun(files, 1));
+        const auto first = reporter.realTime(virtualRun(files, 0)),
+                   later = reporter.realTime(virtualRun(files, 1));
+        const auto firstCpu = reporter.time(virtualRun(files, 0)),
+                   laterCpu = reporter.time(virtualRun(files, 1));
         if (first && later && firstCpu && laterCpu)
             std::printf("%5d files %10.3f ms %10.3f ms    CPU %7.3f ms %7.3f ms\n", files, *first / files,
                         *later / files, *firstCpu / files, *laterCpu / files);

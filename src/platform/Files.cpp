@@ -99,7 +99,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         return writeFileEventually(path, bytes, error);
     QSaveFile file(path);
     // A full disk or a missing folder: say which file could not be written, and why.
-    auto fail = [&](int systemError = 0) { return cannotBeWritten(path, systemError, file.errorString(), error); };
+    auto fail = [&](int systemError = 0) {
+        return cannotBeWritten(path, systemError, file.errorString(), error);
+    };
     if (!file.open(QIODevice::WriteOnly))
         return fail();
     // Flushed here, so that a full disk reports itself as such rather than at commit().

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "platform/Files.h"
+#include "platform/ReaderThreads.h"
 #include "study/HandOverFiles.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"
@@ -95,8 +96,33 @@ SourceSubjects::SourceSubjects(const AppState& state, const std::vector<PhraseRe
         }
         it->push_back(ref.phraseNo);
     }
-    for (const QString& file : files)
-        source(file, numbers.value(file));
+    // Each file is an encrypted open: on more than one core they are read side by side.
+    std::vector<Source> read(size_t(files.size()));
+    const auto readOne = [&](size_t i) {
+        const QString& file = files.at(qsizetype(i));
+        read[i] = readSource(state, file, numbers.value(file));
+    };
+    ReaderThreads readers;
+    readers.start(read.size(), readOne, ReaderThreads::perCore(read.size(), true));
+    readers.finish();
+    for (size_t i = 0; i < read.size(); ++i)
+        m_sources.insert(files.at(qsizetype(i)), std::move(read[i]));
+}
+
+SourceSubjects::Source SourceSubjects::readSource(const AppState& state, const QString& fileName,
+                                                  const std::vector<qint64>& numbers)
+{
+    Source s;
+    // A row may name any text: only a plain name inside the folder is ever opened.
+    const QString path = installedSubjectPath(state, fileName);
+    s.exists = !path.isEmpty() && FileExists(path);
+    if (s.exists) {
+        InstalledSubject::CheckedPhrases read =
+            InstalledSubject::checkedPhrases(path, state.edition.ProgramCode, numbers, true);
+        s.verdict = std::move(read.verdict);
+        s.phrases = std::move(read.phrases);
+    }
+    return s;
 }
 
 const SourceSubjects::Source& SourceSubjects::source(const QString& fileName,
@@ -105,17 +131,7 @@ const SourceSubjects::Source& SourceSubjects::source(const QString& fileName,
     auto it = m_sources.find(fileName);
     if (it != m_sources.end())
         return *it;
-    Source s;
-    // A row may name any text: only a plain name inside the folder is ever opened.
-    const QString path = installedSubjectPath(m_state, fileName);
-    s.exists = !path.isEmpty() && FileExists(path);
-    if (s.exists) {
-        InstalledSubject::CheckedPhrases read =
-            InstalledSubject::checkedPhrases(path, m_state.edition.ProgramCode, numbers, true);
-        s.verdict = std::move(read.verdict);
-        s.phrases = std::move(read.phrases);
-    }
-    return *m_sources.insert(fileName, std::move(s));
+    return *m_sources.insert(fileName, readSource(m_state, fileName, numbers));
 }
 
 bool SourceSubjects::exists(const QString& fileName)

@@ -55,6 +55,9 @@ private:
         std::vector<Phrase> phrases;
     };
     const Source& source(const QString& fileName, const std::vector<qint64>& numbers = {});
+    // Safe on any thread: it reads the state's folders and edition only.
+    static Source readSource(const AppState& state, const QString& fileName,
+                             const std::vector<qint64>& numbers);
 
     const AppState& m_state;
     QHash<QString, Source> m_sources;

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
 #include <sys/stat.h>
 
@@ -84,17 +83,7 @@ VirtualSubjectIndex::VirtualSubjectIndex(const AppState& state)
 
 VirtualSubjectIndex::~VirtualSubjectIndex()
 {
-    stopReaders();
-}
-
-void VirtualSubjectIndex::stopReaders()
-{
-    // The readings not started yet are dropped; those running end first.
-    m_stopping = true;
-    for (std::thread& reader : m_readers)
-        reader.join();
-    m_readers.clear();
-    m_stopping = false;
+    m_readers.stop(); // before the files they read go
 }
 
 VirtualSubjectIndex::Reading VirtualSubjectIndex::look(const QString& path)
@@ -117,9 +106,8 @@ void VirtualSubjectIndex::readAhead(const QStringList& fileNames)
 {
     // The queue only grows while no reader runs; files left unread by the readers stopped
     // here are read when asked for.
-    stopReaders();
+    m_readers.stop();
     const size_t first = m_aheadQueue.size();
-    m_nextAhead = first;
     for (const QString& fileName : fileNames) {
         if (m_entries.contains(fileName) || m_ahead.contains(fileName))
             continue;
@@ -128,27 +116,15 @@ void VirtualSubjectIndex::readAhead(const QStringList& fileNames)
         m_ahead.insert(fileName, ahead.get());
         m_aheadQueue.push_back(std::move(ahead));
     }
-    const size_t readers =
-        std::min(m_aheadQueue.size() - first, size_t(std::max(1, QThread::idealThreadCount())));
-    for (size_t i = 0; i < readers; ++i) {
-        try {
-            m_readers.emplace_back(&VirtualSubjectIndex::readAheadLoop, this);
-        } catch (const std::system_error&) {
-            break; // no thread to be had: the files are read when asked for
-        }
-    }
-}
-
-void VirtualSubjectIndex::readAheadLoop()
-{
-    while (!m_stopping) {
-        const size_t next = m_nextAhead++;
-        if (next >= m_aheadQueue.size())
-            return;
-        Ahead& ahead = *m_aheadQueue[next];
-        if (!ahead.claimed.exchange(true))
-            ahead.reading.set_value(read(ahead.path));
-    }
+    const size_t count = m_aheadQueue.size() - first;
+    m_readers.start(
+        count,
+        [this, first](size_t i) {
+            Ahead& ahead = *m_aheadQueue[first + i];
+            if (!ahead.claimed.exchange(true))
+                ahead.reading.set_value(read(ahead.path));
+        },
+        ReaderThreads::perCore(count, false));
 }
 
 std::optional<std::vector<VirtualSubject>> VirtualSubjectIndex::subjects(const QString& fileName,

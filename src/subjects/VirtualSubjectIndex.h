@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ReaderThreads.h"
 #include "subjects/SubjectFile.h"
 
 #include <QDateTime>
@@ -12,7 +13,6 @@
 #include <future>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
 struct AppState;
@@ -108,8 +108,6 @@ private:
         std::promise<Reading> reading;
         std::future<Reading> result = reading.get_future();
     };
-    void readAheadLoop();
-    void stopReaders();
 
     void load();
     QByteArray serialized() const;
@@ -121,11 +119,7 @@ private:
     QSet<QString> m_seen;                             // the files asked for since the index was read
     std::vector<std::unique_ptr<Ahead>> m_aheadQueue; // in the order the readers take them
     QHash<QString, Ahead*> m_ahead;                   // read ahead, not yet asked for
-    std::atomic<size_t> m_nextAhead = 0;
-    std::atomic<bool> m_stopping = false;
-    // Joined, not pooled: a pool's thread may still be ending as the process exits, after
-    // the crypto library's exit handlers have dropped its per-thread state.
-    std::vector<std::thread> m_readers;
+    ReaderThreads m_readers;                          // after the queue they read, so they end before it goes
     int m_filesRead = 0;
     bool m_changed = false;
 };
