@@ -96,8 +96,14 @@ constexpr int ShownLines = 64;
 
 QString newestFirst(const QStringList& lines, qsizetype count)
 {
-    QString text;
     const qsizetype last = lines.size() - 1;
+    // One allocation: in a heap left in pieces by thousands of tree nodes, each step of a
+    // growing string is a slow search for room.
+    qsizetype length = count;
+    for (qsizetype i = last; i > last - count; --i)
+        length += lines.at(i).size();
+    QString text;
+    text.reserve(length);
     for (qsizetype i = last; i > last - count; --i) {
         if (i != last)
             text += QLatin1Char('\n');
