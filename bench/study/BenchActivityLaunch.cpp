@@ -181,22 +181,18 @@ int main(int argc, char** argv)
     QStandardPaths::setTestModeEnabled(true);
     BenchLibrary::measureAsLearner();
     QApplication application(argc, argv);
-    std::vector<char*> args(argv, argv + argc);
-    char interleaved[] = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleaved); // given later on the command line, it is overridden
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
+    RatioReporter::initializeInterleaved(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const std::string repeats = "/repeats:" + std::to_string(Repeats) + "/process_time/real_time";
     const std::string installed = "BM_LaunchInstalledSubject" + repeats;
     const std::string virtualSubject = "BM_LaunchVirtualSubjectOfTenFiles" + repeats;
-    const auto real = [&](const std::string& name) { return reporter.realTime(name); };
-    if (real(installed) && real(virtualSubject) && *real(installed) > 0)
+    const auto installedTime = reporter.realTime(installed), virtualTime = reporter.realTime(virtualSubject);
+    if (installedTime && virtualTime && *installedTime > 0)
         std::printf(
             "\nvirtual subject of ten files / installed subject (median real time): %.2fx (target: at "
             "most 2x)\n",
-            *real(virtualSubject) / *real(installed));
+            *virtualTime / *installedTime);
     if (const auto r = reporter.ratio(installed, virtualSubject))
         std::printf("the same in CPU time of all threads: %.2fx\n", *r);
     benchmark::Shutdown();

@@ -34,7 +34,6 @@
 #include <cstdio>
 #include <map>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -210,14 +209,7 @@ int main(int argc, char** argv)
     BenchLibrary::measureAsLearner();
     QApplication application(argc, argv);
     makeLibrary();
-    // The repetitions of all sizes run in random interleaved order: the machine's speed
-    // drifts between runs by more than the growth compared, and interleaving spreads the
-    // drift over every size alike.
-    std::vector<char*> args(argv, argv + argc);
-    char interleaved[] = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleaved); // given later on the command line, it is overridden
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
+    RatioReporter::initializeInterleaved(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\nGrowth (CPU time, medians of five runs):\n");

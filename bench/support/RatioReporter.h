@@ -18,6 +18,18 @@ class RatioReporter : public benchmark::ConsoleReporter
 public:
     RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
 
+    // benchmark::Initialize with the repetitions of all benchmarks run in random interleaved
+    // order: the machine's speed drifts between runs by more than the ratios compared, and
+    // interleaving spreads the drift over every benchmark alike.
+    static void initializeInterleaved(int argc, char** argv)
+    {
+        std::vector<char*> args(argv, argv + argc);
+        static char interleaved[] = "--benchmark_enable_random_interleaving=true";
+        args.insert(args.begin() + 1, interleaved); // given later on the command line, it is overridden
+        int count = int(args.size());
+        benchmark::Initialize(&count, args.data());
+    }
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {

@@ -398,13 +398,12 @@ std::optional<Database> Database::open(const QString& path, const QString& passw
     if (mode == Mode::Create)
         flags |= SQLITE_OPEN_CREATE;
 
-    static const bool configured = [] {
+    [[maybe_unused]] static const bool configured = [] {
         // The engine's count of its own memory takes a lock shared by every connection on
         // every allocation; nothing here reads the count, and files are read on several
         // threads at once. Only possible before the engine's first use.
         return sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
     }();
-    Q_UNUSED(configured);
     const KeyBufferLockOff keyBufferLockOff;
     Database db;
     db.m_path = path;

@@ -81,11 +81,6 @@ VirtualSubjectIndex::VirtualSubjectIndex(const AppState& state)
 {
 }
 
-VirtualSubjectIndex::~VirtualSubjectIndex()
-{
-    m_readers.stop(); // before the files they read go
-}
-
 VirtualSubjectIndex::Reading VirtualSubjectIndex::look(const QString& path)
 {
     Reading r;

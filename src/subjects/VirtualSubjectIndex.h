@@ -43,8 +43,8 @@ public:
     VirtualSubjectIndex(const QString& folder, const QString& indexPath, const QString& programCode);
     // The program's folder of virtual subject files, with its index and edition.
     explicit VirtualSubjectIndex(const AppState& state);
-    // Waits for the files being read ahead and ends the threads reading them.
-    ~VirtualSubjectIndex();
+    // Waits for the files being read ahead and ends the threads reading them (m_readers).
+    ~VirtualSubjectIndex() = default;
     VirtualSubjectIndex(const VirtualSubjectIndex&) = delete;
     VirtualSubjectIndex& operator=(const VirtualSubjectIndex&) = delete;
 
