@@ -40,6 +40,14 @@ namespace {
 constexpr int VirtualSubjectsPerFile = 20;
 const int InstalledSizes[] = {100, 1000, 10000};
 const int VirtualSizes[] = {10, 100, 1000};
+constexpr int Runs = 9;
+constexpr double RunSeconds = 0.5;
+// How the benchmark library names a run with these settings.
+const std::string RunSuffix = [] {
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, "/min_time:%.3f/repeats:%d", RunSeconds, Runs);
+    return std::string(suffix);
+}();
 
 QTemporaryDir* library = nullptr;
 
@@ -106,15 +114,18 @@ void BM_InstalledWithSplash(benchmark::State& state)
     state.counters["per_subject"] = benchmark::Counter(count, benchmark::Counter::kIsIterationInvariantRate |
                                                                   benchmark::Counter::kInvert);
 }
-// Medians of five runs: a single run's figure moves with the machine's load by more than
+// Medians of nine short runs, interleaved with the other sizes' runs: a single run's figure
+// moves with the machine's load by more than the growth it is compared with, and the
+// machine's speed drifts over minutes, so many short runs spread over the whole benchmark
+// give steadier medians than a few long ones.
 // the growth it is compared with.
 BENCHMARK(BM_InstalledWithSplash)
     ->Arg(100)
     ->Arg(1000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(1.0)
-    ->Repetitions(5)
+    ->MinTime(RunSeconds)
+    ->Repetitions(Runs)
     ->DisplayAggregatesOnly(true);
 
 // files: how many virtual subject files; cached 0: the first start, every file opened (and
@@ -156,8 +167,8 @@ BENCHMARK(BM_VirtualWithSplash)
     ->ArgNames({"files", "cached"})
     ->ArgsProduct({{10, 100, 1000}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(1.0)
-    ->Repetitions(5)
+    ->MinTime(RunSeconds)
+    ->Repetitions(Runs)
     ->DisplayAggregatesOnly(true)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
@@ -212,15 +223,15 @@ int main(int argc, char** argv)
     RatioReporter::initializeInterleaved(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nGrowth (CPU time, medians of five runs):\n");
+    std::printf("\nGrowth (CPU time, medians of %d runs):\n", Runs);
     const auto installedRun = [](int subjects) {
-        return "BM_InstalledWithSplash/" + std::to_string(subjects) + "/min_time:1.000/repeats:5";
+        return "BM_InstalledWithSplash/" + std::to_string(subjects) + RunSuffix;
     };
     reporter.printRatio("installed subjects 1,000 -> 10,000", installedRun(1000), installedRun(10000), 10);
     reporter.printRatio("installed subjects 100 -> 1,000", installedRun(100), installedRun(1000), 10);
     const auto virtualRun = [](int files, int cached) {
         return "BM_VirtualWithSplash/files:" + std::to_string(files) + "/cached:" + std::to_string(cached) +
-               "/min_time:1.000/repeats:5/process_time/real_time";
+               RunSuffix + "/process_time/real_time";
     };
     reporter.printRatio("virtual files, first start 10 -> 100", virtualRun(10, 0), virtualRun(100, 0), 10);
     reporter.printRatio("virtual files, first start 100 -> 1,000", virtualRun(100, 0), virtualRun(1000, 0),

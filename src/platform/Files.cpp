@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +28,29 @@ std::function<QString(const QString&)>& writeRedirect()
     return redirect;
 }
 } // namespace
+
+QStringList fileNamesIn(const QString& folder)
+{
+    QStringList names;
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return names;
+    const int fd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue; // hidden, and "." and ".."
+        bool file = entry->d_type == DT_REG;
+        // A link counts when it leads to a file; some file systems give no type at all.
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st;
+            file = ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+        }
+        if (file)
+            names << QFile::decodeName(entry->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
 
 QString withTrailingSlash(const QString& folder)
 {

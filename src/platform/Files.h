@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -16,6 +17,10 @@ QString TempFolder();
 QString withTrailingSlash(const QString& folder);
 // True when a regular, non-hidden file matches; a pattern with * or ? counts when any file matches.
 bool FileExists(const QString& pathOrPattern);
+// The names of the files in a folder (regular files and links to them; hidden ones and
+// anything else left out), in no particular order. Only names and types are read, so a
+// folder of thousands of files costs little. A missing or unreadable folder has none.
+QStringList fileNamesIn(const QString& folder);
 // A name from a caption, a person or a file that may be used as one path component:
 // not empty, no "/", not "." or "..", no NUL, no leading or trailing blank.
 bool isSafeFileName(const QString& name);

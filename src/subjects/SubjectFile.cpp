@@ -1,9 +1,9 @@
 #include "SubjectFile.h"
 
 #include "platform/Database.h"
+#include "platform/Files.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -614,12 +614,9 @@ QStringList listFiles(const QString& folder, const QString& suffix)
         return {};
     // Each name with its case-folded form, folded once rather than at every comparison.
     std::vector<std::pair<QString, QString>> found;
-    QDirIterator it(folder, QDir::Files);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
+    for (QString& name : fileNamesIn(folder)) {
         if (name.endsWith(suffix, Qt::CaseInsensitive) && name.size() > suffix.size())
-            found.emplace_back(name.toCaseFolded(), name);
+            found.emplace_back(name.toCaseFolded(), std::move(name));
     }
     std::sort(found.begin(), found.end()); // names that differ only by case keep one order
     QStringList names;

@@ -14,6 +14,7 @@
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QStringBuilder>
 #include <QTimer>
 #include <QUrl>
 
@@ -199,8 +200,9 @@ void SubjectTree::reportProgress(const QString& name)
     const QString title = ShownText::cut(name, ShownText::NameLimit);
     if (MessageWindow::isShown())
         MessageWindow::setStatusText(title);
-    // Also lets pending window events run.
-    LoadingLog::addLine(app().captions(23) + QLatin1Char(' ') + title);
+    // Also lets pending window events run. One allocation for the line: there is one for
+    // each of thousands of subjects.
+    LoadingLog::addLine(QString(app().captions(23) % QLatin1Char(' ') % title));
 }
 
 void SubjectTree::addPlaceholderIfEmpty(QTreeWidgetItem* folder)

@@ -364,9 +364,13 @@ private slots:
         for (const char* name : {"zeta.ita", "Alfa.ita", "beta uno.ita", "Gamma.ITA", "mine.vita",
                                  "notes.txt", ".hidden.ita", ".ita"})
             TestSupport::writeGarbage(d + QString::fromUtf8(name), 10);
+        TestSupport::writeGarbage(d + QStringLiteral("città.ita"), 10);
         QVERIFY(QDir(d).mkdir(QStringLiteral("folder.ita")));
-        QCOMPARE(installedSubjectFiles(d, "ita"),
-                 QStringList({"Alfa.ita", "beta uno.ita", "Gamma.ITA", "zeta.ita"}));
+        // A link to a file is listed, a link to nothing is not.
+        QVERIFY(QFile::link(d + "zeta.ita", d + "link.ita"));
+        QVERIFY(QFile::link(d + "nowhere.ita", d + "broken.ita"));
+        QCOMPARE(installedSubjectFiles(d, "ita"), QStringList({"Alfa.ita", "beta uno.ita", "città.ita",
+                                                               "Gamma.ITA", "link.ita", "zeta.ita"}));
         QCOMPARE(virtualSubjectFiles(d, "ita"), QStringList({"mine.vita"}));
         QCOMPARE(installedSubjectFiles(d + "missing/", "ita"), QStringList());
     }
