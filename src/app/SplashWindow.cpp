@@ -127,7 +127,9 @@ void SplashWindow::addStatusLine(const QString& line)
 void SplashWindow::showNewestLines()
 {
     m_showPending = false;
-    m_status->setPlainText(newestFirst(m_lines, std::min<qsizetype>(m_lines.size(), ShownLines)));
+    // Straight into the document: the box's own setPlainText also selects the whole text
+    // to give it the box's format, which the document has already, a third of each update.
+    m_status->document()->setPlainText(newestFirst(m_lines, std::min<qsizetype>(m_lines.size(), ShownLines)));
 }
 
 QString SplashWindow::statusText() const
