@@ -128,7 +128,6 @@ void BM_InstalledWithSplash(benchmark::State& state)
 // moves with the machine's load by more than the growth it is compared with, and the
 // machine's speed drifts over minutes, so many short runs spread over the whole benchmark
 // give steadier medians than a few long ones.
-// the growth it is compared with.
 BENCHMARK(BM_InstalledWithSplash)
     ->Arg(100)
     ->Arg(1000)

@@ -15,9 +15,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <dirent.h>
-#include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 

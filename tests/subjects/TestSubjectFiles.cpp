@@ -369,8 +369,8 @@ private slots:
         // A link to a file is listed, a link to nothing is not.
         QVERIFY(QFile::link(d + "zeta.ita", d + "link.ita"));
         QVERIFY(QFile::link(d + "nowhere.ita", d + "broken.ita"));
-        QCOMPARE(installedSubjectFiles(d, "ita"), QStringList({"Alfa.ita", "beta uno.ita", "città.ita",
-                                                               "Gamma.ITA", "link.ita", "zeta.ita"}));
+        QCOMPARE(installedSubjectFiles(d, "ita"),
+                 QStringList({"Alfa.ita", "beta uno.ita", "città.ita", "Gamma.ITA", "link.ita", "zeta.ita"}));
         QCOMPARE(virtualSubjectFiles(d, "ita"), QStringList({"mine.vita"}));
         QCOMPARE(installedSubjectFiles(d + "missing/", "ita"), QStringList());
     }
