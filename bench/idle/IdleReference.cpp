@@ -1,14 +1,19 @@
 // The floor under the program's idle CPU: a bare Qt Widgets window whose only child, of the
 // message panel's size and colour, is moved 1 px every 30 ms (down 62 steps, up 62, as the
-// panel slides), then an empty 30 ms timer, then, below any toolkit, a thread that only
+// panel slides); then the least Qt can do for such a frame, a window with no widgets whose
+// backing store is scrolled by the pixel, the uncovered row painted and the two rows'
+// union flushed; then an empty 30 ms timer; then, below any toolkit, a thread that only
 // sleeps 30 ms in poll() as often: what the system alone charges for waking a process.
 // Prints the CPU time (user + system, all threads) per frame and per wake-up:
 //   idle_reference FRAMES [WIDTHxHEIGHT] [#RRGGBB]        (defaults: 345x78 #f4f1e6)
 #include <QApplication>
+#include <QBackingStore>
 #include <QColor>
+#include <QPainter>
 #include <QSize>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <poll.h>
 #include <sys/resource.h>
@@ -60,9 +65,25 @@ int main(int argc, char* argv[])
     panel->setGeometry(16, 16, size.width(), size.height());
     window.show();
 
+    QWindow rasterWindow;
+    rasterWindow.setSurfaceType(QSurface::RasterSurface);
+    rasterWindow.resize(window.size());
+    QBackingStore store(&rasterWindow);
+    QRect rasterPanel = panel->geometry();
+    const QColor background = window.palette().color(QPalette::Window);
+    const auto paintRaster = [&](const QRect& area) {
+        store.beginPaint(area);
+        QPainter painter(store.paintDevice());
+        painter.fillRect(area, background);
+        painter.fillRect(area & rasterPanel, colour);
+        painter.end();
+        store.endPaint();
+    };
+
     enum Phase
     {
         Moving,
+        Raster,
         Empty
     };
     Phase phase = Moving;
@@ -79,9 +100,17 @@ int main(int argc, char* argv[])
         if (phase == Moving && ticks < frames) {
             const int step = (ticks / StepsPerDirection) % 2 == 0 ? 1 : -1;
             panel->move(panel->x(), panel->y() + step);
+        } else if (phase == Raster && ticks < frames) {
+            const int step = (ticks / StepsPerDirection) % 2 == 0 ? 1 : -1;
+            const QRect old = rasterPanel;
+            rasterPanel.translate(0, step);
+            store.scroll(old, 0, step);
+            paintRaster(step > 0 ? QRect(old.left(), old.top(), old.width(), 1)
+                                 : QRect(old.left(), old.bottom(), old.width(), 1));
+            store.flush(old | rasterPanel);
         }
         // The last frame is drawn after its tick: measured at the next one.
-        if (++ticks < frames + (phase == Moving ? 1 : 0))
+        if (++ticks < frames + (phase == Empty ? 0 : 1))
             return;
         const double used = cpuMs() - start;
         timer.stop();
@@ -90,6 +119,24 @@ int main(int argc, char* argv[])
             std::printf("bare window: %.1f ms of CPU for %d frames of a %dx%d child moved 1 px every %d ms: "
                         "%.3f ms per frame\n",
                         used, frames, size.width(), size.height(), IntervalMs, used / frames);
+            window.hide();
+            rasterWindow.show();
+            store.resize(rasterWindow.size());
+            phase = Raster;
+            // Mapped and drawn whole before it is measured.
+            QTimer::singleShot(1000, [&] {
+                const QRect all(QPoint(), rasterWindow.size());
+                paintRaster(all);
+                store.flush(all);
+                begin();
+            });
+            break;
+        case Raster:
+            std::printf(
+                "backing store alone: %.1f ms of CPU for %d frames of a %dx%d rectangle scrolled 1 px "
+                "every %d ms: %.3f ms per frame\n",
+                used, frames, size.width(), size.height(), IntervalMs, used / frames);
+            rasterWindow.hide();
             phase = Empty;
             begin();
             break;

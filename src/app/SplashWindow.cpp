@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QTextCursor>
 
 #include <algorithm>
 
@@ -66,6 +67,7 @@ SplashWindow::SplashWindow(QWidget* parent) : QWidget(parent, Qt::SplashScreen |
     m_status->setObjectName(QStringLiteral("txtStatus"));
     m_status->setAccessibleName(app().captions(53));
     m_status->setReadOnly(true);
+    m_status->setUndoRedoEnabled(false); // the log is replaced, never edited back
     // Keys belong to the window: any key closes the splash.
     m_status->setFocusPolicy(Qt::NoFocus);
     m_status->setGeometry(Twips::rect(240, 2580, 6720, 2580));
@@ -127,9 +129,14 @@ void SplashWindow::addStatusLine(const QString& line)
 void SplashWindow::showNewestLines()
 {
     m_showPending = false;
-    // Straight into the document: the box's own setPlainText also selects the whole text
-    // to give it the box's format, which the document has already, a third of each update.
-    m_status->document()->setPlainText(newestFirst(m_lines, std::min<qsizetype>(m_lines.size(), ShownLines)));
+    // The old lines are replaced in one edit, without the empty document in between that
+    // setPlainText goes through: once the box is full the document's size stays the same,
+    // so its scroll bar is not redrawn at every update.
+    QTextCursor cursor(m_status->document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(newestFirst(m_lines, std::min<qsizetype>(m_lines.size(), ShownLines)));
+    cursor.endEditBlock();
 }
 
 QString SplashWindow::statusText() const
