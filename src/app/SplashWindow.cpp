@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTextCursor>
 
 #include <algorithm>
@@ -137,6 +138,7 @@ void SplashWindow::showNewestLines()
     cursor.select(QTextCursor::Document);
     cursor.insertText(newestFirst(m_lines, std::min<qsizetype>(m_lines.size(), ShownLines)));
     cursor.endEditBlock();
+    m_status->verticalScrollBar()->setValue(0); // the newest line in view, as setPlainText left it
 }
 
 QString SplashWindow::statusText() const
