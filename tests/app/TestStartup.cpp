@@ -28,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -289,6 +290,17 @@ void TestStartup::splashLogAndEarlyClose()
     LoadingLog::addLine(QStringLiteral("third"));
     QCOMPARE(splash->findChild<QPlainTextEdit*>(QStringLiteral("txtStatus"))->toPlainText(),
              QStringLiteral("third\nsecond\nfirst"));
+    // A full box scrolled down by the learner shows the newest line again at the next update.
+    auto* box = splash->findChild<QPlainTextEdit*>(QStringLiteral("txtStatus"));
+    for (int i = 0; i < 100; ++i)
+        splash->addStatusLine(QString::number(i));
+    QCoreApplication::processEvents();
+    QVERIFY(box->verticalScrollBar()->maximum() > 0);
+    box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum());
+    splash->addStatusLine(QStringLiteral("newest"));
+    QCoreApplication::processEvents();
+    QCOMPARE(box->verticalScrollBar()->value(), 0);
+    QVERIFY(box->toPlainText().startsWith(QStringLiteral("newest\n99\n98\n")));
 
     QTest::keyClick(splash, Qt::Key_A);
     QVERIFY(!splash || !splash->isVisible());
