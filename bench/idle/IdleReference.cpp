@@ -1,6 +1,6 @@
 // The floor under the program's idle CPU: a bare Qt Widgets window whose only child, of the
 // message panel's size and colour, is moved 1 px every 30 ms (down 62 steps, up 62, as the
-// panel slides); then the least Qt can do for such a frame, a window with no widgets whose
+// panel slides); then the same frames without Qt Widgets, a window with no widgets whose
 // backing store is scrolled by the pixel, the uncovered row painted and the two rows'
 // union flushed; then an empty 30 ms timer; then, below any toolkit, a thread that only
 // sleeps 30 ms in poll() as often: what the system alone charges for waking a process.
