@@ -147,10 +147,10 @@ else
         { echo "$reference failed" >&2; exit 2; }
     echo "$out"
     bare="$(sed -n 's/^bare window: .*: \([0-9.-]*\) ms per frame$/\1/p' <<<"$out")"
-    least="$(sed -n 's/^backing store alone: .*: \([0-9.-]*\) ms per frame$/\1/p' <<<"$out")"
+    nowidgets="$(sed -n 's/^window with no widgets: .*: \([0-9.-]*\) ms per frame$/\1/p' <<<"$out")"
     wake="$(sed -n 's/^empty .*: \([0-9.-]*\) ms per wake-up$/\1/p' <<<"$out")"
     system="$(sed -n 's/^no toolkit.*: \([0-9.-]*\) ms per wake-up$/\1/p' <<<"$out")"
-    awk -v p="$per_frame" -v b="$bare" -v l="$least" -v w="$wake" -v k="$system" -v n="$n" -v s="$seconds" \
+    awk -v p="$per_frame" -v b="$bare" -v l="$nowidgets" -v w="$wake" -v k="$system" -v n="$n" -v s="$seconds" \
         -v t="$TARGET_MS_PER_MINUTE" 'BEGIN {
         printf "program per frame / bare window per frame: %.2fx\n", (b > 0 ? p / b : 0)
         printf "a bare Qt window making the same %d frames: %.0f ms per minute\n", n, n * b * 60 / s
