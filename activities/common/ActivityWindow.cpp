@@ -59,6 +59,14 @@ void ActivityWindow::finishWith(QPushButton* close, int right, int total)
     record(right, total);
 }
 
+void ActivityWindow::setPhraseGrade(int index, int grade)
+{
+    if (index < 0 || index >= int(m_input.phrases.size()) || grade < NotGraded || grade > Easy)
+        return;
+    m_grades.resize(m_input.phrases.size(), NotGraded);
+    m_grades[size_t(index)] = grade;
+}
+
 bool ActivityWindow::record(int right, int total)
 {
     m_finished = true;

@@ -5,6 +5,8 @@
 
 #include <QMainWindow>
 
+#include <vector>
+
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
@@ -20,6 +22,9 @@ public:
     bool finished() const { return m_finished; }
     // Empty unless saving the result failed.
     QString saveError() const { return m_saveError; }
+    // Per-phrase grades, 1 to 4 (Again, Hard, Good, Easy); 0 where a phrase was not graded.
+    enum Grade { NotGraded = 0, Again = 1, Hard = 2, Good = 3, Easy = 4 };
+    const std::vector<int>& grades() const { return m_grades; }
 
 protected:
     ActivityWindow(const ActivityInput& input, const ActivityTextTable& texts, const char* activityName,
@@ -35,6 +40,8 @@ protected:
     void finishWith(QPushButton* close, int right, int total);
     // Records right of total (a session left early); false when that failed.
     bool record(int right, int total);
+    // Remembers how the learner did on the phrase at index (a Grade); recorded with the score.
+    void setPhraseGrade(int index, int grade);
 
     const ActivityInput m_input;
     const char* const m_activityName;
@@ -46,4 +53,5 @@ protected:
 private:
     const ActivityTextTable& m_texts;
     QString m_saveError;
+    std::vector<int> m_grades;
 };
