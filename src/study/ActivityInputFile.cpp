@@ -1,8 +1,8 @@
 #include "ActivityInputFile.h"
 
-#include "app/AppState.h"
 #include "content/ContentLevel.h"
 #include "platform/Files.h"
+#include "state/AppState.h"
 
 #include <QFile>
 #include <QStringList>
@@ -56,7 +56,7 @@ QByteArray contents(const AppState& state, const QString& subjectTitle)
 
 } // namespace ActivityInputFile
 
-bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QString* error)
+bool writeActivityFile(const AppState& state, const QString& subjectTitle, QString* error)
 {
     // Written whole beside its name and renamed into place: an activity never reads half a
     // file. No flush to disk: the file lives only as long as the activity needs it.

@@ -20,4 +20,4 @@ QByteArray contents(const AppState& state, const QString& subjectTitle);
 
 // Writes the input file completely beside its final name and renames it into place, so an
 // activity never reads half a file. Returns false with the reason in error.
-bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QString* error);
+bool writeActivityFile(const AppState& state, const QString& subjectTitle, QString* error);

@@ -1,11 +1,12 @@
 #include "ProgressWindow.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "app/Startup.h"
-#include "app/TiledBackground.h"
+#include "platform/Clock.h"
 #include "platform/Twips.h"
+#include "state/AppState.h"
 #include "users/ProgressCharts.h"
+#include "widgets/Dialogs.h"
+#include "widgets/TiledBackground.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,7 +20,7 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     setObjectName(QStringLiteral("frmProgress"));
     TiledBackground::install(this, QStringLiteral("admin"));
     const Captions& c = app().captions;
-    setWindowTitle(c(301) + QStringLiteral(" - ") + learner);
+    setWindowTitle(c(Caption::MyProgress) + QStringLiteral(" - ") + learner);
 
     m_sessions = new QLabel(this);
     m_sessions->setObjectName(QStringLiteral("lblSessions"));
@@ -32,18 +33,18 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
 
     m_subjects = new QTreeWidget(this);
     m_subjects->setObjectName(QStringLiteral("lstSubjects"));
-    m_subjects->setAccessibleName(c(303));
+    m_subjects->setAccessibleName(c(Caption::SubjectsStudied));
     m_subjects->setRootIsDecorated(false);
-    m_subjects->setHeaderLabels({c(103), c(304), c(305)});
+    m_subjects->setHeaderLabels({c(Caption::Subject), c(Caption::Best), c(Caption::Latest)});
     m_subjects->setColumnWidth(0, Twips::toPixels(3600));
     m_subjects->setMaximumHeight(Twips::toPixels(1800));
     m_subjectCount->setBuddy(m_subjects);
 
     m_charts = new ProgressCharts(this);
 
-    m_close = new QPushButton(c(309), this);
+    m_close = new QPushButton(c(Caption::Close), this);
     m_close->setObjectName(QStringLiteral("btnClose"));
-    m_close->setAccessibleName(c(309));
+    m_close->setAccessibleName(c(Caption::Close));
     m_close->setDefault(true);
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -75,8 +76,10 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
         return false;
     const Captions& c = app().captions;
     const ResultsHistory::Summary summary = ResultsHistory::summarize(*entries, today);
-    m_sessions->setText(c(302) + QLatin1Char(' ') + QString::number(summary.sessionsThisWeek));
-    m_subjectCount->setText(c(303) + QLatin1Char(' ') + QString::number(summary.subjects.size()));
+    m_sessions->setText(c(Caption::SessionsThisWeek) + QLatin1Char(' ') +
+                        QString::number(summary.sessionsThisWeek));
+    m_subjectCount->setText(c(Caption::SubjectsStudied) + QLatin1Char(' ') +
+                            QString::number(summary.subjects.size()));
     m_sessions->setAccessibleName(m_sessions->text());
     m_subjectCount->setAccessibleName(m_subjectCount->text());
     m_subjects->clear();
@@ -85,7 +88,7 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
         new QTreeWidgetItem(m_subjects, {s.subject, best, s.latest});
     }
     m_subjects->setVisible(!summary.subjects.isEmpty());
-    m_charts->setEntries(*entries, c(308));
+    m_charts->setEntries(*entries, c(Caption::NoResultsToBegin));
     return true;
 }
 
@@ -93,7 +96,7 @@ void ProgressWindow::open(QWidget* parent, const QString& learner)
 {
     ProgressWindow window(learner, parent);
     QString error;
-    if (!window.load(app().usersDatabasePath(), Startup::now().date(), &error)) {
+    if (!window.load(app().usersDatabasePath(), Clock::now().date(), &error)) {
         Dialogs::reportError(QStringLiteral("ProgressWindow"), error, parent);
         return;
     }

@@ -1,7 +1,7 @@
 #include "UsersDatabase.h"
 
-#include "app/AppState.h"
 #include "platform/Database.h"
+#include "state/AppState.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

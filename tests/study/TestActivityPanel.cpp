@@ -105,14 +105,14 @@ class TestActivityPanel : public QObject
         tree = new SubjectTree(main.get());
         panel = new ActivityPanel(tree, main.get());
         selection = new SubjectSelection(tree, main.get());
-        panel->setEndProgram([this] { ended = true; });
-        panel->setPhraseLoader([this](QTreeWidgetItem* subject) { selection->Load_Phrases(subject); });
+        QObject::connect(panel, &ActivityPanel::quitRequested, [this] { ended = true; });
+        panel->setPhraseLoader([this](QTreeWidgetItem* subject) { selection->loadPhrases(subject); });
         layout->addWidget(tree);
         layout->addWidget(panel);
-        tree->Create_Folders();
-        tree->Get_Subjects();
-        tree->Get_vSubjects();
-        panel->Get_Activities();
+        tree->createFolders();
+        tree->loadSubjects();
+        tree->loadVirtualSubjects();
+        panel->loadActivities();
     }
 
     QTreeWidgetItem* installedSubject(int i) { return tree->installedFolder()->child(i); }
@@ -157,7 +157,6 @@ private slots:
         QCOMPARE(panel->lblMoreActs()->text(), QStringLiteral("C114"));
         QCOMPARE(panel->button(2)->objectName(), QStringLiteral("btnAct_2"));
         QCOMPARE(panel->button(2)->accessibleName(), QStringLiteral("act03"));
-        QCOMPARE(panel->button(0)->property("Tag").toString(), QStringLiteral("OFF"));
         QCOMPARE(log, (QStringList{"C23 act01", "C8", "C23 act02", "C8", "C23 act03", "C8"}));
         QVERIFY(!ended);
         QTest::mouseClick(panel->lblMoreActs(), Qt::LeftButton);
@@ -239,7 +238,6 @@ private slots:
         QVERIFY(!ended);
         QVERIFY(fx->boxes.isEmpty());
         ActivityButton* b = panel->button(1);
-        QCOMPARE(b->property("Tag").toString(), QStringLiteral("OFF"));
         const QPoint centre = b->rect().center();
         // The learner's language picks the column.
         const bool english = app().edition.InterfaceLanguage == QLatin1String("English");
@@ -291,7 +289,7 @@ private slots:
         build();
         QTreeWidgetItem* subject = installedSubject(0);
         tree->setCurrentItem(subject);
-        selection->TreeFolders_NodeClick(subject);
+        selection->onNodeClicked(subject);
         tree->setCurrentItem(subject->child(2));
         panel->button(1)->setFocus();
         QTest::keyClick(panel->button(1), Qt::Key_Space);
@@ -300,7 +298,6 @@ private slots:
         QCOMPARE(starts[0].program, app().activitiesFolder + "act02");
         QCOMPARE(starts[0].arguments, QStringList{app().activityInputFileName()});
         QCOMPARE(starts[0].folder, app().handOverFolder);
-        QCOMPARE(main->property("Tag").toString(), QStringLiteral("1"));
         QCOMPARE(app().StudyPhraseCount, 4);
         const QList<QByteArray> lines = StudyFixture::readAll(app().activityInputFile()).split('\n');
         QCOMPARE(lines.at(6), QByteArray("A\r"));
@@ -316,11 +313,11 @@ private slots:
         activities(2);
         QVERIFY(fx->subject(TestSupport::subjectFile("basic_phrases"), 2));
         build();
-        selection->TreeFolders_NodeClick(tree->randomSubjectFolder());
+        selection->onNodeClicked(tree->randomSubjectFolder());
         QTreeWidgetItem* drawn = tree->randomSubjectFolder()->child(0);
         QCOMPARE(drawn->text(0), QStringLiteral(" Basic Phrases"));
         tree->setCurrentItem(drawn);
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         QCOMPARE(starts.size(), 1);
         const QList<QByteArray> lines = StudyFixture::readAll(app().activityInputFile()).split('\n');
         QCOMPARE(lines.at(6), QByteArray("Basic Phrases\r"));
@@ -351,7 +348,7 @@ private slots:
                                          TestSupport::ownEdition(), {}, true, &error));
         build();
         tree->setCurrentItem(installedSubject(0));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         QCOMPARE(fx->boxes.size(), 1);
         QCOMPARE(fx->boxes.first().text, QStringLiteral("C232"));
         QVERIFY(starts.isEmpty());
@@ -367,7 +364,7 @@ private slots:
         build();
         QFile::remove(app().activitiesFolder + "act01");
         tree->setCurrentItem(installedSubject(0));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         QCOMPARE(fx->boxes.size(), 1);
         QCOMPARE(fx->boxes.first().icon, QMessageBox::Critical);
         QVERIFY(fx->boxes.first().text.startsWith("C233 act01\n\n"));
@@ -389,7 +386,7 @@ private slots:
         QVERIFY(fx->subject(TestSupport::subjectFile("a"), 3));
         build();
         tree->setCurrentItem(installedSubject(0));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         QVERIFY(fx->boxes.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 20000);
         const QList<QByteArray> lines = StudyFixture::readAll(record).split('\n');
@@ -421,9 +418,9 @@ private slots:
                                          TestSupport::ownEdition(), others, true, &error));
         build();
         tree->setCurrentItem(installedSubject(0));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         tree->setCurrentItem(installedSubject(1));
-        panel->btnAct_Click(1);
+        panel->onActivityClicked(1);
         QVERIFY(fx->boxes.isEmpty());
         QCOMPARE(app().handOverSets.size(), size_t(2));
         QVERIFY(app().handOverSets[0].handle != app().handOverSets[1].handle);
@@ -441,7 +438,7 @@ private slots:
         for (const HandOverSet& set : app().handOverSets)
             QTRY_VERIFY_WITH_TIMEOUT(!processIsRunning(set.activityPid), 20000);
         tree->setCurrentItem(installedSubject(1));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         const QString h = QString::number(app().launchHandle);
         QStringList expected{"~prl" + h + "1.wav", "~prl" + h + "2.wav", "~prl" + h + ".txt"};
         QStringList present = QDir(app().handOverFolder).entryList(QDir::Files);
@@ -475,7 +472,7 @@ private slots:
             return path.endsWith(failing) ? QString("/dev/full") : QString();
         });
         tree->setCurrentItem(installedSubject(0));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         QVERIFY(starts.isEmpty());
         QCOMPARE(fx->boxes.size(), 1);
         const AppState& s = app();

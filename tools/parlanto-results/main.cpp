@@ -5,9 +5,9 @@
 // FILE "-" writes to the standard output. Without --database the users database is looked
 // for where the program keeps it: beside this tool, in the program folder of a build tree,
 // then in the per-user data folder.
-#include "app/AppState.h"
-#include "app/Paths.h"
 #include "platform/Files.h"
+#include "state/AppState.h"
+#include "state/Paths.h"
 #include "users/ResultsExport.h"
 
 #include <QCommandLineParser>
@@ -22,7 +22,7 @@ QString findUsersDatabase()
 {
     const QString here = ProgramFolder();
     QStringList candidates{here + QStringLiteral("Users.dat"), here + QStringLiteral("../program/Users.dat")};
-    const QString data = Get_Application_Data_Folder();
+    const QString data = applicationDataFolder();
     if (!data.isEmpty())
         candidates << data + QLatin1Char('/') + app().edition.EditionTitle + QStringLiteral("/Users.dat");
     for (const QString& c : candidates) {
