@@ -12,6 +12,10 @@ results_command="parlanto-results${command#parlanto}"
 
 skip() { echo "SKIPPED: $*"; exit 77; }
 [ "$(id -u)" -eq 0 ] || skip "installing a package needs root (CI runs this test as root)"
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt")
+case "$build_type" in Release | RelWithDebInfo | MinSizeRel) ;;
+*) skip "a $build_type build is no release build: packages are made from optimised, hardened builds" ;;
+esac
 for tool in apt-get dpkg-deb dpkg-shlibdeps cpack file lintian hardening-check man; do
     command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/setup installs it)"
 done
@@ -35,10 +39,14 @@ dpkg-deb -x "$deb" "$work/contents"
 unstripped=$(find "$work/contents" -type f -exec file {} + | grep ELF | grep "not stripped" || true)
 [ -z "$unstripped" ] || { echo "not stripped: $unstripped"; exit 1; }
 
-# Debian's checker: every tag it raises is an intended one, overridden with its reason.
-lintian --fail-on error,warning,info --display-info --show-overrides "$deb" >"$work/lintian.log" 2>&1 ||
-    { cat "$work/lintian.log"; echo "lintian: errors, warnings or information without an override"; exit 1; }
+# Debian's checker: every tag it raises, information included, is an intended one, overridden
+# with its reason. Its output is read rather than its exit status, which counts overridden
+# tags when they are shown.
+status=0
+lintian --display-info --show-overrides "$deb" >"$work/lintian.log" 2>&1 || status=$?
 cat "$work/lintian.log"
+[ "$status" -eq 0 ] || [ "$status" -eq 2 ] || { echo "lintian failed (status $status)"; exit 1; }
+! grep -q "^[EWI]: " "$work/lintian.log" || { echo "lintian: errors, warnings or information without an override"; exit 1; }
 
 apt() { DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q "$@"; }
 player=""
@@ -49,16 +57,29 @@ cleanup() {
 trap cleanup EXIT
 apt install --no-install-recommends "$deb" >"$work/install.log" 2>&1 || { cat "$work/install.log"; exit 1; }
 
-# Debian's hardening in every installed program (control flow marks aside: Debian 12's own
-# C start files carry none, so no program linked here gets them, dpkg included).
+# Debian's hardening. Every file of the build was compiled with its flags (so also activities
+# added later), and every installed program has what they give. Two lines of hardening-check
+# are not required: control flow marks, which Debian 12's own C start files do not carry (no
+# program linked here has them, dpkg included), and fortified calls in a program whose only
+# checkable calls copy into buffers of a size unknown when compiling: hardening-check's manual
+# names that a false alarm, and the compile commands show the flag was there.
+for flag in -D_FORTIFY_SOURCE=2 -fstack-protector-strong -Werror=format-security; do
+    without=$(grep '"command"' "$build/compile_commands.json" | grep -v -e "$flag " || true)
+    [ -z "$without" ] || { echo "compiled without $flag:"; echo "$without"; exit 1; }
+done
 programs=$(dpkg -L "$package" | while read -r f; do
-    [ -f "$f" ] && [ ! -L "$f" ] && file -b "$f" | grep -q "^ELF" && echo "$f"; done)
+    if [ -f "$f" ] && [ ! -L "$f" ] && file -b "$f" | grep -q "^ELF"; then echo "$f"; fi
+done)
 for p in "$command" "$subject_command" "$results_command"; do
     echo "$programs" | grep -q "/${p%%-prl*}\$" || { echo "no program ${p%%-prl*} among: $programs"; exit 1; }
 done
 echo "$programs" | grep -q "/Activities/" || { echo "no activity among: $programs"; exit 1; }
 # shellcheck disable=SC2086 # one program per line, none with a blank
-hardening-check --nocfprotection $programs
+hardening-check --nocfprotection $programs >"$work/hardening" 2>&1 || true
+cat "$work/hardening"
+missing=$(grep -E "^ [^:]+: no" "$work/hardening" | grep -v -e "(ignored)" -e "Fortify Source functions: no, only unprotected functions found" || true)
+[ -z "$missing" ] || { echo "hardening missing:"; echo "$missing"; exit 1; }
+[ "$(grep -c ":\$" "$work/hardening")" -eq "$(echo "$programs" | wc -l)" ] || { echo "hardening-check did not report every program"; exit 1; }
 
 # The commands on PATH work; the shipped subjects pass the tool's check.
 "$command" --version | tee "$work/version"

@@ -56,10 +56,11 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     const QString installed = installedUsersDatabase();
     parser.setApplicationDescription(
-        QStringLiteral("Writes the learners' results to a CSV file (UTF-8, RFC 4180, ISO 8601 dates).\n\n"
-                       "Without --database it reads the users database of an installed copy, each user's "
-                       "own:\n  %1\n(a copy run from its build tree or a folder it may write keeps its "
-                       "users database in its program folder, which is looked at first).")
+        QStringLiteral(
+            "Writes the learners' results to a CSV file (UTF-8, RFC 4180, ISO 8601 dates).\n\n"
+            "Without --database it reads the users database an installed copy keeps for this user:\n"
+            "  %1\nA copy run from its build tree or from a folder it may write keeps its "
+            "users database\nin its program folder, which is looked at first.")
             .arg(installed.isEmpty()
                      ? QStringLiteral("~/.local/share/%1/Users.dat").arg(app().edition.EditionTitle)
                      : installed));
