@@ -53,11 +53,30 @@ QString compared(const QString& written)
     return w.mid(from, to - from).toCaseFolded();
 }
 
-// Edit costs: an accent-only difference is cheap, so that it pairs its words; a wrong word
-// costs less than a missing plus an extra one, but two swapped words show as moved.
+// Edit costs: an accent-only difference is cheap, so that it pairs its words; a misspelt
+// word pairs with the word it resembles rather than with its neighbour; a wrong word costs
+// less than a missing plus an extra one, but two swapped words show as moved.
 constexpr int AlmostCost = 1;
 constexpr int IndelCost = 2;
+constexpr int SimilarCost = 2;
 constexpr int WrongCost = 3;
+
+// Words that begin or end with the same three letters: a cheap test, made for every pair.
+bool resemble(const QString& x, const QString& y)
+{
+    constexpr qsizetype need = 3;
+    if (x.size() < need || y.size() < need)
+        return false;
+    qsizetype same = 0;
+    while (same < need && x.at(same) == y.at(same))
+        ++same;
+    if (same == need)
+        return true;
+    same = 0;
+    while (same < need && x.at(x.size() - 1 - same) == y.at(y.size() - 1 - same))
+        ++same;
+    return same == need;
+}
 
 } // namespace
 
@@ -142,7 +161,11 @@ DictationCheck::Result DictationCheck::compare(const QString& answer, const QStr
         // Edit distance between the middles, then the way back through the table.
         auto cost = [&](qsizetype i, qsizetype j) {
             const qsizetype ai = head + i, ej = head + j;
-            return a.at(ai) == e.at(ej) ? 0 : aBare.at(ai) == eBare.at(ej) ? AlmostCost : WrongCost;
+            if (a.at(ai) == e.at(ej))
+                return 0;
+            if (aBare.at(ai) == eBare.at(ej))
+                return AlmostCost;
+            return resemble(aBare.at(ai), eBare.at(ej)) ? SimilarCost : WrongCost;
         };
         std::vector<int> d(size_t((n + 1) * (m + 1)));
         auto at = [&](qsizetype i, qsizetype j) -> int& { return d[size_t(i * (m + 1) + j)]; };

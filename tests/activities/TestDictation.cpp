@@ -129,6 +129,8 @@ private slots:
             << int(DictationCheck::Hard);
         QTest::newRow("two wrong words") << "Vorrei il tè per favore" << coffee
                                          << "Vorrei !il/un !tè/caffè, per favore." << int(DictationCheck::Again);
+        QTest::newRow("misspelt word paired with its like")
+            << "Buonasera" << "Buongiorno a tutti" << "!Buonasera/Buongiorno -a -tutti" << int(DictationCheck::Again);
         QTest::newRow("swapped words")
             << "sono io qui" << "Io sono qui." << "+sono Io -sono qui." << int(DictationCheck::Again);
         QTest::newRow("empty answer") << "" << "Buongiorno a tutti!" << "-Buongiorno -a -tutti!"
