@@ -156,7 +156,9 @@ DictationCheck::Result DictationCheck::compare(const QString& answer, const QStr
     const qsizetype m = e.size() - head - tail; // expected words between
     if (n * m > MaxAlignmentCells) {
         for (qsizetype k = 0; k < std::max(n, m); ++k)
-            r.words.push_back(k >= n ? missing(head + k) : k >= m ? extra(head + k) : pair(head + k, head + k));
+            r.words.push_back(k >= n   ? missing(head + k)
+                              : k >= m ? extra(head + k)
+                                       : pair(head + k, head + k));
     } else {
         // Edit distance between the middles, then the way back through the table.
         auto cost = [&](qsizetype i, qsizetype j) {

@@ -12,11 +12,23 @@ class DictationCheck
 {
 public:
     // The grades of the per-phrase results (the same numbers as the activities record).
-    enum Grade { Again = 1, Hard = 2, Good = 3 };
+    enum Grade
+    {
+        Again = 1,
+        Hard = 2,
+        Good = 3
+    };
 
     struct Word
     {
-        enum Mark { Right, Almost, Wrong, Missing, Extra };
+        enum Mark
+        {
+            Right,
+            Almost,
+            Wrong,
+            Missing,
+            Extra
+        };
         Mark mark = Right;
         QString answered; // as typed; empty when Missing
         QString expected; // as in the phrase; empty when Extra

@@ -23,10 +23,11 @@ const ActivityTextTable& texts()
          {{"title", "Dictation"},
           {"progress", "Phrase %1 of %2"},
           {"prompt", "Listen, type the phrase you hear, then press Enter."},
-          {"help", "What counts as a mistake: a wrong, missing or extra word, and a wrong or missing accent "
-                   "(marked \"almost\"). Letter case, extra blanks, punctuation and the kind of apostrophe or "
-                   "quote do not count. A phrase is right when only accents are wrong, or with one mistake in "
-                   "a phrase of four words or more. F5 plays the phrase again, F6 more slowly."},
+          {"help",
+           "What counts as a mistake: a wrong, missing or extra word, and a wrong or missing accent "
+           "(marked \"almost\"). Letter case, extra blanks, punctuation and the kind of apostrophe or "
+           "quote do not count. A phrase is right when only accents are wrong, or with one mistake in "
+           "a phrase of four words or more. F5 plays the phrase again, F6 more slowly."},
           {"listen", "&Listen again (F5)"},
           {"slower", "Listen &slowly (F6)"},
           {"slowerMissing", "This computer cannot play more slowly"},
@@ -131,7 +132,7 @@ const char* keyOf(DictationCheck::Word::Mark mark)
     return "";
 }
 
-constexpr int WordLimit = 60;     // a word in the alignment, cut after that
+constexpr int WordLimit = 60;       // a word in the alignment, cut after that
 constexpr int ChunkCharacters = 48; // the width of one block of aligned words
 } // namespace
 
@@ -193,7 +194,8 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
             b->setObjectName(QStringLiteral("btnLetter_%1").arg(i));
             b->setAutoDefault(true); // Enter inserts too when the letter has the focus
             const bool capital = letter.at(0).isUpper();
-            b->setAccessibleName(tr_(capital ? "insertCapital" : "insert").arg(capital ? letter.toLower() : letter));
+            b->setAccessibleName(
+                tr_(capital ? "insertCapital" : "insert").arg(capital ? letter.toLower() : letter));
             b->setToolTip(b->accessibleName());
             b->setMinimumWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("MM")) + 8);
             b->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
@@ -220,7 +222,8 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
 
     connect(m_listen, &QPushButton::clicked, this, &DictationWindow::listen);
     connect(m_slower, &QPushButton::clicked, this, &DictationWindow::listenSlowly);
-    connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this, &DictationWindow::listen);
+    connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
+            &DictationWindow::listen);
     connect(new QShortcut(QKeySequence(Qt::Key_F6), this), &QShortcut::activated, this,
             &DictationWindow::listenSlowly);
     connect(m_check, &QPushButton::clicked, this, &DictationWindow::check);
@@ -391,15 +394,19 @@ QString DictationWindow::alignment(const DictationCheck::Result& result) const
             if (colour.isEmpty())
                 return QStringLiteral("<td>%1</td>").arg(t);
             return QStringLiteral("<td style=\"color:%1\">%2%3%4</td>")
-                .arg(colour, bold ? QStringLiteral("<b>") : QString(), t, bold ? QStringLiteral("</b>") : QString());
+                .arg(colour, bold ? QStringLiteral("<b>") : QString(), t,
+                     bold ? QStringLiteral("</b>") : QString());
         };
-        rows[0] += td(answered, w.mark == DictationCheck::Word::Extra || w.mark == DictationCheck::Word::Wrong ||
-                                    w.mark == DictationCheck::Word::Almost);
-        rows[1] += td(expected, w.mark == DictationCheck::Word::Missing || w.mark == DictationCheck::Word::Wrong ||
-                                    w.mark == DictationCheck::Word::Almost);
-        rows[2] += w.mark == DictationCheck::Word::Right
-                       ? QStringLiteral("<td></td>")
-                       : QStringLiteral("<td style=\"color:%1\"><i>%2</i></td>").arg(colour, mark.toHtmlEscaped());
+        rows[0] +=
+            td(answered, w.mark == DictationCheck::Word::Extra || w.mark == DictationCheck::Word::Wrong ||
+                             w.mark == DictationCheck::Word::Almost);
+        rows[1] +=
+            td(expected, w.mark == DictationCheck::Word::Missing || w.mark == DictationCheck::Word::Wrong ||
+                             w.mark == DictationCheck::Word::Almost);
+        rows[2] +=
+            w.mark == DictationCheck::Word::Right
+                ? QStringLiteral("<td></td>")
+                : QStringLiteral("<td style=\"color:%1\"><i>%2</i></td>").arg(colour, mark.toHtmlEscaped());
     }
     flush();
     return html;

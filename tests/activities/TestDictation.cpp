@@ -57,7 +57,8 @@ class TestDictation : public QObject
         in.subject = " Al Caffè";
         in.usersDatabase = dir.filePath("Users.dat");
         for (int i = 0; i < phrases.size(); ++i)
-            in.phrases.push_back({phrases[i], QString("Translation %1").arg(i + 1), "", QString("/s/%1.wav").arg(i + 1)});
+            in.phrases.push_back(
+                {phrases[i], QString("Translation %1").arg(i + 1), "", QString("/s/%1.wav").arg(i + 1)});
         return in;
     }
     static void type(DictationWindow& w, const QString& text)
@@ -106,37 +107,50 @@ private slots:
         QTest::newRow("exact") << coffee << coffee << coffee << int(DictationCheck::Good);
         QTest::newRow("case, blanks, punctuation")
             << "  vorrei   UN\tcaffè per favore " << coffee << coffee << int(DictationCheck::Good);
-        QTest::newRow("accent dropped") << "Vorrei un caffe, per favore." << coffee
-                                        << "Vorrei un ~caffe,/caffè, per favore." << int(DictationCheck::Hard);
-        QTest::newRow("accent the wrong way")
-            << "Perchè no?" << "Perché no?" << "~Perchè/Perché no?" << int(DictationCheck::Hard);
-        QTest::newRow("combining accent") << QString("Vorrei un caffe\u0300 per favore") << coffee << coffee
-                                          << int(DictationCheck::Good);
+        QTest::newRow("accent dropped")
+            << "Vorrei un caffe, per favore." << coffee << "Vorrei un ~caffe,/caffè, per favore."
+            << int(DictationCheck::Hard);
+        QTest::newRow("accent the wrong way") << "Perchè no?"
+                                              << "Perché no?"
+                                              << "~Perchè/Perché no?" << int(DictationCheck::Hard);
+        QTest::newRow("combining accent")
+            << QString("Vorrei un caffe\u0300 per favore") << coffee << coffee << int(DictationCheck::Good);
         QTest::newRow("apostrophes") << "dov'è l´albergo" << QString("Dov’è l’albergo?")
                                      << QString("Dov’è l’albergo?") << int(DictationCheck::Good);
         QTest::newRow("quotes and spaced punctuation")
             << "il a dit \"bonjour\"" << QString("Il a dit «\u00a0bonjour\u00a0» !") << "Il a dit bonjour"
             << int(DictationCheck::Good);
-        QTest::newRow("elision kept") << "un po" << "Un po'." << "Un !po/po'." << int(DictationCheck::Again);
+        QTest::newRow("elision kept") << "un po"
+                                      << "Un po'."
+                                      << "Un !po/po'." << int(DictationCheck::Again);
         QTest::newRow("missing word, long phrase")
-            << "Vorrei caffè per favore" << coffee << "Vorrei -un caffè, per favore." << int(DictationCheck::Hard);
-        QTest::newRow("missing word, short phrase")
-            << "Come oggi" << "Come stai oggi?" << "Come -stai oggi?" << int(DictationCheck::Again);
-        QTest::newRow("wrong word, long phrase") << "Vorrei un tè per favore" << coffee
-                                                 << "Vorrei un !tè/caffè, per favore." << int(DictationCheck::Hard);
+            << "Vorrei caffè per favore" << coffee << "Vorrei -un caffè, per favore."
+            << int(DictationCheck::Hard);
+        QTest::newRow("missing word, short phrase") << "Come oggi"
+                                                    << "Come stai oggi?"
+                                                    << "Come -stai oggi?" << int(DictationCheck::Again);
+        QTest::newRow("wrong word, long phrase")
+            << "Vorrei un tè per favore" << coffee << "Vorrei un !tè/caffè, per favore."
+            << int(DictationCheck::Hard);
         QTest::newRow("extra word, long phrase")
             << "Vorrei un caffè per per favore" << coffee << "Vorrei un caffè, per +per favore."
             << int(DictationCheck::Hard);
-        QTest::newRow("two wrong words") << "Vorrei il tè per favore" << coffee
-                                         << "Vorrei !il/un !tè/caffè, per favore." << int(DictationCheck::Again);
+        QTest::newRow("two wrong words")
+            << "Vorrei il tè per favore" << coffee << "Vorrei !il/un !tè/caffè, per favore."
+            << int(DictationCheck::Again);
         QTest::newRow("misspelt word paired with its like")
-            << "Buonasera" << "Buongiorno a tutti" << "!Buonasera/Buongiorno -a -tutti" << int(DictationCheck::Again);
-        QTest::newRow("swapped words")
-            << "sono io qui" << "Io sono qui." << "+sono Io -sono qui." << int(DictationCheck::Again);
-        QTest::newRow("empty answer") << "" << "Buongiorno a tutti!" << "-Buongiorno -a -tutti!"
-                                      << int(DictationCheck::Again);
-        QTest::newRow("only punctuation typed")
-            << " ... " << "Ciao." << "-Ciao." << int(DictationCheck::Again);
+            << "Buonasera"
+            << "Buongiorno a tutti"
+            << "!Buonasera/Buongiorno -a -tutti" << int(DictationCheck::Again);
+        QTest::newRow("swapped words") << "sono io qui"
+                                       << "Io sono qui."
+                                       << "+sono Io -sono qui." << int(DictationCheck::Again);
+        QTest::newRow("empty answer") << ""
+                                      << "Buongiorno a tutti!"
+                                      << "-Buongiorno -a -tutti!" << int(DictationCheck::Again);
+        QTest::newRow("only punctuation typed") << " ... "
+                                                << "Ciao."
+                                                << "-Ciao." << int(DictationCheck::Again);
 
         // A phrase of 2,000 characters and more: one accent dropped, one word left out.
         QStringList expected, typed, marked;
@@ -154,8 +168,8 @@ private slots:
             }
         }
         QVERIFY(expected.join(' ').size() >= 2000 && expected.size() > 200);
-        QTest::newRow("2,000 characters") << typed.join(' ') << expected.join(' ') << marked.join(' ')
-                                          << int(DictationCheck::Hard);
+        QTest::newRow("2,000 characters")
+            << typed.join(' ') << expected.join(' ') << marked.join(' ') << int(DictationCheck::Hard);
     }
     void comparison()
     {
@@ -186,8 +200,8 @@ private slots:
     // F5 and F6 to hear again; the score and each phrase's grade.
     void sessionByKeyboard()
     {
-        DictationWindow w(input({"Vorrei un caffè, per favore.", "Dov'è la stazione?", "Perché no?",
-                                 "Buongiorno a tutti"}));
+        DictationWindow w(input(
+            {"Vorrei un caffè, per favore.", "Dov'è la stazione?", "Perché no?", "Buongiorno a tutti"}));
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(played, QStringList{"/s/1.wav"});
@@ -230,9 +244,10 @@ private slots:
         type(w, "perche no");
         key(Qt::Key_Return);
         QVERIFY(w.lblFeedback()->text().contains("almost (accent)"));
-        QCOMPARE(w.lblFeedback()->accessibleDescription(),
-                 QString("Almost: only accents are wrong. It counts as right.. almost (accent): \"perche\" for "
-                         "\"Perché\""));
+        QCOMPARE(
+            w.lblFeedback()->accessibleDescription(),
+            QString("Almost: only accents are wrong. It counts as right.. almost (accent): \"perche\" for "
+                    "\"Perché\""));
         key(Qt::Key_Return);
 
         type(w, "Buonasera");
@@ -302,7 +317,8 @@ private slots:
         const QSize screen = QGuiApplication::primaryScreen()->availableSize();
         QVERIFY(w.width() <= screen.width() && w.height() <= screen.height());
         for (QWidget* c : std::initializer_list<QWidget*>{w.btnNext(), w.btnListen(), w.txtAnswer()})
-            QVERIFY2(w.rect().contains(QRect(c->mapTo(&w, QPoint(0, 0)), c->size())), qPrintable(c->objectName()));
+            QVERIFY2(w.rect().contains(QRect(c->mapTo(&w, QPoint(0, 0)), c->size())),
+                     qPrintable(c->objectName()));
         QVERIFY(w.lblFeedback()->text().size() < 200000);
         QVERIFY(w.windowTitle().size() < 300);
     }

@@ -218,7 +218,8 @@ private slots:
         QCOMPARE(rows->size(), 1);
         QCOMPARE(rows->at(0).name, QStringLiteral("Dictation"));
         // Every phrase right but the wrong one; the one without accents counts as right (Hard).
-        QCOMPARE(rows->at(0).score, QStringLiteral("%1/%2 (%3%)").arg(n - 1).arg(n).arg(qRound(100.0 * (n - 1) / n)));
+        QCOMPARE(rows->at(0).score,
+                 QStringLiteral("%1/%2 (%3%)").arg(n - 1).arg(n).arg(qRound(100.0 * (n - 1) / n)));
     }
 };
 
