@@ -345,7 +345,7 @@ void DictationWindow::check()
         if (w.mark != DictationCheck::Word::Right && said.size() < 50)
             said << tr_("mistake").arg(tr_(keyOf(w.mark)), ShownText::cut(w.answered, WordLimit),
                                        ShownText::cut(w.expected, WordLimit));
-    m_feedback->setAccessibleDescription(said.join(QStringLiteral(". ")));
+    m_feedback->setAccessibleDescription(said.join(QLatin1Char('\n')));
 
     m_hint->hide();
     m_answer->setReadOnly(true);

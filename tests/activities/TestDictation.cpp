@@ -246,7 +246,7 @@ private slots:
         QVERIFY(w.lblFeedback()->text().contains("almost (accent)"));
         QCOMPARE(
             w.lblFeedback()->accessibleDescription(),
-            QString("Almost: only accents are wrong. It counts as right.. almost (accent): \"perche\" for "
+            QString("Almost: only accents are wrong. It counts as right.\nalmost (accent): \"perche\" for "
                     "\"Perché\""));
         key(Qt::Key_Return);
 
