@@ -40,7 +40,8 @@ const ActivityTextTable& texts()
           {"easy", "Easy"},
           {"keyHint", "%1 (key %2)"},
           {"shift", "Shift+%1"},
-          {"recording", "Recording... press V again to stop."},
+          {"starting", "Starting the microphone..."},
+          {"recording", "Recording: speak now. Press V again to stop."},
           {"modelRow", "Model"},
           {"attemptRow", "You"},
           {"waves", "Waveforms: the model above, your recording below, silences left out"},
@@ -78,7 +79,8 @@ const ActivityTextTable& texts()
           {"easy", "Fácil"},
           {"keyHint", "%1 (tecla %2)"},
           {"shift", "Mayús+%1"},
-          {"recording", "Grabando... pulsa V otra vez para terminar."},
+          {"starting", "Preparando el micrófono..."},
+          {"recording", "Grabando: habla ahora. Pulsa V otra vez para terminar."},
           {"modelRow", "Modelo"},
           {"attemptRow", "Tú"},
           {"waves", "Ondas: el modelo arriba, tu grabación abajo, sin los silencios"},
@@ -187,6 +189,7 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
     m_nextSound.setSingleShot(true);
     connect(&m_nextSound, &QTimer::timeout, this, &SpeakingWindow::playRecording);
     connect(&m_recorder, &SpeechRecorder::finished, this, &SpeakingWindow::onRecorded);
+    connect(&m_recorder, &SpeechRecorder::listening, this, [this] { m_status->setText(tr_("recording")); });
     connect(m_model, &QPushButton::clicked, this, &SpeakingWindow::playModel);
     connect(m_record, &QPushButton::clicked, this, &SpeakingWindow::toggleRecording);
     connect(m_replay, &QPushButton::clicked, this, &SpeakingWindow::playRecording);
@@ -308,7 +311,7 @@ void SpeakingWindow::toggleRecording()
     }
     m_record->setText(tr_("stop"));
     m_record->setAccessibleName(tr_("stop"));
-    m_status->setText(tr_("recording"));
+    m_status->setText(tr_("starting"));
 }
 
 void SpeakingWindow::onRecorded(const SpeechRecorder::Result& result)

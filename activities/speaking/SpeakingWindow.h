@@ -35,6 +35,7 @@ public:
     // The recording of the current phrase, once there is one.
     QString recordingPath() const { return m_recording; }
     bool isRecording() const { return m_recorder.isRecording(); }
+    const SpeechRecorder& recorder() const { return m_recorder; }
     // The longest recording of the current phrase, in milliseconds.
     int recordingLimitMs() const;
     const std::optional<SpeechAnalysis::Closeness>& closeness() const { return m_closeness; }

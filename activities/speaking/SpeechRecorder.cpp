@@ -53,6 +53,9 @@ bool SpeechRecorder::start(const QString& path, int maxMs, QString* error)
     if (!open(path, maxMs, error))
         return false;
     m_source = std::make_unique<QAudioSource>(device, format);
+    // Small pieces: left to choose, a sound server may deliver every two seconds, so that the
+    // start of a short recording comes late and its end is lost when it stops.
+    m_source->setBufferSize(BytesPerSecond / 10);
     connect(m_source.get(), &QAudioSource::stateChanged, this, &SpeechRecorder::onSourceStateChanged);
     QIODevice* input = m_source->start();
     if (!input || m_source->error() != QAudio::NoError) {
@@ -99,7 +102,8 @@ bool SpeechRecorder::open(const QString& path, int maxMs, QString* error)
         m_file.remove();
         return false;
     }
-    m_limit.start(maxMs);
+    m_maxMs = maxMs;
+    m_limit.start(maxMs); // also when the device never delivers anything
     return true;
 }
 
@@ -122,6 +126,12 @@ void SpeechRecorder::readAvailable()
     }
     m_bytes += whole;
     m_pending.remove(0, whole);
+    if (m_bytes == whole) {
+        // The first sound: a device may take a second or two to deliver after it opens, and
+        // that time is not the learner's; the limit counts from here.
+        m_limit.start(m_maxMs);
+        emit listening();
+    }
 }
 
 void SpeechRecorder::onSourceStateChanged()

@@ -49,6 +49,8 @@ public:
     qint64 bytesRecorded() const { return m_bytes; }
 
 signals:
+    // The device delivers: the learner may speak now.
+    void listening();
     void finished(const SpeechRecorder::Result& result);
 
 private:
@@ -62,6 +64,7 @@ private:
     QFile m_file;
     QTimer m_limit;
     qint64 m_bytes = 0;
+    int m_maxMs = 0;
     float m_peak = 0;
     QByteArray m_pending;
     QString m_error;       // a write failed: the file is dropped
