@@ -261,6 +261,7 @@ void SpeakingWindow::showPhrase()
     }
     m_waves->setSounds(m_modelSound, std::nullopt);
     m_replay->setEnabled(false);
+    m_close->hide(); // Escape leaves early; the button comes with the result
     (m_record->isEnabled() ? m_record : m_model)->setFocus();
     playModel();
 }
