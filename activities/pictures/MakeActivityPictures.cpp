@@ -79,7 +79,9 @@ QByteArray picture(const QString& activity, const QString& label, bool hover)
     p.setRenderHint(QPainter::Antialiasing);
     const bool cards = activity == QLatin1String("Flashcards");
     const bool speaking = activity == QLatin1String("Speaking");
-    const QColor base = cards ? QColor(0x2e, 0x7d, 0x32) : speaking ? QColor(0xad, 0x14, 0x57) : QColor(0x15, 0x65, 0xc0);
+    const QColor base = cards      ? QColor(0x2e, 0x7d, 0x32)
+                        : speaking ? QColor(0xad, 0x14, 0x57)
+                                   : QColor(0x15, 0x65, 0xc0);
     const QColor top = hover ? base.lighter(150) : base.lighter(115);
     const QColor bottom = hover ? base.lighter(110) : base.darker(115);
     QLinearGradient g(0, 0, 0, Height);

@@ -55,9 +55,9 @@ const ActivityTextTable& texts()
           {"noDevice",
            "No microphone was found, so nothing can be recorded. You can still hear the model and grade "
            "yourself."},
-          {"noFolder",
-           "Nothing can be recorded: the activity was not started in a private folder of yours. You can still "
-           "hear the model and grade yourself."},
+          {"noFolder", "Nothing can be recorded: the activity was not started in a private folder of yours. "
+                       "You can still "
+                       "hear the model and grade yourself."},
           {"cannotRecord", "Nothing could be recorded: %1 You can still hear the model and grade yourself."},
           {"silent",
            "Your recording was silent: check that the microphone is on and not muted. You can still grade "
@@ -91,13 +91,14 @@ const ActivityTextTable& texts()
           {"hintNothing", "Pista, no una nota: no se oye nada en tu grabación."},
           {"hintNoModel", "Pista, no una nota: el sonido del modelo no se puede comparar."},
           {"hintFigures", "(duración %1% de la del modelo, distancia %2)"},
-          {"noDevice",
-           "No se ha encontrado ningún micrófono, así que no se puede grabar nada. Puedes escuchar el modelo y "
-           "calificarte igualmente."},
-          {"noFolder",
-           "No se puede grabar nada: la actividad no se ha iniciado en una carpeta privada tuya. Puedes escuchar "
-           "el modelo y calificarte igualmente."},
-          {"cannotRecord", "No se ha podido grabar nada: %1 Puedes escuchar el modelo y calificarte igualmente."},
+          {"noDevice", "No se ha encontrado ningún micrófono, así que no se puede grabar nada. Puedes "
+                       "escuchar el modelo y "
+                       "calificarte igualmente."},
+          {"noFolder", "No se puede grabar nada: la actividad no se ha iniciado en una carpeta privada tuya. "
+                       "Puedes escuchar "
+                       "el modelo y calificarte igualmente."},
+          {"cannotRecord",
+           "No se ha podido grabar nada: %1 Puedes escuchar el modelo y calificarte igualmente."},
           {"silent",
            "Tu grabación está en silencio: comprueba que el micrófono está encendido y no silenciado. Puedes "
            "calificarte igualmente."},
@@ -241,10 +242,11 @@ void SpeakingWindow::showPhrase()
     m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
     m_phrase->setText(ShownText::wrappable(p.phrase, ShownText::PhraseLimit));
     const QString translation = ShownText::wrappable(p.translation, ShownText::PhraseLimit);
-    m_translation->setText(p.translation2.isEmpty() ? translation
-                                                    : translation + QStringLiteral("\n(") +
-                                                          ShownText::wrappable(p.translation2, ShownText::PhraseLimit) +
-                                                          QLatin1Char(')'));
+    m_translation->setText(p.translation2.isEmpty()
+                               ? translation
+                               : translation + QStringLiteral("\n(") +
+                                     ShownText::wrappable(p.translation2, ShownText::PhraseLimit) +
+                                     QLatin1Char(')'));
     m_recording.clear();
     m_closeness.reset();
     m_hint->clear();
@@ -298,21 +300,22 @@ void SpeakingWindow::toggleRecording()
     }
     m_nextSound.stop();
     ActivitySound::stop(); // the model must not be recorded
-    const QString path = m_folder + QStringLiteral("speaking-%1-%2.wav")
-                                        .arg(QCoreApplication::applicationPid())
-                                        .arg(m_index + 1);
+    const QString path =
+        m_folder +
+        QStringLiteral("speaking-%1-%2.wav").arg(QCoreApplication::applicationPid()).arg(m_index + 1);
     if (!m_recordings.contains(path))
         m_recordings << path;
     m_recording.clear();
     m_replay->setEnabled(false);
+    m_status->setText(tr_("starting")); // "speak now" once the microphone delivers
     QString why;
     if (!m_recorder.start(path, recordingLimitMs(), &why)) {
+        m_status->setText(tr_("prompt"));
         sayOnce(tr_("cannotRecord").arg(why));
         return;
     }
     m_record->setText(tr_("stop"));
     m_record->setAccessibleName(tr_("stop"));
-    m_status->setText(tr_("starting"));
 }
 
 void SpeakingWindow::onRecorded(const SpeechRecorder::Result& result)

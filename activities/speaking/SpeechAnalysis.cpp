@@ -15,11 +15,11 @@ namespace SpeechAnalysis {
 
 namespace {
 
-constexpr int FrameSamples = 160;          // 10 ms, for finding the silences
-constexpr double SilenceFloor = 0.006;     // about -44 dBFS: louder frames may be speech
+constexpr int FrameSamples = 160;           // 10 ms, for finding the silences
+constexpr double SilenceFloor = 0.006;      // about -44 dBFS: louder frames may be speech
 constexpr double SpeechBelowLoudest = 0.03; // -30 dB under the loudest frame is silence
-constexpr int MfccWindow = 400;            // 25 ms
-constexpr int MfccHop = 160;               // 10 ms
+constexpr int MfccWindow = 400;             // 25 ms
+constexpr int MfccHop = 160;                // 10 ms
 constexpr int FftSize = 512;
 constexpr int MelBands = 26;
 
@@ -180,8 +180,8 @@ Span voicedSpan(const Sound& sound)
     const auto last = std::find_if(levels.rbegin(), levels.rend(), [&](double l) { return l >= threshold; });
     Span span;
     span.begin = qsizetype(first - levels.begin()) * FrameSamples;
-    span.end = std::min<qsizetype>(qsizetype(sound.samples.size()),
-                                   qsizetype(levels.rend() - last) * FrameSamples);
+    span.end =
+        std::min<qsizetype>(qsizetype(sound.samples.size()), qsizetype(levels.rend() - last) * FrameSamples);
     return span;
 }
 

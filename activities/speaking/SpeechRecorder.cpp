@@ -49,7 +49,8 @@ bool SpeechRecorder::start(const QString& path, int maxMs, QString* error)
     format.setChannelCount(Channels);
     format.setSampleFormat(QAudioFormat::Int16);
     if (!device.isFormatSupported(format))
-        return fail(QStringLiteral("the input device \"%1\" cannot record 16 kHz sound.").arg(device.description()));
+        return fail(
+            QStringLiteral("the input device \"%1\" cannot record 16 kHz sound.").arg(device.description()));
     if (!open(path, maxMs, error))
         return false;
     m_source = std::make_unique<QAudioSource>(device, format);

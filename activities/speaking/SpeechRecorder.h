@@ -23,8 +23,8 @@ public:
 
     struct Result
     {
-        QString path;   // the file, complete; empty when the recording failed
-        QString error;  // why it failed, or why the device stopped early
+        QString path;  // the file, complete; empty when the recording failed
+        QString error; // why it failed, or why the device stopped early
         qint64 durationMs = 0;
         float peak = 0; // the largest sample, 0 to 1
     };

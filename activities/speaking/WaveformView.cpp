@@ -40,7 +40,8 @@ void WaveformView::setSounds(const std::optional<SpeechAnalysis::Sound>& model,
 
 qint64 WaveformView::axisMs() const
 {
-    return qint64(std::max(m_model.speech.size(), m_attempt.speech.size())) * 1000 / SpeechAnalysis::SampleRate;
+    return qint64(std::max(m_model.speech.size(), m_attempt.speech.size())) * 1000 /
+           SpeechAnalysis::SampleRate;
 }
 
 void WaveformView::paintEvent(QPaintEvent*)
@@ -48,7 +49,8 @@ void WaveformView::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Base));
     const QFontMetrics metrics(font());
-    const int labelWidth = std::max(metrics.horizontalAdvance(m_modelLabel), metrics.horizontalAdvance(m_attemptLabel)) + 12;
+    const int labelWidth =
+        std::max(metrics.horizontalAdvance(m_modelLabel), metrics.horizontalAdvance(m_attemptLabel)) + 12;
     const int width = std::max(1, this->width() - labelWidth - 4);
     const qsizetype axis = qsizetype(std::max(m_model.speech.size(), m_attempt.speech.size()));
     const int rowHeight = height() / 2;
@@ -58,7 +60,8 @@ void WaveformView::paintEvent(QPaintEvent*)
     for (int r = 0; r < 2; ++r) {
         const QRect area(labelWidth, r * rowHeight + 2, width, rowHeight - 4);
         p.setPen(palette().color(QPalette::Text));
-        p.drawText(QRect(4, area.top(), labelWidth - 8, area.height()), Qt::AlignVCenter | Qt::AlignLeft, labels[r]);
+        p.drawText(QRect(4, area.top(), labelWidth - 8, area.height()), Qt::AlignVCenter | Qt::AlignLeft,
+                   labels[r]);
         p.setPen(palette().color(QPalette::Mid));
         p.drawLine(area.left(), area.center().y(), area.right(), area.center().y());
         const std::vector<float>& s = rows[r]->speech;

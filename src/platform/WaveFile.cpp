@@ -62,8 +62,12 @@ WaveInfo readWaveInfo(const QByteArray& bytes, qint64 fileSize)
 QByteArray waveHeader(int sampleRate, int channels, int bitsPerSample, quint32 dataBytes)
 {
     QByteArray h(44, '\0');
-    auto put32 = [&h](int at, quint32 v) { qToLittleEndian<quint32>(v, reinterpret_cast<uchar*>(h.data() + at)); };
-    auto put16 = [&h](int at, quint16 v) { qToLittleEndian<quint16>(v, reinterpret_cast<uchar*>(h.data() + at)); };
+    auto put32 = [&h](int at, quint32 v) {
+        qToLittleEndian<quint32>(v, reinterpret_cast<uchar*>(h.data() + at));
+    };
+    auto put16 = [&h](int at, quint16 v) {
+        qToLittleEndian<quint16>(v, reinterpret_cast<uchar*>(h.data() + at));
+    };
     const int blockAlign = channels * bitsPerSample / 8;
     h.replace(0, 4, "RIFF");
     put32(4, 36 + dataBytes);

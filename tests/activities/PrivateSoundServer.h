@@ -26,8 +26,9 @@ public:
         m_pactl = QStandardPaths::findExecutable(QStringLiteral("pactl"));
         m_paplay = QStandardPaths::findExecutable(QStringLiteral("paplay"));
         if (m_pulseaudio.isEmpty() || m_pactl.isEmpty() || m_paplay.isEmpty())
-            return fail(why, QStringLiteral("pulseaudio, pactl or paplay is not installed (scripts/setup installs "
-                                            "pulseaudio and pulseaudio-utils)"));
+            return fail(why,
+                        QStringLiteral("pulseaudio, pactl or paplay is not installed (scripts/setup installs "
+                                       "pulseaudio and pulseaudio-utils)"));
         if (!m_dir.isValid())
             return fail(why, QStringLiteral("no temporary folder for the sound server"));
         m_address = QStringLiteral("unix:") + m_dir.filePath(QStringLiteral("native"));
@@ -42,8 +43,9 @@ public:
         m_daemon.setProcessEnvironment(env);
         m_daemon.setProcessChannelMode(QProcess::MergedChannels);
         m_daemon.start(m_pulseaudio,
-                       {QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"), QStringLiteral("-n"),
-                        QStringLiteral("--use-pid-file=no"), QStringLiteral("--log-target=stderr"),
+                       {QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                        QStringLiteral("-n"), QStringLiteral("--use-pid-file=no"),
+                        QStringLiteral("--log-target=stderr"),
                         QStringLiteral("--load=module-null-sink sink_name=%1").arg(QLatin1String(Sink)),
                         QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=%1")
                             .arg(m_dir.filePath(QStringLiteral("native"))),
@@ -78,7 +80,8 @@ public:
         QDeadlineTimer deadline(30000);
         while (!p.waitForFinished(20) && !deadline.hasExpired())
             QCoreApplication::processEvents();
-        return p.state() == QProcess::NotRunning && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        return p.state() == QProcess::NotRunning && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
     }
 
     void stop()

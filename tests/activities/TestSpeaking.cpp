@@ -167,7 +167,8 @@ private slots:
             }
         }
         QString error;
-        const auto sound = SpeechAnalysis::decodeWave(waveHeader(rate, channels, bits, quint32(data.size())) + data, &error);
+        const auto sound =
+            SpeechAnalysis::decodeWave(waveHeader(rate, channels, bits, quint32(data.size())) + data, &error);
         QVERIFY2(sound, qPrintable(error));
         QVERIFY(std::abs(sound->durationMs() - 1500) <= 2);
         const SpeechAnalysis::Span span = SpeechAnalysis::voicedSpan(*sound);
@@ -175,7 +176,8 @@ private slots:
         QVERIFY(std::abs(SpeechAnalysis::peak(*sound, span) - 0.4f) < 0.02f);
         QVERIFY(!SpeechAnalysis::isSilent(*sound));
 
-        const auto silent = SpeechAnalysis::decodeWave(waveHeader(rate, channels, bits, 4000) + QByteArray(4000, bits == 8 ? char(128) : '\0'), &error);
+        const auto silent = SpeechAnalysis::decodeWave(
+            waveHeader(rate, channels, bits, 4000) + QByteArray(4000, bits == 8 ? char(128) : '\0'), &error);
         QVERIFY(silent && SpeechAnalysis::isSilent(*silent));
         QByteArray floats = waveHeader(rate, 1, 32, 400) + QByteArray(400, '\0');
         floats[20] = 3; // IEEE floats
@@ -198,15 +200,19 @@ private slots:
         QTest::newRow("a female voice") << QStringList{"-v", "it+f2"} << coffee << int(C::Close);
         QTest::newRow("a higher pitch") << QStringList{"-v", "it", "-p", "80"} << coffee << int(C::Close);
         QTest::newRow("a Spanish accent") << QStringList{"-v", "es"} << coffee << int(C::Close);
-        QTest::newRow("slower (140 words a minute)") << QStringList{"-v", "it", "-s", "140"} << coffee << int(C::Close);
+        QTest::newRow("slower (140 words a minute)")
+            << QStringList{"-v", "it", "-s", "140"} << coffee << int(C::Close);
         QTest::newRow("faster (220)") << QStringList{"-v", "it", "-s", "220"} << coffee << int(C::Close);
-        QTest::newRow("much slower (110)") << QStringList{"-v", "it", "-s", "110"} << coffee << int(C::DifferentLength);
+        QTest::newRow("much slower (110)")
+            << QStringList{"-v", "it", "-s", "110"} << coffee << int(C::DifferentLength);
         QTest::newRow("another phrase of the same length")
-            << QStringList{"-v", "it"} << QStringLiteral("Vorrei un bicchiere d'acqua.") << int(C::SoundsDifferent);
-        QTest::newRow("a shorter phrase") << QStringList{"-v", "it"} << QStringLiteral("Dov'è la stazione?")
-                                          << int(C::SoundsDifferent);
+            << QStringList{"-v", "it"} << QStringLiteral("Vorrei un bicchiere d'acqua.")
+            << int(C::SoundsDifferent);
+        QTest::newRow("a shorter phrase")
+            << QStringList{"-v", "it"} << QStringLiteral("Dov'è la stazione?") << int(C::SoundsDifferent);
         QTest::newRow("a longer phrase")
-            << QStringList{"-v", "it"} << QStringLiteral("Quanto costa un biglietto per Roma?") << int(C::SoundsDifferent);
+            << QStringList{"-v", "it"} << QStringLiteral("Quanto costa un biglietto per Roma?")
+            << int(C::SoundsDifferent);
     }
     void hintOnSpokenPhrases()
     {
@@ -215,7 +221,8 @@ private slots:
         QFETCH(int, verdict);
         const QString modelPath = speak("model", {"-v", "it"}, QStringLiteral("Un caffè, per favore."));
         const QString attemptPath = speak("attempt", attemptVoice, attemptText);
-        QVERIFY2(!modelPath.isEmpty() && !attemptPath.isEmpty(), "espeak-ng is missing: scripts/setup installs it");
+        QVERIFY2(!modelPath.isEmpty() && !attemptPath.isEmpty(),
+                 "espeak-ng is missing: scripts/setup installs it");
         QString error;
         const auto model = SpeechAnalysis::readWave(modelPath, &error);
         const auto attempt = SpeechAnalysis::readWave(attemptPath, &error);
@@ -234,8 +241,10 @@ private slots:
     {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("notice");
-        QTest::newRow("English") << "English" << "No microphone was found, so nothing can be recorded.";
-        QTest::newRow("Spanish") << "Spanish" << "No se ha encontrado ningún micrófono";
+        QTest::newRow("English") << "English"
+                                 << "No microphone was found, so nothing can be recorded.";
+        QTest::newRow("Spanish") << "Spanish"
+                                 << "No se ha encontrado ningún micrófono";
     }
     void withoutAudioServer()
     {
@@ -249,8 +258,9 @@ private slots:
         in.subject = QStringLiteral(" Al Caffè");
         in.usersDatabase = dir.filePath("Users.dat");
         for (int i = 1; i <= 4; ++i)
-            in.phrases.push_back({QString("Frase %1").arg(i), QString("Phrase %1").arg(i), "",
-                                  speak(QString("phrase%1").arg(i), {"-v", "it"}, QString("Frase %1").arg(i))});
+            in.phrases.push_back(
+                {QString("Frase %1").arg(i), QString("Phrase %1").arg(i), "",
+                 speak(QString("phrase%1").arg(i), {"-v", "it"}, QString("Frase %1").arg(i))});
         played.clear();
         QVERIFY(QDir::setCurrent(dir.path()));
         SpeakingWindow w(in);
@@ -304,7 +314,8 @@ private slots:
         in.subject = QStringLiteral("Café");
         in.usersDatabase = dir.filePath("Users.dat");
         for (int i = 1; i <= 3; ++i)
-            in.phrases.push_back({QString("Frase %1").arg(i), QString("Phrase %1").arg(i), "", "/missing.wav"});
+            in.phrases.push_back(
+                {QString("Frase %1").arg(i), QString("Phrase %1").arg(i), "", "/missing.wav"});
         SpeakingWindow w(in);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));

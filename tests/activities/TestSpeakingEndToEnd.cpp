@@ -151,8 +151,8 @@ class TestSpeakingEndToEnd : public QObject
     bool keys(const QStringList& names)
     {
         const QString title = QRegularExpression::escape("Speaking - " + Subject) + "$";
-        return xdotool(QStringList{"search", "--sync", "--onlyvisible", "--name", title, "windowfocus", "--sync",
-                                   "key", "--delay", "50"} +
+        return xdotool(QStringList{"search", "--sync", "--onlyvisible", "--name", title, "windowfocus",
+                                   "--sync", "key", "--delay", "50"} +
                        names);
     }
     void endsWithScore(const QString& score)
@@ -161,11 +161,11 @@ class TestSpeakingEndToEnd : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(!xdotool({"search", "--onlyvisible", "--name", title}, false), WaitMs);
         QString error;
         QList<ResultRow> rows;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (rows = UsersDatabase::forApp().resultsOfSubjectForLearner(Subject, LearnerName, &error).value_or(
-                 QList<ResultRow>()))
-                    .size() == 1,
-            WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT((rows = UsersDatabase::forApp()
+                                             .resultsOfSubjectForLearner(Subject, LearnerName, &error)
+                                             .value_or(QList<ResultRow>()))
+                                         .size() == 1,
+                                 WaitMs);
         QCOMPARE(rows.at(0).name, QStringLiteral("Speaking"));
         QCOMPARE(rows.at(0).score, score);
     }
@@ -174,8 +174,9 @@ private slots:
     void initTestCase()
     {
 #ifdef PARLANTO_SANITIZE_BUILD
-        QSKIP("Not in the sanitizer build: it needs an X server, xdotool and a second program; the window runs "
-              "under the sanitizers offscreen in TestSpeaking.");
+        QSKIP(
+            "Not in the sanitizer build: it needs an X server, xdotool and a second program; the window runs "
+            "under the sanitizers offscreen in TestSpeaking.");
 #endif
         if (TestSupport::ownEdition() != QLatin1String("prlita"))
             QSKIP("Walks through the Italian course for English speakers (\"At The Cafe\"); every edition's "

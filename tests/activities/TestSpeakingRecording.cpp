@@ -53,9 +53,11 @@ private slots:
         in.user = QStringLiteral("Anna Rossi");
         in.subject = QStringLiteral("At the Cafe");
         in.usersDatabase = work.filePath("Users.dat");
-        in.phrases.push_back({"Un caffè, per favore.", "A coffee, please.", "", speak("~prl1231.wav", "Un caffè, per favore.")});
+        in.phrases.push_back({"Un caffè, per favore.", "A coffee, please.", "",
+                              speak("~prl1231.wav", "Un caffè, per favore.")});
         in.phrases.push_back({"Grazie.", "Thank you.", "", speak("~prl1232.wav", "Grazie.")});
-        QVERIFY2(!in.phrases[0].soundFile.isEmpty() && !in.phrases[1].soundFile.isEmpty(), "espeak-ng failed");
+        QVERIFY2(!in.phrases[0].soundFile.isEmpty() && !in.phrases[1].soundFile.isEmpty(),
+                 "espeak-ng failed");
 
         SpeakingWindow w(in);
         w.show();
@@ -102,14 +104,17 @@ private slots:
         QVERIFY(!w.recordingPath().isEmpty());
         const auto silent = SpeechAnalysis::readWave(w.recordingPath(), &error);
         QVERIFY2(silent, qPrintable(error));
-        QVERIFY2(std::abs(silent->durationMs() - w.recordingLimitMs()) < 1000,
-                 qPrintable(QString("%1 ms recorded, limit %2 ms").arg(silent->durationMs()).arg(w.recordingLimitMs())));
+        QVERIFY2(
+            std::abs(silent->durationMs() - w.recordingLimitMs()) < 1000,
+            qPrintable(
+                QString("%1 ms recorded, limit %2 ms").arg(silent->durationMs()).arg(w.recordingLimitMs())));
         QVERIFY(w.lblNotice()->text().startsWith("Your recording was silent"));
         QVERIFY(QFileInfo::exists(first) && QFileInfo::exists(w.recordingPath()));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_1);
 
         QVERIFY(w.finished());
-        QCOMPARE(scoreRows(work.filePath("Users.dat")), QStringList{"Anna Rossi|Speaking|At the Cafe|1/2 (50%)|50|10:8"});
+        QCOMPARE(scoreRows(work.filePath("Users.dat")),
+                 QStringList{"Anna Rossi|Speaking|At the Cafe|1/2 (50%)|50|10:8"});
         QCOMPARE(QDir(work.path()).entryList({"speaking-*"}), QStringList());
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }
