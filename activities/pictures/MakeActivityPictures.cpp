@@ -2,7 +2,7 @@
 // writes them as PNG into the activity's picture database (".cfg"): tblImages, row 1 the
 // normal picture, row 2 the hover picture, columns bEnglish and bSpanish.
 //
-//   make_activity_pictures <Flashcards|Listening|Dictation> <output.cfg>
+//   make_activity_pictures <Flashcards|Listening|Dictation|Speaking> <output.cfg>
 
 #include "platform/Database.h"
 
@@ -79,6 +79,19 @@ void drawPencil(QPainter& p, const QRectF& r, const QColor& ink)
     p.restore();
 }
 
+// A microphone on its holder.
+void drawMicrophone(QPainter& p, const QRectF& r, const QColor& ink)
+{
+    const QPointF c = r.center();
+    p.setPen(QPen(ink, 3));
+    p.setBrush(ink);
+    p.drawRoundedRect(QRectF(c.x() - 8, c.y() - 24, 16, 30), 8, 8); // the head
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(c.x() - 14, c.y() - 16, 28, 28), 180 * 16, 180 * 16); // the holder
+    p.drawLine(c + QPointF(0, 12), c + QPointF(0, 22));
+    p.drawLine(c + QPointF(-9, 22), c + QPointF(9, 22));
+}
+
 QByteArray picture(const QString& activity, const QString& label, bool hover)
 {
     QImage image(Width, Height, QImage::Format_ARGB32_Premultiplied);
@@ -87,8 +100,10 @@ QByteArray picture(const QString& activity, const QString& label, bool hover)
     p.setRenderHint(QPainter::Antialiasing);
     const bool cards = activity == QLatin1String("Flashcards");
     const bool dictation = activity == QLatin1String("Dictation");
+    const bool speaking = activity == QLatin1String("Speaking");
     const QColor base = cards       ? QColor(0x2e, 0x7d, 0x32)
                         : dictation ? QColor(0x8e, 0x24, 0xaa)
+                        : speaking  ? QColor(0xad, 0x14, 0x57)
                                     : QColor(0x15, 0x65, 0xc0);
     const QColor top = hover ? base.lighter(150) : base.lighter(115);
     const QColor bottom = hover ? base.lighter(110) : base.darker(115);
@@ -104,6 +119,8 @@ QByteArray picture(const QString& activity, const QString& label, bool hover)
         drawCards(p, iconBox, base.darker(150));
     else if (dictation)
         drawPencil(p, iconBox, ink);
+    else if (speaking)
+        drawMicrophone(p, iconBox, ink);
     else
         drawSpeaker(p, iconBox, ink);
     QFont f(QStringLiteral("DejaVu Sans"));
@@ -133,9 +150,11 @@ int main(int argc, char* argv[])
         {QStringLiteral("Flashcards"), QStringLiteral("Tarjetas")},
         {QStringLiteral("Listening"), QStringLiteral("Escuchar")},
         {QStringLiteral("Dictation"), QStringLiteral("Dictado")},
+        {QStringLiteral("Speaking"), QStringLiteral("Hablar")},
     };
     if (args.size() != 3 || !spanishLabels.contains(args.at(1))) {
-        std::fprintf(stderr, "usage: make_activity_pictures <Flashcards|Listening|Dictation> <output.cfg>\n");
+        std::fprintf(stderr,
+                     "usage: make_activity_pictures <Flashcards|Listening|Dictation|Speaking> <output.cfg>\n");
         return 2;
     }
     const QString activity = args.at(1);
