@@ -188,7 +188,7 @@ bool Form_Load(MainWindow& window, const QString& openedFile)
     const QDateTime today = now();
     if (PublishedSettings::updateCheckEnabled(s.editionKey()) &&
         PublishedSettings::updateCheckDue(s.editionKey(), today.date(), &Web::IsConnected) &&
-        UpdateCheck::Check_For_Update(nullptr, today)) {
+        UpdateCheck::Check_For_Update(nullptr)) {
         window.endProgram();
         return false;
     }

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+#include <unistd.h>
+
 using TestSupport::otherEdition;
 using TestSupport::ownEdition;
 namespace {
@@ -103,6 +105,33 @@ private slots:
         QVERIFY(fx->subject(sub("small"), 2));
         QCOMPARE(StudySet::collectInstalledSubject(app(), sub("small")).count, 2);
         QVERIFY(!QFileInfo::exists(app().studySoundFile(3)));
+    }
+
+    // The temporary folder is one every user may write (TMPDIR set so): another user renames
+    // the private folder away and puts one of their own there, with a link at the next sound
+    // file's name. Nothing is written through the link, the learner is told why, and no set
+    // is handed over.
+    void replacedHandOverFolderRefused()
+    {
+        AppState& s = app();
+        QVERIFY(QFile::setPermissions(s.tempFolder, QFileDevice::Permissions(0x7777)));
+        QVERIFY(fx->subject(sub("small"), 2));
+        QCOMPARE(StudySet::collectInstalledSubject(s, sub("small")).count, 2);
+        const QString shared = s.tempFolder + QStringLiteral("parlanto-%1").arg(::geteuid());
+        QVERIFY(s.handOverFolder.startsWith(shared + QLatin1Char('/')));
+        QVERIFY(QDir().rename(shared, s.tempFolder + QStringLiteral("moved-away")));
+        QVERIFY(QDir().mkpath(s.handOverFolder));
+        const QString learnerFile = s.dataFolder + QStringLiteral("private.dat");
+        QVERIFY(StudyFixture::write(learnerFile, "mine"));
+        const qint64 next = s.launchHandle + 1;
+        QVERIFY(QFile::link(learnerFile, s.handOverFolder + AppState::soundFileName(next, 1)));
+
+        const StudySet::Result r = StudySet::collectInstalledSubject(s, sub("small"));
+        QCOMPARE(r.count, 0);
+        QVERIFY2(r.error.contains(QStringLiteral("replaced")) && r.error.contains(s.handOverFolder),
+                 qPrintable(r.error));
+        QCOMPARE(StudyFixture::readAll(learnerFile), QByteArray("mine"));
+        QVERIFY(!QFileInfo::exists(s.handOverFolder + AppState::inputFileName(next)));
     }
 
     // The second phrase's subject file was deleted: the learner is told which phrase and
