@@ -328,16 +328,13 @@ void AdminWindow::btnClearDatabase_Click()
                            QMessageBox::NoIcon, QMessageBox::No))
         return;
     QString error;
-    // Nothing is deleted without a copy to bring it back from.
-    if (!UsersBackup::forApp().takeCopy(BackupCopy::Kind::BeforeClear, Startup::now(), &error)) {
+    // Nothing is deleted without a copy to bring it back from; the file stays, emptied, so
+    // that a result an activity saves meanwhile is in it or in the copy.
+    if (!UsersBackup::forApp().clear(Startup::now(), &error)) {
         Dialogs::inform(this, c(328) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
         return;
     }
     CleanTempFiles(app());
-    if (!UsersDatabase::forApp().remove(&error)) {
-        Dialogs::inform(this, error);
-        return;
-    }
     QPointer<AdminWindow> self(this);
     MessageWindow::showModal(c(61), 0, this);
     if (!self)
