@@ -13,10 +13,15 @@ struct WaveInfo
     int channels = 0;
     int sampleRate = 0;
     int bitsPerSample = 0;
-    qint64 dataBytes = 0;
+    qint64 dataBytes = 0;         // as far as the file really holds
+    qint64 declaredDataBytes = 0; // what the data chunk's header claims
+    qint64 dataSizeOffset = -1;   // where that claim is stored
     qint64 durationMs = 0;
 };
 
 // bytes holds the file or at least its start; fileSize, when given, is the whole file's
 // size, so that the length of a long sound is known from its first bytes.
 WaveInfo readWaveInfo(const QByteArray& bytes, qint64 fileSize = -1);
+// The whole WAVE file with its RIFF and data sizes cut down to what it really holds: a
+// player that trusts a header claiming gigabytes would reserve them. Other bytes unchanged.
+QByteArray withTruthfulSizes(const QByteArray& wave);
