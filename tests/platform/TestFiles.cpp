@@ -33,6 +33,7 @@ private slots:
     void waveInfo_data();
     void waveInfo();
     void waveLengthFromFileSize();
+    void lyingWaveSizesCut();
 
 private:
     QTemporaryDir m_dir;
@@ -337,6 +338,24 @@ void TestFiles::waveLengthFromFileSize()
     const WaveInfo head = readWaveInfo(wave.left(4096), wave.size());
     QVERIFY(head.valid);
     QCOMPARE(head.durationMs, 3000);
+}
+
+// A data chunk that claims 0xFFFFFFF0 bytes (a player would reserve them): its sizes are
+// trusted only as far as the file holds, and the copy handed over says so.
+void TestFiles::lyingWaveSizesCut()
+{
+    const QByteArray good = TestSupport::makeWave(3, 250);
+    QByteArray lying = good;
+    const qsizetype data = lying.indexOf("data");
+    QVERIFY(data > 0);
+    lying.replace(data + 4, 4, QByteArray("\xf0\xff\xff\xff", 4));
+    lying.replace(4, 4, QByteArray("\xf8\xff\xff\xff", 4));
+    const WaveInfo info = readWaveInfo(lying);
+    QVERIFY(info.valid);
+    QCOMPARE(info.declaredDataBytes, qint64(0xFFFFFFF0));
+    QCOMPARE(info.dataBytes, qint64(good.size() - data - 8));
+    QCOMPARE(withTruthfulSizes(lying), good);
+    QCOMPARE(withTruthfulSizes(good), good);
 }
 
 QTEST_GUILESS_MAIN(TestFiles)
