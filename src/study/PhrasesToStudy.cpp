@@ -8,6 +8,7 @@
 #include "study/RandomPhrases.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
+#include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTree.h"
 
 #include <QStringList>
@@ -59,6 +60,7 @@ bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget*
     int valid = 0;
     QStringList missingPhrases;
     QStringList missingSubjects;
+    QStringList unusable; // present, but damaged or of another edition
     for (int i = 0; i < subject->childCount(); ++i) {
         const QTreeWidgetItem* child = subject->child(i);
         if (child->text(0) == s.captions(127) || SubjectTree::Tag_Item(0, child) == QLatin1String("IGNORE")) {
@@ -69,6 +71,8 @@ bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget*
         if (sources->exists(file)) {
             if (sources->verdict(file) == Valid)
                 ++valid;
+            else if (!unusable.contains(file))
+                unusable << file;
             continue;
         }
         const QString phrase = SubjectTree::Tag_Item(3, child);
@@ -86,6 +90,12 @@ bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget*
             OpenWebPage(QStringLiteral("subjects.htm"));
     }
     subject->setExpanded(false);
+    // Nothing can be studied: each source file that is there but cannot be used says why,
+    // as a missing one does.
+    if (valid == 0) {
+        for (const QString& file : std::as_const(unusable))
+            Report_Subject_Problem(file, sources->verdict(file), parent);
+    }
     if (valid == 0) {
         tree->setImages(subject, SubjectTree::FailedSubjectImage, SubjectTree::FailedSubjectImage);
         return false;

@@ -4,6 +4,7 @@
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSet>
@@ -133,6 +134,14 @@ void TestUsersBackup::restoreAndClearWhileAnActivityRecords()
     activity.start(QStringLiteral(APPEND_SCORES_PROCESS), {usersPath(), QStringLiteral("Zoë Rossi")});
     QVERIFY(activity.waitForStarted());
     auto rowsNow = [&] { return scalar(usersPath(), "SELECT count(*) FROM tblscores"); };
+    // A partial copy a killed program left goes at the next copy; a running one's stays.
+    QVERIFY(QDir().mkpath(backup.folder()));
+    const QString stale = backup.folder() + ".partial-999999999-Users-2026-12-01-000000-daily.dat";
+    const QString running = backup.folder() + QStringLiteral(".partial-%1-x.dat").arg(activity.processId());
+    for (const QString& f : {stale, running}) {
+        QFile partial(f);
+        QVERIFY(partial.open(QIODevice::WriteOnly));
+    }
     QTRY_VERIFY_WITH_TIMEOUT(rowsNow() >= 30, 60000);
     const auto beforeRestore = backup.restore(*source, QDateTime::currentDateTime(), &error);
     QVERIFY2(beforeRestore && !beforeRestore->isEmpty(), qPrintable(error));
@@ -140,6 +149,8 @@ void TestUsersBackup::restoreAndClearWhileAnActivityRecords()
     const auto beforeClear = backup.clear(QDateTime::currentDateTime().addSecs(1), &error);
     QVERIFY2(beforeClear && !beforeClear->isEmpty(), qPrintable(error));
     QCOMPARE(learnerNames(usersPath()), QStringList());
+    QVERIFY(!QFile::exists(stale));
+    QVERIFY(QFile::exists(running));
     QTRY_VERIFY_WITH_TIMEOUT(rowsNow() >= 30, 60000);
     QCOMPARE(activity.state(), QProcess::Running);
 
