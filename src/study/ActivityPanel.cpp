@@ -219,7 +219,7 @@ void ActivityPanel::Get_Activities()
         const auto pictures = Load_Activity_Pictures(
             ActivityPrograms::pictureDatabase(s.activitiesFolder, m_programs.at(i)), column, &error);
         if (!pictures) {
-            pictureProblem(m_programs.at(i));
+            pictureProblem(m_programs.at(i), error);
             return;
         }
         m_buttons[i]->setPictures(QPixmap::fromImage(pictures->normal), QPixmap::fromImage(pictures->hover));
@@ -228,12 +228,14 @@ void ActivityPanel::Get_Activities()
     }
 }
 
-void ActivityPanel::pictureProblem(const QString& program)
+void ActivityPanel::pictureProblem(const QString& program, const QString& error)
 {
     const AppState& s = app();
+    // Which file, and why: the error names the picture file.
     Dialogs::message(
         this, {s.edition.EditionTitle,
-               s.captions(105) + QStringLiteral("\n") + program + QStringLiteral("\n\n") + s.captions(106),
+               s.captions(105) + QStringLiteral("\n") + program + QStringLiteral("\n\n") + error +
+                   QStringLiteral("\n\n") + s.captions(106),
                QMessageBox::Critical, QMessageBox::Ok});
     Dialogs::message(this, {s.edition.EditionTitle, s.captions(107), QMessageBox::Warning, QMessageBox::Ok});
     if (m_endProgram)

@@ -90,7 +90,7 @@ private:
     void placeScrollBar();
     void ensureShown(QWidget* w);
     void VScroll_Change(int value);
-    void pictureProblem(const QString& program);
+    void pictureProblem(const QString& program, const QString& error);
     void endProgram();
 
     SubjectTree* m_tree;
