@@ -636,6 +636,7 @@ Statement Database::prepare(const QString& sql, QString* error)
     }
     sqlite3_stmt* stmt = nullptr;
     const QByteArray utf8 = sql.toUtf8();
+    startBudget(); // reading the schema runs statements of the engine's own
     if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
         Statement s;
         s.m_error = engineError(m_db);
