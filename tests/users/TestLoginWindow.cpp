@@ -67,6 +67,7 @@ private slots:
     void validation();
     void passwordInOtherLetterCase();
     void enterLogsInWithoutPassword();
+    void hugeNameFromTheFileShownCut();
     void editRemovesPassword();
     void quotesAndAccentsRoundTrip();
     void closingEndsProgram();
@@ -403,6 +404,25 @@ void TestLoginWindow::enterLogsInWithoutPassword()
     QCOMPARE(app().CurrentUser, QStringLiteral("Bruno Neri"));
     QVERIFY(m_messages.isEmpty());
     QTRY_VERIFY(login.isNull());
+}
+
+// A name of 100,000 characters put into the file by another program: the list shows it
+// cut, and the learner logs in under the whole name, as the results know it.
+void TestLoginWindow::hugeNameFromTheFileShownCut()
+{
+    const UsersDatabase users = UsersDatabase::forApp();
+    QString error;
+    QVERIFY(users.createFromTemplate(&error));
+    const QString huge(100000, QLatin1Char('n'));
+    QVERIFY(users.addLearner({0, huge, QStringLiteral("Rossi"), {}, 1}, &error));
+    QPointer<LoginWindow> login = openLogin();
+    QCOMPARE(login->ListView1()->count(), 1);
+    QListWidgetItem* item = login->ListView1()->item(0);
+    QVERIFY(item->text().size() <= 201);
+    login->ListView1()->setCurrentItem(item);
+    login->ListView1()->setFocus();
+    QTest::keyClick(login->ListView1(), Qt::Key_Return);
+    QCOMPARE(app().CurrentUser, huge + QStringLiteral(" Rossi"));
 }
 
 void TestLoginWindow::editRemovesPassword()
