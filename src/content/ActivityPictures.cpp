@@ -16,10 +16,11 @@ bool decodeRaster(const QByteArray& bytes, QImage* image, QString* why)
     const QByteArray format = QImageReader::imageFormat(&buffer).toLower();
     static const QList<QByteArray> raster{"bmp", "png", "jpeg", "jpg", "gif"};
     if (!raster.contains(format)) {
-        *why = format.isEmpty() ? QStringLiteral("A picture of the file cannot be read.")
-                                : QStringLiteral("A picture of the file is in the %1 format; activity pictures "
-                                                 "are BMP, PNG, JPEG or GIF pictures.")
-                                      .arg(QString::fromLatin1(format.toUpper()));
+        *why = format.isEmpty()
+                   ? QStringLiteral("A picture of the file cannot be read.")
+                   : QStringLiteral("A picture of the file is in the %1 format; activity pictures "
+                                    "are BMP, PNG, JPEG or GIF pictures.")
+                         .arg(QString::fromLatin1(format.toUpper()));
         return false;
     }
     buffer.seek(0);

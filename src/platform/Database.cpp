@@ -112,7 +112,8 @@ extern "C" int onProgress(void*)
         b.startPeakKb = peakResidentKb();
         return 0;
     }
-    if (b.calls * ProgressInterval > MaxInstructions || peakResidentKb() - b.startPeakKb > MaxStatementGrowthKb)
+    if (b.calls * ProgressInterval > MaxInstructions ||
+        peakResidentKb() - b.startPeakKb > MaxStatementGrowthKb)
         return 1;
     return b.calls % 1024 == 0 && std::chrono::steady_clock::now() - b.start > MaxStatementTime;
 }
@@ -595,7 +596,8 @@ bool Database::renameFile(const QString& from, const QString& to, const QString&
     if (QFileInfo(to).exists() || QFileInfo(to).isSymLink())
         return fail(QStringLiteral("%1 already exists").arg(to));
     if (const QString stale = existingCompanion(to); !stale.isEmpty())
-        return fail(QStringLiteral("%1 is in the way: it is left from an earlier file of the name").arg(stale));
+        return fail(
+            QStringLiteral("%1 is in the way: it is left from an earlier file of the name").arg(stale));
     if (!rollBackJournal(from, password, error))
         return false;
     QFile file(from);

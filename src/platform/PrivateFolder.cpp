@@ -60,7 +60,8 @@ PrivateFolder::~PrivateFolder()
     close();
 }
 
-PrivateFolder::PrivateFolder(PrivateFolder&& other) noexcept : m_path(std::move(other.m_path)), m_fd(other.m_fd)
+PrivateFolder::PrivateFolder(PrivateFolder&& other) noexcept
+    : m_path(std::move(other.m_path)), m_fd(other.m_fd)
 {
     other.m_fd = -1;
 }
@@ -89,14 +90,18 @@ bool PrivateFolder::open(const QString& path, QString* error)
     m_path = withTrailingSlash(path);
     if (!makePrivateFolder(m_path, error))
         return false;
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
-        return fail(error, QStringLiteral("The folder %1 cannot be opened: %2").arg(m_path, systemReason(errno)));
+        return fail(error,
+                    QStringLiteral("The folder %1 cannot be opened: %2").arg(m_path, systemReason(errno)));
     // What was opened is checked, not what the name showed a moment before.
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+        (st.st_mode & 077) != 0) {
         ::close(fd);
-        return fail(error, QStringLiteral("The folder %1 belongs to someone else or is not private.").arg(m_path));
+        return fail(error,
+                    QStringLiteral("The folder %1 belongs to someone else or is not private.").arg(m_path));
     }
     m_fd = fd;
     return true;
@@ -128,9 +133,9 @@ bool PrivateFolder::writeNewFile(const QString& name, const QByteArray& bytes, Q
     const QByteArray native = QFile::encodeName(name);
     ::unlinkat(m_fd, native.constData(), 0);
     const QString redirect = writeRedirectFor(path);
-    const int fd = redirect.isEmpty()
-                       ? ::openat(m_fd, native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
-                       : ::open(QFile::encodeName(redirect).constData(), O_WRONLY | O_CLOEXEC);
+    const int fd = redirect.isEmpty() ? ::openat(m_fd, native.constData(),
+                                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
+                                      : ::open(QFile::encodeName(redirect).constData(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return cannot(systemReason(errno));
     const char* data = bytes.constData();

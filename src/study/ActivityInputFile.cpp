@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QStringList>
 
-
 namespace {
 
 // A text is one line of the file: a line break inside it would shift every later line.
@@ -63,7 +62,8 @@ bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QSt
     if (!HandOverFiles::writeFile(state, partial, ActivityInputFile::contents(state, subjectTitle), &why) ||
         !HandOverFiles::renameFile(state, partial, name, &why)) {
         if (error)
-            *error = QStringLiteral("The file %1 could not be written: %2").arg(state.activityInputFile(), why);
+            *error =
+                QStringLiteral("The file %1 could not be written: %2").arg(state.activityInputFile(), why);
         HandOverFiles::removeFile(state, partial);
         return false;
     }

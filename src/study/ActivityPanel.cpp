@@ -232,11 +232,10 @@ void ActivityPanel::pictureProblem(const QString& program, const QString& error)
 {
     const AppState& s = app();
     // Which file, and why: the error names the picture file.
-    Dialogs::message(
-        this, {s.edition.EditionTitle,
-               s.captions(105) + QStringLiteral("\n") + program + QStringLiteral("\n\n") + error +
-                   QStringLiteral("\n\n") + s.captions(106),
-               QMessageBox::Critical, QMessageBox::Ok});
+    Dialogs::message(this, {s.edition.EditionTitle,
+                            s.captions(105) + QStringLiteral("\n") + program + QStringLiteral("\n\n") +
+                                error + QStringLiteral("\n\n") + s.captions(106),
+                            QMessageBox::Critical, QMessageBox::Ok});
     Dialogs::message(this, {s.edition.EditionTitle, s.captions(107), QMessageBox::Warning, QMessageBox::Ok});
     if (m_endProgram)
         m_endProgram();

@@ -4,8 +4,8 @@
 #include "platform/Files.h"
 #include "platform/WaveFile.h"
 #include "study/HandOverFiles.h"
-#include "subjects/SubjectCheck.h"
 #include "subjects/InstalledSubjects.h"
+#include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 
 namespace PhraseSound {

@@ -49,7 +49,7 @@ bool fillSlot(AppState& state, int slot, const QString& fileName, const Phrase& 
     // The input file that names this sound is written after it, so no rename is needed.
     QString why;
     if (!HandOverFiles::writeFile(state, AppState::soundFileName(state.launchHandle, slot),
-                                   withTruthfulSizes(phrase.bsound), &why)) {
+                                  withTruthfulSizes(phrase.bsound), &why)) {
         if (error)
             *error = QStringLiteral("The file %1 could not be written: %2").arg(p.SoundFile, why);
         return false;

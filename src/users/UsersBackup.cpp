@@ -102,9 +102,10 @@ bool replaceRows(Database& live, const QString& copyPath, QString* error)
             continue;
         const QString list = columns.join(QLatin1Char(','));
         Statement read = copy->prepare(QStringLiteral("SELECT %1 FROM %2").arg(list, table), error);
-        Statement write = live.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                           .arg(table, list, QStringLiteral("?,").repeated(columns.size()).chopped(1)),
-                                       error);
+        Statement write =
+            live.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                             .arg(table, list, QStringLiteral("?,").repeated(columns.size()).chopped(1)),
+                         error);
         if (!read.isValid() || !write.isValid())
             return false;
         Statement::Step step;

@@ -19,10 +19,10 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
 
@@ -370,8 +370,10 @@ void TestBadFiles::programOnHostileFiles()
     const QString c = corpusFolder();
     for (const char* name : {"Recursive_View", "Trigger", "WAL_Mode", "Good"}) {
         const QString n = QLatin1String(name);
-        QVERIFY(QFile::copy(c + "installed/" + n + ".ita", program + "Subjects/" + TestSupport::subjectFile(n)));
-        QVERIFY(QFile::copy(c + "virtual/" + n + ".vita", program + "MySubjects/" + TestSupport::virtualFile(n)));
+        QVERIFY(
+            QFile::copy(c + "installed/" + n + ".ita", program + "Subjects/" + TestSupport::subjectFile(n)));
+        QVERIFY(
+            QFile::copy(c + "virtual/" + n + ".vita", program + "MySubjects/" + TestSupport::virtualFile(n)));
     }
     QVERIFY(QFile::copy(c + "users/Recursive_View.dat", program + "Users.dat"));
     QVERIFY(QFile::copy(QStringLiteral(PARLANTO_PROGRAM_DIR "/Activities/Flashcards"),
@@ -418,8 +420,8 @@ void TestBadFiles::programOnHostileFiles()
     for (const char* folder : {"Subjects", "MySubjects"})
         QCOMPARE(QDir(program + folder).entryList(QDir::Files).size(), 4);
     QCOMPARE(hashes(c + QStringLiteral("installed")).value(c + "installed/Trigger.ita"),
-             hashes(program + QStringLiteral("Subjects")).value(program + "Subjects/" +
-                                                                TestSupport::subjectFile("Trigger")));
+             hashes(program + QStringLiteral("Subjects"))
+                 .value(program + "Subjects/" + TestSupport::subjectFile("Trigger")));
 }
 
 QTEST_MAIN(TestBadFiles)

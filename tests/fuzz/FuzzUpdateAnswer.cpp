@@ -6,7 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const auto answer = UpdateCheck::readAnswer(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const auto answer =
+        UpdateCheck::readAnswer(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (answer &&
         (answer->keyword != answer->keyword.trimmed() || answer->keyword != answer->keyword.toUpper()))
         __builtin_trap();

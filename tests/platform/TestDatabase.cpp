@@ -140,16 +140,18 @@ void TestDatabase::transactionRollsBack()
 // without end both stop with an error, and memory stays bounded meanwhile.
 void TestDatabase::endlessStatementsAreStopped()
 {
-    auto db = Database::open(m_dir.filePath(QStringLiteral("endless.db")), QString(), Database::Mode::Create, nullptr);
+    auto db = Database::open(m_dir.filePath(QStringLiteral("endless.db")), QString(), Database::Mode::Create,
+                             nullptr);
     QVERIFY(db);
     Statement endless = db->prepare(QStringLiteral(
         "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT count(*) FROM r"));
     QCOMPARE(endless.step(), Statement::Step::Error);
     QCOMPARE(endless.errorString(), Database::tooMuchWork());
     QString error;
-    QVERIFY(!db->exec(QStringLiteral("WITH RECURSIVE r(n, t) AS (SELECT 1, 'x' UNION ALL SELECT n + 1, t || t "
-                                     "FROM r) SELECT count(*) FROM r"),
-                      &error));
+    QVERIFY(
+        !db->exec(QStringLiteral("WITH RECURSIVE r(n, t) AS (SELECT 1, 'x' UNION ALL SELECT n + 1, t || t "
+                                 "FROM r) SELECT count(*) FROM r"),
+                  &error));
     QVERIFY2(error.contains(QStringLiteral("too big")), qPrintable(error));
     rusage usage{};
     QCOMPARE(getrusage(RUSAGE_SELF, &usage), 0);

@@ -431,7 +431,8 @@ void TestAdminWindow::clearingAsksTwice()
     QCOMPARE(copies.size(), cleared ? 1 : 0);
     if (cleared) {
         QCOMPARE(copies[0].kind, BackupCopy::Kind::BeforeClear);
-        QCOMPARE(UsersDatabase(copies[0].path, QString()).readLearners(&error)->size(), learnersBefore->size());
+        QCOMPARE(UsersDatabase(copies[0].path, QString()).readLearners(&error)->size(),
+                 learnersBefore->size());
     }
     QCOMPARE(QFile::exists(app().activityInputFile()), !cleared);
     QCOMPARE(m_main->hasEnded(), cleared);
