@@ -176,7 +176,7 @@ bool start(WindowFlow& flow, const QString& openedFile)
     const QDateTime today = Clock::now();
     if (PublishedSettings::updateCheckEnabled(s.editionKey()) &&
         PublishedSettings::updateCheckDue(s.editionKey(), today.date(), &Web::IsConnected) &&
-        UpdateCheck::checkForUpdate(nullptr, today)) {
+        UpdateCheck::checkForUpdate(nullptr)) {
         window.endProgram();
         return false;
     }

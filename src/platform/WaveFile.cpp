@@ -47,6 +47,8 @@ WaveInfo readWaveInfo(const QByteArray& bytes, qint64 fileSize)
             const qint64 available = qMax<qint64>(bytes.size(), fileSize) - body;
             info.dataBytes = qMax<qint64>(0, qMin<qint64>(size, available));
             info.dataOffset = body;
+            info.declaredDataBytes = size;
+            info.dataSizeOffset = pos + 4;
             info.durationMs = byteRate ? info.dataBytes * 1000 / byteRate : 0;
             info.valid = info.channels > 0 && info.sampleRate > 0;
             if (!info.valid)
@@ -82,4 +84,18 @@ QByteArray waveHeader(int sampleRate, int channels, int bitsPerSample, quint32 d
     h.replace(36, 4, "data");
     put32(40, dataBytes);
     return h;
+}
+
+QByteArray withTruthfulSizes(const QByteArray& wave)
+{
+    const WaveInfo info = readWaveInfo(wave);
+    if (!info.valid || (info.declaredDataBytes == info.dataBytes && u32(wave, 4) == quint32(wave.size() - 8)))
+        return wave;
+    QByteArray fixed = wave;
+    auto put = [&fixed](qint64 at, quint32 value) {
+        qToLittleEndian<quint32>(value, reinterpret_cast<uchar*>(fixed.data() + at));
+    };
+    put(4, quint32(fixed.size() - 8));
+    put(info.dataSizeOffset, quint32(info.dataBytes));
+    return fixed;
 }

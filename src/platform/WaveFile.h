@@ -13,8 +13,10 @@ struct WaveInfo
     int channels = 0;
     int sampleRate = 0;
     int bitsPerSample = 0;
-    qint64 dataBytes = 0;
-    qint64 dataOffset = 0; // where the samples start in the file
+    qint64 dataBytes = 0;         // as far as the file really holds
+    qint64 dataOffset = 0;        // where the samples start in the file
+    qint64 declaredDataBytes = 0; // what the data chunk's header claims
+    qint64 dataSizeOffset = -1;   // where that claim is stored
     qint64 durationMs = 0;
 };
 
@@ -26,3 +28,6 @@ WaveInfo readWaveInfo(const QByteArray& bytes, qint64 fileSize = -1);
 // samples. A file written while its length is unknown gets a header for 0 bytes first and
 // this one, with the real length, written over it at the end.
 QByteArray waveHeader(int sampleRate, int channels, int bitsPerSample, quint32 dataBytes);
+// The whole WAVE file with its RIFF and data sizes cut down to what it really holds: a
+// player that trusts a header claiming gigabytes would reserve them. Other bytes unchanged.
+QByteArray withTruthfulSizes(const QByteArray& wave);

@@ -3,13 +3,10 @@
 #include "content/ContentLevel.h"
 #include "platform/Files.h"
 #include "state/AppState.h"
+#include "study/HandOverFiles.h"
 
 #include <QFile>
 #include <QStringList>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -60,19 +57,15 @@ bool writeActivityFile(const AppState& state, const QString& subjectTitle, QStri
 {
     // Written whole beside its name and renamed into place: an activity never reads half a
     // file. No flush to disk: the file lives only as long as the activity needs it.
-    const QString path = state.activityInputFile();
-    const QString partial = path + QStringLiteral(".part");
+    const QString name = state.activityInputFileName();
+    const QString partial = name + QStringLiteral(".part");
     QString why;
-    if (!writeWholeFile(partial, ActivityInputFile::contents(state, subjectTitle), &why)) {
+    if (!HandOverFiles::writeFile(state, partial, ActivityInputFile::contents(state, subjectTitle), &why) ||
+        !HandOverFiles::renameFile(state, partial, name, &why)) {
         if (error)
-            *error = QStringLiteral("The file %1 could not be written: %2").arg(path, why);
-        return false;
-    }
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0) {
-        if (error)
-            *error = QStringLiteral("The file %1 could not be written: %2")
-                         .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-        QFile::remove(partial);
+            *error =
+                QStringLiteral("The file %1 could not be written: %2").arg(state.activityInputFile(), why);
+        HandOverFiles::removeFile(state, partial);
         return false;
     }
     return true;

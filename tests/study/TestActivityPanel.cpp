@@ -235,7 +235,10 @@ private slots:
         build();
         QVERIFY(ended);
         QCOMPARE(fx->boxes.size(), 2);
-        QCOMPARE(fx->boxes[0].text, QStringLiteral("C105\nact02\n\nC106"));
+        QVERIFY2(fx->boxes[0].text.startsWith(QStringLiteral("C105\nact02\n\nact02.cfg: ")) &&
+                     fx->boxes[0].text.contains(QStringLiteral("fewer than two pictures")) &&
+                     fx->boxes[0].text.endsWith(QStringLiteral("\n\nC106")),
+                 qPrintable(fx->boxes[0].text));
         QCOMPARE(fx->boxes[0].icon, QMessageBox::Critical);
         QCOMPARE(fx->boxes[0].title, app().edition.EditionTitle);
         QCOMPARE(fx->boxes[1].text, QStringLiteral("C107"));
