@@ -34,7 +34,8 @@ void configure(QCommandLineParser& parser)
                                         QStringLiteral("Print the edition, version and build, and exit.")));
     parser.addPositionalArgument(
         QStringLiteral("file"),
-        QStringLiteral("A subject file or virtual subject file of this edition to add to your subjects."),
+        QStringLiteral("A subject file or virtual subject file of this edition to add to your subjects, or a\n"
+                       "vocabulary to import (.kvtml, Anki's .apkg or text notes)."),
         QStringLiteral("[file]"));
 }
 

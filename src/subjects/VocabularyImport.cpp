@@ -214,6 +214,18 @@ bool moveIntoPlace(const QString& tempFolder, const QDir& out, const QStringList
 
 } // namespace
 
+VocabularyImport::Options VocabularyImport::optionsFor(const QString& programCode, const QString& languageCode,
+                                                        const QString& studiedLanguage,
+                                                        const QString& learnerLanguage)
+{
+    Options o;
+    o.programCode = programCode;
+    o.languageCode = languageCode;
+    o.studiedLanguage = studiedLanguage;
+    o.learnerLanguage = learnerLanguage;
+    return o;
+}
+
 QString VocabularyImport::languageOf(const QString& name)
 {
     for (const QString& part : name.split(QLatin1Char('|'))) {

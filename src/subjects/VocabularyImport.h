@@ -34,6 +34,11 @@ public:
         std::function<bool(const QStringList& existing)> replaceExisting;
     };
 
+    // The options for an edition (its program code, subject extension, studied language and
+    // the learner's language, as the edition table has them).
+    static Options optionsFor(const QString& programCode, const QString& languageCode,
+                              const QString& studiedLanguage, const QString& learnerLanguage);
+
     struct Result
     {
         QString file;          // the vocabulary file

@@ -36,7 +36,7 @@ std::optional<QString> decodeUtf8(const QByteArray& bytes, int* badLine)
         if (end < 0)
             end = bytes.size();
         QStringDecoder lineDecoder(QStringDecoder::Utf8);
-        (void)lineDecoder.decode(QByteArrayView(bytes).sliced(start, end - start));
+        const QString decoded = lineDecoder.decode(QByteArrayView(bytes).sliced(start, end - start));
         if (lineDecoder.hasError())
             break;
         start = end + 1;

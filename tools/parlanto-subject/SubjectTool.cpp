@@ -476,11 +476,8 @@ int SubjectTool::runImport(const Arguments& a)
     const auto edition = editionOrError(code, &error);
     if (!edition)
         return refuse(error);
-    VocabularyImport::Options o;
-    o.programCode = edition->ProgramCode;
-    o.languageCode = edition->LanguageCode;
-    o.studiedLanguage = edition->StudiedLanguage;
-    o.learnerLanguage = edition->InterfaceLanguage;
+    VocabularyImport::Options o = VocabularyImport::optionsFor(
+        edition->ProgramCode, edition->LanguageCode, edition->StudiedLanguage, edition->InterfaceLanguage);
     o.outFolder = a.has(QStringLiteral("out")) ? a.value(QStringLiteral("out")) : QStringLiteral(".");
     o.titlePrefix = a.value(QStringLiteral("title-prefix"));
     if (a.has(QStringLiteral("columns")))
