@@ -1,52 +1,63 @@
 #include "Speech.h"
 
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
+#include <QtEndian>
 
-#include <memory>
+#include <espeak-ng/speak_lib.h>
+
+#include <mutex>
 
 namespace {
 
-constexpr int StartTimeoutMs = 10000;
-constexpr int RunTimeoutMs = 60000;
-
-// Starts espeak-ng writing the spoken text to wav; the text goes through standard input, so
-// a phrase starting with "-" is not taken for an option.
-std::unique_ptr<QProcess> startSpeaking(const QString& voice, const QString& text, const QString& wav,
-                                        QString* error)
+// The engine keeps one state for the whole process: one speaker at a time.
+std::mutex& engineLock()
 {
-    auto espeak = std::make_unique<QProcess>();
-    espeak->start(QStringLiteral("espeak-ng"),
-                  {QStringLiteral("-v"), voice, QStringLiteral("-w"), wav, QStringLiteral("--stdin")});
-    if (!espeak->waitForStarted(StartTimeoutMs)) {
-        *error =
-            QStringLiteral("espeak-ng could not be started (is it installed?): %1").arg(espeak->errorString());
-        return nullptr;
-    }
-    espeak->write(text.toUtf8() + '\n');
-    espeak->closeWriteChannel();
-    return espeak;
+    static std::mutex lock;
+    return lock;
 }
 
-std::optional<QByteArray> finishSpeaking(QProcess& espeak, const QString& voice, const QString& text,
-                                         const QString& wav, QString* error)
+// The engine's sample rate once started, or 0 when it cannot be.
+int engineRate()
 {
-    if (!espeak.waitForFinished(RunTimeoutMs) || espeak.exitStatus() != QProcess::NormalExit ||
-        espeak.exitCode() != 0) {
-        espeak.kill();
-        espeak.waitForFinished();
-        *error = QStringLiteral("espeak-ng failed on \"%1\" with voice %2: %3")
-                     .arg(text, voice, QString::fromLocal8Bit(espeak.readAllStandardError()).trimmed());
-        return std::nullopt;
-    }
-    QFile f(wav);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(wav, f.errorString());
-        return std::nullopt;
-    }
-    return f.readAll();
+    static const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
+    return rate > 0 ? rate : 0;
+}
+
+int collectSamples(short* samples, int count, espeak_EVENT* events)
+{
+    if (samples && count > 0 && events)
+        static_cast<QByteArray*>(events->user_data)->append(reinterpret_cast<const char*>(samples),
+                                                           qsizetype(count) * 2);
+    return 0; // go on
+}
+
+QByteArray waveFile(int sampleRate, const QByteArray& samples)
+{
+    QByteArray out;
+    out.reserve(44 + samples.size());
+    auto put32 = [&out](quint32 v) {
+        char b[4];
+        qToLittleEndian(v, b);
+        out.append(b, 4);
+    };
+    auto put16 = [&out](quint16 v) {
+        char b[2];
+        qToLittleEndian(v, b);
+        out.append(b, 2);
+    };
+    out.append("RIFF");
+    put32(36 + quint32(samples.size()));
+    out.append("WAVEfmt ");
+    put32(16);
+    put16(1); // PCM
+    put16(1); // mono
+    put32(quint32(sampleRate));
+    put32(quint32(sampleRate) * 2);
+    put16(2);
+    put16(16);
+    out.append("data");
+    put32(quint32(samples.size()));
+    out.append(samples);
+    return out;
 }
 
 } // namespace
@@ -64,29 +75,29 @@ std::optional<QByteArray> speak(const QString& voice, const QString& text, QStri
 std::optional<std::vector<QByteArray>> speakAll(const QString& voice, const QStringList& texts,
                                                 QString* error)
 {
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        *error = QStringLiteral("cannot make a temporary folder: %1").arg(dir.errorString());
+    const std::lock_guard<std::mutex> guard(engineLock());
+    const int rate = engineRate();
+    if (rate == 0) {
+        *error = QStringLiteral("espeak-ng cannot be started (is espeak-ng-data installed?)");
         return std::nullopt;
     }
-    std::vector<QByteArray> sounds(size_t(texts.size()));
-    const int parallel = std::max(2, QThread::idealThreadCount() * 2);
-    for (qsizetype first = 0; first < texts.size(); first += parallel) {
-        const qsizetype last = std::min<qsizetype>(texts.size(), first + parallel);
-        std::vector<std::unique_ptr<QProcess>> running;
-        for (qsizetype i = first; i < last; ++i) {
-            auto p = startSpeaking(voice, texts.at(i), dir.filePath(QStringLiteral("%1.wav").arg(i)), error);
-            if (!p)
-                return std::nullopt; // the running ones end with their objects
-            running.push_back(std::move(p));
+    espeak_SetSynthCallback(collectSamples);
+    if (espeak_SetVoiceByName(voice.toUtf8().constData()) != EE_OK) {
+        *error = QStringLiteral("espeak-ng has no voice \"%1\"").arg(voice);
+        return std::nullopt;
+    }
+    std::vector<QByteArray> sounds;
+    sounds.reserve(size_t(texts.size()));
+    for (const QString& text : texts) {
+        const QByteArray utf8 = text.toUtf8();
+        QByteArray samples;
+        if (espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0,
+                         espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, &samples) != EE_OK ||
+            espeak_Synchronize() != EE_OK || samples.isEmpty()) {
+            *error = QStringLiteral("espeak-ng could not speak \"%1\" with voice %2").arg(text, voice);
+            return std::nullopt;
         }
-        for (qsizetype i = first; i < last; ++i) {
-            auto bytes = finishSpeaking(*running[size_t(i - first)], voice, texts.at(i),
-                                        dir.filePath(QStringLiteral("%1.wav").arg(i)), error);
-            if (!bytes)
-                return std::nullopt;
-            sounds[size_t(i)] = std::move(*bytes);
-        }
+        sounds.push_back(waveFile(rate, samples));
     }
     return sounds;
 }

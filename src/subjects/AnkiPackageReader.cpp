@@ -75,6 +75,52 @@ std::optional<QByteArray> readEntry(zip_t* zip, zip_int64_t index, qint64 limit,
     return bytes;
 }
 
+// Copies an entry to a file a block at a time, at most limit bytes.
+bool copyEntry(zip_t* zip, zip_int64_t index, qint64 limit, const QString& target, const QString& what,
+               QString* error)
+{
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(zip, zip_uint64_t(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) {
+        *error = QStringLiteral("%1 cannot be read: %2").arg(what, QString::fromLocal8Bit(zip_strerror(zip)));
+        return false;
+    }
+    if (qint64(st.size) > limit) {
+        *error = QStringLiteral("%1 is %2, more than the %3 taken").arg(what, megabytes(qint64(st.size)), megabytes(limit));
+        return false;
+    }
+    zip_file_t* file = zip_fopen_index(zip, zip_uint64_t(index), 0);
+    QFile out(target);
+    if (!file || !out.open(QIODevice::WriteOnly)) {
+        if (file)
+            zip_fclose(file);
+        *error = QStringLiteral("%1 cannot be copied out: %2").arg(what, file ? out.errorString() : QString::fromLocal8Bit(zip_strerror(zip)));
+        return false;
+    }
+    QByteArray block(256 * 1024, Qt::Uninitialized);
+    qint64 done = 0;
+    bool ok = true;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file, block.data(), zip_uint64_t(block.size()));
+        if (n < 0 || done + n > qint64(st.size)) {
+            ok = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (out.write(block.constData(), n) != n) {
+            *error = QStringLiteral("cannot write %1: %2").arg(target, out.errorString());
+            zip_fclose(file);
+            return false;
+        }
+        done += n;
+    }
+    ok = zip_fclose(file) == 0 && ok && done == qint64(st.size) && out.flush();
+    if (!ok)
+        *error = QStringLiteral("%1 is damaged in the package").arg(what);
+    return ok;
+}
+
 QString lastPart(const QString& deck)
 {
     QString name = deck;
@@ -153,17 +199,9 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
         return std::nullopt;
     }
     const QString collectionPath = temp.filePath(QStringLiteral("collection.db"));
-    {
-        const auto bytes = readEntry(zip.get(), collection, MaxCollectionBytes,
-                                     QStringLiteral("%1: the collection").arg(path), error);
-        if (!bytes)
-            return std::nullopt;
-        QFile out(collectionPath);
-        if (!out.open(QIODevice::WriteOnly) || out.write(*bytes) != bytes->size() || !out.flush()) {
-            *error = QStringLiteral("cannot write %1: %2").arg(collectionPath, out.errorString());
-            return std::nullopt;
-        }
-    }
+    if (!copyEntry(zip.get(), collection, MaxCollectionBytes, collectionPath,
+                   QStringLiteral("%1: the collection").arg(path), error))
+        return std::nullopt;
     auto db = Database::open(collectionPath, QString(), Database::Mode::ReadOnly, error);
     if (!db) {
         *error = QStringLiteral("%1: the collection is not a database: %2").arg(path, *error);

@@ -442,9 +442,12 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
 
 QString VocabularyImport::Result::summary() const
 {
+    // Many titles are named by the first and the last: the tree shows them all.
+    const QString named = titles.size() <= 6 ? titles.join(QLatin1String(", "))
+                                             : QStringLiteral("%1 … %2").arg(titles.first(), titles.last());
     QString text = QStringLiteral("Made %1 (%2) from %3: %4.")
                        .arg(plural(subjects.size(), "subject", "subjects"), plural(phrases, "phrase", "phrases"),
-                            QFileInfo(file).fileName(), titles.join(QLatin1String(", ")));
+                            QFileInfo(file).fileName(), named);
     text += QStringLiteral(" Sounds: %1 from the file, %2 spoken by espeak-ng.").arg(ownSounds).arg(spokenSounds);
     if (!skipped.empty()) {
         QStringList why;
