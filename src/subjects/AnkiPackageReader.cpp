@@ -3,6 +3,7 @@
 #include "platform/Database.h"
 #include "subjects/AnkiTextReader.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -10,7 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
-#include <QTemporaryDir>
 
 #include <zip.h>
 
@@ -132,7 +132,7 @@ QString lastPart(const QString& deck)
 
 namespace AnkiPackageReader {
 
-std::optional<VocabularySource> read(const QString& path, QString* error)
+std::optional<VocabularySource> read(const QString& path, const QString& scratchFolder, QString* error)
 {
     if (const QString problem = vocabularySizeProblem(path, VocabularyLimits::MaxPackageBytes);
         !problem.isEmpty()) {
@@ -193,12 +193,12 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
     }
 
     // The collection, copied out to be opened as the SQLite database it is.
-    QTemporaryDir temp;
-    if (!temp.isValid()) {
-        *error = QStringLiteral("cannot make a temporary folder: %1").arg(temp.errorString());
-        return std::nullopt;
-    }
-    const QString collectionPath = temp.filePath(QStringLiteral("collection.db"));
+    const QString collectionPath = QDir(scratchFolder).filePath(QStringLiteral("collection.db"));
+    struct Removal
+    {
+        QString path;
+        ~Removal() { QFile::remove(path); }
+    } removal{collectionPath};
     if (!copyEntry(zip.get(), collection, MaxCollectionBytes, collectionPath,
                    QStringLiteral("%1: the collection").arg(path), error))
         return std::nullopt;

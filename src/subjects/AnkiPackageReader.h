@@ -9,6 +9,8 @@
 // layout ("collection.anki21b", compressed with zstd) is refused with what to do instead.
 namespace AnkiPackageReader {
 
-std::optional<VocabularySource> read(const QString& path, QString* error);
+// The collection is copied out into scratchFolder (the import's own hidden folder) to be
+// opened as a database; it is removed again before this returns.
+std::optional<VocabularySource> read(const QString& path, const QString& scratchFolder, QString* error);
 
 } // namespace AnkiPackageReader

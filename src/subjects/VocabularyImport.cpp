@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 
 namespace {
@@ -264,7 +265,8 @@ bool VocabularyImport::isVocabularyFile(const QString& path)
            suffix == QLatin1String("csv") || suffix == QLatin1String("tsv");
 }
 
-std::optional<VocabularySource> VocabularyImport::read(const QString& path, QString* error)
+std::optional<VocabularySource> VocabularyImport::read(const QString& path, const QString& scratchFolder,
+                                                       QString* error)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     QByteArray start;
@@ -273,7 +275,7 @@ std::optional<VocabularySource> VocabularyImport::read(const QString& path, QStr
         start = f.read(64);
     f.close();
     if (suffix == QLatin1String("apkg") || start.startsWith("PK\x03\x04") || start.startsWith("PK\x05\x06"))
-        return AnkiPackageReader::read(path, error);
+        return AnkiPackageReader::read(path, scratchFolder, error);
     if (suffix == QLatin1String("kvtml") || start.trimmed().startsWith("<?xml") ||
         start.trimmed().startsWith("<kvtml"))
         return KvtmlReader::read(path, error);
@@ -283,7 +285,19 @@ std::optional<VocabularySource> VocabularyImport::read(const QString& path, QStr
 std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& path, const Options& o,
                                                               QString* error)
 {
-    auto source = read(path, error);
+    // Everything the import writes goes into a hidden folder of the output folder (on its
+    // disk, so that the subjects are renamed into place, and never listed), removed at the end.
+    const QDir out(o.outFolder);
+    if (!QDir().mkpath(o.outFolder)) {
+        *error = QStringLiteral("cannot make the folder %1").arg(o.outFolder);
+        return std::nullopt;
+    }
+    QTemporaryDir temp(out.filePath(QStringLiteral(".parlanto-import-XXXXXX")));
+    if (!temp.isValid()) {
+        *error = QStringLiteral("cannot write in %1: %2").arg(out.path(), temp.errorString());
+        return std::nullopt;
+    }
+    auto source = read(path, temp.path(), error);
     if (!source)
         return std::nullopt;
     const auto roles = columnRoles(*source, o, error);
@@ -353,11 +367,6 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
         }
     }
 
-    const QDir out(o.outFolder);
-    if (!QDir().mkpath(o.outFolder)) {
-        *error = QStringLiteral("cannot make the folder %1").arg(o.outFolder);
-        return std::nullopt;
-    }
     QStringList existing;
     for (const PlannedSubject& s : planned) {
         if (QFileInfo::exists(out.filePath(s.fileName)))
@@ -370,12 +379,6 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
         return std::nullopt;
     }
 
-    // Hidden in the output folder (on its disk, so the renames are renames, and not listed).
-    QTemporaryDir temp(out.filePath(QStringLiteral(".parlanto-import-XXXXXX")));
-    if (!temp.isValid()) {
-        *error = QStringLiteral("cannot write in %1: %2").arg(out.path(), temp.errorString());
-        return std::nullopt;
-    }
     const QString voice = voiceOf(o.studiedLanguage);
     for (const PlannedSubject& s : planned) {
         std::vector<Phrase> phrases;

@@ -56,8 +56,10 @@ public:
     // Whether the program takes a file for an import (by its extension: .kvtml, .apkg, and
     // Anki's text exports .txt, .csv, .tsv).
     static bool isVocabularyFile(const QString& path);
-    // The file read by the reader its kind needs (by extension, or a zip's or XML's first bytes).
-    static std::optional<VocabularySource> read(const QString& path, QString* error);
+    // The file read by the reader its kind needs (by extension, or a zip's or XML's first
+    // bytes); scratchFolder takes what a reader must copy out (a package's collection).
+    static std::optional<VocabularySource> read(const QString& path, const QString& scratchFolder,
+                                                QString* error);
     // Reads, matches the languages, converts or speaks the sounds and writes the subjects.
     static std::optional<Result> run(const QString& path, const Options& options, QString* error);
 

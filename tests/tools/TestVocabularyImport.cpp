@@ -28,9 +28,15 @@ struct ToolRun
     QString err;
 };
 
-ToolRun runTool(const QStringList& arguments)
+// tempFolder: the tool's temporary folder (TMPDIR), so that a test sees what it writes there.
+ToolRun runTool(const QStringList& arguments, const QString& tempFolder = QString())
 {
     QProcess process;
+    if (!tempFolder.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), tempFolder);
+        process.setProcessEnvironment(env);
+    }
     process.start(QStringLiteral(PARLANTO_TOOLS_DIR "/parlanto-subject"), arguments);
     ToolRun run;
     if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
@@ -336,7 +342,8 @@ void TestVocabularyImport::ankiPackage()
     QCOMPARE(readWaveInfo(audioPhrases->front().bsound).sampleRate, 8000);
 }
 
-// Each bad input: its message, nothing written in the output folder, nothing touched outside it.
+// Each bad input: its message, nothing left in the output folder, nothing touched outside it
+// (the tool's temporary folder included).
 void TestVocabularyImport::badInputs_data()
 {
     QTest::addColumn<QString>("kind");
@@ -422,9 +429,12 @@ void TestVocabularyImport::badInputs()
     QVERIFY(!file.isEmpty());
     const QString out = m_root.filePath(QStringLiteral("bad-out%1").arg(run));
     QVERIFY(QDir().mkpath(out));
+    const QString temp = m_root.filePath(QStringLiteral("tmp"));
+    QVERIFY(QDir().mkpath(temp));
     const QStringList before = snapshot(m_root.path(), out);
     const ToolRun result = runTool({QStringLiteral("import"), file, QStringLiteral("--edition"), QStringLiteral("prlita"),
-                                    QStringLiteral("--out"), out});
+                                    QStringLiteral("--out"), out},
+                                   temp);
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.err.contains(expected), qPrintable(result.err));
     QVERIFY2(result.err.contains(QFileInfo(file).fileName()), qPrintable(result.err));
