@@ -18,15 +18,16 @@ std::mutex& engineLock()
 // The engine's sample rate once started, or 0 when it cannot be.
 int engineRate()
 {
-    static const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
+    static const int rate =
+        espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
     return rate > 0 ? rate : 0;
 }
 
 int collectSamples(short* samples, int count, espeak_EVENT* events)
 {
     if (samples && count > 0 && events)
-        static_cast<QByteArray*>(events->user_data)->append(reinterpret_cast<const char*>(samples),
-                                                           qsizetype(count) * 2);
+        static_cast<QByteArray*>(events->user_data)
+            ->append(reinterpret_cast<const char*>(samples), qsizetype(count) * 2);
     return 0; // go on
 }
 

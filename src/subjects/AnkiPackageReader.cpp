@@ -51,7 +51,8 @@ std::optional<QByteArray> readEntry(zip_t* zip, zip_int64_t index, qint64 limit,
         return std::nullopt;
     }
     if (qint64(st.size) > limit) {
-        *error = QStringLiteral("%1 is %2, more than the %3 taken").arg(what, megabytes(qint64(st.size)), megabytes(limit));
+        *error = QStringLiteral("%1 is %2, more than the %3 taken")
+                     .arg(what, megabytes(qint64(st.size)), megabytes(limit));
         return std::nullopt;
     }
     zip_file_t* file = zip_fopen_index(zip, zip_uint64_t(index), 0);
@@ -86,7 +87,8 @@ bool copyEntry(zip_t* zip, zip_int64_t index, qint64 limit, const QString& targe
         return false;
     }
     if (qint64(st.size) > limit) {
-        *error = QStringLiteral("%1 is %2, more than the %3 taken").arg(what, megabytes(qint64(st.size)), megabytes(limit));
+        *error = QStringLiteral("%1 is %2, more than the %3 taken")
+                     .arg(what, megabytes(qint64(st.size)), megabytes(limit));
         return false;
     }
     zip_file_t* file = zip_fopen_index(zip, zip_uint64_t(index), 0);
@@ -94,7 +96,8 @@ bool copyEntry(zip_t* zip, zip_int64_t index, qint64 limit, const QString& targe
     if (!file || !out.open(QIODevice::WriteOnly)) {
         if (file)
             zip_fclose(file);
-        *error = QStringLiteral("%1 cannot be copied out: %2").arg(what, file ? out.errorString() : QString::fromLocal8Bit(zip_strerror(zip)));
+        *error = QStringLiteral("%1 cannot be copied out: %2")
+                     .arg(what, file ? out.errorString() : QString::fromLocal8Bit(zip_strerror(zip)));
         return false;
     }
     QByteArray block(256 * 1024, Qt::Uninitialized);
@@ -149,10 +152,11 @@ std::optional<VocabularySource> read(const QString& path, const QString& scratch
     }
     const Zip zip(opened, zip_discard);
     if (zip_name_locate(zip.get(), "collection.anki21b", 0) >= 0) {
-        *error = QStringLiteral("%1 is in the newest Anki package layout (collection.anki21b, compressed with "
-                                "zstd), which this program cannot read: in Anki, export the deck again with "
-                                "\"Support older Anki versions\" ticked")
-                     .arg(path);
+        *error =
+            QStringLiteral("%1 is in the newest Anki package layout (collection.anki21b, compressed with "
+                           "zstd), which this program cannot read: in Anki, export the deck again with "
+                           "\"Support older Anki versions\" ticked")
+                .arg(path);
         return std::nullopt;
     }
     zip_int64_t collection = zip_name_locate(zip.get(), "collection.anki21", 0);
@@ -208,7 +212,8 @@ std::optional<VocabularySource> read(const QString& path, const QString& scratch
         return std::nullopt;
     }
     const auto fail = [&](const QString& what) {
-        *error = QStringLiteral("%1: the collection cannot be read (%2): %3").arg(path, what, db->lastError());
+        *error =
+            QStringLiteral("%1: the collection cannot be read (%2): %3").arg(path, what, db->lastError());
         return std::nullopt;
     };
 
@@ -228,7 +233,8 @@ std::optional<VocabularySource> read(const QString& path, const QString& scratch
     }
     const QJsonObject deckMap = QJsonDocument::fromJson(col.text(1).toUtf8()).object();
     for (auto it = deckMap.begin(); it != deckMap.end(); ++it)
-        decks.insert(it.key().toLongLong(), lastPart(it.value().toObject().value(QLatin1String("name")).toString()));
+        decks.insert(it.key().toLongLong(),
+                     lastPart(it.value().toObject().value(QLatin1String("name")).toString()));
     col = Statement();
     // Collections of newer versions keep note types, fields and decks in tables of their own.
     if (noteTypes.isEmpty()) {
@@ -261,7 +267,8 @@ std::optional<VocabularySource> read(const QString& path, const QString& scratch
     QHash<qint64, int> typeCount;
     Statement::Step step;
     while ((step = notes.step()) == Statement::Step::Row) {
-        rows.push_back({notes.integer(0), notes.integer(1), notes.text(2).split(QChar(0x1F)), notes.integer(3)});
+        rows.push_back(
+            {notes.integer(0), notes.integer(1), notes.text(2).split(QChar(0x1F)), notes.integer(3)});
         ++typeCount[rows.back().type];
     }
     if (step == Statement::Step::Error)

@@ -13,7 +13,7 @@ QChar separatorNamed(const QString& value)
 {
     const QString v = value.trimmed().toLower();
     static const QHash<QString, QChar> names = {
-        {QStringLiteral("tab"), QLatin1Char('\t')},       {QStringLiteral("comma"), QLatin1Char(',')},
+        {QStringLiteral("tab"), QLatin1Char('\t')},      {QStringLiteral("comma"), QLatin1Char(',')},
         {QStringLiteral("semicolon"), QLatin1Char(';')}, {QStringLiteral("pipe"), QLatin1Char('|')},
         {QStringLiteral("colon"), QLatin1Char(':')},     {QStringLiteral("space"), QLatin1Char(' ')},
     };
@@ -95,8 +95,8 @@ QString plainText(const QString& field, bool html, QStringList* sounds)
     text.remove(sound);
     if (!html)
         return text.simplified();
-    static const QRegularExpression breaks(
-        QStringLiteral("<\\s*(br|/div|/p|/li|/tr|/h\\d)\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression breaks(QStringLiteral("<\\s*(br|/div|/p|/li|/tr|/h\\d)\\b[^>]*>"),
+                                           QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
     static const QRegularExpression hidden(QStringLiteral("<(style|script)\\b[^>]*>.*?</\\1\\s*>"),
                                            QRegularExpression::CaseInsensitiveOption |
@@ -107,14 +107,14 @@ QString plainText(const QString& field, bool html, QStringList* sounds)
     // Entities last, so that "&lt;b&gt;" stays text.
     static const QRegularExpression entity(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z]+);"));
     static const QHash<QString, QString> named = {
-        {QStringLiteral("amp"), QStringLiteral("&")},     {QStringLiteral("lt"), QStringLiteral("<")},
-        {QStringLiteral("gt"), QStringLiteral(">")},      {QStringLiteral("quot"), QStringLiteral("\"")},
-        {QStringLiteral("apos"), QStringLiteral("'")},    {QStringLiteral("nbsp"), QStringLiteral(" ")},
-        {QStringLiteral("ndash"), QStringLiteral("–")},   {QStringLiteral("mdash"), QStringLiteral("—")},
-        {QStringLiteral("hellip"), QStringLiteral("…")},  {QStringLiteral("laquo"), QStringLiteral("«")},
-        {QStringLiteral("raquo"), QStringLiteral("»")},   {QStringLiteral("iexcl"), QStringLiteral("¡")},
-        {QStringLiteral("iquest"), QStringLiteral("¿")},  {QStringLiteral("rsquo"), QStringLiteral("’")},
-        {QStringLiteral("lsquo"), QStringLiteral("‘")},   {QStringLiteral("ldquo"), QStringLiteral("“")},
+        {QStringLiteral("amp"), QStringLiteral("&")},    {QStringLiteral("lt"), QStringLiteral("<")},
+        {QStringLiteral("gt"), QStringLiteral(">")},     {QStringLiteral("quot"), QStringLiteral("\"")},
+        {QStringLiteral("apos"), QStringLiteral("'")},   {QStringLiteral("nbsp"), QStringLiteral(" ")},
+        {QStringLiteral("ndash"), QStringLiteral("–")},  {QStringLiteral("mdash"), QStringLiteral("—")},
+        {QStringLiteral("hellip"), QStringLiteral("…")}, {QStringLiteral("laquo"), QStringLiteral("«")},
+        {QStringLiteral("raquo"), QStringLiteral("»")},  {QStringLiteral("iexcl"), QStringLiteral("¡")},
+        {QStringLiteral("iquest"), QStringLiteral("¿")}, {QStringLiteral("rsquo"), QStringLiteral("’")},
+        {QStringLiteral("lsquo"), QStringLiteral("‘")},  {QStringLiteral("ldquo"), QStringLiteral("“")},
         {QStringLiteral("rdquo"), QStringLiteral("”")},
     };
     QString out;
@@ -126,9 +126,10 @@ QString plainText(const QString& field, bool html, QStringList* sounds)
         QString replacement = m.captured(0);
         if (name.startsWith(QLatin1Char('#'))) {
             bool ok = false;
-            const uint code = (name.size() > 1 && (name.at(1) == QLatin1Char('x') || name.at(1) == QLatin1Char('X')))
-                                  ? name.mid(2).toUInt(&ok, 16)
-                                  : name.mid(1).toUInt(&ok, 10);
+            const uint code =
+                (name.size() > 1 && (name.at(1) == QLatin1Char('x') || name.at(1) == QLatin1Char('X')))
+                    ? name.mid(2).toUInt(&ok, 16)
+                    : name.mid(1).toUInt(&ok, 10);
             if (ok && code > 0 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF)) {
                 const char32_t c = code;
                 replacement = QString::fromUcs4(&c, 1);
@@ -218,9 +219,9 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
     if (separator.isNull()) {
         // As Anki guesses: from the first note's line.
         const QString first = text.mid(pos, text.indexOf(QLatin1Char('\n'), pos) - pos);
-        separator = first.contains(QLatin1Char('\t'))   ? QLatin1Char('\t')
+        separator = first.contains(QLatin1Char('\t'))  ? QLatin1Char('\t')
                     : first.contains(QLatin1Char(';')) ? QLatin1Char(';')
-                                                        : QLatin1Char(',');
+                                                       : QLatin1Char(',');
     }
     if (deckColumn > 0)
         ignoredColumns << deckColumn;

@@ -108,7 +108,9 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
     // The XML reader would stop at the first bad byte with a vague message: a file that says
     // it is UTF-8 (or says nothing, which means the same) is checked first.
     const QString encoding = declaredEncoding(bytes);
-    if (encoding.isEmpty() || encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0) {
+    const bool utf16 = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"); // by its byte order mark
+    if (!utf16 &&
+        (encoding.isEmpty() || encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0)) {
         int line = 0;
         if (!decodeUtf8(bytes, &line)) {
             *error = QStringLiteral("%1, line %2: the text is not UTF-8, although the file says it is (open "
@@ -171,7 +173,7 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
                 // Both are kept: the matching tries each.
                 identifiers.insert(id, locale.isEmpty() || locale == name ? name
                                        : name.isEmpty()                   ? locale
-                                                        : name + QLatin1Char('|') + locale);
+                                                                          : name + QLatin1Char('|') + locale);
             }
         } else if (section == QLatin1String("entries")) {
             while (xml.readNextStartElement()) {
@@ -268,7 +270,8 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
     source.readSound = [folder](const QString& name, QString* error) -> std::optional<QByteArray> {
         // Relative to the file and inside its folder: a sound of the file, not any file of the disk.
         const QString clean = QDir::cleanPath(name);
-        if (QDir::isAbsolutePath(clean) || clean.startsWith(QLatin1String("../")) || clean == QLatin1String("..")) {
+        if (QDir::isAbsolutePath(clean) || clean.startsWith(QLatin1String("../")) ||
+            clean == QLatin1String("..")) {
             *error = QStringLiteral("the sound \"%1\" is outside the file's folder; only sounds beside the "
                                     "file or in its subfolders are taken")
                          .arg(name);

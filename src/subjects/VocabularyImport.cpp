@@ -33,17 +33,18 @@ struct Language
 const std::vector<Language>& languages()
 {
     static const std::vector<Language> all = {
-        {"Italian", "it",
-         {"italian", "italiano", "italienisch", "italien", "italienne", "it", "ita"}},
-        {"Spanish", "es",
+        {"Italian", "it", {"italian", "italiano", "italienisch", "italien", "italienne", "it", "ita"}},
+        {"Spanish",
+         "es",
          {"spanish", "español", "espanol", "castellano", "spanisch", "espagnol", "spagnolo", "es", "spa"}},
-        {"French", "fr",
+        {"French",
+         "fr",
          {"french", "français", "francais", "française", "französisch", "francés", "frances", "francese",
           "fr", "fra", "fre"}},
-        {"German", "de",
+        {"German",
+         "de",
          {"german", "deutsch", "alemán", "aleman", "allemand", "tedesco", "de", "deu", "ger"}},
-        {"English", "en",
-         {"english", "inglés", "ingles", "englisch", "anglais", "inglese", "en", "eng"}},
+        {"English", "en", {"english", "inglés", "ingles", "englisch", "anglais", "inglese", "en", "eng"}},
     };
     return all;
 }
@@ -86,12 +87,13 @@ QString columnLanguages(const VocabularySource& source)
             names << shown;
     }
     if (names.size() > 1)
-        return names.mid(0, names.size() - 1).join(QLatin1String(", ")) + QStringLiteral(" and ") + names.last();
+        return names.mid(0, names.size() - 1).join(QLatin1String(", ")) + QStringLiteral(" and ") +
+               names.last();
     return names.value(0);
 }
 
-std::optional<std::vector<Role>> columnRoles(const VocabularySource& source, const VocabularyImport::Options& o,
-                                             QString* error)
+std::optional<std::vector<Role>> columnRoles(const VocabularySource& source,
+                                             const VocabularyImport::Options& o, QString* error)
 {
     std::vector<Role> roles(size_t(source.columns.size()), Skip);
     if (!o.columns.isEmpty()) {
@@ -145,11 +147,12 @@ std::optional<std::vector<Role>> columnRoles(const VocabularySource& source, con
         return roles;
     }
     if (anyLanguage) {
-        *error = QStringLiteral("%1 holds %2; edition %3 studies %4 for %5 speakers. Import it for an edition "
-                                "of those languages (--edition CODE), or say which column is which with "
-                                "--columns phrase,translation")
-                     .arg(source.file, columnLanguages(source), o.programCode, o.studiedLanguage,
-                          o.learnerLanguage);
+        *error =
+            QStringLiteral("%1 holds %2; edition %3 studies %4 for %5 speakers. Import it for an edition "
+                           "of those languages (--edition CODE), or say which column is which with "
+                           "--columns phrase,translation")
+                .arg(source.file, columnLanguages(source), o.programCode, o.studiedLanguage,
+                     o.learnerLanguage);
     } else {
         *error = QStringLiteral("%1 does not say which of its columns (%2) is %3 and which %4: say it with "
                                 "--columns, for example --columns phrase,translation")
@@ -215,9 +218,10 @@ bool moveIntoPlace(const QString& tempFolder, const QDir& out, const QStringList
 
 } // namespace
 
-VocabularyImport::Options VocabularyImport::optionsFor(const QString& programCode, const QString& languageCode,
-                                                        const QString& studiedLanguage,
-                                                        const QString& learnerLanguage)
+VocabularyImport::Options VocabularyImport::optionsFor(const QString& programCode,
+                                                       const QString& languageCode,
+                                                       const QString& studiedLanguage,
+                                                       const QString& learnerLanguage)
 {
     Options o;
     o.programCode = programCode;
@@ -261,8 +265,8 @@ QString VocabularyImport::voiceOf(const QString& language)
 bool VocabularyImport::isVocabularyFile(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == QLatin1String("kvtml") || suffix == QLatin1String("apkg") || suffix == QLatin1String("txt") ||
-           suffix == QLatin1String("csv") || suffix == QLatin1String("tsv");
+    return suffix == QLatin1String("kvtml") || suffix == QLatin1String("apkg") ||
+           suffix == QLatin1String("txt") || suffix == QLatin1String("csv") || suffix == QLatin1String("tsv");
 }
 
 std::optional<VocabularySource> VocabularyImport::read(const QString& path, const QString& scratchFolder,
@@ -329,7 +333,8 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
             ++result.skipped[QStringLiteral("notes holding \"*\", which phrase texts cannot hold")];
             continue;
         }
-        auto it = std::find_if(lessons.begin(), lessons.end(), [&](const auto& l) { return l.first == note.lesson; });
+        auto it = std::find_if(lessons.begin(), lessons.end(),
+                               [&](const auto& l) { return l.first == note.lesson; });
         if (it == lessons.end())
             it = lessons.insert(lessons.end(), {note.lesson, {}});
         it->second.push_back(&note);
@@ -339,7 +344,9 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
         for (const auto& [reason, count] : result.skipped)
             why << QStringLiteral("%1 %2").arg(count).arg(reason);
         *error = QStringLiteral("%1 holds no note that makes a phrase%2")
-                     .arg(path, why.isEmpty() ? QString() : QStringLiteral(" (left out: %1)").arg(why.join(QLatin1String(", "))));
+                     .arg(path, why.isEmpty()
+                                    ? QString()
+                                    : QStringLiteral(" (left out: %1)").arg(why.join(QLatin1String(", "))));
         return std::nullopt;
     }
 
@@ -361,7 +368,8 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
             names << name.toLower();
             s.fileName = name;
             const auto first = notes.begin() + part * MaxPhrases;
-            const auto last = notes.begin() + std::min<qsizetype>(qsizetype(notes.size()), (part + 1) * MaxPhrases);
+            const auto last =
+                notes.begin() + std::min<qsizetype>(qsizetype(notes.size()), (part + 1) * MaxPhrases);
             s.notes.assign(first, last);
             planned.push_back(s);
         }
@@ -408,7 +416,8 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
                         p.bsound = std::move(*wave);
                 }
                 if (p.bsound.isEmpty())
-                    ++result.soundProblems[QStringLiteral("%1, %2: %3").arg(source->file, note->where, problem)];
+                    ++result.soundProblems[QStringLiteral("%1, %2: %3")
+                                               .arg(source->file, note->where, problem)];
                 else
                     ++result.ownSounds;
             }
@@ -430,8 +439,10 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
         if (!InstalledSubject::create(written, o.programCode, phrases, false, error))
             return std::nullopt;
         // As the program checks it before a learner studies it.
-        if (const QString verdict = checkSubjectFile(written, o.programCode); verdict != QLatin1String("VALID")) {
-            *error = QStringLiteral("%1: the subject made from %2 fails the check: %3").arg(s.fileName, path, verdict);
+        if (const QString verdict = checkSubjectFile(written, o.programCode);
+            verdict != QLatin1String("VALID")) {
+            *error = QStringLiteral("%1: the subject made from %2 fails the check: %3")
+                         .arg(s.fileName, path, verdict);
             return std::nullopt;
         }
         result.subjects << s.fileName;
@@ -449,9 +460,10 @@ QString VocabularyImport::Result::summary() const
     const QString named = titles.size() <= 6 ? titles.join(QLatin1String(", "))
                                              : QStringLiteral("%1 … %2").arg(titles.first(), titles.last());
     QString text = QStringLiteral("Made %1 (%2) from %3: %4.")
-                       .arg(plural(subjects.size(), "subject", "subjects"), plural(phrases, "phrase", "phrases"),
-                            QFileInfo(file).fileName(), named);
-    text += QStringLiteral(" Sounds: %1 from the file, %2 spoken by espeak-ng.").arg(ownSounds).arg(spokenSounds);
+                       .arg(plural(subjects.size(), "subject", "subjects"),
+                            plural(phrases, "phrase", "phrases"), QFileInfo(file).fileName(), named);
+    text +=
+        QStringLiteral(" Sounds: %1 from the file, %2 spoken by espeak-ng.").arg(ownSounds).arg(spokenSounds);
     if (!skipped.empty()) {
         QStringList why;
         for (const auto& [reason, count] : skipped)
@@ -459,9 +471,10 @@ QString VocabularyImport::Result::summary() const
         text += QStringLiteral(" Left out: %1.").arg(why.join(QLatin1String("; ")));
     }
     if (!soundProblems.empty()) {
-        text += QStringLiteral(" %1 could not be used and %2 spoken instead (first: %3).")
-                    .arg(plural(qsizetype(soundProblems.size()), "sound", "sounds"),
-                         QLatin1String(soundProblems.size() == 1 ? "was" : "were"), soundProblems.begin()->first);
+        text +=
+            QStringLiteral(" %1 could not be used and %2 spoken instead (first: %3).")
+                .arg(plural(qsizetype(soundProblems.size()), "sound", "sounds"),
+                     QLatin1String(soundProblems.size() == 1 ? "was" : "were"), soundProblems.begin()->first);
     }
     return text;
 }

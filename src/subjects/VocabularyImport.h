@@ -41,13 +41,13 @@ public:
 
     struct Result
     {
-        QString file;          // the vocabulary file
-        QStringList subjects;  // the file names written, in order
-        QStringList titles;    // their titles
+        QString file;         // the vocabulary file
+        QStringList subjects; // the file names written, in order
+        QStringList titles;   // their titles
         int phrases = 0;
-        int ownSounds = 0;     // sounds the file brought
-        int spokenSounds = 0;  // spoken by espeak-ng
-        std::map<QString, int> skipped; // notes left out and why
+        int ownSounds = 0;                    // sounds the file brought
+        int spokenSounds = 0;                 // spoken by espeak-ng
+        std::map<QString, int> skipped;       // notes left out and why
         std::map<QString, int> soundProblems; // sounds that could not be used (spoken instead)
         // "Made 8 subjects (70 phrases) from FILE: ... Left out: ..." for the learner or teacher.
         QString summary() const;

@@ -50,7 +50,8 @@ QString mediaNameProblem(const QString& name)
 {
     if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) || name == QLatin1String("..") ||
         name == QLatin1String(".") || name.contains(QChar(0)))
-        return QStringLiteral("the sound name \"%1\" holds a folder; only plain file names are taken").arg(name);
+        return QStringLiteral("the sound name \"%1\" holds a folder; only plain file names are taken")
+            .arg(name);
     if (name.trimmed().isEmpty())
         return QStringLiteral("a sound without a name");
     return QString();

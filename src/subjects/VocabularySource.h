@@ -23,9 +23,9 @@ struct VocabularyNote
 
 struct VocabularySource
 {
-    QString file;         // the path, for messages
-    QString title;        // the deck or file title: subjects of notes without a lesson
-    QStringList columns;  // per column, what the file calls it: a language name, a locale or a field name
+    QString file;        // the path, for messages
+    QString title;       // the deck or file title: subjects of notes without a lesson
+    QStringList columns; // per column, what the file calls it: a language name, a locale or a field name
     std::vector<VocabularyNote> notes;
     std::map<QString, int> skipped; // notes left out: the reason and how many
     // Reads a sound a note names (the media of a package, a file beside the vocabulary).

@@ -61,7 +61,8 @@ QString makeAnki(const QJsonObject& spec, const QString& folder)
     if (!writeAll(specPath, QJsonDocument(spec).toJson()))
         return QStringLiteral("cannot write the spec");
     QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral(PARLANTO_SOURCE_DIR "/tests/tools/make_anki.py"), specPath});
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral(PARLANTO_SOURCE_DIR "/tests/tools/make_anki.py"), specPath});
     if (!python.waitForFinished(120000) || python.exitCode() != 0)
         return QStringLiteral("make_anki.py failed: ") + QString::fromUtf8(python.readAllStandardError()) +
                python.errorString();
@@ -74,11 +75,26 @@ QString makeOgg(const QString& path)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QProcess sox;
-    sox.start(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("8000"),
-                                      QStringLiteral("-c"), QStringLiteral("2"), path, QStringLiteral("synth"),
-                                      QStringLiteral("0.4"), QStringLiteral("sine"), QStringLiteral("440")});
+    sox.start(QStringLiteral("sox"),
+              {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("8000"), QStringLiteral("-c"),
+               QStringLiteral("2"), path, QStringLiteral("synth"), QStringLiteral("0.4"),
+               QStringLiteral("sine"), QStringLiteral("440")});
     if (!sox.waitForFinished(60000) || sox.exitCode() != 0)
-        return QStringLiteral("sox failed: ") + QString::fromUtf8(sox.readAllStandardError()) + sox.errorString();
+        return QStringLiteral("sox failed: ") + QString::fromUtf8(sox.readAllStandardError()) +
+               sox.errorString();
+    return QString();
+}
+
+// An mp3 as recorders write it (LAME, through libsndfile): 16000 Hz, 0.6 s.
+QString makeMp3(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral(PARLANTO_SOURCE_DIR "/tests/tools/make_mp3.py"),
+                                             path, QStringLiteral("0.6"), QStringLiteral("16000")});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        return QStringLiteral("make_mp3.py failed: ") + QString::fromUtf8(python.readAllStandardError()) +
+               python.errorString();
     return QString();
 }
 
@@ -93,7 +109,10 @@ QStringList snapshot(const QString& folder, const QString& skip)
         if (path.startsWith(skip))
             continue;
         const QFileInfo info = it.fileInfo();
-        entries << QStringLiteral("%1 %2 %3").arg(path).arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
+        entries << QStringLiteral("%1 %2 %3")
+                       .arg(path)
+                       .arg(info.size())
+                       .arg(info.lastModified().toMSecsSinceEpoch());
     }
     entries.sort();
     return entries;
@@ -101,7 +120,8 @@ QStringList snapshot(const QString& folder, const QString& skip)
 
 QStringList subjectFiles(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::AllDirs | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::AllDirs | QDir::NoDotAndDotDot,
+                                  QDir::Name);
 }
 
 // Each written subject, as the tool's own check sees it.
@@ -155,8 +175,9 @@ void TestVocabularyImport::initTestCase()
     m_fetched = QStringLiteral(PARLANTO_KVTML_DIR);
     if (!QFileInfo::exists(m_fetched + QStringLiteral("/.complete"))) {
         QFile failed(m_fetched + QStringLiteral("/failed"));
-        m_fetchProblem = failed.open(QIODevice::ReadOnly) ? QString::fromUtf8(failed.readAll()).trimmed()
-                                                           : QStringLiteral("the test set-up did not fetch them");
+        m_fetchProblem = failed.open(QIODevice::ReadOnly)
+                             ? QString::fromUtf8(failed.readAll()).trimmed()
+                             : QStringLiteral("the test set-up did not fetch them");
     }
 }
 
@@ -174,15 +195,16 @@ void TestVocabularyImport::kwordquizFrenchVerbs()
     if (verbs.isEmpty())
         QSKIP(qPrintable(QStringLiteral("Debian's kwordquiz examples are not there: ") + m_fetchProblem));
     const QString out = m_root.filePath(QStringLiteral("verbs"));
-    const ToolRun run = runTool({QStringLiteral("import"), verbs, QStringLiteral("--edition"), QStringLiteral("prlfre"),
-                                 QStringLiteral("--out"), out});
+    const ToolRun run = runTool({QStringLiteral("import"), verbs, QStringLiteral("--edition"),
+                                 QStringLiteral("prlfre"), QStringLiteral("--out"), out});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     // 35 entries, three of them empty: four subjects, the last of two phrases.
     QVERIFY2(run.out.contains(QStringLiteral("Made 4 subjects (32 phrases)")), qPrintable(run.out));
     QVERIFY(run.out.contains(QStringLiteral("3 notes without the phrase or its translation")));
     verifyAllValid(out, QStringLiteral("prlfre"), 4);
     QCOMPARE(subjectFiles(out).first(), QStringLiteral("french_verbs_1.fre"));
-    const auto phrases = InstalledSubject::phrases(out + QStringLiteral("/french_verbs_1.fre"), true, nullptr);
+    const auto phrases =
+        InstalledSubject::phrases(out + QStringLiteral("/french_verbs_1.fre"), true, nullptr);
     QVERIFY(phrases && phrases->size() == 10);
     QCOMPARE(phrases->front().tPhrase, QStringLiteral("je suis"));
     QCOMPARE(phrases->front().tTranslation, QStringLiteral("I am"));
@@ -192,9 +214,10 @@ void TestVocabularyImport::kwordquizFrenchVerbs()
     const ToolRun refused = runTool({QStringLiteral("import"), verbs, QStringLiteral("--out"), refusedOut});
     const Edition e = buildEdition();
     QCOMPARE(refused.exitCode, 1);
-    QVERIFY2(refused.err.contains(QStringLiteral("holds French and English; edition %1 studies %2 for %3 speakers")
-                                      .arg(e.ProgramCode, e.StudiedLanguage, e.InterfaceLanguage)),
-             qPrintable(refused.err));
+    QVERIFY2(
+        refused.err.contains(QStringLiteral("holds French and English; edition %1 studies %2 for %3 speakers")
+                                 .arg(e.ProgramCode, e.StudiedLanguage, e.InterfaceLanguage)),
+        qPrintable(refused.err));
     QVERIFY(!QFileInfo::exists(refusedOut) || subjectFiles(refusedOut).isEmpty());
 }
 
@@ -205,9 +228,11 @@ void TestVocabularyImport::handWrittenKvtml()
     const QString folder = m_root.filePath(QStringLiteral("kvtml-it"));
     const QByteArray recorded = TestSupport::makeWave(3, 300);
     QVERIFY(writeAll(folder + QStringLiteral("/suoni/cane.wav"), recorded));
-    QString entries = kvtmlEntry(QStringLiteral("il cane"), QStringLiteral("the dog"), QStringLiteral("suoni/cane.wav"));
+    QString entries =
+        kvtmlEntry(QStringLiteral("il cane"), QStringLiteral("the dog"), QStringLiteral("suoni/cane.wav"));
     for (int i = 1; i < 12; ++i)
-        entries += kvtmlEntry(QStringLiteral("l'animale numero %1").arg(i), QStringLiteral("animal number %1").arg(i));
+        entries += kvtmlEntry(QStringLiteral("l'animale numero %1").arg(i),
+                              QStringLiteral("animal number %1").arg(i));
     entries += kvtmlEntry(QStringLiteral("il caffè"), QStringLiteral("the coffee"));
     QString animals;
     QString food;
@@ -218,20 +243,22 @@ void TestVocabularyImport::handWrittenKvtml()
         (i < 12 ? animals : food) += QStringLiteral("<entry id=\"%1\"/>").arg(id);
     }
     const QString xml =
-        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kvtml version=\"2.0\">\n"
-                       "<information><title>Vocabolario</title></information>\n"
-                       "<identifiers><identifier id=\"0\"><name>Italiano</name><locale>it</locale></identifier>"
-                       "<identifier id=\"1\"><name>English</name><locale>en_GB</locale></identifier></identifiers>\n"
-                       "<entries>\n%1</entries>\n<lessons><container><name>Animali</name>%2</container>"
-                       "<container><name>L'ora del caffè</name>%3</container></lessons>\n</kvtml>\n")
+        QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kvtml version=\"2.0\">\n"
+            "<information><title>Vocabolario</title></information>\n"
+            "<identifiers><identifier id=\"0\"><name>Italiano</name><locale>it</locale></identifier>"
+            "<identifier id=\"1\"><name>English</name><locale>en_GB</locale></identifier></identifiers>\n"
+            "<entries>\n%1</entries>\n<lessons><container><name>Animali</name>%2</container>"
+            "<container><name>L'ora del caffè</name>%3</container></lessons>\n</kvtml>\n")
             .arg(entries, animals, food);
     const QString file = folder + QStringLiteral("/vocabolario.kvtml");
     QVERIFY(writeAll(file, xml.toUtf8()));
     const QString out = m_root.filePath(QStringLiteral("kvtml-it-out"));
-    const ToolRun run = runTool({QStringLiteral("import"), file, QStringLiteral("--edition"), QStringLiteral("prlita"),
-                                 QStringLiteral("--out"), out});
+    const ToolRun run = runTool({QStringLiteral("import"), file, QStringLiteral("--edition"),
+                                 QStringLiteral("prlita"), QStringLiteral("--out"), out});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QVERIFY2(run.out.contains(QStringLiteral("Sounds: 1 from the file, 12 spoken by espeak-ng")), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("Sounds: 1 from the file, 12 spoken by espeak-ng")),
+             qPrintable(run.out));
     QCOMPARE(subjectFiles(out), (QStringList{QStringLiteral("Animali_1.ita"), QStringLiteral("Animali_2.ita"),
                                              QStringLiteral("L'ora_del_caffè.ita")}));
     verifyAllValid(out, QStringLiteral("prlita"), 3);
@@ -248,27 +275,32 @@ void TestVocabularyImport::ankiText()
     const QString folder = m_root.filePath(QStringLiteral("anki-text"));
     const QString ogg = makeOgg(folder + QStringLiteral("/collection.media/cane.ogg"));
     QVERIFY2(ogg.isEmpty(), qPrintable(ogg));
-    QJsonArray notes{QJsonArray{QStringLiteral("il cane [sound:cane.ogg]"), QStringLiteral("the dog")},
-                     QJsonArray{QStringLiteral("<b>il gatto</b>&nbsp;nero<br>piccolo"), QStringLiteral("the small &amp; black cat")},
-                     QJsonArray{QStringLiteral("dice \"ciao\"\tpiano"), QStringLiteral("says &quot;hello&quot;")}};
-    const QJsonObject spec{{QStringLiteral("kind"), QStringLiteral("text")},
-                           {QStringLiteral("out"), folder + QStringLiteral("/animali.txt")},
-                           {QStringLiteral("deck"), QStringLiteral("Lingue::Animali domestici")},
-                           {QStringLiteral("fields"), QJsonArray{QStringLiteral("Italian"), QStringLiteral("English")}},
-                           {QStringLiteral("notes"), notes},
-                           {QStringLiteral("cloze"), QJsonArray{QStringLiteral("il {{c1::cane}} abbaia")}}};
+    QJsonArray notes{
+        QJsonArray{QStringLiteral("il cane [sound:cane.ogg]"), QStringLiteral("the dog")},
+        QJsonArray{QStringLiteral("<b>il gatto</b>&nbsp;nero<br>piccolo"),
+                   QStringLiteral("the small &amp; black cat")},
+        QJsonArray{QStringLiteral("dice \"ciao\"\tpiano"), QStringLiteral("says &quot;hello&quot;")}};
+    const QJsonObject spec{
+        {QStringLiteral("kind"), QStringLiteral("text")},
+        {QStringLiteral("out"), folder + QStringLiteral("/animali.txt")},
+        {QStringLiteral("deck"), QStringLiteral("Lingue::Animali domestici")},
+        {QStringLiteral("fields"), QJsonArray{QStringLiteral("Italian"), QStringLiteral("English")}},
+        {QStringLiteral("notes"), notes},
+        {QStringLiteral("cloze"), QJsonArray{QStringLiteral("il {{c1::cane}} abbaia")}}};
     const QString made = makeAnki(spec, folder);
     QVERIFY2(made.isEmpty(), qPrintable(made));
     const QString out = m_root.filePath(QStringLiteral("anki-text-out"));
-    const ToolRun run = runTool({QStringLiteral("import"), folder + QStringLiteral("/animali.txt"), QStringLiteral("--edition"),
-                                 QStringLiteral("prlita"), QStringLiteral("--out"), out, QStringLiteral("--title-prefix"),
-                                 QStringLiteral("Anna:")});
+    const ToolRun run =
+        runTool({QStringLiteral("import"), folder + QStringLiteral("/animali.txt"),
+                 QStringLiteral("--edition"), QStringLiteral("prlita"), QStringLiteral("--out"), out,
+                 QStringLiteral("--title-prefix"), QStringLiteral("Anna:")});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QVERIFY2(run.out.contains(QStringLiteral("Left out: 1 cloze notes")), qPrintable(run.out));
     QVERIFY(run.out.contains(QStringLiteral("Sounds: 1 from the file, 2 spoken by espeak-ng")));
     QCOMPARE(subjectFiles(out), QStringList{QStringLiteral("Anna_Animali_domestici.ita")});
     verifyAllValid(out, QStringLiteral("prlita"), 1);
-    const auto phrases = InstalledSubject::phrases(out + QStringLiteral("/Anna_Animali_domestici.ita"), true, nullptr);
+    const auto phrases =
+        InstalledSubject::phrases(out + QStringLiteral("/Anna_Animali_domestici.ita"), true, nullptr);
     QVERIFY(phrases && phrases->size() == 3);
     QCOMPARE(phrases->at(0).tPhrase, QStringLiteral("il cane"));
     QCOMPARE(phrases->at(1).tPhrase, QStringLiteral("il gatto nero piccolo"));
@@ -286,37 +318,42 @@ void TestVocabularyImport::ankiText()
 }
 
 // An .apkg of the older layout: fields named Front and Back, so the columns must be named;
-// a sound through the package's media map; a cloze note type left out.
+// an mp3 through the package's media map; a cloze note type left out.
 void TestVocabularyImport::ankiPackage()
 {
     const QString folder = m_root.filePath(QStringLiteral("anki-package"));
-    const QString ogg = makeOgg(folder + QStringLiteral("/source/mela.ogg"));
-    QVERIFY2(ogg.isEmpty(), qPrintable(ogg));
+    const QString mp3 = makeMp3(folder + QStringLiteral("/source/mela.mp3"));
+    QVERIFY2(mp3.isEmpty(), qPrintable(mp3));
     QJsonArray notes;
-    notes << QJsonArray{QStringLiteral("la mela"), QStringLiteral("the apple [sound:mela.ogg]")};
+    notes << QJsonArray{QStringLiteral("la mela"), QStringLiteral("the apple [sound:mela.mp3]")};
     for (int i = 1; i <= 11; ++i)
         notes << QJsonArray{QStringLiteral("frutto %1").arg(i), QStringLiteral("fruit %1").arg(i)};
     const QString apkg = folder + QStringLiteral("/Frutta.apkg");
-    const QJsonObject spec{{QStringLiteral("out"), apkg},
-                           {QStringLiteral("deck"), QStringLiteral("Frutta")},
-                           {QStringLiteral("notes"), notes},
-                           {QStringLiteral("cloze"), QJsonArray{QStringLiteral("la {{c1::mela}}")}},
-                           {QStringLiteral("media"), QJsonObject{{QStringLiteral("mela.ogg"), folder + QStringLiteral("/source/mela.ogg")}}}};
+    const QJsonObject spec{
+        {QStringLiteral("out"), apkg},
+        {QStringLiteral("deck"), QStringLiteral("Frutta")},
+        {QStringLiteral("notes"), notes},
+        {QStringLiteral("cloze"), QJsonArray{QStringLiteral("la {{c1::mela}}")}},
+        {QStringLiteral("media"),
+         QJsonObject{{QStringLiteral("mela.mp3"), folder + QStringLiteral("/source/mela.mp3")}}}};
     const QString made = makeAnki(spec, folder);
     QVERIFY2(made.isEmpty(), qPrintable(made));
     const QString out = m_root.filePath(QStringLiteral("anki-package-out"));
-    const ToolRun unnamed = runTool({QStringLiteral("import"), apkg, QStringLiteral("--edition"), QStringLiteral("prlita"),
-                                     QStringLiteral("--out"), out});
+    const ToolRun unnamed = runTool({QStringLiteral("import"), apkg, QStringLiteral("--edition"),
+                                     QStringLiteral("prlita"), QStringLiteral("--out"), out});
     QCOMPARE(unnamed.exitCode, 1);
-    QVERIFY2(unnamed.err.contains(QStringLiteral("does not say which of its columns (Front and Back) is Italian and "
-                                                 "which English")),
+    QVERIFY2(unnamed.err.contains(
+                 QStringLiteral("does not say which of its columns (Front and Back) is Italian and "
+                                "which English")),
              qPrintable(unnamed.err));
-    const ToolRun run = runTool({QStringLiteral("import"), apkg, QStringLiteral("--edition"), QStringLiteral("prlita"),
-                                 QStringLiteral("--out"), out, QStringLiteral("--columns"), QStringLiteral("phrase,translation")});
+    const ToolRun run = runTool({QStringLiteral("import"), apkg, QStringLiteral("--edition"),
+                                 QStringLiteral("prlita"), QStringLiteral("--out"), out,
+                                 QStringLiteral("--columns"), QStringLiteral("phrase,translation")});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QVERIFY2(run.out.contains(QStringLiteral("Made 2 subjects (12 phrases)")), qPrintable(run.out));
     QVERIFY(run.out.contains(QStringLiteral("1 cloze notes")));
-    QCOMPARE(subjectFiles(out), (QStringList{QStringLiteral("Frutta_1.ita"), QStringLiteral("Frutta_2.ita")}));
+    QCOMPARE(subjectFiles(out),
+             (QStringList{QStringLiteral("Frutta_1.ita"), QStringLiteral("Frutta_2.ita")}));
     verifyAllValid(out, QStringLiteral("prlita"), 2);
     // The sound is in the translation's field: it is the apple's, not the translation's, so
     // the phrase is spoken; a sound field of its own would have been taken.
@@ -326,20 +363,29 @@ void TestVocabularyImport::ankiPackage()
 
     // The same package with the sound in a field of its own ("Audio").
     QJsonObject withAudio = spec;
-    withAudio[QStringLiteral("fields")] = QJsonArray{QStringLiteral("Italiano"), QStringLiteral("English"), QStringLiteral("Audio")};
-    withAudio[QStringLiteral("notes")] = QJsonArray{QJsonArray{QStringLiteral("la mela"), QStringLiteral("the apple"), QStringLiteral("[sound:mela.ogg]")},
-                                                    QJsonArray{QStringLiteral("la pera"), QStringLiteral("the pear"), QString()}};
+    withAudio[QStringLiteral("fields")] =
+        QJsonArray{QStringLiteral("Italiano"), QStringLiteral("English"), QStringLiteral("Audio")};
+    withAudio[QStringLiteral("notes")] =
+        QJsonArray{QJsonArray{QStringLiteral("la mela"), QStringLiteral("the apple"),
+                              QStringLiteral("[sound:mela.mp3]")},
+                   QJsonArray{QStringLiteral("la pera"), QStringLiteral("the pear"), QString()}};
     withAudio[QStringLiteral("out")] = folder + QStringLiteral("/Audio.apkg");
     QVERIFY(makeAnki(withAudio, folder).isEmpty());
     const QString audioOut = m_root.filePath(QStringLiteral("anki-audio-out"));
-    const ToolRun audio = runTool({QStringLiteral("import"), folder + QStringLiteral("/Audio.apkg"), QStringLiteral("--edition"),
-                                   QStringLiteral("prlita"), QStringLiteral("--out"), audioOut});
+    const ToolRun audio =
+        runTool({QStringLiteral("import"), folder + QStringLiteral("/Audio.apkg"),
+                 QStringLiteral("--edition"), QStringLiteral("prlita"), QStringLiteral("--out"), audioOut});
     QVERIFY2(audio.exitCode == 0, qPrintable(audio.err));
-    QVERIFY2(audio.out.contains(QStringLiteral("Sounds: 1 from the file, 1 spoken by espeak-ng")), qPrintable(audio.out));
+    QVERIFY2(audio.out.contains(QStringLiteral("Sounds: 1 from the file, 1 spoken by espeak-ng")),
+             qPrintable(audio.out));
     verifyAllValid(audioOut, QStringLiteral("prlita"), 1);
-    const auto audioPhrases = InstalledSubject::phrases(audioOut + QStringLiteral("/Frutta.ita"), true, nullptr);
+    const auto audioPhrases =
+        InstalledSubject::phrases(audioOut + QStringLiteral("/Frutta.ita"), true, nullptr);
     QVERIFY(audioPhrases && audioPhrases->size() == 2);
-    QCOMPARE(readWaveInfo(audioPhrases->front().bsound).sampleRate, 8000);
+    const WaveInfo sound = readWaveInfo(audioPhrases->front().bsound); // the mp3, decoded
+    QCOMPARE(sound.sampleRate, 16000);
+    QCOMPARE(sound.channels, 1);
+    QVERIFY2(qAbs(sound.durationMs - 600) <= 100, qPrintable(QString::number(sound.durationMs)));
 }
 
 // Each bad input: its message, nothing left in the output folder, nothing touched outside it
@@ -348,20 +394,39 @@ void TestVocabularyImport::badInputs_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("Latin-1 that says UTF-8") << "latin1" << "vocabolario.kvtml, line 3: the text is not UTF-8, although the file says it is";
-    QTest::newRow("KDE word list in Latin-1 (Debian)") << "debian:apps/kvtml/sv/animals.kvtml" << "animals.kvtml, line 112: the text is not UTF-8";
-    QTest::newRow("XML error") << "xml" << "rotto.kvtml, line 4: the XML is damaged";
-    QTest::newRow("KVTML 1") << "kvtml1" << "is in the older KVTML 1 format";
-    QTest::newRow("KVTML 1 (Debian)") << "debian:apps/kvtml/nb/easy.kvtml" << "is in the older KVTML 1 format";
-    QTest::newRow("one language (Debian)") << "debian:apps/kvtml/pl/animals.kvtml" << "is a word list in one language (pl), not a vocabulary";
-    QTest::newRow("one field a note") << "onefield" << "holds one field a note: a word list";
-    QTest::newRow("empty file") << "empty" << "vuoto.kvtml is empty";
-    QTest::newRow("zip that is not a package") << "zip" << "is a zip file but not an Anki package";
-    QTest::newRow("package that is not a zip") << "notzip" << "is not an Anki package (not a zip file at all)";
-    QTest::newRow("newest package layout") << "anki21b" << "newest Anki package layout (collection.anki21b, compressed with zstd)";
-    QTest::newRow("media map name with a path") << "mediapath" << "the media list: the sound name \"../evil.ogg\" holds a folder";
-    QTest::newRow("sound name with a path") << "soundpath" << "evil.txt, line 3: the sound name \"../../evil.ogg\" holds a folder";
-    QTest::newRow("100 MB file") << "huge" << "grande.kvtml is 100.0 MB; a vocabulary file of this kind may be at most 16.0 MB";
+    QTest::newRow("Latin-1 that says UTF-8")
+        << "latin1"
+        << "vocabolario.kvtml, line 3: the text is not UTF-8, although the file says it is";
+    QTest::newRow("KDE word list in Latin-1 (Debian)") << "debian:apps/kvtml/sv/animals.kvtml"
+                                                       << "animals.kvtml, line 112: the text is not UTF-8";
+    QTest::newRow("XML error") << "xml"
+                               << "rotto.kvtml, line 4: the XML is damaged";
+    QTest::newRow("KVTML 1") << "kvtml1"
+                             << "is in the older KVTML 1 format";
+    QTest::newRow("KVTML 1 (Debian)") << "debian:apps/kvtml/nb/easy.kvtml"
+                                      << "is in the older KVTML 1 format";
+    QTest::newRow("one language (Debian)") << "debian:apps/kvtml/pl/animals.kvtml"
+                                           << "is a word list in one language (pl), not a vocabulary";
+    QTest::newRow("one field a note") << "onefield"
+                                      << "holds one field a note: a word list";
+    QTest::newRow("empty file") << "empty"
+                                << "vuoto.kvtml is empty";
+    QTest::newRow("zip that is not a package") << "zip"
+                                               << "is a zip file but not an Anki package";
+    QTest::newRow("package that is not a zip") << "notzip"
+                                               << "is not an Anki package (not a zip file at all)";
+    QTest::newRow("newest package layout")
+        << "anki21b"
+        << "newest Anki package layout (collection.anki21b, compressed with zstd)";
+    QTest::newRow("media map name with a path")
+        << "mediapath"
+        << "the media list: the sound name \"../evil.ogg\" holds a folder";
+    QTest::newRow("sound name with a path")
+        << "soundpath"
+        << "evil.txt, line 3: the sound name \"../../evil.ogg\" holds a folder";
+    QTest::newRow("100 MB file")
+        << "huge"
+        << "grande.kvtml is 100.0 MB; a vocabulary file of this kind may be at most 16.0 MB";
 }
 
 void TestVocabularyImport::badInputs()
@@ -376,7 +441,8 @@ void TestVocabularyImport::badInputs()
     if (kind.startsWith(QLatin1String("debian:"))) {
         file = debianFile(kind.mid(7));
         if (file.isEmpty())
-            QSKIP(qPrintable(QStringLiteral("Debian's kdeedu-kvtml-data files are not there: ") + m_fetchProblem));
+            QSKIP(qPrintable(QStringLiteral("Debian's kdeedu-kvtml-data files are not there: ") +
+                             m_fetchProblem));
     } else if (kind == QLatin1String("latin1")) {
         file = folder + QStringLiteral("/vocabolario.kvtml");
         QVERIFY(writeAll(file, head + "<entries><entry id=\"0\"><translation id=\"0\"><text>citt\xe0</text>"
@@ -386,7 +452,9 @@ void TestVocabularyImport::badInputs()
         QVERIFY(writeAll(file, head + "<entries>\n<entry id=\"0\"></entries>\n</kvtml>\n"));
     } else if (kind == QLatin1String("kvtml1")) {
         file = folder + QStringLiteral("/vecchio.kvtml");
-        QVERIFY(writeAll(file, "<?xml version=\"1.0\"?>\n<kvtml encoding=\"UTF-8\">\n<e><o>cane</o><t>dog</t></e>\n</kvtml>\n"));
+        QVERIFY(writeAll(
+            file,
+            "<?xml version=\"1.0\"?>\n<kvtml encoding=\"UTF-8\">\n<e><o>cane</o><t>dog</t></e>\n</kvtml>\n"));
     } else if (kind == QLatin1String("onefield")) {
         file = folder + QStringLiteral("/parole.txt");
         QVERIFY(writeAll(file, "#separator:tab\ncane\ngatto\n"));
@@ -408,18 +476,22 @@ void TestVocabularyImport::badInputs()
         }
     } else if (kind == QLatin1String("anki21b") || kind == QLatin1String("mediapath")) {
         file = folder + QStringLiteral("/deck.apkg");
-        QJsonObject spec{{QStringLiteral("out"), file},
-                         {QStringLiteral("fields"), QJsonArray{QStringLiteral("Italian"), QStringLiteral("English")}},
-                         {QStringLiteral("notes"), QJsonArray{QJsonArray{QStringLiteral("il cane [sound:evil.ogg]"), QStringLiteral("the dog")}}}};
+        QJsonObject spec{
+            {QStringLiteral("out"), file},
+            {QStringLiteral("fields"), QJsonArray{QStringLiteral("Italian"), QStringLiteral("English")}},
+            {QStringLiteral("notes"),
+             QJsonArray{QJsonArray{QStringLiteral("il cane [sound:evil.ogg]"), QStringLiteral("the dog")}}}};
         if (kind == QLatin1String("anki21b"))
             spec[QStringLiteral("newestLayout")] = true;
         else
-            spec[QStringLiteral("mediaNames")] = QJsonObject{{QStringLiteral("0"), QStringLiteral("../evil.ogg")}};
+            spec[QStringLiteral("mediaNames")] =
+                QJsonObject{{QStringLiteral("0"), QStringLiteral("../evil.ogg")}};
         const QString made = makeAnki(spec, folder);
         QVERIFY2(made.isEmpty(), qPrintable(made));
     } else if (kind == QLatin1String("soundpath")) {
         file = folder + QStringLiteral("/evil.txt");
-        QVERIFY(writeAll(file, "#separator:tab\n#columns:Italian\tEnglish\nil cane [sound:../../evil.ogg]\tthe dog\n"));
+        QVERIFY(writeAll(
+            file, "#separator:tab\n#columns:Italian\tEnglish\nil cane [sound:../../evil.ogg]\tthe dog\n"));
     } else if (kind == QLatin1String("huge")) {
         file = folder + QStringLiteral("/grande.kvtml");
         QFile f(file);
@@ -432,8 +504,8 @@ void TestVocabularyImport::badInputs()
     const QString temp = m_root.filePath(QStringLiteral("tmp"));
     QVERIFY(QDir().mkpath(temp));
     const QStringList before = snapshot(m_root.path(), out);
-    const ToolRun result = runTool({QStringLiteral("import"), file, QStringLiteral("--edition"), QStringLiteral("prlita"),
-                                    QStringLiteral("--out"), out},
+    const ToolRun result = runTool({QStringLiteral("import"), file, QStringLiteral("--edition"),
+                                    QStringLiteral("prlita"), QStringLiteral("--out"), out},
                                    temp);
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.err.contains(expected), qPrintable(result.err));

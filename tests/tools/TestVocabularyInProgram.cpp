@@ -44,9 +44,11 @@ void TestVocabularyInProgram::openedVocabularyIsListedAndStudied()
     marker.close();
     TemplateSource source;
     QString error;
-    QVERIFY2(TemplateBuilder::readSources(QStringLiteral(PARLANTO_SOURCE_DIR "/data/template"), &source, &error),
+    QVERIFY2(
+        TemplateBuilder::readSources(QStringLiteral(PARLANTO_SOURCE_DIR "/data/template"), &source, &error),
+        qPrintable(error));
+    QVERIFY2(TemplateBuilder::build(program + QStringLiteral("Parlanto.tpl"), source, &error),
              qPrintable(error));
-    QVERIFY2(TemplateBuilder::build(program + QStringLiteral("Parlanto.tpl"), source, &error), qPrintable(error));
     s.programFolder = program;
 
     QList<Dialogs::Request> boxes;
@@ -62,18 +64,21 @@ void TestVocabularyInProgram::openedVocabularyIsListedAndStudied()
     // Written by hand as KWordQuiz writes it: Italian and English, twelve entries.
     QString entries;
     for (int i = 0; i < 12; ++i)
-        entries += QStringLiteral("<entry id=\"%1\"><translation id=\"0\"><text>la parola %1</text></translation>"
-                                  "<translation id=\"1\"><text>word %1</text></translation></entry>\n")
-                       .arg(i);
+        entries +=
+            QStringLiteral("<entry id=\"%1\"><translation id=\"0\"><text>la parola %1</text></translation>"
+                           "<translation id=\"1\"><text>word %1</text></translation></entry>\n")
+                .arg(i);
     const QString opened = root.filePath(QStringLiteral("Parole nuove.kvtml"));
     QFile kvtml(opened);
     QVERIFY(kvtml.open(QIODevice::WriteOnly));
-    kvtml.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kvtml version=\"2.0\">\n"
-                               "<identifiers><identifier id=\"0\"><name>Italian</name><locale>it</locale></identifier>"
-                               "<identifier id=\"1\"><name>English</name><locale>en</locale></identifier></identifiers>\n"
-                               "<entries>\n%1</entries>\n</kvtml>\n")
-                    .arg(entries)
-                    .toUtf8());
+    kvtml.write(
+        QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kvtml version=\"2.0\">\n"
+            "<identifiers><identifier id=\"0\"><name>Italian</name><locale>it</locale></identifier>"
+            "<identifier id=\"1\"><name>English</name><locale>en</locale></identifier></identifiers>\n"
+            "<entries>\n%1</entries>\n</kvtml>\n")
+            .arg(entries)
+            .toUtf8());
     kvtml.close();
 
     const QString learnerFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
@@ -85,15 +90,17 @@ void TestVocabularyInProgram::openedVocabularyIsListedAndStudied()
         QVERIFY(Startup::Form_Load(window, opened));
         QCOMPARE(s.learnerSubjectsFolder, learnerFolder);
         QVERIFY(QDir(program + QStringLiteral("Subjects")).isEmpty()); // the installation is never written
-        QCOMPARE(QDir(learnerFolder).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot),
-                 (QStringList{QStringLiteral("Parole_nuove_1.ita"), QStringLiteral("Parole_nuove_2.ita")}));
+        QCOMPARE(
+            QDir(learnerFolder).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot),
+            (QStringList{QStringLiteral("Parole_nuove_1.ita"), QStringLiteral("Parole_nuove_2.ita")}));
         // One summary; opened a second time, first the question whether to replace.
         QCOMPARE(boxes.size(), round + 1);
         if (round == 1)
             QVERIFY(boxes.front().text.contains(QStringLiteral("Parole_nuove_1.ita\nParole_nuove_2.ita")));
-        QVERIFY2(boxes.last().text.startsWith(
-                     QStringLiteral("Made 2 subjects (12 phrases) from Parole nuove.kvtml: Parole nuove 1, Parole nuove 2.")),
-                 qPrintable(boxes.last().text));
+        QVERIFY2(
+            boxes.last().text.startsWith(QStringLiteral(
+                "Made 2 subjects (12 phrases) from Parole nuove.kvtml: Parole nuove 1, Parole nuove 2.")),
+            qPrintable(boxes.last().text));
         const QTreeWidgetItem* current = window.TreeFolders()->currentItem();
         QVERIFY(current);
         QCOMPARE(current->text(0), QStringLiteral("Parole Nuove 1"));
@@ -102,7 +109,8 @@ void TestVocabularyInProgram::openedVocabularyIsListedAndStudied()
         if (round == 1) {
             // Studied as the activity panel hands a subject to an activity.
             QCOMPARE(Check_Subject(QStringLiteral("Parole_nuove_2.ita")), QStringLiteral("VALID"));
-            const StudySet::Result result = StudySet::collectInstalledSubject(s, QStringLiteral("Parole_nuove_2.ita"));
+            const StudySet::Result result =
+                StudySet::collectInstalledSubject(s, QStringLiteral("Parole_nuove_2.ita"));
             QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
             QCOMPARE(result.count, 2);
             QCOMPARE(s.StudyPhrases[1].Phrase, QStringLiteral("la parola 10"));
