@@ -154,9 +154,13 @@ std::optional<std::vector<Role>> columnRoles(const VocabularySource& source,
                 .arg(source.file, columnLanguages(source), o.programCode, o.studiedLanguage,
                      o.learnerLanguage);
     } else {
-        *error = QStringLiteral("%1 does not say which of its columns (%2) is %3 and which %4: say it with "
-                                "--columns, for example --columns phrase,translation")
-                     .arg(source.file, columnLanguages(source), o.studiedLanguage, o.learnerLanguage);
+        const bool named = std::any_of(source.columns.cbegin(), source.columns.cend(),
+                                       [](const QString& c) { return !c.trimmed().isEmpty(); });
+        const QString columns = named ? QStringLiteral("its columns (%1)").arg(columnLanguages(source))
+                                      : QStringLiteral("its %1 unnamed columns").arg(source.columns.size());
+        *error = QStringLiteral("%1 does not say which of %2 is %3 and which %4: say it with --columns, for "
+                                "example --columns phrase,translation")
+                     .arg(source.file, columns, o.studiedLanguage, o.learnerLanguage);
     }
     return std::nullopt;
 }
@@ -292,6 +296,19 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
     // Everything the import writes goes into a hidden folder of the output folder (on its
     // disk, so that the subjects are renamed into place, and never listed), removed at the end.
     const QDir out(o.outFolder);
+    // A folder made for an import that fails goes again (once its hidden folder has gone).
+    struct MadeFolder
+    {
+        QString path;
+        bool keep = false;
+        ~MadeFolder()
+        {
+            if (!path.isEmpty() && !keep)
+                QDir().rmdir(path);
+        }
+    } madeFolder;
+    if (!out.exists())
+        madeFolder.path = out.absolutePath();
     if (!QDir().mkpath(o.outFolder)) {
         *error = QStringLiteral("cannot make the folder %1").arg(o.outFolder);
         return std::nullopt;
@@ -451,6 +468,7 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
     }
     if (!moveIntoPlace(temp.path(), out, result.subjects, error))
         return std::nullopt;
+    madeFolder.keep = true;
     return result;
 }
 

@@ -218,7 +218,7 @@ void TestVocabularyImport::kwordquizFrenchVerbs()
         refused.err.contains(QStringLiteral("holds French and English; edition %1 studies %2 for %3 speakers")
                                  .arg(e.ProgramCode, e.StudiedLanguage, e.InterfaceLanguage)),
         qPrintable(refused.err));
-    QVERIFY(!QFileInfo::exists(refusedOut) || subjectFiles(refusedOut).isEmpty());
+    QVERIFY(!QFileInfo::exists(refusedOut)); // the folder made for it goes again
 }
 
 // Italian and English by hand, two lessons (one of twelve entries), a recorded sound beside
@@ -315,6 +315,24 @@ void TestVocabularyImport::ankiText()
     QCOMPARE(sound.bitsPerSample, 16);
     QVERIFY2(qAbs(sound.durationMs - 400) <= 20, qPrintable(QString::number(sound.durationMs)));
     QVERIFY(readWaveInfo(phrases->at(1).bsound).sampleRate != 8000); // espeak-ng's
+
+    // Anki's default export: note type, deck and tags in columns of their own, the decks
+    // making their own subjects, the columns unnamed.
+    QVERIFY(writeAll(folder + QStringLiteral("/decks.txt"),
+                     "#separator:tab\n#html:true\n#notetype column:1\n#deck column:2\n#tags column:5\n"
+                     "Basic\tItaliano::Animali\til cane\tthe dog\tanimali\n"
+                     "Basic\tItaliano::Cibo\t\"la \"\"mela\"\"\tverde\"\tthe apple\t\n"));
+    const QString decksOut = m_root.filePath(QStringLiteral("anki-decks-out"));
+    const ToolRun decks =
+        runTool({QStringLiteral("import"), folder + QStringLiteral("/decks.txt"), QStringLiteral("--edition"),
+                 QStringLiteral("prlita"), QStringLiteral("--out"), decksOut, QStringLiteral("--columns"),
+                 QStringLiteral("phrase,translation")});
+    QVERIFY2(decks.exitCode == 0, qPrintable(decks.err));
+    QCOMPARE(subjectFiles(decksOut),
+             (QStringList{QStringLiteral("Animali.ita"), QStringLiteral("Cibo.ita")}));
+    const auto food = InstalledSubject::phrases(decksOut + QStringLiteral("/Cibo.ita"), false, nullptr);
+    QVERIFY(food && food->size() == 1);
+    QCOMPARE(food->front().tPhrase, QStringLiteral("la \"mela\" verde"));
 }
 
 // An .apkg of the older layout: fields named Front and Back, so the columns must be named;
