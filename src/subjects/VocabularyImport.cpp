@@ -394,7 +394,8 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
 
     QStringList existing;
     for (const PlannedSubject& s : planned) {
-        if (QFileInfo::exists(out.filePath(s.fileName)))
+        const QFileInfo target(out.filePath(s.fileName));
+        if (target.exists() || target.isSymLink())
             existing << s.fileName;
     }
     if (!existing.isEmpty() && !(o.replaceExisting && o.replaceExisting(existing))) {
