@@ -1,7 +1,8 @@
 // A vocabulary opened with the program (parlanto FILE, or from a file manager) in an
 // installed copy: made into subjects in the learner's own subjects folder, shown in the tree
-// with one summary message, and studied like any subject; opened again, the learner is
+// with one summary message, and handed to an activity like any subject; opened again, the learner is
 // asked before the subjects are replaced.
+#include "ActivityInput.h"
 #include "app/AppState.h"
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
@@ -10,6 +11,7 @@
 #include "content/TemplateBuilder.h"
 #include "platform/Sound.h"
 #include "platform/Web.h"
+#include "study/ActivityInputFile.h"
 #include "study/StudySet.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectTree.h"
@@ -115,6 +117,13 @@ void TestVocabularyInProgram::openedVocabularyIsListedAndStudied()
             QCOMPARE(result.count, 2);
             QCOMPARE(s.StudyPhrases[1].Phrase, QStringLiteral("la parola 10"));
             QVERIFY(QFileInfo(s.studySoundFile(1)).size() > 1000);
+            // The input file the activity is started with, read by the activities' own reader.
+            QVERIFY2(Write_Activity_File(s, current->parent()->child(1)->text(0), &error), qPrintable(error));
+            const auto input = ActivityInput::read(s.activityInputFile(), &error);
+            QVERIFY2(input, qPrintable(error));
+            QCOMPARE(input->phrases.size(), size_t(2));
+            QCOMPARE(input->phrases[1].translation, QStringLiteral("word 11"));
+            QVERIFY(QFileInfo(input->phrases[1].soundFile).size() > 1000);
         }
         window.endProgram();
     }
