@@ -9,6 +9,7 @@
 #include "subjects/KvtmlReader.h"
 #include "subjects/SubjectFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -220,6 +221,19 @@ bool moveIntoPlace(const QString& tempFolder, const QDir& out, const QStringList
     return true;
 }
 
+// The hidden folders of imports that were killed before they ended (a day old: an import
+// running beside this one is never that old).
+void removeStaleImportFolders(const QDir& out)
+{
+    const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
+    const QFileInfoList folders = out.entryInfoList({QStringLiteral(".parlanto-import-*")},
+                                                    QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo& folder : folders) {
+        if (folder.lastModified() < dayAgo)
+            QDir(folder.absoluteFilePath()).removeRecursively();
+    }
+}
+
 } // namespace
 
 VocabularyImport::Options VocabularyImport::optionsFor(const QString& programCode,
@@ -313,6 +327,7 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
         *error = QStringLiteral("cannot make the folder %1").arg(o.outFolder);
         return std::nullopt;
     }
+    removeStaleImportFolders(out);
     QTemporaryDir temp(out.filePath(QStringLiteral(".parlanto-import-XXXXXX")));
     if (!temp.isValid()) {
         *error = QStringLiteral("cannot write in %1: %2").arg(out.path(), temp.errorString());
