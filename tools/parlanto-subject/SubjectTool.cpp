@@ -14,11 +14,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QStringDecoder>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
