@@ -9,7 +9,7 @@
 #include "app/Startup.h"
 #include "app/WindowFlow.h"
 #include "widgets/MessageWindow.h"
-#include "content/TemplateBuilder.h"
+#include "common/TemplateBuilder.h"
 #include "platform/Sound.h"
 #include "platform/Web.h"
 #include "study/ActivityInputFile.h"

@@ -1,7 +1,7 @@
 #include "SubjectTool.h"
 
 #include "BuildInfo.h"
-#include "content/TemplateBuilder.h"
+#include "common/TemplateBuilder.h"
 #include "platform/Files.h"
 #include "platform/Speech.h"
 #include "platform/WaveFile.h"
