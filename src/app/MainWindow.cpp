@@ -355,7 +355,7 @@ void MainWindow::loadSettings()
     // Until the editor is built in, its button says why it cannot be pressed.
     if (!m_btnCreateVirtualSubjects->isEnabled())
         m_btnCreateVirtualSubjects->setToolTip(c(Caption::NotAvailableYet));
-    LoadingLog::addLine(c(Caption::Loading) + QStringLiteral(".  ") + c(Caption::PleaseWait));
+    LoadingLog::addLine(c(Caption::LoadingPleaseWait)); // the splash's own wording
     setButtonText(m_btnOpenSubjectsFolder, c(Caption::OpenSubjectsFolder));
     setButtonText(m_btnAdmin, c(Caption::Results));
     setButtonText(m_btnProgress, c(Caption::MyProgress));

@@ -25,6 +25,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
@@ -33,6 +35,7 @@
 namespace {
 
 using Img = SubjectTree::Image;
+constexpr int MenuMargin = 8; // pixels kept between the edit menu and the screen edge
 
 QString caption(Caption id)
 {
@@ -548,7 +551,17 @@ void VirtualSubjectEditor::onEnterPressed(EditorTree* tree, QTreeWidgetItem* nod
 void VirtualSubjectEditor::showEditMenu(const QPoint& globalPos)
 {
     m_activeTree = m_treeVirtual;
-    m_mnuEdit->popup(globalPos);
+    const QTreeWidgetItem* node = m_treeVirtual->currentItem();
+    m_mnuRename->setEnabled(node && !EditorTree::isPhrase(node)); // a phrase has no name to change
+    // A small margin keeps the menu off the screen's edge.
+    QPoint at = globalPos;
+    if (const QScreen* screen = QGuiApplication::screenAt(globalPos)) {
+        const QRect room = screen->availableGeometry().adjusted(MenuMargin, MenuMargin, -MenuMargin, -MenuMargin);
+        const QSize size = m_mnuEdit->sizeHint();
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - size.width())));
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - size.height())));
+    }
+    m_mnuEdit->popup(at);
 }
 
 SubjectNode VirtualSubjectEditor::selectedNode() const
