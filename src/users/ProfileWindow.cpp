@@ -7,6 +7,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
 #include "widgets/Pictures.h"
+#include "widgets/TiledBackground.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,13 +30,10 @@ ProfileWindow::ProfileWindow(const QList<Learner>& existing, QWidget* parent)
     setModal(true);
     const auto& caption = app().captions;
 
+    // A pixmap brush tiles over the window; the texts take the colours that go with it.
     const QPixmap tile = Pictures::background(QStringLiteral("login"));
-    if (!tile.isNull()) {
-        QPalette pal = palette();
-        pal.setBrush(QPalette::Window, QBrush(tile));
-        setPalette(pal);
-        setAutoFillBackground(true);
-    }
+    TiledBackground::useLightPalette(this, tile.isNull() ? QBrush(TiledBackground::plainBackground())
+                                                         : QBrush(tile));
 
     auto makeLabel = [this](const QString& name, const QString& text) {
         auto* l = new QLabel(text, this);
