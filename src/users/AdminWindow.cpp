@@ -129,6 +129,7 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
     // The chart of the selected learner, activity or subject.
     m_charts = new ProgressCharts(this);
     m_charts->setEntries({}, c(Caption::ChooseForChart));
+    m_charts->setAccessibleTitle(c(Caption::Results));
 
     // Export: every result, or the selected learner's. A button menu: Space opens it.
     m_export = new QPushButton(c(Caption::ExportResults), this);
@@ -324,7 +325,7 @@ void AdminWindow::onClearDatabaseClicked()
     // Nothing can bring the learners back: Enter alone must never erase them.
     if (!Dialogs::askYesNo(this,
                            c(Caption::ClearDeletesEverything) + QLatin1Char(' ') + title +
-                               QStringLiteral("\n\n") + c(Caption::ClearKeepsOwnSubjects),
+                               QStringLiteral(".\n\n") + c(Caption::ClearKeepsOwnSubjects),
                            c(Caption::ClearAllLearners), QMessageBox::NoIcon, QMessageBox::No))
         return;
     if (!Dialogs::askYesNo(this,

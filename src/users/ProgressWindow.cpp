@@ -35,7 +35,7 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     m_subjects->setObjectName(QStringLiteral("lstSubjects"));
     m_subjects->setAccessibleName(c(Caption::SubjectsStudied));
     m_subjects->setRootIsDecorated(false);
-    m_subjects->setHeaderLabels({c(Caption::Subject), c(Caption::Best), c(Caption::Latest)});
+    m_subjects->setHeaderLabels({c(Caption::Subject), c(Caption::Activities), c(Caption::Best), c(Caption::Latest)});
     m_subjects->setColumnWidth(0, Twips::toPixels(3600));
     m_subjects->setMaximumHeight(Twips::toPixels(1800));
     m_subjectCount->setBuddy(m_subjects);
@@ -79,13 +79,13 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
     m_sessions->setText(c(Caption::SessionsThisWeek) + QLatin1Char(' ') +
                         QString::number(summary.sessionsThisWeek));
     m_subjectCount->setText(c(Caption::SubjectsStudied) + QLatin1Char(' ') +
-                            QString::number(summary.subjects.size()));
+                            QString::number(summary.subjectCount));
     m_sessions->setAccessibleName(m_sessions->text());
     m_subjectCount->setAccessibleName(m_subjectCount->text());
     m_subjects->clear();
     for (const ResultsHistory::SubjectSummary& s : summary.subjects) {
         const QString best = s.best ? ResultsHistory::percentText(*s.best) : QString();
-        new QTreeWidgetItem(m_subjects, {s.subject, best, s.latest});
+        new QTreeWidgetItem(m_subjects, {s.subject, s.activity, best, s.latest});
     }
     m_subjects->setVisible(!summary.subjects.isEmpty());
     m_charts->setEntries(*entries, c(Caption::NoResultsToBegin));

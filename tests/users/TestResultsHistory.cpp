@@ -138,12 +138,19 @@ void TestResultsHistory::summaryOfTheWeek()
     QVERIFY(entries);
     const auto summary = ResultsHistory::summarize(*entries, QDate(2026, 12, 8));
     QCOMPARE(summary.sessionsThisWeek, 3);
-    QCOMPARE(summary.subjects.size(), 2);
+    // One row per subject and activity: Flashcards and Listening of one subject never mix.
+    QCOMPARE(summary.subjectCount, 2);
+    QCOMPARE(summary.subjects.size(), 3);
     QCOMPARE(summary.subjects[0].subject, QStringLiteral("Al Caffè"));
+    QCOMPARE(summary.subjects[0].activity, QStringLiteral("Flashcards"));
     QCOMPARE(*summary.subjects[0].best, 100.0);
-    QCOMPARE(summary.subjects[0].latest, QStringLiteral("50%"));
-    QCOMPARE(*summary.subjects[1].best, 20.0);
-    QCOMPARE(summary.subjects[1].latest, QStringLiteral("20%"));
+    QCOMPARE(summary.subjects[0].latest, QStringLiteral("100%"));
+    QCOMPARE(summary.subjects[1].activity, QStringLiteral("Listening"));
+    QCOMPARE(*summary.subjects[1].best, 50.0);
+    QCOMPARE(summary.subjects[1].latest, QStringLiteral("50%"));
+    QCOMPARE(summary.subjects[2].subject, QStringLiteral("Zoo"));
+    QCOMPARE(*summary.subjects[2].best, 20.0);
+    QCOMPARE(summary.subjects[2].latest, QStringLiteral("20%"));
 }
 
 void TestResultsHistory::csvReadBackByAParser_data()
