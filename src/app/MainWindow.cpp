@@ -82,7 +82,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(app().edition.EditionTitle);
-    setAccessibleName(app().edition.EditionTitle);
     setWindowIcon(Pictures::programIcon());
     resize(Twips::size(11400, 8700));
     TiledBackground::install(this, QStringLiteral("main"));
@@ -376,6 +375,7 @@ void MainWindow::loadSettings()
     }
     m_lblURL->setText(c(Caption::WebSite));
     m_lblURL->setAccessibleName(c(Caption::WebSite));
+    m_tree->setAccessibleName(c(Caption::Subjects));
     m_lblCaption->setAccessibleName(c(Caption::HelpAndInformation));
 }
 
@@ -400,6 +400,7 @@ void MainWindow::addMenuEntry(const TemplateContent::LinkedText& entry)
     bullet->setObjectName(QStringLiteral("imgMenu_%1").arg(k));
     bullet->setGeometry(Twips::rect(240, top + 60, 240, 240));
     bullet->setPixmap(Pictures::menuBullet());
+    bullet->setAccessibleName(entry.text); // the picture beside the entry stands for it
     auto* label = new LinkLabel(entry.text, m_picMenu);
     label->setObjectName(QStringLiteral("lblMenu_%1").arg(k));
     label->setAccessibleName(entry.text);

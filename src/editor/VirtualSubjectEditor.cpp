@@ -16,6 +16,7 @@
 #include "subjects/VirtualSubjectIndex.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
+#include "widgets/AccessibleWindow.h"
 #include "widgets/TiledBackground.h"
 
 #include <QApplication>
@@ -134,6 +135,7 @@ VirtualSubjectEditor::VirtualSubjectEditor(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmCustomSubject"));
     setWindowFlag(Qt::Window);
+    AccessibleWindow::expose(this); // a frame named by its title, as screen readers expect
     buildWindow();
     setCaptions();
 }
@@ -274,7 +276,6 @@ void VirtualSubjectEditor::setCaptions()
 {
     setWindowTitle(app().edition.EditionTitle + QStringLiteral(" - ") +
                    caption(Caption::CreateMyOwnSubjects));
-    setAccessibleName(caption(Caption::CreateMyOwnSubjects));
     const std::pair<QPushButton*, Caption> buttons[] = {
         {m_btnNewFolder, Caption::NewFolder},   {m_btnNewSubject, Caption::NewSubject},
         {m_btnRename, Caption::Rename},         {m_btnDelete, Caption::Delete},

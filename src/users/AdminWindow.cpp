@@ -178,8 +178,8 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
 
     setTabOrder(m_view, m_tree);
     setTabOrder(m_tree, m_list);
-    setTabOrder(m_list, m_charts);
-    setTabOrder(m_charts, m_export);
+    setTabOrder(m_list, m_charts->focusTarget());
+    setTabOrder(m_charts->focusTarget(), m_export);
     setTabOrder(m_export, m_restore);
     setTabOrder(m_restore, m_clear);
     resize(Twips::size(10500, 8400));

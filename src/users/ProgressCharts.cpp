@@ -59,11 +59,17 @@ ProgressCharts::ProgressCharts(QWidget* parent) : QWidget(parent)
     scroll->setWidgetResizable(true);
     scroll->setFocusPolicy(Qt::StrongFocus); // arrow keys and Page Down scroll the charts
     scroll->setWidget(charts);
+    // The viewport would otherwise report the scroll area's focus as its own as well.
+    scroll->viewport()->setFocusProxy(nullptr);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
-    setFocusProxy(scroll);
     setEntries({}, QString());
+}
+
+QWidget* ProgressCharts::focusTarget() const
+{
+    return m_scroll;
 }
 
 void ProgressCharts::setAccessibleTitle(const QString& title)

@@ -26,6 +26,9 @@ public:
     // What a screen reader calls the charts' area (the window's own view of the results).
     void setAccessibleTitle(const QString& title);
 
+    // Where the keyboard enters the charts.
+    QWidget* focusTarget() const;
+
     QList<QChartView*> chartViews() const { return m_views; }
     QTreeWidget* unreadableList() const { return m_unreadable; }
     QLabel* emptyLabel() const { return m_empty; }

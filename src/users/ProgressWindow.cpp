@@ -62,8 +62,8 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     layout->addWidget(m_charts, 1);
     layout->addLayout(buttons);
 
-    setTabOrder(m_subjects, m_charts);
-    setTabOrder(m_charts, m_close);
+    setTabOrder(m_subjects, m_charts->focusTarget());
+    setTabOrder(m_charts->focusTarget(), m_close);
     resize(Twips::size(10500, 8400));
 }
 
