@@ -182,6 +182,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
         ProgressWindow::open(this, app().CurrentUser);
     });
     auto* buttons = new QHBoxLayout();
+    buttons->setSpacing(Twips::toPixels(120)); // the buttons never touch
     buttons->addWidget(m_btnChangeUser);
     buttons->addWidget(m_btnCreateVirtualSubjects);
     buttons->addWidget(m_btnOpenSubjectsFolder);

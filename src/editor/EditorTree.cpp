@@ -1,6 +1,7 @@
 #include "EditorTree.h"
 
 #include "widgets/Pictures.h"
+#include "widgets/FocusedSelection.h"
 
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -15,6 +16,7 @@ QString EditorTree::mimeType()
 
 EditorTree::EditorTree(Side side, QWidget* parent) : QTreeWidget(parent), m_side(side)
 {
+    FocusedSelection::install(this);
     setHeaderHidden(true);
     setColumnCount(1);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -12,6 +12,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
 #include "widgets/Pictures.h"
+#include "widgets/FocusedSelection.h"
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>
@@ -48,6 +49,7 @@ private:
 SubjectTree::SubjectTree(QWidget* parent) : QTreeWidget(parent)
 {
     setObjectName(QStringLiteral("TreeFolders"));
+    FocusedSelection::install(this);
     setHeaderHidden(true);
     setFocusPolicy(Qt::StrongFocus);
     setSelectionMode(QAbstractItemView::SingleSelection);

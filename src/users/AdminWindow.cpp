@@ -16,6 +16,7 @@
 #include "widgets/NamedComboBox.h"
 #include "widgets/Pictures.h"
 #include "widgets/TiledBackground.h"
+#include "widgets/FocusedSelection.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -98,6 +99,7 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
     connect(m_view, &QComboBox::activated, this, &AdminWindow::showView);
 
     m_tree = new QTreeWidget(this);
+    FocusedSelection::install(m_tree);
     m_tree->setObjectName(QStringLiteral("tvwResults"));
     m_tree->setAccessibleName(c(Caption::Results));
     m_tree->setHeaderHidden(true);
@@ -109,6 +111,7 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
             [this](QTreeWidgetItem* item) { onResultsNodeClicked(item); });
 
     m_list = new QTreeWidget(this);
+    FocusedSelection::install(m_list);
     m_list->setObjectName(QStringLiteral("lvwResults"));
     m_list->setAccessibleName(c(Caption::ListOfResults));
     m_list->setRootIsDecorated(false);

@@ -112,9 +112,14 @@ ProfileWindow::ProfileWindow(const QList<Learner>& existing, QWidget* parent)
     buttons->addWidget(m_buttons[1]);
     grid->addLayout(buttons, 6, 0, 1, 2);
 
+    // The form keeps its size whether the password rows show or not.
     for (QWidget* w : {static_cast<QWidget*>(m_password), static_cast<QWidget*>(m_password2),
-                       static_cast<QWidget*>(m_typePass), static_cast<QWidget*>(m_retypePass)})
+                       static_cast<QWidget*>(m_typePass), static_cast<QWidget*>(m_retypePass)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
         w->hide();
+    }
 
     setWindowTitle(caption(Caption::NewLearner));
     m_first->setFocus();

@@ -164,6 +164,21 @@ private slots:
         QVERIFY(fx->opened.first().contains("activities.htm") || fx->opened.first().contains("C95"));
     }
 
+    void moreActivitiesLinkWhole()
+    {
+        // The real wording, longer than a button is wide, is never cut.
+        QStringList texts;
+        for (int i = 1; i <= 400; ++i)
+            texts << QStringLiteral("C%1").arg(i);
+        texts[114 - 1] = QStringLiteral("More activities on the web...");
+        app().captions.setTexts(texts);
+        activities(2);
+        build();
+        QPushButton* more = panel->lblMoreActs();
+        QVERIFY(more->width() >= more->sizeHint().width());
+        QVERIFY(more->height() >= more->sizeHint().height());
+        QVERIFY(more->geometry().right() < panel->width());
+    }
     void scrollBarFromEighteen_data()
     {
         QTest::addColumn<int>("count");

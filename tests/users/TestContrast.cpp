@@ -16,13 +16,16 @@
 #include "users/ProfileWindow.h"
 #include "users/UsersDatabase.h"
 #include "widgets/Dialogs.h"
+#include "widgets/FocusedSelection.h"
 #include "widgets/MessageWindow.h"
+#include "widgets/TiledBackground.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QHash>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -103,6 +106,7 @@ private slots:
     void init();
     void cleanup();
     void windowsReadable();
+    void focusedSelectionStandsOut();
 
 private:
     void check(QWidget* window, const QString& name);
@@ -235,6 +239,43 @@ void TestContrast::windowsReadable()
     QVERIFY(results->topLevelItemCount() >= 2);
     results->setCurrentItem(results->topLevelItem(1)); // one row selected, the administrator's not
     check(&admin, QStringLiteral("results"));
+}
+
+void TestContrast::focusedSelectionStandsOut()
+{
+    // Two trees side by side, as in the editor: only the focused one's selection is in the
+    // full selection colour, and both stay readable.
+    QWidget window;
+    TiledBackground::install(&window, QStringLiteral("main"));
+    auto* layout = new QHBoxLayout(&window);
+    QTreeWidget* trees[2];
+    for (QTreeWidget*& tree : trees) {
+        tree = new QTreeWidget(&window);
+        tree->setHeaderHidden(true);
+        FocusedSelection::install(tree);
+        tree->setCurrentItem(new QTreeWidgetItem(tree, {QStringLiteral("Al Caffè")}));
+        layout->addWidget(tree);
+    }
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QApplication::setActiveWindow(&window); // no window manager gives it the focus here
+    trees[0]->setFocus();
+    QTRY_VERIFY(trees[0]->hasFocus());
+    QTest::qWait(50);
+    auto rowColour = [](QTreeWidget* tree) {
+        const QImage image = tree->viewport()->grab().toImage();
+        const QRect r = tree->visualItemRect(tree->topLevelItem(0));
+        return QColor(image.pixel(int((r.right() - 4) * image.devicePixelRatio()),
+                                  int(r.center().y() * image.devicePixelRatio())));
+    };
+    const QColor focused = rowColour(trees[0]), unfocused = rowColour(trees[1]);
+    QVERIFY2(contrast(focused.rgb(), unfocused.rgb()) >= 1.5,
+             qPrintable(focused.name() + QStringLiteral(" beside ") + unfocused.name()));
+    trees[1]->setFocus();
+    QTRY_VERIFY(trees[1]->hasFocus());
+    QTest::qWait(50);
+    QCOMPARE(rowColour(trees[1]), focused);
+    QCOMPARE(rowColour(trees[0]), unfocused);
 }
 
 QTEST_MAIN(TestContrast)
