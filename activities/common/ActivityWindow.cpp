@@ -40,9 +40,11 @@ QPushButton* ActivityWindow::makeButton(const char* objectName, const char* key)
     return b;
 }
 
-void ActivityWindow::addScrolling(QLabel* label)
+void ActivityWindow::addScrolling(QLabel* label, const char* nameKey)
 {
     auto* area = new QScrollArea(this);
+    area->setAccessibleName(tr_(nameKey));
+    label->setAccessibleDescription(tr_(nameKey));
     area->setWidget(label);
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);

@@ -35,7 +35,8 @@ protected:
     QPushButton* makeButton(const char* objectName, const char* key);
     // Adds label to the column inside an area of its own, so that a long text scrolls and the
     // buttons stay in reach.
-    void addScrolling(QLabel* label);
+    // The label in a scrolling area of its own, named for screen readers by the text key.
+    void addScrolling(QLabel* label, const char* nameKey);
     // Ends the session: no more sound, the close button shown and focused, the score recorded.
     void finishWith(QPushButton* close, int right, int total);
     // Records right of total (a session left early); false when that failed.

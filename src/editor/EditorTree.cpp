@@ -1,5 +1,7 @@
 #include "EditorTree.h"
 
+#include "state/AppState.h"
+#include "state/CaptionId.h"
 #include "widgets/Pictures.h"
 #include "widgets/FocusedSelection.h"
 
@@ -259,8 +261,12 @@ bool EditorTree::edit(const QModelIndex& index, EditTrigger trigger, QEvent* eve
         return false;
     emit labelEditStarted(node);
     const bool started = QTreeWidget::edit(index, trigger, event);
-    if (started)
+    if (started) {
         m_editIndex = index;
+        // The in-place field says what it is for.
+        for (QLineEdit* field : viewport()->findChildren<QLineEdit*>())
+            field->setAccessibleName(app().captions(Caption::Rename));
+    }
     return started;
 }
 

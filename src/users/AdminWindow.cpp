@@ -117,7 +117,7 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setColumnCount(4);
-    m_list->setHeaderLabels({QString(), c(Caption::Score), c(Caption::Date), c(Caption::Time)});
+    m_list->setHeaderLabels({c(NameColumnCaption[LearnerView]), c(Caption::Score), c(Caption::Date), c(Caption::Time)});
     // Names, dates and times are shown whole; the last column takes the space that is left.
     for (int column = 0; column < 3; ++column)
         m_list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);

@@ -71,7 +71,8 @@ ProfileWindow::ProfileWindow(const QList<Learner>& existing, QWidget* parent)
     m_pictures->setAccessibleName(caption(Caption::Picture));
     m_pictures->setIconSize(QSize(32, 32));
     for (int i = 1; i <= Pictures::LearnerCount; ++i) {
-        m_pictures->addItem(Pictures::learner(i), QString(), i);
+        // The number beside the picture is what a screen reader says when it changes.
+        m_pictures->addItem(Pictures::learner(i), QString::number(i), i);
         m_pictures->setItemData(i - 1, caption(Caption::Picture) + QLatin1Char(' ') + QString::number(i),
                                 Qt::AccessibleTextRole);
     }
