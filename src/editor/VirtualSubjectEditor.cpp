@@ -351,7 +351,7 @@ void VirtualSubjectEditor::loadInstalledSubjects()
     nodes.reserve(m_installedFiles.size());
     Progress progress;
     for (int i = 0; i < m_installedFiles.size(); ++i) {
-        const QString title = properTitle(m_installedFiles.at(i));
+        const QString title = properTitle(m_installedFiles.at(i), app().edition.InterfaceLanguage);
         nodes << m_treeSubjects->makeNode(title.trimmed(), SubjectNode::makeSubject(m_installedFiles.at(i)),
                                           Img::SubjectImage, Img::SelectedSubjectImage);
         progress.report(title);

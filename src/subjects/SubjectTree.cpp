@@ -107,7 +107,7 @@ void SubjectTree::loadSubjects()
     QList<QTreeWidgetItem*> nodes;
     nodes.reserve(m_installedFiles.size());
     for (const QString& file : std::as_const(m_installedFiles)) {
-        const QString title = properTitle(file).trimmed();
+        const QString title = properTitle(file, app().edition.InterfaceLanguage).trimmed();
         nodes << makeNode(title, SubjectNode::makeSubject(file), SubjectImage, SelectedSubjectImage);
         reportProgress(title);
     }
