@@ -7,6 +7,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
@@ -136,7 +137,10 @@ QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
     auto* view = new QChartView(chart);
     view->setObjectName(QStringLiteral("chart_") + series.activity);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(Twips::toPixels(ChartHeightTwips));
+    // High enough for the side title written upwards along the plot ("Puntuación (%)"):
+    // the plot is the chart less about 130 pixels of titles, labels and margins.
+    const int sideTitle = QFontMetrics(scores->titleFont()).horizontalAdvance(scores->titleText());
+    view->setMinimumHeight(std::max(Twips::toPixels(ChartHeightTwips), sideTitle + 150));
     // What a screen reader says of the chart: its activity, how many results, the latest.
     view->setAccessibleName(c(Caption::ScoresIn) + QLatin1Char(' ') + series.activity);
     const qsizetype count = series.points.size();

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <cmath>
+
 namespace ResultsExport {
 
 namespace {
@@ -26,11 +28,9 @@ QString percentField(const std::optional<double>& percent)
 {
     if (!percent)
         return QString();
-    // One decimal, and none when it is a whole number: "66.7", "100".
-    QString text = QString::number(*percent, 'f', 1);
-    if (text.endsWith(QLatin1String(".0")))
-        text.chop(2);
-    return text;
+    // Rounded as the scores and the program's windows round it, so that 1/8 is 13 both in
+    // "1/8 (13%)" and here; the header says so.
+    return QString::number(std::lround(*percent));
 }
 
 } // namespace
@@ -46,7 +46,7 @@ QByteArray csv(const QList<HistoryEntry>& entries)
         out += quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     };
     line({QStringLiteral("Learner"), QStringLiteral("Activity"), QStringLiteral("Subject"),
-          QStringLiteral("Score"), QStringLiteral("Percent"), QStringLiteral("Date"),
+          QStringLiteral("Score"), QStringLiteral("Percent (rounded)"), QStringLiteral("Date"),
           QStringLiteral("Time")});
     for (const HistoryEntry& e : entries) {
         // A date that cannot be read is written as it was stored rather than lost.

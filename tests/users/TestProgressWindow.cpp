@@ -243,7 +243,7 @@ void TestProgressWindow::resultsWindowChartsAndExports()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
     QCOMPARE(lines.size(), 1 + 6 + 1); // header, Anna's six results, nothing after the last CRLF
-    QVERIFY(lines[1].startsWith("Anna Bianchi,Flashcards,Al Caffè,6/9,66.7,2026-12-01,10:00:00"));
+    QVERIFY(lines[1].startsWith("Anna Bianchi,Flashcards,Al Caffè,6/9,67,2026-12-01,10:00:00"));
     QCOMPARE(m_boxes.last().text, "6 " + caption(316) + "\n" + chosen + ".csv");
 
     // A cancelled dialog writes nothing.

@@ -191,10 +191,10 @@ void TestResultsHistory::csvReadBackByAParser()
     const QJsonArray rows = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
 
     QList<QStringList> expected{
-        {"Learner", "Activity", "Subject", "Score", "Percent", "Date", "Time"},
-        {zoe, "Flashcards", "Caffè, latte\nand \"cornetto\"", "6/9 (67%)", "66.7", "2026-12-07", "08:05:09"}};
+        {"Learner", "Activity", "Subject", "Score", "Percent (rounded)", "Date", "Time"},
+        {zoe, "Flashcards", "Caffè, latte\nand \"cornetto\"", "6/9 (67%)", "67", "2026-12-07", "08:05:09"}};
     if (learner.isEmpty())
-        expected.append({"Luca Verdi", "Listening", " Al Caffè", "87.5", "87.5", "2026-12-08", "10:00:00"});
+        expected.append({"Luca Verdi", "Listening", " Al Caffè", "87.5", "88", "2026-12-08", "10:00:00"});
     expected.append({zoe, "Listening", "Ñandú", "excellent", "", "yesterday", "noon"});
     QCOMPARE(rows.size(), expected.size());
     for (int i = 0; i < expected.size(); ++i)
