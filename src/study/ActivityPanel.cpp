@@ -15,6 +15,7 @@
 #include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTree.h"
 #include "widgets/Dialogs.h"
+#include "study/ActivityNames.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -183,9 +184,11 @@ void ActivityPanel::loadActivities()
     for (int i = 0; i < n; ++i) {
         auto* b = new ActivityButton(m_picActs);
         b->setObjectName(QStringLiteral("btnAct_%1").arg(i));
-        b->setText(m_programs.at(i));
-        b->setAccessibleName(m_programs.at(i));
-        b->setToolTip(m_programs.at(i));
+        // Named as its picture reads, in the learner's language.
+        const QString name = ActivityNames::displayName(m_programs.at(i));
+        b->setText(name);
+        b->setAccessibleName(name);
+        b->setToolTip(name);
         b->setGeometry(
             Twips::rect((i % columns) * ColumnStep, (i / columns) * RowStep, ButtonWidth, ButtonHeight));
         b->installEventFilter(this);

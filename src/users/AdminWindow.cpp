@@ -17,6 +17,7 @@
 #include "widgets/Pictures.h"
 #include "widgets/TiledBackground.h"
 #include "widgets/FocusedSelection.h"
+#include "study/ActivityNames.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -66,14 +67,26 @@ void makeBold(QTreeWidgetItem* item)
     item->setFont(0, f);
 }
 
-QTreeWidgetItem* addNode(QTreeWidget* tree, QTreeWidgetItem* parent, const QString& text, const QIcon& icon)
+// The stored name a node stands for, when it shows another (an activity's translated name).
+constexpr int StoredNameRole = Qt::UserRole + 40;
+
+QTreeWidgetItem* addNode(QTreeWidget* tree, QTreeWidgetItem* parent, const QString& text, const QIcon& icon,
+                         const QString& shown = QString())
 {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
-    item->setText(0, text);
+    item->setText(0, shown.isEmpty() ? text : shown);
+    item->setData(0, StoredNameRole, text);
     item->setIcon(0, icon);
     if (!parent)
         makeBold(item);
     return item;
+}
+
+// What the results are found by: the stored name, not the one shown.
+QString storedName(const QTreeWidgetItem* node)
+{
+    const QVariant stored = node->data(0, StoredNameRole);
+    return stored.isValid() ? stored.toString() : node->text(0);
 }
 
 } // namespace
@@ -245,7 +258,8 @@ bool AdminWindow::buildTree(View view, QString* error)
     } else {
         const QIcon icon = view == ActivityView ? activityIcon() : subjectIcon();
         for (const QString& name : topNames)
-            addNode(m_tree, nullptr, name, icon);
+            addNode(m_tree, nullptr, name, icon,
+                    view == ActivityView ? ActivityNames::displayName(name) : QString());
     }
 
     // Second level: every top node gets the whole list, results or not.
@@ -277,7 +291,8 @@ bool AdminWindow::buildTree(View view, QString* error)
                 addNode(m_tree, top, l.displayName(), Pictures::learner(l.nIcon));
         } else {
             for (const QString& name : childNames)
-                addNode(m_tree, top, name, childIcon);
+                addNode(m_tree, top, name, childIcon,
+                        view == LearnerView ? ActivityNames::displayName(name) : QString());
         }
     }
     return true;
@@ -293,8 +308,8 @@ void AdminWindow::onResultsNodeClicked(QTreeWidgetItem* node)
         return;
     }
     m_list->clear();
-    const QString parentName = node->parent()->text(0);
-    const QString childName = node->text(0);
+    const QString parentName = storedName(node->parent());
+    const QString childName = storedName(node);
     const UsersDatabase users = UsersDatabase::forApp();
     QString error;
     std::optional<QList<ResultRow>> rows;
@@ -316,7 +331,8 @@ void AdminWindow::onResultsNodeClicked(QTreeWidgetItem* node)
         return;
     }
     for (const ResultRow& r : *rows)
-        new QTreeWidgetItem(m_list, {r.name, r.score, r.nDate, r.nTime});
+        new QTreeWidgetItem(m_list, {m_shownView == SubjectView ? ActivityNames::displayName(r.name) : r.name,
+                                     r.score, r.nDate, r.nTime});
 }
 
 void AdminWindow::onClearDatabaseClicked()
@@ -358,8 +374,8 @@ void AdminWindow::onClearDatabaseClicked()
 
 void AdminWindow::showChart(QTreeWidgetItem* node)
 {
-    const QString top = (node->parent() ? node->parent() : node)->text(0);
-    const QString second = node->parent() ? node->text(0) : QString();
+    const QString top = storedName(node->parent() ? node->parent() : node);
+    const QString second = node->parent() ? storedName(node) : QString();
     ResultsFilter filter;
     switch (m_shownView) {
     case LearnerView:

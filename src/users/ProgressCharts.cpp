@@ -3,6 +3,7 @@
 
 #include "platform/Twips.h"
 #include "state/AppState.h"
+#include "study/ActivityNames.h"
 
 #include <QChart>
 #include <QChartView>
@@ -108,7 +109,8 @@ QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
     line->replace(series.points); // one call: fast for thousands of points
 
     auto* chart = new QChart;
-    chart->setTitle(series.activity);
+    const QString activity = ActivityNames::displayName(series.activity);
+    chart->setTitle(activity);
     chart->legend()->hide();
     chart->addSeries(line);
 
@@ -142,7 +144,7 @@ QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
     const int sideTitle = QFontMetrics(scores->titleFont()).horizontalAdvance(scores->titleText());
     view->setMinimumHeight(std::max(Twips::toPixels(ChartHeightTwips), sideTitle + 150));
     // What a screen reader says of the chart: its activity, how many results, the latest.
-    view->setAccessibleName(c(Caption::ScoresIn) + QLatin1Char(' ') + series.activity);
+    view->setAccessibleName(c(Caption::ScoresIn) + QLatin1Char(' ') + activity);
     const qsizetype count = series.points.size();
     view->setAccessibleDescription(QString::number(count) + QLatin1Char(' ') +
                                    c(count == 1 ? Caption::OneResult : Caption::ResultsCount) +

@@ -7,6 +7,7 @@
 #include "users/ProgressCharts.h"
 #include "widgets/Dialogs.h"
 #include "widgets/TiledBackground.h"
+#include "study/ActivityNames.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -85,7 +86,7 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
     m_subjects->clear();
     for (const ResultsHistory::SubjectSummary& s : summary.subjects) {
         const QString best = s.best ? ResultsHistory::percentText(*s.best) : QString();
-        new QTreeWidgetItem(m_subjects, {s.subject, s.activity, best, s.latest});
+        new QTreeWidgetItem(m_subjects, {s.subject, ActivityNames::displayName(s.activity), best, s.latest});
     }
     m_subjects->setVisible(!summary.subjects.isEmpty());
     m_charts->setEntries(*entries, c(Caption::NoResultsToBegin));

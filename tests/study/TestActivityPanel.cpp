@@ -3,6 +3,7 @@
 #include "content/LoadingLog.h"
 #include "platform/Files.h"
 #include "platform/Twips.h"
+#include "study/ActivityNames.h"
 #include "study/ActivityPanel.h"
 #include "study/ActivityPrograms.h"
 #include "study/HandOverFiles.h"
@@ -259,6 +260,34 @@ private slots:
         QCOMPARE(QColor(b->grab().toImage().pixel(centre)), QColor(english ? Qt::red : Qt::blue));
         b->showHover(true);
         QCOMPARE(QColor(b->grab().toImage().pixel(centre)), QColor(english ? Qt::green : Qt::yellow));
+        // Without a names table the button is named by its program.
+        QCOMPARE(b->accessibleName(), QStringLiteral("act02"));
+    }
+
+    // The names table beside the pictures, made with the shell as well: the button, and
+    // whatever shows the activity's results, says the name in the learner's language; the
+    // stored results keep the program's name.
+    void activityNamedInTheLearnersLanguage()
+    {
+        activities(2);
+        const QString cfg = app().activitiesFolder + "act01.cfg";
+        QProcess shell;
+        shell.start("sqlcipher", {cfg});
+        QVERIFY(shell.waitForStarted());
+        shell.write("PRAGMA key = 'qrv6180';\nPRAGMA kdf_iter = 64;\n"
+                    "CREATE TABLE tblNames (tEnglish TEXT, tSpanish TEXT);\n"
+                    "INSERT INTO tblNames VALUES ('Cards', 'Tarjetas');\n");
+        shell.closeWriteChannel();
+        QVERIFY(shell.waitForFinished(30000));
+        QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
+        build();
+        QVERIFY(!ended);
+        const bool english = app().edition.InterfaceLanguage == QLatin1String("English");
+        QCOMPARE(panel->button(0)->accessibleName(), QString(english ? "Cards" : "Tarjetas"));
+        QCOMPARE(panel->button(1)->accessibleName(), QStringLiteral("act02"));
+        QCOMPARE(ActivityNames::nameFromPictureFile(cfg, "Spanish", "act01"), QStringLiteral("Tarjetas"));
+        QCOMPARE(ActivityNames::nameFromPictureFile(cfg, "English", "act01"), QStringLiteral("Cards"));
+        QCOMPARE(ActivityNames::nameFromPictureFile(cfg + ".none", "Spanish", "act01"), QStringLiteral("act01"));
     }
 
     void folderSelectedIsRefused()
