@@ -2,8 +2,8 @@
 
 #include "state/AppState.h"
 #include "state/CaptionId.h"
-#include "widgets/Pictures.h"
 #include "widgets/FocusedSelection.h"
+#include "widgets/Pictures.h"
 
 #include <QCoreApplication>
 #include <QDragEnterEvent>

@@ -14,21 +14,21 @@
 #include "subjects/SubjectTitle.h"
 #include "subjects/SubjectTree.h"
 #include "subjects/VirtualSubjectIndex.h"
+#include "widgets/AccessibleWindow.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
-#include "widgets/AccessibleWindow.h"
 #include "widgets/TiledBackground.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QScreen>
-#include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -557,7 +557,8 @@ void VirtualSubjectEditor::showEditMenu(const QPoint& globalPos)
     // A small margin keeps the menu off the screen's edge.
     QPoint at = globalPos;
     if (const QScreen* screen = QGuiApplication::screenAt(globalPos)) {
-        const QRect room = screen->availableGeometry().adjusted(MenuMargin, MenuMargin, -MenuMargin, -MenuMargin);
+        const QRect room =
+            screen->availableGeometry().adjusted(MenuMargin, MenuMargin, -MenuMargin, -MenuMargin);
         const QSize size = m_mnuEdit->sizeHint();
         at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - size.width())));
         at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - size.height())));

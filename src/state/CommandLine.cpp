@@ -71,7 +71,8 @@ void configure(QCommandLineParser& parser, const HelpTexts& t = helpTexts(QStrin
 {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     // Answered before the application exists (see asksForInformation), so they are plain options.
-    parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QString::fromUtf8(t.help)));
+    parser.addOption(
+        QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QString::fromUtf8(t.help)));
     parser.addOption(
         QCommandLineOption({QStringLiteral("v"), QStringLiteral("version")}, QString::fromUtf8(t.version)));
     parser.addPositionalArgument(QString::fromUtf8(t.fileName), QString::fromUtf8(t.file),
@@ -108,16 +109,20 @@ QString helpText(const QString& language)
     const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
     text.replace(0, lineEnd, QString::fromUtf8(t.usage).arg(commandName()));
     // Qt's own headings are English.
-    text.replace(QStringLiteral("\nOptions:\n"), QLatin1Char('\n') + QString::fromUtf8(t.options) + QLatin1Char('\n'));
+    text.replace(QStringLiteral("\nOptions:\n"),
+                 QLatin1Char('\n') + QString::fromUtf8(t.options) + QLatin1Char('\n'));
     text.replace(QStringLiteral("\nArguments:\n"),
                  QLatin1Char('\n') + QString::fromUtf8(t.arguments) + QLatin1Char('\n'));
     const Edition e = buildEdition();
     QString studied = e.StudiedLanguage;
     if (language == QLatin1String("Spanish")) {
         static const QHash<QString, QString> inSpanish = {
-            {QStringLiteral("Italian"), QStringLiteral("italiano")},  {QStringLiteral("English"), QStringLiteral("inglés")},
-            {QStringLiteral("Spanish"), QStringLiteral("español")},   {QStringLiteral("French"), QStringLiteral("francés")},
-            {QStringLiteral("German"), QStringLiteral("alemán")},     {QStringLiteral("Portuguese"), QStringLiteral("portugués")},
+            {QStringLiteral("Italian"), QStringLiteral("italiano")},
+            {QStringLiteral("English"), QStringLiteral("inglés")},
+            {QStringLiteral("Spanish"), QStringLiteral("español")},
+            {QStringLiteral("French"), QStringLiteral("francés")},
+            {QStringLiteral("German"), QStringLiteral("alemán")},
+            {QStringLiteral("Portuguese"), QStringLiteral("portugués")},
         };
         studied = inSpanish.value(studied, studied);
     }
@@ -135,7 +140,8 @@ QString copyrightLine(const QString& language)
     QString line = QString::fromUtf8(BuildInfo::Copyright);
     const QString makers = QStringLiteral("The Parlanto developers");
     if (language == QLatin1String("Spanish") && line.endsWith(makers))
-        line.replace(line.size() - makers.size(), makers.size(), QStringLiteral("Los desarrolladores de Parlanto"));
+        line.replace(line.size() - makers.size(), makers.size(),
+                     QStringLiteral("Los desarrolladores de Parlanto"));
     return line;
 }
 

@@ -12,8 +12,8 @@ namespace ActivityNames {
 QString nameFromPictureFile(const QString& pictureFile, const QString& language, const QString& fallback)
 {
     // The column comes from a fixed list before it names anything in a statement.
-    const QString column = language == QLatin1String("Spanish") ? QStringLiteral("tSpanish")
-                                                                : QStringLiteral("tEnglish");
+    const QString column =
+        language == QLatin1String("Spanish") ? QStringLiteral("tSpanish") : QStringLiteral("tEnglish");
     if (!FileExists(pictureFile))
         return fallback;
     QString error;
@@ -33,13 +33,14 @@ QString displayName(const QString& storedName)
     if (storedName.isEmpty() || s.activitiesFolder.isEmpty() || !isSafeFileName(storedName))
         return storedName;
     static QHash<QString, QString> names; // read once per run: the lists ask for every row
-    const QString key = s.activitiesFolder + QLatin1Char('\n') + s.edition.InterfaceLanguage +
-                        QLatin1Char('\n') + storedName;
+    const QString key =
+        s.activitiesFolder + QLatin1Char('\n') + s.edition.InterfaceLanguage + QLatin1Char('\n') + storedName;
     const auto it = names.constFind(key);
     if (it != names.constEnd())
         return *it;
-    const QString name = nameFromPictureFile(ActivityPrograms::pictureDatabase(s.activitiesFolder, storedName),
-                                             s.edition.InterfaceLanguage, storedName);
+    const QString name =
+        nameFromPictureFile(ActivityPrograms::pictureDatabase(s.activitiesFolder, storedName),
+                            s.edition.InterfaceLanguage, storedName);
     names.insert(key, name);
     return name;
 }

@@ -8,6 +8,7 @@
 #include "platform/Twips.h"
 #include "state/AppState.h"
 #include "study/ActivityInputFile.h"
+#include "study/ActivityNames.h"
 #include "study/ActivityPrograms.h"
 #include "study/HandOverFiles.h"
 #include "study/PhrasesToStudy.h"
@@ -15,7 +16,6 @@
 #include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTree.h"
 #include "widgets/Dialogs.h"
-#include "study/ActivityNames.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -236,7 +236,8 @@ void ActivityPanel::placeMoreLink(int topTwips)
 {
     // As wide and high as its text needs at any scale, within the panel's two columns.
     const QSize text = m_more->sizeHint();
-    const int width = std::min(std::max(Twips::toPixels(ButtonWidth), text.width()), Twips::toPixels(2 * ColumnStep));
+    const int width =
+        std::min(std::max(Twips::toPixels(ButtonWidth), text.width()), Twips::toPixels(2 * ColumnStep));
     m_more->setGeometry(0, Twips::toPixels(topTwips), width, std::max(Twips::toPixels(300), text.height()));
 }
 

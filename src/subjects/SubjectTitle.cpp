@@ -10,14 +10,14 @@ QString casedTitle(const QString& fileName);
 bool isSpanishSmallWord(QStringView word)
 {
     static const QStringList words = {
-        QStringLiteral("a"),     QStringLiteral("al"),    QStringLiteral("ante"),  QStringLiteral("bajo"),
-        QStringLiteral("con"),   QStringLiteral("contra"), QStringLiteral("de"),   QStringLiteral("del"),
-        QStringLiteral("desde"), QStringLiteral("e"),     QStringLiteral("el"),    QStringLiteral("en"),
-        QStringLiteral("entre"), QStringLiteral("hacia"), QStringLiteral("hasta"), QStringLiteral("la"),
-        QStringLiteral("las"),   QStringLiteral("lo"),    QStringLiteral("los"),   QStringLiteral("ni"),
-        QStringLiteral("o"),     QStringLiteral("para"),  QStringLiteral("por"),   QStringLiteral("que"),
-        QStringLiteral("según"), QStringLiteral("sin"),   QStringLiteral("sobre"), QStringLiteral("tras"),
-        QStringLiteral("u"),     QStringLiteral("un"),    QStringLiteral("una"),   QStringLiteral("unas"),
+        QStringLiteral("a"),     QStringLiteral("al"),     QStringLiteral("ante"),  QStringLiteral("bajo"),
+        QStringLiteral("con"),   QStringLiteral("contra"), QStringLiteral("de"),    QStringLiteral("del"),
+        QStringLiteral("desde"), QStringLiteral("e"),      QStringLiteral("el"),    QStringLiteral("en"),
+        QStringLiteral("entre"), QStringLiteral("hacia"),  QStringLiteral("hasta"), QStringLiteral("la"),
+        QStringLiteral("las"),   QStringLiteral("lo"),     QStringLiteral("los"),   QStringLiteral("ni"),
+        QStringLiteral("o"),     QStringLiteral("para"),   QStringLiteral("por"),   QStringLiteral("que"),
+        QStringLiteral("según"), QStringLiteral("sin"),    QStringLiteral("sobre"), QStringLiteral("tras"),
+        QStringLiteral("u"),     QStringLiteral("un"),     QStringLiteral("una"),   QStringLiteral("unas"),
         QStringLiteral("unos"),  QStringLiteral("y"),
     };
     for (const QString& w : words) {

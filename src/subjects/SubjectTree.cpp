@@ -10,9 +10,9 @@
 #include "subjects/SubjectTitle.h"
 #include "subjects/VirtualSubjectIndex.h"
 #include "widgets/Dialogs.h"
+#include "widgets/FocusedSelection.h"
 #include "widgets/MessageWindow.h"
 #include "widgets/Pictures.h"
-#include "widgets/FocusedSelection.h"
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>

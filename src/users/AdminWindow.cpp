@@ -5,6 +5,7 @@
 #include "platform/Twips.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
+#include "study/ActivityNames.h"
 #include "study/HandOverFiles.h"
 #include "users/BackupRestore.h"
 #include "users/ProgressCharts.h"
@@ -12,12 +13,11 @@
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
 #include "widgets/Dialogs.h"
+#include "widgets/FocusedSelection.h"
 #include "widgets/MessageWindow.h"
 #include "widgets/NamedComboBox.h"
 #include "widgets/Pictures.h"
 #include "widgets/TiledBackground.h"
-#include "widgets/FocusedSelection.h"
-#include "study/ActivityNames.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -130,7 +130,8 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setColumnCount(4);
-    m_list->setHeaderLabels({c(NameColumnCaption[LearnerView]), c(Caption::Score), c(Caption::Date), c(Caption::Time)});
+    m_list->setHeaderLabels(
+        {c(NameColumnCaption[LearnerView]), c(Caption::Score), c(Caption::Date), c(Caption::Time)});
     // Names, dates and times are shown whole; the last column takes the space that is left.
     for (int column = 0; column < 3; ++column)
         m_list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);

@@ -148,8 +148,7 @@ QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
     const qsizetype count = series.points.size();
     view->setAccessibleDescription(QString::number(count) + QLatin1Char(' ') +
                                    c(count == 1 ? Caption::OneResult : Caption::ResultsCount) +
-                                   QStringLiteral(", ") + c(Caption::Latest) +
-                                   QStringLiteral(": ") +
+                                   QStringLiteral(", ") + c(Caption::Latest) + QStringLiteral(": ") +
                                    ResultsHistory::percentText(series.points.last().y()));
     view->setFocusPolicy(Qt::TabFocus);
     return view;

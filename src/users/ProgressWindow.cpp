@@ -4,10 +4,10 @@
 #include "platform/Clock.h"
 #include "platform/Twips.h"
 #include "state/AppState.h"
+#include "study/ActivityNames.h"
 #include "users/ProgressCharts.h"
 #include "widgets/Dialogs.h"
 #include "widgets/TiledBackground.h"
-#include "study/ActivityNames.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -36,7 +36,8 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     m_subjects->setObjectName(QStringLiteral("lstSubjects"));
     m_subjects->setAccessibleName(c(Caption::SubjectsStudied));
     m_subjects->setRootIsDecorated(false);
-    m_subjects->setHeaderLabels({c(Caption::Subject), c(Caption::Activities), c(Caption::Best), c(Caption::Latest)});
+    m_subjects->setHeaderLabels(
+        {c(Caption::Subject), c(Caption::Activities), c(Caption::Best), c(Caption::Latest)});
     m_subjects->setColumnWidth(0, Twips::toPixels(3600));
     m_subjects->setMaximumHeight(Twips::toPixels(1800));
     m_subjectCount->setBuddy(m_subjects);

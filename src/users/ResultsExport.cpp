@@ -53,8 +53,8 @@ QByteArray csv(const QList<HistoryEntry>& entries)
         // A date that cannot be read is written as it was stored rather than lost.
         const QString date = e.when.isValid() ? e.when.date().toString(Qt::ISODate) : e.nDate;
         const QString time = e.when.isValid() ? e.when.time().toString(QStringLiteral("HH:mm:ss")) : e.nTime;
-        line({e.learner, ActivityNames::displayName(e.activity), e.subject, e.score, percentField(e.percent), date,
-              time});
+        line({e.learner, ActivityNames::displayName(e.activity), e.subject, e.score, percentField(e.percent),
+              date, time});
     }
     return QByteArrayLiteral("\xEF\xBB\xBF") + out.toUtf8();
 }

@@ -194,11 +194,12 @@ Summary summarize(const QList<HistoryEntry>& entries, const QDate& today)
     }
     summary.subjects = subjects.values();
     summary.subjectCount = int(subjectNames.size());
-    std::sort(summary.subjects.begin(), summary.subjects.end(), [](const SubjectSummary& a, const SubjectSummary& b) {
-        if (a.subject != b.subject)
-            return byName(a.subject, b.subject);
-        return byName(a.activity, b.activity);
-    });
+    std::sort(summary.subjects.begin(), summary.subjects.end(),
+              [](const SubjectSummary& a, const SubjectSummary& b) {
+                  if (a.subject != b.subject)
+                      return byName(a.subject, b.subject);
+                  return byName(a.activity, b.activity);
+              });
     return summary;
 }
 

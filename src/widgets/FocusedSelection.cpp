@@ -36,7 +36,8 @@ private:
         for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
             const QColor highlight = from.color(QPalette::Active, QPalette::Highlight);
             p.setColor(group, QPalette::Highlight,
-                       focused ? highlight : blend(highlight, from.color(QPalette::Active, QPalette::Base), 0.3));
+                       focused ? highlight
+                               : blend(highlight, from.color(QPalette::Active, QPalette::Base), 0.3));
             p.setColor(group, QPalette::HighlightedText,
                        from.color(QPalette::Active, focused ? QPalette::HighlightedText : QPalette::Text));
         }

@@ -657,9 +657,11 @@ void TestStartup::helpAndCopyrightInSpanish()
         QVERIFY2(spanish.contains(QString::fromUtf8(said)), said);
     for (const char* english : {"Usage", "Options", "Arguments", "Print this", "the manual"})
         QVERIFY2(!spanish.contains(QLatin1String(english)), english);
-    QVERIFY(spanish.contains("el curso de " + QString(buildEdition().StudiedLanguage == "Italian" ? "italiano" : "")));
+    QVERIFY(spanish.contains("el curso de " +
+                             QString(buildEdition().StudiedLanguage == "Italian" ? "italiano" : "")));
     QVERIFY(CommandLine::helpText(QStringLiteral("English")).startsWith("Usage: " + command));
-    QVERIFY(CommandLine::copyrightLine(QStringLiteral("Spanish")).endsWith("Los desarrolladores de Parlanto"));
+    QVERIFY(
+        CommandLine::copyrightLine(QStringLiteral("Spanish")).endsWith("Los desarrolladores de Parlanto"));
     QVERIFY(CommandLine::copyrightLine(QStringLiteral("English")).endsWith("The Parlanto developers"));
 }
 

@@ -287,7 +287,8 @@ private slots:
         QCOMPARE(panel->button(1)->accessibleName(), QStringLiteral("act02"));
         QCOMPARE(ActivityNames::nameFromPictureFile(cfg, "Spanish", "act01"), QStringLiteral("Tarjetas"));
         QCOMPARE(ActivityNames::nameFromPictureFile(cfg, "English", "act01"), QStringLiteral("Cards"));
-        QCOMPARE(ActivityNames::nameFromPictureFile(cfg + ".none", "Spanish", "act01"), QStringLiteral("act01"));
+        QCOMPARE(ActivityNames::nameFromPictureFile(cfg + ".none", "Spanish", "act01"),
+                 QStringLiteral("act01"));
     }
 
     void folderSelectedIsRefused()

@@ -8,8 +8,8 @@
 #include "app/WindowFlow.h"
 #include "platform/Sound.h"
 #include "state/AppState.h"
-#include "subjects/SubjectTree.h"
 #include "study/PhraseEditWindow.h"
+#include "subjects/SubjectTree.h"
 #include "support/TestSupport.h"
 #include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
@@ -24,8 +24,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QHash>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -195,7 +195,8 @@ void TestContrast::check(QWidget* window, const QString& name)
             QTreeWidgetItem* item = tree->topLevelItem(i);
             // The text only: the icon beside it is a picture, not text.
             QRect r = tree->visualItemRect(item);
-            const int textLeft = tree->visualRect(tree->indexFromItem(item)).left() + tree->iconSize().width() + 6;
+            const int textLeft =
+                tree->visualRect(tree->indexFromItem(item)).left() + tree->iconSize().width() + 6;
             r.setLeft(std::max(r.left(), textLeft));
             if (r.isValid())
                 measured += measure(r, tree->viewport(), item->text(0));

@@ -21,13 +21,13 @@
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
-#include <QDateTimeAxis>
-#include <QSet>
 #include <QComboBox>
+#include <QDateTimeAxis>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
