@@ -63,6 +63,7 @@ ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
         auto* b = new QPushButton(this);
         b->setObjectName(QStringLiteral("btnChoice_%1").arg(i));
         b->setAutoDefault(true); // Enter chooses the focused answer
+        focusOnlyWhenEnabled(b);
         connect(b, &QPushButton::clicked, this, [this, i] { choose(i); });
         m_layout->addWidget(b);
         m_choices.push_back(b);

@@ -150,6 +150,8 @@ private slots:
             QCOMPARE(QApplication::focusWidget()->accessibleDescription(), w.lblFeedback()->text());
             QVERIFY(w.lblFeedback()->text().startsWith(i == 2 ? "No exactamente" : "¡Correcto!"));
             QCOMPARE(w.findChild<QScrollArea*>()->accessibleName(), QStringLiteral("Respuesta"));
+            for (QPushButton* b : w.choices()) // answered: no answer takes the focus any more
+                QCOMPARE(b->focusPolicy(), Qt::NoFocus);
             QTest::keyClick(&w, Qt::Key_1); // a second answer to the same phrase does not count
             QTest::keyClick(&w, Qt::Key_Return);
         }
