@@ -4,6 +4,7 @@
 #include "ActivitySound.h"
 #include "platform/ShownText.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -31,18 +32,45 @@ QString ActivityWindow::tr_(const char* key) const
     return activityText(m_texts, m_input.interfaceLanguage, key);
 }
 
+namespace {
+class FocusFollowsEnabled : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::EnabledChange) {
+            auto* w = static_cast<QWidget*>(watched);
+            w->setFocusPolicy(w->isEnabled() ? Qt::StrongFocus : Qt::NoFocus);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace
+
+void ActivityWindow::focusOnlyWhenEnabled(QPushButton* button)
+{
+    button->installEventFilter(new FocusFollowsEnabled(button));
+    button->setFocusPolicy(button->isEnabled() ? Qt::StrongFocus : Qt::NoFocus);
+}
+
 QPushButton* ActivityWindow::makeButton(const char* objectName, const char* key)
 {
     auto* b = new QPushButton(tr_(key), this);
     b->setObjectName(QString::fromLatin1(objectName));
     b->setAutoDefault(true);
     b->setAccessibleName(tr_(key).remove(QLatin1Char('&')));
+    focusOnlyWhenEnabled(b);
     return b;
 }
 
-void ActivityWindow::addScrolling(QLabel* label)
+void ActivityWindow::addScrolling(QLabel* label, const char* nameKey)
 {
     auto* area = new QScrollArea(this);
+    area->setAccessibleName(tr_(nameKey));
+    label->setAccessibleDescription(tr_(nameKey));
     area->setWidget(label);
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);

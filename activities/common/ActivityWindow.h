@@ -33,9 +33,12 @@ protected:
     QString tr_(const char* key) const;
     // A button with the text of key, pressed by Enter when focused, named for screen readers.
     QPushButton* makeButton(const char* objectName, const char* key);
+    // A disabled button is no stop for the focus, also for screen readers, which offer every
+    // focusable object: it takes the focus only while enabled.
+    static void focusOnlyWhenEnabled(QPushButton* button);
     // Adds label to the column inside an area of its own, so that a long text scrolls and the
-    // buttons stay in reach.
-    void addScrolling(QLabel* label);
+    // buttons stay in reach; the area is of its own, named for screen readers by the text key.
+    void addScrolling(QLabel* label, const char* nameKey);
     // Ends the session: no more sound, the close button shown and focused, the score recorded.
     void finishWith(QPushButton* close, int right, int total);
     // Records right of total (a session left early); false when that failed.

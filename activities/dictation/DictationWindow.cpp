@@ -55,6 +55,7 @@ const ActivityTextTable& texts()
           {"again", "Not yet: look at the marked words."},
           {"translation", "Translation: %1"},
           {"result", "You wrote %1 right."},
+          {"feedbackArea", "Answer"},
           {"saveError", "Your result could not be saved:"}}},
         {QStringLiteral("Spanish"),
          {{"title", "Dictado"},
@@ -92,6 +93,7 @@ const ActivityTextTable& texts()
           {"again", "Todavía no: mira las palabras marcadas."},
           {"translation", "Traducción: %1"},
           {"result", "Has escrito bien %1."},
+          {"feedbackArea", "Respuesta"},
           {"saveError", "No se ha podido guardar tu resultado:"}}},
     };
     return t;
@@ -214,7 +216,7 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
     m_feedback->setTextFormat(Qt::RichText);
     m_feedback->setWordWrap(true);
     m_feedback->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    addScrolling(m_feedback);
+    addScrolling(m_feedback, "feedbackArea");
     m_next = makeButton("btnNext", "next");
     m_close = makeButton("btnClose", "close");
     m_layout->addWidget(m_next);

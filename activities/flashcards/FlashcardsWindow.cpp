@@ -27,6 +27,8 @@ const ActivityTextTable& texts()
           {"unknown", "I did &not know it"},
           {"result", "You knew %1."},
           {"close", "&Close"},
+          {"phraseArea", "Phrase"},
+          {"translationArea", "Translation"},
           {"saveError", "Your result could not be saved:"}}},
         {QStringLiteral("Spanish"),
          {{"title", "Tarjetas"},
@@ -37,6 +39,8 @@ const ActivityTextTable& texts()
           {"unknown", "&No la sabía"},
           {"result", "Sabías %1."},
           {"close", "&Cerrar"},
+          {"phraseArea", "Frase"},
+          {"translationArea", "Traducción"},
           {"saveError", "No se ha podido guardar tu resultado:"}}},
     };
     return t;
@@ -66,8 +70,8 @@ FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)
     auto* answers = new QHBoxLayout;
     answers->addWidget(m_knownButton);
     answers->addWidget(m_unknownButton);
-    for (QLabel* l : {m_phrase, m_translation})
-        addScrolling(l);
+    addScrolling(m_phrase, "phraseArea");
+    addScrolling(m_translation, "translationArea");
     m_layout->addWidget(m_listen);
     m_layout->addWidget(m_reveal);
     m_layout->addLayout(answers);

@@ -28,6 +28,7 @@ const ActivityTextTable& texts()
           {"next", "&Next"},
           {"result", "You understood %1."},
           {"close", "&Close"},
+          {"feedbackArea", "Answer"},
           {"saveError", "Your result could not be saved:"}}},
         {QStringLiteral("Spanish"),
          {{"title", "Escuchar"},
@@ -39,6 +40,7 @@ const ActivityTextTable& texts()
           {"next", "&Siguiente"},
           {"result", "Has entendido %1."},
           {"close", "&Cerrar"},
+          {"feedbackArea", "Respuesta"},
           {"saveError", "No se ha podido guardar tu resultado:"}}},
     };
     return t;
@@ -61,11 +63,12 @@ ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
         auto* b = new QPushButton(this);
         b->setObjectName(QStringLiteral("btnChoice_%1").arg(i));
         b->setAutoDefault(true); // Enter chooses the focused answer
+        focusOnlyWhenEnabled(b);
         connect(b, &QPushButton::clicked, this, [this, i] { choose(i); });
         m_layout->addWidget(b);
         m_choices.push_back(b);
     }
-    addScrolling(m_feedback);
+    addScrolling(m_feedback, "feedbackArea");
     m_next = makeButton("btnNext", "next");
     m_close = makeButton("btnClose", "close");
     m_layout->addWidget(m_next);
@@ -111,6 +114,7 @@ void ListeningWindow::showQuestion()
         b->setAccessibleName(shown);
     }
     m_feedback->clear();
+    m_next->setAccessibleDescription(QString());
     m_answered = false;
     m_next->setEnabled(false);
     m_close->hide();
@@ -135,6 +139,9 @@ void ListeningWindow::choose(int choice)
         b->setEnabled(false);
     m_next->setEnabled(true);
     m_next->setDefault(true);
+    // The focus moves to Next: a screen reader says its description with it, so the
+    // learner hears the answer's verdict at once.
+    m_next->setAccessibleDescription(m_feedback->text());
     m_next->setFocus();
 }
 

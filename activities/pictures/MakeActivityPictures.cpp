@@ -191,6 +191,21 @@ int main(int argc, char* argv[])
                 return 1;
             }
         }
+        // The activity's name as the learner reads it on the picture, for the launcher's
+        // lists, charts and screen readers (the results keep the program's own name).
+        Statement names =
+            db->prepare(QStringLiteral("CREATE TABLE tblNames (tEnglish TEXT, tSpanish TEXT)"), &error);
+        if (!names.isValid() || !names.run()) {
+            std::fprintf(stderr, "%s\n", qPrintable(names.errorString() + error));
+            return 1;
+        }
+        Statement name =
+            db->prepare(QStringLiteral("INSERT INTO tblNames (tEnglish, tSpanish) VALUES (?, ?)"), &error);
+        name.bindText(1, english).bindText(2, spanish);
+        if (!name.isValid() || !name.run()) {
+            std::fprintf(stderr, "%s\n", qPrintable(name.errorString() + error));
+            return 1;
+        }
         if (!t.commit(&error)) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;

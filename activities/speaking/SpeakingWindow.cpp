@@ -63,6 +63,8 @@ const ActivityTextTable& texts()
            "Your recording was silent: check that the microphone is on and not muted. You can still grade "
            "yourself."},
           {"result", "Said well (Hard, Good or Easy): %1."},
+          {"phraseArea", "Phrase"},
+          {"translationArea", "Translation"},
           {"close", "&Close"},
           {"saveError", "Your result could not be saved:"}}},
         {QStringLiteral("Spanish"),
@@ -103,6 +105,8 @@ const ActivityTextTable& texts()
            "Tu grabación está en silencio: comprueba que el micrófono está encendido y no silenciado. Puedes "
            "calificarte igualmente."},
           {"result", "Bien dichas (Difícil, Bien o Fácil): %1."},
+          {"phraseArea", "Frase"},
+          {"translationArea", "Traducción"},
           {"close", "&Cerrar"},
           {"saveError", "No se ha podido guardar tu resultado:"}}},
     };
@@ -177,8 +181,8 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
         m_grades.push_back(b);
     }
     m_close = makeButton("btnClose", "close");
-    for (QLabel* l : {m_phrase, m_translation})
-        addScrolling(l);
+    addScrolling(m_phrase, "phraseArea");
+    addScrolling(m_translation, "translationArea");
     m_layout->addWidget(m_notice);
     m_layout->addWidget(m_waves, 1);
     m_layout->addWidget(m_hint);

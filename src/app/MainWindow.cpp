@@ -82,7 +82,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(app().edition.EditionTitle);
-    setAccessibleName(app().edition.EditionTitle);
     setWindowIcon(Pictures::programIcon());
     resize(Twips::size(11400, 8700));
     TiledBackground::install(this, QStringLiteral("main"));
@@ -183,6 +182,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
         ProgressWindow::open(this, app().CurrentUser);
     });
     auto* buttons = new QHBoxLayout();
+    buttons->setSpacing(Twips::toPixels(120)); // the buttons never touch
     buttons->addWidget(m_btnChangeUser);
     buttons->addWidget(m_btnCreateVirtualSubjects);
     buttons->addWidget(m_btnOpenSubjectsFolder);
@@ -355,7 +355,7 @@ void MainWindow::loadSettings()
     // Until the editor is built in, its button says why it cannot be pressed.
     if (!m_btnCreateVirtualSubjects->isEnabled())
         m_btnCreateVirtualSubjects->setToolTip(c(Caption::NotAvailableYet));
-    LoadingLog::addLine(c(Caption::Loading) + QStringLiteral(".  ") + c(Caption::PleaseWait));
+    LoadingLog::addLine(c(Caption::LoadingPleaseWait)); // the splash's own wording
     setButtonText(m_btnOpenSubjectsFolder, c(Caption::OpenSubjectsFolder));
     setButtonText(m_btnAdmin, c(Caption::Results));
     setButtonText(m_btnProgress, c(Caption::MyProgress));
@@ -376,6 +376,7 @@ void MainWindow::loadSettings()
     }
     m_lblURL->setText(c(Caption::WebSite));
     m_lblURL->setAccessibleName(c(Caption::WebSite));
+    m_tree->setAccessibleName(c(Caption::Subjects));
     m_lblCaption->setAccessibleName(c(Caption::HelpAndInformation));
 }
 
@@ -400,6 +401,7 @@ void MainWindow::addMenuEntry(const TemplateContent::LinkedText& entry)
     bullet->setObjectName(QStringLiteral("imgMenu_%1").arg(k));
     bullet->setGeometry(Twips::rect(240, top + 60, 240, 240));
     bullet->setPixmap(Pictures::menuBullet());
+    bullet->setAccessibleName(entry.text); // the picture beside the entry stands for it
     auto* label = new LinkLabel(entry.text, m_picMenu);
     label->setObjectName(QStringLiteral("lblMenu_%1").arg(k));
     label->setAccessibleName(entry.text);

@@ -5,6 +5,7 @@
 #include "content/LoadingLog.h"
 #include "platform/Twips.h"
 #include "state/AppState.h"
+#include "state/CommandLine.h"
 #include "widgets/Pictures.h"
 #include "widgets/TiledBackground.h"
 
@@ -60,7 +61,8 @@ SplashWindow::SplashWindow(QWidget* parent) : QWidget(parent, Qt::SplashScreen |
     const QColor ink = TiledBackground::ink();
     m_version = makeLabel(this, QStringLiteral("lblVersion"), versionText(),
                           Twips::rect(2280, 1500, 2000, 300), 9, ink);
-    m_copyright = makeLabel(this, QStringLiteral("lblCopyRight"), QString::fromUtf8(BuildInfo::Copyright),
+    m_copyright = makeLabel(this, QStringLiteral("lblCopyRight"),
+                            CommandLine::copyrightLine(app().edition.InterfaceLanguage),
                             Twips::rect(2280, 1800, 4700, 300), 8, ink);
     m_loading = makeLabel(this, QStringLiteral("lblLoading"), app().captions(Caption::LoadingPleaseWait),
                           Twips::rect(240, 2220, 6700, 300), 10, ink);

@@ -180,8 +180,10 @@ bool start(WindowFlow& flow, const QString& openedFile)
     window.activityPanel()->loadActivities();
 
     // Closed early by a key press, the splash is already gone.
-    if (splash)
+    if (splash) {
         splash->close();
+        delete splash.data(); // now, so that it leaves the accessibility tree at once
+    }
     if (window.hasEnded())
         return false;
     flow.showLoginWindow();

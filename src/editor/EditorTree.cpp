@@ -1,5 +1,8 @@
 #include "EditorTree.h"
 
+#include "state/AppState.h"
+#include "state/CaptionId.h"
+#include "widgets/FocusedSelection.h"
 #include "widgets/Pictures.h"
 
 #include <QCoreApplication>
@@ -15,6 +18,7 @@ QString EditorTree::mimeType()
 
 EditorTree::EditorTree(Side side, QWidget* parent) : QTreeWidget(parent), m_side(side)
 {
+    FocusedSelection::install(this);
     setHeaderHidden(true);
     setColumnCount(1);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -257,8 +261,12 @@ bool EditorTree::edit(const QModelIndex& index, EditTrigger trigger, QEvent* eve
         return false;
     emit labelEditStarted(node);
     const bool started = QTreeWidget::edit(index, trigger, event);
-    if (started)
+    if (started) {
         m_editIndex = index;
+        // The in-place field says what it is for.
+        for (QLineEdit* field : viewport()->findChildren<QLineEdit*>())
+            field->setAccessibleName(app().captions(Caption::Rename));
+    }
     return started;
 }
 

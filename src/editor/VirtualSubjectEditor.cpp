@@ -14,6 +14,7 @@
 #include "subjects/SubjectTitle.h"
 #include "subjects/SubjectTree.h"
 #include "subjects/VirtualSubjectIndex.h"
+#include "widgets/AccessibleWindow.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
 #include "widgets/TiledBackground.h"
@@ -22,10 +23,12 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -33,6 +36,7 @@
 namespace {
 
 using Img = SubjectTree::Image;
+constexpr int MenuMargin = 8; // pixels kept between the edit menu and the screen edge
 
 QString caption(Caption id)
 {
@@ -131,6 +135,7 @@ VirtualSubjectEditor::VirtualSubjectEditor(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmCustomSubject"));
     setWindowFlag(Qt::Window);
+    AccessibleWindow::expose(this); // a frame named by its title, as screen readers expect
     buildWindow();
     setCaptions();
 }
@@ -271,7 +276,6 @@ void VirtualSubjectEditor::setCaptions()
 {
     setWindowTitle(app().edition.EditionTitle + QStringLiteral(" - ") +
                    caption(Caption::CreateMyOwnSubjects));
-    setAccessibleName(caption(Caption::CreateMyOwnSubjects));
     const std::pair<QPushButton*, Caption> buttons[] = {
         {m_btnNewFolder, Caption::NewFolder},   {m_btnNewSubject, Caption::NewSubject},
         {m_btnRename, Caption::Rename},         {m_btnDelete, Caption::Delete},
@@ -347,7 +351,7 @@ void VirtualSubjectEditor::loadInstalledSubjects()
     nodes.reserve(m_installedFiles.size());
     Progress progress;
     for (int i = 0; i < m_installedFiles.size(); ++i) {
-        const QString title = properTitle(m_installedFiles.at(i));
+        const QString title = properTitle(m_installedFiles.at(i), app().edition.InterfaceLanguage);
         nodes << m_treeSubjects->makeNode(title.trimmed(), SubjectNode::makeSubject(m_installedFiles.at(i)),
                                           Img::SubjectImage, Img::SelectedSubjectImage);
         progress.report(title);
@@ -548,7 +552,18 @@ void VirtualSubjectEditor::onEnterPressed(EditorTree* tree, QTreeWidgetItem* nod
 void VirtualSubjectEditor::showEditMenu(const QPoint& globalPos)
 {
     m_activeTree = m_treeVirtual;
-    m_mnuEdit->popup(globalPos);
+    const QTreeWidgetItem* node = m_treeVirtual->currentItem();
+    m_mnuRename->setEnabled(node && !EditorTree::isPhrase(node)); // a phrase has no name to change
+    // A small margin keeps the menu off the screen's edge.
+    QPoint at = globalPos;
+    if (const QScreen* screen = QGuiApplication::screenAt(globalPos)) {
+        const QRect room =
+            screen->availableGeometry().adjusted(MenuMargin, MenuMargin, -MenuMargin, -MenuMargin);
+        const QSize size = m_mnuEdit->sizeHint();
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - size.width())));
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - size.height())));
+    }
+    m_mnuEdit->popup(at);
 }
 
 SubjectNode VirtualSubjectEditor::selectedNode() const

@@ -165,4 +165,7 @@ enum class Caption : int
     ResultsNotSaved = 329,         // The results could not be saved:
     BackupNotRestored = 330,       // The backup could not be brought back:
     ChooseForChart = 331,          // Choose a learner, an activity or a subject to see its chart.
+    OneResult = 357,               // result
+    SecondTranslation = 358,       // Second translation
+    Translation = 359,             // Translation
 };

@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QHash>
 #include <QUrl>
 
 #include <cstdio>
@@ -24,19 +25,62 @@ bool isOneOf(const char* argument, const auto& names)
     return false;
 }
 
-void configure(QCommandLineParser& parser)
+// The help's texts: English, and Spanish for the Spanish-interface editions.
+struct HelpTexts
+{
+    const char* help;
+    const char* version;
+    const char* fileName;
+    const char* file;
+    const char* usage;
+    const char* options;
+    const char* arguments;
+    const char* about;
+};
+
+const HelpTexts& helpTexts(const QString& language)
+{
+    static const HelpTexts english = {
+        "Print this help and exit.",
+        "Print the edition, version and build, and exit.",
+        "file",
+        "A subject file or virtual subject file of this edition to add to your subjects, or a\n"
+        "vocabulary to import (.kvtml, Anki's .apkg or text notes).",
+        "Usage: %1 [options] [file]",
+        "Options:",
+        "Arguments:",
+        "%1, the %2 course. A file given on the command line (or opened\n"
+        "from a file manager) is checked and copied into your subjects; a\n"
+        "vocabulary of KWordQuiz, Parley or Anki is made into subjects.\n"
+        "See the manual page %3(1).\n",
+    };
+    static const HelpTexts spanish = {
+        "Muestra esta ayuda y termina.",
+        "Muestra la edición, la versión y la compilación, y termina.",
+        "archivo",
+        "Un archivo de tema o de tema virtual de esta edición para añadirlo a sus temas, o un\n"
+        "vocabulario que importar (.kvtml, .apkg de Anki o notas de texto).",
+        "Uso: %1 [opciones] [archivo]",
+        "Opciones:",
+        "Argumentos:",
+        "%1, el curso de %2. Un archivo dado en la línea de órdenes (o abierto\n"
+        "desde un gestor de archivos) se comprueba y se copia entre sus temas; un\n"
+        "vocabulario de KWordQuiz, Parley o Anki se convierte en temas.\n"
+        "Consulte la página de manual %3(1).\n",
+    };
+    return language == QLatin1String("Spanish") ? spanish : english;
+}
+
+void configure(QCommandLineParser& parser, const HelpTexts& t = helpTexts(QString()))
 {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     // Answered before the application exists (see asksForInformation), so they are plain options.
-    parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
-                                        QStringLiteral("Print this help and exit.")));
-    parser.addOption(QCommandLineOption({QStringLiteral("v"), QStringLiteral("version")},
-                                        QStringLiteral("Print the edition, version and build, and exit.")));
-    parser.addPositionalArgument(
-        QStringLiteral("file"),
-        QStringLiteral("A subject file or virtual subject file of this edition to add to your subjects, or a\n"
-                       "vocabulary to import (.kvtml, Anki's .apkg or text notes)."),
-        QStringLiteral("[file]"));
+    parser.addOption(
+        QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QString::fromUtf8(t.help)));
+    parser.addOption(
+        QCommandLineOption({QStringLiteral("v"), QStringLiteral("version")}, QString::fromUtf8(t.version)));
+    parser.addPositionalArgument(QString::fromUtf8(t.fileName), QString::fromUtf8(t.file),
+                                 QStringLiteral("[") + QString::fromUtf8(t.fileName) + QStringLiteral("]"));
 }
 
 } // namespace
@@ -56,23 +100,53 @@ QString versionText()
         .arg(BuildInfo::VersionMajor)
         .arg(BuildInfo::VersionMinor)
         .arg(BuildInfo::VersionRevision)
-        .arg(QString::fromLatin1(BuildInfo::BuildId), QString::fromLatin1(BuildInfo::Copyright));
+        .arg(QString::fromLatin1(BuildInfo::BuildId), copyrightLine(e.InterfaceLanguage));
+}
+
+QString helpText(const QString& language)
+{
+    const HelpTexts& t = helpTexts(language);
+    QCommandLineParser parser;
+    configure(parser, t);
+    QString text = parser.helpText();
+    // Qt names the executable by its path; the command is what people type.
+    const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
+    text.replace(0, lineEnd, QString::fromUtf8(t.usage).arg(commandName()));
+    // Qt's own headings are English.
+    text.replace(QStringLiteral("\nOptions:\n"),
+                 QLatin1Char('\n') + QString::fromUtf8(t.options) + QLatin1Char('\n'));
+    text.replace(QStringLiteral("\nArguments:\n"),
+                 QLatin1Char('\n') + QString::fromUtf8(t.arguments) + QLatin1Char('\n'));
+    const Edition e = buildEdition();
+    QString studied = e.StudiedLanguage;
+    if (language == QLatin1String("Spanish")) {
+        static const QHash<QString, QString> inSpanish = {
+            {QStringLiteral("Italian"), QStringLiteral("italiano")},
+            {QStringLiteral("English"), QStringLiteral("inglés")},
+            {QStringLiteral("Spanish"), QStringLiteral("español")},
+            {QStringLiteral("French"), QStringLiteral("francés")},
+            {QStringLiteral("German"), QStringLiteral("alemán")},
+            {QStringLiteral("Portuguese"), QStringLiteral("portugués")},
+        };
+        studied = inSpanish.value(studied, studied);
+    }
+    return text + QLatin1Char('\n') + QString::fromUtf8(t.about).arg(e.EditionTitle, studied, commandName());
 }
 
 QString helpText()
 {
-    QCommandLineParser parser;
-    configure(parser);
-    QString text = parser.helpText();
-    // Qt names the executable by its path; the command is what people type.
-    const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
-    text.replace(0, lineEnd, QStringLiteral("Usage: %1 [options] [file]").arg(commandName()));
-    const Edition e = buildEdition();
-    return text + QStringLiteral("\n%1, the %2 course. A file given on the command line (or opened\n"
-                                 "from a file manager) is checked and copied into your subjects; a\n"
-                                 "vocabulary of KWordQuiz, Parley or Anki is made into subjects.\n"
-                                 "See the manual page %3(1).\n")
-                      .arg(e.EditionTitle, e.StudiedLanguage, commandName());
+    return helpText(buildEdition().InterfaceLanguage);
+}
+
+QString copyrightLine(const QString& language)
+{
+    // The default line is said in the learner's language; a line set at build time stays.
+    QString line = QString::fromUtf8(BuildInfo::Copyright);
+    const QString makers = QStringLiteral("The Parlanto developers");
+    if (language == QLatin1String("Spanish") && line.endsWith(makers))
+        line.replace(line.size() - makers.size(), makers.size(),
+                     QStringLiteral("Los desarrolladores de Parlanto"));
+    return line;
 }
 
 bool asksForInformation(int argc, char* argv[])

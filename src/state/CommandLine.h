@@ -11,7 +11,12 @@ namespace CommandLine {
 QString commandName();
 // "<edition title> (<code>) <version>, build <build>" and the copyright line.
 QString versionText();
+// In the edition's interface language (English or Spanish): it is printed before any
+// caption is read.
+QString helpText(const QString& language);
 QString helpText();
+// The copyright line in the interface language.
+QString copyrightLine(const QString& language);
 
 // True when the arguments ask only for information (--help, --version): answered
 // without opening a window, so it works without a display.

@@ -8,6 +8,7 @@
 #include "platform/Twips.h"
 #include "state/AppState.h"
 #include "study/ActivityInputFile.h"
+#include "study/ActivityNames.h"
 #include "study/ActivityPrograms.h"
 #include "study/HandOverFiles.h"
 #include "study/PhrasesToStudy.h"
@@ -74,10 +75,12 @@ void ActivityButton::paintEvent(QPaintEvent*)
         p.drawRect(rect().adjusted(0, 0, -1, -1));
     }
     if (hasFocus()) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = rect().adjusted(2, 2, -2, -2);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &p, this);
+        // A dark frame with a light one inside: clear on the picture's light and dark parts.
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(0x10, 0x10, 0x10), 3));
+        p.drawRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5));
+        p.setPen(QPen(Qt::white, 2));
+        p.drawRect(QRectF(rect()).adjusted(4, 4, -4, -4));
     }
 }
 
@@ -135,8 +138,10 @@ ActivityPanel::ActivityPanel(SubjectTree* tree, QWidget* parent) : QWidget(paren
     m_more->setFlat(true);
     m_more->setCursor(Qt::PointingHandCursor);
     m_more->setStyleSheet(
-        QStringLiteral("QPushButton { border: none; text-align: left; color: palette(link); }"
-                       "QPushButton:hover, QPushButton:focus { text-decoration: underline; }"));
+        QStringLiteral("QPushButton { border: 2px solid transparent; padding: 1px 3px; text-align: left;"
+                       " color: palette(link); }"
+                       "QPushButton:hover, QPushButton:focus { text-decoration: underline; }"
+                       "QPushButton:focus { border-color: palette(link); }"));
     m_more->hide();
     connect(m_more, &QPushButton::clicked, this, [] { OpenWebPage(QStringLiteral("activities.htm")); });
     m_none = new QLabel(m_picActs);
@@ -167,7 +172,7 @@ void ActivityPanel::loadActivities()
         m_none->setText(s.captions(Caption::NoActivityInstalled));
         m_none->setGeometry(Twips::rect(0, 0, 2 * ColumnStep, 400));
         m_none->show();
-        m_more->setGeometry(Twips::rect(0, 800, 2 * ColumnStep, 300));
+        placeMoreLink(800);
         m_more->show();
         m_picActs->setGeometry(0, 0, Twips::toPixels(2 * ColumnStep), Twips::toPixels(1600));
         return;
@@ -179,9 +184,11 @@ void ActivityPanel::loadActivities()
     for (int i = 0; i < n; ++i) {
         auto* b = new ActivityButton(m_picActs);
         b->setObjectName(QStringLiteral("btnAct_%1").arg(i));
-        b->setText(m_programs.at(i));
-        b->setAccessibleName(m_programs.at(i));
-        b->setToolTip(m_programs.at(i));
+        // Named as its picture reads, in the learner's language.
+        const QString name = ActivityNames::displayName(m_programs.at(i));
+        b->setText(name);
+        b->setAccessibleName(name);
+        b->setToolTip(name);
         b->setGeometry(
             Twips::rect((i % columns) * ColumnStep, (i / columns) * RowStep, ButtonWidth, ButtonHeight));
         b->installEventFilter(this);
@@ -200,7 +207,7 @@ void ActivityPanel::loadActivities()
     const int lastTop = ((n - 1) / columns) * RowStep;
     const int panelHeight = lastTop + ButtonHeight + 500;
     m_picActs->setGeometry(0, 0, Twips::toPixels(2 * ColumnStep), Twips::toPixels(panelHeight));
-    m_more->setGeometry(Twips::rect(0, lastTop + 800, ButtonWidth, 300));
+    placeMoreLink(lastTop + 800);
     m_more->show();
     m_picActs->setMinimumHeight(m_more->geometry().bottom() + 1);
     m_picActs->resize(m_picActs->width(),
@@ -223,6 +230,15 @@ void ActivityPanel::loadActivities()
         m_buttons[i]->setPictures(QPixmap::fromImage(pictures->normal), QPixmap::fromImage(pictures->hover));
         LoadingLog::addLine(s.captions(Caption::Ok));
     }
+}
+
+void ActivityPanel::placeMoreLink(int topTwips)
+{
+    // As wide and high as its text needs at any scale, within the panel's two columns.
+    const QSize text = m_more->sizeHint();
+    const int width =
+        std::min(std::max(Twips::toPixels(ButtonWidth), text.width()), Twips::toPixels(2 * ColumnStep));
+    m_more->setGeometry(0, Twips::toPixels(topTwips), width, std::max(Twips::toPixels(300), text.height()));
 }
 
 void ActivityPanel::pictureProblem(const QString& program, const QString& error)

@@ -90,6 +90,7 @@ private:
     void ensureShown(QWidget* w);
     void onScrolled(int value);
     void pictureProblem(const QString& program, const QString& error);
+    void placeMoreLink(int topTwips);
 
     SubjectTree* m_tree;
     QWidget* m_picActs = nullptr;

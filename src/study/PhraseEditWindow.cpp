@@ -39,13 +39,13 @@ PhraseEditWindow::PhraseEditWindow(SubjectTree* tree, QTreeWidgetItem* node, QWi
         return e;
     };
 
-    const QString secondTranslation = caption(Caption::Translations) + QStringLiteral(" 2");
+    const QString secondTranslation = caption(Caption::SecondTranslation);
     auto* lblPhrase = makeLabel(QStringLiteral("lblPhrase"), caption(Caption::Phrase));
-    auto* lblTranslation = makeLabel(QStringLiteral("lblTranslation"), caption(Caption::Translations));
+    auto* lblTranslation = makeLabel(QStringLiteral("lblTranslation"), caption(Caption::Translation));
     auto* lblTranslation2 = makeLabel(QStringLiteral("lblTranslation2"), secondTranslation);
     m_phrase = makeEdit(QStringLiteral("txtPhrase"), m_phraseNode.phrase, caption(Caption::Phrase));
     m_translation =
-        makeEdit(QStringLiteral("txtTranslation"), m_phraseNode.translation, caption(Caption::Translations));
+        makeEdit(QStringLiteral("txtTranslation"), m_phraseNode.translation, caption(Caption::Translation));
     m_translation2 =
         makeEdit(QStringLiteral("txtTranslation2"), m_phraseNode.translation2, secondTranslation);
     lblPhrase->setBuddy(m_phrase);

@@ -59,8 +59,9 @@ void SubjectSelection::onNodeClicked(QTreeWidgetItem* node)
             if (node->childCount() == 0) {
                 const int r = std::clamp(int(RandomPhrases::draw() * files.size()), 0, int(files.size()) - 1);
                 QTreeWidgetItem* child =
-                    m_tree->addNode(node, properTitle(files.at(r)), SubjectNode::makeSubject(files.at(r)),
-                                    SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
+                    m_tree->addNode(node, properTitle(files.at(r), app().edition.InterfaceLanguage),
+                                    SubjectNode::makeSubject(files.at(r)), SubjectTree::SubjectImage,
+                                    SubjectTree::SelectedSubjectImage);
                 m_tree->setCurrentItem(child);
                 node->setExpanded(true);
                 m_tree->setImages(node, SubjectTree::OpenFolder, SubjectTree::NoImage);

@@ -15,7 +15,7 @@ void reportSubjectProblem(const QString& fileName, const QString& verdict, QWidg
     if (kind == QLatin1String("WRONG_LANGUAGE")) {
         Dialogs::message(parent, {s.captions(Caption::Subject),
                                   fileName + s.captions(Caption::OfAnotherEdition) + QLatin1Char(' ') +
-                                      s.edition.EditionTitle,
+                                      s.edition.EditionTitle + QLatin1Char('.'),
                                   QMessageBox::Warning, QMessageBox::Ok});
         return;
     }

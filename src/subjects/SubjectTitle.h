@@ -6,7 +6,9 @@
 // space, the dot and three-letter extension dropped, every word in proper case.
 // "basic_phrases.ita" -> " Basic Phrases", "MyTopic.ita" -> " Mytopic". The leading space
 // is kept; the installed subjects list trims it, the random subject shows it as it is.
-QString properTitle(const QString& fileName);
+// In Spanish, articles, prepositions and conjunctions after the first word stay lower case
+// ("la_hora_y_los_dias.spa" -> " La Hora y los Dias").
+QString properTitle(const QString& fileName, const QString& language = QString());
 
 // Folder name of a virtual subject file: the file name without its last five characters
 // (".v" and the three-letter code), underscores and case unchanged.

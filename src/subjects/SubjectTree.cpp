@@ -10,6 +10,7 @@
 #include "subjects/SubjectTitle.h"
 #include "subjects/VirtualSubjectIndex.h"
 #include "widgets/Dialogs.h"
+#include "widgets/FocusedSelection.h"
 #include "widgets/MessageWindow.h"
 #include "widgets/Pictures.h"
 
@@ -48,6 +49,7 @@ private:
 SubjectTree::SubjectTree(QWidget* parent) : QTreeWidget(parent)
 {
     setObjectName(QStringLiteral("TreeFolders"));
+    FocusedSelection::install(this);
     setHeaderHidden(true);
     setFocusPolicy(Qt::StrongFocus);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -105,7 +107,7 @@ void SubjectTree::loadSubjects()
     QList<QTreeWidgetItem*> nodes;
     nodes.reserve(m_installedFiles.size());
     for (const QString& file : std::as_const(m_installedFiles)) {
-        const QString title = properTitle(file).trimmed();
+        const QString title = properTitle(file, app().edition.InterfaceLanguage).trimmed();
         nodes << makeNode(title, SubjectNode::makeSubject(file), SubjectImage, SelectedSubjectImage);
         reportProgress(title);
     }

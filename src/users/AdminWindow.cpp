@@ -5,6 +5,7 @@
 #include "platform/Twips.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
+#include "study/ActivityNames.h"
 #include "study/HandOverFiles.h"
 #include "users/BackupRestore.h"
 #include "users/ProgressCharts.h"
@@ -12,6 +13,7 @@
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
 #include "widgets/Dialogs.h"
+#include "widgets/FocusedSelection.h"
 #include "widgets/MessageWindow.h"
 #include "widgets/NamedComboBox.h"
 #include "widgets/Pictures.h"
@@ -65,14 +67,26 @@ void makeBold(QTreeWidgetItem* item)
     item->setFont(0, f);
 }
 
-QTreeWidgetItem* addNode(QTreeWidget* tree, QTreeWidgetItem* parent, const QString& text, const QIcon& icon)
+// The stored name a node stands for, when it shows another (an activity's translated name).
+constexpr int StoredNameRole = Qt::UserRole + 40;
+
+QTreeWidgetItem* addNode(QTreeWidget* tree, QTreeWidgetItem* parent, const QString& text, const QIcon& icon,
+                         const QString& shown = QString())
 {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
-    item->setText(0, text);
+    item->setText(0, shown.isEmpty() ? text : shown);
+    item->setData(0, StoredNameRole, text);
     item->setIcon(0, icon);
     if (!parent)
         makeBold(item);
     return item;
+}
+
+// What the results are found by: the stored name, not the one shown.
+QString storedName(const QTreeWidgetItem* node)
+{
+    const QVariant stored = node->data(0, StoredNameRole);
+    return stored.isValid() ? stored.toString() : node->text(0);
 }
 
 } // namespace
@@ -98,6 +112,7 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
     connect(m_view, &QComboBox::activated, this, &AdminWindow::showView);
 
     m_tree = new QTreeWidget(this);
+    FocusedSelection::install(m_tree);
     m_tree->setObjectName(QStringLiteral("tvwResults"));
     m_tree->setAccessibleName(c(Caption::Results));
     m_tree->setHeaderHidden(true);
@@ -109,12 +124,14 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
             [this](QTreeWidgetItem* item) { onResultsNodeClicked(item); });
 
     m_list = new QTreeWidget(this);
+    FocusedSelection::install(m_list);
     m_list->setObjectName(QStringLiteral("lvwResults"));
     m_list->setAccessibleName(c(Caption::ListOfResults));
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setColumnCount(4);
-    m_list->setHeaderLabels({QString(), c(Caption::Score), c(Caption::Date), c(Caption::Time)});
+    m_list->setHeaderLabels(
+        {c(NameColumnCaption[LearnerView]), c(Caption::Score), c(Caption::Date), c(Caption::Time)});
     // Names, dates and times are shown whole; the last column takes the space that is left.
     for (int column = 0; column < 3; ++column)
         m_list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
@@ -129,6 +146,7 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
     // The chart of the selected learner, activity or subject.
     m_charts = new ProgressCharts(this);
     m_charts->setEntries({}, c(Caption::ChooseForChart));
+    m_charts->setAccessibleTitle(c(Caption::Results));
 
     // Export: every result, or the selected learner's. A button menu: Space opens it.
     m_export = new QPushButton(c(Caption::ExportResults), this);
@@ -177,8 +195,8 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
 
     setTabOrder(m_view, m_tree);
     setTabOrder(m_tree, m_list);
-    setTabOrder(m_list, m_charts);
-    setTabOrder(m_charts, m_export);
+    setTabOrder(m_list, m_charts->focusTarget());
+    setTabOrder(m_charts->focusTarget(), m_export);
     setTabOrder(m_export, m_restore);
     setTabOrder(m_restore, m_clear);
     resize(Twips::size(10500, 8400));
@@ -241,7 +259,8 @@ bool AdminWindow::buildTree(View view, QString* error)
     } else {
         const QIcon icon = view == ActivityView ? activityIcon() : subjectIcon();
         for (const QString& name : topNames)
-            addNode(m_tree, nullptr, name, icon);
+            addNode(m_tree, nullptr, name, icon,
+                    view == ActivityView ? ActivityNames::displayName(name) : QString());
     }
 
     // Second level: every top node gets the whole list, results or not.
@@ -273,7 +292,8 @@ bool AdminWindow::buildTree(View view, QString* error)
                 addNode(m_tree, top, l.displayName(), Pictures::learner(l.nIcon));
         } else {
             for (const QString& name : childNames)
-                addNode(m_tree, top, name, childIcon);
+                addNode(m_tree, top, name, childIcon,
+                        view == LearnerView ? ActivityNames::displayName(name) : QString());
         }
     }
     return true;
@@ -289,8 +309,8 @@ void AdminWindow::onResultsNodeClicked(QTreeWidgetItem* node)
         return;
     }
     m_list->clear();
-    const QString parentName = node->parent()->text(0);
-    const QString childName = node->text(0);
+    const QString parentName = storedName(node->parent());
+    const QString childName = storedName(node);
     const UsersDatabase users = UsersDatabase::forApp();
     QString error;
     std::optional<QList<ResultRow>> rows;
@@ -312,7 +332,8 @@ void AdminWindow::onResultsNodeClicked(QTreeWidgetItem* node)
         return;
     }
     for (const ResultRow& r : *rows)
-        new QTreeWidgetItem(m_list, {r.name, r.score, r.nDate, r.nTime});
+        new QTreeWidgetItem(m_list, {m_shownView == SubjectView ? ActivityNames::displayName(r.name) : r.name,
+                                     r.score, r.nDate, r.nTime});
 }
 
 void AdminWindow::onClearDatabaseClicked()
@@ -324,7 +345,7 @@ void AdminWindow::onClearDatabaseClicked()
     // Nothing can bring the learners back: Enter alone must never erase them.
     if (!Dialogs::askYesNo(this,
                            c(Caption::ClearDeletesEverything) + QLatin1Char(' ') + title +
-                               QStringLiteral("\n\n") + c(Caption::ClearKeepsOwnSubjects),
+                               QStringLiteral(".\n\n") + c(Caption::ClearKeepsOwnSubjects),
                            c(Caption::ClearAllLearners), QMessageBox::NoIcon, QMessageBox::No))
         return;
     if (!Dialogs::askYesNo(this,
@@ -350,8 +371,8 @@ void AdminWindow::onClearDatabaseClicked()
 
 void AdminWindow::showChart(QTreeWidgetItem* node)
 {
-    const QString top = (node->parent() ? node->parent() : node)->text(0);
-    const QString second = node->parent() ? node->text(0) : QString();
+    const QString top = storedName(node->parent() ? node->parent() : node);
+    const QString second = node->parent() ? storedName(node) : QString();
     ResultsFilter filter;
     switch (m_shownView) {
     case LearnerView:

@@ -9,6 +9,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
 #include "widgets/Pictures.h"
+#include "widgets/TiledBackground.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -80,13 +81,10 @@ LoginWindow::LoginWindow(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmLogin"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    QPalette pal = palette();
+    // A pixmap brush tiles over the window; the texts take the colours that go with it.
     const QPixmap tile = Pictures::background(QStringLiteral("login"));
-    if (!tile.isNull()) {
-        pal.setBrush(QPalette::Window, QBrush(tile)); // a pixmap brush tiles over the window
-        setPalette(pal);
-        setAutoFillBackground(true);
-    }
+    TiledBackground::useLightPalette(this, tile.isNull() ? QBrush(TiledBackground::plainBackground())
+                                                         : QBrush(tile));
 
     const auto& caption = app().captions;
     m_instructions = new QLabel(caption(Caption::LoginInstructions), this);

@@ -7,6 +7,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
 #include "widgets/Pictures.h"
+#include "widgets/TiledBackground.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,13 +30,10 @@ ProfileWindow::ProfileWindow(const QList<Learner>& existing, QWidget* parent)
     setModal(true);
     const auto& caption = app().captions;
 
+    // A pixmap brush tiles over the window; the texts take the colours that go with it.
     const QPixmap tile = Pictures::background(QStringLiteral("login"));
-    if (!tile.isNull()) {
-        QPalette pal = palette();
-        pal.setBrush(QPalette::Window, QBrush(tile));
-        setPalette(pal);
-        setAutoFillBackground(true);
-    }
+    TiledBackground::useLightPalette(this, tile.isNull() ? QBrush(TiledBackground::plainBackground())
+                                                         : QBrush(tile));
 
     auto makeLabel = [this](const QString& name, const QString& text) {
         auto* l = new QLabel(text, this);
@@ -73,7 +71,8 @@ ProfileWindow::ProfileWindow(const QList<Learner>& existing, QWidget* parent)
     m_pictures->setAccessibleName(caption(Caption::Picture));
     m_pictures->setIconSize(QSize(32, 32));
     for (int i = 1; i <= Pictures::LearnerCount; ++i) {
-        m_pictures->addItem(Pictures::learner(i), QString(), i);
+        // The number beside the picture is what a screen reader says when it changes.
+        m_pictures->addItem(Pictures::learner(i), QString::number(i), i);
         m_pictures->setItemData(i - 1, caption(Caption::Picture) + QLatin1Char(' ') + QString::number(i),
                                 Qt::AccessibleTextRole);
     }
@@ -114,9 +113,14 @@ ProfileWindow::ProfileWindow(const QList<Learner>& existing, QWidget* parent)
     buttons->addWidget(m_buttons[1]);
     grid->addLayout(buttons, 6, 0, 1, 2);
 
+    // The form keeps its size whether the password rows show or not.
     for (QWidget* w : {static_cast<QWidget*>(m_password), static_cast<QWidget*>(m_password2),
-                       static_cast<QWidget*>(m_typePass), static_cast<QWidget*>(m_retypePass)})
+                       static_cast<QWidget*>(m_typePass), static_cast<QWidget*>(m_retypePass)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
         w->hide();
+    }
 
     setWindowTitle(caption(Caption::NewLearner));
     m_first->setFocus();

@@ -3,10 +3,12 @@
 
 #include "platform/Twips.h"
 #include "state/AppState.h"
+#include "study/ActivityNames.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
@@ -55,14 +57,26 @@ ProgressCharts::ProgressCharts(QWidget* parent) : QWidget(parent)
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("scrCharts"));
     scroll->setAccessibleName(c(Caption::MyProgress));
+    m_scroll = scroll;
     scroll->setWidgetResizable(true);
     scroll->setFocusPolicy(Qt::StrongFocus); // arrow keys and Page Down scroll the charts
     scroll->setWidget(charts);
+    // The viewport would otherwise report the scroll area's focus as its own as well.
+    scroll->viewport()->setFocusProxy(nullptr);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
-    setFocusProxy(scroll);
     setEntries({}, QString());
+}
+
+QWidget* ProgressCharts::focusTarget() const
+{
+    return m_scroll;
+}
+
+void ProgressCharts::setAccessibleTitle(const QString& title)
+{
+    m_scroll->setAccessibleName(title);
 }
 
 void ProgressCharts::setEntries(const QList<HistoryEntry>& entries, const QString& emptyText)
@@ -95,19 +109,24 @@ QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
     line->replace(series.points); // one call: fast for thousands of points
 
     auto* chart = new QChart;
-    chart->setTitle(series.activity);
+    const QString activity = ActivityNames::displayName(series.activity);
+    chart->setTitle(activity);
     chart->legend()->hide();
     chart->addSeries(line);
 
     auto* dates = new QDateTimeAxis;
     dates->setFormat(QStringLiteral("yyyy-MM-dd"));
     dates->setTitleText(c(Caption::Date));
-    // One day of room on either side, so that results of a single day still get an axis.
+    // The axis runs from midday before the first day to midday after the last, with ticks a
+    // whole number of days (at least one) apart: a date is never shown twice, also for a
+    // single day's results.
     const qint64 first = qint64(series.points.first().x());
     const qint64 last = qint64(series.points.last().x());
-    dates->setRange(QDateTime::fromMSecsSinceEpoch(first - DayMs / 2),
-                    QDateTime::fromMSecsSinceEpoch(last + DayMs / 2));
-    dates->setTickCount(5);
+    const qint64 from = first - ((first % DayMs) + DayMs) % DayMs - DayMs / 2;
+    const qint64 to = last - ((last % DayMs) + DayMs) % DayMs + DayMs + DayMs / 2;
+    const qint64 days = (to - from) / DayMs;
+    dates->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
+    dates->setTickCount(int(days <= 4 ? days + 1 : 5));
     auto* scores = new QValueAxis;
     scores->setRange(0, 100);
     scores->setLabelFormat(QStringLiteral("%d"));
@@ -120,12 +139,16 @@ QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
     auto* view = new QChartView(chart);
     view->setObjectName(QStringLiteral("chart_") + series.activity);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(Twips::toPixels(ChartHeightTwips));
+    // High enough for the side title written upwards along the plot ("Puntuación (%)"):
+    // the plot is the chart less about 130 pixels of titles, labels and margins.
+    const int sideTitle = QFontMetrics(scores->titleFont()).horizontalAdvance(scores->titleText());
+    view->setMinimumHeight(std::max(Twips::toPixels(ChartHeightTwips), sideTitle + 150));
     // What a screen reader says of the chart: its activity, how many results, the latest.
-    view->setAccessibleName(c(Caption::ScoresIn) + QLatin1Char(' ') + series.activity);
-    view->setAccessibleDescription(QString::number(series.points.size()) + QLatin1Char(' ') +
-                                   c(Caption::ResultsCount) + QStringLiteral(", ") + c(Caption::Latest) +
-                                   QStringLiteral(": ") +
+    view->setAccessibleName(c(Caption::ScoresIn) + QLatin1Char(' ') + activity);
+    const qsizetype count = series.points.size();
+    view->setAccessibleDescription(QString::number(count) + QLatin1Char(' ') +
+                                   c(count == 1 ? Caption::OneResult : Caption::ResultsCount) +
+                                   QStringLiteral(", ") + c(Caption::Latest) + QStringLiteral(": ") +
                                    ResultsHistory::percentText(series.points.last().y()));
     view->setFocusPolicy(Qt::TabFocus);
     return view;

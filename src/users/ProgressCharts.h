@@ -5,6 +5,7 @@
 #include <QList>
 #include <QWidget>
 
+class QAbstractScrollArea;
 class QChartView;
 class QLabel;
 class QTreeWidget;
@@ -22,6 +23,12 @@ public:
     // Replaces the charts with those of these results. emptyText is shown when there are none.
     void setEntries(const QList<HistoryEntry>& entries, const QString& emptyText);
 
+    // What a screen reader calls the charts' area (the window's own view of the results).
+    void setAccessibleTitle(const QString& title);
+
+    // Where the keyboard enters the charts.
+    QWidget* focusTarget() const;
+
     QList<QChartView*> chartViews() const { return m_views; }
     QTreeWidget* unreadableList() const { return m_unreadable; }
     QLabel* emptyLabel() const { return m_empty; }
@@ -32,6 +39,7 @@ private:
     QVBoxLayout* m_chartsLayout = nullptr;
     QList<QChartView*> m_views;
     QLabel* m_empty = nullptr;
+    QAbstractScrollArea* m_scroll = nullptr;
     QLabel* m_unreadableLabel = nullptr;
     QTreeWidget* m_unreadable = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Twips.h"
 #include "state/AppState.h"
+#include "study/ActivityNames.h"
 #include "users/ProgressCharts.h"
 #include "widgets/Dialogs.h"
 #include "widgets/TiledBackground.h"
@@ -35,7 +36,8 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     m_subjects->setObjectName(QStringLiteral("lstSubjects"));
     m_subjects->setAccessibleName(c(Caption::SubjectsStudied));
     m_subjects->setRootIsDecorated(false);
-    m_subjects->setHeaderLabels({c(Caption::Subject), c(Caption::Best), c(Caption::Latest)});
+    m_subjects->setHeaderLabels(
+        {c(Caption::Subject), c(Caption::Activities), c(Caption::Best), c(Caption::Latest)});
     m_subjects->setColumnWidth(0, Twips::toPixels(3600));
     m_subjects->setMaximumHeight(Twips::toPixels(1800));
     m_subjectCount->setBuddy(m_subjects);
@@ -62,8 +64,8 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     layout->addWidget(m_charts, 1);
     layout->addLayout(buttons);
 
-    setTabOrder(m_subjects, m_charts);
-    setTabOrder(m_charts, m_close);
+    setTabOrder(m_subjects, m_charts->focusTarget());
+    setTabOrder(m_charts->focusTarget(), m_close);
     resize(Twips::size(10500, 8400));
 }
 
@@ -79,13 +81,13 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
     m_sessions->setText(c(Caption::SessionsThisWeek) + QLatin1Char(' ') +
                         QString::number(summary.sessionsThisWeek));
     m_subjectCount->setText(c(Caption::SubjectsStudied) + QLatin1Char(' ') +
-                            QString::number(summary.subjects.size()));
+                            QString::number(summary.subjectCount));
     m_sessions->setAccessibleName(m_sessions->text());
     m_subjectCount->setAccessibleName(m_subjectCount->text());
     m_subjects->clear();
     for (const ResultsHistory::SubjectSummary& s : summary.subjects) {
         const QString best = s.best ? ResultsHistory::percentText(*s.best) : QString();
-        new QTreeWidgetItem(m_subjects, {s.subject, best, s.latest});
+        new QTreeWidgetItem(m_subjects, {s.subject, ActivityNames::displayName(s.activity), best, s.latest});
     }
     m_subjects->setVisible(!summary.subjects.isEmpty());
     m_charts->setEntries(*entries, c(Caption::NoResultsToBegin));

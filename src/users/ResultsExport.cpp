@@ -1,8 +1,11 @@
 #include "ResultsExport.h"
 
 #include "platform/Files.h"
+#include "study/ActivityNames.h"
 
 #include <QStringList>
+
+#include <cmath>
 
 namespace ResultsExport {
 
@@ -26,11 +29,9 @@ QString percentField(const std::optional<double>& percent)
 {
     if (!percent)
         return QString();
-    // One decimal, and none when it is a whole number: "66.7", "100".
-    QString text = QString::number(*percent, 'f', 1);
-    if (text.endsWith(QLatin1String(".0")))
-        text.chop(2);
-    return text;
+    // Rounded as the scores and the program's windows round it, so that 1/8 is 13 both in
+    // "1/8 (13%)" and here; the header says so.
+    return QString::number(std::lround(*percent));
 }
 
 } // namespace
@@ -46,13 +47,14 @@ QByteArray csv(const QList<HistoryEntry>& entries)
         out += quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     };
     line({QStringLiteral("Learner"), QStringLiteral("Activity"), QStringLiteral("Subject"),
-          QStringLiteral("Score"), QStringLiteral("Percent"), QStringLiteral("Date"),
+          QStringLiteral("Score"), QStringLiteral("Percent (rounded)"), QStringLiteral("Date"),
           QStringLiteral("Time")});
     for (const HistoryEntry& e : entries) {
         // A date that cannot be read is written as it was stored rather than lost.
         const QString date = e.when.isValid() ? e.when.date().toString(Qt::ISODate) : e.nDate;
         const QString time = e.when.isValid() ? e.when.time().toString(QStringLiteral("HH:mm:ss")) : e.nTime;
-        line({e.learner, e.activity, e.subject, e.score, percentField(e.percent), date, time});
+        line({e.learner, ActivityNames::displayName(e.activity), e.subject, e.score, percentField(e.percent),
+              date, time});
     }
     return QByteArrayLiteral("\xEF\xBB\xBF") + out.toUtf8();
 }

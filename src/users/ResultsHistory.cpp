@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMap>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -177,20 +178,28 @@ Summary summarize(const QList<HistoryEntry>& entries, const QDate& today)
 {
     Summary summary;
     const QDate monday = today.addDays(1 - today.dayOfWeek());
-    QMap<QString, SubjectSummary> subjects;
+    QMap<std::pair<QString, QString>, SubjectSummary> subjects;
+    QSet<QString> subjectNames;
     for (const HistoryEntry& e : entries) {
         if (e.when.isValid() && e.when.date() >= monday && e.when.date() <= today)
             ++summary.sessionsThisWeek;
-        SubjectSummary& s = subjects[e.subject];
+        SubjectSummary& s = subjects[{e.subject, e.activity}];
         s.subject = e.subject;
+        s.activity = e.activity;
+        subjectNames.insert(e.subject);
         if (e.percent && (!s.best || *e.percent > *s.best))
             s.best = e.percent;
         // Entries come in the order they were recorded: the last one is the latest.
         s.latest = e.percent ? percentText(*e.percent) : e.score;
     }
     summary.subjects = subjects.values();
+    summary.subjectCount = int(subjectNames.size());
     std::sort(summary.subjects.begin(), summary.subjects.end(),
-              [](const SubjectSummary& a, const SubjectSummary& b) { return byName(a.subject, b.subject); });
+              [](const SubjectSummary& a, const SubjectSummary& b) {
+                  if (a.subject != b.subject)
+                      return byName(a.subject, b.subject);
+                  return byName(a.activity, b.activity);
+              });
     return summary;
 }
 

@@ -69,9 +69,11 @@ struct ChartData
 };
 ChartData chartData(const QList<HistoryEntry>& entries);
 
+// One subject in one activity: results of different activities are never mixed.
 struct SubjectSummary
 {
     QString subject;
+    QString activity; // as stored
     std::optional<double> best;
     QString latest; // the last recorded result, as a percentage when it can be read
 };
@@ -79,7 +81,8 @@ struct SubjectSummary
 struct Summary
 {
     int sessionsThisWeek = 0;       // results dated from Monday of today's week up to today
-    QList<SubjectSummary> subjects; // by subject name
+    QList<SubjectSummary> subjects; // by subject name, then activity
+    int subjectCount = 0;           // different subjects studied
 };
 Summary summarize(const QList<HistoryEntry>& entries, const QDate& today);
 

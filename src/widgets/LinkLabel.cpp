@@ -3,6 +3,7 @@
 #include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace {
 
@@ -22,6 +23,13 @@ public:
         QString s = QAccessibleWidget::text(t);
         if (t == QAccessible::Name && s.isEmpty())
             s = label()->text();
+        return s;
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (label()->text().isEmpty()) // nothing to say or follow yet
+            s.focusable = false;
         return s;
     }
     QStringList actionNames() const override
@@ -105,6 +113,18 @@ void LinkLabel::focusInEvent(QFocusEvent* event)
 {
     setUnderline(active());
     QLabel::focusInEvent(event);
+}
+
+void LinkLabel::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // A frame in the text's own colour: an underline alone is too faint to find.
+    QPainter painter(this);
+    QPen pen(palette().color(QPalette::WindowText), 2, Qt::DotLine);
+    painter.setPen(pen);
+    painter.drawRect(rect().adjusted(1, 1, -1, -1));
 }
 
 void LinkLabel::focusOutEvent(QFocusEvent* event)

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QList>
 #include <QObject>
+#include <QPalette>
 #include <QPixmap>
 #include <QPoint>
 #include <QSize>
@@ -17,8 +18,19 @@ class TiledBackground : public QObject
     Q_OBJECT
 public:
     // Installs the tiling on a window; the picture is Pictures::background(name). Without
-    // a picture the window gets a plain dark background so its white texts stay readable.
+    // a picture the window gets a plain light background. Either way the window takes the
+    // light palette, since its texts are drawn on that light background.
     static void install(QWidget* window, const QString& pictureName);
+
+    // The palette of a window that paints the program's light pictures behind its texts:
+    // dark texts, light fields and buttons, a dark selection, whatever the desktop's theme
+    // (a dark or high-contrast theme would otherwise put light text on the light pictures).
+    // Every text colour has at least 4.5:1 contrast on the pictures.
+    static QPalette lightPalette(const QBrush& window);
+    // Gives a window the light palette over a background brush (a pixmap brush tiles).
+    static void useLightPalette(QWidget* window, const QBrush& background);
+    // The plain light colour behind texts when a window has no picture.
+    static QColor plainBackground();
 
     // The step between tiles, in pixels, for a picture of the given size in pixels.
     static QSize stepFor(const QSize& picture);

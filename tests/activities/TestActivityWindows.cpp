@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -144,6 +145,13 @@ private slots:
             QVERIFY(right >= 0 && wrong >= 0);
             // Four right answers of five, chosen with the number keys; Enter goes on.
             QTest::keyClick(&w, Qt::Key(Qt::Key_1 + (i == 2 ? wrong : right)));
+            // The verdict reaches a screen reader with the focus on Next; the area is named.
+            QVERIFY(QApplication::focusWidget() != nullptr);
+            QCOMPARE(QApplication::focusWidget()->accessibleDescription(), w.lblFeedback()->text());
+            QVERIFY(w.lblFeedback()->text().startsWith(i == 2 ? "No exactamente" : "¡Correcto!"));
+            QCOMPARE(w.findChild<QScrollArea*>()->accessibleName(), QStringLiteral("Respuesta"));
+            for (QPushButton* b : w.choices()) // answered: no answer takes the focus any more
+                QCOMPARE(b->focusPolicy(), Qt::NoFocus);
             QTest::keyClick(&w, Qt::Key_1); // a second answer to the same phrase does not count
             QTest::keyClick(&w, Qt::Key_Return);
         }

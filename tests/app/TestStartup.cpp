@@ -97,6 +97,7 @@ private slots:
     void openedFile();
     void commandLine_data();
     void commandLine();
+    void helpAndCopyrightInSpanish();
 
 private:
     // A program folder with a template built from the shipped sources; caption 94 points
@@ -644,6 +645,24 @@ void TestStartup::openedFile()
     }
     window.endProgram();
     QFile::remove(mine);
+}
+
+// A Spanish-interface edition prints its help, and shows its copyright, in Spanish.
+void TestStartup::helpAndCopyrightInSpanish()
+{
+    const QString spanish = CommandLine::helpText(QStringLiteral("Spanish"));
+    const QString command = CommandLine::commandName();
+    QVERIFY2(spanish.startsWith("Uso: " + command + " [opciones] [archivo]\n"), qPrintable(spanish));
+    for (const char* said : {"Opciones:", "Argumentos:", "Muestra esta ayuda y termina.", "--version"})
+        QVERIFY2(spanish.contains(QString::fromUtf8(said)), said);
+    for (const char* english : {"Usage", "Options", "Arguments", "Print this", "the manual"})
+        QVERIFY2(!spanish.contains(QLatin1String(english)), english);
+    QVERIFY(spanish.contains("el curso de " +
+                             QString(buildEdition().StudiedLanguage == "Italian" ? "italiano" : "")));
+    QVERIFY(CommandLine::helpText(QStringLiteral("English")).startsWith("Usage: " + command));
+    QVERIFY(
+        CommandLine::copyrightLine(QStringLiteral("Spanish")).endsWith("Los desarrolladores de Parlanto"));
+    QVERIFY(CommandLine::copyrightLine(QStringLiteral("English")).endsWith("The Parlanto developers"));
 }
 
 // The program's own command line, run as a person runs it; --help and --version need no display.

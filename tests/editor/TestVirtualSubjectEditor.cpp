@@ -112,6 +112,7 @@ class TestVirtualSubjectEditor : public QObject
         QTRY_VERIFY(right()->isEditingLabel());
         auto* line = right()->viewport()->findChild<QLineEdit*>();
         QVERIFY(line);
+        QCOMPARE(line->accessibleName(), c(84)); // the in-place field is named
         line->selectAll();
         if (!text.isNull() && text.isEmpty())
             QTest::keyClick(line, Qt::Key_Backspace);
@@ -324,6 +325,18 @@ private slots:
         QCOMPARE(stored.back().tPhrase, QString("Frase 5"));
         QCOMPARE(mixed->childCount(), 10);
         QCOMPARE(right()->currentItem(), mixed->child(9));
+        // A phrase has no name of its own: its menu offers no Rename, a subject's does.
+        auto* rename = m_editor->findChild<QAction*>(QStringLiteral("mnuRename"));
+        QVERIFY(rename);
+        emit right()->menuRequested(right()->viewport()->mapToGlobal(QPoint(4, 4)));
+        QVERIFY(!rename->isEnabled());
+        if (QWidget* menu = QApplication::activePopupWidget())
+            menu->close();
+        right()->setCurrentItem(mixed);
+        emit right()->menuRequested(right()->viewport()->mapToGlobal(QPoint(4, 4)));
+        QVERIFY(rename->isEnabled());
+        if (QWidget* menu = QApplication::activePopupWidget())
+            menu->close();
         // The eleventh, dropped on one of its phrases, is refused.
         dragOnto(everyday->child(5), mixed->child(2));
         QCOMPARE(m_boxes, QStringList{c(7)});

@@ -3,6 +3,7 @@
 #include "content/LoadingLog.h"
 #include "platform/Files.h"
 #include "platform/Twips.h"
+#include "study/ActivityNames.h"
 #include "study/ActivityPanel.h"
 #include "study/ActivityPrograms.h"
 #include "study/HandOverFiles.h"
@@ -186,13 +187,29 @@ private slots:
             QCOMPARE(found, programs);
             QVERIFY(fx->boxes.isEmpty());
             ActivityButton* b = panel->button(int(panel->activities().indexOf("Dictation")));
-            QCOMPARE(b->accessibleName(), QStringLiteral("Dictation"));
+            // Named in the learner's language, as the picture says.
+            QCOMPARE(b->accessibleName(), i == 0 ? QStringLiteral("Dictation") : QStringLiteral("Dictado"));
             pictures[i] = b->grab().toImage();
             main.reset();
         }
         QVERIFY(pictures[0] != pictures[1]); // "Dictation", "Dictado"
     }
 
+    void moreActivitiesLinkWhole()
+    {
+        // The real wording, longer than a button is wide, is never cut.
+        QStringList texts;
+        for (int i = 1; i <= 400; ++i)
+            texts << QStringLiteral("C%1").arg(i);
+        texts[114 - 1] = QStringLiteral("More activities on the web...");
+        app().captions.setTexts(texts);
+        activities(2);
+        build();
+        QPushButton* more = panel->lblMoreActs();
+        QVERIFY(more->width() >= more->sizeHint().width());
+        QVERIFY(more->height() >= more->sizeHint().height());
+        QVERIFY(more->geometry().right() < panel->width());
+    }
     void scrollBarFromEighteen_data()
     {
         QTest::addColumn<int>("count");
@@ -276,6 +293,35 @@ private slots:
         QCOMPARE(QColor(b->grab().toImage().pixel(centre)), QColor(english ? Qt::red : Qt::blue));
         b->showHover(true);
         QCOMPARE(QColor(b->grab().toImage().pixel(centre)), QColor(english ? Qt::green : Qt::yellow));
+        // Without a names table the button is named by its program.
+        QCOMPARE(b->accessibleName(), QStringLiteral("act02"));
+    }
+
+    // The names table beside the pictures, made with the shell as well: the button, and
+    // whatever shows the activity's results, says the name in the learner's language; the
+    // stored results keep the program's name.
+    void activityNamedInTheLearnersLanguage()
+    {
+        activities(2);
+        const QString cfg = app().activitiesFolder + "act01.cfg";
+        QProcess shell;
+        shell.start("sqlcipher", {cfg});
+        QVERIFY(shell.waitForStarted());
+        shell.write("PRAGMA key = 'qrv6180';\nPRAGMA kdf_iter = 64;\n"
+                    "CREATE TABLE tblNames (tEnglish TEXT, tSpanish TEXT);\n"
+                    "INSERT INTO tblNames VALUES ('Cards', 'Tarjetas');\n");
+        shell.closeWriteChannel();
+        QVERIFY(shell.waitForFinished(30000));
+        QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
+        build();
+        QVERIFY(!ended);
+        const bool english = app().edition.InterfaceLanguage == QLatin1String("English");
+        QCOMPARE(panel->button(0)->accessibleName(), QString(english ? "Cards" : "Tarjetas"));
+        QCOMPARE(panel->button(1)->accessibleName(), QStringLiteral("act02"));
+        QCOMPARE(ActivityNames::nameFromPictureFile(cfg, "Spanish", "act01"), QStringLiteral("Tarjetas"));
+        QCOMPARE(ActivityNames::nameFromPictureFile(cfg, "English", "act01"), QStringLiteral("Cards"));
+        QCOMPARE(ActivityNames::nameFromPictureFile(cfg + ".none", "Spanish", "act01"),
+                 QStringLiteral("act01"));
     }
 
     void folderSelectedIsRefused()

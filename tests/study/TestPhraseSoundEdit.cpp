@@ -274,7 +274,9 @@ void TestPhraseSoundEdit::editorStartsWithTheNodesTexts()
         QCOMPARE(w->btnCancel()->text(), QStringLiteral("C9"));
         QCOMPARE(w->lblWarning()->text(), QStringLiteral("C108"));
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblPhrase"))->text(), QStringLiteral("C109"));
-        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblTranslation"))->text(), QStringLiteral("C110"));
+        // "Translation" and "Second translation", not "Translations" and "Translations 2".
+        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblTranslation"))->text(), QStringLiteral("C359"));
+        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblTranslation2"))->text(), QStringLiteral("C358"));
         for (QWidget* c : {static_cast<QWidget*>(w->txtPhrase()), static_cast<QWidget*>(w->txtTranslation()),
                            static_cast<QWidget*>(w->txtTranslation2()), static_cast<QWidget*>(w->btnOK()),
                            static_cast<QWidget*>(w->btnCancel())}) {

@@ -70,6 +70,16 @@ private slots:
         QCOMPARE(properTitle(file), title);
     }
 
+    void spanishTitlesKeepSmallWordsLower()
+    {
+        const QString spanish = QStringLiteral("Spanish");
+        QCOMPARE(properTitle("la_hora_y_los_días.spa", spanish), QStringLiteral(" La Hora y los Días"));
+        QCOMPARE(properTitle("en_el_café.spa", spanish), QStringLiteral(" En el Café"));
+        QCOMPARE(properTitle("DE_compras_CON_amigos.spa", spanish), QStringLiteral(" De Compras con Amigos"));
+        QCOMPARE(properTitle("la_hora_y_los_días.spa"),
+                 QStringLiteral(" La Hora Y Los Días")); // English rules
+    }
+
     void virtualFolderTitleKeepsUnderscoresAndCase()
     {
         QCOMPARE(virtualFolderTitle(QStringLiteral("My_Words.vita")), QStringLiteral("My_Words"));

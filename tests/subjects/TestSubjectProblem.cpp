@@ -71,7 +71,7 @@ private slots:
         const QString page = QStringLiteral("https://www.example.com/parlanto/subjects.htm");
         QTest::newRow("another edition")
             << "saludos.ita"
-            << "WRONG_LANGUAGE*prlspa" << ok << "saludos.itaC5 " + app().edition.EditionTitle
+            << "WRONG_LANGUAGE*prlspa" << ok << "saludos.itaC5 " + app().edition.EditionTitle + "."
             << int(QMessageBox::Warning) << ok << "";
         QTest::newRow("error, answered No")
             << "rotto.ita"
@@ -138,7 +138,7 @@ private slots:
         reportSubjectProblem("rotto.ita", checkSubject("rotto.ita"));
 
         QCOMPARE(m_requests.size(), 2);
-        QCOMPARE(m_requests[0].text, "saludos básicos.itaC5 " + app().edition.EditionTitle);
+        QCOMPARE(m_requests[0].text, "saludos básicos.itaC5 " + app().edition.EditionTitle + ".");
         QCOMPARE(int(m_requests[1].buttons), int(QMessageBox::Yes | QMessageBox::No));
         QVERIFY(m_requests[1].text.endsWith(QLatin1String("\n\nrotto.itaC6\n\nC135")));
         QVERIFY(m_requests[1].text.size() > QStringLiteral("\n\nrotto.itaC6\n\nC135").size() + 5);

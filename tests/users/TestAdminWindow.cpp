@@ -417,7 +417,7 @@ void TestAdminWindow::clearingAsksTwice()
     QCOMPARE(m_boxes.size(), answers.size());
     QCOMPARE(m_boxes[0].title, TestSupport::captionText(56));
     QCOMPARE(m_boxes[0].text,
-             TestSupport::captionText(57) + " " + title + "\n\n" + TestSupport::captionText(58));
+             TestSupport::captionText(57) + " " + title + ".\n\n" + TestSupport::captionText(58));
     QCOMPARE(m_boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(m_boxes[0].icon, QMessageBox::NoIcon);
     for (const Dialogs::Request& box : m_boxes)

@@ -22,10 +22,12 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QDateTimeAxis>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -166,7 +168,7 @@ void TestProgressWindow::learnerOpensProgressWithTheShortcut()
             sessions = w->lblSessions()->text();
             for (int i = 0; i < w->lstSubjects()->topLevelItemCount(); ++i) {
                 const QTreeWidgetItem* item = w->lstSubjects()->topLevelItem(i);
-                subjects << item->text(0) + "|" + item->text(1) + "|" + item->text(2);
+                subjects << item->text(0) + "|" + item->text(1) + "|" + item->text(2) + "|" + item->text(3);
             }
             for (int i = 0; i < w->charts()->unreadableList()->topLevelItemCount(); ++i)
                 unreadable << w->charts()->unreadableList()->topLevelItem(i)->text(2);
@@ -178,7 +180,10 @@ void TestProgressWindow::learnerOpensProgressWithTheShortcut()
     QCOMPARE(opened, std::optional<bool>(false)); // opened, then closed by its button
     QCOMPARE(titles, QStringList({"Flashcards", "Listening"}));
     QCOMPARE(sessions, caption(302) + " 4"); // Monday 7 to Tuesday 8 December
-    QCOMPARE(subjects, QStringList({"Al Caffè|100%|90%", "Alla Stazione|70%|70%", "In Albergo|33%|ottimo"}));
+    // Each subject once per activity, never one activity's best beside another's latest.
+    QCOMPARE(subjects, QStringList({"Al Caffè|Flashcards|100%|100%", "Al Caffè|Listening|90%|90%",
+                                    "Alla Stazione|Listening|70%|70%", "In Albergo|Flashcards|33%|33%",
+                                    "In Albergo|Listening||ottimo"}));
     QCOMPARE(unreadable, QStringList{"ottimo"});
 }
 
@@ -200,6 +205,28 @@ void TestProgressWindow::resultsWindowChartsAndExports()
     QCOMPARE(chartTitles(w.charts()), QStringList({"Listening"}));
     QCOMPARE(w.charts()->unreadableList()->topLevelItemCount(), 1);
 
+    // Every chart's date axis names each date once, also for a single day's one result.
+    auto tickDates = [](QChartView* v) {
+        const auto* axis = qobject_cast<QDateTimeAxis*>(v->chart()->axes(Qt::Horizontal).value(0));
+        QStringList dates;
+        const qint64 from = axis->min().toMSecsSinceEpoch(), to = axis->max().toMSecsSinceEpoch();
+        for (int i = 0; i < axis->tickCount(); ++i)
+            dates << QDateTime::fromMSecsSinceEpoch(from + (to - from) * i / (axis->tickCount() - 1))
+                         .toString(axis->format());
+        return dates;
+    };
+    for (QChartView* v : w.charts()->chartViews()) {
+        const QStringList dates = tickDates(v);
+        QCOMPARE(QSet<QString>(dates.begin(), dates.end()).size(), dates.size());
+    }
+    w.onResultsNodeClicked(w.resultsTree()->findItems("Ada Admin", Qt::MatchExactly).value(0));
+    QCOMPARE(w.charts()->chartViews().size(), 1);
+    const QStringList oneDay = tickDates(w.charts()->chartViews()[0]);
+    QCOMPARE(QSet<QString>(oneDay.begin(), oneDay.end()).size(), oneDay.size());
+    QVERIFY(oneDay.contains("2026-12-08"));
+    QVERIFY(w.charts()->chartViews()[0]->accessibleDescription().startsWith("1 " + caption(357) + ","));
+    w.onResultsNodeClicked(anna);
+
     // The selected learner's results, through the standard save dialog.
     QString suggested;
     const QString chosen = m_dir->filePath("anna");
@@ -216,7 +243,7 @@ void TestProgressWindow::resultsWindowChartsAndExports()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
     QCOMPARE(lines.size(), 1 + 6 + 1); // header, Anna's six results, nothing after the last CRLF
-    QVERIFY(lines[1].startsWith("Anna Bianchi,Flashcards,Al Caffè,6/9,66.7,2026-12-01,10:00:00"));
+    QVERIFY(lines[1].startsWith("Anna Bianchi,Flashcards,Al Caffè,6/9,67,2026-12-01,10:00:00"));
     QCOMPARE(m_boxes.last().text, "6 " + caption(316) + "\n" + chosen + ".csv");
 
     // A cancelled dialog writes nothing.

@@ -138,12 +138,19 @@ void TestResultsHistory::summaryOfTheWeek()
     QVERIFY(entries);
     const auto summary = ResultsHistory::summarize(*entries, QDate(2026, 12, 8));
     QCOMPARE(summary.sessionsThisWeek, 3);
-    QCOMPARE(summary.subjects.size(), 2);
+    // One row per subject and activity: Flashcards and Listening of one subject never mix.
+    QCOMPARE(summary.subjectCount, 2);
+    QCOMPARE(summary.subjects.size(), 3);
     QCOMPARE(summary.subjects[0].subject, QStringLiteral("Al Caffè"));
+    QCOMPARE(summary.subjects[0].activity, QStringLiteral("Flashcards"));
     QCOMPARE(*summary.subjects[0].best, 100.0);
-    QCOMPARE(summary.subjects[0].latest, QStringLiteral("50%"));
-    QCOMPARE(*summary.subjects[1].best, 20.0);
-    QCOMPARE(summary.subjects[1].latest, QStringLiteral("20%"));
+    QCOMPARE(summary.subjects[0].latest, QStringLiteral("100%"));
+    QCOMPARE(summary.subjects[1].activity, QStringLiteral("Listening"));
+    QCOMPARE(*summary.subjects[1].best, 50.0);
+    QCOMPARE(summary.subjects[1].latest, QStringLiteral("50%"));
+    QCOMPARE(summary.subjects[2].subject, QStringLiteral("Zoo"));
+    QCOMPARE(*summary.subjects[2].best, 20.0);
+    QCOMPARE(summary.subjects[2].latest, QStringLiteral("20%"));
 }
 
 void TestResultsHistory::csvReadBackByAParser_data()
@@ -184,10 +191,10 @@ void TestResultsHistory::csvReadBackByAParser()
     const QJsonArray rows = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
 
     QList<QStringList> expected{
-        {"Learner", "Activity", "Subject", "Score", "Percent", "Date", "Time"},
-        {zoe, "Flashcards", "Caffè, latte\nand \"cornetto\"", "6/9 (67%)", "66.7", "2026-12-07", "08:05:09"}};
+        {"Learner", "Activity", "Subject", "Score", "Percent (rounded)", "Date", "Time"},
+        {zoe, "Flashcards", "Caffè, latte\nand \"cornetto\"", "6/9 (67%)", "67", "2026-12-07", "08:05:09"}};
     if (learner.isEmpty())
-        expected.append({"Luca Verdi", "Listening", " Al Caffè", "87.5", "87.5", "2026-12-08", "10:00:00"});
+        expected.append({"Luca Verdi", "Listening", " Al Caffè", "87.5", "88", "2026-12-08", "10:00:00"});
     expected.append({zoe, "Listening", "Ñandú", "excellent", "", "yesterday", "noon"});
     QCOMPARE(rows.size(), expected.size());
     for (int i = 0; i < expected.size(); ++i)

@@ -1,0 +1,198 @@
+// Every window of the launcher read back through the accessibility bus by a separate
+// program (accessibility_walk.py over AT-SPI), one window at a time as a learner meets them:
+// a top-level window must be a frame or a dialog named by its title, every focusable
+// control must have a name, and no two objects may claim the focus.
+#include "WindowFixture.h"
+#include "app/MainWindow.h"
+#include "app/WindowFlow.h"
+#include "editor/VirtualSubjectEditor.h"
+#include "platform/Sound.h"
+#include "state/AppState.h"
+#include "study/PhraseEditWindow.h"
+#include "subjects/SubjectTree.h"
+#include "support/TestSupport.h"
+#include "users/AdminWindow.h"
+#include "users/LoginWindow.h"
+#include "users/ProfileWindow.h"
+#include "users/ProgressWindow.h"
+#include "users/UsersDatabase.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class TestAccessibilityBus : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void everyWindowReadable();
+
+private:
+    // The walker's lines for this process; empty with a reason when the bus gave nothing.
+    QStringList walk(QString* problem);
+    void checkWindow(QWidget* window, const QString& what);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<WindowFlow> m_flow;
+};
+
+void TestAccessibilityBus::initTestCase()
+{
+    const QString noBus = qEnvironmentVariable("PARLANTO_NO_ACCESSIBILITY_BUS");
+    if (!noBus.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("No accessibility bus: ") + noBus));
+    if (QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")}).isEmpty())
+        QSKIP("No /usr/bin/python3 to read the accessibility bus with");
+    QStandardPaths::setTestModeEnabled(true);
+    Sound::setPlayerForTests([](const QString&, bool) {});
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QString error;
+    QVERIFY2(WindowFixture::prepare(m_dir->path(), &error), qPrintable(error));
+    const UsersDatabase users = UsersDatabase::forApp();
+    QVERIFY2(users.createFromTemplate(&error), qPrintable(error));
+    Learner ada;
+    ada.tFirstname = QStringLiteral("Ada");
+    ada.tLastname = QStringLiteral("Admin");
+    ada.nIcon = 3;
+    QVERIFY2(users.addLearner(ada, &error), qPrintable(error));
+    MessageWindow::setModalHandlerForTests([](const QString&) {});
+    Dialogs::setHandlerForTests([](const Dialogs::Request&) { return QMessageBox::Ok; });
+    m_main = std::make_unique<MainWindow>();
+    m_flow = std::make_unique<WindowFlow>(*m_main);
+
+    // The bus must list this program at all, or nothing below could be read.
+    auto* probe = new QWidget;
+    probe->setWindowTitle(QStringLiteral("probe"));
+    probe->show();
+    QVERIFY(QTest::qWaitForWindowExposed(probe));
+    QString problem;
+    const QStringList lines = walk(&problem);
+    delete probe;
+    if (lines.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("The accessibility bus cannot be read here: ") + problem));
+}
+
+void TestAccessibilityBus::cleanupTestCase()
+{
+    WindowFixture::finish(m_main, m_flow);
+    MessageWindow::setModalHandlerForTests({});
+    Dialogs::setHandlerForTests({});
+}
+
+QStringList TestAccessibilityBus::walk(QString* problem)
+{
+    // The walker asks this process over D-Bus, so the event loop keeps running meanwhile.
+    QProcess walker;
+    walker.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(ACCESSIBILITY_WALK), QString::number(QCoreApplication::applicationPid())});
+    if (!walker.waitForStarted()) {
+        *problem = walker.errorString();
+        return {};
+    }
+    if (!QTest::qWaitFor([&] { return walker.state() == QProcess::NotRunning; }, 60000)) {
+        walker.kill();
+        walker.waitForFinished();
+        *problem = QStringLiteral("the walk did not end");
+        return {};
+    }
+    const QString out = QString::fromUtf8(walker.readAllStandardOutput());
+    if (walker.exitCode() != 0 || out.startsWith(QLatin1String("NOAPP"))) {
+        *problem = out + QString::fromUtf8(walker.readAllStandardError());
+        return {};
+    }
+    return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void TestAccessibilityBus::checkWindow(QWidget* window, const QString& what)
+{
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTest::qWait(200);
+    QString problem;
+    const QStringList lines = walk(&problem);
+    QVERIFY2(!lines.isEmpty(), qPrintable(what + QStringLiteral(": ") + problem));
+
+    QStringList faults;
+    int focused = 0;
+    bool seen = false;
+    for (const QString& line : lines) {
+        const QString kind = line.section(QLatin1Char(' '), 0, 0);
+        const QStringList fields = line.section(QLatin1Char(' '), 1).split(QLatin1Char('\t'));
+        if (kind == QLatin1String("TOP") && fields.value(2) == QLatin1String("1")) {
+            if (fields[0] != QLatin1String("frame") && fields[0] != QLatin1String("dialog"))
+                faults << QStringLiteral("top-level window \"%1\" is a %2").arg(fields[1], fields[0]);
+            if (fields[1] == window->windowTitle())
+                seen = true;
+        } else if (kind == QLatin1String("UNNAMED")) {
+            faults << QStringLiteral("unnamed %1 at %2").arg(fields[0], fields.value(1));
+        } else if (kind == QLatin1String("FOCUSED")) {
+            ++focused;
+        }
+    }
+    if (!seen)
+        faults << QStringLiteral("no frame or dialog named \"%1\"").arg(window->windowTitle());
+    if (focused > 1)
+        faults << QStringLiteral("%1 objects claim the focus: %2")
+                      .arg(focused)
+                      .arg(lines.filter(QStringLiteral("FOCUSED")).join(QStringLiteral("; ")));
+    QVERIFY2(faults.isEmpty(), qPrintable(what + QStringLiteral(": ") + faults.join(QStringLiteral("; "))));
+}
+
+void TestAccessibilityBus::everyWindowReadable()
+{
+    auto* login = new LoginWindow;
+    checkWindow(login, QStringLiteral("login"));
+    delete login;
+
+    ProfileWindow profile({});
+    profile.setWindowTitle(QStringLiteral("New learner"));
+    checkWindow(&profile, QStringLiteral("new learner"));
+    profile.hide();
+
+    m_main->loadSettings();
+    m_main->applyLogin(QStringLiteral("Ada Admin"), true);
+    checkWindow(m_main.get(), QStringLiteral("main window"));
+
+    {
+        // The main window hides behind the editor, as when the learner opens it.
+        auto editor = std::make_unique<VirtualSubjectEditor>();
+        m_main->hide();
+        checkWindow(editor.get(), QStringLiteral("editor"));
+        editor->close();
+        m_main->show();
+    }
+
+    AdminWindow admin(m_main.get());
+    m_flow->connectAdministration(&admin);
+    admin.show();
+    admin.cboView()->setFocus();
+    QTest::keyClick(admin.cboView(), Qt::Key_Down);
+    checkWindow(&admin, QStringLiteral("results"));
+    admin.hide();
+
+    ProgressWindow progress(QStringLiteral("Ada Admin"), m_main.get());
+    QString error;
+    QVERIFY2(progress.load(app().usersDatabasePath(), QDate(2026, 12, 8), &error), qPrintable(error));
+    checkWindow(&progress, QStringLiteral("my progress"));
+    progress.hide();
+
+    SubjectTree tree;
+    auto* node = new QTreeWidgetItem(&tree, {QStringLiteral("Buongiorno")});
+    PhraseEditWindow edit(&tree, node, m_main.get());
+    checkWindow(&edit, QStringLiteral("edit phrase"));
+}
+
+QTEST_MAIN(TestAccessibilityBus)
+#include "TestAccessibilityBus.moc"
