@@ -8,7 +8,8 @@
 #include <vector>
 
 // What the launcher hands an activity: the input file named on the command line (UTF-8,
-// CRLF line ends) and the users database where the activity records its results.
+// CRLF line ends) and the users database where the activity records its results (with the
+// launcher's own writer, appendScore of users/UsersDatabase.h).
 
 struct ActivityPhrase
 {
@@ -41,17 +42,3 @@ struct ActivityInput
     static std::optional<ActivityInput> read(const QString& nameOrPath, QString* error);
     static std::optional<ActivityInput> parse(const QByteArray& bytes, QString* error);
 };
-
-// One result row of tblscores.
-struct ActivityScore
-{
-    QString user;
-    QString activity;
-    QString subject;
-    std::optional<QString> textScore;
-    std::optional<double> numberScore;
-    QDateTime when = QDateTime::currentDateTime();
-};
-
-// Appends the row to tblscores of the users database (values bound, never pasted).
-bool appendScore(const QString& usersDatabase, const ActivityScore& score, QString* error);

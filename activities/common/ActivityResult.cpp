@@ -1,5 +1,8 @@
 #include "ActivityResult.h"
 
+#include "users/UsersDatabase.h"
+
+#include <QDateTime>
 #include <QMessageBox>
 
 #include <cmath>
@@ -19,12 +22,13 @@ QString scoreText(int right, int total)
 bool record(QWidget* window, const ActivityInput& input, const QString& activity, int right, int total,
             const QString& failureText, QString* error)
 {
-    ActivityScore score;
-    score.user = input.user;
-    score.activity = activity;
-    score.subject = input.subject;
+    ScoreRow score;
+    score.tName = input.user;
+    score.tActivity = activity;
+    score.tSubject = input.subject;
     score.textScore = scoreText(right, total);
     score.numberScore = percentage(right, total);
+    score.setWhen(QDateTime::currentDateTime());
     QString why;
     if (appendScore(input.usersDatabase, score, &why))
         return true;

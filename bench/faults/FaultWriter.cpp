@@ -6,12 +6,12 @@
 //   fault_writer virtual  <file.vita> <count> <tag>   virtual subjects with their phrases
 //   fault_writer file     <path> <bytes>              a file replaced atomically
 // A failed write prints "error <message>" and ends with status 1.
-#include "ActivityInput.h"
 #include "platform/Files.h"
 #include "subjects/SubjectFile.h"
 #include "users/UsersDatabase.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -49,11 +49,12 @@ int main(int argc, char* argv[])
 
     if (mode == QLatin1String("scores")) {
         for (int i = 1; i <= count; ++i) {
-            ActivityScore score;
-            score.user = tag;
-            score.activity = QStringLiteral("Flashcards");
-            score.subject = QStringLiteral("Il caffè");
+            ScoreRow score;
+            score.tName = tag;
+            score.tActivity = QStringLiteral("Flashcards");
+            score.tSubject = QStringLiteral("Il caffè");
             score.numberScore = i;
+            score.setWhen(QDateTime::currentDateTime());
             if (!appendScore(path, score, &error))
                 return failed(error);
             reportOk(i);

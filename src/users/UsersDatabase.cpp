@@ -531,9 +531,18 @@ bool UsersDatabase::isDuplicateName(const QList<Learner>& learners, const QStrin
     return false;
 }
 
+void ScoreRow::setWhen(const QDateTime& when)
+{
+    const QDateTime local = when.toLocalTime();
+    nDate = local.toString(QStringLiteral("yyyy-MM-dd"));
+    nTime = local.toString(QStringLiteral("HH:mm:ss"));
+}
+
 bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString* error)
 {
-    return withLockedRetry(error, [&](Failure& f) {
+    QString why;
+    // One statement, so one transaction: a failed write leaves the database as it was.
+    const bool ok = withLockedRetry(&why, [&](Failure& f) {
         auto db = openUsers(usersDatabasePath, f);
         if (!db)
             return false;
@@ -543,16 +552,24 @@ bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString*
                                f);
         if (!s.isValid())
             return false;
-        s.bindText(1, row.tName)
-            .bindText(2, row.tActivity)
-            .bindText(3, row.tSubject)
-            .bindText(4, row.textScore)
-            .bind(5, QVariant(row.numberScore))
-            .bindText(6, row.nDate)
-            .bindText(7, row.nTime);
-        if (!s.run()) {
+        s.bindText(1, row.tName).bindText(2, row.tActivity).bindText(3, row.tSubject);
+        if (row.textScore)
+            s.bindText(4, *row.textScore);
+        else
+            s.bindNull(4);
+        if (row.numberScore)
+            s.bind(5, QVariant(*row.numberScore));
+        else
+            s.bindNull(5);
+        s.bindText(6, row.nDate).bindText(7, row.nTime);
+        if (!s.run())
             return f.fromStatement(s);
-        }
         return true;
     });
+    if (!ok && error) {
+        if (why.isEmpty())
+            why = QStringLiteral("unknown error");
+        *error = QStringLiteral("The result could not be saved in %1: %2").arg(usersDatabasePath, why);
+    }
+    return ok;
 }

@@ -24,16 +24,20 @@ struct Learner
     bool hasPassword() const { return !tPassword.isEmpty(); }
 };
 
-// One result row of tblscores, as the activity programs record it.
+// One result row of tblscores, as the activity programs record it. A score left out is
+// stored as Null, as a program of the contract may do.
 struct ScoreRow
 {
     QString tName;
     QString tActivity;
     QString tSubject;
-    QString textScore;
-    double numberScore = 0;
-    QString nDate; // "yyyy-MM-dd"
+    std::optional<QString> textScore;
+    std::optional<double> numberScore;
+    QString nDate; // "yyyy-MM-dd", local time
     QString nTime; // "HH:mm:ss"
+
+    // nDate and nTime of a moment, in local time as the activities have always stored them.
+    void setWhen(const QDateTime& when);
 };
 
 // One line of the administration's result list: the name the view leaves open (subject,
@@ -142,6 +146,8 @@ private:
     QString m_templatePath;
 };
 
-// Appends one result row to the users database at usersDatabasePath. A plain function so
-// that an activity program can record its results with the launcher's own code.
+// Appends one result row to the users database at usersDatabasePath: the one score writer,
+// used by the launcher and by the activity programs alike. A locked file is tried again for
+// up to UsersDatabase::LockWaitMs; a write that fails (a full disk) leaves the database as
+// it was, and the error ("The result could not be saved in <file>: <reason>") names the file.
 bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString* error);

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "study/ActivityInputFile.h"
 #include "study/HandOverFiles.h"
+#include "users/UsersDatabase.h"
 
 #include <QFile>
 #include <QStandardPaths>
@@ -114,9 +115,10 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("Users.dat");
         writeUsersDatabase(path);
-        ActivityScore a{"O'Brien \"Z\"",       "Flashcards", " Caffè*",
-                        QStringLiteral("3/4"), 3.0,          QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))};
-        ActivityScore b{"Ana", "Listening", "Mix", std::nullopt, 75.0};
+        ScoreRow a{"O'Brien \"Z\"", "Flashcards", " Caffè*", QStringLiteral("3/4"), 3.0, {}, {}};
+        a.setWhen(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+        ScoreRow b{"Ana", "Listening", "Mix", std::nullopt, 75.0, {}, {}};
+        b.setWhen(QDateTime::currentDateTime());
         QString error;
         QVERIFY2(appendScore(path, a, &error), qPrintable(error));
         QVERIFY2(appendScore(path, b, &error), qPrintable(error));
@@ -133,7 +135,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("Users.dat");
         writeUsersDatabase(path);
-        ActivityScore score{"Ana", "Flashcards", "Mix", QStringLiteral("6/9 (67%)"), 67.0};
+        ScoreRow score{"Ana", "Flashcards", "Mix", QStringLiteral("6/9 (67%)"), 67.0, {}, {}};
+        score.setWhen(QDateTime::currentDateTime());
         QString error;
         QVERIFY2(appendScore(path, score, &error), qPrintable(error));
         QFile file(path);
