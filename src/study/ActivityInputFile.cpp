@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "content/ContentLevel.h"
 #include "platform/Files.h"
+#include "review/PhraseIdsFile.h"
 
 #include <QFile>
 #include <QStringList>
@@ -56,14 +57,15 @@ QByteArray contents(const AppState& state, const QString& subjectTitle)
 
 } // namespace ActivityInputFile
 
-bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QString* error)
+namespace {
+
+// Written whole beside its name and renamed into place: an activity never reads half a
+// file. No flush to disk: the file lives only as long as the activity needs it.
+bool writeInPlace(const QString& path, const QByteArray& bytes, QString* error)
 {
-    // Written whole beside its name and renamed into place: an activity never reads half a
-    // file. No flush to disk: the file lives only as long as the activity needs it.
-    const QString path = state.activityInputFile();
     const QString partial = path + QStringLiteral(".part");
     QString why;
-    if (!writeWholeFile(partial, ActivityInputFile::contents(state, subjectTitle), &why)) {
+    if (!writeWholeFile(partial, bytes, &why)) {
         if (error)
             *error = QStringLiteral("The file %1 could not be written: %2").arg(path, why);
         return false;
@@ -76,4 +78,27 @@ bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QSt
         return false;
     }
     return true;
+}
+
+} // namespace
+
+namespace ActivityInputFile {
+
+QByteArray phraseIds(const AppState& state)
+{
+    const int count = qBound(0, state.StudyPhraseCount, AppState::MaxStudyPhrases);
+    std::vector<PhraseIdentity> entries;
+    for (int slot = 1; slot <= count; ++slot)
+        entries.push_back({state.StudyPhrases[slot].SubjectFile, state.StudyPhrases[slot].PhraseNo});
+    return PhraseIdsFile::contents(entries);
+}
+
+} // namespace ActivityInputFile
+
+bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QString* error)
+{
+    // The phrase ids first: an activity that finds the input file finds them beside it.
+    const QString path = state.activityInputFile();
+    return writeInPlace(PhraseIdsFile::pathFor(path), ActivityInputFile::phraseIds(state), error) &&
+           writeInPlace(path, ActivityInputFile::contents(state, subjectTitle), error);
 }

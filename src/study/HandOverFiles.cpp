@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "platform/Files.h"
+#include "review/PhraseIdsFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,6 +27,9 @@ void removeSet(const QString& folder, qint64 handle)
     const QString input = folder + AppState::inputFileName(handle);
     QFile::remove(input);
     QFile::remove(input + QStringLiteral(".part"));
+    const QString ids = PhraseIdsFile::pathFor(input);
+    QFile::remove(ids);
+    QFile::remove(ids + QStringLiteral(".part"));
     for (int slot = 1; slot <= AppState::MaxStudyPhrases; ++slot)
         QFile::remove(folder + AppState::soundFileName(handle, slot));
 }

@@ -2,77 +2,27 @@
 
 #include "app/AppState.h"
 #include "platform/Database.h"
+#include "platform/LockedRetry.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
 namespace {
 
-// Each try waits this long inside the engine for a lock to go; between tries the events
-// of the caller's windows run, so a window repaints while the program waits.
-constexpr int LockTryMs = 100;
-constexpr unsigned long LockedRetryPauseMs = 20;
+using LockedRetry::Failure;
+using LockedRetry::openUsers;
+using LockedRetry::prepared;
 
-// The failure of one try: the engine's text and its result code.
-struct Failure
-{
-    QString text;
-    int code = 0;
-
-    bool fromStatement(const Statement& s)
-    {
-        text = s.errorString();
-        code = s.errorCode();
-        return false;
-    }
-};
-
-// Runs one database operation, trying it again while the file is locked by another
-// program (an activity writing its results), for at most LockWaitMs in all.
 template <typename Operation> bool withLockedRetry(QString* error, int* code, Operation operation)
 {
-    const QDeadlineTimer deadline(UsersDatabase::LockWaitMs);
-    for (;;) {
-        Failure f;
-        if (operation(f))
-            return true;
-        if (Database::failureOf(f.code) != DatabaseFailure::Locked || deadline.hasExpired()) {
-            if (error)
-                *error = f.text;
-            if (code)
-                *code = f.code;
-            return false;
-        }
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, LockTryMs);
-        QThread::msleep(LockedRetryPauseMs);
-    }
+    return LockedRetry::run(error, code, operation);
 }
 
 template <typename Operation> bool withLockedRetry(QString* error, Operation operation)
 {
-    return withLockedRetry(error, nullptr, operation);
-}
-
-std::optional<Database> openUsers(const QString& path, Failure& f)
-{
-    // Read-write even for reading: a journal left by a program that stopped mid-write must
-    // be rolled back, which a read-only connection cannot do.
-    return Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, &f.text, &f.code,
-                          LockTryMs);
-}
-
-// Prepares a statement; a failure is recorded in f.
-Statement prepared(Database& db, const QString& sql, Failure& f)
-{
-    Statement s = db.prepare(sql, &f.text);
-    if (!s.isValid())
-        f.code = s.errorCode();
-    return s;
+    return LockedRetry::run(error, nullptr, operation);
 }
 
 const QStringList& journalSuffixes()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Database.h"
+#include "platform/LockedRetry.h"
 
 #include <QDateTime>
 #include <QList>
@@ -139,7 +140,7 @@ public:
     static bool isDuplicateName(const QList<Learner>& learners, const QString& displayName);
     // How long a locked file is waited for before giving up, in milliseconds; the events
     // of the program's windows run meanwhile.
-    static constexpr int LockWaitMs = 5000;
+    static constexpr int LockWaitMs = LockedRetry::WaitMs;
 
 private:
     QString m_path;

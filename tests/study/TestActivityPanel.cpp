@@ -443,7 +443,7 @@ private slots:
         tree->setCurrentItem(installedSubject(1));
         panel->btnAct_Click(0);
         const QString h = QString::number(app().launchHandle);
-        QStringList expected{"~prl" + h + "1.wav", "~prl" + h + "2.wav", "~prl" + h + ".txt"};
+        QStringList expected{"~prl" + h + "1.wav", "~prl" + h + "2.wav", "~prl" + h + ".txt", "~prl" + h + ".ids"};
         QStringList present = QDir(app().handOverFolder).entryList(QDir::Files);
         expected.sort();
         present.sort();

@@ -81,7 +81,11 @@ private slots:
                     h + "2.wav\"\r\n";
         QCOMPARE(StudyFixture::readAll(t + "~prl" + h + ".txt"), expected);
         QVERIFY(!QFileInfo::exists(t + "~prl" + h + ".txt.part"));
-        QCOMPARE(QDir(t).entryList(QDir::Files).size(), 3); // no leftover temporary file
+        // Beside it the phrase ids, and no leftover temporary file.
+        QCOMPARE(StudyFixture::readAll(t + "~prl" + h + ".ids"),
+                 "PARLANTO PHRASE IDS 1\r\n2\r\n1\t" + sub("at_the_cafe").toUtf8() + "\r\n2\t" +
+                     sub("at_the_cafe").toUtf8() + "\r\n");
+        QCOMPARE(QDir(t).entryList(QDir::Files).size(), 4);
     }
 
     // At most ten phrases, sound files numbered by slot holding the unchanged bsound bytes.
