@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "platform/Database.h"
 #include "platform/LockedRetry.h"
+#include "review/PhraseResults.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -146,7 +147,8 @@ bool UsersDatabase::createFromTemplate(QString* error) const
     {
         QString openError;
         auto copy = Database::open(temp, Database::TemplatePassword, Database::Mode::ReadWrite, &openError);
-        if (!copy || !copy->exec(QStringLiteral("PRAGMA journal_mode = WAL"), &openError)) {
+        if (!copy || !copy->exec(QStringLiteral("PRAGMA journal_mode = WAL"), &openError) ||
+            !PhraseResults::ensureTables(*copy, &openError)) {
             copy.reset();
             QFile::remove(temp);
             return fail(
@@ -233,6 +235,9 @@ LearnerList UsersDatabase::openLearnerList() const
     if (learners) {
         list.outcome = LearnerList::Outcome::Read;
         list.learners = *learners;
+        // A file of an older program gains the per-phrase table now; one that cannot be
+        // written (read-only) gains it at its first write, and reads find no rows meanwhile.
+        addMissingTables(nullptr);
         return list;
     }
     if (list.failure != DatabaseFailure::Damaged) {
@@ -379,6 +384,11 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
                 rename.bindText(1, learner.displayName()).bindText(2, oldName);
                 if (!rename.run())
                     return f.fromStatement(rename);
+                if (!PhraseResults::ensureTables(*db, &f.text) ||
+                    !PhraseResults::renameLearner(*db, oldName, learner.displayName(), &f.text)) {
+                    f.code = db->lastErrorCode();
+                    return false;
+                }
             }
         }
         return transaction.commit(&f.text);
@@ -388,6 +398,19 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
 bool UsersDatabase::appendScore(const ScoreRow& row, QString* error) const
 {
     return ::appendScore(m_path, row, error);
+}
+
+bool UsersDatabase::addMissingTables(QString* error) const
+{
+    return withLockedRetry(error, [&](Failure& f) {
+        auto db = openUsers(m_path, f);
+        if (!db)
+            return false;
+        if (PhraseResults::ensureTables(*db, &f.text))
+            return true;
+        f.code = db->lastErrorCode();
+        return false;
+    });
 }
 
 std::optional<qint64> UsersDatabase::scoreCount(QString* error) const
@@ -490,12 +513,33 @@ void ScoreRow::setWhen(const QDateTime& when)
 
 bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString* error)
 {
+    return appendScore(usersDatabasePath, row, {}, error);
+}
+
+bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, const std::vector<PhraseResultRow>& phrases,
+                 QString* error)
+{
     QString why;
-    // One statement, so one transaction: a failed write leaves the database as it was.
+    // The score and its phrases land together or not at all: a failed write (a full disk)
+    // leaves the database as it was. Without phrases it is the one statement it always was.
     const bool ok = withLockedRetry(&why, [&](Failure& f) {
         auto db = openUsers(usersDatabasePath, f);
         if (!db)
             return false;
+        std::optional<Transaction> transaction;
+        if (!phrases.empty()) {
+            transaction.emplace(*db);
+            if (!transaction->ok()) {
+                f.text = transaction->errorString();
+                f.code = db->lastErrorCode();
+                return false;
+            }
+            // An older file gets the table here, its other rows untouched.
+            if (!PhraseResults::ensureTables(*db, &f.text)) {
+                f.code = db->lastErrorCode();
+                return false;
+            }
+        }
         Statement s = prepared(*db,
                                QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
                                               "numberScore, nDate, nTime) VALUES (?, ?, ?, ?, ?, ?, ?)"),
@@ -514,7 +558,13 @@ bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString*
         s.bindText(6, row.nDate).bindText(7, row.nTime);
         if (!s.run())
             return f.fromStatement(s);
-        return true;
+        if (!transaction)
+            return true;
+        if (!PhraseResults::insert(*db, phrases, &f.text)) {
+            f.code = db->lastErrorCode();
+            return false;
+        }
+        return transaction->commit(&f.text);
     });
     if (!ok && error) {
         if (why.isEmpty())

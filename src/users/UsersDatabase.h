@@ -2,6 +2,7 @@
 
 #include "platform/Database.h"
 #include "platform/LockedRetry.h"
+#include "review/PhraseResults.h"
 
 #include <QDateTime>
 #include <QList>
@@ -10,6 +11,7 @@
 #include <QVariant>
 
 #include <optional>
+#include <vector>
 
 // One learner of tblUsers. A Null password reads as "": no password.
 struct Learner
@@ -111,6 +113,9 @@ public:
     bool updateLearner(const Learner& learner, QString* error) const;
 
     bool appendScore(const ScoreRow& row, QString* error) const;
+    // Makes the tables a file of an older program lacks (the per-phrase results), keeping
+    // every row.
+    bool addMissingTables(QString* error) const;
     // Rows of tblscores (tests and the benchmark count what arrived).
     std::optional<qint64> scoreCount(QString* error) const;
 
@@ -152,3 +157,7 @@ private:
 // up to UsersDatabase::LockWaitMs; a write that fails (a full disk) leaves the database as
 // it was, and the error ("The result could not be saved in <file>: <reason>") names the file.
 bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString* error);
+// The same with the rows of the phrases answered, in the same transaction as the score (the
+// per-phrase table is made first in a file that lacks it).
+bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, const std::vector<PhraseResultRow>& phrases,
+                 QString* error);
