@@ -33,6 +33,8 @@ std::optional<ActivityInput> ActivityInput::read(const QString& nameOrPath, QStr
         return std::nullopt;
     }
     auto input = parse(f.readAll(), error);
+    if (input)
+        input->path = path;
     if (!input && error)
         *error = QStringLiteral("%1: %2").arg(path, *error); // which file, among many
     return input;

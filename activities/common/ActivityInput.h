@@ -34,6 +34,7 @@ struct ActivityInput
     QString usersDatabase;
     int contentLevel = 0;
     std::vector<ActivityPhrase> phrases;
+    QString path; // the file read (empty when parsed from bytes)
 
     // A relative name is looked up in the working folder (then the temporary folder); an
     // absolute path is taken as it is.

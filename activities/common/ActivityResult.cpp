@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include <cmath>
+#include <cstdio>
 
 namespace ActivityResult {
 
@@ -19,8 +20,29 @@ QString scoreText(int right, int total)
     return QStringLiteral("%1/%2 (%3%)").arg(right).arg(total).arg(percentage(right, total));
 }
 
+std::vector<PhraseResultRow> phraseRows(const ActivityInput& input, const QString& activity,
+                                        const std::vector<int>& grades, qint64 utcSeconds)
+{
+    std::vector<PhraseResultRow> rows;
+    if (input.path.isEmpty() || grades.empty())
+        return rows;
+    QString why;
+    const auto ids = PhraseIdsFile::readBeside(input.path, &why);
+    if (!ids || ids->size() != input.phrases.size()) {
+        // The score is still recorded: the phrases are an extra the launcher may not give.
+        if (!why.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(why));
+        return rows;
+    }
+    for (size_t i = 0; i < ids->size() && i < grades.size(); ++i) {
+        if (ids->at(i).isValid() && grades[i] >= 1 && grades[i] <= 4)
+            rows.push_back({input.user, ids->at(i), activity, utcSeconds, grades[i]});
+    }
+    return rows;
+}
+
 bool record(QWidget* window, const ActivityInput& input, const QString& activity, int right, int total,
-            const QString& failureText, QString* error)
+            const QString& failureText, QString* error, const std::vector<int>& grades)
 {
     ScoreRow score;
     score.tName = input.user;
@@ -28,9 +50,10 @@ bool record(QWidget* window, const ActivityInput& input, const QString& activity
     score.tSubject = input.subject;
     score.textScore = scoreText(right, total);
     score.numberScore = percentage(right, total);
-    score.setWhen(QDateTime::currentDateTime());
+    const QDateTime now = QDateTime::currentDateTime();
+    score.setWhen(now);
     QString why;
-    if (appendScore(input.usersDatabase, score, &why))
+    if (appendScore(input.usersDatabase, score, phraseRows(input, activity, grades, now.toSecsSinceEpoch()), &why))
         return true;
     if (why.isEmpty())
         why = QStringLiteral("unknown error");
