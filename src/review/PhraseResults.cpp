@@ -48,7 +48,7 @@ bool ensureTables(Database& db, QString* error)
                                   "NULL CHECK (nGrade BETWEEN 1 AND 4))"),
                    error) &&
            db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS idxPhraseResultsLearner ON tblPhraseResults "
-                                  "(tName, tSubjectFile, nPhraseNo, tUtcTime)"),
+                                  "(tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade)"),
                    error) &&
            db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tblReviewSettings (tName TEXT PRIMARY KEY, "
                                   "nDesiredRetention REAL)"),
