@@ -22,7 +22,9 @@ const FsrsScheduler::Weights FsrsScheduler::DefaultWeights = {
 
 FsrsScheduler::FsrsScheduler(double desiredRetention, const Weights& w)
     : m_w(w), m_retention(std::clamp(desiredRetention, MinRetention, MaxRetention)), m_decay(-w[20]),
-      m_factor(std::pow(0.9, 1.0 / m_decay) - 1.0)
+      m_factor(std::pow(0.9, 1.0 / m_decay) - 1.0),
+      m_intervalPerStability((std::pow(m_retention, 1.0 / m_decay) - 1.0) / m_factor),
+      m_easyDifficulty(initialDifficulty(Easy)), m_expW8(std::exp(w[8])), m_lapseCeiling(std::exp(w[17] * w[18]))
 {
 }
 
@@ -33,7 +35,7 @@ double FsrsScheduler::retrievability(double elapsedDays, double stability) const
 
 int FsrsScheduler::intervalDays(double stability) const
 {
-    return intervalDays(stability, m_retention);
+    return int(std::clamp(std::round(stability * m_intervalPerStability), 1.0, double(MaxIntervalDays)));
 }
 
 int FsrsScheduler::intervalDays(double stability, double retention) const
@@ -59,7 +61,7 @@ double FsrsScheduler::nextDifficulty(double difficulty, int grade) const
     // reversion towards the (unclamped) initial difficulty of Easy.
     const double delta = -m_w[6] * (grade - 3);
     const double damped = difficulty + delta * (10.0 - difficulty) / 9.0;
-    return clampDifficulty(m_w[7] * initialDifficulty(Easy) + (1.0 - m_w[7]) * damped);
+    return clampDifficulty(m_w[7] * m_easyDifficulty + (1.0 - m_w[7]) * damped);
 }
 
 MemoryState FsrsScheduler::next(const MemoryState& state, int elapsedDays, int grade) const
@@ -79,11 +81,11 @@ MemoryState FsrsScheduler::next(const MemoryState& state, int elapsedDays, int g
         if (grade == Again) {
             const double forgotten = m_w[11] * std::pow(d, -m_w[12]) * (std::pow(s + 1.0, m_w[13]) - 1.0) *
                                      std::exp(m_w[14] * (1.0 - r));
-            stability = std::min(forgotten, s / std::exp(m_w[17] * m_w[18]));
+            stability = std::min(forgotten, s / m_lapseCeiling);
         } else {
             const double hardPenalty = grade == Hard ? m_w[15] : 1.0;
             const double easyBonus = grade == Easy ? m_w[16] : 1.0;
-            stability = s * (1.0 + std::exp(m_w[8]) * (11.0 - d) * std::pow(s, -m_w[9]) *
+            stability = s * (1.0 + m_expW8 * (11.0 - d) * std::pow(s, -m_w[9]) *
                                        (std::exp(m_w[10] * (1.0 - r)) - 1.0) * hardPenalty * easyBonus);
         }
     }

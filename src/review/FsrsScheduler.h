@@ -52,4 +52,9 @@ private:
     double m_retention;
     double m_decay;  // -w20
     double m_factor; // 0.9^(1/decay) - 1, so that R(S, S) = 0.9
+    // Worked out once: a long history replays hundreds of thousands of reviews.
+    double m_intervalPerStability; // (retention^(1/decay) - 1) / factor
+    double m_easyDifficulty;       // D0(Easy), unclamped, the target of the mean reversion
+    double m_expW8;
+    double m_lapseCeiling;         // e^(w17 w18): a lapse keeps at most S divided by this
 };

@@ -14,26 +14,58 @@ PhraseMemory::PhraseMemory(const std::vector<PhraseHistory>& histories, const Fs
             continue;
         PhraseMemoryItem item;
         item.phrase = h.phrase;
-        for (const PhraseReview& r : h.reviews) {
-            const qint64 day = localDay(r.utcSeconds);
-            if (item.reviews == 0) {
-                item.state = m_scheduler.first(r.grade);
-            } else {
-                const int elapsed = int(std::max<qint64>(0, day - item.lastDay));
-                if (elapsed > 0) {
-                    m_tests.emplace_back(day, r.grade > FsrsScheduler::Again);
-                    if (r.grade == FsrsScheduler::Again)
-                        ++item.lapses;
-                }
-                item.state = m_scheduler.next(item.state, elapsed, r.grade);
-            }
-            ++item.reviews;
-            item.lastUtc = r.utcSeconds;
-            item.lastDay = day;
-        }
+        for (const PhraseReview& r : h.reviews)
+            apply(item, r);
         item.dueDay = item.lastDay + m_scheduler.intervalDays(item.state.stability);
+        m_index.insert(key(item.phrase), m_items.size());
         m_items.push_back(item);
     }
+}
+
+QString PhraseMemory::key(const PhraseIdentity& phrase)
+{
+    return QString::number(phrase.phraseNo) + QLatin1Char('/') + phrase.subjectFile;
+}
+
+void PhraseMemory::apply(PhraseMemoryItem& item, const PhraseReview& r)
+{
+    const qint64 day = localDay(r.utcSeconds);
+    if (item.reviews == 0) {
+        item.state = m_scheduler.first(r.grade);
+    } else {
+        const int elapsed = int(std::max<qint64>(0, day - item.lastDay));
+        if (elapsed > 0) {
+            m_tests.emplace_back(day, r.grade > FsrsScheduler::Again);
+            if (r.grade == FsrsScheduler::Again)
+                ++item.lapses;
+        }
+        item.state = m_scheduler.next(item.state, elapsed, r.grade);
+    }
+    ++item.reviews;
+    item.lastUtc = r.utcSeconds;
+    item.lastDay = std::max(item.lastDay, day);
+}
+
+void PhraseMemory::add(const PhraseIdentity& phrase, const PhraseReview& review)
+{
+    const QString k = key(phrase);
+    auto it = m_index.constFind(k);
+    if (it == m_index.constEnd()) {
+        PhraseMemoryItem item;
+        item.phrase = phrase;
+        it = m_index.insert(k, m_items.size());
+        m_items.push_back(item);
+    }
+    PhraseMemoryItem& item = m_items[*it];
+    apply(item, review);
+    item.dueDay = item.lastDay + m_scheduler.intervalDays(item.state.stability);
+}
+
+void PhraseMemory::setScheduler(const FsrsScheduler& scheduler)
+{
+    m_scheduler = scheduler;
+    for (PhraseMemoryItem& item : m_items)
+        item.dueDay = item.lastDay + m_scheduler.intervalDays(item.state.stability);
 }
 
 qint64 PhraseMemory::localDay(qint64 utcSeconds)

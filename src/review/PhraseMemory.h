@@ -3,6 +3,8 @@
 #include "review/FsrsScheduler.h"
 #include "review/PhraseResults.h"
 
+#include <QHash>
+
 #include <optional>
 #include <vector>
 
@@ -29,6 +31,11 @@ public:
     static constexpr double KnownStability = 21.0;
 
     PhraseMemory(const std::vector<PhraseHistory>& histories, const FsrsScheduler& scheduler);
+
+    // One more review (a row added since the memory was made), in time order for its phrase.
+    void add(const PhraseIdentity& phrase, const PhraseReview& review);
+    // Another desired retention: every due date moves.
+    void setScheduler(const FsrsScheduler& scheduler);
 
     // The local calendar day of a moment, as a Julian day number.
     static qint64 localDay(qint64 utcSeconds);
@@ -61,7 +68,11 @@ public:
     std::optional<double> achievedRetention(qint64 day, int days) const;
 
 private:
+    void apply(PhraseMemoryItem& item, const PhraseReview& review);
+    static QString key(const PhraseIdentity& phrase);
+
     FsrsScheduler m_scheduler;
+    QHash<QString, size_t> m_index; // key(phrase) -> position in m_items
     std::vector<PhraseMemoryItem> m_items;
     std::vector<std::pair<qint64, bool>> m_tests; // (day, recalled) of each review that tested memory
 };

@@ -32,6 +32,31 @@ template <typename Read> bool readUsers(const QString& path, QString* error, Rea
     });
 }
 
+// A read transaction: the statements in it see one state of the file, and writers (activities)
+// are not held up, as they would be by a write transaction.
+struct ReadSnapshot
+{
+    Database& db;
+    bool ok;
+    explicit ReadSnapshot(Database& d) : db(d), ok(d.exec(QStringLiteral("BEGIN DEFERRED"))) {}
+    ~ReadSnapshot()
+    {
+        if (ok)
+            db.exec(QStringLiteral("COMMIT"));
+    }
+};
+
+bool newestKey(Database& db, Failure& f, qint64* key)
+{
+    Statement s = LockedRetry::prepared(db, QStringLiteral("SELECT max(pkResultID) FROM tblPhraseResults"), f);
+    if (!s.isValid())
+        return false;
+    if (s.step() != Statement::Step::Row)
+        return f.fromStatement(s);
+    *key = s.integer(0);
+    return true;
+}
+
 int twoDigits(QStringView t, int at)
 {
     const int a = t[at].unicode() - '0', b = t[at + 1].unicode() - '0';
@@ -119,11 +144,21 @@ std::optional<qint64> parseUtc(QStringView t)
 }
 
 std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDatabase, const QString& learner,
-                                                      QString* error)
+                                                      QString* error, qint64* lastResultId)
 {
     std::vector<PhraseHistory> histories;
     const bool ok = readUsers(usersDatabase, error, [&](Database& db, Failure& f) {
         histories.clear();
+        // One snapshot for the rows and the newest key: a row written meanwhile is either in
+        // both or in neither.
+        ReadSnapshot snapshot(db);
+        if (!snapshot.ok) {
+            f.code = db.lastErrorCode();
+            f.text = db.lastError();
+            return false;
+        }
+        if (lastResultId && !newestKey(db, f, lastResultId))
+            return false;
         // The index gives this order without a sort.
         Statement s = LockedRetry::prepared(db,
                                             QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade FROM "
@@ -152,6 +187,44 @@ std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDataba
     if (!ok)
         return std::nullopt;
     return histories;
+}
+
+std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase, const QString& learner,
+                                                   qint64 afterResultId, qint64* lastResultId, QString* error)
+{
+    std::vector<NewReview> found;
+    const bool ok = readUsers(usersDatabase, error, [&](Database& db, Failure& f) {
+        found.clear();
+        ReadSnapshot snapshot(db);
+        if (!snapshot.ok) {
+            f.code = db.lastErrorCode();
+            f.text = db.lastError();
+            return false;
+        }
+        if (!newestKey(db, f, lastResultId))
+            return false;
+        Statement s = LockedRetry::prepared(db,
+                                            QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade FROM "
+                                                           "tblPhraseResults WHERE pkResultID > ? AND +tName = ? "
+                                                           "ORDER BY pkResultID"),
+                                            f);
+        if (!s.isValid())
+            return false;
+        s.bindInt(1, afterResultId).bindText(2, learner);
+        Statement::Step step;
+        while ((step = s.step()) == Statement::Step::Row) {
+            const auto when = parseUtc(s.text(2));
+            const int grade = int(s.integer(3));
+            if (when && grade >= 1 && grade <= 4)
+                found.push_back({{s.text(0), s.integer(1)}, {*when, grade}});
+        }
+        if (step == Statement::Step::Error)
+            return f.fromStatement(s);
+        return true;
+    });
+    if (!ok)
+        return std::nullopt;
+    return found;
 }
 
 std::optional<std::vector<PhraseResultRow>> rows(const QString& usersDatabase, const QString& learner,

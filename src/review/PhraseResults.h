@@ -52,8 +52,19 @@ std::optional<qint64> parseUtc(QStringView text);
 
 // The learner's reviews, phrase by phrase (ordered by subject file and number), each in time
 // order. A file without the table has none. A locked file is waited for.
+// *lastResultId (when given) gets the key of the newest row of the table the reading saw,
+// for reviewsSince.
 std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDatabase, const QString& learner,
-                                                      QString* error);
+                                                      QString* error, qint64* lastResultId = nullptr);
+// The learner's rows added after the row afterResultId, in the order recorded; *lastResultId
+// gets the key of the table's newest row then.
+struct NewReview
+{
+    PhraseIdentity phrase;
+    PhraseReview review;
+};
+std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase, const QString& learner,
+                                                   qint64 afterResultId, qint64* lastResultId, QString* error);
 // Every row (of one learner when learner is not empty), in the order recorded.
 std::optional<std::vector<PhraseResultRow>> rows(const QString& usersDatabase, const QString& learner,
                                                  QString* error);
