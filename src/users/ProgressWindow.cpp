@@ -5,8 +5,11 @@
 #include "app/Startup.h"
 #include "app/TiledBackground.h"
 #include "platform/Twips.h"
+#include "users/MemoryView.h"
 #include "users/ProgressCharts.h"
 
+#include <QChartView>
+#include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -40,6 +43,7 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     m_subjectCount->setBuddy(m_subjects);
 
     m_charts = new ProgressCharts(this);
+    m_memory = new MemoryView(learner, this);
 
     m_close = new QPushButton(c(309), this);
     m_close->setObjectName(QStringLiteral("btnClose"));
@@ -58,12 +62,15 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(figures);
     layout->addWidget(m_subjects);
+    layout->addWidget(m_memory);
     layout->addWidget(m_charts, 1);
     layout->addLayout(buttons);
 
-    setTabOrder(m_subjects, m_charts);
+    setTabOrder(m_subjects, m_memory->forecastChart());
+    setTabOrder(m_memory->forecastChart(), m_memory->desiredRetention());
+    setTabOrder(m_memory->desiredRetention(), m_charts);
     setTabOrder(m_charts, m_close);
-    resize(Twips::size(10500, 8400));
+    resize(Twips::size(10500, 11000));
 }
 
 bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, QString* error)
@@ -86,7 +93,7 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
     }
     m_subjects->setVisible(!summary.subjects.isEmpty());
     m_charts->setEntries(*entries, c(308));
-    return true;
+    return m_memory->load(usersDatabasePath, today.toJulianDay(), error);
 }
 
 void ProgressWindow::open(QWidget* parent, const QString& learner)
