@@ -1,6 +1,6 @@
 #include "BuildInfo.h"
-#include "app/CommandLine.h"
 #include "app/Startup.h"
+#include "state/CommandLine.h"
 
 #include <QApplication>
 

@@ -9,19 +9,18 @@
 // about 20 ms while others compiled (each sync is followed by a wait for the CPU). A
 // write-ahead log with synchronous=NORMAL was slower (25 ms there): every operation opens
 // and closes its own connection, and the last close checkpoints the log into the file.
-#include "app/AppState.h"
-#include "content/MessageWindow.h"
 #include "editor/EditorTree.h"
 #include "editor/VirtualSubjectEditor.h"
+#include "state/AppState.h"
 #include "subjects/SubjectFile.h"
 #include "support/BenchLibrary.h"
+#include "widgets/MessageWindow.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
 
 namespace {
 
@@ -59,7 +58,7 @@ void BM_OpenEditor(benchmark::State& state)
     for (auto _ : state) {
         MessageWindow::showStatus(QStringLiteral("Please wait..."), 1800);
         VirtualSubjectEditor editor;
-        editor.Form_Load();
+        editor.load();
         if (editor.TreeSubjects()->topLevelItem(0)->childCount() != InstalledCount ||
             editor.TreeVirtual()->topLevelItemCount() != VirtualFileCount + 1)
             state.SkipWithError("the trees are not complete");
@@ -76,7 +75,7 @@ BENCHMARK(BM_OpenEditor)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()
 void BM_CopyTenPhraseSubject(benchmark::State& state)
 {
     VirtualSubjectEditor editor;
-    editor.Form_Load();
+    editor.load();
     EditorTree* left = editor.TreeSubjects();
     EditorTree* right = editor.TreeVirtual();
     QTreeWidgetItem* target = right->topLevelItem(right->topLevelItemCount() - 1);
@@ -84,7 +83,7 @@ void BM_CopyTenPhraseSubject(benchmark::State& state)
     for (auto _ : state) {
         left->setCurrentItem(left->topLevelItem(0)->child(1234));
         right->setCurrentItem(target);
-        editor.btnCopy_Click();
+        editor.onCopyClicked();
     }
     if (target->childCount() != before + int(state.iterations()) || target->child(before)->childCount() != 10)
         state.SkipWithError("the subject was not copied");

@@ -126,7 +126,7 @@ void BM_DueAtActivityPress(benchmark::State& state)
     }
     state.counters["due"] = double(schedule.memory().dueCount(PhraseMemory::today()));
 }
-BENCHMARK(BM_DueAtActivityPress)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DueAtActivityPress)->Unit(benchmark::kMillisecond)->Iterations(30)->Repetitions(3)->ReportAggregatesOnly(true);
 
 // The full reading for the learner who logs in (on the launcher's thread for it, beside the
 // login): no history against 100,000 rows.
@@ -165,7 +165,7 @@ void BM_LoginStartsReading(benchmark::State& state)
     }
     state.SetLabel(state.range(0) ? "100,000 rows" : "no history");
 }
-BENCHMARK(BM_LoginStartsReading)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LoginStartsReading)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
 

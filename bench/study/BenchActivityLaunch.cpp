@@ -6,10 +6,9 @@
 // (what the learner waits) is printed, then that of the CPU of all threads.
 // Run: build/bench/study/BenchActivityLaunch.
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "platform/Database.h"
 #include "platform/Sound.h"
+#include "state/AppState.h"
 #include "study/ActivityPanel.h"
 #include "study/ActivityPrograms.h"
 #include "study/SubjectSelection.h"
@@ -17,6 +16,7 @@
 #include "subjects/SubjectTree.h"
 #include "support/BenchLibrary.h"
 #include "support/RatioReporter.h"
+#include "widgets/Dialogs.h"
 
 #include <benchmark/benchmark.h>
 
@@ -120,13 +120,13 @@ struct Setup
         tree = new SubjectTree(main.get());
         panel = new ActivityPanel(tree, main.get());
         auto* selection = new SubjectSelection(tree, main.get());
-        tree->Create_Folders();
-        tree->Get_Subjects();
-        tree->Get_vSubjects();
-        panel->Get_Activities();
+        tree->createFolders();
+        tree->loadSubjects();
+        tree->loadVirtualSubjects();
+        panel->loadActivities();
         QTreeWidgetItem* vsubject = tree->topLevelItem(3)->child(0);
         tree->setCurrentItem(vsubject);
-        selection->TreeFolders_NodeClick(vsubject);
+        selection->onNodeClicked(vsubject);
     }
 };
 
@@ -147,7 +147,7 @@ void launch(benchmark::State& state, QTreeWidgetItem* subject)
     const int before = s.starts;
     for (auto _ : state) {
         s.tree->setCurrentItem(subject);
-        s.panel->btnAct_Click(0);
+        s.panel->onActivityClicked(0);
     }
     if (s.starts - before != int(state.iterations()) || app().StudyPhraseCount != 10)
         state.SkipWithError("the activity was not started with ten phrases");

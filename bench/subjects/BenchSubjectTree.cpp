@@ -9,10 +9,10 @@
 // fills, so their rows give the real time and the CPU of all threads. Most of an open is the
 // encryption layer's own set-up per connection; the same file without encryption opens and
 // reads in about half the time.
-#include "app/AppState.h"
 #include "app/SplashWindow.h"
 #include "content/LoadingLog.h"
 #include "platform/Files.h"
+#include "state/AppState.h"
 #include "study/SubjectSelection.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
@@ -118,8 +118,8 @@ void BM_InstalledWithSplash(benchmark::State& state)
     SubjectTree tree;
     for (auto _ : state) {
         clearUntimed(state, tree, splash);
-        tree.Create_Folders();
-        tree.Get_Subjects();
+        tree.createFolders();
+        tree.loadSubjects();
     }
     state.counters["per_subject"] = benchmark::Counter(count, benchmark::Counter::kIsIterationInvariantRate |
                                                                   benchmark::Counter::kInvert);
@@ -153,8 +153,8 @@ void BM_VirtualWithSplash(benchmark::State& state)
     SplashAttached splash;
     SubjectTree tree;
     if (cached) {
-        tree.Create_Folders();
-        tree.Get_vSubjects();
+        tree.createFolders();
+        tree.loadVirtualSubjects();
     }
     for (auto _ : state) {
         if (!cached) {
@@ -163,8 +163,8 @@ void BM_VirtualWithSplash(benchmark::State& state)
             state.ResumeTiming();
         }
         clearUntimed(state, tree, splash);
-        tree.Create_Folders();
-        tree.Get_vSubjects();
+        tree.createFolders();
+        tree.loadVirtualSubjects();
         if (tree.virtualFilesRead() != (cached ? 0 : count))
             state.SkipWithError("the files opened were not the ones expected");
     }
@@ -192,12 +192,12 @@ void BM_SubjectClick(benchmark::State& state)
     SubjectTree tree;
     SubjectSelection selection(&tree);
     tree.show();
-    tree.Create_Folders();
-    tree.Get_Subjects();
-    tree.Get_vSubjects();
+    tree.createFolders();
+    tree.loadSubjects();
+    tree.loadVirtualSubjects();
     QTreeWidgetItem* subject = tree.installedFolder()->child(count / 2);
     for (auto _ : state) {
-        selection.TreeFolders_NodeClick(subject);
+        selection.onNodeClicked(subject);
         if (subject->childCount() != 10)
             state.SkipWithError("the phrases were not shown");
         state.PauseTiming();
@@ -212,7 +212,7 @@ void BM_CheckSubject(benchmark::State& state)
 {
     app().installedSubjectsFolder = installedFolder(1000);
     for (auto _ : state) {
-        const QString verdict = Check_Subject(QStringLiteral("subject_00123.ita"));
+        const QString verdict = checkSubject(QStringLiteral("subject_00123.ita"));
         if (verdict != QLatin1String("VALID"))
             state.SkipWithError("the subject is not valid");
         benchmark::DoNotOptimize(verdict);

@@ -1,6 +1,6 @@
 #include "BenchLibrary.h"
 
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "subjects/SubjectFile.h"
 
 #include <QDir>

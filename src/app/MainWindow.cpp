@@ -1,23 +1,23 @@
 #include "MainWindow.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "app/MessagePanel.h"
-#include "app/Paths.h"
-#include "app/TiledBackground.h"
-#include "content/LinkLabel.h"
 #include "content/LoadingLog.h"
-#include "content/Pictures.h"
 #include "content/WebPage.h"
 #include "platform/Sound.h"
 #include "platform/Twips.h"
+#include "state/AppState.h"
+#include "state/Paths.h"
 #include "study/ActivityPanel.h"
 #include "study/HandOverFiles.h"
 #include "study/PhraseMenu.h"
 #include "study/SubjectSelection.h"
 #include "subjects/SubjectTree.h"
-#include "users/LoginWindow.h"
 #include "users/ProgressWindow.h"
+#include "widgets/Dialogs.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/Pictures.h"
+#include "widgets/TiledBackground.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -141,8 +141,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_tree = new SubjectTree(central);
     m_tree->setMinimumWidth(Twips::toPixels(4800));
     m_activities = new ActivityPanel(m_tree, central);
+    connect(m_activities, &ActivityPanel::quitRequested, this, &MainWindow::endProgram);
     m_selection = new SubjectSelection(m_tree, this);
-    m_activities->setPhraseLoader([this](QTreeWidgetItem* subject) { m_selection->Load_Phrases(subject); });
+    m_activities->setPhraseLoader([this](QTreeWidgetItem* subject) { m_selection->loadPhrases(subject); });
     m_selectSubject->setBuddy(m_tree);
 
     auto* right = new QWidget(central);
@@ -152,22 +153,23 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 
     m_btnChangeUser = makeButton(central, QStringLiteral("btnChangeUser"));
     m_btnCreateVirtualSubjects = makeButton(central, QStringLiteral("btnCreateVirtualSubjects"));
-    m_btnCreateVirtualSubjects->setEnabled(false);
     m_btnOpenSubjectsFolder = makeButton(central, QStringLiteral("btnOpenSubjectsFolder"));
     m_btnAdmin = makeButton(central, QStringLiteral("btnAdmin"));
     m_btnAdmin->setVisible(false);
-    m_btnAdmin->setEnabled(false);
     // These buttons click when pressed and again when released, as the activity buttons do.
     for (QPushButton* b : {m_btnChangeUser, m_btnAdmin}) {
         connect(b, &QPushButton::pressed, this, [] { Sound::PlayInterfaceSound(); });
         connect(b, &QPushButton::released, this, [] { Sound::PlayInterfaceSound(); });
     }
-    connect(m_btnChangeUser, &QPushButton::clicked, this, &MainWindow::btnChangeUser_Click);
-    connect(m_btnOpenSubjectsFolder, &QPushButton::clicked, this,
-            [] { SubjectTree::btnOpenSubjectsFolder_Click(); });
+    connect(m_btnChangeUser, &QPushButton::clicked, this, &MainWindow::onChangeUserClicked);
+    connect(m_btnCreateVirtualSubjects, &QPushButton::clicked, this, [this] {
+        if (!Dialogs::isBehindModal(this))
+            emit editorRequested();
+    });
+    connect(m_btnOpenSubjectsFolder, &QPushButton::clicked, this, [] { SubjectTree::openSubjectsFolder(); });
     connect(m_btnAdmin, &QPushButton::clicked, this, [this] {
-        if (m_administrator && m_openAdministration && !Dialogs::isBehindModal(this))
-            m_openAdministration();
+        if (m_administrator && !Dialogs::isBehindModal(this))
+            emit administrationRequested();
     });
     // "My progress", for every learner: a button and a shortcut.
     m_btnProgress = makeButton(central, QStringLiteral("btnProgress"));
@@ -214,29 +216,26 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
                     m_mnuOption->popup(globalPos);
             });
     connect(m_tree, &SubjectTree::listenRequested, this,
-            [this](QTreeWidgetItem*) { PhraseMenu::mnuListenToPhrase_Click(m_tree); });
-    connect(m_mnuListen, &QAction::triggered, this, [this] { PhraseMenu::mnuListenToPhrase_Click(m_tree); });
+            [this](QTreeWidgetItem*) { PhraseMenu::listenToSelectedPhrase(m_tree); });
+    connect(m_mnuListen, &QAction::triggered, this, [this] { PhraseMenu::listenToSelectedPhrase(m_tree); });
     connect(m_mnuEdit, &QAction::triggered, this,
-            [this] { PhraseMenu::mnuEdit_Click(m_tree, m_mnuOption->isEnabled(), this); });
+            [this] { PhraseMenu::editSelectedPhrase(m_tree, m_mnuOption->isEnabled(), this); });
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(30);
+    m_slideTimer = new QTimer(this);
+    m_slideTimer->setObjectName(QStringLiteral("timSlide"));
+    m_slideTimer->setInterval(30);
     // The rest between two slides: one wake-up when it is over, nothing while it lasts.
-    m_timer2 = new QTimer(this);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
-    m_timer2->setSingleShot(true);
-    m_timer2->setInterval(2000);
-    connect(m_timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
-    connect(m_timer2, &QTimer::timeout, this, &MainWindow::Timer2_Timer);
+    m_restTimer = new QTimer(this);
+    m_restTimer->setObjectName(QStringLiteral("timRest"));
+    m_restTimer->setSingleShot(true);
+    m_restTimer->setInterval(2000);
+    connect(m_slideTimer, &QTimer::timeout, this, &MainWindow::onSlideStep);
+    connect(m_restTimer, &QTimer::timeout, this, &MainWindow::onRestOver);
 
     buildMenuPanel(central);
 }
 
-MainWindow::~MainWindow()
-{
-    delete m_login;
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::buildMenuPanel(QWidget* central)
 {
@@ -335,7 +334,7 @@ void MainWindow::setActivityFiles(const QStringList& programs)
     m_fileAct = programs;
 }
 
-void MainWindow::Get_Settings()
+void MainWindow::loadSettings()
 {
     AppState& s = app();
     const Captions& c = s.captions;
@@ -344,70 +343,49 @@ void MainWindow::Get_Settings()
     // subjects folder itself when the program folder is writable).
     const QString ownFolder = s.dataFolder + c.installedSubjectsFolderName();
     if (!s.dataFolder.isEmpty() && !QDir().mkpath(ownFolder))
-        Dialogs::reportError(QStringLiteral("Get_Settings"), c(226) + QLatin1Char(' ') + ownFolder, this);
+        Dialogs::reportError(QStringLiteral("Get_Settings"),
+                             c(Caption::FolderCannotBeCreated) + QLatin1Char(' ') + ownFolder, this);
 
-    m_selectSubject->setText(QStringLiteral("1. ") + c(14));
-    m_selectActivity->setText(QStringLiteral("2. ") + c(15));
-    m_lblCaption->setText(c(20));
+    m_selectSubject->setText(QStringLiteral("1. ") + c(Caption::ChooseSubjectStep));
+    m_selectActivity->setText(QStringLiteral("2. ") + c(Caption::PressActivityStep));
+    m_lblCaption->setText(c(Caption::HelpAndInformation));
     setWindowTitle(s.edition.EditionTitle);
-    setButtonText(m_btnChangeUser, c(99));
-    setButtonText(m_btnCreateVirtualSubjects, c(65));
+    setButtonText(m_btnChangeUser, c(Caption::ChangeUser));
+    setButtonText(m_btnCreateVirtualSubjects, c(Caption::CreateMyOwnSubjects));
     // Until the editor is built in, its button says why it cannot be pressed.
     if (!m_btnCreateVirtualSubjects->isEnabled())
-        m_btnCreateVirtualSubjects->setToolTip(c(225));
-    LoadingLog::addLine(c(12) + QStringLiteral(".  ") + c(13));
-    setButtonText(m_btnOpenSubjectsFolder, c(142));
-    setButtonText(m_btnAdmin, c(54));
-    setButtonText(m_btnProgress, c(301));
-    m_mnuProgress->setText(c(301));
-    m_btnProgress->setToolTip(c(301) + QStringLiteral(" (") +
+        m_btnCreateVirtualSubjects->setToolTip(c(Caption::NotAvailableYet));
+    LoadingLog::addLine(c(Caption::Loading) + QStringLiteral(".  ") + c(Caption::PleaseWait));
+    setButtonText(m_btnOpenSubjectsFolder, c(Caption::OpenSubjectsFolder));
+    setButtonText(m_btnAdmin, c(Caption::Results));
+    setButtonText(m_btnProgress, c(Caption::MyProgress));
+    m_mnuProgress->setText(c(Caption::MyProgress));
+    m_btnProgress->setToolTip(c(Caption::MyProgress) + QStringLiteral(" (") +
                               m_mnuProgress->shortcut().toString(QKeySequence::NativeText) +
                               QLatin1Char(')'));
-    m_mnuEdit->setText(c(111));
-    m_mnuListen->setText(c(112));
+    m_mnuEdit->setText(c(Caption::EditPhrase));
+    m_mnuListen->setText(c(Caption::ListenToPhrase));
 
     m_rotation.setCurrentTip(m_tipCount > 0 ? int(QRandomGenerator::global()->bounded(m_tipCount)) : 0);
-    m_rotation.PendingMessage = c(63);
+    m_rotation.PendingMessage = c(Caption::ChooseToBegin);
     m_rotation.PendingLink.clear();
     setMenuLeftTwips(100 - MenuWidthTwips);
     if (QPushButton* more = lblMoreActs()) {
-        more->setText(c(114));
-        more->setAccessibleName(c(114));
+        more->setText(c(Caption::MoreActivities));
+        more->setAccessibleName(c(Caption::MoreActivities));
     }
-    m_lblURL->setText(c(94));
-    m_lblURL->setAccessibleName(c(94));
-    m_lblCaption->setAccessibleName(c(20));
+    m_lblURL->setText(c(Caption::WebSite));
+    m_lblURL->setAccessibleName(c(Caption::WebSite));
+    m_lblCaption->setAccessibleName(c(Caption::HelpAndInformation));
 }
 
-LoginWindow* MainWindow::createLoginWindow()
-{
-    if (m_login)
-        m_login->deleteLater();
-    m_login = new LoginWindow(this);
-    return m_login;
-}
-
-LoginWindow* MainWindow::loginWindow() const
-{
-    return m_login;
-}
-
-void MainWindow::showLoginWindow()
-{
-    if (!m_login)
-        createLoginWindow();
-    m_login->show();
-    m_login->raise();
-    m_login->activateWindow();
-}
-
-void MainWindow::Get_Menu_Links()
+void MainWindow::loadMenuLinks()
 {
     const AppState& s = app();
     QList<TemplateContent::LinkedText> entries;
     QString error;
-    const bool ok = TemplateContent::Get_Menu_Links(s.templateDatabasePath(), s.edition.InterfaceLanguage,
-                                                    s.captions, &entries, &error);
+    const bool ok = TemplateContent::loadMenuLinks(s.templateDatabasePath(), s.edition.InterfaceLanguage,
+                                                   s.captions, &entries, &error);
     for (const auto& e : entries)
         addMenuEntry(e);
     if (!ok)
@@ -442,21 +420,21 @@ void MainWindow::addMenuEntry(const TemplateContent::LinkedText& entry)
     m_menuLabels << label;
 }
 
-void MainWindow::Get_System_Messages()
+void MainWindow::loadSystemMessages()
 {
     const AppState& s = app();
     QString error;
-    if (!TemplateContent::Get_System_Messages(s.templateDatabasePath(), s.edition.InterfaceLanguage,
-                                              s.captions, &m_messages, &error))
+    if (!TemplateContent::loadSystemMessages(s.templateDatabasePath(), s.edition.InterfaceLanguage,
+                                             s.captions, &m_messages, &error))
         Dialogs::reportError(QStringLiteral("Get_System_Messages"), error, this);
     m_rotation.setMessages(m_messages);
 }
 
-void MainWindow::Get_Tips()
+void MainWindow::loadTips()
 {
     const AppState& s = app();
     QString error;
-    if (!TemplateContent::Get_Tips(s.templateDatabasePath(), s.edition.ProgramCode, &m_tips, &m_tipCount,
+    if (!TemplateContent::loadTips(s.templateDatabasePath(), s.edition.ProgramCode, &m_tips, &m_tipCount,
                                    &error))
         Dialogs::reportError(QStringLiteral("Get_Tips"), error, this);
     m_rotation.setTips(m_tips);
@@ -468,17 +446,19 @@ void MainWindow::applyLogin(const QString& user, bool administrator)
     app().CurrentUser = user;
     m_administrator = administrator;
     m_btnAdmin->setVisible(administrator);
-    m_btnAdmin->setEnabled(administrator && bool(m_openAdministration));
     m_mnuOption->setEnabled(administrator);
-    m_mnuEdit->setText(s.captions(111));
-    m_mnuListen->setText(s.captions(112));
-    m_lblMsg->setText(s.captions(62) + QLatin1Char(' ') + s.edition.EditionTitle + QLatin1Char(' ') + user);
+    m_mnuEdit->setText(s.captions(Caption::EditPhrase));
+    m_mnuListen->setText(s.captions(Caption::ListenToPhrase));
+    m_lblMsg->setText(s.captions(Caption::WelcomeTo) + QLatin1Char(' ') + s.edition.EditionTitle +
+                      QLatin1Char(' ') + user);
     m_lblMsg->setAccessibleName(m_lblMsg->text());
     m_lblMsg->setLink(QString());
     setPointSize(m_lblMsg, 12);
     setWindowTitle(s.edition.EditionTitle + QStringLiteral(" ") + QStringLiteral(" [") + user +
                    QLatin1Char(']'));
     setTabOrderForSteps();
+    // The learner's review is read beside the login, on a thread of its own.
+    m_activities->startReview(s.usersDatabasePath(), user);
     show();
     startSlide();
 }
@@ -493,43 +473,26 @@ QLabel* MainWindow::lblMsg() const
     return m_lblMsg;
 }
 
-void MainWindow::setAdministrationOpener(std::function<void()> open)
-{
-    m_openAdministration = std::move(open);
-    m_btnAdmin->setEnabled(m_administrator && bool(m_openAdministration));
-}
-
-void MainWindow::setVirtualSubjectEditorOpener(std::function<void()> open)
-{
-    disconnect(m_btnCreateVirtualSubjects, &QPushButton::clicked, nullptr, nullptr);
-    m_btnCreateVirtualSubjects->setEnabled(bool(open));
-    m_btnCreateVirtualSubjects->setToolTip(QString());
-    if (open)
-        connect(m_btnCreateVirtualSubjects, &QPushButton::clicked, this, [open] { open(); });
-}
-
-void MainWindow::btnChangeUser_Click()
+void MainWindow::onChangeUserClicked()
 {
     // Pressed behind the login window's own windows, this would delete it under their loop.
     if (Dialogs::isBehindModal(this))
         return;
-    createLoginWindow();
-    hide();
-    showLoginWindow();
+    emit changeUserRequested();
 }
 
-void MainWindow::Timer1_Timer()
+void MainWindow::onSlideStep()
 {
     int& top = m_msgTop;
     if (m_goingUp) {
         top -= MsgStep;
         if (top <= MsgUpperTurn) {
-            m_timer2->stop();
+            m_restTimer->stop();
             const TemplateContent::LinkedText t = m_rotation.next();
             m_lblMsg->setText(t.text);
             m_lblMsg->setAccessibleName(t.text);
             m_lblMsg->setLink(t.link);
-            m_timer2->setInterval(MessageRotation::displayTime(t.text));
+            m_restTimer->setInterval(MessageRotation::displayTime(t.text));
             setPointSize(m_lblMsg, MessageRotation::pointSize(t.text));
             TiledBackground::setTextColour(m_lblMsg, randomTextColour());
             m_goingUp = false;
@@ -538,11 +501,11 @@ void MainWindow::Timer1_Timer()
         top += MsgStep;
         if (top >= MsgLowerTurn) {
             m_goingUp = true;
-            m_timer1->stop();
+            m_slideTimer->stop();
             m_picMsg->setSliding(false);
             // An empty text has no display time: the rotation rests until something restarts it.
-            if (m_timer2->interval() > 0)
-                m_timer2->start();
+            if (m_restTimer->interval() > 0)
+                m_restTimer->start();
         }
     }
     placeMessagePanel();
@@ -573,17 +536,17 @@ void MainWindow::pauseRotation(bool paused)
         return;
     m_rotationPaused = paused;
     if (paused) {
-        m_timer1WasActive = m_timer1->isActive();
-        m_timer2WasActive = m_timer2->isActive();
-        m_timer1->stop();
-        m_timer2->stop();
+        m_slideWasActive = m_slideTimer->isActive();
+        m_restWasActive = m_restTimer->isActive();
+        m_slideTimer->stop();
+        m_restTimer->stop();
         return;
     }
     // The slide goes on from where it stopped; a resting message is shown for its whole time again.
-    if (m_timer1WasActive)
-        m_timer1->start();
-    if (m_timer2WasActive)
-        m_timer2->start();
+    if (m_slideWasActive)
+        m_slideTimer->start();
+    if (m_restWasActive)
+        m_restTimer->start();
 }
 
 void MainWindow::setTabOrderForSteps()
@@ -602,7 +565,7 @@ void MainWindow::setTabOrderForSteps()
         setTabOrder(order[i - 1], order[i]);
 }
 
-void MainWindow::Timer2_Timer()
+void MainWindow::onRestOver()
 {
     m_rotation.textShown();
     startSlide();
@@ -611,7 +574,7 @@ void MainWindow::Timer2_Timer()
 void MainWindow::startSlide()
 {
     m_picMsg->setSliding(true);
-    m_timer1->start();
+    m_slideTimer->start();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -625,8 +588,8 @@ void MainWindow::endProgram()
     if (m_ended)
         return;
     m_ended = true;
-    m_timer1->stop();
-    m_timer2->stop();
+    m_slideTimer->stop();
+    m_restTimer->stop();
     HandOverFiles::removeAll(app());
     QApplication::closeAllWindows();
     // Before the program's event loop runs, the start-up sees hasEnded() and returns. Asking

@@ -12,7 +12,6 @@
 
 class ActivityPanel;
 class LinkLabel;
-class LoginWindow;
 class MessagePanel;
 class QAction;
 class QLabel;
@@ -24,7 +23,9 @@ class SubjectTree;
 
 // The main window (frmMain): the subject tree on the left, the activity panel on the
 // right, the message panel at the top and the sliding side menu at the left edge. It
-// stays thin: the subsystems' widgets and core classes do the work.
+// stays thin: the subsystems' widgets and core classes do the work. What it cannot do
+// itself (another learner, the administration, the editor) it asks for with a signal;
+// the window flow (WindowFlow) answers.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -32,20 +33,18 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    SubjectTree* TreeFolders() const { return m_tree; }
+    SubjectTree* subjectTree() const { return m_tree; }
     ActivityPanel* activityPanel() const { return m_activities; }
     SubjectSelection* subjectSelection() const { return m_selection; }
 
     // Start-up steps, called in order by the start-up sequence.
-    void setActivityFiles(const QStringList& programs); // FileAct
-    void Get_Settings();
-    LoginWindow* createLoginWindow(); // loaded, not shown
-    void showLoginWindow();
-    void Get_Menu_Links();
-    void Get_System_Messages();
-    void Get_Tips();
+    void setActivityFiles(const QStringList& programs);
+    void loadSettings();
+    void loadMenuLinks();
+    void loadSystemMessages();
+    void loadTips();
 
-    // Called by the login window after a successful login.
+    // A learner logged in: the window shows itself for them.
     void applyLogin(const QString& user, bool administrator);
     // Deletes the activity files and ends the program (every way out goes through here).
     void endProgram();
@@ -53,15 +52,12 @@ public:
 
     // The activity programs (bare names, name order). The subject lists are the tree's own
     // (SubjectTree::installedFiles), listed once when it is filled.
-    const QStringList& FileAct() const { return m_fileAct; }
-    int LastActivityIndex() const { return int(m_fileAct.size()) - 1; }
+    const QStringList& activityFiles() const { return m_fileAct; }
 
-    const QList<TemplateContent::LinkedText>& SystemMessages() const { return m_messages; }
-    int SystemMessageCount() const { return int(m_messages.size()); }
-    const QStringList& Tips() const { return m_tips; }
-    int TipCount() const { return m_tipCount; }
+    const QList<TemplateContent::LinkedText>& systemMessages() const { return m_messages; }
+    const QStringList& tips() const { return m_tips; }
+    int tipCount() const { return m_tipCount; }
     MessageRotation& rotation() { return m_rotation; }
-    LoginWindow* loginWindow() const;
 
     // Controls other parts of the program place or drive.
     QLabel* lblMsg() const;
@@ -74,19 +70,24 @@ public:
     QPushButton* btnProgress() const { return m_btnProgress; }
     QAction* mnuProgress() const { return m_mnuProgress; } // its shortcut, Ctrl+P
     QWidget* picMenu() const { return m_picMenu; }
-    QTimer* Timer1() const { return m_timer1; }
-    QTimer* Timer2() const { return m_timer2; }
+    // The message panel's timers: the slide's steps and the rest between two slides.
+    QTimer* slideTimer() const { return m_slideTimer; }
+    QTimer* restTimer() const { return m_restTimer; }
     int menuEntryCount() const { return int(m_menuLabels.size()); }
     bool isAdministrator() const { return m_administrator; }
-
-    // The windows that do not exist yet hook in here; their buttons stay disabled until then.
-    void setAdministrationOpener(std::function<void()> open);
-    void setVirtualSubjectEditorOpener(std::function<void()> open);
 
     // The side menu's left edge in twips: hidden at 100 - width.
     int menuLeftTwips() const;
     int messagePanelTopTwips() const { return m_msgTop; }
     static constexpr int MenuWidthTwips = 3885;
+
+signals:
+    // "Change user": another learner logs in.
+    void changeUserRequested();
+    // The administrator's button: the administration window.
+    void administrationRequested();
+    // "Create my own subjects": the virtual subject editor.
+    void editorRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -98,19 +99,18 @@ private:
     void buildMenuPanel(QWidget* central);
     void addMenuEntry(const TemplateContent::LinkedText& entry);
     void setMenuLeftTwips(int left);
-    void btnChangeUser_Click();
+    void onChangeUserClicked();
     void placeMessagePanel();
     void startSlide();
     // Minimized, the message panel's timers wait; shown again, those that ran go on.
     void pauseRotation(bool paused);
     void setTabOrderForSteps();
-    void Timer1_Timer();
-    void Timer2_Timer();
+    void onSlideStep();
+    void onRestOver();
 
     SubjectTree* m_tree = nullptr;
     ActivityPanel* m_activities = nullptr;
     SubjectSelection* m_selection = nullptr;
-    QPointer<LoginWindow> m_login;
 
     QLabel* m_logo = nullptr;
     QLabel* m_selectSubject = nullptr;
@@ -139,18 +139,17 @@ private:
     int m_menuLeft = 0; // twips
     QTimer* m_timShowMenu = nullptr;
     QTimer* m_timHideMenu = nullptr;
-    QTimer* m_timer1 = nullptr;
-    QTimer* m_timer2 = nullptr;
+    QTimer* m_slideTimer = nullptr;
+    QTimer* m_restTimer = nullptr;
 
     QStringList m_fileAct;
     QList<TemplateContent::LinkedText> m_messages;
     QStringList m_tips;
     int m_tipCount = 0;
     MessageRotation m_rotation;
-    std::function<void()> m_openAdministration;
     bool m_administrator = false;
     bool m_ended = false;
     bool m_rotationPaused = false;
-    bool m_timer1WasActive = false;
-    bool m_timer2WasActive = false;
+    bool m_slideWasActive = false;
+    bool m_restWasActive = false;
 };

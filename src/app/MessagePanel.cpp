@@ -1,7 +1,7 @@
 #include "MessagePanel.h"
 
-#include "content/LinkLabel.h"
 #include "content/MessageRotation.h"
+#include "widgets/LinkLabel.h"
 
 #include <QEvent>
 #include <QLoggingCategory>

@@ -1,11 +1,12 @@
 #include "SplashWindow.h"
+#include "state/CaptionId.h"
 
 #include "BuildInfo.h"
-#include "app/AppState.h"
-#include "app/TiledBackground.h"
 #include "content/LoadingLog.h"
-#include "content/Pictures.h"
 #include "platform/Twips.h"
+#include "state/AppState.h"
+#include "widgets/Pictures.h"
+#include "widgets/TiledBackground.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -61,12 +62,12 @@ SplashWindow::SplashWindow(QWidget* parent) : QWidget(parent, Qt::SplashScreen |
                           Twips::rect(2280, 1500, 2000, 300), 9, ink);
     m_copyright = makeLabel(this, QStringLiteral("lblCopyRight"), QString::fromUtf8(BuildInfo::Copyright),
                             Twips::rect(2280, 1800, 4700, 300), 8, ink);
-    m_loading = makeLabel(this, QStringLiteral("lblLoading"), app().captions(53),
+    m_loading = makeLabel(this, QStringLiteral("lblLoading"), app().captions(Caption::LoadingPleaseWait),
                           Twips::rect(240, 2220, 6700, 300), 10, ink);
 
     m_status = new QPlainTextEdit(this);
     m_status->setObjectName(QStringLiteral("txtStatus"));
-    m_status->setAccessibleName(app().captions(53));
+    m_status->setAccessibleName(app().captions(Caption::LoadingPleaseWait));
     m_status->setReadOnly(true);
     m_status->setUndoRedoEnabled(false); // the log is replaced, never edited back
     // Keys belong to the window: any key closes the splash.
@@ -90,7 +91,8 @@ QString SplashWindow::versionText()
 
 QString SplashWindow::catchPhrase()
 {
-    return app().captions(25) + QLatin1Char(' ') + app().edition.EditionTitle.mid(9) + QLatin1Char('!');
+    return app().captions(Caption::HaveFun) + QLatin1Char(' ') + app().edition.EditionTitle.mid(9) +
+           QLatin1Char('!');
 }
 
 namespace {

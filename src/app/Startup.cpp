@@ -1,30 +1,31 @@
 #include "Startup.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "app/Paths.h"
 #include "app/SplashWindow.h"
+#include "app/WindowFlow.h"
 #include "content/FileLists.h"
 #include "content/PublishedSettings.h"
 #include "content/TemplateContent.h"
 #include "content/UpdateCheck.h"
+#include "platform/Clock.h"
 #include "platform/EndSignals.h"
-#include "editor/VirtualSubjectEditor.h"
 #include "platform/Files.h"
 #include "platform/Web.h"
+#include "state/AppState.h"
+#include "state/Paths.h"
 #include "study/ActivityPanel.h"
 #include "study/HandOverFiles.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTree.h"
-#include "users/AdminWindow.h"
 #include "users/UsersBackup.h"
+#include "widgets/Dialogs.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QFileInfo>
 #include <QPointer>
 #include <QScreen>
 #include <QTranslator>
@@ -35,11 +36,6 @@ std::optional<QSize>& screenOverride()
     static std::optional<QSize> size;
     return size;
 }
-std::function<QDateTime()>& clockOverride()
-{
-    static std::function<QDateTime()> clock;
-    return clock;
-}
 } // namespace
 
 namespace Startup {
@@ -47,11 +43,6 @@ namespace Startup {
 void setScreenSizeForTests(std::optional<QSize> size)
 {
     screenOverride() = size;
-}
-
-void setClockForTests(std::function<QDateTime()> clock)
-{
-    clockOverride() = std::move(clock);
 }
 
 QSize screenSize()
@@ -62,11 +53,6 @@ QSize screenSize()
     if (!screen)
         return QSize();
     return (QSizeF(screen->size()) * screen->devicePixelRatio()).toSize();
-}
-
-QDateTime now()
-{
-    return clockOverride() ? clockOverride()() : QDateTime::currentDateTime();
 }
 
 bool installQtTranslations(QCoreApplication& application, const QString& interfaceLanguage)
@@ -83,13 +69,14 @@ bool installQtTranslations(QCoreApplication& application, const QString& interfa
     return QCoreApplication::installTranslator(translator);
 }
 
-bool Check_Resolution(const QSize& screenPixels, QWidget* parent)
+bool checkResolution(const QSize& screenPixels, QWidget* parent)
 {
     if (qint64(screenPixels.width()) * screenPixels.height() >= 460000)
         return true;
     const Captions& c = app().captions;
-    const auto answer = Dialogs::message(parent, {QString(), c(16) + QStringLiteral("\n\n") + c(1),
-                                                  QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No});
+    const auto answer = Dialogs::message(
+        parent, {QString(), c(Caption::ScreenTooSmall) + QStringLiteral("\n\n") + c(Caption::ContinueAnyway),
+                 QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No});
     return answer != QMessageBox::No;
 }
 
@@ -101,10 +88,11 @@ QString addOpenedFile(const QString& path, QWidget* parent)
     const QString name = QFileInfo(path).fileName();
     switch (import.kind) {
     case SubjectImport::Refused:
-        Report_Subject_Problem(name, import.verdict, parent);
+        reportSubjectProblem(name, import.verdict, parent);
         return QString();
     case SubjectImport::WrongName:
-        Dialogs::inform(parent, c(278) + QStringLiteral("\n\n") + path + QStringLiteral("\n\n") + c(279) +
+        Dialogs::inform(parent, c(Caption::FileCannotBeAdded) + QStringLiteral("\n\n") + path +
+                                    QStringLiteral("\n\n") + c(Caption::SubjectFileEndings) +
                                     QStringLiteral(" .%1 / .v%1").arg(s.edition.LanguageCode));
         return QString();
     case SubjectImport::InstalledSubjectFile:
@@ -115,7 +103,8 @@ QString addOpenedFile(const QString& path, QWidget* parent)
         return name;
     if (import.exists &&
         !Dialogs::askYesNo(parent,
-                           c(276) + QStringLiteral("\n\n") + import.target + QStringLiteral("\n\n") + c(277),
+                           c(Caption::SameSubjectExists) + QStringLiteral("\n\n") + import.target +
+                               QStringLiteral("\n\n") + c(Caption::ReplaceWithOpened),
                            QString(), QMessageBox::Question))
         return QString();
     QString error;
@@ -126,69 +115,68 @@ QString addOpenedFile(const QString& path, QWidget* parent)
     return name;
 }
 
-bool Form_Load(MainWindow& window, const QString& openedFile)
+bool start(WindowFlow& flow, const QString& openedFile)
 {
+    MainWindow& window = flow.mainWindow();
     AppState& s = app();
     if (s.programFolder.isEmpty())
         s.programFolder = ProgramFolder();
 
     QString error;
-    if (!TemplateContent::Get_Captions(s.templateDatabasePath(), s.edition.InterfaceLanguage, &s.captions,
+    if (!TemplateContent::loadCaptions(s.templateDatabasePath(), s.edition.InterfaceLanguage, &s.captions,
                                        &error))
         Dialogs::reportError(QStringLiteral("Get_Captions"), error);
-    if (!Set_Paths(s, &error)) {
+    if (!setPaths(s, &error)) {
         Dialogs::reportError(QStringLiteral("Set_Paths"), error);
         if (s.dataFolder.isEmpty())
             return false; // no folder of its own: nothing may be written anywhere else
     }
     if (takeTemporaryDataNotice(s))
-        Dialogs::inform(nullptr, s.captions(184) + QLatin1Char('\n') + s.dataFolder);
+        Dialogs::inform(nullptr, s.captions(Caption::NoDataFolder) + QLatin1Char('\n') + s.dataFolder);
     // Early, so that what ended launchers left is cleared before anything is studied.
     if (!HandOverFiles::prepare(s, &error))
         Dialogs::reportError(QStringLiteral("Set_Paths"), error);
     PublishedSettings::publishFolders(s);
     window.setActivityFiles(FileLists::activityPrograms(s.activitiesFolder));
-    window.setAdministrationOpener([&window] { Dialogs::runModal(new AdminWindow(&window, &window)); });
-    window.setVirtualSubjectEditorOpener([&window] { VirtualSubjectEditor::open(&window); });
 
     // Before the splash, so that a question about the file is never hidden behind it.
     const QString added = openedFile.isEmpty() ? QString() : addOpenedFile(openedFile);
 
     QPointer<SplashWindow> splash = new SplashWindow();
     splash->show();
-    window.Get_Settings();
+    window.loadSettings();
     // A copy of the learners and results once a day, before anything can change them. A
     // file that cannot be copied (damaged) is the login window's to report.
-    if (QString backupError; !UsersBackup::forApp().takeDailyCopy(now(), &backupError))
+    if (QString backupError; !UsersBackup::forApp().takeDailyCopy(Clock::now(), &backupError))
         qWarning("The daily backup of the users database failed: %s", qPrintable(backupError));
-    window.createLoginWindow();
+    flow.createLoginWindow();
     // Long enough for the splash to be seen; the window keeps repainting meanwhile.
     Pause(1);
     s.SubjectsChanged = false;
 
-    window.TreeFolders()->Create_Folders();
-    window.TreeFolders()->Get_Subjects();
-    window.TreeFolders()->Get_vSubjects();
-    window.TreeFolders()->selectFile(added);
-    window.Get_Menu_Links();
-    window.Get_System_Messages();
-    window.Get_Tips();
-    window.activityPanel()->Get_Activities();
+    window.subjectTree()->createFolders();
+    window.subjectTree()->loadSubjects();
+    window.subjectTree()->loadVirtualSubjects();
+    window.subjectTree()->selectFile(added);
+    window.loadMenuLinks();
+    window.loadSystemMessages();
+    window.loadTips();
+    window.activityPanel()->loadActivities();
 
     // Closed early by a key press, the splash is already gone.
     if (splash)
         splash->close();
     if (window.hasEnded())
         return false;
-    window.showLoginWindow();
+    flow.showLoginWindow();
 
-    if (!Check_Resolution(screenSize()))
+    if (!checkResolution(screenSize()))
         return false;
 
-    const QDateTime today = now();
+    const QDateTime today = Clock::now();
     if (PublishedSettings::updateCheckEnabled(s.editionKey()) &&
         PublishedSettings::updateCheckDue(s.editionKey(), today.date(), &Web::IsConnected) &&
-        UpdateCheck::Check_For_Update(nullptr, today)) {
+        UpdateCheck::checkForUpdate(nullptr, today)) {
         window.endProgram();
         return false;
     }
@@ -201,9 +189,10 @@ int run(QApplication& application, const QString& openedFile)
     // Without them the standard buttons stay in English, which the learner still understands.
     installQtTranslations(application, app().edition.InterfaceLanguage);
     MainWindow window;
+    WindowFlow flow(window);
     // Ended by a signal (a logout, a kill), the program leaves the way a close does.
     EndSignals::install([&window](int) { window.endProgram(); });
-    const int code = Form_Load(window, openedFile) ? application.exec() : 0;
+    const int code = start(flow, openedFile) ? application.exec() : 0;
     EndSignals::install({});
     // Whichever way the program ends, the files handed to activities go with it.
     HandOverFiles::removeAll(app());

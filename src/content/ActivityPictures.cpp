@@ -2,8 +2,8 @@
 
 #include "platform/Database.h"
 
-std::optional<ActivityPictureSet> Load_Activity_Pictures(const QString& databasePath, const QString& column,
-                                                         QString* error)
+std::optional<ActivityPictureSet> loadActivityPictures(const QString& databasePath, const QString& column,
+                                                       QString* error)
 {
     auto fail = [&](const QString& why) {
         if (error)

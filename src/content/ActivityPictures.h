@@ -14,5 +14,5 @@ struct ActivityPictureSet
     QImage hover;
 };
 
-std::optional<ActivityPictureSet> Load_Activity_Pictures(const QString& databasePath, const QString& column,
-                                                         QString* error);
+std::optional<ActivityPictureSet> loadActivityPictures(const QString& databasePath, const QString& column,
+                                                       QString* error);

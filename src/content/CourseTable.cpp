@@ -1,8 +1,8 @@
 #include "CourseTable.h"
 
 #include "TemplateBuilder.h"
-#include "app/Edition.h"
 #include "platform/Files.h"
+#include "state/Edition.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-// The main window's hidden file lists: the installed subjects (File1), the virtual subject
+// The main window's hidden file lists: the installed subjects (installedFiles), the virtual subject
 // files (File2) and the activity programs (FileAct), as bare file names in name order.
 namespace FileLists {
 

@@ -1,7 +1,7 @@
 #include "TemplateBuilder.h"
 
-#include "app/Edition.h"
 #include "platform/Database.h"
+#include "state/Edition.h"
 
 #include <QFile>
 #include <QFileInfo>

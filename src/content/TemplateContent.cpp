@@ -1,9 +1,10 @@
 #include "TemplateContent.h"
+#include "state/CaptionId.h"
 
-#include "app/Edition.h"
 #include "content/ContentLevel.h"
 #include "content/LoadingLog.h"
 #include "platform/Database.h"
+#include "state/Edition.h"
 
 namespace {
 
@@ -58,13 +59,13 @@ QString levelColumn()
     return QStringLiteral("bL") + QString::number(FullContentLevel);
 }
 
-bool Get_Captions(const QString& templatePath, const QString& language, Captions* captions, QString* error)
+bool loadCaptions(const QString& templatePath, const QString& language, Captions* captions, QString* error)
 {
     return named(captions->load(templatePath, language, error), templatePath, error);
 }
 
-bool Get_System_Messages(const QString& templatePath, const QString& language, const Captions& captions,
-                         QList<LinkedText>* messages, QString* error)
+bool loadSystemMessages(const QString& templatePath, const QString& language, const Captions& captions,
+                        QList<LinkedText>* messages, QString* error)
 {
     messages->clear();
     QList<LinkedText> rows;
@@ -72,15 +73,15 @@ bool Get_System_Messages(const QString& templatePath, const QString& language, c
                templatePath, error))
         return false;
     for (int i = 1; i <= rows.size(); ++i) {
-        LoadingLog::addLine(captions(23) + QStringLiteral(" MSG #00") + QString::number(i));
+        LoadingLog::addLine(captions(Caption::LoadingItem) + QStringLiteral(" MSG #00") + QString::number(i));
         messages->append(rows.at(i - 1));
-        LoadingLog::addLine(captions(8));
+        LoadingLog::addLine(captions(Caption::Ok));
     }
     return true;
 }
 
-bool Get_Menu_Links(const QString& templatePath, const QString& language, const Captions& captions,
-                    QList<LinkedText>* entries, QString* error)
+bool loadMenuLinks(const QString& templatePath, const QString& language, const Captions& captions,
+                   QList<LinkedText>* entries, QString* error)
 {
     entries->clear();
     QList<LinkedText> rows;
@@ -89,12 +90,12 @@ bool Get_Menu_Links(const QString& templatePath, const QString& language, const 
         return false;
     for (const LinkedText& row : rows) {
         entries->append(row);
-        LoadingLog::addLine(captions(8));
+        LoadingLog::addLine(captions(Caption::Ok));
     }
     return true;
 }
 
-bool Get_Tips(const QString& templatePath, const QString& programCode, QStringList* tips, int* tipCount,
+bool loadTips(const QString& templatePath, const QString& programCode, QStringList* tips, int* tipCount,
               QString* error)
 {
     tips->clear();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "content/Captions.h"
+#include "state/Captions.h"
 
 #include <QList>
 #include <QString>
@@ -21,21 +21,21 @@ struct LinkedText
 // "bL2" for the full content level.
 QString levelColumn();
 
-// Loads the caption table of the learner's language (Get_Captions).
-bool Get_Captions(const QString& templatePath, const QString& language, Captions* captions, QString* error);
+// Loads the caption table of the learner's language (loadCaptions).
+bool loadCaptions(const QString& templatePath, const QString& language, Captions* captions, QString* error);
 
 // The system messages, in stored order. The loading log gets caption 23 + " MSG #00" + i
 // before, and caption 8 after, each message.
-bool Get_System_Messages(const QString& templatePath, const QString& language, const Captions& captions,
-                         QList<LinkedText>* messages, QString* error);
+bool loadSystemMessages(const QString& templatePath, const QString& language, const Captions& captions,
+                        QList<LinkedText>* messages, QString* error);
 
 // The side-menu entries; the loading log gets caption 8 after each one.
-bool Get_Menu_Links(const QString& templatePath, const QString& language, const Captions& captions,
-                    QList<LinkedText>* entries, QString* error);
+bool loadMenuLinks(const QString& templatePath, const QString& language, const Captions& captions,
+                   QList<LinkedText>* entries, QString* error);
 
 // The tips of one edition's column. A Null tip is an error: the tips before it stay.
 // tipCount is the number of tips loaded + 1 (the rotation shows tips 1..tipCount-1).
-bool Get_Tips(const QString& templatePath, const QString& programCode, QStringList* tips, int* tipCount,
+bool loadTips(const QString& templatePath, const QString& programCode, QStringList* tips, int* tipCount,
               QString* error);
 
 } // namespace TemplateContent

@@ -1,10 +1,11 @@
 #include "UpdateCheck.h"
+#include "state/CaptionId.h"
 
 #include "BuildInfo.h"
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "content/WebPage.h"
 #include "platform/Web.h"
+#include "state/AppState.h"
+#include "widgets/Dialogs.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -53,23 +54,27 @@ std::optional<Answer> readAnswer(const QString& file)
     return Answer{fields.at(0).trimmed().toUpper(), fields.at(1).trimmed()};
 }
 
-bool Check_For_Update(QWidget* parent, const QDateTime& now)
+bool checkForUpdate(QWidget* parent, const QDateTime& now)
 {
     const AppState& s = app();
     const QString file = answerFile(s.tempFolder, now);
-    if (!Web::DownloadFile(requestAddress(s.captions(94)), file, AnswerTimeoutMs, MaxAnswerBytes))
+    if (!Web::DownloadFile(requestAddress(s.captions(Caption::WebSite)), file, AnswerTimeoutMs,
+                           MaxAnswerBytes))
         return false;
     const std::optional<Answer> answer = readAnswer(file);
     QFile::remove(file);
     if (!answer)
         return false;
 
-    const QString downloadPage = Web::joinUrl(s.captions(94), s.captions(67));
-    const QString title = s.captions(98);
-    if (Dialogs::askYesNo(parent, answer->text + QStringLiteral("\n\n") + s.captions(18), title))
+    const QString downloadPage =
+        Web::joinUrl(s.captions(Caption::WebSite), s.captions(Caption::DownloadPage));
+    const QString title = s.captions(Caption::NewVersionAvailable);
+    if (Dialogs::askYesNo(
+            parent, answer->text + QStringLiteral("\n\n") + s.captions(Caption::OpenDownloadPage), title))
         openWithDesktop(QUrl(downloadPage));
     else
-        Dialogs::inform(parent, s.captions(68) + QLatin1Char(' ') + downloadPage, QMessageBox::NoIcon, title);
+        Dialogs::inform(parent, s.captions(Caption::DownloadLaterFrom) + QLatin1Char(' ') + downloadPage,
+                        QMessageBox::NoIcon, title);
     return answer->keyword == QLatin1String("YES");
 }
 

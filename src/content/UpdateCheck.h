@@ -27,6 +27,6 @@ std::optional<Answer> readAnswer(const QString& file);
 
 // Runs the whole check with its two dialogues; true only when an answer was read and its
 // keyword is "YES". Every failure is silent and gives false.
-bool Check_For_Update(QWidget* parent, const QDateTime& now);
+bool checkForUpdate(QWidget* parent, const QDateTime& now);
 
 } // namespace UpdateCheck

@@ -1,9 +1,10 @@
 #include "WebPage.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "content/MessageWindow.h"
 #include "platform/Files.h"
 #include "platform/Web.h"
+#include "state/AppState.h"
+#include "widgets/MessageWindow.h"
 
 #include <QDesktopServices>
 
@@ -32,18 +33,19 @@ void openWithDesktop(const QUrl& url)
 
 QString webPageAddress(const QString& page)
 {
-    return Web::joinUrl(app().captions(94), page);
+    return Web::joinUrl(app().captions(Caption::WebSite), page);
 }
 
 void OpenWebPage(const QString& page)
 {
     const AppState& s = app();
-    MessageWindow::showStatus(s.captions(227) + QLatin1Char(' ') + s.captions(94) + QLatin1Char('\n') + page,
+    MessageWindow::showStatus(s.captions(Caption::ConnectingTo) + QLatin1Char(' ') +
+                                  s.captions(Caption::WebSite) + QLatin1Char('\n') + page,
                               2000, 10);
     Pause(1);
     if (Web::IsConnected())
         openWithDesktop(QUrl(webPageAddress(page)));
     else
-        openWithDesktop(QUrl::fromLocalFile(s.programFolder + s.captions(95)));
+        openWithDesktop(QUrl::fromLocalFile(s.programFolder + s.captions(Caption::OfflinePage)));
     MessageWindow::unload();
 }

@@ -1,6 +1,6 @@
 #include "EditorTree.h"
 
-#include "content/Pictures.h"
+#include "widgets/Pictures.h"
 
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -46,12 +46,12 @@ EditorTree::EditorTree(Side side, QWidget* parent) : QTreeWidget(parent), m_side
 
 // ---------------------------------------------------------------- nodes
 
-QTreeWidgetItem* EditorTree::makeNode(const QString& text, const QStringList& tag, int image,
+QTreeWidgetItem* EditorTree::makeNode(const QString& text, const SubjectNode& node, int image,
                                       int selectedImage, bool bold, bool editable)
 {
     auto* item = new QTreeWidgetItem();
     item->setText(0, text);
-    item->setData(0, TagRole, tag);
+    SubjectNode::set(item, node);
     item->setData(0, ImageRole, image);
     item->setData(0, SelectedImageRole, selectedImage);
     item->setIcon(0, icon(image));
@@ -65,10 +65,10 @@ QTreeWidgetItem* EditorTree::makeNode(const QString& text, const QStringList& ta
     return item;
 }
 
-QTreeWidgetItem* EditorTree::addNode(QTreeWidgetItem* parent, const QString& text, const QStringList& tag,
+QTreeWidgetItem* EditorTree::addNode(QTreeWidgetItem* parent, const QString& text, const SubjectNode& node,
                                      int image, int selectedImage, bool bold, bool editable)
 {
-    QTreeWidgetItem* item = makeNode(text, tag, image, selectedImage, bold, editable);
+    QTreeWidgetItem* item = makeNode(text, node, image, selectedImage, bold, editable);
     if (parent)
         parent->addChild(item);
     else
@@ -116,17 +116,6 @@ void EditorTree::updateIcon(QTreeWidgetItem* item)
 {
     if (item && item->treeWidget() == this)
         item->setIcon(0, icon(shownImage(item)));
-}
-
-QStringList EditorTree::tag(const QTreeWidgetItem* item)
-{
-    return item ? item->data(0, TagRole).toStringList() : QStringList();
-}
-
-QString EditorTree::tagField(const QTreeWidgetItem* item, int n)
-{
-    const QStringList t = tag(item);
-    return n >= 0 && n < t.size() ? t.at(n) : QString("");
 }
 
 bool EditorTree::isBold(const QTreeWidgetItem* item)

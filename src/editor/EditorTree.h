@@ -9,8 +9,8 @@
 
 // One of the two trees of the virtual subject editor. A node's kind is told by its bold
 // flag alone: bold nodes are the left tree's root and the right tree's folders, the
-// children of bold nodes are subjects, and every other node is a phrase. Tags, images and
-// their roles are those of the main window's subject tree.
+// children of bold nodes are subjects, and every other node is a phrase. Node values
+// (SubjectNode), images and their roles are those of the main window's subject tree.
 //
 // The installed side is a drag source; the virtual side takes drops (it reports them and
 // keeps the drop highlight) and lets folders and virtual subjects be renamed in place.
@@ -23,7 +23,6 @@ public:
         Installed,
         Virtual,
     };
-    static constexpr int TagRole = SubjectTree::TagRole;
     static constexpr int ImageRole = SubjectTree::ImageRole;
     static constexpr int SelectedImageRole = SubjectTree::SelectedImageRole;
     // Set once a subject's phrases were read, so they are never read twice.
@@ -36,10 +35,10 @@ public:
     Side side() const { return m_side; }
 
     // A node not yet in the tree (fill many at once with addChildren / addTopLevelItems).
-    QTreeWidgetItem* makeNode(const QString& text, const QStringList& tag, int image,
+    QTreeWidgetItem* makeNode(const QString& text, const SubjectNode& node, int image,
                               int selectedImage = SubjectTree::NoImage, bool bold = false,
                               bool editable = false);
-    QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, const QStringList& tag, int image,
+    QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, const SubjectNode& node, int image,
                              int selectedImage = SubjectTree::NoImage, bool bold = false,
                              bool editable = false);
     void setImages(QTreeWidgetItem* item, int image, int selectedImage);
@@ -47,8 +46,6 @@ public:
     // The picture the node shows now (its selected picture while it is current).
     int shownImage(const QTreeWidgetItem* item) const;
 
-    static QStringList tag(const QTreeWidgetItem* item);
-    static QString tagField(const QTreeWidgetItem* item, int n);
     static bool isBold(const QTreeWidgetItem* item);
     // Left root or right folder.
     static bool isFolder(const QTreeWidgetItem* item) { return isBold(item); }

@@ -1,14 +1,11 @@
 #include "VirtualSubjectEditor.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "app/MainWindow.h"
-#include "app/TiledBackground.h"
-#include "content/MessageWindow.h"
 #include "editor/EditorTree.h"
 #include "editor/VirtualFolders.h"
 #include "platform/Files.h"
 #include "platform/Twips.h"
+#include "state/AppState.h"
 #include "study/PhraseMenu.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"
@@ -17,6 +14,9 @@
 #include "subjects/SubjectTitle.h"
 #include "subjects/SubjectTree.h"
 #include "subjects/VirtualSubjectIndex.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
+#include "widgets/TiledBackground.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -34,33 +34,9 @@ namespace {
 
 using Img = SubjectTree::Image;
 
-// Captions of the window.
-enum Caption
+QString caption(Caption id)
 {
-    CapInstalledSubjects = 2,
-    CapTooManyPhrases = 7,
-    CapLoading = 12,
-    CapPleaseWait = 13,
-    CapDelete = 24,
-    CapNewSubjectName = 51,
-    CapMySubjects = 64,
-    CapTitle = 65,
-    CapNewSubject = 66,
-    CapRename = 84,
-    CapNewFolder = 123,
-    CapTypeAName = 124,
-    CapFolderExists = 125,
-    CapPhraseOnFolder = 126,
-    CapDone = 128,
-    CapUpdating = 129,
-    CapSubjectOnSubject = 137,
-    CapCopy = 151,
-    CapNotAFileName = 152,
-};
-
-QString caption(int n)
-{
-    return app().captions(n);
+    return app().captions(id);
 }
 
 // The loaders report each item in the progress box; they write it and let events run at
@@ -123,27 +99,35 @@ bool isUnder(const QTreeWidgetItem* node, const QTreeWidgetItem* ancestor)
     return false;
 }
 
+// A phrase of a virtual subject as the editor shows it: where it comes from and its own row.
+SubjectNode virtualPhraseNode(const VirtualPhrase& p)
+{
+    SubjectNode node =
+        SubjectNode::makePhrase(p.tfilename, p.nPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2);
+    node.rowKey = p.pkPhraseNo;
+    return node;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- opening and closing
 
-VirtualSubjectEditor* VirtualSubjectEditor::open(MainWindow* main, int pauseSeconds)
+VirtualSubjectEditor* VirtualSubjectEditor::open(int pauseSeconds)
 {
-    if (main)
-        main->hide();
-    MessageWindow::showStatus(caption(CapPleaseWait) + QStringLiteral("..."), 1800, 0, caption(CapLoading));
+    MessageWindow::showStatus(caption(Caption::PleaseWait) + QStringLiteral("..."), 1800, 0,
+                              caption(Caption::Loading));
     Pause(pauseSeconds);
-    auto* editor = new VirtualSubjectEditor(main);
+    auto* editor = new VirtualSubjectEditor();
     editor->setAttribute(Qt::WA_DeleteOnClose);
     editor->setPauseSeconds(pauseSeconds);
-    editor->Form_Load();
+    editor->load();
     editor->show();
     editor->activateWindow();
     MessageWindow::unload();
     return editor;
 }
 
-VirtualSubjectEditor::VirtualSubjectEditor(MainWindow* main, QWidget* parent) : QWidget(parent), m_main(main)
+VirtualSubjectEditor::VirtualSubjectEditor(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmCustomSubject"));
     setWindowFlag(Qt::Window);
@@ -223,26 +207,26 @@ void VirtualSubjectEditor::buildWindow()
         addAction(a);
     }
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(200);
+    m_scrollTimer = new QTimer(this);
+    m_scrollTimer->setObjectName(QStringLiteral("timScroll"));
+    m_scrollTimer->setInterval(200);
     m_timerEdit = new QTimer(this);
-    m_timerEdit->setObjectName(QStringLiteral("TimerEdit"));
+    m_timerEdit->setObjectName(QStringLiteral("timEdit"));
     m_timerEdit->setInterval(100);
     m_timerEdit->setSingleShot(true);
 
-    connect(m_btnNewFolder, &QPushButton::clicked, this, &VirtualSubjectEditor::btnNewFolder_Click);
-    connect(m_btnNewSubject, &QPushButton::clicked, this, &VirtualSubjectEditor::btnNewSubject_Click);
-    connect(m_btnRename, &QPushButton::clicked, this, &VirtualSubjectEditor::btnRename_Click);
-    connect(m_btnDelete, &QPushButton::clicked, this, &VirtualSubjectEditor::btnDelete_Click);
-    connect(m_btnCopy, &QPushButton::clicked, this, &VirtualSubjectEditor::btnCopy_Click);
-    connect(m_btnDone, &QPushButton::clicked, this, &VirtualSubjectEditor::btnDone_Click);
-    connect(m_mnuNewFolder, &QAction::triggered, this, &VirtualSubjectEditor::btnNewFolder_Click);
-    connect(m_mnuNew, &QAction::triggered, this, &VirtualSubjectEditor::btnNewSubject_Click);
-    connect(m_mnuDelete, &QAction::triggered, this, &VirtualSubjectEditor::btnDelete_Click);
-    connect(m_mnuRename, &QAction::triggered, this, &VirtualSubjectEditor::btnRename_Click);
-    connect(m_timer1, &QTimer::timeout, this, &VirtualSubjectEditor::Timer1_Timer);
-    connect(m_timerEdit, &QTimer::timeout, this, &VirtualSubjectEditor::TimerEdit_Timer);
+    connect(m_btnNewFolder, &QPushButton::clicked, this, &VirtualSubjectEditor::onNewFolderClicked);
+    connect(m_btnNewSubject, &QPushButton::clicked, this, &VirtualSubjectEditor::onNewSubjectClicked);
+    connect(m_btnRename, &QPushButton::clicked, this, &VirtualSubjectEditor::onRenameClicked);
+    connect(m_btnDelete, &QPushButton::clicked, this, &VirtualSubjectEditor::onDeleteClicked);
+    connect(m_btnCopy, &QPushButton::clicked, this, &VirtualSubjectEditor::onCopyClicked);
+    connect(m_btnDone, &QPushButton::clicked, this, &VirtualSubjectEditor::onDoneClicked);
+    connect(m_mnuNewFolder, &QAction::triggered, this, &VirtualSubjectEditor::onNewFolderClicked);
+    connect(m_mnuNew, &QAction::triggered, this, &VirtualSubjectEditor::onNewSubjectClicked);
+    connect(m_mnuDelete, &QAction::triggered, this, &VirtualSubjectEditor::onDeleteClicked);
+    connect(m_mnuRename, &QAction::triggered, this, &VirtualSubjectEditor::onRenameClicked);
+    connect(m_scrollTimer, &QTimer::timeout, this, &VirtualSubjectEditor::onScrollTimer);
+    connect(m_timerEdit, &QTimer::timeout, this, &VirtualSubjectEditor::onEditTimer);
 
     for (EditorTree* tree : {m_treeSubjects, m_treeVirtual}) {
         connect(tree, &EditorTree::activatedByUser, this, [this, tree] {
@@ -260,37 +244,38 @@ void VirtualSubjectEditor::buildWindow()
                 [this, tree](QTreeWidgetItem* node) { onEnterPressed(tree, node); });
         connect(tree, &EditorTree::phraseDoubleClicked, this, [this, tree] {
             m_activeTree = tree;
-            Play_Selected_Phrase();
+            playSelectedPhrase();
         });
     }
     connect(m_treeSubjects, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) {
-        TreeSubjects_NodeClick(node, !m_treeSubjects->pressWasOnDecoration());
+        onInstalledNodeClicked(node, !m_treeSubjects->pressWasOnDecoration());
     });
     connect(m_treeVirtual, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) {
-        TreeVirtual_NodeClick(node, !m_treeVirtual->pressWasOnDecoration());
+        onVirtualNodeClicked(node, !m_treeVirtual->pressWasOnDecoration());
     });
     connect(m_treeSubjects, &EditorTree::currentMovedByKey, this,
-            [this](QTreeWidgetItem* node) { TreeSubjects_NodeClick(node, false); });
+            [this](QTreeWidgetItem* node) { onInstalledNodeClicked(node, false); });
     connect(m_treeVirtual, &EditorTree::currentMovedByKey, this,
-            [this](QTreeWidgetItem* node) { TreeVirtual_NodeClick(node, false); });
-    connect(m_treeVirtual, &EditorTree::deletePressed, this, &VirtualSubjectEditor::btnDelete_Click);
+            [this](QTreeWidgetItem* node) { onVirtualNodeClicked(node, false); });
+    connect(m_treeVirtual, &EditorTree::deletePressed, this, &VirtualSubjectEditor::onDeleteClicked);
     connect(m_treeVirtual, &EditorTree::menuRequested, this, &VirtualSubjectEditor::showEditMenu);
     connect(m_treeVirtual, &EditorTree::labelEditStarted, this, &VirtualSubjectEditor::BeforeLabelEdit);
     connect(m_treeVirtual, &EditorTree::labelEdited, this, &VirtualSubjectEditor::AfterLabelEdit);
-    connect(m_treeVirtual, &EditorTree::dragMovedTo, this, &VirtualSubjectEditor::OLEDragOver);
-    connect(m_treeVirtual, &EditorTree::droppedAt, this, &VirtualSubjectEditor::OLEDragDrop);
+    connect(m_treeVirtual, &EditorTree::dragMovedTo, this, &VirtualSubjectEditor::dragHover);
+    connect(m_treeVirtual, &EditorTree::droppedAt, this, &VirtualSubjectEditor::dropAt);
     connect(m_treeVirtual, &EditorTree::dragLeft, this, &VirtualSubjectEditor::stopDrag);
-    connect(m_treeVirtual, &EditorTree::mouseReleased, m_timer1, &QTimer::stop);
+    connect(m_treeVirtual, &EditorTree::mouseReleased, m_scrollTimer, &QTimer::stop);
 }
 
 void VirtualSubjectEditor::setCaptions()
 {
-    setWindowTitle(app().edition.EditionTitle + QStringLiteral(" - ") + caption(CapTitle));
-    setAccessibleName(caption(CapTitle));
-    const std::pair<QPushButton*, int> buttons[] = {
-        {m_btnNewFolder, CapNewFolder}, {m_btnNewSubject, CapNewSubject},
-        {m_btnRename, CapRename},       {m_btnDelete, CapDelete},
-        {m_btnCopy, CapCopy},           {m_btnDone, CapDone},
+    setWindowTitle(app().edition.EditionTitle + QStringLiteral(" - ") +
+                   caption(Caption::CreateMyOwnSubjects));
+    setAccessibleName(caption(Caption::CreateMyOwnSubjects));
+    const std::pair<QPushButton*, Caption> buttons[] = {
+        {m_btnNewFolder, Caption::NewFolder},   {m_btnNewSubject, Caption::NewSubject},
+        {m_btnRename, Caption::Rename},         {m_btnDelete, Caption::Delete},
+        {m_btnCopy, Caption::CopyToMySubjects}, {m_btnDone, Caption::Done},
     };
     for (const auto& [button, n] : buttons) {
         button->setText(caption(n));
@@ -301,27 +286,28 @@ void VirtualSubjectEditor::setCaptions()
     m_btnCopy->setShortcut(QKeySequence(Qt::Key_F5));
     m_btnCopy->setAccessibleDescription(m_btnCopy->shortcut().toString(QKeySequence::NativeText));
     for (int i = 0; i < 2; ++i)
-        m_lblCaption[i]->setText(caption(i == 0 ? CapInstalledSubjects : CapMySubjects));
-    m_treeSubjects->setAccessibleName(caption(CapInstalledSubjects));
-    m_treeVirtual->setAccessibleName(caption(CapMySubjects));
-    m_mnuEdit->setAccessibleName(caption(CapTitle));
-    m_mnuNewFolder->setText(caption(CapNewFolder));
-    m_mnuNew->setText(caption(CapNewSubject));
-    m_mnuDelete->setText(caption(CapDelete));
-    m_mnuRename->setText(caption(CapRename));
+        m_lblCaption[i]->setText(caption(i == 0 ? Caption::InstalledSubjects : Caption::MySubjects));
+    m_treeSubjects->setAccessibleName(caption(Caption::InstalledSubjects));
+    m_treeVirtual->setAccessibleName(caption(Caption::MySubjects));
+    m_mnuEdit->setAccessibleName(caption(Caption::CreateMyOwnSubjects));
+    m_mnuNewFolder->setText(caption(Caption::NewFolder));
+    m_mnuNew->setText(caption(Caption::NewSubject));
+    m_mnuDelete->setText(caption(Caption::Delete));
+    m_mnuRename->setText(caption(Caption::Rename));
 }
 
-void VirtualSubjectEditor::Form_Load()
+void VirtualSubjectEditor::load()
 {
     {
         DisabledWhile disabled(this);
         m_treeSubjects->clear();
         m_treeVirtual->clear();
         // Create_Installed_Root
-        m_treeSubjects->addNode(nullptr, caption(CapInstalledSubjects), {}, Img::ClosedFolder, Img::NoImage,
-                                true);
-        Get_Installed_Subjects();
-        Get_Virtual_Folders();
+        m_treeSubjects->addNode(nullptr, caption(Caption::InstalledSubjects),
+                                SubjectNode::makeFolder(SubjectNode::Folder::InstalledSubjects),
+                                Img::ClosedFolder, Img::NoImage, true);
+        loadInstalledSubjects();
+        loadVirtualFolders();
     }
     QTreeWidgetItem* root = m_treeSubjects->topLevelItem(0);
     root->setExpanded(true);
@@ -330,7 +316,7 @@ void VirtualSubjectEditor::Form_Load()
         selectFromCode(m_treeVirtual, m_treeVirtual->topLevelItem(0));
 }
 
-void VirtualSubjectEditor::btnDone_Click()
+void VirtualSubjectEditor::onDoneClicked()
 {
     close();
 }
@@ -343,42 +329,33 @@ void VirtualSubjectEditor::closeEvent(QCloseEvent* event)
         return;
     }
     m_closing = true;
-    m_timer1->stop();
+    m_scrollTimer->stop();
     m_timerEdit->stop();
     hide();
-    if (app().SubjectsChanged && m_main) {
-        MessageWindow::showStatus(caption(CapPleaseWait) + QStringLiteral("..."), 1800, 0,
-                                  caption(CapUpdating));
-        Pause(m_pauseSeconds);
-        if (m_main)
-            m_main->TreeFolders()->Refresh_Subjects();
-    }
-    if (m_main && !m_main->hasEnded())
-        m_main->show();
-    MessageWindow::unload();
+    emit closed(app().SubjectsChanged);
     event->accept();
 }
 
 // ---------------------------------------------------------------- loading
 
-void VirtualSubjectEditor::Get_Installed_Subjects()
+void VirtualSubjectEditor::loadInstalledSubjects()
 {
     QTreeWidgetItem* root = m_treeSubjects->topLevelItem(0);
     qDeleteAll(root->takeChildren());
-    m_file1 = installedSubjectNames(app());
+    m_installedFiles = installedSubjectNames(app());
     QList<QTreeWidgetItem*> nodes;
-    nodes.reserve(m_file1.size());
+    nodes.reserve(m_installedFiles.size());
     Progress progress;
-    for (int i = 0; i < m_file1.size(); ++i) {
-        const QString title = Proper_Title(m_file1.at(i));
-        nodes << m_treeSubjects->makeNode(title.trimmed(), {QString::number(i)}, Img::SubjectImage,
-                                          Img::SelectedSubjectImage);
+    for (int i = 0; i < m_installedFiles.size(); ++i) {
+        const QString title = properTitle(m_installedFiles.at(i));
+        nodes << m_treeSubjects->makeNode(title.trimmed(), SubjectNode::makeSubject(m_installedFiles.at(i)),
+                                          Img::SubjectImage, Img::SelectedSubjectImage);
         progress.report(title);
     }
     root->addChildren(nodes);
 }
 
-void VirtualSubjectEditor::Get_Virtual_Folders()
+void VirtualSubjectEditor::loadVirtualFolders()
 {
     const QString folder = app().virtualSubjectsFolder;
     const QStringList files = virtualSubjectFiles(folder, app().edition.LanguageCode);
@@ -389,8 +366,9 @@ void VirtualSubjectEditor::Get_Virtual_Folders()
     VirtualSubjectIndex index(app());
     index.readAhead(files);
     for (const QString& file : files) {
-        QTreeWidgetItem* node = m_treeVirtual->makeNode(virtualFolderTitle(file), {file},
-                                                        Img::ClosedVirtualFolder, Img::NoImage, true, true);
+        QTreeWidgetItem* node = m_treeVirtual->makeNode(
+            virtualFolderTitle(file), SubjectNode::makeFolder(SubjectNode::Folder::VirtualFile, file),
+            Img::ClosedVirtualFolder, Img::NoImage, true, true);
         folders << node;
         QString error;
         const auto subjects = index.subjects(file, &error);
@@ -403,7 +381,7 @@ void VirtualSubjectEditor::Get_Virtual_Folders()
         QList<QTreeWidgetItem*> children;
         children.reserve(int(subjects->size()));
         for (const VirtualSubject& s : *subjects) {
-            children << m_treeVirtual->makeNode(s.name, {QString::number(s.nParent)},
+            children << m_treeVirtual->makeNode(s.name, SubjectNode::makeVirtualSubject(s.nParent),
                                                 Img::VirtualSubjectImage, Img::SelectedVirtualSubjectImage,
                                                 false, true);
             progress.report(s.name);
@@ -414,12 +392,12 @@ void VirtualSubjectEditor::Get_Virtual_Folders()
     m_treeVirtual->addTopLevelItems(folders);
 }
 
-bool VirtualSubjectEditor::Get_Installed_Phrases(QTreeWidgetItem* subject, bool expand)
+bool VirtualSubjectEditor::loadInstalledPhraseNodes(QTreeWidgetItem* subject, bool expand)
 {
     if (EditorTree::isLoaded(subject) || subject->childCount() > 0)
         return true;
     DisabledWhile disabled(this);
-    const QString file = m_file1.value(EditorTree::tagField(subject, 0).toInt());
+    const QString file = SubjectNode::of(subject).file;
     QString error;
     const auto phrases = InstalledSubject::phrases(installedSubjectPath(app(), file), false, &error);
     if (!phrases) {
@@ -429,7 +407,8 @@ bool VirtualSubjectEditor::Get_Installed_Phrases(QTreeWidgetItem* subject, bool 
     QList<QTreeWidgetItem*> nodes;
     for (const Phrase& p : *phrases)
         nodes << m_treeSubjects->makeNode(
-            p.tTranslation, {file, QString::number(p.pkPhraseNo), p.tPhrase, p.tTranslation, p.tTranslation2},
+            p.tTranslation,
+            SubjectNode::makePhrase(file, p.pkPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
             Img::PhraseImage);
     showLoaded(subject, nodes, expand);
     return true;
@@ -446,30 +425,27 @@ void VirtualSubjectEditor::showLoaded(QTreeWidgetItem* subject, const QList<QTre
         subject->setExpanded(true);
 }
 
-bool VirtualSubjectEditor::Get_Virtual_Phrases(QTreeWidgetItem* subject, bool expand)
+bool VirtualSubjectEditor::loadVirtualPhraseNodes(QTreeWidgetItem* subject, bool expand)
 {
     if (EditorTree::isLoaded(subject))
         return true;
     QString error;
-    const auto phrases = VirtualSubjectFile::phrases(folderPath(subject->parent()),
-                                                     EditorTree::tagField(subject, 0).toLongLong(), &error);
+    const auto phrases =
+        VirtualSubjectFile::phrases(folderPath(subject->parent()), SubjectNode::of(subject).number, &error);
     if (!phrases) {
         reportError(QStringLiteral("Get_Virtual_Phrases"), error);
         return false;
     }
     QList<QTreeWidgetItem*> nodes;
     for (const VirtualPhrase& p : *phrases)
-        nodes << m_treeVirtual->makeNode(p.tTranslation,
-                                         {p.tfilename, QString::number(p.nPhraseNo), p.tPhrase,
-                                          p.tTranslation, p.tTranslation2, QString::number(p.pkPhraseNo)},
-                                         Img::VirtualPhraseImage);
+        nodes << m_treeVirtual->makeNode(p.tTranslation, virtualPhraseNode(p), Img::VirtualPhraseImage);
     showLoaded(subject, nodes, expand);
     return true;
 }
 
 // ---------------------------------------------------------------- clicks and keys
 
-void VirtualSubjectEditor::TreeSubjects_NodeClick(QTreeWidgetItem* node, bool toggle)
+void VirtualSubjectEditor::onInstalledNodeClicked(QTreeWidgetItem* node, bool toggle)
 {
     if (!node)
         return;
@@ -480,19 +456,19 @@ void VirtualSubjectEditor::TreeSubjects_NodeClick(QTreeWidgetItem* node, bool to
     }
     if (!EditorTree::isSubject(node) || EditorTree::isLoaded(node) || node->childCount() > 0)
         return;
-    const QString file = m_file1.value(EditorTree::tagField(node, 0).toInt());
-    const QString verdict = Check_Subject(file);
+    const QString file = SubjectNode::of(node).file;
+    const QString verdict = checkSubject(file);
     if (verdict != QLatin1String("VALID")) {
         m_treeSubjects->setImages(node, Img::FailedSubjectImage, Img::FailedSubjectImage);
-        Report_Subject_Problem(file, verdict, this);
+        reportSubjectProblem(file, verdict, this);
         selectFromCode(m_treeSubjects, m_treeSubjects->topLevelItem(0));
         return;
     }
     m_treeSubjects->setImages(node, Img::SubjectImage, Img::SelectedSubjectImage);
-    Get_Installed_Phrases(node, toggle);
+    loadInstalledPhraseNodes(node, toggle);
 }
 
-void VirtualSubjectEditor::TreeVirtual_NodeClick(QTreeWidgetItem* node, bool toggle)
+void VirtualSubjectEditor::onVirtualNodeClicked(QTreeWidgetItem* node, bool toggle)
 {
     if (!node)
         return;
@@ -500,12 +476,12 @@ void VirtualSubjectEditor::TreeVirtual_NodeClick(QTreeWidgetItem* node, bool tog
         if (toggle)
             toggleFolder(m_treeVirtual, node);
     } else if (EditorTree::isSubject(node)) {
-        Get_Virtual_Phrases(node, toggle);
+        loadVirtualPhraseNodes(node, toggle);
     } else {
-        const QString file = EditorTree::tagField(node, 0);
-        const QString verdict = Check_Subject(file);
+        const QString file = SubjectNode::of(node).file;
+        const QString verdict = checkSubject(file);
         if (verdict != QLatin1String("VALID")) {
-            Report_Subject_Problem(file, verdict, this);
+            reportSubjectProblem(file, verdict, this);
             selectFromCode(m_treeVirtual, node->parent());
         }
     }
@@ -560,13 +536,13 @@ void VirtualSubjectEditor::onEnterPressed(EditorTree* tree, QTreeWidgetItem* nod
         return;
     m_activeTree = tree;
     if (EditorTree::isPhrase(node)) {
-        Play_Selected_Phrase();
+        playSelectedPhrase();
         return;
     }
     if (tree == m_treeSubjects)
-        TreeSubjects_NodeClick(node, true);
+        onInstalledNodeClicked(node, true);
     else
-        TreeVirtual_NodeClick(node, true);
+        onVirtualNodeClicked(node, true);
 }
 
 void VirtualSubjectEditor::showEditMenu(const QPoint& globalPos)
@@ -575,25 +551,26 @@ void VirtualSubjectEditor::showEditMenu(const QPoint& globalPos)
     m_mnuEdit->popup(globalPos);
 }
 
-QString VirtualSubjectEditor::Phrase_Field(int n) const
+SubjectNode VirtualSubjectEditor::selectedNode() const
 {
     const EditorTree* tree = m_activeTree ? m_activeTree : m_treeVirtual;
-    return EditorTree::tagField(tree->currentItem(), n);
+    return SubjectNode::of(tree->currentItem());
 }
 
-void VirtualSubjectEditor::Play_Selected_Phrase()
+void VirtualSubjectEditor::playSelectedPhrase()
 {
     if (!EditorTree::isPhrase(m_activeTree->currentItem()))
         return;
-    PhraseMenu::listenTo(Phrase_Field(0), Phrase_Field(1), Phrase_Field(2),
+    const SubjectNode phrase = selectedNode();
+    PhraseMenu::listenTo(phrase.file, QString::number(phrase.number), phrase.phrase,
                          QStringLiteral("Play_Selected_Phrase"), this);
 }
 
 // ---------------------------------------------------------------- new folders and subjects
 
-void VirtualSubjectEditor::btnNewFolder_Click()
+void VirtualSubjectEditor::onNewFolderClicked()
 {
-    const QString base = caption(CapNewFolder);
+    const QString base = caption(Caption::NewFolder);
     const QStringList texts = m_treeVirtual->allTexts();
     const QSet<QString> textSet(texts.cbegin(), texts.cend());
     const QString folder = app().virtualSubjectsFolder;
@@ -611,7 +588,8 @@ void VirtualSubjectEditor::btnNewFolder_Click()
         return;
     }
     QTreeWidgetItem* node =
-        m_treeVirtual->addNode(nullptr, name, {file}, Img::ClosedVirtualFolder, Img::NoImage, true, true);
+        m_treeVirtual->addNode(nullptr, name, SubjectNode::makeFolder(SubjectNode::Folder::VirtualFile, file),
+                               Img::ClosedVirtualFolder, Img::NoImage, true, true);
     app().SubjectsChanged = true;
     setNewSubjectEnabled(true);
     m_btnRename->setEnabled(true);
@@ -621,7 +599,7 @@ void VirtualSubjectEditor::btnNewFolder_Click()
     m_treeVirtual->editItem(node);
 }
 
-void VirtualSubjectEditor::btnNewSubject_Click()
+void VirtualSubjectEditor::onNewSubjectClicked()
 {
     QTreeWidgetItem* selected = m_treeVirtual->currentItem();
     QTreeWidgetItem* folder = EditorTree::isFolder(selected)    ? selected
@@ -629,7 +607,7 @@ void VirtualSubjectEditor::btnNewSubject_Click()
                                                                 : nullptr;
     if (!folder)
         return;
-    const QString name = caption(CapNewSubjectName);
+    const QString name = caption(Caption::NewSubjectName);
     QString error;
     const auto nParent = VirtualSubjectFile::addSubject(folderPath(folder), name, &error);
     if (!nParent) {
@@ -638,8 +616,8 @@ void VirtualSubjectEditor::btnNewSubject_Click()
     }
     app().SubjectsChanged = true;
     QTreeWidgetItem* node =
-        m_treeVirtual->addNode(folder, name, {QString::number(*nParent)}, Img::VirtualSubjectImage,
-                               Img::SelectedVirtualSubjectImage, false, true);
+        m_treeVirtual->addNode(folder, name, SubjectNode::makeVirtualSubject(*nParent),
+                               Img::VirtualSubjectImage, Img::SelectedVirtualSubjectImage, false, true);
     EditorTree::setLoaded(node); // new, so it has no phrases to read
     folder->setExpanded(true);
     selectFromCode(m_treeVirtual, node);
@@ -649,7 +627,7 @@ void VirtualSubjectEditor::btnNewSubject_Click()
 
 // ---------------------------------------------------------------- rename
 
-void VirtualSubjectEditor::btnRename_Click()
+void VirtualSubjectEditor::onRenameClicked()
 {
     QTreeWidgetItem* node = m_treeVirtual->currentItem();
     if (!node || EditorTree::isPhrase(node))
@@ -670,26 +648,26 @@ void VirtualSubjectEditor::AfterLabelEdit(const QPersistentModelIndex& index, co
     if (!node || m_closing)
         return;
     if (text.trimmed().isEmpty()) {
-        refuseLabel(node, caption(CapTypeAName));
+        refuseLabel(node, caption(Caption::TypeAName));
         return;
     }
     if (EditorTree::isFolder(node)) {
         QString newFile;
         QString error;
-        switch (VirtualFolders::rename(app().virtualSubjectsFolder, EditorTree::tagField(node, 0), text,
+        switch (VirtualFolders::rename(app().virtualSubjectsFolder, SubjectNode::of(node).file, text,
                                        app().edition.LanguageCode, &newFile, &error)) {
         case VirtualFolders::RenameOutcome::Renamed:
             node->setText(0, text);
-            node->setData(0, EditorTree::TagRole, QStringList{newFile});
+            SubjectNode::set(node, SubjectNode::makeFolder(SubjectNode::Folder::VirtualFile, newFile));
             app().SubjectsChanged = true;
             return;
         case VirtualFolders::RenameOutcome::Unchanged:
             return; // the name it has: nothing to rename
         case VirtualFolders::RenameOutcome::Exists:
-            refuseLabel(node, caption(CapFolderExists));
+            refuseLabel(node, caption(Caption::FolderExists));
             return;
         case VirtualFolders::RenameOutcome::BadName:
-            refuseLabel(node, caption(CapNotAFileName));
+            refuseLabel(node, caption(Caption::NotAFileName));
             return;
         case VirtualFolders::RenameOutcome::Failed:
             reportError(QStringLiteral("TreeVirtual_AfterLabelEdit"), error);
@@ -699,8 +677,8 @@ void VirtualSubjectEditor::AfterLabelEdit(const QPersistentModelIndex& index, co
     }
     if (EditorTree::isSubject(node)) {
         QString error;
-        if (!VirtualSubjectFile::renameSubject(folderPath(node->parent()),
-                                               EditorTree::tagField(node, 0).toLongLong(), text, &error)) {
+        if (!VirtualSubjectFile::renameSubject(folderPath(node->parent()), SubjectNode::of(node).number, text,
+                                               &error)) {
             reportError(QStringLiteral("TreeVirtual_AfterLabelEdit"), error);
             return;
         }
@@ -717,7 +695,7 @@ void VirtualSubjectEditor::refuseLabel(QTreeWidgetItem* node, const QString& mes
     m_timerEdit->start();
 }
 
-void VirtualSubjectEditor::TimerEdit_Timer()
+void VirtualSubjectEditor::onEditTimer()
 {
     m_timerEdit->stop();
     QTreeWidgetItem* node = m_treeVirtual->item(m_editNode);
@@ -732,7 +710,7 @@ void VirtualSubjectEditor::TimerEdit_Timer()
 
 // ---------------------------------------------------------------- delete
 
-void VirtualSubjectEditor::btnDelete_Click()
+void VirtualSubjectEditor::onDeleteClicked()
 {
     QTreeWidgetItem* node = m_treeVirtual->currentItem();
     if (!node)
@@ -748,8 +726,8 @@ void VirtualSubjectEditor::btnDelete_Click()
         }
         setNewSubjectEnabled(false);
     } else if (EditorTree::isSubject(node)) {
-        if (!VirtualSubjectFile::deleteSubject(folderPath(node->parent()),
-                                               EditorTree::tagField(node, 0).toLongLong(), &error)) {
+        if (!VirtualSubjectFile::deleteSubject(folderPath(node->parent()), SubjectNode::of(node).number,
+                                               &error)) {
             reportError(QStringLiteral("btnDelete_Click"), error);
             return;
         }
@@ -757,7 +735,7 @@ void VirtualSubjectEditor::btnDelete_Click()
     } else {
         // Exactly the row of this node's own key, even when the same phrase is there twice.
         if (!VirtualSubjectFile::deletePhrase(folderPath(node->parent()->parent()),
-                                              EditorTree::tagField(node, 5).toLongLong(), &error)) {
+                                              SubjectNode::of(node).rowKey, &error)) {
             reportError(QStringLiteral("btnDelete_Click"), error);
             return;
         }
@@ -775,7 +753,7 @@ void VirtualSubjectEditor::removeNode(QTreeWidgetItem* node)
 
 // ---------------------------------------------------------------- drag and drop
 
-void VirtualSubjectEditor::OLEDragOver(const QPoint& pos)
+void VirtualSubjectEditor::dragHover(const QPoint& pos)
 {
     m_treeVirtual->setDropHighlight(m_treeVirtual->itemAt(pos));
     m_dragPos = pos;
@@ -783,16 +761,16 @@ void VirtualSubjectEditor::OLEDragOver(const QPoint& pos)
     const int y = pos.y();
     if (0 < y && y < Twips::toPixels(ScrollUpBandTwips)) {
         m_scrollDirection = -1;
-        m_timer1->start();
+        m_scrollTimer->start();
     } else if (height - Twips::toPixels(ScrollDownBandTwips) < y && y < height) {
         m_scrollDirection = 1;
-        m_timer1->start();
+        m_scrollTimer->start();
     } else {
-        m_timer1->stop();
+        m_scrollTimer->stop();
     }
 }
 
-void VirtualSubjectEditor::Timer1_Timer()
+void VirtualSubjectEditor::onScrollTimer()
 {
     m_treeVirtual->setDropHighlight(m_treeVirtual->itemAt(m_dragPos));
     m_treeVirtual->verticalScrollBar()->triggerAction(
@@ -802,16 +780,16 @@ void VirtualSubjectEditor::Timer1_Timer()
 void VirtualSubjectEditor::stopDrag()
 {
     m_treeVirtual->setDropHighlight(nullptr);
-    m_timer1->stop();
+    m_scrollTimer->stop();
 }
 
-void VirtualSubjectEditor::OLEDragDrop(const QPoint& pos)
+void VirtualSubjectEditor::dropAt(const QPoint& pos)
 {
     m_activeTree = m_treeSubjects;
     copyTo(m_treeVirtual->itemAt(pos));
 }
 
-void VirtualSubjectEditor::btnCopy_Click()
+void VirtualSubjectEditor::onCopyClicked()
 {
     copyTo(m_treeVirtual->currentItem());
 }
@@ -825,12 +803,12 @@ void VirtualSubjectEditor::copyTo(QTreeWidgetItem* target)
         return;
     }
     if (EditorTree::isSubject(source))
-        Copy_Subject(source, target);
+        copySubjectNode(source, target);
     else
-        Copy_Phrase(source, target);
+        copyPhraseNode(source, target);
 }
 
-void VirtualSubjectEditor::Copy_Subject(QTreeWidgetItem* source, QTreeWidgetItem* target)
+void VirtualSubjectEditor::copySubjectNode(QTreeWidgetItem* source, QTreeWidgetItem* target)
 {
     if (!target) {
         stopDrag();
@@ -838,11 +816,11 @@ void VirtualSubjectEditor::Copy_Subject(QTreeWidgetItem* source, QTreeWidgetItem
     }
     if (!EditorTree::isFolder(target)) {
         stopDrag();
-        Dialogs::inform(this, caption(CapSubjectOnSubject));
+        Dialogs::inform(this, caption(Caption::SubjectOnSubject));
         return;
     }
     const QString name = source->text(0);
-    const QString file = m_file1.value(EditorTree::tagField(source, 0).toInt());
+    const QString file = SubjectNode::of(source).file;
     target->setExpanded(true);
     selectFromCode(m_treeVirtual, target);
     stopDrag();
@@ -856,21 +834,18 @@ void VirtualSubjectEditor::Copy_Subject(QTreeWidgetItem* source, QTreeWidgetItem
     }
     app().SubjectsChanged = true;
     QTreeWidgetItem* subject =
-        m_treeVirtual->addNode(target, name, {QString::number(copy->nParent)}, Img::VirtualSubjectImage,
-                               Img::SelectedVirtualSubjectImage, false, true);
+        m_treeVirtual->addNode(target, name, SubjectNode::makeVirtualSubject(copy->nParent),
+                               Img::VirtualSubjectImage, Img::SelectedVirtualSubjectImage, false, true);
     QList<QTreeWidgetItem*> nodes;
     for (const VirtualPhrase& p : copy->phrases)
-        nodes << m_treeVirtual->makeNode(p.tTranslation,
-                                         {p.tfilename, QString::number(p.nPhraseNo), p.tPhrase,
-                                          p.tTranslation, p.tTranslation2, QString::number(p.pkPhraseNo)},
-                                         Img::VirtualPhraseImage);
+        nodes << m_treeVirtual->makeNode(p.tTranslation, virtualPhraseNode(p), Img::VirtualPhraseImage);
     subject->addChildren(nodes);
     EditorTree::setLoaded(subject);
     m_btnRename->setEnabled(true);
     m_btnDelete->setEnabled(true);
 }
 
-void VirtualSubjectEditor::Copy_Phrase(QTreeWidgetItem* source, QTreeWidgetItem* target)
+void VirtualSubjectEditor::copyPhraseNode(QTreeWidgetItem* source, QTreeWidgetItem* target)
 {
     if (!target) {
         stopDrag();
@@ -880,36 +855,33 @@ void VirtualSubjectEditor::Copy_Phrase(QTreeWidgetItem* source, QTreeWidgetItem*
     selectFromCode(m_treeVirtual, target);
     stopDrag();
     if (EditorTree::isFolder(target)) {
-        Dialogs::inform(this, caption(CapPhraseOnFolder));
+        Dialogs::inform(this, caption(Caption::PhraseOnFolder));
         return;
     }
     QTreeWidgetItem* subject = EditorTree::isSubject(target) ? target : target->parent();
     // The limit counts what the file holds, so the phrases are read first if they were not.
-    if (!Get_Virtual_Phrases(subject, false))
+    if (!loadVirtualPhraseNodes(subject, false))
         return;
     if (subject->childCount() >= VirtualFolders::MaxPhrases) {
-        Dialogs::inform(this, caption(CapTooManyPhrases));
+        Dialogs::inform(this, caption(Caption::VirtualSubjectFull));
         return;
     }
-    const QStringList fields = EditorTree::tag(source);
+    const SubjectNode from = SubjectNode::of(source);
     VirtualPhrase phrase;
-    phrase.tfilename = fields.value(0);
-    phrase.nPhraseNo = fields.value(1).toLongLong();
-    phrase.tPhrase = fields.value(2);
-    phrase.tTranslation = fields.value(3);
-    phrase.tTranslation2 = fields.value(4);
+    phrase.tfilename = from.file;
+    phrase.nPhraseNo = from.number;
+    phrase.tPhrase = from.phrase;
+    phrase.tTranslation = from.translation;
+    phrase.tTranslation2 = from.translation2;
     QString error;
-    const auto added = VirtualFolders::copyPhrase(
-        folderPath(subject->parent()), EditorTree::tagField(subject, 0).toLongLong(), phrase, &error);
+    const auto added = VirtualFolders::copyPhrase(folderPath(subject->parent()),
+                                                  SubjectNode::of(subject).number, phrase, &error);
     if (!added) {
         reportError(QStringLiteral("Copy_Phrase"), error);
         return;
     }
     app().SubjectsChanged = true;
-    QTreeWidgetItem* node = m_treeVirtual->addNode(subject, added->tTranslation,
-                                                   {added->tfilename, QString::number(added->nPhraseNo),
-                                                    added->tPhrase, added->tTranslation, added->tTranslation2,
-                                                    QString::number(added->pkPhraseNo)},
+    QTreeWidgetItem* node = m_treeVirtual->addNode(subject, added->tTranslation, virtualPhraseNode(*added),
                                                    Img::VirtualPhraseImage);
     subject->setExpanded(true);
     selectFromCode(m_treeVirtual, node);
@@ -920,7 +892,7 @@ void VirtualSubjectEditor::Copy_Phrase(QTreeWidgetItem* source, QTreeWidgetItem*
 QString VirtualSubjectEditor::folderPath(const QTreeWidgetItem* folder) const
 {
     // The folder's tag always holds its current file name.
-    return app().virtualSubjectsFolder + EditorTree::tagField(folder, 0);
+    return app().virtualSubjectsFolder + SubjectNode::of(folder).file;
 }
 
 void VirtualSubjectEditor::selectFromCode(EditorTree* tree, QTreeWidgetItem* node)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "subjects/SubjectNode.h"
+
 #include <QPersistentModelIndex>
 #include <QPoint>
 #include <QPointer>
@@ -7,7 +9,6 @@
 #include <QWidget>
 
 class EditorTree;
-class MainWindow;
 class QAction;
 class QLabel;
 class QMenu;
@@ -25,44 +26,49 @@ class VirtualSubjectEditor : public QWidget
 {
     Q_OBJECT
 public:
-    // Opens the editor from the main window: hides it, shows the progress box for
-    // pauseSeconds, loads and shows the editor. Closing the editor rebuilds the main tree
-    // when something changed and shows the main window again.
-    static VirtualSubjectEditor* open(MainWindow* main, int pauseSeconds = 1);
+    // Shows the progress box for pauseSeconds, then loads and shows the editor. It deletes
+    // itself when closed, after announcing whether the subjects changed (closed).
+    static VirtualSubjectEditor* open(int pauseSeconds = 1);
 
-    explicit VirtualSubjectEditor(MainWindow* main = nullptr, QWidget* parent = nullptr);
+    explicit VirtualSubjectEditor(QWidget* parent = nullptr);
     ~VirtualSubjectEditor() override;
 
     // Fills both trees (the window ignores input meanwhile).
-    void Form_Load();
+    void load();
     // The pause shown with the progress box while the main tree is rebuilt on closing.
     void setPauseSeconds(int seconds) { m_pauseSeconds = seconds; }
+    int pauseSeconds() const { return m_pauseSeconds; }
 
     EditorTree* TreeSubjects() const { return m_treeSubjects; }
     EditorTree* TreeVirtual() const { return m_treeVirtual; }
-    QTimer* Timer1() const { return m_timer1; }
-    QTimer* TimerEdit() const { return m_timerEdit; }
+    QTimer* scrollTimer() const { return m_scrollTimer; }
+    QTimer* editTimer() const { return m_timerEdit; }
     QMenu* mnuEdit() const { return m_mnuEdit; }
-    const QStringList& File1() const { return m_file1; }
+    const QStringList& installedFiles() const { return m_installedFiles; }
     QString OldLabel() const { return m_oldLabel; }
     int ScrollDirection() const { return m_scrollDirection; }
 
-    // Field n of the tag of the selected node of the tree last pressed or focused.
-    QString Phrase_Field(int n) const;
+    // The selected node of the tree last pressed or focused.
+    SubjectNode selectedNode() const;
 
     // The command handlers; the buttons, the pop-up menu and the keys run these.
-    void btnNewFolder_Click();
-    void btnNewSubject_Click();
-    void btnRename_Click();
-    void btnDelete_Click();
-    void btnDone_Click();
+    void onNewFolderClicked();
+    void onNewSubjectClicked();
+    void onRenameClicked();
+    void onDeleteClicked();
+    void onDoneClicked();
     // Copies the selected node of the left tree to the selected node of the right tree,
     // by the rules of a drop.
-    void btnCopy_Click();
+    void onCopyClicked();
 
     // Top and bottom bands of the virtual tree where a hovering drag scrolls it, in twips.
     static constexpr int ScrollUpBandTwips = 100;
     static constexpr int ScrollDownBandTwips = 200;
+
+signals:
+    // The window closed; subjectsChanged: a virtual subject or folder was added, renamed or
+    // deleted, so lists of subjects made before are out of date.
+    void closed(bool subjectsChanged);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -70,40 +76,39 @@ protected:
 private:
     void buildWindow();
     void setCaptions();
-    void Get_Installed_Subjects();
-    void Get_Virtual_Folders();
-    bool Get_Installed_Phrases(QTreeWidgetItem* subject, bool expand);
-    bool Get_Virtual_Phrases(QTreeWidgetItem* subject, bool expand);
+    void loadInstalledSubjects();
+    void loadVirtualFolders();
+    bool loadInstalledPhraseNodes(QTreeWidgetItem* subject, bool expand);
+    bool loadVirtualPhraseNodes(QTreeWidgetItem* subject, bool expand);
     void showLoaded(QTreeWidgetItem* subject, const QList<QTreeWidgetItem*>& phrases, bool expand);
-    void TreeSubjects_NodeClick(QTreeWidgetItem* node, bool toggle);
-    void TreeVirtual_NodeClick(QTreeWidgetItem* node, bool toggle);
+    void onInstalledNodeClicked(QTreeWidgetItem* node, bool toggle);
+    void onVirtualNodeClicked(QTreeWidgetItem* node, bool toggle);
     void setButtonsFor(QTreeWidgetItem* node);
     void setNewSubjectEnabled(bool enabled);
     void onExpandedOrCollapsed(EditorTree* tree, QTreeWidgetItem* node, bool expanded);
     void toggleFolder(EditorTree* tree, QTreeWidgetItem* node);
     void onEnterPressed(EditorTree* tree, QTreeWidgetItem* node);
-    void Play_Selected_Phrase();
+    void playSelectedPhrase();
     void showEditMenu(const QPoint& globalPos);
 
-    void OLEDragOver(const QPoint& pos);
-    void OLEDragDrop(const QPoint& pos);
-    void Timer1_Timer();
+    void dragHover(const QPoint& pos);
+    void dropAt(const QPoint& pos);
+    void onScrollTimer();
     void stopDrag();
     void copyTo(QTreeWidgetItem* target);
-    void Copy_Subject(QTreeWidgetItem* source, QTreeWidgetItem* target);
-    void Copy_Phrase(QTreeWidgetItem* source, QTreeWidgetItem* target);
+    void copySubjectNode(QTreeWidgetItem* source, QTreeWidgetItem* target);
+    void copyPhraseNode(QTreeWidgetItem* source, QTreeWidgetItem* target);
 
     void BeforeLabelEdit(QTreeWidgetItem* node);
     void AfterLabelEdit(const QPersistentModelIndex& index, const QString& text);
     void refuseLabel(QTreeWidgetItem* node, const QString& message);
-    void TimerEdit_Timer();
+    void onEditTimer();
 
     QString folderPath(const QTreeWidgetItem* folder) const;
     void selectFromCode(EditorTree* tree, QTreeWidgetItem* node);
     void removeNode(QTreeWidgetItem* node);
     void reportError(const QString& procedure, const QString& error);
 
-    QPointer<MainWindow> m_main;
     EditorTree* m_treeSubjects = nullptr;
     EditorTree* m_treeVirtual = nullptr;
     EditorTree* m_activeTree = nullptr; // the active-tree mark
@@ -119,10 +124,10 @@ private:
     QAction* m_mnuNew = nullptr;
     QAction* m_mnuDelete = nullptr;
     QAction* m_mnuRename = nullptr;
-    QTimer* m_timer1 = nullptr;
+    QTimer* m_scrollTimer = nullptr;
     QTimer* m_timerEdit = nullptr;
 
-    QStringList m_file1;
+    QStringList m_installedFiles;
     QString m_oldLabel;
     QPersistentModelIndex m_editNode; // the node whose refused edit restarts
     QPoint m_dragPos;                 // DragX, DragY (in pixels of the tree's viewport)

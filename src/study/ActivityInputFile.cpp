@@ -1,8 +1,8 @@
 #include "ActivityInputFile.h"
 
-#include "app/AppState.h"
 #include "content/ContentLevel.h"
 #include "platform/Files.h"
+#include "state/AppState.h"
 #include "review/PhraseIdsFile.h"
 
 #include <QFile>
@@ -95,7 +95,7 @@ QByteArray phraseIds(const AppState& state)
 
 } // namespace ActivityInputFile
 
-bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QString* error)
+bool writeActivityFile(const AppState& state, const QString& subjectTitle, QString* error)
 {
     // The phrase ids first: an activity that finds the input file finds them beside it.
     const QString path = state.activityInputFile();

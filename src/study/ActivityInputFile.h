@@ -24,4 +24,4 @@ QByteArray phraseIds(const AppState& state);
 // Writes the phrase ids file and then the input file, each completely beside its final name
 // and renamed into place, so an activity never reads half a file. Returns false with the
 // reason in error.
-bool Write_Activity_File(const AppState& state, const QString& subjectTitle, QString* error);
+bool writeActivityFile(const AppState& state, const QString& subjectTitle, QString* error);

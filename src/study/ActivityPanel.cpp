@@ -1,13 +1,14 @@
 #include "ActivityPanel.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "app/MainWindow.h"
+#include "study/ReviewNode.h"
+#include "state/CaptionId.h"
+
 #include "content/ActivityPictures.h"
 #include "content/LoadingLog.h"
 #include "content/WebPage.h"
 #include "platform/Sound.h"
 #include "platform/Twips.h"
+#include "state/AppState.h"
 #include "study/ActivityInputFile.h"
 #include "study/ActivityPrograms.h"
 #include "study/HandOverFiles.h"
@@ -15,6 +16,7 @@
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTree.h"
+#include "widgets/Dialogs.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -120,6 +122,8 @@ private:
 
 ActivityPanel::ActivityPanel(SubjectTree* tree, QWidget* parent) : QWidget(parent), m_tree(tree)
 {
+    if (tree)
+        m_review = new ReviewNode(tree, this);
     setObjectName(QStringLiteral("PicActsHolder"));
     m_picActs = new QWidget(this);
     m_picActs->setObjectName(QStringLiteral("picActs"));
@@ -129,7 +133,7 @@ ActivityPanel::ActivityPanel(SubjectTree* tree, QWidget* parent) : QWidget(paren
     m_scroll = new QScrollBar(Qt::Vertical, this);
     m_scroll->setObjectName(QStringLiteral("VScroll"));
     m_scroll->hide();
-    connect(m_scroll, &QScrollBar::valueChanged, this, &ActivityPanel::VScroll_Change);
+    connect(m_scroll, &QScrollBar::valueChanged, this, &ActivityPanel::onScrolled);
     m_more = new QPushButton(m_picActs);
     m_more->setObjectName(QStringLiteral("lblMoreActs"));
     m_more->setFlat(true);
@@ -143,7 +147,6 @@ ActivityPanel::ActivityPanel(SubjectTree* tree, QWidget* parent) : QWidget(paren
     m_none->setObjectName(QStringLiteral("lblNoActivities"));
     m_none->hide();
     setMinimumSize(Twips::size(2 * ColumnStep + 300, HolderHeight));
-    m_endProgram = [this] { endProgram(); };
 }
 
 ActivityButton* ActivityPanel::button(int index) const
@@ -151,7 +154,7 @@ ActivityButton* ActivityPanel::button(int index) const
     return index >= 0 && index < int(m_buttons.size()) ? m_buttons[index] : nullptr;
 }
 
-void ActivityPanel::Get_Activities()
+void ActivityPanel::loadActivities()
 {
     if (m_built)
         return;
@@ -159,13 +162,13 @@ void ActivityPanel::Get_Activities()
     const AppState& s = app();
     m_programs = ActivityPrograms::find(s.activitiesFolder);
     const int n = int(m_programs.size());
-    setAccessibleName(s.captions(46));
-    m_scroll->setAccessibleName(s.captions(231));
-    m_more->setText(s.captions(114));
-    m_more->setAccessibleName(s.captions(114));
+    setAccessibleName(s.captions(Caption::Activities));
+    m_scroll->setAccessibleName(s.captions(Caption::ScrollActivities));
+    m_more->setText(s.captions(Caption::MoreActivities));
+    m_more->setAccessibleName(s.captions(Caption::MoreActivities));
 
     if (n == 0) {
-        m_none->setText(s.captions(230));
+        m_none->setText(s.captions(Caption::NoActivityInstalled));
         m_none->setGeometry(Twips::rect(0, 0, 2 * ColumnStep, 400));
         m_none->show();
         m_more->setGeometry(Twips::rect(0, 800, 2 * ColumnStep, 300));
@@ -183,7 +186,6 @@ void ActivityPanel::Get_Activities()
         b->setText(m_programs.at(i));
         b->setAccessibleName(m_programs.at(i));
         b->setToolTip(m_programs.at(i));
-        b->setProperty("Tag", QString());
         b->setGeometry(
             Twips::rect((i % columns) * ColumnStep, (i / columns) * RowStep, ButtonWidth, ButtonHeight));
         b->installEventFilter(this);
@@ -191,7 +193,7 @@ void ActivityPanel::Get_Activities()
                 [] { Sound::PlayInterfaceSound(QStringLiteral("click")); });
         connect(b, &QAbstractButton::released, this,
                 [] { Sound::PlayInterfaceSound(QStringLiteral("click")); });
-        connect(b, &QAbstractButton::clicked, this, [this, i] { btnAct_Click(i); });
+        connect(b, &QAbstractButton::clicked, this, [this, i] { onActivityClicked(i); });
         connect(b, &ActivityButton::hovered, this, [this, b] {
             showNormalPictures(b);
             emit hovered();
@@ -214,39 +216,29 @@ void ActivityPanel::Get_Activities()
 
     const QString column = s.edition.pictureColumn();
     for (int i = 0; i < n; ++i) {
-        LoadingLog::addLine(s.captions(23) + QLatin1Char(' ') + m_programs.at(i));
+        LoadingLog::addLine(s.captions(Caption::LoadingItem) + QLatin1Char(' ') + m_programs.at(i));
         QString error;
-        const auto pictures = Load_Activity_Pictures(
+        const auto pictures = loadActivityPictures(
             ActivityPrograms::pictureDatabase(s.activitiesFolder, m_programs.at(i)), column, &error);
         if (!pictures) {
             pictureProblem(m_programs.at(i));
             return;
         }
         m_buttons[i]->setPictures(QPixmap::fromImage(pictures->normal), QPixmap::fromImage(pictures->hover));
-        m_buttons[i]->setProperty("Tag", QStringLiteral("OFF"));
-        LoadingLog::addLine(s.captions(8));
+        LoadingLog::addLine(s.captions(Caption::Ok));
     }
 }
 
 void ActivityPanel::pictureProblem(const QString& program)
 {
     const AppState& s = app();
-    Dialogs::message(
-        this, {s.edition.EditionTitle,
-               s.captions(105) + QStringLiteral("\n") + program + QStringLiteral("\n\n") + s.captions(106),
-               QMessageBox::Critical, QMessageBox::Ok});
-    Dialogs::message(this, {s.edition.EditionTitle, s.captions(107), QMessageBox::Warning, QMessageBox::Ok});
-    if (m_endProgram)
-        m_endProgram();
-}
-
-void ActivityPanel::endProgram()
-{
-    if (auto* main = qobject_cast<MainWindow*>(window())) {
-        main->endProgram();
-        return;
-    }
-    QCoreApplication::exit(1);
+    Dialogs::message(this, {s.edition.EditionTitle,
+                            s.captions(Caption::ActivityPicturesUnreadable) + QStringLiteral("\n") + program +
+                                QStringLiteral("\n\n") + s.captions(Caption::ActivityPicturesDamaged),
+                            QMessageBox::Critical, QMessageBox::Ok});
+    Dialogs::message(this, {s.edition.EditionTitle, s.captions(Caption::ProgramWillClose),
+                            QMessageBox::Warning, QMessageBox::Ok});
+    emit quitRequested();
 }
 
 void ActivityPanel::showNormalPictures(const ActivityButton* except)
@@ -270,7 +262,7 @@ void ActivityPanel::resizeEvent(QResizeEvent* event)
     m_scroll->setRange(0, std::max(0, m_picActs->height() - height()));
 }
 
-void ActivityPanel::VScroll_Change(int value)
+void ActivityPanel::onScrolled(int value)
 {
     m_picActs->move(0, -value);
 }
@@ -299,70 +291,83 @@ bool ActivityPanel::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void ActivityPanel::btnAct_Click(int index)
+void ActivityPanel::startReview(const QString& usersDatabase, const QString& learner)
+{
+    if (m_review)
+        m_review->start(usersDatabase, learner);
+}
+
+void ActivityPanel::onActivityClicked(int index)
 {
     const AppState& s = app();
     if (index < 0 || index >= int(m_programs.size()) || Dialogs::isBehindModal(this))
         return;
     QWidget* main = window();
     QTreeWidgetItem* node = m_tree ? m_tree->currentItem() : nullptr;
-    const QString kind = SubjectTree::Tag_Item(0, node);
-    if (!node || kind == QLatin1String("FOLDER") || kind == QLatin1String("IGNORE")) {
-        Dialogs::message(main, {s.captions(103), s.captions(22), QMessageBox::Warning, QMessageBox::Ok});
+    // The review: its phrases as they are due now, or why there are none.
+    if (m_review && m_review->owns(node)) {
+        node = m_review->prepareStudy(main);
+        if (!node)
+            return;
+    }
+    const SubjectNode chosen = SubjectNode::of(node);
+    if (!node || chosen.is(SubjectNode::Kind::Folder) || chosen.is(SubjectNode::Kind::Placeholder)) {
+        Dialogs::message(main, {s.captions(Caption::Subject), s.captions(Caption::ChooseSubjectNotFolder),
+                                QMessageBox::Warning, QMessageBox::Ok});
         return;
     }
-    QTreeWidgetItem* subject = kind == QLatin1String("SUBJECT") ? node : node->parent();
+    QTreeWidgetItem* subject = chosen.isStudied() ? node : node->parent();
     if (!subject)
         return;
     if (subject != node)
         m_tree->setCurrentItem(subject);
 
     DisabledWhile disabled(main);
-    const QString field1 = SubjectTree::Tag_Item(1, subject);
+    const SubjectNode studied = SubjectNode::of(subject);
     // Each source subject of a virtual subject is opened and checked once for the launch.
     std::optional<StudySet::SourceSubjects> sources;
-    if (field1 == QLatin1String("VIRTUALSUBJECT")) {
+    if (studied.isStudiedByPhrase()) {
         // Its phrases are the nodes under it, which only a click has loaded so far.
         if (subject->childCount() == 0 && m_loadPhrases)
             m_loadPhrases(subject);
         sources.emplace(app(), phraseRefs(subject));
-        if (!Check_Virtual_Subject(m_tree, subject, main, &*sources))
+        if (!checkVirtualSubject(m_tree, subject, main, &*sources))
             return;
     } else {
-        const QString verdict = Check_Subject(field1);
+        const QString verdict = checkSubject(studied.file);
         if (verdict != QLatin1String("VALID")) {
-            Report_Subject_Problem(field1, verdict, main);
+            reportSubjectProblem(studied.file, verdict, main);
             m_tree->setImages(subject, SubjectTree::FailedSubjectImage, SubjectTree::FailedSubjectImage);
             return;
         }
     }
     bool failed = false;
-    const int count = Get_Phraes_to_Study(subject, main, &failed, sources ? &*sources : nullptr);
+    const int count = collectPhrasesToStudy(subject, main, &failed, sources ? &*sources : nullptr);
     if (failed)
         return;
     if (count < 1) {
-        Dialogs::inform(main, s.captions(232));
+        Dialogs::inform(main, s.captions(Caption::NoPhrasesToStudy));
         return;
     }
     app().StudyPhraseCount = count;
     QString error;
     // The random subject's title keeps a leading blank in the tree only: results of a subject
     // belong together however it was chosen.
-    if (!Write_Activity_File(app(), subject->text(0).trimmed(), &error)) {
+    if (!writeActivityFile(app(), subject->text(0).trimmed(), &error)) {
         HandOverFiles::discardNewest(app());
         Dialogs::reportError(QStringLiteral("Write_Activity_File"), error, main);
         return;
     }
-    main->setProperty("Tag", QString::number(index));
     // The hand-over folder is the activity's working folder: the input file's bare name
     // names it there.
     qint64 pid = 0;
     if (!ActivityPrograms::start(s.activitiesFolder + m_programs.at(index), {s.activityInputFileName()},
                                  s.handOverFolder, &pid, &error)) {
         HandOverFiles::discardNewest(app());
-        Dialogs::inform(
-            main, s.captions(233) + QLatin1Char(' ') + m_programs.at(index) + QStringLiteral("\n\n") + error,
-            QMessageBox::Critical);
+        Dialogs::inform(main,
+                        s.captions(Caption::ActivityCannotStart) + QLatin1Char(' ') + m_programs.at(index) +
+                            QStringLiteral("\n\n") + error,
+                        QMessageBox::Critical);
         return;
     }
     HandOverFiles::setStarted(app(), pid);

@@ -11,6 +11,7 @@
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class ReviewNode;
 class QTreeWidgetItem;
 class SubjectTree;
 
@@ -59,9 +60,9 @@ public:
     ActivityPanel(SubjectTree* tree, QWidget* parent = nullptr);
 
     // Finds the activity programs and builds their buttons (once, at start-up).
-    void Get_Activities();
+    void loadActivities();
     // Starts activity number index on the subject selected in the tree.
-    void btnAct_Click(int index);
+    void onActivityClicked(int index);
 
     const QStringList& activities() const { return m_programs; }
     int LastActivityIndex() const { return int(m_programs.size()) - 1; }
@@ -70,16 +71,18 @@ public:
     QScrollBar* VScroll() const { return m_scroll; }
     QPushButton* lblMoreActs() const { return m_more; }
 
-    // What ends the program when an activity's pictures cannot be read; by default the main
-    // window's way out. Tests install their own.
-    void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
     // Loads the phrases of a virtual subject node that was chosen without a click (with the
     // arrow keys), as a click would, before it is checked and studied.
     void setPhraseLoader(std::function<void(QTreeWidgetItem*)> load) { m_loadPhrases = std::move(load); }
+    // The tree's review folder: read for the learner who logged in (see ReviewNode).
+    void startReview(const QString& usersDatabase, const QString& learner);
+    ReviewNode* reviewNode() const { return m_review; }
 
 signals:
     // The pointer moved over the panel (the main window resets its side menu timers).
     void hovered();
+    // An activity's pictures cannot be read: the program cannot go on.
+    void quitRequested();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -89,18 +92,17 @@ private:
     void showNormalPictures(const ActivityButton* except = nullptr);
     void placeScrollBar();
     void ensureShown(QWidget* w);
-    void VScroll_Change(int value);
+    void onScrolled(int value);
     void pictureProblem(const QString& program);
-    void endProgram();
 
     SubjectTree* m_tree;
+    ReviewNode* m_review = nullptr;
     QWidget* m_picActs = nullptr;
     QScrollBar* m_scroll = nullptr;
     QPushButton* m_more = nullptr;
     QLabel* m_none = nullptr;
     QStringList m_programs;
     std::vector<ActivityButton*> m_buttons;
-    std::function<void()> m_endProgram;
     std::function<void(QTreeWidgetItem*)> m_loadPhrases;
     bool m_built = false;
 };

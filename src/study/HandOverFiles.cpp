@@ -1,7 +1,7 @@
 #include "HandOverFiles.h"
 
-#include "app/AppState.h"
 #include "platform/Files.h"
+#include "state/AppState.h"
 #include "review/PhraseIdsFile.h"
 
 #include <QDir>

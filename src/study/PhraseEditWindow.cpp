@@ -1,13 +1,14 @@
 #include "PhraseEditWindow.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "app/TiledBackground.h"
 #include "platform/Files.h"
-#include "subjects/SubjectCheck.h"
+#include "state/AppState.h"
 #include "subjects/InstalledSubjects.h"
+#include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
+#include "widgets/Dialogs.h"
+#include "widgets/TiledBackground.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -17,12 +18,12 @@
 #include <QTreeWidgetItemIterator>
 
 PhraseEditWindow::PhraseEditWindow(SubjectTree* tree, QTreeWidgetItem* node, QWidget* parent)
-    : QDialog(parent), m_tree(tree), m_node(node), m_tag(SubjectTree::tag(node))
+    : QDialog(parent), m_tree(tree), m_node(node), m_phraseNode(SubjectNode::of(node))
 {
     setObjectName(QStringLiteral("frmEdit"));
     setModal(true);
     const auto& caption = app().captions;
-    setWindowTitle(caption(111));
+    setWindowTitle(caption(Caption::EditPhrase));
     TiledBackground::install(this, QStringLiteral("message"));
 
     auto makeLabel = [this](const QString& name, const QString& text) {
@@ -38,29 +39,30 @@ PhraseEditWindow::PhraseEditWindow(SubjectTree* tree, QTreeWidgetItem* node, QWi
         return e;
     };
 
-    const QString secondTranslation = caption(110) + QStringLiteral(" 2");
-    auto* lblPhrase = makeLabel(QStringLiteral("lblPhrase"), caption(109));
-    auto* lblTranslation = makeLabel(QStringLiteral("lblTranslation"), caption(110));
+    const QString secondTranslation = caption(Caption::Translations) + QStringLiteral(" 2");
+    auto* lblPhrase = makeLabel(QStringLiteral("lblPhrase"), caption(Caption::Phrase));
+    auto* lblTranslation = makeLabel(QStringLiteral("lblTranslation"), caption(Caption::Translations));
     auto* lblTranslation2 = makeLabel(QStringLiteral("lblTranslation2"), secondTranslation);
-    m_phrase = makeEdit(QStringLiteral("txtPhrase"), SubjectTree::Tag_Item(2, node), caption(109));
-    m_translation = makeEdit(QStringLiteral("txtTranslation"), SubjectTree::Tag_Item(3, node), caption(110));
+    m_phrase = makeEdit(QStringLiteral("txtPhrase"), m_phraseNode.phrase, caption(Caption::Phrase));
+    m_translation =
+        makeEdit(QStringLiteral("txtTranslation"), m_phraseNode.translation, caption(Caption::Translations));
     m_translation2 =
-        makeEdit(QStringLiteral("txtTranslation2"), SubjectTree::Tag_Item(4, node), secondTranslation);
+        makeEdit(QStringLiteral("txtTranslation2"), m_phraseNode.translation2, secondTranslation);
     lblPhrase->setBuddy(m_phrase);
     lblTranslation->setBuddy(m_translation);
     lblTranslation2->setBuddy(m_translation2);
 
-    m_warning = makeLabel(QStringLiteral("lblWarning"), caption(108));
+    m_warning = makeLabel(QStringLiteral("lblWarning"), caption(Caption::OnlyTextsEditable));
     m_warning->setWordWrap(true);
 
-    m_ok = new QPushButton(caption(8), this);
+    m_ok = new QPushButton(caption(Caption::Ok), this);
     m_ok->setObjectName(QStringLiteral("btnOK"));
-    m_ok->setAccessibleName(caption(8));
+    m_ok->setAccessibleName(caption(Caption::Ok));
     m_ok->setDefault(true);
-    m_cancel = new QPushButton(caption(9), this);
+    m_cancel = new QPushButton(caption(Caption::Cancel), this);
     m_cancel->setObjectName(QStringLiteral("btnCancel"));
-    m_cancel->setAccessibleName(caption(9));
-    connect(m_ok, &QPushButton::clicked, this, &PhraseEditWindow::btnOK_Click);
+    m_cancel->setAccessibleName(caption(Caption::Cancel));
+    connect(m_ok, &QPushButton::clicked, this, &PhraseEditWindow::onOkClicked);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* grid = new QGridLayout(this);
@@ -88,11 +90,10 @@ PhraseEditWindow::PhraseEditWindow(SubjectTree* tree, QTreeWidgetItem* node, QWi
 
 bool PhraseEditWindow::save(QString* error)
 {
-    const QString file = m_tag.value(0);
-    bool ok = false;
-    const qint64 number = m_tag.value(1).toLongLong(&ok);
+    const QString file = m_phraseNode.file;
+    const qint64 number = m_phraseNode.number;
     const QString path = installedSubjectPath(file);
-    if (path.isEmpty() || !ok) {
+    if (path.isEmpty() || !m_phraseNode.is(SubjectNode::Kind::Phrase)) {
         if (error)
             *error = QStringLiteral("the node does not name a phrase of an installed subject");
         return false;
@@ -127,7 +128,7 @@ bool PhraseEditWindow::nodeStillShown() const
     return false;
 }
 
-void PhraseEditWindow::btnOK_Click()
+void PhraseEditWindow::onOkClicked()
 {
     if (Dialogs::isBehindModal(this)) // its error message is still open
         return;
@@ -138,14 +139,12 @@ void PhraseEditWindow::btnOK_Click()
         return;
     }
     if (nodeStillShown()) {
-        QStringList tag = m_tag;
-        while (tag.size() < 5)
-            tag << QString();
-        tag[2] = m_phrase->text().trimmed();
-        tag[3] = m_translation->text().trimmed();
-        tag[4] = m_translation2->text().trimmed();
-        SubjectTree::setTag(m_node, tag);
-        m_node->setText(0, tag[3]);
+        SubjectNode edited = m_phraseNode;
+        edited.phrase = m_phrase->text().trimmed();
+        edited.translation = m_translation->text().trimmed();
+        edited.translation2 = m_translation2->text().trimmed();
+        SubjectNode::set(m_node, edited);
+        m_node->setText(0, edited.translation);
     }
     accept();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "subjects/SubjectNode.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
@@ -19,8 +21,8 @@ public:
     // Edits the phrase of `node` (a phrase node of `tree`); the boxes start with its texts.
     PhraseEditWindow(SubjectTree* tree, QTreeWidgetItem* node, QWidget* parent = nullptr);
 
-    // A copy of the node's tag, taken when the editor opened.
-    const QStringList& nodeTag() const { return m_tag; }
+    // The phrase as its node stood when the editor opened.
+    const SubjectNode& editedPhrase() const { return m_phraseNode; }
 
     QLineEdit* txtPhrase() const { return m_phrase; }
     QLineEdit* txtTranslation() const { return m_translation; }
@@ -30,14 +32,14 @@ public:
     QPushButton* btnCancel() const { return m_cancel; }
 
 private:
-    void btnOK_Click();
+    void onOkClicked();
     // Writes the boxes to the subject file; false with the reason when that failed.
     bool save(QString* error);
     bool nodeStillShown() const;
 
     QPointer<SubjectTree> m_tree;
     QTreeWidgetItem* m_node;
-    QStringList m_tag;
+    SubjectNode m_phraseNode;
     QLineEdit* m_phrase = nullptr;
     QLineEdit* m_translation = nullptr;
     QLineEdit* m_translation2 = nullptr;

@@ -1,34 +1,36 @@
 #include "PhraseMenu.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "content/MessageWindow.h"
 #include "platform/Files.h"
 #include "platform/Sound.h"
+#include "state/AppState.h"
 #include "study/PhraseEditWindow.h"
 #include "study/PhraseSound.h"
 #include "subjects/SubjectTree.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 namespace PhraseMenu {
 
-void mnuListenToPhrase_Click(SubjectTree* tree)
+void listenToSelectedPhrase(SubjectTree* tree)
 {
     QTreeWidgetItem* node = tree ? tree->selectedNode() : nullptr;
-    if (!node || SubjectTree::Tag_Item(0, node) == QLatin1String("FOLDER"))
+    if (!node || SubjectNode::of(node).is(SubjectNode::Kind::Folder))
         return;
     // Bold nodes are folders: their children are subjects, not phrases.
     if (node->parent() && node->parent()->font(0).bold())
         return;
-    Listen_to_Phrase(tree);
+    listenToPhrase(tree);
 }
 
-void Listen_to_Phrase(SubjectTree* tree)
+void listenToPhrase(SubjectTree* tree)
 {
     QTreeWidgetItem* node = tree ? tree->selectedNode() : nullptr;
     if (!node)
         return;
-    listenTo(SubjectTree::Tag_Item(0, node), SubjectTree::Tag_Item(1, node), SubjectTree::Tag_Item(2, node),
-             QStringLiteral("Listen_to_Phrase"), tree->window());
+    const SubjectNode phrase = SubjectNode::of(node);
+    listenTo(phrase.file, QString::number(phrase.number), phrase.phrase, QStringLiteral("Listen_to_Phrase"),
+             tree->window());
 }
 
 void listenTo(const QString& subjectFile, const QString& number, const QString& phrase,
@@ -52,10 +54,10 @@ void listenTo(const QString& subjectFile, const QString& number, const QString& 
     MessageWindow::unload();
 }
 
-void mnuEdit_Click(SubjectTree* tree, bool menuEnabled, QWidget* parent)
+void editSelectedPhrase(SubjectTree* tree, bool menuEnabled, QWidget* parent)
 {
     if (!menuEnabled) {
-        Dialogs::inform(parent, app().captions(113), QMessageBox::Warning);
+        Dialogs::inform(parent, app().captions(Caption::OnlyAdministratorEdits), QMessageBox::Warning);
         return;
     }
     QTreeWidgetItem* node = tree ? tree->selectedNode() : nullptr;

@@ -1,9 +1,9 @@
 #include "PhraseSound.h"
 
-#include "app/AppState.h"
 #include "platform/Files.h"
-#include "subjects/SubjectCheck.h"
+#include "state/AppState.h"
 #include "subjects/InstalledSubjects.h"
+#include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 
 namespace PhraseSound {

@@ -1,14 +1,15 @@
 #include "PhrasesToStudy.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "content/MessageWindow.h"
 #include "content/WebPage.h"
 #include "platform/Files.h"
+#include "state/AppState.h"
 #include "study/RandomPhrases.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QStringList>
 
@@ -16,7 +17,6 @@
 
 namespace {
 const QString Valid = QStringLiteral("VALID");
-const QString VirtualSubjectTag = QStringLiteral("VIRTUALSUBJECT");
 } // namespace
 
 std::vector<PhraseRef> phraseRefs(const QTreeWidgetItem* subject)
@@ -25,23 +25,20 @@ std::vector<PhraseRef> phraseRefs(const QTreeWidgetItem* subject)
     if (!subject)
         return refs;
     for (int i = 0; i < subject->childCount(); ++i) {
-        const QTreeWidgetItem* child = subject->child(i);
-        bool ok = false;
-        const qint64 number = SubjectTree::Tag_Item(1, child).toLongLong(&ok);
-        const QString file = SubjectTree::Tag_Item(0, child);
-        if (ok && !file.isEmpty() && file != QLatin1String("IGNORE"))
-            refs.push_back({file, number});
+        const SubjectNode phrase = SubjectNode::of(subject->child(i));
+        if (phrase.is(SubjectNode::Kind::Phrase) && !phrase.file.isEmpty())
+            refs.push_back({phrase.file, phrase.number});
     }
     return refs;
 }
 
-int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent, bool* failed,
-                        StudySet::SourceSubjects* sources)
+int collectPhrasesToStudy(const QTreeWidgetItem* subject, QWidget* parent, bool* failed,
+                          StudySet::SourceSubjects* sources)
 {
-    const QString field1 = SubjectTree::Tag_Item(1, subject);
-    const StudySet::Result result = field1 == VirtualSubjectTag
+    const SubjectNode node = SubjectNode::of(subject);
+    const StudySet::Result result = node.isStudiedByPhrase()
                                         ? StudySet::collectPhrases(app(), phraseRefs(subject), sources)
-                                        : StudySet::collectInstalledSubject(app(), field1);
+                                        : StudySet::collectInstalledSubject(app(), node.file);
     if (failed)
         *failed = !result.error.isEmpty();
     if (!result.error.isEmpty())
@@ -49,8 +46,8 @@ int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent, bool* f
     return result.count;
 }
 
-bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget* parent,
-                           StudySet::SourceSubjects* sources)
+bool checkVirtualSubject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget* parent,
+                         StudySet::SourceSubjects* sources)
 {
     const AppState& s = app();
     std::optional<StudySet::SourceSubjects> own;
@@ -61,28 +58,30 @@ bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget*
     QStringList missingSubjects;
     for (int i = 0; i < subject->childCount(); ++i) {
         const QTreeWidgetItem* child = subject->child(i);
-        if (child->text(0) == s.captions(127) || SubjectTree::Tag_Item(0, child) == QLatin1String("IGNORE")) {
+        const SubjectNode phrase = SubjectNode::of(child);
+        if (child->text(0) == s.captions(Caption::NoPhrasesYet) ||
+            phrase.is(SubjectNode::Kind::Placeholder)) {
             valid = 0; // the placeholder of a virtual subject without phrases
             break;
         }
-        const QString file = SubjectTree::Tag_Item(0, child);
+        const QString file = phrase.file;
         if (sources->exists(file)) {
             if (sources->verdict(file) == Valid)
                 ++valid;
             continue;
         }
-        const QString phrase = SubjectTree::Tag_Item(3, child);
-        if (!missingPhrases.contains(phrase))
-            missingPhrases << phrase;
+        if (!missingPhrases.contains(phrase.translation))
+            missingPhrases << phrase.translation;
         if (!missingSubjects.contains(file.toUpper()))
             missingSubjects << file.toUpper();
     }
     if (!missingSubjects.join(QString()).trimmed().isEmpty()) {
-        const QString text =
-            s.captions(133) + QStringLiteral("\n\n") + missingPhrases.join(QLatin1Char('\n')) +
-            QStringLiteral("\n\n") + s.captions(134) + QStringLiteral("\n\n") +
-            missingSubjects.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + s.captions(135);
-        if (Dialogs::askYesNo(parent, text, s.captions(144)))
+        const QString text = s.captions(Caption::PhrasesWithoutSubject) + QStringLiteral("\n\n") +
+                             missingPhrases.join(QLatin1Char('\n')) + QStringLiteral("\n\n") +
+                             s.captions(Caption::MissingSubjectFiles) + QStringLiteral("\n\n") +
+                             missingSubjects.join(QLatin1Char('\n')) + QStringLiteral("\n\n") +
+                             s.captions(Caption::OpenSubjectsPage);
+        if (Dialogs::askYesNo(parent, text, s.captions(Caption::SubjectsMissing)))
             OpenWebPage(QStringLiteral("subjects.htm"));
     }
     subject->setExpanded(false);
@@ -93,7 +92,7 @@ bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget*
     return true;
 }
 
-void Get_Random_Phrases(SubjectTree* tree, QTreeWidgetItem* set)
+void randomPhrases(SubjectTree* tree, QTreeWidgetItem* set)
 {
     if (!set || set->childCount() > 0)
         return;
@@ -105,9 +104,9 @@ void Get_Random_Phrases(SubjectTree* tree, QTreeWidgetItem* set)
     auto progress = [&s](int invalidPicks, const QString& file) {
         if (invalidPicks <= 10)
             return;
-        const QString text = s.captions(148) + QStringLiteral("\n\n") + file;
+        const QString text = s.captions(Caption::SubjectSkipped) + QStringLiteral("\n\n") + file;
         if (invalidPicks == 11) {
-            MessageWindow::showStatus(text, 2000, 0, s.captions(119));
+            MessageWindow::showStatus(text, 2000, 0, s.captions(Caption::RandomPhrases));
             Pause(1);
         } else {
             MessageWindow::setStatusText(text);
@@ -118,7 +117,7 @@ void Get_Random_Phrases(SubjectTree* tree, QTreeWidgetItem* set)
                                    s.edition.ProgramCode, AppState::MaxStudyPhrases, progress);
     MessageWindow::unload();
     if (drawn.allExcluded) {
-        Dialogs::inform(window, s.captions(140));
+        Dialogs::inform(window, s.captions(Caption::NoValidSubjectForRandom));
         window->setEnabled(true);
         QTreeWidgetItem* folder = set->parent();
         delete set;
@@ -132,7 +131,7 @@ void Get_Random_Phrases(SubjectTree* tree, QTreeWidgetItem* set)
         const Phrase& p = d.phrase;
         tree->addNode(
             set, p.tTranslation,
-            {d.subjectFile, QString::number(p.pkPhraseNo), p.tPhrase, p.tTranslation, p.tTranslation2},
+            SubjectNode::makePhrase(d.subjectFile, p.pkPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
             SubjectTree::PhraseImage);
     }
     window->setEnabled(true);

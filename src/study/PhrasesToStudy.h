@@ -20,16 +20,16 @@ std::vector<PhraseRef> phraseRefs(const QTreeWidgetItem* subject);
 // A failure (a file that cannot be read or written) is shown to the learner, leaves no file
 // of the set behind, returns 0 and sets failed.
 // A launch passes the sources it made from phraseRefs(subject), so that each file is opened
-// once for both this and Check_Virtual_Subject.
-int Get_Phraes_to_Study(const QTreeWidgetItem* subject, QWidget* parent, bool* failed = nullptr,
-                        StudySet::SourceSubjects* sources = nullptr);
+// once for both this and checkVirtualSubject.
+int collectPhrasesToStudy(const QTreeWidgetItem* subject, QWidget* parent, bool* failed = nullptr,
+                          StudySet::SourceSubjects* sources = nullptr);
 
 // True when the virtual subject (or random phrases set) has at least one phrase that can
 // be studied. Phrases whose subject file is missing are listed for the learner, with the
 // offer of the help page about subjects. A subject without a valid phrase gets image 11.
-bool Check_Virtual_Subject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget* parent,
-                           StudySet::SourceSubjects* sources = nullptr);
+bool checkVirtualSubject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget* parent,
+                         StudySet::SourceSubjects* sources = nullptr);
 
 // Draws ten phrases into the random phrases set node (nothing when it has them already).
 // When no installed subject can give a phrase, says so and removes the set node.
-void Get_Random_Phrases(SubjectTree* tree, QTreeWidgetItem* set);
+void randomPhrases(SubjectTree* tree, QTreeWidgetItem* set);

@@ -1,8 +1,8 @@
 #include "StudySet.h"
 
-#include "app/AppState.h"
 #include "platform/Files.h"
 #include "platform/ReaderThreads.h"
+#include "state/AppState.h"
 #include "study/HandOverFiles.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"

@@ -41,7 +41,7 @@ public:
 
     // Whether the name is a plain name of an existing installed subject file.
     bool exists(const QString& fileName);
-    // The verdict of an existing file as Check_Subject gives it ("" for a missing one). A
+    // The verdict of an existing file as checkSubject gives it ("" for a missing one). A
     // file not named at construction is opened now, once.
     QString verdict(const QString& fileName);
     // The phrase, or nullptr when its file is missing, fails the check or lacks it.

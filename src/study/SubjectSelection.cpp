@@ -1,7 +1,7 @@
 #include "SubjectSelection.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
+#include "state/AppState.h"
 #include "study/PhrasesToStudy.h"
 #include "study/RandomPhrases.h"
 #include "subjects/InstalledSubjects.h"
@@ -10,13 +10,13 @@
 #include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTitle.h"
 #include "subjects/SubjectTree.h"
+#include "widgets/Dialogs.h"
 
 #include <QKeyEvent>
 
 SubjectSelection::SubjectSelection(SubjectTree* tree, QObject* parent) : QObject(parent), m_tree(tree)
 {
-    connect(tree, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item) { TreeFolders_NodeClick(item); });
+    connect(tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { onNodeClicked(item); });
     tree->installEventFilter(this);
 }
 
@@ -26,14 +26,14 @@ bool SubjectSelection::eventFilter(QObject* watched, QEvent* event)
         const int key = static_cast<QKeyEvent*>(event)->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) &&
             m_tree->currentItem()) {
-            TreeFolders_NodeClick(m_tree->currentItem());
+            onNodeClicked(m_tree->currentItem());
             return true;
         }
     }
     return QObject::eventFilter(watched, event);
 }
 
-void SubjectSelection::TreeFolders_NodeClick(QTreeWidgetItem* node)
+void SubjectSelection::onNodeClicked(QTreeWidgetItem* node)
 {
     if (!node)
         return;
@@ -41,24 +41,25 @@ void SubjectSelection::TreeFolders_NodeClick(QTreeWidgetItem* node)
     QWidget* window = m_tree->window();
     const QStringList& files = m_tree->installedFiles();
     if (files.isEmpty()) {
-        Dialogs::inform(window, s.captions(131) + QStringLiteral(" \n\n") + s.installedSubjectsFolder +
-                                    QStringLiteral("\n\n") + s.captions(132) + QStringLiteral("\n"));
+        Dialogs::inform(window, s.captions(Caption::NoSubjectsInstalled) + QStringLiteral(" \n\n") +
+                                    s.installedSubjectsFolder + QStringLiteral("\n\n") +
+                                    s.captions(Caption::PutSubjectFilesHere) + QStringLiteral("\n"));
         return;
     }
-    if (SubjectTree::tag(node) == QStringList{QStringLiteral("IGNORE")}) {
+    const SubjectNode n = SubjectNode::of(node);
+    if (n.is(SubjectNode::Kind::Placeholder)) {
         if (node->parent())
             m_tree->setCurrentItem(node->parent());
         return;
     }
-    const QString kind = SubjectTree::Tag_Item(0, node);
     QTreeWidgetItem* parent = node->parent();
 
-    if (kind == QLatin1String("FOLDER")) {
+    if (n.is(SubjectNode::Kind::Folder)) {
         if (node == m_tree->randomSubjectFolder()) {
             if (node->childCount() == 0) {
                 const int r = std::clamp(int(RandomPhrases::draw() * files.size()), 0, int(files.size()) - 1);
                 QTreeWidgetItem* child =
-                    m_tree->addNode(node, Proper_Title(files.at(r)), {QStringLiteral("SUBJECT"), files.at(r)},
+                    m_tree->addNode(node, properTitle(files.at(r)), SubjectNode::makeSubject(files.at(r)),
                                     SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
                 m_tree->setCurrentItem(child);
                 node->setExpanded(true);
@@ -70,13 +71,13 @@ void SubjectSelection::TreeFolders_NodeClick(QTreeWidgetItem* node)
             }
         } else if (node == m_tree->randomPhrasesFolder()) {
             if (node->childCount() == 0) {
-                QTreeWidgetItem* set = m_tree->addNode(
-                    node, s.captions(118), {QStringLiteral("SUBJECT"), QStringLiteral("VIRTUALSUBJECT")},
-                    SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
+                QTreeWidgetItem* set =
+                    m_tree->addNode(node, s.captions(Caption::TenRandomPhrases), SubjectNode::makePhraseSet(),
+                                    SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
                 m_tree->setCurrentItem(set);
                 node->setExpanded(true);
                 m_tree->setImages(node, SubjectTree::OpenFolder, SubjectTree::NoImage);
-                Get_Random_Phrases(m_tree, set);
+                randomPhrases(m_tree, set);
             } else {
                 qDeleteAll(node->takeChildren());
                 node->setExpanded(false);
@@ -88,32 +89,33 @@ void SubjectSelection::TreeFolders_NodeClick(QTreeWidgetItem* node)
         return;
     }
 
-    if (kind == QLatin1String("SUBJECT")) {
-        Load_Phrases(node);
+    if (n.isStudied()) {
+        loadPhrases(node);
         return;
     }
 
     // A phrase: its subject must belong to this edition.
-    const QString verdict = Check_Subject(kind);
+    const QString verdict = checkSubject(n.file);
     if (verdict != QLatin1String("VALID")) {
-        Report_Subject_Problem(kind, verdict, window);
+        reportSubjectProblem(n.file, verdict, window);
         if (parent)
             m_tree->setCurrentItem(parent);
     }
 }
 
-void SubjectSelection::Load_Phrases(QTreeWidgetItem* subject)
+void SubjectSelection::loadPhrases(QTreeWidgetItem* subject)
 {
     QTreeWidgetItem* parent = subject ? subject->parent() : nullptr;
     if (!parent)
         return;
     if (parent == m_tree->installedFolder() || parent == m_tree->randomSubjectFolder())
-        Load_Subject_Phrases(SubjectTree::Tag_Item(1, subject), subject);
+        loadSubjectPhrases(SubjectNode::of(subject).file, subject);
     else if (parent == m_tree->randomPhrasesFolder())
-        Get_Random_Phrases(m_tree, subject);
+        randomPhrases(m_tree, subject);
+    else if (parent == m_tree->reviewFolder())
+        return; // filled by the ReviewNode
     else
-        Load_Virtual_Phrases(SubjectTree::Tag_Item(1, parent), SubjectTree::Tag_Item(2, subject).toLongLong(),
-                             subject);
+        loadVirtualPhrases(SubjectNode::of(parent).file, SubjectNode::of(subject).number, subject);
 }
 
 void SubjectSelection::showLoadProblem(QTreeWidgetItem* node, const QString& fileName, const QString& error)
@@ -121,15 +123,16 @@ void SubjectSelection::showLoadProblem(QTreeWidgetItem* node, const QString& fil
     const AppState& s = app();
     QWidget* window = m_tree->window();
     m_tree->setImages(node, SubjectTree::FailedSubjectImage, SubjectTree::FailedSubjectImage);
-    Dialogs::message(window,
-                     {s.captions(103), fileName.toUpper() + s.captions(6) + QStringLiteral("\n\n") + error,
-                      QMessageBox::Warning, QMessageBox::Ok});
+    Dialogs::message(
+        window, {s.captions(Caption::Subject),
+                 fileName.toUpper() + s.captions(Caption::CouldNotBeRead) + QStringLiteral("\n\n") + error,
+                 QMessageBox::Warning, QMessageBox::Ok});
     window->setEnabled(true);
     if (node->parent())
         m_tree->setCurrentItem(node->parent());
 }
 
-void SubjectSelection::Load_Subject_Phrases(const QString& fileName, QTreeWidgetItem* node)
+void SubjectSelection::loadSubjectPhrases(const QString& fileName, QTreeWidgetItem* node)
 {
     if (!node || node->childCount() > 0)
         return;
@@ -145,13 +148,14 @@ void SubjectSelection::Load_Subject_Phrases(const QString& fileName, QTreeWidget
         return;
     }
     for (const Phrase& p : *phrases)
-        m_tree->addNode(node, p.tTranslation,
-                        {fileName, QString::number(p.pkPhraseNo), p.tPhrase, p.tTranslation, p.tTranslation2},
-                        SubjectTree::PhraseImage);
+        m_tree->addNode(
+            node, p.tTranslation,
+            SubjectNode::makePhrase(fileName, p.pkPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
+            SubjectTree::PhraseImage);
     window->setEnabled(true);
 }
 
-void SubjectSelection::Load_Virtual_Phrases(const QString& fileName, qint64 nParent, QTreeWidgetItem* node)
+void SubjectSelection::loadVirtualPhrases(const QString& fileName, qint64 nParent, QTreeWidgetItem* node)
 {
     if (!node || node->childCount() > 0)
         return;
@@ -163,7 +167,8 @@ void SubjectSelection::Load_Virtual_Phrases(const QString& fileName, qint64 nPar
         return;
     }
     if (phrases->empty()) {
-        m_tree->addNode(node, s.captions(127), {QStringLiteral("IGNORE")}, SubjectTree::NoImage);
+        m_tree->addNode(node, s.captions(Caption::NoPhrasesYet), SubjectNode::makePlaceholder(),
+                        SubjectTree::NoImage);
         return;
     }
     int broken = 0;
@@ -175,7 +180,7 @@ void SubjectSelection::Load_Virtual_Phrases(const QString& fileName, qint64 nPar
         }
         m_tree->addNode(
             node, p.tTranslation,
-            {p.tfilename, QString::number(p.nPhraseNo), p.tPhrase, p.tTranslation, p.tTranslation2},
+            SubjectNode::makePhrase(p.tfilename, p.nPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
             SubjectTree::VirtualPhraseImage);
     }
     if (broken > 0) {
@@ -186,10 +191,10 @@ void SubjectSelection::Load_Virtual_Phrases(const QString& fileName, qint64 nPar
         if (node->childCount() == 0) {
             showLoadProblem(node, fileName, why);
         } else {
-            Dialogs::message(m_tree->window(),
-                             {s.captions(103),
-                              fileName.toUpper() + s.captions(6) + QStringLiteral("\n\n") + why,
-                              QMessageBox::Warning, QMessageBox::Ok});
+            Dialogs::message(m_tree->window(), {s.captions(Caption::Subject),
+                                                fileName.toUpper() + s.captions(Caption::CouldNotBeRead) +
+                                                    QStringLiteral("\n\n") + why,
+                                                QMessageBox::Warning, QMessageBox::Ok});
         }
     }
 }

@@ -13,14 +13,14 @@ class SubjectSelection : public QObject
     Q_OBJECT
 public:
     explicit SubjectSelection(SubjectTree* tree, QObject* parent = nullptr);
-    void TreeFolders_NodeClick(QTreeWidgetItem* node);
+    void onNodeClicked(QTreeWidgetItem* node);
 
     // Adds the phrases of a subject node under it (once), as a click on it does.
-    void Load_Phrases(QTreeWidgetItem* subject);
+    void loadPhrases(QTreeWidgetItem* subject);
     // Adds the phrases of an installed subject under the subject node (once).
-    void Load_Subject_Phrases(const QString& fileName, QTreeWidgetItem* node);
+    void loadSubjectPhrases(const QString& fileName, QTreeWidgetItem* node);
     // Adds the phrases of one virtual subject of a virtual subject file under its node (once).
-    void Load_Virtual_Phrases(const QString& fileName, qint64 nParent, QTreeWidgetItem* node);
+    void loadVirtualPhrases(const QString& fileName, qint64 nParent, QTreeWidgetItem* node);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -2,8 +2,8 @@
 
 #include "subjects/SubjectCheck.h"
 
-#include "app/AppState.h"
 #include "platform/Files.h"
+#include "state/AppState.h"
 #include "subjects/SubjectFile.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "SubjectCheck.h"
 
-#include "app/AppState.h"
 #include "platform/Files.h"
+#include "state/AppState.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 
@@ -26,7 +26,7 @@ QString installedSubjectPath(const QString& fileName)
     return installedSubjectPath(app(), fileName);
 }
 
-QString Check_Subject(const QString& fileName)
+QString checkSubject(const QString& fileName)
 {
     // The name comes from a tree tag or a list; one that would leave the folder is no subject.
     const QString path = installedSubjectPath(fileName);

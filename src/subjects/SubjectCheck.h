@@ -5,7 +5,7 @@
 // The verdict on an installed subject file (a bare file name in the installed subjects
 // folder) for this edition: "VALID", "WRONG_LANGUAGE*" followed by the file's edition code,
 // or the description of the error met. Shows nothing, changes nothing, never throws.
-QString Check_Subject(const QString& fileName);
+QString checkSubject(const QString& fileName);
 
 // The path of an installed subject file named by a file (a virtual subject's row, a tree
 // tag): "" unless the name is a plain file name (no folder, no "..", no wildcard), so that

@@ -1,6 +1,6 @@
 #include "SubjectTitle.h"
 
-QString Proper_Title(const QString& fileName)
+QString properTitle(const QString& fileName)
 {
     // One blank before the name and one for each "_" between its pieces, less the last
     // four characters: built in one allocation, since the tree makes a title for each of

@@ -6,7 +6,7 @@
 // space, the dot and three-letter extension dropped, every word in proper case.
 // "basic_phrases.ita" -> " Basic Phrases", "MyTopic.ita" -> " Mytopic". The leading space
 // is kept; the installed subjects list trims it, the random subject shows it as it is.
-QString Proper_Title(const QString& fileName);
+QString properTitle(const QString& fileName);
 
 // Folder name of a virtual subject file: the file name without its last five characters
 // (".v" and the three-letter code), underscores and case unchanged.

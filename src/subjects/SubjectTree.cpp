@@ -1,16 +1,17 @@
 #include "SubjectTree.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "content/LoadingLog.h"
-#include "content/MessageWindow.h"
-#include "content/Pictures.h"
 #include "content/WebPage.h"
 #include "platform/ShownText.h"
+#include "state/AppState.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTitle.h"
 #include "subjects/VirtualSubjectIndex.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
+#include "widgets/Pictures.h"
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>
@@ -19,11 +20,8 @@
 #include <QUrl>
 
 namespace {
-const QString Folder = QStringLiteral("FOLDER");
-const QString Subject = QStringLiteral("SUBJECT");
-const QString Ignore = QStringLiteral("IGNORE");
-const QString VirtualSubjectTag = QStringLiteral("VIRTUALSUBJECT");
-constexpr int FixedFolderCount = 3;
+using Kind = SubjectNode::Kind;
+constexpr int FixedFolderCount = 4;
 } // namespace
 
 // Marks the tree as being filled. The loaders let events run after each item, so a
@@ -37,7 +35,7 @@ public:
     {
         if (--m_tree->m_building == 0 && m_tree->m_refreshPending) {
             m_tree->m_refreshPending = false;
-            QTimer::singleShot(0, m_tree, &SubjectTree::Refresh_Subjects);
+            QTimer::singleShot(0, m_tree, &SubjectTree::refreshSubjects);
         }
     }
     BuildGuard(const BuildGuard&) = delete;
@@ -73,25 +71,31 @@ SubjectTree::SubjectTree(QWidget* parent) : QTreeWidget(parent)
 
 // ---------------------------------------------------------------- building
 
-void SubjectTree::Create_Folders()
+void SubjectTree::createFolders()
 {
     if (isBuilding())
         return;
     const Captions& cap = app().captions;
-    setAccessibleName(cap(228));
+    setAccessibleName(cap(Caption::SubjectsAndPhrases));
     clear();
-    addNode(nullptr, cap(2), {Folder, QStringLiteral("INSTALLED_SUBJECTS")}, ClosedFolder, NoImage, true);
-    addNode(nullptr, cap(117), {Folder, QStringLiteral("RANDOM_SUBJECT")}, ClosedFolder, NoImage, true);
-    addNode(nullptr, cap(119), {Folder, QStringLiteral("RANDOM_PHRASES")}, ClosedFolder, NoImage, true);
+    addNode(nullptr, cap(Caption::InstalledSubjects),
+            SubjectNode::makeFolder(SubjectNode::Folder::InstalledSubjects), ClosedFolder, NoImage, true);
+    addNode(nullptr, cap(Caption::RandomSubject), SubjectNode::makeFolder(SubjectNode::Folder::RandomSubject),
+            ClosedFolder, NoImage, true);
+    addNode(nullptr, cap(Caption::RandomPhrases), SubjectNode::makeFolder(SubjectNode::Folder::RandomPhrases),
+            ClosedFolder, NoImage, true);
+    addNode(nullptr, cap(Caption::ReviewSubject), SubjectNode::makeFolder(SubjectNode::Folder::Review),
+            ClosedFolder, NoImage, true);
+    emit foldersCreated();
 }
 
 void SubjectTree::ensureFixedFolders()
 {
     if (topLevelItemCount() < FixedFolderCount)
-        Create_Folders();
+        createFolders();
 }
 
-void SubjectTree::Get_Subjects()
+void SubjectTree::loadSubjects()
 {
     if (isBuilding())
         return;
@@ -104,8 +108,8 @@ void SubjectTree::Get_Subjects()
     QList<QTreeWidgetItem*> nodes;
     nodes.reserve(m_installedFiles.size());
     for (const QString& file : std::as_const(m_installedFiles)) {
-        const QString title = Proper_Title(file).trimmed();
-        nodes << makeNode(title, {Subject, file}, SubjectImage, SelectedSubjectImage);
+        const QString title = properTitle(file).trimmed();
+        nodes << makeNode(title, SubjectNode::makeSubject(file), SubjectImage, SelectedSubjectImage);
         reportProgress(title);
     }
     folder->addChildren(nodes);
@@ -113,7 +117,7 @@ void SubjectTree::Get_Subjects()
     setCurrentItem(folder);
 }
 
-void SubjectTree::Get_vSubjects()
+void SubjectTree::loadVirtualSubjects()
 {
     if (isBuilding())
         return;
@@ -129,13 +133,14 @@ void SubjectTree::Get_vSubjects()
     index.readAhead(files);
     for (const QString& file : files) {
         // The folder joins the tree with its subjects (a collapsed folder looks the same).
-        QTreeWidgetItem* folder = makeNode(virtualFolderTitle(file), {Folder, file}, ClosedVirtualFolder, NoImage, true);
+        QTreeWidgetItem* folder = makeNode(virtualFolderTitle(file),
+                                           SubjectNode::makeFolder(SubjectNode::Folder::VirtualFile, file),
+                                           ClosedVirtualFolder, NoImage, true);
         QString error;
         const auto subjects = index.subjects(file, &error);
         if (subjects) {
             for (const VirtualSubject& subject : *subjects) {
-                folder->addChild(makeNode(subject.name,
-                                          {Subject, VirtualSubjectTag, QString::number(subject.nParent)},
+                folder->addChild(makeNode(subject.name, SubjectNode::makeVirtualSubject(subject.nParent),
                                           VirtualSubjectImage, SelectedVirtualSubjectImage));
                 reportProgress(subject.name);
             }
@@ -148,8 +153,8 @@ void SubjectTree::Get_vSubjects()
         addTopLevelItem(folder);
         if (!subjects)
             Dialogs::reportError(QStringLiteral("Get_vSubjects"),
-                                 app().captions(229) + QStringLiteral(" \"") + file +
-                                     QStringLiteral("\"\n\n") + error,
+                                 app().captions(Caption::VirtualFileUnreadable) + QStringLiteral(" \"") +
+                                     file + QStringLiteral("\"\n\n") + error,
                                  isVisible() ? this : nullptr);
     }
     index.save();
@@ -162,21 +167,21 @@ void SubjectTree::selectFile(const QString& fileName)
         return;
     QTreeWidgetItem* folder = installedFolder();
     for (int i = 0; i < folder->childCount(); ++i) {
-        if (Tag_Item(1, folder->child(i)) == fileName) {
+        if (SubjectNode::of(folder->child(i)).file == fileName) {
             folder->setExpanded(true);
             setCurrentItem(folder->child(i));
             return;
         }
     }
     for (int i = FixedFolderCount; i < topLevelItemCount(); ++i) {
-        if (Tag_Item(1, topLevelItem(i)) == fileName) {
+        if (SubjectNode::of(topLevelItem(i)).file == fileName) {
             setCurrentItem(topLevelItem(i));
             return;
         }
     }
 }
 
-void SubjectTree::Refresh_Subjects()
+void SubjectTree::refreshSubjects()
 {
     if (!app().SubjectsChanged)
         return;
@@ -190,9 +195,9 @@ void SubjectTree::Refresh_Subjects()
 
 void SubjectTree::rebuild()
 {
-    Create_Folders();
-    Get_Subjects();
-    Get_vSubjects();
+    createFolders();
+    loadSubjects();
+    loadVirtualSubjects();
 }
 
 void SubjectTree::reportProgress(const QString& name)
@@ -202,33 +207,16 @@ void SubjectTree::reportProgress(const QString& name)
         MessageWindow::setStatusText(title);
     // Also lets pending window events run. One allocation for the line: there is one for
     // each of thousands of subjects.
-    LoadingLog::addLine(QString(app().captions(23) % QLatin1Char(' ') % title));
+    LoadingLog::addLine(QString(app().captions(Caption::LoadingItem) % QLatin1Char(' ') % title));
 }
 
 void SubjectTree::addPlaceholderIfEmpty(QTreeWidgetItem* folder)
 {
     if (folder->childCount() == 0)
-        addNode(folder, app().captions(130), {Ignore}, NoImage);
+        addNode(folder, app().captions(Caption::Empty), SubjectNode::makePlaceholder(), NoImage);
 }
 
-// ---------------------------------------------------------------- tags and images
-
-QStringList SubjectTree::tag(const QTreeWidgetItem* item)
-{
-    return item ? item->data(0, TagRole).toStringList() : QStringList();
-}
-
-void SubjectTree::setTag(QTreeWidgetItem* item, const QStringList& fields)
-{
-    if (item)
-        item->setData(0, TagRole, fields);
-}
-
-QString SubjectTree::Tag_Item(int n, const QTreeWidgetItem* item)
-{
-    const QStringList t = tag(item);
-    return n >= 0 && n < t.size() ? t.at(n) : QString("");
-}
+// ---------------------------------------------------------------- images
 
 void SubjectTree::setImages(QTreeWidgetItem* item, int image, int selectedImage)
 {
@@ -268,10 +256,10 @@ void SubjectTree::updateIcon(QTreeWidgetItem* item)
         item->setIcon(0, icon(shownImage(item)));
 }
 
-QTreeWidgetItem* SubjectTree::addNode(QTreeWidgetItem* parent, const QString& text, const QStringList& tag,
+QTreeWidgetItem* SubjectTree::addNode(QTreeWidgetItem* parent, const QString& text, const SubjectNode& node,
                                       int image, int selectedImage, bool bold)
 {
-    QTreeWidgetItem* item = makeNode(text, tag, image, selectedImage, bold);
+    QTreeWidgetItem* item = makeNode(text, node, image, selectedImage, bold);
     if (parent)
         parent->addChild(item);
     else
@@ -279,15 +267,15 @@ QTreeWidgetItem* SubjectTree::addNode(QTreeWidgetItem* parent, const QString& te
     return item;
 }
 
-QTreeWidgetItem* SubjectTree::makeNode(const QString& text, const QStringList& tag, int image, int selectedImage,
-                                       bool bold)
+QTreeWidgetItem* SubjectTree::makeNode(const QString& text, const SubjectNode& node, int image,
+                                       int selectedImage, bool bold)
 {
     // Made whole before it joins the tree: each change to a node in the tree is announced to
     // the view, which with thousands of subjects cost a sixth of the start-up.
     auto* item = new QTreeWidgetItem;
     // Names and phrases come from files: a node stays one sane line whatever they hold.
     item->setText(0, ShownText::cut(text, ShownText::NameLimit));
-    setTag(item, tag);
+    SubjectNode::set(item, node);
     if (bold) {
         QFont f = item->font(0);
         f.setBold(true);
@@ -299,7 +287,7 @@ QTreeWidgetItem* SubjectTree::makeNode(const QString& text, const QStringList& t
 
 void SubjectTree::expandedOrCollapsed(QTreeWidgetItem* item, bool expanded)
 {
-    if (Tag_Item(0, item) != Folder)
+    if (!SubjectNode::of(item).is(Kind::Folder))
         return;
     const int index = indexOfTopLevelItem(item);
     if (index < 0)
@@ -318,7 +306,7 @@ void SubjectTree::expandedOrCollapsed(QTreeWidgetItem* item, bool expanded)
 
 bool SubjectTree::isPhrase(const QTreeWidgetItem* item)
 {
-    return item && item->parent() && Tag_Item(0, item) != Ignore && Tag_Item(0, item->parent()) == Subject;
+    return item && item->parent() && SubjectNode::of(item).is(Kind::Phrase);
 }
 
 bool SubjectTree::hasPhraseMenu(const QTreeWidgetItem* item) const
@@ -333,7 +321,7 @@ void SubjectTree::handlePress(QTreeWidgetItem* item, bool rightButton, const QPo
 {
     if (!item)
         return;
-    if (Tag_Item(0, item) == Folder) {
+    if (SubjectNode::of(item).is(Kind::Folder)) {
         emit phraseMenuAvailabilityChanged(false);
         return;
     }
@@ -381,7 +369,7 @@ void SubjectTree::mouseDoubleClickEvent(QMouseEvent* event)
         emit listenRequested(item);
 }
 
-void SubjectTree::btnOpenSubjectsFolder_Click()
+void SubjectTree::openSubjectsFolder()
 {
     // The learner's own folder: the one a learner of an installed copy can add subjects to.
     const AppState& s = app();

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "subjects/SubjectNode.h"
+
 #include <QIcon>
 #include <QStringList>
 #include <QTreeWidget>
 
 #include <array>
 
-// The main window's subject tree (objectName "TreeFolders"): three fixed folders
-// (installed subjects, random subject, random phrases), one folder per virtual subject
-// file, subjects under them and, once opened, their phrases. Each node carries its tag
-// fields as a QStringList in Qt::UserRole, so a "*" inside a phrase cannot shift them.
+// The main window's subject tree (objectName "TreeFolders"): four fixed folders
+// (installed subjects, random subject, random phrases, the review), one folder per virtual subject
+// file, subjects under them and, once opened, their phrases. Each node carries what it
+// stands for as a SubjectNode in its data.
 //
 // Images 1..11 are kept per node (ImageRole, SelectedImageRole) and shown as icons; the
 // current node shows its selected image when it has one.
@@ -33,41 +35,40 @@ public:
         VirtualPhraseImage = 10,
         FailedSubjectImage = 11,
     };
-    static constexpr int TagRole = Qt::UserRole;
+    static constexpr int NodeRole = SubjectNode::Role;
     static constexpr int ImageRole = Qt::UserRole + 1;
     static constexpr int SelectedImageRole = Qt::UserRole + 2;
 
     explicit SubjectTree(QWidget* parent = nullptr);
 
-    // Removes every node and adds the three fixed folders.
-    void Create_Folders();
+    // Removes every node and adds the four fixed folders (then emits foldersCreated).
+    void createFolders();
     // Fills the installed subjects folder from the installed subjects folder on disk.
-    void Get_Subjects();
+    void loadSubjects();
     // Adds one folder per virtual subject file with its virtual subjects, replacing any
     // virtual subject file folders already shown. A file that cannot be read is reported
     // and shown as a folder with the failed-subject image; the files after it still load.
-    void Get_vSubjects();
+    void loadVirtualSubjects();
     // Rebuilds the whole tree when app().SubjectsChanged is set (and clears it); otherwise
     // leaves the tree, its selection and its loaded phrases untouched.
-    void Refresh_Subjects();
+    void refreshSubjects();
 
-    static QStringList tag(const QTreeWidgetItem* item);
-    static void setTag(QTreeWidgetItem* item, const QStringList& fields);
-    // Field n (0-based) of the node's tag; "" when missing.
-    static QString Tag_Item(int n, const QTreeWidgetItem* item);
+    static SubjectNode node(const QTreeWidgetItem* item) { return SubjectNode::of(item); }
     void setImages(QTreeWidgetItem* item, int image, int selectedImage);
     // The image number the node shows now (its selected image while it is current).
     int shownImage(const QTreeWidgetItem* item) const;
 
-    QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, const QStringList& tag, int image,
+    QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& text, const SubjectNode& node, int image,
                              int selectedImage = NoImage, bool bold = false);
     // A node in no tree yet: children added to it, or it added with others, cost the view
     // one announcement rather than one each.
-    QTreeWidgetItem* makeNode(const QString& text, const QStringList& tag, int image, int selectedImage = NoImage,
-                              bool bold = false);
+    QTreeWidgetItem* makeNode(const QString& text, const SubjectNode& node, int image,
+                              int selectedImage = NoImage, bool bold = false);
     QTreeWidgetItem* installedFolder() const { return topLevelItem(0); }
     QTreeWidgetItem* randomSubjectFolder() const { return topLevelItem(1); }
     QTreeWidgetItem* randomPhrasesFolder() const { return topLevelItem(2); }
+    // Filled by the study's ReviewNode with the phrases due for review.
+    QTreeWidgetItem* reviewFolder() const { return topLevelItem(3); }
     QTreeWidgetItem* selectedNode() const { return currentItem(); }
     // Makes the installed subject of that file name, or else the virtual subject file's
     // folder of that name, the current node (nothing when there is none).
@@ -75,7 +76,7 @@ public:
     // The installed subject files the tree was last filled from (name order): clicks use
     // it instead of listing the folder again.
     const QStringList& installedFiles() const { return m_installedFiles; }
-    // Virtual subject files the last Get_vSubjects opened (the others were unchanged).
+    // Virtual subject files the last loadVirtualSubjects opened (the others were unchanged).
     int virtualFilesRead() const { return m_virtualFilesRead; }
 
     // A phrase node: its parent is a subject node.
@@ -87,7 +88,7 @@ public:
     bool isBuilding() const { return m_building > 0; }
 
     // Opens the learner's subjects folder in the file manager.
-    static void btnOpenSubjectsFolder_Click();
+    static void openSubjectsFolder();
 
 signals:
     // Right button (or the keyboard's menu key) on a phrase that has the phrase menu.
@@ -98,6 +99,8 @@ signals:
     void hovered();
     // Double click on a phrase: play its sound.
     void listenRequested(QTreeWidgetItem* item);
+    // The fixed folders were made anew (their contents are gone).
+    void foldersCreated();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

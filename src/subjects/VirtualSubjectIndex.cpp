@@ -1,7 +1,7 @@
 #include "VirtualSubjectIndex.h"
 
-#include "app/AppState.h"
 #include "platform/Files.h"
+#include "state/AppState.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>

@@ -1,21 +1,21 @@
 #include "AdminWindow.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "app/MainWindow.h"
-#include "app/Paths.h"
-#include "app/Startup.h"
-#include "app/TiledBackground.h"
-#include "content/MessageWindow.h"
-#include "content/NamedComboBox.h"
-#include "content/Pictures.h"
+#include "platform/Clock.h"
 #include "platform/Twips.h"
+#include "state/AppState.h"
+#include "state/Paths.h"
 #include "study/HandOverFiles.h"
 #include "users/BackupRestore.h"
 #include "users/ProgressCharts.h"
 #include "users/ResultsExport.h"
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
+#include "widgets/NamedComboBox.h"
+#include "widgets/Pictures.h"
+#include "widgets/TiledBackground.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -41,8 +41,8 @@ enum Role
 constexpr int IconPixels = 24;
 
 // The caption of each view: its entry in the combo box and the header of the list's name column.
-constexpr int ViewCaption[] = {50, 46, 10};
-constexpr int NameColumnCaption[] = {10, 50, 46};
+constexpr Caption ViewCaption[] = {Caption::Learners, Caption::Activities, Caption::Subjects};
+constexpr Caption NameColumnCaption[] = {Caption::Subjects, Caption::Learners, Caption::Activities};
 
 QIcon activityIcon()
 {
@@ -77,79 +77,80 @@ QTreeWidgetItem* addNode(QTreeWidget* tree, QTreeWidgetItem* parent, const QStri
 
 } // namespace
 
-AdminWindow::AdminWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(parent), m_main(mainWindow)
+AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmAdmin"));
     TiledBackground::install(this, QStringLiteral("admin"));
     const Captions& c = app().captions;
-    setWindowTitle(c(54));
+    setWindowTitle(c(Caption::Results));
 
-    m_viewLabel = new QLabel(c(52), this);
+    m_viewLabel = new QLabel(c(Caption::ViewBy), this);
     m_viewLabel->setObjectName(QStringLiteral("lblView"));
     TiledBackground::setTextColour(m_viewLabel, TiledBackground::ink());
 
     m_view = new NamedComboBox(this);
     m_view->setObjectName(QStringLiteral("cboView"));
-    m_view->setAccessibleName(c(52));
-    for (int caption : ViewCaption)
+    m_view->setAccessibleName(c(Caption::ViewBy));
+    for (Caption caption : ViewCaption)
         m_view->addItem(c(caption));
     m_view->setCurrentIndex(-1); // no view until the administrator picks one
     m_viewLabel->setBuddy(m_view);
-    connect(m_view, &QComboBox::activated, this, &AdminWindow::cboView_Click);
+    connect(m_view, &QComboBox::activated, this, &AdminWindow::showView);
 
     m_tree = new QTreeWidget(this);
-    m_tree->setObjectName(QStringLiteral("TreeView1"));
-    m_tree->setAccessibleName(c(54));
+    m_tree->setObjectName(QStringLiteral("tvwResults"));
+    m_tree->setAccessibleName(c(Caption::Results));
     m_tree->setHeaderHidden(true);
     m_tree->setColumnCount(1);
     m_tree->setIconSize(QSize(IconPixels, IconPixels));
     m_tree->setExpandsOnDoubleClick(false); // a single click opens and closes
     m_tree->installEventFilter(this);
     connect(m_tree, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item) { TreeView1_NodeClick(item); });
+            [this](QTreeWidgetItem* item) { onResultsNodeClicked(item); });
 
     m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("ListView1"));
-    m_list->setAccessibleName(c(221));
+    m_list->setObjectName(QStringLiteral("lvwResults"));
+    m_list->setAccessibleName(c(Caption::ListOfResults));
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setColumnCount(4);
-    m_list->setHeaderLabels({QString(), c(47), c(48), c(49)});
+    m_list->setHeaderLabels({QString(), c(Caption::Score), c(Caption::Date), c(Caption::Time)});
     // Names, dates and times are shown whole; the last column takes the space that is left.
     for (int column = 0; column < 3; ++column)
         m_list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     m_list->header()->setStretchLastSection(true);
 
-    m_clear = new QPushButton(c(56), this);
+    m_clear = new QPushButton(c(Caption::ClearAllLearners), this);
     m_clear->setObjectName(QStringLiteral("btnClearDatabase"));
-    m_clear->setAccessibleName(c(56));
+    m_clear->setAccessibleName(c(Caption::ClearAllLearners));
     m_clear->setAutoDefault(false);
-    connect(m_clear, &QPushButton::clicked, this, &AdminWindow::btnClearDatabase_Click);
+    connect(m_clear, &QPushButton::clicked, this, &AdminWindow::onClearDatabaseClicked);
 
     // The chart of the selected learner, activity or subject.
     m_charts = new ProgressCharts(this);
-    m_charts->setEntries({}, c(331));
+    m_charts->setEntries({}, c(Caption::ChooseForChart));
 
     // Export: every result, or the selected learner's. A button menu: Space opens it.
-    m_export = new QPushButton(c(312), this);
+    m_export = new QPushButton(c(Caption::ExportResults), this);
     m_export->setObjectName(QStringLiteral("btnExport"));
-    m_export->setAccessibleName(c(312));
+    m_export->setAccessibleName(c(Caption::ExportResults));
     m_export->setAutoDefault(false);
     auto* exportMenu = new QMenu(m_export);
-    m_exportAll = exportMenu->addAction(c(313), this, [this] { exportResults(QString()); });
+    m_exportAll = exportMenu->addAction(c(Caption::AllResults), this, [this] { exportResults(QString()); });
     m_exportAll->setObjectName(QStringLiteral("mnuExportAll"));
-    m_exportLearner = exportMenu->addAction(c(314), this, [this] { exportResults(selectedLearner()); });
+    m_exportLearner =
+        exportMenu->addAction(c(Caption::ResultsOf), this, [this] { exportResults(selectedLearner()); });
     m_exportLearner->setObjectName(QStringLiteral("mnuExportLearner"));
     m_export->setMenu(exportMenu);
     connect(exportMenu, &QMenu::aboutToShow, this, [this] {
         const QString learner = selectedLearner();
-        m_exportLearner->setText(app().captions(314) + QLatin1Char(' ') + learner);
+        m_exportLearner->setText(app().captions(Caption::ResultsOf) + QLatin1Char(' ') + learner);
         m_exportLearner->setEnabled(!learner.isEmpty());
     });
 
-    m_restore = new QPushButton(c(318) + QStringLiteral("..."), this);
+    m_restore = new QPushButton(c(Caption::RestoreBackup) + QStringLiteral("..."), this);
     m_restore->setObjectName(QStringLiteral("btnRestore"));
-    m_restore->setAccessibleName(c(318));
+    m_restore->setAccessibleName(c(Caption::RestoreBackup));
     m_restore->setAutoDefault(false);
     m_restoreMenu = new QMenu(m_restore);
     m_restoreMenu->setObjectName(QStringLiteral("mnuRestore"));
@@ -183,13 +184,13 @@ AdminWindow::AdminWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     resize(Twips::size(10500, 8400));
 }
 
-void AdminWindow::cboView_Click(int view)
+void AdminWindow::showView(int view)
 {
     if (Dialogs::isBehindModal(this)) // the tree must not change under an open message
         return;
     m_tree->clear();
     m_list->clear();
-    m_charts->setEntries({}, app().captions(331));
+    m_charts->setEntries({}, app().captions(Caption::ChooseForChart));
     m_shownView = NoView;
     if (view < LearnerView || view > SubjectView)
         return;
@@ -261,7 +262,7 @@ bool AdminWindow::buildTree(View view, QString* error)
     }
     const bool nothingRecorded = view == LearnerView ? childNames.isEmpty() : topNames.isEmpty();
     if (nothingRecorded) {
-        QTreeWidgetItem* none = addNode(m_tree, nullptr, app().captions(55), QIcon());
+        QTreeWidgetItem* none = addNode(m_tree, nullptr, app().captions(Caption::NoResultsYet), QIcon());
         none->setData(0, NoResultsRole, true);
         return true;
     }
@@ -278,7 +279,7 @@ bool AdminWindow::buildTree(View view, QString* error)
     return true;
 }
 
-void AdminWindow::TreeView1_NodeClick(QTreeWidgetItem* node)
+void AdminWindow::onResultsNodeClicked(QTreeWidgetItem* node)
 {
     if (Dialogs::isBehindModal(this) || !node || node->data(0, NoResultsRole).toBool())
         return;
@@ -314,23 +315,28 @@ void AdminWindow::TreeView1_NodeClick(QTreeWidgetItem* node)
         new QTreeWidgetItem(m_list, {r.name, r.score, r.nDate, r.nTime});
 }
 
-void AdminWindow::btnClearDatabase_Click()
+void AdminWindow::onClearDatabaseClicked()
 {
     if (Dialogs::isBehindModal(this)) // a message of this window is still open
         return;
     const Captions& c = app().captions;
     const QString& title = app().edition.EditionTitle;
     // Nothing can bring the learners back: Enter alone must never erase them.
-    if (!Dialogs::askYesNo(this, c(57) + QLatin1Char(' ') + title + QStringLiteral("\n\n") + c(58), c(56),
-                           QMessageBox::NoIcon, QMessageBox::No))
+    if (!Dialogs::askYesNo(this,
+                           c(Caption::ClearDeletesEverything) + QLatin1Char(' ') + title +
+                               QStringLiteral("\n\n") + c(Caption::ClearKeepsOwnSubjects),
+                           c(Caption::ClearAllLearners), QMessageBox::NoIcon, QMessageBox::No))
         return;
-    if (!Dialogs::askYesNo(this, title + QLatin1Char(' ') + c(59) + QStringLiteral("\n\n") + c(60), c(56),
-                           QMessageBox::NoIcon, QMessageBox::No))
+    if (!Dialogs::askYesNo(this,
+                           title + QLatin1Char(' ') + c(Caption::ClearThenCloses) + QStringLiteral("\n\n") +
+                               c(Caption::ClearCannotBeUndone),
+                           c(Caption::ClearAllLearners), QMessageBox::NoIcon, QMessageBox::No))
         return;
     QString error;
     // Nothing is deleted without a copy to bring it back from.
-    if (!UsersBackup::forApp().takeCopy(BackupCopy::Kind::BeforeClear, Startup::now(), &error)) {
-        Dialogs::inform(this, c(328) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
+    if (!UsersBackup::forApp().takeCopy(BackupCopy::Kind::BeforeClear, Clock::now(), &error)) {
+        Dialogs::inform(this, c(Caption::NoBackupNothingDeleted) + QStringLiteral("\n\n") + error,
+                        QMessageBox::Warning);
         return;
     }
     CleanTempFiles(app());
@@ -339,13 +345,11 @@ void AdminWindow::btnClearDatabase_Click()
         return;
     }
     QPointer<AdminWindow> self(this);
-    MessageWindow::showModal(c(61), 0, this);
+    MessageWindow::showModal(c(Caption::ClearDone), 0, this);
     if (!self)
         return;
-    if (m_main)
-        m_main->endProgram();
-    else
-        close();
+    close();
+    emit quitRequested();
 }
 
 void AdminWindow::showChart(QTreeWidgetItem* node)
@@ -369,7 +373,7 @@ void AdminWindow::showChart(QTreeWidgetItem* node)
     // A failure shows as an empty chart; the result list reports the error.
     QString error;
     const auto entries = ResultsHistory::load(app().usersDatabasePath(), filter, &error);
-    m_charts->setEntries(entries.value_or(QList<HistoryEntry>()), app().captions(55));
+    m_charts->setEntries(entries.value_or(QList<HistoryEntry>()), app().captions(Caption::NoResultsYet));
 }
 
 QString AdminWindow::selectedLearner() const
@@ -388,9 +392,9 @@ void AdminWindow::exportResults(const QString& learner)
 {
     const Captions& c = app().captions;
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    QString file =
-        Dialogs::saveFileName(this, learner.isEmpty() ? c(313) : c(314) + QLatin1Char(' ') + learner,
-                              folder + QLatin1Char('/') + c(317), c(315));
+    QString file = Dialogs::saveFileName(
+        this, learner.isEmpty() ? c(Caption::AllResults) : c(Caption::ResultsOf) + QLatin1Char(' ') + learner,
+        folder + QLatin1Char('/') + c(Caption::ResultsFileName), c(Caption::CsvFiles));
     if (file.isEmpty())
         return;
     if (QFileInfo(file).suffix().isEmpty())
@@ -398,10 +402,12 @@ void AdminWindow::exportResults(const QString& learner)
     QString error;
     qsizetype count = 0;
     if (!ResultsExport::exportResults(app().usersDatabasePath(), learner, file, &error, &count)) {
-        Dialogs::inform(this, c(329) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
+        Dialogs::inform(this, c(Caption::ResultsNotSaved) + QStringLiteral("\n\n") + error,
+                        QMessageBox::Warning);
         return;
     }
-    Dialogs::inform(this, QString::number(count) + QLatin1Char(' ') + c(316) + QLatin1Char('\n') + file);
+    Dialogs::inform(this, QString::number(count) + QLatin1Char(' ') + c(Caption::ResultsSavedIn) +
+                              QLatin1Char('\n') + file);
 }
 
 void AdminWindow::fillRestoreMenu()
@@ -410,22 +416,16 @@ void AdminWindow::fillRestoreMenu()
     const UsersBackup backup = UsersBackup::forApp();
     const QList<BackupCopy> copies = backup.copies();
     if (copies.isEmpty())
-        m_restoreMenu->addAction(app().captions(322))->setEnabled(false);
+        m_restoreMenu->addAction(app().captions(Caption::NoBackupYet))->setEnabled(false);
     for (const BackupCopy& copy : copies) {
         m_restoreMenu->addAction(BackupRestore::describe(copy), this, [this, backup, copy] {
             if (!BackupRestore::askAndRestore(this, backup, copy))
                 return;
-            Dialogs::inform(this, app().captions(321));
+            Dialogs::inform(this, app().captions(Caption::RestoredLogInAgain));
             // Other learners now: everyone logs in again. The main window takes over once
             // this window has closed.
             accept();
-            if (QPointer<MainWindow> main = m_main) {
-                QTimer::singleShot(0, main, [main] {
-                    main->createLoginWindow();
-                    main->hide();
-                    main->showLoginWindow();
-                });
-            }
+            emit reloginRequested();
         });
     }
 }
@@ -436,7 +436,7 @@ bool AdminWindow::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_tree && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
-            TreeView1_NodeClick(m_tree->currentItem());
+            onResultsNodeClicked(m_tree->currentItem());
             return true;
         }
     }

@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QPointer>
 
-class MainWindow;
 class ProgressCharts;
 class QAction;
 class QComboBox;
@@ -15,7 +14,9 @@ class QTreeWidgetItem;
 
 // The administration window (frmAdmin): the administrator browses the recorded results as a
 // two-level tree (learner/activity, activity/subject or subject/learner); a second-level node
-// lists its results. The window can also delete the users database, which ends the program.
+// lists its results. The window can also delete the users database, which ends the program
+// (quitRequested), and restore a backup copy, after which everyone logs in again
+// (reloginRequested).
 class AdminWindow : public QDialog
 {
     Q_OBJECT
@@ -28,12 +29,12 @@ public:
         SubjectView = 2,  // subjects, then learners; results by activity
     };
 
-    explicit AdminWindow(MainWindow* mainWindow, QWidget* parent = nullptr);
+    explicit AdminWindow(QWidget* parent = nullptr);
 
     QComboBox* cboView() const { return m_view; }
     QLabel* lblView() const { return m_viewLabel; }
-    QTreeWidget* TreeView1() const { return m_tree; }
-    QTreeWidget* ListView1() const { return m_list; }
+    QTreeWidget* resultsTree() const { return m_tree; }
+    QTreeWidget* resultsList() const { return m_list; }
     QPushButton* btnClearDatabase() const { return m_clear; }
     ProgressCharts* charts() const { return m_charts; }
     QPushButton* btnExport() const { return m_export; }
@@ -45,15 +46,22 @@ public:
     View shownView() const { return m_shownView; }
 
     // Rebuilds the tree for a view and empties the result list.
-    void cboView_Click(int view);
+    void showView(int view);
     // A top-level node opens or closes; a second-level node lists its results.
-    void TreeView1_NodeClick(QTreeWidgetItem* node);
+    void onResultsNodeClicked(QTreeWidgetItem* node);
     // Asks twice, keeps a backup, then deletes the users database and ends the program.
-    void btnClearDatabase_Click();
+    void onClearDatabaseClicked();
     // Writes every result, or those of one learner, to a CSV file chosen in the save dialog.
     void exportResults(const QString& learner);
     // The learner of the selected node, if the node is or belongs to one.
     QString selectedLearner() const;
+
+signals:
+    // The users database was deleted: the program ends.
+    void quitRequested();
+    // A backup copy replaced the learners and results: the login window comes back once
+    // this window has closed.
+    void reloginRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -63,7 +71,6 @@ private:
     void showChart(QTreeWidgetItem* node);
     void fillRestoreMenu();
 
-    QPointer<MainWindow> m_main;
     QLabel* m_viewLabel = nullptr;
     QComboBox* m_view = nullptr;
     QTreeWidget* m_tree = nullptr;

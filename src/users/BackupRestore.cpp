@@ -1,8 +1,9 @@
 #include "BackupRestore.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "app/Startup.h"
+#include "platform/Clock.h"
+#include "state/AppState.h"
+#include "widgets/Dialogs.h"
 
 namespace BackupRestore {
 
@@ -16,9 +17,10 @@ QString when(const BackupCopy& copy)
 bool restore(QWidget* parent, const UsersBackup& backup, const BackupCopy& copy)
 {
     QString error;
-    if (backup.restore(copy.path, Startup::now(), &error))
+    if (backup.restore(copy.path, Clock::now(), &error))
         return true;
-    Dialogs::inform(parent, app().captions(330) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
+    Dialogs::inform(parent, app().captions(Caption::BackupNotRestored) + QStringLiteral("\n\n") + error,
+                    QMessageBox::Warning);
     return false;
 }
 
@@ -26,17 +28,19 @@ bool restore(QWidget* parent, const UsersBackup& backup, const BackupCopy& copy)
 
 QString describe(const BackupCopy& copy)
 {
-    const int kind = copy.kind == BackupCopy::Kind::Daily         ? 325
-                     : copy.kind == BackupCopy::Kind::BeforeClear ? 326
-                                                                  : 327;
+    const Caption kind = copy.kind == BackupCopy::Kind::Daily         ? Caption::DailyBackup
+                         : copy.kind == BackupCopy::Kind::BeforeClear ? Caption::BackupBeforeClear
+                                                                      : Caption::BackupBeforeRestore;
     return when(copy) + QStringLiteral(" (") + app().captions(kind) + QLatin1Char(')');
 }
 
 bool askAndRestore(QWidget* parent, const UsersBackup& backup, const BackupCopy& copy)
 {
     const Captions& c = app().captions;
-    if (!Dialogs::askYesNo(parent, c(319) + QLatin1Char(' ') + when(copy) + QStringLiteral("?\n\n") + c(320),
-                           c(318)))
+    if (!Dialogs::askYesNo(parent,
+                           c(Caption::RestoreAsOn) + QLatin1Char(' ') + when(copy) + QStringLiteral("?\n\n") +
+                               c(Caption::PresentKeptFirst),
+                           c(Caption::RestoreBackup)))
         return false;
     return restore(parent, backup, copy);
 }
@@ -48,8 +52,10 @@ bool offerNewestCopy(QWidget* parent, const QString& usersDatabasePath)
     if (!newest)
         return false;
     const Captions& c = app().captions;
-    if (!Dialogs::askYesNo(
-            parent, c(323) + QLatin1Char(' ') + when(*newest) + QStringLiteral(".\n\n") + c(324), c(318)))
+    if (!Dialogs::askYesNo(parent,
+                           c(Caption::BackupFoundFrom) + QLatin1Char(' ') + when(*newest) +
+                               QStringLiteral(".\n\n") + c(Caption::RestoreInsteadOfEmpty),
+                           c(Caption::RestoreBackup)))
         return false;
     return restore(parent, backup, *newest);
 }

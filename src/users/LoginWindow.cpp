@@ -1,13 +1,13 @@
 #include "LoginWindow.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "app/MainWindow.h"
-#include "content/MessageWindow.h"
-#include "content/Pictures.h"
 #include "platform/Sound.h"
+#include "state/AppState.h"
 #include "users/BackupRestore.h"
 #include "users/ProfileWindow.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
+#include "widgets/Pictures.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -73,11 +73,10 @@ Learner learnerOf(const QListWidgetItem* item)
 
 } // namespace
 
-LoginWindow::LoginWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(parent), m_main(mainWindow)
+LoginWindow::LoginWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmLogin"));
     setAttribute(Qt::WA_DeleteOnClose);
-    LoginSucceeded = false;
 
     QPalette pal = palette();
     const QPixmap tile = Pictures::background(QStringLiteral("login"));
@@ -88,13 +87,13 @@ LoginWindow::LoginWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     }
 
     const auto& caption = app().captions;
-    m_instructions = new QLabel(caption(26), this);
+    m_instructions = new QLabel(caption(Caption::LoginInstructions), this);
     m_instructions->setObjectName(QStringLiteral("lblInstructions"));
     m_instructions->setWordWrap(true);
 
     m_list = new QListWidget(this);
-    m_list->setObjectName(QStringLiteral("ListView1"));
-    m_list->setAccessibleName(caption(26));
+    m_list->setObjectName(QStringLiteral("lvwLearners"));
+    m_list->setAccessibleName(caption(Caption::LoginInstructions));
     m_list->setViewMode(QListView::IconMode);
     m_list->setMovement(QListView::Static);
     m_list->setResizeMode(QListView::Adjust);
@@ -104,23 +103,23 @@ LoginWindow::LoginWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setSortingEnabled(true); // by name; entries added later take their place at once
 
-    m_passwordLabel = new QLabel(caption(37), this);
+    m_passwordLabel = new QLabel(caption(Caption::Password), this);
     m_passwordLabel->setObjectName(QStringLiteral("lblPassword"));
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("txtPassword"));
-    m_password->setAccessibleName(caption(37));
+    m_password->setAccessibleName(caption(Caption::Password));
     m_password->setEchoMode(QLineEdit::Password);
     m_password->setMaxLength(PasswordMaxLength);
     m_passwordLabel->setBuddy(m_password);
 
-    const int buttonCaptions[] = {28, 27, 44};
+    const Caption buttonCaptions[] = {Caption::LogIn, Caption::NewLearnerButton, Caption::EditProfile};
     for (int i = 0; i < 3; ++i) {
         auto* b = new QPushButton(caption(buttonCaptions[i]), this);
         b->setObjectName(QStringLiteral("btnLogin_%1").arg(i));
         b->setAccessibleName(caption(buttonCaptions[i]));
         connect(b, &QPushButton::pressed, this, [] { Sound::PlayInterfaceSound(); });
         connect(b, &QPushButton::released, this, [] { Sound::PlayInterfaceSound(); });
-        connect(b, &QPushButton::clicked, this, [this, i] { btnLogin_Click(i); });
+        connect(b, &QPushButton::clicked, this, [this, i] { onButtonClicked(i); });
         m_buttons.append(b);
     }
     m_buttons[0]->setDefault(true); // Enter in the password box logs in
@@ -143,33 +142,37 @@ LoginWindow::LoginWindow(MainWindow* mainWindow, QWidget* parent) : QDialog(pare
     setTabOrder(m_buttons[0], m_buttons[1]);
     setTabOrder(m_buttons[1], m_buttons[2]);
 
-    setWindowTitle(caption(29) + QLatin1Char(' ') + app().edition.EditionTitle);
+    setWindowTitle(caption(Caption::LogInTo) + QLatin1Char(' ') + app().edition.EditionTitle);
     resize(560, 420);
 
-    connect(m_list, &QListWidget::itemClicked, this, [this] { ListView1_Click(); });
-    connect(m_list, &QListWidget::itemDoubleClicked, this, [this] { btnLogin_Click(0); });
+    connect(m_list, &QListWidget::itemClicked, this, [this] { adaptPasswordBox(true); });
+    connect(m_list, &QListWidget::itemDoubleClicked, this, [this] { onButtonClicked(0); });
     // Arrow keys choose another learner too; the focus stays in the list meanwhile.
     connect(m_list, &QListWidget::currentItemChanged, this, [this] { adaptPasswordBox(false); });
-
-    loadLearners();
-    if (m_list->count() > 0) {
-        m_list->setCurrentItem(m_list->item(0));
-        ListView1_Click();
-    } else {
-        setPasswordBoxVisible(false);
-    }
+    setPasswordBoxVisible(false);
 }
 
 void LoginWindow::reportCannotCreate(const UsersDatabase& users, const QString& error)
 {
     // Without a users database nobody can log in: say where it could not be made, then end.
-    Dialogs::inform(this,
-                    error + QStringLiteral("\n\n") + app().captions(88) + QLatin1Char('\n') + users.path());
-    if (m_main)
-        m_main->endProgram();
+    Dialogs::inform(this, error + QStringLiteral("\n\n") + app().captions(Caption::LearnersCannotBeCreated) +
+                              QLatin1Char('\n') + users.path());
+    emit quitRequested();
 }
 
 void LoginWindow::loadLearners()
+{
+    m_list->clear();
+    readLearners();
+    if (m_list->count() > 0) {
+        m_list->setCurrentItem(m_list->item(0));
+        adaptPasswordBox(true);
+    } else {
+        setPasswordBoxVisible(false);
+    }
+}
+
+void LoginWindow::readLearners()
 {
     const auto& caption = app().captions;
     const UsersDatabase users = UsersDatabase::forApp();
@@ -178,7 +181,8 @@ void LoginWindow::loadLearners()
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const LearnerList list = users.openLearnerList();
         QApplication::restoreOverrideCursor();
-        const QString heading = caption(40) + QStringLiteral(" Error#001 ") + list.error;
+        const QString heading =
+            caption(Caption::LearnersUnreadable) + QStringLiteral(" Error#001 ") + list.error;
         switch (list.outcome) {
         case LearnerList::Outcome::Read: {
             bool first = true;
@@ -195,13 +199,13 @@ void LoginWindow::loadLearners()
             return;
         case LearnerList::Outcome::CannotSetAside:
             Dialogs::inform(this, heading);
-            if (m_main)
-                m_main->endProgram();
+            emit quitRequested();
             return;
         case LearnerList::Outcome::SetAside:
             // Never deleted: the damaged file is kept under another name, a fresh list starts.
             Dialogs::inform(this, heading + QStringLiteral("\n\n") + app().edition.EditionTitle +
-                                      QLatin1Char(' ') + caption(41) + QLatin1Char('\n') + list.keptAs);
+                                      QLatin1Char(' ') + caption(Caption::UnreadableListKept) +
+                                      QLatin1Char('\n') + list.keptAs);
             if (!list.createError.isEmpty()) {
                 reportCannotCreate(users, list.createError);
                 return;
@@ -217,12 +221,11 @@ void LoginWindow::loadLearners()
                 Dialogs::message(this, {QString(),
                                         heading + QStringLiteral("\n\n") +
                                             Dialogs::fileFailureText(list.failure, users.path()) +
-                                            QStringLiteral("\n\n") + caption(176),
+                                            QStringLiteral("\n\n") + caption(Caption::FileLeftUnchanged),
                                         QMessageBox::NoIcon, QMessageBox::Retry | QMessageBox::Close});
             if (answer == QMessageBox::Retry)
                 continue;
-            if (m_main)
-                m_main->endProgram();
+            emit quitRequested();
             return;
         }
         }
@@ -261,30 +264,12 @@ QListWidgetItem* LoginWindow::addEntry(const Learner& learner, bool administrato
     return item;
 }
 
-void LoginWindow::updateSelectedEntry(const Learner& learner)
-{
-    QListWidgetItem* item = m_list->currentItem();
-    if (!item)
-        return;
-    Learner updated = learner;
-    updated.pkStudentID = item->data(StudentIdRole).toLongLong();
-    fillItem(item, updated);
-    m_list->sortItems();
-    m_list->scrollToItem(item);
-}
-
 void LoginWindow::makeAdministrator(QListWidgetItem* item)
 {
     QFont bold = item->font();
     bold.setBold(true);
     item->setFont(bold);
     item->setData(AdministratorRole, true);
-}
-
-void LoginWindow::selectEntry(QListWidgetItem* item)
-{
-    m_list->setCurrentItem(item);
-    m_list->scrollToItem(item);
 }
 
 void LoginWindow::setPasswordBoxVisible(bool visible)
@@ -295,8 +280,23 @@ void LoginWindow::setPasswordBoxVisible(bool visible)
     m_passwordLabel->setVisible(visible);
 }
 
-void LoginWindow::ListView1_Click()
+void LoginWindow::onLearnerSaved(const Learner& learner, bool isNew, bool firstLearner)
 {
+    QListWidgetItem* item = m_list->currentItem();
+    if (isNew) {
+        // The very first learner is the administrator.
+        item = addEntry(learner, firstLearner);
+    } else if (item) {
+        Learner updated = learner;
+        updated.pkStudentID = item->data(StudentIdRole).toLongLong();
+        fillItem(item, updated);
+        m_list->sortItems();
+    }
+    if (item) {
+        m_list->setCurrentItem(item); // the new learner logs in next
+        m_list->scrollToItem(item);
+    }
+    // The password box follows the selected learner.
     adaptPasswordBox(true);
 }
 
@@ -324,7 +324,7 @@ bool LoginWindow::passwordMatches() const
     return learner && learner->tPassword.compare(m_password->text(), Qt::CaseInsensitive) == 0;
 }
 
-void LoginWindow::btnLogin_Click(int index)
+void LoginWindow::onButtonClicked(int index)
 {
     const auto& caption = app().captions;
     // Pressed behind the profile window or a message (an accessibility action can do that):
@@ -332,8 +332,8 @@ void LoginWindow::btnLogin_Click(int index)
     if (Dialogs::isBehindModal(this))
         return;
     if (index == 1) {
-        auto* profile = new ProfileWindow(this, this);
-        profile->btnEdit(0)->setText(caption(8));
+        auto* profile = new ProfileWindow(learners(), this);
+        connect(profile, &ProfileWindow::learnerSaved, this, &LoginWindow::onLearnerSaved);
         Dialogs::runModal(profile);
         return;
     }
@@ -342,7 +342,7 @@ void LoginWindow::btnLogin_Click(int index)
         return;
     if (!passwordMatches()) {
         QPointer<LoginWindow> self(this);
-        MessageWindow::showModal(caption(39), 0, this);
+        MessageWindow::showModal(caption(Caption::WrongPassword), 0, this);
         if (self && !m_password->isHidden())
             m_password->setFocus();
         return;
@@ -350,45 +350,34 @@ void LoginWindow::btnLogin_Click(int index)
 
     QListWidgetItem* item = m_list->currentItem();
     if (index == 2) {
-        const Learner learner = learnerOf(item);
-        auto* profile = new ProfileWindow(this, this);
-        profile->btnEdit(0)->setText(caption(44));
-        profile->setWindowTitle(caption(45));
-        profile->txtFirst()->setText(learner.tFirstname);
-        profile->txtLast()->setText(learner.tLastname);
-        profile->imageCombo1()->setCurrentIndex(qBound(1, learner.nIcon, Pictures::LearnerCount) - 1);
-        if (learner.hasPassword()) {
-            profile->chkPassword()->setChecked(true);
-            profile->txtPassword()->setText(learner.tPassword);
-            profile->txtPassword2()->setText(learner.tPassword);
-        }
+        auto* profile = new ProfileWindow(learners(), this);
+        profile->editLearner(learnerOf(item));
+        connect(profile, &ProfileWindow::learnerSaved, this, &LoginWindow::onLearnerSaved);
         Dialogs::runModal(profile);
         return;
     }
 
     // Log in.
-    LoginSucceeded = true;
+    m_loggedIn = true;
     const QString user = item->text();
     const bool administrator = item->data(AdministratorRole).toBool();
     app().CurrentUser = user;
     emit loggedIn(user, administrator);
-    if (m_main)
-        m_main->applyLogin(user, administrator);
     close();
 }
 
 bool LoginWindow::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
-        LoginSucceeded = false;
+        m_loggedIn = false;
     return QDialog::event(event);
 }
 
 void LoginWindow::closeEvent(QCloseEvent* event)
 {
     // Closed without a login: the program ends, also after an earlier learner's session.
-    if (!LoginSucceeded && m_main)
-        m_main->endProgram();
+    if (!m_loggedIn)
+        emit quitRequested();
     QDialog::closeEvent(event);
 }
 

@@ -6,24 +6,29 @@
 #include <QList>
 #include <QPointer>
 
-class MainWindow;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 
-// The login window (frmLogin): the learners with their pictures; a successful login hands
-// over to the main window. Closing it without a login ends the program. Make it with new:
+// The login window (frmLogin): the learners with their pictures. A successful login is
+// announced with loggedIn; closing the window without one (or a users database that cannot
+// be used) with quitRequested. Make it with new, connect its signals, then loadLearners():
 // it deletes itself when it closes, and each opening reads the learners afresh.
 class LoginWindow : public QDialog
 {
     Q_OBJECT
 public:
-    explicit LoginWindow(MainWindow* mainWindow, QWidget* parent = nullptr);
-    bool LoginSucceeded = false;
+    explicit LoginWindow(QWidget* parent = nullptr);
 
-    QListWidget* ListView1() const { return m_list; }
+    // Reads the learners into the list and selects the first. A users database that cannot
+    // be read or made is reported here, then quitRequested is emitted.
+    void loadLearners();
+    // True once a learner has logged in through this window (and it has not been shown again).
+    bool hasLoggedIn() const { return m_loggedIn; }
+
+    QListWidget* loginList() const { return m_list; }
     QLineEdit* txtPassword() const { return m_password; }
     QLabel* lblPassword() const { return m_passwordLabel; }
     QPushButton* btnLogin(int index) const { return m_buttons.value(index); }
@@ -34,21 +39,14 @@ public:
     std::optional<Learner> selectedLearner() const;
     int entryCount() const;
 
-    // The profile window brings the list up to date without reading the database again.
-    QListWidgetItem* addEntry(const Learner& learner, bool administrator);
-    void updateSelectedEntry(const Learner& learner);
-    void makeAdministrator(QListWidgetItem* item);
-    void selectEntry(QListWidgetItem* item);
-    void setPasswordBoxVisible(bool visible);
-
     // Button handlers: 0 log in, 1 new learner, 2 edit learner.
-    void btnLogin_Click(int index);
-    // Shows or hides the password box for the selected learner and moves the focus there.
-    void ListView1_Click();
+    void onButtonClicked(int index);
 
 signals:
-    // Emitted on a successful login, just before the main window takes over.
+    // A learner logged in; the window closes next.
     void loggedIn(const QString& user, bool administrator);
+    // Closed without a login, or no users database to log in with: the program ends.
+    void quitRequested();
 
 protected:
     bool event(QEvent* event) override;
@@ -56,12 +54,17 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void loadLearners();
+    void readLearners();
+    QListWidgetItem* addEntry(const Learner& learner, bool administrator);
+    void makeAdministrator(QListWidgetItem* item);
+    void setPasswordBoxVisible(bool visible);
+    // A learner made or changed in the profile window joins the list, selected.
+    void onLearnerSaved(const Learner& learner, bool isNew, bool firstLearner);
     void reportCannotCreate(const UsersDatabase& users, const QString& error);
     bool passwordMatches() const;
     void adaptPasswordBox(bool moveFocus);
 
-    QPointer<MainWindow> m_main;
+    bool m_loggedIn = false;
     QListWidget* m_list = nullptr;
     QLineEdit* m_password = nullptr;
     QLabel* m_passwordLabel = nullptr;

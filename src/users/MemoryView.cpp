@@ -1,9 +1,8 @@
 #include "MemoryView.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "platform/Twips.h"
-#include "review/ReviewCaptions.h"
+#include "state/AppState.h"
+#include "widgets/Dialogs.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -35,22 +34,22 @@ MemoryView::MemoryView(const QString& learner, QWidget* parent) : QGroupBox(pare
 {
     const Captions& c = app().captions;
     setObjectName(QStringLiteral("grpMemory"));
-    setTitle(c(ReviewCaptions::Memory));
-    setAccessibleName(c(ReviewCaptions::Memory));
+    setTitle(c(Caption::ReviewMemory));
+    setAccessibleName(c(Caption::ReviewMemory));
 
     m_counts = new QLabel(this);
     m_counts->setObjectName(QStringLiteral("lblMemoryCounts"));
-    m_counts->setToolTip(c(ReviewCaptions::Thresholds));
+    m_counts->setToolTip(c(Caption::ReviewThresholds));
     m_retention = new QLabel(this);
     m_retention->setObjectName(QStringLiteral("lblRetention"));
     for (QLabel* l : {m_counts, m_retention})
         l->setTextFormat(Qt::PlainText);
 
-    m_bars = new QBarSet(c(ReviewCaptions::Forecast));
+    m_bars = new QBarSet(c(Caption::ReviewForecast));
     auto* series = new QBarSeries;
     series->append(m_bars);
     auto* chart = new QChart;
-    chart->setTitle(c(ReviewCaptions::Forecast));
+    chart->setTitle(c(Caption::ReviewForecast));
     chart->legend()->hide();
     chart->addSeries(series);
     auto* days = new QBarCategoryAxis;
@@ -62,7 +61,7 @@ MemoryView::MemoryView(const QString& learner, QWidget* parent) : QGroupBox(pare
     series->attachAxis(counts);
     m_chart = new QChartView(chart, this);
     m_chart->setObjectName(QStringLiteral("chartForecast"));
-    m_chart->setAccessibleName(c(ReviewCaptions::Forecast));
+    m_chart->setAccessibleName(c(Caption::ReviewForecast));
     m_chart->setMinimumHeight(Twips::toPixels(2200));
     m_chart->setFocusPolicy(Qt::TabFocus);
 
@@ -72,9 +71,9 @@ MemoryView::MemoryView(const QString& learner, QWidget* parent) : QGroupBox(pare
     m_desired->setSingleStep(0.01);
     m_desired->setDecimals(2);
     m_desired->setValue(FsrsScheduler::DefaultRetention);
-    m_desired->setAccessibleName(c(ReviewCaptions::DesiredRetention));
+    m_desired->setAccessibleName(c(Caption::ReviewDesiredRetention));
     m_desired->setKeyboardTracking(false); // stored once a value is typed whole, not per key
-    auto* desiredLabel = new QLabel(c(ReviewCaptions::DesiredRetention), this);
+    auto* desiredLabel = new QLabel(c(Caption::ReviewDesiredRetention), this);
     desiredLabel->setBuddy(m_desired);
     connect(m_desired, &QDoubleSpinBox::valueChanged, this, &MemoryView::onDesiredRetentionChanged);
 
@@ -109,9 +108,9 @@ void MemoryView::show(const PhraseMemory& memory)
 {
     const Captions& c = app().captions;
     const PhraseMemory::Counts counts = memory.counts();
-    m_counts->setText(c(ReviewCaptions::NewCount).arg(counts.newPhrases) + QStringLiteral("   ") +
-                      c(ReviewCaptions::LearningCount).arg(counts.learning) + QStringLiteral("   ") +
-                      c(ReviewCaptions::KnownCount).arg(counts.known));
+    m_counts->setText(c(Caption::ReviewNewCount).arg(counts.newPhrases) + QStringLiteral("   ") +
+                      c(Caption::ReviewLearningCount).arg(counts.learning) + QStringLiteral("   ") +
+                      c(Caption::ReviewKnownCount).arg(counts.known));
     m_counts->setAccessibleName(m_counts->text());
 
     m_forecast = memory.forecast(m_today, ForecastDays);
@@ -136,8 +135,8 @@ void MemoryView::show(const PhraseMemory& memory)
     m_chart->setAccessibleDescription(spoken.join(QStringLiteral(", ")));
 
     const auto achieved = memory.achievedRetention(m_today, RetentionDays);
-    m_retention->setText(c(ReviewCaptions::Retention)
-                             .arg(achieved ? percent(*achieved) : c(ReviewCaptions::NoReviewsYet),
+    m_retention->setText(c(Caption::ReviewRetention)
+                             .arg(achieved ? percent(*achieved) : c(Caption::ReviewNoReviewsYet),
                                   percent(memory.scheduler().desiredRetention())));
     m_retention->setAccessibleName(m_retention->text());
 }

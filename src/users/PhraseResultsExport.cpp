@@ -79,7 +79,7 @@ QByteArray phrasesCsv(const std::vector<PhraseResultRow>& rows, PhraseTexts& tex
                         QStringLiteral("Phrase number"), QStringLiteral("Phrase"), QStringLiteral("Activity"),
                         QStringLiteral("Time"), QStringLiteral("Grade"), QStringLiteral("Grade name")});
     for (const PhraseResultRow& r : rows)
-        out += line({r.learner, Proper_Title(r.phrase.subjectFile).trimmed(), r.phrase.subjectFile,
+        out += line({r.learner, properTitle(r.phrase.subjectFile).trimmed(), r.phrase.subjectFile,
                      QString::number(r.phrase.phraseNo), texts.text(r.phrase), r.activity,
                      PhraseResults::utcText(r.utcSeconds), QString::number(r.grade), gradeName(r.grade)});
     return withMark(out);
@@ -94,7 +94,7 @@ QByteArray memoryCsv(const std::vector<LearnerMemory>& learners, qint64 today, P
                         QStringLiteral("Next due"), QStringLiteral("Desired retention")});
     for (const LearnerMemory& l : learners) {
         for (const PhraseMemoryItem& item : l.memory.items())
-            out += line({l.learner, Proper_Title(item.phrase.subjectFile).trimmed(), item.phrase.subjectFile,
+            out += line({l.learner, properTitle(item.phrase.subjectFile).trimmed(), item.phrase.subjectFile,
                          QString::number(item.phrase.phraseNo), texts.text(item.phrase),
                          QString::number(item.reviews), QString::number(item.lapses),
                          number(item.state.stability, 2), number(item.state.difficulty, 2), dayText(item.lastDay),

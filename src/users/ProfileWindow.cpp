@@ -1,12 +1,12 @@
 #include "ProfileWindow.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "content/MessageWindow.h"
-#include "content/Pictures.h"
 #include "platform/Sound.h"
-#include "users/LoginWindow.h"
+#include "state/AppState.h"
 #include "users/UsersDatabase.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
+#include "widgets/Pictures.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -21,7 +22,8 @@ constexpr int NameMaxLength = 20;
 constexpr int PasswordMaxLength = 15;
 } // namespace
 
-ProfileWindow::ProfileWindow(LoginWindow* login, QWidget* parent) : QDialog(parent), m_login(login)
+ProfileWindow::ProfileWindow(const QList<Learner>& existing, QWidget* parent)
+    : QDialog(parent), m_existing(existing)
 {
     setObjectName(QStringLiteral("frmNewUser"));
     setModal(true);
@@ -48,16 +50,17 @@ ProfileWindow::ProfileWindow(LoginWindow* login, QWidget* parent) : QDialog(pare
         return e;
     };
 
-    auto* lblFirst = makeLabel(QStringLiteral("lblfirst"), caption(31));
-    auto* lblLast = makeLabel(QStringLiteral("lblLast"), caption(32));
-    auto* lblIcon = makeLabel(QStringLiteral("lblIcon"), caption(33));
-    m_typePass = makeLabel(QStringLiteral("lblTypePass"), caption(37));
-    m_retypePass = makeLabel(QStringLiteral("lblRetypePass"), caption(38));
+    auto* lblFirst = makeLabel(QStringLiteral("lblfirst"), caption(Caption::FirstName));
+    auto* lblLast = makeLabel(QStringLiteral("lblLast"), caption(Caption::LastName));
+    auto* lblIcon = makeLabel(QStringLiteral("lblIcon"), caption(Caption::Picture));
+    m_typePass = makeLabel(QStringLiteral("lblTypePass"), caption(Caption::Password));
+    m_retypePass = makeLabel(QStringLiteral("lblRetypePass"), caption(Caption::RepeatPassword));
 
-    m_first = makeEdit(QStringLiteral("txtFirst"), NameMaxLength, caption(31));
-    m_last = makeEdit(QStringLiteral("txtLast"), NameMaxLength, caption(32));
-    m_password = makeEdit(QStringLiteral("txtPassword"), PasswordMaxLength, caption(37));
-    m_password2 = makeEdit(QStringLiteral("txtPassword2"), PasswordMaxLength, caption(38));
+    m_first = makeEdit(QStringLiteral("txtFirst"), NameMaxLength, caption(Caption::FirstName));
+    m_last = makeEdit(QStringLiteral("txtLast"), NameMaxLength, caption(Caption::LastName));
+    m_password = makeEdit(QStringLiteral("txtPassword"), PasswordMaxLength, caption(Caption::Password));
+    m_password2 =
+        makeEdit(QStringLiteral("txtPassword2"), PasswordMaxLength, caption(Caption::RepeatPassword));
     m_password->setEchoMode(QLineEdit::Password);
     m_password2->setEchoMode(QLineEdit::Password);
     lblFirst->setBuddy(m_first);
@@ -66,30 +69,31 @@ ProfileWindow::ProfileWindow(LoginWindow* login, QWidget* parent) : QDialog(pare
     m_retypePass->setBuddy(m_password2);
 
     m_pictures = new QComboBox(this);
-    m_pictures->setObjectName(QStringLiteral("imageCombo1"));
-    m_pictures->setAccessibleName(caption(33));
+    m_pictures->setObjectName(QStringLiteral("cboPicture"));
+    m_pictures->setAccessibleName(caption(Caption::Picture));
     m_pictures->setIconSize(QSize(32, 32));
     for (int i = 1; i <= Pictures::LearnerCount; ++i) {
         m_pictures->addItem(Pictures::learner(i), QString(), i);
-        m_pictures->setItemData(i - 1, caption(33) + QLatin1Char(' ') + QString::number(i),
+        m_pictures->setItemData(i - 1, caption(Caption::Picture) + QLatin1Char(' ') + QString::number(i),
                                 Qt::AccessibleTextRole);
     }
     m_pictures->setCurrentIndex(0);
     lblIcon->setBuddy(m_pictures);
 
-    m_hasPassword = new QCheckBox(caption(35), this);
+    m_hasPassword = new QCheckBox(caption(Caption::ProtectWithPassword), this);
     m_hasPassword->setObjectName(QStringLiteral("chkPassword"));
-    connect(m_hasPassword, &QCheckBox::toggled, this, [this] { chkPassword_Click(); });
+    connect(m_hasPassword, &QCheckBox::toggled, this, &ProfileWindow::onPasswordToggled);
 
     for (int i = 0; i < 2; ++i) {
         auto* b = new QPushButton(this);
         b->setObjectName(QStringLiteral("btnEdit_%1").arg(i));
         connect(b, &QPushButton::pressed, this, [] { Sound::PlayInterfaceSound(); });
         connect(b, &QPushButton::released, this, [] { Sound::PlayInterfaceSound(); });
-        connect(b, &QPushButton::clicked, this, [this, i] { btnEdit_Click(i); });
+        connect(b, &QPushButton::clicked, this, [this, i] { onButtonClicked(i); });
         m_buttons.append(b);
     }
-    m_buttons[1]->setText(caption(9));
+    m_buttons[0]->setText(caption(Caption::Ok));
+    m_buttons[1]->setText(caption(Caption::Cancel));
     m_buttons[0]->setDefault(true);
 
     auto* grid = new QGridLayout(this);
@@ -114,18 +118,27 @@ ProfileWindow::ProfileWindow(LoginWindow* login, QWidget* parent) : QDialog(pare
                        static_cast<QWidget*>(m_typePass), static_cast<QWidget*>(m_retypePass)})
         w->hide();
 
-    setWindowTitle(caption(30));
+    setWindowTitle(caption(Caption::NewLearner));
     m_first->setFocus();
 }
 
-bool ProfileWindow::isEditMode() const
+void ProfileWindow::editLearner(const Learner& learner)
 {
-    // An empty caption table must not turn a new learner into an edit of another one.
-    const QString edit = app().captions(44);
-    return !edit.isEmpty() && m_buttons[0]->text() == edit;
+    const auto& caption = app().captions;
+    m_edited = learner;
+    m_buttons[0]->setText(caption(Caption::EditProfile));
+    setWindowTitle(caption(Caption::EditLearner));
+    m_first->setText(learner.tFirstname);
+    m_last->setText(learner.tLastname);
+    m_pictures->setCurrentIndex(qBound(1, learner.nIcon, Pictures::LearnerCount) - 1);
+    if (learner.hasPassword()) {
+        m_hasPassword->setChecked(true);
+        m_password->setText(learner.tPassword);
+        m_password2->setText(learner.tPassword);
+    }
 }
 
-void ProfileWindow::chkPassword_Click()
+void ProfileWindow::onPasswordToggled()
 {
     m_password->clear();
     m_password2->clear();
@@ -137,7 +150,7 @@ void ProfileWindow::chkPassword_Click()
         m_password->setFocus();
 }
 
-void ProfileWindow::btnEdit_Click(int index)
+void ProfileWindow::onButtonClicked(int index)
 {
     if (Dialogs::isBehindModal(this)) // a message of this window is still open
         return;
@@ -160,12 +173,12 @@ void ProfileWindow::save()
     // The first failing check ends the click; what was typed stays.
     // A name is needed; the learner is told which part is missing.
     if (learner.tFirstname.isEmpty()) {
-        MessageWindow::showModal(caption(222), 0, this);
+        MessageWindow::showModal(caption(Caption::TypeFirstName), 0, this);
         m_first->setFocus();
         return;
     }
     if (learner.tLastname.isEmpty()) {
-        MessageWindow::showModal(caption(223), 0, this);
+        MessageWindow::showModal(caption(Caption::TypeLastName), 0, this);
         m_last->setFocus();
         return;
     }
@@ -179,53 +192,43 @@ void ProfileWindow::save()
             return;
         }
         if (m_password->text() != m_password2->text()) {
-            MessageWindow::showModal(caption(36), 0, this);
+            MessageWindow::showModal(caption(Caption::PasswordsDiffer), 0, this);
             return;
         }
         learner.tPassword = m_password->text().trimmed();
     }
     const bool edit = isEditMode();
-    if (!edit && m_login && UsersDatabase::isDuplicateName(m_login->learners(), learner.displayName())) {
-        MessageWindow::showModal(caption(42), 0, this);
+    if (!edit && UsersDatabase::isDuplicateName(m_existing, learner.displayName())) {
+        MessageWindow::showModal(caption(Caption::LearnerExists), 0, this);
         return;
     }
 
     const UsersDatabase users = UsersDatabase::forApp();
     QString error;
-    if (!edit) {
-        const auto key = users.addLearner(learner, &error);
-        if (!key) {
-            Dialogs::reportError(QStringLiteral("btnEdit_Click"), error, this);
-            return;
-        }
-        learner.pkStudentID = *key;
-        if (m_login) {
-            QListWidgetItem* item = m_login->addEntry(learner, false);
-            m_login->selectEntry(item); // the new learner logs in next
-            if (m_login->entryCount() == 1) {
-                // The very first learner is the administrator.
-                QPointer<ProfileWindow> self(this);
-                MessageWindow::showModal(caption(43), 10, this);
-                if (!self || !m_login)
-                    return;
-                m_login->makeAdministrator(item);
-            }
-        }
-    } else {
-        const auto selected = m_login ? m_login->selectedLearner() : std::nullopt;
-        if (!selected) {
-            Dialogs::reportError(QStringLiteral("btnEdit_Click"), caption(224), this);
-            return;
-        }
-        learner.pkStudentID = selected->pkStudentID;
+    if (edit) {
+        learner.pkStudentID = m_edited->pkStudentID;
         if (!users.updateLearner(learner, &error)) {
             Dialogs::reportError(QStringLiteral("btnEdit_Click"), error, this);
             return;
         }
-        m_login->updateSelectedEntry(learner);
+        emit learnerSaved(learner, false, false);
+        accept();
+        return;
     }
-    // The password box of the login window follows the selected learner.
-    if (m_login)
-        m_login->ListView1_Click();
+    const auto key = users.addLearner(learner, &error);
+    if (!key) {
+        Dialogs::reportError(QStringLiteral("btnEdit_Click"), error, this);
+        return;
+    }
+    learner.pkStudentID = *key;
+    const bool first = m_existing.isEmpty();
+    emit learnerSaved(learner, true, first);
+    if (first) {
+        // The very first learner is the administrator: say so.
+        QPointer<ProfileWindow> self(this);
+        MessageWindow::showModal(caption(Caption::FirstLearnerIsAdministrator), 10, this);
+        if (!self)
+            return;
+    }
     accept();
 }

@@ -1,42 +1,53 @@
 #pragma once
 
+#include "users/UsersDatabase.h"
+
 #include <QDialog>
 #include <QList>
-#include <QPointer>
 
-class LoginWindow;
+#include <optional>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The profile window (frmNewUser): creates a learner or changes one, then brings the login
-// window's list up to date. It is in edit mode when the OK button reads caption 44 (the
-// login window sets it), in new mode otherwise.
+// The profile window (frmNewUser): creates a learner, or changes the one given to
+// editLearner, in the users database and announces the learner it saved.
 class ProfileWindow : public QDialog
 {
     Q_OBJECT
 public:
-    explicit ProfileWindow(LoginWindow* login, QWidget* parent = nullptr);
+    // existing: the learners there are now (a new learner's name must differ from theirs).
+    explicit ProfileWindow(const QList<Learner>& existing, QWidget* parent = nullptr);
+
+    // Edit mode: the learner's name, picture and password are shown and saved over.
+    void editLearner(const Learner& learner);
 
     QLineEdit* txtFirst() const { return m_first; }
     QLineEdit* txtLast() const { return m_last; }
-    QComboBox* imageCombo1() const { return m_pictures; }
+    QComboBox* learnerPictures() const { return m_pictures; }
     QCheckBox* chkPassword() const { return m_hasPassword; }
     QLineEdit* txtPassword() const { return m_password; }
     QLineEdit* txtPassword2() const { return m_password2; }
     QPushButton* btnEdit(int index) const { return m_buttons.value(index); }
 
-    bool isEditMode() const;
+    bool isEditMode() const { return m_edited.has_value(); }
     // 0 save, 1 cancel.
-    void btnEdit_Click(int index);
+    void onButtonClicked(int index);
+
+signals:
+    // Saved in the users database: a new learner (with its key) or the edited one.
+    // firstLearner: the first learner ever, who is the administrator.
+    void learnerSaved(const Learner& learner, bool isNew, bool firstLearner);
 
 private:
-    void chkPassword_Click();
+    void onPasswordToggled();
     void save();
 
-    QPointer<LoginWindow> m_login; // may go away while a message is open
+    const QList<Learner> m_existing;
+    std::optional<Learner> m_edited;
     QLineEdit* m_first = nullptr;
     QLineEdit* m_last = nullptr;
     QComboBox* m_pictures = nullptr;

@@ -1,7 +1,8 @@
 #include "ProgressCharts.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
 #include "platform/Twips.h"
+#include "state/AppState.h"
 
 #include <QChart>
 #include <QChartView>
@@ -35,15 +36,16 @@ ProgressCharts::ProgressCharts(QWidget* parent) : QWidget(parent)
     m_empty->setAlignment(Qt::AlignCenter);
     m_chartsLayout->addWidget(m_empty);
 
-    m_unreadableLabel = new QLabel(c(307), charts);
+    m_unreadableLabel = new QLabel(c(Caption::ResultsNotCharted), charts);
     m_unreadableLabel->setObjectName(QStringLiteral("lblUnreadable"));
     m_unreadableLabel->setTextFormat(Qt::PlainText);
     m_unreadableLabel->setWordWrap(true);
     m_unreadable = new QTreeWidget(charts);
     m_unreadable->setObjectName(QStringLiteral("lstUnreadable"));
-    m_unreadable->setAccessibleName(c(307));
+    m_unreadable->setAccessibleName(c(Caption::ResultsNotCharted));
     m_unreadable->setRootIsDecorated(false);
-    m_unreadable->setHeaderLabels({c(46), c(103), c(47), c(48), c(49)});
+    m_unreadable->setHeaderLabels(
+        {c(Caption::Activities), c(Caption::Subject), c(Caption::Score), c(Caption::Date), c(Caption::Time)});
     m_unreadable->setMinimumHeight(Twips::toPixels(1200));
     m_unreadableLabel->setBuddy(m_unreadable);
     m_chartsLayout->addWidget(m_unreadableLabel);
@@ -52,7 +54,7 @@ ProgressCharts::ProgressCharts(QWidget* parent) : QWidget(parent)
 
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("scrCharts"));
-    scroll->setAccessibleName(c(301));
+    scroll->setAccessibleName(c(Caption::MyProgress));
     scroll->setWidgetResizable(true);
     scroll->setFocusPolicy(Qt::StrongFocus); // arrow keys and Page Down scroll the charts
     scroll->setWidget(charts);
@@ -99,7 +101,7 @@ QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
 
     auto* dates = new QDateTimeAxis;
     dates->setFormat(QStringLiteral("yyyy-MM-dd"));
-    dates->setTitleText(c(48));
+    dates->setTitleText(c(Caption::Date));
     // One day of room on either side, so that results of a single day still get an axis.
     const qint64 first = qint64(series.points.first().x());
     const qint64 last = qint64(series.points.last().x());
@@ -109,7 +111,7 @@ QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
     auto* scores = new QValueAxis;
     scores->setRange(0, 100);
     scores->setLabelFormat(QStringLiteral("%d"));
-    scores->setTitleText(c(306));
+    scores->setTitleText(c(Caption::ScorePercent));
     chart->addAxis(dates, Qt::AlignBottom);
     chart->addAxis(scores, Qt::AlignLeft);
     line->attachAxis(dates);
@@ -120,9 +122,10 @@ QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumHeight(Twips::toPixels(ChartHeightTwips));
     // What a screen reader says of the chart: its activity, how many results, the latest.
-    view->setAccessibleName(c(310) + QLatin1Char(' ') + series.activity);
-    view->setAccessibleDescription(QString::number(series.points.size()) + QLatin1Char(' ') + c(311) +
-                                   QStringLiteral(", ") + c(305) + QStringLiteral(": ") +
+    view->setAccessibleName(c(Caption::ScoresIn) + QLatin1Char(' ') + series.activity);
+    view->setAccessibleDescription(QString::number(series.points.size()) + QLatin1Char(' ') +
+                                   c(Caption::ResultsCount) + QStringLiteral(", ") + c(Caption::Latest) +
+                                   QStringLiteral(": ") +
                                    ResultsHistory::percentText(series.points.last().y()));
     view->setFocusPolicy(Qt::TabFocus);
     return view;

@@ -1,12 +1,13 @@
 #include "ProgressWindow.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "app/Startup.h"
-#include "app/TiledBackground.h"
+#include "platform/Clock.h"
 #include "platform/Twips.h"
 #include "users/MemoryView.h"
+#include "state/AppState.h"
 #include "users/ProgressCharts.h"
+#include "widgets/Dialogs.h"
+#include "widgets/TiledBackground.h"
 
 #include <QChartView>
 #include <QDoubleSpinBox>
@@ -22,7 +23,7 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     setObjectName(QStringLiteral("frmProgress"));
     TiledBackground::install(this, QStringLiteral("admin"));
     const Captions& c = app().captions;
-    setWindowTitle(c(301) + QStringLiteral(" - ") + learner);
+    setWindowTitle(c(Caption::MyProgress) + QStringLiteral(" - ") + learner);
 
     m_sessions = new QLabel(this);
     m_sessions->setObjectName(QStringLiteral("lblSessions"));
@@ -35,9 +36,9 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
 
     m_subjects = new QTreeWidget(this);
     m_subjects->setObjectName(QStringLiteral("lstSubjects"));
-    m_subjects->setAccessibleName(c(303));
+    m_subjects->setAccessibleName(c(Caption::SubjectsStudied));
     m_subjects->setRootIsDecorated(false);
-    m_subjects->setHeaderLabels({c(103), c(304), c(305)});
+    m_subjects->setHeaderLabels({c(Caption::Subject), c(Caption::Best), c(Caption::Latest)});
     m_subjects->setColumnWidth(0, Twips::toPixels(3600));
     m_subjects->setMaximumHeight(Twips::toPixels(1800));
     m_subjectCount->setBuddy(m_subjects);
@@ -45,9 +46,9 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     m_charts = new ProgressCharts(this);
     m_memory = new MemoryView(learner, this);
 
-    m_close = new QPushButton(c(309), this);
+    m_close = new QPushButton(c(Caption::Close), this);
     m_close->setObjectName(QStringLiteral("btnClose"));
-    m_close->setAccessibleName(c(309));
+    m_close->setAccessibleName(c(Caption::Close));
     m_close->setDefault(true);
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -82,8 +83,10 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
         return false;
     const Captions& c = app().captions;
     const ResultsHistory::Summary summary = ResultsHistory::summarize(*entries, today);
-    m_sessions->setText(c(302) + QLatin1Char(' ') + QString::number(summary.sessionsThisWeek));
-    m_subjectCount->setText(c(303) + QLatin1Char(' ') + QString::number(summary.subjects.size()));
+    m_sessions->setText(c(Caption::SessionsThisWeek) + QLatin1Char(' ') +
+                        QString::number(summary.sessionsThisWeek));
+    m_subjectCount->setText(c(Caption::SubjectsStudied) + QLatin1Char(' ') +
+                            QString::number(summary.subjects.size()));
     m_sessions->setAccessibleName(m_sessions->text());
     m_subjectCount->setAccessibleName(m_subjectCount->text());
     m_subjects->clear();
@@ -92,7 +95,7 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
         new QTreeWidgetItem(m_subjects, {s.subject, best, s.latest});
     }
     m_subjects->setVisible(!summary.subjects.isEmpty());
-    m_charts->setEntries(*entries, c(308));
+    m_charts->setEntries(*entries, c(Caption::NoResultsToBegin));
     return m_memory->load(usersDatabasePath, today.toJulianDay(), error);
 }
 
@@ -100,7 +103,7 @@ void ProgressWindow::open(QWidget* parent, const QString& learner)
 {
     ProgressWindow window(learner, parent);
     QString error;
-    if (!window.load(app().usersDatabasePath(), Startup::now().date(), &error)) {
+    if (!window.load(app().usersDatabasePath(), Clock::now().date(), &error)) {
         Dialogs::reportError(QStringLiteral("ProgressWindow"), error, parent);
         return;
     }

@@ -1,7 +1,7 @@
 #include "UsersBackup.h"
 
-#include "app/AppState.h"
 #include "platform/Database.h"
+#include "state/AppState.h"
 
 #include <QCoreApplication>
 #include <QDir>

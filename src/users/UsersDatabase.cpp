@@ -1,9 +1,9 @@
 #include "UsersDatabase.h"
 
-#include "app/AppState.h"
 #include "platform/Database.h"
 #include "platform/LockedRetry.h"
 #include "review/PhraseResults.h"
+#include "state/AppState.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "ActivityTestSupport.h"
 
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "review/PhraseIdsFile.h"
 #include "study/ActivityInputFile.h"
 #include "study/HandOverFiles.h"
@@ -119,7 +119,7 @@ private slots:
             s.StudyPhrases[i] = {
                 "x.ita", i, QString("Più \"%1\"").arg(i), "T*" + QString::number(i), "", s.studySoundFile(i),
                 i};
-        QVERIFY(Write_Activity_File(s, " Caffè", &error));
+        QVERIFY(writeActivityFile(s, " Caffè", &error));
         const QString before = QDir::currentPath();
         QDir::setCurrent(s.handOverFolder);
         const auto in = ActivityInput::read(s.activityInputFileName(), &error);

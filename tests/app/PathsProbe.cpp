@@ -1,8 +1,8 @@
 // Runs the start-up folder logic for the program folder given on the command line and
 // prints the folders it chose, one "name=value" line each. TestPaths runs it as another
 // user, since only a real process shows what that user may write.
-#include "app/AppState.h"
-#include "app/Paths.h"
+#include "state/AppState.h"
+#include "state/Paths.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     state.programFolder = args.at(1);
 
     QString error;
-    const bool ok = Set_Paths(state, &error);
+    const bool ok = setPaths(state, &error);
     QTextStream out(stdout);
     out << "ok=" << (ok ? 1 : 0) << '\n'
         << "error=" << error << '\n'

@@ -1,18 +1,19 @@
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "app/MessagePanel.h"
-#include "content/LinkLabel.h"
+#include "app/WindowFlow.h"
 #include "content/MessageRotation.h"
-#include "content/MessageWindow.h"
 #include "content/TemplateBuilder.h"
 #include "content/WebPage.h"
 #include "platform/Database.h"
 #include "platform/Sound.h"
+#include "state/AppState.h"
 #include "study/ActivityPanel.h"
 #include "subjects/SubjectTree.h"
 #include "support/TestSupport.h"
 #include "users/LoginWindow.h"
+#include "widgets/Dialogs.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/MessageWindow.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -95,6 +96,7 @@ private:
     QTemporaryDir m_root;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<WindowFlow> m_flow;
     int m_clicks = 0;
     QList<QUrl> m_opened;
 };
@@ -129,6 +131,7 @@ void TestMainWindow::cleanup()
 {
     if (m_main)
         m_main->endProgram();
+    m_flow.reset();
     m_main.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -143,11 +146,12 @@ MainWindow* TestMainWindow::makeWindow()
     for (const char* name : {"Cards", "Listen", "Match"})
         writeActivity(app().activitiesFolder + name);
     m_main = std::make_unique<MainWindow>();
-    m_main->Get_Settings();
-    m_main->TreeFolders()->Create_Folders();
-    m_main->TreeFolders()->Get_Subjects();
-    m_main->Get_Menu_Links();
-    m_main->activityPanel()->Get_Activities();
+    m_flow = std::make_unique<WindowFlow>(*m_main);
+    m_main->loadSettings();
+    m_main->subjectTree()->createFolders();
+    m_main->subjectTree()->loadSubjects();
+    m_main->loadMenuLinks();
+    m_main->activityPanel()->loadActivities();
     m_main->applyLogin(QStringLiteral("Anna Rossi"), true);
     if (!QTest::qWaitForWindowExposed(m_main.get()))
         qWarning("main window not exposed");
@@ -156,8 +160,8 @@ MainWindow* TestMainWindow::makeWindow()
 
 void TestMainWindow::runPanel()
 {
-    for (int step = 0; step < 200 && m_main->Timer1()->isActive(); ++step)
-        QMetaObject::invokeMethod(m_main->Timer1(), "timeout");
+    for (int step = 0; step < 200 && m_main->slideTimer()->isActive(); ++step)
+        QMetaObject::invokeMethod(m_main->slideTimer(), "timeout");
 }
 
 void TestMainWindow::restingPanelReadable()
@@ -188,20 +192,20 @@ void TestMainWindow::restingPanelReadable()
 void TestMainWindow::minimizedPanelWaits()
 {
     MainWindow* w = makeWindow();
-    QVERIFY(w->Timer1()->isActive());
+    QVERIFY(w->slideTimer()->isActive());
     for (int step = 0; step < 5; ++step)
-        QMetaObject::invokeMethod(w->Timer1(), "timeout");
+        QMetaObject::invokeMethod(w->slideTimer(), "timeout");
     const int top = w->messagePanelTopTwips();
     w->setWindowState(Qt::WindowMinimized);
-    QVERIFY(!w->Timer1()->isActive() && !w->Timer2()->isActive());
+    QVERIFY(!w->slideTimer()->isActive() && !w->restTimer()->isActive());
     w->setWindowState(Qt::WindowNoState);
-    QVERIFY(w->Timer1()->isActive());
+    QVERIFY(w->slideTimer()->isActive());
     QCOMPARE(w->messagePanelTopTwips(), top);
     runPanel();
     w->setWindowState(Qt::WindowMinimized);
-    QVERIFY(!w->Timer2()->isActive());
+    QVERIFY(!w->restTimer()->isActive());
     w->setWindowState(Qt::WindowNoState);
-    QVERIFY(w->Timer2()->isActive() && !w->Timer1()->isActive());
+    QVERIFY(w->restTimer()->isActive() && !w->slideTimer()->isActive());
 }
 
 // While the panel slides, a picture rendered once stands in for it: it shows the same
@@ -212,7 +216,7 @@ void TestMainWindow::slidingPanelLooksTheSame()
     runPanel();
     auto* panel = w->findChild<MessagePanel*>("PicMsg");
     QVERIFY(panel && !panel->isSliding() && !panel->showsPicture());
-    QVERIFY(w->Timer2()->isSingleShot());
+    QVERIFY(w->restTimer()->isSingleShot());
     const QImage resting = panel->grab().toImage();
     QCOMPARE(resting.pixelColor(0, 0), MessageRotation::panelColour()); // the panel fills its background
     panel->setSliding(true);
@@ -258,14 +262,14 @@ void TestMainWindow::rotationWithoutTips()
     const QStringList expected =
         messages ? QStringList{"Message 1", "Message 2", "Message 1"} : QStringList{""};
     for (const QString& text : expected) {
-        QVERIFY(w->Timer2()->isActive());
-        QMetaObject::invokeMethod(w->Timer2(), "timeout");
+        QVERIFY(w->restTimer()->isActive());
+        QMetaObject::invokeMethod(w->restTimer(), "timeout");
         runPanel();
         QCOMPARE(w->lblMsg()->text(), text);
     }
     // With nothing to show the panel rests without a timer running at 0 ms.
-    QCOMPARE(w->Timer2()->isActive(), messages > 0);
-    QVERIFY(!w->Timer1()->isActive());
+    QCOMPARE(w->restTimer()->isActive(), messages > 0);
+    QVERIFY(!w->slideTimer()->isActive());
 }
 
 void TestMainWindow::readableColours()
@@ -341,7 +345,8 @@ void TestMainWindow::buttonsClickOnPressAndRelease()
 {
     MainWindow* w = makeWindow();
     int opened = 0;
-    w->setAdministrationOpener([&opened] { ++opened; });
+    QObject::disconnect(w, &MainWindow::administrationRequested, m_flow.get(), nullptr);
+    connect(w, &MainWindow::administrationRequested, [&opened] { ++opened; });
     QTest::mouseClick(w->btnAdmin(), Qt::LeftButton);
     QCOMPARE(m_clicks, 2);
     QCOMPARE(opened, 1);
@@ -350,14 +355,14 @@ void TestMainWindow::buttonsClickOnPressAndRelease()
     QCOMPARE(m_clicks, 3);
     QTest::mouseRelease(changeUser, Qt::LeftButton);
     QCOMPARE(m_clicks, 4);
-    QVERIFY(w->loginWindow() && w->loginWindow()->isVisible());
+    QVERIFY(m_flow->loginWindow() && m_flow->loginWindow()->isVisible());
 }
 
 void TestMainWindow::focusBackToTheChosenNode()
 {
     MainWindow* w = makeWindow();
     QVERIFY(QTest::qWaitForWindowActive(w));
-    SubjectTree* tree = w->TreeFolders();
+    SubjectTree* tree = w->subjectTree();
     QTreeWidgetItem* food = tree->installedFolder()->child(0);
     QVERIFY(food);
     tree->setFocus();
@@ -380,7 +385,7 @@ void TestMainWindow::tabOrderFollowsTheSteps()
 {
     MainWindow* w = makeWindow();
     QStringList order;
-    QWidget* start = w->TreeFolders();
+    QWidget* start = w->subjectTree();
     QWidget* next = start;
     do {
         if (next->isVisible() && next->isEnabled() && (next->focusPolicy() & Qt::TabFocus) &&

@@ -1,5 +1,5 @@
-#include "app/AppState.h"
-#include "app/Paths.h"
+#include "state/AppState.h"
+#include "state/Paths.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,23 +1,25 @@
-#include "app/AppState.h"
-#include "app/CommandLine.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "app/SplashWindow.h"
 #include "app/Startup.h"
-#include "app/TiledBackground.h"
-#include "content/LinkLabel.h"
+#include "app/WindowFlow.h"
 #include "content/LoadingLog.h"
-#include "content/MessageWindow.h"
 #include "content/PublishedSettings.h"
 #include "content/TemplateBuilder.h"
 #include "content/WebPage.h"
+#include "platform/Clock.h"
 #include "platform/Registry.h"
 #include "platform/Sound.h"
 #include "platform/Web.h"
+#include "state/AppState.h"
+#include "state/CommandLine.h"
 #include "study/ActivityPanel.h"
 #include "subjects/SubjectTree.h"
 #include "support/TestSupport.h"
 #include "users/LoginWindow.h"
+#include "widgets/Dialogs.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/MessageWindow.h"
+#include "widgets/TiledBackground.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,6 +38,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
+#include <memory>
 
 // Answers every request with the same update file over HTTP/1.0 and counts the requests.
 class UpdateServer : public QObject
@@ -99,9 +102,11 @@ private:
     // A program folder with a template built from the shipped sources; caption 94 points
     // at the local update server.
     QString makeProgramFolder();
+    // Starts the program on window, through a window flow of the test's (m_flow).
     bool start(MainWindow& window, const QString& openedFile = QString());
     QString key() const { return app().editionKey(); }
 
+    std::unique_ptr<WindowFlow> m_flow;
     QTemporaryDir m_root;
     int m_folders = 0;
     UpdateServer m_server;
@@ -134,7 +139,7 @@ void TestStartup::init()
     Sound::setPlayerForTests([](const QString&, bool) {});
     MessageWindow::setModalHandlerForTests([](const QString&) {});
     Startup::setScreenSizeForTests(QSize(1024, 768));
-    Startup::setClockForTests([] { return QDateTime(QDate(2026, 5, 20), QTime(10, 0)); });
+    Clock::setForTests([] { return QDateTime(QDate(2026, 5, 20), QTime(10, 0)); });
     Web::setConnectedForTests(false);
 }
 
@@ -144,9 +149,10 @@ void TestStartup::cleanup()
     Dialogs::setHandlerForTests(nullptr);
     setUrlOpenerForTests(nullptr);
     Startup::setScreenSizeForTests(std::nullopt);
-    Startup::setClockForTests(nullptr);
+    Clock::setForTests(nullptr);
     Web::setConnectedForTests(std::nullopt);
     MessageWindow::unload();
+    m_flow.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -170,7 +176,8 @@ bool TestStartup::start(MainWindow& window, const QString& openedFile)
 {
     if (app().programFolder.isEmpty())
         app().programFolder = makeProgramFolder();
-    return Startup::Form_Load(window, openedFile);
+    m_flow = std::make_unique<WindowFlow>(window);
+    return Startup::start(*m_flow, openedFile);
 }
 
 void TestStartup::resolution_data()
@@ -195,7 +202,7 @@ void TestStartup::resolution()
     texts[15] = QStringLiteral("Small screen.");
     app().captions.setTexts(texts);
     m_answer = answerNo ? QMessageBox::No : QMessageBox::Yes;
-    const bool goOn = Startup::Check_Resolution(screen);
+    const bool goOn = Startup::checkResolution(screen);
     QCOMPARE(m_boxes.size(), warns ? 1 : 0);
     if (warns) {
         QCOMPARE(m_boxes[0].text, QStringLiteral("Small screen.\n\nGo on?"));
@@ -328,7 +335,7 @@ void TestStartup::firstAndSecondStart()
         QVERIFY(start(window));
         QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(m_boxes[0].text));
         QVERIFY(!window.isVisible()); // shown only after a login
-        QVERIFY(window.loginWindow() && window.loginWindow()->isVisible());
+        QVERIFY(m_flow->loginWindow() && m_flow->loginWindow()->isVisible());
         QVERIFY(QApplication::topLevelWidgets().size() > 0);
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY(w->objectName() != QLatin1String("frmSplash") || !w->isVisible());
@@ -343,12 +350,12 @@ void TestStartup::firstAndSecondStart()
                  QStringLiteral("Change user"));
         // Rows whose level column is False are left out.
         QCOMPARE(window.menuEntryCount(), 6);
-        QCOMPARE(window.SystemMessageCount(), 6);
-        QVERIFY(window.TipCount() >= 13);
+        QCOMPARE(window.systemMessages().size(), 6);
+        QVERIFY(window.tipCount() >= 13);
         QCOMPARE(window.rotation().PendingMessage,
                  QStringLiteral("Choose a subject and an activity to begin!"));
         QCOMPARE(window.menuLeftTwips(), 100 - MainWindow::MenuWidthTwips);
-        QCOMPARE(window.LastActivityIndex(), -1);
+        QVERIFY(window.activityFiles().isEmpty());
         QVERIFY(QFileInfo(app().dataFolder + QStringLiteral("Subjects")).isDir());
         window.endProgram();
     }
@@ -364,7 +371,7 @@ void TestStartup::firstAndSecondStart()
     resetAppState();
     app().edition = *findEdition(QStringLiteral("prlita"));
     app().programFolder = programFolder;
-    Startup::setClockForTests([] { return QDateTime(QDate(2026, 5, 26), QTime(9, 0)); });
+    Clock::setForTests([] { return QDateTime(QDate(2026, 5, 26), QTime(9, 0)); });
     Web::setConnectedForTests(true);
     {
         MainWindow window;
@@ -435,7 +442,7 @@ void TestStartup::spanishEdition()
              QStringLiteral("Cómo usar el programa"));
     QCOMPARE(window.findChild<QLabel*>(QStringLiteral("lblNoActivities"))->text(),
              QStringLiteral("No hay ninguna actividad instalada."));
-    QCOMPARE(window.TreeFolders()->accessibleName(), QStringLiteral("Temas y frases"));
+    QCOMPARE(window.subjectTree()->accessibleName(), QStringLiteral("Temas y frases"));
     QCOMPARE(MessageWindow::instance()->btnOK()->text(), QStringLiteral("Aceptar"));
     // Message boxes are set in the system's font, at their own size.
     QCOMPARE(MessageWindow::instance()->lblMsg()->font().family(), QApplication::font().family());
@@ -465,7 +472,9 @@ void TestStartup::loginDressesMainWindow()
     MainWindow window;
     QVERIFY(start(window));
     bool adminOpened = false;
-    window.setAdministrationOpener([&adminOpened] { adminOpened = true; });
+    // The administration window itself is tested on its own: here, only that it is asked for.
+    QObject::disconnect(&window, &MainWindow::administrationRequested, m_flow.get(), nullptr);
+    connect(&window, &MainWindow::administrationRequested, [&adminOpened] { adminOpened = true; });
 
     window.applyLogin(QStringLiteral("Anna Rossi"), false);
     QVERIFY(window.isVisible());
@@ -476,7 +485,7 @@ void TestStartup::loginDressesMainWindow()
     QVERIFY(!window.mnuOption()->isEnabled());
     QCOMPARE(window.mnuEdit()->text(), QStringLiteral("Edit phrase"));
     QCOMPARE(window.mnuListenToPhrase()->text(), QStringLiteral("Listen to the phrase"));
-    QVERIFY(window.Timer1()->isActive());
+    QVERIFY(window.slideTimer()->isActive());
 
     // The panel moves up and then shows the queued first message.
     QTRY_COMPARE(window.lblMsg()->text(), QStringLiteral("Choose a subject and an activity to begin!"));
@@ -536,11 +545,11 @@ void TestStartup::buttonsAndMenu()
     QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(app().programFolder + QStringLiteral("offline.htm"))});
 
     // Change user: the main window hides and a fresh login window shows.
-    LoginWindow* first = window.loginWindow();
+    LoginWindow* first = m_flow->loginWindow();
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("btnChangeUser")), Qt::LeftButton);
     QVERIFY(!window.isVisible());
-    QVERIFY(window.loginWindow() && window.loginWindow() != first);
-    QVERIFY(window.loginWindow()->isVisible());
+    QVERIFY(m_flow->loginWindow() && m_flow->loginWindow() != first);
+    QVERIFY(m_flow->loginWindow()->isVisible());
     window.endProgram();
     QVERIFY(window.hasEnded());
 }
@@ -628,10 +637,10 @@ void TestStartup::openedFile()
         QCOMPARE(int(InstalledSubject::phrases(mine, false, nullptr)->size()), phrasesAfter);
     }
     if (phrasesAfter == 3) { // added: listed and chosen in the tree
-        const QTreeWidgetItem* current = window.TreeFolders()->currentItem();
+        const QTreeWidgetItem* current = window.subjectTree()->currentItem();
         QVERIFY(current);
         QCOMPARE(current->text(0), QStringLiteral("At The Museum"));
-        QCOMPARE(current->parent(), window.TreeFolders()->installedFolder());
+        QCOMPARE(current->parent(), window.subjectTree()->installedFolder());
     }
     window.endProgram();
     QFile::remove(mine);

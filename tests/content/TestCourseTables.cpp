@@ -1,7 +1,7 @@
 // The course's two-language sources: complete for every edition (checked here without
 // building the editions), and turned into the one-language tables parlanto-subject reads.
-#include "app/Edition.h"
 #include "content/CourseTable.h"
+#include "state/Edition.h"
 
 #include <QDir>
 #include <QFile>

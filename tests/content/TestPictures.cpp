@@ -1,6 +1,6 @@
 // Every picture of the program loads from its SVG resource, at the sizes the windows use
 // and at twice those sizes (200 % screens).
-#include "content/Pictures.h"
+#include "widgets/Pictures.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,10 +1,10 @@
-#include "app/Edition.h"
-#include "content/Captions.h"
 #include "content/LoadingLog.h"
 #include "content/MessageRotation.h"
 #include "content/TemplateBuilder.h"
 #include "content/TemplateContent.h"
 #include "platform/Database.h"
+#include "state/Captions.h"
+#include "state/Edition.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -68,7 +68,7 @@ void TestTemplateContent::captionBounds()
     const QString path = build(sourceWithCaptions(150));
     Captions c;
     QString error;
-    QVERIFY2(TemplateContent::Get_Captions(path, QStringLiteral("English"), &c, &error), qPrintable(error));
+    QVERIFY2(TemplateContent::loadCaptions(path, QStringLiteral("English"), &c, &error), qPrintable(error));
     QCOMPARE(c.upperBound(), 151);
     QCOMPARE(c(0), QString(""));
     QCOMPARE(c(1), QStringLiteral("en 1"));
@@ -76,7 +76,7 @@ void TestTemplateContent::captionBounds()
     QCOMPARE(c(150), QStringLiteral("en 150"));
     QCOMPARE(c(151), QString(""));
     QCOMPARE(c(-1), QString(""));
-    QVERIFY(TemplateContent::Get_Captions(path, QStringLiteral("Spanish"), &c, &error));
+    QVERIFY(TemplateContent::loadCaptions(path, QStringLiteral("Spanish"), &c, &error));
     QCOMPARE(c(149), QStringLiteral("es 149"));
 }
 
@@ -103,7 +103,7 @@ void TestTemplateContent::captionsUnreadable()
     Captions c;
     c.setTexts({QStringLiteral("stale")});
     QString error;
-    QVERIFY(!TemplateContent::Get_Captions(path, QStringLiteral("English"), &c, &error));
+    QVERIFY(!TemplateContent::loadCaptions(path, QStringLiteral("English"), &c, &error));
     QVERIFY(!error.isEmpty());
     // The program still has an error heading and usable folder names.
     QCOMPARE(c(1), QString(""));
@@ -125,7 +125,7 @@ void TestTemplateContent::levelColumnFalseIsNotLoaded()
     c.setTexts(QStringList(30, QString()));
     QList<TemplateContent::LinkedText> messages;
     QString error;
-    QVERIFY2(TemplateContent::Get_System_Messages(path, QStringLiteral("English"), c, &messages, &error),
+    QVERIFY2(TemplateContent::loadSystemMessages(path, QStringLiteral("English"), c, &messages, &error),
              qPrintable(error));
     QCOMPARE(messages.size(), 2);
     QCOMPARE(messages[0].text, QStringLiteral("shown"));
@@ -134,7 +134,7 @@ void TestTemplateContent::levelColumnFalseIsNotLoaded()
     QCOMPARE(messages[1].link, QString(""));
 
     QList<TemplateContent::LinkedText> menu;
-    QVERIFY(TemplateContent::Get_Menu_Links(path, QStringLiteral("Spanish"), c, &menu, &error));
+    QVERIFY(TemplateContent::loadMenuLinks(path, QStringLiteral("Spanish"), c, &menu, &error));
     QCOMPARE(menu.size(), 1);
     QCOMPARE(menu[0].text, QStringLiteral("es: menu shown"));
     QCOMPARE(menu[0].link, QStringLiteral("y.htm"));
@@ -157,8 +157,8 @@ void TestTemplateContent::splashLogOrderWithTwelveMessages()
     LoadingLog::setSink([&log](const QString& line) { log = line + QLatin1Char('\n') + log; });
     QList<TemplateContent::LinkedText> menu;
     QList<TemplateContent::LinkedText> messages;
-    QVERIFY(TemplateContent::Get_Menu_Links(path, QStringLiteral("English"), c, &menu, &error));
-    QVERIFY(TemplateContent::Get_System_Messages(path, QStringLiteral("English"), c, &messages, &error));
+    QVERIFY(TemplateContent::loadMenuLinks(path, QStringLiteral("English"), c, &menu, &error));
+    QVERIFY(TemplateContent::loadSystemMessages(path, QStringLiteral("English"), c, &messages, &error));
     QCOMPARE(messages.size(), 12);
     QCOMPARE(messages[11].text, QStringLiteral("message 12"));
 
@@ -181,17 +181,17 @@ void TestTemplateContent::tipsStopAtNull()
     QStringList tips;
     int tipCount = 0;
     QString error;
-    QVERIFY(TemplateContent::Get_Tips(path, QStringLiteral("prlito"), &tips, &tipCount, &error));
+    QVERIFY(TemplateContent::loadTips(path, QStringLiteral("prlito"), &tips, &tipCount, &error));
     QCOMPARE(tips, QStringList({"uno", "dos", "tres", "cuatro"}));
     QCOMPARE(tipCount, 5);
 
-    QVERIFY(!TemplateContent::Get_Tips(path, QStringLiteral("prlita"), &tips, &tipCount, &error));
+    QVERIFY(!TemplateContent::loadTips(path, QStringLiteral("prlita"), &tips, &tipCount, &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(tips, QStringList({"one", "two"}));
     QCOMPARE(tipCount, 3);
 
     // Column names come from the edition table only.
-    QVERIFY(!TemplateContent::Get_Tips(path, QStringLiteral("prlita from tblTips; --"), &tips, &tipCount,
+    QVERIFY(!TemplateContent::loadTips(path, QStringLiteral("prlita from tblTips; --"), &tips, &tipCount,
                                        &error));
 }
 
@@ -293,21 +293,21 @@ void TestTemplateContent::shippedTemplateRoles()
     for (const Edition& e : editionTable()) {
         QStringList tips;
         int tipCount = 0;
-        QVERIFY2(TemplateContent::Get_Tips(shippedTemplate(), e.ProgramCode, &tips, &tipCount, &error),
+        QVERIFY2(TemplateContent::loadTips(shippedTemplate(), e.ProgramCode, &tips, &tipCount, &error),
                  qPrintable(error));
         QVERIFY(!tips.isEmpty());
     }
     QStringList italian;
     int tipCount = 0;
     QVERIFY(
-        TemplateContent::Get_Tips(shippedTemplate(), QStringLiteral("prlita"), &italian, &tipCount, &error));
+        TemplateContent::loadTips(shippedTemplate(), QStringLiteral("prlita"), &italian, &tipCount, &error));
     QVERIFY(QSet<QString>(italian.begin(), italian.end()).size() >= 12);
 
     QList<TemplateContent::LinkedText> menu;
     QList<TemplateContent::LinkedText> messages;
-    QVERIFY(TemplateContent::Get_Menu_Links(shippedTemplate(), QStringLiteral("English"), en, &menu, &error));
-    QVERIFY(TemplateContent::Get_System_Messages(shippedTemplate(), QStringLiteral("English"), en, &messages,
-                                                 &error));
+    QVERIFY(TemplateContent::loadMenuLinks(shippedTemplate(), QStringLiteral("English"), en, &menu, &error));
+    QVERIFY(TemplateContent::loadSystemMessages(shippedTemplate(), QStringLiteral("English"), en, &messages,
+                                                &error));
     QVERIFY(menu.size() >= 3);
     for (const auto& m : menu)
         QVERIFY(!m.link.isEmpty() && !m.link.contains(QLatin1Char(' ')));

@@ -1,8 +1,8 @@
 #include "BuildInfo.h"
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "content/UpdateCheck.h"
 #include "content/WebPage.h"
+#include "state/AppState.h"
+#include "widgets/Dialogs.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -126,7 +126,7 @@ void TestUpdateCheck::answers()
     setUrlOpenerForTests([&](const QUrl& url) { opened << url; });
 
     const QDateTime when(QDate(2026, 3, 4), QTime(5, 6, 7));
-    QCOMPARE(UpdateCheck::Check_For_Update(nullptr, when), quit);
+    QCOMPARE(UpdateCheck::checkForUpdate(nullptr, when), quit);
     // The network layer may repeat a request when the server closes early; every one asks for this version.
     QVERIFY(!m_site.requested.isEmpty());
     for (const QString& requested : std::as_const(m_site.requested))
@@ -174,7 +174,7 @@ void TestUpdateCheck::hugeAnswerKeptToTheScreen()
         return QMessageBox::No;
     });
     setUrlOpenerForTests([](const QUrl&) {});
-    QVERIFY(!UpdateCheck::Check_For_Update(nullptr, QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7))));
+    QVERIFY(!UpdateCheck::checkForUpdate(nullptr, QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7))));
     Dialogs::setHandlerForTests(nullptr);
     setUrlOpenerForTests(nullptr);
     QVERIFY(!boxes.isEmpty());

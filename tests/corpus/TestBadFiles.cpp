@@ -2,18 +2,18 @@
 // tests/data/make_corpus.sh makes: a refused file gets a message that names it, an odd but
 // valid one is read, the other files stay listed and usable, and no file is changed.
 #include "ActivityInput.h"
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "content/ActivityPictures.h"
-#include "content/Captions.h"
-#include "content/MessageWindow.h"
 #include "content/TemplateContent.h"
 #include "platform/Sound.h"
+#include "state/AppState.h"
+#include "state/Captions.h"
 #include "study/SubjectSelection.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 #include "support/TestSupport.h"
 #include "users/UsersDatabase.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -165,12 +165,12 @@ void TestBadFiles::installedSubjects()
 
     SubjectTree tree;
     SubjectSelection selection(&tree);
-    tree.Create_Folders();
-    tree.Get_Subjects();
+    tree.createFolders();
+    tree.loadSubjects();
     QCOMPARE(tree.installedFolder()->childCount(), listed.size());
     auto node = [&](const QString& file) -> QTreeWidgetItem* {
         for (int i = 0; i < tree.installedFolder()->childCount(); ++i) {
-            if (SubjectTree::Tag_Item(1, tree.installedFolder()->child(i)) == file)
+            if (SubjectNode::of(tree.installedFolder()->child(i)).file == file)
                 return tree.installedFolder()->child(i);
         }
         return nullptr;
@@ -178,9 +178,9 @@ void TestBadFiles::installedSubjects()
     // The learner opens the subject and picks its first phrase, which checks the file.
     QTreeWidgetItem* subject = node(name);
     QVERIFY(subject);
-    selection.TreeFolders_NodeClick(subject);
+    selection.onNodeClicked(subject);
     if (subject->childCount() > 0)
-        selection.TreeFolders_NodeClick(subject->child(0));
+        selection.onNodeClicked(subject->child(0));
     const QStringList texts = boxTexts();
     if (outcome == QLatin1String("refused")) {
         QVERIFY2(!texts.isEmpty(), "no message");
@@ -192,7 +192,7 @@ void TestBadFiles::installedSubjects()
     // The program goes on: another subject still opens.
     m_boxes.clear();
     QTreeWidgetItem* good = node(QStringLiteral("Good.ita"));
-    selection.TreeFolders_NodeClick(good);
+    selection.onNodeClicked(good);
     QCOMPARE(good->childCount(), 3);
     QVERIFY(m_boxes.isEmpty());
 }
@@ -213,9 +213,9 @@ void TestBadFiles::virtualSubjects()
 
     SubjectTree tree;
     SubjectSelection selection(&tree);
-    tree.Create_Folders();
-    tree.Get_Subjects();
-    tree.Get_vSubjects();
+    tree.createFolders();
+    tree.loadSubjects();
+    tree.loadVirtualSubjects();
     QCOMPARE(tree.topLevelItemCount(), FixedFolders + 2);
     const QStringList texts = boxTexts();
     if (outcome == QLatin1String("refused")) {
@@ -229,9 +229,9 @@ void TestBadFiles::virtualSubjects()
         QTreeWidgetItem* folderNode = tree.topLevelItem(top);
         for (int i = 0; i < folderNode->childCount(); ++i) {
             m_boxes.clear();
-            selection.TreeFolders_NodeClick(folderNode->child(i));
+            selection.onNodeClicked(folderNode->child(i));
             for (const QString& t : boxTexts())
-                QVERIFY2(names(t, SubjectTree::Tag_Item(1, folderNode)), qPrintable(t.left(300)));
+                QVERIFY2(names(t, SubjectNode::of(folderNode).file), qPrintable(t.left(300)));
         }
     }
     QVERIFY(tree.topLevelItem(FixedFolders)->child(0)->childCount() > 0);
@@ -263,7 +263,7 @@ void TestBadFiles::templates()
     const QString path = file("template");
     Captions captions;
     QString error;
-    const bool loaded = TemplateContent::Get_Captions(path, QStringLiteral("English"), &captions, &error);
+    const bool loaded = TemplateContent::loadCaptions(path, QStringLiteral("English"), &captions, &error);
     QCOMPARE(loaded, outcome == QLatin1String("usable"));
     if (!loaded)
         QVERIFY2(names(error, name), qPrintable(error));
@@ -272,9 +272,9 @@ void TestBadFiles::templates()
     QStringList tips;
     int tipCount = 0;
     for (bool ok :
-         {TemplateContent::Get_System_Messages(path, QStringLiteral("English"), captions, &rows, &error),
-          TemplateContent::Get_Menu_Links(path, QStringLiteral("English"), captions, &rows, &error),
-          TemplateContent::Get_Tips(path, QStringLiteral("prlita"), &tips, &tipCount, &error)}) {
+         {TemplateContent::loadSystemMessages(path, QStringLiteral("English"), captions, &rows, &error),
+          TemplateContent::loadMenuLinks(path, QStringLiteral("English"), captions, &rows, &error),
+          TemplateContent::loadTips(path, QStringLiteral("prlita"), &tips, &tipCount, &error)}) {
         if (!ok)
             QVERIFY2(names(error, name), qPrintable(error));
     }
@@ -285,7 +285,7 @@ void TestBadFiles::pictureFiles()
     QFETCH(QString, name);
     QFETCH(QString, outcome);
     QString error;
-    const auto pictures = Load_Activity_Pictures(file("cfg"), QStringLiteral("bEnglish"), &error);
+    const auto pictures = loadActivityPictures(file("cfg"), QStringLiteral("bEnglish"), &error);
     QCOMPARE(bool(pictures), outcome == QLatin1String("usable"));
     if (!pictures)
         QVERIFY2(names(error, name), qPrintable(error));

@@ -1,9 +1,9 @@
 // Folders of virtual subjects as files: names, rename, delete and copies, on real files.
 #include "support/TestSupport.h"
 
-#include "app/AppState.h"
 #include "editor/VirtualFolders.h"
 #include "platform/Database.h"
+#include "state/AppState.h"
 #include "subjects/SubjectFile.h"
 
 #include <QDir>

@@ -2,17 +2,18 @@
 // events delivered to the tree, real subject files read back after each action.
 #include "support/TestSupport.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "content/MessageWindow.h"
+#include "app/WindowFlow.h"
 #include "editor/EditorTree.h"
 #include "editor/VirtualSubjectEditor.h"
 #include "platform/Sound.h"
 #include "platform/Twips.h"
+#include "state/AppState.h"
 #include "study/PhraseSound.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,7 +56,7 @@ class TestVirtualSubjectEditor : public QObject
         m_editor = new VirtualSubjectEditor();
         m_editor->setAttribute(Qt::WA_DeleteOnClose);
         m_editor->setPauseSeconds(0);
-        m_editor->Form_Load();
+        m_editor->load();
         m_editor->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_editor));
     }
@@ -137,7 +138,7 @@ class TestVirtualSubjectEditor : public QObject
                 names << v.name;
         return names;
     }
-    static qint64 key(QTreeWidgetItem* node) { return EditorTree::tagField(node, 0).toLongLong(); }
+    static qint64 key(QTreeWidgetItem* node) { return SubjectNode::of(node).number; }
 
 private slots:
     void initTestCase()
@@ -245,7 +246,7 @@ private slots:
         // Accepting the default name is no rename and no refusal.
         typeLabel(QString());
         QCOMPARE(m_messages, QStringList());
-        QVERIFY(!m_editor->TimerEdit()->isActive());
+        QVERIFY(!m_editor->editTimer()->isActive());
         QCOMPARE(node->text(0), expected);
         QVERIFY(QFile::exists(vpath(expected + ext)));
         QVERIFY(app().SubjectsChanged);
@@ -255,7 +256,7 @@ private slots:
     {
         QFile::remove(app().customTemplatePath());
         open();
-        m_editor->btnNewFolder_Click();
+        m_editor->onNewFolderClicked();
         QCOMPARE(right()->topLevelItemCount(), 0);
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY(m_boxes[0].contains("btnNewFolder_Click"));
@@ -281,7 +282,7 @@ private slots:
             QCOMPARE(phrases[3].tfilename, "at_the_cafe." + app().edition.LanguageCode);
             QCOMPARE(phrases[3].nPhraseNo, 4);
             QCOMPARE(h->child(i)->childCount(), 10);
-            QCOMPARE(EditorTree::tagField(h->child(i)->child(3), 5), QString::number(phrases[3].pkPhraseNo));
+            QCOMPARE(SubjectNode::of(h->child(i)->child(3)).rowKey, phrases[3].pkPhraseNo);
         }
         QVERIFY(right()->dropHighlight() == nullptr);
         QVERIFY(app().SubjectsChanged);
@@ -353,7 +354,7 @@ private slots:
         QTest::keyClick(right(), Qt::Key_Delete);
         stored = rows(file, 1);
         QCOMPARE(stored.size(), size_t(1));
-        QCOMPARE(EditorTree::tagField(pair->child(0), 5), QString::number(stored[0].pkPhraseNo));
+        QCOMPARE(SubjectNode::of(pair->child(0)).rowKey, stored[0].pkPhraseNo);
         QCOMPARE(pair->childCount(), 1);
         // Deleting the virtual subject takes its phrases along.
         click(right(), pair);
@@ -388,7 +389,7 @@ private slots:
         QCOMPARE(travel->child(0)->childCount(), 1);
         QCOMPARE(travel->child(0)->child(0)->text(0), QString("Stored"));
         // A virtual subject's name is its row, stored exactly as typed.
-        m_editor->btnRename_Click();
+        m_editor->onRenameClicked();
         typeLabel(" Roma ");
         QCOMPARE(subjectNames("Vacanze all'età" + ext), QStringList{" Roma "});
         QVERIFY(m_messages.isEmpty());
@@ -417,7 +418,7 @@ private slots:
         QTreeWidgetItem* node = onFolder ? folder("Travel") : folder("Travel")->child(0);
         const QString old = node->text(0);
         click(right(), node);
-        m_editor->btnRename_Click();
+        m_editor->onRenameClicked();
         typeLabel(typed.isEmpty() ? QString("") : typed);
         QCOMPARE(m_messages, QStringList{c(message)});
         QTRY_VERIFY(right()->isEditingLabel());
@@ -437,7 +438,7 @@ private slots:
         open();
         TestSupport::writeGarbage(vpath(file));
         click(right(), folder("Fragile"));
-        m_editor->btnNewSubject_Click();
+        m_editor->onNewSubjectClicked();
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY(m_boxes[0].contains("btnNewSubject_Click"));
         QCOMPARE(folder("Fragile")->childCount(), 1);
@@ -520,7 +521,7 @@ private slots:
         QDragMoveEvent move(pos, Qt::CopyAction, data.get(), Qt::LeftButton, {});
         QApplication::sendEvent(right()->viewport(), &move);
         QCOMPARE(right()->dropHighlight(), right()->itemAt(pos));
-        QCOMPARE(m_editor->Timer1()->isActive(), direction != 0);
+        QCOMPARE(m_editor->scrollTimer()->isActive(), direction != 0);
         if (direction != 0) {
             QCOMPARE(m_editor->ScrollDirection(), direction);
             QTRY_VERIFY(bar->value() != start);
@@ -529,7 +530,7 @@ private slots:
         // Leaving the tree stops the scrolling and the highlight.
         QDragLeaveEvent leave;
         QApplication::sendEvent(right()->viewport(), &leave);
-        QVERIFY(!m_editor->Timer1()->isActive());
+        QVERIFY(!m_editor->scrollTimer()->isActive());
         QVERIFY(right()->dropHighlight() == nullptr);
     }
 
@@ -578,24 +579,25 @@ private slots:
         writeVirtual("Gone" + ext, {"A"});
         writeVirtual("Kept" + ext, {"B"});
         MainWindow main;
-        main.TreeFolders()->Create_Folders();
-        main.TreeFolders()->Get_Subjects();
-        main.TreeFolders()->Get_vSubjects();
-        QCOMPARE(main.TreeFolders()->topLevelItemCount(), 5);
+        WindowFlow flow(main);
+        main.subjectTree()->createFolders();
+        main.subjectTree()->loadSubjects();
+        main.subjectTree()->loadVirtualSubjects();
+        QCOMPARE(main.subjectTree()->topLevelItemCount(), 6);
         main.show();
-        m_editor = VirtualSubjectEditor::open(&main, 0);
+        m_editor = flow.openEditor(0);
         QVERIFY(!main.isVisible());
         QVERIFY(m_editor->isVisible());
         QCOMPARE(right()->currentItem(), folder("Gone"));
-        m_editor->btnDelete_Click();
+        m_editor->onDeleteClicked();
         QVERIFY(!QFile::exists(vpath("Gone" + ext)));
         QCOMPARE(right()->topLevelItemCount(), 1);
         QTest::mouseClick(m_editor->findChild<QPushButton*>("btnDone"), Qt::LeftButton);
         QTRY_VERIFY(!m_editor);
         QVERIFY(main.isVisible());
         QVERIFY(!app().SubjectsChanged);
-        QCOMPARE(main.TreeFolders()->topLevelItemCount(), 4);
-        QCOMPARE(main.TreeFolders()->topLevelItem(3)->text(0), QString("Kept"));
+        QCOMPARE(main.subjectTree()->topLevelItemCount(), 5);
+        QCOMPARE(main.subjectTree()->topLevelItem(4)->text(0), QString("Kept"));
     }
 };
 

@@ -6,17 +6,16 @@
 #include "support/ModalDriver.h"
 #include "support/TestSupport.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
-#include "content/MessageWindow.h"
+#include "app/WindowFlow.h"
 #include "editor/EditorTree.h"
 #include "editor/VirtualSubjectEditor.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
 #include "platform/Sound.h"
 #include "platform/Web.h"
+#include "state/AppState.h"
 #include "study/ActivityPanel.h"
 #include "study/HandOverFiles.h"
 #include "subjects/SubjectFile.h"
@@ -24,6 +23,8 @@
 #include "users/LoginWindow.h"
 #include "users/ProfileWindow.h"
 #include "users/UsersDatabase.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -60,6 +61,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<WindowFlow> m_flow;
     QPointer<VirtualSubjectEditor> m_editor;
     QStringList m_boxes; // every message box the program showed: none is expected
     QString m_xdotool;
@@ -180,7 +182,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
     // The installed subject of that file in the editor's left tree.
     QTreeWidgetItem* installed(const QString& file) const
     {
-        const int i = m_editor->File1().indexOf(file + "." + app().edition.LanguageCode);
+        const int i = m_editor->installedFiles().indexOf(file + "." + app().edition.LanguageCode);
         return i < 0 ? nullptr : left()->topLevelItem(0)->child(i);
     }
     // Opens the subject (its phrases load then) and takes its first phrase.
@@ -222,7 +224,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
 
     void logIn()
     {
-        QPointer<LoginWindow> login = m_main->loginWindow();
+        QPointer<LoginWindow> login = m_flow->loginWindow();
         QVERIFY(login && QTest::qWaitForWindowExposed(login));
         QCOMPARE(login->entryCount(), 0); // a fresh data folder: nobody yet
         const auto stayedOpen = TestSupport::driveModal<ProfileWindow>(
@@ -295,7 +297,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
     // real Flashcards program and its score lands in the users database.
     void studyBoth(const QString& renamed, bool keyboard)
     {
-        SubjectTree* tree = m_main->TreeFolders();
+        SubjectTree* tree = m_main->subjectTree();
         QTreeWidgetItem* folder = topLevel(tree, Folder);
         QVERIFY(folder);
         QStringList shown;
@@ -381,9 +383,10 @@ private slots:
               "TestActivityPanel and TestActivityWindows.");
 #endif
         if (TestSupport::ownEdition() != QLatin1String("prlita"))
-            QSKIP("Walks through the Italian course for English speakers (\"At the Cafe\", \"Flashcards - \"); "
-                  "every edition's own course and activities are checked by TestShippedCourseTree and "
-                  "TestActivityWindows.");
+            QSKIP(
+                "Walks through the Italian course for English speakers (\"At the Cafe\", \"Flashcards - \"); "
+                "every edition's own course and activities are checked by TestShippedCourseTree and "
+                "TestActivityWindows.");
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP("Needs an X server (CTest runs it under xvfb-run); the activity must show a real window.");
         m_xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
@@ -414,7 +417,8 @@ private slots:
         QVERIFY(!QFileInfo::exists(program + "Users.dat"));
         app().programFolder = program;
         m_main = std::make_unique<MainWindow>();
-        QVERIFY(Startup::Form_Load(*m_main));
+        m_flow = std::make_unique<WindowFlow>(*m_main);
+        QVERIFY(Startup::start(*m_flow));
         QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
         QCOMPARE(app().dataFolder, program);
         logIn();
@@ -426,6 +430,7 @@ private slots:
             m_editor->close();
         if (m_main)
             m_main->endProgram();
+        m_flow.reset();
         m_main.reset();
         HandOverFiles::removeAll(app());
         MessageWindow::unload();

@@ -2,7 +2,7 @@
 // translations, whatever they hold) come back out of the activity's reader unchanged, line
 // breaks turned into blanks.
 #include "ActivityInput.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "study/ActivityInputFile.h"
 
 #include <cstddef>

@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QString title = Proper_Title(text);
+    const QString title = properTitle(text);
     const QString folder = virtualFolderTitle(text);
     const QString kind = verdictKind(text);
     if (kind.contains(QLatin1Char('*')) || kind.size() > text.size())

@@ -145,6 +145,11 @@ scores=$(printf "PRAGMA key = 'qrv6180';\nPRAGMA kdf_iter = 64;\n.mode list\nSEL
 echo "scores: $scores"
 echo "$scores" | grep -qx "Ada Lovelace|Flashcards|Xtra Learners Copy|$phrases/$phrases (100%)" ||
     { echo "no score of Ada Lovelace for Xtra Learners Copy in $users"; exit 1; }
+# The results export on the PATH, run by the learner without --database, finds that database.
+results=$(setpriv --reuid="$uid" --regid="$uid" --clear-groups env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 \
+    "$(dirname "$command")/parlanto-results${command##*/parlanto}" export -)
+echo "$results" | grep -q "^Ada Lovelace,Flashcards,Xtra Learners Copy,$phrases/$phrases (100%),100," ||
+    { echo "the learner's results export misses the score:"; echo "$results"; exit 1; }
 
 snapshot >"$work/prefix-after"
 diff "$work/prefix-before" "$work/prefix-after" || { echo "the session changed the installation"; exit 1; }

@@ -5,7 +5,7 @@
 // table, a score already in it), and a third-party activity made from the contract alone (a
 // shell script and the sqlcipher shell) still records its score beside the new table.
 #include "UsersTemplate.h"
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "platform/Database.h"
 #include "review/PhraseMemory.h"
 #include "review/PhraseResults.h"
@@ -52,7 +52,7 @@ class TestReviewEndToEnd : public QObject
     {
         AppState& s = app();
         QString error;
-        QVERIFY2(Write_Activity_File(s, title, &error), qPrintable(error));
+        QVERIFY2(writeActivityFile(s, title, &error), qPrintable(error));
         QProcess activity;
         activity.setWorkingDirectory(s.handOverFolder);
         activity.start(program, {s.activityInputFileName()});

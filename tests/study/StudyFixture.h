@@ -1,14 +1,14 @@
 #pragma once
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
-#include "content/MessageWindow.h"
 #include "content/WebPage.h"
 #include "platform/Database.h"
 #include "platform/Sound.h"
+#include "state/AppState.h"
 #include "study/RandomPhrases.h"
 #include "subjects/SubjectFile.h"
 #include "support/TestSupport.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,9 +7,12 @@
 #include "study/ActivityPrograms.h"
 #include "study/HandOverFiles.h"
 #include "study/SubjectSelection.h"
+#include "users/UsersDatabase.h"
 #include "subjects/SubjectTree.h"
 
 #include <QBuffer>
+#include <QDateTime>
+#include <QLocale>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -105,14 +108,14 @@ class TestActivityPanel : public QObject
         tree = new SubjectTree(main.get());
         panel = new ActivityPanel(tree, main.get());
         selection = new SubjectSelection(tree, main.get());
-        panel->setEndProgram([this] { ended = true; });
-        panel->setPhraseLoader([this](QTreeWidgetItem* subject) { selection->Load_Phrases(subject); });
+        QObject::connect(panel, &ActivityPanel::quitRequested, [this] { ended = true; });
+        panel->setPhraseLoader([this](QTreeWidgetItem* subject) { selection->loadPhrases(subject); });
         layout->addWidget(tree);
         layout->addWidget(panel);
-        tree->Create_Folders();
-        tree->Get_Subjects();
-        tree->Get_vSubjects();
-        panel->Get_Activities();
+        tree->createFolders();
+        tree->loadSubjects();
+        tree->loadVirtualSubjects();
+        panel->loadActivities();
     }
 
     QTreeWidgetItem* installedSubject(int i) { return tree->installedFolder()->child(i); }
@@ -139,6 +142,72 @@ private slots:
         setWriteRedirectForTests({});
     }
 
+    // The review folder says how many phrases are due once the learner's rows are read; an
+    // activity pressed on it (by keyboard) studies them, the least likely remembered first,
+    // under the subject "Review"; with nothing due, a message says when the next review is.
+    void reviewFolder()
+    {
+        activities(1);
+        QVERIFY(fx->subject(TestSupport::subjectFile("caffe"), 3));
+        const QString file = TestSupport::subjectFile("caffe");
+        QStringList captions;
+        for (int i = 1; i <= 359; ++i)
+            captions << (i == 340 || i == 342 ? QStringLiteral("C%1 %2").arg(i).arg("%1") : QStringLiteral("C%1").arg(i));
+        app().captions.setTexts(captions);
+        const QString users = app().usersDatabasePath();
+        {
+            QString error;
+            auto db = Database::open(users, Database::TemplatePassword, Database::Mode::Create, &error);
+            QVERIFY2(db && db->exec("CREATE TABLE tblscores (pkScoreID INTEGER PRIMARY KEY AUTOINCREMENT, tName TEXT, "
+                                    "tActivity TEXT, tSubject TEXT, textScore TEXT, numberScore REAL, nDate TEXT, "
+                                    "nTime TEXT)"),
+                     qPrintable(error));
+        }
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        const QString anna = QStringLiteral("Anna"), bruno = QStringLiteral("Bruno");
+        // Good ten days ago (R 0.80 today), Again five days ago (R 0.57), Good now (due in 3 days).
+        QString error;
+        QVERIFY2(appendScore(users, ScoreRow{anna, "act01", "Mix", QString("2/3"), 67.0, {}, {}},
+                             {{anna, {file, 1}, "act01", now - 10 * 86400, 3},
+                              {anna, {file, 2}, "act01", now - 5 * 86400, 1},
+                              {anna, {file, 3}, "act01", now, 3},
+                              {bruno, {file, 1}, "act01", now, 3}},
+                             &error),
+                 qPrintable(error));
+        build();
+        main->show();
+        panel->startReview(users, anna);
+        QTRY_COMPARE(tree->reviewFolder()->text(0), QStringLiteral("C340 2"));
+        QTreeWidgetItem* set = tree->reviewFolder()->child(0);
+        QVERIFY(set);
+        QCOMPARE(set->text(0), QStringLiteral("C352"));
+        QCOMPARE(set->childCount(), 2);
+        QCOMPARE(SubjectNode::of(set->child(0)).number, 2);
+        QCOMPARE(SubjectNode::of(set->child(1)).number, 1);
+
+        tree->setFocus();
+        tree->setCurrentItem(tree->reviewFolder());
+        panel->button(0)->setFocus();
+        QTest::keyClick(panel->button(0), Qt::Key_Space);
+        QVERIFY(fx->boxes.isEmpty());
+        QCOMPARE(starts.size(), 1);
+        const QByteArray input = StudyFixture::readAll(app().activityInputFile());
+        QVERIFY(input.contains("\r\nC352\r\n2\r\n"));
+        QVERIFY(input.indexOf("Frase 2") < input.indexOf("Frase 1"));
+
+        // Bruno studied one phrase today: nothing is due, and the press says when it will be.
+        panel->startReview(users, bruno);
+        QTRY_COMPARE(tree->reviewFolder()->text(0), QStringLiteral("C341"));
+        QCOMPARE(tree->reviewFolder()->childCount(), 0);
+        tree->setCurrentItem(tree->reviewFolder());
+        QTest::keyClick(panel->button(0), Qt::Key_Space);
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(fx->boxes.size(), 1);
+        QCOMPARE(fx->boxes[0].text,
+                 QStringLiteral("C342 %1").arg(QLocale().toString(QDate::currentDate().addDays(3), QLocale::LongFormat)));
+        QVERIFY(main->isEnabled());
+    }
+
     void threeActivitiesLayout()
     {
         activities(3);
@@ -157,7 +226,6 @@ private slots:
         QCOMPARE(panel->lblMoreActs()->text(), QStringLiteral("C114"));
         QCOMPARE(panel->button(2)->objectName(), QStringLiteral("btnAct_2"));
         QCOMPARE(panel->button(2)->accessibleName(), QStringLiteral("act03"));
-        QCOMPARE(panel->button(0)->property("Tag").toString(), QStringLiteral("OFF"));
         QCOMPARE(log, (QStringList{"C23 act01", "C8", "C23 act02", "C8", "C23 act03", "C8"}));
         QVERIFY(!ended);
         QTest::mouseClick(panel->lblMoreActs(), Qt::LeftButton);
@@ -239,7 +307,6 @@ private slots:
         QVERIFY(!ended);
         QVERIFY(fx->boxes.isEmpty());
         ActivityButton* b = panel->button(1);
-        QCOMPARE(b->property("Tag").toString(), QStringLiteral("OFF"));
         const QPoint centre = b->rect().center();
         // The learner's language picks the column.
         const bool english = app().edition.InterfaceLanguage == QLatin1String("English");
@@ -291,7 +358,7 @@ private slots:
         build();
         QTreeWidgetItem* subject = installedSubject(0);
         tree->setCurrentItem(subject);
-        selection->TreeFolders_NodeClick(subject);
+        selection->onNodeClicked(subject);
         tree->setCurrentItem(subject->child(2));
         panel->button(1)->setFocus();
         QTest::keyClick(panel->button(1), Qt::Key_Space);
@@ -300,7 +367,6 @@ private slots:
         QCOMPARE(starts[0].program, app().activitiesFolder + "act02");
         QCOMPARE(starts[0].arguments, QStringList{app().activityInputFileName()});
         QCOMPARE(starts[0].folder, app().handOverFolder);
-        QCOMPARE(main->property("Tag").toString(), QStringLiteral("1"));
         QCOMPARE(app().StudyPhraseCount, 4);
         const QList<QByteArray> lines = StudyFixture::readAll(app().activityInputFile()).split('\n');
         QCOMPARE(lines.at(6), QByteArray("A\r"));
@@ -316,11 +382,11 @@ private slots:
         activities(2);
         QVERIFY(fx->subject(TestSupport::subjectFile("basic_phrases"), 2));
         build();
-        selection->TreeFolders_NodeClick(tree->randomSubjectFolder());
+        selection->onNodeClicked(tree->randomSubjectFolder());
         QTreeWidgetItem* drawn = tree->randomSubjectFolder()->child(0);
         QCOMPARE(drawn->text(0), QStringLiteral(" Basic Phrases"));
         tree->setCurrentItem(drawn);
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         QCOMPARE(starts.size(), 1);
         const QList<QByteArray> lines = StudyFixture::readAll(app().activityInputFile()).split('\n');
         QCOMPARE(lines.at(6), QByteArray("Basic Phrases\r"));
@@ -351,7 +417,7 @@ private slots:
                                          TestSupport::ownEdition(), {}, true, &error));
         build();
         tree->setCurrentItem(installedSubject(0));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         QCOMPARE(fx->boxes.size(), 1);
         QCOMPARE(fx->boxes.first().text, QStringLiteral("C232"));
         QVERIFY(starts.isEmpty());
@@ -367,7 +433,7 @@ private slots:
         build();
         QFile::remove(app().activitiesFolder + "act01");
         tree->setCurrentItem(installedSubject(0));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         QCOMPARE(fx->boxes.size(), 1);
         QCOMPARE(fx->boxes.first().icon, QMessageBox::Critical);
         QVERIFY(fx->boxes.first().text.startsWith("C233 act01\n\n"));
@@ -389,7 +455,7 @@ private slots:
         QVERIFY(fx->subject(TestSupport::subjectFile("a"), 3));
         build();
         tree->setCurrentItem(installedSubject(0));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         QVERIFY(fx->boxes.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 20000);
         const QList<QByteArray> lines = StudyFixture::readAll(record).split('\n');
@@ -421,9 +487,9 @@ private slots:
                                          TestSupport::ownEdition(), others, true, &error));
         build();
         tree->setCurrentItem(installedSubject(0));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         tree->setCurrentItem(installedSubject(1));
-        panel->btnAct_Click(1);
+        panel->onActivityClicked(1);
         QVERIFY(fx->boxes.isEmpty());
         QCOMPARE(app().handOverSets.size(), size_t(2));
         QVERIFY(app().handOverSets[0].handle != app().handOverSets[1].handle);
@@ -441,7 +507,7 @@ private slots:
         for (const HandOverSet& set : app().handOverSets)
             QTRY_VERIFY_WITH_TIMEOUT(!processIsRunning(set.activityPid), 20000);
         tree->setCurrentItem(installedSubject(1));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         const QString h = QString::number(app().launchHandle);
         QStringList expected{"~prl" + h + "1.wav", "~prl" + h + "2.wav", "~prl" + h + ".txt", "~prl" + h + ".ids"};
         QStringList present = QDir(app().handOverFolder).entryList(QDir::Files);
@@ -475,7 +541,7 @@ private slots:
             return path.endsWith(failing) ? QString("/dev/full") : QString();
         });
         tree->setCurrentItem(installedSubject(0));
-        panel->btnAct_Click(0);
+        panel->onActivityClicked(0);
         QVERIFY(starts.isEmpty());
         QCOMPARE(fx->boxes.size(), 1);
         const AppState& s = app();

@@ -50,7 +50,7 @@ private:
     // A subject node for `file` under the installed folder, with one node per phrase.
     QTreeWidgetItem* addSubject(const QString& file);
     QTreeWidgetItem* phraseNode(QTreeWidgetItem* subject, int index) { return subject->child(index); }
-    // Runs `action` on the editor once mnuEdit_Click has opened it; nullopt when it never opened.
+    // Runs `action` on the editor once editSelectedPhrase has opened it; nullopt when it never opened.
     std::optional<bool> driveEditor(bool administrator, const std::function<void(PhraseEditWindow*)>& action);
     Phrase stored(const QString& file, qint64 number);
     static void writePhrases(const QString& path, const std::vector<std::pair<qint64, QByteArray>>& phrases);
@@ -76,7 +76,7 @@ void TestPhraseSoundEdit::init()
     });
     host = std::make_unique<QWidget>();
     tree = new SubjectTree(host.get());
-    tree->Create_Folders();
+    tree->createFolders();
 }
 
 void TestPhraseSoundEdit::cleanup()
@@ -89,7 +89,7 @@ void TestPhraseSoundEdit::cleanup()
 
 QTreeWidgetItem* TestPhraseSoundEdit::addSubject(const QString& file)
 {
-    QTreeWidgetItem* subject = tree->addNode(tree->installedFolder(), file, {QStringLiteral("SUBJECT"), file},
+    QTreeWidgetItem* subject = tree->addNode(tree->installedFolder(), file, SubjectNode::makeSubject(file),
                                              SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
     QString error;
     const auto phrases = InstalledSubject::phrases(f->installed(file), false, &error);
@@ -97,7 +97,7 @@ QTreeWidgetItem* TestPhraseSoundEdit::addSubject(const QString& file)
         qFatal("%s", qPrintable(error));
     for (const Phrase& p : *phrases)
         tree->addNode(subject, p.tTranslation,
-                      {file, QString::number(p.pkPhraseNo), p.tPhrase, p.tTranslation, p.tTranslation2},
+                      SubjectNode::makePhrase(file, p.pkPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
                       SubjectTree::PhraseImage);
     return subject;
 }
@@ -133,7 +133,7 @@ std::optional<bool> TestPhraseSoundEdit::driveEditor(bool administrator,
                                                      const std::function<void(PhraseEditWindow*)>& action)
 {
     return TestSupport::driveModal<PhraseEditWindow>(
-        host.get(), action, [&] { PhraseMenu::mnuEdit_Click(tree, administrator, host.get()); });
+        host.get(), action, [&] { PhraseMenu::editSelectedPhrase(tree, administrator, host.get()); });
 }
 
 // ---------------------------------------------------------------- sound
@@ -173,7 +173,7 @@ void TestPhraseSoundEdit::listeningShowsThePhraseWhilePlaying()
     QTreeWidgetItem* subject = addSubject(QStringLiteral("basics.prlita"));
     tree->setCurrentItem(phraseNode(subject, 1));
 
-    PhraseMenu::mnuListenToPhrase_Click(tree);
+    PhraseMenu::listenToSelectedPhrase(tree);
 
     QCOMPARE(played.size(), 1);
     QCOMPARE(played[0].source, PhraseSound::temporaryFile());
@@ -190,7 +190,7 @@ void TestPhraseSoundEdit::listeningIgnoresFoldersAndSubjects()
     QTreeWidgetItem* subject = addSubject(QStringLiteral("basics.prlita"));
     for (QTreeWidgetItem* node : {tree->installedFolder(), subject}) {
         tree->setCurrentItem(node);
-        PhraseMenu::mnuListenToPhrase_Click(tree);
+        PhraseMenu::listenToSelectedPhrase(tree);
     }
     QVERIFY(played.isEmpty());
     QVERIFY(f->boxes.isEmpty());
@@ -204,7 +204,7 @@ void TestPhraseSoundEdit::listeningIsSilentWithoutTheSubjectFile()
     QVERIFY(QFile::remove(f->installed(QStringLiteral("basics.prlita"))));
     tree->setCurrentItem(phraseNode(subject, 0));
 
-    PhraseMenu::mnuListenToPhrase_Click(tree);
+    PhraseMenu::listenToSelectedPhrase(tree);
 
     QVERIFY(played.isEmpty());
     QVERIFY(f->boxes.isEmpty());
@@ -219,7 +219,7 @@ void TestPhraseSoundEdit::closingTheBoxFirstMeansNoSound()
     // Runs at the first events processed while the phrase is on show.
     QTimer::singleShot(0, this, [] { MessageWindow::instance()->close(); });
 
-    PhraseMenu::mnuListenToPhrase_Click(tree);
+    PhraseMenu::listenToSelectedPhrase(tree);
 
     QVERIFY(played.isEmpty());
     QVERIFY(f->boxes.isEmpty());
@@ -230,11 +230,11 @@ void TestPhraseSoundEdit::missingPhraseIsReported()
     QVERIFY(f->subject(QStringLiteral("basics.prlita"), 2));
     QTreeWidgetItem* subject = addSubject(QStringLiteral("basics.prlita"));
     QTreeWidgetItem* node = phraseNode(subject, 1);
-    SubjectTree::setTag(node, {QStringLiteral("basics.prlita"), QStringLiteral("99"), QStringLiteral("x"),
-                               QStringLiteral("y"), QString()});
+    SubjectNode::set(node, SubjectNode::makePhrase(QStringLiteral("basics.prlita"), 99, QStringLiteral("x"),
+                                                   QStringLiteral("y"), QString()));
     tree->setCurrentItem(node);
 
-    PhraseMenu::mnuListenToPhrase_Click(tree);
+    PhraseMenu::listenToSelectedPhrase(tree);
 
     QVERIFY(played.isEmpty());
     QCOMPARE(f->boxes.size(), 1);
@@ -270,7 +270,7 @@ void TestPhraseSoundEdit::editorStartsWithTheNodesTexts()
             QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
             QVERIFY(c->focusPolicy() & Qt::TabFocus);
         }
-        QCOMPARE(w->nodeTag().value(1), QStringLiteral("2"));
+        QCOMPARE(w->editedPhrase().number, 2);
     });
     QCOMPARE(stayedOpen, std::optional<bool>(true));
 }
@@ -302,9 +302,9 @@ void TestPhraseSoundEdit::okStoresTrimmedTextsAndKeepsEmptiedColumns()
 
     // The node shows what was typed, the emptied translation included, without a reload.
     QCOMPARE(node->text(0), QString());
-    QCOMPARE(SubjectTree::tag(node),
-             (QStringList{QStringLiteral("basics.prlita"), QStringLiteral("3"),
-                          QStringLiteral("Nueva frase * tres"), QString(), QStringLiteral("New literal")}));
+    QVERIFY(SubjectNode::of(node) == SubjectNode::makePhrase(QStringLiteral("basics.prlita"), 3,
+                                                             QStringLiteral("Nueva frase * tres"), QString(),
+                                                             QStringLiteral("New literal")));
 }
 
 void TestPhraseSoundEdit::cancelWritesNothing()
@@ -313,7 +313,7 @@ void TestPhraseSoundEdit::cancelWritesNothing()
     QTreeWidgetItem* subject = addSubject(QStringLiteral("basics.prlita"));
     QTreeWidgetItem* node = phraseNode(subject, 0);
     tree->setCurrentItem(node);
-    const QStringList tagBefore = SubjectTree::tag(node);
+    const SubjectNode before = SubjectNode::of(node);
 
     const auto stayedOpen = driveEditor(true, [](PhraseEditWindow* w) {
         QTest::keyClicks(w->txtPhrase(), QStringLiteral(" changed"));
@@ -324,7 +324,7 @@ void TestPhraseSoundEdit::cancelWritesNothing()
     QCOMPARE(stored(QStringLiteral("basics.prlita"), 1).tPhrase, QStringLiteral("Frase 1"));
     QCOMPARE(stored(QStringLiteral("basics.prlita"), 1).tTranslation, QStringLiteral("Phrase 1"));
     QCOMPARE(node->text(0), QStringLiteral("Phrase 1"));
-    QCOMPARE(SubjectTree::tag(node), tagBefore);
+    QVERIFY(SubjectNode::of(node) == before);
 }
 
 void TestPhraseSoundEdit::onlyTheAdministratorMayEdit()
@@ -375,7 +375,7 @@ void TestPhraseSoundEdit::failedSaveIsReportedAndTheEditorStaysOpen()
     QCOMPARE(f->boxes[0].title, QStringLiteral("ERROR"));
     QVERIFY2(f->boxes[0].text.contains(QStringLiteral("btnOK_Click: ")), qPrintable(f->boxes[0].text));
     QCOMPARE(node->text(0), QStringLiteral("Phrase 1"));
-    QCOMPARE(SubjectTree::Tag_Item(2, node), QStringLiteral("Frase 1"));
+    QCOMPARE(SubjectNode::of(node).phrase, QStringLiteral("Frase 1"));
 
     if (permissionsHold) {
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));

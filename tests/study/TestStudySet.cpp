@@ -32,12 +32,12 @@ struct ClickedVirtualSubject
     QTreeWidgetItem* subject = nullptr;
     ClickedVirtualSubject()
     {
-        tree.Create_Folders();
-        tree.Get_Subjects();
-        tree.Get_vSubjects();
-        subject = tree.topLevelItem(3)->child(0);
+        tree.createFolders();
+        tree.loadSubjects();
+        tree.loadVirtualSubjects();
+        subject = tree.topLevelItem(4)->child(0);
         tree.setCurrentItem(subject);
-        selection.TreeFolders_NodeClick(subject);
+        selection.onNodeClicked(subject);
     }
 };
 } // namespace
@@ -66,7 +66,7 @@ private slots:
         QCOMPARE(r.count, 2);
         s.StudyPhrases[2].Translation2 = QStringLiteral("\"più\" * tardi");
         QString error;
-        QVERIFY2(Write_Activity_File(s, QStringLiteral(" At The Café"), &error), qPrintable(error));
+        QVERIFY2(writeActivityFile(s, QStringLiteral(" At The Café"), &error), qPrintable(error));
         const QString t = s.handOverFolder;
         const QByteArray h = QByteArray::number(s.launchHandle);
         QByteArray expected = "4711\r\n" + ownEdition().toUtf8() + "\r\n" + s.edition.EditionTitle.toUtf8() +
@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(subject->childCount(), 3);
 
         fx->answer = QMessageBox::Yes;
-        QVERIFY(Check_Virtual_Subject(&tree, subject, &tree));
+        QVERIFY(checkVirtualSubject(&tree, subject, &tree));
         QCOMPARE(fx->boxes.size(), 1);
         const Dialogs::Request box = fx->boxes.first();
         QCOMPARE(box.title, QStringLiteral("C144"));
@@ -132,7 +132,7 @@ private slots:
         QVERIFY(fx->opened.first().endsWith(QStringLiteral("subjects.htm")) ||
                 fx->opened.first().contains("C95"));
 
-        QCOMPARE(Get_Phraes_to_Study(subject, &tree), 2);
+        QCOMPARE(collectPhrasesToStudy(subject, &tree), 2);
         QCOMPARE(app().StudyPhrases[1].SubjectFile, sub("a"));
         QCOMPARE(app().StudyPhrases[2].SubjectFile, sub("b"));
         QCOMPARE(app().StudyPhrases[2].PhraseNo, 3);
@@ -163,10 +163,10 @@ private slots:
         QTreeWidgetItem* subject = clicked.subject;
 
         fx->answer = QMessageBox::Yes;
-        QVERIFY(Check_Virtual_Subject(&tree, subject, &tree));
+        QVERIFY(checkVirtualSubject(&tree, subject, &tree));
         QCOMPARE(fx->boxes.size(), 1);
         QVERIFY2(fx->boxes.first().text.contains(name.toUpper()), qPrintable(fx->boxes.first().text));
-        QCOMPARE(Get_Phraes_to_Study(subject, &tree), 1);
+        QCOMPARE(collectPhrasesToStudy(subject, &tree), 1);
         QCOMPARE(app().StudyPhrases[1].SubjectFile, sub("a"));
         QCOMPARE(app().StudyPhrases[1].PhraseNo, 2);
         // Collected on its own, the row gives an empty set.
@@ -224,13 +224,13 @@ private slots:
         }
 
         StudySet::SourceSubjects sources(app(), phraseRefs(subject));
-        QCOMPARE(Check_Virtual_Subject(&tree, subject, &tree, &sources), count > 0);
+        QCOMPARE(checkVirtualSubject(&tree, subject, &tree, &sources), count > 0);
         QVERIFY(fx->boxes.isEmpty());
         if (count == 0) {
             QCOMPARE(subject->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::FailedSubjectImage));
             return;
         }
-        QCOMPARE(Get_Phraes_to_Study(subject, &tree, nullptr, &sources), count);
+        QCOMPARE(collectPhrasesToStudy(subject, &tree, nullptr, &sources), count);
         QVERIFY(fx->boxes.isEmpty());
         QList<int> numbers;
         for (int slot = 1; slot <= count; ++slot)
@@ -271,10 +271,10 @@ private slots:
         QVERIFY(fx->subject(sub("one"), 3, otherEdition(0)));
         QVERIFY(fx->subject(sub("two"), 3, otherEdition(1)));
         SubjectTree tree;
-        tree.Create_Folders();
-        tree.Get_Subjects();
+        tree.createFolders();
+        tree.loadSubjects();
         SubjectSelection selection(&tree);
-        selection.TreeFolders_NodeClick(tree.randomPhrasesFolder());
+        selection.onNodeClicked(tree.randomPhrasesFolder());
         QCOMPARE(fx->boxes.size(), 1);
         QCOMPARE(fx->boxes.first().text, QStringLiteral("C140"));
         QCOMPARE(tree.randomPhrasesFolder()->childCount(), 0);
@@ -285,18 +285,18 @@ private slots:
     {
         QVERIFY(fx->subject(sub("one"), 3));
         SubjectTree tree;
-        tree.Create_Folders();
-        tree.Get_Subjects();
+        tree.createFolders();
+        tree.loadSubjects();
         SubjectSelection selection(&tree);
-        selection.TreeFolders_NodeClick(tree.randomPhrasesFolder());
+        selection.onNodeClicked(tree.randomPhrasesFolder());
         QCOMPARE(tree.randomPhrasesFolder()->childCount(), 1);
         QTreeWidgetItem* set = tree.randomPhrasesFolder()->child(0);
         QCOMPARE(set->text(0), QStringLiteral("C118"));
-        QCOMPARE(SubjectTree::tag(set), (QStringList{"SUBJECT", "VIRTUALSUBJECT"}));
+        QVERIFY(SubjectNode::of(set).is(SubjectNode::Kind::PhraseSet));
         QCOMPARE(set->childCount(), 10);
-        QCOMPARE(Get_Phraes_to_Study(set, &tree), 10);
+        QCOMPARE(collectPhrasesToStudy(set, &tree), 10);
         // A second click clears it.
-        selection.TreeFolders_NodeClick(tree.randomPhrasesFolder());
+        selection.onNodeClicked(tree.randomPhrasesFolder());
         QCOMPARE(tree.randomPhrasesFolder()->childCount(), 0);
         QVERIFY(fx->boxes.isEmpty());
     }
@@ -305,18 +305,18 @@ private slots:
     {
         QVERIFY(fx->subject(sub("basic_phrases"), 2));
         SubjectTree tree;
-        tree.Create_Folders();
-        tree.Get_Subjects();
+        tree.createFolders();
+        tree.loadSubjects();
         SubjectSelection selection(&tree);
         QTreeWidgetItem* folder = tree.randomSubjectFolder();
-        selection.TreeFolders_NodeClick(folder);
+        selection.onNodeClicked(folder);
         QCOMPARE(folder->childCount(), 1);
         QCOMPARE(folder->child(0)->text(0), QStringLiteral(" Basic Phrases"));
         QCOMPARE(folder->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::OpenFolder));
-        selection.TreeFolders_NodeClick(folder);
+        selection.onNodeClicked(folder);
         QCOMPARE(folder->childCount(), 0);
         QCOMPARE(folder->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::ClosedFolder));
-        selection.TreeFolders_NodeClick(folder);
+        selection.onNodeClicked(folder);
         QCOMPARE(folder->childCount(), 1);
     }
 
@@ -324,16 +324,16 @@ private slots:
     {
         QVERIFY(fx->subject(sub("a"), 3));
         SubjectTree tree;
-        tree.Create_Folders();
-        tree.Get_Subjects();
+        tree.createFolders();
+        tree.loadSubjects();
         SubjectSelection selection(&tree);
         QTreeWidgetItem* subject = tree.installedFolder()->child(0);
         tree.setCurrentItem(subject);
-        selection.TreeFolders_NodeClick(subject);
-        selection.TreeFolders_NodeClick(subject);
+        selection.onNodeClicked(subject);
+        selection.onNodeClicked(subject);
         QCOMPARE(subject->childCount(), 3);
-        QCOMPARE(SubjectTree::tag(subject->child(1)),
-                 (QStringList{sub("a"), "2", "Frase 2", "Phrase 2", "Literal 2"}));
+        QVERIFY(SubjectNode::of(subject->child(1)) ==
+                SubjectNode::makePhrase(sub("a"), 2, "Frase 2", "Phrase 2", "Literal 2"));
     }
 
     void emptyVirtualSubjectAndUnreadableFile()
@@ -344,40 +344,40 @@ private slots:
         QVERIFY(VirtualSubjectFile::createEmpty(path, &error));
         QVERIFY(VirtualSubjectFile::addSubject(path, "Nothing yet", &error));
         SubjectTree tree;
-        tree.Create_Folders();
-        tree.Get_Subjects();
-        tree.Get_vSubjects();
+        tree.createFolders();
+        tree.loadSubjects();
+        tree.loadVirtualSubjects();
         SubjectSelection selection(&tree);
-        QTreeWidgetItem* subject = tree.topLevelItem(3)->child(0);
-        selection.TreeFolders_NodeClick(subject);
+        QTreeWidgetItem* subject = tree.topLevelItem(4)->child(0);
+        selection.onNodeClicked(subject);
         QCOMPARE(subject->childCount(), 1);
         QCOMPARE(subject->child(0)->text(0), QStringLiteral("C127"));
-        selection.TreeFolders_NodeClick(subject->child(0));
+        selection.onNodeClicked(subject->child(0));
         QCOMPARE(tree.currentItem(), subject);
-        QVERIFY(!Check_Virtual_Subject(&tree, subject, &tree));
+        QVERIFY(!checkVirtualSubject(&tree, subject, &tree));
         QCOMPARE(subject->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::FailedSubjectImage));
 
         // The file is damaged after the tree was built: an orderly message, no crash.
         QTreeWidgetItem* other =
-            tree.addNode(tree.topLevelItem(3), "Other", {"SUBJECT", "VIRTUALSUBJECT", "99"}, 7, 8);
+            tree.addNode(tree.topLevelItem(4), "Other", SubjectNode::makeVirtualSubject(99), 7, 8);
         TestSupport::writeGarbage(path);
         tree.setCurrentItem(other);
-        selection.TreeFolders_NodeClick(other);
+        selection.onNodeClicked(other);
         QCOMPARE(fx->boxes.size(), 1);
         QCOMPARE(fx->boxes.first().title, QStringLiteral("C103"));
         QVERIFY(fx->boxes.first().text.startsWith(vsub("empty").toUpper() + "C6\n\n"));
         QCOMPARE(other->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::FailedSubjectImage));
-        QCOMPARE(tree.currentItem(), tree.topLevelItem(3));
+        QCOMPARE(tree.currentItem(), tree.topLevelItem(4));
         QVERIFY(tree.isEnabled());
     }
 
     void noInstalledSubject()
     {
         SubjectTree tree;
-        tree.Create_Folders();
-        tree.Get_Subjects();
+        tree.createFolders();
+        tree.loadSubjects();
         SubjectSelection selection(&tree);
-        selection.TreeFolders_NodeClick(tree.randomSubjectFolder());
+        selection.onNodeClicked(tree.randomSubjectFolder());
         QCOMPARE(fx->boxes.size(), 1);
         QCOMPARE(fx->boxes.first().text,
                  QStringLiteral("C131 \n\n") + app().installedSubjectsFolder + QStringLiteral("\n\nC132\n"));

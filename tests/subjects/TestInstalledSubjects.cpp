@@ -2,7 +2,7 @@
 // listed, checked, studied and drawn as one; and adding a file to the learner's subjects.
 #include "support/TestSupport.h"
 
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "study/RandomPhrases.h"
 #include "study/StudySet.h"
 #include "subjects/InstalledSubjects.h"
@@ -54,7 +54,7 @@ private slots:
                  learnerFile(TestSupport::subjectFile("Cafe")));
         QCOMPARE(installedSubjectPath(s, TestSupport::subjectFile("numbers")),
                  programFile(TestSupport::subjectFile("numbers")));
-        QCOMPARE(Check_Subject(TestSupport::subjectFile("Mine")),
+        QCOMPARE(checkSubject(TestSupport::subjectFile("Mine")),
                  "WRONG_LANGUAGE*" + TestSupport::otherEdition(0));
         QCOMPARE(StudySet::collectInstalledSubject(s, TestSupport::subjectFile("Cafe")).count, 4);
         QCOMPARE(StudySet::collectPhrases(

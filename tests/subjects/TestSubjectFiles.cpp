@@ -1,8 +1,8 @@
 // Subject files of both kinds, their titles and the edition check, on real SQLCipher files.
 #include "support/TestSupport.h"
 
-#include "app/AppState.h"
 #include "platform/Database.h"
+#include "state/AppState.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTitle.h"
@@ -44,7 +44,7 @@ private slots:
         app().installedSubjectsFolder = m_dir.path() + QLatin1Char('/');
     }
 
-    void properTitle_data()
+    void titleFromFileName_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("title");
@@ -63,11 +63,11 @@ private slots:
         QTest::newRow("shorter than the extension") << "ab"
                                                     << "";
     }
-    void properTitle()
+    void titleFromFileName()
     {
         QFETCH(QString, file);
         QFETCH(QString, title);
-        QCOMPARE(Proper_Title(file), title);
+        QCOMPARE(properTitle(file), title);
     }
 
     void virtualFolderTitleKeepsUnderscoresAndCase()
@@ -149,7 +149,7 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(QString, expected);
-        const QString verdict = Check_Subject(file);
+        const QString verdict = checkSubject(file);
         if (expected == QLatin1String("TRUNCATED")) {
             // Only the first pages are read; a truncated file is either still readable or
             // refused with a description, never a wrong edition.

@@ -1,12 +1,12 @@
 // The learner's messages for subjects that cannot be used, answered from the test.
 #include "support/TestSupport.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "content/WebPage.h"
 #include "platform/Web.h"
+#include "state/AppState.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectProblem.h"
+#include "widgets/Dialogs.h"
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -98,7 +98,7 @@ private slots:
         QFETCH(QString, opened);
         m_answer = QMessageBox::StandardButton(answer);
 
-        Report_Subject_Problem(file, verdict);
+        reportSubjectProblem(file, verdict);
 
         QCOMPARE(m_requests.size(), 1);
         QCOMPARE(m_requests[0].title, QStringLiteral("C103"));
@@ -115,13 +115,13 @@ private slots:
     {
         Web::setConnectedForTests(false);
         m_answer = QMessageBox::Yes;
-        Report_Subject_Problem("x.ita", "damaged");
+        reportSubjectProblem("x.ita", "damaged");
         QCOMPARE(m_opened, QList<QUrl>({QUrl::fromLocalFile(app().programFolder + "offline.htm")}));
     }
 
     void validSubjectShowsNothing()
     {
-        Report_Subject_Problem("x.ita", "VALID");
+        reportSubjectProblem("x.ita", "VALID");
         QVERIFY(m_requests.isEmpty());
     }
 
@@ -134,8 +134,8 @@ private slots:
         TestSupport::writeGarbage(app().installedSubjectsFolder + "rotto.ita");
         m_answer = QMessageBox::No;
 
-        Report_Subject_Problem("saludos básicos.ita", Check_Subject("saludos básicos.ita"));
-        Report_Subject_Problem("rotto.ita", Check_Subject("rotto.ita"));
+        reportSubjectProblem("saludos básicos.ita", checkSubject("saludos básicos.ita"));
+        reportSubjectProblem("rotto.ita", checkSubject("rotto.ita"));
 
         QCOMPARE(m_requests.size(), 2);
         QCOMPARE(m_requests[0].text, "saludos básicos.itaC5 " + app().edition.EditionTitle);

@@ -1,15 +1,15 @@
 // The main window's subject tree, built from real folders and driven offscreen.
 #include "support/TestSupport.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "content/LoadingLog.h"
-#include "content/MessageWindow.h"
 #include "content/WebPage.h"
+#include "state/AppState.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 #include "subjects/VirtualSubjectIndex.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,9 +43,9 @@ class TestSubjectTree : public QObject
 
     void build()
     {
-        m_tree->Create_Folders();
-        m_tree->Get_Subjects();
-        m_tree->Get_vSubjects();
+        m_tree->createFolders();
+        m_tree->loadSubjects();
+        m_tree->loadVirtualSubjects();
     }
 
     static QStringList childTexts(const QTreeWidgetItem* item)
@@ -109,20 +109,22 @@ private slots:
     void fixedFoldersAndPlaceholderWithoutSubjects()
     {
         build();
-        QCOMPARE(m_tree->topLevelItemCount(), 3);
-        const QStringList kinds{"INSTALLED_SUBJECTS", "RANDOM_SUBJECT", "RANDOM_PHRASES"};
+        QCOMPARE(m_tree->topLevelItemCount(), 4);
+        const SubjectNode::Folder kinds[] = {SubjectNode::Folder::InstalledSubjects,
+                                             SubjectNode::Folder::RandomSubject,
+                                             SubjectNode::Folder::RandomPhrases};
         const QStringList texts{"C2", "C117", "C119"};
         for (int i = 0; i < 3; ++i) {
             QTreeWidgetItem* folder = m_tree->topLevelItem(i);
             QCOMPARE(folder->text(0), texts[i]);
-            QCOMPARE(SubjectTree::tag(folder), QStringList({"FOLDER", kinds[i]}));
+            QVERIFY(SubjectNode::of(folder) == SubjectNode::makeFolder(kinds[i]));
             QCOMPARE(image(folder), int(SubjectTree::ClosedFolder));
             QVERIFY(folder->font(0).bold());
         }
         QTreeWidgetItem* node1 = m_tree->installedFolder();
         QCOMPARE(node1->childCount(), 1);
         QCOMPARE(node1->child(0)->text(0), QStringLiteral("C130"));
-        QCOMPARE(SubjectTree::tag(node1->child(0)), QStringList({"IGNORE"}));
+        QVERIFY(SubjectNode::of(node1->child(0)).is(SubjectNode::Kind::Placeholder));
         QCOMPARE(image(node1->child(0)), int(SubjectTree::NoImage));
         QCOMPARE(m_tree->currentItem(), node1);
         QVERIFY(m_requests.isEmpty());
@@ -142,9 +144,9 @@ private slots:
         QTreeWidgetItem* node1 = m_tree->installedFolder();
         QCOMPARE(childTexts(node1),
                  QStringList({"Basic Phrases", "Città Vecchia", "Mytopic", "V.1.2 L'ora"}));
-        QCOMPARE(SubjectTree::tag(node1->child(2)),
-                 QStringList({"SUBJECT", TestSupport::subjectFile("MyTopic")}));
-        QCOMPARE(SubjectTree::Tag_Item(1, node1->child(3)), TestSupport::subjectFile("v.1.2_l'ora"));
+        QVERIFY(SubjectNode::of(node1->child(2)) ==
+                SubjectNode::makeSubject(TestSupport::subjectFile("MyTopic")));
+        QCOMPARE(SubjectNode::of(node1->child(3)).file, TestSupport::subjectFile("v.1.2_l'ora"));
         QCOMPARE(image(node1->child(0)), int(SubjectTree::SubjectImage));
         QCOMPARE(selectedImage(node1->child(0)), int(SubjectTree::SelectedSubjectImage));
         QCOMPARE(m_log,
@@ -158,18 +160,19 @@ private slots:
         MessageWindow::showStatus("loading", 1500);
         build();
 
-        QCOMPARE(m_tree->topLevelItemCount(), 5);
-        QTreeWidgetItem* empty = m_tree->topLevelItem(3);
-        QTreeWidgetItem* words = m_tree->topLevelItem(4);
+        QCOMPARE(m_tree->topLevelItemCount(), 6);
+        QTreeWidgetItem* empty = m_tree->topLevelItem(4);
+        QTreeWidgetItem* words = m_tree->topLevelItem(5);
         QCOMPARE(empty->text(0), QStringLiteral("empty"));
         QCOMPARE(childTexts(empty), QStringList({"C130"}));
-        QCOMPARE(SubjectTree::tag(empty->child(0)), QStringList({"IGNORE"}));
+        QVERIFY(SubjectNode::of(empty->child(0)).is(SubjectNode::Kind::Placeholder));
         QCOMPARE(words->text(0), QStringLiteral("my_Words"));
         QVERIFY(words->font(0).bold());
-        QCOMPARE(SubjectTree::tag(words), QStringList({"FOLDER", TestSupport::virtualFile("my_Words")}));
+        QVERIFY(SubjectNode::of(words) == SubjectNode::makeFolder(SubjectNode::Folder::VirtualFile,
+                                                                  TestSupport::virtualFile("my_Words")));
         QCOMPARE(image(words), int(SubjectTree::ClosedVirtualFolder));
         QCOMPARE(childTexts(words), QStringList({"Cibo", "Viaggi \"in\" treno"}));
-        QCOMPARE(SubjectTree::tag(words->child(1)), QStringList({"SUBJECT", "VIRTUALSUBJECT", "2"}));
+        QVERIFY(SubjectNode::of(words->child(1)) == SubjectNode::makeVirtualSubject(2));
         QCOMPARE(image(words->child(1)), int(SubjectTree::VirtualSubjectImage));
         QCOMPARE(selectedImage(words->child(1)), int(SubjectTree::SelectedVirtualSubjectImage));
         QVERIFY(m_log.endsWith("C23 Viaggi \"in\" treno"));
@@ -183,7 +186,7 @@ private slots:
         const QString huge(1 << 20, QLatin1Char('n'));
         writeVirtual(TestSupport::virtualFile("big"), {huge});
         build();
-        const QString shown = m_tree->topLevelItem(3)->child(0)->text(0);
+        const QString shown = m_tree->topLevelItem(4)->child(0)->text(0);
         QCOMPARE(shown, huge.left(200) + QChar(0x2026));
         QVERIFY(m_log.last().size() < 300);
         QString error;
@@ -209,11 +212,11 @@ private slots:
         QVERIFY(m_requests[0].text.contains(TestSupport::virtualFile("b rotto")));
         QVERIFY(m_requests[1].text.contains(TestSupport::virtualFile("c")));
 
-        QCOMPARE(m_tree->topLevelItemCount(), 7);
-        QTreeWidgetItem* broken = m_tree->topLevelItem(4);
+        QCOMPARE(m_tree->topLevelItemCount(), 8);
+        QTreeWidgetItem* broken = m_tree->topLevelItem(5);
         QCOMPARE(broken->text(0), QStringLiteral("b rotto"));
         QCOMPARE(image(broken), int(SubjectTree::FailedSubjectImage));
-        QCOMPARE(childTexts(m_tree->topLevelItem(6)), QStringList({"Due", "Tre"}));
+        QCOMPARE(childTexts(m_tree->topLevelItem(7)), QStringList({"Due", "Tre"}));
         // Opening the damaged folder keeps its mark.
         m_tree->expandItem(broken);
         QCOMPARE(image(broken), int(SubjectTree::FailedSubjectImage));
@@ -228,11 +231,11 @@ private slots:
         VirtualSubjectIndex::setClockForTests([] { return QDateTime::currentDateTimeUtc().addSecs(3600); });
         const auto shown = [this] {
             QStringList lines;
-            for (int i = 3; i < m_tree->topLevelItemCount(); ++i) {
+            for (int i = 4; i < m_tree->topLevelItemCount(); ++i) {
                 const QTreeWidgetItem* folder = m_tree->topLevelItem(i);
                 lines << folder->text(0) + QString::number(image(folder)) + childTexts(folder).join('|');
                 for (int c = 0; c < folder->childCount(); ++c)
-                    lines << SubjectTree::tag(folder->child(c)).join('*');
+                    lines << QString::number(SubjectNode::of(folder->child(c)).number);
             }
             return lines;
         };
@@ -249,8 +252,8 @@ private slots:
         QCOMPARE(m_log, firstLog);
         QCOMPARE(m_requests.size(), 2);
         QVERIFY(m_requests[1].text.contains(TestSupport::virtualFile("b rotto")));
-        QCOMPARE(image(m_tree->topLevelItem(4)), int(SubjectTree::FailedSubjectImage));
-        QCOMPARE(childTexts(m_tree->topLevelItem(5)), QStringList({"C130"}));
+        QCOMPARE(image(m_tree->topLevelItem(5)), int(SubjectTree::FailedSubjectImage));
+        QCOMPARE(childTexts(m_tree->topLevelItem(6)), QStringList({"C130"}));
     }
 
     void buildingAgainReplacesInsteadOfAdding()
@@ -259,11 +262,11 @@ private slots:
         writeVirtual(TestSupport::virtualFile("a"), {"X"});
         build();
         build();
-        m_tree->Get_Subjects();
-        m_tree->Get_vSubjects();
-        QCOMPARE(m_tree->topLevelItemCount(), 4);
+        m_tree->loadSubjects();
+        m_tree->loadVirtualSubjects();
+        QCOMPARE(m_tree->topLevelItemCount(), 5);
         QCOMPARE(childTexts(m_tree->installedFolder()), QStringList({"Uno"}));
-        QCOMPARE(childTexts(m_tree->topLevelItem(3)), QStringList({"X"}));
+        QCOMPARE(childTexts(m_tree->topLevelItem(4)), QStringList({"X"}));
     }
 
     void imagesOnExpandAndCollapse()
@@ -275,9 +278,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_tree.get()));
 
         QTreeWidgetItem* node1 = m_tree->installedFolder();
-        QTreeWidgetItem* folder = m_tree->topLevelItem(3);
+        QTreeWidgetItem* folder = m_tree->topLevelItem(4);
         QTreeWidgetItem* subject = node1->child(0);
-        m_tree->addNode(subject, "Hello", {TestSupport::subjectFile("uno"), "1", "Ciao", "Hello", ""},
+        m_tree->addNode(subject, "Hello",
+                        SubjectNode::makePhrase(TestSupport::subjectFile("uno"), 1, "Ciao", "Hello", ""),
                         SubjectTree::PhraseImage);
 
         // By keyboard, as a learner without a mouse would.
@@ -317,24 +321,25 @@ private slots:
         build();
         QTreeWidgetItem* subject = m_tree->installedFolder()->child(0);
         QTreeWidgetItem* phrase =
-            m_tree->addNode(subject, "Hello", {TestSupport::subjectFile("uno"), "1", "Ciao", "Hello", ""},
+            m_tree->addNode(subject, "Hello",
+                            SubjectNode::makePhrase(TestSupport::subjectFile("uno"), 1, "Ciao", "Hello", ""),
                             SubjectTree::PhraseImage);
         m_tree->setCurrentItem(phrase);
         writeVirtual(TestSupport::virtualFile("b"), {"Y"});
         TestSupport::writeGarbage(installed(TestSupport::subjectFile("due")), 16);
 
         app().SubjectsChanged = false;
-        m_tree->Refresh_Subjects();
-        QCOMPARE(m_tree->topLevelItemCount(), 4);
+        m_tree->refreshSubjects();
+        QCOMPARE(m_tree->topLevelItemCount(), 5);
         QCOMPARE(m_tree->installedFolder()->child(0), subject);
         QCOMPARE(subject->child(0), phrase);
         QCOMPARE(m_tree->currentItem(), phrase);
         QVERIFY(m_log.size() == 2);
 
         app().SubjectsChanged = true;
-        m_tree->Refresh_Subjects();
+        m_tree->refreshSubjects();
         QVERIFY(!app().SubjectsChanged);
-        QCOMPARE(m_tree->topLevelItemCount(), 5);
+        QCOMPARE(m_tree->topLevelItemCount(), 6);
         QCOMPARE(childTexts(m_tree->installedFolder()), QStringList({"Due", "Uno"}));
         QCOMPARE(m_tree->installedFolder()->child(1)->childCount(), 0);
         QCOMPARE(m_tree->currentItem(), m_tree->installedFolder());
@@ -351,7 +356,7 @@ private slots:
                 asked = true;
                 TestSupport::writeGarbage(installed(TestSupport::subjectFile("zz")), 16);
                 app().SubjectsChanged = true;
-                m_tree->Refresh_Subjects();
+                m_tree->refreshSubjects();
             }
         });
         build();
@@ -360,7 +365,7 @@ private slots:
         QCOMPARE(m_tree->installedFolder()->childCount(), 5);
         QTRY_VERIFY(!app().SubjectsChanged);
         QCOMPARE(m_tree->installedFolder()->childCount(), 6);
-        QCOMPARE(m_tree->topLevelItemCount(), 3);
+        QCOMPARE(m_tree->topLevelItemCount(), 4);
     }
 
     void pointerRules()
@@ -370,21 +375,24 @@ private slots:
         build();
         QTreeWidgetItem* node1 = m_tree->installedFolder();
         QTreeWidgetItem* installedPhrase = m_tree->addNode(
-            node1->child(0), "Hello", {TestSupport::subjectFile("uno"), "1", "Ciao*!", "Hello", ""},
+            node1->child(0), "Hello",
+            SubjectNode::makePhrase(TestSupport::subjectFile("uno"), 1, "Ciao*!", "Hello", ""),
             SubjectTree::PhraseImage);
-        QTreeWidgetItem* drawn =
-            m_tree->addNode(m_tree->randomSubjectFolder(), " Uno",
-                            {"SUBJECT", TestSupport::subjectFile("uno")}, SubjectTree::SubjectImage);
-        QTreeWidgetItem* drawnPhrase =
-            m_tree->addNode(drawn, "Hello", {TestSupport::subjectFile("uno"), "1", "Ciao", "Hello", ""},
-                            SubjectTree::PhraseImage);
+        QTreeWidgetItem* drawn = m_tree->addNode(m_tree->randomSubjectFolder(), " Uno",
+                                                 SubjectNode::makeSubject(TestSupport::subjectFile("uno")),
+                                                 SubjectTree::SubjectImage);
+        QTreeWidgetItem* drawnPhrase = m_tree->addNode(
+            drawn, "Hello", SubjectNode::makePhrase(TestSupport::subjectFile("uno"), 1, "Ciao", "Hello", ""),
+            SubjectTree::PhraseImage);
         QTreeWidgetItem* set = m_tree->addNode(m_tree->randomPhrasesFolder(), "C118",
-                                               {"SUBJECT", "VIRTUALSUBJECT"}, SubjectTree::SubjectImage);
+                                               SubjectNode::makePhraseSet(), SubjectTree::SubjectImage);
         QTreeWidgetItem* setPhrase = m_tree->addNode(
-            set, "Hi", {TestSupport::subjectFile("uno"), "1", "Ciao", "Hi", ""}, SubjectTree::PhraseImage);
-        QTreeWidgetItem* virtualPhrase = m_tree->addNode(
-            m_tree->topLevelItem(3)->child(0), "Hey",
-            {TestSupport::subjectFile("uno"), "1", "Ciao", "Hey", ""}, SubjectTree::VirtualPhraseImage);
+            set, "Hi", SubjectNode::makePhrase(TestSupport::subjectFile("uno"), 1, "Ciao", "Hi", ""),
+            SubjectTree::PhraseImage);
+        QTreeWidgetItem* virtualPhrase =
+            m_tree->addNode(m_tree->topLevelItem(4)->child(0), "Hey",
+                            SubjectNode::makePhrase(TestSupport::subjectFile("uno"), 1, "Ciao", "Hey", ""),
+                            SubjectTree::VirtualPhraseImage);
         m_tree->expandAll();
         m_tree->resize(400, 600);
         m_tree->show();
@@ -409,7 +417,7 @@ private slots:
         QCOMPARE(menu.size(), 2);
 
         available.clear();
-        QTest::mouseClick(viewport, Qt::RightButton, {}, centre(m_tree->topLevelItem(3)));
+        QTest::mouseClick(viewport, Qt::RightButton, {}, centre(m_tree->topLevelItem(4)));
         QCOMPARE(available.size(), 1);
         QCOMPARE(available[0][0].toBool(), false);
         QCOMPARE(menu.size(), 2);
@@ -446,12 +454,12 @@ private slots:
         QTreeWidgetItem* node1 = m_tree->installedFolder();
         QCOMPARE(node1->childCount(), shipped.size());
         for (int i = 0; i < node1->childCount(); ++i) {
-            const QString file = SubjectTree::Tag_Item(1, node1->child(i));
-            QCOMPARE(Check_Subject(file), QStringLiteral("VALID"));
+            const QString file = SubjectNode::of(node1->child(i)).file;
+            QCOMPARE(checkSubject(file), QStringLiteral("VALID"));
             QVERIFY(!node1->child(i)->text(0).contains(QLatin1Char('_')));
         }
-        QVERIFY(m_tree->topLevelItemCount() > 3);
-        for (int i = 3; i < m_tree->topLevelItemCount(); ++i) {
+        QVERIFY(m_tree->topLevelItemCount() > 4);
+        for (int i = 4; i < m_tree->topLevelItemCount(); ++i) {
             QTreeWidgetItem* folder = m_tree->topLevelItem(i);
             QCOMPARE(image(folder), int(SubjectTree::ClosedVirtualFolder));
             QVERIFY(folder->childCount() > 0);
@@ -462,7 +470,7 @@ private slots:
     {
         QList<QUrl> opened;
         setUrlOpenerForTests([&](const QUrl& url) { opened << url; });
-        SubjectTree::btnOpenSubjectsFolder_Click();
+        SubjectTree::openSubjectsFolder();
         QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(app().installedSubjectsFolder)}));
     }
 };

@@ -2,8 +2,8 @@
 // just-written, gone and damaged files are, and a damaged or foreign index changes nothing.
 #include "support/TestSupport.h"
 
-#include "app/AppState.h"
 #include "platform/Database.h"
+#include "state/AppState.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/VirtualSubjectIndex.h"
 

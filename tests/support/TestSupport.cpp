@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "app/AppState.h"
+#include "state/AppState.h"
 
 #include <QDir>
 

@@ -1,10 +1,10 @@
 // What the build lays out in the program folder for the learner: the installed subjects
 // of the edition's course, the example virtual subjects, custom.tpl, the offline page, and
 // the click sound compiled into the program.
-#include "app/Edition.h"
-#include "content/Captions.h"
 #include "content/CourseTable.h"
 #include "platform/WaveFile.h"
+#include "state/Captions.h"
+#include "state/Edition.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTitle.h"
 #include "support/TestSupport.h"
@@ -114,7 +114,7 @@ void TestShippedContent::shippedPhrases()
         const QString name =
             shippedName(QFileInfo(table).completeBaseName()) + QLatin1Char('.') + ThisEdition.LanguageCode;
         QVERIFY2(fileName.match(name).hasMatch(), qPrintable(name));
-        QVERIFY(!Proper_Title(name).trimmed().isEmpty());
+        QVERIFY(!properTitle(name).trimmed().isEmpty());
         QString error;
         const auto source = CourseTable::readSubject(QDir(CourseDir).filePath(table), &error);
         QVERIFY2(source, qPrintable(error));

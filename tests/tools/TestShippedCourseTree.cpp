@@ -1,9 +1,9 @@
 // The built edition's course as the learner sees it: the subject tree lists the shipped
 // subjects and the example virtual subjects, named in the learner's language.
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "content/CourseTable.h"
+#include "state/AppState.h"
 #include "subjects/SubjectTree.h"
+#include "widgets/Dialogs.h"
 
 #include <QDir>
 #include <QSet>
@@ -48,9 +48,9 @@ void TestShippedCourseTree::treeShowsTheCourseInTheLearnersLanguage()
         return QMessageBox::Ok;
     });
     SubjectTree tree;
-    tree.Create_Folders();
-    tree.Get_Subjects();
-    tree.Get_vSubjects();
+    tree.createFolders();
+    tree.loadSubjects();
+    tree.loadVirtualSubjects();
     Dialogs::setHandlerForTests({});
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
 

@@ -5,7 +5,7 @@
 #include "support/TestSupport.h"
 
 #include "BuildInfo.h"
-#include "app/Edition.h"
+#include "state/Edition.h"
 
 #include <QDir>
 #include <QFile>

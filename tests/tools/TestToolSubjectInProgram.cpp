@@ -1,6 +1,6 @@
 // A subject a teacher makes with parlanto-subject is listed in the program's tree and
 // studied like a shipped one: same check, same study set, the sounds handed over unchanged.
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "study/StudySet.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectTree.h"
@@ -67,14 +67,14 @@ void TestToolSubjectInProgram::madeSubjectIsListedAndStudied()
     QVERIFY(QDir().mkpath(s.tempFolder));
 
     SubjectTree tree;
-    tree.Create_Folders();
-    tree.Get_Subjects();
+    tree.createFolders();
+    tree.loadSubjects();
     QTreeWidgetItem* installed = tree.installedFolder();
     QCOMPARE(installed->childCount(), 1);
     QCOMPARE(installed->child(0)->text(0), QStringLiteral("At The Museum"));
-    QCOMPARE(SubjectTree::Tag_Item(1, installed->child(0)), TestSupport::subjectFile("At_the_Museum"));
+    QCOMPARE(SubjectNode::of(installed->child(0)).file, TestSupport::subjectFile("At_the_Museum"));
 
-    QCOMPARE(Check_Subject(TestSupport::subjectFile("At_the_Museum")), QStringLiteral("VALID"));
+    QCOMPARE(checkSubject(TestSupport::subjectFile("At_the_Museum")), QStringLiteral("VALID"));
     const StudySet::Result result =
         StudySet::collectInstalledSubject(s, TestSupport::subjectFile("At_the_Museum"));
     QVERIFY2(result.error.isEmpty(), qPrintable(result.error));

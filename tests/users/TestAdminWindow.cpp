@@ -1,14 +1,15 @@
 #include "WindowFixture.h"
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "content/MessageWindow.h"
+#include "app/WindowFlow.h"
 #include "platform/Database.h"
 #include "platform/Sound.h"
+#include "state/AppState.h"
 #include "study/HandOverFiles.h"
 #include "support/TestSupport.h"
 #include "users/AdminWindow.h"
 #include "users/UsersDatabase.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -98,6 +99,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<WindowFlow> m_flow;
     std::unique_ptr<AdminWindow> m_admin;
     QStringList m_messages;
     QList<Dialogs::Request> m_boxes;
@@ -127,12 +129,13 @@ void TestAdminWindow::init()
         return m_answers.isEmpty() ? QMessageBox::Ok : m_answers.takeFirst();
     });
     m_main = std::make_unique<MainWindow>();
+    m_flow = std::make_unique<WindowFlow>(*m_main);
 }
 
 void TestAdminWindow::cleanup()
 {
     m_admin.reset();
-    WindowFixture::finish(m_main);
+    WindowFixture::finish(m_main, m_flow);
     MessageWindow::setModalHandlerForTests({});
     Dialogs::setHandlerForTests({});
 }
@@ -185,6 +188,7 @@ void TestAdminWindow::fillDatabase()
 AdminWindow* TestAdminWindow::openAdmin()
 {
     m_admin = std::make_unique<AdminWindow>(m_main.get());
+    m_flow->connectAdministration(m_admin.get());
     m_admin->show();
     if (!QTest::qWaitForWindowExposed(m_admin.get()))
         qWarning("administration window not exposed");
@@ -194,10 +198,10 @@ AdminWindow* TestAdminWindow::openAdmin()
 void TestAdminWindow::clickNode(AdminWindow* w, QTreeWidgetItem* item)
 {
     QVERIFY(item);
-    w->TreeView1()->scrollToItem(item);
-    const QRect r = w->TreeView1()->visualItemRect(item);
+    w->resultsTree()->scrollToItem(item);
+    const QRect r = w->resultsTree()->visualItemRect(item);
     QVERIFY(r.isValid());
-    QTest::mouseClick(w->TreeView1()->viewport(), Qt::LeftButton, {}, r.center());
+    QTest::mouseClick(w->resultsTree()->viewport(), Qt::LeftButton, {}, r.center());
 }
 
 void TestAdminWindow::queriesBindNames()
@@ -250,13 +254,13 @@ void TestAdminWindow::learnerView()
     QCOMPARE(w->cboView()->itemText(0), TestSupport::captionText(50));
     QCOMPARE(w->cboView()->itemText(1), TestSupport::captionText(46));
     QCOMPARE(w->cboView()->itemText(2), TestSupport::captionText(10));
-    QCOMPARE(w->TreeView1()->topLevelItemCount(), 0); // no view before one is chosen
+    QCOMPARE(w->resultsTree()->topLevelItemCount(), 0); // no view before one is chosen
 
     // Chosen with the keyboard.
     w->cboView()->setFocus();
     QTest::keyClick(w->cboView(), Qt::Key_Down);
     QCOMPARE(w->shownView(), AdminWindow::LearnerView);
-    QTreeWidget* tree = w->TreeView1();
+    QTreeWidget* tree = w->resultsTree();
     QCOMPARE(topTexts(tree), (QStringList{QStringLiteral("Ada Admin"), QStringLiteral("Sean O'Brien"),
                                           QStringLiteral("Bea Bauer")}));
     QCOMPARE(tree->topLevelItem(0)->foreground(0).color(), QColor(Qt::blue));
@@ -268,23 +272,23 @@ void TestAdminWindow::learnerView()
         QCOMPARE(childTexts(tree->topLevelItem(i)), activities);
         QVERIFY(!tree->topLevelItem(i)->child(0)->font(0).bold());
     }
-    QCOMPARE(w->ListView1()->headerItem()->text(0), TestSupport::captionText(10));
-    QCOMPARE(w->ListView1()->headerItem()->text(1), TestSupport::captionText(47));
+    QCOMPARE(w->resultsList()->headerItem()->text(0), TestSupport::captionText(10));
+    QCOMPARE(w->resultsList()->headerItem()->text(1), TestSupport::captionText(47));
 
     // A click opens and closes a learner; a click on an activity lists the results by subject.
     QTreeWidgetItem* sean = tree->topLevelItem(1);
     clickNode(w, sean);
     QVERIFY(sean->isExpanded());
     clickNode(w, child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Memory")));
-    QCOMPARE(rows(w->ListView1()), (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
-                                                QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
+    QCOMPARE(rows(w->resultsList()), (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
+                                                  QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
     // Enter on the current node acts as a click.
     tree->setFocus();
     tree->setCurrentItem(child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Listening")));
     QTest::keyClick(tree, Qt::Key_Return);
-    QCOMPARE(rows(w->ListView1()), QStringList{QStringLiteral("Food|90|2024-03-01|11:00:00")});
+    QCOMPARE(rows(w->resultsList()), QStringList{QStringLiteral("Food|90|2024-03-01|11:00:00")});
     clickNode(w, child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Writing")));
-    QCOMPARE(rows(w->ListView1()), QStringList{}); // a pair without results
+    QCOMPARE(rows(w->resultsList()), QStringList{}); // a pair without results
     clickNode(w, sean);
     QVERIFY(!sean->isExpanded());
     QVERIFY(m_messages.isEmpty());
@@ -295,40 +299,40 @@ void TestAdminWindow::activityAndSubjectViews()
 {
     fillDatabase();
     AdminWindow* w = openAdmin();
-    QTreeWidget* tree = w->TreeView1();
+    QTreeWidget* tree = w->resultsTree();
     const QStringList subjects{QStringLiteral("Food"), QStringLiteral("Pub's menu"),
                                QStringLiteral("Travel")};
     const QStringList learners{QStringLiteral("Ada Admin"), QStringLiteral("Sean O'Brien"),
                                QStringLiteral("Bea Bauer")};
 
-    w->cboView_Click(AdminWindow::ActivityView);
+    w->showView(AdminWindow::ActivityView);
     QCOMPARE(topTexts(tree),
              (QStringList{QStringLiteral("Listening"), QStringLiteral("Memory"), QStringLiteral("Writing")}));
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         QCOMPARE(childTexts(tree->topLevelItem(i)), subjects);
-    QCOMPARE(w->ListView1()->headerItem()->text(0), TestSupport::captionText(50));
-    w->TreeView1_NodeClick(child(tree, QStringLiteral("Memory"), QStringLiteral("Food")));
-    QCOMPARE(rows(w->ListView1()), (QStringList{QStringLiteral("Sean O'Brien|8/10|2024-03-01|10:00:00"),
-                                                QStringLiteral("Ada Admin|3 of 4|2024-03-01|12:00:00")}));
+    QCOMPARE(w->resultsList()->headerItem()->text(0), TestSupport::captionText(50));
+    w->onResultsNodeClicked(child(tree, QStringLiteral("Memory"), QStringLiteral("Food")));
+    QCOMPARE(rows(w->resultsList()), (QStringList{QStringLiteral("Sean O'Brien|8/10|2024-03-01|10:00:00"),
+                                                  QStringLiteral("Ada Admin|3 of 4|2024-03-01|12:00:00")}));
 
-    w->cboView_Click(AdminWindow::SubjectView);
-    QCOMPARE(rows(w->ListView1()), QStringList{}); // a new view starts with an empty list
+    w->showView(AdminWindow::SubjectView);
+    QCOMPARE(rows(w->resultsList()), QStringList{}); // a new view starts with an empty list
     QCOMPARE(topTexts(tree), subjects);
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         QCOMPARE(childTexts(tree->topLevelItem(i)), learners);
     QVERIFY(tree->topLevelItem(0)->foreground(0).color() != QColor(Qt::blue));
-    QCOMPARE(w->ListView1()->headerItem()->text(0), TestSupport::captionText(46));
-    w->TreeView1_NodeClick(child(tree, QStringLiteral("Food"), QStringLiteral("Sean O'Brien")));
-    QCOMPARE(rows(w->ListView1()), (QStringList{QStringLiteral("Memory|8/10|2024-03-01|10:00:00"),
-                                                QStringLiteral("Listening|90|2024-03-01|11:00:00")}));
-    w->TreeView1_NodeClick(child(tree, QStringLiteral("Pub's menu"), QStringLiteral("Bea Bauer")));
-    QCOMPARE(rows(w->ListView1()), QStringList{QStringLiteral("Writing||2024-03-01|13:00:00")});
+    QCOMPARE(w->resultsList()->headerItem()->text(0), TestSupport::captionText(46));
+    w->onResultsNodeClicked(child(tree, QStringLiteral("Food"), QStringLiteral("Sean O'Brien")));
+    QCOMPARE(rows(w->resultsList()), (QStringList{QStringLiteral("Memory|8/10|2024-03-01|10:00:00"),
+                                                  QStringLiteral("Listening|90|2024-03-01|11:00:00")}));
+    w->onResultsNodeClicked(child(tree, QStringLiteral("Pub's menu"), QStringLiteral("Bea Bauer")));
+    QCOMPARE(rows(w->resultsList()), QStringList{QStringLiteral("Writing||2024-03-01|13:00:00")});
 
     // Results recorded meanwhile appear when the view is chosen again.
     addScore(QStringLiteral("Ada Admin"), QStringLiteral("Speaking"), QStringLiteral("Weather"), QVariant(),
              1.0, QStringLiteral("14:00:00"));
     QCOMPARE(tree->topLevelItemCount(), 3);
-    w->cboView_Click(AdminWindow::SubjectView);
+    w->showView(AdminWindow::SubjectView);
     QCOMPARE(tree->topLevelItemCount(), 4);
     QVERIFY(m_messages.isEmpty());
 }
@@ -338,20 +342,20 @@ void TestAdminWindow::emptyDatabase()
     addLearner(QStringLiteral("Ada"), QStringLiteral("Admin"), 3);
     addLearner(QStringLiteral("Sean"), QStringLiteral("O'Brien"), 7);
     AdminWindow* w = openAdmin();
-    QTreeWidget* tree = w->TreeView1();
+    QTreeWidget* tree = w->resultsTree();
 
-    w->cboView_Click(AdminWindow::LearnerView);
+    w->showView(AdminWindow::LearnerView);
     QCOMPARE(topTexts(tree), (QStringList{QStringLiteral("Ada Admin"), QStringLiteral("Sean O'Brien"),
                                           TestSupport::captionText(55)}));
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         QCOMPARE(tree->topLevelItem(i)->childCount(), 0);
 
     for (int view : {AdminWindow::ActivityView, AdminWindow::SubjectView}) {
-        w->cboView_Click(view);
+        w->showView(view);
         QCOMPARE(topTexts(tree), QStringList{TestSupport::captionText(55)});
         clickNode(w, tree->topLevelItem(0)); // does nothing
         QVERIFY(!tree->topLevelItem(0)->isExpanded());
-        QCOMPARE(w->ListView1()->topLevelItemCount(), 0);
+        QCOMPARE(w->resultsList()->topLevelItemCount(), 0);
     }
     QVERIFY(m_messages.isEmpty());
     QVERIFY(m_boxes.isEmpty());
@@ -361,21 +365,22 @@ void TestAdminWindow::damagedDatabase()
 {
     fillDatabase();
     AdminWindow* w = openAdmin();
-    w->cboView_Click(AdminWindow::LearnerView);
-    QTreeWidgetItem* memory = child(w->TreeView1(), QStringLiteral("Sean O'Brien"), QStringLiteral("Memory"));
+    w->showView(AdminWindow::LearnerView);
+    QTreeWidgetItem* memory =
+        child(w->resultsTree(), QStringLiteral("Sean O'Brien"), QStringLiteral("Memory"));
     QVERIFY(memory);
 
     // The file goes bad while the window is open: both the list and the next tree report it.
     QVERIFY(users().remove(nullptr));
     TestSupport::writeGarbage(users().path());
-    w->TreeView1_NodeClick(memory);
+    w->onResultsNodeClicked(memory);
     QCOMPARE(m_messages.size(), 1);
-    QCOMPARE(w->ListView1()->topLevelItemCount(), 0);
+    QCOMPARE(w->resultsList()->topLevelItemCount(), 0);
 
-    w->cboView_Click(AdminWindow::ActivityView);
+    w->showView(AdminWindow::ActivityView);
     QCOMPARE(m_boxes.size(), 1);
     QCOMPARE(m_boxes[0].title, QStringLiteral("ERROR"));
-    QCOMPARE(w->TreeView1()->topLevelItemCount(), 0);
+    QCOMPARE(w->resultsTree()->topLevelItemCount(), 0);
     QVERIFY(!m_main->hasEnded());
 }
 
@@ -465,9 +470,9 @@ void TestAdminWindow::resultsShownWhole()
              67.0, QStringLiteral("23:59:59"));
     AdminWindow* w = openAdmin();
     w->resize(1000, 500);
-    w->cboView_Click(AdminWindow::LearnerView);
-    w->TreeView1_NodeClick(child(w->TreeView1(), QStringLiteral("Ada Admin"), QStringLiteral("Memory")));
-    QTreeWidget* list = w->ListView1();
+    w->showView(AdminWindow::LearnerView);
+    w->onResultsNodeClicked(child(w->resultsTree(), QStringLiteral("Ada Admin"), QStringLiteral("Memory")));
+    QTreeWidget* list = w->resultsList();
     QCOMPARE(list->topLevelItemCount(), 2);
     QHeaderView* header = list->header();
     int total = 0;
@@ -486,9 +491,9 @@ void TestAdminWindow::controlsNamed()
 {
     AdminWindow* w = openAdmin();
     w->cboView()->setCurrentIndex(1);
-    w->cboView_Click(1);
-    const QString list = QAccessible::queryAccessibleInterface(w->ListView1())->text(QAccessible::Name);
-    const QString tree = QAccessible::queryAccessibleInterface(w->TreeView1())->text(QAccessible::Name);
+    w->showView(1);
+    const QString list = QAccessible::queryAccessibleInterface(w->resultsList())->text(QAccessible::Name);
+    const QString tree = QAccessible::queryAccessibleInterface(w->resultsTree())->text(QAccessible::Name);
     const QString box = QAccessible::queryAccessibleInterface(w->cboView())->text(QAccessible::Name);
     QCOMPARE(list, TestSupport::captionText(221));
     QCOMPARE(tree, TestSupport::captionText(46));

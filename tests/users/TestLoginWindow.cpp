@@ -1,15 +1,16 @@
 #include "WindowFixture.h"
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "content/MessageWindow.h"
+#include "app/WindowFlow.h"
 #include "platform/Database.h"
 #include "platform/Sound.h"
+#include "state/AppState.h"
 #include "support/ModalDriver.h"
 #include "support/TestSupport.h"
 #include "users/LoginWindow.h"
 #include "users/ProfileWindow.h"
 #include "users/UsersDatabase.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -92,6 +93,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<WindowFlow> m_flow;
     QStringList m_messages;          // texts of the program's own message window
     QList<Dialogs::Request> m_boxes; // standard message boxes
 };
@@ -117,18 +119,19 @@ void TestLoginWindow::init()
         return QMessageBox::Ok;
     });
     m_main = std::make_unique<MainWindow>();
+    m_flow = std::make_unique<WindowFlow>(*m_main);
 }
 
 void TestLoginWindow::cleanup()
 {
-    WindowFixture::finish(m_main);
+    WindowFixture::finish(m_main, m_flow);
     MessageWindow::setModalHandlerForTests({});
     Dialogs::setHandlerForTests({});
 }
 
 LoginWindow* TestLoginWindow::openLogin()
 {
-    auto* login = new LoginWindow(m_main.get());
+    auto* login = m_flow->createLoginWindow();
     login->show();
     if (!QTest::qWaitForWindowExposed(login))
         qWarning("login window not exposed");
@@ -146,7 +149,7 @@ void TestLoginWindow::fill(ProfileWindow* w, const ProfileInput& in)
 {
     w->txtFirst()->setText(in.first);
     w->txtLast()->setText(in.last);
-    w->imageCombo1()->setCurrentIndex(in.picture - 1);
+    w->learnerPictures()->setCurrentIndex(in.picture - 1);
     if (w->chkPassword()->isChecked() != in.withPassword)
         QTest::mouseClick(w->chkPassword(), Qt::LeftButton, {}, QPoint(5, w->chkPassword()->height() / 2));
     if (in.withPassword) {
@@ -171,7 +174,7 @@ bool TestLoginWindow::createLearner(LoginWindow* login, const ProfileInput& in)
 
 QListWidgetItem* TestLoginWindow::entry(LoginWindow* login, const QString& name) const
 {
-    const auto found = login->ListView1()->findItems(name, Qt::MatchExactly);
+    const auto found = login->loginList()->findItems(name, Qt::MatchExactly);
     return found.isEmpty() ? nullptr : found.first();
 }
 
@@ -179,7 +182,7 @@ void TestLoginWindow::clickEntry(LoginWindow* login, const QString& name)
 {
     QListWidgetItem* item = entry(login, name);
     QVERIFY2(item, qPrintable(name));
-    QListWidget* list = login->ListView1();
+    QListWidget* list = login->loginList();
     list->scrollToItem(item);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
     QCOMPARE(list->currentItem(), item);
@@ -198,7 +201,7 @@ void TestLoginWindow::firstLearnerIsAdministrator()
 {
     QPointer<LoginWindow> login = openLogin();
     QVERIFY(QFile::exists(app().usersDatabasePath()));
-    QCOMPARE(login->ListView1()->count(), 0);
+    QCOMPARE(login->loginList()->count(), 0);
     QVERIFY(login->txtPassword()->isHidden());
     QVERIFY(login->lblPassword()->isHidden());
     QCOMPARE(login->windowTitle(),
@@ -211,19 +214,19 @@ void TestLoginWindow::firstLearnerIsAdministrator()
 
     // Nothing to log in with yet.
     QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
-    QVERIFY(!login->LoginSucceeded);
+    QVERIFY(!login->hasLoggedIn());
     QVERIFY(m_messages.isEmpty());
 
     QVERIFY(createLearner(login, {QStringLiteral("  Zeno "), QStringLiteral(" Verdi "), false, {}, {}, 7}));
     QCOMPARE(m_messages, QStringList{TestSupport::captionText(43)});
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi"), false, {}, {}, 2}));
     QCOMPARE(m_messages.size(), 1); // only the first learner is told
-    QCOMPARE(login->ListView1()->count(), 2);
+    QCOMPARE(login->loginList()->count(), 2);
     // Sorted by name, and the administrator is bold wherever the sort puts them.
-    QCOMPARE(login->ListView1()->item(0)->text(), QStringLiteral("Anna Bianchi"));
-    QVERIFY(!login->ListView1()->item(0)->font().bold());
-    QCOMPARE(login->ListView1()->item(1)->text(), QStringLiteral("Zeno Verdi"));
-    QVERIFY(login->ListView1()->item(1)->font().bold());
+    QCOMPARE(login->loginList()->item(0)->text(), QStringLiteral("Anna Bianchi"));
+    QVERIFY(!login->loginList()->item(0)->font().bold());
+    QCOMPARE(login->loginList()->item(1)->text(), QStringLiteral("Zeno Verdi"));
+    QVERIFY(login->loginList()->item(1)->font().bold());
 
     const QList<Learner> learners = stored();
     QCOMPARE(learners.size(), 2);
@@ -265,7 +268,7 @@ void TestLoginWindow::duplicateNameRefused()
     QVERIFY(stayedOpen.value_or(false));
     QCOMPARE(m_messages, QStringList{TestSupport::captionText(42)});
     QCOMPARE(stored().size(), 1);
-    QCOMPARE(login->ListView1()->count(), 1);
+    QCOMPARE(login->loginList()->count(), 1);
 }
 
 void TestLoginWindow::validation_data()
@@ -336,7 +339,7 @@ void TestLoginWindow::validation()
     QCOMPARE(m_messages, message.isEmpty() ? QStringList() : QStringList{message});
     QCOMPARE(typed, (QStringList{first, last, password, password2}));
     QVERIFY(stored().isEmpty());
-    QCOMPARE(login->ListView1()->count(), 0);
+    QCOMPARE(login->loginList()->count(), 0);
 }
 
 void TestLoginWindow::passwordInOtherLetterCase()
@@ -356,7 +359,7 @@ void TestLoginWindow::passwordInOtherLetterCase()
     QTest::keyClicks(fresh->txtPassword(), QStringLiteral("segretx"));
     QTest::keyClick(fresh->txtPassword(), Qt::Key_Return);
     QCOMPARE(m_messages, QStringList{TestSupport::captionText(39)});
-    QVERIFY(!fresh->LoginSucceeded);
+    QVERIFY(!fresh->hasLoggedIn());
     QCOMPARE(fresh->focusWidget(), fresh->txtPassword());
 
     fresh->txtPassword()->clear();
@@ -381,10 +384,10 @@ void TestLoginWindow::enterLogsInWithoutPassword()
     QVERIFY(QTest::qWaitForWindowActive(login));
     clickEntry(login, QStringLiteral("Bruno Neri"));
     QVERIFY(login->txtPassword()->isHidden());
-    QCOMPARE(QApplication::focusWidget(), login->ListView1());
+    QCOMPARE(QApplication::focusWidget(), login->loginList());
     // One "Log in" in the Tab order and on the accessibility bus, and nothing invisible.
     QStringList named;
-    QWidget* w = login->ListView1();
+    QWidget* w = login->loginList();
     do {
         if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus)) {
             QVERIFY2(w->width() > 1 && w->height() > 1, qPrintable(w->objectName()));
@@ -392,7 +395,7 @@ void TestLoginWindow::enterLogsInWithoutPassword()
                 named << w->objectName();
         }
         w = w->nextInFocusChain();
-    } while (w != login->ListView1());
+    } while (w != login->loginList());
     QCOMPARE(named.size(), 1);
     QAccessibleInterface* window = QAccessible::queryAccessibleInterface(login);
     int logInButtons = 0;
@@ -425,7 +428,7 @@ void TestLoginWindow::editRemovesPassword()
                 title = w->windowTitle();
                 QCOMPARE(w->btnEdit(0)->text(), TestSupport::captionText(44));
                 QCOMPARE(w->txtFirst()->text(), QStringLiteral("Anna"));
-                QCOMPARE(w->imageCombo1()->currentIndex(), 3);
+                QCOMPARE(w->learnerPictures()->currentIndex(), 3);
                 QVERIFY(w->chkPassword()->isChecked());
                 QCOMPARE(w->txtPassword2()->text(), QStringLiteral("pw"));
                 QTest::mouseClick(w->chkPassword(), Qt::LeftButton, {},
@@ -454,7 +457,7 @@ void TestLoginWindow::editRemovesPassword()
     QVERIFY(entry(login, QStringLiteral("Anna Rossini")));
     QVERIFY(login->txtPassword()->isHidden());
     QVERIFY(login->lblPassword()->isHidden());
-    QVERIFY(login->ListView1()->item(0)->font().bold());
+    QVERIFY(login->loginList()->item(0)->font().bold());
 }
 
 void TestLoginWindow::quotesAndAccentsRoundTrip()
@@ -473,7 +476,7 @@ void TestLoginWindow::quotesAndAccentsRoundTrip()
     delete login;
 
     QPointer<LoginWindow> fresh = openLogin();
-    QCOMPARE(fresh->ListView1()->count(), 2);
+    QCOMPARE(fresh->loginList()->count(), 2);
     clickEntry(fresh, first + QLatin1Char(' ') + last);
     fresh->txtPassword()->setText(QStringLiteral("L'ÉTÉ"));
     QTest::mouseClick(fresh->btnLogin(0), Qt::LeftButton);
@@ -485,13 +488,13 @@ void TestLoginWindow::closingEndsProgram()
     LoginWindow* first = openLogin();
     QVERIFY(createLearner(first, {QStringLiteral("Anna"), QStringLiteral("Rossi")}));
     // A double click logs in.
-    QListWidget* list = first->ListView1();
+    QListWidget* list = first->loginList();
     list->scrollToItem(list->item(0)); // lays the items out
     const QPoint at = list->visualItemRect(list->item(0)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     QCOMPARE(app().CurrentUser, QStringLiteral("Anna Rossi"));
-    QVERIFY(first->LoginSucceeded);
+    QVERIFY(first->hasLoggedIn());
     QVERIFY(!m_main->hasEnded());
 
     // Change user, then close the window without logging in.
@@ -522,7 +525,7 @@ void TestLoginWindow::damagedDatabaseMovedAside()
 
     LoginWindow* login = openLogin();
     QVERIFY(!m_main->hasEnded());
-    QCOMPARE(login->ListView1()->count(), 0);
+    QCOMPARE(login->loginList()->count(), 0);
     QCOMPARE(m_boxes.size(), 1);
     const QStringList kept =
         QDir(app().dataFolder).entryList({QStringLiteral("Users.dat.damaged-*")}, QDir::Files);
@@ -600,7 +603,7 @@ void TestLoginWindow::fullDiskLeavesTheFileAndRetries()
     QCOMPARE(bytesMeanwhile, before);
     QCOMPARE(bytesOf(users.path()), before);
     QCOMPARE(QDir(app().dataFolder).entryList(QDir::Files | QDir::Hidden), filesBefore);
-    QCOMPARE(login->ListView1()->count(), 2);
+    QCOMPARE(login->loginList()->count(), 2);
     QVERIFY(!m_main->hasEnded());
 }
 
@@ -668,7 +671,7 @@ void TestLoginWindow::saveErrorKeepsWindowOpen()
     QCOMPARE(m_boxes.size(), 1);
     QCOMPARE(m_boxes[0].title, QStringLiteral("ERROR"));
     QCOMPARE(m_boxes[0].icon, QMessageBox::Critical);
-    QCOMPARE(login->ListView1()->count(), 0);
+    QCOMPARE(login->loginList()->count(), 0);
 }
 
 QTEST_MAIN(TestLoginWindow)

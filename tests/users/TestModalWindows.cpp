@@ -2,16 +2,17 @@
 // press them that way, through the accessibility actions, while a real modal window runs its
 // own event loop, and check that the program goes on with every window intact.
 #include "WindowFixture.h"
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "content/MessageWindow.h"
+#include "app/WindowFlow.h"
 #include "platform/Sound.h"
+#include "state/AppState.h"
 #include "support/TestSupport.h"
 #include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
 #include "users/ProfileWindow.h"
 #include "users/UsersDatabase.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -64,6 +65,7 @@ private slots:
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<WindowFlow> m_flow;
 };
 
 void TestModalWindows::initTestCase()
@@ -82,16 +84,17 @@ void TestModalWindows::init()
     MessageWindow::setModalHandlerForTests({});
     Dialogs::setHandlerForTests({});
     m_main = std::make_unique<MainWindow>();
+    m_flow = std::make_unique<WindowFlow>(*m_main);
 }
 
 void TestModalWindows::cleanup()
 {
-    WindowFixture::finish(m_main);
+    WindowFixture::finish(m_main, m_flow);
 }
 
 void TestModalWindows::loginBehindFirstLearnerNotice()
 {
-    QPointer<LoginWindow> login = new LoginWindow(m_main.get());
+    QPointer<LoginWindow> login = m_flow->createLoginWindow();
     login->show();
     QVERIFY(QTest::qWaitForWindowExposed(login));
 
@@ -122,10 +125,10 @@ void TestModalWindows::loginBehindFirstLearnerNotice()
     QCOMPARE(noticeText, TestSupport::captionText(43));
     QVERIFY(stillTheNotice);
     QVERIFY(login);
-    QVERIFY(!login->LoginSucceeded);
+    QVERIFY(!login->hasLoggedIn());
     QVERIFY(!m_main->hasEnded());
-    QCOMPARE(login->ListView1()->count(), 1);
-    QVERIFY(login->ListView1()->item(0)->font().bold());
+    QCOMPARE(login->loginList()->count(), 1);
+    QVERIFY(login->loginList()->item(0)->font().bold());
     QString error;
     QCOMPARE(UsersDatabase::forApp().readLearners(&error).value_or(QList<Learner>()).size(), 1);
 
@@ -165,8 +168,6 @@ void TestModalWindows::mainAndAdminBehindTheirQuestion()
 {
     QString error;
     QVERIFY2(UsersDatabase::forApp().createFromTemplate(&error), qPrintable(error));
-    m_main->setAdministrationOpener(
-        [this] { Dialogs::runModal(new AdminWindow(m_main.get(), m_main.get())); });
     m_main->applyLogin(QStringLiteral("Zeno Verdi"), true);
     m_main->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
@@ -189,7 +190,7 @@ void TestModalWindows::mainAndAdminBehindTheirQuestion()
             pressAccessibly(changeUser);
             pressAccessibly(adminButton);
             pressAccessibly(clear);
-            questionStayed = QApplication::activeModalWidget() == question && admin && !m_main->loginWindow();
+            questionStayed = QApplication::activeModalWidget() == question && admin && !m_flow->loginWindow();
             question->button(QMessageBox::No)->click();
         });
         QTest::mouseClick(clear, Qt::LeftButton);

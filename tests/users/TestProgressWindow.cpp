@@ -1,13 +1,12 @@
 // "My progress" reached from the main window, the results window's chart, export and
 // restore, and the backup offered when the users database is found damaged at start-up.
 #include "WindowFixture.h"
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "app/Startup.h"
-#include "content/MessageWindow.h"
+#include "app/WindowFlow.h"
+#include "platform/Clock.h"
 #include "platform/Database.h"
 #include "platform/Sound.h"
+#include "state/AppState.h"
 #include "support/ModalDriver.h"
 #include "support/TestSupport.h"
 #include "users/AdminWindow.h"
@@ -18,6 +17,8 @@
 #include "users/ProgressWindow.h"
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QApplication>
 #include <QChart>
@@ -72,6 +73,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<WindowFlow> m_flow;
     QList<Dialogs::Request> m_boxes;
     QList<QMessageBox::StandardButton> m_answers;
 };
@@ -80,7 +82,7 @@ void TestProgressWindow::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     Sound::setPlayerForTests([](const QString&, bool) {});
-    Startup::setClockForTests([] { return QDateTime(QDate(2026, 12, 8), QTime(15, 0)); });
+    Clock::setForTests([] { return QDateTime(QDate(2026, 12, 8), QTime(15, 0)); });
 }
 
 void TestProgressWindow::init()
@@ -97,11 +99,12 @@ void TestProgressWindow::init()
         return m_answers.isEmpty() ? QMessageBox::Ok : m_answers.takeFirst();
     });
     m_main = std::make_unique<MainWindow>();
+    m_flow = std::make_unique<WindowFlow>(*m_main);
 }
 
 void TestProgressWindow::cleanup()
 {
-    WindowFixture::finish(m_main);
+    WindowFixture::finish(m_main, m_flow);
     Dialogs::setHandlerForTests({});
     Dialogs::setSaveHandlerForTests({});
     MessageWindow::setModalHandlerForTests({});
@@ -152,7 +155,7 @@ void TestProgressWindow::fillDatabase()
 void TestProgressWindow::learnerOpensProgressWithTheShortcut()
 {
     fillDatabase();
-    m_main->Get_Settings();
+    m_main->loadSettings();
     m_main->applyLogin("Anna Bianchi", false);
     QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
     QCOMPARE(m_main->btnProgress()->text(), caption(301));
@@ -187,16 +190,17 @@ void TestProgressWindow::resultsWindowChartsAndExports()
 {
     fillDatabase();
     AdminWindow w(m_main.get());
+    m_flow->connectAdministration(&w);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.cboView_Click(AdminWindow::LearnerView);
-    QTreeWidgetItem* anna = w.TreeView1()->findItems("Anna Bianchi", Qt::MatchExactly).value(0);
+    w.showView(AdminWindow::LearnerView);
+    QTreeWidgetItem* anna = w.resultsTree()->findItems("Anna Bianchi", Qt::MatchExactly).value(0);
     QVERIFY(anna);
-    w.TreeView1()->setCurrentItem(anna);
-    w.TreeView1_NodeClick(anna);
+    w.resultsTree()->setCurrentItem(anna);
+    w.onResultsNodeClicked(anna);
     QCOMPARE(chartTitles(w.charts()), QStringList({"Flashcards", "Listening"}));
     QCOMPARE(w.charts()->chartViews()[0]->chart()->series().size(), 1);
-    w.TreeView1_NodeClick(anna->child(1)); // Listening, by subject
+    w.onResultsNodeClicked(anna->child(1)); // Listening, by subject
     QCOMPARE(chartTitles(w.charts()), QStringList({"Listening"}));
     QCOMPARE(w.charts()->unreadableList()->topLevelItemCount(), 1);
 
@@ -231,8 +235,9 @@ void TestProgressWindow::restoreAfterClearingBringsEveryoneBack()
     fillDatabase();
     {
         AdminWindow w(m_main.get());
+        m_flow->connectAdministration(&w);
         m_answers = {QMessageBox::Yes, QMessageBox::Yes};
-        w.btnClearDatabase_Click();
+        w.onClearDatabaseClicked();
     }
     QVERIFY(m_main->hasEnded());
     QVERIFY(!QFile::exists(users().path()));
@@ -242,6 +247,7 @@ void TestProgressWindow::restoreAfterClearingBringsEveryoneBack()
     QVERIFY(users().createFromTemplate(&error));
     addLearner("New", "Teacher");
     AdminWindow w(m_main.get());
+    m_flow->connectAdministration(&w);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     emit w.mnuRestore()->aboutToShow();
@@ -265,8 +271,8 @@ void TestProgressWindow::restoreAfterClearingBringsEveryoneBack()
     QCOMPARE(copies.size(), 2);
     QCOMPARE(copies.first().kind, BackupCopy::Kind::BeforeRestore);
     QVERIFY(!w.isVisible());
-    QTRY_VERIFY(m_main->loginWindow() && m_main->loginWindow()->isVisible());
-    QCOMPARE(m_main->loginWindow()->entryCount(), 2);
+    QTRY_VERIFY(m_flow->loginWindow() && m_flow->loginWindow()->isVisible());
+    QCOMPARE(m_flow->loginWindow()->entryCount(), 2);
 }
 
 void TestProgressWindow::damagedDatabaseOffersTheNewestBackup()
@@ -277,7 +283,7 @@ void TestProgressWindow::damagedDatabaseOffersTheNewestBackup()
     TestSupport::writeGarbage(users().path(), 8192);
 
     m_answers = {QMessageBox::Ok, QMessageBox::Yes};
-    auto* login = new LoginWindow(m_main.get());
+    auto* login = m_flow->createLoginWindow();
     QCOMPARE(m_boxes.size(), 2);
     QCOMPARE(m_boxes[1].text, caption(323) + " 2026-12-07 08:30.\n\n" + caption(324));
     QCOMPARE(login->entryCount(), 2);

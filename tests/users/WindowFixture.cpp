@@ -1,8 +1,9 @@
 #include "WindowFixture.h"
 
 #include "UsersTemplate.h"
-#include "app/AppState.h"
 #include "app/MainWindow.h"
+#include "app/WindowFlow.h"
+#include "state/AppState.h"
 #include "support/TestSupport.h"
 #include "users/LoginWindow.h"
 
@@ -22,7 +23,7 @@ bool prepare(const QString& root, QString* error)
     return UsersTemplate::write(app().templateDatabasePath(), error);
 }
 
-void finish(std::unique_ptr<MainWindow>& main)
+void finish(std::unique_ptr<MainWindow>& main, std::unique_ptr<WindowFlow>& flow)
 {
     if (main && main->hasEnded()) {
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
@@ -32,6 +33,7 @@ void finish(std::unique_ptr<MainWindow>& main)
         if (qobject_cast<LoginWindow*>(w))
             delete w;
     }
+    flow.reset();
     main.reset();
 }
 

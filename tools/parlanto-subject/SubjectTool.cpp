@@ -1,10 +1,10 @@
 #include "SubjectTool.h"
 
 #include "BuildInfo.h"
-#include "app/Edition.h"
 #include "content/TemplateBuilder.h"
 #include "platform/Files.h"
 #include "platform/WaveFile.h"
+#include "state/Edition.h"
 #include "subjects/SubjectFile.h"
 
 #include <QCommandLineParser>

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the forty learner pictures src/content/pictures/learner_01.svg .. learner_40.svg.
+"""Writes the forty learner pictures src/widgets/pictures/learner_01.svg .. learner_40.svg.
 
 Learners choose one of them in the profile window; the number is
 kept in the users database, so the order of the list below must never change.
@@ -494,7 +494,7 @@ def badge(number, body, title):
 def main():
     assert len(LEARNERS) == 40
     here = os.path.dirname(os.path.abspath(__file__))
-    out_dir = os.path.normpath(os.path.join(here, "..", "..", "src", "content", "pictures"))
+    out_dir = os.path.normpath(os.path.join(here, "..", "..", "src", "widgets", "pictures"))
     for number, draw in enumerate(LEARNERS, start=1):
         name = os.path.join(out_dir, "learner_%02d.svg" % number)
         with open(name, "w", encoding="utf-8") as f:

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the program's pictures other than the learner pictures into src/content/pictures/:
+"""Writes the program's pictures other than the learner pictures into src/widgets/pictures/:
 
   tree_01.svg .. tree_11.svg   the subject trees' pictures, numbered as the trees use them
   admin_41.svg, admin_42.svg   the administration list's activity pictures
@@ -211,7 +211,7 @@ PROGRAM_ICON = (
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    out_dir = os.path.normpath(os.path.join(here, "..", "..", "src", "content", "pictures"))
+    out_dir = os.path.normpath(os.path.join(here, "..", "..", "src", "widgets", "pictures"))
 
     def write(name, text):
         with open(os.path.join(out_dir, name), "w", encoding="utf-8") as f:

@@ -38,5 +38,6 @@ Edition buildEdition()
 
 QString Edition::pictureColumn() const
 {
-    return InterfaceLanguage == QLatin1String("Spanish") ? QStringLiteral("bSpanish") : QStringLiteral("bEnglish");
+    return InterfaceLanguage == QLatin1String("Spanish") ? QStringLiteral("bSpanish")
+                                                         : QStringLiteral("bEnglish");
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppState.h"
+#include "state/AppState.h"
 
 #include <QString>
 
@@ -10,14 +10,15 @@
 // True when the write test FAILED (the folder cannot be written). Leaves nothing behind.
 bool TestWriteFolder(const QString& folder);
 // The per-user data folder (~/.local/share), without trailing "/"; "" when unavailable.
-QString Get_Application_Data_Folder();
-bool Copy_Folder(const QString& source, const QString& destination, QString* error);
+QString applicationDataFolder();
+// Copies source to destination once: a new copy is made beside it and renamed into place.
+bool copyFolderOnce(const QString& source, const QString& destination, QString* error);
 
 // Fills the working folders of the state. Returns false with the error when a folder
 // cannot be created or copied; the folders computed before the failure stay set, except
 // the data folder, which is left empty when the program has no folder of its own to
 // write in (the program must then end).
-bool Set_Paths(AppState& state, QString* error);
+bool setPaths(AppState& state, QString* error);
 
 // True when the data folder is a last resort in the temporary folder, which the system
 // may empty.

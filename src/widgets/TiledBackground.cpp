@@ -1,7 +1,7 @@
 #include "TiledBackground.h"
 
-#include "content/Pictures.h"
 #include "platform/Twips.h"
+#include "widgets/Pictures.h"
 
 #include <QEvent>
 #include <QPainter>

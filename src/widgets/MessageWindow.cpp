@@ -1,8 +1,9 @@
 #include "MessageWindow.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
-#include "app/TiledBackground.h"
 #include "platform/Twips.h"
+#include "state/AppState.h"
+#include "widgets/TiledBackground.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -58,9 +59,9 @@ MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent)
     m_label->setFont(f);
     TiledBackground::setTextColour(m_label, TiledBackground::ink());
 
-    m_ok = new QPushButton(app().captions(234), this);
+    m_ok = new QPushButton(app().captions(Caption::OkButton), this);
     m_ok->setObjectName(QStringLiteral("btnOK"));
-    m_ok->setAccessibleName(app().captions(234));
+    m_ok->setAccessibleName(app().captions(Caption::OkButton));
     m_ok->setGeometry(Twips::rect(OkLeft, OkTop, OkWidth, OkHeight));
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);

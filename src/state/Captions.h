@@ -1,5 +1,7 @@
 #pragma once
 
+#include "state/CaptionId.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +17,7 @@ public:
 
     // Caption n; out of range reads as "".
     QString operator()(int n) const;
+    QString operator()(Caption id) const { return (*this)(int(id)); }
     QString text(int n) const { return (*this)(n); }
     // 0..rows+1, as the loaded array's bounds.
     int upperBound() const { return int(m_rows.size()) + 1; }

@@ -58,7 +58,7 @@ bool TestWriteFolder(const QString& folder)
     return !(written && unique.remove());
 }
 
-QString Get_Application_Data_Folder()
+QString applicationDataFolder()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (folder.isEmpty() || !QDir().mkpath(folder))
@@ -68,7 +68,7 @@ QString Get_Application_Data_Folder()
     return folder;
 }
 
-bool Copy_Folder(const QString& source, const QString& destination, QString* error)
+bool copyFolderOnce(const QString& source, const QString& destination, QString* error)
 {
     QString target = destination;
     while (target.size() > 1 && target.endsWith(QLatin1Char('/')))
@@ -91,7 +91,7 @@ bool Copy_Folder(const QString& source, const QString& destination, QString* err
     return true;
 }
 
-bool Set_Paths(AppState& state, QString* error)
+bool setPaths(AppState& state, QString* error)
 {
     state.programFolder =
         withTrailingSlash(state.programFolder.isEmpty() ? ProgramFolder() : state.programFolder);
@@ -104,7 +104,7 @@ bool Set_Paths(AppState& state, QString* error)
     if (!QFileInfo::exists(state.installMarkerPath()) && !TestWriteFolder(state.programFolder)) {
         state.dataFolder = state.programFolder;
     } else {
-        const QString appData = Get_Application_Data_Folder();
+        const QString appData = applicationDataFolder();
         if (appData.isEmpty()) {
             // A folder of that name that is somebody else's is never written: then one named
             // for this user, and if that is taken too, none at all.
@@ -129,7 +129,7 @@ bool Set_Paths(AppState& state, QString* error)
         if (!QFileInfo(mine).isDir()) {
             const QString shipped = state.programFolder + virtualName;
             if (QFileInfo(shipped).isDir()) {
-                if (!Copy_Folder(shipped, mine, error))
+                if (!copyFolderOnce(shipped, mine, error))
                     return false;
             } else if (!QDir().mkpath(mine)) {
                 return fail(error, QStringLiteral("The folder %1 cannot be created.").arg(mine));
@@ -151,7 +151,7 @@ bool dataFolderIsTemporary(const AppState& state)
     if (state.dataFolder.isEmpty() || state.tempFolder.isEmpty() ||
         !state.dataFolder.startsWith(state.tempFolder))
         return false;
-    // Only the two last-resort folders that Set_Paths makes there.
+    // Only the two last-resort folders that setPaths makes there.
     const QString name = state.dataFolder.mid(state.tempFolder.size()).chopped(1);
     const QString title = dataFolderName(state);
     return name == title || name == title + QStringLiteral("-%1").arg(geteuid());

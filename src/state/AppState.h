@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Edition.h"
-#include "content/Captions.h"
+#include "state/Captions.h"
+#include "state/Edition.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
 #include "BuildInfo.h"
-#include "app/Edition.h"
+#include "state/Edition.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

@@ -9,7 +9,7 @@
 #include <QPixmapCache>
 #include <QSvgRenderer>
 
-// The SVG sources are src/content/pictures/*.svg (made by tools/pictures/*.py), compiled in
+// The SVG sources are src/widgets/pictures/*.svg (made by tools/pictures/*.py), compiled in
 // as ":/pictures/<name>.svg". Everything is drawn at the size asked for, in device pixels,
 // so the pictures stay sharp at 100 % and 200 %; rendered pixmaps are kept in QPixmapCache.
 

@@ -1,8 +1,9 @@
 #include "Dialogs.h"
+#include "state/CaptionId.h"
 
-#include "app/AppState.h"
 #include "platform/Database.h"
 #include "platform/ShownText.h"
+#include "state/AppState.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -92,25 +93,25 @@ void reportError(const QString& procedure, const QString& description, QWidget* 
 
 QString fileFailureText(DatabaseFailure failure, const QString& path)
 {
-    int caption = 183;
+    Caption caption = Caption::FileUnusable;
     switch (failure) {
     case DatabaseFailure::Locked:
-        caption = 177;
+        caption = Caption::FileLocked;
         break;
     case DatabaseFailure::DiskFull:
-        caption = 178;
+        caption = Caption::DiskFull;
         break;
     case DatabaseFailure::AccessDenied:
-        caption = 179;
+        caption = Caption::AccessDenied;
         break;
     case DatabaseFailure::ReadOnly:
-        caption = 180;
+        caption = Caption::ReadOnly;
         break;
     case DatabaseFailure::DiskError:
-        caption = 181;
+        caption = Caption::DiskError;
         break;
     case DatabaseFailure::OutOfMemory:
-        caption = 182;
+        caption = Caption::OutOfMemory;
         break;
     default:
         break;

@@ -1,0 +1,93 @@
+#include "WindowFlow.h"
+
+#include "app/MainWindow.h"
+#include "editor/VirtualSubjectEditor.h"
+#include "platform/Files.h"
+#include "state/AppState.h"
+#include "subjects/SubjectTree.h"
+#include "users/AdminWindow.h"
+#include "users/LoginWindow.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
+
+WindowFlow::WindowFlow(MainWindow& main, QObject* parent) : QObject(parent), m_main(main)
+{
+    connect(&m_main, &MainWindow::changeUserRequested, this, &WindowFlow::relogin);
+    connect(&m_main, &MainWindow::administrationRequested, this, &WindowFlow::openAdministration);
+    connect(&m_main, &MainWindow::editorRequested, this, [this] { openEditor(); });
+}
+
+WindowFlow::~WindowFlow()
+{
+    delete m_login;
+}
+
+LoginWindow* WindowFlow::createLoginWindow()
+{
+    if (m_login)
+        m_login->deleteLater();
+    m_login = new LoginWindow();
+    connect(m_login, &LoginWindow::loggedIn, &m_main, &MainWindow::applyLogin);
+    connect(m_login, &LoginWindow::quitRequested, &m_main, &MainWindow::endProgram);
+    m_login->loadLearners();
+    return m_login;
+}
+
+LoginWindow* WindowFlow::loginWindow() const
+{
+    return m_login;
+}
+
+void WindowFlow::showLoginWindow()
+{
+    if (!m_login)
+        createLoginWindow();
+    if (!m_login)
+        return;
+    m_login->show();
+    m_login->raise();
+    m_login->activateWindow();
+}
+
+void WindowFlow::relogin()
+{
+    createLoginWindow();
+    m_main.hide();
+    showLoginWindow();
+}
+
+VirtualSubjectEditor* WindowFlow::openEditor(int pauseSeconds)
+{
+    m_main.hide();
+    auto* editor = VirtualSubjectEditor::open(pauseSeconds);
+    connect(editor, &VirtualSubjectEditor::closed, this,
+            [this, pauseSeconds](bool changed) { onEditorClosed(changed, pauseSeconds); });
+    return editor;
+}
+
+void WindowFlow::onEditorClosed(bool subjectsChanged, int pauseSeconds)
+{
+    if (subjectsChanged) {
+        const Captions& c = app().captions;
+        MessageWindow::showStatus(c(13) + QStringLiteral("..."), 1800, 0, c(129));
+        Pause(pauseSeconds);
+        m_main.subjectTree()->refreshSubjects();
+    }
+    if (!m_main.hasEnded())
+        m_main.show();
+    MessageWindow::unload();
+}
+
+void WindowFlow::openAdministration()
+{
+    auto* admin = new AdminWindow(&m_main);
+    connectAdministration(admin);
+    Dialogs::runModal(admin);
+}
+
+void WindowFlow::connectAdministration(AdminWindow* admin)
+{
+    connect(admin, &AdminWindow::quitRequested, &m_main, &MainWindow::endProgram);
+    // After its own loop has ended: the login window replaces it.
+    connect(admin, &AdminWindow::reloginRequested, this, &WindowFlow::relogin, Qt::QueuedConnection);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class AdminWindow;
+class LoginWindow;
+class MainWindow;
+class VirtualSubjectEditor;
+
+// The way between the windows: login, then the main window, from which the editor, the
+// administration and "My progress" open, and back to the login for another learner or after
+// a restore. Windows only announce what happened (loggedIn, quitRequested,
+// reloginRequested, closed, ...); this object connects those signals to what comes next, so
+// that no window needs to know another.
+class WindowFlow : public QObject
+{
+    Q_OBJECT
+public:
+    explicit WindowFlow(MainWindow& main, QObject* parent = nullptr);
+    ~WindowFlow() override;
+
+    MainWindow& mainWindow() const { return m_main; }
+
+    // A new login window with the learners read, connected, not shown yet. An earlier one
+    // goes (later, so that a handler of its own may still be running).
+    LoginWindow* createLoginWindow();
+    LoginWindow* loginWindow() const;
+    void showLoginWindow();
+    // Everyone logs in again: a fresh login window, the main window hidden meanwhile.
+    void relogin();
+
+    // Hides the main window and opens the editor; when it closes, the main tree is rebuilt if
+    // the subjects changed, and the main window comes back.
+    VirtualSubjectEditor* openEditor(int pauseSeconds = 1);
+    // The administration window, modal over the main window.
+    void openAdministration();
+    // What follows the administration window's own signals (clear, restore).
+    void connectAdministration(AdminWindow* admin);
+
+private:
+    void onEditorClosed(bool subjectsChanged, int pauseSeconds);
+
+    MainWindow& m_main;
+    QPointer<LoginWindow> m_login;
+};
