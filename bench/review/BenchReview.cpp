@@ -4,12 +4,12 @@
 // none, which the login leaves to a thread of its own (what the login itself waits for is
 // measured too). Medians of repeated runs; real time and CPU time.
 #include "UsersTemplate.h"
-#include "support/BenchLibrary.h"
 #include "platform/Database.h"
 #include "review/PhraseMemory.h"
 #include "review/PhraseResults.h"
 #include "review/ReviewLoader.h"
 #include "review/ReviewSchedule.h"
+#include "support/BenchLibrary.h"
 #include "users/UsersDatabase.h"
 
 #include <QCoreApplication>
@@ -33,7 +33,8 @@ struct Fixture
 
     Fixture()
     {
-        const UsersDatabase users(dir.filePath(QStringLiteral("Users.dat")), dir.filePath(QStringLiteral("Parlanto.tpl")));
+        const UsersDatabase users(dir.filePath(QStringLiteral("Users.dat")),
+                                  dir.filePath(QStringLiteral("Parlanto.tpl")));
         path = users.path();
         if (!UsersTemplate::write(users.templatePath(), &error) || !users.createFromTemplate(&error))
             return;
@@ -45,7 +46,8 @@ struct Fixture
         std::vector<PhraseResultRow> rows;
         rows.reserve(size_t(Phrases) * ReviewsPerPhrase);
         for (int p = 0; p < Phrases; ++p) {
-            const PhraseIdentity id{QStringLiteral("Subject_%1.ita").arg(p / 10, 3, 10, QLatin1Char('0')), p % 10 + 1};
+            const PhraseIdentity id{QStringLiteral("Subject_%1.ita").arg(p / 10, 3, 10, QLatin1Char('0')),
+                                    p % 10 + 1};
             for (int r = 0; r < ReviewsPerPhrase; ++r) {
                 const qint64 when = now - qint64(730 - r * 14 - p % 13) * 86400 - (p * 37 % 3600);
                 rows.push_back({Busy, id, QStringLiteral("Flashcards"), when, (p + r) % 7 == 0 ? 1 : 3});
@@ -107,10 +109,18 @@ void BM_DueAtActivityPress(benchmark::State& state)
         state.PauseTiming();
         std::vector<PhraseResultRow> rows;
         for (int i = 0; i < 10; ++i)
-            rows.push_back({Busy, {QStringLiteral("Subject_%1.ita").arg(i, 3, 10, QLatin1Char('0')), 1},
-                            QStringLiteral("Flashcards"), QDateTime::currentSecsSinceEpoch(), 3});
-        ScoreRow score{Busy, QStringLiteral("Flashcards"), QStringLiteral("Review"), QStringLiteral("10/10 (100%)"),
-                       100.0, {}, {}};
+            rows.push_back({Busy,
+                            {QStringLiteral("Subject_%1.ita").arg(i, 3, 10, QLatin1Char('0')), 1},
+                            QStringLiteral("Flashcards"),
+                            QDateTime::currentSecsSinceEpoch(),
+                            3});
+        ScoreRow score{Busy,
+                       QStringLiteral("Flashcards"),
+                       QStringLiteral("Review"),
+                       QStringLiteral("10/10 (100%)"),
+                       100.0,
+                       {},
+                       {}};
         score.setWhen(QDateTime::currentDateTime());
         if (!appendScore(f.path, score, rows, &error)) {
             state.SkipWithError(qPrintable(error));
@@ -126,7 +136,11 @@ void BM_DueAtActivityPress(benchmark::State& state)
     }
     state.counters["due"] = double(schedule.memory().dueCount(PhraseMemory::today()));
 }
-BENCHMARK(BM_DueAtActivityPress)->Unit(benchmark::kMillisecond)->Iterations(30)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DueAtActivityPress)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(30)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 // The full reading for the learner who logs in (on the launcher's thread for it, beside the
 // login): no history against 100,000 rows.
@@ -142,11 +156,17 @@ void BM_LoginReviewCount(benchmark::State& state)
             state.SkipWithError(qPrintable(error));
             return;
         }
-        benchmark::DoNotOptimize(PhraseMemory(*histories, FsrsScheduler(*retention)).dueCount(PhraseMemory::today()));
+        benchmark::DoNotOptimize(
+            PhraseMemory(*histories, FsrsScheduler(*retention)).dueCount(PhraseMemory::today()));
     }
     state.SetLabel(state.range(0) ? "100,000 rows" : "no history");
 }
-BENCHMARK(BM_LoginReviewCount)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LoginReviewCount)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
 
 // What the history adds to the login itself: the reading goes to a thread of its own, and
 // the login waits only for that thread to start (the node's count follows when it is done).

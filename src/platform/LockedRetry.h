@@ -57,7 +57,8 @@ template <typename Operation> bool run(QString* error, int* code, Operation oper
 // read-only connection cannot do.
 inline std::optional<Database> openUsers(const QString& path, Failure& f)
 {
-    return Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, &f.text, &f.code, TryMs);
+    return Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, &f.text, &f.code,
+                          TryMs);
 }
 
 // Prepares a statement; a failure is recorded in f.

@@ -24,7 +24,8 @@ FsrsScheduler::FsrsScheduler(double desiredRetention, const Weights& w)
     : m_w(w), m_retention(std::clamp(desiredRetention, MinRetention, MaxRetention)), m_decay(-w[20]),
       m_factor(std::pow(0.9, 1.0 / m_decay) - 1.0),
       m_intervalPerStability((std::pow(m_retention, 1.0 / m_decay) - 1.0) / m_factor),
-      m_easyDifficulty(initialDifficulty(Easy)), m_expW8(std::exp(w[8])), m_lapseCeiling(std::exp(w[17] * w[18]))
+      m_easyDifficulty(initialDifficulty(Easy)), m_expW8(std::exp(w[8])),
+      m_lapseCeiling(std::exp(w[17] * w[18]))
 {
 }
 

@@ -20,7 +20,13 @@ struct MemoryState
 class FsrsScheduler
 {
 public:
-    enum Grade { Again = 1, Hard = 2, Good = 3, Easy = 4 };
+    enum Grade
+    {
+        Again = 1,
+        Hard = 2,
+        Good = 3,
+        Easy = 4
+    };
     using Weights = std::array<double, 21>;
     static const Weights DefaultWeights;
     static constexpr double DefaultRetention = 0.9;
@@ -56,5 +62,5 @@ private:
     double m_intervalPerStability; // (retention^(1/decay) - 1) / factor
     double m_easyDifficulty;       // D0(Easy), unclamped, the target of the mean reversion
     double m_expW8;
-    double m_lapseCeiling;         // e^(w17 w18): a lapse keeps at most S divided by this
+    double m_lapseCeiling; // e^(w17 w18): a lapse keeps at most S divided by this
 };

@@ -15,7 +15,8 @@ QString pathFor(const QString& inputFile)
 
 QByteArray contents(const std::vector<PhraseIdentity>& entries)
 {
-    QByteArray bytes = QByteArray(FirstLine) + "\r\n" + QByteArray::number(qsizetype(entries.size())) + "\r\n";
+    QByteArray bytes =
+        QByteArray(FirstLine) + "\r\n" + QByteArray::number(qsizetype(entries.size())) + "\r\n";
     for (const PhraseIdentity& p : entries) {
         // A name that would break the line is no name a phrase can be found by.
         const bool usable = p.isValid() && !p.subjectFile.contains(QLatin1Char('\n')) &&
@@ -41,7 +42,8 @@ std::optional<std::vector<PhraseIdentity>> parse(const QByteArray& bytes, QStrin
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     if (lines.size() < 2 || lines.at(0) != QLatin1String(FirstLine))
-        return fail(QStringLiteral("The phrase ids file does not start with \"%1\".").arg(QLatin1String(FirstLine)));
+        return fail(
+            QStringLiteral("The phrase ids file does not start with \"%1\".").arg(QLatin1String(FirstLine)));
     bool ok = false;
     const int count = lines.at(1).toInt(&ok);
     if (!ok || count < 0 || lines.size() != count + 2)
@@ -52,7 +54,8 @@ std::optional<std::vector<PhraseIdentity>> parse(const QByteArray& bytes, QStrin
         const qsizetype tab = line.indexOf(QLatin1Char('\t'));
         const qint64 number = tab < 0 ? -1 : line.left(tab).toLongLong(&ok);
         if (tab < 0 || !ok || number < 0)
-            return fail(QStringLiteral("Line %1 of the phrase ids file is not a number and a file name.").arg(i + 3));
+            return fail(
+                QStringLiteral("Line %1 of the phrase ids file is not a number and a file name.").arg(i + 3));
         entries.push_back({line.mid(tab + 1), number});
     }
     return entries;

@@ -15,7 +15,10 @@ struct PhraseIdentity
     qint64 phraseNo = 0;
 
     bool isValid() const { return phraseNo > 0 && !subjectFile.isEmpty(); }
-    bool operator==(const PhraseIdentity& o) const { return phraseNo == o.phraseNo && subjectFile == o.subjectFile; }
+    bool operator==(const PhraseIdentity& o) const
+    {
+        return phraseNo == o.phraseNo && subjectFile == o.subjectFile;
+    }
 };
 
 // The file beside an activity's input file "~prl<handle>.txt" that names each slot's phrase

@@ -103,7 +103,8 @@ std::vector<PhraseMemoryItem> PhraseMemory::due(qint64 day, int limit) const
             found.emplace_back(retrievabilityOn(item, day), &item);
     }
     // Lowest chance of recall first; equal ones in the order of their identity.
-    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     if (limit >= 0 && found.size() > size_t(limit))
         found.resize(size_t(limit));
     std::vector<PhraseMemoryItem> result;
@@ -115,7 +116,8 @@ std::vector<PhraseMemoryItem> PhraseMemory::due(qint64 day, int limit) const
 
 int PhraseMemory::dueCount(qint64 day) const
 {
-    return int(std::count_if(m_items.begin(), m_items.end(), [day](const auto& i) { return i.dueDay <= day; }));
+    return int(
+        std::count_if(m_items.begin(), m_items.end(), [day](const auto& i) { return i.dueDay <= day; }));
 }
 
 std::optional<qint64> PhraseMemory::nextDueDay(qint64 day) const

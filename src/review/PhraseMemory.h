@@ -14,10 +14,10 @@ struct PhraseMemoryItem
     PhraseIdentity phrase;
     MemoryState state;
     int reviews = 0;
-    int lapses = 0;          // reviews graded Again on a later day than the one before
-    qint64 lastUtc = 0;      // the last review, seconds since 1970 UTC
-    qint64 lastDay = 0;      // its local day (Julian day number)
-    qint64 dueDay = 0;       // lastDay + the interval for the desired retention
+    int lapses = 0;     // reviews graded Again on a later day than the one before
+    qint64 lastUtc = 0; // the last review, seconds since 1970 UTC
+    qint64 lastDay = 0; // its local day (Julian day number)
+    qint64 dueDay = 0;  // lastDay + the interval for the desired retention
 };
 
 // A learner's memory of every phrase they have studied, computed from their per-phrase rows

@@ -48,7 +48,8 @@ struct ReadSnapshot
 
 bool newestKey(Database& db, Failure& f, qint64* key)
 {
-    Statement s = LockedRetry::prepared(db, QStringLiteral("SELECT max(pkResultID) FROM tblPhraseResults"), f);
+    Statement s =
+        LockedRetry::prepared(db, QStringLiteral("SELECT max(pkResultID) FROM tblPhraseResults"), f);
     if (!s.isValid())
         return false;
     if (s.step() != Statement::Step::Row)
@@ -67,11 +68,12 @@ int twoDigits(QStringView t, int at)
 
 bool ensureTables(Database& db, QString* error)
 {
-    return db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tblPhraseResults (pkResultID INTEGER PRIMARY KEY "
-                                  "AUTOINCREMENT, tName TEXT NOT NULL, tSubjectFile TEXT NOT NULL, nPhraseNo "
-                                  "INTEGER NOT NULL, tActivity TEXT, tUtcTime TEXT NOT NULL, nGrade INTEGER NOT "
-                                  "NULL CHECK (nGrade BETWEEN 1 AND 4))"),
-                   error) &&
+    return db.exec(
+               QStringLiteral("CREATE TABLE IF NOT EXISTS tblPhraseResults (pkResultID INTEGER PRIMARY KEY "
+                              "AUTOINCREMENT, tName TEXT NOT NULL, tSubjectFile TEXT NOT NULL, nPhraseNo "
+                              "INTEGER NOT NULL, tActivity TEXT, tUtcTime TEXT NOT NULL, nGrade INTEGER NOT "
+                              "NULL CHECK (nGrade BETWEEN 1 AND 4))"),
+               error) &&
            db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS idxPhraseResultsLearner ON tblPhraseResults "
                                   "(tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade)"),
                    error) &&
@@ -107,8 +109,8 @@ bool insert(Database& db, const std::vector<PhraseResultRow>& rows, QString* err
 bool renameLearner(Database& db, const QString& oldName, const QString& newName, QString* error)
 {
     for (const char* table : {"tblPhraseResults", "tblReviewSettings"}) {
-        Statement s =
-            db.prepare(QStringLiteral("UPDATE %1 SET tName = ? WHERE tName = ?").arg(QLatin1String(table)), error);
+        Statement s = db.prepare(
+            QStringLiteral("UPDATE %1 SET tName = ? WHERE tName = ?").arg(QLatin1String(table)), error);
         if (!s.isValid())
             return false;
         s.bindText(1, newName).bindText(2, oldName);
@@ -123,7 +125,8 @@ bool renameLearner(Database& db, const QString& oldName, const QString& newName,
 
 QString utcText(qint64 utcSeconds)
 {
-    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::UTC).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::UTC)
+        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
 }
 
 std::optional<qint64> parseUtc(QStringView t)
@@ -134,8 +137,8 @@ std::optional<qint64> parseUtc(QStringView t)
         return std::nullopt;
     const int c = twoDigits(t, 0), y = twoDigits(t, 2), mo = twoDigits(t, 5), d = twoDigits(t, 8),
               h = twoDigits(t, 11), mi = twoDigits(t, 14), s = twoDigits(t, 17);
-    if (c < 0 || y < 0 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
-        s > 60)
+    if (c < 0 || y < 0 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 ||
+        s < 0 || s > 60)
         return std::nullopt;
     const QDate date(c * 100 + y, mo, d);
     if (!date.isValid())
@@ -160,11 +163,12 @@ std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDataba
         if (lastResultId && !newestKey(db, f, lastResultId))
             return false;
         // The index gives this order without a sort.
-        Statement s = LockedRetry::prepared(db,
-                                            QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade FROM "
-                                                           "tblPhraseResults WHERE tName = ? ORDER BY tSubjectFile, "
-                                                           "nPhraseNo, tUtcTime, pkResultID"),
-                                            f);
+        Statement s =
+            LockedRetry::prepared(db,
+                                  QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade FROM "
+                                                 "tblPhraseResults WHERE tName = ? ORDER BY tSubjectFile, "
+                                                 "nPhraseNo, tUtcTime, pkResultID"),
+                                  f);
         if (!s.isValid())
             return false;
         s.bindText(1, learner);
@@ -203,11 +207,12 @@ std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase,
         }
         if (!newestKey(db, f, lastResultId))
             return false;
-        Statement s = LockedRetry::prepared(db,
-                                            QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade FROM "
-                                                           "tblPhraseResults WHERE pkResultID > ? AND +tName = ? "
-                                                           "ORDER BY pkResultID"),
-                                            f);
+        Statement s =
+            LockedRetry::prepared(db,
+                                  QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade FROM "
+                                                 "tblPhraseResults WHERE pkResultID > ? AND +tName = ? "
+                                                 "ORDER BY pkResultID"),
+                                  f);
         if (!s.isValid())
             return false;
         s.bindInt(1, afterResultId).bindText(2, learner);
@@ -245,7 +250,10 @@ std::optional<std::vector<PhraseResultRow>> rows(const QString& usersDatabase, c
             s.bindText(1, learner);
         Statement::Step step;
         while ((step = s.step()) == Statement::Step::Row)
-            result.push_back({s.text(0), {s.text(1), s.integer(2)}, s.text(3), parseUtc(s.text(4)).value_or(0),
+            result.push_back({s.text(0),
+                              {s.text(1), s.integer(2)},
+                              s.text(3),
+                              parseUtc(s.text(4)).value_or(0),
                               int(s.integer(5))});
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
@@ -291,7 +299,8 @@ std::optional<double> desiredRetention(const QString& usersDatabase, const QStri
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
         if (step == Statement::Step::Row && !s.isNull(0))
-            retention = std::clamp(s.value(0).toDouble(), FsrsScheduler::MinRetention, FsrsScheduler::MaxRetention);
+            retention =
+                std::clamp(s.value(0).toDouble(), FsrsScheduler::MinRetention, FsrsScheduler::MaxRetention);
         return true;
     });
     if (!ok)
@@ -299,7 +308,8 @@ std::optional<double> desiredRetention(const QString& usersDatabase, const QStri
     return retention;
 }
 
-bool setDesiredRetention(const QString& usersDatabase, const QString& learner, double retention, QString* error)
+bool setDesiredRetention(const QString& usersDatabase, const QString& learner, double retention,
+                         QString* error)
 {
     retention = std::clamp(retention, FsrsScheduler::MinRetention, FsrsScheduler::MaxRetention);
     return LockedRetry::run(error, nullptr, [&](Failure& f) {
@@ -316,7 +326,9 @@ bool setDesiredRetention(const QString& usersDatabase, const QString& learner, d
             return false;
         }
         Statement s = LockedRetry::prepared(
-            *db, QStringLiteral("INSERT OR REPLACE INTO tblReviewSettings (tName, nDesiredRetention) VALUES (?, ?)"),
+            *db,
+            QStringLiteral(
+                "INSERT OR REPLACE INTO tblReviewSettings (tName, nDesiredRetention) VALUES (?, ?)"),
             f);
         if (!s.isValid())
             return false;

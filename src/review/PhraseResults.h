@@ -64,7 +64,8 @@ struct NewReview
     PhraseReview review;
 };
 std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase, const QString& learner,
-                                                   qint64 afterResultId, qint64* lastResultId, QString* error);
+                                                   qint64 afterResultId, qint64* lastResultId,
+                                                   QString* error);
 // Every row (of one learner when learner is not empty), in the order recorded.
 std::optional<std::vector<PhraseResultRow>> rows(const QString& usersDatabase, const QString& learner,
                                                  QString* error);

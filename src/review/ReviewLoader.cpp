@@ -21,7 +21,8 @@ void ReviewLoader::start(const QString& usersDatabase, const QString& learner)
         m_readingOk = reading->refresh(&error);
         m_readingError = error;
         // Handed back on the main thread, where this object lives.
-        QMetaObject::invokeMethod(this, [this, generation] { finish(generation); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, generation] { finish(generation); }, Qt::QueuedConnection);
     });
 }
 

@@ -70,21 +70,23 @@ void ReviewNode::show(const ReviewSchedule* schedule)
                                  : s.captions(Caption::ReviewNothingDue));
     if (m_due == 0)
         return;
-    QTreeWidgetItem* set = m_tree->addNode(folder, s.captions(Caption::ReviewSubject), SubjectNode::makePhraseSet(),
-                                           SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
+    QTreeWidgetItem* set =
+        m_tree->addNode(folder, s.captions(Caption::ReviewSubject), SubjectNode::makePhraseSet(),
+                        SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
     // The texts the tree shows; a phrase whose file or row is gone is left out, as a virtual
     // subject's would be at study.
     for (const PhraseMemoryItem& item : memory.due(today, StudiedAtOnce)) {
         const QString path = installedSubjectPath(s, item.phrase.subjectFile);
         bool found = false;
         QString error;
-        const auto p = path.isEmpty() ? std::nullopt
-                                      : InstalledSubject::phrase(path, item.phrase.phraseNo, false, &found, &error);
+        const auto p = path.isEmpty()
+                           ? std::nullopt
+                           : InstalledSubject::phrase(path, item.phrase.phraseNo, false, &found, &error);
         if (!p || !found)
             continue;
         m_tree->addNode(set, p->tTranslation,
-                        SubjectNode::makePhrase(item.phrase.subjectFile, p->pkPhraseNo, p->tPhrase, p->tTranslation,
-                                                p->tTranslation2),
+                        SubjectNode::makePhrase(item.phrase.subjectFile, p->pkPhraseNo, p->tPhrase,
+                                                p->tTranslation, p->tTranslation2),
                         SubjectTree::PhraseImage);
     }
     if (wasCurrent)

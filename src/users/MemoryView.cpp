@@ -16,8 +16,8 @@
 #include <QLocale>
 #include <QPointer>
 #include <QSignalBlocker>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 
@@ -62,7 +62,7 @@ MemoryView::MemoryView(const QString& learner, QWidget* parent) : QGroupBox(pare
     m_chart = new QChartView(chart, this);
     m_chart->setObjectName(QStringLiteral("chartForecast"));
     m_chart->setAccessibleName(c(Caption::ReviewForecast));
-    m_chart->setMinimumHeight(Twips::toPixels(2200));
+    m_chart->setMinimumHeight(Twips::toPixels(1800));
     m_chart->setFocusPolicy(Qt::TabFocus);
 
     m_desired = new QDoubleSpinBox(this);
@@ -91,8 +91,8 @@ bool MemoryView::load(const QString& usersDatabasePath, qint64 today, QString* e
     m_path = usersDatabasePath;
     m_today = today;
     const auto histories = PhraseResults::historiesOf(usersDatabasePath, m_learner, error);
-    const auto retention = histories ? PhraseResults::desiredRetention(usersDatabasePath, m_learner, error)
-                                     : std::nullopt;
+    const auto retention =
+        histories ? PhraseResults::desiredRetention(usersDatabasePath, m_learner, error) : std::nullopt;
     if (!retention)
         return false;
     m_memory.emplace(*histories, FsrsScheduler(*retention));

@@ -97,9 +97,9 @@ QByteArray memoryCsv(const std::vector<LearnerMemory>& learners, qint64 today, P
             out += line({l.learner, properTitle(item.phrase.subjectFile).trimmed(), item.phrase.subjectFile,
                          QString::number(item.phrase.phraseNo), texts.text(item.phrase),
                          QString::number(item.reviews), QString::number(item.lapses),
-                         number(item.state.stability, 2), number(item.state.difficulty, 2), dayText(item.lastDay),
-                         number(l.memory.retrievabilityOn(item, today), 3), dayText(item.dueDay),
-                         number(l.memory.scheduler().desiredRetention(), 2)});
+                         number(item.state.stability, 2), number(item.state.difficulty, 2),
+                         dayText(item.lastDay), number(l.memory.retrievabilityOn(item, today), 3),
+                         dayText(item.dueDay), number(l.memory.scheduler().desiredRetention(), 2)});
     }
     return withMark(out);
 }

@@ -47,8 +47,10 @@ bool exportMemory(const QString& usersDatabase, const QString& learner, const QS
                   const QString& file, QString* error, qsizetype* count = nullptr);
 // The same as bytes (for "-", the standard output).
 std::optional<QByteArray> phrasesBytes(const QString& usersDatabase, const QString& learner,
-                                       const QStringList& subjectFolders, QString* error, qsizetype* count = nullptr);
+                                       const QStringList& subjectFolders, QString* error,
+                                       qsizetype* count = nullptr);
 std::optional<QByteArray> memoryBytes(const QString& usersDatabase, const QString& learner,
-                                      const QStringList& subjectFolders, QString* error, qsizetype* count = nullptr);
+                                      const QStringList& subjectFolders, QString* error,
+                                      qsizetype* count = nullptr);
 
 } // namespace PhraseResultsExport

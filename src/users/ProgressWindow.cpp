@@ -71,7 +71,7 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     setTabOrder(m_memory->forecastChart(), m_memory->desiredRetention());
     setTabOrder(m_memory->desiredRetention(), m_charts);
     setTabOrder(m_charts, m_close);
-    resize(Twips::size(10500, 11000));
+    resize(Twips::size(10500, 8400));
 }
 
 bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, QString* error)

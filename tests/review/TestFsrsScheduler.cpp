@@ -18,9 +18,9 @@ private slots:
         // S0(G) = w[G-1]; D0(G) = w4 - e^(w5 (G-1)) + 1, clamped to [1, 10].
         for (int g = 1; g <= 4; ++g)
             QCOMPARE(fsrs.first(g).stability, w[size_t(g - 1)]);
-        QVERIFY(near(fsrs.first(FsrsScheduler::Again).difficulty, 7.0114));   // 8.0114 - 1
-        QVERIFY(near(fsrs.first(FsrsScheduler::Good).difficulty, 4.884632));  // 8.0114 - e^1.14
-        QVERIFY(near(fsrs.first(FsrsScheduler::Easy).difficulty, 2.482439));  // 8.0114 - e^1.71
+        QVERIFY(near(fsrs.first(FsrsScheduler::Again).difficulty, 7.0114));  // 8.0114 - 1
+        QVERIFY(near(fsrs.first(FsrsScheduler::Good).difficulty, 4.884632)); // 8.0114 - e^1.14
+        QVERIFY(near(fsrs.first(FsrsScheduler::Easy).difficulty, 2.482439)); // 8.0114 - e^1.71
         // A first Good of 3.26 days comes back in 3 days, a first Again the next day.
         QCOMPARE(fsrs.intervalDays(fsrs.first(FsrsScheduler::Good).stability), 3);
         QCOMPARE(fsrs.intervalDays(fsrs.first(FsrsScheduler::Again).stability), 1);

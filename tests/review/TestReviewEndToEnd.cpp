@@ -5,10 +5,10 @@
 // table, a score already in it), and a third-party activity made from the contract alone (a
 // shell script and the sqlcipher shell) still records its score beside the new table.
 #include "UsersTemplate.h"
-#include "state/AppState.h"
 #include "platform/Database.h"
 #include "review/PhraseMemory.h"
 #include "review/PhraseResults.h"
+#include "state/AppState.h"
 #include "study/ActivityInputFile.h"
 #include "study/HandOverFiles.h"
 #include "study/RandomPhrases.h"
@@ -58,11 +58,19 @@ class TestReviewEndToEnd : public QObject
         activity.start(program, {s.activityInputFileName()});
         QVERIFY(activity.waitForStarted(WaitMs));
         if (flashcards) {
-            QStringList keys{"search", "--sync", "--onlyvisible", "--name",
-                             QRegularExpression::escape("Flashcards - " + title) + "$", "windowfocus", "--sync",
-                             "key", "--delay", "30"};
+            QStringList keys{"search",
+                             "--sync",
+                             "--onlyvisible",
+                             "--name",
+                             QRegularExpression::escape("Flashcards - " + title) + "$",
+                             "windowfocus",
+                             "--sync",
+                             "key",
+                             "--delay",
+                             "30"};
             for (int i = 0; i < s.StudyPhraseCount; ++i)
-                keys << "space" << "k";
+                keys << "space"
+                     << "k";
             keys << "space"; // Close
             QVERIFY(xdotool(keys));
         }
@@ -85,14 +93,16 @@ private slots:
         s.CurrentUser = LearnerName;
         m_subject = TestSupport::subjectFile("Caffe");
         QString error;
-        QVERIFY2(TestSupport::writeSubject(s.installedSubjectsFolder + m_subject, TestSupport::ownEdition(), 3, &error),
+        QVERIFY2(TestSupport::writeSubject(s.installedSubjectsFolder + m_subject, TestSupport::ownEdition(),
+                                           3, &error),
                  qPrintable(error));
         // A users database as older programs made it: the template's tables only, one score.
         QVERIFY2(UsersTemplate::write(s.templateDatabasePath(), &error), qPrintable(error));
         QVERIFY(QFile::copy(s.templateDatabasePath(), s.usersDatabasePath()));
-        QVERIFY(appendScore(s.usersDatabasePath(),
-                            ScoreRow{LearnerName, "Listening", "Caffe", QString("1/2 (50%)"), 50.0, "2026-01-05", "09:00:00"},
-                            &error));
+        QVERIFY(appendScore(
+            s.usersDatabasePath(),
+            ScoreRow{LearnerName, "Listening", "Caffe", QString("1/2 (50%)"), 50.0, "2026-01-05", "09:00:00"},
+            &error));
         QVERIFY2(HandOverFiles::prepare(s, &error), qPrintable(error));
     }
 
@@ -119,7 +129,8 @@ private slots:
         // The random phrases: draws of a file, then of a phrase in it (2, then 1, then 3).
         QList<double> draws{0, 0.4, 0, 0.0, 0, 0.7};
         RandomPhrases::setSourceForTests([&draws] { return draws.isEmpty() ? 0.0 : draws.takeFirst(); });
-        const auto drawn = RandomPhrases::drawPhrases(s.installedSubjectsFolder, {m_subject}, s.edition.ProgramCode, 3);
+        const auto drawn =
+            RandomPhrases::drawPhrases(s.installedSubjectsFolder, {m_subject}, s.edition.ProgramCode, 3);
         RandomPhrases::setSourceForTests({});
         std::vector<PhraseRef> refs;
         for (const auto& d : drawn.phrases)
@@ -137,9 +148,12 @@ private slots:
                                      [&](const PhraseHistory& h) { return h.phrase == phrase; });
         QVERIFY(it != histories->end());
         QCOMPARE(it->reviews.size(), size_t(3));
-        const auto rows = PhraseResults::rows(s.usersDatabasePath(), LearnerName, &error).value_or(std::vector<PhraseResultRow>{});
+        const auto rows = PhraseResults::rows(s.usersDatabasePath(), LearnerName, &error)
+                              .value_or(std::vector<PhraseResultRow>{});
         QCOMPARE(rows.size(), size_t(3 + 2 + 3));
-        QCOMPARE(std::count_if(rows.begin(), rows.end(), [&](const auto& row) { return row.phrase == phrase; }), 3);
+        QCOMPARE(
+            std::count_if(rows.begin(), rows.end(), [&](const auto& row) { return row.phrase == phrase; }),
+            3);
         QVERIFY(std::all_of(rows.begin(), rows.end(),
                             [](const auto& row) { return row.activity == "Flashcards" && row.grade == 3; }));
 
@@ -177,15 +191,22 @@ private slots:
         f.close();
         QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
         QString error;
-        const size_t before = PhraseResults::rows(s.usersDatabasePath(), {}, &error).value_or(std::vector<PhraseResultRow>{}).size();
+        const size_t before = PhraseResults::rows(s.usersDatabasePath(), {}, &error)
+                                  .value_or(std::vector<PhraseResultRow>{})
+                                  .size();
         const StudySet::Result r = StudySet::collectInstalledSubject(s, m_subject);
         QVERIFY2(r.count == 3, qPrintable(r.error));
         study(script, "Caffe", false);
-        const auto quiz = UsersDatabase(s.usersDatabasePath(), {}).resultsOfSubjectForLearner("Caffe", LearnerName, &error);
+        const auto quiz =
+            UsersDatabase(s.usersDatabasePath(), {}).resultsOfSubjectForLearner("Caffe", LearnerName, &error);
         QVERIFY2(quiz, qPrintable(error));
-        QVERIFY(std::any_of(quiz->begin(), quiz->end(),
-                            [](const ResultRow& row) { return row.name == "Quiz" && row.score == "2/3 (67%)"; }));
-        QCOMPARE(PhraseResults::rows(s.usersDatabasePath(), {}, &error).value_or(std::vector<PhraseResultRow>{}).size(), before);
+        QVERIFY(std::any_of(quiz->begin(), quiz->end(), [](const ResultRow& row) {
+            return row.name == "Quiz" && row.score == "2/3 (67%)";
+        }));
+        QCOMPARE(PhraseResults::rows(s.usersDatabasePath(), {}, &error)
+                     .value_or(std::vector<PhraseResultRow>{})
+                     .size(),
+                 before);
     }
 };
 
