@@ -7,6 +7,7 @@
 #include "widgets/Dialogs.h"
 
 #include <QDate>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QScopedValueRollback>
 
@@ -19,6 +20,11 @@ ReviewNode::ReviewNode(SubjectTree* tree, QObject* parent) : QObject(parent), m_
     });
     // A rebuilt tree has a new, empty review folder: it shows what was read already.
     connect(tree, &SubjectTree::foldersCreated, this, [this] { show(m_loader.schedule()); });
+    // Back from an activity (the launcher's window active again), the count takes in its rows.
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive && m_loader.schedule() && !m_preparing)
+            update();
+    });
     connect(tree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
         if (m_tree && item == m_tree->reviewFolder() && m_loader.schedule() && !m_preparing)
             update();

@@ -13,7 +13,8 @@ class SubjectTree;
 // are due today ("Review: 14 due"), and under it a set titled "Review" holds up to ten of
 // them, the most overdue (lowest chance of recall) first, studied as a virtual subject's
 // phrases are. The learner's schedule is read on a thread at login (ReviewLoader); the node
-// is brought up to date whenever the folder is opened or an activity is pressed on it.
+// is brought up to date whenever the folder is opened, an activity is pressed on it or the
+// launcher's window becomes active again (after an activity).
 class ReviewNode : public QObject
 {
     Q_OBJECT
