@@ -3,7 +3,9 @@
 #   bench/faults.sh [BUILD_DIR] [KILLS]        (defaults: build, 50)
 # Kills an activity appending its results KILLS times, the launcher's profile saving and the
 # virtual subject writing half as often each; after every kill the database must pass
-# PRAGMA integrity_check and hold every row whose write was reported finished. Then fills a
+# PRAGMA integrity_check and hold every row whose write was reported finished; a virtual
+# subject file is read first with the program's own read-only reader, as at the next start
+# (the sqlcipher shell rolls a journal back silently). Then fills a
 # small file system of its own (a tmpfs in a private mount namespace) under the users
 # database, a virtual subject file and an atomically replaced file: each write must fail
 # with a clear message (the system's reason, never "Unknown error") and leave the previous
@@ -116,6 +118,17 @@ round() { # round MODE N
         scores) present=$(q "$file" "$key" "SELECT count(*) FROM tblscores WHERE tName = 'r$n-';") ;;
         profiles) present=$(q "$file" "$key" "SELECT count(*) FROM tblUsers WHERE tFirstname = 'r$n-';") ;;
         virtual)
+            # First with the program's own read-only reader, as the tree reads the file at the
+            # next start: the sqlcipher shell would roll a journal back without a word.
+            local read
+            read=$("$writer" read "$file" 0 "r$n-" 2>&1 || true)
+            if [[ $read != subjects* ]]; then
+                echo "  $mode round $n: the program cannot read the file: $read"
+                damaged=$((damaged + 1))
+            elif [ "${read#subjects }" -lt "$reported" ]; then
+                echo "  $mode round $n: the program reads ${read#subjects } of $reported subjects"
+                lost=$((lost + reported - ${read#subjects }))
+            fi
             present=$(q "$file" "$key" "SELECT count(*) FROM tblParents WHERE tParentName LIKE 'r$n-%';")
             # Phrases go in one transaction: a subject has all three or none.
             local partial

@@ -9,13 +9,10 @@ QString ActivityInput::resolve(const QString& nameOrPath)
 {
     if (QFileInfo(nameOrPath).isAbsolute())
         return nameOrPath;
-    // The launcher starts an activity in the folder of the files it hands over; a file of
-    // that name in the shared temporary folder is used only when there is none there.
-    const QString here = QDir::current().absoluteFilePath(nameOrPath);
-    if (QFileInfo::exists(here))
-        return here;
-    const QString inTemp = QDir::temp().filePath(nameOrPath);
-    return QFileInfo::exists(inTemp) ? inTemp : here;
+    // The launcher starts an activity in its private folder of the files it hands over.
+    // Never anywhere else: a shared folder such as the temporary one holds whatever
+    // another user put there under the name.
+    return QDir::current().absoluteFilePath(nameOrPath);
 }
 
 std::optional<ActivityInput> ActivityInput::read(const QString& nameOrPath, QString* error)

@@ -36,8 +36,8 @@ struct ActivityInput
     std::vector<ActivityPhrase> phrases;
     QString path; // the file read (empty when parsed from bytes)
 
-    // A relative name is looked up in the working folder (then the temporary folder); an
-    // absolute path is taken as it is.
+    // A relative name is looked up in the working folder only; an absolute path is taken as
+    // it is.
     static QString resolve(const QString& nameOrPath);
     // Refuses a missing, truncated or malformed file with a reason.
     static std::optional<ActivityInput> read(const QString& nameOrPath, QString* error);

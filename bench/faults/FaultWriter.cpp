@@ -5,6 +5,8 @@
 //   fault_writer profiles <Users.dat> <count> <tag>   the launcher saving learners' profiles
 //   fault_writer virtual  <file.vita> <count> <tag>   virtual subjects with their phrases
 //   fault_writer file     <path> <bytes>              a file replaced atomically
+//   fault_writer read     <file.vita> 0 <tag>         the program's read-only reader: prints
+//                                                     "subjects <n>", the subjects named tag...
 // A failed write prints "error <message>" and ends with status 1.
 #include "platform/Files.h"
 #include "subjects/SubjectFile.h"
@@ -14,6 +16,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -89,6 +92,14 @@ int main(int argc, char* argv[])
                 return failed(error);
             reportOk(i);
         }
+    } else if (mode == QLatin1String("read")) {
+        // As the tree reads a virtual subject file at start-up, right after the kill.
+        const auto subjects = VirtualSubjectFile::subjects(path, &error);
+        if (!subjects)
+            return failed(error);
+        const auto tagged = std::count_if(subjects->begin(), subjects->end(),
+                                          [&](const VirtualSubject& v) { return v.name.startsWith(tag); });
+        std::printf("subjects %d\n", int(tagged));
     } else if (mode == QLatin1String("file")) {
         if (!writeFileAtomically(path, QByteArray(count, 'x'), &error))
             return failed(error);

@@ -19,6 +19,7 @@
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTree.h"
+#include "subjects/VocabularyImport.h"
 #include "users/UsersBackup.h"
 #include "widgets/Dialogs.h"
 
@@ -84,6 +85,21 @@ QString addOpenedFile(const QString& path, QWidget* parent)
 {
     const AppState& s = app();
     const Captions& c = s.captions;
+    if (VocabularyImport::isVocabularyFile(path)) { // made into subjects of the learner's own
+        VocabularyImport::Options o = VocabularyImport::optionsFor(s.edition.ProgramCode, s.edition.LanguageCode,
+                                                                   s.edition.StudiedLanguage,
+                                                                   s.edition.InterfaceLanguage);
+        o.outFolder = s.learnerSubjectsFolder.isEmpty() ? s.installedSubjectsFolder : s.learnerSubjectsFolder;
+        o.replaceExisting = [&](const QStringList& names) {
+            return Dialogs::askYesNo(parent, c(Caption::SameSubjectExists) + QStringLiteral("\n\n") + names.join('\n') +
+                                                 QStringLiteral("\n\n") + c(Caption::ReplaceWithOpened));
+        };
+        QString error;
+        const auto result = VocabularyImport::run(path, o, &error);
+        Dialogs::inform(parent, result ? result->summary() : error,
+                        result ? QMessageBox::Information : QMessageBox::Warning);
+        return result ? result->subjects.first() : QString();
+    }
     const SubjectImport import = checkSubjectImport(s, path);
     const QString name = QFileInfo(path).fileName();
     switch (import.kind) {
@@ -176,7 +192,7 @@ bool start(WindowFlow& flow, const QString& openedFile)
     const QDateTime today = Clock::now();
     if (PublishedSettings::updateCheckEnabled(s.editionKey()) &&
         PublishedSettings::updateCheckDue(s.editionKey(), today.date(), &Web::IsConnected) &&
-        UpdateCheck::checkForUpdate(nullptr, today)) {
+        UpdateCheck::checkForUpdate(nullptr)) {
         window.endProgram();
         return false;
     }

@@ -69,7 +69,7 @@ void WindowFlow::onEditorClosed(bool subjectsChanged, int pauseSeconds)
 {
     if (subjectsChanged) {
         const Captions& c = app().captions;
-        MessageWindow::showStatus(c(13) + QStringLiteral("..."), 1800, 0, c(129));
+        MessageWindow::showStatus(c(Caption::PleaseWait) + QStringLiteral("..."), 1800, 0, c(Caption::UpdatingSubjects));
         Pause(pauseSeconds);
         m_main.subjectTree()->refreshSubjects();
     }

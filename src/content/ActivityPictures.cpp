@@ -2,8 +2,42 @@
 
 #include "platform/Database.h"
 
+#include <QBuffer>
+#include <QImageReader>
+
+namespace {
+// Raster formats only: a vector format such as SVG follows references to other files,
+// and a file someone else made could name one that never ends (a FIFO).
+bool decodeRaster(const QByteArray& bytes, QImage* image, QString* why)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const QByteArray format = QImageReader::imageFormat(&buffer).toLower();
+    static const QList<QByteArray> raster{"bmp", "png", "jpeg", "jpg", "gif"};
+    if (!raster.contains(format)) {
+        *why = format.isEmpty()
+                   ? QStringLiteral("A picture of the file cannot be read.")
+                   : QStringLiteral("A picture of the file is in the %1 format; activity pictures "
+                                    "are BMP, PNG, JPEG or GIF pictures.")
+                         .arg(QString::fromLatin1(format.toUpper()));
+        return false;
+    }
+    buffer.seek(0);
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoDetectImageFormat(false);
+    *image = reader.read();
+    if (image->isNull()) {
+        *why = QStringLiteral("A picture of the file cannot be read.");
+        return false;
+    }
+    return true;
+}
+} // namespace
+
 std::optional<ActivityPictureSet> loadActivityPictures(const QString& databasePath, const QString& column,
-                                                       QString* error)
+                                                         QString* error)
 {
     auto fail = [&](const QString& why) {
         if (error)
@@ -28,8 +62,8 @@ std::optional<ActivityPictureSet> loadActivityPictures(const QString& databasePa
             return fail(step == Statement::Step::Error
                             ? st.errorString()
                             : QStringLiteral("The picture file has fewer than two pictures."));
-        if (!image.loadFromData(st.blob(0)) || image.isNull())
-            return fail(QStringLiteral("A picture of the file cannot be read."));
+        if (!decodeRaster(st.blob(0), &image, &why))
+            return fail(why);
     }
     return ActivityPictureSet{images[0], images[1]};
 }

@@ -7,8 +7,6 @@
 #include "state/AppState.h"
 #include "widgets/Dialogs.h"
 
-#include <QFile>
-#include <QTextStream>
 #include <QUrl>
 
 namespace {
@@ -27,42 +25,30 @@ QString requestAddress(const QString& site)
                                   .arg(BuildInfo::VersionRevision));
 }
 
-QString answerFile(const QString& tempFolder, const QDateTime& now)
+std::optional<Answer> readAnswer(const QByteArray& answer)
 {
-    return tempFolder + QLatin1Char('~') + now.toString(QStringLiteral("MMddyyyyhhmmss")) +
-           QStringLiteral(".tmp");
-}
-
-std::optional<Answer> readAnswer(const QString& file)
-{
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (answer.isEmpty())
         return std::nullopt;
-    QTextStream in(&f);
-    in.setEncoding(QStringConverter::Utf8);
-    QString last;
-    bool any = false;
-    while (!in.atEnd()) {
-        last = in.readLine();
-        any = true;
-    }
-    if (!any)
-        return std::nullopt;
+    QStringList lines = QString::fromUtf8(answer).split(QLatin1Char('\n'));
+    // A last line end closes the last line; it does not open an empty one.
+    if (lines.size() > 1 && lines.last().isEmpty())
+        lines.removeLast();
+    QString last = lines.last();
+    if (last.endsWith(QLatin1Char('\r')))
+        last.chop(1);
     const QStringList fields = last.split(QLatin1Char(','));
     if (fields.size() < 2)
         return std::nullopt;
     return Answer{fields.at(0).trimmed().toUpper(), fields.at(1).trimmed()};
 }
 
-bool checkForUpdate(QWidget* parent, const QDateTime& now)
+bool checkForUpdate(QWidget* parent)
 {
     const AppState& s = app();
-    const QString file = answerFile(s.tempFolder, now);
-    if (!Web::DownloadFile(requestAddress(s.captions(Caption::WebSite)), file, AnswerTimeoutMs,
-                           MaxAnswerBytes))
+    const auto body = Web::download(requestAddress(s.captions(Caption::WebSite)), AnswerTimeoutMs, MaxAnswerBytes);
+    if (!body)
         return false;
-    const std::optional<Answer> answer = readAnswer(file);
-    QFile::remove(file);
+    const std::optional<Answer> answer = readAnswer(*body);
     if (!answer)
         return false;
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -20,13 +19,12 @@ struct Answer
 
 // caption 94 + "/updates/Ver_<major>_<minor>_<revision>.txt"
 QString requestAddress(const QString& site);
-// TempFolder + "~" + MMddyyyy + hhmmss + ".tmp"
-QString answerFile(const QString& tempFolder, const QDateTime& now);
-// The last line of the file split at ","; nothing for an empty last line or one without a comma.
-std::optional<Answer> readAnswer(const QString& file);
+// The last line of the answer split at ","; nothing for an empty last line or one without a
+// comma. The answer stays in memory: it is never written to a folder another user can reach.
+std::optional<Answer> readAnswer(const QByteArray& answer);
 
 // Runs the whole check with its two dialogues; true only when an answer was read and its
 // keyword is "YES". Every failure is silent and gives false.
-bool checkForUpdate(QWidget* parent, const QDateTime& now);
+bool checkForUpdate(QWidget* parent);
 
 } // namespace UpdateCheck

@@ -1,5 +1,6 @@
 #include "VirtualFolders.h"
 
+#include "platform/Database.h"
 #include "platform/Files.h"
 
 #include <QFile>
@@ -79,19 +80,16 @@ RenameOutcome rename(const QString& folder, const QString& oldFile, const QStrin
         return RenameOutcome::Unchanged;
     if (QFileInfo::exists(folder + target))
         return RenameOutcome::Exists;
-    QFile file(folder + oldFile);
-    if (!file.exists()) {
+    if (!QFileInfo::exists(folder + oldFile)) {
         if (error)
             *error = QStringLiteral("%1 no longer exists").arg(folder + oldFile);
         return RenameOutcome::Failed;
     }
-    // One step, and never onto an existing file: an interruption leaves the old name.
-    if (!file.rename(folder + target)) {
+    // The file goes with its journal: one left behind would be played into the next file
+    // of the old name, and the renamed one would show what was never committed.
+    if (!Database::renameFile(folder + oldFile, folder + target, Database::SubjectPassword, error)) {
         if (QFileInfo::exists(folder + target) && QFileInfo::exists(folder + oldFile))
             return RenameOutcome::Exists;
-        if (error)
-            *error =
-                QStringLiteral("%1 cannot be renamed to %2: %3").arg(oldFile, target, file.errorString());
         return RenameOutcome::Failed;
     }
     return RenameOutcome::Renamed;
@@ -104,11 +102,18 @@ DeleteOutcome remove(const QString& path, QString* error)
             *error = QStringLiteral("%1 no longer exists").arg(path);
         return DeleteOutcome::Failed;
     }
-    if (QFile::moveToTrash(path))
+    // A write cut short is rolled back first, so that the file in the trash is whole; its
+    // journal never stays behind for the next file of the name.
+    Database::rollBackJournal(path, Database::SubjectPassword, nullptr);
+    if (QFile::moveToTrash(path)) {
+        Database::removeCompanions(path);
         return DeleteOutcome::Trashed;
+    }
     QFile file(path);
-    if (file.remove())
+    if (file.remove()) {
+        Database::removeCompanions(path);
         return DeleteOutcome::Deleted;
+    }
     if (error)
         *error = QStringLiteral("%1 cannot be deleted: %2").arg(path, file.errorString());
     return DeleteOutcome::Failed;

@@ -1,5 +1,6 @@
 #include "Database.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -7,7 +8,9 @@
 
 #include <sys/resource.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <mutex>
 
 const QString Database::SubjectPassword = QStringLiteral("tamarind9051");
@@ -58,6 +61,62 @@ private:
     static inline bool s_lowered = false;
     static inline rlimit s_saved{};
 };
+
+// No file may hold the program: every statement's work is bounded, and the end of the
+// program (a SIGTERM) stops every long statement at once. The engine calls the handler
+// every ProgressInterval instructions of its machine (a short statement never), and a
+// non-zero answer interrupts the statement.
+constexpr int ProgressInterval = 100;
+// Far beyond what any of the program's statements needs (a few million instructions for
+// the largest results table), and reached in seconds by a statement that never ends.
+constexpr qint64 MaxInstructions = 500'000'000;
+constexpr auto MaxStatementTime = std::chrono::seconds(10);
+// The memory a statement may add to the process's peak: the program's files never need
+// more than a few megabytes at once; a file made to loop fills memory in a moment.
+constexpr long MaxStatementGrowthKb = 192L * 1024;
+// No text or blob of the program's files comes near this (a subject file is at most
+// 64 MB in all); a value built up without end stops here.
+constexpr int MaxValueBytes = 64 * 1024 * 1024;
+
+std::atomic<bool> g_stopAll{false};
+
+struct StatementBudget
+{
+    qint64 calls = 0;
+    long startPeakKb = 0;
+    std::chrono::steady_clock::time_point start;
+};
+thread_local StatementBudget t_budget;
+
+// The process's peak resident memory so far: one cheap system call.
+long peakResidentKb()
+{
+    rusage usage{};
+    return getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : 0;
+}
+
+void startBudget()
+{
+    t_budget.calls = 0;
+}
+
+extern "C" int onProgress(void*)
+{
+    StatementBudget& b = t_budget;
+    // Short statements still finish while the program ends (what it saves on the way out);
+    // a long one stops.
+    if (g_stopAll.load(std::memory_order_relaxed) && b.calls > 1000)
+        return 1;
+    if (b.calls++ == 0) {
+        b.start = std::chrono::steady_clock::now();
+        b.startPeakKb = peakResidentKb();
+        return 0;
+    }
+    if (b.calls * ProgressInterval > MaxInstructions ||
+        peakResidentKb() - b.startPeakKb > MaxStatementGrowthKb)
+        return 1;
+    return b.calls % 1024 == 0 && std::chrono::steady_clock::now() - b.start > MaxStatementTime;
+}
 
 QString engineError(sqlite3* db)
 {
@@ -178,13 +237,14 @@ Statement::Step Statement::step()
             m_error = QStringLiteral("statement was not prepared");
         return Step::Error;
     }
+    startBudget();
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return Step::Row;
     if (rc == SQLITE_DONE)
         return Step::Done;
-    m_error = engineError(m_db);
     m_code = failureCode(m_db);
+    m_error = (m_code & 0xff) == SQLITE_INTERRUPT ? Database::tooMuchWork() : engineError(m_db);
     return Step::Error;
 }
 
@@ -301,9 +361,11 @@ QVariant Statement::value(int column) const
 Database::Database() = default;
 
 Database::Database(Database&& other) noexcept
-    : m_path(std::move(other.m_path)), m_db(other.m_db), m_lastCode(other.m_lastCode)
+    : m_path(std::move(other.m_path)), m_db(other.m_db), m_lastCode(other.m_lastCode),
+      m_madeCompanions(std::move(other.m_madeCompanions))
 {
     other.m_db = nullptr;
+    other.m_madeCompanions.clear();
 }
 
 Database& Database::operator=(Database&& other) noexcept
@@ -313,7 +375,9 @@ Database& Database::operator=(Database&& other) noexcept
         m_path = std::move(other.m_path);
         m_db = other.m_db;
         m_lastCode = other.m_lastCode;
+        m_madeCompanions = std::move(other.m_madeCompanions);
         other.m_db = nullptr;
+        other.m_madeCompanions.clear();
     }
     return *this;
 }
@@ -328,6 +392,16 @@ void Database::close()
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
+    }
+    // A read-only connection to a file in write-ahead mode makes its log and shared memory
+    // beside it: what this connection made goes again, so that reading changes no folder.
+    if (!m_madeCompanions.isEmpty()) {
+        const QString wal = m_path + QStringLiteral("-wal");
+        if (!m_madeCompanions.contains(wal) || QFileInfo(wal).size() == 0) {
+            for (const QString& companion : std::as_const(m_madeCompanions))
+                QFile::remove(companion);
+        }
+        m_madeCompanions.clear();
     }
 }
 
@@ -393,6 +467,12 @@ std::optional<Database> Database::open(const QString& path, const QString& passw
         }
     }
 
+    // A read-only connection cannot roll back what a writer killed mid-transaction left in
+    // its journal, and refuses the file ("attempt to write a readonly database"): the file
+    // is rolled back to its last commit first, where its folder may be written.
+    if (mode == Mode::ReadOnly && QFileInfo(path + QStringLiteral("-journal")).size() > 0)
+        rollBackJournal(path, password, nullptr);
+
     int flags = SQLITE_OPEN_NOMUTEX;
     flags |= mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (mode == Mode::Create)
@@ -407,6 +487,12 @@ std::optional<Database> Database::open(const QString& path, const QString& passw
     const KeyBufferLockOff keyBufferLockOff;
     Database db;
     db.m_path = path;
+    if (mode == Mode::ReadOnly) {
+        for (const QString& companion : {path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+            if (!QFileInfo(companion).exists())
+                db.m_madeCompanions << companion;
+        }
+    }
     const QByteArray nativePath = QFile::encodeName(path);
     const int rc = sqlite3_open_v2(nativePath.constData(), &db.m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -417,6 +503,8 @@ std::optional<Database> Database::open(const QString& path, const QString& passw
     }
     sqlite3_busy_timeout(db.m_db, busyTimeoutMs);
     sqlite3_extended_result_codes(db.m_db, 1);
+    sqlite3_progress_handler(db.m_db, ProgressInterval, onProgress, nullptr);
+    sqlite3_limit(db.m_db, SQLITE_LIMIT_LENGTH, MaxValueBytes);
 
     if (!password.isEmpty()) {
         const QByteArray key = password.toUtf8();
@@ -430,10 +518,20 @@ std::optional<Database> Database::open(const QString& path, const QString& passw
             return fail(pragmaError);
         }
     }
-    // Reading the schema proves that the key fits and the file is a database.
+    // Reading the schema proves that the key fits and the file is a database. The program
+    // reads only plain tables (all named "tbl..."); a view in a table's place can be made to
+    // run for ever, and a trigger to do anything at a write: none of its files holds one.
     QString probeError;
-    Statement probe = db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"), &probeError);
-    if (!probe.isValid() || probe.step() != Statement::Step::Row) {
+    Statement probe = db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' "
+                                                "OR (type = 'view' AND lower(name) LIKE 'tbl%')"),
+                                 &probeError);
+    if (probe.isValid() && probe.step() == Statement::Step::Row && probe.integer(0) > 0) {
+        failCode = SQLITE_CORRUPT;
+        return fail(QStringLiteral("%1 cannot be opened: it is damaged or not one of the program's files "
+                                   "(it holds views or triggers where plain tables are expected).")
+                        .arg(info.fileName()));
+    }
+    if (!probe.isValid() || probe.errorCode() != 0) {
         failCode = probe.isValid() ? probe.errorCode() : db.m_lastCode;
         // A file that can be read but not opened read-write, in a folder where the engine
         // cannot make its shared-memory file: a read-only file or folder.
@@ -444,6 +542,81 @@ std::optional<Database> Database::open(const QString& path, const QString& passw
         return fail(QStringLiteral("%1 cannot be opened: %2").arg(info.fileName(), probeError));
     }
     return db;
+}
+
+void Database::stopAllStatements()
+{
+    g_stopAll.store(true, std::memory_order_relaxed);
+}
+
+QString Database::tooMuchWork()
+{
+    return QStringLiteral("the file asks for far more work than any of the program's files needs: it is "
+                          "damaged or not one of them");
+}
+
+QStringList Database::companionPaths(const QString& path)
+{
+    return {path + QStringLiteral("-journal"), path + QStringLiteral("-wal"), path + QStringLiteral("-shm")};
+}
+
+QString Database::existingCompanion(const QString& path)
+{
+    for (const QString& companion : companionPaths(path)) {
+        if (QFileInfo(companion).exists() || QFileInfo(companion).isSymLink())
+            return companion;
+    }
+    return QString();
+}
+
+bool Database::rollBackJournal(const QString& path, const QString& password, QString* error)
+{
+    const QFileInfo journal(path + QStringLiteral("-journal"));
+    if (!journal.exists() || journal.size() == 0)
+        return true;
+    // Reading the schema on a read-write connection plays a hot journal back; a journal a
+    // live writer still holds is left alone by the engine.
+    QString why;
+    auto db = open(path, password, Mode::ReadWrite, &why, nullptr, 2000);
+    if (!db) {
+        if (error)
+            *error = namingFile(path, QStringLiteral("an interrupted write cannot be rolled back: ") + why);
+        return false;
+    }
+    return true;
+}
+
+bool Database::renameFile(const QString& from, const QString& to, const QString& password, QString* error)
+{
+    auto fail = [&](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (QFileInfo(to).exists() || QFileInfo(to).isSymLink())
+        return fail(QStringLiteral("%1 already exists").arg(to));
+    if (const QString stale = existingCompanion(to); !stale.isEmpty())
+        return fail(
+            QStringLiteral("%1 is in the way: it is left from an earlier file of the name").arg(stale));
+    if (!rollBackJournal(from, password, error))
+        return false;
+    QFile file(from);
+    // One step, and never onto an existing file: an interruption leaves the old name.
+    if (!file.rename(to))
+        return fail(QStringLiteral("%1 cannot be renamed to %2: %3").arg(from, to, file.errorString()));
+    const QStringList fromCompanions = companionPaths(from);
+    const QStringList toCompanions = companionPaths(to);
+    for (int i = 0; i < fromCompanions.size(); ++i) {
+        if (QFileInfo(fromCompanions[i]).exists())
+            QFile::rename(fromCompanions[i], toCompanions[i]);
+    }
+    return true;
+}
+
+void Database::removeCompanions(const QString& path)
+{
+    for (const QString& companion : companionPaths(path))
+        QFile::remove(companion);
 }
 
 QString Database::namingFile(const QString& path, const QString& message)
@@ -465,6 +638,7 @@ Statement Database::prepare(const QString& sql, QString* error)
     }
     sqlite3_stmt* stmt = nullptr;
     const QByteArray utf8 = sql.toUtf8();
+    startBudget(); // reading the schema runs statements of the engine's own
     if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
         Statement s;
         s.m_error = engineError(m_db);
@@ -484,11 +658,14 @@ bool Database::exec(const QString& sql, QString* error)
         return false;
     }
     char* message = nullptr;
+    startBudget();
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
         m_lastCode = failureCode(m_db);
         if (error)
-            *error = message ? QString::fromUtf8(message) : engineError(m_db);
+            *error = (m_lastCode & 0xff) == SQLITE_INTERRUPT ? tooMuchWork()
+                     : message                               ? QString::fromUtf8(message)
+                                                             : engineError(m_db);
         sqlite3_free(message);
         return false;
     }

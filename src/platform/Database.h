@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <memory>
@@ -124,11 +125,36 @@ public:
                                         QString* error, int* code = nullptr,
                                         int busyTimeoutMs = DefaultBusyTimeoutMs);
 
+    // Interrupts every long statement running now or later in the process, on any thread:
+    // the program is ending (safe inside a signal handler).
+    static void stopAllStatements();
+    // The reason given for a statement stopped by the bound on its work.
+    static QString tooMuchWork();
+
     // What a result code means for the file.
     static DatabaseFailure failureOf(int code);
     // message with the file's name in front, unless it names the file already: among many
     // files, a reader's error must say which one it is.
     static QString namingFile(const QString& path, const QString& message);
+
+    // The files the engine keeps beside a database file: its rollback journal, its
+    // write-ahead log and that log's shared memory. A rename, a copy or a deletion of the
+    // file takes them along: a journal left behind would be played into whatever file
+    // next takes the name.
+    static QStringList companionPaths(const QString& path);
+    // The first of path's companion files that exists, or "": a new file at path would
+    // inherit it, so such a target is refused.
+    static QString existingCompanion(const QString& path);
+    // A writer killed in the middle of a transaction leaves its journal beside the file:
+    // opened read-write once, the engine rolls the file back to its last commit. Nothing
+    // happens without a journal; false with the reason when one cannot be rolled back.
+    static bool rollBackJournal(const QString& path, const QString& password, QString* error);
+    // Renames a database file with its companions, after rolling its journal back. Refuses
+    // a target that exists or has companion files of its own; the file keeps its old name
+    // on any failure.
+    static bool renameFile(const QString& from, const QString& to, const QString& password, QString* error);
+    // Removes the companion files of a file that is gone (deleted or moved to the trash).
+    static void removeCompanions(const QString& path);
 
     bool isOpen() const { return m_db != nullptr; }
     QString path() const { return m_path; }
@@ -157,6 +183,8 @@ private:
     QString m_path;
     sqlite3* m_db = nullptr;
     int m_lastCode = 0;
+    // Write-ahead files a read-only open made beside the file, removed at close.
+    QStringList m_madeCompanions;
 };
 
 // Rolls back unless commit() was called: multi-row writes either all land or none does.

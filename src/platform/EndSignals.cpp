@@ -1,11 +1,14 @@
 #include "EndSignals.h"
 
+#include "Database.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace {
@@ -18,12 +21,39 @@ std::function<void(int)>& handler()
     return h;
 }
 
+// How long the normal way out may take before the signal ends the program the way it
+// would without this handling: a file that keeps a statement busy, or anything else that
+// holds the main thread, never keeps the program from ending within a second.
+constexpr suseconds_t GraceMicroseconds = 900000;
+volatile sig_atomic_t endingSignal = 0;
+
+// Runs inside the signal: only async-signal-safe calls.
+extern "C" void onGraceOver(int)
+{
+    struct sigaction byDefault = {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    ::sigaction(endingSignal, &byDefault, nullptr);
+    ::raise(endingSignal);
+}
+
 // Runs inside the signal: only async-signal-safe calls.
 extern "C" void onSignal(int signal)
 {
     const int saved = errno;
     const unsigned char byte = static_cast<unsigned char>(signal);
     [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &byte, 1);
+    Database::stopAllStatements();
+    if (endingSignal == 0) {
+        endingSignal = signal;
+        struct sigaction grace = {};
+        grace.sa_handler = onGraceOver;
+        sigemptyset(&grace.sa_mask);
+        ::sigaction(SIGALRM, &grace, nullptr);
+        itimerval timer = {};
+        timer.it_value.tv_usec = GraceMicroseconds;
+        ::setitimer(ITIMER_REAL, &timer, nullptr);
+    }
     errno = saved;
 }
 
@@ -42,6 +72,11 @@ void readSignals()
 } // namespace
 
 namespace EndSignals {
+
+bool received()
+{
+    return endingSignal != 0;
+}
 
 bool install(std::function<void(int signal)> function)
 {

@@ -1,5 +1,7 @@
 #include "Files.h"
 
+#include "EndSignals.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -145,25 +147,45 @@ void setWriteRedirectForTests(std::function<QString(const QString& path)> redire
     writeRedirect() = std::move(redirect);
 }
 
-bool writeWholeFile(const QString& path, const QByteArray& bytes, QString* error)
+bool copyFileAtomically(const QString& source, const QString& target, QString* error)
 {
-    const QString target = writeRedirect() ? writeRedirect()(path) : QString();
-    QFile file(target.isEmpty() ? path : target);
-    // Buffered bytes reach the disk only at the flush: a full disk shows there or at the
-    // close, never at the write.
-    const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                    file.write(bytes) == bytes.size() && file.flush();
-    QString why = file.errorString();
-    file.close();
-    if (ok && file.error() == QFileDevice::NoError)
-        return true;
-    if (ok)
-        why = file.errorString();
-    if (error)
-        *error = why;
-    if (target.isEmpty())
-        QFile::remove(path);
-    return false;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be read: %2").arg(source, in.errorString());
+        return false;
+    }
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return cannotBeWritten(target, 0, out.errorString(), error);
+    constexpr qint64 Chunk = 1 << 20;
+    QByteArray buffer(Chunk, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), Chunk);
+        if (n < 0) {
+            out.cancelWriting();
+            if (error)
+                *error = QStringLiteral("%1 cannot be read: %2").arg(source, in.errorString());
+            return false;
+        }
+        if (n == 0)
+            break;
+        errno = 0;
+        if (out.write(buffer.constData(), n) != n) {
+            const int systemError = errno;
+            out.cancelWriting();
+            return cannotBeWritten(target, systemError, out.errorString(), error);
+        }
+    }
+    errno = 0;
+    if (!out.flush() || !out.commit())
+        return cannotBeWritten(target, errno, out.errorString(), error);
+    return true;
+}
+
+QString writeRedirectFor(const QString& path)
+{
+    return writeRedirect() ? writeRedirect()(path) : QString();
 }
 
 bool makePrivateFolder(const QString& folder, QString* error)
@@ -275,9 +297,19 @@ void Pause(int seconds)
         QThread::sleep(seconds);
         return;
     }
-    // One timer and a local event loop: events run as they come, with no polling wake-ups.
+    // A program ended by a signal does not wait: it must be gone within a second.
+    if (EndSignals::received())
+        return;
+    // A timer and a local event loop: events run as they come; a second timer looks for
+    // the end of the program a few times a second.
     QEventLoop loop;
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    QTimer ending;
+    QObject::connect(&ending, &QTimer::timeout, &loop, [&loop] {
+        if (EndSignals::received())
+            loop.quit();
+    });
+    ending.start(50);
     loop.exec();
     sinceEventsRan().start();
 }

@@ -37,13 +37,14 @@ enum class Durability
 // reader never sees half a file. Returns false with the reason in error.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error,
                          Durability durability = Durability::ToDisk);
-// Writes a short-lived file whole (no flush to disk): the write, the flush and the close
-// are each checked, so a full disk is seen; on failure the partial file is removed and the
-// reason returned. Meant for files inside a folder only this user can write.
-bool writeWholeFile(const QString& path, const QByteArray& bytes, QString* error);
+// Copies a file into place the same way, reading and writing a megabyte at a time: a file
+// of any size costs no more memory than that.
+bool copyFileAtomically(const QString& source, const QString& target, QString* error);
 // Tests send the writes of chosen paths elsewhere (for example "/dev/full", a real device
 // that refuses every byte); the function returns the path to open or "" for the file itself.
+// PrivateFolder's writes follow it.
 void setWriteRedirectForTests(std::function<QString(const QString& path)> redirect);
+QString writeRedirectFor(const QString& path);
 // Makes sure the folder exists as a private folder of this user: created with mode 0700,
 // otherwise it must be a real folder (never a link) owned by this user; group and others
 // lose any access. Returns false with the reason otherwise.

@@ -46,7 +46,9 @@ void PlaySoundFile(const QString& path)
         return;
     const WaveInfo info = readWaveInfo(f.read(64 * 1024), f.size());
     f.close();
-    if (!info.valid)
+    // The player reserves what the header claims: a file that claims more than it holds is
+    // not played (the program's own hand-over files are written with truthful sizes).
+    if (!info.valid || info.declaredDataBytes > info.dataBytes)
         return;
     QSoundEffect effect;
     effect.setSource(QUrl::fromLocalFile(path));

@@ -46,6 +46,9 @@ WaveInfo readWaveInfo(const QByteArray& bytes, qint64 fileSize)
             // espeak-ng writes 0x7fffffff as the size when it streams; trust the file then.
             const qint64 available = qMax<qint64>(bytes.size(), fileSize) - body;
             info.dataBytes = qMax<qint64>(0, qMin<qint64>(size, available));
+            info.dataOffset = body;
+            info.declaredDataBytes = size;
+            info.dataSizeOffset = pos + 4;
             info.durationMs = byteRate ? info.dataBytes * 1000 / byteRate : 0;
             info.valid = info.channels > 0 && info.sampleRate > 0;
             if (!info.valid)
@@ -56,4 +59,43 @@ WaveInfo readWaveInfo(const QByteArray& bytes, qint64 fileSize)
     }
     info.error = QStringLiteral("WAVE file without data");
     return info;
+}
+
+QByteArray waveHeader(int sampleRate, int channels, int bitsPerSample, quint32 dataBytes)
+{
+    QByteArray h(44, '\0');
+    auto put32 = [&h](int at, quint32 v) {
+        qToLittleEndian<quint32>(v, reinterpret_cast<uchar*>(h.data() + at));
+    };
+    auto put16 = [&h](int at, quint16 v) {
+        qToLittleEndian<quint16>(v, reinterpret_cast<uchar*>(h.data() + at));
+    };
+    const int blockAlign = channels * bitsPerSample / 8;
+    h.replace(0, 4, "RIFF");
+    put32(4, 36 + dataBytes);
+    h.replace(8, 8, "WAVEfmt ");
+    put32(16, 16);
+    put16(20, 1); // PCM
+    put16(22, quint16(channels));
+    put32(24, quint32(sampleRate));
+    put32(28, quint32(sampleRate * blockAlign));
+    put16(32, quint16(blockAlign));
+    put16(34, quint16(bitsPerSample));
+    h.replace(36, 4, "data");
+    put32(40, dataBytes);
+    return h;
+}
+
+QByteArray withTruthfulSizes(const QByteArray& wave)
+{
+    const WaveInfo info = readWaveInfo(wave);
+    if (!info.valid || (info.declaredDataBytes == info.dataBytes && u32(wave, 4) == quint32(wave.size() - 8)))
+        return wave;
+    QByteArray fixed = wave;
+    auto put = [&fixed](qint64 at, quint32 value) {
+        qToLittleEndian<quint32>(value, reinterpret_cast<uchar*>(fixed.data() + at));
+    };
+    put(4, quint32(fixed.size() - 8));
+    put(info.dataSizeOffset, quint32(info.dataBytes));
+    return fixed;
 }

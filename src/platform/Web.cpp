@@ -1,7 +1,5 @@
 #include "Web.h"
 
-#include "Files.h"
-
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -52,7 +50,7 @@ QString joinUrl(const QString& base, const QString& page)
     return b + QLatin1Char('/') + p;
 }
 
-bool DownloadFile(const QString& url, const QString& file, int timeoutMs, qint64 maxBytes)
+std::optional<QByteArray> download(const QString& url, int timeoutMs, qint64 maxBytes)
 {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
@@ -61,7 +59,7 @@ bool DownloadFile(const QString& url, const QString& file, int timeoutMs, qint64
     const QString scheme = address.scheme().toLower();
     if (!address.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
         address.host().isEmpty() || timeoutMs <= 0 || maxBytes < 0)
-        return false;
+        return std::nullopt;
 
     QNetworkAccessManager manager;
     QNetworkRequest request(address);
@@ -114,8 +112,8 @@ bool DownloadFile(const QString& url, const QString& file, int timeoutMs, qint64
                     (status == 0 || (status >= 200 && status < 300)) && body.size() <= maxBytes;
     reply->deleteLater();
     if (!ok)
-        return false;
-    return writeFileAtomically(file, body, nullptr);
+        return std::nullopt;
+    return body;
 }
 
 } // namespace Web

@@ -34,7 +34,8 @@ void configure(QCommandLineParser& parser)
                                         QStringLiteral("Print the edition, version and build, and exit.")));
     parser.addPositionalArgument(
         QStringLiteral("file"),
-        QStringLiteral("A subject file or virtual subject file of this edition to add to your subjects."),
+        QStringLiteral("A subject file or virtual subject file of this edition to add to your subjects, or a\n"
+                       "vocabulary to import (.kvtml, Anki's .apkg or text notes)."),
         QStringLiteral("[file]"));
 }
 
@@ -68,7 +69,8 @@ QString helpText()
     text.replace(0, lineEnd, QStringLiteral("Usage: %1 [options] [file]").arg(commandName()));
     const Edition e = buildEdition();
     return text + QStringLiteral("\n%1, the %2 course. A file given on the command line (or opened\n"
-                                 "from a file manager) is checked and copied into your subjects.\n"
+                                 "from a file manager) is checked and copied into your subjects; a\n"
+                                 "vocabulary of KWordQuiz, Parley or Anki is made into subjects.\n"
                                  "See the manual page %3(1).\n")
                       .arg(e.EditionTitle, e.StudiedLanguage, commandName());
 }

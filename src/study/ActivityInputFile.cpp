@@ -4,13 +4,10 @@
 #include "platform/Files.h"
 #include "state/AppState.h"
 #include "review/PhraseIdsFile.h"
+#include "study/HandOverFiles.h"
 
 #include <QFile>
 #include <QStringList>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -59,22 +56,18 @@ QByteArray contents(const AppState& state, const QString& subjectTitle)
 
 namespace {
 
-// Written whole beside its name and renamed into place: an activity never reads half a
-// file. No flush to disk: the file lives only as long as the activity needs it.
-bool writeInPlace(const QString& path, const QByteArray& bytes, QString* error)
+// Written whole beside its name (a bare name in the hand-over folder) and renamed into place:
+// an activity never reads half a file. No flush to disk: the file lives only as long as the
+// activity needs it.
+bool writeInPlace(const AppState& state, const QString& name, const QByteArray& bytes, QString* error)
 {
-    const QString partial = path + QStringLiteral(".part");
+    const QString partial = name + QStringLiteral(".part");
     QString why;
-    if (!writeWholeFile(partial, bytes, &why)) {
+    if (!HandOverFiles::writeFile(state, partial, bytes, &why) ||
+        !HandOverFiles::renameFile(state, partial, name, &why)) {
         if (error)
-            *error = QStringLiteral("The file %1 could not be written: %2").arg(path, why);
-        return false;
-    }
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0) {
-        if (error)
-            *error = QStringLiteral("The file %1 could not be written: %2")
-                         .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-        QFile::remove(partial);
+            *error = QStringLiteral("The file %1 could not be written: %2").arg(state.handOverFolder + name, why);
+        HandOverFiles::removeFile(state, partial);
         return false;
     }
     return true;
@@ -98,7 +91,7 @@ QByteArray phraseIds(const AppState& state)
 bool writeActivityFile(const AppState& state, const QString& subjectTitle, QString* error)
 {
     // The phrase ids first: an activity that finds the input file finds them beside it.
-    const QString path = state.activityInputFile();
-    return writeInPlace(PhraseIdsFile::pathFor(path), ActivityInputFile::phraseIds(state), error) &&
-           writeInPlace(path, ActivityInputFile::contents(state, subjectTitle), error);
+    const QString name = state.activityInputFileName();
+    return writeInPlace(state, PhraseIdsFile::pathFor(name), ActivityInputFile::phraseIds(state), error) &&
+           writeInPlace(state, name, ActivityInputFile::contents(state, subjectTitle), error);
 }

@@ -221,7 +221,7 @@ void ActivityPanel::loadActivities()
         const auto pictures = loadActivityPictures(
             ActivityPrograms::pictureDatabase(s.activitiesFolder, m_programs.at(i)), column, &error);
         if (!pictures) {
-            pictureProblem(m_programs.at(i));
+            pictureProblem(m_programs.at(i), error);
             return;
         }
         m_buttons[i]->setPictures(QPixmap::fromImage(pictures->normal), QPixmap::fromImage(pictures->hover));
@@ -229,12 +229,14 @@ void ActivityPanel::loadActivities()
     }
 }
 
-void ActivityPanel::pictureProblem(const QString& program)
+void ActivityPanel::pictureProblem(const QString& program, const QString& error)
 {
     const AppState& s = app();
+    // Which file, and why: the error names the picture file.
     Dialogs::message(this, {s.edition.EditionTitle,
                             s.captions(Caption::ActivityPicturesUnreadable) + QStringLiteral("\n") + program +
-                                QStringLiteral("\n\n") + s.captions(Caption::ActivityPicturesDamaged),
+                                QStringLiteral("\n\n") + error + QStringLiteral("\n\n") +
+                                s.captions(Caption::ActivityPicturesDamaged),
                             QMessageBox::Critical, QMessageBox::Ok});
     Dialogs::message(this, {s.edition.EditionTitle, s.captions(Caption::ProgramWillClose),
                             QMessageBox::Warning, QMessageBox::Ok});

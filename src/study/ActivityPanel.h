@@ -93,7 +93,7 @@ private:
     void placeScrollBar();
     void ensureShown(QWidget* w);
     void onScrolled(int value);
-    void pictureProblem(const QString& program);
+    void pictureProblem(const QString& program, const QString& error);
 
     SubjectTree* m_tree;
     ReviewNode* m_review = nullptr;

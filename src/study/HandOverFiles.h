@@ -28,8 +28,18 @@ void setStarted(AppState& state, qint64 activityPid);
 void discardNewest(AppState& state);
 // Removes the sets whose activity has ended or was never started.
 void removeEnded(AppState& state);
-// Removes every set and this launcher's folder (when the launcher ends).
+// Removes every set and this launcher's folder (when the launcher ends); the set of an
+// activity still running stays, and the folder with it.
 void removeAll(AppState& state);
+
+// Writes a new file of that bare name in the launcher's folder, relative to the folder
+// opened by prepare(): never through a link, never over a file already there, and not at
+// all when the folder's name no longer leads to it. False with the reason otherwise.
+bool writeFile(const AppState& state, const QString& name, const QByteArray& bytes, QString* error);
+// Renames a file of the launcher's folder within it, under the same checks.
+bool renameFile(const AppState& state, const QString& from, const QString& to, QString* error);
+// Removes a file of the launcher's folder (a link itself, never what it leads to).
+void removeFile(const AppState& state, const QString& name);
 
 } // namespace HandOverFiles
 

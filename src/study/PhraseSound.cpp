@@ -2,15 +2,24 @@
 
 #include "platform/Files.h"
 #include "state/AppState.h"
+#include "platform/WaveFile.h"
+#include "study/HandOverFiles.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 
 namespace PhraseSound {
 
+namespace {
+QString fileName()
+{
+    return QStringLiteral("~phrase.wav");
+}
+} // namespace
+
 QString temporaryFile()
 {
-    return app().tempFolder + QStringLiteral("~selectedphrase.wav");
+    return app().handOverFolder + fileName();
 }
 
 Outcome extract(const QString& subjectFileName, const QString& phraseNumber, QString* error)
@@ -36,9 +45,18 @@ Outcome extract(const QString& subjectFileName, const QString& phraseNumber, QSt
             *error = QStringLiteral("phrase %1 is not in %2").arg(number).arg(subjectFileName);
         return Outcome::Failed;
     }
-    // The whole file is replaced, so a longer earlier sound leaves nothing behind.
-    if (!writeFileAtomically(temporaryFile(), phrase->bsound, error))
+    // Never in the shared temporary folder, where another user could plant a link at the
+    // name: in this launcher's private folder, as a new file (a sound still playing keeps
+    // the old one until it ends).
+    AppState& state = app();
+    if (state.handOverFolder.isEmpty() && !HandOverFiles::prepare(state, error))
         return Outcome::Failed;
+    QString why;
+    if (!HandOverFiles::writeFile(state, fileName(), withTruthfulSizes(phrase->bsound), &why)) {
+        if (error)
+            *error = QStringLiteral("The file %1 could not be written: %2").arg(temporaryFile(), why);
+        return Outcome::Failed;
+    }
     return Outcome::Extracted;
 }
 

@@ -5,7 +5,8 @@
 // The sound of one phrase of an installed subject, written out so that it can be played.
 namespace PhraseSound {
 
-// The one temporary file every played phrase is written to: tempFolder + "~selectedphrase.wav".
+// The file every played phrase is written to: "~phrase.wav" in the launcher's private
+// hand-over folder (see HandOverFiles), made new at every extraction.
 QString temporaryFile();
 
 enum class Outcome

@@ -7,6 +7,7 @@
 #include "study/RandomPhrases.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectFile.h"
+#include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTree.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
@@ -56,6 +57,7 @@ bool checkVirtualSubject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget* p
     int valid = 0;
     QStringList missingPhrases;
     QStringList missingSubjects;
+    QStringList unusable; // present, but damaged or of another edition
     for (int i = 0; i < subject->childCount(); ++i) {
         const QTreeWidgetItem* child = subject->child(i);
         const SubjectNode phrase = SubjectNode::of(child);
@@ -68,6 +70,8 @@ bool checkVirtualSubject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget* p
         if (sources->exists(file)) {
             if (sources->verdict(file) == Valid)
                 ++valid;
+            else if (!unusable.contains(file))
+                unusable << file;
             continue;
         }
         if (!missingPhrases.contains(phrase.translation))
@@ -85,6 +89,12 @@ bool checkVirtualSubject(SubjectTree* tree, QTreeWidgetItem* subject, QWidget* p
             OpenWebPage(QStringLiteral("subjects.htm"));
     }
     subject->setExpanded(false);
+    // Nothing can be studied: each source file that is there but cannot be used says why,
+    // as a missing one does.
+    if (valid == 0) {
+        for (const QString& file : std::as_const(unusable))
+            reportSubjectProblem(file, sources->verdict(file), parent);
+    }
     if (valid == 0) {
         tree->setImages(subject, SubjectTree::FailedSubjectImage, SubjectTree::FailedSubjectImage);
         return false;

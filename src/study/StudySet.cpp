@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "platform/ReaderThreads.h"
 #include "state/AppState.h"
+#include "platform/WaveFile.h"
 #include "study/HandOverFiles.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"
@@ -47,7 +48,8 @@ bool fillSlot(AppState& state, int slot, const QString& fileName, const Phrase& 
     p.SoundFile = state.studySoundFile(slot);
     // The input file that names this sound is written after it, so no rename is needed.
     QString why;
-    if (!writeWholeFile(p.SoundFile, phrase.bsound, &why)) {
+    if (!HandOverFiles::writeFile(state, AppState::soundFileName(state.launchHandle, slot),
+                                  withTruthfulSizes(phrase.bsound), &why)) {
         if (error)
             *error = QStringLiteral("The file %1 could not be written: %2").arg(p.SoundFile, why);
         return false;

@@ -58,6 +58,14 @@ SubjectImport checkSubjectImport(const AppState& state, const QString& path)
         import.verdict = QStringLiteral("%1: no such file").arg(path);
         return import;
     }
+    // No subject comes near this; a bigger file is not read at all.
+    if (info.size() > MaxSubjectFileBytes) {
+        import.verdict = QStringLiteral("%1 is %2 MB, larger than any subject file can be (at most %3 MB).")
+                             .arg(path)
+                             .arg(info.size() >> 20)
+                             .arg(MaxSubjectFileBytes >> 20);
+        return import;
+    }
     if (const auto subjects = VirtualSubjectFile::subjects(path, &error);
         subjects && !InstalledSubject::programCode(path, &error)) {
         import.kind = suffix.compare(QStringLiteral("v") + code, Qt::CaseInsensitive) == 0
@@ -89,17 +97,12 @@ bool copySubjectImport(const QString& path, const SubjectImport& import, bool re
             *error = QStringLiteral("%1 already exists").arg(import.target);
         return false;
     }
-    QFile source(path);
-    if (!source.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, source.errorString());
-        return false;
-    }
     const QString folder = QFileInfo(import.target).absolutePath();
     if (!QDir().mkpath(folder)) {
         if (error)
             *error = QStringLiteral("The folder %1 cannot be created.").arg(folder);
         return false;
     }
-    return writeFileAtomically(import.target, source.readAll(), error);
+    // A stream: the file is never held in memory whole.
+    return copyFileAtomically(path, import.target, error);
 }

@@ -18,7 +18,9 @@ QStringList installedSubjectNames(const AppState& state);
 // a plain file name.
 QString installedSubjectPath(const AppState& state, const QString& fileName);
 
-// Adding a file to the learner's subjects (a file opened with the program).
+// Adding a file to the learner's subjects (a file opened with the program). A subject file
+// holds texts and short sounds: a file over this size is refused before it is read.
+constexpr qint64 MaxSubjectFileBytes = 64LL * 1024 * 1024;
 struct SubjectImport
 {
     enum Kind

@@ -140,6 +140,17 @@ const char* VirtualSchema =
     " tfilename TEXT NOT NULL, nPhraseNo INTEGER NOT NULL, tPhrase TEXT, tTranslation TEXT,"
     " tTranslation2 TEXT);";
 
+// A journal left by an earlier file of the name would be played into a new one.
+bool refuseStaleCompanion(const QString& path, QString* error)
+{
+    const QString stale = Database::existingCompanion(path);
+    if (stale.isEmpty())
+        return true;
+    if (error)
+        *error = QStringLiteral("%1 is in the way: it is left from an earlier file of the name").arg(stale);
+    return false;
+}
+
 // Builds a database next to the target and renames it into place only when complete.
 bool buildAtomically(const QString& path, bool overwrite, QString* error,
                      const std::function<bool(Database&, QString*)>& fill)
@@ -149,6 +160,8 @@ bool buildAtomically(const QString& path, bool overwrite, QString* error,
             *error = QStringLiteral("%1 already exists").arg(path);
         return false;
     }
+    if (!overwrite && !refuseStaleCompanion(path, error))
+        return false;
     const QFileInfo target(path);
     QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.parlanto-XXXXXX.tmp"));
     if (!temp.open()) {
@@ -169,8 +182,10 @@ bool buildAtomically(const QString& path, bool overwrite, QString* error,
             return false;
         }
     }
-    if (overwrite)
+    if (overwrite) {
         QFile::remove(path);
+        Database::removeCompanions(path);
+    }
     if (!QFile::rename(temp.fileName(), path)) {
         QFile::remove(temp.fileName());
         if (error)
@@ -370,6 +385,8 @@ bool createFromTemplate(const QString& templatePath, const QString& path, QStrin
             *error = QStringLiteral("%1 already exists").arg(path);
         return false;
     }
+    if (!refuseStaleCompanion(path, error))
+        return false;
     QFile source(templatePath);
     if (!source.copy(path)) {
         if (error)

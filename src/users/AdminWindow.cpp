@@ -333,17 +333,13 @@ void AdminWindow::onClearDatabaseClicked()
                            c(Caption::ClearAllLearners), QMessageBox::NoIcon, QMessageBox::No))
         return;
     QString error;
-    // Nothing is deleted without a copy to bring it back from.
-    if (!UsersBackup::forApp().takeCopy(BackupCopy::Kind::BeforeClear, Clock::now(), &error)) {
-        Dialogs::inform(this, c(Caption::NoBackupNothingDeleted) + QStringLiteral("\n\n") + error,
-                        QMessageBox::Warning);
+    // Nothing is deleted without a copy to bring it back from; the file stays, emptied, so
+    // that a result an activity saves meanwhile is in it or in the copy.
+    if (!UsersBackup::forApp().clear(Clock::now(), &error)) {
+        Dialogs::inform(this, c(Caption::NoBackupNothingDeleted) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
         return;
     }
     CleanTempFiles(app());
-    if (!UsersDatabase::forApp().remove(&error)) {
-        Dialogs::inform(this, error);
-        return;
-    }
     QPointer<AdminWindow> self(this);
     MessageWindow::showModal(c(Caption::ClearDone), 0, this);
     if (!self)

@@ -1,6 +1,7 @@
 #include "LoginWindow.h"
 #include "state/CaptionId.h"
 
+#include "platform/ShownText.h"
 #include "platform/Sound.h"
 #include "state/AppState.h"
 #include "users/BackupRestore.h"
@@ -51,7 +52,8 @@ public:
 
 void fillItem(QListWidgetItem* item, const Learner& learner)
 {
-    item->setText(learner.displayName());
+    // A name of any length in the file keeps the list quick: it is shown cut, and used whole.
+    item->setText(ShownText::cut(learner.displayName(), ShownText::NameLimit));
     item->setIcon(Pictures::learner(learner.nIcon));
     item->setData(StudentIdRole, learner.pkStudentID);
     item->setData(FirstnameRole, learner.tFirstname);
@@ -359,7 +361,8 @@ void LoginWindow::onButtonClicked(int index)
 
     // Log in.
     m_loggedIn = true;
-    const QString user = item->text();
+    const QString user =
+        item->data(FirstnameRole).toString() + QLatin1Char(' ') + item->data(LastnameRole).toString();
     const bool administrator = item->data(AdministratorRole).toBool();
     app().CurrentUser = user;
     emit loggedIn(user, administrator);

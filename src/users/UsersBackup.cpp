@@ -2,6 +2,7 @@
 
 #include "platform/Database.h"
 #include "state/AppState.h"
+#include "platform/Files.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,19 +41,16 @@ std::optional<Database> openUsers(const QString& path, Database::Mode mode, QStr
     return Database::open(path, Database::TemplatePassword, mode, error);
 }
 
-// Copies source into a new file at target, checks the copy and leaves it as a single file
-// (rollback journal), so the copy can be moved or mailed on its own.
-bool writeCopy(const QString& source, const QString& target, QString* error)
+// Copies the open database into a new file at target, checks the copy and leaves it as a
+// single file (rollback journal), so the copy can be moved or mailed on its own.
+bool writeCopy(Database& from, const QString& target, QString* error)
 {
     QFile::remove(target);
     {
-        auto from = openUsers(source, Database::Mode::ReadWrite, error);
-        if (!from)
-            return false;
         auto to = openUsers(target, Database::Mode::Create, error);
         if (!to)
             return false;
-        if (!from->backupTo(*to, error))
+        if (!from.backupTo(*to, error))
             return false;
     }
     {
@@ -63,6 +61,66 @@ bool writeCopy(const QString& source, const QString& target, QString* error)
             return false;
     }
     return UsersBackup::checkCopy(target, error);
+}
+
+// A name from a file, quoted for SQL.
+QString quotedName(const QString& name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+QStringList columnsOf(Database& db, const QString& table)
+{
+    QStringList columns;
+    Statement st = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quotedName(table)));
+    while (st.step() == Statement::Step::Row)
+        columns << st.text(1);
+    return columns;
+}
+
+// Replaces the rows of the users tables in the open database (inside its transaction) with
+// those of the copy, column by column where both have it.
+bool replaceRows(Database& live, const QString& copyPath, QString* error)
+{
+    auto copy = openUsers(copyPath, Database::Mode::ReadWrite, error);
+    if (!copy)
+        return false;
+    for (const QString& table :
+         {QStringLiteral("tblUsers"), QStringLiteral("tblscores"), QStringLiteral("sqlite_sequence")}) {
+        const QStringList liveColumns = columnsOf(live, table);
+        QStringList columns;
+        for (const QString& c : columnsOf(*copy, table)) {
+            if (liveColumns.contains(c, Qt::CaseInsensitive))
+                columns << quotedName(c);
+        }
+        if (liveColumns.isEmpty())
+            continue;
+        if (!live.exec(QStringLiteral("DELETE FROM %1").arg(table), error))
+            return false;
+        if (columns.isEmpty())
+            continue;
+        const QString list = columns.join(QLatin1Char(','));
+        Statement read = copy->prepare(QStringLiteral("SELECT %1 FROM %2").arg(list, table), error);
+        Statement write =
+            live.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                             .arg(table, list, QStringLiteral("?,").repeated(columns.size()).chopped(1)),
+                         error);
+        if (!read.isValid() || !write.isValid())
+            return false;
+        Statement::Step step;
+        while ((step = read.step()) == Statement::Step::Row) {
+            for (int i = 0; i < columns.size(); ++i)
+                write.bind(i + 1, read.value(i));
+            if (!write.run()) {
+                return fail(error, write.errorString());
+            }
+            write.reset();
+        }
+        if (step == Statement::Step::Error)
+            return fail(error, read.errorString());
+    }
+    return true;
 }
 
 // Removes a file made by this process with its journals, when something went wrong.
@@ -134,6 +192,7 @@ std::optional<QString> UsersBackup::takeCopy(BackupCopy::Kind kind, const QDateT
         fail(error, QStringLiteral("The folder %1 cannot be created.").arg(folder()));
         return std::nullopt;
     }
+    removeStalePartialCopies();
     const QString name = nameFor(kind, now);
     QString target = folder() + name;
     for (int n = 2; QFileInfo::exists(target); ++n)
@@ -142,16 +201,62 @@ std::optional<QString> UsersBackup::takeCopy(BackupCopy::Kind kind, const QDateT
     // Made under a name that is no copy, then renamed: a half-made copy never counts.
     const QString partial =
         folder() + QStringLiteral(".partial-%1-").arg(QCoreApplication::applicationPid()) + name;
-    if (!writeCopy(m_path, partial, error)) {
+    // A connection of its own: the copy is the last committed state, also while another
+    // connection of this program holds the write lock (reading goes on beside it).
+    auto from = openUsers(m_path, Database::Mode::ReadWrite, error);
+    if (!from || !writeCopy(*from, partial, error)) {
+        from.reset();
         removeWithJournals(partial);
         return std::nullopt;
     }
+    from.reset();
     if (!QFile::rename(partial, target)) {
         removeWithJournals(partial);
         fail(error, QStringLiteral("%1 cannot be created.").arg(target));
         return std::nullopt;
     }
     return target;
+}
+
+void UsersBackup::removeStalePartialCopies() const
+{
+    // A copy cut short by a crash keeps its ".partial-<pid>-" name; only the copies of
+    // programs that no longer run are removed.
+    static const QRegularExpression partialName(QStringLiteral(R"(^\.partial-(\d+)-)"));
+    const QStringList names = QDir(folder()).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : names) {
+        const auto m = partialName.match(name);
+        if (m.hasMatch() && !processIsRunning(m.captured(1).toLongLong()))
+            QFile::remove(folder() + name);
+    }
+}
+
+std::optional<QString> UsersBackup::clear(const QDateTime& now, QString* error) const
+{
+    if (!QFileInfo(m_path).isFile())
+        return QString();
+    auto live = openUsers(m_path, Database::Mode::ReadWrite, error);
+    if (!live)
+        return std::nullopt;
+    // The write lock is held from the copy to the end of the clear: a result an activity
+    // saves meanwhile waits, and lands in the emptied file, never in neither.
+    Transaction tx(*live);
+    if (!tx.ok()) {
+        fail(error, tx.errorString());
+        return std::nullopt;
+    }
+    auto kept = takeCopy(BackupCopy::Kind::BeforeClear, now, error);
+    if (!kept)
+        return std::nullopt;
+    for (const QString& table :
+         {QStringLiteral("tblUsers"), QStringLiteral("tblscores"), QStringLiteral("sqlite_sequence")}) {
+        if (!columnsOf(*live, table).isEmpty() &&
+            !live->exec(QStringLiteral("DELETE FROM %1").arg(table), error))
+            return std::nullopt;
+    }
+    if (!tx.commit(error))
+        return std::nullopt;
+    return kept;
 }
 
 bool UsersBackup::takeDailyCopy(const QDateTime& now, QString* error, bool* made) const
@@ -220,16 +325,20 @@ std::optional<QString> UsersBackup::restore(const QString& copyPath, const QDate
     if (!checkCopy(copyPath, error))
         return std::nullopt;
     if (QFileInfo(m_path).isFile()) {
+        // Into the live file, so that programs holding it open see the restored rows, and
+        // under its write lock from the copy of the present file to the last restored row:
+        // a result an activity saves meanwhile waits, and lands in the restored file.
+        auto live = openUsers(m_path, Database::Mode::ReadWrite, error);
+        if (!live)
+            return std::nullopt;
+        Transaction tx(*live);
+        if (!tx.ok()) {
+            fail(error, tx.errorString());
+            return std::nullopt;
+        }
         // Nothing is lost: the file being replaced is kept first.
         auto kept = takeCopy(BackupCopy::Kind::BeforeRestore, now, error);
-        if (!kept)
-            return std::nullopt;
-        // Into the live file, so that programs holding it open see the restored rows.
-        auto from = openUsers(copyPath, Database::Mode::ReadWrite, error);
-        if (!from)
-            return std::nullopt;
-        auto to = openUsers(m_path, Database::Mode::ReadWrite, error);
-        if (!to || !from->backupTo(*to, error))
+        if (!kept || !replaceRows(*live, copyPath, error) || !tx.commit(error))
             return std::nullopt;
         return *kept;
     }

@@ -42,8 +42,13 @@ public:
     // copies beyond the newest seven. No users database yet is no error. *made (when
     // given) tells whether a copy was taken.
     bool takeDailyCopy(const QDateTime& now, QString* error, bool* made = nullptr) const;
-    // Takes a copy of the given kind now and returns its path.
+    // Takes a copy of the given kind now and returns its path. Partial copies that programs
+    // which no longer run left behind are removed first.
     std::optional<QString> takeCopy(BackupCopy::Kind kind, const QDateTime& now, QString* error) const;
+    // Empties the learners and results, holding the file's write lock from the copy kept
+    // before it to the end, so that a result saved meanwhile is in the copy or in the file.
+    // Returns the copy's path ("" when there was no file).
+    std::optional<QString> clear(const QDateTime& now, QString* error) const;
 
     // The copies in the folder, newest first. Files of other names are not copies.
     QList<BackupCopy> copies() const;
@@ -51,8 +56,9 @@ public:
     std::optional<BackupCopy> newestUsableCopy() const;
 
     // Brings the copy back as the users database. The present file, when there is one, is
-    // copied first; its copy's path is returned ("" when there was no file). Activities
-    // writing meanwhile wait; their rows land in the restored file.
+    // copied first; its copy's path is returned ("" when there was no file). The file's write
+    // lock is held from that copy to the end: activities writing meanwhile wait, and their
+    // rows land in the restored file.
     std::optional<QString> restore(const QString& copyPath, const QDateTime& now, QString* error) const;
 
     // True when the file opens with the users database's password, the engine finds no
@@ -60,6 +66,7 @@ public:
     static bool checkCopy(const QString& path, QString* error);
 
 private:
+    void removeStalePartialCopies() const;
     QString nameFor(BackupCopy::Kind kind, const QDateTime& when) const;
 
     QString m_path;

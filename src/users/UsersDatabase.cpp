@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 namespace {
 
@@ -24,6 +25,50 @@ template <typename Operation> bool withLockedRetry(QString* error, int* code, Op
 template <typename Operation> bool withLockedRetry(QString* error, Operation operation)
 {
     return LockedRetry::run(error, nullptr, operation);
+}
+
+// A users database of an older version lacks columns added since; they are added (an
+// older program ignores them), so its learners stay. A file without the learners' table
+// is left to the query, which finds it foreign.
+bool addMissingColumns(Database& db, Failure& f)
+{
+    struct Column
+    {
+        const char* table;
+        const char* name;
+        const char* type;
+    };
+    static const Column expected[] = {
+        {"tblUsers", "tFirstname", "TEXT"},   {"tblUsers", "tLastname", "TEXT"},
+        {"tblUsers", "tPassword", "TEXT"},    {"tblUsers", "nIcon", "INTEGER"},
+        {"tblscores", "tName", "TEXT"},       {"tblscores", "tActivity", "TEXT"},
+        {"tblscores", "tSubject", "TEXT"},    {"tblscores", "textScore", "TEXT"},
+        {"tblscores", "numberScore", "REAL"}, {"tblscores", "nDate", "TEXT"},
+        {"tblscores", "nTime", "TEXT"},
+    };
+    QHash<QString, QStringList> present;
+    for (const char* table : {"tblUsers", "tblscores"}) {
+        Statement s = prepared(db, QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table)), f);
+        if (!s.isValid())
+            return false;
+        Statement::Step step;
+        while ((step = s.step()) == Statement::Step::Row)
+            present[QLatin1String(table)] << s.text(1).toLower();
+        if (step == Statement::Step::Error)
+            return f.fromStatement(s);
+    }
+    for (const Column& c : expected) {
+        const QStringList& columns = present[QLatin1String(c.table)];
+        if (columns.isEmpty() || columns.contains(QString::fromLatin1(c.name).toLower()))
+            continue;
+        if (!db.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                         .arg(QLatin1String(c.table), QLatin1String(c.name), QLatin1String(c.type)),
+                     &f.text)) {
+            f.code = db.lastErrorCode();
+            return false;
+        }
+    }
+    return true;
 }
 
 const QStringList& journalSuffixes()
@@ -187,7 +232,7 @@ std::optional<QList<Learner>> UsersDatabase::readLearners(QString* error, Databa
     const bool ok = withLockedRetry(error, &code, [&](Failure& f) {
         learners.clear();
         auto db = openUsers(m_path, f);
-        if (!db)
+        if (!db || !addMissingColumns(*db, f))
             return false;
         // Key order keeps the first learner ever created first: the administrator.
         Statement s = prepared(*db,
@@ -434,12 +479,16 @@ std::optional<qint64> UsersDatabase::scoreCount(QString* error) const
 
 std::optional<QStringList> UsersDatabase::activityNames(QString* error) const
 {
-    return firstColumn(m_path, QStringLiteral("SELECT * FROM qryActivities"), error);
+    // The table itself, not the file's view of it: a file's views are not trusted to be
+    // what the template made.
+    return firstColumn(m_path, QStringLiteral("SELECT DISTINCT tActivity FROM tblscores ORDER BY tActivity"),
+                       error);
 }
 
 std::optional<QStringList> UsersDatabase::subjectNames(QString* error) const
 {
-    return firstColumn(m_path, QStringLiteral("SELECT * FROM qrySubjects"), error);
+    return firstColumn(m_path, QStringLiteral("SELECT DISTINCT tSubject FROM tblscores ORDER BY tSubject"),
+                       error);
 }
 
 std::optional<QList<ResultRow>> UsersDatabase::resultsOfLearnerInActivity(const QString& learner,

@@ -78,6 +78,46 @@ private slots:
         QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
         QVERIFY(!QFileInfo::exists(own));
         QVERIFY(QFileInfo::exists(mine));
+
+        // An activity still working in its launcher's folder keeps it, after the launcher's
+        // end and at the next launcher's start; once it has ended, the next start removes it.
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        second.start(program + QStringLiteral("parlanto"), {});
+        QVERIFY(second.waitForStarted());
+        const QString secondOwn = shared + QString::number(second.processId()) + QLatin1Char('/');
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(secondOwn).isDir(), 60000);
+        const QString sound = secondOwn + QStringLiteral("~prl") + QString::number(second.processId()) +
+                              QStringLiteral("0011.wav");
+        touch(sound);
+        QProcess activity;
+        activity.setWorkingDirectory(secondOwn);
+        activity.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        QVERIFY(activity.waitForStarted());
+        QVERIFY(::kill(pid_t(second.processId()), signal) == 0);
+        QVERIFY(second.waitForFinished(60000));
+        QVERIFY(QFileInfo::exists(sound));
+        QProcess third;
+        third.setProcessEnvironment(env);
+        third.start(program + QStringLiteral("parlanto"), {});
+        QVERIFY(third.waitForStarted());
+        const QString thirdOwn = shared + QString::number(third.processId()) + QLatin1Char('/');
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(thirdOwn).isDir(), 60000);
+        QVERIFY(QFileInfo::exists(sound));
+        activity.kill();
+        activity.waitForFinished();
+        third.kill();
+        third.waitForFinished();
+        QProcess fourth;
+        fourth.setProcessEnvironment(env);
+        fourth.start(program + QStringLiteral("parlanto"), {});
+        QVERIFY(fourth.waitForStarted());
+        const QString fourthOwn = shared + QString::number(fourth.processId()) + QLatin1Char('/');
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(fourthOwn).isDir(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(secondOwn), 10000);
+        ::kill(pid_t(fourth.processId()), SIGTERM);
+        QVERIFY(fourth.waitForFinished(60000));
     }
 };
 

@@ -2,7 +2,7 @@
 #include "app/MessagePanel.h"
 #include "app/WindowFlow.h"
 #include "content/MessageRotation.h"
-#include "content/TemplateBuilder.h"
+#include "common/TemplateBuilder.h"
 #include "content/WebPage.h"
 #include "platform/Database.h"
 #include "platform/Sound.h"

@@ -4,7 +4,7 @@
 #include "app/WindowFlow.h"
 #include "content/LoadingLog.h"
 #include "content/PublishedSettings.h"
-#include "content/TemplateBuilder.h"
+#include "common/TemplateBuilder.h"
 #include "content/WebPage.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"

@@ -1,6 +1,6 @@
 // The course's two-language sources: complete for every edition (checked here without
 // building the editions), and turned into the one-language tables parlanto-subject reads.
-#include "content/CourseTable.h"
+#include "common/CourseTable.h"
 #include "state/Edition.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "content/LoadingLog.h"
 #include "content/MessageRotation.h"
-#include "content/TemplateBuilder.h"
+#include "common/TemplateBuilder.h"
 #include "content/TemplateContent.h"
 #include "platform/Database.h"
 #include "state/Captions.h"

@@ -10,7 +10,7 @@
 set -euo pipefail
 out="${1:?usage: make_corpus.sh OUTDIR}"
 rm -rf "$out"
-mkdir -p "$out"/{installed,virtual,users,template,cfg,input,outside}
+mkdir -p "$out"/{installed,virtual,users,template,cfg,input,import,outside}
 out="$(cd "$out" && pwd)"
 expect="$out/expect.tsv"
 : >"$expect"
@@ -51,6 +51,22 @@ subject() {
         done
         echo "COMMIT;"
     } | sql "$file" "$key"
+}
+
+# A view that never ends and fills memory: the rows of a recursion that doubles.
+endless() { # endless NAME COLUMNS...
+    local name="$1" cols
+    shift
+    cols=$(printf "'x' AS %s, " "$@")
+    echo "CREATE VIEW $name AS WITH RECURSIVE r(n, t) AS (SELECT 1, 'x' UNION ALL SELECT n + 1, t || t FROM r)
+SELECT ${cols%, } FROM r;"
+}
+# wal FILE: the file in write-ahead mode, with no -wal or -shm file beside it.
+wal() {
+    local key="$2"
+    printf "PRAGMA key = '%s';\nPRAGMA kdf_iter = 64;\nPRAGMA journal_mode = WAL;\n" "$key" |
+        sqlcipher -bail "$1" >/dev/null
+    rm -f "$1-wal" "$1-shm"
 }
 
 # ---------------------------------------------------------------- installed subjects
@@ -111,6 +127,13 @@ name="  Blanks   In Name .ita"; subject "$d/$name" prlita 2; case_ installed "$n
 name="Città Perché Ñandú.ita"; subject "$d/$name" prlita 2; case_ installed "$name" usable
 name="$(printf 'L%.0s' $(seq 246)).ita"; subject "$d/$name" prlita 2; case_ installed "$name" usable
 name="Semi;colon & \$(dollar) \`back\` %s.ita"; subject "$d/$name" prlita 2; case_ installed "$name" usable
+{ echo "CREATE TABLE tblProperties (tProgramCode TEXT); INSERT INTO tblProperties VALUES ('prlita');"
+  endless tblPhrases pkPhraseNo tPhrase tTranslation tTranslation2 bsound; } | sql "$d/Recursive_View.ita" "$SUBJECT_KEY"
+case_ installed Recursive_View.ita refused
+{ echo "$INSTALLED_SCHEMA INSERT INTO tblProperties VALUES ('prlita'); INSERT INTO tblPhrases VALUES (1, 'a', 'b', NULL, NULL);"
+  echo "CREATE TRIGGER t AFTER INSERT ON tblProperties BEGIN DELETE FROM tblPhrases; END;"; } | sql "$d/Trigger.ita" "$SUBJECT_KEY"
+case_ installed Trigger.ita refused
+subject "$d/WAL_Mode.ita" prlita 3; wal "$d/WAL_Mode.ita" "$SUBJECT_KEY"; case_ installed WAL_Mode.ita usable
 random "$out/outside/random.bin" 2048 2
 ln -s "$out/outside/random.bin" "$d/Link_Outside.ita"; case_ installed Link_Outside.ita refused
 ln -s "$out/outside/missing.ita" "$d/Dangling_Link.ita"; case_ installed Dangling_Link.ita hidden
@@ -141,6 +164,13 @@ INSERT INTO tblPhrases VALUES (NULL, 1, 'Good.ita', 99999, 'a', 'b', NULL);" | s
 case_ virtual Hostile_Names.vita usable
 head -c 2000 "$d/Good.vita" >"$d/Truncated.vita"; case_ virtual Truncated.vita refused
 name="Mía \"Copia\" 's.vita"; cp "$d/Good.vita" "$d/$name"; case_ virtual "$name" usable
+{ echo "CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY, fkParent INTEGER, tfilename TEXT, nPhraseNo INTEGER, tPhrase TEXT, tTranslation TEXT, tTranslation2 TEXT);"
+  endless tblParents nParent tParentName; } | sql "$d/Recursive_View.vita" "$SUBJECT_KEY"
+case_ virtual Recursive_View.vita refused
+{ echo "$VIRTUAL_SCHEMA INSERT INTO tblParents VALUES (1, 'Mine');"
+  echo "CREATE TRIGGER t BEFORE INSERT ON tblPhrases BEGIN DELETE FROM tblParents; END;"; } | sql "$d/Trigger.vita" "$SUBJECT_KEY"
+case_ virtual Trigger.vita refused
+cp "$d/Good.vita" "$d/WAL_Mode.vita"; wal "$d/WAL_Mode.vita" "$SUBJECT_KEY"; case_ virtual WAL_Mode.vita usable
 
 # ---------------------------------------------------------------- users databases
 USERS_SCHEMA="CREATE TABLE tblUsers (pkStudentID INTEGER PRIMARY KEY AUTOINCREMENT, tFirstname TEXT, tLastname TEXT, tPassword TEXT, nIcon INTEGER);
@@ -156,13 +186,24 @@ head -c 3000 "$d/Good.dat" >"$d/Truncated.dat"; case_ users Truncated.dat refuse
 echo "$USERS_SCHEMA" | sql "$d/Wrong_Password.dat" "$SUBJECT_KEY"; case_ users Wrong_Password.dat refused
 echo "$USERS_SCHEMA" | sql "$d/Plain_Sqlite.dat" ""; case_ users Plain_Sqlite.dat refused
 echo "CREATE TABLE tblscores (x);" | sql "$d/No_Users_Table.dat" "$TEMPLATE_KEY"; case_ users No_Users_Table.dat refused
-echo "CREATE TABLE tblUsers (pkStudentID INTEGER PRIMARY KEY, tFirstname TEXT);" |
+echo "CREATE TABLE tblUsers (pkStudentID INTEGER PRIMARY KEY, tFirstname TEXT); INSERT INTO tblUsers VALUES (1, 'Ada');" |
     sql "$d/Missing_Columns.dat" "$TEMPLATE_KEY"
-case_ users Missing_Columns.dat refused
+case_ users Missing_Columns.dat usable
 echo "$USERS_SCHEMA INSERT INTO tblUsers VALUES (1, 'O''Brien \"Zed\"', CAST(X'C328FF00' AS TEXT), 'p*w' || char(10), 'x');
 INSERT INTO tblUsers VALUES (2, printf('%.*c', 1048576, 'n'), NULL, NULL, -7);
 INSERT INTO tblUsers VALUES (3, ''';DROP TABLE tblUsers;--', 'Robert', NULL, 99999);" | sql "$d/Hostile_Names.dat" "$TEMPLATE_KEY"
 case_ users Hostile_Names.dat usable
+{ echo "CREATE TABLE tblscores (pkScoreID INTEGER PRIMARY KEY, tName TEXT, tActivity TEXT, tSubject TEXT, textScore TEXT, numberScore REAL, nDate TEXT, nTime TEXT);"
+  endless tblUsers pkStudentID tFirstname tLastname tPassword nIcon; } | sql "$d/Recursive_View.dat" "$TEMPLATE_KEY"
+case_ users Recursive_View.dat refused
+{ echo "$USERS_SCHEMA INSERT INTO tblUsers VALUES (1, 'Ada', 'Rossi', '', 3);"
+  echo "CREATE TRIGGER t AFTER INSERT ON tblscores BEGIN DELETE FROM tblUsers; END;"; } | sql "$d/Trigger.dat" "$TEMPLATE_KEY"
+case_ users Trigger.dat refused
+# Made by an older version: no picture column for the learners.
+echo "CREATE TABLE tblUsers (pkStudentID INTEGER PRIMARY KEY AUTOINCREMENT, tFirstname TEXT, tLastname TEXT, tPassword TEXT);
+CREATE TABLE tblscores (pkScoreID INTEGER PRIMARY KEY AUTOINCREMENT, tName TEXT, tActivity TEXT, tSubject TEXT, textScore TEXT, numberScore REAL, nDate TEXT, nTime TEXT);
+INSERT INTO tblUsers VALUES (1, 'Ada', 'Rossi', '');" | sql "$d/Old_Schema.dat" "$TEMPLATE_KEY"
+case_ users Old_Schema.dat usable
 
 # ---------------------------------------------------------------- template databases
 d="$out/template"
@@ -184,6 +225,7 @@ echo "CREATE TABLE tblCaptions (English TEXT, Spanish TEXT);
 INSERT INTO tblCaptions VALUES (NULL, NULL); INSERT INTO tblCaptions VALUES (CAST(X'FF00FE' AS TEXT), printf('%.*c', 1048576, 'c'));" |
     sql "$d/Odd_Captions.tpl" "$TEMPLATE_KEY"
 case_ template Odd_Captions.tpl usable
+endless tblCaptions English Spanish | sql "$d/Recursive_View.tpl" "$TEMPLATE_KEY"; case_ template Recursive_View.tpl refused
 
 # ---------------------------------------------------------------- activity picture files
 d="$out/cfg"
@@ -209,6 +251,15 @@ INSERT INTO tblImages VALUES (1, X'89504E470D0A1A0A00', randomblob(64)); INSERT 
 case_ cfg Not_Pictures.cfg refused
 echo "CREATE TABLE tblImages (pkImageID INTEGER PRIMARY KEY, bItalian BLOB);" | sql "$d/Wrong_Columns.cfg" "$TEMPLATE_KEY"
 case_ cfg Wrong_Columns.cfg refused
+endless tblImages pkImageID bEnglish bSpanish | sql "$d/Recursive_View.cfg" "$TEMPLATE_KEY"; case_ cfg Recursive_View.cfg refused
+# An SVG picture whose image is a FIFO that nobody ever writes to.
+mkfifo "$out/outside/never.fifo"
+SVG="<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' width='8' height='8'><image width='8' height='8' xlink:href='file://$out/outside/never.fifo'/></svg>"
+SVG_HEX=$(printf '%s' "$SVG" | od -An -v -tx1 | tr -d ' \n')
+echo "CREATE TABLE tblImages (pkImageID INTEGER PRIMARY KEY, bEnglish BLOB, bSpanish BLOB);
+INSERT INTO tblImages VALUES (1, X'$SVG_HEX', X'$SVG_HEX'); INSERT INTO tblImages VALUES (2, X'$SVG_HEX', X'$SVG_HEX');" |
+    sql "$d/SVG_Fifo.cfg" "$TEMPLATE_KEY"
+case_ cfg SVG_Fifo.cfg refused
 
 # ---------------------------------------------------------------- activity input files
 d="$out/input"
@@ -239,5 +290,12 @@ input "$d/Megabyte_Line.txt" 1 "\"$(printf 'm%.0s' $(seq 100000))\"" '"x"' '""' 
 random "$d/Random_Bytes.txt" 3000 7; case_ input Random_Bytes.txt refused
 sed '9s/.*/\r/' "$d/Good.txt" >"$d/No_Users_Database.txt"; case_ input No_Users_Database.txt refused
 tr -d '\r' <"$d/Good.txt" >"$d/Unix_Line_Ends.txt"; case_ input Unix_Line_Ends.txt usable
+
+# ---------------------------------------------------------------- files opened with the program
+# Valid subjects padded to sizes no subject has, made sparse here (never kept anywhere).
+d="$out/import"
+cp "$out/installed/Good.ita" "$d/Good.ita"; case_ import Good.ita usable
+cp "$out/installed/Good.ita" "$d/Padded_2GB.ita"; truncate -s 2G "$d/Padded_2GB.ita"; case_ import Padded_2GB.ita refused
+cp "$out/installed/Good.ita" "$d/Padded_6GB.ita"; truncate -s 6G "$d/Padded_6GB.ita"; case_ import Padded_6GB.ita refused
 
 echo "$(wc -l <"$expect") files in $out"

@@ -14,6 +14,10 @@
 
 #include <memory>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace VirtualFolders;
 
 class TestVirtualFolders : public QObject
@@ -162,6 +166,97 @@ private slots:
         QCOMPARE(bytes("Mine.vita"), mine);
         QVERIFY(!VirtualFolders::create(path("missing.tpl"), path("New.vita"), &error));
         QVERIFY(!QFile::exists(path("New.vita")));
+    }
+
+    // A writer killed in the middle of a transaction (a real process, SIGKILL) leaves a hot
+    // journal and half-written pages. The program's read-only reader reads the last commit;
+    // rename, delete and a new folder of the old name leave no journal behind, and every
+    // file passes integrity_check.
+    void killedWriteRolledBackAndMovedWhole()
+    {
+        QString error;
+        const QString file = path("Travel.vita");
+        QVERIFY(VirtualSubjectFile::createEmpty(file, &error));
+        QVERIFY(VirtualSubjectFile::addSubject(file, "Committed", &error));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            auto db = Database::open(file, Database::SubjectPassword, Database::Mode::ReadWrite, nullptr);
+            // A cache of one page spills the changed pages into the file before the commit.
+            if (db && db->exec("PRAGMA cache_size = 1") && db->beginTransaction()) {
+                for (int i = 0; i < 200; ++i)
+                    db->exec(QStringLiteral("INSERT INTO tblParents (tParentName) VALUES ('%1%2')")
+                                 .arg(QString(400, QLatin1Char('u')))
+                                 .arg(i));
+                ::kill(::getpid(), SIGKILL);
+            }
+            ::_exit(1);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        QVERIFY(QFileInfo(file + "-journal").size() > 0);
+
+        auto names = [](const QString& p) {
+            QString why;
+            const auto list = VirtualSubjectFile::subjects(p, &why);
+            QStringList result;
+            for (const VirtualSubject& v : list.value_or(std::vector<VirtualSubject>{}))
+                result << v.name;
+            return list ? result : QStringList{"error: " + why};
+        };
+        auto integrity = [](const QString& p) {
+            auto db = Database::open(p, Database::SubjectPassword, Database::Mode::ReadOnly, nullptr);
+            Statement st = db ? db->prepare("PRAGMA integrity_check") : Statement();
+            return st.step() == Statement::Step::Row ? st.text(0) : QString("cannot be read");
+        };
+        QCOMPARE(names(file), QStringList{"Committed"});
+        QCOMPARE(integrity(file), QString("ok"));
+
+        // Killed again, then renamed: the journal goes along and is rolled back first.
+        const pid_t again = ::fork();
+        if (again == 0) {
+            auto db = Database::open(file, Database::SubjectPassword, Database::Mode::ReadWrite, nullptr);
+            if (db && db->exec("PRAGMA cache_size = 1") && db->beginTransaction()) {
+                for (int i = 0; i < 200; ++i)
+                    db->exec(QStringLiteral("INSERT INTO tblParents (tParentName) VALUES ('%1%2')")
+                                 .arg(QString(400, QLatin1Char('v')))
+                                 .arg(i));
+                ::kill(::getpid(), SIGKILL);
+            }
+            ::_exit(1);
+        }
+        QCOMPARE(::waitpid(again, &status, 0), again);
+        QVERIFY(QFileInfo(file + "-journal").size() > 0);
+        QString renamed;
+        QCOMPARE(VirtualFolders::rename(m_folder, "Travel.vita", "Trips", "ita", &renamed, &error),
+                 RenameOutcome::Renamed);
+        QCOMPARE(renamed, QString("Trips.vita"));
+        for (const char* name : {"Travel.vita", "Trips.vita"})
+            QCOMPARE(Database::existingCompanion(path(name)), QString());
+        QCOMPARE(names(path("Trips.vita")), QStringList{"Committed"});
+        QCOMPARE(integrity(path("Trips.vita")), QString("ok"));
+
+        // A new folder of the old name starts clean; deleted and made again, the same.
+        QVERIFY(VirtualSubjectFile::createEmpty(path("custom.tpl"), &error));
+        QVERIFY2(VirtualFolders::create(path("custom.tpl"), file, &error), qPrintable(error));
+        QCOMPARE(names(file), QStringList());
+        QCOMPARE(integrity(file), QString("ok"));
+        QVERIFY(VirtualFolders::remove(file, &error) != DeleteOutcome::Failed);
+        QVERIFY2(VirtualFolders::create(path("custom.tpl"), file, &error), qPrintable(error));
+        QCOMPARE(integrity(file), QString("ok"));
+        QCOMPARE(Database::existingCompanion(file), QString());
+
+        // A journal left without its file (by another program) is never inherited.
+        QFile stale(path("Stale.vita-journal"));
+        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write(QByteArray(4096, 'j')) == 4096);
+        stale.close();
+        QVERIFY(!VirtualFolders::create(path("custom.tpl"), path("Stale.vita"), &error));
+        QVERIFY2(error.contains("Stale.vita-journal"), qPrintable(error));
+        QVERIFY(!QFile::exists(path("Stale.vita")));
+        QCOMPARE(VirtualFolders::rename(m_folder, "Trips.vita", "Stale", "ita", &renamed, &error),
+                 RenameOutcome::Failed);
+        QVERIFY2(error.contains("Stale.vita-journal"), qPrintable(error));
+        QCOMPARE(names(path("Trips.vita")), QStringList{"Committed"});
     }
 
     void copySubjectCopiesTextsAndNumbersNotSounds()

@@ -1,7 +1,7 @@
 // The readers of tab-separated tables: a line of the template's sources and a whole phrase
 // table as teachers write them for parlanto-subject.
 #include "../../tools/parlanto-subject/SubjectTool.h"
-#include "content/TemplateBuilder.h"
+#include "common/TemplateBuilder.h"
 
 #include <QFile>
 #include <QTemporaryDir>

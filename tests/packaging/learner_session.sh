@@ -101,11 +101,14 @@ main=$(window "$title .*")
 focus "$main"
 # The tree has the focus: the first folder holds the installed subjects; open it, find the
 # copy by typing the first letter of its title (no other subject starts with it), choose it
-# with Enter, then Tab to the first activity. The program handles each key before the next.
-xdotool key Home Right x Return Tab space
+# with Enter, then Tab to the second activity (in the order of their names: Dictation,
+# Flashcards, ...). The program handles each key before the next.
+xdotool key Home Right x Return Tab Tab space
 cards=$(other "$main")
 [ -n "$cards" ] || fail "the activity did not open"
-echo "activity window: $(xdotool getwindowname "$cards")"
+name=$(xdotool getwindowname "$cards")
+echo "activity window: $name"
+case "$name" in "Flashcards - "* | "Tarjetas - "*) ;; *) fail "not the Flashcards window: $name" ;; esac
 focus "$cards"
 # Each card: Enter shows the translation, K says it was known. Then Enter closes.
 n=0

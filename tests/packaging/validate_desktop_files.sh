@@ -17,7 +17,10 @@ if [ -s "$work/log" ]; then echo "update-mime-database complained"; exit 1; fi
 code=$(echo "$edition" | cut -c4-6)
 grep -q "application/x-parlanto-subject-$code:\*\.$code\$" "$work/mime/globs" || { cat "$work/mime/globs"; exit 1; }
 grep -q "application/x-parlanto-virtual-subject-$code:\*\.v$code\$" "$work/mime/globs" || exit 1
-# The entry opens files of both types with the file name on the command line.
-grep -q "^MimeType=application/x-parlanto-subject-$code;application/x-parlanto-virtual-subject-$code;\$" "$desktop"
+grep -q "application/x-kvtml:\*\.kvtml\$" "$work/mime/globs" || exit 1
+grep -q "application/x-apkg:\*\.apkg\$" "$work/mime/globs" || exit 1
+# The entry opens files of both types, and the vocabularies it imports, with the file name
+# on the command line.
+grep -q "^MimeType=application/x-parlanto-subject-$code;application/x-parlanto-virtual-subject-$code;application/x-kvtml;application/x-apkg;text/tab-separated-values;text/csv;\$" "$desktop"
 grep -q '^Exec=parlanto[^ ]* %f$' "$desktop"
 echo "desktop entry, metainfo and file types valid"

@@ -17,6 +17,7 @@ private slots:
     void badFiles_data();
     void badFiles();
     void transactionRollsBack();
+    void endlessStatementsAreStopped();
     void fastKeyDerivationIsStored();
     void lockedMemoryLimitIsRestored();
 
@@ -133,6 +134,31 @@ void TestDatabase::transactionRollsBack()
     Statement count = db->prepare(QStringLiteral("SELECT count(*) FROM t"));
     QCOMPARE(count.step(), Statement::Step::Row);
     QCOMPARE(count.integer(0), 0);
+}
+
+// No statement can hold the program: one that never ends and one that builds a value
+// without end both stop with an error, and memory stays bounded meanwhile.
+void TestDatabase::endlessStatementsAreStopped()
+{
+    auto db = Database::open(m_dir.filePath(QStringLiteral("endless.db")), QString(), Database::Mode::Create,
+                             nullptr);
+    QVERIFY(db);
+    Statement endless = db->prepare(QStringLiteral(
+        "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT count(*) FROM r"));
+    QCOMPARE(endless.step(), Statement::Step::Error);
+    QCOMPARE(endless.errorString(), Database::tooMuchWork());
+    QString error;
+    QVERIFY(
+        !db->exec(QStringLiteral("WITH RECURSIVE r(n, t) AS (SELECT 1, 'x' UNION ALL SELECT n + 1, t || t "
+                                 "FROM r) SELECT count(*) FROM r"),
+                  &error));
+    QVERIFY2(error.contains(QStringLiteral("too big")), qPrintable(error));
+    rusage usage{};
+    QCOMPARE(getrusage(RUSAGE_SELF, &usage), 0);
+    QVERIFY2(usage.ru_maxrss < 300 * 1024, qPrintable(QString::number(usage.ru_maxrss)));
+    // The connection goes on working.
+    Statement one = db->prepare(QStringLiteral("SELECT 1"));
+    QCOMPARE(one.step(), Statement::Step::Row);
 }
 
 void TestDatabase::fastKeyDerivationIsStored()

@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/PrivateFolder.h"
 #include "platform/WaveFile.h"
 #include "support/TestSupport.h"
 
@@ -25,13 +26,14 @@ private slots:
     void safeFileNames();
     void atomicWrite_data();
     void atomicWrite();
-    void wholeFileOnFullDisk();
+    void privateFolderWrites();
     void privateFolder_data();
     void privateFolder();
     void copyTree();
     void waveInfo_data();
     void waveInfo();
     void waveLengthFromFileSize();
+    void lyingWaveSizesCut();
 
 private:
     QTemporaryDir m_dir;
@@ -182,25 +184,53 @@ void TestFiles::atomicWrite()
     QVERIFY(QFile::remove(path));
 }
 
-// Buffered bytes meet the full disk only when they are flushed: the real /dev/full shows
-// that the flush and the close are checked, and that the partial file goes.
-void TestFiles::wholeFileOnFullDisk()
+// A hand-over file goes only into the folder that was opened: a link planted at its name
+// is replaced, never followed; a folder renamed away and put back by someone else is
+// refused, with the reason; a full disk (the real /dev/full) shows at the write or the
+// close, and the partial file goes.
+void TestFiles::privateFolderWrites()
 {
-    if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
-        QSKIP("this system has no /dev/full");
-    const QString path = m_dir.filePath(QStringLiteral("full.wav"));
-    setWriteRedirectForTests(
-        [&path](const QString& p) { return p == path ? QStringLiteral("/dev/full") : QString(); });
+    const QString path = m_dir.filePath(QStringLiteral("handover/"));
+    PrivateFolder folder;
     QString error;
-    QVERIFY(!writeWholeFile(path, QByteArray(100, 'x'), &error));
-    setWriteRedirectForTests({});
-    QVERIFY2(error.contains(QStringLiteral("No space left on device")), qPrintable(error));
-    QVERIFY(!QFileInfo::exists(path));
-    QVERIFY(QFileInfo::exists(QStringLiteral("/dev/full")));
-    QVERIFY2(writeWholeFile(path, "abc", &error), qPrintable(error));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("abc"));
+    QVERIFY2(folder.open(path, &error), qPrintable(error));
+    const QString target = m_dir.filePath(QStringLiteral("learner-file"));
+    touch(target, "mine");
+    QVERIFY(QFile::link(target, path + QStringLiteral("a.wav")));
+    QVERIFY2(folder.writeNewFile(QStringLiteral("a.wav"), "RIFF", &error), qPrintable(error));
+    QCOMPARE(QFileInfo(path + QStringLiteral("a.wav")).isSymLink(), false);
+    QVERIFY2(folder.rename(QStringLiteral("a.wav"), QStringLiteral("b.wav"), &error), qPrintable(error));
+    QFile target1(target);
+    QVERIFY(target1.open(QIODevice::ReadOnly));
+    QCOMPARE(target1.readAll(), QByteArray("mine"));
+
+    if (QFileInfo(QStringLiteral("/dev/full")).isWritable()) {
+        setWriteRedirectForTests([&path](const QString& p) {
+            return p == path + QStringLiteral("full.wav") ? QStringLiteral("/dev/full") : QString();
+        });
+        QVERIFY(!folder.writeNewFile(QStringLiteral("full.wav"), QByteArray(100, 'x'), &error));
+        setWriteRedirectForTests({});
+        QVERIFY2(error.contains(QStringLiteral("No space left on device")), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(path + QStringLiteral("full.wav")));
+    }
+
+    // Another user renames the folder away and puts one of their own with a link in it.
+    const QString away = m_dir.filePath(QStringLiteral("handover-away"));
+    QVERIFY(QDir().rename(path, away));
+    QVERIFY(QDir().mkpath(path));
+    QVERIFY(QFile::link(target, path + QStringLiteral("c.wav")));
+    error.clear();
+    QVERIFY(!folder.writeNewFile(QStringLiteral("c.wav"), "RIFF", &error));
+    QVERIFY2(error.contains(QStringLiteral("replaced")) && error.contains(path), qPrintable(error));
+    QVERIFY(!folder.rename(QStringLiteral("b.wav"), QStringLiteral("c.wav"), &error));
+    QVERIFY(target1.seek(0));
+    QCOMPARE(target1.readAll(), QByteArray("mine"));
+    QVERIFY(QFileInfo(path + QStringLiteral("c.wav")).isSymLink());
+    QVERIFY(QFileInfo::exists(away + QStringLiteral("/b.wav")));
+    // Ending removes the opened folder's files, and leaves the other folder alone.
+    folder.removeAll();
+    QVERIFY(!QFileInfo::exists(away + QStringLiteral("/b.wav")));
+    QVERIFY(QFileInfo(path + QStringLiteral("c.wav")).isSymLink());
 }
 
 void TestFiles::privateFolder_data()
@@ -308,6 +338,24 @@ void TestFiles::waveLengthFromFileSize()
     const WaveInfo head = readWaveInfo(wave.left(4096), wave.size());
     QVERIFY(head.valid);
     QCOMPARE(head.durationMs, 3000);
+}
+
+// A data chunk that claims 0xFFFFFFF0 bytes (a player would reserve them): its sizes are
+// trusted only as far as the file holds, and the copy handed over says so.
+void TestFiles::lyingWaveSizesCut()
+{
+    const QByteArray good = TestSupport::makeWave(3, 250);
+    QByteArray lying = good;
+    const qsizetype data = lying.indexOf("data");
+    QVERIFY(data > 0);
+    lying.replace(data + 4, 4, QByteArray("\xf0\xff\xff\xff", 4));
+    lying.replace(4, 4, QByteArray("\xf8\xff\xff\xff", 4));
+    const WaveInfo info = readWaveInfo(lying);
+    QVERIFY(info.valid);
+    QCOMPARE(info.declaredDataBytes, qint64(0xFFFFFFF0));
+    QCOMPARE(info.dataBytes, qint64(good.size() - data - 8));
+    QCOMPARE(withTruthfulSizes(lying), good);
+    QCOMPARE(withTruthfulSizes(good), good);
 }
 
 QTEST_GUILESS_MAIN(TestFiles)

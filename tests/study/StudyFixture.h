@@ -94,6 +94,11 @@ struct StudyFixture
         return p ? p->bsound : QByteArray();
     }
 
+    static bool write(const QString& path, const QByteArray& bytes)
+    {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
     static QByteArray readAll(const QString& path)
     {
         QFile f(path);

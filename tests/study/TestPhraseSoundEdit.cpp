@@ -144,15 +144,26 @@ void TestPhraseSoundEdit::extractedSoundIsTheStoredSound()
     const QByteArray shortSound = TestSupport::makeWave(4, 50);
     writePhrases(f->installed(QStringLiteral("mixed.prlita")), {{1, longSound}, {2, shortSound}});
 
+    // Another user plants a link to a file of the learner's at the shared temporary
+    // folder's old name for the sound: the sound never goes there.
+    const QString learnerFile = app().dataFolder + QStringLiteral("private.txt");
+    QVERIFY(QDir().mkpath(app().dataFolder) && QDir().mkpath(app().tempFolder));
+    {
+        QFile mine(learnerFile);
+        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
+    }
+    QVERIFY(QFile::link(learnerFile, app().tempFolder + QStringLiteral("~selectedphrase.wav")));
     QString error;
     QCOMPARE(PhraseSound::extract(QStringLiteral("mixed.prlita"), QStringLiteral("1"), &error),
              PhraseSound::Outcome::Extracted);
     QCOMPARE(StudyFixture::readAll(PhraseSound::temporaryFile()), longSound);
+    QCOMPARE(StudyFixture::readAll(learnerFile), QByteArray("mine"));
+    QVERIFY(PhraseSound::temporaryFile().startsWith(app().handOverFolder));
+    QVERIFY(app().handOverFolder.startsWith(app().tempFolder + QStringLiteral("parlanto-")));
     // The shorter sound replaces the whole file: nothing of the longer one is left after it.
     QCOMPARE(PhraseSound::extract(QStringLiteral("mixed.prlita"), QStringLiteral("2"), &error),
              PhraseSound::Outcome::Extracted);
     QCOMPARE(StudyFixture::readAll(PhraseSound::temporaryFile()), shortSound);
-    QCOMPARE(PhraseSound::temporaryFile(), app().tempFolder + QStringLiteral("~selectedphrase.wav"));
 
     // No file, or a name reaching outside the subjects folder: nothing written, no error.
     QFile::copy(f->installed(QStringLiteral("mixed.prlita")),

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+#include <unistd.h>
+
 using TestSupport::otherEdition;
 using TestSupport::ownEdition;
 namespace {
@@ -109,6 +111,33 @@ private slots:
         QVERIFY(!QFileInfo::exists(app().studySoundFile(3)));
     }
 
+    // The temporary folder is one every user may write (TMPDIR set so): another user renames
+    // the private folder away and puts one of their own there, with a link at the next sound
+    // file's name. Nothing is written through the link, the learner is told why, and no set
+    // is handed over.
+    void replacedHandOverFolderRefused()
+    {
+        AppState& s = app();
+        QVERIFY(QFile::setPermissions(s.tempFolder, QFileDevice::Permissions(0x7777)));
+        QVERIFY(fx->subject(sub("small"), 2));
+        QCOMPARE(StudySet::collectInstalledSubject(s, sub("small")).count, 2);
+        const QString shared = s.tempFolder + QStringLiteral("parlanto-%1").arg(::geteuid());
+        QVERIFY(s.handOverFolder.startsWith(shared + QLatin1Char('/')));
+        QVERIFY(QDir().rename(shared, s.tempFolder + QStringLiteral("moved-away")));
+        QVERIFY(QDir().mkpath(s.handOverFolder));
+        const QString learnerFile = s.dataFolder + QStringLiteral("private.dat");
+        QVERIFY(StudyFixture::write(learnerFile, "mine"));
+        const qint64 next = s.launchHandle + 1;
+        QVERIFY(QFile::link(learnerFile, s.handOverFolder + AppState::soundFileName(next, 1)));
+
+        const StudySet::Result r = StudySet::collectInstalledSubject(s, sub("small"));
+        QCOMPARE(r.count, 0);
+        QVERIFY2(r.error.contains(QStringLiteral("replaced")) && r.error.contains(s.handOverFolder),
+                 qPrintable(r.error));
+        QCOMPARE(StudyFixture::readAll(learnerFile), QByteArray("mine"));
+        QVERIFY(!QFileInfo::exists(s.handOverFolder + AppState::inputFileName(next)));
+    }
+
     // The second phrase's subject file was deleted: the learner is told which phrase and
     // which file; the set has the other two phrases in slots 1 and 2.
     void virtualSubjectWithMissingFile()
@@ -190,7 +219,8 @@ private slots:
 
     // Ten phrases of one subject file, as a launch reads them (the file opened once for the
     // check and the set): a phrase gone from the file is skipped without a message and the
-    // order is kept; a damaged file or another edition's gives no phrase and marks the subject.
+    // order is kept; a damaged file or another edition's gives no phrase, marks the subject
+    // and is named with its reason.
     void virtualSubjectOfOneFile_data()
     {
         QTest::addColumn<QString>("change");
@@ -225,8 +255,10 @@ private slots:
 
         StudySet::SourceSubjects sources(app(), phraseRefs(subject));
         QCOMPARE(checkVirtualSubject(&tree, subject, &tree, &sources), count > 0);
-        QVERIFY(fx->boxes.isEmpty());
+        // Nothing to study: the learner is told which source file cannot be used.
+        QCOMPARE(fx->boxes.size(), count == 0 ? 1 : 0);
         if (count == 0) {
+            QVERIFY2(fx->boxes[0].text.contains(ten), qPrintable(fx->boxes[0].text));
             QCOMPARE(subject->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::FailedSubjectImage));
             return;
         }

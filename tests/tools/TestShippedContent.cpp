@@ -1,7 +1,7 @@
 // What the build lays out in the program folder for the learner: the installed subjects
 // of the edition's course, the example virtual subjects, custom.tpl, the offline page, and
 // the click sound compiled into the program.
-#include "content/CourseTable.h"
+#include "common/CourseTable.h"
 #include "platform/WaveFile.h"
 #include "state/Captions.h"
 #include "state/Edition.h"

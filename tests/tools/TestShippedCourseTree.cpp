@@ -1,6 +1,6 @@
 // The built edition's course as the learner sees it: the subject tree lists the shipped
 // subjects and the example virtual subjects, named in the learner's language.
-#include "content/CourseTable.h"
+#include "common/CourseTable.h"
 #include "state/AppState.h"
 #include "subjects/SubjectTree.h"
 #include "widgets/Dialogs.h"

@@ -1,5 +1,6 @@
 // Records results into a users database the way an activity program does, one row and one
-// connection at a time, until a stop file appears beside the database.
+// connection at a time, until a stop file appears beside the database. Each row the
+// database acknowledged is reported on standard output as "ok <n>" (its numberScore).
 // Usage: append_scores_process <Users.dat> <learner name>
 #include "users/UsersDatabase.h"
 
@@ -31,6 +32,8 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "row %d: %s\n", i, qPrintable(error));
             return 1;
         }
+        std::printf("ok %d\n", i);
+        std::fflush(stdout);
     }
     return 0;
 }

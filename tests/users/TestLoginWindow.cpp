@@ -68,6 +68,7 @@ private slots:
     void validation();
     void passwordInOtherLetterCase();
     void enterLogsInWithoutPassword();
+    void hugeNameFromTheFileShownCut();
     void editRemovesPassword();
     void quotesAndAccentsRoundTrip();
     void closingEndsProgram();
@@ -406,6 +407,25 @@ void TestLoginWindow::enterLogsInWithoutPassword()
     QCOMPARE(app().CurrentUser, QStringLiteral("Bruno Neri"));
     QVERIFY(m_messages.isEmpty());
     QTRY_VERIFY(login.isNull());
+}
+
+// A name of 100,000 characters put into the file by another program: the list shows it
+// cut, and the learner logs in under the whole name, as the results know it.
+void TestLoginWindow::hugeNameFromTheFileShownCut()
+{
+    const UsersDatabase users = UsersDatabase::forApp();
+    QString error;
+    QVERIFY(users.createFromTemplate(&error));
+    const QString huge(100000, QLatin1Char('n'));
+    QVERIFY(users.addLearner({0, huge, QStringLiteral("Rossi"), {}, 1}, &error));
+    QPointer<LoginWindow> login = openLogin();
+    QCOMPARE(login->loginList()->count(), 1);
+    QListWidgetItem* item = login->loginList()->item(0);
+    QVERIFY(item->text().size() <= 201);
+    login->loginList()->setCurrentItem(item);
+    login->loginList()->setFocus();
+    QTest::keyClick(login->loginList(), Qt::Key_Return);
+    QCOMPARE(app().CurrentUser, huge + QStringLiteral(" Rossi"));
 }
 
 void TestLoginWindow::editRemovesPassword()

@@ -4,8 +4,10 @@
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +43,7 @@ class TestUsersBackup : public QObject
 private slots:
     void init();
     void copyWhileAnActivityRecords();
+    void restoreAndClearWhileAnActivityRecords();
     void eightDaysOfStartsKeepSevenCopies();
     void restoreBringsRowsBackAndKeepsTheReplacedFile();
     void restoreAfterTheFileWasSetAside();
@@ -114,6 +117,69 @@ void TestUsersBackup::copyWhileAnActivityRecords()
     QCOMPARE(rows.integer(0), committed);
     QCOMPARE(learnerNames(*copy), QStringList{"Zoë Rossi"});
     QVERIFY(scalar(usersPath(), "SELECT count(*) FROM tblscores") > committed);
+}
+
+// An activity goes on saving results while the administrator brings a copy back and then
+// clears the learners: every result the database acknowledged to the activity is in the
+// file that stays or in one of the copies kept aside before the restore and the clear.
+void TestUsersBackup::restoreAndClearWhileAnActivityRecords()
+{
+    addLearner("Zoë", "Rossi");
+    QString error;
+    const UsersBackup backup(usersPath());
+    const auto source = backup.takeCopy(BackupCopy::Kind::Daily, QDateTime::currentDateTime(), &error);
+    QVERIFY2(source, qPrintable(error));
+    QProcess activity;
+    activity.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    activity.start(QStringLiteral(APPEND_SCORES_PROCESS), {usersPath(), QStringLiteral("Zoë Rossi")});
+    QVERIFY(activity.waitForStarted());
+    auto rowsNow = [&] { return scalar(usersPath(), "SELECT count(*) FROM tblscores"); };
+    // A partial copy a killed program left goes at the next copy; a running one's stays.
+    QVERIFY(QDir().mkpath(backup.folder()));
+    const QString stale = backup.folder() + ".partial-999999999-Users-2026-12-01-000000-daily.dat";
+    const QString running = backup.folder() + QStringLiteral(".partial-%1-x.dat").arg(activity.processId());
+    for (const QString& f : {stale, running}) {
+        QFile partial(f);
+        QVERIFY(partial.open(QIODevice::WriteOnly));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(rowsNow() >= 30, 60000);
+    const auto beforeRestore = backup.restore(*source, QDateTime::currentDateTime(), &error);
+    QVERIFY2(beforeRestore && !beforeRestore->isEmpty(), qPrintable(error));
+    QTRY_VERIFY_WITH_TIMEOUT(rowsNow() >= 30, 60000);
+    const auto beforeClear = backup.clear(QDateTime::currentDateTime().addSecs(1), &error);
+    QVERIFY2(beforeClear && !beforeClear->isEmpty(), qPrintable(error));
+    QCOMPARE(learnerNames(usersPath()), QStringList());
+    QVERIFY(!QFile::exists(stale));
+    QVERIFY(QFile::exists(running));
+    QTRY_VERIFY_WITH_TIMEOUT(rowsNow() >= 30, 60000);
+    QCOMPARE(activity.state(), QProcess::Running);
+
+    QFile stop(usersPath() + ".stop");
+    QVERIFY(stop.open(QIODevice::WriteOnly));
+    stop.close();
+    QVERIFY(activity.waitForFinished(60000));
+    QCOMPARE(activity.exitCode(), 0); // no result was refused meanwhile
+    int acknowledged = 0;
+    for (const QByteArray& line : activity.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("ok "))
+            acknowledged = line.mid(3).toInt();
+    }
+    QVERIFY(acknowledged >= 90);
+    QSet<qint64> found;
+    for (const QString& file : {usersPath(), *beforeRestore, *beforeClear}) {
+        auto db = Database::open(file, Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+        QVERIFY2(db, qPrintable(error));
+        Statement rows = db->prepare("SELECT numberScore FROM tblscores WHERE tName = 'Zoë Rossi'");
+        while (rows.step() == Statement::Step::Row)
+            found.insert(rows.integer(0));
+    }
+    QStringList missing;
+    for (int n = 1; n <= acknowledged; ++n) {
+        if (!found.contains(n))
+            missing << QString::number(n);
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1Char(' '))));
+    QCOMPARE(learnerNames(*beforeClear), QStringList{"Zoë Rossi"});
 }
 
 void TestUsersBackup::eightDaysOfStartsKeepSevenCopies()

@@ -1,6 +1,6 @@
 // mktemplate SOURCE_FOLDER OUTPUT_FILE
 // Builds the template database "Parlanto.tpl" from the text sources in SOURCE_FOLDER.
-#include "content/TemplateBuilder.h"
+#include "common/TemplateBuilder.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,7 +1,7 @@
 // parlanto-course: writes one edition's tables from the course's sources (see CourseTable.h).
 //   parlanto-course phrases SUBJECT.tsv EDITION OUT.tsv
 //   parlanto-course virtual EXAMPLES.tsv TITLES.tsv EDITION OUT.tsv
-#include "content/CourseTable.h"
+#include "common/CourseTable.h"
 #include "platform/Files.h"
 #include "state/Edition.h"
 

@@ -1,22 +1,22 @@
 #include "SubjectTool.h"
 
 #include "BuildInfo.h"
-#include "content/TemplateBuilder.h"
+#include "common/TemplateBuilder.h"
 #include "platform/Files.h"
+#include "platform/Speech.h"
 #include "platform/WaveFile.h"
 #include "state/Edition.h"
 #include "subjects/SubjectFile.h"
+#include "subjects/VocabularyImport.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QStringDecoder>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -35,6 +35,8 @@ const char* UsageText =
     "  parlanto-subject list FILE\n"
     "  parlanto-subject export FILE --to DIR [--force]\n"
     "  parlanto-subject virtual OUT [--table TABLE.tsv --subjects DIR] [--edition CODE] [--force]\n"
+    "  parlanto-subject import FILE [--edition CODE] [--out DIR] [--title-prefix TEXT]\n"
+    "                   [--columns phrase,translation] [--force]\n"
     "  parlanto-subject --version\n"
     "  parlanto-subject COMMAND --help\n"
     "\n"
@@ -42,6 +44,8 @@ const char* UsageText =
     "second translation (may be empty), sound file name (optional; relative to --sounds DIR,\n"
     "by default the table's folder). Phrases without a sound file are spoken by espeak-ng\n"
     "with --speak VOICE (for example --speak it). Lines starting with # are comments.\n"
+    "import reads a KVTML 2 file (.kvtml), an Anki package (.apkg) or Anki's notes as text\n"
+    "and writes subjects of at most ten phrases into DIR (default: the current folder).\n"
     "A virtual table has one phrase per line: virtual subject name, installed subject file,\n"
     "phrase number. Without --table, virtual writes an empty file (the custom.tpl layout).\n"
     "Options may also be written with one dash (-edition, -e); \"--\" ends the options.\n";
@@ -139,6 +143,26 @@ const std::vector<Command>& commands()
                       QStringLiteral("The folder of the installed subjects the table names."),
                       QStringLiteral("DIR")),
           editionOption(), forceOption()}},
+        {QStringLiteral("import"),
+         QStringLiteral("import FILE [--edition CODE] [--out DIR] [--title-prefix TEXT] [--columns "
+                        "phrase,translation] [--force]"),
+         QStringLiteral(
+             "Makes installed subjects of at most ten phrases from a KVTML 2 file (KWordQuiz, Parley),\n"
+             "an Anki package (.apkg, the layout older Anki versions read) or Anki's notes as text.\n"
+             "The file's language names or locales say which column is the studied language and\n"
+             "which the learner's; --columns says it when the file does not (phrase, translation,\n"
+             "translation2 or skip for each column in order). Sounds the file brings are converted;\n"
+             "the other phrases are spoken by espeak-ng. The subjects appear together or not at all."),
+         {editionOption(),
+          valueOption({QStringLiteral("o"), QStringLiteral("out")},
+                      QStringLiteral("The folder to write the subjects to (default: the current folder)."),
+                      QStringLiteral("DIR")),
+          valueOption({QStringLiteral("title-prefix")}, QStringLiteral("Put before every subject's title."),
+                      QStringLiteral("TEXT")),
+          valueOption({QStringLiteral("columns")},
+                      QStringLiteral("What each column is: phrase, translation, translation2 or skip."),
+                      QStringLiteral("LIST")),
+          forceOption()}},
     };
     return all;
 }
@@ -361,6 +385,8 @@ int SubjectTool::run(const QStringList& arguments)
         return runList(a);
     if (command->name == QLatin1String("export"))
         return runExport(a);
+    if (command->name == QLatin1String("import"))
+        return runImport(a);
     return runVirtual(a);
 }
 
@@ -438,6 +464,38 @@ int SubjectTool::runExport(const Arguments& a)
     return Ok;
 }
 
+int SubjectTool::runImport(const Arguments& a)
+{
+    if (a.positional.size() != 1)
+        return usage(QStringLiteral("import needs exactly one file"), findCommand(QStringLiteral("import")));
+    const QString code = a.has(QStringLiteral("edition")) ? a.value(QStringLiteral("edition"))
+                                                          : QString::fromLatin1(BuildInfo::ProgramCode);
+    QString error;
+    const auto edition = editionOrError(code, &error);
+    if (!edition)
+        return refuse(error);
+    VocabularyImport::Options o = VocabularyImport::optionsFor(
+        edition->ProgramCode, edition->LanguageCode, edition->StudiedLanguage, edition->InterfaceLanguage);
+    o.outFolder = a.has(QStringLiteral("out")) ? a.value(QStringLiteral("out")) : QStringLiteral(".");
+    o.titlePrefix = a.value(QStringLiteral("title-prefix"));
+    if (a.has(QStringLiteral("columns")))
+        o.columns = a.value(QStringLiteral("columns")).split(QLatin1Char(','));
+    const bool force = a.has(QStringLiteral("force"));
+    bool existing = false;
+    o.replaceExisting = [force, &existing](const QStringList&) {
+        existing = true;
+        return force;
+    };
+    const auto result = VocabularyImport::run(a.positional.first(), o, &error);
+    if (!result)
+        return refuse(existing && !force ? error + QStringLiteral(" (use --force to replace)") : error);
+    m_out << result->summary() << '\n';
+    for (const QString& name : result->subjects)
+        m_out << "Created " << QDir(o.outFolder).filePath(name) << '\n';
+    m_out.flush();
+    return Ok;
+}
+
 int SubjectTool::runVirtual(const Arguments& a)
 {
     const Command* command = findCommand(QStringLiteral("virtual"));
@@ -511,31 +569,7 @@ QByteArray SubjectTool::formatPhraseTable(const std::vector<TableRow>& rows, con
 
 std::optional<QByteArray> SubjectTool::speak(const QString& voice, const QString& text, QString* error)
 {
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        *error = QStringLiteral("cannot make a temporary folder: %1").arg(dir.errorString());
-        return std::nullopt;
-    }
-    const QString wav = dir.filePath(QStringLiteral("speech.wav"));
-    QProcess espeak;
-    // The text goes through standard input, so a phrase starting with "-" is not an option.
-    espeak.start(QStringLiteral("espeak-ng"),
-                 {QStringLiteral("-v"), voice, QStringLiteral("-w"), wav, QStringLiteral("--stdin")});
-    if (!espeak.waitForStarted(10000)) {
-        *error =
-            QStringLiteral("espeak-ng could not be started (is it installed?): %1").arg(espeak.errorString());
-        return std::nullopt;
-    }
-    espeak.write(text.toUtf8() + '\n');
-    espeak.closeWriteChannel();
-    if (!espeak.waitForFinished(60000) || espeak.exitStatus() != QProcess::NormalExit ||
-        espeak.exitCode() != 0) {
-        espeak.kill();
-        *error = QStringLiteral("espeak-ng failed on \"%1\" with voice %2: %3")
-                     .arg(text, voice, QString::fromLocal8Bit(espeak.readAllStandardError()).trimmed());
-        return std::nullopt;
-    }
-    return readFile(wav, error);
+    return Speech::speak(voice, text, error);
 }
 
 bool SubjectTool::create(const CreateOptions& o, QString* error)

@@ -96,6 +96,7 @@ private:
     int runList(const Arguments& arguments);
     int runExport(const Arguments& arguments);
     int runVirtual(const Arguments& arguments);
+    int runImport(const Arguments& arguments);
     int refuse(const QString& message);
     int usage(const QString& message = QString(), const Command* command = nullptr);
     bool listVirtual(const QString& file, const std::vector<VirtualSubject>& subjects, QString* error);

@@ -1,0 +1,452 @@
+#include "SpeakingWindow.h"
+
+#include "ActivityResult.h"
+#include "ActivitySound.h"
+#include "ActivityTexts.h"
+#include "WaveformView.h"
+#include "platform/EndSignals.h"
+#include "platform/ShownText.h"
+#include "platform/WaveFile.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <unistd.h>
+
+namespace {
+const ActivityTextTable& texts()
+{
+    static const ActivityTextTable t = {
+        {QStringLiteral("English"),
+         {{"title", "Speaking"},
+          {"progress", "Phrase %1 of %2"},
+          {"prompt", "Listen, record yourself (V), compare, then grade yourself (1 to 4)."},
+          {"model", "Hear the model"},
+          {"record", "Record yourself"},
+          {"stop", "Stop recording"},
+          {"replay", "Hear yourself"},
+          {"again", "Again"},
+          {"hard", "Hard"},
+          {"good", "Good"},
+          {"easy", "Easy"},
+          {"keyHint", "%1 (key %2)"},
+          {"shift", "Shift+%1"},
+          {"starting", "Starting the microphone..."},
+          {"recording", "Recording: speak now. Press V again to stop."},
+          {"modelRow", "Model"},
+          {"attemptRow", "You"},
+          {"waves", "Waveforms: the model above, your recording below, silences left out"},
+          {"hintClose", "Hint, not a score: close to the model in length and sound."},
+          {"hintLonger", "Hint, not a score: much longer than the model."},
+          {"hintShorter", "Hint, not a score: much shorter than the model."},
+          {"hintDifferent", "Hint, not a score: sounds different from the model."},
+          {"hintNothing", "Hint, not a score: nothing was heard in your recording."},
+          {"hintNoModel", "Hint, not a score: the model's sound cannot be compared."},
+          {"hintFigures", "(length %1% of the model's, distance %2)"},
+          {"noDevice",
+           "No microphone was found, so nothing can be recorded. You can still hear the model and grade "
+           "yourself."},
+          {"noFolder", "Nothing can be recorded: the activity was not started in a private folder of yours. "
+                       "You can still "
+                       "hear the model and grade yourself."},
+          {"cannotRecord", "Nothing could be recorded: %1 You can still hear the model and grade yourself."},
+          {"silent",
+           "Your recording was silent: check that the microphone is on and not muted. You can still grade "
+           "yourself."},
+          {"result", "Said well (Hard, Good or Easy): %1."},
+          {"close", "&Close"},
+          {"saveError", "Your result could not be saved:"}}},
+        {QStringLiteral("Spanish"),
+         {{"title", "Hablar"},
+          {"progress", "Frase %1 de %2"},
+          {"prompt", "Escucha, grábate (V), compara y califícate (1 a 4)."},
+          {"model", "Escuchar el modelo"},
+          {"record", "Grabarte"},
+          {"stop", "Detener la grabación"},
+          {"replay", "Escucharte"},
+          {"again", "Otra vez"},
+          {"hard", "Difícil"},
+          {"good", "Bien"},
+          {"easy", "Fácil"},
+          {"keyHint", "%1 (tecla %2)"},
+          {"shift", "Mayús+%1"},
+          {"starting", "Preparando el micrófono..."},
+          {"recording", "Grabando: habla ahora. Pulsa V otra vez para terminar."},
+          {"modelRow", "Modelo"},
+          {"attemptRow", "Tú"},
+          {"waves", "Ondas: el modelo arriba, tu grabación abajo, sin los silencios"},
+          {"hintClose", "Pista, no una nota: parecida al modelo en duración y sonido."},
+          {"hintLonger", "Pista, no una nota: mucho más larga que el modelo."},
+          {"hintShorter", "Pista, no una nota: mucho más corta que el modelo."},
+          {"hintDifferent", "Pista, no una nota: suena distinta del modelo."},
+          {"hintNothing", "Pista, no una nota: no se oye nada en tu grabación."},
+          {"hintNoModel", "Pista, no una nota: el sonido del modelo no se puede comparar."},
+          {"hintFigures", "(duración %1% de la del modelo, distancia %2)"},
+          {"noDevice", "No se ha encontrado ningún micrófono, así que no se puede grabar nada. Puedes "
+                       "escuchar el modelo y "
+                       "calificarte igualmente."},
+          {"noFolder", "No se puede grabar nada: la actividad no se ha iniciado en una carpeta privada tuya. "
+                       "Puedes escuchar "
+                       "el modelo y calificarte igualmente."},
+          {"cannotRecord",
+           "No se ha podido grabar nada: %1 Puedes escuchar el modelo y calificarte igualmente."},
+          {"silent",
+           "Tu grabación está en silencio: comprueba que el micrófono está encendido y no silenciado. Puedes "
+           "calificarte igualmente."},
+          {"result", "Bien dichas (Difícil, Bien o Fácil): %1."},
+          {"close", "&Cerrar"},
+          {"saveError", "No se ha podido guardar tu resultado:"}}},
+    };
+    return t;
+}
+
+// The launcher starts an activity in the launch's private hand-over folder, and only there may
+// recordings be written: a real folder of this user that nobody else may enter. Anywhere else
+// (started by hand in a shared folder) nothing is recorded.
+QString privateWorkingFolder()
+{
+    const QFileInfo here(QDir::currentPath());
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                        QFile::WriteOther | QFile::ExeOther;
+    if (!here.isDir() || here.isSymLink() || here.ownerId() != ::getuid() || (here.permissions() & others) ||
+        !here.isWritable())
+        return {};
+    return here.absoluteFilePath() + QLatin1Char('/');
+}
+} // namespace
+
+SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
+    : ActivityWindow(input, texts(), ActivityName, parent), m_folder(privateWorkingFolder())
+{
+    m_phrase = new QLabel(this);
+    m_phrase->setObjectName(QStringLiteral("lblPhrase"));
+    m_translation = new QLabel(this);
+    m_translation->setObjectName(QStringLiteral("lblTranslation"));
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("lblNotice"));
+    m_status = new QLabel(tr_("prompt"), this);
+    m_status->setObjectName(QStringLiteral("lblStatus"));
+    m_hint = new QLabel(this);
+    m_hint->setObjectName(QStringLiteral("lblHint"));
+    for (QLabel* l : {m_phrase, m_translation, m_notice, m_status, m_hint}) {
+        l->setTextFormat(Qt::PlainText);
+        l->setWordWrap(true);
+    }
+    for (QLabel* l : {m_phrase, m_translation})
+        l->setAlignment(Qt::AlignCenter);
+    m_notice->hide();
+    QFont big = m_phrase->font();
+    big.setPointSize(big.pointSize() + 8);
+    m_phrase->setFont(big);
+    m_waves = new WaveformView(this);
+    m_waves->setLabels(tr_("modelRow"), tr_("attemptRow"));
+    m_waves->setAccessibleName(tr_("waves"));
+
+    // The keys work anywhere in the window; each button's tooltip names its key.
+    auto withKey = [this](QPushButton* b, const QString& key) {
+        b->setToolTip(tr_("keyHint").arg(b->text(), key));
+        b->setAccessibleDescription(b->toolTip());
+    };
+    m_model = makeButton("btnModel", "model");
+    m_record = makeButton("btnRecord", "record");
+    m_replay = makeButton("btnReplay", "replay");
+    withKey(m_model, QStringLiteral("M"));
+    withKey(m_record, QStringLiteral("V"));
+    withKey(m_replay, tr_("shift").arg(QLatin1Char('V')));
+    const char* gradeKeys[] = {"again", "hard", "good", "easy"};
+    auto* sounds = new QHBoxLayout;
+    for (QPushButton* b : {m_model, m_record, m_replay})
+        sounds->addWidget(b);
+    auto* grades = new QHBoxLayout;
+    for (int g = 0; g < 4; ++g) {
+        QPushButton* b = makeButton(qPrintable(QStringLiteral("btnGrade_%1").arg(g + 1)), gradeKeys[g]);
+        b->setText(QStringLiteral("%1  %2").arg(g + 1).arg(tr_(gradeKeys[g])));
+        b->setAccessibleName(tr_(gradeKeys[g]));
+        withKey(b, QString::number(g + 1));
+        connect(b, &QPushButton::clicked, this, [this, g] { grade(g + 1); });
+        grades->addWidget(b);
+        m_grades.push_back(b);
+    }
+    m_close = makeButton("btnClose", "close");
+    for (QLabel* l : {m_phrase, m_translation})
+        addScrolling(l);
+    m_layout->addWidget(m_notice);
+    m_layout->addWidget(m_waves, 1);
+    m_layout->addWidget(m_hint);
+    m_layout->addWidget(m_status);
+    m_layout->addLayout(sounds);
+    m_layout->addLayout(grades);
+    m_layout->addWidget(m_close);
+
+    m_nextSound.setSingleShot(true);
+    connect(&m_nextSound, &QTimer::timeout, this, &SpeakingWindow::playRecording);
+    connect(&m_recorder, &SpeechRecorder::finished, this, &SpeakingWindow::onRecorded);
+    connect(&m_recorder, &SpeechRecorder::listening, this, [this] { m_status->setText(tr_("recording")); });
+    connect(m_model, &QPushButton::clicked, this, &SpeakingWindow::playModel);
+    connect(m_record, &QPushButton::clicked, this, &SpeakingWindow::toggleRecording);
+    connect(m_replay, &QPushButton::clicked, this, &SpeakingWindow::playRecording);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    // Ended by the session or a signal: the window closes as by Escape, so that nothing is left
+    // recording and the recordings are deleted.
+    EndSignals::install([window = QPointer<SpeakingWindow>(this)](int) {
+        if (window)
+            window->close();
+        QCoreApplication::quit();
+    });
+
+    if (m_folder.isEmpty())
+        sayOnce(tr_("noFolder"));
+    else if (!SpeechRecorder::hasInputDevice())
+        sayOnce(tr_("noDevice"));
+    m_record->setEnabled(!m_noticeGiven);
+    resize(640, 520);
+    showPhrase();
+}
+
+SpeakingWindow::~SpeakingWindow()
+{
+    m_recorder.cancel();
+    deleteRecordings();
+}
+
+int SpeakingWindow::recordingLimitMs() const
+{
+    // A model of unknown length allows a long phrase's time.
+    const qint64 model = m_modelMs > 0 ? m_modelMs : 5000;
+    return int(2 * model + ExtraRecordingMs);
+}
+
+void SpeakingWindow::sayOnce(const QString& text)
+{
+    if (m_noticeGiven)
+        return;
+    m_noticeGiven = true;
+    m_notice->setText(text);
+    m_notice->setAccessibleName(text);
+    m_notice->show();
+}
+
+void SpeakingWindow::showPhrase()
+{
+    m_nextSound.stop();
+    const ActivityPhrase& p = m_input.phrases.at(size_t(m_index));
+    m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
+    m_phrase->setText(ShownText::wrappable(p.phrase, ShownText::PhraseLimit));
+    const QString translation = ShownText::wrappable(p.translation, ShownText::PhraseLimit);
+    m_translation->setText(p.translation2.isEmpty()
+                               ? translation
+                               : translation + QStringLiteral("\n(") +
+                                     ShownText::wrappable(p.translation2, ShownText::PhraseLimit) +
+                                     QLatin1Char(')'));
+    m_recording.clear();
+    m_closeness.reset();
+    m_hint->clear();
+    m_status->setText(tr_("prompt"));
+    QString why;
+    m_modelSound = SpeechAnalysis::readWave(p.soundFile, &why);
+    m_modelMs = 0;
+    if (m_modelSound) {
+        m_modelMs = m_modelSound->durationMs();
+    } else {
+        QFile f(p.soundFile);
+        if (f.open(QIODevice::ReadOnly))
+            m_modelMs = readWaveInfo(f.read(64 * 1024), f.size()).durationMs;
+    }
+    m_waves->setSounds(m_modelSound, std::nullopt);
+    m_replay->setEnabled(false);
+    m_close->hide(); // Escape leaves early; the button comes with the result
+    (m_record->isEnabled() ? m_record : m_model)->setFocus();
+    playModel();
+}
+
+void SpeakingWindow::playModel()
+{
+    if (m_finished)
+        return;
+    m_nextSound.stop();
+    ActivitySound::play(m_input.phrases.at(size_t(m_index)).soundFile);
+}
+
+void SpeakingWindow::playRecording()
+{
+    if (m_finished || m_recording.isEmpty() || m_recorder.isRecording())
+        return;
+    m_nextSound.stop();
+    ActivitySound::play(m_recording);
+}
+
+void SpeakingWindow::playBoth()
+{
+    playModel();
+    m_nextSound.start(int(m_modelMs) + PauseBetweenSoundsMs);
+}
+
+void SpeakingWindow::toggleRecording()
+{
+    if (m_finished || !m_record->isEnabled())
+        return;
+    if (m_recorder.isRecording()) {
+        m_recorder.stop(); // onRecorded follows
+        return;
+    }
+    m_nextSound.stop();
+    ActivitySound::stop(); // the model must not be recorded
+    const QString path =
+        m_folder +
+        QStringLiteral("speaking-%1-%2.wav").arg(QCoreApplication::applicationPid()).arg(m_index + 1);
+    if (!m_recordings.contains(path))
+        m_recordings << path;
+    m_recording.clear();
+    m_replay->setEnabled(false);
+    m_status->setText(tr_("starting")); // "speak now" once the microphone delivers
+    QString why;
+    if (!m_recorder.start(path, recordingLimitMs(), &why)) {
+        m_status->setText(tr_("prompt"));
+        sayOnce(tr_("cannotRecord").arg(why));
+        return;
+    }
+    m_record->setText(tr_("stop"));
+    m_record->setAccessibleName(tr_("stop"));
+}
+
+void SpeakingWindow::onRecorded(const SpeechRecorder::Result& result)
+{
+    m_record->setText(tr_("record"));
+    m_record->setAccessibleName(tr_("record"));
+    m_status->setText(tr_("prompt"));
+    if (result.path.isEmpty()) {
+        sayOnce(tr_("cannotRecord").arg(result.error));
+        return;
+    }
+    if (!result.error.isEmpty())
+        sayOnce(tr_("cannotRecord").arg(result.error)); // the device stopped early; what came is kept
+    m_recording = result.path;
+    m_replay->setEnabled(true);
+    QString why;
+    const auto attempt = SpeechAnalysis::readWave(m_recording, &why);
+    m_waves->setSounds(m_modelSound, attempt);
+    if (!attempt || SpeechAnalysis::isSilent(*attempt)) {
+        m_closeness = SpeechAnalysis::Closeness{};
+        sayOnce(tr_("silent"));
+        m_hint->setText(tr_("hintNothing"));
+        return;
+    }
+    if (m_modelSound) {
+        m_closeness = SpeechAnalysis::compare(*m_modelSound, *attempt);
+        const char* key = "hintClose";
+        switch (m_closeness->verdict) {
+        case SpeechAnalysis::Closeness::Close:
+            break;
+        case SpeechAnalysis::Closeness::DifferentLength:
+            key = m_closeness->lengthRatio > 1 ? "hintLonger" : "hintShorter";
+            break;
+        case SpeechAnalysis::Closeness::SoundsDifferent:
+            key = "hintDifferent";
+            break;
+        case SpeechAnalysis::Closeness::NothingHeard:
+            key = "hintNothing";
+            break;
+        }
+        m_hint->setText(tr_(key) + QLatin1Char(' ') +
+                        tr_("hintFigures")
+                            .arg(qRound(m_closeness->lengthRatio * 100))
+                            .arg(m_closeness->distance, 0, 'f', 1));
+    } else {
+        m_hint->setText(tr_("hintNoModel"));
+    }
+    playBoth();
+}
+
+void SpeakingWindow::grade(int g)
+{
+    if (m_finished || g < Again || g > Easy)
+        return;
+    m_recorder.cancel(); // a grade moves on: a recording still running is not kept
+    m_record->setText(tr_("record"));
+    m_record->setAccessibleName(tr_("record"));
+    setPhraseGrade(m_index, g);
+    ++m_graded;
+    if (g >= Hard) // Hard is said with effort, but said: only Again counts as not yet
+        ++m_right;
+    if (m_index + 1 < int(m_input.phrases.size())) {
+        ++m_index;
+        showPhrase();
+    } else {
+        finish();
+    }
+}
+
+void SpeakingWindow::finish()
+{
+    const int n = int(m_input.phrases.size());
+    m_nextSound.stop();
+    m_phrase->setText(tr_("result").arg(ActivityResult::scoreText(m_right, n)));
+    m_translation->clear();
+    m_hint->clear();
+    m_status->clear();
+    m_waves->setSounds(std::nullopt, std::nullopt);
+    for (QPushButton* b : {m_model, m_record, m_replay})
+        b->setEnabled(false);
+    for (QPushButton* b : m_grades)
+        b->setEnabled(false);
+    finishWith(m_close, m_right, n);
+    deleteRecordings();
+}
+
+void SpeakingWindow::deleteRecordings()
+{
+    for (const QString& path : std::as_const(m_recordings))
+        QFile::remove(path);
+    m_recordings.clear();
+    m_recording.clear();
+}
+
+void SpeakingWindow::closeEvent(QCloseEvent* event)
+{
+    m_nextSound.stop();
+    m_recorder.cancel();
+    ActivitySound::stop();
+    // Left before the last phrase: the phrases graded so far are the result; none, no result.
+    if (!m_finished && m_graded > 0)
+        record(m_right, m_graded);
+    deleteRecordings();
+    QMainWindow::closeEvent(event);
+}
+
+void SpeakingWindow::keyPressEvent(QKeyEvent* event)
+{
+    const int k = event->key();
+    const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (k == Qt::Key_Escape && mods == Qt::NoModifier) {
+        close();
+        return;
+    }
+    if (!m_finished) {
+        if (k == Qt::Key_V && mods == Qt::NoModifier) {
+            toggleRecording();
+            return;
+        }
+        if (k == Qt::Key_V && mods == Qt::ShiftModifier) {
+            playRecording();
+            return;
+        }
+        if (k == Qt::Key_M && mods == Qt::NoModifier) {
+            playModel();
+            return;
+        }
+        if (k >= Qt::Key_1 && k <= Qt::Key_4 && mods == Qt::NoModifier) {
+            grade(k - Qt::Key_1 + 1);
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
+}

@@ -1,0 +1,357 @@
+#include "AnkiPackageReader.h"
+
+#include "platform/Database.h"
+#include "subjects/AnkiTextReader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+#include <zip.h>
+
+#include <memory>
+
+namespace {
+
+// The collection is copied out of the zip to be opened as a database; a larger one is
+// refused before a byte of it is written.
+constexpr qint64 MaxCollectionBytes = 64 * 1024 * 1024;
+
+using Zip = std::shared_ptr<zip_t>;
+
+struct NoteType
+{
+    QStringList fields;
+    bool cloze = false;
+};
+
+QString zipErrorText(int code)
+{
+    zip_error_t e;
+    zip_error_init_with_code(&e, code);
+    const QString text = QString::fromLocal8Bit(zip_error_strerror(&e));
+    zip_error_fini(&e);
+    return text;
+}
+
+// One entry of the zip, whole, at most limit bytes (the size the zip declares is checked
+// first, and the bytes read are counted, so a lying header cannot make it more).
+std::optional<QByteArray> readEntry(zip_t* zip, zip_int64_t index, qint64 limit, const QString& what,
+                                    QString* error)
+{
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(zip, zip_uint64_t(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) {
+        *error = QStringLiteral("%1 cannot be read: %2").arg(what, QString::fromLocal8Bit(zip_strerror(zip)));
+        return std::nullopt;
+    }
+    if (qint64(st.size) > limit) {
+        *error = QStringLiteral("%1 is %2, more than the %3 taken")
+                     .arg(what, megabytes(qint64(st.size)), megabytes(limit));
+        return std::nullopt;
+    }
+    zip_file_t* file = zip_fopen_index(zip, zip_uint64_t(index), 0);
+    if (!file) {
+        *error = QStringLiteral("%1 cannot be read: %2").arg(what, QString::fromLocal8Bit(zip_strerror(zip)));
+        return std::nullopt;
+    }
+    QByteArray bytes(qsizetype(st.size), Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const zip_int64_t n = zip_fread(file, bytes.data() + done, zip_uint64_t(bytes.size() - done));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    const bool failed = done != bytes.size() || zip_fclose(file) != 0;
+    if (failed) {
+        *error = QStringLiteral("%1 is damaged in the package").arg(what);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Copies an entry to a file a block at a time, at most limit bytes.
+bool copyEntry(zip_t* zip, zip_int64_t index, qint64 limit, const QString& target, const QString& what,
+               QString* error)
+{
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(zip, zip_uint64_t(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) {
+        *error = QStringLiteral("%1 cannot be read: %2").arg(what, QString::fromLocal8Bit(zip_strerror(zip)));
+        return false;
+    }
+    if (qint64(st.size) > limit) {
+        *error = QStringLiteral("%1 is %2, more than the %3 taken")
+                     .arg(what, megabytes(qint64(st.size)), megabytes(limit));
+        return false;
+    }
+    zip_file_t* file = zip_fopen_index(zip, zip_uint64_t(index), 0);
+    QFile out(target);
+    if (!file || !out.open(QIODevice::WriteOnly)) {
+        if (file)
+            zip_fclose(file);
+        *error = QStringLiteral("%1 cannot be copied out: %2")
+                     .arg(what, file ? out.errorString() : QString::fromLocal8Bit(zip_strerror(zip)));
+        return false;
+    }
+    QByteArray block(256 * 1024, Qt::Uninitialized);
+    qint64 done = 0;
+    bool ok = true;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file, block.data(), zip_uint64_t(block.size()));
+        if (n < 0 || done + n > qint64(st.size)) {
+            ok = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (out.write(block.constData(), n) != n) {
+            *error = QStringLiteral("cannot write %1: %2").arg(target, out.errorString());
+            zip_fclose(file);
+            return false;
+        }
+        done += n;
+    }
+    ok = zip_fclose(file) == 0 && ok && done == qint64(st.size) && out.flush();
+    if (!ok)
+        *error = QStringLiteral("%1 is damaged in the package").arg(what);
+    return ok;
+}
+
+QString lastPart(const QString& deck)
+{
+    QString name = deck;
+    name.replace(QChar(0x1F), QLatin1String("::")); // the newer schema's separator
+    return name.section(QLatin1String("::"), -1).trimmed();
+}
+
+} // namespace
+
+namespace AnkiPackageReader {
+
+std::optional<VocabularySource> read(const QString& path, const QString& scratchFolder, QString* error)
+{
+    if (const QString problem = vocabularySizeProblem(path, VocabularyLimits::MaxPackageBytes);
+        !problem.isEmpty()) {
+        *error = problem;
+        return std::nullopt;
+    }
+    int code = 0;
+    zip_t* opened = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    if (!opened) {
+        *error = code == ZIP_ER_NOZIP
+                     ? QStringLiteral("%1 is not an Anki package (not a zip file at all)").arg(path)
+                     : QStringLiteral("%1 is a damaged zip file: %2").arg(path, zipErrorText(code));
+        return std::nullopt;
+    }
+    const Zip zip(opened, zip_discard);
+    if (zip_name_locate(zip.get(), "collection.anki21b", 0) >= 0) {
+        *error =
+            QStringLiteral("%1 is in the newest Anki package layout (collection.anki21b, compressed with "
+                           "zstd), which this program cannot read: in Anki, export the deck again with "
+                           "\"Support older Anki versions\" ticked")
+                .arg(path);
+        return std::nullopt;
+    }
+    zip_int64_t collection = zip_name_locate(zip.get(), "collection.anki21", 0);
+    if (collection < 0)
+        collection = zip_name_locate(zip.get(), "collection.anki2", 0);
+    if (collection < 0) {
+        *error = QStringLiteral("%1 is a zip file but not an Anki package (it holds no collection.anki2 or "
+                                "collection.anki21)")
+                     .arg(path);
+        return std::nullopt;
+    }
+
+    // The media map: numbered zip entries to the names the notes use.
+    QHash<QString, zip_int64_t> media;
+    if (const zip_int64_t mediaIndex = zip_name_locate(zip.get(), "media", 0); mediaIndex >= 0) {
+        const auto bytes = readEntry(zip.get(), mediaIndex, VocabularyLimits::MaxTextBytes,
+                                     QStringLiteral("%1: the media list").arg(path), error);
+        if (!bytes)
+            return std::nullopt;
+        QJsonParseError parseError;
+        const QJsonDocument json = QJsonDocument::fromJson(*bytes, &parseError);
+        if (!bytes->trimmed().isEmpty() && !json.isObject()) {
+            *error = QStringLiteral("%1: the media list is not the JSON map of an Anki package (%2)")
+                         .arg(path, parseError.errorString());
+            return std::nullopt;
+        }
+        const QJsonObject map = json.object();
+        for (auto it = map.begin(); it != map.end(); ++it) {
+            const QString name = it.value().toString();
+            if (const QString problem = mediaNameProblem(name); !problem.isEmpty()) {
+                *error = QStringLiteral("%1: the media list: %2").arg(path, problem);
+                return std::nullopt;
+            }
+            const zip_int64_t index = zip_name_locate(zip.get(), it.key().toUtf8().constData(), 0);
+            if (index >= 0)
+                media.insert(name, index);
+        }
+    }
+
+    // The collection, copied out to be opened as the SQLite database it is.
+    const QString collectionPath = QDir(scratchFolder).filePath(QStringLiteral("collection.db"));
+    struct Removal
+    {
+        QString path;
+        ~Removal() { QFile::remove(path); }
+    } removal{collectionPath};
+    if (!copyEntry(zip.get(), collection, MaxCollectionBytes, collectionPath,
+                   QStringLiteral("%1: the collection").arg(path), error))
+        return std::nullopt;
+    auto db = Database::open(collectionPath, QString(), Database::Mode::ReadOnly, error);
+    if (!db) {
+        *error = QStringLiteral("%1: the collection is not a database: %2").arg(path, *error);
+        return std::nullopt;
+    }
+    const auto fail = [&](const QString& what) {
+        *error =
+            QStringLiteral("%1: the collection cannot be read (%2): %3").arg(path, what, db->lastError());
+        return std::nullopt;
+    };
+
+    QHash<qint64, NoteType> noteTypes;
+    QHash<qint64, QString> decks;
+    Statement col = db->prepare(QStringLiteral("SELECT models, decks FROM col"));
+    if (!col.isValid() || col.step() != Statement::Step::Row)
+        return fail(QStringLiteral("col"));
+    const QJsonObject models = QJsonDocument::fromJson(col.text(0).toUtf8()).object();
+    for (auto it = models.begin(); it != models.end(); ++it) {
+        const QJsonObject model = it.value().toObject();
+        NoteType type;
+        type.cloze = model.value(QLatin1String("type")).toInt() == 1;
+        for (const auto field : model.value(QLatin1String("flds")).toArray())
+            type.fields << field.toObject().value(QLatin1String("name")).toString();
+        noteTypes.insert(it.key().toLongLong(), type);
+    }
+    const QJsonObject deckMap = QJsonDocument::fromJson(col.text(1).toUtf8()).object();
+    for (auto it = deckMap.begin(); it != deckMap.end(); ++it)
+        decks.insert(it.key().toLongLong(),
+                     lastPart(it.value().toObject().value(QLatin1String("name")).toString()));
+    col = Statement();
+    // Collections of newer versions keep note types, fields and decks in tables of their own.
+    if (noteTypes.isEmpty()) {
+        Statement fields = db->prepare(QStringLiteral("SELECT ntid, name FROM fields ORDER BY ntid, ord"));
+        while (fields.isValid() && fields.step() == Statement::Step::Row)
+            noteTypes[fields.integer(0)].fields << fields.text(1);
+        Statement deckRows = db->prepare(QStringLiteral("SELECT id, name FROM decks"));
+        while (deckRows.isValid() && deckRows.step() == Statement::Step::Row)
+            decks.insert(deckRows.integer(0), lastPart(deckRows.text(1)));
+    }
+
+    VocabularySource source;
+    source.file = path;
+    source.title = QFileInfo(path).completeBaseName();
+    Statement notes = db->prepare(
+        QStringLiteral("SELECT n.id, n.mid, n.flds, (SELECT c.did FROM cards c WHERE c.nid = n.id ORDER BY "
+                       "c.ord LIMIT 1) FROM notes n ORDER BY n.id"));
+    if (!notes.isValid())
+        return fail(QStringLiteral("notes"));
+    // The fields are named by the note type most notes have; notes of another type are
+    // taken when their fields have the same names, in whatever order.
+    struct Row
+    {
+        qint64 id;
+        qint64 type;
+        QStringList fields;
+        qint64 deck;
+    };
+    std::vector<Row> rows;
+    QHash<qint64, int> typeCount;
+    Statement::Step step;
+    while ((step = notes.step()) == Statement::Step::Row) {
+        rows.push_back(
+            {notes.integer(0), notes.integer(1), notes.text(2).split(QChar(0x1F)), notes.integer(3)});
+        ++typeCount[rows.back().type];
+    }
+    if (step == Statement::Step::Error)
+        return fail(QStringLiteral("notes"));
+    if (rows.empty()) {
+        *error = QStringLiteral("%1 holds no notes").arg(path);
+        return std::nullopt;
+    }
+    qint64 mainType = rows.front().type;
+    for (auto it = typeCount.cbegin(); it != typeCount.cend(); ++it) {
+        if (it.value() > typeCount.value(mainType) && !noteTypes.value(it.key()).cloze)
+            mainType = it.key();
+    }
+    source.columns = noteTypes.value(mainType).fields;
+    int deckCount = 0;
+    {
+        QSet<qint64> used;
+        for (const Row& r : rows)
+            used << r.deck;
+        deckCount = int(used.size());
+    }
+    if (deckCount == 1 && decks.contains(rows.front().deck) &&
+        decks.value(rows.front().deck) != QLatin1String("Default"))
+        source.title = decks.value(rows.front().deck);
+
+    for (const Row& r : rows) {
+        const NoteType type = noteTypes.value(r.type);
+        const QString where = QStringLiteral("note %1").arg(r.id);
+        bool cloze = type.cloze;
+        for (const QString& f : r.fields)
+            cloze = cloze || AnkiTextReader::isCloze(f);
+        if (cloze) {
+            ++source.skipped[QStringLiteral("cloze notes (fill in the blank), which are not phrases")];
+            continue;
+        }
+        QStringList fields = r.fields;
+        if (r.type != mainType) {
+            QStringList ordered;
+            for (const QString& name : source.columns) {
+                const qsizetype at = type.fields.indexOf(name);
+                if (at < 0 || at >= fields.size())
+                    break;
+                ordered << fields.at(at);
+            }
+            if (ordered.size() != source.columns.size()) {
+                ++source.skipped[QStringLiteral("notes of a note type with other fields")];
+                continue;
+            }
+            fields = ordered;
+        }
+        VocabularyNote note;
+        note.where = where;
+        if (deckCount > 1)
+            note.lesson = decks.value(r.deck);
+        for (const QString& field : fields) {
+            QStringList sounds;
+            note.fields << AnkiTextReader::plainText(field, true, &sounds);
+            for (const QString& sound : sounds) {
+                if (const QString problem = mediaNameProblem(sound); !problem.isEmpty()) {
+                    *error = QStringLiteral("%1, %2: %3").arg(path, where, problem);
+                    return std::nullopt;
+                }
+            }
+            note.sounds << sounds.value(0);
+        }
+        source.notes.push_back(note);
+    }
+    if (source.columns.size() == 1) {
+        *error = QStringLiteral("%1 holds one field a note: a word list, not a vocabulary with translations; "
+                                "there is nothing to study it against")
+                     .arg(path);
+        return std::nullopt;
+    }
+
+    source.readSound = [zip, media, path](const QString& name, QString* error) -> std::optional<QByteArray> {
+        if (!media.contains(name)) {
+            *error = QStringLiteral("the sound %1 is not in the package").arg(name);
+            return std::nullopt;
+        }
+        return readEntry(zip.get(), media.value(name), VocabularyLimits::MaxSoundBytes,
+                         QStringLiteral("the sound %1").arg(name), error);
+    };
+    return source;
+}
+
+} // namespace AnkiPackageReader

@@ -1,0 +1,296 @@
+#include "KvtmlReader.h"
+
+#include "subjects/VocabularySource.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+namespace {
+
+struct Entry
+{
+    int line = 0;
+    QHash<int, QString> texts;
+    QHash<int, QString> sounds;
+};
+
+struct Lesson
+{
+    QString name;
+    QList<int> entries;
+};
+
+QString xmlError(const QString& path, const QXmlStreamReader& xml)
+{
+    return QStringLiteral("%1, line %2: the XML is damaged: %3")
+        .arg(path)
+        .arg(xml.lineNumber())
+        .arg(xml.errorString());
+}
+
+// The encoding the XML declaration names ("" when it names none: UTF-8 then).
+QString declaredEncoding(const QByteArray& bytes)
+{
+    if (!bytes.startsWith("<?xml"))
+        return QString();
+    const qsizetype end = bytes.indexOf("?>");
+    const QByteArray declaration = bytes.left(end < 0 ? 200 : end);
+    const qsizetype at = declaration.indexOf("encoding");
+    if (at < 0)
+        return QString();
+    QByteArray rest = declaration.mid(at + 8).trimmed();
+    if (rest.startsWith('='))
+        rest = rest.mid(1).trimmed();
+    if (rest.isEmpty())
+        return QString();
+    const char q = rest.at(0);
+    const qsizetype close = rest.indexOf(q, 1);
+    return QString::fromLatin1(rest.mid(1, close < 0 ? -1 : close - 1));
+}
+
+// A sound reference relative to the file: a plain relative path inside the file's folder.
+QString soundPath(const QString& reference)
+{
+    QString path = reference.trimmed();
+    if (path.startsWith(QLatin1String("file:")))
+        path = QUrl(path).toLocalFile();
+    return path;
+}
+
+void readLessons(QXmlStreamReader& xml, std::vector<Lesson>& lessons)
+{
+    // At a <container>: its name, its entries, then its own containers.
+    Lesson lesson;
+    const size_t index = lessons.size();
+    lessons.push_back(lesson);
+    while (xml.readNextStartElement()) {
+        if (xml.name() == QLatin1String("name")) {
+            lessons[index].name = xml.readElementText().trimmed();
+        } else if (xml.name() == QLatin1String("entry")) {
+            bool ok = false;
+            const int id = xml.attributes().value(QLatin1String("id")).toInt(&ok);
+            if (ok)
+                lessons[index].entries << id;
+            xml.skipCurrentElement();
+        } else if (xml.name() == QLatin1String("container")) {
+            readLessons(xml, lessons);
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+}
+
+} // namespace
+
+namespace KvtmlReader {
+
+std::optional<VocabularySource> read(const QString& path, QString* error)
+{
+    if (const QString problem = vocabularySizeProblem(path, VocabularyLimits::MaxTextBytes);
+        !problem.isEmpty()) {
+        *error = problem;
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (bytes.trimmed().isEmpty()) {
+        *error = QStringLiteral("%1 is empty").arg(path);
+        return std::nullopt;
+    }
+    // The XML reader would stop at the first bad byte with a vague message: a file that says
+    // it is UTF-8 (or says nothing, which means the same) is checked first.
+    const QString encoding = declaredEncoding(bytes);
+    const bool utf16 = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"); // by its byte order mark
+    if (!utf16 &&
+        (encoding.isEmpty() || encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0)) {
+        int line = 0;
+        if (!decodeUtf8(bytes, &line)) {
+            *error = QStringLiteral("%1, line %2: the text is not UTF-8, although the file says it is (open "
+                                    "it in the program that made it and save it again)")
+                         .arg(path)
+                         .arg(line);
+            return std::nullopt;
+        }
+    }
+
+    VocabularySource source;
+    source.file = path;
+    QXmlStreamReader xml(bytes);
+    if (!xml.readNextStartElement()) {
+        *error = xml.hasError() ? xmlError(path, xml) : QStringLiteral("%1 is empty").arg(path);
+        return std::nullopt;
+    }
+    if (xml.name() != QLatin1String("kvtml")) {
+        *error = QStringLiteral("%1 is not a KVTML file (its first element is <%2>)")
+                     .arg(path, xml.name().toString());
+        return std::nullopt;
+    }
+    const QString version = xml.attributes().value(QLatin1String("version")).toString();
+    if (!version.startsWith(QLatin1String("2"))) {
+        *error = QStringLiteral("%1 is in the older KVTML 1 format; open it in KWordQuiz or Parley and save "
+                                "it again, which writes KVTML 2")
+                     .arg(path);
+        return std::nullopt;
+    }
+
+    QMap<int, QString> identifiers; // id -> name or locale
+    QMap<int, Entry> entries;
+    std::vector<Lesson> lessons;
+    while (xml.readNextStartElement()) {
+        const auto section = xml.name();
+        if (section == QLatin1String("information")) {
+            while (xml.readNextStartElement()) {
+                if (xml.name() == QLatin1String("title"))
+                    source.title = xml.readElementText().trimmed();
+                else
+                    xml.skipCurrentElement();
+            }
+        } else if (section == QLatin1String("identifiers")) {
+            while (xml.readNextStartElement()) {
+                if (xml.name() != QLatin1String("identifier")) {
+                    xml.skipCurrentElement();
+                    continue;
+                }
+                const int id = xml.attributes().value(QLatin1String("id")).toInt();
+                QString name;
+                QString locale;
+                while (xml.readNextStartElement()) {
+                    if (xml.name() == QLatin1String("name"))
+                        name = xml.readElementText().trimmed();
+                    else if (xml.name() == QLatin1String("locale"))
+                        locale = xml.readElementText().trimmed();
+                    else
+                        xml.skipCurrentElement();
+                }
+                // Both are kept: the matching tries each.
+                identifiers.insert(id, locale.isEmpty() || locale == name ? name
+                                       : name.isEmpty()                   ? locale
+                                                                          : name + QLatin1Char('|') + locale);
+            }
+        } else if (section == QLatin1String("entries")) {
+            while (xml.readNextStartElement()) {
+                if (xml.name() != QLatin1String("entry")) {
+                    xml.skipCurrentElement();
+                    continue;
+                }
+                Entry entry;
+                entry.line = int(xml.lineNumber());
+                const int id = xml.attributes().value(QLatin1String("id")).toInt();
+                while (xml.readNextStartElement()) {
+                    if (xml.name() != QLatin1String("translation")) {
+                        xml.skipCurrentElement();
+                        continue;
+                    }
+                    const int language = xml.attributes().value(QLatin1String("id")).toInt();
+                    while (xml.readNextStartElement()) {
+                        if (xml.name() == QLatin1String("text"))
+                            entry.texts.insert(language, xml.readElementText().simplified());
+                        else if (xml.name() == QLatin1String("sound"))
+                            entry.sounds.insert(language, soundPath(xml.readElementText()));
+                        else
+                            xml.skipCurrentElement();
+                    }
+                }
+                entries.insert(id, entry);
+            }
+        } else if (section == QLatin1String("lessons")) {
+            while (xml.readNextStartElement()) {
+                if (xml.name() == QLatin1String("container"))
+                    readLessons(xml, lessons);
+                else
+                    xml.skipCurrentElement();
+            }
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    if (xml.hasError()) {
+        *error = xmlError(path, xml);
+        return std::nullopt;
+    }
+    if (identifiers.size() < 2) {
+        *error = QStringLiteral("%1 is a word list in one language (%2), not a vocabulary with "
+                                "translations: there is nothing to study it against")
+                     .arg(path, identifiers.isEmpty() ? QStringLiteral("none named") : identifiers.first());
+        return std::nullopt;
+    }
+    if (entries.isEmpty()) {
+        *error = QStringLiteral("%1 holds no entries").arg(path);
+        return std::nullopt;
+    }
+
+    const QList<int> ids = identifiers.keys();
+    for (int id : ids)
+        source.columns << identifiers.value(id);
+    if (source.title.isEmpty() || source.title.endsWith(QLatin1String(".kvtml"), Qt::CaseInsensitive))
+        source.title = QFileInfo(path).completeBaseName();
+
+    // Lessons name the subjects when there is more than one with entries; a single lesson
+    // ("Default Lesson" of KWordQuiz) says nothing the file's title does not.
+    int lessonsWithEntries = 0;
+    for (const Lesson& l : lessons)
+        lessonsWithEntries += l.entries.isEmpty() ? 0 : 1;
+    QHash<int, QString> lessonOf;
+    QList<int> order;
+    if (lessonsWithEntries > 1) {
+        for (const Lesson& l : lessons) {
+            for (int id : l.entries) {
+                if (entries.contains(id) && !lessonOf.contains(id)) {
+                    lessonOf.insert(id, l.name);
+                    order << id;
+                }
+            }
+        }
+    }
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        if (!lessonOf.contains(it.key()))
+            order << it.key();
+    }
+    for (int id : order) {
+        const Entry& e = entries.value(id);
+        VocabularyNote note;
+        note.where = QStringLiteral("line %1").arg(e.line);
+        note.lesson = lessonOf.value(id);
+        for (int language : ids) {
+            note.fields << e.texts.value(language);
+            note.sounds << e.sounds.value(language);
+        }
+        source.notes.push_back(note);
+    }
+
+    const QDir folder = QFileInfo(path).absoluteDir();
+    source.readSound = [folder](const QString& name, QString* error) -> std::optional<QByteArray> {
+        // Relative to the file and inside its folder: a sound of the file, not any file of the disk.
+        const QString clean = QDir::cleanPath(name);
+        if (QDir::isAbsolutePath(clean) || clean.startsWith(QLatin1String("../")) ||
+            clean == QLatin1String("..")) {
+            *error = QStringLiteral("the sound \"%1\" is outside the file's folder; only sounds beside the "
+                                    "file or in its subfolders are taken")
+                         .arg(name);
+            return std::nullopt;
+        }
+        const QString full = folder.filePath(clean);
+        if (const QString problem = vocabularySizeProblem(full, VocabularyLimits::MaxSoundBytes);
+            !problem.isEmpty()) {
+            *error = problem;
+            return std::nullopt;
+        }
+        QFile f(full);
+        if (!f.open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("cannot read %1: %2").arg(full, f.errorString());
+            return std::nullopt;
+        }
+        return f.readAll();
+    };
+    return source;
+}
+
+} // namespace KvtmlReader

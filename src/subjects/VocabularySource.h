@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+// A vocabulary as another program keeps it, read by one of the readers (KvtmlReader,
+// AnkiTextReader, AnkiPackageReader) and turned into subjects by VocabularyImport.
+
+// One note (Anki) or entry (KVTML): its texts column by column, already plain text.
+struct VocabularyNote
+{
+    QString where;      // "line 12", "note 1612345678901", "entry 7": for messages
+    QString lesson;     // the deck or lesson it belongs to; "" for the file's own title
+    QStringList fields; // plain text per column
+    QStringList sounds; // per column: the name of a sound the column brings, or ""
+};
+
+struct VocabularySource
+{
+    QString file;        // the path, for messages
+    QString title;       // the deck or file title: subjects of notes without a lesson
+    QStringList columns; // per column, what the file calls it: a language name, a locale or a field name
+    std::vector<VocabularyNote> notes;
+    std::map<QString, int> skipped; // notes left out: the reason and how many
+    // Reads a sound a note names (the media of a package, a file beside the vocabulary).
+    std::function<std::optional<QByteArray>(const QString& name, QString* error)> readSound;
+};
+
+namespace VocabularyLimits {
+// A vocabulary file (KVTML, Anki text, the collection in a package) is read whole: at most this.
+constexpr qint64 MaxTextBytes = 16 * 1024 * 1024;
+// A package holds sounds too: it is read entry by entry, never whole.
+constexpr qint64 MaxPackageBytes = 512 * 1024 * 1024;
+// One sound of a package or beside a vocabulary.
+constexpr qint64 MaxSoundBytes = 16 * 1024 * 1024;
+} // namespace VocabularyLimits
+
+// Checks the size of a file before it is read: "" when it may be, otherwise the message.
+QString vocabularySizeProblem(const QString& path, qint64 limit);
+// "12.3 MB"
+QString megabytes(qint64 bytes);
+// The text of bytes that must be UTF-8: "" and the line of the first fault in *badLine when not.
+std::optional<QString> decodeUtf8(const QByteArray& bytes, int* badLine);
+// A sound name from a file must be a plain name (no folder, no ".."): "" when it is, else the message.
+QString mediaNameProblem(const QString& name);

@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Makes Anki packages (.apkg) and text exports the way Anki's documentation describes them,
+with nothing but Python's standard library: the tests and the benchmark import these.
+
+    make_anki.py SPEC.json
+
+SPEC: {"out": "deck.apkg", "kind": "package" | "text",
+       "deck": "Animali", "model": "Basic", "fields": ["Italian", "English"],
+       "notes": [["il cane [sound:cane.ogg]", "the dog"], ...],
+       "cloze": ["{{c1::cane}} abbaia"],          # notes of a cloze note type
+       "media": {"cane.ogg": "/path/to/cane.ogg"}, # package: name -> file to store
+       "mediaNames": {"0": "../evil.ogg"},         # package: media map entries as given
+       "padding": 0,                               # package: bytes of unused media (size tests)
+       "newestLayout": false}                      # package: collection.anki21b only
+"""
+import hashlib
+import json
+import os
+import re
+import sqlite3
+import sys
+import tempfile
+import time
+import zipfile
+
+SCHEMA = """
+CREATE TABLE col (id integer primary key, crt integer not null, mod integer not null,
+  scm integer not null, ver integer not null, dty integer not null, usn integer not null,
+  ls integer not null, conf text not null, models text not null, decks text not null,
+  dconf text not null, tags text not null);
+CREATE TABLE notes (id integer primary key, guid text not null, mid integer not null,
+  mod integer not null, usn integer not null, tags text not null, flds text not null,
+  sfld integer not null, csum integer not null, flags integer not null, data text not null);
+CREATE TABLE cards (id integer primary key, nid integer not null, did integer not null,
+  ord integer not null, mod integer not null, usn integer not null, type integer not null,
+  queue integer not null, due integer not null, ivl integer not null, factor integer not null,
+  reps integer not null, lapses integer not null, left integer not null, odue integer not null,
+  odid integer not null, flags integer not null, data text not null);
+CREATE TABLE revlog (id integer primary key, cid integer not null, usn integer not null,
+  ease integer not null, ivl integer not null, lastIvl integer not null, factor integer not null,
+  time integer not null, type integer not null);
+CREATE TABLE graves (usn integer not null, oid integer not null, type integer not null);
+"""
+
+
+def model(mid, name, fields, cloze):
+    return {"id": mid, "name": name, "type": 1 if cloze else 0, "mod": 0, "usn": -1,
+            "sortf": 0, "did": 1, "tmpls": [{"name": "Card 1", "ord": 0,
+                                              "qfmt": "{{%s}}" % fields[0], "afmt": "{{FrontSide}}"}],
+            "flds": [{"name": f, "ord": i, "sticky": False, "rtl": False, "font": "Arial",
+                      "size": 20} for i, f in enumerate(fields)],
+            "css": "", "latexPre": "", "latexPost": "", "tags": [], "vers": [], "req": [[0, "all", [0]]]}
+
+
+def checksum(field):
+    plain = re.sub(r"<[^>]*>", "", field)
+    return int(hashlib.sha1(plain.encode("utf-8")).hexdigest()[:8], 16)
+
+
+def collection(path, spec):
+    db = sqlite3.connect(path)
+    db.executescript(SCHEMA)
+    fields = spec.get("fields", ["Front", "Back"])
+    models = {"1342697561419": model(1342697561419, spec.get("model", "Basic"), fields, False),
+              "1342697561420": model(1342697561420, "Cloze", ["Text", "Extra"], True)}
+    decks = {"1": {"id": 1, "name": "Default"},
+             "1700000000000": {"id": 1700000000000, "name": spec.get("deck", "Default")}}
+    now = int(time.time())
+    db.execute("INSERT INTO col VALUES (1, ?, ?, ?, 11, 0, 0, 0, '{}', ?, ?, '{}', '{}')",
+               (now, now * 1000, now * 1000, json.dumps(models), json.dumps(decks)))
+    nid = 1600000000000
+    rows = [(1342697561419, n) for n in spec.get("notes", [])]
+    rows += [(1342697561420, [c, ""]) for c in spec.get("cloze", [])]
+    for mid, flds in rows:
+        nid += 1
+        db.execute("INSERT INTO notes VALUES (?, ?, ?, ?, -1, '', ?, ?, ?, 0, '')",
+                   (nid, "g%d" % nid, mid, now, "\x1f".join(flds), flds[0], checksum(flds[0])))
+        db.execute("INSERT INTO cards VALUES (?, ?, 1700000000000, 0, ?, -1, 0, 0, ?, 0, 0, 0, 0, 0, 0, 0, 0, '')",
+                   (nid, nid, now, nid - 1600000000000))
+    db.commit()
+    db.close()
+
+
+def package(spec):
+    with tempfile.TemporaryDirectory() as tmp:
+        col = os.path.join(tmp, "collection.anki2")
+        collection(col, spec)
+        with zipfile.ZipFile(spec["out"], "w", zipfile.ZIP_DEFLATED) as z:
+            if spec.get("newestLayout"):
+                z.writestr("collection.anki21b", b"\x28\xb5\x2f\xfd" + b"\0" * 32)  # zstd magic
+            else:
+                z.write(col, "collection.anki2")
+            names = dict(spec.get("mediaNames", {}))
+            for i, (name, source) in enumerate(sorted(spec.get("media", {}).items())):
+                z.write(source, str(i))
+                names[str(i)] = name
+            padding = spec.get("padding", 0)
+            if padding:
+                # Unused media that does not compress, written a megabyte at a time.
+                with z.open(str(len(names) + 1000), "w", force_zip64=True) as f:
+                    while padding > 0:
+                        chunk = os.urandom(min(padding, 1 << 20))
+                        f.write(chunk)
+                        padding -= len(chunk)
+            z.writestr("media", json.dumps(names))
+
+
+def text(spec):
+    fields = spec.get("fields")
+    lines = ["#separator:tab", "#html:true"]
+    if fields:
+        lines.append("#columns:" + "\t".join(fields))
+    if spec.get("deck"):
+        lines.append("#deck:" + spec["deck"])
+
+    def quoted(f):
+        return '"' + f.replace('"', '""') + '"' if ("\t" in f or '"' in f or "\n" in f) else f
+    for n in spec.get("notes", []) + [[c, ""] for c in spec.get("cloze", [])]:
+        lines.append("\t".join(quoted(f) for f in n))
+    with open(spec["out"], "w", encoding="utf-8", newline="\n") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+def main():
+    with open(sys.argv[1], encoding="utf-8") as f:
+        spec = json.load(f)
+    (package if spec.get("kind", "package") == "package" else text)(spec)
+
+
+if __name__ == "__main__":
+    main()
