@@ -1,7 +1,5 @@
 #include "ActivityInput.h"
 
-#include "platform/Database.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,6 +30,8 @@ std::optional<ActivityInput> ActivityInput::read(const QString& nameOrPath, QStr
         return std::nullopt;
     }
     auto input = parse(f.readAll(), error);
+    if (input)
+        input->path = path;
     if (!input && error)
         *error = QStringLiteral("%1: %2").arg(path, *error); // which file, among many
     return input;
@@ -93,40 +93,4 @@ std::optional<ActivityInput> ActivityInput::parse(const QByteArray& bytes, QStri
         in.phrases.push_back({fields[0], fields[1], fields[2], fields[3]});
     }
     return in;
-}
-
-bool appendScore(const QString& usersDatabase, const ActivityScore& score, QString* error)
-{
-    // One statement, so one transaction: a write that fails (a full disk) leaves the database
-    // as it was. The reason names the file.
-    QString why;
-    auto fail = [&]() {
-        if (error)
-            *error = QStringLiteral("The result could not be saved in %1: %2").arg(usersDatabase, why);
-        return false;
-    };
-    auto db = Database::open(usersDatabase, Database::TemplatePassword, Database::Mode::ReadWrite, &why);
-    if (!db)
-        return fail();
-    Statement st = db->prepare(QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
-                                              "numberScore, nDate, nTime) VALUES (?, ?, ?, ?, ?, ?, ?)"),
-                               &why);
-    if (!st.isValid())
-        return fail();
-    st.bindText(1, score.user).bindText(2, score.activity).bindText(3, score.subject);
-    if (score.textScore)
-        st.bindText(4, *score.textScore);
-    else
-        st.bindNull(4);
-    if (score.numberScore)
-        st.bind(5, *score.numberScore);
-    else
-        st.bindNull(5);
-    st.bindText(6, score.when.toString(QStringLiteral("yyyy-MM-dd")));
-    st.bindText(7, score.when.toString(QStringLiteral("HH:mm:ss")));
-    if (!st.run()) {
-        why = st.errorString();
-        return fail();
-    }
-    return true;
 }

@@ -8,7 +8,8 @@
 #include <vector>
 
 // What the launcher hands an activity: the input file named on the command line (UTF-8,
-// CRLF line ends) and the users database where the activity records its results.
+// CRLF line ends) and the users database where the activity records its results (with the
+// launcher's own writer, appendScore of users/UsersDatabase.h).
 
 struct ActivityPhrase
 {
@@ -33,6 +34,7 @@ struct ActivityInput
     QString usersDatabase;
     int contentLevel = 0;
     std::vector<ActivityPhrase> phrases;
+    QString path; // the file read (empty when parsed from bytes)
 
     // A relative name is looked up in the working folder only; an absolute path is taken as
     // it is.
@@ -41,17 +43,3 @@ struct ActivityInput
     static std::optional<ActivityInput> read(const QString& nameOrPath, QString* error);
     static std::optional<ActivityInput> parse(const QByteArray& bytes, QString* error);
 };
-
-// One result row of tblscores.
-struct ActivityScore
-{
-    QString user;
-    QString activity;
-    QString subject;
-    std::optional<QString> textScore;
-    std::optional<double> numberScore;
-    QDateTime when = QDateTime::currentDateTime();
-};
-
-// Appends the row to tblscores of the users database (values bound, never pasted).
-bool appendScore(const QString& usersDatabase, const ActivityScore& score, QString* error);

@@ -1,8 +1,12 @@
 #include "ActivityResult.h"
 
+#include "users/UsersDatabase.h"
+
+#include <QDateTime>
 #include <QMessageBox>
 
 #include <cmath>
+#include <cstdio>
 
 namespace ActivityResult {
 
@@ -16,17 +20,40 @@ QString scoreText(int right, int total)
     return QStringLiteral("%1/%2 (%3%)").arg(right).arg(total).arg(percentage(right, total));
 }
 
-bool record(QWidget* window, const ActivityInput& input, const QString& activity, int right, int total,
-            const QString& failureText, QString* error)
+std::vector<PhraseResultRow> phraseRows(const ActivityInput& input, const QString& activity,
+                                        const std::vector<int>& grades, qint64 utcSeconds)
 {
-    ActivityScore score;
-    score.user = input.user;
-    score.activity = activity;
-    score.subject = input.subject;
+    std::vector<PhraseResultRow> rows;
+    if (input.path.isEmpty() || grades.empty())
+        return rows;
+    QString why;
+    const auto ids = PhraseIdsFile::readBeside(input.path, &why);
+    if (!ids || ids->size() != input.phrases.size()) {
+        // The score is still recorded: the phrases are an extra the launcher may not give.
+        if (!why.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(why));
+        return rows;
+    }
+    for (size_t i = 0; i < ids->size() && i < grades.size(); ++i) {
+        if (ids->at(i).isValid() && grades[i] >= 1 && grades[i] <= 4)
+            rows.push_back({input.user, ids->at(i), activity, utcSeconds, grades[i]});
+    }
+    return rows;
+}
+
+bool record(QWidget* window, const ActivityInput& input, const QString& activity, int right, int total,
+            const QString& failureText, QString* error, const std::vector<int>& grades)
+{
+    ScoreRow score;
+    score.tName = input.user;
+    score.tActivity = activity;
+    score.tSubject = input.subject;
     score.textScore = scoreText(right, total);
     score.numberScore = percentage(right, total);
+    const QDateTime now = QDateTime::currentDateTime();
+    score.setWhen(now);
     QString why;
-    if (appendScore(input.usersDatabase, score, &why))
+    if (appendScore(input.usersDatabase, score, phraseRows(input, activity, grades, now.toSecsSinceEpoch()), &why))
         return true;
     if (why.isEmpty())
         why = QStringLiteral("unknown error");

@@ -100,5 +100,5 @@ bool ActivityWindow::record(int right, int total)
     m_finished = true;
     ActivitySound::stop();
     return ActivityResult::record(this, m_input, QString::fromLatin1(m_activityName), right, total,
-                                  tr_("saveError"), &m_saveError);
+                                  tr_("saveError"), &m_saveError, m_grades);
 }

@@ -123,6 +123,8 @@ void FlashcardsWindow::answer(bool known)
     if (known)
         ++m_known;
     ++m_marked;
+    // The two answers are the scheduler's Good and Again.
+    setPhraseGrade(m_index, known ? Good : Again);
     if (m_index + 1 < int(m_input.phrases.size())) {
         ++m_index;
         showCard();

@@ -131,6 +131,7 @@ void ListeningWindow::choose(int choice)
     const bool right = m_choices[choice]->property("translation").toString() == p.translation;
     if (right)
         ++m_right;
+    setPhraseGrade(m_index, right ? Good : Again);
     m_feedback->setText(right
                             ? tr_("right")
                             : tr_("wrong").arg(ShownText::wrappable(p.phrase, ShownText::PhraseLimit),

@@ -8,12 +8,12 @@
 //   fault_writer read     <file.vita> 0 <tag>         the program's read-only reader: prints
 //                                                     "subjects <n>", the subjects named tag...
 // A failed write prints "error <message>" and ends with status 1.
-#include "ActivityInput.h"
 #include "platform/Files.h"
 #include "subjects/SubjectFile.h"
 #include "users/UsersDatabase.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -52,11 +52,12 @@ int main(int argc, char* argv[])
 
     if (mode == QLatin1String("scores")) {
         for (int i = 1; i <= count; ++i) {
-            ActivityScore score;
-            score.user = tag;
-            score.activity = QStringLiteral("Flashcards");
-            score.subject = QStringLiteral("Il caffè");
+            ScoreRow score;
+            score.tName = tag;
+            score.tActivity = QStringLiteral("Flashcards");
+            score.tSubject = QStringLiteral("Il caffè");
             score.numberScore = i;
+            score.setWhen(QDateTime::currentDateTime());
             if (!appendScore(path, score, &error))
                 return failed(error);
             reportOk(i);

@@ -459,6 +459,8 @@ void MainWindow::applyLogin(const QString& user, bool administrator)
     setWindowTitle(s.edition.EditionTitle + QStringLiteral(" ") + QStringLiteral(" [") + user +
                    QLatin1Char(']'));
     setTabOrderForSteps();
+    // The learner's review is read beside the login, on a thread of its own.
+    m_activities->startReview(s.usersDatabasePath(), user);
     show();
     startSlide();
 }

@@ -3,6 +3,7 @@
 #include "content/ContentLevel.h"
 #include "platform/Files.h"
 #include "state/AppState.h"
+#include "review/PhraseIdsFile.h"
 #include "study/HandOverFiles.h"
 
 #include <QFile>
@@ -53,20 +54,44 @@ QByteArray contents(const AppState& state, const QString& subjectTitle)
 
 } // namespace ActivityInputFile
 
-bool writeActivityFile(const AppState& state, const QString& subjectTitle, QString* error)
+namespace {
+
+// Written whole beside its name (a bare name in the hand-over folder) and renamed into place:
+// an activity never reads half a file. No flush to disk: the file lives only as long as the
+// activity needs it.
+bool writeInPlace(const AppState& state, const QString& name, const QByteArray& bytes, QString* error)
 {
-    // Written whole beside its name and renamed into place: an activity never reads half a
-    // file. No flush to disk: the file lives only as long as the activity needs it.
-    const QString name = state.activityInputFileName();
     const QString partial = name + QStringLiteral(".part");
     QString why;
-    if (!HandOverFiles::writeFile(state, partial, ActivityInputFile::contents(state, subjectTitle), &why) ||
+    if (!HandOverFiles::writeFile(state, partial, bytes, &why) ||
         !HandOverFiles::renameFile(state, partial, name, &why)) {
         if (error)
-            *error =
-                QStringLiteral("The file %1 could not be written: %2").arg(state.activityInputFile(), why);
+            *error = QStringLiteral("The file %1 could not be written: %2").arg(state.handOverFolder + name, why);
         HandOverFiles::removeFile(state, partial);
         return false;
     }
     return true;
+}
+
+} // namespace
+
+namespace ActivityInputFile {
+
+QByteArray phraseIds(const AppState& state)
+{
+    const int count = qBound(0, state.StudyPhraseCount, AppState::MaxStudyPhrases);
+    std::vector<PhraseIdentity> entries;
+    for (int slot = 1; slot <= count; ++slot)
+        entries.push_back({state.StudyPhrases[slot].SubjectFile, state.StudyPhrases[slot].PhraseNo});
+    return PhraseIdsFile::contents(entries);
+}
+
+} // namespace ActivityInputFile
+
+bool writeActivityFile(const AppState& state, const QString& subjectTitle, QString* error)
+{
+    // The phrase ids first: an activity that finds the input file finds them beside it.
+    const QString name = state.activityInputFileName();
+    return writeInPlace(state, PhraseIdsFile::pathFor(name), ActivityInputFile::phraseIds(state), error) &&
+           writeInPlace(state, name, ActivityInputFile::contents(state, subjectTitle), error);
 }

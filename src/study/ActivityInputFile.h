@@ -15,9 +15,13 @@ namespace ActivityInputFile {
 // The file's bytes for the state's study set (slots 1..StudyPhraseCount). Texts go in
 // unchanged; only line breaks inside a text become blanks, since a text is one line.
 QByteArray contents(const AppState& state, const QString& subjectTitle);
+// The phrase ids file written beside it (see review/PhraseIdsFile.h): each slot's subject
+// file and phrase number.
+QByteArray phraseIds(const AppState& state);
 
 } // namespace ActivityInputFile
 
-// Writes the input file completely beside its final name and renames it into place, so an
-// activity never reads half a file. Returns false with the reason in error.
+// Writes the phrase ids file and then the input file, each completely beside its final name
+// and renamed into place, so an activity never reads half a file. Returns false with the
+// reason in error.
 bool writeActivityFile(const AppState& state, const QString& subjectTitle, QString* error);

@@ -1,4 +1,6 @@
 #include "ActivityPanel.h"
+
+#include "study/ReviewNode.h"
 #include "state/CaptionId.h"
 
 #include "content/ActivityPictures.h"
@@ -123,6 +125,8 @@ private:
 
 ActivityPanel::ActivityPanel(SubjectTree* tree, QWidget* parent) : QWidget(parent), m_tree(tree)
 {
+    if (tree)
+        m_review = new ReviewNode(tree, this);
     setObjectName(QStringLiteral("PicActsHolder"));
     m_picActs = new QWidget(this);
     m_picActs->setObjectName(QStringLiteral("picActs"));
@@ -305,6 +309,12 @@ bool ActivityPanel::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void ActivityPanel::startReview(const QString& usersDatabase, const QString& learner)
+{
+    if (m_review)
+        m_review->start(usersDatabase, learner);
+}
+
 void ActivityPanel::onActivityClicked(int index)
 {
     const AppState& s = app();
@@ -312,6 +322,12 @@ void ActivityPanel::onActivityClicked(int index)
         return;
     QWidget* main = window();
     QTreeWidgetItem* node = m_tree ? m_tree->currentItem() : nullptr;
+    // The review: its phrases as they are due now, or why there are none.
+    if (m_review && m_review->owns(node)) {
+        node = m_review->prepareStudy(main);
+        if (!node)
+            return;
+    }
     const SubjectNode chosen = SubjectNode::of(node);
     if (!node || chosen.is(SubjectNode::Kind::Folder) || chosen.is(SubjectNode::Kind::Placeholder)) {
         Dialogs::message(main, {s.captions(Caption::Subject), s.captions(Caption::ChooseSubjectNotFolder),

@@ -11,6 +11,7 @@
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class ReviewNode;
 class QTreeWidgetItem;
 class SubjectTree;
 
@@ -73,6 +74,9 @@ public:
     // Loads the phrases of a virtual subject node that was chosen without a click (with the
     // arrow keys), as a click would, before it is checked and studied.
     void setPhraseLoader(std::function<void(QTreeWidgetItem*)> load) { m_loadPhrases = std::move(load); }
+    // The tree's review folder: read for the learner who logged in (see ReviewNode).
+    void startReview(const QString& usersDatabase, const QString& learner);
+    ReviewNode* reviewNode() const { return m_review; }
 
 signals:
     // The pointer moved over the panel (the main window resets its side menu timers).
@@ -93,6 +97,7 @@ private:
     void placeMoreLink(int topTwips);
 
     SubjectTree* m_tree;
+    ReviewNode* m_review = nullptr;
     QWidget* m_picActs = nullptr;
     QScrollBar* m_scroll = nullptr;
     QPushButton* m_more = nullptr;

@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "state/AppState.h"
 #include "platform/PrivateFolder.h"
+#include "review/PhraseIdsFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,6 +51,9 @@ void removeSet(qint64 handle)
     const QString input = AppState::inputFileName(handle);
     folder.remove(input);
     folder.remove(input + QStringLiteral(".part"));
+    const QString ids = PhraseIdsFile::pathFor(input);
+    folder.remove(ids);
+    folder.remove(ids + QStringLiteral(".part"));
     for (int slot = 1; slot <= AppState::MaxStudyPhrases; ++slot)
         folder.remove(AppState::soundFileName(handle, slot));
 }

@@ -113,6 +113,8 @@ void SubjectSelection::loadPhrases(QTreeWidgetItem* subject)
         loadSubjectPhrases(SubjectNode::of(subject).file, subject);
     else if (parent == m_tree->randomPhrasesFolder())
         randomPhrases(m_tree, subject);
+    else if (parent == m_tree->reviewFolder())
+        return; // filled by the ReviewNode
     else
         loadVirtualPhrases(SubjectNode::of(parent).file, SubjectNode::of(subject).number, subject);
 }

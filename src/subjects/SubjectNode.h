@@ -26,6 +26,7 @@ struct SubjectNode
         InstalledSubjects,
         RandomSubject,
         RandomPhrases,
+        Review,      // the phrases due for review (its text says how many)
         VirtualFile, // file: the virtual subject file's name
     };
 

@@ -22,7 +22,7 @@
 
 namespace {
 using Kind = SubjectNode::Kind;
-constexpr int FixedFolderCount = 3;
+constexpr int FixedFolderCount = 4;
 } // namespace
 
 // Marks the tree as being filled. The loaders let events run after each item, so a
@@ -86,6 +86,9 @@ void SubjectTree::createFolders()
             ClosedFolder, NoImage, true);
     addNode(nullptr, cap(Caption::RandomPhrases), SubjectNode::makeFolder(SubjectNode::Folder::RandomPhrases),
             ClosedFolder, NoImage, true);
+    addNode(nullptr, cap(Caption::ReviewSubject), SubjectNode::makeFolder(SubjectNode::Folder::Review),
+            ClosedFolder, NoImage, true);
+    emit foldersCreated();
 }
 
 void SubjectTree::ensureFixedFolders()

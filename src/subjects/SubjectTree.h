@@ -8,8 +8,8 @@
 
 #include <array>
 
-// The main window's subject tree (objectName "TreeFolders"): three fixed folders
-// (installed subjects, random subject, random phrases), one folder per virtual subject
+// The main window's subject tree (objectName "TreeFolders"): four fixed folders
+// (installed subjects, random subject, random phrases, the review), one folder per virtual subject
 // file, subjects under them and, once opened, their phrases. Each node carries what it
 // stands for as a SubjectNode in its data.
 //
@@ -41,7 +41,7 @@ public:
 
     explicit SubjectTree(QWidget* parent = nullptr);
 
-    // Removes every node and adds the three fixed folders.
+    // Removes every node and adds the four fixed folders (then emits foldersCreated).
     void createFolders();
     // Fills the installed subjects folder from the installed subjects folder on disk.
     void loadSubjects();
@@ -67,6 +67,8 @@ public:
     QTreeWidgetItem* installedFolder() const { return topLevelItem(0); }
     QTreeWidgetItem* randomSubjectFolder() const { return topLevelItem(1); }
     QTreeWidgetItem* randomPhrasesFolder() const { return topLevelItem(2); }
+    // Filled by the study's ReviewNode with the phrases due for review.
+    QTreeWidgetItem* reviewFolder() const { return topLevelItem(3); }
     QTreeWidgetItem* selectedNode() const { return currentItem(); }
     // Makes the installed subject of that file name, or else the virtual subject file's
     // folder of that name, the current node (nothing when there is none).
@@ -97,6 +99,8 @@ signals:
     void hovered();
     // Double click on a phrase: play its sound.
     void listenRequested(QTreeWidgetItem* item);
+    // The fixed folders were made anew (their contents are gone).
+    void foldersCreated();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

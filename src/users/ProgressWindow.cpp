@@ -3,12 +3,15 @@
 
 #include "platform/Clock.h"
 #include "platform/Twips.h"
+#include "users/MemoryView.h"
 #include "state/AppState.h"
 #include "study/ActivityNames.h"
 #include "users/ProgressCharts.h"
 #include "widgets/Dialogs.h"
 #include "widgets/TiledBackground.h"
 
+#include <QChartView>
+#include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -43,6 +46,7 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     m_subjectCount->setBuddy(m_subjects);
 
     m_charts = new ProgressCharts(this);
+    m_memory = new MemoryView(learner, this);
 
     m_close = new QPushButton(c(Caption::Close), this);
     m_close->setObjectName(QStringLiteral("btnClose"));
@@ -61,10 +65,13 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(figures);
     layout->addWidget(m_subjects);
+    layout->addWidget(m_memory);
     layout->addWidget(m_charts, 1);
     layout->addLayout(buttons);
 
-    setTabOrder(m_subjects, m_charts->focusTarget());
+    setTabOrder(m_subjects, m_memory->forecastChart());
+    setTabOrder(m_memory->forecastChart(), m_memory->desiredRetention());
+    setTabOrder(m_memory->desiredRetention(), m_charts->focusTarget());
     setTabOrder(m_charts->focusTarget(), m_close);
     resize(Twips::size(10500, 8400));
 }
@@ -91,7 +98,7 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
     }
     m_subjects->setVisible(!summary.subjects.isEmpty());
     m_charts->setEntries(*entries, c(Caption::NoResultsToBegin));
-    return true;
+    return m_memory->load(usersDatabasePath, today.toJulianDay(), error);
 }
 
 void ProgressWindow::open(QWidget* parent, const QString& learner)

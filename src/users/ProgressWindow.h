@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDialog>
 
+class MemoryView;
 class ProgressCharts;
 class QLabel;
 class QPushButton;
@@ -12,7 +13,7 @@ class QTreeWidget;
 
 // "My progress": the logged-in learner's results over time, for every learner. A short
 // summary (sessions this week, subjects studied, best and latest score per subject) above
-// a chart per activity.
+// a chart per activity, and what the learner remembers of the phrases studied (MemoryView).
 class ProgressWindow : public QDialog
 {
     Q_OBJECT
@@ -28,6 +29,7 @@ public:
     QLabel* lblSubjects() const { return m_subjectCount; }
     QTreeWidget* lstSubjects() const { return m_subjects; }
     ProgressCharts* charts() const { return m_charts; }
+    MemoryView* memory() const { return m_memory; }
     QPushButton* btnClose() const { return m_close; }
 
 private:
@@ -36,5 +38,6 @@ private:
     QLabel* m_subjectCount = nullptr;
     QTreeWidget* m_subjects = nullptr;
     ProgressCharts* m_charts = nullptr;
+    MemoryView* m_memory = nullptr;
     QPushButton* m_close = nullptr;
 };

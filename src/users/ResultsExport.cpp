@@ -9,8 +9,6 @@
 
 namespace ResultsExport {
 
-namespace {
-
 QString field(const QString& value)
 {
     // Quoted when a separator, a quote or a line break is inside, or blanks at either end
@@ -24,6 +22,8 @@ QString field(const QString& value)
     v.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + v + QLatin1Char('"');
 }
+
+namespace {
 
 QString percentField(const std::optional<double>& percent)
 {

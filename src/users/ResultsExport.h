@@ -13,6 +13,8 @@
 namespace ResultsExport {
 
 QByteArray csv(const QList<HistoryEntry>& entries);
+// One CSV field: quoted when a separator, a quote, a line break or blanks at an end are in it.
+QString field(const QString& value);
 
 // Writes the results of one learner (every result when learner is empty) to file, replacing
 // it atomically. *count (when given) receives the number of results written.

@@ -1,79 +1,30 @@
 #include "UsersDatabase.h"
 
 #include "platform/Database.h"
+#include "platform/LockedRetry.h"
+#include "review/PhraseResults.h"
 #include "state/AppState.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QThread>
 
 namespace {
 
-// Each try waits this long inside the engine for a lock to go; between tries the events
-// of the caller's windows run, so a window repaints while the program waits.
-constexpr int LockTryMs = 100;
-constexpr unsigned long LockedRetryPauseMs = 20;
+using LockedRetry::Failure;
+using LockedRetry::openUsers;
+using LockedRetry::prepared;
 
-// The failure of one try: the engine's text and its result code.
-struct Failure
-{
-    QString text;
-    int code = 0;
-
-    bool fromStatement(const Statement& s)
-    {
-        text = s.errorString();
-        code = s.errorCode();
-        return false;
-    }
-};
-
-// Runs one database operation, trying it again while the file is locked by another
-// program (an activity writing its results), for at most LockWaitMs in all.
 template <typename Operation> bool withLockedRetry(QString* error, int* code, Operation operation)
 {
-    const QDeadlineTimer deadline(UsersDatabase::LockWaitMs);
-    for (;;) {
-        Failure f;
-        if (operation(f))
-            return true;
-        if (Database::failureOf(f.code) != DatabaseFailure::Locked || deadline.hasExpired()) {
-            if (error)
-                *error = f.text;
-            if (code)
-                *code = f.code;
-            return false;
-        }
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, LockTryMs);
-        QThread::msleep(LockedRetryPauseMs);
-    }
+    return LockedRetry::run(error, code, operation);
 }
 
 template <typename Operation> bool withLockedRetry(QString* error, Operation operation)
 {
-    return withLockedRetry(error, nullptr, operation);
-}
-
-std::optional<Database> openUsers(const QString& path, Failure& f)
-{
-    // Read-write even for reading: a journal left by a program that stopped mid-write must
-    // be rolled back, which a read-only connection cannot do.
-    return Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, &f.text, &f.code,
-                          LockTryMs);
-}
-
-// Prepares a statement; a failure is recorded in f.
-Statement prepared(Database& db, const QString& sql, Failure& f)
-{
-    Statement s = db.prepare(sql, &f.text);
-    if (!s.isValid())
-        f.code = s.errorCode();
-    return s;
+    return LockedRetry::run(error, nullptr, operation);
 }
 
 // A users database of an older version lacks columns added since; they are added (an
@@ -241,7 +192,8 @@ bool UsersDatabase::createFromTemplate(QString* error) const
     {
         QString openError;
         auto copy = Database::open(temp, Database::TemplatePassword, Database::Mode::ReadWrite, &openError);
-        if (!copy || !copy->exec(QStringLiteral("PRAGMA journal_mode = WAL"), &openError)) {
+        if (!copy || !copy->exec(QStringLiteral("PRAGMA journal_mode = WAL"), &openError) ||
+            !PhraseResults::ensureTables(*copy, &openError)) {
             copy.reset();
             QFile::remove(temp);
             return fail(
@@ -328,6 +280,9 @@ LearnerList UsersDatabase::openLearnerList() const
     if (learners) {
         list.outcome = LearnerList::Outcome::Read;
         list.learners = *learners;
+        // A file of an older program gains the per-phrase table now; one that cannot be
+        // written (read-only) gains it at its first write, and reads find no rows meanwhile.
+        addMissingTables(nullptr);
         return list;
     }
     if (list.failure != DatabaseFailure::Damaged) {
@@ -474,6 +429,11 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
                 rename.bindText(1, learner.displayName()).bindText(2, oldName);
                 if (!rename.run())
                     return f.fromStatement(rename);
+                if (!PhraseResults::ensureTables(*db, &f.text) ||
+                    !PhraseResults::renameLearner(*db, oldName, learner.displayName(), &f.text)) {
+                    f.code = db->lastErrorCode();
+                    return false;
+                }
             }
         }
         return transaction.commit(&f.text);
@@ -483,6 +443,19 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
 bool UsersDatabase::appendScore(const ScoreRow& row, QString* error) const
 {
     return ::appendScore(m_path, row, error);
+}
+
+bool UsersDatabase::addMissingTables(QString* error) const
+{
+    return withLockedRetry(error, [&](Failure& f) {
+        auto db = openUsers(m_path, f);
+        if (!db)
+            return false;
+        if (PhraseResults::ensureTables(*db, &f.text))
+            return true;
+        f.code = db->lastErrorCode();
+        return false;
+    });
 }
 
 std::optional<qint64> UsersDatabase::scoreCount(QString* error) const
@@ -580,28 +553,72 @@ bool UsersDatabase::isDuplicateName(const QList<Learner>& learners, const QStrin
     return false;
 }
 
+void ScoreRow::setWhen(const QDateTime& when)
+{
+    const QDateTime local = when.toLocalTime();
+    nDate = local.toString(QStringLiteral("yyyy-MM-dd"));
+    nTime = local.toString(QStringLiteral("HH:mm:ss"));
+}
+
 bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString* error)
 {
-    return withLockedRetry(error, [&](Failure& f) {
+    return appendScore(usersDatabasePath, row, {}, error);
+}
+
+bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, const std::vector<PhraseResultRow>& phrases,
+                 QString* error)
+{
+    QString why;
+    // The score and its phrases land together or not at all: a failed write (a full disk)
+    // leaves the database as it was. Without phrases it is the one statement it always was.
+    const bool ok = withLockedRetry(&why, [&](Failure& f) {
         auto db = openUsers(usersDatabasePath, f);
         if (!db)
             return false;
+        std::optional<Transaction> transaction;
+        if (!phrases.empty()) {
+            transaction.emplace(*db);
+            if (!transaction->ok()) {
+                f.text = transaction->errorString();
+                f.code = db->lastErrorCode();
+                return false;
+            }
+            // An older file gets the table here, its other rows untouched.
+            if (!PhraseResults::ensureTables(*db, &f.text)) {
+                f.code = db->lastErrorCode();
+                return false;
+            }
+        }
         Statement s = prepared(*db,
                                QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
                                               "numberScore, nDate, nTime) VALUES (?, ?, ?, ?, ?, ?, ?)"),
                                f);
         if (!s.isValid())
             return false;
-        s.bindText(1, row.tName)
-            .bindText(2, row.tActivity)
-            .bindText(3, row.tSubject)
-            .bindText(4, row.textScore)
-            .bind(5, QVariant(row.numberScore))
-            .bindText(6, row.nDate)
-            .bindText(7, row.nTime);
-        if (!s.run()) {
+        s.bindText(1, row.tName).bindText(2, row.tActivity).bindText(3, row.tSubject);
+        if (row.textScore)
+            s.bindText(4, *row.textScore);
+        else
+            s.bindNull(4);
+        if (row.numberScore)
+            s.bind(5, QVariant(*row.numberScore));
+        else
+            s.bindNull(5);
+        s.bindText(6, row.nDate).bindText(7, row.nTime);
+        if (!s.run())
             return f.fromStatement(s);
+        if (!transaction)
+            return true;
+        if (!PhraseResults::insert(*db, phrases, &f.text)) {
+            f.code = db->lastErrorCode();
+            return false;
         }
-        return true;
+        return transaction->commit(&f.text);
     });
+    if (!ok && error) {
+        if (why.isEmpty())
+            why = QStringLiteral("unknown error");
+        *error = QStringLiteral("The result could not be saved in %1: %2").arg(usersDatabasePath, why);
+    }
+    return ok;
 }

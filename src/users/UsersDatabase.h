@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/Database.h"
+#include "platform/LockedRetry.h"
+#include "review/PhraseResults.h"
 
 #include <QDateTime>
 #include <QList>
@@ -9,6 +11,7 @@
 #include <QVariant>
 
 #include <optional>
+#include <vector>
 
 // One learner of tblUsers. A Null password reads as "": no password.
 struct Learner
@@ -24,16 +27,20 @@ struct Learner
     bool hasPassword() const { return !tPassword.isEmpty(); }
 };
 
-// One result row of tblscores, as the activity programs record it.
+// One result row of tblscores, as the activity programs record it. A score left out is
+// stored as Null, as a program of the contract may do.
 struct ScoreRow
 {
     QString tName;
     QString tActivity;
     QString tSubject;
-    QString textScore;
-    double numberScore = 0;
-    QString nDate; // "yyyy-MM-dd"
+    std::optional<QString> textScore;
+    std::optional<double> numberScore;
+    QString nDate; // "yyyy-MM-dd", local time
     QString nTime; // "HH:mm:ss"
+
+    // nDate and nTime of a moment, in local time as the activities have always stored them.
+    void setWhen(const QDateTime& when);
 };
 
 // One line of the administration's result list: the name the view leaves open (subject,
@@ -106,6 +113,9 @@ public:
     bool updateLearner(const Learner& learner, QString* error) const;
 
     bool appendScore(const ScoreRow& row, QString* error) const;
+    // Makes the tables a file of an older program lacks (the per-phrase results), keeping
+    // every row.
+    bool addMissingTables(QString* error) const;
     // Rows of tblscores (tests and the benchmark count what arrived).
     std::optional<qint64> scoreCount(QString* error) const;
 
@@ -135,13 +145,19 @@ public:
     static bool isDuplicateName(const QList<Learner>& learners, const QString& displayName);
     // How long a locked file is waited for before giving up, in milliseconds; the events
     // of the program's windows run meanwhile.
-    static constexpr int LockWaitMs = 5000;
+    static constexpr int LockWaitMs = LockedRetry::WaitMs;
 
 private:
     QString m_path;
     QString m_templatePath;
 };
 
-// Appends one result row to the users database at usersDatabasePath. A plain function so
-// that an activity program can record its results with the launcher's own code.
+// Appends one result row to the users database at usersDatabasePath: the one score writer,
+// used by the launcher and by the activity programs alike. A locked file is tried again for
+// up to UsersDatabase::LockWaitMs; a write that fails (a full disk) leaves the database as
+// it was, and the error ("The result could not be saved in <file>: <reason>") names the file.
 bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString* error);
+// The same with the rows of the phrases answered, in the same transaction as the score (the
+// per-phrase table is made first in a file that lacks it).
+bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, const std::vector<PhraseResultRow>& phrases,
+                 QString* error);

@@ -1,8 +1,10 @@
 #include "ActivityTestSupport.h"
 
 #include "state/AppState.h"
+#include "review/PhraseIdsFile.h"
 #include "study/ActivityInputFile.h"
 #include "study/HandOverFiles.h"
+#include "users/UsersDatabase.h"
 
 #include <QFile>
 #include <QStandardPaths>
@@ -68,6 +70,30 @@ private slots:
         QVERIFY(!error.isEmpty());
     }
 
+    // The ids file as another activity maker would read it: slots of no known phrase are 0,
+    // a file of another form is refused with a reason.
+    void phraseIdsFile()
+    {
+        QString error;
+        const QByteArray bytes =
+            PhraseIdsFile::contents({{"Caffè é.ita", 4}, {}, {"a\nb.ita", 2}, {"Dov'è\t.ita", 7}});
+        QCOMPARE(bytes, QByteArray("PARLANTO PHRASE IDS 1\r\n4\r\n4\tCaff\xc3\xa8 \xc3\xa9.ita\r\n0\t\r\n0\t\r\n"
+                                   "7\tDov'\xc3\xa8\t.ita\r\n"));
+        const auto entries = PhraseIdsFile::parse(bytes, &error);
+        QVERIFY2(entries, qPrintable(error));
+        QCOMPARE(int(entries->size()), 4);
+        QCOMPARE(entries->at(0), (PhraseIdentity{QStringLiteral("Caffè é.ita"), 4}));
+        QVERIFY(!entries->at(1).isValid() && !entries->at(2).isValid());
+        QCOMPARE(entries->at(3).subjectFile, QStringLiteral("Dov'è\t.ita"));
+        for (const QByteArray& bad : {QByteArray("PARLANTO PHRASE IDS 2\r\n0\r\n"),
+                                      QByteArray("PARLANTO PHRASE IDS 1\r\n2\r\n1\ta.ita\r\n"),
+                                      QByteArray("PARLANTO PHRASE IDS 1\r\n1\r\nx\ta.ita\r\n")})
+            QVERIFY(!PhraseIdsFile::parse(bad, &error) && !error.isEmpty());
+        QCOMPARE(PhraseIdsFile::pathFor("/t/~prl12001.txt"), QStringLiteral("/t/~prl12001.ids"));
+        QVERIFY(PhraseIdsFile::pathFor("/t/input.dat").isEmpty());
+        QVERIFY(!PhraseIdsFile::readBeside("/no/such/~prl1.txt", &error) && error.isEmpty());
+    }
+
     void missingFile()
     {
         QString error;
@@ -98,7 +124,18 @@ private slots:
         QDir::setCurrent(s.handOverFolder);
         const auto in = ActivityInput::read(s.activityInputFileName(), &error);
         QDir::setCurrent(before);
+        // Beside it, each slot's phrase identity; the set's removal takes it too.
+        const QString idsPath = s.handOverFolder + QStringLiteral("~prl%1.ids").arg(s.launchHandle);
+        const auto ids = PhraseIdsFile::readBeside(s.activityInputFile(), &error);
+        QVERIFY2(ids, qPrintable(error));
+        QCOMPARE(int(ids->size()), 3);
+        QCOMPARE(ids->at(2), (PhraseIdentity{"x.ita", 3}));
+        QFile idsFile(idsPath);
+        QVERIFY(idsFile.open(QIODevice::ReadOnly));
+        QCOMPARE(idsFile.readAll(), QByteArray("PARLANTO PHRASE IDS 1\r\n3\r\n1\tx.ita\r\n2\tx.ita\r\n3\tx.ita\r\n"));
+        QVERIFY(!QFile::exists(idsPath + ".part"));
         HandOverFiles::removeAll(s);
+        QVERIFY(!QFile::exists(idsPath));
         QVERIFY2(in, qPrintable(error));
         QCOMPARE(in->user, s.CurrentUser);
         QCOMPARE(in->subject, QStringLiteral(" Caffè"));
@@ -114,9 +151,10 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("Users.dat");
         writeUsersDatabase(path);
-        ActivityScore a{"O'Brien \"Z\"",       "Flashcards", " Caffè*",
-                        QStringLiteral("3/4"), 3.0,          QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))};
-        ActivityScore b{"Ana", "Listening", "Mix", std::nullopt, 75.0};
+        ScoreRow a{"O'Brien \"Z\"", "Flashcards", " Caffè*", QStringLiteral("3/4"), 3.0, {}, {}};
+        a.setWhen(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+        ScoreRow b{"Ana", "Listening", "Mix", std::nullopt, 75.0, {}, {}};
+        b.setWhen(QDateTime::currentDateTime());
         QString error;
         QVERIFY2(appendScore(path, a, &error), qPrintable(error));
         QVERIFY2(appendScore(path, b, &error), qPrintable(error));
@@ -133,7 +171,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("Users.dat");
         writeUsersDatabase(path);
-        ActivityScore score{"Ana", "Flashcards", "Mix", QStringLiteral("6/9 (67%)"), 67.0};
+        ScoreRow score{"Ana", "Flashcards", "Mix", QStringLiteral("6/9 (67%)"), 67.0, {}, {}};
+        score.setWhen(QDateTime::currentDateTime());
         QString error;
         QVERIFY2(appendScore(path, score, &error), qPrintable(error));
         QFile file(path);

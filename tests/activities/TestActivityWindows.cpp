@@ -2,8 +2,11 @@
 #include "ActivityTestSupport.h"
 #include "FlashcardsWindow.h"
 #include "ListeningWindow.h"
+#include "review/PhraseIdsFile.h"
+#include "review/PhraseResults.h"
 
 #include <QAccessible>
+#include <QDateTime>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -160,6 +163,54 @@ private slots:
         QCOMPARE(scoreRows(dir.filePath("Users.dat")),
                  QStringList{"Zoë \"Z\"|Listening| Al Caffè|4/5 (80%)|80|10:8"});
         QCOMPARE(w.lblFeedback()->text(), QStringLiteral("Has entendido 4/5 (80%)."));
+    }
+
+    // With the launcher's ids file beside the input file, each answered card adds a row of its
+    // phrase (known: Good, not known: Again) in the score's transaction, and a users database
+    // without the table gets it; without the file, or with one that does not match, the score
+    // alone is recorded.
+    void phraseGradesBesideTheScore_data()
+    {
+        QTest::addColumn<QByteArray>("ids"); // empty: no ids file
+        QTest::addColumn<QStringList>("phrases");
+        QTest::newRow("ids given") << PhraseIdsFile::contents({{"Caffè.ita", 7}, {}, {"Bar.ita", 2}})
+                                   << QStringList{"Zoë \"Z\"|Caffè.ita|7|Flashcards|3", "Zoë \"Z\"|Bar.ita|2|Flashcards|1"};
+        QTest::newRow("no ids file") << QByteArray() << QStringList{"<no table>"};
+        QTest::newRow("ids of another set") << PhraseIdsFile::contents({{"Caffè.ita", 7}}) << QStringList{"<no table>"};
+    }
+    void phraseGradesBesideTheScore()
+    {
+        QFETCH(QByteArray, ids);
+        QFETCH(QStringList, phrases);
+        ActivityInput in = input(3);
+        in.path = dir.filePath("~prl4711001.txt");
+        QFile::remove(dir.filePath("~prl4711001.ids"));
+        if (!ids.isEmpty()) {
+            QFile f(dir.filePath("~prl4711001.ids"));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(ids) == ids.size());
+        }
+        FlashcardsWindow w(in);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (const Qt::Key answer : {Qt::Key_K, Qt::Key_K, Qt::Key_N}) {
+            QTest::keyClick(w.btnReveal(), Qt::Key_Space);
+            QTest::keyClick(&w, answer);
+        }
+        QVERIFY(w.finished() && w.saveError().isEmpty());
+        QCOMPARE(scoreRows(dir.filePath("Users.dat")), QStringList{"Zoë \"Z\"|Flashcards| Al Caffè|2/3 (67%)|67|10:8"});
+        QStringList rows;
+        QString error;
+        auto db = Database::open(dir.filePath("Users.dat"), Database::TemplatePassword, Database::Mode::ReadOnly, &error);
+        Statement st = db->prepare("SELECT tName, tSubjectFile, nPhraseNo, tActivity, nGrade, tUtcTime FROM "
+                                   "tblPhraseResults ORDER BY pkResultID");
+        if (!st.isValid())
+            rows << "<no table>";
+        while (st.step() == Statement::Step::Row) {
+            rows << QStringList{st.text(0), st.text(1), st.text(2), st.text(3), st.text(4)}.join('|');
+            const auto when = PhraseResults::parseUtc(st.text(5));
+            QVERIFY(when && std::abs(*when - QDateTime::currentSecsSinceEpoch()) < 600);
+        }
+        QCOMPARE(rows, phrases);
     }
 
     // Enter presses the focused button; Escape closes, recording the cards marked so far and

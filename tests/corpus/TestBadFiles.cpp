@@ -33,7 +33,7 @@
 
 namespace {
 
-constexpr int FixedFolders = 3; // the installed, random subject and random phrases folders
+constexpr int FixedFolders = 4; // the installed, random subject, random phrases and review folders
 
 // Name and content hash of every entry under folder (links by their target's name).
 QMap<QString, QByteArray> hashes(const QString& folder)

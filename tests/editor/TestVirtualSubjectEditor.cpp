@@ -596,7 +596,7 @@ private slots:
         main.subjectTree()->createFolders();
         main.subjectTree()->loadSubjects();
         main.subjectTree()->loadVirtualSubjects();
-        QCOMPARE(main.subjectTree()->topLevelItemCount(), 5);
+        QCOMPARE(main.subjectTree()->topLevelItemCount(), 6);
         main.show();
         m_editor = flow.openEditor(0);
         QVERIFY(!main.isVisible());
@@ -609,8 +609,8 @@ private slots:
         QTRY_VERIFY(!m_editor);
         QVERIFY(main.isVisible());
         QVERIFY(!app().SubjectsChanged);
-        QCOMPARE(main.subjectTree()->topLevelItemCount(), 4);
-        QCOMPARE(main.subjectTree()->topLevelItem(3)->text(0), QString("Kept"));
+        QCOMPARE(main.subjectTree()->topLevelItemCount(), 5);
+        QCOMPARE(main.subjectTree()->topLevelItem(4)->text(0), QString("Kept"));
     }
 };
 

@@ -8,9 +8,12 @@
 #include "study/ActivityPrograms.h"
 #include "study/HandOverFiles.h"
 #include "study/SubjectSelection.h"
+#include "users/UsersDatabase.h"
 #include "subjects/SubjectTree.h"
 
 #include <QBuffer>
+#include <QDateTime>
+#include <QLocale>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -138,6 +141,72 @@ private slots:
         ActivityPrograms::setStarterForTests({});
         LoadingLog::setSink({});
         setWriteRedirectForTests({});
+    }
+
+    // The review folder says how many phrases are due once the learner's rows are read; an
+    // activity pressed on it (by keyboard) studies them, the least likely remembered first,
+    // under the subject "Review"; with nothing due, a message says when the next review is.
+    void reviewFolder()
+    {
+        activities(1);
+        QVERIFY(fx->subject(TestSupport::subjectFile("caffe"), 3));
+        const QString file = TestSupport::subjectFile("caffe");
+        QStringList captions;
+        for (int i = 1; i <= 359; ++i)
+            captions << (i == 340 || i == 342 ? QStringLiteral("C%1 %2").arg(i).arg("%1") : QStringLiteral("C%1").arg(i));
+        app().captions.setTexts(captions);
+        const QString users = app().usersDatabasePath();
+        {
+            QString error;
+            auto db = Database::open(users, Database::TemplatePassword, Database::Mode::Create, &error);
+            QVERIFY2(db && db->exec("CREATE TABLE tblscores (pkScoreID INTEGER PRIMARY KEY AUTOINCREMENT, tName TEXT, "
+                                    "tActivity TEXT, tSubject TEXT, textScore TEXT, numberScore REAL, nDate TEXT, "
+                                    "nTime TEXT)"),
+                     qPrintable(error));
+        }
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        const QString anna = QStringLiteral("Anna"), bruno = QStringLiteral("Bruno");
+        // Good ten days ago (R 0.80 today), Again five days ago (R 0.57), Good now (due in 3 days).
+        QString error;
+        QVERIFY2(appendScore(users, ScoreRow{anna, "act01", "Mix", QString("2/3"), 67.0, {}, {}},
+                             {{anna, {file, 1}, "act01", now - 10 * 86400, 3},
+                              {anna, {file, 2}, "act01", now - 5 * 86400, 1},
+                              {anna, {file, 3}, "act01", now, 3},
+                              {bruno, {file, 1}, "act01", now, 3}},
+                             &error),
+                 qPrintable(error));
+        build();
+        main->show();
+        panel->startReview(users, anna);
+        QTRY_COMPARE(tree->reviewFolder()->text(0), QStringLiteral("C340 2"));
+        QTreeWidgetItem* set = tree->reviewFolder()->child(0);
+        QVERIFY(set);
+        QCOMPARE(set->text(0), QStringLiteral("C352"));
+        QCOMPARE(set->childCount(), 2);
+        QCOMPARE(SubjectNode::of(set->child(0)).number, 2);
+        QCOMPARE(SubjectNode::of(set->child(1)).number, 1);
+
+        tree->setFocus();
+        tree->setCurrentItem(tree->reviewFolder());
+        panel->button(0)->setFocus();
+        QTest::keyClick(panel->button(0), Qt::Key_Space);
+        QVERIFY(fx->boxes.isEmpty());
+        QCOMPARE(starts.size(), 1);
+        const QByteArray input = StudyFixture::readAll(app().activityInputFile());
+        QVERIFY(input.contains("\r\nC352\r\n2\r\n"));
+        QVERIFY(input.indexOf("Frase 2") < input.indexOf("Frase 1"));
+
+        // Bruno studied one phrase today: nothing is due, and the press says when it will be.
+        panel->startReview(users, bruno);
+        QTRY_COMPARE(tree->reviewFolder()->text(0), QStringLiteral("C341"));
+        QCOMPARE(tree->reviewFolder()->childCount(), 0);
+        tree->setCurrentItem(tree->reviewFolder());
+        QTest::keyClick(panel->button(0), Qt::Key_Space);
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(fx->boxes.size(), 1);
+        QCOMPARE(fx->boxes[0].text,
+                 QStringLiteral("C342 %1").arg(QLocale().toString(QDate::currentDate().addDays(3), QLocale::LongFormat)));
+        QVERIFY(main->isEnabled());
     }
 
     void threeActivitiesLayout()
@@ -518,7 +587,7 @@ private slots:
         tree->setCurrentItem(installedSubject(1));
         panel->onActivityClicked(0);
         const QString h = QString::number(app().launchHandle);
-        QStringList expected{"~prl" + h + "1.wav", "~prl" + h + "2.wav", "~prl" + h + ".txt"};
+        QStringList expected{"~prl" + h + "1.wav", "~prl" + h + "2.wav", "~prl" + h + ".txt", "~prl" + h + ".ids"};
         QStringList present = QDir(app().handOverFolder).entryList(QDir::Files);
         expected.sort();
         present.sort();

@@ -37,7 +37,7 @@ struct ClickedVirtualSubject
         tree.createFolders();
         tree.loadSubjects();
         tree.loadVirtualSubjects();
-        subject = tree.topLevelItem(3)->child(0);
+        subject = tree.topLevelItem(4)->child(0);
         tree.setCurrentItem(subject);
         selection.onNodeClicked(subject);
     }
@@ -83,7 +83,11 @@ private slots:
                     h + "2.wav\"\r\n";
         QCOMPARE(StudyFixture::readAll(t + "~prl" + h + ".txt"), expected);
         QVERIFY(!QFileInfo::exists(t + "~prl" + h + ".txt.part"));
-        QCOMPARE(QDir(t).entryList(QDir::Files).size(), 3); // no leftover temporary file
+        // Beside it the phrase ids, and no leftover temporary file.
+        QCOMPARE(StudyFixture::readAll(t + "~prl" + h + ".ids"),
+                 "PARLANTO PHRASE IDS 1\r\n2\r\n1\t" + sub("at_the_cafe").toUtf8() + "\r\n2\t" +
+                     sub("at_the_cafe").toUtf8() + "\r\n");
+        QCOMPARE(QDir(t).entryList(QDir::Files).size(), 4);
     }
 
     // At most ten phrases, sound files numbered by slot holding the unchanged bsound bytes.
@@ -376,7 +380,7 @@ private slots:
         tree.loadSubjects();
         tree.loadVirtualSubjects();
         SubjectSelection selection(&tree);
-        QTreeWidgetItem* subject = tree.topLevelItem(3)->child(0);
+        QTreeWidgetItem* subject = tree.topLevelItem(4)->child(0);
         selection.onNodeClicked(subject);
         QCOMPARE(subject->childCount(), 1);
         QCOMPARE(subject->child(0)->text(0), QStringLiteral("C127"));
@@ -387,7 +391,7 @@ private slots:
 
         // The file is damaged after the tree was built: an orderly message, no crash.
         QTreeWidgetItem* other =
-            tree.addNode(tree.topLevelItem(3), "Other", SubjectNode::makeVirtualSubject(99), 7, 8);
+            tree.addNode(tree.topLevelItem(4), "Other", SubjectNode::makeVirtualSubject(99), 7, 8);
         TestSupport::writeGarbage(path);
         tree.setCurrentItem(other);
         selection.onNodeClicked(other);
@@ -395,7 +399,7 @@ private slots:
         QCOMPARE(fx->boxes.first().title, QStringLiteral("C103"));
         QVERIFY(fx->boxes.first().text.startsWith(vsub("empty").toUpper() + "C6\n\n"));
         QCOMPARE(other->data(0, SubjectTree::ImageRole).toInt(), int(SubjectTree::FailedSubjectImage));
-        QCOMPARE(tree.currentItem(), tree.topLevelItem(3));
+        QCOMPARE(tree.currentItem(), tree.topLevelItem(4));
         QVERIFY(tree.isEnabled());
     }
 

@@ -109,7 +109,7 @@ private slots:
     void fixedFoldersAndPlaceholderWithoutSubjects()
     {
         build();
-        QCOMPARE(m_tree->topLevelItemCount(), 3);
+        QCOMPARE(m_tree->topLevelItemCount(), 4);
         const SubjectNode::Folder kinds[] = {SubjectNode::Folder::InstalledSubjects,
                                              SubjectNode::Folder::RandomSubject,
                                              SubjectNode::Folder::RandomPhrases};
@@ -160,9 +160,9 @@ private slots:
         MessageWindow::showStatus("loading", 1500);
         build();
 
-        QCOMPARE(m_tree->topLevelItemCount(), 5);
-        QTreeWidgetItem* empty = m_tree->topLevelItem(3);
-        QTreeWidgetItem* words = m_tree->topLevelItem(4);
+        QCOMPARE(m_tree->topLevelItemCount(), 6);
+        QTreeWidgetItem* empty = m_tree->topLevelItem(4);
+        QTreeWidgetItem* words = m_tree->topLevelItem(5);
         QCOMPARE(empty->text(0), QStringLiteral("empty"));
         QCOMPARE(childTexts(empty), QStringList({"C130"}));
         QVERIFY(SubjectNode::of(empty->child(0)).is(SubjectNode::Kind::Placeholder));
@@ -186,7 +186,7 @@ private slots:
         const QString huge(1 << 20, QLatin1Char('n'));
         writeVirtual(TestSupport::virtualFile("big"), {huge});
         build();
-        const QString shown = m_tree->topLevelItem(3)->child(0)->text(0);
+        const QString shown = m_tree->topLevelItem(4)->child(0)->text(0);
         QCOMPARE(shown, huge.left(200) + QChar(0x2026));
         QVERIFY(m_log.last().size() < 300);
         QString error;
@@ -212,11 +212,11 @@ private slots:
         QVERIFY(m_requests[0].text.contains(TestSupport::virtualFile("b rotto")));
         QVERIFY(m_requests[1].text.contains(TestSupport::virtualFile("c")));
 
-        QCOMPARE(m_tree->topLevelItemCount(), 7);
-        QTreeWidgetItem* broken = m_tree->topLevelItem(4);
+        QCOMPARE(m_tree->topLevelItemCount(), 8);
+        QTreeWidgetItem* broken = m_tree->topLevelItem(5);
         QCOMPARE(broken->text(0), QStringLiteral("b rotto"));
         QCOMPARE(image(broken), int(SubjectTree::FailedSubjectImage));
-        QCOMPARE(childTexts(m_tree->topLevelItem(6)), QStringList({"Due", "Tre"}));
+        QCOMPARE(childTexts(m_tree->topLevelItem(7)), QStringList({"Due", "Tre"}));
         // Opening the damaged folder keeps its mark.
         m_tree->expandItem(broken);
         QCOMPARE(image(broken), int(SubjectTree::FailedSubjectImage));
@@ -231,7 +231,7 @@ private slots:
         VirtualSubjectIndex::setClockForTests([] { return QDateTime::currentDateTimeUtc().addSecs(3600); });
         const auto shown = [this] {
             QStringList lines;
-            for (int i = 3; i < m_tree->topLevelItemCount(); ++i) {
+            for (int i = 4; i < m_tree->topLevelItemCount(); ++i) {
                 const QTreeWidgetItem* folder = m_tree->topLevelItem(i);
                 lines << folder->text(0) + QString::number(image(folder)) + childTexts(folder).join('|');
                 for (int c = 0; c < folder->childCount(); ++c)
@@ -252,8 +252,8 @@ private slots:
         QCOMPARE(m_log, firstLog);
         QCOMPARE(m_requests.size(), 2);
         QVERIFY(m_requests[1].text.contains(TestSupport::virtualFile("b rotto")));
-        QCOMPARE(image(m_tree->topLevelItem(4)), int(SubjectTree::FailedSubjectImage));
-        QCOMPARE(childTexts(m_tree->topLevelItem(5)), QStringList({"C130"}));
+        QCOMPARE(image(m_tree->topLevelItem(5)), int(SubjectTree::FailedSubjectImage));
+        QCOMPARE(childTexts(m_tree->topLevelItem(6)), QStringList({"C130"}));
     }
 
     void buildingAgainReplacesInsteadOfAdding()
@@ -264,9 +264,9 @@ private slots:
         build();
         m_tree->loadSubjects();
         m_tree->loadVirtualSubjects();
-        QCOMPARE(m_tree->topLevelItemCount(), 4);
+        QCOMPARE(m_tree->topLevelItemCount(), 5);
         QCOMPARE(childTexts(m_tree->installedFolder()), QStringList({"Uno"}));
-        QCOMPARE(childTexts(m_tree->topLevelItem(3)), QStringList({"X"}));
+        QCOMPARE(childTexts(m_tree->topLevelItem(4)), QStringList({"X"}));
     }
 
     void imagesOnExpandAndCollapse()
@@ -278,7 +278,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_tree.get()));
 
         QTreeWidgetItem* node1 = m_tree->installedFolder();
-        QTreeWidgetItem* folder = m_tree->topLevelItem(3);
+        QTreeWidgetItem* folder = m_tree->topLevelItem(4);
         QTreeWidgetItem* subject = node1->child(0);
         m_tree->addNode(subject, "Hello",
                         SubjectNode::makePhrase(TestSupport::subjectFile("uno"), 1, "Ciao", "Hello", ""),
@@ -330,7 +330,7 @@ private slots:
 
         app().SubjectsChanged = false;
         m_tree->refreshSubjects();
-        QCOMPARE(m_tree->topLevelItemCount(), 4);
+        QCOMPARE(m_tree->topLevelItemCount(), 5);
         QCOMPARE(m_tree->installedFolder()->child(0), subject);
         QCOMPARE(subject->child(0), phrase);
         QCOMPARE(m_tree->currentItem(), phrase);
@@ -339,7 +339,7 @@ private slots:
         app().SubjectsChanged = true;
         m_tree->refreshSubjects();
         QVERIFY(!app().SubjectsChanged);
-        QCOMPARE(m_tree->topLevelItemCount(), 5);
+        QCOMPARE(m_tree->topLevelItemCount(), 6);
         QCOMPARE(childTexts(m_tree->installedFolder()), QStringList({"Due", "Uno"}));
         QCOMPARE(m_tree->installedFolder()->child(1)->childCount(), 0);
         QCOMPARE(m_tree->currentItem(), m_tree->installedFolder());
@@ -365,7 +365,7 @@ private slots:
         QCOMPARE(m_tree->installedFolder()->childCount(), 5);
         QTRY_VERIFY(!app().SubjectsChanged);
         QCOMPARE(m_tree->installedFolder()->childCount(), 6);
-        QCOMPARE(m_tree->topLevelItemCount(), 3);
+        QCOMPARE(m_tree->topLevelItemCount(), 4);
     }
 
     void pointerRules()
@@ -390,7 +390,7 @@ private slots:
             set, "Hi", SubjectNode::makePhrase(TestSupport::subjectFile("uno"), 1, "Ciao", "Hi", ""),
             SubjectTree::PhraseImage);
         QTreeWidgetItem* virtualPhrase =
-            m_tree->addNode(m_tree->topLevelItem(3)->child(0), "Hey",
+            m_tree->addNode(m_tree->topLevelItem(4)->child(0), "Hey",
                             SubjectNode::makePhrase(TestSupport::subjectFile("uno"), 1, "Ciao", "Hey", ""),
                             SubjectTree::VirtualPhraseImage);
         m_tree->expandAll();
@@ -417,7 +417,7 @@ private slots:
         QCOMPARE(menu.size(), 2);
 
         available.clear();
-        QTest::mouseClick(viewport, Qt::RightButton, {}, centre(m_tree->topLevelItem(3)));
+        QTest::mouseClick(viewport, Qt::RightButton, {}, centre(m_tree->topLevelItem(4)));
         QCOMPARE(available.size(), 1);
         QCOMPARE(available[0][0].toBool(), false);
         QCOMPARE(menu.size(), 2);
@@ -458,8 +458,8 @@ private slots:
             QCOMPARE(checkSubject(file), QStringLiteral("VALID"));
             QVERIFY(!node1->child(i)->text(0).contains(QLatin1Char('_')));
         }
-        QVERIFY(m_tree->topLevelItemCount() > 3);
-        for (int i = 3; i < m_tree->topLevelItemCount(); ++i) {
+        QVERIFY(m_tree->topLevelItemCount() > 4);
+        for (int i = 4; i < m_tree->topLevelItemCount(); ++i) {
             QTreeWidgetItem* folder = m_tree->topLevelItem(i);
             QCOMPARE(image(folder), int(SubjectTree::ClosedVirtualFolder));
             QVERIFY(folder->childCount() > 0);

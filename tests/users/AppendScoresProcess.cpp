@@ -2,9 +2,10 @@
 // connection at a time, until a stop file appears beside the database. Each row the
 // database acknowledged is reported on standard output as "ok <n>" (its numberScore).
 // Usage: append_scores_process <Users.dat> <learner name>
-#include "ActivityInput.h"
+#include "users/UsersDatabase.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -19,12 +20,13 @@ int main(int argc, char* argv[])
     }
     const QString stopFile = args[1] + QStringLiteral(".stop");
     for (int i = 1; !QFileInfo::exists(stopFile); ++i) {
-        ActivityScore score;
-        score.user = args[2];
-        score.activity = QStringLiteral("Flashcards");
-        score.subject = QStringLiteral("Subject %1").arg(i % 3);
+        ScoreRow score;
+        score.tName = args[2];
+        score.tActivity = QStringLiteral("Flashcards");
+        score.tSubject = QStringLiteral("Subject %1").arg(i % 3);
         score.textScore = QStringLiteral("%1/9").arg(i % 10 == 0 ? 9 : i % 10);
         score.numberScore = i;
+        score.setWhen(QDateTime::currentDateTime());
         QString error;
         if (!appendScore(args[1], score, &error)) {
             std::fprintf(stderr, "row %d: %s\n", i, qPrintable(error));

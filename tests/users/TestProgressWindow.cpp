@@ -11,6 +11,8 @@
 #include "support/TestSupport.h"
 #include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
+#include "users/MemoryView.h"
+#include "review/PhraseResults.h"
 #include "users/ProgressCharts.h"
 #include "users/ProgressWindow.h"
 #include "users/UsersBackup.h"
@@ -23,6 +25,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDateTimeAxis>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -61,6 +64,7 @@ private slots:
     void resultsWindowChartsAndExports();
     void restoreAfterClearingBringsEveryoneBack();
     void damagedDatabaseOffersTheNewestBackup();
+    void memoryOfThePhrases();
 
 private:
     UsersDatabase users() const { return UsersDatabase::forApp(); }
@@ -311,6 +315,46 @@ void TestProgressWindow::damagedDatabaseOffersTheNewestBackup()
     QCOMPARE(login->entryCount(), 2);
     QCOMPARE(*users().scoreCount(&error), 7);
     delete login;
+}
+
+// Three phrases on 8 December: one studied once (new, due since the 4th), one forgotten on the
+// 6th (learning, due today) and one recalled three times (known: a stability of 112 days).
+// Of the two reviews of the last 30 days that tested memory, one was remembered. The desired
+// retention is set from the keyboard and stored for the learner.
+void TestProgressWindow::memoryOfThePhrases()
+{
+    const QString anna = "Anna Bianchi";
+    std::vector<PhraseResultRow> rows;
+    auto at = [](const char* day) { return QDateTime(QDate::fromString(day, Qt::ISODate), QTime(10, 0)).toSecsSinceEpoch(); };
+    rows.push_back({anna, {"a.ita", 1}, "Flashcards", at("2026-12-01"), 3});
+    rows.push_back({anna, {"b.ita", 1}, "Flashcards", at("2026-11-20"), 3});
+    rows.push_back({anna, {"b.ita", 1}, "Flashcards", at("2026-12-06"), 1});
+    for (const char* day : {"2026-10-01", "2026-10-05", "2026-10-20", "2026-11-20"})
+        rows.push_back({anna, {"c.ita", 4}, "Listening", at(day), 3});
+    QString error;
+    QVERIFY2(appendScore(users().path(), ScoreRow{anna, "Flashcards", "Mix", QString("1/1"), 100.0, {}, {}}, rows, &error),
+             qPrintable(error));
+
+    ProgressWindow window(anna);
+    QVERIFY2(window.load(users().path(), QDate(2026, 12, 8), &error), qPrintable(error));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    MemoryView* memory = window.memory();
+    QCOMPARE(memory->lblCounts()->text(), caption(345).arg(1) + "   " + caption(346).arg(1) + "   " + caption(347).arg(1));
+    std::vector<int> expected(14, 0);
+    expected[0] = 2;
+    QCOMPARE(memory->forecast(), expected);
+    QVERIFY(memory->forecastChart()->accessibleDescription().contains(": 2, "));
+    QCOMPARE(memory->lblRetention()->text(), caption(349).arg("50%", "90%"));
+
+    // Tab reaches the setting; a key lowers it, stored at once.
+    memory->desiredRetention()->setFocus();
+    QTest::keyClick(memory->desiredRetention(), Qt::Key_Down);
+    QCOMPARE(memory->desiredRetention()->value(), 0.89);
+    QCOMPARE(PhraseResults::desiredRetention(users().path(), anna, &error).value_or(0), 0.89);
+    QCOMPARE(memory->lblRetention()->text(), caption(349).arg("50%", "89%"));
+    QVERIFY(!memory->desiredRetention()->accessibleName().isEmpty());
+    QVERIFY(m_boxes.isEmpty());
 }
 
 QTEST_MAIN(TestProgressWindow)

@@ -2,10 +2,13 @@
 // teacher runs it (the parlanto-results program), read back by Python's csv module.
 #include "UsersTemplate.h"
 #include "platform/Database.h"
+#include "subjects/SubjectFile.h"
+#include "support/TestSupport.h"
 #include "users/ResultsExport.h"
 #include "users/ResultsHistory.h"
 #include "users/UsersDatabase.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -26,6 +29,7 @@ private slots:
     void summaryOfTheWeek();
     void csvReadBackByAParser_data();
     void csvReadBackByAParser();
+    void phrasesAndMemoryExported();
 
 private:
     QString usersPath() const { return m_dir->filePath("Users.dat"); }
@@ -203,6 +207,74 @@ void TestResultsHistory::csvReadBackByAParser()
     QFile file(out);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("Time\r\n"));
+}
+
+// Per-phrase rows written as another activity would write them, exported by the tool with
+// the subject's title and the phrase's text, and each phrase's memory with its next due date.
+void TestResultsHistory::phrasesAndMemoryExported()
+{
+    const QString python = QStandardPaths::findExecutable("python3");
+    if (python.isEmpty())
+        QSKIP("python3 is not installed");
+    const QString file = TestSupport::subjectFile("al_caffe");
+    QString error;
+    QVERIFY(QDir(m_dir->path()).mkpath("Subjects"));
+    QVERIFY2(InstalledSubject::create(m_dir->filePath("Subjects/" + file), TestSupport::ownEdition(),
+                                      {{1, "Un caffè, per favore", "A coffee, please", "", TestSupport::makeWave(1)},
+                                       {2, "Il conto", "The bill", "", TestSupport::makeWave(2)}},
+                                      false, &error),
+             qPrintable(error));
+    auto db = Database::open(usersPath(), Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+    QVERIFY2(db, qPrintable(error));
+    Statement s = db->prepare("INSERT INTO tblPhraseResults (tName, tSubjectFile, nPhraseNo, tActivity, tUtcTime, "
+                              "nGrade) VALUES (?, ?, ?, ?, ?, ?)");
+    const QString zoe = "Zoë \"Z\", Rossi";
+    const QList<std::tuple<QString, int, QString, int>> rows{{zoe, 1, "2026-12-01T10:00:00Z", 3},
+                                                             {zoe, 2, "2026-12-01T10:00:05Z", 1},
+                                                             {"Luca", 1, "2026-12-02T10:00:00Z", 4}};
+    for (const auto& [name, number, time, grade] : rows) {
+        s.reset();
+        s.bindText(1, name).bindText(2, file).bindInt(3, number).bindText(4, "Flashcards").bindText(5, time);
+        QVERIFY2(s.bindInt(6, grade).run(), qPrintable(s.errorString()));
+    }
+    db.reset();
+
+    auto exported = [&](const QString& option) {
+        QProcess tool;
+        tool.start(QStringLiteral(PARLANTO_TOOLS_DIR "/parlanto-results"),
+                   {"export", option, "--learner", zoe, "--database", usersPath(), "-"});
+        tool.waitForFinished(60000);
+        QProcess reader;
+        reader.start(python, {"-c", "import csv, io, json, sys\n"
+                                    "print(json.dumps(list(csv.reader(io.StringIO(sys.stdin.buffer.read()"
+                                    ".decode('utf-8-sig'), newline=''), strict=True))))\n"});
+        reader.write(tool.readAllStandardOutput());
+        reader.closeWriteChannel();
+        reader.waitForFinished(60000);
+        QList<QStringList> result;
+        for (const QJsonValue& row : QJsonDocument::fromJson(reader.readAllStandardOutput()).array())
+            result << row.toVariant().toStringList();
+        return result;
+    };
+    const QList<QStringList> phrases = exported("--phrases");
+    QCOMPARE(phrases.size(), 3);
+    QCOMPARE(phrases[0].mid(0, 5), (QStringList{"Learner", "Subject", "Subject file", "Phrase number", "Phrase"}));
+    QCOMPARE(phrases[1], (QStringList{zoe, "Al Caffe", file, "1", "Un caffè, per favore", "Flashcards",
+                                      "2026-12-01T10:00:00Z", "3", "Good"}));
+    QCOMPARE(phrases[2].mid(4), (QStringList{"Il conto", "Flashcards", "2026-12-01T10:00:05Z", "1", "Again"}));
+
+    // A first Good: stability w2 = 3.26 days, due three days later; a first Again: the next day.
+    const QList<QStringList> memory = exported("--memory");
+    QCOMPARE(memory.size(), 3);
+    QCOMPARE(memory[0].mid(5), (QStringList{"Reviews", "Lapses", "Stability", "Difficulty", "Last review",
+                                            "Retrievability today", "Next due", "Desired retention"}));
+    QCOMPARE(memory[1].mid(0, 9), (QStringList{zoe, "Al Caffe", file, "1", "Un caffè, per favore", "1", "0",
+                                               "3.26", "4.88"}));
+    QCOMPARE(memory[1].at(9), QDateTime(QDate(2026, 12, 1), QTime(10, 0), Qt::UTC).toLocalTime().date()
+                                  .toString(Qt::ISODate));
+    QCOMPARE(QDate::fromString(memory[1].at(11), Qt::ISODate), QDate::fromString(memory[1].at(9), Qt::ISODate).addDays(3));
+    QCOMPARE(QDate::fromString(memory[2].at(11), Qt::ISODate), QDate::fromString(memory[2].at(9), Qt::ISODate).addDays(1));
+    QCOMPARE(memory[2].at(12), QStringLiteral("0.90"));
 }
 
 QTEST_GUILESS_MAIN(TestResultsHistory)

@@ -1,11 +1,13 @@
 #include "UsersTemplate.h"
 #include "platform/Database.h"
 #include "support/TestSupport.h"
+#include "review/PhraseResults.h"
 #include "users/UsersDatabase.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -66,6 +68,7 @@ private slots:
     void passingFailuresLeaveTheFile();
     void renameCarriesResults_data();
     void renameCarriesResults();
+    void phraseResultsWithTheScore();
 
 private:
     UsersDatabase users() const
@@ -485,10 +488,12 @@ void TestUsersDatabase::renameCarriesResults()
         QVERIFY(db.addLearner({0, namesake.section(' ', 0, 0), namesake.section(' ', 1), {}, 2}, &error));
     for (const QString& name :
          {QStringLiteral("Anna Rossi"), QStringLiteral("Anna Rossi"), QStringLiteral("Bob Smith")})
-        QVERIFY(db.appendScore({name, QStringLiteral("Memory"), QStringLiteral("Saluti"),
-                                QStringLiteral("6/9 (67%)"), 67, QStringLiteral("2026-01-02"),
-                                QStringLiteral("10:00:00")},
-                               &error));
+        QVERIFY(appendScore(db.path(),
+                            {name, QStringLiteral("Memory"), QStringLiteral("Saluti"), QStringLiteral("6/9 (67%)"),
+                             67, QStringLiteral("2026-01-02"), QStringLiteral("10:00:00")},
+                            {{name, {QStringLiteral("Saluti.ita"), 1}, QStringLiteral("Memory"), 1767348000, 3}},
+                            &error));
+    QVERIFY(PhraseResults::setDesiredRetention(db.path(), QStringLiteral("Anna Rossi"), 0.85, &error));
     if (!scoresWritable) {
         auto raw = Database::open(db.path(), Database::TemplatePassword, Database::Mode::ReadWrite, &error);
         // Results that refuse the new name (a file with triggers is not read at all).
@@ -516,8 +521,69 @@ void TestUsersDatabase::renameCarriesResults()
     // Profile and results change together: a failure leaves both as they were.
     const QString owner = expectedOwner.isEmpty() ? QStringLiteral("Anna Rossi") : expectedOwner;
     QCOMPARE(owners(), (QStringList{owner, owner, QStringLiteral("Bob Smith")}));
+    // The per-phrase rows and the review setting follow the same way.
+    QCOMPARE(PhraseResults::rows(db.path(), owner, &error).value_or(std::vector<PhraseResultRow>{}).size(), size_t(2));
+    QCOMPARE(PhraseResults::desiredRetention(db.path(), owner, &error).value_or(0), 0.85);
     QCOMPARE(db.readLearners(&error).value_or(QList<Learner>{}).value(0).tLastname,
              expectedOwner.isEmpty() ? QStringLiteral("Rossi") : QStringLiteral("Bianchi"));
+}
+
+// A file of an older program (no per-phrase table) keeps every row when the launcher opens it
+// or an activity writes phrases; the score and its phrases land together or not at all.
+void TestUsersDatabase::phraseResultsWithTheScore()
+{
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(QDir().mkpath(QFileInfo(db.path()).absolutePath()));
+    QVERIFY(QFile::copy(db.templatePath(), db.path())); // as older programs made it
+    const ScoreRow row{QStringLiteral("Anna Rossi"), QStringLiteral("Flashcards"), QStringLiteral("Saluti"),
+                       QStringLiteral("1/2 (50%)"), 50, QStringLiteral("2026-12-01"), QStringLiteral("10:00:00")};
+    QVERIFY(db.appendScore(row, &error));
+    // Reading an older file finds no phrase rows, and no error.
+    const auto none = PhraseResults::historiesOf(db.path(), QStringLiteral("Anna Rossi"), &error);
+    QVERIFY2(none && none->empty(), qPrintable(error));
+
+    const std::vector<PhraseResultRow> phrases{
+        {row.tName, {QStringLiteral("Caffè.ita"), 2}, row.tActivity, 1764583200, 1},
+        {row.tName, {QStringLiteral("Caffè.ita"), 1}, row.tActivity, 1764583200, 3},
+        {row.tName, {QStringLiteral("Caffè.ita"), 2}, row.tActivity, 1764669600, 4},
+    };
+    QVERIFY2(appendScore(db.path(), row, phrases, &error), qPrintable(error));
+    QCOMPARE(db.scoreCount(&error).value_or(-1), 2);
+    const auto histories = PhraseResults::historiesOf(db.path(), row.tName, &error);
+    QVERIFY2(histories, qPrintable(error));
+    QCOMPARE(histories->size(), size_t(2));
+    QCOMPARE(histories->at(0).phrase, (PhraseIdentity{QStringLiteral("Caffè.ita"), 1}));
+    QCOMPARE(histories->at(1).reviews.size(), size_t(2));
+    QCOMPARE(histories->at(1).reviews.at(1).grade, 4);
+    QCOMPARE(PhraseResults::utcText(1764669600), QStringLiteral("2025-12-02T10:00:00Z"));
+
+    // A full disk: neither the score nor any phrase row lands.
+    const QByteArray before = bytesOf(db.path());
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit full = saved;
+    full.rlim_cur = 0;
+    setrlimit(RLIMIT_FSIZE, &full);
+    const bool appended = appendScore(db.path(), row, phrases, &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    QVERIFY(!appended);
+    QVERIFY2(error.startsWith("The result could not be saved in " + db.path()), qPrintable(error));
+    QCOMPARE(bytesOf(db.path()), before);
+    QCOMPARE(PhraseResults::rows(db.path(), QString(), &error).value_or(std::vector<PhraseResultRow>{}).size(),
+             size_t(3));
+
+    // Opening the learner list of an older file adds the tables; a fresh file has them.
+    const UsersDatabase older(m_dir->filePath(QStringLiteral("older.dat")), db.templatePath());
+    QVERIFY(QFile::copy(db.templatePath(), older.path()));
+    QVERIFY(older.appendScore(row, &error));
+    QCOMPARE(older.openLearnerList().outcome, LearnerList::Outcome::Read);
+    auto raw = Database::open(older.path(), Database::TemplatePassword, Database::Mode::ReadOnly, &error);
+    QVERIFY(raw);
+    Statement count = raw->prepare(QStringLiteral("SELECT count(*) FROM tblPhraseResults"), &error);
+    QVERIFY2(count.step() == Statement::Step::Row, qPrintable(error));
+    QCOMPARE(older.scoreCount(&error).value_or(-1), 1);
 }
 
 QTEST_GUILESS_MAIN(TestUsersDatabase)

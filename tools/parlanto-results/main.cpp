@@ -1,13 +1,18 @@
 // parlanto-results: writes the results recorded in the users database to a CSV file.
 //
-//   parlanto-results export [--learner NAME] [--database Users.dat] FILE
+//   parlanto-results export [--phrases | --memory] [--learner NAME] [--database Users.dat]
+//                           [--subjects FOLDER]... FILE
 //
+// --phrases writes one row per answered phrase, --memory one row per learner and phrase with
+// its memory state and next due date; phrase texts are read from the installed subject files
+// (in the folders given, or Subjects/ beside the database and in the program folder).
 // FILE "-" writes to the standard output. Without --database the users database is looked
 // for where the program keeps it: beside this tool, in the program folder of a build tree,
 // then in the per-user data folder (where an installed copy keeps it).
 #include "platform/Files.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
+#include "users/PhraseResultsExport.h"
 #include "users/ResultsExport.h"
 
 #include <QCommandLineParser>
@@ -43,6 +48,13 @@ QString findUsersDatabase()
     return QString();
 }
 
+QStringList defaultSubjectFolders(const QString& usersDatabase)
+{
+    const QString here = ProgramFolder();
+    return {QFileInfo(usersDatabase).absolutePath() + QStringLiteral("/Subjects"), here + QStringLiteral("Subjects"),
+            here + QStringLiteral("../program/Subjects")};
+}
+
 int fail(const QString& text, int code = 1)
 {
     std::fprintf(stderr, "parlanto-results: %s\n", qPrintable(text));
@@ -75,8 +87,20 @@ int main(int argc, char* argv[])
     const QCommandLineOption database(QStringLiteral("database"),
                                       QStringLiteral("The users database to read (Users.dat)."),
                                       QStringLiteral("FILE"));
+    const QCommandLineOption phrases(QStringLiteral("phrases"),
+                                     QStringLiteral("One row per answered phrase instead of per result."));
+    const QCommandLineOption memory(QStringLiteral("memory"),
+                                    QStringLiteral("One row per learner and phrase: its memory state and next due "
+                                                   "date."));
+    const QCommandLineOption subjects(QStringLiteral("subjects"),
+                                      QStringLiteral("A folder of installed subject files to read phrase texts "
+                                                     "from (may be repeated)."),
+                                      QStringLiteral("FOLDER"));
     parser.addOption(learner);
     parser.addOption(database);
+    parser.addOption(phrases);
+    parser.addOption(memory);
+    parser.addOption(subjects);
     // A mistake on the command line exits with 2, as a wrong command does.
     if (!parser.parse(application.arguments()))
         return fail(parser.errorText(), 2);
@@ -84,13 +108,35 @@ int main(int argc, char* argv[])
 
     const QStringList args = parser.positionalArguments();
     if (args.size() != 2 || args[0] != QLatin1String("export"))
-        return fail(QStringLiteral("usage: parlanto-results export [--learner NAME] [--database FILE] FILE"),
+        return fail(QStringLiteral("usage: parlanto-results export [--phrases | --memory] [--learner NAME] [--database FILE] FILE"),
                     2);
     const QString usersDatabase = parser.isSet(database) ? parser.value(database) : findUsersDatabase();
     if (usersDatabase.isEmpty())
         return fail(QStringLiteral("No users database was found; name one with --database."));
 
     QString error;
+    qsizetype count = 0;
+    if (parser.isSet(phrases) && parser.isSet(memory))
+        return fail(QStringLiteral("--phrases and --memory cannot be given together."), 2);
+    if (parser.isSet(phrases) || parser.isSet(memory)) {
+        const QStringList folders =
+            parser.isSet(subjects) ? parser.values(subjects) : defaultSubjectFolders(usersDatabase);
+        const auto bytes = parser.isSet(phrases)
+                               ? PhraseResultsExport::phrasesBytes(usersDatabase, parser.value(learner), folders,
+                                                                   &error, &count)
+                               : PhraseResultsExport::memoryBytes(usersDatabase, parser.value(learner), folders,
+                                                                  &error, &count);
+        if (!bytes)
+            return fail(error);
+        if (args[1] == QLatin1String("-"))
+            return std::fwrite(bytes->constData(), 1, size_t(bytes->size()), stdout) == size_t(bytes->size()) ? 0
+                                                                                                              : 1;
+        if (!writeFileAtomically(args[1], *bytes, &error))
+            return fail(error);
+        std::fprintf(stdout, "%lld %s written to %s\n", static_cast<long long>(count),
+                     parser.isSet(phrases) ? "phrase results" : "phrases", qPrintable(args[1]));
+        return 0;
+    }
     if (args[1] == QLatin1String("-")) {
         ResultsFilter filter;
         filter.learner = parser.value(learner);
@@ -101,7 +147,6 @@ int main(int argc, char* argv[])
         return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) ? 0
                                                                                                        : 1;
     }
-    qsizetype count = 0;
     if (!ResultsExport::exportResults(usersDatabase, parser.value(learner), args[1], &error, &count))
         return fail(error);
     std::fprintf(stdout, "%lld results written to %s\n", static_cast<long long>(count), qPrintable(args[1]));

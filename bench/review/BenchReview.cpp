@@ -1,0 +1,200 @@
+// Today's due phrases for a learner with 100,000 per-phrase rows over 2,000 phrases (target:
+// under 50 ms): read from every row, as at a login, and at an activity press, when the rows
+// read at login take in only those added since. And the full reading against a learner with
+// none, which the login leaves to a thread of its own (what the login itself waits for is
+// measured too). Medians of repeated runs; real time and CPU time.
+#include "UsersTemplate.h"
+#include "platform/Database.h"
+#include "review/PhraseMemory.h"
+#include "review/PhraseResults.h"
+#include "review/ReviewLoader.h"
+#include "review/ReviewSchedule.h"
+#include "support/BenchLibrary.h"
+#include "users/UsersDatabase.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int Phrases = 2000;
+constexpr int ReviewsPerPhrase = 50;
+const QString Busy = QStringLiteral("Anna Rossi");
+const QString Fresh = QStringLiteral("Bruno Neri");
+
+struct Fixture
+{
+    QTemporaryDir dir;
+    QString path;
+    QString error;
+
+    Fixture()
+    {
+        const UsersDatabase users(dir.filePath(QStringLiteral("Users.dat")),
+                                  dir.filePath(QStringLiteral("Parlanto.tpl")));
+        path = users.path();
+        if (!UsersTemplate::write(users.templatePath(), &error) || !users.createFromTemplate(&error))
+            return;
+        auto db = Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+        if (!db)
+            return;
+        // Fifty reviews of each phrase over two years up to today, mostly recalled.
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        std::vector<PhraseResultRow> rows;
+        rows.reserve(size_t(Phrases) * ReviewsPerPhrase);
+        for (int p = 0; p < Phrases; ++p) {
+            const PhraseIdentity id{QStringLiteral("Subject_%1.ita").arg(p / 10, 3, 10, QLatin1Char('0')),
+                                    p % 10 + 1};
+            for (int r = 0; r < ReviewsPerPhrase; ++r) {
+                const qint64 when = now - qint64(730 - r * 14 - p % 13) * 86400 - (p * 37 % 3600);
+                rows.push_back({Busy, id, QStringLiteral("Flashcards"), when, (p + r) % 7 == 0 ? 1 : 3});
+            }
+        }
+        Transaction t(*db);
+        if (!PhraseResults::insert(*db, rows, &error) || !t.commit(&error))
+            return;
+        error.clear();
+    }
+};
+
+Fixture& fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+void BM_DuePhrases(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    if (!f.error.isEmpty()) {
+        state.SkipWithError(qPrintable(f.error));
+        return;
+    }
+    size_t due = 0, phrases = 0;
+    for (auto _ : state) {
+        QString error;
+        const auto histories = PhraseResults::historiesOf(f.path, Busy, &error);
+        const auto retention = PhraseResults::desiredRetention(f.path, Busy, &error);
+        if (!histories || !retention) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+        const PhraseMemory memory(*histories, FsrsScheduler(*retention));
+        const auto today = memory.due(PhraseMemory::today(), 10);
+        due = size_t(memory.dueCount(PhraseMemory::today()));
+        phrases = memory.items().size();
+        benchmark::DoNotOptimize(today);
+    }
+    state.counters["phrases"] = double(phrases);
+    state.counters["due"] = double(due);
+}
+BENCHMARK(BM_DuePhrases)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+
+// An activity press on the review node while the learner is logged in: the schedule read at
+// login takes in the rows added since (here one activity's ten) and picks today's ten.
+void BM_DueAtActivityPress(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    ReviewSchedule schedule(f.path, Busy);
+    QString error;
+    if (!schedule.refresh(&error)) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<PhraseResultRow> rows;
+        for (int i = 0; i < 10; ++i)
+            rows.push_back({Busy,
+                            {QStringLiteral("Subject_%1.ita").arg(i, 3, 10, QLatin1Char('0')), 1},
+                            QStringLiteral("Flashcards"),
+                            QDateTime::currentSecsSinceEpoch(),
+                            3});
+        ScoreRow score{Busy,
+                       QStringLiteral("Flashcards"),
+                       QStringLiteral("Review"),
+                       QStringLiteral("10/10 (100%)"),
+                       100.0,
+                       {},
+                       {}};
+        score.setWhen(QDateTime::currentDateTime());
+        if (!appendScore(f.path, score, rows, &error)) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+        ++round;
+        state.ResumeTiming();
+        if (!schedule.refresh(&error)) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+        benchmark::DoNotOptimize(schedule.memory().due(PhraseMemory::today(), 10));
+    }
+    state.counters["due"] = double(schedule.memory().dueCount(PhraseMemory::today()));
+}
+BENCHMARK(BM_DueAtActivityPress)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(30)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
+// The full reading for the learner who logs in (on the launcher's thread for it, beside the
+// login): no history against 100,000 rows.
+void BM_LoginReviewCount(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    const QString learner = state.range(0) ? Busy : Fresh;
+    for (auto _ : state) {
+        QString error;
+        const auto histories = PhraseResults::historiesOf(f.path, learner, &error);
+        const auto retention = PhraseResults::desiredRetention(f.path, learner, &error);
+        if (!histories || !retention) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+        benchmark::DoNotOptimize(
+            PhraseMemory(*histories, FsrsScheduler(*retention)).dueCount(PhraseMemory::today()));
+    }
+    state.SetLabel(state.range(0) ? "100,000 rows" : "no history");
+}
+BENCHMARK(BM_LoginReviewCount)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
+
+// What the history adds to the login itself: the reading goes to a thread of its own, and
+// the login waits only for that thread to start (the node's count follows when it is done).
+void BM_LoginStartsReading(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    const QString learner = state.range(0) ? Busy : Fresh;
+    ReviewLoader loader;
+    for (auto _ : state) {
+        loader.start(f.path, learner);
+        state.PauseTiming();
+        QString error;
+        if (!loader.current(&error)) // waits for the reading, untimed
+            state.SkipWithError(qPrintable(error));
+        state.ResumeTiming();
+    }
+    state.SetLabel(state.range(0) ? "100,000 rows" : "no history");
+}
+BENCHMARK(BM_LoginStartsReading)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    BenchLibrary::measureAsLearner();
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

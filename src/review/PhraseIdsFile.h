@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// A phrase's identity wherever it is studied from (an installed subject, a virtual subject,
+// the random subject or the random phrases): its installed subject file's name and its
+// pkPhraseNo there, the key a virtual subject's phrase keeps.
+struct PhraseIdentity
+{
+    QString subjectFile;
+    qint64 phraseNo = 0;
+
+    bool isValid() const { return phraseNo > 0 && !subjectFile.isEmpty(); }
+    bool operator==(const PhraseIdentity& o) const
+    {
+        return phraseNo == o.phraseNo && subjectFile == o.subjectFile;
+    }
+};
+
+// The file beside an activity's input file "~prl<handle>.txt" that names each slot's phrase
+// ("~prl<handle>.ids"), an extension of the activity contract that an activity may ignore.
+// UTF-8 text, CRLF line ends:
+//   line 1   "PARLANTO PHRASE IDS 1" (the format and its version)
+//   line 2   the slot count, the same as the input file's
+//   then     one line per slot, in slot order: the phrase number, a tab, the installed
+//            subject file's name; "0" and a tab alone for a slot of no known phrase.
+// The launcher writes it whole and renames it into place before the input file appears, and
+// deletes it with the set's other files.
+namespace PhraseIdsFile {
+
+inline constexpr char FirstLine[] = "PARLANTO PHRASE IDS 1";
+
+// The ids file of an input file: its name with ".txt" replaced by ".ids" ("" for a name that
+// does not end in ".txt").
+QString pathFor(const QString& inputFile);
+QByteArray contents(const std::vector<PhraseIdentity>& entries);
+// nullopt with the reason for a file of another form.
+std::optional<std::vector<PhraseIdentity>> parse(const QByteArray& bytes, QString* error);
+// The entries of the ids file beside inputFile: nullopt when there is none (error empty) or it
+// cannot be read (error set).
+std::optional<std::vector<PhraseIdentity>> readBeside(const QString& inputFile, QString* error);
+
+} // namespace PhraseIdsFile

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "review/FsrsScheduler.h"
+#include "review/PhraseResults.h"
+
+#include <QHash>
+
+#include <optional>
+#include <vector>
+
+// What a learner's memory of one phrase has come to after all its reviews.
+struct PhraseMemoryItem
+{
+    PhraseIdentity phrase;
+    MemoryState state;
+    int reviews = 0;
+    int lapses = 0;     // reviews graded Again on a later day than the one before
+    qint64 lastUtc = 0; // the last review, seconds since 1970 UTC
+    qint64 lastDay = 0; // its local day (Julian day number)
+    qint64 dueDay = 0;  // lastDay + the interval for the desired retention
+};
+
+// A learner's memory of every phrase they have studied, computed from their per-phrase rows
+// in time order (nothing is cached: the rows are the one record). Days are the learner's
+// local calendar days; a phrase never studied is not in it and is never due.
+class PhraseMemory
+{
+public:
+    // Thresholds of the memory view: a phrase reviewed once is new; after that it is known
+    // from a stability of 21 days on (three weeks before recall falls to 90%), learning below.
+    static constexpr double KnownStability = 21.0;
+
+    PhraseMemory(const std::vector<PhraseHistory>& histories, const FsrsScheduler& scheduler);
+
+    // One more review (a row added since the memory was made), in time order for its phrase.
+    void add(const PhraseIdentity& phrase, const PhraseReview& review);
+    // Another desired retention: every due date moves.
+    void setScheduler(const FsrsScheduler& scheduler);
+
+    // The local calendar day of a moment, as a Julian day number.
+    static qint64 localDay(qint64 utcSeconds);
+    static qint64 today();
+
+    const std::vector<PhraseMemoryItem>& items() const { return m_items; }
+    const FsrsScheduler& scheduler() const { return m_scheduler; }
+    // The chance of recalling the phrase on that day.
+    double retrievabilityOn(const PhraseMemoryItem& item, qint64 day) const;
+
+    // The phrases due on that day (due then or before), most overdue (lowest chance of
+    // recall) first, at most limit of them (every one when limit < 0).
+    std::vector<PhraseMemoryItem> due(qint64 day, int limit = -1) const;
+    int dueCount(qint64 day) const;
+    // The first day after day on which a phrase falls due; nullopt when nothing was studied.
+    std::optional<qint64> nextDueDay(qint64 day) const;
+
+    struct Counts
+    {
+        int newPhrases = 0;
+        int learning = 0;
+        int known = 0;
+    };
+    Counts counts() const;
+    // Reviews falling due on each of the days from day on (the first also counts the overdue).
+    std::vector<int> forecast(qint64 day, int days) const;
+    // The share of reviews recalled (Hard, Good or Easy) among those of the last days before
+    // and including day that tested memory: a later day than the phrase's review before.
+    // nullopt when there were none.
+    std::optional<double> achievedRetention(qint64 day, int days) const;
+
+private:
+    void apply(PhraseMemoryItem& item, const PhraseReview& review);
+    static QString key(const PhraseIdentity& phrase);
+
+    FsrsScheduler m_scheduler;
+    QHash<QString, size_t> m_index; // key(phrase) -> position in m_items
+    std::vector<PhraseMemoryItem> m_items;
+    std::vector<std::pair<qint64, bool>> m_tests; // (day, recalled) of each review that tested memory
+};

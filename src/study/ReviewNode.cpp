@@ -1,0 +1,129 @@
+#include "ReviewNode.h"
+
+#include "state/AppState.h"
+#include "subjects/InstalledSubjects.h"
+#include "subjects/SubjectFile.h"
+#include "subjects/SubjectTree.h"
+#include "widgets/Dialogs.h"
+
+#include <QDate>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QScopedValueRollback>
+
+ReviewNode::ReviewNode(SubjectTree* tree, QObject* parent) : QObject(parent), m_tree(tree)
+{
+    connect(&m_loader, &ReviewLoader::loaded, this, [this] {
+        if (!m_loader.error().isEmpty())
+            qWarning("The review cannot be read: %s", qPrintable(m_loader.error()));
+        show(m_loader.schedule());
+    });
+    // A rebuilt tree has a new, empty review folder: it shows what was read already.
+    connect(tree, &SubjectTree::foldersCreated, this, [this] { show(m_loader.schedule()); });
+    // Back from an activity (the launcher's window active again), the count takes in its rows.
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive && m_loader.schedule() && !m_preparing)
+            update();
+    });
+    connect(tree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        if (m_tree && item == m_tree->reviewFolder() && m_loader.schedule() && !m_preparing)
+            update();
+    });
+}
+
+void ReviewNode::start(const QString& usersDatabase, const QString& learner)
+{
+    m_due = -1;
+    show(nullptr);
+    m_loader.start(usersDatabase, learner);
+}
+
+bool ReviewNode::owns(const QTreeWidgetItem* node) const
+{
+    if (!m_tree || !node)
+        return false;
+    for (const QTreeWidgetItem* n = node; n; n = n->parent()) {
+        if (n == m_tree->reviewFolder())
+            return true;
+    }
+    return false;
+}
+
+void ReviewNode::update()
+{
+    QString error;
+    show(m_loader.current(&error));
+}
+
+void ReviewNode::show(const ReviewSchedule* schedule)
+{
+    if (!m_tree || !m_tree->reviewFolder())
+        return;
+    const AppState& s = app();
+    QTreeWidgetItem* folder = m_tree->reviewFolder();
+    const bool wasCurrent = owns(m_tree->currentItem()) && m_tree->currentItem() != folder;
+    qDeleteAll(folder->takeChildren());
+    if (!schedule) {
+        folder->setText(0, s.captions(Caption::ReviewSubject));
+        return;
+    }
+    const PhraseMemory& memory = schedule->memory();
+    const qint64 today = PhraseMemory::today();
+    m_due = memory.dueCount(today);
+    m_nextDay = memory.nextDueDay(today);
+    m_studied = !memory.items().empty();
+    folder->setText(0, m_due > 0 ? s.captions(Caption::ReviewDueCount).arg(m_due)
+                                 : s.captions(Caption::ReviewNothingDue));
+    if (m_due == 0)
+        return;
+    QTreeWidgetItem* set =
+        m_tree->addNode(folder, s.captions(Caption::ReviewSubject), SubjectNode::makePhraseSet(),
+                        SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
+    // The texts the tree shows; a phrase whose file or row is gone is left out, as a virtual
+    // subject's would be at study.
+    for (const PhraseMemoryItem& item : memory.due(today, StudiedAtOnce)) {
+        const QString path = installedSubjectPath(s, item.phrase.subjectFile);
+        bool found = false;
+        QString error;
+        const auto p = path.isEmpty()
+                           ? std::nullopt
+                           : InstalledSubject::phrase(path, item.phrase.phraseNo, false, &found, &error);
+        if (!p || !found)
+            continue;
+        m_tree->addNode(set, p->tTranslation,
+                        SubjectNode::makePhrase(item.phrase.subjectFile, p->pkPhraseNo, p->tPhrase,
+                                                p->tTranslation, p->tTranslation2),
+                        SubjectTree::PhraseImage);
+    }
+    if (wasCurrent)
+        m_tree->setCurrentItem(set);
+}
+
+QTreeWidgetItem* ReviewNode::prepareStudy(QWidget* window)
+{
+    const AppState& s = app();
+    QString error;
+    const ReviewSchedule* schedule = m_loader.current(&error);
+    if (!schedule) {
+        Dialogs::reportError(QStringLiteral("ReviewNode"), error, window);
+        return nullptr;
+    }
+    show(schedule);
+    QTreeWidgetItem* folder = m_tree ? m_tree->reviewFolder() : nullptr;
+    if (m_due <= 0 || !folder || folder->childCount() == 0) {
+        const QString text =
+            m_nextDay ? s.captions(Caption::ReviewNextOn)
+                            .arg(QLocale().toString(QDate::fromJulianDay(*m_nextDay), QLocale::LongFormat))
+                      : s.captions(Caption::ReviewNothingStudied);
+        Dialogs::inform(window, text);
+        return nullptr;
+    }
+    {
+        // Opened here, the folder must not be filled again under the set about to be studied.
+        const QScopedValueRollback<bool> preparing(m_preparing, true);
+        folder->setExpanded(true);
+    }
+    QTreeWidgetItem* set = folder->child(0);
+    m_tree->setCurrentItem(set);
+    return set;
+}

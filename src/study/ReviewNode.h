@@ -1,0 +1,48 @@
+#pragma once
+
+#include "review/ReviewLoader.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QTreeWidgetItem;
+class QWidget;
+class SubjectTree;
+
+// The main tree's review folder for the logged-in learner: its text says how many phrases
+// are due today ("Review: 14 due"), and under it a set titled "Review" holds up to ten of
+// them, the most overdue (lowest chance of recall) first, studied as a virtual subject's
+// phrases are. The learner's schedule is read on a thread at login (ReviewLoader); the node
+// is brought up to date whenever the folder is opened, an activity is pressed on it or the
+// launcher's window becomes active again (after an activity).
+class ReviewNode : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int StudiedAtOnce = 10;
+
+    ReviewNode(SubjectTree* tree, QObject* parent = nullptr);
+
+    // At login: reads the learner's schedule in the background (the folder says how many
+    // are due once that is done).
+    void start(const QString& usersDatabase, const QString& learner);
+    // Whether the node is the review folder or anything under it.
+    bool owns(const QTreeWidgetItem* node) const;
+    // Before an activity studies the review: brings the schedule and the node up to date
+    // and returns the set to study. With nothing due the learner is told so, and when the
+    // next review is, and nullptr is returned (also after a read error, which is reported).
+    QTreeWidgetItem* prepareStudy(QWidget* window);
+    // The number of phrases due today (-1 while the schedule is being read).
+    int dueCount() const { return m_due; }
+
+private:
+    void show(const ReviewSchedule* schedule);
+    void update();
+
+    QPointer<SubjectTree> m_tree;
+    ReviewLoader m_loader;
+    int m_due = -1;
+    std::optional<qint64> m_nextDay;
+    bool m_studied = false; // whether the learner has studied anything yet
+    bool m_preparing = false;
+};

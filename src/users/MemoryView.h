@@ -1,0 +1,51 @@
+#pragma once
+
+#include "review/PhraseMemory.h"
+
+#include <QGroupBox>
+
+#include <optional>
+
+class QBarSet;
+class QChartView;
+class QDoubleSpinBox;
+class QLabel;
+
+// The memory part of "My progress": how many phrases are new, being learnt and known, the
+// reviews falling due on each of the next 14 days as a bar chart, the share remembered over
+// the last 30 days beside the desired retention, and the desired retention itself (0.70 to
+// 0.97), which is stored for the learner at once.
+class MemoryView : public QGroupBox
+{
+    Q_OBJECT
+public:
+    static constexpr int ForecastDays = 14;
+    static constexpr int RetentionDays = 30;
+
+    MemoryView(const QString& learner, QWidget* parent = nullptr);
+
+    // Reads the learner's per-phrase rows; false with the reason otherwise.
+    bool load(const QString& usersDatabasePath, qint64 today, QString* error);
+
+    QLabel* lblCounts() const { return m_counts; }
+    QLabel* lblRetention() const { return m_retention; }
+    QChartView* forecastChart() const { return m_chart; }
+    QDoubleSpinBox* desiredRetention() const { return m_desired; }
+    // The figures shown: reviews due on each day from today.
+    const std::vector<int>& forecast() const { return m_forecast; }
+
+private:
+    void show(const PhraseMemory& memory);
+    void onDesiredRetentionChanged(double value);
+
+    QString m_learner;
+    QString m_path;
+    qint64 m_today = 0;
+    std::optional<PhraseMemory> m_memory;
+    std::vector<int> m_forecast;
+    QLabel* m_counts = nullptr;
+    QLabel* m_retention = nullptr;
+    QChartView* m_chart = nullptr;
+    QBarSet* m_bars = nullptr;
+    QDoubleSpinBox* m_desired = nullptr;
+};
