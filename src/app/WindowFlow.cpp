@@ -1,14 +1,18 @@
 #include "WindowFlow.h"
 
+#include "app/Startup.h"
 #include "app/MainWindow.h"
 #include "editor/VirtualSubjectEditor.h"
 #include "platform/Files.h"
+#include "platform/SingleInstance.h"
 #include "state/AppState.h"
 #include "subjects/SubjectTree.h"
 #include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
+
+#include <QApplication>
 
 WindowFlow::WindowFlow(MainWindow& main, QObject* parent) : QObject(parent), m_main(main)
 {
@@ -60,6 +64,7 @@ VirtualSubjectEditor* WindowFlow::openEditor(int pauseSeconds)
 {
     m_main.hide();
     auto* editor = VirtualSubjectEditor::open(pauseSeconds);
+    m_editor = editor;
     connect(editor, &VirtualSubjectEditor::closed, this,
             [this, pauseSeconds](bool changed) { onEditorClosed(changed, pauseSeconds); });
     return editor;
@@ -90,4 +95,37 @@ void WindowFlow::connectAdministration(AdminWindow* admin)
     connect(admin, &AdminWindow::quitRequested, &m_main, &MainWindow::endProgram);
     // After its own loop has ended: the login window replaces it.
     connect(admin, &AdminWindow::reloginRequested, this, &WindowFlow::relogin, Qt::QueuedConnection);
+}
+
+void WindowFlow::bringToFront(const QStringList& files)
+{
+    if (m_main.hasEnded())
+        return;
+    QWidget* front = QApplication::activeModalWidget();
+    if (!front && m_login && m_login->isVisible())
+        front = m_login;
+    if (!front && m_editor && m_editor->isVisible())
+        front = m_editor;
+    if (!front && m_main.isVisible())
+        front = &m_main;
+    // Still starting (splash): the start-up shows its window itself.
+    if (front) {
+        if (front->isMinimized())
+            front->showNormal();
+        front->raise();
+        front->activateWindow();
+        qCInfo(lcInstance, "raised %s", qPrintable(front->objectName()));
+    }
+    const QPointer<QWidget> guard(front);
+    for (const QString& file : files) {
+        const QString added = Startup::addOpenedFile(file, guard.data());
+        if (m_main.hasEnded())
+            return;
+        if (added.isEmpty())
+            continue;
+        qCInfo(lcInstance, "added %s", qPrintable(added));
+        app().SubjectsChanged = true;
+        m_main.subjectTree()->refreshSubjects();
+        m_main.subjectTree()->selectFile(added);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 
 class AdminWindow;
 class LoginWindow;
@@ -38,9 +39,14 @@ public:
     // What follows the administration window's own signals (clear, restore).
     void connectAdministration(AdminWindow* admin);
 
+    // Another start of the program asked this copy to come to the front: its window on top
+    // (a modal window first), then each file it was given added as at start-up.
+    void bringToFront(const QStringList& files);
+
 private:
     void onEditorClosed(bool subjectsChanged, int pauseSeconds);
 
     MainWindow& m_main;
     QPointer<LoginWindow> m_login;
+    QPointer<VirtualSubjectEditor> m_editor;
 };
