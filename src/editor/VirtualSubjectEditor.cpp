@@ -460,7 +460,7 @@ void VirtualSubjectEditor::onInstalledNodeClicked(QTreeWidgetItem* node, bool to
     const QString verdict = checkSubject(file);
     if (verdict != QLatin1String("VALID")) {
         m_treeSubjects->setImages(node, Img::FailedSubjectImage, Img::FailedSubjectImage);
-        reportSubjectProblem(file, verdict, this);
+        reportSubjectProblem(file, verdict, this, Repeat::Quiet);
         selectFromCode(m_treeSubjects, m_treeSubjects->topLevelItem(0));
         return;
     }
@@ -481,7 +481,7 @@ void VirtualSubjectEditor::onVirtualNodeClicked(QTreeWidgetItem* node, bool togg
         const QString file = SubjectNode::of(node).file;
         const QString verdict = checkSubject(file);
         if (verdict != QLatin1String("VALID")) {
-            reportSubjectProblem(file, verdict, this);
+            reportSubjectProblem(file, verdict, this, Repeat::Quiet);
             selectFromCode(m_treeVirtual, node->parent());
         }
     }
