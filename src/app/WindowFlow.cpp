@@ -9,16 +9,60 @@
 #include "subjects/SubjectTree.h"
 #include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
+#include "users/UsersDatabase.h"
+#include "state/CaptionId.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
 
 #include <QApplication>
+#include <QEvent>
+
+#include <algorithm>
 
 WindowFlow::WindowFlow(MainWindow& main, QObject* parent) : QObject(parent), m_main(main)
 {
     connect(&m_main, &MainWindow::changeUserRequested, this, &WindowFlow::relogin);
     connect(&m_main, &MainWindow::administrationRequested, this, &WindowFlow::openAdministration);
     connect(&m_main, &MainWindow::editorRequested, this, [this] { openEditor(); });
+    // Coming back to the main window (from an activity, another program) is when the
+    // learner's file is looked at again.
+    m_main.installEventFilter(this);
+}
+
+bool WindowFlow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &m_main && event->type() == QEvent::WindowActivate && m_main.isVisible() &&
+        !m_main.hasEnded() && !Dialogs::isBehindModal(&m_main)) {
+        // Later: a message box must not open inside the activation.
+        QMetaObject::invokeMethod(this, [this] { learnerGone(); }, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool WindowFlow::learnerGone()
+{
+    const AppState& s = app();
+    if (s.CurrentUser.isEmpty() || !m_main.isVisible() || m_main.hasEnded() || m_checkingLearner)
+        return false;
+    const UsersDatabase users = UsersDatabase::forApp();
+    bool gone = !users.exists();
+    if (!gone) {
+        QString error;
+        const auto learners = users.readLearners(&error);
+        // A file that cannot be read just now (locked by an activity) is not a gone learner.
+        gone = learners && std::none_of(learners->begin(), learners->end(), [&s](const Learner& l) {
+                   return l.displayName() == s.CurrentUser;
+               });
+    }
+    if (!gone)
+        return false;
+    m_checkingLearner = true;
+    Dialogs::inform(&m_main, s.captions(Caption::UsersFileGone) + QStringLiteral("\n\n") + s.usersDatabasePath(),
+                    QMessageBox::Warning);
+    m_checkingLearner = false;
+    if (!m_main.hasEnded())
+        relogin();
+    return true;
 }
 
 WindowFlow::~WindowFlow()

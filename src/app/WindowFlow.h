@@ -43,10 +43,17 @@ public:
     // (a modal window first), then each file it was given added as at start-up.
     void bringToFront(const QStringList& files);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The learner's users database is gone (another program or a person removed it), or the
+    // learner is no longer in it: said, and everyone logs in again. False when all is well.
+    bool learnerGone();
     void onEditorClosed(bool subjectsChanged, int pauseSeconds);
 
     MainWindow& m_main;
     QPointer<LoginWindow> m_login;
     QPointer<VirtualSubjectEditor> m_editor;
+    bool m_checkingLearner = false;
 };
