@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMenu>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -87,9 +88,10 @@ private slots:
     void buttonsClickOnPressAndRelease();
     void focusBackToTheChosenNode();
     void tabOrderFollowsTheSteps();
+    void phrasesByKeyboard();
 
 private:
-    MainWindow* makeWindow();
+    MainWindow* makeWindow(bool administrator = true);
     // Runs the panel's movement to its next stop.
     void runPanel();
 
@@ -98,13 +100,17 @@ private:
     std::unique_ptr<MainWindow> m_main;
     std::unique_ptr<WindowFlow> m_flow;
     int m_clicks = 0;
+    QStringList m_played;
     QList<QUrl> m_opened;
 };
 
 void TestMainWindow::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    Sound::setPlayerForTests([this](const QString&, bool) { ++m_clicks; });
+    Sound::setPlayerForTests([this](const QString& source, bool) {
+        ++m_clicks;
+        m_played << source;
+    });
     setUrlOpenerForTests([this](const QUrl& url) { m_opened << url; });
     MessageWindow::setModalHandlerForTests([](const QString&) {});
     Dialogs::setHandlerForTests([](const Dialogs::Request&) { return QMessageBox::Ok; });
@@ -124,6 +130,7 @@ void TestMainWindow::init()
     QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->path()));
     QVERIFY(QFile::copy(m_root.filePath("Parlanto.tpl"), app().templateDatabasePath()));
     m_clicks = 0;
+    m_played.clear();
     m_opened.clear();
 }
 
@@ -136,7 +143,7 @@ void TestMainWindow::cleanup()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-MainWindow* TestMainWindow::makeWindow()
+MainWindow* TestMainWindow::makeWindow(bool administrator)
 {
     QDir().mkpath(app().installedSubjectsFolder);
     QDir().mkpath(app().activitiesFolder);
@@ -152,7 +159,7 @@ MainWindow* TestMainWindow::makeWindow()
     m_main->subjectTree()->loadSubjects();
     m_main->loadMenuLinks();
     m_main->activityPanel()->loadActivities();
-    m_main->applyLogin(QStringLiteral("Anna Rossi"), true);
+    m_main->applyLogin(QStringLiteral("Anna Rossi"), administrator);
     if (!QTest::qWaitForWindowExposed(m_main.get()))
         qWarning("main window not exposed");
     return m_main.get();
@@ -398,6 +405,34 @@ void TestMainWindow::tabOrderFollowsTheSteps()
     QVERIFY(order.indexOf("btnChangeUser") < order.indexOf("lblMsg"));
     QVERIFY(order.indexOf("lblMsg") < order.indexOf("lblMenu_0"));
     QCOMPARE(order.last(), QStringLiteral("lblURL"));
+}
+
+// Right opens a subject to its phrases; Enter on a phrase plays it for any learner; Shift+F10
+// opens the phrase menu where there is one (the administrator's).
+void TestMainWindow::phrasesByKeyboard()
+{
+    for (const bool administrator : {false, true}) {
+        cleanup();
+        init();
+        MainWindow* w = makeWindow(administrator);
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        SubjectTree* tree = w->subjectTree();
+        QTreeWidgetItem* food = tree->installedFolder()->child(0);
+        tree->setFocus();
+        tree->setCurrentItem(food);
+        QTest::keyClick(tree, Qt::Key_Right);
+        QCOMPARE(food->childCount(), 3);
+        QVERIFY(food->isExpanded());
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(tree->currentItem(), food->child(0));
+        m_played.clear();
+        QTest::keyClick(tree, Qt::Key_Return);
+        QVERIFY2(m_played.size() == 1 && m_played[0].endsWith(".wav") && !m_played[0].startsWith(':'),
+                 qPrintable(m_played.join(',')));
+        QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(w->mnuOption()->isVisible(), administrator);
+        w->mnuOption()->close();
+    }
 }
 
 QTEST_MAIN(TestMainWindow)
