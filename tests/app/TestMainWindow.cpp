@@ -23,6 +23,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -404,6 +405,15 @@ void TestMainWindow::tabOrderFollowsTheSteps()
     QVERIFY(order.indexOf("btnChangeUser") > 3);
     QVERIFY(order.indexOf("btnChangeUser") < order.indexOf("lblMsg"));
     QVERIFY(order.indexOf("lblMsg") < order.indexOf("lblMenu_0"));
+    // "My progress" stands left of "Results".
+    QVERIFY(order.indexOf("btnProgress") < order.indexOf("btnAdmin"));
+    QVERIFY(order.indexOf("btnAdmin") < order.indexOf("lblMsg"));
+    // Enter presses a focused button.
+    QObject::disconnect(w, &MainWindow::administrationRequested, nullptr, nullptr);
+    QSignalSpy results(w, &MainWindow::administrationRequested);
+    w->btnAdmin()->setFocus();
+    QTest::keyClick(w->btnAdmin(), Qt::Key_Return);
+    QCOMPARE(results.size(), 1);
     QCOMPARE(order.last(), QStringLiteral("lblURL"));
 }
 
