@@ -7,13 +7,24 @@
 class QSoundEffect;
 
 // Plays a phrase's sound without blocking the window; a new sound replaces the one playing.
-// No audio device means silence.
+// No audio device means silence (and a word to the failure handler, when one is set).
 namespace ActivitySound {
 
 void play(const QString& path);
+// Plays at rate (below 1: slower) through the media player; false, and nothing played, when
+// this system's player does not change the rate.
+bool playAt(const QString& path, double rate);
 void stop();
+
+// Told of a sound that could not be heard: no audio output, a missing file, or a file this
+// system cannot play.
+void setFailureHandler(std::function<void(const QString& path)> handler);
+// Passes a failure to the handler (the players call it).
+void failed(const QString& path);
 
 // Tests see the sounds instead of hearing them.
 void setPlayerForTests(std::function<void(const QString& path)> player);
+// Tests see the rate too; false stands for a player that cannot change it.
+void setRatePlayerForTests(std::function<bool(const QString& path, double rate)> player);
 
 } // namespace ActivitySound

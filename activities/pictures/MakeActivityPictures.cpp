@@ -2,7 +2,7 @@
 // writes them as PNG into the activity's picture database (".cfg"): tblImages, row 1 the
 // normal picture, row 2 the hover picture, columns bEnglish and bSpanish.
 //
-//   make_activity_pictures <Flashcards|Listening> <output.cfg>
+//   make_activity_pictures <Flashcards|Listening|Dictation> <output.cfg>
 
 #include "platform/Database.h"
 
@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMap>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -58,6 +59,26 @@ void drawSpeaker(QPainter& p, const QRectF& r, const QColor& ink)
     }
 }
 
+// A pencil writing a line.
+void drawPencil(QPainter& p, const QRectF& r, const QColor& ink)
+{
+    p.save();
+    p.translate(r.center());
+    p.setPen(QPen(ink, 3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(-24, 22), QPointF(8, 22));
+    p.rotate(45);
+    p.setBrush(ink);
+    p.drawRect(QRectF(-6, -26, 12, 34));
+    QPainterPath tip;
+    tip.moveTo(-6, 8);
+    tip.lineTo(6, 8);
+    tip.lineTo(0, 20);
+    tip.closeSubpath();
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(tip);
+    p.restore();
+}
+
 QByteArray picture(const QString& activity, const QString& label, bool hover)
 {
     QImage image(Width, Height, QImage::Format_ARGB32_Premultiplied);
@@ -65,7 +86,10 @@ QByteArray picture(const QString& activity, const QString& label, bool hover)
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const bool cards = activity == QLatin1String("Flashcards");
-    const QColor base = cards ? QColor(0x2e, 0x7d, 0x32) : QColor(0x15, 0x65, 0xc0);
+    const bool dictation = activity == QLatin1String("Dictation");
+    const QColor base = cards       ? QColor(0x2e, 0x7d, 0x32)
+                        : dictation ? QColor(0x8e, 0x24, 0xaa)
+                                    : QColor(0x15, 0x65, 0xc0);
     const QColor top = hover ? base.lighter(150) : base.lighter(115);
     const QColor bottom = hover ? base.lighter(110) : base.darker(115);
     QLinearGradient g(0, 0, 0, Height);
@@ -78,6 +102,8 @@ QByteArray picture(const QString& activity, const QString& label, bool hover)
     const QColor ink = hover ? QColor(0xff, 0xf5, 0x9d) : QColor(Qt::white);
     if (cards)
         drawCards(p, iconBox, base.darker(150));
+    else if (dictation)
+        drawPencil(p, iconBox, ink);
     else
         drawSpeaker(p, iconBox, ink);
     QFont f(QStringLiteral("DejaVu Sans"));
@@ -102,16 +128,20 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     const QStringList args = application.arguments();
-    if (args.size() != 3 ||
-        (args.at(1) != QLatin1String("Flashcards") && args.at(1) != QLatin1String("Listening"))) {
-        std::fprintf(stderr, "usage: make_activity_pictures <Flashcards|Listening> <output.cfg>\n");
+    // Each activity's button label in the learner's languages.
+    const QMap<QString, QString> spanishLabels = {
+        {QStringLiteral("Flashcards"), QStringLiteral("Tarjetas")},
+        {QStringLiteral("Listening"), QStringLiteral("Escuchar")},
+        {QStringLiteral("Dictation"), QStringLiteral("Dictado")},
+    };
+    if (args.size() != 3 || !spanishLabels.contains(args.at(1))) {
+        std::fprintf(stderr, "usage: make_activity_pictures <Flashcards|Listening|Dictation> <output.cfg>\n");
         return 2;
     }
     const QString activity = args.at(1);
     const QString output = args.at(2);
     const QString english = activity;
-    const QString spanish =
-        activity == QLatin1String("Flashcards") ? QStringLiteral("Tarjetas") : QStringLiteral("Escuchar");
+    const QString spanish = spanishLabels.value(activity);
     // Built beside the target and renamed into place: a reader never sees half a file.
     const QString partial = output + QStringLiteral(".part");
     QFile::remove(partial);

@@ -3,9 +3,12 @@
 // into it, make a virtual subject of phrases of three other subjects, rename it, close the
 // editor, find both in the main tree and study each with the real Flashcards program, whose
 // window is answered by key presses from outside (xdotool). Once by mouse, once by keyboard.
+// Then, by keyboard, an installed subject studied with the real Dictation program.
 #include "support/ModalDriver.h"
 #include "support/TestSupport.h"
 
+#include "ActivityInput.h"
+#include "DictationCheck.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "app/WindowFlow.h"
@@ -524,6 +527,58 @@ private slots:
 
         STEP(closeEditor(true));
         STEP(studyBoth(QStringLiteral("Mountain Phrases"), true));
+    }
+
+    // Dictation from the panel: every phrase typed right (accents and apostrophes too) but one
+    // without its accents (right, graded Hard) and one wrong.
+    void dictationByKeyboard()
+    {
+        const QString subject = QStringLiteral("At The Cafe");
+        SubjectTree* tree = m_main->subjectTree();
+        const auto found = tree->findItems(subject, Qt::MatchExactly | Qt::MatchRecursive);
+        QVERIFY(!found.isEmpty());
+        ActivityPanel* panel = m_main->activityPanel();
+        const int dictation = int(panel->activities().indexOf(QStringLiteral("Dictation")));
+        QVERIFY2(dictation >= 0, qPrintable(panel->activities().join(", ")));
+        STEP(tabTo(tree));
+        STEP(arrowTo(tree, found.first()));
+        STEP(tabTo(panel->button(dictation)));
+        STEP(press(Qt::Key_Space));
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
+
+        // The phrases in the order asked, from the file the launcher handed over.
+        QString error;
+        const auto input = ActivityInput::read(app().activityInputFile(), &error);
+        QVERIFY2(input, qPrintable(error));
+        const int n = int(input->phrases.size());
+        int accentless = -1;
+        for (int i = 0; i < n && accentless < 0; ++i)
+            if (DictationCheck::withoutAccents(input->phrases[size_t(i)].phrase) !=
+                input->phrases[size_t(i)].phrase)
+                accentless = i;
+        QVERIFY2(n >= 3 && accentless >= 0, "three phrases or more, one with an accent");
+        const int wrong = accentless == 0 ? 1 : 0;
+
+        const QString title = QRegularExpression::escape("Dictation - " + subject) + "$";
+        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", title, "windowfocus", "--sync"}));
+        for (int i = 0; i < n; ++i) {
+            const QString phrase = input->phrases[size_t(i)].phrase;
+            // Calls of their own: "type" takes every word after it as text.
+            QVERIFY(xdotool({"type", "--delay", "20",
+                             i == wrong        ? QStringLiteral("Niente da fare")
+                             : i == accentless ? DictationCheck::withoutAccents(phrase)
+                                               : phrase}));
+            QVERIFY(xdotool({"key", "--delay", "100", "Return", "Return"})); // check, then the next phrase
+        }
+        QVERIFY(xdotool({"key", "space"})); // Close, focused at the end
+        QTRY_VERIFY_WITH_TIMEOUT(!xdotool({"search", "--onlyvisible", "--name", title}, false), WaitMs);
+
+        const auto rows = UsersDatabase::forApp().resultsOfSubjectForLearner(subject, LearnerName, &error);
+        QVERIFY2(rows, qPrintable(error));
+        QCOMPARE(rows->size(), 1);
+        QCOMPARE(rows->at(0).name, QStringLiteral("Dictation"));
+        QCOMPARE(rows->at(0).score,
+                 QStringLiteral("%1/%2 (%3%)").arg(n - 1).arg(n).arg(qRound(100.0 * (n - 1) / n)));
     }
 };
 

@@ -53,6 +53,10 @@ for e in "$edition" "$other"; do
     grep -q "^$t ($e) " "$work/version-$e" || { echo "$cmd --version does not name $t ($e)"; exit 1; }
     "$work/together/bin/parlanto-subject${cmd#parlanto}" --version | grep -q "edition $e " ||
         { echo "parlanto-subject${cmd#parlanto} --version does not name $e"; exit 1; }
+    # The results export reads the users database of its own edition's data folder.
+    env -u XDG_DATA_HOME HOME="$home" "$work/together/bin/parlanto-results${cmd#parlanto}" --help |
+        grep -qF "$home/.local/share/$t/Users.dat" ||
+        { echo "parlanto-results${cmd#parlanto} --help does not name the users database of $t"; exit 1; }
 
     program_dir="$work/together/lib/$cmd"
     shipped=$(find "$program_dir" -name "*.$(echo "$e" | cut -c4-6)" | sort | head -n 1)

@@ -101,11 +101,14 @@ main=$(window "$title .*")
 focus "$main"
 # The tree has the focus: the first folder holds the installed subjects; open it, find the
 # copy by typing the first letter of its title (no other subject starts with it), choose it
-# with Enter, then Tab to the first activity. The program handles each key before the next.
-xdotool key Home Right x Return Tab space
+# with Enter, then Tab to the second activity (in the order of their names: Dictation,
+# Flashcards, ...). The program handles each key before the next.
+xdotool key Home Right x Return Tab Tab space
 cards=$(other "$main")
 [ -n "$cards" ] || fail "the activity did not open"
-echo "activity window: $(xdotool getwindowname "$cards")"
+name=$(xdotool getwindowname "$cards")
+echo "activity window: $name"
+case "$name" in "Flashcards - "* | "Tarjetas - "*) ;; *) fail "not the Flashcards window: $name" ;; esac
 focus "$cards"
 # Each card: Enter shows the translation, K says it was known. Then Enter closes.
 n=0
@@ -145,6 +148,11 @@ scores=$(printf "PRAGMA key = 'qrv6180';\nPRAGMA kdf_iter = 64;\n.mode list\nSEL
 echo "scores: $scores"
 echo "$scores" | grep -qx "Ada Lovelace|Flashcards|Xtra Learners Copy|$phrases/$phrases (100%)" ||
     { echo "no score of Ada Lovelace for Xtra Learners Copy in $users"; exit 1; }
+# The results export on the PATH, run by the learner without --database, finds that database.
+results=$(setpriv --reuid="$uid" --regid="$uid" --clear-groups env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 \
+    "$(dirname "$command")/parlanto-results${command##*/parlanto}" export -)
+echo "$results" | grep -q "^Ada Lovelace,Flashcards,Xtra Learners Copy,$phrases/$phrases (100%),100," ||
+    { echo "the learner's results export misses the score:"; echo "$results"; exit 1; }
 
 snapshot >"$work/prefix-after"
 diff "$work/prefix-before" "$work/prefix-after" || { echo "the session changed the installation"; exit 1; }

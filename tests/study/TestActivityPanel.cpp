@@ -164,6 +164,35 @@ private slots:
         QVERIFY(fx->opened.first().contains("activities.htm") || fx->opened.first().contains("C95"));
     }
 
+    // The activities this build ships, found by the panel from their programs and pictures
+    // alone: a button for every program of the Activities folder, Dictation among them, each
+    // drawn in the learner's language.
+    void shippedActivities()
+    {
+        const QString shipped = QStringLiteral(PARLANTO_PROGRAM_DIR "/Activities/");
+        QString error;
+        QVERIFY2(copyFolder(shipped, app().activitiesFolder, &error), qPrintable(error));
+        QStringList programs;
+        for (const QFileInfo& f : QDir(shipped).entryInfoList(QDir::Files | QDir::Executable, QDir::Name))
+            if (f.suffix().isEmpty() && QFileInfo::exists(f.filePath() + ".cfg"))
+                programs << f.fileName();
+        QVERIFY2(programs.contains("Dictation") && programs.size() >= 3, qPrintable(programs.join(", ")));
+        QImage pictures[2];
+        for (int i = 0; i < 2; ++i) {
+            app().edition = *findEdition(i == 0 ? "prlita" : "prlito"); // English, then Spanish
+            build();
+            QStringList found = panel->activities();
+            found.sort();
+            QCOMPARE(found, programs);
+            QVERIFY(fx->boxes.isEmpty());
+            ActivityButton* b = panel->button(int(panel->activities().indexOf("Dictation")));
+            QCOMPARE(b->accessibleName(), QStringLiteral("Dictation"));
+            pictures[i] = b->grab().toImage();
+            main.reset();
+        }
+        QVERIFY(pictures[0] != pictures[1]); // "Dictation", "Dictado"
+    }
+
     void scrollBarFromEighteen_data()
     {
         QTest::addColumn<int>("count");

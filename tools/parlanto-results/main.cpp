@@ -4,7 +4,7 @@
 //
 // FILE "-" writes to the standard output. Without --database the users database is looked
 // for where the program keeps it: beside this tool, in the program folder of a build tree,
-// then in the per-user data folder.
+// then in the per-user data folder (where an installed copy keeps it).
 #include "platform/Files.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
@@ -13,18 +13,29 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstdio>
 
 namespace {
 
+// The users database of an installed copy for the user running the tool. Only looked at:
+// a tool that reads creates no folder.
+QString installedUsersDatabase()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty())
+        return QString();
+    return data + QLatin1Char('/') + app().edition.EditionTitle + QStringLiteral("/Users.dat");
+}
+
 QString findUsersDatabase()
 {
     const QString here = ProgramFolder();
     QStringList candidates{here + QStringLiteral("Users.dat"), here + QStringLiteral("../program/Users.dat")};
-    const QString data = applicationDataFolder();
-    if (!data.isEmpty())
-        candidates << data + QLatin1Char('/') + app().edition.EditionTitle + QStringLiteral("/Users.dat");
+    const QString installed = installedUsersDatabase();
+    if (!installed.isEmpty())
+        candidates << installed;
     for (const QString& c : candidates) {
         if (QFileInfo(c).isFile())
             return QFileInfo(c).absoluteFilePath();
@@ -44,8 +55,16 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Writes the learners' results to a CSV file (UTF-8, "
-                                                    "RFC 4180, ISO 8601 dates)."));
+    const QString installed = installedUsersDatabase();
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Writes the learners' results to a CSV file (UTF-8, RFC 4180, ISO 8601 dates).\n\n"
+            "Without --database it reads the users database an installed copy keeps for this user:\n"
+            "  %1\nA copy run from its build tree or from a folder it may write keeps its "
+            "users database\nin its program folder, which is looked at first.")
+            .arg(installed.isEmpty()
+                     ? QStringLiteral("~/.local/share/%1/Users.dat").arg(app().edition.EditionTitle)
+                     : installed));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("export"), QStringLiteral("The command: export."));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV file to write, - for the "
@@ -58,7 +77,10 @@ int main(int argc, char* argv[])
                                       QStringLiteral("FILE"));
     parser.addOption(learner);
     parser.addOption(database);
-    parser.process(application);
+    // A mistake on the command line exits with 2, as a wrong command does.
+    if (!parser.parse(application.arguments()))
+        return fail(parser.errorText(), 2);
+    parser.process(application); // --help and --help-all: the arguments are known to be right
 
     const QStringList args = parser.positionalArguments();
     if (args.size() != 2 || args[0] != QLatin1String("export"))

@@ -1,0 +1,324 @@
+#include "ActivitySound.h"
+#include "ActivityTestSupport.h"
+#include "DictationCheck.h"
+#include "DictationWindow.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+// The alignment in one line: a right word as written in the phrase, ~typed/expected for an
+// accent, !typed/expected for a wrong word, -expected for a missing one, +typed for an extra.
+QString marks(const DictationCheck::Result& r)
+{
+    QStringList out;
+    for (const DictationCheck::Word& w : r.words) {
+        switch (w.mark) {
+        case DictationCheck::Word::Right:
+            out << w.expected;
+            break;
+        case DictationCheck::Word::Almost:
+            out << "~" + w.answered + "/" + w.expected;
+            break;
+        case DictationCheck::Word::Wrong:
+            out << "!" + w.answered + "/" + w.expected;
+            break;
+        case DictationCheck::Word::Missing:
+            out << "-" + w.expected;
+            break;
+        case DictationCheck::Word::Extra:
+            out << "+" + w.answered;
+            break;
+        }
+    }
+    return out.join(' ');
+}
+} // namespace
+
+class TestDictation : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+    QStringList played;
+    QList<double> rates;
+    bool rateWorks = true;
+
+    ActivityInput input(const QStringList& phrases, const QString& language = "English")
+    {
+        ActivityInput in;
+        in.interfaceLanguage = language;
+        in.studiedLanguage = "Italian";
+        in.user = "Zoë \"Z\"";
+        in.subject = " Al Caffè";
+        in.usersDatabase = dir.filePath("Users.dat");
+        for (int i = 0; i < phrases.size(); ++i)
+            in.phrases.push_back(
+                {phrases[i], QString("Translation %1").arg(i + 1), "", QString("/s/%1.wav").arg(i + 1)});
+        return in;
+    }
+    static void type(DictationWindow& w, const QString& text)
+    {
+        QCOMPARE(QApplication::focusWidget(), w.txtAnswer());
+        for (QChar c : text) {
+            if (c.unicode() < 128)
+                QTest::keyClick(w.txtAnswer(), c.toLatin1());
+            else // a key of a keyboard of the studied language
+                QTest::sendKeyEvent(QTest::Click, w.txtAnswer(), Qt::Key(c.toUpper().unicode()), QString(c),
+                                    Qt::NoModifier);
+        }
+    }
+    static void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        QTest::keyClick(QApplication::focusWidget(), k, m);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        ActivitySound::setRatePlayerForTests([this](const QString& p, double rate) {
+            played << p;
+            rates << rate;
+            return rateWorks;
+        });
+    }
+    void init()
+    {
+        ActivitySound::setPlayerForTests([this](const QString& p) { played << p; });
+        played.clear();
+        rates.clear();
+        rateWorks = true;
+        QFile::remove(dir.filePath("Users.dat"));
+        writeUsersDatabase(dir.filePath("Users.dat"));
+    }
+
+    void comparison_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("marking");
+        QTest::addColumn<int>("grade");
+        const QString coffee = "Vorrei un caffè, per favore.";
+        QTest::newRow("exact") << coffee << coffee << coffee << int(DictationCheck::Good);
+        QTest::newRow("case, blanks, punctuation")
+            << "  vorrei   UN\tcaffè per favore " << coffee << coffee << int(DictationCheck::Good);
+        QTest::newRow("accent dropped")
+            << "Vorrei un caffe, per favore." << coffee << "Vorrei un ~caffe,/caffè, per favore."
+            << int(DictationCheck::Hard);
+        QTest::newRow("accent the wrong way") << "Perchè no?"
+                                              << "Perché no?"
+                                              << "~Perchè/Perché no?" << int(DictationCheck::Hard);
+        QTest::newRow("combining accent")
+            << QString("Vorrei un caffe\u0300 per favore") << coffee << coffee << int(DictationCheck::Good);
+        QTest::newRow("apostrophes") << "dov'è l´albergo" << QString("Dov’è l’albergo?")
+                                     << QString("Dov’è l’albergo?") << int(DictationCheck::Good);
+        QTest::newRow("quotes and spaced punctuation")
+            << "il a dit \"bonjour\"" << QString("Il a dit «\u00a0bonjour\u00a0» !") << "Il a dit bonjour"
+            << int(DictationCheck::Good);
+        QTest::newRow("elision kept") << "un po"
+                                      << "Un po'."
+                                      << "Un !po/po'." << int(DictationCheck::Again);
+        QTest::newRow("missing word, long phrase")
+            << "Vorrei caffè per favore" << coffee << "Vorrei -un caffè, per favore."
+            << int(DictationCheck::Hard);
+        QTest::newRow("missing word, short phrase") << "Come oggi"
+                                                    << "Come stai oggi?"
+                                                    << "Come -stai oggi?" << int(DictationCheck::Again);
+        QTest::newRow("wrong word, long phrase")
+            << "Vorrei un tè per favore" << coffee << "Vorrei un !tè/caffè, per favore."
+            << int(DictationCheck::Hard);
+        QTest::newRow("extra word, long phrase")
+            << "Vorrei un caffè per per favore" << coffee << "Vorrei un caffè, per +per favore."
+            << int(DictationCheck::Hard);
+        QTest::newRow("two wrong words")
+            << "Vorrei il tè per favore" << coffee << "Vorrei !il/un !tè/caffè, per favore."
+            << int(DictationCheck::Again);
+        QTest::newRow("misspelt word paired with its like")
+            << "Buonasera"
+            << "Buongiorno a tutti"
+            << "!Buonasera/Buongiorno -a -tutti" << int(DictationCheck::Again);
+        QTest::newRow("swapped words") << "sono io qui"
+                                       << "Io sono qui."
+                                       << "+sono Io -sono qui." << int(DictationCheck::Again);
+        QTest::newRow("empty answer") << ""
+                                      << "Buongiorno a tutti!"
+                                      << "-Buongiorno -a -tutti!" << int(DictationCheck::Again);
+        QTest::newRow("only punctuation typed") << " ... "
+                                                << "Ciao."
+                                                << "-Ciao." << int(DictationCheck::Again);
+
+        // A phrase of 2,000 characters and more: one accent dropped, one word left out.
+        QStringList expected, typed, marked;
+        for (int i = 0; expected.join(' ').size() < 2000; ++i) {
+            const QString word = QString("città%1").arg(i);
+            expected << word;
+            if (i == 100) {
+                typed << QString("citta%1").arg(i);
+                marked << "~" + typed.last() + "/" + word;
+            } else if (i == 200) {
+                marked << "-" + word;
+            } else {
+                typed << word;
+                marked << word;
+            }
+        }
+        QVERIFY(expected.join(' ').size() >= 2000 && expected.size() > 200);
+        QTest::newRow("2,000 characters")
+            << typed.join(' ') << expected.join(' ') << marked.join(' ') << int(DictationCheck::Hard);
+    }
+    void comparison()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, expected);
+        QFETCH(QString, marking);
+        QFETCH(int, grade);
+        const DictationCheck::Result r = DictationCheck::compare(answer, expected);
+        QCOMPARE(marks(r), marking);
+        QCOMPARE(int(r.grade), grade);
+    }
+
+    // A pasted answer against a phrase of a megabyte of words is compared in order, at once.
+    void hugeComparison()
+    {
+        const QString phrase = QString("parola ").repeated(150000);
+        const QString answer = "parole " + QString("parola ").repeated(1998) + "parole";
+        const DictationCheck::Result r = DictationCheck::compare(answer, phrase);
+        QCOMPARE(int(r.words.size()), 150000);
+        QCOMPARE(r.words[0].mark, DictationCheck::Word::Wrong);
+        QCOMPARE(r.words[1].mark, DictationCheck::Word::Right);
+        QCOMPARE(r.words[1999].mark, DictationCheck::Word::Wrong);
+        QCOMPARE(r.mistakes, 150000 - 1998);
+        QCOMPARE(int(r.grade), int(DictationCheck::Again));
+    }
+
+    // Keyboard only: typing, a special letter put at the cursor, Enter to check and go on,
+    // F5 and F6 to hear again; the score and each phrase's grade.
+    void sessionByKeyboard()
+    {
+        DictationWindow w(input(
+            {"Vorrei un caffè, per favore.", "Dov'è la stazione?", "Perché no?", "Buongiorno a tutti"}));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(played, QStringList{"/s/1.wav"});
+        for (QPushButton* b : w.findChildren<QPushButton*>())
+            QVERIFY2(!b->accessibleName().isEmpty(), qPrintable(b->objectName()));
+        QCOMPARE(w.letterButtons().size(), size_t(12));
+        QCOMPARE(w.letterButtons()[1]->accessibleName(), QString("Insert è"));
+        QCOMPARE(w.letterButtons()[7]->accessibleName(), QString("Insert capital è"));
+
+        type(w, "vorrei un caffè per favore");
+        key(Qt::Key_F5);
+        key(Qt::Key_F6);
+        QCOMPARE(played, (QStringList{"/s/1.wav", "/s/1.wav", "/s/1.wav"}));
+        QCOMPARE(rates, QList<double>{DictationWindow::SlowerRate});
+        key(Qt::Key_Return);
+        QVERIFY(w.lblFeedback()->text().contains("Right!"));
+        QVERIFY(w.lblFeedback()->text().contains("Translation 1"));
+        QCOMPARE(QApplication::focusWidget(), w.btnNext());
+        key(Qt::Key_Return);
+
+        // "Dov' la stazione", then è put after the apostrophe from its button.
+        QCOMPARE(played.last(), QString("/s/2.wav"));
+        type(w, "Dov' la stazione");
+        key(Qt::Key_Home);
+        for (int i = 0; i < 4; ++i)
+            key(Qt::Key_Right);
+        key(Qt::Key_Tab);
+        key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.letterButtons()[1]);
+        key(Qt::Key_Space);
+        QCOMPARE(w.txtAnswer()->text(), QString("Dov'è la stazione"));
+        key(Qt::Key_Return);
+        QCOMPARE(int(w.lastResult().grade), int(DictationCheck::Good));
+        key(Qt::Key_Return);
+
+        rateWorks = false; // a player that cannot go slower: the button says so
+        key(Qt::Key_F6);
+        QVERIFY(!w.btnSlower()->isEnabled());
+        QCOMPARE(w.btnSlower()->text(), QString("This computer cannot play more slowly"));
+        type(w, "perche no");
+        key(Qt::Key_Return);
+        QVERIFY(w.lblFeedback()->text().contains("almost (accent)"));
+        QCOMPARE(
+            w.lblFeedback()->accessibleDescription(),
+            QString("Almost: only accents are wrong. It counts as right.\nalmost (accent): \"perche\" for "
+                    "\"Perché\""));
+        key(Qt::Key_Return);
+
+        type(w, "Buonasera");
+        key(Qt::Key_Return);
+        QVERIFY(w.lblFeedback()->text().contains("wrong"));
+        QVERIFY(w.lblFeedback()->text().contains("missing"));
+        key(Qt::Key_Return);
+
+        QVERIFY(w.finished());
+        QCOMPARE(w.grades(), (std::vector<int>{3, 3, 2, 1}));
+        QCOMPARE(w.lblFeedback()->text(), QString("You wrote 3/4 (75%) right."));
+        QCOMPARE(QApplication::focusWidget(), w.btnClose());
+        QCOMPARE(scoreRows(dir.filePath("Users.dat")),
+                 QStringList{"Zoë \"Z\"|Dictation| Al Caffè|3/4 (75%)|75|10:8"});
+        key(Qt::Key_Return);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(scoreRows(dir.filePath("Users.dat")).size(), 1);
+    }
+
+    // A sound that cannot be played: said once, in the window; each phrase can be typed from
+    // its translation. Escape leaves early and records the phrases checked.
+    void withoutSoundThenEscape()
+    {
+        ActivitySound::setPlayerForTests({}); // the real player, handed sound files that are not there
+        DictationWindow w(input({"Ciao", "Grazie", "Prego"}, "Spanish"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(w.windowTitle(), QString("Dictado - Al Caffè"));
+        QVERIFY(w.lblSoundProblem()->isVisible());
+        auto* hint = w.findChild<QLabel*>("lblHint");
+        QCOMPARE(hint->text(), QString("Traducción: Translation 1"));
+        QVERIFY(hint->isVisible());
+        const QString said = w.lblSoundProblem()->text();
+        type(w, "ciao");
+        key(Qt::Key_Return);
+        QVERIFY(w.lblFeedback()->text().contains("¡Correcto!"));
+        QVERIFY(!hint->isVisible());
+        key(Qt::Key_Return);
+        QCOMPARE(hint->text(), QString("Traducción: Translation 2"));
+        QVERIFY(hint->isVisible());
+        QCOMPARE(w.lblSoundProblem()->text(), said); // once, not again for each phrase
+        type(w, "grazia");
+        key(Qt::Key_Return);
+        QVERIFY(w.lblFeedback()->text().contains("mal"));
+        key(Qt::Key_Escape);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(scoreRows(dir.filePath("Users.dat")),
+                 QStringList{"Zoë \"Z\"|Dictation| Al Caffè|1/2 (50%)|50|10:8"});
+    }
+
+    // A phrase and a translation of a megabyte: the window keeps to the screen with its
+    // controls in reach, and the marked answer is shown cut.
+    void hugePhrase()
+    {
+        ActivityInput in = input({QString("parola ").repeated(150000)});
+        in.phrases[0].translation = QString(1 << 20, QLatin1Char('t'));
+        in.subject = QString(1 << 20, QLatin1Char('s'));
+        DictationWindow w(in);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        type(w, "parola parola");
+        key(Qt::Key_Return);
+        const QSize screen = QGuiApplication::primaryScreen()->availableSize();
+        QVERIFY(w.width() <= screen.width() && w.height() <= screen.height());
+        for (QWidget* c : std::initializer_list<QWidget*>{w.btnNext(), w.btnListen(), w.txtAnswer()})
+            QVERIFY2(w.rect().contains(QRect(c->mapTo(&w, QPoint(0, 0)), c->size())),
+                     qPrintable(c->objectName()));
+        QVERIFY(w.lblFeedback()->text().size() < 200000);
+        QVERIFY(w.windowTitle().size() < 300);
+    }
+};
+
+QTEST_MAIN(TestDictation)
+#include "TestDictation.moc"
