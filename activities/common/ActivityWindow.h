@@ -7,6 +7,7 @@
 
 #include <vector>
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
@@ -42,6 +43,17 @@ protected:
     bool record(int right, int total);
     // Remembers how the learner did on the phrase at index (a Grade); recorded with the score.
     void setPhraseGrade(int index, int grade);
+
+    // How many phrases were answered so far: leaving with none loses nothing. By default the
+    // phrases graded.
+    virtual int answersGiven() const;
+    // Escape closes the window as its close button does; a window's own keys come first.
+    void keyPressEvent(QKeyEvent* event) override;
+    // Asked by every close of an activity: with answers given and the session not finished,
+    // the learner confirms leaving (No by default). False: the window stays.
+    bool confirmLeave();
+    // Texts every activity shares ("leave", "noSound"), in the learner's language.
+    QString commonText(const char* key) const;
 
     const ActivityInput m_input;
     const char* const m_activityName;

@@ -29,6 +29,9 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // The phrases answered: those before the current one, and it once chosen.
+    int answersGiven() const override { return m_index + (m_answered ? 1 : 0); }
 
 private:
     void showQuestion();

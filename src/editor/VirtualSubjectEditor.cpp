@@ -23,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -326,6 +327,15 @@ void VirtualSubjectEditor::load()
 void VirtualSubjectEditor::onDoneClicked()
 {
     close();
+}
+
+void VirtualSubjectEditor::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        onDoneClicked();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void VirtualSubjectEditor::closeEvent(QCloseEvent* event)

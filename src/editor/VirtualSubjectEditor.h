@@ -77,6 +77,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape closes the window as Done does (a rename in progress takes it first).
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildWindow();

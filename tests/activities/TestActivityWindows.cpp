@@ -7,10 +7,12 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
 class TestActivityWindows : public QObject
 {
@@ -178,7 +180,17 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
         }
         QCOMPARE(w.known(), cards);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        if (cards > 0) {
+            // With answers given, leaving is asked first; No keeps the session.
+            QString question;
+            answerNextBox(QMessageBox::No, &question);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QVERIFY(w.isVisible());
+            QVERIFY(question.startsWith("Leave now?"));
+            QCOMPARE(scoreRows(dir.filePath("Users.dat")), QStringList());
+            answerNextBox(QMessageBox::Yes, &question);
+        }
+        QTest::keyClick(&w, Qt::Key_Escape);
         QVERIFY(!w.isVisible());
         QCOMPARE(scoreRows(dir.filePath("Users.dat")), rows);
     }

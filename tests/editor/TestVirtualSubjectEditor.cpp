@@ -625,6 +625,13 @@ private slots:
         QCOMPARE(subjectNames(file), QStringList({"At The Cafe", "Mia"}));
         QTest::keyClick(right(), Qt::Key_Delete);
         QCOMPARE(subjectNames(file), QStringList({"At The Cafe"}));
+        // Escape during a rename ends the rename only; then it closes the window.
+        QTest::keyClick(right(), Qt::Key_F2);
+        QTRY_VERIFY(right()->findChild<QLineEdit*>() && right()->findChild<QLineEdit*>()->isVisible());
+        QTest::keyClick(right()->findChild<QLineEdit*>(), Qt::Key_Escape);
+        QVERIFY(m_editor && m_editor->isVisible());
+        QTest::keyClick(right(), Qt::Key_Escape);
+        QTRY_VERIFY(!m_editor);
     }
 
     void closingRebuildsTheMainTree()
