@@ -128,6 +128,22 @@ private slots:
         QCOMPARE(int(m_requests[1].icon), int(QMessageBox::Warning));
     }
 
+    // No browser or file manager: the learner is told, with the address or folder to copy.
+    void desktopThatCannotOpenIsSaid()
+    {
+        setUrlOpenerForTests({});
+        const QString address = webPageAddress("subjects.htm");
+        const bool opened = openWithDesktop(QUrl(address));
+        const bool folderOpened = openWithDesktop(QUrl::fromLocalFile(m_dir.path()));
+        setUrlOpenerForTests([this](const QUrl& url) { m_opened << url; });
+        if (opened || folderOpened)
+            QSKIP("this desktop has a program that opens addresses and folders");
+        QCOMPARE(m_requests.size(), 2);
+        QCOMPARE(m_requests[0].text, "C344\n\n" + address);
+        QCOMPARE(m_requests[1].text, "C345\n\n" + m_dir.path());
+        QVERIFY(!address.contains('\n') && !address.contains(' '));
+    }
+
     void offlineYesOpensTheLocalPage()
     {
         Web::setConnectedForTests(false);
