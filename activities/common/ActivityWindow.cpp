@@ -42,6 +42,29 @@ ActivityWindow::ActivityWindow(const ActivityInput& input, const ActivityTextTab
     m_progress = new QLabel(this);
     m_progress->setObjectName(QStringLiteral("lblProgress"));
     m_layout->addWidget(m_progress);
+    m_soundProblem = new QLabel(this);
+    m_soundProblem->setObjectName(QStringLiteral("lblNoSound"));
+    m_soundProblem->setWordWrap(true);
+    m_soundProblem->hide();
+    m_layout->addWidget(m_soundProblem);
+    // An activity with a handler of its own sets it after this one.
+    ActivitySound::setFailureHandler([this](const QString&) { onSoundFailed(); });
+}
+
+ActivityWindow::~ActivityWindow()
+{
+    ActivitySound::setFailureHandler({});
+}
+
+void ActivityWindow::onSoundFailed()
+{
+    if (!m_soundSaid) {
+        m_soundSaid = true;
+        m_soundProblem->setText(commonText("noSound"));
+        m_soundProblem->setAccessibleName(m_soundProblem->text());
+        m_soundProblem->show();
+    }
+    soundUnavailable();
 }
 
 QString ActivityWindow::tr_(const char* key) const

@@ -54,6 +54,10 @@ protected:
     bool confirmLeave();
     // Texts every activity shares ("leave", "noSound"), in the learner's language.
     QString commonText(const char* key) const;
+    // A sound could not be heard (no audio device, a missing file): the window has said so,
+    // once per session, under the progress line; an activity shows what it can instead.
+    virtual void soundUnavailable() {}
+    bool soundProblemShown() const { return m_soundSaid; }
 
     const ActivityInput m_input;
     const char* const m_activityName;
@@ -62,8 +66,15 @@ protected:
     int m_index = 0;
     bool m_finished = false;
 
+public:
+    ~ActivityWindow() override;
+
 private:
+    void onSoundFailed();
+
     const ActivityTextTable& m_texts;
+    QLabel* m_soundProblem = nullptr;
+    bool m_soundSaid = false;
     QString m_saveError;
     std::vector<int> m_grades;
 };

@@ -165,6 +165,13 @@ void ListeningWindow::keyPressEvent(QKeyEvent* event)
     ActivityWindow::keyPressEvent(event);
 }
 
+void ListeningWindow::soundUnavailable()
+{
+    if (m_finished || m_index >= int(m_input.phrases.size()))
+        return;
+    m_prompt->setText(ShownText::wrappable(m_input.phrases.at(m_index).phrase, ShownText::PhraseLimit));
+}
+
 void ListeningWindow::closeEvent(QCloseEvent* event)
 {
     if (!confirmLeave()) {

@@ -102,6 +102,7 @@ private:
     std::unique_ptr<WindowFlow> m_flow;
     int m_clicks = 0;
     QStringList m_played;
+    QStringList m_boxTexts;
     QList<QUrl> m_opened;
 };
 
@@ -114,7 +115,10 @@ void TestMainWindow::initTestCase()
     });
     setUrlOpenerForTests([this](const QUrl& url) { m_opened << url; });
     MessageWindow::setModalHandlerForTests([](const QString&) {});
-    Dialogs::setHandlerForTests([](const Dialogs::Request&) { return QMessageBox::Ok; });
+    Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        m_boxTexts << r.text;
+        return QMessageBox::Ok;
+    });
     TemplateSource source;
     QString error;
     QVERIFY2(
@@ -436,7 +440,12 @@ void TestMainWindow::phrasesByKeyboard()
         QTest::keyClick(tree, Qt::Key_Down);
         QCOMPARE(tree->currentItem(), food->child(0));
         m_played.clear();
+        m_boxTexts.clear();
+        // Without a sound device the learner is told, once in a run.
+        Sound::setOutputDeviceForTests(false);
         QTest::keyClick(tree, Qt::Key_Return);
+        Sound::setOutputDeviceForTests(std::nullopt);
+        QVERIFY2(m_boxTexts.count(TestSupport::captionText(343)) == (administrator ? 0 : 1), qPrintable(m_boxTexts.join("|")));
         QVERIFY2(m_played.size() == 1 && m_played[0].endsWith(".wav") && !m_played[0].startsWith(':'),
                  qPrintable(m_played.join(',')));
         QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
