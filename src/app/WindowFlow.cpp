@@ -17,8 +17,6 @@
 #include <QApplication>
 #include <QEvent>
 
-#include <algorithm>
-
 WindowFlow::WindowFlow(MainWindow& main, QObject* parent) : QObject(parent), m_main(main)
 {
     connect(&m_main, &MainWindow::changeUserRequested, this, &WindowFlow::relogin);
@@ -44,16 +42,8 @@ bool WindowFlow::learnerGone()
     const AppState& s = app();
     if (s.CurrentUser.isEmpty() || !m_main.isVisible() || m_main.hasEnded() || m_checkingLearner)
         return false;
-    const UsersDatabase users = UsersDatabase::forApp();
-    bool gone = !users.exists();
-    if (!gone) {
-        QString error;
-        const auto learners = users.readLearners(&error);
-        // A file that cannot be read just now (locked by an activity) is not a gone learner.
-        gone = learners && std::none_of(learners->begin(), learners->end(), [&s](const Learner& l) {
-                   return l.displayName() == s.CurrentUser;
-               });
-    }
+    // Clearing the learners removes the file, so its absence is what matters.
+    const bool gone = !UsersDatabase::forApp().exists();
     if (!gone)
         return false;
     m_checkingLearner = true;

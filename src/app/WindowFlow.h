@@ -47,8 +47,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The learner's users database is gone (another program or a person removed it), or the
-    // learner is no longer in it: said, and everyone logs in again. False when all is well.
+    // The learner's users database is gone (another program or a person removed it): said,
+    // and everyone logs in again. False when all is well.
     bool learnerGone();
     void onEditorClosed(bool subjectsChanged, int pauseSeconds);
 
