@@ -165,14 +165,14 @@ enum class Caption : int
     ResultsNotSaved = 329,         // The results could not be saved:
     BackupNotRestored = 330,       // The backup could not be brought back:
     ChooseForChart = 331,          // Choose a learner, an activity or a subject to see its chart.
-    FileDamaged = 340,              // This file is damaged and cannot be used:
-    NotASubjectFile = 341,          // This file is not a subject of this program:
-    UsersFileGone = 342,            // The file of learners and results is no longer there, so nothing more c...
-    NoSoundDevice = 343,            // No sound device was found, so the phrases cannot be heard.
-    AddressNotOpened = 344,         // This address could not be opened. You can copy it from here:
-    FolderNotOpened = 345,          // This folder could not be opened. It is here:
-    PasswordToEditProfile = 346,    // Type this learner's password to change the profile.
-    Save = 347,                     // Save
-    Undo = 348,                     // Undo
-    NothingToUndo = 349,            // There is nothing to undo.
+    FileDamaged = 360,              // This file is damaged and cannot be used:
+    NotASubjectFile = 361,          // This file is not a subject of this program:
+    UsersFileGone = 362,            // The file of learners and results is no longer there, so nothing more c...
+    NoSoundDevice = 363,            // No sound device was found, so the phrases cannot be heard.
+    AddressNotOpened = 364,         // This address could not be opened. You can copy it from here:
+    FolderNotOpened = 365,          // This folder could not be opened. It is here:
+    PasswordToEditProfile = 366,    // Type this learner's password to change the profile.
+    Save = 367,                     // Save
+    Undo = 368,                     // Undo
+    NothingToUndo = 369,            // There is nothing to undo.
 };

@@ -274,7 +274,7 @@ void TestLoginWindow::usersFileGoneReturnsToLogin()
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(m_main.get(), &activate);
     QTRY_VERIFY(!m_boxes.isEmpty());
-    QCOMPARE(m_boxes.last().text, TestSupport::captionText(342) + "\n\n" + app().usersDatabasePath());
+    QCOMPARE(m_boxes.last().text, TestSupport::captionText(362) + "\n\n" + app().usersDatabasePath());
     QTRY_VERIFY(m_flow->loginWindow() && m_flow->loginWindow()->isVisible());
     QVERIFY(!m_main->isVisible());
 }
@@ -442,7 +442,7 @@ void TestLoginWindow::editRemovesPassword()
 
     // Editing asks for the password first: asked for when none was typed, wrong otherwise.
     QVERIFY(!driveProfile(login, 2, [](ProfileWindow*) {}).has_value());
-    QCOMPARE(m_messages.last(), TestSupport::captionText(346));
+    QCOMPARE(m_messages.last(), TestSupport::captionText(366));
     QTest::keyClicks(login->txtPassword(), QStringLiteral("nope"));
     QVERIFY(!driveProfile(login, 2, [](ProfileWindow*) {}).has_value());
     QCOMPARE(m_messages.last(), TestSupport::captionText(39));
@@ -452,7 +452,7 @@ void TestLoginWindow::editRemovesPassword()
     QString title;
     QVERIFY(driveProfile(login, 2, [&](ProfileWindow* w) {
                 title = w->windowTitle();
-                QCOMPARE(w->btnEdit(0)->text(), TestSupport::captionText(347)); // Save
+                QCOMPARE(w->btnEdit(0)->text(), TestSupport::captionText(367)); // Save
                 QCOMPARE(w->txtFirst()->text(), QStringLiteral("Anna"));
                 QCOMPARE(w->learnerPictures()->currentIndex(), 3);
                 QVERIFY(w->chkPassword()->isChecked());
