@@ -5,10 +5,28 @@
 #include "platform/ShownText.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+const ActivityTextTable CommonTexts = {
+    {QStringLiteral("English"),
+     {{QStringLiteral("leave"), QStringLiteral("Leave now? The answers given so far are recorded as your result.")},
+      {QStringLiteral("noSound"),
+       QStringLiteral("No sound device was found, so the phrases cannot be heard. They are shown instead.")}}},
+    {QStringLiteral("Spanish"),
+     {{QStringLiteral("leave"), QStringLiteral("¿Salir ahora? Las respuestas dadas hasta aquí se guardan como tu resultado.")},
+      {QStringLiteral("noSound"),
+       QStringLiteral("No se encontró ningún dispositivo de sonido, así que las frases no se pueden escuchar. "
+                      "Se muestran en su lugar.")}}},
+};
+} // namespace
 
 ActivityWindow::ActivityWindow(const ActivityInput& input, const ActivityTextTable& texts,
                                const char* activityName, QWidget* parent)
@@ -25,6 +43,29 @@ ActivityWindow::ActivityWindow(const ActivityInput& input, const ActivityTextTab
     m_progress = new QLabel(this);
     m_progress->setObjectName(QStringLiteral("lblProgress"));
     m_layout->addWidget(m_progress);
+    m_soundProblem = new QLabel(this);
+    m_soundProblem->setObjectName(QStringLiteral("lblNoSound"));
+    m_soundProblem->setWordWrap(true);
+    m_soundProblem->hide();
+    m_layout->addWidget(m_soundProblem);
+    // An activity with a handler of its own sets it after this one.
+    ActivitySound::setFailureHandler([this](const QString&) { onSoundFailed(); });
+}
+
+ActivityWindow::~ActivityWindow()
+{
+    ActivitySound::setFailureHandler({});
+}
+
+void ActivityWindow::onSoundFailed()
+{
+    if (!m_soundSaid) {
+        m_soundSaid = true;
+        m_soundProblem->setText(commonText("noSound"));
+        m_soundProblem->setAccessibleName(m_soundProblem->text());
+        m_soundProblem->show();
+    }
+    soundUnavailable();
 }
 
 QString ActivityWindow::tr_(const char* key) const
@@ -101,4 +142,34 @@ bool ActivityWindow::record(int right, int total)
     ActivitySound::stop();
     return ActivityResult::record(this, m_input, QString::fromLatin1(m_activityName), right, total,
                                   tr_("saveError"), &m_saveError, m_grades);
+}
+
+QString ActivityWindow::commonText(const char* key) const
+{
+    return activityText(CommonTexts, m_input.interfaceLanguage, key);
+}
+
+int ActivityWindow::answersGiven() const
+{
+    return int(std::count_if(m_grades.begin(), m_grades.end(), [](int g) { return g != NotGraded; }));
+}
+
+void ActivityWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+bool ActivityWindow::confirmLeave()
+{
+    if (m_finished || answersGiven() == 0 || qEnvironmentVariableIsSet("PARLANTO_ACTIVITY_NO_DIALOGS"))
+        return true;
+    QMessageBox box(QMessageBox::Question, windowTitle(), commonText("leave"), QMessageBox::Yes | QMessageBox::No,
+                    this);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
@@ -46,6 +47,21 @@ protected:
     // Remembers how the learner did on the phrase at index (a Grade); recorded with the score.
     void setPhraseGrade(int index, int grade);
 
+    // How many phrases were answered so far: leaving with none loses nothing. By default the
+    // phrases graded.
+    virtual int answersGiven() const;
+    // Escape closes the window as its close button does; a window's own keys come first.
+    void keyPressEvent(QKeyEvent* event) override;
+    // Asked by every close of an activity: with answers given and the session not finished,
+    // the learner confirms leaving (No by default). False: the window stays.
+    bool confirmLeave();
+    // Texts every activity shares ("leave", "noSound"), in the learner's language.
+    QString commonText(const char* key) const;
+    // A sound could not be heard (no audio device, a missing file): the window has said so,
+    // once per session, under the progress line; an activity shows what it can instead.
+    virtual void soundUnavailable() {}
+    bool soundProblemShown() const { return m_soundSaid; }
+
     const ActivityInput m_input;
     const char* const m_activityName;
     QVBoxLayout* m_layout = nullptr;
@@ -53,8 +69,15 @@ protected:
     int m_index = 0;
     bool m_finished = false;
 
+public:
+    ~ActivityWindow() override;
+
 private:
+    void onSoundFailed();
+
     const ActivityTextTable& m_texts;
+    QLabel* m_soundProblem = nullptr;
+    bool m_soundSaid = false;
     QString m_saveError;
     std::vector<int> m_grades;
 };

@@ -441,6 +441,10 @@ void DictationWindow::finish()
 
 void DictationWindow::closeEvent(QCloseEvent* event)
 {
+    if (!confirmLeave()) {
+        event->ignore();
+        return;
+    }
     // Left before the last phrase: the phrases checked so far are the result; none, no result.
     if (!m_finished && m_checked > 0)
         record(m_right, m_checked);
@@ -449,14 +453,10 @@ void DictationWindow::closeEvent(QCloseEvent* event)
 
 void DictationWindow::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        close();
-        return;
-    }
     // The answer line passes Enter on: it checks, and once checked goes on.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !m_finished) {
         m_answered ? next() : check();
         return;
     }
-    QMainWindow::keyPressEvent(event);
+    ActivityWindow::keyPressEvent(event);
 }

@@ -46,6 +46,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    int answersGiven() const override { return m_checked; }
 
 private:
     void showPhrase();

@@ -145,6 +145,10 @@ void FlashcardsWindow::finish()
 
 void FlashcardsWindow::closeEvent(QCloseEvent* event)
 {
+    if (!confirmLeave()) {
+        event->ignore();
+        return;
+    }
     // Left before the last card: the cards marked so far are the result; none, no result.
     if (!m_finished && m_marked > 0)
         record(m_known, m_marked);
@@ -153,10 +157,6 @@ void FlashcardsWindow::closeEvent(QCloseEvent* event)
 
 void FlashcardsWindow::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        close();
-        return;
-    }
     if (event->modifiers() == Qt::NoModifier && !m_finished && !m_reveal->isEnabled()) {
         if (event->key() == Qt::Key_K) {
             answer(true);
@@ -167,5 +167,5 @@ void FlashcardsWindow::keyPressEvent(QKeyEvent* event)
             return;
         }
     }
-    QMainWindow::keyPressEvent(event);
+    ActivityWindow::keyPressEvent(event);
 }

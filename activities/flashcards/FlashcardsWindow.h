@@ -31,6 +31,7 @@ protected:
     // K: known, N: not known (after the translation is shown), Escape: close.
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    int answersGiven() const override { return m_marked; }
 
 private:
     void showCard();

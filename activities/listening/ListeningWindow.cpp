@@ -5,6 +5,7 @@
 #include "ActivityTexts.h"
 #include "platform/ShownText.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMap>
@@ -169,7 +170,27 @@ void ListeningWindow::keyPressEvent(QKeyEvent* event)
         next();
         return;
     }
-    QMainWindow::keyPressEvent(event);
+    ActivityWindow::keyPressEvent(event);
+}
+
+void ListeningWindow::soundUnavailable()
+{
+    if (m_finished || m_index >= int(m_input.phrases.size()))
+        return;
+    m_prompt->setText(ShownText::wrappable(m_input.phrases.at(m_index).phrase, ShownText::PhraseLimit));
+}
+
+void ListeningWindow::closeEvent(QCloseEvent* event)
+{
+    if (!confirmLeave()) {
+        event->ignore();
+        return;
+    }
+    // Left before the last phrase: the phrases answered so far are the result, as in the
+    // other activities; none, no result.
+    if (!m_finished && answersGiven() > 0)
+        record(m_right, answersGiven());
+    QMainWindow::closeEvent(event);
 }
 
 void ListeningWindow::finish()

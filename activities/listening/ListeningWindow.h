@@ -29,6 +29,11 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // Without sound the phrase is shown, so that the question can still be answered.
+    void soundUnavailable() override;
+    // The phrases answered: those before the current one, and it once chosen.
+    int answersGiven() const override { return m_index + (m_answered ? 1 : 0); }
 
 private:
     void showQuestion();

@@ -67,6 +67,8 @@ QPushButton* makeButton(QWidget* parent, const QString& name)
     auto* b = new QPushButton(parent);
     b->setObjectName(name);
     b->setMinimumHeight(Twips::toPixels(420));
+    // Enter presses a focused button as Space does (outside a dialog Qt leaves it to Space).
+    b->setAutoDefault(true);
     return b;
 }
 
@@ -558,7 +560,7 @@ void MainWindow::setTabOrderForSteps()
     for (int i = 0; ActivityButton* b = m_activities->button(i); ++i)
         order << b;
     order << lblMoreActs() << m_btnChangeUser << m_btnCreateVirtualSubjects << m_btnOpenSubjectsFolder
-          << m_btnAdmin << m_btnProgress << m_lblMsg;
+          << m_btnProgress << m_btnAdmin << m_lblMsg; // as they stand, left to right
     for (LinkLabel* l : std::as_const(m_menuLabels))
         order << l;
     order << m_lblURL;

@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/EndSignals.h"
 #include "platform/Files.h"
+#include "platform/SingleInstance.h"
 #include "platform/Web.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
@@ -146,6 +147,22 @@ bool start(WindowFlow& flow, const QString& openedFile)
         Dialogs::reportError(QStringLiteral("Set_Paths"), error);
         if (s.dataFolder.isEmpty())
             return false; // no folder of its own: nothing may be written anywhere else
+    }
+    // One copy per learner's users database: a second start hands its file to the copy
+    // that runs and ends before it shows anything.
+    auto* instance = new SingleInstance(s.editionKey() + QLatin1Char('\n') + s.dataFolder, &flow);
+    QStringList handed;
+    if (!openedFile.isEmpty())
+        handed << openedFile;
+    switch (instance->claim(handed, &error)) {
+    case SingleInstance::Role::Secondary:
+        return false;
+    case SingleInstance::Role::Failed:
+        qWarning("Another running copy cannot be found: %s", qPrintable(error));
+        break;
+    case SingleInstance::Role::Primary:
+        QObject::connect(instance, &SingleInstance::activationRequested, &flow, &WindowFlow::bringToFront);
+        break;
     }
     if (takeTemporaryDataNotice(s))
         Dialogs::inform(nullptr, s.captions(Caption::NoDataFolder) + QLatin1Char('\n') + s.dataFolder);

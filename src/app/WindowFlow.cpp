@@ -1,20 +1,58 @@
 #include "WindowFlow.h"
 
+#include "app/Startup.h"
 #include "app/MainWindow.h"
 #include "editor/VirtualSubjectEditor.h"
 #include "platform/Files.h"
+#include "platform/SingleInstance.h"
 #include "state/AppState.h"
 #include "subjects/SubjectTree.h"
 #include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
+#include "users/UsersDatabase.h"
+#include "state/CaptionId.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
+
+#include <QApplication>
+#include <QEvent>
 
 WindowFlow::WindowFlow(MainWindow& main, QObject* parent) : QObject(parent), m_main(main)
 {
     connect(&m_main, &MainWindow::changeUserRequested, this, &WindowFlow::relogin);
     connect(&m_main, &MainWindow::administrationRequested, this, &WindowFlow::openAdministration);
     connect(&m_main, &MainWindow::editorRequested, this, [this] { openEditor(); });
+    // Coming back to the main window (from an activity, another program) is when the
+    // learner's file is looked at again.
+    m_main.installEventFilter(this);
+}
+
+bool WindowFlow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &m_main && event->type() == QEvent::WindowActivate && m_main.isVisible() &&
+        !m_main.hasEnded() && !Dialogs::isBehindModal(&m_main)) {
+        // Later: a message box must not open inside the activation.
+        QMetaObject::invokeMethod(this, [this] { learnerGone(); }, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool WindowFlow::learnerGone()
+{
+    const AppState& s = app();
+    if (s.CurrentUser.isEmpty() || !m_main.isVisible() || m_main.hasEnded() || m_checkingLearner)
+        return false;
+    // Clearing the learners removes the file, so its absence is what matters.
+    const bool gone = !UsersDatabase::forApp().exists();
+    if (!gone)
+        return false;
+    m_checkingLearner = true;
+    Dialogs::inform(&m_main, s.captions(Caption::UsersFileGone) + QStringLiteral("\n\n") + s.usersDatabasePath(),
+                    QMessageBox::Warning);
+    m_checkingLearner = false;
+    if (!m_main.hasEnded())
+        relogin();
+    return true;
 }
 
 WindowFlow::~WindowFlow()
@@ -60,6 +98,7 @@ VirtualSubjectEditor* WindowFlow::openEditor(int pauseSeconds)
 {
     m_main.hide();
     auto* editor = VirtualSubjectEditor::open(pauseSeconds);
+    m_editor = editor;
     connect(editor, &VirtualSubjectEditor::closed, this,
             [this, pauseSeconds](bool changed) { onEditorClosed(changed, pauseSeconds); });
     return editor;
@@ -90,4 +129,37 @@ void WindowFlow::connectAdministration(AdminWindow* admin)
     connect(admin, &AdminWindow::quitRequested, &m_main, &MainWindow::endProgram);
     // After its own loop has ended: the login window replaces it.
     connect(admin, &AdminWindow::reloginRequested, this, &WindowFlow::relogin, Qt::QueuedConnection);
+}
+
+void WindowFlow::bringToFront(const QStringList& files)
+{
+    if (m_main.hasEnded())
+        return;
+    QWidget* front = QApplication::activeModalWidget();
+    if (!front && m_login && m_login->isVisible())
+        front = m_login;
+    if (!front && m_editor && m_editor->isVisible())
+        front = m_editor;
+    if (!front && m_main.isVisible())
+        front = &m_main;
+    // Still starting (splash): the start-up shows its window itself.
+    if (front) {
+        if (front->isMinimized())
+            front->showNormal();
+        front->raise();
+        front->activateWindow();
+        qCInfo(lcInstance, "raised %s", qPrintable(front->objectName()));
+    }
+    const QPointer<QWidget> guard(front);
+    for (const QString& file : files) {
+        const QString added = Startup::addOpenedFile(file, guard.data());
+        if (m_main.hasEnded())
+            return;
+        if (added.isEmpty())
+            continue;
+        qCInfo(lcInstance, "added %s", qPrintable(added));
+        app().SubjectsChanged = true;
+        m_main.subjectTree()->refreshSubjects();
+        m_main.subjectTree()->selectFile(added);
+    }
 }

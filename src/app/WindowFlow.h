@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 
 class AdminWindow;
 class LoginWindow;
@@ -38,9 +39,21 @@ public:
     // What follows the administration window's own signals (clear, restore).
     void connectAdministration(AdminWindow* admin);
 
+    // Another start of the program asked this copy to come to the front: its window on top
+    // (a modal window first), then each file it was given added as at start-up.
+    void bringToFront(const QStringList& files);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The learner's users database is gone (another program or a person removed it): said,
+    // and everyone logs in again. False when all is well.
+    bool learnerGone();
     void onEditorClosed(bool subjectsChanged, int pauseSeconds);
 
     MainWindow& m_main;
     QPointer<LoginWindow> m_login;
+    QPointer<VirtualSubjectEditor> m_editor;
+    bool m_checkingLearner = false;
 };

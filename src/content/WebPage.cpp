@@ -4,6 +4,7 @@
 #include "platform/Files.h"
 #include "platform/Web.h"
 #include "state/AppState.h"
+#include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
 
 #include <QDesktopServices>
@@ -21,14 +22,22 @@ void setUrlOpenerForTests(UrlOpener o)
     opener() = std::move(o);
 }
 
-void openWithDesktop(const QUrl& url)
+bool openWithDesktop(const QUrl& url, QWidget* parent)
 {
     if (opener()) {
         opener()(url);
-        return;
+        return true;
     }
-    // A failure to open is silent: there is nothing the learner could do about it here.
-    QDesktopServices::openUrl(url);
+    if (QDesktopServices::openUrl(url))
+        return true;
+    const Captions& c = app().captions;
+    if (url.isLocalFile())
+        Dialogs::inform(parent, c(Caption::FolderNotOpened) + QStringLiteral("\n\n") + url.toLocalFile(),
+                        QMessageBox::Warning);
+    else
+        Dialogs::inform(parent, c(Caption::AddressNotOpened) + QStringLiteral("\n\n") + url.toString(),
+                        QMessageBox::Warning);
+    return false;
 }
 
 QString webPageAddress(const QString& page)
@@ -39,13 +48,15 @@ QString webPageAddress(const QString& page)
 void OpenWebPage(const QString& page)
 {
     const AppState& s = app();
-    MessageWindow::showStatus(s.captions(Caption::ConnectingTo) + QLatin1Char(' ') +
-                                  s.captions(Caption::WebSite) + QLatin1Char('\n') + page,
+    // The address whole, on a line of its own: never broken at a "/" (shown or spoken).
+    MessageWindow::showStatus(s.captions(Caption::ConnectingTo) + QLatin1Char('\n') + webPageAddress(page),
                               2000, 10);
     Pause(1);
-    if (Web::IsConnected())
+    const bool connected = Web::IsConnected();
+    // Gone before a message about the browser can show.
+    MessageWindow::unload();
+    if (connected)
         openWithDesktop(QUrl(webPageAddress(page)));
     else
         openWithDesktop(QUrl::fromLocalFile(s.programFolder + s.captions(Caption::OfflinePage)));
-    MessageWindow::unload();
 }

@@ -5,13 +5,17 @@
 
 #include <functional>
 
+class QWidget;
+
 // Opening pages of the web site (caption 94) in the learner's browser, or the offline
 // page shipped in the program folder (caption 95) when there is no connection.
 void OpenWebPage(const QString& page);
 // The address of a page of the web site, as OpenWebPage opens it when connected.
 QString webPageAddress(const QString& page);
-// Opens an address or a local file with the desktop's default program.
-void openWithDesktop(const QUrl& url);
+// Opens an address or a local file with the desktop's default program. When the desktop
+// cannot (no browser, no file manager), the learner is told and shown the address or folder
+// to copy; false then.
+bool openWithDesktop(const QUrl& url, QWidget* parent = nullptr);
 
 // Tests see what would be opened instead of starting a browser or file manager.
 using UrlOpener = std::function<void(const QUrl&)>;

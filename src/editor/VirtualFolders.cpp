@@ -164,4 +164,45 @@ std::optional<VirtualPhrase> copyPhrase(const QString& virtualPath, qint64 nPare
     return added;
 }
 
+bool DeletionHistory::deleteSubject(const QString& path, qint64 nParent, QString* error)
+{
+    auto rows = VirtualSubjectFile::takeSubject(path, nParent, error);
+    if (!rows)
+        return false;
+    m_entries.push_back({path, std::move(*rows)});
+    return true;
+}
+
+bool DeletionHistory::deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error)
+{
+    auto rows = VirtualSubjectFile::takePhrase(path, pkPhraseNo, error);
+    if (!rows)
+        return false;
+    m_entries.push_back({path, std::move(*rows)});
+    return true;
+}
+
+std::optional<DeletionHistory::Entry> DeletionHistory::undo(QString* error)
+{
+    if (m_entries.empty())
+        return std::nullopt;
+    if (!VirtualSubjectFile::restoreRows(m_entries.back().path, m_entries.back().rows, error))
+        return std::nullopt;
+    Entry done = std::move(m_entries.back());
+    m_entries.pop_back();
+    return done;
+}
+
+void DeletionHistory::folderRenamed(const QString& oldPath, const QString& newPath)
+{
+    for (Entry& e : m_entries)
+        if (e.path == oldPath)
+            e.path = newPath;
+}
+
+void DeletionHistory::folderDeleted(const QString& path)
+{
+    std::erase_if(m_entries, [&path](const Entry& e) { return e.path == path; });
+}
+
 } // namespace VirtualFolders

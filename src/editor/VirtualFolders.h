@@ -81,4 +81,29 @@ std::optional<CopiedSubject> copySubject(const QString& installedPath, const QSt
 std::optional<VirtualPhrase> copyPhrase(const QString& virtualPath, qint64 nParent,
                                         const VirtualPhrase& phrase, QString* error);
 
+// The deletions of virtual subjects and phrases made since the editor opened, newest last,
+// so that each can be undone: the rows come back exactly (VirtualSubjectFile::restoreRows).
+// Folders are named by their file's full path; a rename or deletion of a folder is told here
+// so that the entries follow it.
+class DeletionHistory
+{
+public:
+    struct Entry
+    {
+        QString path; // the virtual subject file
+        VirtualSubjectFile::DeletedRows rows;
+    };
+    bool deleteSubject(const QString& path, qint64 nParent, QString* error);
+    bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error);
+    bool canUndo() const { return !m_entries.empty(); }
+    // Puts the newest deletion back and returns it; nullopt when there is none (error left
+    // empty) or when it could not be written (error set; it stays to be tried again).
+    std::optional<Entry> undo(QString* error);
+    void folderRenamed(const QString& oldPath, const QString& newPath);
+    void folderDeleted(const QString& path);
+
+private:
+    std::vector<Entry> m_entries;
+};
+
 } // namespace VirtualFolders

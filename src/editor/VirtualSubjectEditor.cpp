@@ -25,6 +25,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -203,11 +204,16 @@ void VirtualSubjectEditor::buildWindow()
     m_mnuDelete->setObjectName(QStringLiteral("mnuDelete"));
     m_mnuRename = m_mnuEdit->addAction(QString());
     m_mnuRename->setObjectName(QStringLiteral("mnuRename"));
+    m_mnuEdit->addSeparator();
+    m_mnuUndo = m_mnuEdit->addAction(QString());
+    m_mnuUndo->setObjectName(QStringLiteral("mnuUndo"));
+    m_mnuUndo->setShortcut(QKeySequence::Undo);
+    m_mnuUndo->setEnabled(false);
     // Keyboard ways to the two commands that make something; rename and delete have F2 and
     // the Delete key in the right tree.
     m_mnuNewFolder->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     m_mnuNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    for (QAction* a : {m_mnuNewFolder, m_mnuNew}) {
+    for (QAction* a : {m_mnuNewFolder, m_mnuNew, m_mnuUndo}) {
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);
     }
@@ -230,6 +236,7 @@ void VirtualSubjectEditor::buildWindow()
     connect(m_mnuNew, &QAction::triggered, this, &VirtualSubjectEditor::onNewSubjectClicked);
     connect(m_mnuDelete, &QAction::triggered, this, &VirtualSubjectEditor::onDeleteClicked);
     connect(m_mnuRename, &QAction::triggered, this, &VirtualSubjectEditor::onRenameClicked);
+    connect(m_mnuUndo, &QAction::triggered, this, &VirtualSubjectEditor::onUndoClicked);
     connect(m_scrollTimer, &QTimer::timeout, this, &VirtualSubjectEditor::onScrollTimer);
     connect(m_timerEdit, &QTimer::timeout, this, &VirtualSubjectEditor::onEditTimer);
 
@@ -298,6 +305,7 @@ void VirtualSubjectEditor::setCaptions()
     m_mnuNew->setText(caption(Caption::NewSubject));
     m_mnuDelete->setText(caption(Caption::Delete));
     m_mnuRename->setText(caption(Caption::Rename));
+    m_mnuUndo->setText(caption(Caption::Undo));
 }
 
 void VirtualSubjectEditor::load()
@@ -323,6 +331,15 @@ void VirtualSubjectEditor::load()
 void VirtualSubjectEditor::onDoneClicked()
 {
     close();
+}
+
+void VirtualSubjectEditor::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        onDoneClicked();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void VirtualSubjectEditor::closeEvent(QCloseEvent* event)
@@ -464,7 +481,7 @@ void VirtualSubjectEditor::onInstalledNodeClicked(QTreeWidgetItem* node, bool to
     const QString verdict = checkSubject(file);
     if (verdict != QLatin1String("VALID")) {
         m_treeSubjects->setImages(node, Img::FailedSubjectImage, Img::FailedSubjectImage);
-        reportSubjectProblem(file, verdict, this);
+        reportSubjectProblem(file, verdict, this, Repeat::Quiet);
         selectFromCode(m_treeSubjects, m_treeSubjects->topLevelItem(0));
         return;
     }
@@ -485,7 +502,7 @@ void VirtualSubjectEditor::onVirtualNodeClicked(QTreeWidgetItem* node, bool togg
         const QString file = SubjectNode::of(node).file;
         const QString verdict = checkSubject(file);
         if (verdict != QLatin1String("VALID")) {
-            reportSubjectProblem(file, verdict, this);
+            reportSubjectProblem(file, verdict, this, Repeat::Quiet);
             selectFromCode(m_treeVirtual, node->parent());
         }
     }
@@ -672,6 +689,7 @@ void VirtualSubjectEditor::AfterLabelEdit(const QPersistentModelIndex& index, co
         switch (VirtualFolders::rename(app().virtualSubjectsFolder, SubjectNode::of(node).file, text,
                                        app().edition.LanguageCode, &newFile, &error)) {
         case VirtualFolders::RenameOutcome::Renamed:
+            m_deletions.folderRenamed(folderPath(node), app().virtualSubjectsFolder + newFile);
             node->setText(0, text);
             SubjectNode::set(node, SubjectNode::makeFolder(SubjectNode::Folder::VirtualFile, newFile));
             app().SubjectsChanged = true;
@@ -739,24 +757,89 @@ void VirtualSubjectEditor::onDeleteClicked()
             if (QFileInfo::exists(path))
                 return;
         }
+        m_deletions.folderDeleted(path);
         setNewSubjectEnabled(false);
     } else if (EditorTree::isSubject(node)) {
-        if (!VirtualSubjectFile::deleteSubject(folderPath(node->parent()), SubjectNode::of(node).number,
-                                               &error)) {
+        if (!m_deletions.deleteSubject(folderPath(node->parent()), SubjectNode::of(node).number, &error)) {
             reportError(QStringLiteral("btnDelete_Click"), error);
             return;
         }
         setNewSubjectEnabled(false);
     } else {
         // Exactly the row of this node's own key, even when the same phrase is there twice.
-        if (!VirtualSubjectFile::deletePhrase(folderPath(node->parent()->parent()),
-                                              SubjectNode::of(node).rowKey, &error)) {
+        if (!m_deletions.deletePhrase(folderPath(node->parent()->parent()), SubjectNode::of(node).rowKey,
+                                      &error)) {
             reportError(QStringLiteral("btnDelete_Click"), error);
             return;
         }
     }
     removeNode(node);
+    m_mnuUndo->setEnabled(m_deletions.canUndo());
     app().SubjectsChanged = true;
+}
+
+void VirtualSubjectEditor::onUndoClicked()
+{
+    if (Dialogs::isBehindModal(this))
+        return;
+    QString error;
+    const auto undone = m_deletions.undo(&error);
+    m_mnuUndo->setEnabled(m_deletions.canUndo());
+    if (!undone) {
+        if (!error.isEmpty())
+            reportError(QStringLiteral("mnuUndo_Click"), error);
+        else
+            MessageWindow::showModal(caption(Caption::NothingToUndo), 0, this);
+        return;
+    }
+    app().SubjectsChanged = true;
+    QTreeWidgetItem* folder = nullptr;
+    for (int i = 0; i < m_treeVirtual->topLevelItemCount() && !folder; ++i)
+        if (folderPath(m_treeVirtual->topLevelItem(i)) == undone->path)
+            folder = m_treeVirtual->topLevelItem(i);
+    if (!folder)
+        return;
+    const VirtualSubjectFile::DeletedRows& rows = undone->rows;
+    // Nodes go where their rows are: in the order of their keys, as a fresh load shows them.
+    auto placeFor = [](QTreeWidgetItem* parent, qint64 key, bool byRowKey) {
+        int at = 0;
+        while (at < parent->childCount()) {
+            const SubjectNode n = SubjectNode::of(parent->child(at));
+            if ((byRowKey ? n.rowKey : n.number) > key)
+                break;
+            ++at;
+        }
+        return at;
+    };
+    if (rows.wholeSubject) {
+        QTreeWidgetItem* subject =
+            m_treeVirtual->makeNode(rows.name, SubjectNode::makeVirtualSubject(rows.nParent),
+                                    Img::VirtualSubjectImage, Img::SelectedVirtualSubjectImage, false, true);
+        folder->insertChild(placeFor(folder, rows.nParent, false), subject);
+        folder->setExpanded(true);
+        selectFromCode(m_treeVirtual, subject);
+        setButtonsFor(subject);
+        return;
+    }
+    QTreeWidgetItem* subject = nullptr;
+    for (int i = 0; i < folder->childCount() && !subject; ++i)
+        if (SubjectNode::of(folder->child(i)).number == rows.nParent)
+            subject = folder->child(i);
+    if (!subject)
+        return;
+    if (!EditorTree::isLoaded(subject)) {
+        loadVirtualPhraseNodes(subject, true);
+    } else {
+        for (const VirtualPhrase& p : rows.phrases)
+            subject->insertChild(placeFor(subject, p.pkPhraseNo, true),
+                                 m_treeVirtual->makeNode(p.tTranslation, virtualPhraseNode(p), Img::VirtualPhraseImage));
+        subject->setExpanded(true);
+    }
+    for (int i = 0; i < subject->childCount(); ++i)
+        if (SubjectNode::of(subject->child(i)).rowKey == rows.phrases.front().pkPhraseNo) {
+            selectFromCode(m_treeVirtual, subject->child(i));
+            setButtonsFor(subject->child(i));
+        }
 }
 
 void VirtualSubjectEditor::removeNode(QTreeWidgetItem* node)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/VirtualFolders.h"
 #include "subjects/SubjectNode.h"
 
 #include <QPersistentModelIndex>
@@ -44,6 +45,7 @@ public:
     QTimer* scrollTimer() const { return m_scrollTimer; }
     QTimer* editTimer() const { return m_timerEdit; }
     QMenu* mnuEdit() const { return m_mnuEdit; }
+    QAction* mnuUndo() const { return m_mnuUndo; }
     const QStringList& installedFiles() const { return m_installedFiles; }
     QString OldLabel() const { return m_oldLabel; }
     int ScrollDirection() const { return m_scrollDirection; }
@@ -56,6 +58,9 @@ public:
     void onNewSubjectClicked();
     void onRenameClicked();
     void onDeleteClicked();
+    // Brings back the newest deletion of a virtual subject or phrase made since the window
+    // opened (Ctrl+Z and the menu).
+    void onUndoClicked();
     void onDoneClicked();
     // Copies the selected node of the left tree to the selected node of the right tree,
     // by the rules of a drop.
@@ -72,6 +77,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape closes the window as Done does (a rename in progress takes it first).
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildWindow();
@@ -124,6 +131,8 @@ private:
     QAction* m_mnuNew = nullptr;
     QAction* m_mnuDelete = nullptr;
     QAction* m_mnuRename = nullptr;
+    QAction* m_mnuUndo = nullptr;
+    VirtualFolders::DeletionHistory m_deletions;
     QTimer* m_scrollTimer = nullptr;
     QTimer* m_timerEdit = nullptr;
 

@@ -2,9 +2,11 @@
 
 #include "WaveFile.h"
 
+#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMediaDevices>
 #include <QSoundEffect>
 #include <QThread>
 #include <QUrl>
@@ -15,6 +17,12 @@ Sound::Player& testPlayer()
 {
     static Sound::Player player;
     return player;
+}
+
+std::optional<bool>& deviceOverride()
+{
+    static std::optional<bool> available;
+    return available;
 }
 
 QSoundEffect* clickEffect()
@@ -33,6 +41,20 @@ namespace Sound {
 void setPlayerForTests(Player player)
 {
     testPlayer() = std::move(player);
+}
+
+bool hasOutputDevice()
+{
+    if (deviceOverride())
+        return *deviceOverride();
+    if (testPlayer())
+        return true;
+    return !QMediaDevices::audioOutputs().isEmpty();
+}
+
+void setOutputDeviceForTests(std::optional<bool> available)
+{
+    deviceOverride() = available;
 }
 
 void PlaySoundFile(const QString& path)

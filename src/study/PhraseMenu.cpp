@@ -46,6 +46,12 @@ void listenTo(const QString& subjectFile, const QString& number, const QString& 
     case PhraseSound::Outcome::Extracted:
         break;
     }
+    // Without a device the learner is told, once in a run; the phrase is still shown.
+    static bool noDeviceSaid = false;
+    if (!noDeviceSaid && !Sound::hasOutputDevice()) {
+        noDeviceSaid = true;
+        Dialogs::inform(parent, app().captions(Caption::NoSoundDevice), QMessageBox::Information);
+    }
     MessageWindow::showStatus(phrase, 1500);
     Pause(1);
     // A learner who closed the box within that second does not want to hear it.

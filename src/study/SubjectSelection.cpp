@@ -12,6 +12,8 @@
 #include "subjects/SubjectTree.h"
 #include "widgets/Dialogs.h"
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 
 SubjectSelection::SubjectSelection(SubjectTree* tree, QObject* parent) : QObject(parent), m_tree(tree)
@@ -23,10 +25,29 @@ SubjectSelection::SubjectSelection(SubjectTree* tree, QObject* parent) : QObject
 bool SubjectSelection::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_tree && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) &&
-            m_tree->currentItem()) {
-            onNodeClicked(m_tree->currentItem());
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        const int key = keyEvent->key();
+        QTreeWidgetItem* item = m_tree->currentItem();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && item) {
+            onNodeClicked(item);
+            // A phrase is heard, by every learner: what a double click does. A phrase whose
+            // subject was refused has moved the selection to its subject.
+            if (SubjectTree::isPhrase(item) && m_tree->currentItem() == item)
+                emit m_tree->listenRequested(item);
+            return true;
+        }
+        // Right opens a subject to its phrases, which a click loads.
+        if (key == Qt::Key_Right && item && item->childCount() == 0 && SubjectNode::of(item).isStudied()) {
+            loadPhrases(item);
+            item->setExpanded(true);
+            return true;
+        }
+        // Shift+F10 is the menu key's twin.
+        if (key == Qt::Key_F10 && keyEvent->modifiers() == Qt::ShiftModifier && item) {
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard,
+                                   m_tree->visualItemRect(item).center(),
+                                   m_tree->viewport()->mapToGlobal(m_tree->visualItemRect(item).center()));
+            QCoreApplication::sendEvent(m_tree, &menu);
             return true;
         }
     }

@@ -418,19 +418,18 @@ std::optional<std::vector<VirtualSubject>> subjects(const QString& path, QString
     return result;
 }
 
-std::optional<std::vector<VirtualPhrase>> phrases(const QString& path, qint64 nParent, QString* error)
+namespace {
+// The phrase rows "where" selects (one bound key), in stored order.
+std::optional<std::vector<VirtualPhrase>> readPhraseRows(Database& db, const QString& where, qint64 key,
+                                                         QString* error)
 {
-    const FileNamedInErrors named(path, error);
-    auto db = openSubject(path, Database::Mode::ReadOnly, error);
-    if (!db)
-        return std::nullopt;
-    Statement st = db->prepare(QStringLiteral("SELECT * FROM tblPhrases where fkParent = ?"), error);
+    Statement st = db.prepare(QStringLiteral("SELECT * FROM tblPhrases where ") + where, error);
     if (!st.isValid() || !hasColumns(st, "tblPhrases",
                                      {"pkPhraseNo", "fkParent", "tfilename", "nPhraseNo", "tPhrase",
                                       "tTranslation", "tTranslation2"},
                                      error))
         return std::nullopt;
-    st.bindInt(1, nParent);
+    st.bindInt(1, key);
     std::vector<VirtualPhrase> result;
     Statement::Step s;
     while ((s = st.step()) == Statement::Step::Row) {
@@ -449,6 +448,16 @@ std::optional<std::vector<VirtualPhrase>> phrases(const QString& path, qint64 nP
     if (s == Statement::Step::Error)
         return failWith<std::vector<VirtualPhrase>>(error, st.errorString());
     return result;
+}
+} // namespace
+
+std::optional<std::vector<VirtualPhrase>> phrases(const QString& path, qint64 nParent, QString* error)
+{
+    const FileNamedInErrors named(path, error);
+    auto db = openSubject(path, Database::Mode::ReadOnly, error);
+    if (!db)
+        return std::nullopt;
+    return readPhraseRows(*db, QStringLiteral("fkParent = ?"), nParent, error);
 }
 
 namespace {
@@ -617,6 +626,106 @@ bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error)
         return false;
     }
     return true;
+}
+
+std::optional<DeletedRows> takeSubject(const QString& path, qint64 nParent, QString* error)
+{
+    const FileNamedInErrors named(path, error);
+    return inOneTransaction(path, error, [&](Database& db) -> std::optional<DeletedRows> {
+        DeletedRows rows;
+        rows.wholeSubject = true;
+        rows.nParent = nParent;
+        Statement parent = db.prepare(QStringLiteral("SELECT * FROM tblParents WHERE nParent = ?"), error);
+        if (!parent.isValid())
+            return std::nullopt;
+        parent.bindInt(1, nParent);
+        if (parent.step() != Statement::Step::Row || parent.columnCount() < 2)
+            return failWith<DeletedRows>(error, QStringLiteral("virtual subject %1 no longer exists").arg(nParent));
+        rows.name = parent.text(1);
+        auto phrases = readPhraseRows(db, QStringLiteral("fkParent = ?"), nParent, error);
+        if (!phrases)
+            return std::nullopt;
+        rows.phrases = std::move(*phrases);
+        for (const QString& sql : {QStringLiteral("DELETE FROM tblPhrases WHERE fkParent = ?"),
+                                   QStringLiteral("DELETE FROM tblParents WHERE nParent = ?")}) {
+            Statement st = db.prepare(sql, error);
+            st.bindInt(1, nParent);
+            if (!st.run())
+                return failWith<DeletedRows>(error, st.errorString());
+        }
+        return rows;
+    });
+}
+
+std::optional<DeletedRows> takePhrase(const QString& path, qint64 pkPhraseNo, QString* error)
+{
+    const FileNamedInErrors named(path, error);
+    return inOneTransaction(path, error, [&](Database& db) -> std::optional<DeletedRows> {
+        auto phrases = readPhraseRows(db, QStringLiteral("pkPhraseNo = ?"), pkPhraseNo, error);
+        if (!phrases)
+            return std::nullopt;
+        if (phrases->empty())
+            return failWith<DeletedRows>(error, QStringLiteral("phrase %1 no longer exists").arg(pkPhraseNo));
+        DeletedRows rows;
+        rows.nParent = phrases->front().fkParent;
+        rows.phrases = std::move(*phrases);
+        Statement st = db.prepare(QStringLiteral("DELETE FROM tblPhrases WHERE pkPhraseNo = ?"), error);
+        st.bindInt(1, pkPhraseNo);
+        if (!st.run())
+            return failWith<DeletedRows>(error, st.errorString());
+        return rows;
+    });
+}
+
+bool restoreRows(const QString& path, const DeletedRows& rows, QString* error)
+{
+    const FileNamedInErrors named(path, error);
+    return inOneTransaction(path, error, [&](Database& db) -> std::optional<bool> {
+        if (rows.wholeSubject) {
+            const auto nameColumn = parentNameColumn(db, error);
+            if (!nameColumn)
+                return std::nullopt;
+            Statement ins = db.prepare(
+                QStringLiteral("INSERT INTO tblParents (nParent, %1) VALUES (?, ?)").arg(*nameColumn), error);
+            if (!ins.isValid())
+                return std::nullopt;
+            ins.bindInt(1, rows.nParent).bindText(2, rows.name);
+            if (!ins.run())
+                return failWith<bool>(error, ins.errorString());
+        } else {
+            // A phrase goes back only into the subject it came from.
+            Statement parent = db.prepare(QStringLiteral("SELECT nParent FROM tblParents WHERE nParent = ?"), error);
+            if (!parent.isValid())
+                return std::nullopt;
+            parent.bindInt(1, rows.nParent);
+            if (parent.step() != Statement::Step::Row)
+                return failWith<bool>(error,
+                                      QStringLiteral("virtual subject %1 no longer exists").arg(rows.nParent));
+        }
+        // Their own keys: the rows come back where they were, in the same order.
+        Statement ins =
+            db.prepare(QStringLiteral("INSERT INTO tblPhrases (pkPhraseNo, fkParent, tfilename, nPhraseNo, "
+                                      "tPhrase, tTranslation, tTranslation2) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                       error);
+        if (!ins.isValid())
+            return std::nullopt;
+        for (const VirtualPhrase& p : rows.phrases) {
+            ins.reset();
+            ins.bindInt(1, p.pkPhraseNo).bindInt(2, rows.nParent);
+            if (p.fileNameIsNull)
+                ins.bindNull(3);
+            else
+                ins.bindText(3, p.tfilename);
+            if (p.phraseNoIsNull)
+                ins.bindNull(4);
+            else
+                ins.bindInt(4, p.nPhraseNo);
+            ins.bindText(5, p.tPhrase).bindText(6, p.tTranslation).bindText(7, p.tTranslation2);
+            if (!ins.run())
+                return failWith<bool>(error, ins.errorString());
+        }
+        return true;
+    }).has_value();
 }
 
 } // namespace VirtualSubjectFile

@@ -98,6 +98,22 @@ std::optional<std::vector<qint64>> addPhrases(const QString& path, qint64 nParen
                                               const std::vector<VirtualPhrase>& phrases, QString* error);
 bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error);
 
+// What a deletion took from a virtual subject file: a whole subject (its tblParents row and
+// all its phrases) or one phrase, with the rows' own keys, so that restoreRows puts them
+// back as they were: the same name, the same phrases, the same order.
+struct DeletedRows
+{
+    bool wholeSubject = false;
+    qint64 nParent = 0;
+    QString name;
+    std::vector<VirtualPhrase> phrases;
+};
+// Delete as deleteSubject and deletePhrase do (in one transaction), returning the rows.
+std::optional<DeletedRows> takeSubject(const QString& path, qint64 nParent, QString* error);
+std::optional<DeletedRows> takePhrase(const QString& path, qint64 pkPhraseNo, QString* error);
+// Writes the rows back in one transaction; a phrase only into its subject, which must exist.
+bool restoreRows(const QString& path, const DeletedRows& rows, QString* error);
+
 } // namespace VirtualSubjectFile
 
 // The subject files of a folder, as the subject tree lists them: regular files only (no

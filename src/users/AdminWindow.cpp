@@ -122,6 +122,11 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
     m_tree->installEventFilter(this);
     connect(m_tree, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { onResultsNodeClicked(item); });
+    // Moving with the keys shows what a click shows (a click has shown it already).
+    connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        if (current && current != m_shownNode)
+            showResultsOf(current);
+    });
 
     m_list = new QTreeWidget(this);
     FocusedSelection::install(m_list);
@@ -200,12 +205,16 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
     setTabOrder(m_export, m_restore);
     setTabOrder(m_restore, m_clear);
     resize(Twips::size(10500, 8400));
+    // Opens on its first view rather than on a blank one.
+    m_view->setCurrentIndex(LearnerView);
+    showView(LearnerView);
 }
 
 void AdminWindow::showView(int view)
 {
     if (Dialogs::isBehindModal(this)) // the tree must not change under an open message
         return;
+    m_shownNode = nullptr;
     m_tree->clear();
     m_list->clear();
     m_charts->setEntries({}, app().captions(Caption::ChooseForChart));
@@ -303,11 +312,20 @@ void AdminWindow::onResultsNodeClicked(QTreeWidgetItem* node)
 {
     if (Dialogs::isBehindModal(this) || !node || node->data(0, NoResultsRole).toBool())
         return;
-    showChart(node);
-    if (!node->parent()) {
+    if (node != m_shownNode)
+        showResultsOf(node);
+    if (!node->parent())
         node->setExpanded(!node->isExpanded());
+}
+
+void AdminWindow::showResultsOf(QTreeWidgetItem* node)
+{
+    if (Dialogs::isBehindModal(this) || !node || node->data(0, NoResultsRole).toBool())
         return;
-    }
+    m_shownNode = node;
+    showChart(node);
+    if (!node->parent())
+        return;
     m_list->clear();
     const QString parentName = storedName(node->parent());
     const QString childName = storedName(node);

@@ -49,6 +49,8 @@ public:
     void showView(int view);
     // A top-level node opens or closes; a second-level node lists its results.
     void onResultsNodeClicked(QTreeWidgetItem* node);
+    // The chart and, for a node below the top, the list of its results.
+    void showResultsOf(QTreeWidgetItem* node);
     // Asks twice, keeps a backup, then deletes the users database and ends the program.
     void onClearDatabaseClicked();
     // Writes every result, or those of one learner, to a CSV file chosen in the save dialog.
@@ -74,6 +76,7 @@ private:
     QLabel* m_viewLabel = nullptr;
     QComboBox* m_view = nullptr;
     QTreeWidget* m_tree = nullptr;
+    QTreeWidgetItem* m_shownNode = nullptr; // whose results the list and chart show
     QTreeWidget* m_list = nullptr;
     QPushButton* m_clear = nullptr;
     ProgressCharts* m_charts = nullptr;

@@ -334,7 +334,8 @@ void LoginWindow::onButtonClicked(int index)
     if (index == 1) {
         auto* profile = new ProfileWindow(learners(), this);
         connect(profile, &ProfileWindow::learnerSaved, this, &LoginWindow::onLearnerSaved);
-        Dialogs::runModal(profile);
+        if (Dialogs::runModal(profile))
+            takeFocusBack();
         return;
     }
 
@@ -342,7 +343,11 @@ void LoginWindow::onButtonClicked(int index)
         return;
     if (!passwordMatches()) {
         QPointer<LoginWindow> self(this);
-        MessageWindow::showModal(caption(Caption::WrongPassword), 0, this);
+        // Nothing typed yet: the password is asked for, not called wrong.
+        const bool nothingTyped = m_password->text().isEmpty();
+        MessageWindow::showModal(caption(nothingTyped && index == 2 ? Caption::PasswordToEditProfile
+                                                                    : Caption::WrongPassword),
+                                 0, this);
         if (self && !m_password->isHidden())
             m_password->setFocus();
         return;
@@ -353,7 +358,8 @@ void LoginWindow::onButtonClicked(int index)
         auto* profile = new ProfileWindow(learners(), this);
         profile->editLearner(learnerOf(item));
         connect(profile, &ProfileWindow::learnerSaved, this, &LoginWindow::onLearnerSaved);
-        Dialogs::runModal(profile);
+        if (Dialogs::runModal(profile))
+            takeFocusBack();
         return;
     }
 
@@ -365,6 +371,15 @@ void LoginWindow::onButtonClicked(int index)
     app().CurrentUser = user;
     emit loggedIn(user, administrator);
     close();
+}
+
+void LoginWindow::takeFocusBack()
+{
+    // The profile window and the first learner's notice have gone: without this no window
+    // would be active and keys would do nothing.
+    raise();
+    activateWindow();
+    adaptPasswordBox(true);
 }
 
 bool LoginWindow::event(QEvent* event)

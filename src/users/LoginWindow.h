@@ -62,6 +62,8 @@ private:
     void onLearnerSaved(const Learner& learner, bool isNew, bool firstLearner);
     void reportCannotCreate(const UsersDatabase& users, const QString& error);
     bool passwordMatches() const;
+    // Back from a child window: this window active, the focus on the list (or password).
+    void takeFocusBack();
     void adaptPasswordBox(bool moveFocus);
 
     bool m_loggedIn = false;

@@ -130,7 +130,7 @@ void ProfileWindow::editLearner(const Learner& learner)
 {
     const auto& caption = app().captions;
     m_edited = learner;
-    m_buttons[0]->setText(caption(Caption::EditProfile));
+    m_buttons[0]->setText(caption(Caption::Save));
     setWindowTitle(caption(Caption::EditLearner));
     m_first->setText(learner.tFirstname);
     m_last->setText(learner.tLastname);

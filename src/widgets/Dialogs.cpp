@@ -44,6 +44,8 @@ QMessageBox::StandardButton message(QWidget* parent, const Request& request)
     // On the heap: the parent may be deleted while the box is open, and the box with it.
     auto* box = new QMessageBox(r.icon, r.title, r.text, r.buttons, parent);
     box->setTextFormat(Qt::PlainText); // texts from files and servers are never rich text
+    // Addresses, folders and errors can be copied from the box.
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     if (r.defaultButton != QMessageBox::NoButton)
         box->setDefaultButton(r.defaultButton);
     const auto result = runModal(box);

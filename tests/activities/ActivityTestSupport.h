@@ -3,7 +3,11 @@
 #include "ActivityInput.h"
 #include "platform/Database.h"
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 // A users database with the results table, as the launcher ships it.
 inline void writeUsersDatabase(const QString& path)
@@ -37,4 +41,23 @@ inline QStringList scoreRows(const QString& path)
                     .join('|');
     }
     return rows;
+}
+
+// Presses button on the next message box as soon as it shows, keeping its text in *text; the
+// box must offer No as its default.
+inline void answerNextBox(QMessageBox::StandardButton button, QString* text)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, button, text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        *text = box->text();
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+        box->button(button)->click();
+        timer->stop();
+        timer->deleteLater();
+    });
+    timer->start();
 }

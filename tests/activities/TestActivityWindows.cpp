@@ -10,11 +10,13 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
 class TestActivityWindows : public QObject
 {
@@ -237,7 +239,17 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
         }
         QCOMPARE(w.known(), cards);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        if (cards > 0) {
+            // With answers given, leaving is asked first; No keeps the session.
+            QString question;
+            answerNextBox(QMessageBox::No, &question);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QVERIFY(w.isVisible());
+            QVERIFY(question.startsWith("Leave now?"));
+            QCOMPARE(scoreRows(dir.filePath("Users.dat")), QStringList());
+            answerNextBox(QMessageBox::Yes, &question);
+        }
+        QTest::keyClick(&w, Qt::Key_Escape);
         QVERIFY(!w.isVisible());
         QCOMPARE(scoreRows(dir.filePath("Users.dat")), rows);
     }
@@ -271,6 +283,32 @@ private slots:
             (b == cards.btnListen() ? cards.btnReveal() : cards.btnListen())->setFocus();
             QVERIFY2(b->grab().toImage() != withFocus, qPrintable(b->objectName()));
         }
+    }
+
+    // No sound to be heard: said once, in the learner's language, and Listening shows the
+    // phrase instead; Escape after an answer asks, and the answers so far are recorded.
+    void listeningWithoutSound()
+    {
+        ActivitySound::setPlayerForTests({}); // the real player, handed sound files that are not there
+        ListeningWindow w(input(3, "Spanish"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto* said = w.findChild<QLabel*>("lblNoSound");
+        QVERIFY(said && said->isVisible());
+        QVERIFY(said->text().startsWith(QString::fromUtf8("No se encontró")));
+        QVERIFY(w.findChild<QLabel*>("lblPrompt")->text().contains("Frase 1"));
+        QTest::keyClick(&w, Qt::Key_1);
+        QTest::keyClick(&w, Qt::Key_Return);
+        QVERIFY(w.findChild<QLabel*>("lblPrompt")->text().contains("Frase 2"));
+        QCOMPARE(w.findChildren<QLabel*>("lblNoSound").size(), 1);
+        QString question;
+        answerNextBox(QMessageBox::Yes, &question);
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(!w.isVisible());
+        const QStringList rows = scoreRows(dir.filePath("Users.dat"));
+        QCOMPARE(rows.size(), 1);
+        QVERIFY(rows[0].contains("|Listening| Al Caffè|") && rows[0].contains("/1 ("));
+        ActivitySound::setPlayerForTests([this](const QString& p) { played << p; });
     }
 
     void listeningWithTwoPhrases()

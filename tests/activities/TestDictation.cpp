@@ -292,7 +292,10 @@ private slots:
         type(w, "grazia");
         key(Qt::Key_Return);
         QVERIFY(w.lblFeedback()->text().contains("mal"));
+        QString question;
+        answerNextBox(QMessageBox::Yes, &question); // leaving with answers given is asked
         key(Qt::Key_Escape);
+        QVERIFY(question.startsWith(QString::fromUtf8("¿Salir ahora?")));
         QVERIFY(!w.isVisible());
         QCOMPARE(scoreRows(dir.filePath("Users.dat")),
                  QStringList{"Zoë \"Z\"|Dictation| Al Caffè|1/2 (50%)|50|10:8"});

@@ -21,7 +21,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -87,9 +89,10 @@ private slots:
     void buttonsClickOnPressAndRelease();
     void focusBackToTheChosenNode();
     void tabOrderFollowsTheSteps();
+    void phrasesByKeyboard();
 
 private:
-    MainWindow* makeWindow();
+    MainWindow* makeWindow(bool administrator = true);
     // Runs the panel's movement to its next stop.
     void runPanel();
 
@@ -98,16 +101,24 @@ private:
     std::unique_ptr<MainWindow> m_main;
     std::unique_ptr<WindowFlow> m_flow;
     int m_clicks = 0;
+    QStringList m_played;
+    QStringList m_boxTexts;
     QList<QUrl> m_opened;
 };
 
 void TestMainWindow::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    Sound::setPlayerForTests([this](const QString&, bool) { ++m_clicks; });
+    Sound::setPlayerForTests([this](const QString& source, bool) {
+        ++m_clicks;
+        m_played << source;
+    });
     setUrlOpenerForTests([this](const QUrl& url) { m_opened << url; });
     MessageWindow::setModalHandlerForTests([](const QString&) {});
-    Dialogs::setHandlerForTests([](const Dialogs::Request&) { return QMessageBox::Ok; });
+    Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        m_boxTexts << r.text;
+        return QMessageBox::Ok;
+    });
     TemplateSource source;
     QString error;
     QVERIFY2(
@@ -124,6 +135,7 @@ void TestMainWindow::init()
     QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->path()));
     QVERIFY(QFile::copy(m_root.filePath("Parlanto.tpl"), app().templateDatabasePath()));
     m_clicks = 0;
+    m_played.clear();
     m_opened.clear();
 }
 
@@ -136,7 +148,7 @@ void TestMainWindow::cleanup()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-MainWindow* TestMainWindow::makeWindow()
+MainWindow* TestMainWindow::makeWindow(bool administrator)
 {
     QDir().mkpath(app().installedSubjectsFolder);
     QDir().mkpath(app().activitiesFolder);
@@ -152,7 +164,7 @@ MainWindow* TestMainWindow::makeWindow()
     m_main->subjectTree()->loadSubjects();
     m_main->loadMenuLinks();
     m_main->activityPanel()->loadActivities();
-    m_main->applyLogin(QStringLiteral("Anna Rossi"), true);
+    m_main->applyLogin(QStringLiteral("Anna Rossi"), administrator);
     if (!QTest::qWaitForWindowExposed(m_main.get()))
         qWarning("main window not exposed");
     return m_main.get();
@@ -397,7 +409,49 @@ void TestMainWindow::tabOrderFollowsTheSteps()
     QVERIFY(order.indexOf("btnChangeUser") > 3);
     QVERIFY(order.indexOf("btnChangeUser") < order.indexOf("lblMsg"));
     QVERIFY(order.indexOf("lblMsg") < order.indexOf("lblMenu_0"));
+    // "My progress" stands left of "Results".
+    QVERIFY(order.indexOf("btnProgress") < order.indexOf("btnAdmin"));
+    QVERIFY(order.indexOf("btnAdmin") < order.indexOf("lblMsg"));
+    // Enter presses a focused button.
+    QObject::disconnect(w, &MainWindow::administrationRequested, nullptr, nullptr);
+    QSignalSpy results(w, &MainWindow::administrationRequested);
+    w->btnAdmin()->setFocus();
+    QTest::keyClick(w->btnAdmin(), Qt::Key_Return);
+    QCOMPARE(results.size(), 1);
     QCOMPARE(order.last(), QStringLiteral("lblURL"));
+}
+
+// Right opens a subject to its phrases; Enter on a phrase plays it for any learner; Shift+F10
+// opens the phrase menu where there is one (the administrator's).
+void TestMainWindow::phrasesByKeyboard()
+{
+    for (const bool administrator : {false, true}) {
+        cleanup();
+        init();
+        MainWindow* w = makeWindow(administrator);
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        SubjectTree* tree = w->subjectTree();
+        QTreeWidgetItem* food = tree->installedFolder()->child(0);
+        tree->setFocus();
+        tree->setCurrentItem(food);
+        QTest::keyClick(tree, Qt::Key_Right);
+        QCOMPARE(food->childCount(), 3);
+        QVERIFY(food->isExpanded());
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(tree->currentItem(), food->child(0));
+        m_played.clear();
+        m_boxTexts.clear();
+        // Without a sound device the learner is told, once in a run.
+        Sound::setOutputDeviceForTests(false);
+        QTest::keyClick(tree, Qt::Key_Return);
+        Sound::setOutputDeviceForTests(std::nullopt);
+        QVERIFY2(m_boxTexts.count(TestSupport::captionText(363)) == (administrator ? 0 : 1), qPrintable(m_boxTexts.join("|")));
+        QVERIFY2(m_played.size() == 1 && m_played[0].endsWith(".wav") && !m_played[0].startsWith(':'),
+                 qPrintable(m_played.join(',')));
+        QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(w->mnuOption()->isVisible(), administrator);
+        w->mnuOption()->close();
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

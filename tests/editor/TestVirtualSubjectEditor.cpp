@@ -377,6 +377,60 @@ private slots:
         QVERIFY(!m_editor->findChild<QPushButton*>("btnNewSubject")->isEnabled());
     }
 
+    // Deleting is immediate; Ctrl+Z and the menu bring the deletions back, newest first,
+    // row for row: the same names, phrases, keys and order, in the file and in the tree.
+    void deletionsUndone()
+    {
+        const QString file = "Undo.v" + app().edition.LanguageCode;
+        writeVirtual(file, {"First", "Pair", "Last"});
+        open();
+        click(left(), installed("At The Cafe"));
+        click(right(), folder("Undo")->child(1));
+        QTreeWidgetItem* pair = folder("Undo")->child(1);
+        for (int i = 0; i < 3; ++i)
+            dragOnto(installed("At The Cafe")->child(i), pair);
+        const auto before = rows(file, 2);
+        QCOMPARE(before.size(), size_t(3));
+        QVERIFY(!m_editor->mnuUndo()->isEnabled());
+
+        click(right(), pair->child(1));
+        QTest::keyClick(right(), Qt::Key_Delete);
+        click(right(), pair);
+        QTest::keyClick(right(), Qt::Key_Delete);
+        QCOMPARE(subjectNames(file), QStringList({"First", "Last"}));
+        QCOMPARE(rows(file, 2).size(), size_t(0));
+        QVERIFY(m_editor->mnuUndo()->isEnabled());
+
+        QTest::keyClick(right(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(subjectNames(file), QStringList({"First", "Pair", "Last"}));
+        QCOMPARE(rows(file, 2).size(), size_t(2));
+        m_editor->mnuUndo()->trigger();
+        QVERIFY(!m_editor->mnuUndo()->isEnabled());
+        const auto after = rows(file, 2);
+        QCOMPARE(after.size(), before.size());
+        for (size_t i = 0; i < after.size(); ++i) {
+            QCOMPARE(after[i].pkPhraseNo, before[i].pkPhraseNo);
+            QCOMPARE(after[i].tfilename, before[i].tfilename);
+            QCOMPARE(after[i].nPhraseNo, before[i].nPhraseNo);
+            QCOMPARE(after[i].tPhrase, before[i].tPhrase);
+            QCOMPARE(after[i].tTranslation, before[i].tTranslation);
+            QCOMPARE(after[i].tTranslation2, before[i].tTranslation2);
+        }
+        // The tree shows them where they were, the restored phrase selected.
+        QTreeWidgetItem* undone = folder("Undo");
+        QCOMPARE(undone->childCount(), 3);
+        QCOMPARE(undone->child(1)->text(0), QString("Pair"));
+        pair = undone->child(1);
+        QCOMPARE(pair->childCount(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(SubjectNode::of(pair->child(i)).rowKey, before[size_t(i)].pkPhraseNo);
+        QCOMPARE(right()->currentItem(), pair->child(1));
+
+        // Nothing left to undo: said, nothing written.
+        QTest::keyClick(right(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rows(file, 2).size(), size_t(3));
+    }
+
     void renameFolderAndSubject()
     {
         const QString ext = ".v" + app().edition.LanguageCode;
@@ -584,6 +638,13 @@ private slots:
         QCOMPARE(subjectNames(file), QStringList({"At The Cafe", "Mia"}));
         QTest::keyClick(right(), Qt::Key_Delete);
         QCOMPARE(subjectNames(file), QStringList({"At The Cafe"}));
+        // Escape during a rename ends the rename only; then it closes the window.
+        QTest::keyClick(right(), Qt::Key_F2);
+        QTRY_VERIFY(right()->findChild<QLineEdit*>() && right()->findChild<QLineEdit*>()->isVisible());
+        QTest::keyClick(right()->findChild<QLineEdit*>(), Qt::Key_Escape);
+        QVERIFY(m_editor && m_editor->isVisible());
+        QTest::keyClick(right(), Qt::Key_Escape);
+        QTRY_VERIFY(!m_editor);
     }
 
     void closingRebuildsTheMainTree()

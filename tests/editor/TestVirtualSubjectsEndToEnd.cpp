@@ -23,6 +23,7 @@
 #include "study/HandOverFiles.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
+#include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
 #include "users/ProfileWindow.h"
 #include "users/UsersDatabase.h"
@@ -333,6 +334,36 @@ class TestVirtualSubjectsEndToEnd : public QObject
         }
     }
 
+    // The administrator's results: Enter on the focused button, the window on its first view,
+    // the arrows down to the learner's Flashcards showing its results, Escape to close.
+    void resultsByArrows()
+    {
+        focusLikeADesktop(m_main.get());
+        tabTo(m_main->btnAdmin());
+        int listed = -1;
+        const auto stayedOpen = TestSupport::driveModal<AdminWindow>(
+            m_main.get(),
+            [&](AdminWindow* w) {
+                focusLikeADesktop(w);
+                QCOMPARE(w->shownView(), AdminWindow::LearnerView);
+                QTreeWidget* tree = w->resultsTree();
+                tabTo(tree);
+                QTreeWidgetItem* learner = tree->findItems(LearnerName, Qt::MatchExactly).value(0);
+                QVERIFY(learner);
+                QTreeWidgetItem* cards = nullptr;
+                for (int i = 0; i < learner->childCount(); ++i)
+                    if (learner->child(i)->text(0) == QLatin1String("Flashcards"))
+                        cards = learner->child(i);
+                QVERIFY(cards);
+                arrowTo(tree, cards);
+                listed = w->resultsList()->topLevelItemCount();
+                press(Qt::Key_Escape);
+            },
+            [&] { press(Qt::Key_Return); });
+        QCOMPARE(stayedOpen, std::optional<bool>(false));
+        QCOMPARE(listed, 2); // both subjects studied, one row each
+    }
+
     // Finds the activity's window on the display, says "known" to every card with key
     // presses sent to that window, closes it with its focused Close button, and finds the
     // score row.
@@ -527,6 +558,7 @@ private slots:
 
         STEP(closeEditor(true));
         STEP(studyBoth(QStringLiteral("Mountain Phrases"), true));
+        STEP(resultsByArrows());
     }
 
     // Dictation from the panel: every phrase typed right (accents and apostrophes too) but one

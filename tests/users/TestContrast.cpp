@@ -234,8 +234,7 @@ void TestContrast::windowsReadable()
     AdminWindow admin(m_main.get());
     m_flow->connectAdministration(&admin);
     admin.show();
-    admin.cboView()->setFocus();
-    QTest::keyClick(admin.cboView(), Qt::Key_Down); // the learners, the administrator in colour
+    admin.cboView()->setFocus(); // it opens on the learners, the administrator in colour
     QTreeWidget* results = admin.resultsTree();
     QVERIFY(results->topLevelItemCount() >= 2);
     results->setCurrentItem(results->topLevelItem(1)); // one row selected, the administrator's not

@@ -63,6 +63,7 @@ private slots:
     void init();
     void cleanup();
     void firstLearnerIsAdministrator();
+    void usersFileGoneReturnsToLogin();
     void duplicateNameRefused();
     void validation_data();
     void validation();
@@ -220,6 +221,9 @@ void TestLoginWindow::firstLearnerIsAdministrator()
 
     QVERIFY(createLearner(login, {QStringLiteral("  Zeno "), QStringLiteral(" Verdi "), false, {}, {}, 7}));
     QCOMPARE(m_messages, QStringList{TestSupport::captionText(43)});
+    // After the notice the keys work again: the login window is active, its list focused.
+    QTRY_COMPARE(QApplication::activeWindow(), login.data());
+    QCOMPARE(QApplication::focusWidget(), login->loginList());
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi"), false, {}, {}, 2}));
     QCOMPARE(m_messages.size(), 1); // only the first learner is told
     QCOMPARE(login->loginList()->count(), 2);
@@ -254,6 +258,26 @@ void TestLoginWindow::firstLearnerIsAdministrator()
             QCOMPARE(!admin->isHidden(), administrator);
         QTRY_VERIFY(login.isNull()); // unloaded after the login
     }
+}
+
+// The users database removed under a logged-in learner (another copy, a person): said when
+// the main window is next activated, and everyone logs in again.
+void TestLoginWindow::usersFileGoneReturnsToLogin()
+{
+    QPointer<LoginWindow> login = openLogin();
+    QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi"), false, {}, {}, 2}));
+    clickEntry(login, QStringLiteral("Anna Bianchi"));
+    QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+    QVERIFY(m_main->isVisible());
+    QTRY_VERIFY(login.isNull());
+
+    QVERIFY(QFile::remove(app().usersDatabasePath()));
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(m_main.get(), &activate);
+    QTRY_VERIFY(!m_boxes.isEmpty());
+    QCOMPARE(m_boxes.last().text, TestSupport::captionText(362) + "\n\n" + app().usersDatabasePath());
+    QTRY_VERIFY(m_flow->loginWindow() && m_flow->loginWindow()->isVisible());
+    QVERIFY(!m_main->isVisible());
 }
 
 void TestLoginWindow::duplicateNameRefused()
@@ -436,7 +460,9 @@ void TestLoginWindow::editRemovesPassword()
     clickEntry(login, QStringLiteral("Anna Rossi"));
     QVERIFY(!login->txtPassword()->isHidden());
 
-    // Editing asks for the password first.
+    // Editing asks for the password first: asked for when none was typed, wrong otherwise.
+    QVERIFY(!driveProfile(login, 2, [](ProfileWindow*) {}).has_value());
+    QCOMPARE(m_messages.last(), TestSupport::captionText(366));
     QTest::keyClicks(login->txtPassword(), QStringLiteral("nope"));
     QVERIFY(!driveProfile(login, 2, [](ProfileWindow*) {}).has_value());
     QCOMPARE(m_messages.last(), TestSupport::captionText(39));
@@ -446,7 +472,7 @@ void TestLoginWindow::editRemovesPassword()
     QString title;
     QVERIFY(driveProfile(login, 2, [&](ProfileWindow* w) {
                 title = w->windowTitle();
-                QCOMPARE(w->btnEdit(0)->text(), TestSupport::captionText(44));
+                QCOMPARE(w->btnEdit(0)->text(), TestSupport::captionText(367)); // Save
                 QCOMPARE(w->txtFirst()->text(), QStringLiteral("Anna"));
                 QCOMPARE(w->learnerPictures()->currentIndex(), 3);
                 QVERIFY(w->chkPassword()->isChecked());
