@@ -6,22 +6,23 @@
 #include "support/ModalDriver.h"
 #include "support/TestSupport.h"
 
-#include "state/AppState.h"
-#include "widgets/Dialogs.h"
 #include "app/MainWindow.h"
-#include "app/WindowFlow.h"
 #include "app/Startup.h"
-#include "widgets/MessageWindow.h"
+#include "app/WindowFlow.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
 #include "platform/Sound.h"
 #include "platform/Web.h"
+#include "review/PhraseResults.h"
+#include "state/AppState.h"
 #include "study/ActivityPanel.h"
 #include "study/HandOverFiles.h"
 #include "subjects/SubjectTree.h"
 #include "users/LoginWindow.h"
 #include "users/ProfileWindow.h"
 #include "users/UsersDatabase.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -171,6 +172,17 @@ class TestSpeakingEndToEnd : public QObject
         QCOMPARE(rows.at(0).name, QStringLiteral("Speaking"));
         QCOMPARE(rows.at(0).score, score);
     }
+    // The learner's grades, recorded phrase by phrase with the score (the last session's).
+    QList<int> gradesRecorded(int phrases)
+    {
+        QString error;
+        QList<int> grades;
+        for (const PhraseResultRow& r : PhraseResults::rows(app().usersDatabasePath(), LearnerName, &error)
+                                            .value_or(std::vector<PhraseResultRow>()))
+            if (r.activity == QLatin1String("Speaking"))
+                grades << r.grade;
+        return grades.mid(std::max<qsizetype>(0, grades.size() - phrases));
+    }
 
 private slots:
     void initTestCase()
@@ -246,6 +258,10 @@ private slots:
                           .arg(phrases - 1)
                           .arg(phrases)
                           .arg(qRound(100.0 * (phrases - 1) / phrases)));
+        QList<int> expected{1};
+        for (int i = 1; i < phrases; ++i)
+            expected << 3;
+        QCOMPARE(gradesRecorded(phrases), expected);
         QCOMPARE(recordings(), QStringList());
     }
 
@@ -277,6 +293,7 @@ private slots:
         names << "space";
         QVERIFY(keys(names));
         endsWithScore(QStringLiteral("%1/%1 (100%)").arg(phrases));
+        QCOMPARE(gradesRecorded(phrases), QList<int>(phrases, 4));
         QCOMPARE(recordings(), QStringList());
     }
 };

@@ -18,6 +18,7 @@
 #include "platform/Registry.h"
 #include "platform/Sound.h"
 #include "platform/Web.h"
+#include "review/PhraseResults.h"
 #include "state/AppState.h"
 #include "study/ActivityPanel.h"
 #include "study/HandOverFiles.h"
@@ -611,6 +612,19 @@ private slots:
         QCOMPARE(rows->at(0).name, QStringLiteral("Dictation"));
         QCOMPARE(rows->at(0).score,
                  QStringLiteral("%1/%2 (%3%)").arg(n - 1).arg(n).arg(qRound(100.0 * (n - 1) / n)));
+
+        // And phrase by phrase, with the score: typed right Good, the accent missing Hard, the
+        // wrong one Again.
+        const auto graded = PhraseResults::rows(app().usersDatabasePath(), LearnerName, &error);
+        QVERIFY2(graded, qPrintable(error));
+        QList<int> grades;
+        QList<int> expected;
+        for (const PhraseResultRow& r : *graded)
+            if (r.activity == QLatin1String("Dictation"))
+                grades << r.grade;
+        for (int i = 0; i < n; ++i)
+            expected << (i == wrong ? 1 : i == accentless ? 2 : 3);
+        QCOMPARE(grades, expected);
     }
 };
 
