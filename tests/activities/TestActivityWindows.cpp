@@ -239,9 +239,9 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
         }
         QCOMPARE(w.known(), cards);
+        QString question; // outlives the last box, answered after this block
         if (cards > 0) {
             // With answers given, leaving is asked first; No keeps the session.
-            QString question;
             answerNextBox(QMessageBox::No, &question);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
             QVERIFY(w.isVisible());
