@@ -53,7 +53,8 @@ bool record(QWidget* window, const ActivityInput& input, const QString& activity
     const QDateTime now = QDateTime::currentDateTime();
     score.setWhen(now);
     QString why;
-    if (appendScore(input.usersDatabase, score, phraseRows(input, activity, grades, now.toSecsSinceEpoch()), &why))
+    if (appendScore(input.usersDatabase, score, phraseRows(input, activity, grades, now.toSecsSinceEpoch()),
+                    &why))
         return true;
     if (why.isEmpty())
         why = QStringLiteral("unknown error");

@@ -17,14 +17,18 @@
 namespace {
 const ActivityTextTable CommonTexts = {
     {QStringLiteral("English"),
-     {{QStringLiteral("leave"), QStringLiteral("Leave now? The answers given so far are recorded as your result.")},
+     {{QStringLiteral("leave"),
+       QStringLiteral("Leave now? The answers given so far are recorded as your result.")},
       {QStringLiteral("noSound"),
-       QStringLiteral("No sound device was found, so the phrases cannot be heard. They are shown instead.")}}},
+       QStringLiteral(
+           "No sound device was found, so the phrases cannot be heard. They are shown instead.")}}},
     {QStringLiteral("Spanish"),
-     {{QStringLiteral("leave"), QStringLiteral("¿Salir ahora? Las respuestas dadas hasta aquí se guardan como tu resultado.")},
+     {{QStringLiteral("leave"),
+       QStringLiteral("¿Salir ahora? Las respuestas dadas hasta aquí se guardan como tu resultado.")},
       {QStringLiteral("noSound"),
-       QStringLiteral("No se encontró ningún dispositivo de sonido, así que las frases no se pueden escuchar. "
-                      "Se muestran en su lugar.")}}},
+       QStringLiteral(
+           "No se encontró ningún dispositivo de sonido, así que las frases no se pueden escuchar. "
+           "Se muestran en su lugar.")}}},
 };
 } // namespace
 
@@ -167,8 +171,8 @@ bool ActivityWindow::confirmLeave()
 {
     if (m_finished || answersGiven() == 0 || qEnvironmentVariableIsSet("PARLANTO_ACTIVITY_NO_DIALOGS"))
         return true;
-    QMessageBox box(QMessageBox::Question, windowTitle(), commonText("leave"), QMessageBox::Yes | QMessageBox::No,
-                    this);
+    QMessageBox box(QMessageBox::Question, windowTitle(), commonText("leave"),
+                    QMessageBox::Yes | QMessageBox::No, this);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;

@@ -24,7 +24,14 @@ public:
     // Empty unless saving the result failed.
     QString saveError() const { return m_saveError; }
     // Per-phrase grades, 1 to 4 (Again, Hard, Good, Easy); 0 where a phrase was not graded.
-    enum Grade { NotGraded = 0, Again = 1, Hard = 2, Good = 3, Easy = 4 };
+    enum Grade
+    {
+        NotGraded = 0,
+        Again = 1,
+        Hard = 2,
+        Good = 3,
+        Easy = 4
+    };
     const std::vector<int>& grades() const { return m_grades; }
 
 protected:

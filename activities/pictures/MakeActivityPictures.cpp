@@ -153,8 +153,8 @@ int main(int argc, char* argv[])
         {QStringLiteral("Speaking"), QStringLiteral("Hablar")},
     };
     if (args.size() != 3 || !spanishLabels.contains(args.at(1))) {
-        std::fprintf(stderr,
-                     "usage: make_activity_pictures <Flashcards|Listening|Dictation|Speaking> <output.cfg>\n");
+        std::fprintf(
+            stderr, "usage: make_activity_pictures <Flashcards|Listening|Dictation|Speaking> <output.cfg>\n");
         return 2;
     }
     const QString activity = args.at(1);

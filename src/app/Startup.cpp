@@ -87,13 +87,14 @@ QString addOpenedFile(const QString& path, QWidget* parent)
     const AppState& s = app();
     const Captions& c = s.captions;
     if (VocabularyImport::isVocabularyFile(path)) { // made into subjects of the learner's own
-        VocabularyImport::Options o = VocabularyImport::optionsFor(s.edition.ProgramCode, s.edition.LanguageCode,
-                                                                   s.edition.StudiedLanguage,
-                                                                   s.edition.InterfaceLanguage);
+        VocabularyImport::Options o =
+            VocabularyImport::optionsFor(s.edition.ProgramCode, s.edition.LanguageCode,
+                                         s.edition.StudiedLanguage, s.edition.InterfaceLanguage);
         o.outFolder = s.learnerSubjectsFolder.isEmpty() ? s.installedSubjectsFolder : s.learnerSubjectsFolder;
         o.replaceExisting = [&](const QStringList& names) {
-            return Dialogs::askYesNo(parent, c(Caption::SameSubjectExists) + QStringLiteral("\n\n") + names.join('\n') +
-                                                 QStringLiteral("\n\n") + c(Caption::ReplaceWithOpened));
+            return Dialogs::askYesNo(parent, c(Caption::SameSubjectExists) + QStringLiteral("\n\n") +
+                                                 names.join('\n') + QStringLiteral("\n\n") +
+                                                 c(Caption::ReplaceWithOpened));
         };
         QString error;
         const auto result = VocabularyImport::run(path, o, &error);

@@ -1,16 +1,16 @@
 #include "WindowFlow.h"
 
-#include "app/Startup.h"
 #include "app/MainWindow.h"
+#include "app/Startup.h"
 #include "editor/VirtualSubjectEditor.h"
 #include "platform/Files.h"
 #include "platform/SingleInstance.h"
 #include "state/AppState.h"
+#include "state/CaptionId.h"
 #include "subjects/SubjectTree.h"
 #include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
 #include "users/UsersDatabase.h"
-#include "state/CaptionId.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
 
@@ -32,7 +32,8 @@ bool WindowFlow::eventFilter(QObject* watched, QEvent* event)
     if (watched == &m_main && event->type() == QEvent::WindowActivate && m_main.isVisible() &&
         !m_main.hasEnded() && !Dialogs::isBehindModal(&m_main)) {
         // Later: a message box must not open inside the activation.
-        QMetaObject::invokeMethod(this, [this] { learnerGone(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { learnerGone(); }, Qt::QueuedConnection);
     }
     return QObject::eventFilter(watched, event);
 }
@@ -47,7 +48,8 @@ bool WindowFlow::learnerGone()
     if (!gone)
         return false;
     m_checkingLearner = true;
-    Dialogs::inform(&m_main, s.captions(Caption::UsersFileGone) + QStringLiteral("\n\n") + s.usersDatabasePath(),
+    Dialogs::inform(&m_main,
+                    s.captions(Caption::UsersFileGone) + QStringLiteral("\n\n") + s.usersDatabasePath(),
                     QMessageBox::Warning);
     m_checkingLearner = false;
     if (!m_main.hasEnded())
@@ -108,7 +110,8 @@ void WindowFlow::onEditorClosed(bool subjectsChanged, int pauseSeconds)
 {
     if (subjectsChanged) {
         const Captions& c = app().captions;
-        MessageWindow::showStatus(c(Caption::PleaseWait) + QStringLiteral("..."), 1800, 0, c(Caption::UpdatingSubjects));
+        MessageWindow::showStatus(c(Caption::PleaseWait) + QStringLiteral("..."), 1800, 0,
+                                  c(Caption::UpdatingSubjects));
         Pause(pauseSeconds);
         m_main.subjectTree()->refreshSubjects();
     }

@@ -37,7 +37,7 @@ bool decodeRaster(const QByteArray& bytes, QImage* image, QString* why)
 } // namespace
 
 std::optional<ActivityPictureSet> loadActivityPictures(const QString& databasePath, const QString& column,
-                                                         QString* error)
+                                                       QString* error)
 {
     auto fail = [&](const QString& why) {
         if (error)

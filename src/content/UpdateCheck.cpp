@@ -45,7 +45,8 @@ std::optional<Answer> readAnswer(const QByteArray& answer)
 bool checkForUpdate(QWidget* parent)
 {
     const AppState& s = app();
-    const auto body = Web::download(requestAddress(s.captions(Caption::WebSite)), AnswerTimeoutMs, MaxAnswerBytes);
+    const auto body =
+        Web::download(requestAddress(s.captions(Caption::WebSite)), AnswerTimeoutMs, MaxAnswerBytes);
     if (!body)
         return false;
     const std::optional<Answer> answer = readAnswer(*body);

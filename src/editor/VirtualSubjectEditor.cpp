@@ -831,8 +831,9 @@ void VirtualSubjectEditor::onUndoClicked()
         loadVirtualPhraseNodes(subject, true);
     } else {
         for (const VirtualPhrase& p : rows.phrases)
-            subject->insertChild(placeFor(subject, p.pkPhraseNo, true),
-                                 m_treeVirtual->makeNode(p.tTranslation, virtualPhraseNode(p), Img::VirtualPhraseImage));
+            subject->insertChild(
+                placeFor(subject, p.pkPhraseNo, true),
+                m_treeVirtual->makeNode(p.tTranslation, virtualPhraseNode(p), Img::VirtualPhraseImage));
         subject->setExpanded(true);
     }
     for (int i = 0; i < subject->childCount(); ++i)

@@ -68,8 +68,9 @@ SingleInstance::Role SingleInstance::claim(const QStringList& files, QString* er
     lock.setStaleLockTime(0);
     if (!lock.tryLock(AnswerMilliseconds * 2)) {
         if (error)
-            *error = lock.error() == QLockFile::PermissionError ? QStringLiteral("cannot write %1.lock").arg(m_name)
-                                                                : QStringLiteral("%1.lock is held").arg(m_name);
+            *error = lock.error() == QLockFile::PermissionError
+                         ? QStringLiteral("cannot write %1.lock").arg(m_name)
+                         : QStringLiteral("%1.lock is held").arg(m_name);
         return Role::Failed;
     }
     if (handOver(files))

@@ -24,7 +24,12 @@ public:
     explicit SingleInstance(const QString& key, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    enum class Role { Primary, Secondary, Failed };
+    enum class Role
+    {
+        Primary,
+        Secondary,
+        Failed
+    };
     // Primary: this copy listens now and emits activationRequested for later starts.
     // Secondary: a running copy took the files (and the request to come to the front); this
     // copy ends. Failed: neither (no runtime folder to write); the program runs on its own.

@@ -182,14 +182,14 @@ enum class Caption : int
     OneResult = 357,               // result
     SecondTranslation = 358,       // Second translation
     Translation = 359,             // Translation
-    FileDamaged = 360,              // This file is damaged and cannot be used:
-    NotASubjectFile = 361,          // This file is not a subject of this program:
-    UsersFileGone = 362,            // The file of learners and results is no longer there, so nothing more c...
-    NoSoundDevice = 363,            // No sound device was found, so the phrases cannot be heard.
-    AddressNotOpened = 364,         // This address could not be opened. You can copy it from here:
-    FolderNotOpened = 365,          // This folder could not be opened. It is here:
-    PasswordToEditProfile = 366,    // Type this learner's password to change the profile.
-    Save = 367,                     // Save
-    Undo = 368,                     // Undo
-    NothingToUndo = 369,            // There is nothing to undo.
+    FileDamaged = 360,             // This file is damaged and cannot be used:
+    NotASubjectFile = 361,         // This file is not a subject of this program:
+    UsersFileGone = 362,         // The file of learners and results is no longer there, so nothing more c...
+    NoSoundDevice = 363,         // No sound device was found, so the phrases cannot be heard.
+    AddressNotOpened = 364,      // This address could not be opened. You can copy it from here:
+    FolderNotOpened = 365,       // This folder could not be opened. It is here:
+    PasswordToEditProfile = 366, // Type this learner's password to change the profile.
+    Save = 367,                  // Save
+    Undo = 368,                  // Undo
+    NothingToUndo = 369,         // There is nothing to undo.
 };

@@ -2,8 +2,8 @@
 
 #include "content/ContentLevel.h"
 #include "platform/Files.h"
-#include "state/AppState.h"
 #include "review/PhraseIdsFile.h"
+#include "state/AppState.h"
 #include "study/HandOverFiles.h"
 
 #include <QFile>
@@ -66,7 +66,8 @@ bool writeInPlace(const AppState& state, const QString& name, const QByteArray& 
     if (!HandOverFiles::writeFile(state, partial, bytes, &why) ||
         !HandOverFiles::renameFile(state, partial, name, &why)) {
         if (error)
-            *error = QStringLiteral("The file %1 could not be written: %2").arg(state.handOverFolder + name, why);
+            *error =
+                QStringLiteral("The file %1 could not be written: %2").arg(state.handOverFolder + name, why);
         HandOverFiles::removeFile(state, partial);
         return false;
     }

@@ -1,7 +1,7 @@
 #include "ActivityPanel.h"
 
-#include "study/ReviewNode.h"
 #include "state/CaptionId.h"
+#include "study/ReviewNode.h"
 
 #include "content/ActivityPictures.h"
 #include "content/LoadingLog.h"

@@ -1,9 +1,9 @@
 #include "HandOverFiles.h"
 
 #include "platform/Files.h"
-#include "state/AppState.h"
 #include "platform/PrivateFolder.h"
 #include "review/PhraseIdsFile.h"
+#include "state/AppState.h"
 
 #include <QDir>
 #include <QFile>

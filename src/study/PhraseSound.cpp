@@ -1,8 +1,8 @@
 #include "PhraseSound.h"
 
 #include "platform/Files.h"
-#include "state/AppState.h"
 #include "platform/WaveFile.h"
+#include "state/AppState.h"
 #include "study/HandOverFiles.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"

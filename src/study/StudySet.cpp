@@ -2,8 +2,8 @@
 
 #include "platform/Files.h"
 #include "platform/ReaderThreads.h"
-#include "state/AppState.h"
 #include "platform/WaveFile.h"
+#include "state/AppState.h"
 #include "study/HandOverFiles.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectCheck.h"

@@ -44,8 +44,7 @@ bool SubjectSelection::eventFilter(QObject* watched, QEvent* event)
         }
         // Shift+F10 is the menu key's twin.
         if (key == Qt::Key_F10 && keyEvent->modifiers() == Qt::ShiftModifier && item) {
-            QContextMenuEvent menu(QContextMenuEvent::Keyboard,
-                                   m_tree->visualItemRect(item).center(),
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, m_tree->visualItemRect(item).center(),
                                    m_tree->viewport()->mapToGlobal(m_tree->visualItemRect(item).center()));
             QCoreApplication::sendEvent(m_tree, &menu);
             return true;

@@ -640,7 +640,8 @@ std::optional<DeletedRows> takeSubject(const QString& path, qint64 nParent, QStr
             return std::nullopt;
         parent.bindInt(1, nParent);
         if (parent.step() != Statement::Step::Row || parent.columnCount() < 2)
-            return failWith<DeletedRows>(error, QStringLiteral("virtual subject %1 no longer exists").arg(nParent));
+            return failWith<DeletedRows>(error,
+                                         QStringLiteral("virtual subject %1 no longer exists").arg(nParent));
         rows.name = parent.text(1);
         auto phrases = readPhraseRows(db, QStringLiteral("fkParent = ?"), nParent, error);
         if (!phrases)
@@ -680,52 +681,59 @@ std::optional<DeletedRows> takePhrase(const QString& path, qint64 pkPhraseNo, QS
 bool restoreRows(const QString& path, const DeletedRows& rows, QString* error)
 {
     const FileNamedInErrors named(path, error);
-    return inOneTransaction(path, error, [&](Database& db) -> std::optional<bool> {
-        if (rows.wholeSubject) {
-            const auto nameColumn = parentNameColumn(db, error);
-            if (!nameColumn)
-                return std::nullopt;
-            Statement ins = db.prepare(
-                QStringLiteral("INSERT INTO tblParents (nParent, %1) VALUES (?, ?)").arg(*nameColumn), error);
-            if (!ins.isValid())
-                return std::nullopt;
-            ins.bindInt(1, rows.nParent).bindText(2, rows.name);
-            if (!ins.run())
-                return failWith<bool>(error, ins.errorString());
-        } else {
-            // A phrase goes back only into the subject it came from.
-            Statement parent = db.prepare(QStringLiteral("SELECT nParent FROM tblParents WHERE nParent = ?"), error);
-            if (!parent.isValid())
-                return std::nullopt;
-            parent.bindInt(1, rows.nParent);
-            if (parent.step() != Statement::Step::Row)
-                return failWith<bool>(error,
-                                      QStringLiteral("virtual subject %1 no longer exists").arg(rows.nParent));
-        }
-        // Their own keys: the rows come back where they were, in the same order.
-        Statement ins =
-            db.prepare(QStringLiteral("INSERT INTO tblPhrases (pkPhraseNo, fkParent, tfilename, nPhraseNo, "
+    return inOneTransaction(
+               path, error,
+               [&](Database& db) -> std::optional<bool> {
+                   if (rows.wholeSubject) {
+                       const auto nameColumn = parentNameColumn(db, error);
+                       if (!nameColumn)
+                           return std::nullopt;
+                       Statement ins =
+                           db.prepare(QStringLiteral("INSERT INTO tblParents (nParent, %1) VALUES (?, ?)")
+                                          .arg(*nameColumn),
+                                      error);
+                       if (!ins.isValid())
+                           return std::nullopt;
+                       ins.bindInt(1, rows.nParent).bindText(2, rows.name);
+                       if (!ins.run())
+                           return failWith<bool>(error, ins.errorString());
+                   } else {
+                       // A phrase goes back only into the subject it came from.
+                       Statement parent = db.prepare(
+                           QStringLiteral("SELECT nParent FROM tblParents WHERE nParent = ?"), error);
+                       if (!parent.isValid())
+                           return std::nullopt;
+                       parent.bindInt(1, rows.nParent);
+                       if (parent.step() != Statement::Step::Row)
+                           return failWith<bool>(
+                               error,
+                               QStringLiteral("virtual subject %1 no longer exists").arg(rows.nParent));
+                   }
+                   // Their own keys: the rows come back where they were, in the same order.
+                   Statement ins = db.prepare(
+                       QStringLiteral("INSERT INTO tblPhrases (pkPhraseNo, fkParent, tfilename, nPhraseNo, "
                                       "tPhrase, tTranslation, tTranslation2) VALUES (?, ?, ?, ?, ?, ?, ?)"),
                        error);
-        if (!ins.isValid())
-            return std::nullopt;
-        for (const VirtualPhrase& p : rows.phrases) {
-            ins.reset();
-            ins.bindInt(1, p.pkPhraseNo).bindInt(2, rows.nParent);
-            if (p.fileNameIsNull)
-                ins.bindNull(3);
-            else
-                ins.bindText(3, p.tfilename);
-            if (p.phraseNoIsNull)
-                ins.bindNull(4);
-            else
-                ins.bindInt(4, p.nPhraseNo);
-            ins.bindText(5, p.tPhrase).bindText(6, p.tTranslation).bindText(7, p.tTranslation2);
-            if (!ins.run())
-                return failWith<bool>(error, ins.errorString());
-        }
-        return true;
-    }).has_value();
+                   if (!ins.isValid())
+                       return std::nullopt;
+                   for (const VirtualPhrase& p : rows.phrases) {
+                       ins.reset();
+                       ins.bindInt(1, p.pkPhraseNo).bindInt(2, rows.nParent);
+                       if (p.fileNameIsNull)
+                           ins.bindNull(3);
+                       else
+                           ins.bindText(3, p.tfilename);
+                       if (p.phraseNoIsNull)
+                           ins.bindNull(4);
+                       else
+                           ins.bindInt(4, p.nPhraseNo);
+                       ins.bindText(5, p.tPhrase).bindText(6, p.tTranslation).bindText(7, p.tTranslation2);
+                       if (!ins.run())
+                           return failWith<bool>(error, ins.errorString());
+                   }
+                   return true;
+               })
+        .has_value();
 }
 
 } // namespace VirtualSubjectFile

@@ -49,7 +49,8 @@ void reportSubjectProblem(const QString& fileName, const QString& verdict, QWidg
     const QString key = fileName + QLatin1Char('\n') + verdict;
     if (reported().contains(key)) {
         if (repeat == Repeat::Tell)
-            Dialogs::message(parent, {s.captions(Caption::Subject), text, QMessageBox::Warning, QMessageBox::Ok});
+            Dialogs::message(parent,
+                             {s.captions(Caption::Subject), text, QMessageBox::Warning, QMessageBox::Ok});
         return;
     }
     reported().insert(key);

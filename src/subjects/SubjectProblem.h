@@ -11,7 +11,11 @@ class QWidget;
 // the default. That question is asked once per file in a run; afterwards the box only says
 // what is wrong, or nothing at all when the caller passes Repeat::Quiet (a click in the
 // editor's tree, which marks the subject itself). A "VALID" verdict shows nothing.
-enum class Repeat { Tell, Quiet };
+enum class Repeat
+{
+    Tell,
+    Quiet
+};
 void reportSubjectProblem(const QString& fileName, const QString& verdict, QWidget* parent = nullptr,
                           Repeat repeat = Repeat::Tell);
 

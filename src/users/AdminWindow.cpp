@@ -375,7 +375,8 @@ void AdminWindow::onClearDatabaseClicked()
     // Nothing is deleted without a copy to bring it back from; the file stays, emptied, so
     // that a result an activity saves meanwhile is in it or in the copy.
     if (!UsersBackup::forApp().clear(Clock::now(), &error)) {
-        Dialogs::inform(this, c(Caption::NoBackupNothingDeleted) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
+        Dialogs::inform(this, c(Caption::NoBackupNothingDeleted) + QStringLiteral("\n\n") + error,
+                        QMessageBox::Warning);
         return;
     }
     CleanTempFiles(app());

@@ -345,9 +345,9 @@ void LoginWindow::onButtonClicked(int index)
         QPointer<LoginWindow> self(this);
         // Nothing typed yet: the password is asked for, not called wrong.
         const bool nothingTyped = m_password->text().isEmpty();
-        MessageWindow::showModal(caption(nothingTyped && index == 2 ? Caption::PasswordToEditProfile
-                                                                    : Caption::WrongPassword),
-                                 0, this);
+        MessageWindow::showModal(
+            caption(nothingTyped && index == 2 ? Caption::PasswordToEditProfile : Caption::WrongPassword), 0,
+            this);
         if (self && !m_password->isHidden())
             m_password->setFocus();
         return;

@@ -3,9 +3,9 @@
 
 #include "platform/Clock.h"
 #include "platform/Twips.h"
-#include "users/MemoryView.h"
 #include "state/AppState.h"
 #include "study/ActivityNames.h"
+#include "users/MemoryView.h"
 #include "users/ProgressCharts.h"
 #include "widgets/Dialogs.h"
 #include "widgets/TiledBackground.h"

@@ -1,8 +1,8 @@
 #include "UsersBackup.h"
 
 #include "platform/Database.h"
-#include "state/AppState.h"
 #include "platform/Files.h"
+#include "state/AppState.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -565,8 +565,8 @@ bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString*
     return appendScore(usersDatabasePath, row, {}, error);
 }
 
-bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, const std::vector<PhraseResultRow>& phrases,
-                 QString* error)
+bool appendScore(const QString& usersDatabasePath, const ScoreRow& row,
+                 const std::vector<PhraseResultRow>& phrases, QString* error)
 {
     QString why;
     // The score and its phrases land together or not at all: a failed write (a full disk)

@@ -159,5 +159,5 @@ private:
 bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, QString* error);
 // The same with the rows of the phrases answered, in the same transaction as the score (the
 // per-phrase table is made first in a file that lacks it).
-bool appendScore(const QString& usersDatabasePath, const ScoreRow& row, const std::vector<PhraseResultRow>& phrases,
-                 QString* error);
+bool appendScore(const QString& usersDatabasePath, const ScoreRow& row,
+                 const std::vector<PhraseResultRow>& phrases, QString* error);

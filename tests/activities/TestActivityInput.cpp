@@ -1,7 +1,7 @@
 #include "ActivityTestSupport.h"
 
-#include "state/AppState.h"
 #include "review/PhraseIdsFile.h"
+#include "state/AppState.h"
 #include "study/ActivityInputFile.h"
 #include "study/HandOverFiles.h"
 #include "users/UsersDatabase.h"
@@ -77,8 +77,9 @@ private slots:
         QString error;
         const QByteArray bytes =
             PhraseIdsFile::contents({{"Caffè é.ita", 4}, {}, {"a\nb.ita", 2}, {"Dov'è\t.ita", 7}});
-        QCOMPARE(bytes, QByteArray("PARLANTO PHRASE IDS 1\r\n4\r\n4\tCaff\xc3\xa8 \xc3\xa9.ita\r\n0\t\r\n0\t\r\n"
-                                   "7\tDov'\xc3\xa8\t.ita\r\n"));
+        QCOMPARE(bytes,
+                 QByteArray("PARLANTO PHRASE IDS 1\r\n4\r\n4\tCaff\xc3\xa8 \xc3\xa9.ita\r\n0\t\r\n0\t\r\n"
+                            "7\tDov'\xc3\xa8\t.ita\r\n"));
         const auto entries = PhraseIdsFile::parse(bytes, &error);
         QVERIFY2(entries, qPrintable(error));
         QCOMPARE(int(entries->size()), 4);
@@ -132,7 +133,8 @@ private slots:
         QCOMPARE(ids->at(2), (PhraseIdentity{"x.ita", 3}));
         QFile idsFile(idsPath);
         QVERIFY(idsFile.open(QIODevice::ReadOnly));
-        QCOMPARE(idsFile.readAll(), QByteArray("PARLANTO PHRASE IDS 1\r\n3\r\n1\tx.ita\r\n2\tx.ita\r\n3\tx.ita\r\n"));
+        QCOMPARE(idsFile.readAll(),
+                 QByteArray("PARLANTO PHRASE IDS 1\r\n3\r\n1\tx.ita\r\n2\tx.ita\r\n3\tx.ita\r\n"));
         QVERIFY(!QFile::exists(idsPath + ".part"));
         HandOverFiles::removeAll(s);
         QVERIFY(!QFile::exists(idsPath));

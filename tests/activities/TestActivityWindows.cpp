@@ -6,8 +6,8 @@
 #include "review/PhraseResults.h"
 
 #include <QAccessible>
-#include <QDateTime>
 #include <QApplication>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -176,9 +176,11 @@ private slots:
         QTest::addColumn<QByteArray>("ids"); // empty: no ids file
         QTest::addColumn<QStringList>("phrases");
         QTest::newRow("ids given") << PhraseIdsFile::contents({{"Caffè.ita", 7}, {}, {"Bar.ita", 2}})
-                                   << QStringList{"Zoë \"Z\"|Caffè.ita|7|Flashcards|3", "Zoë \"Z\"|Bar.ita|2|Flashcards|1"};
+                                   << QStringList{"Zoë \"Z\"|Caffè.ita|7|Flashcards|3",
+                                                  "Zoë \"Z\"|Bar.ita|2|Flashcards|1"};
         QTest::newRow("no ids file") << QByteArray() << QStringList{"<no table>"};
-        QTest::newRow("ids of another set") << PhraseIdsFile::contents({{"Caffè.ita", 7}}) << QStringList{"<no table>"};
+        QTest::newRow("ids of another set")
+            << PhraseIdsFile::contents({{"Caffè.ita", 7}}) << QStringList{"<no table>"};
     }
     void phraseGradesBesideTheScore()
     {
@@ -199,10 +201,12 @@ private slots:
             QTest::keyClick(&w, answer);
         }
         QVERIFY(w.finished() && w.saveError().isEmpty());
-        QCOMPARE(scoreRows(dir.filePath("Users.dat")), QStringList{"Zoë \"Z\"|Flashcards| Al Caffè|2/3 (67%)|67|10:8"});
+        QCOMPARE(scoreRows(dir.filePath("Users.dat")),
+                 QStringList{"Zoë \"Z\"|Flashcards| Al Caffè|2/3 (67%)|67|10:8"});
         QStringList rows;
         QString error;
-        auto db = Database::open(dir.filePath("Users.dat"), Database::TemplatePassword, Database::Mode::ReadOnly, &error);
+        auto db = Database::open(dir.filePath("Users.dat"), Database::TemplatePassword,
+                                 Database::Mode::ReadOnly, &error);
         Statement st = db->prepare("SELECT tName, tSubjectFile, nPhraseNo, tActivity, nGrade, tUtcTime FROM "
                                    "tblPhraseResults ORDER BY pkResultID");
         if (!st.isValid())

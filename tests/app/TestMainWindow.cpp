@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
 #include "app/MessagePanel.h"
 #include "app/WindowFlow.h"
-#include "content/MessageRotation.h"
 #include "common/TemplateBuilder.h"
+#include "content/MessageRotation.h"
 #include "content/WebPage.h"
 #include "platform/Database.h"
 #include "platform/Sound.h"
@@ -445,7 +445,8 @@ void TestMainWindow::phrasesByKeyboard()
         Sound::setOutputDeviceForTests(false);
         QTest::keyClick(tree, Qt::Key_Return);
         Sound::setOutputDeviceForTests(std::nullopt);
-        QVERIFY2(m_boxTexts.count(TestSupport::captionText(363)) == (administrator ? 0 : 1), qPrintable(m_boxTexts.join("|")));
+        QVERIFY2(m_boxTexts.count(TestSupport::captionText(363)) == (administrator ? 0 : 1),
+                 qPrintable(m_boxTexts.join("|")));
         QVERIFY2(m_played.size() == 1 && m_played[0].endsWith(".wav") && !m_played[0].startsWith(':'),
                  qPrintable(m_played.join(',')));
         QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);

@@ -1,6 +1,6 @@
+#include "common/TemplateBuilder.h"
 #include "content/LoadingLog.h"
 #include "content/MessageRotation.h"
-#include "common/TemplateBuilder.h"
 #include "content/TemplateContent.h"
 #include "platform/Database.h"
 #include "state/Captions.h"

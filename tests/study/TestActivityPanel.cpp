@@ -8,15 +8,15 @@
 #include "study/ActivityPrograms.h"
 #include "study/HandOverFiles.h"
 #include "study/SubjectSelection.h"
-#include "users/UsersDatabase.h"
 #include "subjects/SubjectTree.h"
+#include "users/UsersDatabase.h"
 
 #include <QBuffer>
 #include <QDateTime>
-#include <QLocale>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QLocale>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
@@ -153,16 +153,19 @@ private slots:
         const QString file = TestSupport::subjectFile("caffe");
         QStringList captions;
         for (int i = 1; i <= 359; ++i)
-            captions << (i == 340 || i == 342 ? QStringLiteral("C%1 %2").arg(i).arg("%1") : QStringLiteral("C%1").arg(i));
+            captions << (i == 340 || i == 342 ? QStringLiteral("C%1 %2").arg(i).arg("%1")
+                                              : QStringLiteral("C%1").arg(i));
         app().captions.setTexts(captions);
         const QString users = app().usersDatabasePath();
         {
             QString error;
             auto db = Database::open(users, Database::TemplatePassword, Database::Mode::Create, &error);
-            QVERIFY2(db && db->exec("CREATE TABLE tblscores (pkScoreID INTEGER PRIMARY KEY AUTOINCREMENT, tName TEXT, "
-                                    "tActivity TEXT, tSubject TEXT, textScore TEXT, numberScore REAL, nDate TEXT, "
-                                    "nTime TEXT)"),
-                     qPrintable(error));
+            QVERIFY2(
+                db && db->exec(
+                          "CREATE TABLE tblscores (pkScoreID INTEGER PRIMARY KEY AUTOINCREMENT, tName TEXT, "
+                          "tActivity TEXT, tSubject TEXT, textScore TEXT, numberScore REAL, nDate TEXT, "
+                          "nTime TEXT)"),
+                qPrintable(error));
         }
         const qint64 now = QDateTime::currentSecsSinceEpoch();
         const QString anna = QStringLiteral("Anna"), bruno = QStringLiteral("Bruno");
@@ -204,8 +207,8 @@ private slots:
         QTest::keyClick(panel->button(0), Qt::Key_Space);
         QCOMPARE(starts.size(), 1);
         QCOMPARE(fx->boxes.size(), 1);
-        QCOMPARE(fx->boxes[0].text,
-                 QStringLiteral("C342 %1").arg(QLocale().toString(QDate::currentDate().addDays(3), QLocale::LongFormat)));
+        QCOMPARE(fx->boxes[0].text, QStringLiteral("C342 %1").arg(QLocale().toString(
+                                        QDate::currentDate().addDays(3), QLocale::LongFormat)));
         QVERIFY(main->isEnabled());
     }
 
@@ -587,7 +590,8 @@ private slots:
         tree->setCurrentItem(installedSubject(1));
         panel->onActivityClicked(0);
         const QString h = QString::number(app().launchHandle);
-        QStringList expected{"~prl" + h + "1.wav", "~prl" + h + "2.wav", "~prl" + h + ".txt", "~prl" + h + ".ids"};
+        QStringList expected{"~prl" + h + "1.wav", "~prl" + h + "2.wav", "~prl" + h + ".txt",
+                             "~prl" + h + ".ids"};
         QStringList present = QDir(app().handOverFolder).entryList(QDir::Files);
         expected.sort();
         present.sort();

@@ -84,9 +84,9 @@ private slots:
         QCOMPARE(StudyFixture::readAll(t + "~prl" + h + ".txt"), expected);
         QVERIFY(!QFileInfo::exists(t + "~prl" + h + ".txt.part"));
         // Beside it the phrase ids, and no leftover temporary file.
-        QCOMPARE(StudyFixture::readAll(t + "~prl" + h + ".ids"),
-                 "PARLANTO PHRASE IDS 1\r\n2\r\n1\t" + sub("at_the_cafe").toUtf8() + "\r\n2\t" +
-                     sub("at_the_cafe").toUtf8() + "\r\n");
+        QCOMPARE(StudyFixture::readAll(t + "~prl" + h + ".ids"), "PARLANTO PHRASE IDS 1\r\n2\r\n1\t" +
+                                                                     sub("at_the_cafe").toUtf8() + "\r\n2\t" +
+                                                                     sub("at_the_cafe").toUtf8() + "\r\n");
         QCOMPARE(QDir(t).entryList(QDir::Files).size(), 4);
     }
 

@@ -77,14 +77,14 @@ private slots:
             << "rotto.ita"
             << "rotto.ita cannot be opened: file is encrypted or is not a database" << int(QMessageBox::No)
             << "C361\n\nrotto.ita\n\nC135" << int(QMessageBox::Warning) << yesNo << "";
-        QTest::newRow("error, answered Yes") << "l'ora è.ita"
-                                             << "no such table: tblProperties" << int(QMessageBox::Yes)
-                                             << "C361\n\nl'ora è.ita\n\nC135"
-                                             << int(QMessageBox::Warning) << yesNo << page;
+        QTest::newRow("error, answered Yes")
+            << "l'ora è.ita"
+            << "no such table: tblProperties" << int(QMessageBox::Yes) << "C361\n\nl'ora è.ita\n\nC135"
+            << int(QMessageBox::Warning) << yesNo << page;
         QTest::newRow("description containing a star")
             << "x.ita"
-            << "bad * thing" << int(QMessageBox::No) << "x.itaC6\n\nC135" << int(QMessageBox::Warning) << yesNo
-            << "";
+            << "bad * thing" << int(QMessageBox::No) << "x.itaC6\n\nC135" << int(QMessageBox::Warning)
+            << yesNo << "";
         QTest::newRow("damaged") << "dañado.ita"
                                  << "database disk image is malformed" << int(QMessageBox::No)
                                  << "C360\n\ndañado.ita\n\nC135" << int(QMessageBox::Warning) << yesNo << "";

@@ -3,20 +3,20 @@
 // with one summary message, and handed to an activity like any subject; opened again, the learner is
 // asked before the subjects are replaced.
 #include "ActivityInput.h"
-#include "state/AppState.h"
-#include "widgets/Dialogs.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "app/WindowFlow.h"
-#include "widgets/MessageWindow.h"
 #include "common/TemplateBuilder.h"
 #include "platform/Sound.h"
 #include "platform/Web.h"
+#include "state/AppState.h"
 #include "study/ActivityInputFile.h"
 #include "study/StudySet.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectTree.h"
 #include "support/TestSupport.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageWindow.h"
 
 #include <QDir>
 #include <QFile>

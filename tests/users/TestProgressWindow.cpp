@@ -6,13 +6,13 @@
 #include "platform/Clock.h"
 #include "platform/Database.h"
 #include "platform/Sound.h"
+#include "review/PhraseResults.h"
 #include "state/AppState.h"
 #include "support/ModalDriver.h"
 #include "support/TestSupport.h"
 #include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
 #include "users/MemoryView.h"
-#include "review/PhraseResults.h"
 #include "users/ProgressCharts.h"
 #include "users/ProgressWindow.h"
 #include "users/UsersBackup.h"
@@ -325,14 +325,17 @@ void TestProgressWindow::memoryOfThePhrases()
 {
     const QString anna = "Anna Bianchi";
     std::vector<PhraseResultRow> rows;
-    auto at = [](const char* day) { return QDateTime(QDate::fromString(day, Qt::ISODate), QTime(10, 0)).toSecsSinceEpoch(); };
+    auto at = [](const char* day) {
+        return QDateTime(QDate::fromString(day, Qt::ISODate), QTime(10, 0)).toSecsSinceEpoch();
+    };
     rows.push_back({anna, {"a.ita", 1}, "Flashcards", at("2026-12-01"), 3});
     rows.push_back({anna, {"b.ita", 1}, "Flashcards", at("2026-11-20"), 3});
     rows.push_back({anna, {"b.ita", 1}, "Flashcards", at("2026-12-06"), 1});
     for (const char* day : {"2026-10-01", "2026-10-05", "2026-10-20", "2026-11-20"})
         rows.push_back({anna, {"c.ita", 4}, "Listening", at(day), 3});
     QString error;
-    QVERIFY2(appendScore(users().path(), ScoreRow{anna, "Flashcards", "Mix", QString("1/1"), 100.0, {}, {}}, rows, &error),
+    QVERIFY2(appendScore(users().path(), ScoreRow{anna, "Flashcards", "Mix", QString("1/1"), 100.0, {}, {}},
+                         rows, &error),
              qPrintable(error));
 
     ProgressWindow window(anna);
@@ -340,7 +343,8 @@ void TestProgressWindow::memoryOfThePhrases()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     MemoryView* memory = window.memory();
-    QCOMPARE(memory->lblCounts()->text(), caption(345).arg(1) + "   " + caption(346).arg(1) + "   " + caption(347).arg(1));
+    QCOMPARE(memory->lblCounts()->text(),
+             caption(345).arg(1) + "   " + caption(346).arg(1) + "   " + caption(347).arg(1));
     std::vector<int> expected(14, 0);
     expected[0] = 2;
     QCOMPARE(memory->forecast(), expected);

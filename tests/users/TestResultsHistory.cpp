@@ -219,15 +219,17 @@ void TestResultsHistory::phrasesAndMemoryExported()
     const QString file = TestSupport::subjectFile("al_caffe");
     QString error;
     QVERIFY(QDir(m_dir->path()).mkpath("Subjects"));
-    QVERIFY2(InstalledSubject::create(m_dir->filePath("Subjects/" + file), TestSupport::ownEdition(),
-                                      {{1, "Un caffè, per favore", "A coffee, please", "", TestSupport::makeWave(1)},
-                                       {2, "Il conto", "The bill", "", TestSupport::makeWave(2)}},
-                                      false, &error),
+    QVERIFY2(InstalledSubject::create(
+                 m_dir->filePath("Subjects/" + file), TestSupport::ownEdition(),
+                 {{1, "Un caffè, per favore", "A coffee, please", "", TestSupport::makeWave(1)},
+                  {2, "Il conto", "The bill", "", TestSupport::makeWave(2)}},
+                 false, &error),
              qPrintable(error));
     auto db = Database::open(usersPath(), Database::TemplatePassword, Database::Mode::ReadWrite, &error);
     QVERIFY2(db, qPrintable(error));
-    Statement s = db->prepare("INSERT INTO tblPhraseResults (tName, tSubjectFile, nPhraseNo, tActivity, tUtcTime, "
-                              "nGrade) VALUES (?, ?, ?, ?, ?, ?)");
+    Statement s =
+        db->prepare("INSERT INTO tblPhraseResults (tName, tSubjectFile, nPhraseNo, tActivity, tUtcTime, "
+                    "nGrade) VALUES (?, ?, ?, ?, ?, ?)");
     const QString zoe = "Zoë \"Z\", Rossi";
     const QList<std::tuple<QString, int, QString, int>> rows{{zoe, 1, "2026-12-01T10:00:00Z", 3},
                                                              {zoe, 2, "2026-12-01T10:00:05Z", 1},
@@ -258,22 +260,26 @@ void TestResultsHistory::phrasesAndMemoryExported()
     };
     const QList<QStringList> phrases = exported("--phrases");
     QCOMPARE(phrases.size(), 3);
-    QCOMPARE(phrases[0].mid(0, 5), (QStringList{"Learner", "Subject", "Subject file", "Phrase number", "Phrase"}));
+    QCOMPARE(phrases[0].mid(0, 5),
+             (QStringList{"Learner", "Subject", "Subject file", "Phrase number", "Phrase"}));
     QCOMPARE(phrases[1], (QStringList{zoe, "Al Caffe", file, "1", "Un caffè, per favore", "Flashcards",
                                       "2026-12-01T10:00:00Z", "3", "Good"}));
-    QCOMPARE(phrases[2].mid(4), (QStringList{"Il conto", "Flashcards", "2026-12-01T10:00:05Z", "1", "Again"}));
+    QCOMPARE(phrases[2].mid(4),
+             (QStringList{"Il conto", "Flashcards", "2026-12-01T10:00:05Z", "1", "Again"}));
 
     // A first Good: stability w2 = 3.26 days, due three days later; a first Again: the next day.
     const QList<QStringList> memory = exported("--memory");
     QCOMPARE(memory.size(), 3);
     QCOMPARE(memory[0].mid(5), (QStringList{"Reviews", "Lapses", "Stability", "Difficulty", "Last review",
                                             "Retrievability today", "Next due", "Desired retention"}));
-    QCOMPARE(memory[1].mid(0, 9), (QStringList{zoe, "Al Caffe", file, "1", "Un caffè, per favore", "1", "0",
-                                               "3.26", "4.88"}));
-    QCOMPARE(memory[1].at(9), QDateTime(QDate(2026, 12, 1), QTime(10, 0), Qt::UTC).toLocalTime().date()
-                                  .toString(Qt::ISODate));
-    QCOMPARE(QDate::fromString(memory[1].at(11), Qt::ISODate), QDate::fromString(memory[1].at(9), Qt::ISODate).addDays(3));
-    QCOMPARE(QDate::fromString(memory[2].at(11), Qt::ISODate), QDate::fromString(memory[2].at(9), Qt::ISODate).addDays(1));
+    QCOMPARE(memory[1].mid(0, 9),
+             (QStringList{zoe, "Al Caffe", file, "1", "Un caffè, per favore", "1", "0", "3.26", "4.88"}));
+    QCOMPARE(memory[1].at(9),
+             QDateTime(QDate(2026, 12, 1), QTime(10, 0), Qt::UTC).toLocalTime().date().toString(Qt::ISODate));
+    QCOMPARE(QDate::fromString(memory[1].at(11), Qt::ISODate),
+             QDate::fromString(memory[1].at(9), Qt::ISODate).addDays(3));
+    QCOMPARE(QDate::fromString(memory[2].at(11), Qt::ISODate),
+             QDate::fromString(memory[2].at(9), Qt::ISODate).addDays(1));
     QCOMPARE(memory[2].at(12), QStringLiteral("0.90"));
 }
 

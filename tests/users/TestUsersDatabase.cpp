@@ -1,7 +1,7 @@
 #include "UsersTemplate.h"
 #include "platform/Database.h"
-#include "support/TestSupport.h"
 #include "review/PhraseResults.h"
+#include "support/TestSupport.h"
 #include "users/UsersDatabase.h"
 
 #include <QDir>
@@ -488,11 +488,11 @@ void TestUsersDatabase::renameCarriesResults()
         QVERIFY(db.addLearner({0, namesake.section(' ', 0, 0), namesake.section(' ', 1), {}, 2}, &error));
     for (const QString& name :
          {QStringLiteral("Anna Rossi"), QStringLiteral("Anna Rossi"), QStringLiteral("Bob Smith")})
-        QVERIFY(appendScore(db.path(),
-                            {name, QStringLiteral("Memory"), QStringLiteral("Saluti"), QStringLiteral("6/9 (67%)"),
-                             67, QStringLiteral("2026-01-02"), QStringLiteral("10:00:00")},
-                            {{name, {QStringLiteral("Saluti.ita"), 1}, QStringLiteral("Memory"), 1767348000, 3}},
-                            &error));
+        QVERIFY(appendScore(
+            db.path(),
+            {name, QStringLiteral("Memory"), QStringLiteral("Saluti"), QStringLiteral("6/9 (67%)"), 67,
+             QStringLiteral("2026-01-02"), QStringLiteral("10:00:00")},
+            {{name, {QStringLiteral("Saluti.ita"), 1}, QStringLiteral("Memory"), 1767348000, 3}}, &error));
     QVERIFY(PhraseResults::setDesiredRetention(db.path(), QStringLiteral("Anna Rossi"), 0.85, &error));
     if (!scoresWritable) {
         auto raw = Database::open(db.path(), Database::TemplatePassword, Database::Mode::ReadWrite, &error);
@@ -522,7 +522,8 @@ void TestUsersDatabase::renameCarriesResults()
     const QString owner = expectedOwner.isEmpty() ? QStringLiteral("Anna Rossi") : expectedOwner;
     QCOMPARE(owners(), (QStringList{owner, owner, QStringLiteral("Bob Smith")}));
     // The per-phrase rows and the review setting follow the same way.
-    QCOMPARE(PhraseResults::rows(db.path(), owner, &error).value_or(std::vector<PhraseResultRow>{}).size(), size_t(2));
+    QCOMPARE(PhraseResults::rows(db.path(), owner, &error).value_or(std::vector<PhraseResultRow>{}).size(),
+             size_t(2));
     QCOMPARE(PhraseResults::desiredRetention(db.path(), owner, &error).value_or(0), 0.85);
     QCOMPARE(db.readLearners(&error).value_or(QList<Learner>{}).value(0).tLastname,
              expectedOwner.isEmpty() ? QStringLiteral("Rossi") : QStringLiteral("Bianchi"));
@@ -536,8 +537,13 @@ void TestUsersDatabase::phraseResultsWithTheScore()
     QString error;
     QVERIFY(QDir().mkpath(QFileInfo(db.path()).absolutePath()));
     QVERIFY(QFile::copy(db.templatePath(), db.path())); // as older programs made it
-    const ScoreRow row{QStringLiteral("Anna Rossi"), QStringLiteral("Flashcards"), QStringLiteral("Saluti"),
-                       QStringLiteral("1/2 (50%)"), 50, QStringLiteral("2026-12-01"), QStringLiteral("10:00:00")};
+    const ScoreRow row{QStringLiteral("Anna Rossi"),
+                       QStringLiteral("Flashcards"),
+                       QStringLiteral("Saluti"),
+                       QStringLiteral("1/2 (50%)"),
+                       50,
+                       QStringLiteral("2026-12-01"),
+                       QStringLiteral("10:00:00")};
     QVERIFY(db.appendScore(row, &error));
     // Reading an older file finds no phrase rows, and no error.
     const auto none = PhraseResults::historiesOf(db.path(), QStringLiteral("Anna Rossi"), &error);
@@ -571,8 +577,9 @@ void TestUsersDatabase::phraseResultsWithTheScore()
     QVERIFY(!appended);
     QVERIFY2(error.startsWith("The result could not be saved in " + db.path()), qPrintable(error));
     QCOMPARE(bytesOf(db.path()), before);
-    QCOMPARE(PhraseResults::rows(db.path(), QString(), &error).value_or(std::vector<PhraseResultRow>{}).size(),
-             size_t(3));
+    QCOMPARE(
+        PhraseResults::rows(db.path(), QString(), &error).value_or(std::vector<PhraseResultRow>{}).size(),
+        size_t(3));
 
     // Opening the learner list of an older file adds the tables; a fresh file has them.
     const UsersDatabase older(m_dir->filePath(QStringLiteral("older.dat")), db.templatePath());

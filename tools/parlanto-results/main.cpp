@@ -51,8 +51,8 @@ QString findUsersDatabase()
 QStringList defaultSubjectFolders(const QString& usersDatabase)
 {
     const QString here = ProgramFolder();
-    return {QFileInfo(usersDatabase).absolutePath() + QStringLiteral("/Subjects"), here + QStringLiteral("Subjects"),
-            here + QStringLiteral("../program/Subjects")};
+    return {QFileInfo(usersDatabase).absolutePath() + QStringLiteral("/Subjects"),
+            here + QStringLiteral("Subjects"), here + QStringLiteral("../program/Subjects")};
 }
 
 int fail(const QString& text, int code = 1)
@@ -89,13 +89,15 @@ int main(int argc, char* argv[])
                                       QStringLiteral("FILE"));
     const QCommandLineOption phrases(QStringLiteral("phrases"),
                                      QStringLiteral("One row per answered phrase instead of per result."));
-    const QCommandLineOption memory(QStringLiteral("memory"),
-                                    QStringLiteral("One row per learner and phrase: its memory state and next due "
-                                                   "date."));
-    const QCommandLineOption subjects(QStringLiteral("subjects"),
-                                      QStringLiteral("A folder of installed subject files to read phrase texts "
-                                                     "from (may be repeated)."),
-                                      QStringLiteral("FOLDER"));
+    const QCommandLineOption memory(
+        QStringLiteral("memory"),
+        QStringLiteral("One row per learner and phrase: its memory state and next due "
+                       "date."));
+    const QCommandLineOption subjects(
+        QStringLiteral("subjects"),
+        QStringLiteral("A folder of installed subject files to read phrase texts "
+                       "from (may be repeated)."),
+        QStringLiteral("FOLDER"));
     parser.addOption(learner);
     parser.addOption(database);
     parser.addOption(phrases);
@@ -108,7 +110,8 @@ int main(int argc, char* argv[])
 
     const QStringList args = parser.positionalArguments();
     if (args.size() != 2 || args[0] != QLatin1String("export"))
-        return fail(QStringLiteral("usage: parlanto-results export [--phrases | --memory] [--learner NAME] [--database FILE] FILE"),
+        return fail(QStringLiteral("usage: parlanto-results export [--phrases | --memory] [--learner NAME] "
+                                   "[--database FILE] FILE"),
                     2);
     const QString usersDatabase = parser.isSet(database) ? parser.value(database) : findUsersDatabase();
     if (usersDatabase.isEmpty())
@@ -122,15 +125,16 @@ int main(int argc, char* argv[])
         const QStringList folders =
             parser.isSet(subjects) ? parser.values(subjects) : defaultSubjectFolders(usersDatabase);
         const auto bytes = parser.isSet(phrases)
-                               ? PhraseResultsExport::phrasesBytes(usersDatabase, parser.value(learner), folders,
-                                                                   &error, &count)
-                               : PhraseResultsExport::memoryBytes(usersDatabase, parser.value(learner), folders,
-                                                                  &error, &count);
+                               ? PhraseResultsExport::phrasesBytes(usersDatabase, parser.value(learner),
+                                                                   folders, &error, &count)
+                               : PhraseResultsExport::memoryBytes(usersDatabase, parser.value(learner),
+                                                                  folders, &error, &count);
         if (!bytes)
             return fail(error);
         if (args[1] == QLatin1String("-"))
-            return std::fwrite(bytes->constData(), 1, size_t(bytes->size()), stdout) == size_t(bytes->size()) ? 0
-                                                                                                              : 1;
+            return std::fwrite(bytes->constData(), 1, size_t(bytes->size()), stdout) == size_t(bytes->size())
+                       ? 0
+                       : 1;
         if (!writeFileAtomically(args[1], *bytes, &error))
             return fail(error);
         std::fprintf(stdout, "%lld %s written to %s\n", static_cast<long long>(count),
