@@ -7,12 +7,14 @@
 #include "content/PublishedSettings.h"
 #include "content/WebPage.h"
 #include "platform/Clock.h"
+#include "platform/Database.h"
 #include "platform/Registry.h"
 #include "platform/Sound.h"
 #include "platform/Web.h"
 #include "state/AppState.h"
 #include "state/CommandLine.h"
 #include "study/ActivityPanel.h"
+#include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 #include "support/TestSupport.h"
 #include "users/LoginWindow.h"
@@ -39,6 +41,10 @@
 #include <QTimer>
 #include <QTranslator>
 #include <memory>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // Answers every request with the same update file over HTTP/1.0 and counts the requests.
 class UpdateServer : public QObject
@@ -87,6 +93,7 @@ private slots:
     void splashLogAndEarlyClose();
     void tiling();
     void firstAndSecondStart();
+    void startAfterAKilledVirtualSubjectWrite();
     void updateCheckAtStart_data();
     void updateCheckAtStart();
     void spanishEdition();
@@ -465,6 +472,51 @@ void TestStartup::spanishEdition()
     }
     QVERIFY(Startup::installQtTranslations(*qApp, QStringLiteral("English"))); // needs none
     QVERIFY(qApp->findChildren<QTranslator*>().isEmpty());
+    window.endProgram();
+}
+
+// A learner's program killed in the middle of writing a virtual subject leaves a hot journal:
+// the next start shows the file as last committed, with nothing to report, and no journal
+// stays behind.
+void TestStartup::startAfterAKilledVirtualSubjectWrite()
+{
+    app().programFolder = makeProgramFolder();
+    const QString file =
+        app().programFolder + QStringLiteral("MySubjects/Travel.v") + app().edition.LanguageCode;
+    QString error;
+    QVERIFY2(VirtualSubjectFile::createEmpty(file, &error), qPrintable(error));
+    QVERIFY2(VirtualSubjectFile::addSubject(file, QStringLiteral("Committed"), &error), qPrintable(error));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto db = Database::open(file, Database::SubjectPassword, Database::Mode::ReadWrite, nullptr);
+        // A cache of one page spills the changed pages into the file before the commit.
+        if (db && db->exec(QStringLiteral("PRAGMA cache_size = 1")) && db->beginTransaction()) {
+            for (int i = 0; i < 200; ++i)
+                db->exec(QStringLiteral("INSERT INTO tblParents (tParentName) VALUES ('%1%2')")
+                             .arg(QString(400, QLatin1Char('u')))
+                             .arg(i));
+            ::kill(::getpid(), SIGKILL);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status));
+    QVERIFY(QFileInfo(file + QStringLiteral("-journal")).size() > 0);
+
+    MainWindow window;
+    QVERIFY(start(window));
+    QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(m_boxes[0].text));
+    const auto folders = window.subjectTree()->findItems(QStringLiteral("Travel"), Qt::MatchExactly);
+    QCOMPARE(folders.size(), 1);
+    QCOMPARE(folders[0]->childCount(), 1);
+    QCOMPARE(folders[0]->child(0)->text(0), QStringLiteral("Committed"));
+    QVERIFY(!QFileInfo::exists(file + QStringLiteral("-journal")));
+    auto db = Database::open(file, Database::SubjectPassword, Database::Mode::ReadOnly, nullptr);
+    QVERIFY(db);
+    Statement check = db->prepare(QStringLiteral("PRAGMA integrity_check"));
+    QCOMPARE(check.step(), Statement::Step::Row);
+    QCOMPARE(check.text(0), QStringLiteral("ok"));
     window.endProgram();
 }
 
