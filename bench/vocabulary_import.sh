@@ -41,11 +41,11 @@ with open(work + "/notes.txt", "w", encoding="utf-8") as f:
 with open(work + "/phrases.txt", "w", encoding="utf-8") as f:
     for i in range(2000):
         f.write("la frase numero %d è breve.\n" % i)
-spec = {"out": work + "/big.apkg", "deck": "Grande", "fields": ["Italian", "English"],
+recipe = {"out": work + "/big.apkg", "deck": "Grande", "fields": ["Italian", "English"],
         "notes": [["parola %d" % i, "word %d" % i] for i in range(100)], "padding": 100 * 1024 * 1024}
-json.dump(spec, open(work + "/spec.json", "w"))
+json.dump(recipe, open(work + "/recipe.json", "w"))
 PY
-python3 "$root/tests/tools/make_anki.py" "$work/spec.json"
+python3 "$root/tests/tools/make_anki.py" "$work/recipe.json"
 python3 -c "
 import sys
 with open(sys.argv[1], 'wb') as f:

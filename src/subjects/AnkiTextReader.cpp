@@ -146,17 +146,10 @@ QString plainText(const QString& field, bool html, QStringList* sounds)
 
 std::optional<VocabularySource> read(const QString& path, QString* error)
 {
-    if (const QString problem = vocabularySizeProblem(path, VocabularyLimits::MaxTextBytes);
-        !problem.isEmpty()) {
-        *error = problem;
+    auto contents = readVocabularyFile(path, VocabularyLimits::MaxTextBytes, error);
+    if (!contents)
         return std::nullopt;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    QByteArray bytes = file.readAll();
+    QByteArray bytes = std::move(*contents);
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     int badLine = 0;
@@ -295,17 +288,7 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
             const QString full = folder.filePath(sub.isEmpty() ? name : sub + QLatin1Char('/') + name);
             if (!QFileInfo(full).isFile())
                 continue;
-            if (const QString problem = vocabularySizeProblem(full, VocabularyLimits::MaxSoundBytes);
-                !problem.isEmpty()) {
-                *error = problem;
-                return std::nullopt;
-            }
-            QFile f(full);
-            if (!f.open(QIODevice::ReadOnly)) {
-                *error = QStringLiteral("cannot read %1: %2").arg(full, f.errorString());
-                return std::nullopt;
-            }
-            return f.readAll();
+            return readVocabularyFile(full, VocabularyLimits::MaxSoundBytes, error);
         }
         *error = QStringLiteral("the sound %1 is not in %2 (nor in its collection.media or media folder)")
                      .arg(name, folder.path());

@@ -90,17 +90,10 @@ namespace KvtmlReader {
 
 std::optional<VocabularySource> read(const QString& path, QString* error)
 {
-    if (const QString problem = vocabularySizeProblem(path, VocabularyLimits::MaxTextBytes);
-        !problem.isEmpty()) {
-        *error = problem;
+    auto contents = readVocabularyFile(path, VocabularyLimits::MaxTextBytes, error);
+    if (!contents)
         return std::nullopt;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = std::move(*contents);
     if (bytes.trimmed().isEmpty()) {
         *error = QStringLiteral("%1 is empty").arg(path);
         return std::nullopt;
@@ -278,17 +271,7 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
             return std::nullopt;
         }
         const QString full = folder.filePath(clean);
-        if (const QString problem = vocabularySizeProblem(full, VocabularyLimits::MaxSoundBytes);
-            !problem.isEmpty()) {
-            *error = problem;
-            return std::nullopt;
-        }
-        QFile f(full);
-        if (!f.open(QIODevice::ReadOnly)) {
-            *error = QStringLiteral("cannot read %1: %2").arg(full, f.errorString());
-            return std::nullopt;
-        }
-        return f.readAll();
+        return readVocabularyFile(full, VocabularyLimits::MaxSoundBytes, error);
     };
     return source;
 }

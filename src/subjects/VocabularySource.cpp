@@ -1,5 +1,6 @@
 #include "VocabularySource.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
@@ -20,6 +21,20 @@ QString vocabularySizeProblem(const QString& path, qint64 limit)
                               "smaller files)")
             .arg(path, megabytes(info.size()), megabytes(limit));
     return QString();
+}
+
+std::optional<QByteArray> readVocabularyFile(const QString& path, qint64 limit, QString* error)
+{
+    if (const QString problem = vocabularySizeProblem(path, limit); !problem.isEmpty()) {
+        *error = problem;
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    return file.readAll();
 }
 
 std::optional<QString> decodeUtf8(const QByteArray& bytes, int* badLine)

@@ -43,6 +43,8 @@ constexpr qint64 MaxSoundBytes = 16 * 1024 * 1024;
 
 // Checks the size of a file before it is read: "" when it may be, otherwise the message.
 QString vocabularySizeProblem(const QString& path, qint64 limit);
+// Reads a file whole once its size passes vocabularySizeProblem; the message otherwise.
+std::optional<QByteArray> readVocabularyFile(const QString& path, qint64 limit, QString* error);
 // "12.3 MB"
 QString megabytes(qint64 bytes);
 // The text of bytes that must be UTF-8: "" and the line of the first fault in *badLine when not.

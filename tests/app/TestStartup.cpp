@@ -42,10 +42,6 @@
 #include <QTranslator>
 #include <memory>
 
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
-
 // Answers every request with the same update file over HTTP/1.0 and counts the requests.
 class UpdateServer : public QObject
 {
@@ -486,22 +482,7 @@ void TestStartup::startAfterAKilledVirtualSubjectWrite()
     QString error;
     QVERIFY2(VirtualSubjectFile::createEmpty(file, &error), qPrintable(error));
     QVERIFY2(VirtualSubjectFile::addSubject(file, QStringLiteral("Committed"), &error), qPrintable(error));
-    const pid_t child = ::fork();
-    if (child == 0) {
-        auto db = Database::open(file, Database::SubjectPassword, Database::Mode::ReadWrite, nullptr);
-        // A cache of one page spills the changed pages into the file before the commit.
-        if (db && db->exec(QStringLiteral("PRAGMA cache_size = 1")) && db->beginTransaction()) {
-            for (int i = 0; i < 200; ++i)
-                db->exec(QStringLiteral("INSERT INTO tblParents (tParentName) VALUES ('%1%2')")
-                             .arg(QString(400, QLatin1Char('u')))
-                             .arg(i));
-            ::kill(::getpid(), SIGKILL);
-        }
-        ::_exit(1);
-    }
-    int status = 0;
-    QCOMPARE(::waitpid(child, &status, 0), child);
-    QVERIFY(WIFSIGNALED(status));
+    QVERIFY(TestSupport::killVirtualSubjectWrite(file, 'u'));
     QVERIFY(QFileInfo(file + QStringLiteral("-journal")).size() > 0);
 
     MainWindow window;

@@ -178,22 +178,7 @@ private slots:
         const QString file = path("Travel.vita");
         QVERIFY(VirtualSubjectFile::createEmpty(file, &error));
         QVERIFY(VirtualSubjectFile::addSubject(file, "Committed", &error));
-        const pid_t child = ::fork();
-        if (child == 0) {
-            auto db = Database::open(file, Database::SubjectPassword, Database::Mode::ReadWrite, nullptr);
-            // A cache of one page spills the changed pages into the file before the commit.
-            if (db && db->exec("PRAGMA cache_size = 1") && db->beginTransaction()) {
-                for (int i = 0; i < 200; ++i)
-                    db->exec(QStringLiteral("INSERT INTO tblParents (tParentName) VALUES ('%1%2')")
-                                 .arg(QString(400, QLatin1Char('u')))
-                                 .arg(i));
-                ::kill(::getpid(), SIGKILL);
-            }
-            ::_exit(1);
-        }
-        int status = 0;
-        QCOMPARE(::waitpid(child, &status, 0), child);
-        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        QVERIFY(TestSupport::killVirtualSubjectWrite(file, 'u'));
         QVERIFY(QFileInfo(file + "-journal").size() > 0);
 
         auto names = [](const QString& p) {
@@ -213,19 +198,7 @@ private slots:
         QCOMPARE(integrity(file), QString("ok"));
 
         // Killed again, then renamed: the journal goes along and is rolled back first.
-        const pid_t again = ::fork();
-        if (again == 0) {
-            auto db = Database::open(file, Database::SubjectPassword, Database::Mode::ReadWrite, nullptr);
-            if (db && db->exec("PRAGMA cache_size = 1") && db->beginTransaction()) {
-                for (int i = 0; i < 200; ++i)
-                    db->exec(QStringLiteral("INSERT INTO tblParents (tParentName) VALUES ('%1%2')")
-                                 .arg(QString(400, QLatin1Char('v')))
-                                 .arg(i));
-                ::kill(::getpid(), SIGKILL);
-            }
-            ::_exit(1);
-        }
-        QCOMPARE(::waitpid(again, &status, 0), again);
+        QVERIFY(TestSupport::killVirtualSubjectWrite(file, 'v'));
         QVERIFY(QFileInfo(file + "-journal").size() > 0);
         QString renamed;
         QCOMPARE(VirtualFolders::rename(m_folder, "Travel.vita", "Trips", "ita", &renamed, &error),

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "platform/Database.h"
+
 #include "state/AppState.h"
 
 #include <QDir>
@@ -10,6 +12,8 @@
 #include <QStandardPaths>
 
 #include <cmath>
+#include <csignal>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace TestSupport {
@@ -155,6 +159,26 @@ QStringList unprivilegedCommand(bool* available)
 bool giveToUnprivilegedUser(const QString& path)
 {
     return geteuid() != 0 || ::chown(QFile::encodeName(path).constData(), Nobody, Nobody) == 0;
+}
+
+bool killVirtualSubjectWrite(const QString& path, char fill)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto db = Database::open(path, Database::SubjectPassword, Database::Mode::ReadWrite, nullptr);
+        // A cache of one page spills the changed pages into the file before the commit.
+        if (db && db->exec(QStringLiteral("PRAGMA cache_size = 1")) && db->beginTransaction()) {
+            for (int i = 0; i < 200; ++i)
+                db->exec(QStringLiteral("INSERT INTO tblParents (tParentName) VALUES ('%1%2')")
+                             .arg(QString(400, QLatin1Char(fill)))
+                             .arg(i));
+            ::kill(::getpid(), SIGKILL);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) &&
+           WTERMSIG(status) == SIGKILL;
 }
 
 } // namespace TestSupport

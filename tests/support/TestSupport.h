@@ -40,4 +40,9 @@ QStringList unprivilegedCommand(bool* available = nullptr);
 // Hands a file or folder to that user (as root; otherwise it is the tester's already).
 bool giveToUnprivilegedUser(const QString& path);
 
+// A writer of the virtual subject file in a process of its own, killed (SIGKILL) in the middle
+// of a transaction whose pages already reached the file: a hot journal is left beside it.
+// False when the writer did not die that way.
+bool killVirtualSubjectWrite(const QString& path, char fill);
+
 } // namespace TestSupport

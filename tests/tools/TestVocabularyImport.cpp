@@ -54,19 +54,19 @@ bool writeAll(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
-// Runs make_anki.py on a spec; "" when it worked, else what went wrong.
-QString makeAnki(const QJsonObject& spec, const QString& folder)
+// Runs make_anki.py on a recipe; "" when it worked, else what went wrong.
+QString makeAnki(const QJsonObject& recipe, const QString& folder)
 {
-    const QString specPath = folder + QStringLiteral("/spec.json");
-    if (!writeAll(specPath, QJsonDocument(spec).toJson()))
-        return QStringLiteral("cannot write the spec");
+    const QString recipePath = folder + QStringLiteral("/recipe.json");
+    if (!writeAll(recipePath, QJsonDocument(recipe).toJson()))
+        return QStringLiteral("cannot write the recipe");
     QProcess python;
     python.start(QStringLiteral("python3"),
-                 {QStringLiteral(PARLANTO_SOURCE_DIR "/tests/tools/make_anki.py"), specPath});
+                 {QStringLiteral(PARLANTO_SOURCE_DIR "/tests/tools/make_anki.py"), recipePath});
     if (!python.waitForFinished(120000) || python.exitCode() != 0)
         return QStringLiteral("make_anki.py failed: ") + QString::fromUtf8(python.readAllStandardError()) +
                python.errorString();
-    QFile::remove(specPath);
+    QFile::remove(recipePath);
     return QString();
 }
 
@@ -280,14 +280,14 @@ void TestVocabularyImport::ankiText()
         QJsonArray{QStringLiteral("<b>il gatto</b>&nbsp;nero<br>piccolo"),
                    QStringLiteral("the small &amp; black cat")},
         QJsonArray{QStringLiteral("dice \"ciao\"\tpiano"), QStringLiteral("says &quot;hello&quot;")}};
-    const QJsonObject spec{
+    const QJsonObject recipe{
         {QStringLiteral("kind"), QStringLiteral("text")},
         {QStringLiteral("out"), folder + QStringLiteral("/animali.txt")},
         {QStringLiteral("deck"), QStringLiteral("Lingue::Animali domestici")},
         {QStringLiteral("fields"), QJsonArray{QStringLiteral("Italian"), QStringLiteral("English")}},
         {QStringLiteral("notes"), notes},
         {QStringLiteral("cloze"), QJsonArray{QStringLiteral("il {{c1::cane}} abbaia")}}};
-    const QString made = makeAnki(spec, folder);
+    const QString made = makeAnki(recipe, folder);
     QVERIFY2(made.isEmpty(), qPrintable(made));
     const QString out = m_root.filePath(QStringLiteral("anki-text-out"));
     const ToolRun run =
@@ -347,14 +347,14 @@ void TestVocabularyImport::ankiPackage()
     for (int i = 1; i <= 11; ++i)
         notes << QJsonArray{QStringLiteral("frutto %1").arg(i), QStringLiteral("fruit %1").arg(i)};
     const QString apkg = folder + QStringLiteral("/Frutta.apkg");
-    const QJsonObject spec{
+    const QJsonObject recipe{
         {QStringLiteral("out"), apkg},
         {QStringLiteral("deck"), QStringLiteral("Frutta")},
         {QStringLiteral("notes"), notes},
         {QStringLiteral("cloze"), QJsonArray{QStringLiteral("la {{c1::mela}}")}},
         {QStringLiteral("media"),
          QJsonObject{{QStringLiteral("mela.mp3"), folder + QStringLiteral("/source/mela.mp3")}}}};
-    const QString made = makeAnki(spec, folder);
+    const QString made = makeAnki(recipe, folder);
     QVERIFY2(made.isEmpty(), qPrintable(made));
     const QString out = m_root.filePath(QStringLiteral("anki-package-out"));
     const ToolRun unnamed = runTool({QStringLiteral("import"), apkg, QStringLiteral("--edition"),
@@ -380,7 +380,7 @@ void TestVocabularyImport::ankiPackage()
     QCOMPARE(phrases->front().tTranslation, QStringLiteral("the apple"));
 
     // The same package with the sound in a field of its own ("Audio").
-    QJsonObject withAudio = spec;
+    QJsonObject withAudio = recipe;
     withAudio[QStringLiteral("fields")] =
         QJsonArray{QStringLiteral("Italiano"), QStringLiteral("English"), QStringLiteral("Audio")};
     withAudio[QStringLiteral("notes")] =
@@ -494,17 +494,17 @@ void TestVocabularyImport::badInputs()
         }
     } else if (kind == QLatin1String("anki21b") || kind == QLatin1String("mediapath")) {
         file = folder + QStringLiteral("/deck.apkg");
-        QJsonObject spec{
+        QJsonObject recipe{
             {QStringLiteral("out"), file},
             {QStringLiteral("fields"), QJsonArray{QStringLiteral("Italian"), QStringLiteral("English")}},
             {QStringLiteral("notes"),
              QJsonArray{QJsonArray{QStringLiteral("il cane [sound:evil.ogg]"), QStringLiteral("the dog")}}}};
         if (kind == QLatin1String("anki21b"))
-            spec[QStringLiteral("newestLayout")] = true;
+            recipe[QStringLiteral("newestLayout")] = true;
         else
-            spec[QStringLiteral("mediaNames")] =
+            recipe[QStringLiteral("mediaNames")] =
                 QJsonObject{{QStringLiteral("0"), QStringLiteral("../evil.ogg")}};
-        const QString made = makeAnki(spec, folder);
+        const QString made = makeAnki(recipe, folder);
         QVERIFY2(made.isEmpty(), qPrintable(made));
     } else if (kind == QLatin1String("soundpath")) {
         file = folder + QStringLiteral("/evil.txt");

@@ -57,20 +57,20 @@ def checksum(field):
     return int(hashlib.sha1(plain.encode("utf-8")).hexdigest()[:8], 16)
 
 
-def collection(path, spec):
+def collection(path, recipe):
     db = sqlite3.connect(path)
     db.executescript(SCHEMA)
-    fields = spec.get("fields", ["Front", "Back"])
-    models = {"1342697561419": model(1342697561419, spec.get("model", "Basic"), fields, False),
+    fields = recipe.get("fields", ["Front", "Back"])
+    models = {"1342697561419": model(1342697561419, recipe.get("model", "Basic"), fields, False),
               "1342697561420": model(1342697561420, "Cloze", ["Text", "Extra"], True)}
     decks = {"1": {"id": 1, "name": "Default"},
-             "1700000000000": {"id": 1700000000000, "name": spec.get("deck", "Default")}}
+             "1700000000000": {"id": 1700000000000, "name": recipe.get("deck", "Default")}}
     now = int(time.time())
     db.execute("INSERT INTO col VALUES (1, ?, ?, ?, 11, 0, 0, 0, '{}', ?, ?, '{}', '{}')",
                (now, now * 1000, now * 1000, json.dumps(models), json.dumps(decks)))
     nid = 1600000000000
-    rows = [(1342697561419, n) for n in spec.get("notes", [])]
-    rows += [(1342697561420, [c, ""]) for c in spec.get("cloze", [])]
+    rows = [(1342697561419, n) for n in recipe.get("notes", [])]
+    rows += [(1342697561420, [c, ""]) for c in recipe.get("cloze", [])]
     for mid, flds in rows:
         nid += 1
         db.execute("INSERT INTO notes VALUES (?, ?, ?, ?, -1, '', ?, ?, ?, 0, '')",
@@ -81,20 +81,20 @@ def collection(path, spec):
     db.close()
 
 
-def package(spec):
+def package(recipe):
     with tempfile.TemporaryDirectory() as tmp:
         col = os.path.join(tmp, "collection.anki2")
-        collection(col, spec)
-        with zipfile.ZipFile(spec["out"], "w", zipfile.ZIP_DEFLATED) as z:
-            if spec.get("newestLayout"):
+        collection(col, recipe)
+        with zipfile.ZipFile(recipe["out"], "w", zipfile.ZIP_DEFLATED) as z:
+            if recipe.get("newestLayout"):
                 z.writestr("collection.anki21b", b"\x28\xb5\x2f\xfd" + b"\0" * 32)  # zstd magic
             else:
                 z.write(col, "collection.anki2")
-            names = dict(spec.get("mediaNames", {}))
-            for i, (name, source) in enumerate(sorted(spec.get("media", {}).items())):
+            names = dict(recipe.get("mediaNames", {}))
+            for i, (name, source) in enumerate(sorted(recipe.get("media", {}).items())):
                 z.write(source, str(i))
                 names[str(i)] = name
-            padding = spec.get("padding", 0)
+            padding = recipe.get("padding", 0)
             if padding:
                 # Unused media that does not compress, written a megabyte at a time.
                 with z.open(str(len(names) + 1000), "w", force_zip64=True) as f:
@@ -105,26 +105,26 @@ def package(spec):
             z.writestr("media", json.dumps(names))
 
 
-def text(spec):
-    fields = spec.get("fields")
+def text(recipe):
+    fields = recipe.get("fields")
     lines = ["#separator:tab", "#html:true"]
     if fields:
         lines.append("#columns:" + "\t".join(fields))
-    if spec.get("deck"):
-        lines.append("#deck:" + spec["deck"])
+    if recipe.get("deck"):
+        lines.append("#deck:" + recipe["deck"])
 
     def quoted(f):
         return '"' + f.replace('"', '""') + '"' if ("\t" in f or '"' in f or "\n" in f) else f
-    for n in spec.get("notes", []) + [[c, ""] for c in spec.get("cloze", [])]:
+    for n in recipe.get("notes", []) + [[c, ""] for c in recipe.get("cloze", [])]:
         lines.append("\t".join(quoted(f) for f in n))
-    with open(spec["out"], "w", encoding="utf-8", newline="\n") as f:
+    with open(recipe["out"], "w", encoding="utf-8", newline="\n") as f:
         f.write("\n".join(lines) + "\n")
 
 
 def main():
     with open(sys.argv[1], encoding="utf-8") as f:
-        spec = json.load(f)
-    (package if spec.get("kind", "package") == "package" else text)(spec)
+        recipe = json.load(f)
+    (package if recipe.get("kind", "package") == "package" else text)(recipe)
 
 
 if __name__ == "__main__":
