@@ -4,6 +4,7 @@
 #include "ActivitySound.h"
 #include "platform/ShownText.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -165,6 +166,17 @@ void ActivityWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     QMainWindow::keyPressEvent(event);
+}
+
+void ActivityWindow::closeEvent(QCloseEvent* event)
+{
+    if (!confirmLeave()) {
+        event->ignore();
+        return;
+    }
+    if (!m_finished && answersGiven() > 0)
+        record(rightSoFar(), answersGiven());
+    QMainWindow::closeEvent(event);
 }
 
 bool ActivityWindow::confirmLeave()

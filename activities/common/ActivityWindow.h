@@ -57,8 +57,13 @@ protected:
     // How many phrases were answered so far: leaving with none loses nothing. By default the
     // phrases graded.
     virtual int answersGiven() const;
+    // How many of those were right: the score of a session left early.
+    virtual int rightSoFar() const { return 0; }
     // Escape closes the window as its close button does; a window's own keys come first.
     void keyPressEvent(QKeyEvent* event) override;
+    // Closing asks first (confirmLeave); left before the end, the answers given so far are the
+    // result (none, no result).
+    void closeEvent(QCloseEvent* event) override;
     // Asked by every close of an activity: with answers given and the session not finished,
     // the learner confirms leaving (No by default). False: the window stays.
     bool confirmLeave();

@@ -439,18 +439,6 @@ void DictationWindow::finish()
     finishWith(m_close, m_right, n);
 }
 
-void DictationWindow::closeEvent(QCloseEvent* event)
-{
-    if (!confirmLeave()) {
-        event->ignore();
-        return;
-    }
-    // Left before the last phrase: the phrases checked so far are the result; none, no result.
-    if (!m_finished && m_checked > 0)
-        record(m_right, m_checked);
-    QMainWindow::closeEvent(event);
-}
-
 void DictationWindow::keyPressEvent(QKeyEvent* event)
 {
     // The answer line passes Enter on: it checks, and once checked goes on.

@@ -143,18 +143,6 @@ void FlashcardsWindow::finish()
     finishWith(m_close, m_known, n);
 }
 
-void FlashcardsWindow::closeEvent(QCloseEvent* event)
-{
-    if (!confirmLeave()) {
-        event->ignore();
-        return;
-    }
-    // Left before the last card: the cards marked so far are the result; none, no result.
-    if (!m_finished && m_marked > 0)
-        record(m_known, m_marked);
-    QMainWindow::closeEvent(event);
-}
-
 void FlashcardsWindow::keyPressEvent(QKeyEvent* event)
 {
     if (event->modifiers() == Qt::NoModifier && !m_finished && !m_reveal->isEnabled()) {

@@ -30,7 +30,7 @@ public:
 protected:
     // K: known, N: not known (after the translation is shown), Escape: close.
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    int rightSoFar() const override { return m_known; }
     int answersGiven() const override { return m_marked; }
 
 private:

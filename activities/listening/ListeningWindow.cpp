@@ -180,19 +180,6 @@ void ListeningWindow::soundUnavailable()
     m_prompt->setText(ShownText::wrappable(m_input.phrases.at(m_index).phrase, ShownText::PhraseLimit));
 }
 
-void ListeningWindow::closeEvent(QCloseEvent* event)
-{
-    if (!confirmLeave()) {
-        event->ignore();
-        return;
-    }
-    // Left before the last phrase: the phrases answered so far are the result, as in the
-    // other activities; none, no result.
-    if (!m_finished && answersGiven() > 0)
-        record(m_right, answersGiven());
-    QMainWindow::closeEvent(event);
-}
-
 void ListeningWindow::finish()
 {
     const int n = int(m_input.phrases.size());

@@ -29,7 +29,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    int rightSoFar() const override { return m_right; }
     // Without sound the phrase is shown, so that the question can still be answered.
     void soundUnavailable() override;
     // The phrases answered: those before the current one, and it once chosen.
