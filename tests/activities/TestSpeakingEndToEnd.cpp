@@ -5,6 +5,7 @@
 #include "PrivateSoundServer.h"
 #include "support/ModalDriver.h"
 #include "support/TestSupport.h"
+#include "support/Xdotool.h"
 
 #include "app/MainWindow.h"
 #include "app/Startup.h"
@@ -82,20 +83,7 @@ class TestSpeakingEndToEnd : public QObject
     }
     bool xdotool(const QStringList& args, bool reportFailure = true)
     {
-        QProcess p;
-        p.start(m_xdotool, args);
-        QDeadlineTimer deadline(WaitMs);
-        while (!p.waitForFinished(20) && !deadline.hasExpired())
-            QCoreApplication::processEvents();
-        if (p.state() != QProcess::NotRunning) {
-            p.kill();
-            p.waitForFinished();
-            return false;
-        }
-        const bool ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-        if (!ok && reportFailure)
-            qWarning("xdotool %s: %s", qPrintable(args.join(' ')), p.readAllStandardError().constData());
-        return ok;
+        return runXdotool(m_xdotool, args, WaitMs, reportFailure);
     }
     QStringList recordings() const
     {

@@ -6,6 +6,7 @@
 // Then, by keyboard, an installed subject studied with the real Dictation program.
 #include "support/ModalDriver.h"
 #include "support/TestSupport.h"
+#include "support/Xdotool.h"
 
 #include "ActivityInput.h"
 #include "DictationCheck.h"
@@ -391,22 +392,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
 
     bool xdotool(const QStringList& args, bool reportFailure = true)
     {
-        QProcess p;
-        p.start(m_xdotool, args);
-        // Let the launcher's windows run while the other program works.
-        QDeadlineTimer deadline(WaitMs);
-        while (!p.waitForFinished(20) && !deadline.hasExpired())
-            QCoreApplication::processEvents();
-        if (p.state() != QProcess::NotRunning) {
-            p.kill();
-            p.waitForFinished();
-            qWarning("xdotool %s: no answer in time", qPrintable(args.join(' ')));
-            return false;
-        }
-        const bool ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-        if (!ok && reportFailure)
-            qWarning("xdotool %s: %s", qPrintable(args.join(' ')), p.readAllStandardError().constData());
-        return ok;
+        return runXdotool(m_xdotool, args, WaitMs, reportFailure);
     }
 
 private slots:
