@@ -124,7 +124,6 @@ VirtualSubjectEditor* VirtualSubjectEditor::open(int pauseSeconds)
     Pause(pauseSeconds);
     auto* editor = new VirtualSubjectEditor();
     editor->setAttribute(Qt::WA_DeleteOnClose);
-    editor->setPauseSeconds(pauseSeconds);
     editor->load();
     editor->show();
     editor->activateWindow();

@@ -36,9 +36,6 @@ public:
 
     // Fills both trees (the window ignores input meanwhile).
     void load();
-    // The pause shown with the progress box while the main tree is rebuilt on closing.
-    void setPauseSeconds(int seconds) { m_pauseSeconds = seconds; }
-    int pauseSeconds() const { return m_pauseSeconds; }
 
     EditorTree* TreeSubjects() const { return m_treeSubjects; }
     EditorTree* TreeVirtual() const { return m_treeVirtual; }
@@ -141,6 +138,5 @@ private:
     QPersistentModelIndex m_editNode; // the node whose refused edit restarts
     QPoint m_dragPos;                 // DragX, DragY (in pixels of the tree's viewport)
     int m_scrollDirection = 0;
-    int m_pauseSeconds = 1;
     bool m_closing = false;
 };

@@ -35,7 +35,6 @@ public:
         VirtualPhraseImage = 10,
         FailedSubjectImage = 11,
     };
-    static constexpr int NodeRole = SubjectNode::Role;
     static constexpr int ImageRole = Qt::UserRole + 1;
     static constexpr int SelectedImageRole = Qt::UserRole + 2;
 
@@ -53,7 +52,6 @@ public:
     // leaves the tree, its selection and its loaded phrases untouched.
     void refreshSubjects();
 
-    static SubjectNode node(const QTreeWidgetItem* item) { return SubjectNode::of(item); }
     void setImages(QTreeWidgetItem* item, int image, int selectedImage);
     // The image number the node shows now (its selected image while it is current).
     int shownImage(const QTreeWidgetItem* item) const;

@@ -55,7 +55,6 @@ class TestVirtualSubjectEditor : public QObject
     {
         m_editor = new VirtualSubjectEditor();
         m_editor->setAttribute(Qt::WA_DeleteOnClose);
-        m_editor->setPauseSeconds(0);
         m_editor->load();
         m_editor->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_editor));
