@@ -65,5 +65,11 @@ std::optional<ActivityPictureSet> loadActivityPictures(const QString& databasePa
         if (!decodeRaster(st.blob(0), &image, &why))
             return fail(why);
     }
-    return ActivityPictureSet{images[0], images[1]};
+    ActivityPictureSet set{images[0], images[1], QString()};
+    // Read in the same opening of the file: tEnglish or tSpanish beside bEnglish or bSpanish.
+    const QString nameColumn = QLatin1Char('t') + column.mid(1);
+    Statement names = db->prepare(QStringLiteral("SELECT %1 FROM tblNames").arg(nameColumn), &why);
+    if (names.isValid() && names.step() == Statement::Step::Row)
+        set.name = names.text(0).trimmed();
+    return set;
 }

@@ -12,6 +12,9 @@ struct ActivityPictureSet
 {
     QImage normal;
     QImage hover;
+    // The activity's name in the same language (table tblNames, optional): "" when the file
+    // has none, as a file made from the older contract.
+    QString name;
 };
 
 std::optional<ActivityPictureSet> loadActivityPictures(const QString& databasePath, const QString& column,

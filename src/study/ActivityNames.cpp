@@ -27,14 +27,32 @@ QString nameFromPictureFile(const QString& pictureFile, const QString& language,
     return name.isEmpty() ? fallback : name;
 }
 
+namespace {
+QHash<QString, QString>& cache() // read once per run: the lists ask for every row
+{
+    static QHash<QString, QString> names;
+    return names;
+}
+QString cacheKey(const QString& storedName)
+{
+    const AppState& s = app();
+    return s.activitiesFolder + QLatin1Char('\n') + s.edition.InterfaceLanguage + QLatin1Char('\n') +
+           storedName;
+}
+} // namespace
+
+void remember(const QString& storedName, const QString& name)
+{
+    cache().insert(cacheKey(storedName), name.isEmpty() ? storedName : name);
+}
+
 QString displayName(const QString& storedName)
 {
     const AppState& s = app();
     if (storedName.isEmpty() || s.activitiesFolder.isEmpty() || !isSafeFileName(storedName))
         return storedName;
-    static QHash<QString, QString> names; // read once per run: the lists ask for every row
-    const QString key =
-        s.activitiesFolder + QLatin1Char('\n') + s.edition.InterfaceLanguage + QLatin1Char('\n') + storedName;
+    QHash<QString, QString>& names = cache();
+    const QString key = cacheKey(storedName);
     const auto it = names.constFind(key);
     if (it != names.constEnd())
         return *it;

@@ -11,6 +11,10 @@ namespace ActivityNames {
 // the file has none (a picture file made from the older contract) or cannot be read.
 QString displayName(const QString& storedName);
 
+// Keeps a name read by whoever opened the picture file anyway (the activity panel at
+// start-up), so that displayName need not open it again. An empty name keeps the stored one.
+void remember(const QString& storedName, const QString& name);
+
 // The same, from a given picture file and interface language (no cache).
 QString nameFromPictureFile(const QString& pictureFile, const QString& language, const QString& fallback);
 

@@ -188,11 +188,10 @@ void ActivityPanel::loadActivities()
     for (int i = 0; i < n; ++i) {
         auto* b = new ActivityButton(m_picActs);
         b->setObjectName(QStringLiteral("btnAct_%1").arg(i));
-        // Named as its picture reads, in the learner's language.
-        const QString name = ActivityNames::displayName(m_programs.at(i));
-        b->setText(name);
-        b->setAccessibleName(name);
-        b->setToolTip(name);
+        // Named as its picture reads once the picture file is read below; until then by its program.
+        b->setText(m_programs.at(i));
+        b->setAccessibleName(m_programs.at(i));
+        b->setToolTip(m_programs.at(i));
         b->setGeometry(
             Twips::rect((i % columns) * ColumnStep, (i / columns) * RowStep, ButtonWidth, ButtonHeight));
         b->installEventFilter(this);
@@ -232,6 +231,13 @@ void ActivityPanel::loadActivities()
             return;
         }
         m_buttons[i]->setPictures(QPixmap::fromImage(pictures->normal), QPixmap::fromImage(pictures->hover));
+        // Named as its picture reads, in the learner's language; the lists of results take the
+        // name from here instead of opening the file again.
+        ActivityNames::remember(m_programs.at(i), pictures->name);
+        const QString name = ActivityNames::displayName(m_programs.at(i));
+        m_buttons[i]->setText(name);
+        m_buttons[i]->setAccessibleName(name);
+        m_buttons[i]->setToolTip(name);
         LoadingLog::addLine(s.captions(Caption::Ok));
     }
 }
