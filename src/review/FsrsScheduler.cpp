@@ -14,10 +14,11 @@ double clampDifficulty(double d)
 
 } // namespace
 
-// FSRS-6 defaults as published with the open spaced-repetition benchmark (w0 to w20).
+// FSRS-6 defaults (w0 to w20) as the algorithm's description and its reference scheduler
+// publish them; w20 = 0.1542 is the decay of the forgetting curve.
 const FsrsScheduler::Weights FsrsScheduler::DefaultWeights = {
-    0.2172, 1.1771, 3.2602, 16.1507, 7.0114, 0.57,   2.0966, 0.0069, 1.5261, 0.112, 1.0178,
-    1.849,  0.1133, 0.3127, 2.2934,  0.2191, 3.0004, 0.7536, 0.3332, 0.1437, 0.2,
+    0.212,  1.2931, 2.3065, 8.2956, 6.4133, 0.8334, 3.0194, 0.001,  1.8722, 0.1666, 0.796,
+    1.4835, 0.0614, 0.2629, 1.6483, 0.6014, 1.8729, 0.5425, 0.0912, 0.0658, 0.1542,
 };
 
 FsrsScheduler::FsrsScheduler(double desiredRetention, const Weights& w)

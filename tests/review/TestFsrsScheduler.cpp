@@ -1,5 +1,6 @@
 // The scheduler against figures worked out by hand from the FSRS-6 formulas with the default
-// weights (w20 = 0.2, so FACTOR = 0.9^-5 - 1 = 0.6935088 and I(r, S) = S / FACTOR * (r^-5 - 1)).
+// weights (w20 = 0.1542, so FACTOR = 0.9^(-1/0.1542) - 1 = 0.980346 and
+// I(r, S) = S / FACTOR * (r^(-1/0.1542) - 1)).
 #include "review/FsrsScheduler.h"
 
 #include <QTest>
@@ -18,11 +19,11 @@ private slots:
         // S0(G) = w[G-1]; D0(G) = w4 - e^(w5 (G-1)) + 1, clamped to [1, 10].
         for (int g = 1; g <= 4; ++g)
             QCOMPARE(fsrs.first(g).stability, w[size_t(g - 1)]);
-        QVERIFY(near(fsrs.first(FsrsScheduler::Again).difficulty, 7.0114));  // 8.0114 - 1
-        QVERIFY(near(fsrs.first(FsrsScheduler::Good).difficulty, 4.884632)); // 8.0114 - e^1.14
-        QVERIFY(near(fsrs.first(FsrsScheduler::Easy).difficulty, 2.482439)); // 8.0114 - e^1.71
-        // A first Good of 3.26 days comes back in 3 days, a first Again the next day.
-        QCOMPARE(fsrs.intervalDays(fsrs.first(FsrsScheduler::Good).stability), 3);
+        QVERIFY(near(fsrs.first(FsrsScheduler::Again).difficulty, 6.4133)); // 7.4133 - e^0
+        QVERIFY(near(fsrs.first(FsrsScheduler::Good).difficulty, 2.118104)); // 7.4133 - e^1.6668
+        QCOMPARE(fsrs.first(FsrsScheduler::Easy).difficulty, 1.0);           // 7.4133 - e^2.5002 < 1
+        // A first Good of 2.31 days comes back in 2 days, a first Again the next day.
+        QCOMPARE(fsrs.intervalDays(fsrs.first(FsrsScheduler::Good).stability), 2);
         QCOMPARE(fsrs.intervalDays(fsrs.first(FsrsScheduler::Again).stability), 1);
     }
 
@@ -32,12 +33,12 @@ private slots:
         QVERIFY(near(fsrs.retrievability(10, 10), 0.9, 1e-12));
         QVERIFY(near(fsrs.retrievability(3.5, 3.5), 0.9, 1e-12));
         QCOMPARE(fsrs.retrievability(0, 10), 1.0);
-        QVERIFY(near(fsrs.retrievability(20, 10), 0.840289)); // (1 + 2 FACTOR)^-0.2
-        // At S = 10: 14.41942 * (0.8^-5 - 1) = 29.59, (0.9^-5 - 1) = 10, (0.95^-5 - 1) = 4.22.
-        QCOMPARE(fsrs.intervalDays(10, 0.8), 30);
+        QVERIFY(near(fsrs.retrievability(20, 10), 0.845885)); // (1 + 2 FACTOR)^-0.1542
+        // At S = 10: 10.20049 * (0.8^-6.485084 - 1) = 33.16, (0.9^... - 1) = 10, 0.95: 4.03.
+        QCOMPARE(fsrs.intervalDays(10, 0.8), 33);
         QCOMPARE(fsrs.intervalDays(10, 0.9), 10);
         QCOMPARE(fsrs.intervalDays(10, 0.95), 4);
-        QCOMPARE(FsrsScheduler(0.8).intervalDays(10), 30);
+        QCOMPARE(FsrsScheduler(0.8).intervalDays(10), 33);
         QCOMPARE(FsrsScheduler(0.95).intervalDays(10), 4);
         // The setting is kept within 0.70 to 0.97.
         QCOMPARE(FsrsScheduler(0.5).desiredRetention(), 0.70);
@@ -48,36 +49,39 @@ private slots:
     {
         const FsrsScheduler fsrs;
         // S = 10, D = 5, reviewed after 10 days (R = 0.9).
-        // Again: w11 D^-w12 ((S+1)^w13 - 1) e^(w14 (1-R)) = 1.849 * 0.833314 * 1.116624 * 1.257755
-        // = 2.163970, below S / e^(w17 w18) = 7.7794. D: 5 + 4.1932 * 5/9 = 7.329556, then
-        // 0.0069 * D0(4) + 0.9931 * 7.329556 = 7.296110.
+        // Again: w11 D^-w12 ((S+1)^w13 - 1) e^(w14 (1-R)) = 1.4835 * 0.905906 * 0.878374 * 1.179193
+        // = 1.391987, below S / e^(w17 w18) = 9.5173. D: 5 + 6.0388 * 5/9 = 8.354889, then
+        // 0.001 * D0(4) + 0.999 * 8.354889 = 8.341762 (D0(4) = -4.771631, unclamped).
         const MemoryState lapsed = fsrs.next({10, 5}, 10, FsrsScheduler::Again);
-        QVERIFY(near(lapsed.stability, 2.163970));
-        QVERIFY(near(lapsed.difficulty, 7.296110));
-        QCOMPARE(fsrs.intervalDays(lapsed.stability), 2);
-        // Good: S (1 + e^w8 (11 - D) S^-w9 (e^(w10 (1-R)) - 1)) = 32.849631.
+        QVERIFY(near(lapsed.stability, 1.391987));
+        QVERIFY(near(lapsed.difficulty, 8.341762));
+        QCOMPARE(fsrs.intervalDays(lapsed.stability), 1);
+        // Good: S (1 + e^w8 (11 - D) S^-w9 (e^(w10 (1-R)) - 1)) = 32.026729.
         const MemoryState recalled = fsrs.next({10, 5}, 10, FsrsScheduler::Good);
-        QVERIFY(near(recalled.stability, 32.849631));
-        QVERIFY(near(recalled.difficulty, 0.0069 * 2.482439 + 0.9931 * 5));
-        QCOMPARE(fsrs.intervalDays(recalled.stability), 33);
+        QVERIFY(near(recalled.stability, 32.026729));
+        QVERIFY(near(recalled.difficulty, 0.001 * -4.771631 + 0.999 * 5));
+        QCOMPARE(fsrs.intervalDays(recalled.stability), 32);
         // Hard and Easy scale the same increase by w15 and w16.
-        QVERIFY(near(fsrs.next({10, 5}, 10, FsrsScheduler::Hard).stability, 10 + 22.849631 * 0.2191));
-        QVERIFY(near(fsrs.next({10, 5}, 10, FsrsScheduler::Easy).stability, 10 + 22.849631 * 3.0004));
+        QVERIFY(near(fsrs.next({10, 5}, 10, FsrsScheduler::Hard).stability, 10 + 22.026729 * 0.6014));
+        QVERIFY(near(fsrs.next({10, 5}, 10, FsrsScheduler::Easy).stability, 10 + 22.026729 * 1.8729));
     }
 
     void sameDayReview()
     {
         const FsrsScheduler fsrs;
-        const MemoryState good = fsrs.first(FsrsScheduler::Good); // S = 3.2602, D = 4.884632
-        // S e^(w17 (G - 3 + w18)) S^-w19: Good 3.2602 * 1.285443 * 0.843814 = 3.536244.
+        const MemoryState good = fsrs.first(FsrsScheduler::Good); // S = 2.3065, D = 2.118104
+        // S e^(w17 (G - 3 + w18)) S^-w19, with S^-w19 = 0.946494.
+        // Good: 1.050720 * 0.946494 = 0.994502, raised to 1 (Good never lowers it): 2.3065.
         const MemoryState again = fsrs.next(good, 0, FsrsScheduler::Good);
-        QVERIFY(near(again.stability, 3.536244));
-        QVERIFY(near(again.difficulty, 4.868057));
-        // Again the same day: 3.2602 * e^(0.7536 * -1.6668) * 0.843814 = 0.783382.
+        QCOMPARE(again.stability, 2.3065);
+        QVERIFY(near(again.difficulty, 0.001 * -4.771631 + 0.999 * 2.118104));
+        // Easy: e^(0.5425 * 1.0912) * 0.946494 = 1.710841: 3.946054.
+        QVERIFY(near(fsrs.next(good, 0, FsrsScheduler::Easy).stability, 3.946054));
+        // Again: 2.3065 * e^(0.5425 * -1.9088) * 0.946494 = 0.775084; D 2.118104 + 6.0388 *
+        // 7.881896/9 = 7.406681, then 0.001 * D0(4) + 0.999 * 7.406681 = 7.394503.
         const MemoryState forgot = fsrs.next(good, 0, FsrsScheduler::Again);
-        QVERIFY(near(forgot.stability, 0.783382));
-        QVERIFY(near(forgot.difficulty, 7.234919));
-        // Good never lowers the stability of a well-known phrase on the same day.
+        QVERIFY(near(forgot.stability, 0.775084));
+        QVERIFY(near(forgot.difficulty, 7.394503));
         QCOMPARE(fsrs.next({100, 5}, 0, FsrsScheduler::Good).stability, 100.0);
     }
 };
