@@ -37,6 +37,7 @@ public:
     explicit FsrsScheduler(double desiredRetention = DefaultRetention, const Weights& w = DefaultWeights);
 
     double desiredRetention() const { return m_retention; }
+    const Weights& weights() const { return m_w; }
 
     // The chance of recall t days after the last review: 0.9 when t equals the stability.
     double retrievability(double elapsedDays, double stability) const;

@@ -1,7 +1,9 @@
 #include "PhraseMemory.h"
 
+#include <QDataStream>
 #include <QDateTime>
 #include <QHash>
+#include <QIODevice>
 
 #include <algorithm>
 
@@ -20,6 +22,86 @@ PhraseMemory::PhraseMemory(const std::vector<PhraseHistory>& histories, const Fs
         m_index.insert(key(item.phrase), m_items.size());
         m_items.push_back(item);
     }
+}
+
+namespace {
+
+constexpr quint32 CopyMagic = 0x50524d31; // "PRM1": the form of the copy below
+
+} // namespace
+
+QByteArray PhraseMemory::toBytes(qint64 testsSinceDay) const
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << CopyMagic;
+    for (double w : m_scheduler.weights())
+        out << w;
+    out << quint32(m_items.size());
+    for (const PhraseMemoryItem& i : m_items)
+        out << i.phrase.subjectFile << i.phrase.phraseNo << i.state.stability << i.state.difficulty
+            << qint32(i.reviews) << qint32(i.lapses) << i.lastUtc << i.lastDay;
+    std::vector<std::pair<qint64, bool>> tests;
+    std::copy_if(m_tests.begin(), m_tests.end(), std::back_inserter(tests),
+                 [testsSinceDay](const auto& t) { return t.first >= testsSinceDay; });
+    out << quint32(tests.size());
+    for (const auto& [day, recalled] : tests)
+        out << day << recalled;
+    return bytes;
+}
+
+std::optional<PhraseMemory> PhraseMemory::fromBytes(const QByteArray& bytes, const FsrsScheduler& scheduler)
+{
+    QDataStream in(bytes);
+    in.setVersion(QDataStream::Qt_6_0);
+    quint32 magic = 0;
+    in >> magic;
+    if (magic != CopyMagic)
+        return std::nullopt;
+    for (double w : scheduler.weights()) {
+        double stored = 0;
+        in >> stored;
+        if (stored != w)
+            return std::nullopt; // worked out with other weights
+    }
+    PhraseMemory memory({}, scheduler);
+    quint32 count = 0;
+    in >> count;
+    // Each item takes more than 40 bytes: a count the copy cannot hold is damage.
+    if (in.status() != QDataStream::Ok || count > quint32(bytes.size() / 40))
+        return std::nullopt;
+    memory.m_items.reserve(count);
+    for (quint32 n = 0; n < count; ++n) {
+        PhraseMemoryItem i;
+        qint32 reviews = 0, lapses = 0;
+        in >> i.phrase.subjectFile >> i.phrase.phraseNo >> i.state.stability >> i.state.difficulty >> reviews >>
+            lapses >> i.lastUtc >> i.lastDay;
+        if (in.status() != QDataStream::Ok || reviews < 1 || !(i.state.stability > 0) ||
+            !(i.state.difficulty >= 1 && i.state.difficulty <= 10))
+            return std::nullopt;
+        i.reviews = reviews;
+        i.lapses = lapses;
+        i.dueDay = i.lastDay + scheduler.intervalDays(i.state.stability);
+        const QString k = key(i.phrase);
+        if (memory.m_index.contains(k))
+            return std::nullopt;
+        memory.m_index.insert(k, memory.m_items.size());
+        memory.m_items.push_back(std::move(i));
+    }
+    in >> count;
+    if (in.status() != QDataStream::Ok || count > quint32(bytes.size() / 9))
+        return std::nullopt;
+    memory.m_tests.reserve(count);
+    for (quint32 n = 0; n < count; ++n) {
+        qint64 day = 0;
+        bool recalled = false;
+        in >> day >> recalled;
+        memory.m_tests.emplace_back(day, recalled);
+    }
+    if (in.status() != QDataStream::Ok || !in.atEnd())
+        return std::nullopt;
+    return memory;
 }
 
 QString PhraseMemory::key(const PhraseIdentity& phrase)

@@ -21,8 +21,9 @@ struct PhraseMemoryItem
 };
 
 // A learner's memory of every phrase they have studied, computed from their per-phrase rows
-// in time order (nothing is cached: the rows are the one record). Days are the learner's
-// local calendar days; a phrase never studied is not in it and is never due.
+// in time order (the rows are the one record). Days are the learner's
+// local calendar days; a phrase never studied is not in it and is never due. A copy can be
+// kept (toBytes) so that a long history need not be replayed at every login.
 class PhraseMemory
 {
 public:
@@ -36,6 +37,12 @@ public:
     void add(const PhraseIdentity& phrase, const PhraseReview& review);
     // Another desired retention: every due date moves.
     void setScheduler(const FsrsScheduler& scheduler);
+
+    // A copy for the users database (PhraseResults::storeMemory), with the memory-testing
+    // reviews from testsSinceDay on. fromBytes gives nullopt for a copy made with other
+    // weights or of another form, or a damaged one: the rows then rebuild it.
+    QByteArray toBytes(qint64 testsSinceDay) const;
+    static std::optional<PhraseMemory> fromBytes(const QByteArray& bytes, const FsrsScheduler& scheduler);
 
     // The local calendar day of a moment, as a Julian day number.
     static qint64 localDay(qint64 utcSeconds);

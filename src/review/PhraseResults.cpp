@@ -79,6 +79,9 @@ bool ensureTables(Database& db, QString* error)
                    error) &&
            db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tblReviewSettings (tName TEXT PRIMARY KEY, "
                                   "nDesiredRetention REAL)"),
+                   error) &&
+           db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tblPhraseMemory (tName TEXT PRIMARY KEY, "
+                                  "nUpToResultID INTEGER NOT NULL, bMemory BLOB NOT NULL)"),
                    error);
 }
 
@@ -108,7 +111,7 @@ bool insert(Database& db, const std::vector<PhraseResultRow>& rows, QString* err
 
 bool renameLearner(Database& db, const QString& oldName, const QString& newName, QString* error)
 {
-    for (const char* table : {"tblPhraseResults", "tblReviewSettings"}) {
+    for (const char* table : {"tblPhraseResults", "tblReviewSettings", "tblPhraseMemory"}) {
         Statement s = db.prepare(
             QStringLiteral("UPDATE %1 SET tName = ? WHERE tName = ?").arg(QLatin1String(table)), error);
         if (!s.isValid())
@@ -147,11 +150,13 @@ std::optional<qint64> parseUtc(QStringView t)
 }
 
 std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDatabase, const QString& learner,
-                                                      QString* error, qint64* lastResultId)
+                                                      QString* error, qint64* lastResultId,
+                                                      qint64* lastOwnResultId)
 {
     std::vector<PhraseHistory> histories;
     const bool ok = readUsers(usersDatabase, error, [&](Database& db, Failure& f) {
         histories.clear();
+        qint64 newestOwn = 0;
         // One snapshot for the rows and the newest key: a row written meanwhile is either in
         // both or in neither.
         ReadSnapshot snapshot(db);
@@ -165,8 +170,8 @@ std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDataba
         // The index gives this order without a sort.
         Statement s =
             LockedRetry::prepared(db,
-                                  QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade FROM "
-                                                 "tblPhraseResults WHERE tName = ? ORDER BY tSubjectFile, "
+                                  QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade, pkResultID "
+                                                 "FROM tblPhraseResults WHERE tName = ? ORDER BY tSubjectFile, "
                                                  "nPhraseNo, tUtcTime, pkResultID"),
                                   f);
         if (!s.isValid())
@@ -177,6 +182,7 @@ std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDataba
             const qint64 number = s.integer(1);
             const auto when = parseUtc(s.text(2));
             const int grade = int(s.integer(3));
+            newestOwn = std::max(newestOwn, s.integer(4));
             if (!when || grade < 1 || grade > 4)
                 continue; // a row no program of ours wrote: it cannot be replayed
             if (histories.empty() || histories.back().phrase.phraseNo != number ||
@@ -186,6 +192,8 @@ std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDataba
         }
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
+        if (lastOwnResultId)
+            *lastOwnResultId = newestOwn;
         return true;
     });
     if (!ok)
@@ -209,8 +217,8 @@ std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase,
             return false;
         Statement s =
             LockedRetry::prepared(db,
-                                  QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade FROM "
-                                                 "tblPhraseResults WHERE pkResultID > ? AND +tName = ? "
+                                  QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade, pkResultID "
+                                                 "FROM tblPhraseResults WHERE pkResultID > ? AND +tName = ? "
                                                  "ORDER BY pkResultID"),
                                   f);
         if (!s.isValid())
@@ -221,7 +229,7 @@ std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase,
             const auto when = parseUtc(s.text(2));
             const int grade = int(s.integer(3));
             if (when && grade >= 1 && grade <= 4)
-                found.push_back({{s.text(0), s.integer(1)}, {*when, grade}});
+                found.push_back({{s.text(0), s.integer(1)}, {*when, grade}, s.integer(4)});
         }
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
@@ -283,6 +291,59 @@ std::optional<QStringList> learners(const QString& usersDatabase, QString* error
     if (!ok)
         return std::nullopt;
     return names;
+}
+
+bool storedMemory(const QString& usersDatabase, const QString& learner, StoredMemory* stored, QString* error)
+{
+    return readUsers(usersDatabase, error, [&](Database& db, Failure& f) {
+        *stored = {};
+        Statement s = LockedRetry::prepared(
+            db,
+            QStringLiteral("SELECT m.nUpToResultID, m.bMemory FROM tblPhraseMemory m JOIN tblPhraseResults r "
+                           "ON r.pkResultID = m.nUpToResultID AND r.tName = m.tName WHERE m.tName = ?"),
+            f);
+        if (!s.isValid())
+            return false;
+        s.bindText(1, learner);
+        const Statement::Step step = s.step();
+        if (step == Statement::Step::Error)
+            return f.fromStatement(s);
+        if (step == Statement::Step::Row)
+            *stored = {s.integer(0), s.blob(1)};
+        return true;
+    });
+}
+
+bool storeMemory(const QString& usersDatabase, const QString& learner, const StoredMemory& memory,
+                 QString* error)
+{
+    return LockedRetry::run(error, nullptr, [&](Failure& f) {
+        auto db = LockedRetry::openUsers(usersDatabase, f);
+        if (!db)
+            return false;
+        Transaction transaction(*db);
+        if (!transaction.ok()) {
+            f.text = transaction.errorString();
+            return false;
+        }
+        if (!ensureTables(*db, &f.text)) {
+            f.code = db->lastErrorCode();
+            return false;
+        }
+        // Only a copy of rows that are still the learner's: the file may have been cleared or
+        // restored while the copy was worked out.
+        Statement s = LockedRetry::prepared(
+            *db,
+            QStringLiteral("INSERT OR REPLACE INTO tblPhraseMemory (tName, nUpToResultID, bMemory) "
+                           "SELECT tName, pkResultID, ? FROM tblPhraseResults WHERE pkResultID = ? AND tName = ?"),
+            f);
+        if (!s.isValid())
+            return false;
+        s.bindBlob(1, memory.bytes).bindInt(2, memory.upToResultId).bindText(3, learner);
+        if (!s.run())
+            return f.fromStatement(s);
+        return transaction.commit(&f.text);
+    });
 }
 
 std::optional<double> desiredRetention(const QString& usersDatabase, const QString& learner, QString* error)

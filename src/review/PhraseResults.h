@@ -54,14 +54,17 @@ std::optional<qint64> parseUtc(QStringView text);
 // order. A file without the table has none. A locked file is waited for.
 // *lastResultId (when given) gets the key of the newest row of the table the reading saw,
 // for reviewsSince.
+// *lastOwnResultId (when given) gets the key of the learner's newest row (0 for none).
 std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDatabase, const QString& learner,
-                                                      QString* error, qint64* lastResultId = nullptr);
+                                                      QString* error, qint64* lastResultId = nullptr,
+                                                      qint64* lastOwnResultId = nullptr);
 // The learner's rows added after the row afterResultId, in the order recorded; *lastResultId
 // gets the key of the table's newest row then.
 struct NewReview
 {
     PhraseIdentity phrase;
     PhraseReview review;
+    qint64 resultId = 0;
 };
 std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase, const QString& learner,
                                                    qint64 afterResultId, qint64* lastResultId,
@@ -71,6 +74,20 @@ std::optional<std::vector<PhraseResultRow>> rows(const QString& usersDatabase, c
                                                  QString* error);
 // The learners that have per-phrase rows, sorted.
 std::optional<QStringList> learners(const QString& usersDatabase, QString* error);
+
+// A learner's memory as worked out from their rows up to the row upToResultId, kept in
+// tblPhraseMemory (tName, nUpToResultID, bMemory) so that a login need not replay every row.
+// It is only ever a copy: rows are never changed but appended, and a copy whose row
+// upToResultId is no longer the learner's (the results cleared or restored, the learner
+// renamed) is not given out, so the rows can always rebuild it.
+struct StoredMemory
+{
+    qint64 upToResultId = 0;
+    QByteArray bytes; // empty when there is no usable copy
+};
+bool storedMemory(const QString& usersDatabase, const QString& learner, StoredMemory* stored, QString* error);
+bool storeMemory(const QString& usersDatabase, const QString& learner, const StoredMemory& memory,
+                 QString* error);
 
 // The learner's desired retention (the default when none was set).
 std::optional<double> desiredRetention(const QString& usersDatabase, const QString& learner, QString* error);

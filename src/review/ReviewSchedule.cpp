@@ -11,15 +11,8 @@ bool ReviewSchedule::refresh(QString* error)
     if (!retention)
         return false;
     const FsrsScheduler scheduler(*retention);
-    if (!m_memory) {
-        qint64 last = 0;
-        const auto histories = PhraseResults::historiesOf(m_usersDatabase, m_learner, error, &last);
-        if (!histories)
-            return false;
-        m_memory.emplace(*histories, scheduler);
-        m_lastResultId = last;
-        return true;
-    }
+    if (!m_memory)
+        return load(scheduler, error);
     qint64 last = m_lastResultId;
     const auto added = PhraseResults::reviewsSince(m_usersDatabase, m_learner, m_lastResultId, &last, error);
     if (!added)
@@ -34,5 +27,50 @@ bool ReviewSchedule::refresh(QString* error)
         return refresh(error);
     }
     m_lastResultId = last;
+    return true;
+}
+
+bool ReviewSchedule::load(const FsrsScheduler& scheduler, QString* error)
+{
+    PhraseResults::StoredMemory stored;
+    if (!PhraseResults::storedMemory(m_usersDatabase, m_learner, &stored, error))
+        return false;
+    qint64 tableLast = 0;
+    qint64 ownLast = 0;
+    size_t rowsRead = 0;
+    if (!stored.bytes.isEmpty())
+        m_memory = PhraseMemory::fromBytes(stored.bytes, scheduler);
+    if (m_memory) {
+        const auto added =
+            PhraseResults::reviewsSince(m_usersDatabase, m_learner, stored.upToResultId, &tableLast, error);
+        if (!added) {
+            m_memory.reset();
+            return false;
+        }
+        ownLast = stored.upToResultId;
+        for (const PhraseResults::NewReview& r : *added) {
+            m_memory->add(r.phrase, r.review);
+            ownLast = std::max(ownLast, r.resultId);
+        }
+        rowsRead = added->size();
+    }
+    if (!m_memory || tableLast < stored.upToResultId) {
+        // No copy, or one the file no longer matches: every row, in time order.
+        const auto histories = PhraseResults::historiesOf(m_usersDatabase, m_learner, error, &tableLast, &ownLast);
+        if (!histories) {
+            m_memory.reset();
+            return false;
+        }
+        m_memory.emplace(*histories, scheduler);
+        rowsRead = size_t(ownLast > 0);
+    }
+    m_lastResultId = tableLast;
+    if (rowsRead > 0) {
+        // Kept for the next login; a copy that cannot be written (a full disk, a locked file)
+        // costs only that login's time, so nobody is told.
+        QString ignored;
+        PhraseResults::storeMemory(m_usersDatabase, m_learner,
+                                   {ownLast, m_memory->toBytes(PhraseMemory::today() - KeptTestDays)}, &ignored);
+    }
     return true;
 }

@@ -6,10 +6,11 @@
 
 #include <optional>
 
-// One learner's memory as the launcher keeps it while the learner is logged in: read from
-// every per-phrase row once (a long history takes a while, so the launcher does it on a
-// thread of its own at login), then brought up to date with only the rows added since, which
-// is quick. It is never stored: the rows are the one record, and a new login reads them anew.
+// One learner's memory as the launcher keeps it while the learner is logged in: read once (on
+// a thread of its own at login), then brought up to date with only the rows added since.
+// The first reading starts from the copy the learner's last login kept in the users database
+// and takes in the rows added after it; without a usable copy it replays every row (a long
+// history takes a while) and keeps a copy for the next login.
 class ReviewSchedule
 {
 public:
@@ -24,6 +25,10 @@ public:
     const PhraseMemory& memory() const { return *m_memory; }
 
 private:
+    // Memory-testing reviews kept with the copy: enough for the memory view's 30 days.
+    static constexpr int KeptTestDays = 60;
+    bool load(const FsrsScheduler& scheduler, QString* error);
+
     QString m_usersDatabase;
     QString m_learner;
     std::optional<PhraseMemory> m_memory;

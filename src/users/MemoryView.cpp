@@ -1,6 +1,7 @@
 #include "MemoryView.h"
 
 #include "platform/Twips.h"
+#include "review/ReviewSchedule.h"
 #include "state/AppState.h"
 #include "widgets/Dialogs.h"
 
@@ -94,15 +95,13 @@ bool MemoryView::load(const QString& usersDatabasePath, qint64 today, QString* e
 {
     m_path = usersDatabasePath;
     m_today = today;
-    const auto histories = PhraseResults::historiesOf(usersDatabasePath, m_learner, error);
-    const auto retention =
-        histories ? PhraseResults::desiredRetention(usersDatabasePath, m_learner, error) : std::nullopt;
-    if (!retention)
+    ReviewSchedule schedule(usersDatabasePath, m_learner);
+    if (!schedule.refresh(error))
         return false;
-    m_memory.emplace(*histories, FsrsScheduler(*retention));
+    m_memory.emplace(schedule.memory());
     {
         const QSignalBlocker quiet(m_desired);
-        m_desired->setValue(*retention);
+        m_desired->setValue(m_memory->scheduler().desiredRetention());
     }
     show(*m_memory);
     return true;

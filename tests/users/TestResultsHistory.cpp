@@ -267,17 +267,18 @@ void TestResultsHistory::phrasesAndMemoryExported()
     QCOMPARE(phrases[2].mid(4),
              (QStringList{"Il conto", "Flashcards", "2026-12-01T10:00:05Z", "1", "Again"}));
 
-    // A first Good: stability w2 = 3.26 days, due three days later; a first Again: the next day.
+    // A first Good: stability w2 = 2.31 days, D0(3) = 2.12, due two days later; a first Again:
+    // the next day.
     const QList<QStringList> memory = exported("--memory");
     QCOMPARE(memory.size(), 3);
     QCOMPARE(memory[0].mid(5), (QStringList{"Reviews", "Lapses", "Stability", "Difficulty", "Last review",
                                             "Retrievability today", "Next due", "Desired retention"}));
     QCOMPARE(memory[1].mid(0, 9),
-             (QStringList{zoe, "Al Caffe", file, "1", "Un caffè, per favore", "1", "0", "3.26", "4.88"}));
+             (QStringList{zoe, "Al Caffe", file, "1", "Un caffè, per favore", "1", "0", "2.31", "2.12"}));
     QCOMPARE(memory[1].at(9),
              QDateTime(QDate(2026, 12, 1), QTime(10, 0), Qt::UTC).toLocalTime().date().toString(Qt::ISODate));
     QCOMPARE(QDate::fromString(memory[1].at(11), Qt::ISODate),
-             QDate::fromString(memory[1].at(9), Qt::ISODate).addDays(3));
+             QDate::fromString(memory[1].at(9), Qt::ISODate).addDays(2));
     QCOMPARE(QDate::fromString(memory[2].at(11), Qt::ISODate),
              QDate::fromString(memory[2].at(9), Qt::ISODate).addDays(1));
     QCOMPARE(memory[2].at(12), QStringLiteral("0.90"));

@@ -1,9 +1,11 @@
 #include "UsersTemplate.h"
 #include "platform/Database.h"
 #include "review/PhraseResults.h"
+#include "review/ReviewSchedule.h"
 #include "support/TestSupport.h"
 #include "users/UsersDatabase.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -69,6 +71,7 @@ private slots:
     void renameCarriesResults_data();
     void renameCarriesResults();
     void phraseResultsWithTheScore();
+    void keptMemoryMatchesTheRows();
 
 private:
     UsersDatabase users() const
@@ -591,6 +594,86 @@ void TestUsersDatabase::phraseResultsWithTheScore()
     Statement count = raw->prepare(QStringLiteral("SELECT count(*) FROM tblPhraseResults"), &error);
     QVERIFY2(count.step() == Statement::Step::Row, qPrintable(error));
     QCOMPARE(older.scoreCount(&error).value_or(-1), 1);
+}
+
+// The copy of a learner's memory that a login keeps gives, with the rows added after it, what
+// replaying every row gives; a copy that no longer matches the rows (the learner renamed), was
+// made with other weights or is damaged is not used.
+void TestUsersDatabase::keptMemoryMatchesTheRows()
+{
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(db.createFromTemplate(&error));
+    const QString anna = QStringLiteral("Anna Rossi");
+    const qint64 start = QDateTime::currentSecsSinceEpoch() - 20 * 86400;
+    auto study = [&](const QString& name, qint64 day, int grade) {
+        std::vector<PhraseResultRow> rows;
+        for (int p = 1; p <= 10; ++p)
+            rows.push_back({name, {QStringLiteral("Saluti.ita"), p}, QStringLiteral("Flashcards"),
+                            start + day * 86400 + p, p % 3 == 0 ? 1 : grade});
+        QVERIFY2(appendScore(db.path(), {name, QStringLiteral("Flashcards"), QStringLiteral("Saluti"),
+                                         QStringLiteral("1/1"), 100, {}, {}},
+                             rows, &error),
+                 qPrintable(error));
+    };
+    auto replayed = [&](const QString& name) {
+        return PhraseMemory(PhraseResults::historiesOf(db.path(), name, &error).value(), FsrsScheduler());
+    };
+    auto same = [](const PhraseMemory& a, const PhraseMemory& b) {
+        if (a.items().size() != b.items().size())
+            return false;
+        for (size_t i = 0; i < a.items().size(); ++i) {
+            const PhraseMemoryItem &x = a.items()[i], &y = b.items()[i];
+            if (!(x.phrase == y.phrase) || x.state.stability != y.state.stability ||
+                x.state.difficulty != y.state.difficulty || x.dueDay != y.dueDay || x.reviews != y.reviews)
+                return false;
+        }
+        return a.achievedRetention(PhraseMemory::today(), 30) == b.achievedRetention(PhraseMemory::today(), 30);
+    };
+    auto kept = [&](const QString& name) {
+        PhraseResults::StoredMemory stored;
+        PhraseResults::storedMemory(db.path(), name, &stored, &error);
+        return stored;
+    };
+
+    study(anna, 0, 3);
+    study(QStringLiteral("Bob Smith"), 0, 3);
+    study(anna, 3, 4);
+    ReviewSchedule first(db.path(), anna);
+    QVERIFY2(first.refresh(&error), qPrintable(error));
+    QVERIFY(!kept(anna).bytes.isEmpty());
+    QVERIFY(same(first.memory(), replayed(anna)));
+    // Rows after the copy are taken in on top of it.
+    study(anna, 9, 1);
+    study(anna, 9, 3);
+    ReviewSchedule second(db.path(), anna);
+    QVERIFY2(second.refresh(&error), qPrintable(error));
+    QVERIFY(same(second.memory(), replayed(anna)));
+    const PhraseResults::StoredMemory copy = kept(anna);
+
+    // Another name owns the rows now: the old name's copy is not given out.
+    auto raw = Database::open(db.path(), Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+    QVERIFY(raw && raw->exec(QStringLiteral("UPDATE tblPhraseResults SET tName = 'Anna Bianchi'"), &error));
+    QVERIFY(kept(anna).bytes.isEmpty());
+    QVERIFY(raw->exec(QStringLiteral("UPDATE tblPhraseResults SET tName = 'Anna Rossi'"), &error));
+    raw.reset();
+    // Other weights, another form or damage: no copy, the rows instead.
+    FsrsScheduler::Weights other = FsrsScheduler::DefaultWeights;
+    other[20] = 0.5;
+    QVERIFY(PhraseMemory::fromBytes(copy.bytes, FsrsScheduler()));
+    QVERIFY(!PhraseMemory::fromBytes(copy.bytes, FsrsScheduler(0.9, other)));
+    for (const QByteArray& bad : {copy.bytes.left(copy.bytes.size() - 3), copy.bytes + "x", QByteArray(4000, '\xff'),
+                                  QByteArray()})
+        QVERIFY(!PhraseMemory::fromBytes(bad, FsrsScheduler()));
+    QByteArray hostileCount = copy.bytes;
+    hostileCount.replace(4 + 21 * 8, 4, QByteArray("\x7f\xff\xff\xff", 4));
+    QVERIFY(!PhraseMemory::fromBytes(hostileCount, FsrsScheduler()));
+    QVERIFY(PhraseResults::storeMemory(db.path(), anna, {copy.upToResultId, "damaged"}, &error));
+    ReviewSchedule third(db.path(), anna);
+    QVERIFY2(third.refresh(&error), qPrintable(error));
+    QVERIFY(same(third.memory(), replayed(anna)));
+    const auto remade = PhraseMemory::fromBytes(kept(anna).bytes, FsrsScheduler()); // and kept anew
+    QVERIFY(remade && same(*remade, replayed(anna)));
 }
 
 QTEST_GUILESS_MAIN(TestUsersDatabase)
