@@ -36,6 +36,14 @@ Edition buildEdition()
     return none;
 }
 
+QLocale Edition::interfaceLocale() const
+{
+    const QLocale::Language language =
+        InterfaceLanguage == QLatin1String("Spanish") ? QLocale::Spanish : QLocale::English;
+    const QLocale desktop;
+    return desktop.language() == language ? desktop : QLocale(language);
+}
+
 QString Edition::pictureColumn() const
 {
     return InterfaceLanguage == QLatin1String("Spanish") ? QStringLiteral("bSpanish")

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 #include <optional>
@@ -17,6 +18,9 @@ struct Edition
 
     // The activities' picture column for this learner's language.
     QString pictureColumn() const;
+    // Dates and numbers shown in the interface: the desktop's own conventions when they are
+    // of the interface language, else the language's (no English day name in a Spanish text).
+    QLocale interfaceLocale() const;
     // "*.ita" and "*.vita" for the Italian edition.
     QString installedSubjectPattern() const { return QStringLiteral("*.") + LanguageCode; }
     QString virtualSubjectPattern() const { return QStringLiteral("*.v") + LanguageCode; }

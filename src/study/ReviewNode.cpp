@@ -113,7 +113,8 @@ QTreeWidgetItem* ReviewNode::prepareStudy(QWidget* window)
     if (m_due <= 0 || !folder || folder->childCount() == 0) {
         const QString text =
             m_nextDay ? s.captions(Caption::ReviewNextOn)
-                            .arg(QLocale().toString(QDate::fromJulianDay(*m_nextDay), QLocale::LongFormat))
+                            .arg(s.edition.interfaceLocale().toString(QDate::fromJulianDay(*m_nextDay),
+                                                               QLocale::LongFormat))
                       : s.captions(Caption::ReviewNothingStudied);
         Dialogs::inform(window, text);
         return nullptr;

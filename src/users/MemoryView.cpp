@@ -118,7 +118,7 @@ void MemoryView::show(const PhraseMemory& memory)
 
     m_forecast = memory.forecast(m_today, ForecastDays);
     QStringList days;
-    const QLocale locale;
+    const QLocale locale = app().edition.interfaceLocale();
     QStringList spoken;
     m_bars->remove(0, m_bars->count());
     for (int i = 0; i < ForecastDays; ++i) {

@@ -11,6 +11,7 @@
 #include "subjects/SubjectTree.h"
 #include "users/UsersDatabase.h"
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -144,21 +145,37 @@ private slots:
     }
 
     // The review folder says how many phrases are due once the learner's rows are read; an
-    // activity pressed on it (by keyboard) studies them, the least likely remembered first,
-    // under the subject "Review"; with nothing due, a message says when the next review is.
+    // activity pressed on it studies them, the least likely remembered first, under the
+    // subject "Review"; with nothing due, a message says when the next review is. In each
+    // interface language with the shipped texts, by keyboard and by mouse.
+    void reviewFolder_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("byMouse");
+        QTest::addColumn<QStringList>("texts"); // the folder with two due, the set, nothing due, the message
+        QTest::newRow("English, keyboard")
+            << "English" << false
+            << QStringList{"Review: 2 due", "Review", "Review: nothing due",
+                           "Nothing is due for review today. The next review is on %1."};
+        QTest::newRow("Spanish, mouse")
+            << "Spanish" << true
+            << QStringList{"Repaso: 2 pendientes", "Repaso", "Repaso: nada pendiente",
+                           "Hoy no hay nada que repasar. El próximo repaso es el %1."};
+    }
     void reviewFolder()
     {
+        QFETCH(QString, language);
+        QFETCH(bool, byMouse);
+        QFETCH(QStringList, texts);
         activities(1);
         QVERIFY(fx->subject(TestSupport::subjectFile("caffe"), 3));
         const QString file = TestSupport::subjectFile("caffe");
-        QStringList captions;
-        for (int i = 1; i <= 359; ++i)
-            captions << (i == 340 || i == 342 ? QStringLiteral("C%1 %2").arg(i).arg("%1")
-                                              : QStringLiteral("C%1").arg(i));
-        app().captions.setTexts(captions);
+        QString error;
+        app().edition.InterfaceLanguage = language;
+        QVERIFY2(app().captions.load(QStringLiteral(PARLANTO_PROGRAM_DIR "/Parlanto.tpl"), language, &error),
+                 qPrintable(error));
         const QString users = app().usersDatabasePath();
         {
-            QString error;
             auto db = Database::open(users, Database::TemplatePassword, Database::Mode::Create, &error);
             QVERIFY2(
                 db && db->exec(
@@ -169,8 +186,7 @@ private slots:
         }
         const qint64 now = QDateTime::currentSecsSinceEpoch();
         const QString anna = QStringLiteral("Anna"), bruno = QStringLiteral("Bruno");
-        // Good ten days ago (R 0.80 today), Again five days ago (R 0.57), Good now (due in 3 days).
-        QString error;
+        // Good ten days ago (R 0.77 today), Again five days ago (R 0.61), Good now (due in 2 days).
         QVERIFY2(appendScore(users, ScoreRow{anna, "act01", "Mix", QString("2/3"), 67.0, {}, {}},
                              {{anna, {file, 1}, "act01", now - 10 * 86400, 3},
                               {anna, {file, 2}, "act01", now - 5 * 86400, 1},
@@ -180,35 +196,53 @@ private slots:
                  qPrintable(error));
         build();
         main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+        auto press = [&] {
+            if (byMouse) {
+                tree->scrollToItem(tree->reviewFolder());
+                QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                                  tree->visualItemRect(tree->reviewFolder()).center());
+                QCOMPARE(tree->currentItem(), tree->reviewFolder());
+                QTest::mouseClick(panel->button(0), Qt::LeftButton);
+            } else {
+                tree->setFocus();
+                tree->setCurrentItem(tree->reviewFolder());
+                panel->button(0)->setFocus();
+                QTest::keyClick(panel->button(0), Qt::Key_Space);
+            }
+        };
         panel->startReview(users, anna);
-        QTRY_COMPARE(tree->reviewFolder()->text(0), QStringLiteral("C340 2"));
+        QTRY_COMPARE(tree->reviewFolder()->text(0), texts[0]);
         QTreeWidgetItem* set = tree->reviewFolder()->child(0);
         QVERIFY(set);
-        QCOMPARE(set->text(0), QStringLiteral("C352"));
+        QCOMPARE(set->text(0), texts[1]);
         QCOMPARE(set->childCount(), 2);
         QCOMPARE(SubjectNode::of(set->child(0)).number, 2);
         QCOMPARE(SubjectNode::of(set->child(1)).number, 1);
+        // What a screen reader says of the folder is what it shows.
+        QAccessibleInterface* node = QAccessible::queryAccessibleInterface(tree);
+        QVERIFY(node);
+        bool named = false;
+        for (int i = 0; i < node->childCount() && !named; ++i)
+            named = node->child(i) && node->child(i)->text(QAccessible::Name) == texts[0];
+        QVERIFY(named);
 
-        tree->setFocus();
-        tree->setCurrentItem(tree->reviewFolder());
-        panel->button(0)->setFocus();
-        QTest::keyClick(panel->button(0), Qt::Key_Space);
+        press();
         QVERIFY(fx->boxes.isEmpty());
         QCOMPARE(starts.size(), 1);
         const QByteArray input = StudyFixture::readAll(app().activityInputFile());
-        QVERIFY(input.contains("\r\nC352\r\n2\r\n"));
+        QVERIFY(input.contains("\r\n" + texts[1].toUtf8() + "\r\n2\r\n"));
         QVERIFY(input.indexOf("Frase 2") < input.indexOf("Frase 1"));
 
         // Bruno studied one phrase today: nothing is due, and the press says when it will be.
         panel->startReview(users, bruno);
-        QTRY_COMPARE(tree->reviewFolder()->text(0), QStringLiteral("C341"));
+        QTRY_COMPARE(tree->reviewFolder()->text(0), texts[2]);
         QCOMPARE(tree->reviewFolder()->childCount(), 0);
-        tree->setCurrentItem(tree->reviewFolder());
-        QTest::keyClick(panel->button(0), Qt::Key_Space);
+        press();
         QCOMPARE(starts.size(), 1);
         QCOMPARE(fx->boxes.size(), 1);
-        QCOMPARE(fx->boxes[0].text, QStringLiteral("C342 %1").arg(QLocale().toString(
-                                        QDate::currentDate().addDays(3), QLocale::LongFormat)));
+        const QLocale locale = language == "Spanish" ? QLocale(QLocale::Spanish) : app().edition.interfaceLocale();
+        QCOMPARE(fx->boxes[0].text, texts[3].arg(locale.toString(QDate::currentDate().addDays(2), QLocale::LongFormat)));
         QVERIFY(main->isEnabled());
     }
 

@@ -32,6 +32,8 @@
 #include <QPushButton>
 #include <QSet>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -64,6 +66,7 @@ private slots:
     void resultsWindowChartsAndExports();
     void restoreAfterClearingBringsEveryoneBack();
     void damagedDatabaseOffersTheNewestBackup();
+    void memoryOfThePhrases_data();
     void memoryOfThePhrases();
 
 private:
@@ -318,11 +321,34 @@ void TestProgressWindow::damagedDatabaseOffersTheNewestBackup()
 }
 
 // Three phrases on 8 December: one studied once (new, due since the 4th), one forgotten on the
-// 6th (learning, due today) and one recalled three times (known: a stability of 112 days).
+// 6th (learning, due today) and one recalled three times (known: a stability over 21 days).
 // Of the two reviews of the last 30 days that tested memory, one was remembered. The desired
-// retention is set from the keyboard and stored for the learner.
+// retention is lowered from the keyboard or with the mouse and stored for the learner. In
+// each interface language, with the shipped texts.
+void TestProgressWindow::memoryOfThePhrases_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("byMouse");
+    QTest::addColumn<QStringList>("texts"); // counts, then retention before and after
+    QTest::newRow("English, keyboard") << "English" << false
+                                       << QStringList{"New: 1   Learning: 1   Known: 1",
+                                                      "Remembered in the last 30 days: 50% (desired: 90%)",
+                                                      "Remembered in the last 30 days: 50% (desired: 89%)"};
+    QTest::newRow("Spanish, mouse") << "Spanish" << true
+                                    << QStringList{"Nuevas: 1   Aprendiendo: 1   Sabidas: 1",
+                                                   "Recordadas en los últimos 30 días: 50% (deseado: 90%)",
+                                                   "Recordadas en los últimos 30 días: 50% (deseado: 89%)"};
+}
+
 void TestProgressWindow::memoryOfThePhrases()
 {
+    QFETCH(QString, language);
+    QFETCH(bool, byMouse);
+    QFETCH(QStringList, texts);
+    QString error;
+    app().edition.InterfaceLanguage = language;
+    QVERIFY2(app().captions.load(QStringLiteral(PARLANTO_PROGRAM_DIR "/Parlanto.tpl"), language, &error),
+             qPrintable(error));
     const QString anna = "Anna Bianchi";
     std::vector<PhraseResultRow> rows;
     auto at = [](const char* day) {
@@ -333,7 +359,6 @@ void TestProgressWindow::memoryOfThePhrases()
     rows.push_back({anna, {"b.ita", 1}, "Flashcards", at("2026-12-06"), 1});
     for (const char* day : {"2026-10-01", "2026-10-05", "2026-10-20", "2026-11-20"})
         rows.push_back({anna, {"c.ita", 4}, "Listening", at(day), 3});
-    QString error;
     QVERIFY2(appendScore(users().path(), ScoreRow{anna, "Flashcards", "Mix", QString("1/1"), 100.0, {}, {}},
                          rows, &error),
              qPrintable(error));
@@ -343,21 +368,33 @@ void TestProgressWindow::memoryOfThePhrases()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     MemoryView* memory = window.memory();
-    QCOMPARE(memory->lblCounts()->text(),
-             caption(345).arg(1) + "   " + caption(346).arg(1) + "   " + caption(347).arg(1));
+    QCOMPARE(memory->lblCounts()->text(), texts[0]);
+    QCOMPARE(memory->lblCounts()->accessibleName(), texts[0]);
     std::vector<int> expected(14, 0);
     expected[0] = 2;
     QCOMPARE(memory->forecast(), expected);
-    QVERIFY(memory->forecastChart()->accessibleDescription().contains(": 2, "));
-    QCOMPARE(memory->lblRetention()->text(), caption(349).arg("50%", "90%"));
+    // The chart tells a screen reader each day's count, the days in the interface's language.
+    const QLocale locale = language == "Spanish" ? QLocale(QLocale::Spanish) : app().edition.interfaceLocale();
+    QVERIFY(memory->forecastChart()->accessibleDescription().startsWith(
+        locale.toString(QDate(2026, 12, 8), "d MMM") + ": 2, "));
+    QCOMPARE(memory->lblRetention()->text(), texts[1]);
 
-    // Tab reaches the setting; a key lowers it, stored at once.
-    memory->desiredRetention()->setFocus();
-    QTest::keyClick(memory->desiredRetention(), Qt::Key_Down);
-    QCOMPARE(memory->desiredRetention()->value(), 0.89);
+    QDoubleSpinBox* desired = memory->desiredRetention();
+    if (byMouse) {
+        QStyleOptionSpinBox option;
+        option.initFrom(desired);
+        option.subControls = QStyle::SC_SpinBoxDown;
+        option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+        const QRect down = desired->style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxDown, desired);
+        QTest::mouseClick(desired, Qt::LeftButton, {}, down.center());
+    } else {
+        desired->setFocus();
+        QTest::keyClick(desired, Qt::Key_Down);
+    }
+    QCOMPARE(desired->value(), 0.89);
     QCOMPARE(PhraseResults::desiredRetention(users().path(), anna, &error).value_or(0), 0.89);
-    QCOMPARE(memory->lblRetention()->text(), caption(349).arg("50%", "89%"));
-    QVERIFY(!memory->desiredRetention()->accessibleName().isEmpty());
+    QCOMPARE(memory->lblRetention()->text(), texts[2]);
+    QCOMPARE(desired->accessibleName(), app().captions(Caption::ReviewDesiredRetention));
     QVERIFY(m_boxes.isEmpty());
 }
 
