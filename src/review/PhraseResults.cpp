@@ -32,6 +32,26 @@ template <typename Read> bool readUsers(const QString& path, QString* error, Rea
     });
 }
 
+// One write transaction on the users database, with the per-phrase tables made where missing.
+template <typename Write> bool writeUsers(const QString& path, QString* error, Write write)
+{
+    return LockedRetry::run(error, nullptr, [&](Failure& f) {
+        auto db = LockedRetry::openUsers(path, f);
+        if (!db)
+            return false;
+        Transaction transaction(*db);
+        if (!transaction.ok()) {
+            f.text = transaction.errorString();
+            return false;
+        }
+        if (!ensureTables(*db, &f.text)) {
+            f.code = db->lastErrorCode();
+            return false;
+        }
+        return write(*db, f) && transaction.commit(&f.text);
+    });
+}
+
 // A read transaction: the statements in it see one state of the file, and writers (activities)
 // are not held up, as they would be by a write transaction.
 struct ReadSnapshot
@@ -317,32 +337,18 @@ bool storedMemory(const QString& usersDatabase, const QString& learner, StoredMe
 bool storeMemory(const QString& usersDatabase, const QString& learner, const StoredMemory& memory,
                  QString* error)
 {
-    return LockedRetry::run(error, nullptr, [&](Failure& f) {
-        auto db = LockedRetry::openUsers(usersDatabase, f);
-        if (!db)
-            return false;
-        Transaction transaction(*db);
-        if (!transaction.ok()) {
-            f.text = transaction.errorString();
-            return false;
-        }
-        if (!ensureTables(*db, &f.text)) {
-            f.code = db->lastErrorCode();
-            return false;
-        }
+    return writeUsers(usersDatabase, error, [&](Database& db, Failure& f) {
         // Only a copy of rows that are still the learner's: the file may have been cleared or
         // restored while the copy was worked out.
         Statement s = LockedRetry::prepared(
-            *db,
+            db,
             QStringLiteral("INSERT OR REPLACE INTO tblPhraseMemory (tName, nUpToResultID, bMemory) "
                            "SELECT tName, pkResultID, ? FROM tblPhraseResults WHERE pkResultID = ? AND tName = ?"),
             f);
         if (!s.isValid())
             return false;
         s.bindBlob(1, memory.bytes).bindInt(2, memory.upToResultId).bindText(3, learner);
-        if (!s.run())
-            return f.fromStatement(s);
-        return transaction.commit(&f.text);
+        return s.run() || f.fromStatement(s);
     });
 }
 
@@ -373,30 +379,16 @@ bool setDesiredRetention(const QString& usersDatabase, const QString& learner, d
                          QString* error)
 {
     retention = std::clamp(retention, FsrsScheduler::MinRetention, FsrsScheduler::MaxRetention);
-    return LockedRetry::run(error, nullptr, [&](Failure& f) {
-        auto db = LockedRetry::openUsers(usersDatabase, f);
-        if (!db)
-            return false;
-        Transaction transaction(*db);
-        if (!transaction.ok()) {
-            f.text = transaction.errorString();
-            return false;
-        }
-        if (!ensureTables(*db, &f.text)) {
-            f.code = db->lastErrorCode();
-            return false;
-        }
+    return writeUsers(usersDatabase, error, [&](Database& db, Failure& f) {
         Statement s = LockedRetry::prepared(
-            *db,
+            db,
             QStringLiteral(
                 "INSERT OR REPLACE INTO tblReviewSettings (tName, nDesiredRetention) VALUES (?, ?)"),
             f);
         if (!s.isValid())
             return false;
         s.bindText(1, learner).bind(2, QVariant(retention));
-        if (!s.run())
-            return f.fromStatement(s);
-        return transaction.commit(&f.text);
+        return s.run() || f.fromStatement(s);
     });
 }
 
