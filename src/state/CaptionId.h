@@ -192,4 +192,5 @@ enum class Caption : int
     Save = 367,                  // Save
     Undo = 368,                  // Undo
     NothingToUndo = 369,         // There is nothing to undo.
+    NoNewVersion = 370,          // No new version of the program is needed: this one is up to date.
 };
