@@ -433,14 +433,24 @@ void TestBadFiles::lyingSoundHeard()
     QTemporaryDir temp;
     const QByteArray probe = LISTEN_PROBE;
     const QByteArray folder = QFile::encodeName(corpusFolder() + QStringLiteral("installed/"));
+    // Its own temporary folder; made before the fork, where only exec-safe calls follow.
+    QList<QByteArray> environment{"TMPDIR=" + QFile::encodeName(temp.path())};
+    for (const QString& variable : QProcessEnvironment::systemEnvironment().toStringList()) {
+        if (!variable.startsWith(QLatin1String("TMPDIR=")))
+            environment << QFile::encodeName(variable);
+    }
+    std::vector<char*> envp;
+    for (QByteArray& variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
     int out[2];
     QVERIFY(::pipe(out) == 0);
     const pid_t child = ::fork();
     if (child == 0) {
         ::dup2(out[1], STDOUT_FILENO);
         ::close(out[0]);
-        ::setenv("TMPDIR", QFile::encodeName(temp.path()).constData(), 1);
-        ::execl(probe.constData(), probe.constData(), folder.constData(), "Lying_Wave.ita", "1", nullptr);
+        ::execle(probe.constData(), probe.constData(), folder.constData(), "Lying_Wave.ita", "1", nullptr,
+                 envp.data());
         ::_exit(127);
     }
     QVERIFY(child > 0);
