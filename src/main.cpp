@@ -1,6 +1,7 @@
 #include "BuildInfo.h"
 #include "app/Startup.h"
 #include "state/CommandLine.h"
+#include "widgets/Dialogs.h"
 
 #include <QApplication>
 
@@ -19,7 +20,11 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QString::fromLatin1(BuildInfo::AppId));
     const CommandLine::Parsed parsed = CommandLine::parse(QApplication::arguments());
     if (!parsed.ok) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(CommandLine::commandName()), qPrintable(parsed.error));
+        const QString text = CommandLine::commandName() + QStringLiteral(": ") + parsed.error;
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        // Started from a file manager, nobody reads the error output.
+        if (Dialogs::canShowBoxes())
+            Dialogs::inform(nullptr, text, QMessageBox::Critical);
         return 1;
     }
     return Startup::run(application, parsed.file);

@@ -78,6 +78,10 @@ constexpr long MaxStatementGrowthKb = 192L * 1024;
 // 64 MB in all); a value built up without end stops here.
 constexpr int MaxValueBytes = 64 * 1024 * 1024;
 
+// The engine keeps a file's full path, and its journal's (the path and "-journal"), in 512
+// bytes: it cannot open a file whose path is longer than this at all.
+constexpr int MaxPathBytes = 512 - 8;
+
 std::atomic<bool> g_stopAll{false};
 
 struct StatementBudget
@@ -494,6 +498,10 @@ std::optional<Database> Database::open(const QString& path, const QString& passw
         }
     }
     const QByteArray nativePath = QFile::encodeName(path);
+    if (QFile::encodeName(info.absoluteFilePath()).size() > MaxPathBytes) {
+        failCode = SQLITE_CANTOPEN;
+        return fail(Database::pathTooLong(info.fileName()));
+    }
     const int rc = sqlite3_open_v2(nativePath.constData(), &db.m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         failCode = db.m_db ? failureCode(db.m_db) : rc;
@@ -547,6 +555,15 @@ std::optional<Database> Database::open(const QString& path, const QString& passw
 void Database::stopAllStatements()
 {
     g_stopAll.store(true, std::memory_order_relaxed);
+}
+
+QString Database::pathTooLong(const QString& fileName)
+{
+    return QStringLiteral(
+               "%1 cannot be opened: the path is too long (the database engine opens files at paths "
+               "of at most %2 bytes)")
+        .arg(fileName)
+        .arg(MaxPathBytes);
 }
 
 QString Database::tooMuchWork()

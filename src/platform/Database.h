@@ -130,6 +130,9 @@ public:
     static void stopAllStatements();
     // The reason given for a statement stopped by the bound on its work.
     static QString tooMuchWork();
+    // The reason given for a file whose path is longer than the engine can open; names the
+    // file and contains "the path is too long".
+    static QString pathTooLong(const QString& fileName);
 
     // What a result code means for the file.
     static DatabaseFailure failureOf(int code);

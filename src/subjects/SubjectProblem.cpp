@@ -21,6 +21,8 @@ QString subjectProblemText(const QString& fileName, const QString& verdict)
 {
     const Captions& c = app().captions;
     const QString v = verdict.toLower();
+    if (v.contains(QLatin1String("the path is too long")))
+        return c(Caption::PathTooLong) + QStringLiteral("\n\n") + fileName;
     // The database library's words mean nothing to a learner: they only tell which it is.
     if (v.contains(QLatin1String("malformed")) || v.contains(QLatin1String("corrupt")) ||
         v.contains(QLatin1String("disk i/o")))

@@ -219,13 +219,14 @@ void ProfileWindow::save()
         accept();
         return;
     }
-    const auto key = users.addLearner(learner, &error);
+    // The file says who is first: another program may have added a learner meanwhile.
+    bool first = false;
+    const auto key = users.addLearner(learner, &error, &first);
     if (!key) {
         Dialogs::reportError(QStringLiteral("btnEdit_Click"), error, this);
         return;
     }
     learner.pkStudentID = *key;
-    const bool first = m_existing.isEmpty();
     emit learnerSaved(learner, true, first);
     if (first) {
         // The very first learner is the administrator: say so.

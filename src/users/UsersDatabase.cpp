@@ -335,13 +335,23 @@ std::optional<QString> UsersDatabase::moveAside(QString* error, const QDateTime&
     return target;
 }
 
-std::optional<qint64> UsersDatabase::addLearner(const Learner& learner, QString* error) const
+std::optional<qint64> UsersDatabase::addLearner(const Learner& learner, QString* error,
+                                                bool* administrator) const
 {
     qint64 key = 0;
+    qint64 firstKey = 0;
     const bool ok = withLockedRetry(error, [&](Failure& f) {
         auto db = openUsers(m_path, f);
         if (!db)
             return false;
+        // Whether the new learner is the first one is decided with the file locked for
+        // writing: two programs adding the first learners of one file at once never both
+        // make theirs the administrator.
+        Transaction transaction(*db);
+        if (!transaction.ok()) {
+            f.text = transaction.errorString();
+            return false;
+        }
         Statement s = prepared(
             *db,
             QStringLiteral(
@@ -358,10 +368,20 @@ std::optional<qint64> UsersDatabase::addLearner(const Learner& learner, QString*
             return f.fromStatement(s);
         }
         key = db->lastInsertId();
-        return true;
+        s = Statement();
+        Statement first = prepared(*db, QStringLiteral("SELECT min(pkStudentID) FROM tblUsers"), f);
+        if (!first.isValid())
+            return false;
+        if (first.step() != Statement::Step::Row)
+            return f.fromStatement(first);
+        firstKey = first.integer(0);
+        first = Statement();
+        return transaction.commit(&f.text);
     });
     if (!ok)
         return std::nullopt;
+    if (administrator)
+        *administrator = key == firstKey;
     return key;
 }
 

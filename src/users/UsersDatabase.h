@@ -107,8 +107,10 @@ public:
                                      const QDateTime& now = QDateTime::currentDateTime()) const;
 
     // Adds the learner and returns the key the database assigned. An empty password is
-    // stored as Null.
-    std::optional<qint64> addLearner(const Learner& learner, QString* error) const;
+    // stored as Null. *administrator tells whether the learner is the administrator (the
+    // first in key order), decided in the same transaction as the addition.
+    std::optional<qint64> addLearner(const Learner& learner, QString* error,
+                                     bool* administrator = nullptr) const;
     // Changes the learner with learner.pkStudentID. An empty password is stored as "".
     bool updateLearner(const Learner& learner, QString* error) const;
 

@@ -8,12 +8,25 @@
 #include <QApplication>
 #include <QPointer>
 
+#include <cstdio>
+
 #include <QFileDialog>
 
 namespace {
 Dialogs::Handler& handler()
 {
     static Dialogs::Handler h;
+    if (!h && qEnvironmentVariableIsSet("PARLANTO_PRINT_MESSAGE_BOXES")) {
+        // Tests of the whole program: each box is a line on the standard output, answered
+        // with its default button (or OK, or No) instead of waiting for a person.
+        h = [](const Dialogs::Request& r) {
+            std::printf("message box: %s\n", qPrintable(QString(r.text).replace(QLatin1Char('\n'), "\\n")));
+            std::fflush(stdout);
+            if (r.defaultButton != QMessageBox::NoButton)
+                return r.defaultButton;
+            return r.buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::No;
+        };
+    }
     return h;
 }
 Dialogs::SaveHandler& saveHandler()
@@ -50,6 +63,15 @@ QMessageBox::StandardButton message(QWidget* parent, const Request& request)
         box->setDefaultButton(r.defaultButton);
     const auto result = runModal(box);
     return result ? QMessageBox::StandardButton(*result) : QMessageBox::NoButton;
+}
+
+bool canShowBoxes()
+{
+    if (handler())
+        return true;
+    const QString platform = QGuiApplication::platformName();
+    return !platform.isEmpty() && platform != QLatin1String("offscreen") &&
+           platform != QLatin1String("minimal");
 }
 
 bool isBehindModal(const QWidget* widget)

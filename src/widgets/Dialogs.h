@@ -56,9 +56,14 @@ bool isBehindModal(const QWidget* widget);
 // must then return without touching its own members.
 std::optional<int> runModal(QDialog* dialog);
 
-// Tests install a handler that sees each request and gives the answer.
+// Tests install a handler that sees each request and gives the answer. Tests of the whole
+// program set PARLANTO_PRINT_MESSAGE_BOXES instead: each box is then printed as one line
+// "message box: <text>" (line breaks as \n) and answered with its default button.
 using Handler = std::function<QMessageBox::StandardButton(const Request&)>;
 void setHandlerForTests(Handler handler);
+// Whether a box can be answered: false on the offscreen and minimal platforms (no display),
+// where it would wait for ever, unless tests answer the boxes.
+bool canShowBoxes();
 
 // The standard save dialog, starting at suggestedPath; empty when cancelled. Tests answer it
 // with a handler that gets the title and the suggested path.

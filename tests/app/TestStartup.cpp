@@ -394,7 +394,7 @@ void TestStartup::updateCheckAtStart_data()
     QTest::addColumn<bool>("runs");
     QTest::addColumn<bool>("quits");
     QTest::newRow("7 days, YES quits") << 7 << QByteArray(" yes ,Version 2 is out") << true << true;
-    QTest::newRow("7 days, NO goes on") << 7 << QByteArray("NO,Version 2 is out") << true << false;
+    QTest::newRow("7 days, LATER goes on") << 7 << QByteArray("LATER,Version 2 is out") << true << false;
     QTest::newRow("6 days, nothing") << 6 << QByteArray("YES,Version 2 is out") << false << false;
     QTest::newRow("7 days, switched off") << -7 << QByteArray("YES,Version 2 is out") << false << false;
 }
@@ -738,18 +738,29 @@ void TestStartup::commandLine()
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     }
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(PARLANTO_PROGRAM_DIR "/parlanto"), arguments);
-    QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), exitCode);
-    const QString stdOut = QString::fromUtf8(process.readAllStandardOutput());
-    const QString stdErr = QString::fromUtf8(process.readAllStandardError());
-    if (err.isEmpty())
-        QVERIFY2(stdErr.isEmpty(), qPrintable(stdErr));
-    else
-        QVERIFY2(stdErr.endsWith(err) && stdErr.count(QLatin1Char('\n')) == 1, qPrintable(stdErr));
-    QVERIFY2(stdOut.contains(out), qPrintable(stdOut));
+    // A refusal is said on the error output and, where there is a display, in a message box:
+    // once with the boxes answered by the test, once without a display (no box, no wait).
+    for (const bool boxes : {true, false}) {
+        if (boxes)
+            env.insert(QStringLiteral("PARLANTO_PRINT_MESSAGE_BOXES"), QStringLiteral("1"));
+        else
+            env.remove(QStringLiteral("PARLANTO_PRINT_MESSAGE_BOXES"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(PARLANTO_PROGRAM_DIR "/parlanto"), arguments);
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), exitCode);
+        const QString stdOut = QString::fromUtf8(process.readAllStandardOutput());
+        const QString stdErr = QString::fromUtf8(process.readAllStandardError());
+        if (err.isEmpty())
+            QVERIFY2(stdErr.isEmpty(), qPrintable(stdErr));
+        else
+            QVERIFY2(stdErr.endsWith(err) && stdErr.count(QLatin1Char('\n')) == 1, qPrintable(stdErr));
+        if (exitCode == 0 || !boxes)
+            QVERIFY2(stdOut.contains(out) && !stdOut.contains("message box"), qPrintable(stdOut));
+        else
+            QCOMPARE(stdOut, QStringLiteral("message box: ") + err);
+    }
 }
 
 QTEST_MAIN(TestStartup)

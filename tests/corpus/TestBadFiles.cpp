@@ -91,6 +91,7 @@ private slots:
     void openedFiles_data() { rows("import"); }
     void openedFiles();
     void programOnHostileFiles();
+    void lyingSoundHeard();
 
 private:
     static void rows(const char* reader);
@@ -422,6 +423,55 @@ void TestBadFiles::programOnHostileFiles()
     QCOMPARE(hashes(c + QStringLiteral("installed")).value(c + "installed/Trigger.ita"),
              hashes(program + QStringLiteral("Subjects"))
                  .value(program + "Subjects/" + TestSupport::subjectFile("Trigger")));
+}
+
+// "Listen" on the phrase whose sound claims 0xFFFFFFF0 bytes of samples, in a process of its
+// own with the real player: the player is handed the sound with the sizes it really holds,
+// the process stays within 300 MB, and the subject file is unchanged (cleanup()).
+void TestBadFiles::lyingSoundHeard()
+{
+    QTemporaryDir temp;
+    const QByteArray probe = LISTEN_PROBE;
+    const QByteArray folder = QFile::encodeName(corpusFolder() + QStringLiteral("installed/"));
+    // Its own temporary folder; made before the fork, where only exec-safe calls follow.
+    QList<QByteArray> environment{"TMPDIR=" + QFile::encodeName(temp.path())};
+    for (const QString& variable : QProcessEnvironment::systemEnvironment().toStringList()) {
+        if (!variable.startsWith(QLatin1String("TMPDIR=")))
+            environment << QFile::encodeName(variable);
+    }
+    std::vector<char*> envp;
+    for (QByteArray& variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    int out[2];
+    QVERIFY(::pipe(out) == 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::execle(probe.constData(), probe.constData(), folder.constData(), "Lying_Wave.ita", "1", nullptr,
+                 envp.data());
+        ::_exit(127);
+    }
+    QVERIFY(child > 0);
+    ::close(out[1]);
+    QByteArray said;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, n);
+    ::close(out[0]);
+    int status = 0;
+    rusage usage{};
+    QCOMPARE(::wait4(child, &status, 0, &usage), child);
+    qInfo("peak memory %ld MB", usage.ru_maxrss / 1024);
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, said.constData());
+    QVERIFY2(usage.ru_maxrss < 300 * 1024, qPrintable(QString::number(usage.ru_maxrss)));
+    // 44 bytes of header and the 1600 bytes of samples the file holds, claimed truthfully.
+    QVERIFY2(said.contains("handed: 1644 1600 1600\n"), said.constData());
+    // No message but, on a machine without sound, that there is no sound device.
+    for (const QByteArray& line : said.split('\n'))
+        QVERIFY2(!line.startsWith("box: ") || line == "box: " + TestSupport::captionText(363).toUtf8(),
+                 line.constData());
 }
 
 QTEST_MAIN(TestBadFiles)

@@ -134,6 +134,13 @@ case_ installed Recursive_View.ita refused
   echo "CREATE TRIGGER t AFTER INSERT ON tblProperties BEGIN DELETE FROM tblPhrases; END;"; } | sql "$d/Trigger.ita" "$SUBJECT_KEY"
 case_ installed Trigger.ita refused
 subject "$d/WAL_Mode.ita" prlita 3; wal "$d/WAL_Mode.ita" "$SUBJECT_KEY"; case_ installed WAL_Mode.ita usable
+# A phrase sound whose data chunk claims 0xFFFFFFF0 bytes but holds 1600 (a tenth of a second
+# of silence, 16-bit mono at 8000 Hz): a player that trusts the header reserves gigabytes.
+LIE_HEX=$({ printf 'RIFF\xf8\xff\xff\xffWAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0'
+            printf 'data\xf0\xff\xff\xff'; head -c 1600 /dev/zero; } | od -An -v -tx1 | tr -d ' \n')
+echo "$INSTALLED_SCHEMA INSERT INTO tblProperties VALUES ('prlita');
+INSERT INTO tblPhrases VALUES (1, 'bugia', 'lie', NULL, X'$LIE_HEX');" | sql "$d/Lying_Wave.ita" "$SUBJECT_KEY"
+case_ installed Lying_Wave.ita usable
 random "$out/outside/random.bin" 2048 2
 ln -s "$out/outside/random.bin" "$d/Link_Outside.ita"; case_ installed Link_Outside.ita refused
 ln -s "$out/outside/missing.ita" "$d/Dangling_Link.ita"; case_ installed Dangling_Link.ita hidden

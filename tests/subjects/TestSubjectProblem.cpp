@@ -175,6 +175,33 @@ private slots:
         QCOMPARE(int(m_requests[1].buttons), int(QMessageBox::Yes | QMessageBox::No));
         QCOMPARE(m_requests[1].text, QStringLiteral("C361\n\nroto.ita\n\nC135"));
     }
+
+    // The engine opens files at paths of at most 504 bytes: a subject at that length is read,
+    // one a byte longer is refused with the plain reason, not as damaged or unreadable.
+    void pathTooLongSaidPlainly()
+    {
+        auto folderFor = [this](int pathBytes) {
+            QString folder = m_dir.path() + QLatin1Char('/');
+            int left = pathBytes - int(folder.size()) - int(qstrlen("/x.ita"));
+            for (; left > 200; left -= 200)
+                folder += QString(199, QLatin1Char('a')) + QLatin1Char('/');
+            folder += QString(left, QLatin1Char('b'));
+            return folder;
+        };
+        for (const int bytes : {504, 505}) {
+            const QString folder = folderFor(bytes);
+            QVERIFY(QDir().mkpath(folder));
+            QCOMPARE((folder + "/x.ita").toUtf8().size(), bytes);
+            // Made at a short path (the engine could not make it there) and moved.
+            const QString made = m_dir.filePath("made.ita");
+            QVERIFY(TestSupport::writeSubject(made, app().edition.ProgramCode, 2));
+            QVERIFY(QFile::rename(made, folder + "/x.ita"));
+            app().installedSubjectsFolder = folder + QLatin1Char('/');
+            reportSubjectProblem("x.ita", checkSubject("x.ita"));
+        }
+        QCOMPARE(m_requests.size(), 1);
+        QCOMPARE(m_requests[0].text, QStringLiteral("C371\n\nx.ita\n\nC135"));
+    }
 };
 
 QTEST_MAIN(TestSubjectProblem)

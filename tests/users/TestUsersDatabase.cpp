@@ -57,6 +57,7 @@ private slots:
     void createdFromReadOnlyTemplate();
     void missingTemplateMakesNothing();
     void learnersKeepKeyOrderAndValues();
+    void oneFirstLearnerOfTwoPrograms();
     void passwordNullWhenAddedEmptyWhenEdited();
     void duplicateNames_data();
     void duplicateNames();
@@ -123,6 +124,43 @@ void TestUsersDatabase::missingTemplateMakesNothing()
     QVERIFY(!db.createFromTemplate(&error));
     QVERIFY(error.contains(QStringLiteral("Missing.tpl")));
     QVERIFY(QDir(QFileInfo(db.path()).path()).entryList(QDir::Files).isEmpty());
+}
+
+// Two programs on one empty folder: both read an empty list of learners, then both add one
+// at once. The file decides: exactly one of them is told it is the administrator, and it is
+// the learner the list shows first.
+void TestUsersDatabase::oneFirstLearnerOfTwoPrograms()
+{
+    const UsersDatabase db = users();
+    QProcess programs[2];
+    for (int i = 0; i < 2; ++i) {
+        programs[i].start(QStringLiteral(USERS_PROBE), {QStringLiteral("add"), db.path(), db.templatePath(),
+                                                        QStringLiteral("P%1").arg(i)});
+        QVERIFY(programs[i].waitForStarted());
+    }
+    for (QProcess& p : programs) {
+        QByteArray said;
+        while (!said.contains("ready\n")) {
+            QVERIFY2(p.waitForReadyRead(30000), p.readAllStandardError().constData());
+            said += p.readAllStandardOutput();
+        }
+        QVERIFY2(said.startsWith("count=0\n"), said.constData()); // both see no learner yet
+    }
+    for (QProcess& p : programs)
+        p.write("go\n");
+    QList<QString> administrators;
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(programs[i].waitForFinished(60000));
+        const auto values = probeValues(programs[i]);
+        QVERIFY2(programs[i].exitCode() == 0, qPrintable(values.value(QStringLiteral("error"))));
+        if (values.value(QStringLiteral("administrator")) == QLatin1String("1"))
+            administrators << QStringLiteral("P%1").arg(i);
+    }
+    QCOMPARE(administrators.size(), 1);
+    QString error;
+    const auto learners = db.readLearners(&error);
+    QVERIFY2(learners && learners->size() == 2, qPrintable(error));
+    QCOMPARE(learners->first().tFirstname, administrators.first());
 }
 
 void TestUsersDatabase::learnersKeepKeyOrderAndValues()

@@ -1,7 +1,7 @@
 // A separate process around the users database, for the tests that need one: "list" opens
 // the list of learners as the login does (as another user, or with a file size limit that
 // makes every write fail like a full disk) and prints what came of it; "hold" keeps the
-// file locked until its standard input closes.
+// file locked until its standard input closes; "add" adds a learner when told to.
 #include "platform/Database.h"
 #include "users/UsersDatabase.h"
 
@@ -53,6 +53,26 @@ int hold(const QStringList& args)
     return 0;
 }
 
+// "add": reads the list as the login does (making the file), says "ready", waits for a line
+// on its standard input and then adds a learner, as a second program's profile window does.
+int add(const QStringList& args)
+{
+    const UsersDatabase users(args.at(2), args.at(3));
+    const LearnerList list = users.openLearnerList();
+    std::printf("count=%lld\nready\n", static_cast<long long>(list.learners.size()));
+    std::fflush(stdout);
+    std::getchar();
+    QString error;
+    bool administrator = false;
+    const auto key =
+        users.addLearner({0, args.at(4), QStringLiteral("Rossi"), {}, 1}, &error, &administrator);
+    QTextStream out(stdout);
+    out << "key=" << (key ? *key : -1) << '\n'
+        << "administrator=" << (administrator ? 1 : 0) << '\n'
+        << "error=" << error << '\n';
+    return key ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -63,7 +83,10 @@ int main(int argc, char** argv)
         return list(args);
     if (args.size() >= 3 && args.at(1) == QLatin1String("hold"))
         return hold(args);
+    if (args.size() >= 5 && args.at(1) == QLatin1String("add"))
+        return add(args);
     QTextStream(stderr) << "usage: UsersProbe list <users> <template> [--file-size-limit BYTES]\n"
-                           "       UsersProbe hold <users>\n";
+                           "       UsersProbe hold <users>\n"
+                           "       UsersProbe add <users> <template> <first name>\n";
     return 2;
 }
