@@ -3,9 +3,9 @@
 // reason, where PulseAudio cannot start.
 #include "ActivitySound.h"
 #include "ActivityTestSupport.h"
-#include "PrivateSoundServer.h"
 #include "SpeakingWindow.h"
 #include "SpeechAnalysis.h"
+#include "support/PrivateSoundServer.h"
 
 #include <QApplication>
 #include <QLabel>
