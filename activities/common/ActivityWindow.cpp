@@ -124,13 +124,32 @@ void ActivityWindow::addScrolling(QLabel* label, const char* nameKey)
     m_layout->addWidget(area, 1);
 }
 
-void ActivityWindow::finishWith(QPushButton* close, int right, int total)
+void ActivityWindow::finishWith(QPushButton* close, int right, int total, const QString& result)
 {
     m_progress->clear();
     close->show();
     close->setDefault(true);
-    close->setFocus();
+    announce(result, close);
     record(right, total);
+}
+
+void ActivityWindow::announce(const QString& text, QWidget* target)
+{
+    if (!target)
+        target = focusWidget() ? focusWidget() : this;
+    if (m_announcedOn != target)
+        clearAnnouncement();
+    m_announcedOn = target;
+    // Setting the description tells the accessibility bus of the change.
+    target->setAccessibleDescription(text);
+    target->setFocus();
+}
+
+void ActivityWindow::clearAnnouncement()
+{
+    if (m_announcedOn)
+        m_announcedOn->setAccessibleDescription(QString());
+    m_announcedOn = nullptr;
 }
 
 void ActivityWindow::setPhraseGrade(int index, int grade)

@@ -4,6 +4,7 @@
 #include "ActivityTexts.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <vector>
 
@@ -47,8 +48,15 @@ protected:
     // Adds label to the column inside an area of its own, so that a long text scrolls and the
     // buttons stay in reach; the area is of its own, named for screen readers by the text key.
     void addScrolling(QLabel* label, const char* nameKey);
-    // Ends the session: no more sound, the close button shown and focused, the score recorded.
-    void finishWith(QPushButton* close, int right, int total);
+    // Ends the session: no more sound, the close button shown and focused with the result
+    // announced on it, the score recorded.
+    void finishWith(QPushButton* close, int right, int total, const QString& result);
+    // Tells a screen reader what just happened (a verdict, a revealed answer, the result): the
+    // text becomes the description of target, or of the focused control when target is null,
+    // and target takes the focus, so that the text is spoken with the control's name (or, when
+    // it already had the focus, as its description changes). The one before is taken back.
+    void announce(const QString& text, QWidget* target = nullptr);
+    void clearAnnouncement();
     // Records right of total (a session left early); false when that failed.
     bool record(int right, int total);
     // Remembers how the learner did on the phrase at index (a Grade); recorded with the score.
@@ -89,6 +97,7 @@ private:
 
     const ActivityTextTable& m_texts;
     QLabel* m_soundProblem = nullptr;
+    QPointer<QWidget> m_announcedOn;
     bool m_soundSaid = false;
     QString m_saveError;
     std::vector<int> m_grades;

@@ -272,6 +272,7 @@ void DictationWindow::showPhrase()
     m_check->setEnabled(true);
     m_feedback->clear();
     m_feedback->setAccessibleDescription(QString());
+    clearAnnouncement();
     m_hint->setText(tr_("hint").arg(ShownText::wrappable(p.translation, ShownText::PhraseLimit)));
     m_hint->setVisible(m_soundProblemShown);
     m_answered = false;
@@ -356,7 +357,7 @@ void DictationWindow::check()
     m_check->setEnabled(false);
     m_next->setEnabled(true);
     m_next->setDefault(true);
-    m_next->setFocus();
+    announce(m_feedback->accessibleDescription(), m_next);
 }
 
 QString DictationWindow::alignment(const DictationCheck::Result& result) const
@@ -436,7 +437,7 @@ void DictationWindow::finish()
     m_answer->setEnabled(false);
     for (QPushButton* b : {m_listen, m_slower, m_check, m_next})
         b->setEnabled(false);
-    finishWith(m_close, m_right, n);
+    finishWith(m_close, m_right, n, tr_("result").arg(ActivityResult::scoreText(m_right, n)));
 }
 
 void DictationWindow::keyPressEvent(QKeyEvent* event)

@@ -92,6 +92,7 @@ void FlashcardsWindow::showCard()
     m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
     m_phrase->setText(ShownText::wrappable(p.phrase, ShownText::PhraseLimit));
     m_translation->clear();
+    clearAnnouncement();
     m_knownButton->setEnabled(false);
     m_unknownButton->setEnabled(false);
     m_reveal->setEnabled(true);
@@ -113,7 +114,7 @@ void FlashcardsWindow::reveal()
     m_reveal->setEnabled(false);
     m_knownButton->setEnabled(true);
     m_unknownButton->setEnabled(true);
-    m_knownButton->setFocus();
+    announce(m_translation->text(), m_knownButton);
 }
 
 void FlashcardsWindow::answer(bool known)
@@ -140,7 +141,7 @@ void FlashcardsWindow::finish()
     m_translation->clear();
     for (QPushButton* b : {m_listen, m_reveal, m_knownButton, m_unknownButton})
         b->setEnabled(false);
-    finishWith(m_close, m_known, n);
+    finishWith(m_close, m_known, n, m_phrase->text());
 }
 
 void FlashcardsWindow::keyPressEvent(QKeyEvent* event)

@@ -115,7 +115,7 @@ void ListeningWindow::showQuestion()
         b->setAccessibleName(shown);
     }
     m_feedback->clear();
-    m_next->setAccessibleDescription(QString());
+    clearAnnouncement();
     m_answered = false;
     m_next->setEnabled(false);
     m_close->hide();
@@ -141,10 +141,7 @@ void ListeningWindow::choose(int choice)
         b->setEnabled(false);
     m_next->setEnabled(true);
     m_next->setDefault(true);
-    // The focus moves to Next: a screen reader says its description with it, so the
-    // learner hears the answer's verdict at once.
-    m_next->setAccessibleDescription(m_feedback->text());
-    m_next->setFocus();
+    announce(m_feedback->text(), m_next);
 }
 
 void ListeningWindow::next()
@@ -189,5 +186,5 @@ void ListeningWindow::finish()
     m_feedback->setText(tr_("result").arg(ActivityResult::scoreText(m_right, n)));
     m_listen->setEnabled(false);
     m_next->setEnabled(false);
-    finishWith(m_close, m_right, n);
+    finishWith(m_close, m_right, n, m_feedback->text());
 }

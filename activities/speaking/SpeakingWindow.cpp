@@ -254,6 +254,7 @@ void SpeakingWindow::showPhrase()
     m_recording.clear();
     m_closeness.reset();
     m_hint->clear();
+    clearAnnouncement();
     m_status->setText(tr_("prompt"));
     QString why;
     m_modelSound = SpeechAnalysis::readWave(p.soundFile, &why);
@@ -342,6 +343,7 @@ void SpeakingWindow::onRecorded(const SpeechRecorder::Result& result)
         m_closeness = SpeechAnalysis::Closeness{};
         sayOnce(tr_("silent"));
         m_hint->setText(tr_("hintNothing"));
+        announce(m_hint->text());
         return;
     }
     if (m_modelSound) {
@@ -367,6 +369,7 @@ void SpeakingWindow::onRecorded(const SpeechRecorder::Result& result)
     } else {
         m_hint->setText(tr_("hintNoModel"));
     }
+    announce(m_hint->text()); // on the control the learner is on
     playBoth();
 }
 
@@ -402,7 +405,7 @@ void SpeakingWindow::finish()
         b->setEnabled(false);
     for (QPushButton* b : m_grades)
         b->setEnabled(false);
-    finishWith(m_close, m_right, n);
+    finishWith(m_close, m_right, n, m_phrase->text());
     deleteRecordings();
 }
 

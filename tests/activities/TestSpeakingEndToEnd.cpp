@@ -2,8 +2,8 @@
 // launcher on an X server and answered by key presses from outside (xdotool): once recording
 // from a private sound server's virtual microphone, once with no audio server at all. The
 // score lands in the users database and no recording outlives the activity.
-#include "PrivateSoundServer.h"
 #include "support/ModalDriver.h"
+#include "support/PrivateSoundServer.h"
 #include "support/TestSupport.h"
 #include "support/Xdotool.h"
 

@@ -3,9 +3,9 @@
 // reason, where PulseAudio cannot start.
 #include "ActivitySound.h"
 #include "ActivityTestSupport.h"
-#include "PrivateSoundServer.h"
 #include "SpeakingWindow.h"
 #include "SpeechAnalysis.h"
+#include "support/PrivateSoundServer.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -92,6 +92,7 @@ private slots:
         QVERIFY(SpeechAnalysis::peak(*recorded, span) > 0.1f); // silence stays under 0.01
         QVERIFY(w.closeness() && w.closeness()->verdict == SpeechAnalysis::Closeness::Close);
         QVERIFY(w.lblHint()->text().startsWith("Hint, not a score: close to the model"));
+        QCOMPARE(QApplication::focusWidget()->accessibleDescription(), w.lblHint()->text()); // announced
         // The model, then the recording.
         QTRY_COMPARE(played.mid(played.size() - 2), (QStringList{in.phrases[0].soundFile, first}));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ShiftModifier);

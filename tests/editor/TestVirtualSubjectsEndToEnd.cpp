@@ -1,10 +1,13 @@
 // A learner's whole way on an X server, with the real program folder of this build copied
-// to a fresh place: log in, press "Create my own subjects", make a folder, copy a subject
-// into it, make a virtual subject of phrases of three other subjects, rename it, close the
-// editor, find both in the main tree and study each with the real Flashcards program, whose
-// window is answered by key presses from outside (xdotool). Once by mouse, once by keyboard.
-// Then, by keyboard, an installed subject studied with the real Dictation program.
+// to a fresh place: the first learner made and logged in, "Create my own subjects" pressed,
+// a folder made, a subject copied into it, a virtual subject of phrases of three other
+// subjects made and renamed, the editor closed, both found in the main tree and studied with
+// the real Flashcards program, whose window is answered by key presses from outside
+// (xdotool). Once by mouse, once by keyboard only from the first start, where the results
+// follow, and then a second learner, not the administrator, hears a phrase on a private
+// sound server. Then, by keyboard, an installed subject studied with the real Dictation program.
 #include "support/ModalDriver.h"
+#include "support/PrivateSoundServer.h"
 #include "support/TestSupport.h"
 #include "support/Xdotool.h"
 
@@ -21,6 +24,7 @@
 #include "platform/Web.h"
 #include "review/PhraseResults.h"
 #include "state/AppState.h"
+#include "state/CaptionId.h"
 #include "study/ActivityPanel.h"
 #include "study/HandOverFiles.h"
 #include "subjects/SubjectFile.h"
@@ -34,7 +38,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
@@ -49,6 +55,7 @@ namespace {
 
 constexpr int WaitMs = 30000; // for anything that involves another process or a disk write
 const QString LearnerName = QStringLiteral("Anna Rossi");
+const QString SecondLearner = QStringLiteral("Marco Bianchi");
 const QString Folder = QStringLiteral("Holidays");
 
 } // namespace
@@ -71,6 +78,8 @@ class TestVirtualSubjectsEndToEnd : public QObject
     QPointer<VirtualSubjectEditor> m_editor;
     QStringList m_boxes; // every message box the program showed: none is expected
     QString m_xdotool;
+    PrivateSoundServer m_sound;
+    QString m_noSound; // why there is no sound server, if there is none
 
     QString caption(int n) const { return app().captions(n); }
     EditorTree* left() const { return m_editor->TreeSubjects(); }
@@ -228,7 +237,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
 
     // ---- the steps
 
-    void logIn()
+    void logInByMouse()
     {
         QPointer<LoginWindow> login = m_flow->loginWindow();
         QVERIFY(login && QTest::qWaitForWindowExposed(login));
@@ -249,6 +258,128 @@ class TestVirtualSubjectsEndToEnd : public QObject
         QCOMPARE(app().CurrentUser, LearnerName);
         m_boxes.clear(); // the first learner is told that they are the administrator
         focusLikeADesktop(m_main.get());
+    }
+
+    // The first start with the keys alone: New learner, the names typed, Enter; the notice
+    // that the first learner is the administrator answered with Enter; the login window has
+    // the keyboard again with the new learner chosen, and Enter logs in.
+    void firstStartByKeyboard()
+    {
+        QPointer<LoginWindow> login = m_flow->loginWindow();
+        QVERIFY(login);
+        STEP(focusLikeADesktop(login));
+        QCOMPARE(login->entryCount(), 0);
+        QString notice;
+        STEP(newLearnerByKeyboard(login, QStringLiteral("Anna"), QStringLiteral("Rossi"), &notice));
+        QCOMPARE(notice, app().captions(Caption::FirstLearnerIsAdministrator));
+        STEP(logInByKeyboard(login, LearnerName));
+        QVERIFY(m_main->isAdministrator());
+    }
+
+    // Tab to New learner and Space; in its window the names and Enter. The first learner's
+    // notice is shown for real and answered with Enter; its text lands in notice. Each Enter
+    // that closes a window goes through the X server (xdotool), as a person's does: the login
+    // window takes the keyboard back with that key's time, and the X server refuses a focus
+    // older than the one xdotool gave the window before.
+    void newLearnerByKeyboard(LoginWindow* login, const QString& first, const QString& last, QString* notice)
+    {
+        STEP(tabTo(login->btnLogin(1)));
+        MessageWindow::setModalHandlerForTests({});
+        QPointer<QWidget> handled; // the window last answered
+        int waited = 0;
+        QTimer keys; // looks for each window as it comes up, in that window's own loop
+        keys.setInterval(50);
+        connect(&keys, &QTimer::timeout, login, [&] {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!modal || !modal->isVisible())
+                return;
+            if (modal == handled) {
+                if (++waited * 50 > WaitMs) { // Enter did not close it
+                    QTest::qFail(qPrintable(modal->objectName() + " stayed open"), __FILE__, __LINE__);
+                    modal->reject();
+                }
+                return;
+            }
+            handled = modal;
+            waited = 0;
+            [&] {
+                STEP(focusLikeADesktop(modal));
+                if (auto* w = qobject_cast<ProfileWindow*>(modal)) {
+                    QCOMPARE(focused(), static_cast<QWidget*>(w->txtFirst()));
+                    QTest::keyClicks(focused(), first);
+                    STEP(tabTo(w->txtLast()));
+                    QTest::keyClicks(focused(), last);
+                } else if (auto* m = qobject_cast<MessageWindow*>(modal)) {
+                    *notice = m->lblMsg()->text();
+                    QCOMPARE(focused(), static_cast<QWidget*>(m->btnOK()));
+                }
+                QVERIFY(
+                    QProcess::startDetached(m_xdotool, {QStringLiteral("key"), QStringLiteral("Return")}));
+            }();
+            if (QTest::currentTestFailed())
+                modal->reject();
+        });
+        keys.start();
+        press(Qt::Key_Space); // returns once New learner has closed
+        keys.stop();
+        MessageWindow::setModalHandlerForTests([this](const QString& text) { m_boxes << text; });
+        QVERIFY2(!QApplication::activeModalWidget(), "a window of New learner is still open");
+    }
+
+    // Back from the profile window the login window has the keyboard, on the list, without
+    // the desktop's help; Enter there logs the chosen learner in.
+    void logInByKeyboard(LoginWindow* login, const QString& learner)
+    {
+        QVERIFY(login);
+        QTRY_VERIFY(login->isActiveWindow());
+        QTRY_COMPARE(focused(), static_cast<QWidget*>(login->loginList()));
+        const auto chosen = login->selectedLearner();
+        QVERIFY(chosen);
+        QCOMPARE(chosen->tFirstname + ' ' + chosen->tLastname, learner);
+        press(Qt::Key_Return);
+        QTRY_VERIFY(m_main->isVisible());
+        QCOMPARE(app().CurrentUser, learner);
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
+        STEP(focusLikeADesktop(m_main.get()));
+    }
+
+    // "Change user", a new learner (no notice now) and Enter: a learner who is not the
+    // administrator. Right opens a subject, Down goes to its first phrase and Enter plays it:
+    // a stream reaches the sound server.
+    void phraseHeardByAnotherLearner()
+    {
+        auto* change = m_main->findChild<QPushButton*>(QStringLiteral("btnChangeUser"));
+        QVERIFY(change);
+        STEP(focusLikeADesktop(m_main.get())); // back from the results window
+        STEP(tabTo(change));
+        STEP(press(Qt::Key_Space));
+        QPointer<LoginWindow> login = m_flow->loginWindow();
+        QVERIFY(login);
+        STEP(focusLikeADesktop(login));
+        QString notice;
+        STEP(newLearnerByKeyboard(login, QStringLiteral("Marco"), QStringLiteral("Bianchi"), &notice));
+        QVERIFY2(notice.isEmpty(), qPrintable(notice));
+        STEP(logInByKeyboard(login, SecondLearner));
+        QVERIFY(!m_main->isAdministrator());
+
+        SubjectTree* tree = m_main->subjectTree();
+        QTreeWidgetItem* cafe = child(tree->installedFolder(), QStringLiteral("At The Cafe"));
+        QVERIFY(cafe);
+        STEP(tabTo(tree));
+        STEP(arrowTo(tree, cafe));
+        STEP(press(Qt::Key_Right));
+        QVERIFY(cafe->isExpanded() && cafe->childCount() > 0);
+        STEP(press(Qt::Key_Down));
+        QVERIFY(SubjectTree::isPhrase(tree->currentItem()) && tree->currentItem()->parent() == cafe);
+        if (!m_noSound.isEmpty())
+            QSKIP(qPrintable("Everything before the phrase is heard was checked; hearing it needs a sound "
+                             "server: " +
+                             m_noSound));
+        Sound::setPlayerForTests({}); // the real sound, on the private server
+        const int before = m_sound.playbacks();
+        STEP(press(Qt::Key_Return));
+        QTRY_VERIFY_WITH_TIMEOUT(m_sound.playbacks() > before, WaitMs);
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n'))); // no "no sound device"
     }
 
     void openEditor(bool keyboard)
@@ -420,6 +551,11 @@ private slots:
         MessageWindow::setModalHandlerForTests([this](const QString& text) { m_boxes << text; });
         Sound::setPlayerForTests([](const QString&, bool) {});
         Web::setConnectedForTests(false);
+        // Before anything opens an audio device: this process and its children play there.
+        if (!m_sound.start(&m_noSound))
+            qInfo("No sound server: %s", qPrintable(m_noSound));
+        else if (!m_sound.watchPlayback())
+            m_noSound = QStringLiteral("pactl subscribe gave no events");
     }
 
     // A fresh copy of this build's program folder (template, course subjects, activities)
@@ -442,11 +578,11 @@ private slots:
         QVERIFY(Startup::start(*m_flow));
         QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
         QCOMPARE(app().dataFolder, program);
-        logIn();
     }
 
     void cleanup()
     {
+        Sound::setPlayerForTests([](const QString&, bool) {});
         if (m_editor)
             m_editor->close();
         if (m_main)
@@ -461,6 +597,7 @@ private slots:
 
     void byMouse()
     {
+        STEP(logInByMouse());
         STEP(openEditor(false));
         QTest::mouseClick(m_editor->findChild<QPushButton*>(QStringLiteral("btnNewFolder")), Qt::LeftButton);
         QTRY_VERIFY(right()->isEditingLabel());
@@ -500,6 +637,7 @@ private slots:
 
     void byKeyboard()
     {
+        STEP(firstStartByKeyboard());
         STEP(openEditor(true));
         STEP(press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier)); // new folder
         QTRY_VERIFY(right()->isEditingLabel());
@@ -546,12 +684,14 @@ private slots:
         STEP(closeEditor(true));
         STEP(studyBoth(QStringLiteral("Mountain Phrases"), true));
         STEP(resultsByArrows());
+        STEP(phraseHeardByAnotherLearner());
     }
 
     // Dictation from the panel: every phrase typed right (accents and apostrophes too) but one
     // without its accents (right, graded Hard) and one wrong.
     void dictationByKeyboard()
     {
+        STEP(logInByMouse());
         const QString subject = QStringLiteral("At The Cafe");
         SubjectTree* tree = m_main->subjectTree();
         const auto found = tree->findItems(subject, Qt::MatchExactly | Qt::MatchRecursive);

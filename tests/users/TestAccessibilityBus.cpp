@@ -1,7 +1,13 @@
 // Every window of the launcher read back through the accessibility bus by a separate
 // program (accessibility_walk.py over AT-SPI), one window at a time as a learner meets them:
 // a top-level window must be a frame or a dialog named by its title, every focusable
-// control must have a name, and no two objects may claim the focus.
+// control must have a name, and no two objects may claim the focus. Then what each activity
+// says after an answer, as the focused control's description.
+#include "ActivitySound.h"
+#include "DictationWindow.h"
+#include "FlashcardsWindow.h"
+#include "ListeningWindow.h"
+#include "SpeakingWindow.h"
 #include "WindowFixture.h"
 #include "app/MainWindow.h"
 #include "app/WindowFlow.h"
@@ -22,6 +28,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +42,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void everyWindowReadable();
+    void feedbackAnnounced_data();
+    void feedbackAnnounced();
 
 private:
     // The walker's lines for this process; empty with a reason when the bus gave nothing.
@@ -55,6 +64,7 @@ void TestAccessibilityBus::initTestCase()
         QSKIP("No /usr/bin/python3 to read the accessibility bus with");
     QStandardPaths::setTestModeEnabled(true);
     Sound::setPlayerForTests([](const QString&, bool) {});
+    ActivitySound::setPlayerForTests([](const QString&) {});
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     QString error;
@@ -192,6 +202,57 @@ void TestAccessibilityBus::everyWindowReadable()
     auto* node = new QTreeWidgetItem(&tree, {QStringLiteral("Buongiorno")});
     PhraseEditWindow edit(&tree, node, m_main.get());
     checkWindow(&edit, QStringLiteral("edit phrase"));
+}
+
+void TestAccessibilityBus::feedbackAnnounced_data()
+{
+    QTest::addColumn<QString>("activity");
+    QTest::addColumn<QString>("keys"); // typed into the focused control, then Enter if asked
+    QTest::addColumn<bool>("enter");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("Flashcards") << "Flashcards"
+                                << " " << false << "Phrase 1"; // revealed
+    QTest::newRow("Listening") << "Listening"
+                               << "1" << false << "Right!";
+    QTest::newRow("Dictation") << "Dictation"
+                               << "Frase 1" << true << "Right!";
+    // No microphone here: graded, the session ends with its result.
+    QTest::newRow("Speaking") << "Speaking"
+                              << "3" << false << "Said well (Hard, Good or Easy): 1/1 (100%).";
+}
+
+void TestAccessibilityBus::feedbackAnnounced()
+{
+    QFETCH(QString, activity);
+    QFETCH(QString, keys);
+    QFETCH(bool, enter);
+    QFETCH(QString, said);
+    ActivityInput in;
+    in.interfaceLanguage = QStringLiteral("English");
+    in.user = QStringLiteral("Ada Admin");
+    in.subject = QStringLiteral("At the Cafe");
+    in.usersDatabase = app().usersDatabasePath();
+    in.phrases.push_back(
+        {QStringLiteral("Frase 1"), QStringLiteral("Phrase 1"), {}, m_dir->filePath("1.wav")});
+    std::unique_ptr<QWidget> w;
+    if (activity == QLatin1String("Flashcards"))
+        w = std::make_unique<FlashcardsWindow>(in);
+    else if (activity == QLatin1String("Listening"))
+        w = std::make_unique<ListeningWindow>(in);
+    else if (activity == QLatin1String("Dictation"))
+        w = std::make_unique<DictationWindow>(in);
+    else
+        w = std::make_unique<SpeakingWindow>(in);
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClicks(QApplication::focusWidget(), keys);
+    if (enter)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QString problem;
+    const QStringList focused = walk(&problem).filter(QRegularExpression(QStringLiteral("^FOCUSED ")));
+    QVERIFY2(focused.size() == 1, qPrintable(problem + focused.join(QStringLiteral("; "))));
+    QCOMPARE(focused[0].section(QLatin1Char('\t'), 2), said);
 }
 
 QTEST_MAIN(TestAccessibilityBus)

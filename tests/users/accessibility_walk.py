@@ -2,7 +2,7 @@
 # Walks one application's objects on the accessibility bus and prints, one per line:
 #   TOP <role>\t<name>\t<showing>   each top-level window
 #   UNNAMED <role>\t<path>           a showing, focusable control without a name
-#   FOCUSED <role>\t<name>           each object that claims the focus
+#   FOCUSED <role>\t<name>\t<description>   each object that claims the focus
 # Usage: accessibility_walk.py <process id>
 import sys
 
@@ -31,7 +31,8 @@ def walk(node, path, depth):
     name = node.get_name() or ""
     showing = states.contains(Atspi.StateType.SHOWING)
     if states.contains(Atspi.StateType.FOCUSED):
-        print("FOCUSED %s\t%s" % (role, name))
+        description = (node.get_description() or "").replace("\n", " ")
+        print("FOCUSED %s\t%s\t%s" % (role, name, description))
     if showing and states.contains(Atspi.StateType.FOCUSABLE) and not name.strip() \
             and role not in ("list item", "table cell", "tree item", "menu item", "page tab"):
         print("UNNAMED %s\t%s" % (role, path))

@@ -84,8 +84,37 @@ public:
                p.exitCode() == 0;
     }
 
+    // Starts counting the streams that programs open to play on the server (each sound played
+    // is one); true once the server's events reach the counter.
+    bool watchPlayback()
+    {
+        m_events.setProcessEnvironment(clientEnvironment());
+        m_events.start(m_pactl, {QStringLiteral("subscribe")});
+        if (!m_events.waitForStarted(5000))
+            return false;
+        // Each pactl call is a client coming and going: once one is seen, nothing is missed.
+        QDeadlineTimer deadline(15000);
+        while (!m_seen.contains(QLatin1String("'new' on client"))) {
+            if (deadline.hasExpired() || !pactl({QStringLiteral("info")}))
+                return false;
+            QTest::qWait(50);
+            m_seen += QString::fromUtf8(m_events.readAllStandardOutput());
+        }
+        return true;
+    }
+    // The streams opened to play since watchPlayback, as far as the events have come.
+    int playbacks()
+    {
+        m_seen += QString::fromUtf8(m_events.readAllStandardOutput());
+        return int(m_seen.count(QLatin1String("Event 'new' on sink-input")));
+    }
+
     void stop()
     {
+        if (m_events.state() != QProcess::NotRunning) {
+            m_events.kill();
+            m_events.waitForFinished(5000);
+        }
         if (m_daemon.state() != QProcess::NotRunning) {
             m_daemon.terminate();
             if (!m_daemon.waitForFinished(5000)) {
@@ -118,5 +147,7 @@ private:
 
     QTemporaryDir m_dir;
     QProcess m_daemon;
+    QProcess m_events; // pactl subscribe, once watchPlayback is called
+    QString m_seen;
     QString m_pulseaudio, m_pactl, m_paplay, m_address;
 };
