@@ -53,15 +53,6 @@ bool checkForUpdate(QWidget* parent)
     if (!answer)
         return false;
 
-    // "NO" says that this version needs no update: the server's words are shown as such,
-    // never under "A new version is available" with the download page offered.
-    if (answer->keyword == QLatin1String("NO")) {
-        QString text = s.captions(Caption::NoNewVersion);
-        if (!answer->text.isEmpty())
-            text += QStringLiteral("\n\n") + answer->text;
-        Dialogs::inform(parent, text, QMessageBox::Information);
-        return false;
-    }
     const QString downloadPage =
         Web::joinUrl(s.captions(Caption::WebSite), s.captions(Caption::DownloadPage));
     const QString title = s.captions(Caption::NewVersionAvailable);

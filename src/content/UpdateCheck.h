@@ -8,8 +8,7 @@ class QWidget;
 
 // The online update check: asks the web site whether a newer version exists for exactly
 // the running version. The answer file's last line holds a keyword and a text; "YES" asks
-// the program to quit so that the update can be installed, "NO" says that no new version is
-// needed (its text is shown as such), any other keyword offers the download and goes on.
+// the program to quit so that the update can be installed.
 namespace UpdateCheck {
 
 struct Answer

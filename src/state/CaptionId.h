@@ -192,6 +192,5 @@ enum class Caption : int
     Save = 367,                  // Save
     Undo = 368,                  // Undo
     NothingToUndo = 369,         // There is nothing to undo.
-    NoNewVersion = 370,          // No new version of the program is needed: this one is up to date.
-    PathTooLong = 371,           // The path of this file is too long for the program to open it. Move...
+    PathTooLong = 370,           // The path of this file is too long for the program to open it. Move...
 };

@@ -394,7 +394,7 @@ void TestStartup::updateCheckAtStart_data()
     QTest::addColumn<bool>("runs");
     QTest::addColumn<bool>("quits");
     QTest::newRow("7 days, YES quits") << 7 << QByteArray(" yes ,Version 2 is out") << true << true;
-    QTest::newRow("7 days, LATER goes on") << 7 << QByteArray("LATER,Version 2 is out") << true << false;
+    QTest::newRow("7 days, NO goes on") << 7 << QByteArray("NO,Version 2 is out") << true << false;
     QTest::newRow("6 days, nothing") << 6 << QByteArray("YES,Version 2 is out") << false << false;
     QTest::newRow("7 days, switched off") << -7 << QByteArray("YES,Version 2 is out") << false << false;
 }

@@ -200,7 +200,7 @@ private slots:
             reportSubjectProblem("x.ita", checkSubject("x.ita"));
         }
         QCOMPARE(m_requests.size(), 1);
-        QCOMPARE(m_requests[0].text, QStringLiteral("C371\n\nx.ita\n\nC135"));
+        QCOMPARE(m_requests[0].text, QStringLiteral("C370\n\nx.ita\n\nC135"));
     }
 };
 
