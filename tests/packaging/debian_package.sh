@@ -46,7 +46,8 @@ status=0
 lintian --display-info --show-overrides "$deb" >"$work/lintian.log" 2>&1 || status=$?
 cat "$work/lintian.log"
 [ "$status" -eq 0 ] || [ "$status" -eq 2 ] || { echo "lintian failed (status $status)"; exit 1; }
-! grep -q "^[EWI]: " "$work/lintian.log" || { echo "lintian: errors, warnings or information without an override"; exit 1; }
+# The override for the templates' salt is used only when a salt happens to look like gzip.
+! grep "^[EWI]: " "$work/lintian.log" | grep -qv "unused-override package-contains-timestamped-gzip" || { echo "lintian: errors, warnings or information without an override"; exit 1; }
 
 apt() { DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -q "$@"; }
 player=""

@@ -49,6 +49,7 @@ private:
     // The walker's lines for this process; empty with a reason when the bus gave nothing.
     QStringList walk(QString* problem);
     void checkWindow(QWidget* window, const QString& what);
+    QStringList faultsOf(QWidget* window, QString* problem);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MainWindow> m_main;
@@ -124,16 +125,14 @@ QStringList TestAccessibilityBus::walk(QString* problem)
     return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-void TestAccessibilityBus::checkWindow(QWidget* window, const QString& what)
+QStringList TestAccessibilityBus::faultsOf(QWidget* window, QString* problem)
 {
-    window->show();
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-    QTest::qWait(200);
-    QString problem;
-    const QStringList lines = walk(&problem);
-    QVERIFY2(!lines.isEmpty(), qPrintable(what + QStringLiteral(": ") + problem));
-
+    const QStringList lines = walk(problem);
+    if (lines.isEmpty()) {
+        if (problem->isEmpty())
+            *problem = QStringLiteral("nothing of this program on the accessibility bus");
+        return {};
+    }
     QStringList faults;
     int focused = 0;
     bool seen = false;
@@ -157,6 +156,29 @@ void TestAccessibilityBus::checkWindow(QWidget* window, const QString& what)
         faults << QStringLiteral("%1 objects claim the focus: %2")
                       .arg(focused)
                       .arg(lines.filter(QStringLiteral("FOCUSED")).join(QStringLiteral("; ")));
+    return faults;
+}
+
+void TestAccessibilityBus::checkWindow(QWidget* window, const QString& what)
+{
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTest::qWait(200);
+    QString problem;
+    QStringList faults = faultsOf(window, &problem);
+    QVERIFY2(problem.isEmpty(), qPrintable(what + QStringLiteral(": ") + problem));
+    if (!faults.isEmpty()) {
+        // A walk on a loaded machine can meet a window in the middle of filling itself (the
+        // results read on a thread arrive); what a learner meets is what is still there
+        // a moment later.
+        QTest::qWait(1000);
+        const QStringList again = faultsOf(window, &problem);
+        QVERIFY2(problem.isEmpty(), qPrintable(what + QStringLiteral(": ") + problem));
+        faults.erase(std::remove_if(faults.begin(), faults.end(),
+                                    [&](const QString& f) { return !again.contains(f); }),
+                     faults.end());
+    }
     QVERIFY2(faults.isEmpty(), qPrintable(what + QStringLiteral(": ") + faults.join(QStringLiteral("; "))));
 }
 
