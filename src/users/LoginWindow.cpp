@@ -283,7 +283,15 @@ void LoginWindow::setPasswordBoxVisible(bool visible)
 void LoginWindow::onLearnerSaved(const Learner& learner, bool isNew, bool firstLearner)
 {
     QListWidgetItem* item = m_list->currentItem();
-    if (isNew) {
+    if (isNew && !firstLearner && m_list->count() == 0) {
+        // Another program added the first learner meanwhile: show the list as it now is.
+        readLearners();
+        item = nullptr;
+        for (int i = 0; i < m_list->count() && !item; ++i) {
+            if (m_list->item(i)->data(StudentIdRole).toLongLong() == learner.pkStudentID)
+                item = m_list->item(i);
+        }
+    } else if (isNew) {
         // The very first learner is the administrator.
         item = addEntry(learner, firstLearner);
     } else if (item) {

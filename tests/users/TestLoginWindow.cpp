@@ -63,6 +63,7 @@ private slots:
     void init();
     void cleanup();
     void firstLearnerIsAdministrator();
+    void firstLearnerOfAnotherProgram();
     void usersFileGoneReturnsToLogin();
     void duplicateNameRefused();
     void validation_data();
@@ -258,6 +259,24 @@ void TestLoginWindow::firstLearnerIsAdministrator()
             QCOMPARE(!admin->isHidden(), administrator);
         QTRY_VERIFY(login.isNull()); // unloaded after the login
     }
+}
+
+// Another program on the same folder added the first learner while this login window stood
+// empty: the learner made here is not the administrator, is not told so, and the list shows
+// both, the other program's learner as the administrator.
+void TestLoginWindow::firstLearnerOfAnotherProgram()
+{
+    LoginWindow* login = openLogin();
+    QCOMPARE(login->loginList()->count(), 0);
+    QString error;
+    QVERIFY2(UsersDatabase::forApp().addLearner({0, QStringLiteral("Zeno"), QStringLiteral("Verdi"), {}, 1}, &error),
+             qPrintable(error));
+    QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi")}));
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(login->loginList()->count(), 2);
+    QVERIFY(entry(login, QStringLiteral("Zeno Verdi"))->font().bold());
+    QVERIFY(!entry(login, QStringLiteral("Anna Bianchi"))->font().bold());
+    QCOMPARE(login->loginList()->currentItem(), entry(login, QStringLiteral("Anna Bianchi")));
 }
 
 // The users database removed under a logged-in learner (another copy, a person): said when
