@@ -189,22 +189,38 @@ void ActivityWindow::keyPressEvent(QKeyEvent* event)
 
 void ActivityWindow::closeEvent(QCloseEvent* event)
 {
-    if (!confirmLeave()) {
-        event->ignore();
-        return;
+    if (!m_left) {
+        if (!confirmLeave()) {
+            event->ignore();
+            return;
+        }
+        m_left = true;
+        leaving();
+        if (!m_finished && answersGiven() > 0)
+            record(rightSoFar(), answersGiven());
     }
-    if (!m_finished && answersGiven() > 0)
-        record(rightSoFar(), answersGiven());
     QMainWindow::closeEvent(event);
+}
+
+void ActivityWindow::closeWithoutAsking()
+{
+    m_withoutAsking = true;
+    // Inside the question, Qt ignores a second close: the answer lets the first one go on.
+    if (m_question)
+        m_question->reject();
+    else
+        close();
 }
 
 bool ActivityWindow::confirmLeave()
 {
-    if (m_finished || answersGiven() == 0 || qEnvironmentVariableIsSet("PARLANTO_ACTIVITY_NO_DIALOGS"))
+    if (m_withoutAsking || m_finished || answersGiven() == 0 ||
+        qEnvironmentVariableIsSet("PARLANTO_ACTIVITY_NO_DIALOGS"))
         return true;
     QMessageBox box(QMessageBox::Question, windowTitle(), commonText("leave"),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    m_question = &box;
+    return box.exec() == QMessageBox::Yes || m_withoutAsking;
 }

@@ -10,6 +10,7 @@
 
 class QKeyEvent;
 class QLabel;
+class QMessageBox;
 class QPushButton;
 class QVBoxLayout;
 
@@ -34,6 +35,9 @@ public:
         Easy = 4
     };
     const std::vector<int>& grades() const { return m_grades; }
+    // Ended by the session or a signal: the window closes without asking, keeping the answers
+    // so far, also while the leave question is open.
+    void closeWithoutAsking();
 
 protected:
     ActivityWindow(const ActivityInput& input, const ActivityTextTable& texts, const char* activityName,
@@ -75,6 +79,9 @@ protected:
     // Asked by every close of an activity: with answers given and the session not finished,
     // the learner confirms leaving (No by default). False: the window stays.
     bool confirmLeave();
+    // The window closes for good (asked and confirmed, or ended by a signal): what still runs
+    // stops before the answers so far are recorded.
+    virtual void leaving() {}
     // Texts every activity shares ("leave", "noSound"), in the learner's language.
     QString commonText(const char* key) const;
     // A sound could not be heard (no audio device, a missing file): the window has said so,
@@ -98,6 +105,9 @@ private:
     const ActivityTextTable& m_texts;
     QLabel* m_soundProblem = nullptr;
     QPointer<QWidget> m_announcedOn;
+    QPointer<QMessageBox> m_question;
+    bool m_left = false;
+    bool m_withoutAsking = false;
     bool m_soundSaid = false;
     QString m_saveError;
     std::vector<int> m_grades;

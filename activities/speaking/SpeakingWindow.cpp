@@ -8,7 +8,6 @@
 #include "platform/ShownText.h"
 #include "platform/WaveFile.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -199,11 +198,11 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
     connect(m_record, &QPushButton::clicked, this, &SpeakingWindow::toggleRecording);
     connect(m_replay, &QPushButton::clicked, this, &SpeakingWindow::playRecording);
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
-    // Ended by the session or a signal: the window closes as by Escape, so that nothing is left
-    // recording and the recordings are deleted.
+    // Ended by the session or a signal: nothing is left recording, the recordings are deleted
+    // and the phrases graded so far are the result.
     EndSignals::install([window = QPointer<SpeakingWindow>(this)](int) {
         if (window)
-            window->close();
+            window->closeWithoutAsking();
         QCoreApplication::quit();
     });
 
@@ -417,16 +416,12 @@ void SpeakingWindow::deleteRecordings()
     m_recording.clear();
 }
 
-void SpeakingWindow::closeEvent(QCloseEvent* event)
+void SpeakingWindow::leaving()
 {
     m_nextSound.stop();
     m_recorder.cancel();
     ActivitySound::stop();
-    // Left before the last phrase: the phrases graded so far are the result; none, no result.
-    if (!m_finished && m_graded > 0)
-        record(m_right, m_graded);
     deleteRecordings();
-    QMainWindow::closeEvent(event);
 }
 
 void SpeakingWindow::keyPressEvent(QKeyEvent* event)

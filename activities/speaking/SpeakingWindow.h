@@ -53,7 +53,9 @@ public:
 protected:
     // V records or stops, Shift+V hears the recording, M the model, 1 to 4 grade, Escape closes.
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    // Left early, the phrases graded so far are the result: Hard and better count as said.
+    int rightSoFar() const override { return m_right; }
+    void leaving() override;
 
 private:
     void showPhrase();

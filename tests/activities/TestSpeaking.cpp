@@ -13,11 +13,13 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtEndian>
 
 #include <cmath>
@@ -298,8 +300,9 @@ private slots:
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }
 
-    // Started in a folder others may enter, nothing is recorded there; Escape after two grades
-    // records those two.
+    // Started in a folder others may enter, nothing is recorded there. Escape after two grades
+    // asks first, as every activity does: No keeps the session; a signal while the question is
+    // open ends it, recording those two once.
     void sharedFolderAndEscape()
     {
         QFile::remove(dir.filePath("Users.dat"));
@@ -324,7 +327,15 @@ private slots:
         QCOMPARE(w.recordingLimitMs(), 2 * 5000 + 2000); // a model of unknown length
         QTest::keyClick(&w, Qt::Key_2);
         QTest::keyClick(&w, Qt::Key_1);
+        QString question;
+        answerNextBox(QMessageBox::No, &question);
         QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(question.startsWith("Leave now?"));
+        QVERIFY(w.isVisible());
+        QCOMPARE(scoreRows(dir.filePath("Users.dat")), QStringList());
+
+        QTimer::singleShot(50, &w, [&w] { w.closeWithoutAsking(); }); // as a signal does
+        QTest::keyClick(&w, Qt::Key_Escape); // returns when the question is taken away
         QVERIFY(!w.isVisible());
         QCOMPARE(scoreRows(dir.filePath("Users.dat")), QStringList{"Zoë|Speaking|Café|1/2 (50%)|50|10:8"});
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
