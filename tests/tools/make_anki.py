@@ -2,16 +2,16 @@
 """Makes Anki packages (.apkg) and text exports the way Anki's documentation describes them,
 with nothing but Python's standard library: the tests and the benchmark import these.
 
-    make_anki.py SPEC.json
+    make_anki.py RECIPE.json
 
-SPEC: {"out": "deck.apkg", "kind": "package" | "text",
-       "deck": "Animali", "model": "Basic", "fields": ["Italian", "English"],
-       "notes": [["il cane [sound:cane.ogg]", "the dog"], ...],
-       "cloze": ["{{c1::cane}} abbaia"],          # notes of a cloze note type
-       "media": {"cane.ogg": "/path/to/cane.ogg"}, # package: name -> file to store
-       "mediaNames": {"0": "../evil.ogg"},         # package: media map entries as given
-       "padding": 0,                               # package: bytes of unused media (size tests)
-       "newestLayout": false}                      # package: collection.anki21b only
+RECIPE: {"out": "deck.apkg", "kind": "package" | "text",
+         "deck": "Animali", "model": "Basic", "fields": ["Italian", "English"],
+         "notes": [["il cane [sound:cane.ogg]", "the dog"], ...],
+         "cloze": ["{{c1::cane}} abbaia"],          # notes of a cloze note type
+         "media": {"cane.ogg": "/path/to/cane.ogg"}, # package: name -> file to store
+         "mediaNames": {"0": "../evil.ogg"},         # package: media map entries as given
+         "padding": 0,                               # package: bytes of unused media (size tests)
+         "newestLayout": false}                      # package: collection.anki21b only
 """
 import hashlib
 import json
