@@ -4,8 +4,10 @@
 #include "app/MessagePanel.h"
 #include "content/LoadingLog.h"
 #include "content/WebPage.h"
+#include "platform/Clock.h"
 #include "platform/Sound.h"
 #include "platform/Twips.h"
+#include "review/PhraseResults.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
 #include "study/ActivityPanel.h"
@@ -14,6 +16,7 @@
 #include "study/SubjectSelection.h"
 #include "subjects/SubjectTree.h"
 #include "users/ProgressWindow.h"
+#include "users/StudyDays.h"
 #include "widgets/Dialogs.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/Pictures.h"
@@ -143,6 +146,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_tree->setMinimumWidth(Twips::toPixels(4800));
     m_activities = new ActivityPanel(m_tree, central);
     connect(m_activities, &ActivityPanel::quitRequested, this, &MainWindow::endProgram);
+    connect(m_activities, &ActivityPanel::activityEnded, this, &MainWindow::onActivityEnded);
     m_selection = new SubjectSelection(m_tree, this);
     m_activities->setPhraseLoader([this](QTreeWidgetItem* subject) { m_selection->loadPhrases(subject); });
     m_selectSubject->setBuddy(m_tree);
@@ -199,6 +203,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     grid->addWidget(m_tree, 2, 0);
     grid->addWidget(right, 2, 1);
     grid->addLayout(buttons, 3, 0, 1, 2);
+    m_lblStatus = new QLabel(central);
+    m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    m_lblStatus->setTextFormat(Qt::PlainText);
+    TiledBackground::setTextColour(m_lblStatus, TiledBackground::ink());
+    grid->addWidget(m_lblStatus, 4, 0, 1, 2);
     grid->setRowStretch(2, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
@@ -461,10 +470,30 @@ void MainWindow::applyLogin(const QString& user, bool administrator)
     setWindowTitle(s.edition.EditionTitle + QStringLiteral(" ") + QStringLiteral(" [") + user +
                    QLatin1Char(']'));
     setTabOrderForSteps();
+    m_lblStatus->clear();
+    m_lblStatus->setAccessibleName(QString());
+    m_goalMetToldOn = QDate();
     // The learner's review is read beside the login, on a thread of its own.
     m_activities->startReview(s.usersDatabasePath(), user);
     show();
     startSlide();
+}
+
+void MainWindow::onActivityEnded()
+{
+    const AppState& s = app();
+    if (s.CurrentUser.isEmpty() || m_ended)
+        return;
+    // The status line is a courtesy: a file that cannot be read now leaves it as it was.
+    const QDate today = Clock::now().date();
+    QString error;
+    const auto goal = PhraseResults::dailyGoal(s.usersDatabasePath(), s.CurrentUser, &error);
+    const auto days =
+        goal ? StudyDays::load(s.usersDatabasePath(), s.CurrentUser, today, &error) : std::nullopt;
+    if (!days)
+        return;
+    m_lblStatus->setText(StudyDays::goalStatus(days->count(today), *goal, today, &m_goalMetToldOn));
+    m_lblStatus->setAccessibleName(m_lblStatus->text());
 }
 
 QPushButton* MainWindow::lblMoreActs() const

@@ -3,6 +3,7 @@
 #include "content/MessageRotation.h"
 #include "content/TemplateContent.h"
 
+#include <QDate>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -69,6 +70,8 @@ public:
     QPushButton* btnAdmin() const { return m_btnAdmin; }
     QPushButton* btnProgress() const { return m_btnProgress; }
     QAction* mnuProgress() const { return m_mnuProgress; } // its shortcut, Ctrl+P
+    // The status line: how far today's goal is after an activity.
+    QLabel* lblStatus() const { return m_lblStatus; }
     QWidget* picMenu() const { return m_picMenu; }
     // The message panel's timers: the slide's steps and the rest between two slides.
     QTimer* slideTimer() const { return m_slideTimer; }
@@ -107,6 +110,7 @@ private:
     void setTabOrderForSteps();
     void onSlideStep();
     void onRestOver();
+    void onActivityEnded();
 
     SubjectTree* m_tree = nullptr;
     ActivityPanel* m_activities = nullptr;
@@ -130,6 +134,8 @@ private:
     QMenu* m_mnuOption = nullptr;
     QAction* m_mnuEdit = nullptr;
     QAction* m_mnuListen = nullptr;
+    QLabel* m_lblStatus = nullptr;
+    QDate m_goalMetToldOn; // the day the status line said the goal was met
 
     QWidget* m_picMenu = nullptr;
     QLabel* m_lblCaption = nullptr;

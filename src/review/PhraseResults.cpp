@@ -22,6 +22,23 @@ bool isMissingTable(const Failure& f)
     return f.text.contains(QLatin1String("no such table"));
 }
 
+bool hasColumn(Database& db, const QString& table, const QString& column, bool* has, QString* error)
+{
+    Statement s = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(table), error);
+    if (!s.isValid())
+        return false;
+    *has = false;
+    Statement::Step step;
+    while ((step = s.step()) == Statement::Step::Row)
+        *has = *has || s.text(1).compare(column, Qt::CaseInsensitive) == 0;
+    if (step == Statement::Step::Error) {
+        if (error)
+            *error = s.errorString();
+        return false;
+    }
+    return true;
+}
+
 template <typename Read> bool readUsers(const QString& path, QString* error, Read read)
 {
     return LockedRetry::run(error, nullptr, [&](Failure& f) {
@@ -84,6 +101,35 @@ int twoDigits(QStringView t, int at)
     return (a < 0 || a > 9 || b < 0 || b > 9) ? -1 : a * 10 + b;
 }
 
+// A table made before the daily goal gains its column; its rows keep their settings.
+bool addDailyGoalColumn(Database& db, QString* error)
+{
+    bool has = false;
+    if (!hasColumn(db, QStringLiteral("tblReviewSettings"), QStringLiteral("nDailyGoal"), &has, error))
+        return false;
+    return has ||
+           db.exec(QStringLiteral("ALTER TABLE tblReviewSettings ADD COLUMN nDailyGoal INTEGER"), error);
+}
+
+// Sets one of the learner's review settings within the caller's transaction; the others stay.
+bool setSetting(Database& db, const QString& column, const QString& learner, const QVariant& value,
+                Failure& f)
+{
+    Statement row = LockedRetry::prepared(
+        db, QStringLiteral("INSERT OR IGNORE INTO tblReviewSettings (tName) VALUES (?)"), f);
+    if (!row.isValid())
+        return false;
+    row.bindText(1, learner);
+    if (!row.run())
+        return f.fromStatement(row);
+    Statement set = LockedRetry::prepared(
+        db, QStringLiteral("UPDATE tblReviewSettings SET %1 = ? WHERE tName = ?").arg(column), f);
+    if (!set.isValid())
+        return false;
+    set.bind(1, value).bindText(2, learner);
+    return set.run() || f.fromStatement(set);
+}
+
 } // namespace
 
 bool ensureTables(Database& db, QString* error)
@@ -98,8 +144,9 @@ bool ensureTables(Database& db, QString* error)
                                   "(tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade)"),
                    error) &&
            db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tblReviewSettings (tName TEXT PRIMARY KEY, "
-                                  "nDesiredRetention REAL)"),
+                                  "nDesiredRetention REAL, nDailyGoal INTEGER)"),
                    error) &&
+           addDailyGoalColumn(db, error) &&
            db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tblPhraseMemory (tName TEXT PRIMARY KEY, "
                                   "nUpToResultID INTEGER NOT NULL, bMemory BLOB NOT NULL)"),
                    error);
@@ -380,15 +427,37 @@ bool setDesiredRetention(const QString& usersDatabase, const QString& learner, d
 {
     retention = std::clamp(retention, FsrsScheduler::MinRetention, FsrsScheduler::MaxRetention);
     return writeUsers(usersDatabase, error, [&](Database& db, Failure& f) {
+        return setSetting(db, QStringLiteral("nDesiredRetention"), learner, QVariant(retention), f);
+    });
+}
+
+std::optional<int> dailyGoal(const QString& usersDatabase, const QString& learner, QString* error)
+{
+    int goal = DefaultDailyGoal;
+    const bool ok = readUsers(usersDatabase, error, [&](Database& db, Failure& f) {
+        goal = DefaultDailyGoal;
         Statement s = LockedRetry::prepared(
-            db,
-            QStringLiteral(
-                "INSERT OR REPLACE INTO tblReviewSettings (tName, nDesiredRetention) VALUES (?, ?)"),
-            f);
-        if (!s.isValid())
-            return false;
-        s.bindText(1, learner).bind(2, QVariant(retention));
-        return s.run() || f.fromStatement(s);
+            db, QStringLiteral("SELECT nDailyGoal FROM tblReviewSettings WHERE tName = ?"), f);
+        if (!s.isValid()) // a settings table older than the goal has none
+            return f.text.contains(QLatin1String("no such column"));
+        s.bindText(1, learner);
+        const Statement::Step step = s.step();
+        if (step == Statement::Step::Error)
+            return f.fromStatement(s);
+        if (step == Statement::Step::Row && !s.isNull(0))
+            goal = int(std::clamp<qint64>(s.integer(0), 0, MaxDailyGoal));
+        return true;
+    });
+    if (!ok)
+        return std::nullopt;
+    return goal;
+}
+
+bool setDailyGoal(const QString& usersDatabase, const QString& learner, int goal, QString* error)
+{
+    goal = std::clamp(goal, 0, MaxDailyGoal);
+    return writeUsers(usersDatabase, error, [&](Database& db, Failure& f) {
+        return setSetting(db, QStringLiteral("nDailyGoal"), learner, QVariant(goal), f);
     });
 }
 

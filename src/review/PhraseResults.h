@@ -35,8 +35,8 @@ struct PhraseHistory
 
 // The per-phrase results in the users database: tblPhraseResults (tName, tSubjectFile,
 // nPhraseNo, tActivity, tUtcTime "yyyy-MM-ddTHH:mm:ssZ", nGrade 1 to 4) and each learner's
-// review setting in tblReviewSettings (tName, nDesiredRetention). Both tables are made where
-// they are missing (an older file), without touching any other row.
+// review settings in tblReviewSettings (tName, nDesiredRetention, nDailyGoal). The tables and
+// columns are made where they are missing (an older file), without touching any other row.
 namespace PhraseResults {
 
 // Creates the tables and their index where they are missing.
@@ -93,5 +93,12 @@ bool storeMemory(const QString& usersDatabase, const QString& learner, const Sto
 std::optional<double> desiredRetention(const QString& usersDatabase, const QString& learner, QString* error);
 bool setDesiredRetention(const QString& usersDatabase, const QString& learner, double retention,
                          QString* error);
+
+// The phrases a day the learner means to answer; 0 is no goal.
+constexpr int DefaultDailyGoal = 10;
+constexpr int MaxDailyGoal = 1000;
+// The learner's daily goal (the default when none was set, clamped to 0 to MaxDailyGoal).
+std::optional<int> dailyGoal(const QString& usersDatabase, const QString& learner, QString* error);
+bool setDailyGoal(const QString& usersDatabase, const QString& learner, int goal, QString* error);
 
 } // namespace PhraseResults

@@ -193,4 +193,20 @@ enum class Caption : int
     Undo = 368,                  // Undo
     NothingToUndo = 369,         // There is nothing to undo.
     PathTooLong = 370,           // The path of this file is too long for the program to open it. Move...
+    // The study habit: the calendar of study days, the daily goal and the forgiving streak.
+    StudyDays = 505,         // Study days
+    StudyLastYear = 506,     // Last 12 months
+    StudyShowYear = 507,     // Show:
+    StudyDayFormat = 508,    // dddd, d MMMM (how a day of the calendar is written)
+    StudyDayPhrases = 509,   // %1: %2 phrases
+    StudyDayOnePhrase = 510, // %1: 1 phrase
+    DailyGoal = 511,         // Daily goal (phrases a day, 0 for none):
+    GoalMetRecently = 512,   // Goal met on %1 of the last 7 days
+    GoalLongestRun = 513,    // Longest run of weeks with the goal met on at least 5 days: %1
+    GoalRule = 514,          // A week counts when the goal is met on at least 5 of its 7 days, ...
+    GoalProgressToday = 515, // %1 of %2 phrases today
+    GoalMetToday = 516,      // Today's goal is met: %1 of %2.
+    StudiedRecently = 517,   // Studied on %1 of the last 7 days (no daily goal)
+    StudyLongestRun = 518,   // Longest run of weeks with study on at least 5 days: %1
+    StudyToday = 519,        // %1 (today)
 };

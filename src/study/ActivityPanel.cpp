@@ -6,6 +6,7 @@
 #include "content/ActivityPictures.h"
 #include "content/LoadingLog.h"
 #include "content/WebPage.h"
+#include "platform/ProcessEndWatch.h"
 #include "platform/Sound.h"
 #include "platform/Twips.h"
 #include "state/AppState.h"
@@ -127,6 +128,8 @@ ActivityPanel::ActivityPanel(SubjectTree* tree, QWidget* parent) : QWidget(paren
 {
     if (tree)
         m_review = new ReviewNode(tree, this);
+    m_running = new ProcessEndWatch(this);
+    connect(m_running, &ProcessEndWatch::ended, this, &ActivityPanel::activityEnded);
     setObjectName(QStringLiteral("PicActsHolder"));
     m_picActs = new QWidget(this);
     m_picActs->setObjectName(QStringLiteral("picActs"));
@@ -395,4 +398,5 @@ void ActivityPanel::onActivityClicked(int index)
         return;
     }
     HandOverFiles::setStarted(app(), pid);
+    m_running->watch(pid);
 }

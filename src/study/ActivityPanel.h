@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+class ProcessEndWatch;
 class QLabel;
 class QPushButton;
 class QScrollBar;
@@ -83,6 +84,8 @@ signals:
     void hovered();
     // An activity's pictures cannot be read: the program cannot go on.
     void quitRequested();
+    // An activity this panel started has ended (its results, if any, are written by then).
+    void activityEnded();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -98,6 +101,7 @@ private:
 
     SubjectTree* m_tree;
     ReviewNode* m_review = nullptr;
+    ProcessEndWatch* m_running = nullptr;
     QWidget* m_picActs = nullptr;
     QScrollBar* m_scroll = nullptr;
     QPushButton* m_more = nullptr;

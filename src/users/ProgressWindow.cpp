@@ -7,15 +7,18 @@
 #include "study/ActivityNames.h"
 #include "users/MemoryView.h"
 #include "users/ProgressCharts.h"
+#include "users/StudyHabitView.h"
 #include "widgets/Dialogs.h"
 #include "widgets/TiledBackground.h"
 
 #include <QChartView>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -47,6 +50,7 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
 
     m_charts = new ProgressCharts(this);
     m_memory = new MemoryView(learner, this);
+    m_habit = new StudyHabitView(learner, this);
 
     m_close = new QPushButton(c(Caption::Close), this);
     m_close->setObjectName(QStringLiteral("btnClose"));
@@ -66,14 +70,16 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     layout->addLayout(figures);
     layout->addWidget(m_subjects);
     layout->addWidget(m_memory);
+    layout->addWidget(m_habit);
     layout->addWidget(m_charts, 1);
     layout->addLayout(buttons);
 
     setTabOrder(m_subjects, m_memory->forecastChart());
     setTabOrder(m_memory->forecastChart(), m_memory->desiredRetention());
-    setTabOrder(m_memory->desiredRetention(), m_charts->focusTarget());
+    setTabOrder(m_memory->desiredRetention(), m_habit->yearChoice());
+    setTabOrder(m_habit->dailyGoal(), m_charts->focusTarget());
     setTabOrder(m_charts->focusTarget(), m_close);
-    resize(Twips::size(10500, 8400));
+    resize(Twips::size(10500, 10200));
 }
 
 bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, QString* error)
@@ -98,7 +104,8 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
     }
     m_subjects->setVisible(!summary.subjects.isEmpty());
     m_charts->setEntries(*entries, c(Caption::NoResultsToBegin));
-    return m_memory->load(usersDatabasePath, today.toJulianDay(), error);
+    return m_memory->load(usersDatabasePath, today.toJulianDay(), error) &&
+           m_habit->load(usersDatabasePath, today, error);
 }
 
 void ProgressWindow::open(QWidget* parent, const QString& learner)

@@ -10,10 +10,12 @@ class ProgressCharts;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
+class StudyHabitView;
 
 // "My progress": the logged-in learner's results over time, for every learner. A short
 // summary (sessions this week, subjects studied, best and latest score per subject) above
-// a chart per activity, and what the learner remembers of the phrases studied (MemoryView).
+// a chart per activity, what the learner remembers of the phrases studied (MemoryView), and
+// the calendar of study days with the daily goal (StudyHabitView).
 class ProgressWindow : public QDialog
 {
     Q_OBJECT
@@ -39,5 +41,6 @@ private:
     QTreeWidget* m_subjects = nullptr;
     ProgressCharts* m_charts = nullptr;
     MemoryView* m_memory = nullptr;
+    StudyHabitView* m_habit = nullptr;
     QPushButton* m_close = nullptr;
 };

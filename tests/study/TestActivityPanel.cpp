@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 
 #include <memory>
 
@@ -555,7 +556,8 @@ private slots:
         QVERIFY(main->isEnabled());
     }
 
-    // A real program is started for real and sees the input file's name and folder.
+    // A real program is started for real and sees the input file's name and folder; the panel
+    // tells once it has ended.
     void realLaunch()
     {
         ActivityPrograms::setStarterForTests({});
@@ -569,10 +571,12 @@ private slots:
         writeCfg(app().activitiesFolder + "recorder.cfg");
         QVERIFY(fx->subject(TestSupport::subjectFile("a"), 3));
         build();
+        QSignalSpy ended(panel, &ActivityPanel::activityEnded);
         tree->setCurrentItem(installedSubject(0));
         panel->onActivityClicked(0);
         QVERIFY(fx->boxes.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 20000);
         const QList<QByteArray> lines = StudyFixture::readAll(record).split('\n');
         QCOMPARE(QDir(QString::fromUtf8(lines.at(0))).canonicalPath(),
                  QDir(app().handOverFolder).canonicalPath());

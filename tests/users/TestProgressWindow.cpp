@@ -8,6 +8,7 @@
 #include "platform/Sound.h"
 #include "review/PhraseResults.h"
 #include "state/AppState.h"
+#include "study/ActivityPanel.h"
 #include "support/ModalDriver.h"
 #include "support/TestSupport.h"
 #include "users/AdminWindow.h"
@@ -15,6 +16,7 @@
 #include "users/MemoryView.h"
 #include "users/ProgressCharts.h"
 #include "users/ProgressWindow.h"
+#include "users/StudyCalendar.h"
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
 #include "widgets/Dialogs.h"
@@ -31,6 +33,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSet>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyleOption>
@@ -68,6 +71,9 @@ private slots:
     void damagedDatabaseOffersTheNewestBackup();
     void memoryOfThePhrases_data();
     void memoryOfThePhrases();
+    void studyDaysAndDailyGoal_data();
+    void studyDaysAndDailyGoal();
+    void goalTodayAfterAnActivity();
 
 private:
     UsersDatabase users() const { return UsersDatabase::forApp(); }
@@ -75,6 +81,8 @@ private:
     void addScore(const QString& name, const QString& activity, const QString& subject, const QVariant& text,
                   const QVariant& number, const QString& date);
     void fillDatabase();
+    // A session of n phrases on that local day and hour.
+    void answer(const QString& learner, const QDate& day, int hour, int n);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MainWindow> m_main;
@@ -396,6 +404,122 @@ void TestProgressWindow::memoryOfThePhrases()
     QCOMPARE(memory->lblRetention()->text(), texts[2]);
     QCOMPARE(desired->accessibleName(), app().captions(Caption::ReviewDesiredRetention));
     QVERIFY(m_boxes.isEmpty());
+}
+
+void TestProgressWindow::answer(const QString& learner, const QDate& day, int hour, int n)
+{
+    const QDateTime when(day, QTime(hour, 0));
+    ScoreRow score{learner, "Flashcards", "Al Caffè", QString("%1/%1").arg(n), 100.0, {}, {}};
+    score.setWhen(when);
+    std::vector<PhraseResultRow> rows;
+    for (int i = 1; i <= n; ++i)
+        rows.push_back({learner, {"Al_Caffe.ita", i}, "Flashcards", when.toSecsSinceEpoch(), 3});
+    QString error;
+    QVERIFY2(appendScore(users().path(), score, rows, &error), qPrintable(error));
+}
+
+void TestProgressWindow::studyDaysAndDailyGoal_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QStringList>("texts"); // today, a week back, a day before that, then the figures
+    QTest::newRow("English") << "English"
+                             << QStringList{
+                                    "Tuesday, 8 December: 12 phrases (today)",
+                                    "Tuesday, 1 December: 34 phrases", "Monday, 30 November: 1 phrase",
+                                    "Goal met on 1 of the last 7 days", "Goal met on 0 of the last 7 days"};
+    QTest::newRow("Spanish") << "Spanish"
+                             << QStringList{"martes, 8 de diciembre: 12 frases (hoy)",
+                                            "martes, 1 de diciembre: 34 frases",
+                                            "lunes, 30 de noviembre: 1 frase",
+                                            "Objetivo cumplido 1 de los últimos 7 días",
+                                            "Objetivo cumplido 0 de los últimos 7 días"};
+}
+
+// The calendar read by keyboard in the interface's language, the years to choose from, and
+// the goal stored as it is changed.
+void TestProgressWindow::studyDaysAndDailyGoal()
+{
+    QFETCH(QString, language);
+    QFETCH(QStringList, texts);
+    QString error;
+    app().edition.InterfaceLanguage = language;
+    QVERIFY2(app().captions.load(QStringLiteral(PARLANTO_PROGRAM_DIR "/Parlanto.tpl"), language, &error),
+             qPrintable(error));
+    const QString anna = "Anna Bianchi";
+    answer(anna, QDate(2026, 12, 8), 9, 12);
+    answer(anna, QDate(2026, 12, 1), 20, 34);
+    answer(anna, QDate(2026, 11, 30), 23, 1);
+    answer(anna, QDate(2024, 5, 2), 10, 3);
+
+    ProgressWindow window(anna);
+    QVERIFY2(window.load(users().path(), QDate(2026, 12, 8), &error), qPrintable(error));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* calendar = window.findChild<StudyCalendar*>("calStudyDays");
+    auto* years = window.findChild<QComboBox*>("cboStudyYear");
+    auto* goal = window.findChild<QSpinBox*>("spnDailyGoal");
+    auto* recent = window.findChild<QLabel*>("lblGoalRecent");
+    QVERIFY(calendar && years && goal && recent);
+    QCOMPARE(years->count(), 4); // the last 12 months, 2026, 2025, 2024
+    QCOMPARE(years->itemText(3), "2024");
+    QCOMPARE(goal->value(), 10);
+    QCOMPARE(recent->text(), texts[3]);
+    QVERIFY(!window.findChild<QLabel*>("lblGoalRule")->text().isEmpty());
+
+    calendar->setFocus();
+    QCOMPARE(calendar->accessibleDescription(), texts[0]);
+    QTest::keyClick(calendar, Qt::Key_Left);
+    QCOMPARE(calendar->accessibleDescription(), texts[1]);
+    QTest::keyClick(calendar, Qt::Key_Up);
+    QCOMPARE(calendar->accessibleDescription(), texts[2]);
+    QCOMPARE(calendar->toolTip(), texts[2]);
+    QTest::keyClick(calendar, Qt::Key_Right);
+    QTest::keyClick(calendar, Qt::Key_Right); // past today: stays on the last day
+    QCOMPARE(calendar->accessibleDescription(), texts[0]);
+    QCOMPARE(calendar->accessibleName(), app().captions(Caption::StudyDays));
+
+    years->setCurrentIndex(3);
+    QCOMPARE(calendar->currentDay(), QDate(2024, 12, 31));
+    QTest::keyClick(calendar, Qt::Key_Home);
+    QCOMPARE(calendar->currentDay(), QDate(2024, 1, 1));
+
+    // Raised to 13 by keyboard, stored at once: today's 12 no longer meet it.
+    goal->setFocus();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(goal, Qt::Key_Up);
+    QCOMPARE(PhraseResults::dailyGoal(users().path(), anna, &error), std::optional<int>(13));
+    QCOMPARE(recent->text(), texts[4]);
+    QVERIFY(m_boxes.isEmpty());
+}
+
+// The status line after each activity: how far today's goal is, once that it is met, then quiet.
+void TestProgressWindow::goalTodayAfterAnActivity()
+{
+    QString error;
+    app().edition.InterfaceLanguage = "English";
+    QVERIFY2(app().captions.load(QStringLiteral(PARLANTO_PROGRAM_DIR "/Parlanto.tpl"), "English", &error),
+             qPrintable(error));
+    addLearner("Anna", "Bianchi");
+    const QString anna = "Anna Bianchi";
+    m_main->loadSettings();
+    m_main->applyLogin(anna, false);
+    QLabel* status = m_main->findChild<QLabel*>("lblStatus");
+    QVERIFY(status && status->text().isEmpty());
+    ActivityPanel* panel = m_main->activityPanel();
+    answer(anna, QDate(2026, 12, 7), 22, 30); // yesterday's do not count
+    answer(anna, QDate(2026, 12, 8), 9, 8);
+    emit panel->activityEnded();
+    QCOMPARE(status->text(), "8 of 10 phrases today");
+    QCOMPARE(status->accessibleName(), status->text());
+    answer(anna, QDate(2026, 12, 8), 10, 3);
+    emit panel->activityEnded();
+    QCOMPARE(status->text(), "Today's goal is met: 11 of 10.");
+    answer(anna, QDate(2026, 12, 8), 11, 3);
+    emit panel->activityEnded();
+    QCOMPARE(status->text(), QString());
+    QVERIFY2(PhraseResults::setDailyGoal(users().path(), anna, 0, &error), qPrintable(error));
+    emit panel->activityEnded();
+    QCOMPARE(status->text(), QString()); // no goal, nothing to say
 }
 
 QTEST_MAIN(TestProgressWindow)
