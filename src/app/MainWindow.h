@@ -69,6 +69,9 @@ public:
     QPushButton* btnAdmin() const { return m_btnAdmin; }
     QPushButton* btnProgress() const { return m_btnProgress; }
     QAction* mnuProgress() const { return m_mnuProgress; } // its shortcut, Ctrl+P
+    // Opens the import window on a vocabulary file ("": the learner chooses one) and shows
+    // the subjects it made selected in the tree.
+    void importVocabulary(const QString& path);
     QWidget* picMenu() const { return m_picMenu; }
     // The message panel's timers: the slide's steps and the rest between two slides.
     QTimer* slideTimer() const { return m_slideTimer; }
@@ -94,6 +97,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildMenuPanel(QWidget* central);
@@ -127,6 +132,8 @@ private:
     QPushButton* m_btnAdmin = nullptr;
     QPushButton* m_btnProgress = nullptr;
     QAction* m_mnuProgress = nullptr;
+    QPushButton* m_btnImport = nullptr;
+    QAction* m_mnuImport = nullptr;
     QMenu* m_mnuOption = nullptr;
     QAction* m_mnuEdit = nullptr;
     QAction* m_mnuListen = nullptr;
