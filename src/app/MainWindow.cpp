@@ -14,7 +14,9 @@
 #include "study/HandOverFiles.h"
 #include "study/PhraseMenu.h"
 #include "study/SubjectSelection.h"
+#include "subjects/ImportWindow.h"
 #include "subjects/SubjectTree.h"
+#include "subjects/VocabularyImport.h"
 #include "users/ProgressWindow.h"
 #include "users/StudyDays.h"
 #include "widgets/Dialogs.h"
@@ -24,6 +26,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPointer>
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -187,11 +193,22 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
         Sound::PlayInterfaceSound();
         ProgressWindow::open(this, app().CurrentUser);
     });
+    // "Import vocabulary...": a button and a shortcut; a vocabulary file dropped on the
+    // window opens the same window.
+    m_btnImport = makeButton(central, QStringLiteral("btnImportVocabulary"));
+    m_mnuImport = new QAction(this);
+    m_mnuImport->setObjectName(QStringLiteral("mnuImportVocabulary"));
+    m_mnuImport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    addAction(m_mnuImport);
+    connect(m_btnImport, &QPushButton::clicked, m_mnuImport, &QAction::trigger);
+    connect(m_mnuImport, &QAction::triggered, this, [this] { importVocabulary(QString()); });
+    setAcceptDrops(true);
     auto* buttons = new QHBoxLayout();
     buttons->setSpacing(Twips::toPixels(120)); // the buttons never touch
     buttons->addWidget(m_btnChangeUser);
     buttons->addWidget(m_btnCreateVirtualSubjects);
     buttons->addWidget(m_btnOpenSubjectsFolder);
+    buttons->addWidget(m_btnImport);
     buttons->addWidget(m_btnProgress);
     buttons->addStretch(1);
     buttons->addWidget(m_btnAdmin);
@@ -247,6 +264,47 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::importVocabulary(const QString& path)
+{
+    if (Dialogs::isBehindModal(this))
+        return;
+    const QPointer<MainWindow> self(this);
+    const QStringList made = ImportWindow::importFile(path, this);
+    if (!self || made.isEmpty())
+        return;
+    app().SubjectsChanged = true;
+    m_tree->refreshSubjects();
+    m_tree->selectFile(made.first());
+    m_tree->setFocus();
+}
+
+namespace {
+// The one vocabulary file a drag brings, or "".
+QString draggedVocabulary(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().first().isLocalFile())
+        return QString();
+    const QString path = data->urls().first().toLocalFile();
+    return VocabularyImport::isVocabularyFile(path) ? path : QString();
+}
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!draggedVocabulary(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString path = draggedVocabulary(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // After the drop has ended: the window runs its own loop.
+    QTimer::singleShot(0, this, [this, path] { importVocabulary(path); });
+}
 
 void MainWindow::buildMenuPanel(QWidget* central)
 {
@@ -368,6 +426,10 @@ void MainWindow::loadSettings()
         m_btnCreateVirtualSubjects->setToolTip(c(Caption::NotAvailableYet));
     LoadingLog::addLine(c(Caption::LoadingPleaseWait)); // the splash's own wording
     setButtonText(m_btnOpenSubjectsFolder, c(Caption::OpenSubjectsFolder));
+    setButtonText(m_btnImport, c(Caption::ImportVocabularyButton));
+    m_mnuImport->setText(c(Caption::ImportVocabularyButton));
+    m_btnImport->setToolTip(c(Caption::ImportVocabularyButton) + QStringLiteral(" (") +
+                            m_mnuImport->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
     setButtonText(m_btnAdmin, c(Caption::Results));
     setButtonText(m_btnProgress, c(Caption::MyProgress));
     m_mnuProgress->setText(c(Caption::MyProgress));
@@ -589,7 +651,7 @@ void MainWindow::setTabOrderForSteps()
     for (int i = 0; ActivityButton* b = m_activities->button(i); ++i)
         order << b;
     order << lblMoreActs() << m_btnChangeUser << m_btnCreateVirtualSubjects << m_btnOpenSubjectsFolder
-          << m_btnProgress << m_btnAdmin << m_lblMsg; // as they stand, left to right
+          << m_btnImport << m_btnProgress << m_btnAdmin << m_lblMsg; // as they stand, left to right
     for (LinkLabel* l : std::as_const(m_menuLabels))
         order << l;
     order << m_lblURL;

@@ -72,6 +72,9 @@ public:
     QAction* mnuProgress() const { return m_mnuProgress; } // its shortcut, Ctrl+P
     // The status line: how far today's goal is after an activity.
     QLabel* lblStatus() const { return m_lblStatus; }
+    // Opens the import window on a vocabulary file ("": the learner chooses one) and shows
+    // the subjects it made selected in the tree.
+    void importVocabulary(const QString& path);
     QWidget* picMenu() const { return m_picMenu; }
     // The message panel's timers: the slide's steps and the rest between two slides.
     QTimer* slideTimer() const { return m_slideTimer; }
@@ -97,6 +100,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildMenuPanel(QWidget* central);
@@ -131,6 +136,8 @@ private:
     QPushButton* m_btnAdmin = nullptr;
     QPushButton* m_btnProgress = nullptr;
     QAction* m_mnuProgress = nullptr;
+    QPushButton* m_btnImport = nullptr;
+    QAction* m_mnuImport = nullptr;
     QMenu* m_mnuOption = nullptr;
     QAction* m_mnuEdit = nullptr;
     QAction* m_mnuListen = nullptr;

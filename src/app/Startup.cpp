@@ -20,6 +20,7 @@
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTree.h"
+#include "subjects/ImportWindow.h"
 #include "subjects/VocabularyImport.h"
 #include "users/UsersBackup.h"
 #include "widgets/Dialogs.h"
@@ -86,22 +87,8 @@ QString addOpenedFile(const QString& path, QWidget* parent)
 {
     const AppState& s = app();
     const Captions& c = s.captions;
-    if (VocabularyImport::isVocabularyFile(path)) { // made into subjects of the learner's own
-        VocabularyImport::Options o =
-            VocabularyImport::optionsFor(s.edition.ProgramCode, s.edition.LanguageCode,
-                                         s.edition.StudiedLanguage, s.edition.InterfaceLanguage);
-        o.outFolder = s.learnerSubjectsFolder.isEmpty() ? s.installedSubjectsFolder : s.learnerSubjectsFolder;
-        o.replaceExisting = [&](const QStringList& names) {
-            return Dialogs::askYesNo(parent, c(Caption::SameSubjectExists) + QStringLiteral("\n\n") +
-                                                 names.join('\n') + QStringLiteral("\n\n") +
-                                                 c(Caption::ReplaceWithOpened));
-        };
-        QString error;
-        const auto result = VocabularyImport::run(path, o, &error);
-        Dialogs::inform(parent, result ? result->summary() : error,
-                        result ? QMessageBox::Information : QMessageBox::Warning);
-        return result ? result->subjects.first() : QString();
-    }
+    if (VocabularyImport::isVocabularyFile(path)) // made into subjects of the learner's own
+        return ImportWindow::importFile(path, parent).value(0);
     const SubjectImport import = checkSubjectImport(s, path);
     const QString name = QFileInfo(path).fileName();
     switch (import.kind) {

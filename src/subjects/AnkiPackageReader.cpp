@@ -2,6 +2,8 @@
 
 #include "platform/Database.h"
 #include "subjects/AnkiTextReader.h"
+#include "subjects/ProtobufWire.h"
+#include "subjects/ZstdFrames.h"
 
 #include <QDir>
 #include <QFile>
@@ -131,11 +133,179 @@ QString lastPart(const QString& deck)
     return name.section(QLatin1String("::"), -1).trimmed();
 }
 
-} // namespace
+// What the package's "meta" entry says (a protobuf message whose field 1 is the layout's
+// version): 0 when there is none, as in packages of the older layouts.
+constexpr quint64 NewestLayout = 3;
+std::optional<quint64> layoutVersion(zip_t* zip, const QString& path, QString* error)
+{
+    const zip_int64_t index = zip_name_locate(zip, "meta", 0);
+    if (index < 0)
+        return 0;
+    const auto bytes = readEntry(zip, index, 64 * 1024, QStringLiteral("%1: the package's version").arg(path), error);
+    if (!bytes)
+        return std::nullopt;
+    quint64 version = 0;
+    ProtobufWire wire(*bytes);
+    while (wire.next()) {
+        if (wire.field() == 1 && wire.type() == ProtobufWire::Type::Varint)
+            version = wire.number();
+    }
+    if (wire.failed()) {
+        *error = QStringLiteral("%1: the package's version (meta) is damaged").arg(path);
+        return std::nullopt;
+    }
+    if (version > NewestLayout) {
+        *error = QStringLiteral("%1 is in a package layout newer than this program knows (version %2): in "
+                                "Anki, export the deck again with \"Support older Anki versions\" ticked")
+                     .arg(path)
+                     .arg(version);
+        return std::nullopt;
+    }
+    return version;
+}
 
-namespace AnkiPackageReader {
+// The newest layout's media list: a zstd-compressed protobuf message whose field 1 repeats
+// one entry per file (field 1 its name, 2 its size, 3 its SHA-1, 255 its zip entry's name when
+// that is not its place in the list).
+bool readNewestMediaList(zip_t* zip, zip_int64_t mediaIndex, const QString& path,
+                         QHash<QString, zip_int64_t>* media, QString* error)
+{
+    const QString what = QStringLiteral("%1: the media list").arg(path);
+    const auto compressed = readEntry(zip, mediaIndex, VocabularyLimits::MaxTextBytes, what, error);
+    if (!compressed)
+        return false;
+    const auto bytes = ZstdFrames::decompress(*compressed, VocabularyLimits::MaxTextBytes, error);
+    if (!bytes) {
+        *error = QStringLiteral("%1: %2").arg(what, *error);
+        return false;
+    }
+    ProtobufWire list(*bytes);
+    for (quint64 position = 0; list.next(); ) {
+        if (list.field() != 1 || list.type() != ProtobufWire::Type::Bytes)
+            continue;
+        QString name;
+        QByteArray entryName = QByteArray::number(position++);
+        ProtobufWire entry(list.bytes());
+        while (entry.next()) {
+            if (entry.field() == 1 && entry.type() == ProtobufWire::Type::Bytes)
+                name = QString::fromUtf8(entry.bytes());
+            else if (entry.field() == 255 && entry.type() == ProtobufWire::Type::Varint)
+                entryName = QByteArray::number(entry.number());
+        }
+        if (entry.failed()) {
+            *error = QStringLiteral("%1 is damaged").arg(what);
+            return false;
+        }
+        if (const QString problem = mediaNameProblem(name); !problem.isEmpty()) {
+            *error = QStringLiteral("%1: %2").arg(what, problem);
+            return false;
+        }
+        if (const zip_int64_t index = zip_name_locate(zip, entryName.constData(), 0); index >= 0)
+            media->insert(name, index);
+    }
+    if (list.failed()) {
+        *error = QStringLiteral("%1 is damaged").arg(what);
+        return false;
+    }
+    return true;
+}
 
-std::optional<VocabularySource> read(const QString& path, const QString& scratchFolder, QString* error)
+// The older layouts' media list: JSON, the zip's numbered entries to the names the notes use.
+bool readJsonMediaList(zip_t* zip, zip_int64_t mediaIndex, const QString& path,
+                       QHash<QString, zip_int64_t>* media, QString* error)
+{
+    const auto bytes = readEntry(zip, mediaIndex, VocabularyLimits::MaxTextBytes,
+                                 QStringLiteral("%1: the media list").arg(path), error);
+    if (!bytes)
+        return false;
+    QJsonParseError parseError;
+    const QJsonDocument json = QJsonDocument::fromJson(*bytes, &parseError);
+    if (!bytes->trimmed().isEmpty() && !json.isObject()) {
+        *error = QStringLiteral("%1: the media list is not the JSON map of an Anki package (%2)")
+                     .arg(path, parseError.errorString());
+        return false;
+    }
+    const QJsonObject map = json.object();
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        const QString name = it.value().toString();
+        if (const QString problem = mediaNameProblem(name); !problem.isEmpty()) {
+            *error = QStringLiteral("%1: the media list: %2").arg(path, problem);
+            return false;
+        }
+        const zip_int64_t index = zip_name_locate(zip, it.key().toUtf8().constData(), 0);
+        if (index >= 0)
+            media->insert(name, index);
+    }
+    return true;
+}
+
+// Decompresses an entry of the newest layout into a file, a block at a time, at most limit
+// bytes (the frame's stated size checked first).
+bool decompressEntry(zip_t* zip, zip_int64_t index, qint64 limit, const QString& target, const QString& what,
+                     QString* error)
+{
+    zip_file_t* file = zip_fopen_index(zip, zip_uint64_t(index), 0);
+    QFile out(target);
+    if (!file || !out.open(QIODevice::WriteOnly)) {
+        if (file)
+            zip_fclose(file);
+        *error = QStringLiteral("%1 cannot be copied out: %2")
+                     .arg(what, file ? out.errorString() : QString::fromLocal8Bit(zip_strerror(zip)));
+        return false;
+    }
+    const ZstdFrames::Reader read = [file, &what](char* buffer, qint64 size, QString* error) -> qint64 {
+        const zip_int64_t n = zip_fread(file, buffer, zip_uint64_t(size));
+        if (n < 0)
+            *error = QStringLiteral("%1 is damaged in the package").arg(what);
+        return qint64(n);
+    };
+    QString problem;
+    const bool ok = ZstdFrames::decompressStream(read, out, limit, &problem) && out.flush();
+    const bool closed = zip_fclose(file) == 0;
+    if (!ok || !closed) {
+        *error = problem.startsWith(what) ? problem
+                                          : QStringLiteral("%1: %2").arg(what, problem.isEmpty()
+                                                                                   ? QStringLiteral("damaged")
+                                                                                   : problem);
+        return false;
+    }
+    return true;
+}
+
+// The collection written into the file target as the SQLite database it is, whichever layout
+// the package has: copied out of the older layouts, decompressed out of the newest.
+bool writeCollection(zip_t* zip, const QString& path, const QString& target, bool* newest, QString* error)
+{
+    const auto version = layoutVersion(zip, path, error);
+    if (!version)
+        return false;
+    const QString what = QStringLiteral("%1: the collection").arg(path);
+    // The newest layout also holds a "collection.anki2" that only tells older versions to
+    // update: the compressed collection comes first.
+    if (const zip_int64_t index = zip_name_locate(zip, "collection.anki21b", 0); index >= 0) {
+        *newest = true;
+        return decompressEntry(zip, index, MaxCollectionBytes, target, what, error);
+    }
+    if (*version == NewestLayout) {
+        *error = QStringLiteral("%1 is an Anki package of the newest layout without its collection "
+                                "(collection.anki21b)")
+                     .arg(path);
+        return false;
+    }
+    *newest = false;
+    zip_int64_t collection = zip_name_locate(zip, "collection.anki21", 0);
+    if (collection < 0)
+        collection = zip_name_locate(zip, "collection.anki2", 0);
+    if (collection < 0) {
+        *error = QStringLiteral("%1 is a zip file but not an Anki package (it holds no collection.anki2, "
+                                "collection.anki21 or collection.anki21b)")
+                     .arg(path);
+        return false;
+    }
+    return copyEntry(zip, collection, MaxCollectionBytes, target, what, error);
+}
+
+std::optional<Zip> openPackage(const QString& path, QString* error)
 {
     if (const QString problem = vocabularySizeProblem(path, VocabularyLimits::MaxPackageBytes);
         !problem.isEmpty()) {
@@ -150,62 +320,53 @@ std::optional<VocabularySource> read(const QString& path, const QString& scratch
                      : QStringLiteral("%1 is a damaged zip file: %2").arg(path, zipErrorText(code));
         return std::nullopt;
     }
-    const Zip zip(opened, zip_discard);
-    if (zip_name_locate(zip.get(), "collection.anki21b", 0) >= 0) {
-        *error =
-            QStringLiteral("%1 is in the newest Anki package layout (collection.anki21b, compressed with "
-                           "zstd), which this program cannot read: in Anki, export the deck again with "
-                           "\"Support older Anki versions\" ticked")
-                .arg(path);
-        return std::nullopt;
-    }
-    zip_int64_t collection = zip_name_locate(zip.get(), "collection.anki21", 0);
-    if (collection < 0)
-        collection = zip_name_locate(zip.get(), "collection.anki2", 0);
-    if (collection < 0) {
-        *error = QStringLiteral("%1 is a zip file but not an Anki package (it holds no collection.anki2 or "
-                                "collection.anki21)")
-                     .arg(path);
-        return std::nullopt;
-    }
+    return Zip(opened, zip_discard);
+}
 
-    // The media map: numbered zip entries to the names the notes use.
-    QHash<QString, zip_int64_t> media;
-    if (const zip_int64_t mediaIndex = zip_name_locate(zip.get(), "media", 0); mediaIndex >= 0) {
-        const auto bytes = readEntry(zip.get(), mediaIndex, VocabularyLimits::MaxTextBytes,
-                                     QStringLiteral("%1: the media list").arg(path), error);
-        if (!bytes)
-            return std::nullopt;
-        QJsonParseError parseError;
-        const QJsonDocument json = QJsonDocument::fromJson(*bytes, &parseError);
-        if (!bytes->trimmed().isEmpty() && !json.isObject()) {
-            *error = QStringLiteral("%1: the media list is not the JSON map of an Anki package (%2)")
-                         .arg(path, parseError.errorString());
-            return std::nullopt;
-        }
-        const QJsonObject map = json.object();
-        for (auto it = map.begin(); it != map.end(); ++it) {
-            const QString name = it.value().toString();
-            if (const QString problem = mediaNameProblem(name); !problem.isEmpty()) {
-                *error = QStringLiteral("%1: the media list: %2").arg(path, problem);
-                return std::nullopt;
-            }
-            const zip_int64_t index = zip_name_locate(zip.get(), it.key().toUtf8().constData(), 0);
-            if (index >= 0)
-                media.insert(name, index);
-        }
-    }
+} // namespace
 
-    // The collection, copied out to be opened as the SQLite database it is.
+namespace AnkiPackageReader {
+
+QString collectionDatabase(const QString& path, const QString& scratchFolder, QString* error)
+{
+    const auto zip = openPackage(path, error);
+    if (!zip)
+        return QString();
+    const QString target = QDir(scratchFolder).filePath(QStringLiteral("collection.db"));
+    bool newest = false;
+    if (!writeCollection(zip->get(), path, target, &newest, error)) {
+        QFile::remove(target);
+        return QString();
+    }
+    return target;
+}
+
+std::optional<VocabularySource> read(const QString& path, const QString& scratchFolder, QString* error)
+{
+    const auto opened = openPackage(path, error);
+    if (!opened)
+        return std::nullopt;
+    const Zip zip = *opened;
+
+    // The collection, written out to be opened as the SQLite database it is.
     const QString collectionPath = QDir(scratchFolder).filePath(QStringLiteral("collection.db"));
     struct Removal
     {
         QString path;
         ~Removal() { QFile::remove(path); }
     } removal{collectionPath};
-    if (!copyEntry(zip.get(), collection, MaxCollectionBytes, collectionPath,
-                   QStringLiteral("%1: the collection").arg(path), error))
+    bool newest = false;
+    if (!writeCollection(zip.get(), path, collectionPath, &newest, error))
         return std::nullopt;
+
+    // The media list: the zip's entries to the names the notes use.
+    QHash<QString, zip_int64_t> media;
+    if (const zip_int64_t mediaIndex = zip_name_locate(zip.get(), "media", 0); mediaIndex >= 0) {
+        if (!(newest ? readNewestMediaList(zip.get(), mediaIndex, path, &media, error)
+                     : readJsonMediaList(zip.get(), mediaIndex, path, &media, error)))
+            return std::nullopt;
+    }
+
     auto db = Database::open(collectionPath, QString(), Database::Mode::ReadOnly, error);
     if (!db) {
         *error = QStringLiteral("%1: the collection is not a database: %2").arg(path, *error);
@@ -248,6 +409,7 @@ std::optional<VocabularySource> read(const QString& path, const QString& scratch
 
     VocabularySource source;
     source.file = path;
+    source.format = newest ? QStringLiteral("anki-package-newest") : QStringLiteral("anki-package");
     source.title = QFileInfo(path).completeBaseName();
     Statement notes = db->prepare(
         QStringLiteral("SELECT n.id, n.mid, n.flds, (SELECT c.did FROM cards c WHERE c.nid = n.id ORDER BY "
@@ -348,8 +510,15 @@ std::optional<VocabularySource> read(const QString& path, const QString& scratch
             *error = QStringLiteral("the sound %1 is not in the package").arg(name);
             return std::nullopt;
         }
-        return readEntry(zip.get(), media.value(name), VocabularyLimits::MaxSoundBytes,
-                         QStringLiteral("the sound %1").arg(name), error);
+        const QString what = QStringLiteral("the sound %1").arg(name);
+        auto bytes = readEntry(zip.get(), media.value(name), VocabularyLimits::MaxSoundBytes, what, error);
+        // The newest layout compresses each media file with zstd.
+        if (bytes && ZstdFrames::startsFrame(*bytes)) {
+            bytes = ZstdFrames::decompress(*bytes, VocabularyLimits::MaxSoundBytes, error);
+            if (!bytes)
+                *error = QStringLiteral("%1: %2").arg(what, *error);
+        }
+        return bytes;
     };
     return source;
 }

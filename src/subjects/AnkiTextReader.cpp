@@ -1,5 +1,7 @@
 #include "AnkiTextReader.h"
 
+#include "subjects/HtmlEntities.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -105,18 +107,7 @@ QString plainText(const QString& field, bool html, QStringList* sounds)
     text.replace(breaks, QStringLiteral(" "));
     text.remove(tags);
     // Entities last, so that "&lt;b&gt;" stays text.
-    static const QRegularExpression entity(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z]+);"));
-    static const QHash<QString, QString> named = {
-        {QStringLiteral("amp"), QStringLiteral("&")},    {QStringLiteral("lt"), QStringLiteral("<")},
-        {QStringLiteral("gt"), QStringLiteral(">")},     {QStringLiteral("quot"), QStringLiteral("\"")},
-        {QStringLiteral("apos"), QStringLiteral("'")},   {QStringLiteral("nbsp"), QStringLiteral(" ")},
-        {QStringLiteral("ndash"), QStringLiteral("–")},  {QStringLiteral("mdash"), QStringLiteral("—")},
-        {QStringLiteral("hellip"), QStringLiteral("…")}, {QStringLiteral("laquo"), QStringLiteral("«")},
-        {QStringLiteral("raquo"), QStringLiteral("»")},  {QStringLiteral("iexcl"), QStringLiteral("¡")},
-        {QStringLiteral("iquest"), QStringLiteral("¿")}, {QStringLiteral("rsquo"), QStringLiteral("’")},
-        {QStringLiteral("lsquo"), QStringLiteral("‘")},  {QStringLiteral("ldquo"), QStringLiteral("“")},
-        {QStringLiteral("rdquo"), QStringLiteral("”")},
-    };
+    static const QRegularExpression entity(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z][a-zA-Z0-9]*);"));
     QString out;
     qsizetype last = 0;
     for (auto it = entity.globalMatch(text); it.hasNext();) {
@@ -134,8 +125,8 @@ QString plainText(const QString& field, bool html, QStringList* sounds)
                 const char32_t c = code;
                 replacement = QString::fromUcs4(&c, 1);
             }
-        } else if (named.contains(name)) {
-            replacement = named.value(name);
+        } else if (const QString text = htmlEntity(name); !text.isEmpty()) {
+            replacement = text;
         }
         out += replacement;
         last = m.capturedEnd();
@@ -169,6 +160,7 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
 
     VocabularySource source;
     source.file = path;
+    source.format = QStringLiteral("anki-text");
     source.title = QFileInfo(path).completeBaseName();
     QChar separator;
     bool html = true;

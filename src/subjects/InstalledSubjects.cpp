@@ -1,5 +1,7 @@
 #include "InstalledSubjects.h"
 
+#include "platform/NaturalOrder.h"
+
 #include "subjects/SubjectCheck.h"
 
 #include "platform/Files.h"
@@ -25,9 +27,7 @@ QStringList installedSubjectNames(const AppState& state)
             if (!shipped.contains(name))
                 names << name;
         }
-        std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-            return a.compare(b, Qt::CaseInsensitive) < 0;
-        });
+        NaturalOrder::sort(names);
     }
     return names;
 }
@@ -73,7 +73,7 @@ SubjectImport checkSubjectImport(const AppState& state, const QString& path)
                           : SubjectImport::WrongName;
         import.target = state.virtualSubjectsFolder + name;
     } else {
-        import.verdict = checkSubjectFile(path, state.edition.ProgramCode);
+        import.verdict = checkSubjectFileAndTexts(path, state.edition.ProgramCode);
         if (import.verdict != QLatin1String("VALID"))
             return import;
         import.kind = suffix.compare(code, Qt::CaseInsensitive) == 0 ? SubjectImport::InstalledSubjectFile

@@ -116,6 +116,7 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
 
     VocabularySource source;
     source.file = path;
+    source.format = QStringLiteral("kvtml");
     QXmlStreamReader xml(bytes);
     if (!xml.readNextStartElement()) {
         *error = xml.hasError() ? xmlError(path, xml) : QStringLiteral("%1 is empty").arg(path);

@@ -1,5 +1,7 @@
 #include "SubjectFile.h"
 
+#include "platform/NaturalOrder.h"
+
 #include "platform/Database.h"
 #include "platform/Files.h"
 
@@ -739,24 +741,20 @@ bool restoreRows(const QString& path, const DeletedRows& rows, QString* error)
 } // namespace VirtualSubjectFile
 
 namespace {
-// The files of the folder whose names end with the suffix, in name order regardless of case.
-// Only the names are read: QDir's sorted listing builds and compares a QFileInfo for each
-// entry, a third of the tree's start-up with thousands of subjects.
+// The files of the folder whose names end with the suffix, in natural order ("Verbs 2"
+// before "Verbs 10", case ignored). Only the names are read: QDir's sorted listing builds
+// and compares a QFileInfo for each entry, a third of the tree's start-up with thousands of
+// subjects.
 QStringList listFiles(const QString& folder, const QString& suffix)
 {
     if (folder.isEmpty())
         return {};
-    // Each name with its case-folded form, folded once rather than at every comparison.
-    std::vector<std::pair<QString, QString>> found;
+    QStringList names;
     for (QString& name : fileNamesIn(folder)) {
         if (name.endsWith(suffix, Qt::CaseInsensitive) && name.size() > suffix.size())
-            found.emplace_back(name.toCaseFolded(), std::move(name));
+            names << std::move(name);
     }
-    std::sort(found.begin(), found.end()); // names that differ only by case keep one order
-    QStringList names;
-    names.reserve(qsizetype(found.size()));
-    for (auto& [folded, name] : found)
-        names << std::move(name);
+    NaturalOrder::sort(names);
     return names;
 }
 } // namespace
@@ -771,9 +769,53 @@ QStringList virtualSubjectFiles(const QString& folder, const QString& languageCo
     return listFiles(folder, QStringLiteral(".v") + languageCode);
 }
 
+namespace {
+bool isControlCharacter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || (u >= 0x7F && u <= 0x9F);
+}
+} // namespace
+
+qsizetype controlCharacterAt(const QString& text)
+{
+    const auto found = std::find_if(text.cbegin(), text.cend(), isControlCharacter);
+    return found == text.cend() ? -1 : qsizetype(found - text.cbegin());
+}
+
+QString withoutControlCharacters(const QString& text)
+{
+    if (controlCharacterAt(text) < 0)
+        return text;
+    QString clean = text;
+    clean.removeIf(isControlCharacter);
+    return clean;
+}
+
 QString checkSubjectFile(const QString& path, const QString& programCode)
 {
     QString error;
     const auto code = InstalledSubject::programCode(path, &error);
     return verdictOf(code, error, programCode);
+}
+
+QString checkSubjectFileAndTexts(const QString& path, const QString& programCode)
+{
+    const QString verdict = checkSubjectFile(path, programCode);
+    if (verdict != QLatin1String("VALID"))
+        return verdict;
+    QString error;
+    const auto phrases = InstalledSubject::phrases(path, false, &error);
+    if (!phrases)
+        return error.isEmpty() ? QStringLiteral("unknown error") : error;
+    for (const Phrase& p : *phrases) {
+        for (const QString* text : {&p.tPhrase, &p.tTranslation, &p.tTranslation2}) {
+            if (const qsizetype at = controlCharacterAt(*text); at >= 0)
+                return QStringLiteral("phrase %1 holds the control character U+%2, which no phrase text may "
+                                      "hold")
+                    .arg(p.pkPhraseNo)
+                    .arg(QString::number(text->at(at).unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        }
+    }
+    return verdict;
 }

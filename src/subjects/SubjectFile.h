@@ -125,3 +125,12 @@ QStringList virtualSubjectFiles(const QString& folder, const QString& languageCo
 // The verdict on an installed subject file for an edition: "VALID", "WRONG_LANGUAGE*" and
 // the file's code, or the description of the error met. Never throws, shows nothing.
 QString checkSubjectFile(const QString& path, const QString& programCode);
+// The same, and every phrase text read: one holding a control character is refused (the
+// subject tool's check and the import's; the program's checks at a click stay one read).
+QString checkSubjectFileAndTexts(const QString& path, const QString& programCode);
+
+// Phrase texts hold no control characters but tab and line breaks (a NUL or an escape would
+// be spoken, shown and handed to activities as they are): the first one's position, or -1.
+qsizetype controlCharacterAt(const QString& text);
+// The text without them.
+QString withoutControlCharacters(const QString& text);

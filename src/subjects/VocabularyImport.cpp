@@ -13,9 +13,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+
+#include <memory>
 
 namespace {
 
@@ -70,10 +73,6 @@ enum Role
     Translation2Column
 };
 
-QString plural(qsizetype count, const char* one, const char* many)
-{
-    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
-}
 
 // The languages of the file's columns for a message: "French and English".
 QString columnLanguages(const VocabularySource& source)
@@ -221,18 +220,68 @@ bool moveIntoPlace(const QString& tempFolder, const QDir& out, const QStringList
     return true;
 }
 
-// The hidden folders of imports that were killed before they ended (a day old: an import
-// running beside this one is never that old).
+// The interface's text: Spanish for a Spanish interface, English otherwise.
+QString says(const QString& language, const char* english, const char* spanish)
+{
+    return QString::fromUtf8(language == QLatin1String("Spanish") ? spanish : english);
+}
+
+const QString WorkFolderPattern = QStringLiteral(".parlanto-import-");
+const QString LockName = QStringLiteral("lock");
+
+// The hidden folders of imports that were stopped before they ended (killed, or the machine
+// switched off): their lock is no longer held by a running process. A folder without a lock
+// (made a moment ago by an import that is about to lock it) is left for a minute.
 void removeStaleImportFolders(const QDir& out)
 {
-    const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
-    const QFileInfoList folders = out.entryInfoList({QStringLiteral(".parlanto-import-*")},
-                                                    QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
+    const QDateTime minuteAgo = QDateTime::currentDateTime().addSecs(-60);
+    const QFileInfoList folders =
+        out.entryInfoList({WorkFolderPattern + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
     for (const QFileInfo& folder : folders) {
-        if (folder.lastModified() < dayAgo)
+        const QString lockPath = QDir(folder.absoluteFilePath()).filePath(LockName);
+        bool stale = false;
+        if (QFileInfo::exists(lockPath)) {
+            QLockFile lock(lockPath);
+            lock.setStaleLockTime(0); // stale only when its process has gone
+            stale = lock.tryLock(0);
+            if (stale)
+                lock.unlock();
+        } else {
+            stale = folder.lastModified() < minuteAgo;
+        }
+        if (stale)
             QDir(folder.absoluteFilePath()).removeRecursively();
     }
 }
+
+// A hidden working folder of one import in its output folder (on its disk, so that the
+// subjects are renamed into place, and never listed), locked while the import runs and
+// removed when it ends in any way; a killed import's folder is removed by the next one.
+class WorkFolder
+{
+public:
+    explicit WorkFolder(const QDir& out) : m_dir(out.filePath(WorkFolderPattern + QStringLiteral("XXXXXX")))
+    {
+        if (!m_dir.isValid())
+            return;
+        m_lock = std::make_unique<QLockFile>(m_dir.filePath(LockName));
+        m_lock->setStaleLockTime(0);
+        if (!m_lock->tryLock(0))
+            m_lock.reset();
+    }
+    ~WorkFolder()
+    {
+        m_lock.reset(); // unlocked before the folder goes
+    }
+    bool isValid() const { return m_dir.isValid() && m_lock; }
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+    QString errorString() const { return m_dir.isValid() ? QStringLiteral("cannot lock it") : m_dir.errorString(); }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QLockFile> m_lock;
+};
 
 } // namespace
 
@@ -304,65 +353,60 @@ std::optional<VocabularySource> VocabularyImport::read(const QString& path, cons
     return AnkiTextReader::read(path, error);
 }
 
-std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& path, const Options& o,
-                                                              QString* error)
+namespace {
+
+struct Planning
 {
-    // Everything the import writes goes into a hidden folder of the output folder (on its
-    // disk, so that the subjects are renamed into place, and never listed), removed at the end.
-    const QDir out(o.outFolder);
-    // A folder made for an import that fails goes again (once its hidden folder has gone).
-    struct MadeFolder
-    {
-        QString path;
-        bool keep = false;
-        ~MadeFolder()
-        {
-            if (!path.isEmpty() && !keep)
-                QDir().rmdir(path);
-        }
-    } madeFolder;
-    if (!out.exists())
-        madeFolder.path = out.absolutePath();
-    if (!QDir().mkpath(o.outFolder)) {
-        *error = QStringLiteral("cannot make the folder %1").arg(o.outFolder);
-        return std::nullopt;
-    }
-    removeStaleImportFolders(out);
-    QTemporaryDir temp(out.filePath(QStringLiteral(".parlanto-import-XXXXXX")));
-    if (!temp.isValid()) {
-        *error = QStringLiteral("cannot write in %1: %2").arg(out.path(), temp.errorString());
-        return std::nullopt;
-    }
-    auto source = read(path, temp.path(), error);
-    if (!source)
-        return std::nullopt;
-    const auto roles = columnRoles(*source, o, error);
+    std::vector<Role> roles;
+    int phraseColumn = -1;
+    int translationColumn = -1;
+    int translation2Column = -1;
+    std::vector<PlannedSubject> subjects;
+    std::map<QString, int> skipped;
+};
+
+// The columns' roles, the notes that make phrases and the subjects they make, named.
+std::optional<Planning> planImport(const VocabularySource& source, const VocabularyImport::Options& o,
+                                   QString* error)
+{
+    const QString& language = o.learnerLanguage;
+    auto roles = columnRoles(source, o, error);
     if (!roles)
         return std::nullopt;
+    Planning plan;
+    plan.roles = std::move(*roles);
     const auto column = [&](Role role) {
-        return int(std::find(roles->begin(), roles->end(), role) - roles->begin());
+        const auto at = std::find(plan.roles.begin(), plan.roles.end(), role);
+        return at == plan.roles.end() ? -1 : int(at - plan.roles.begin());
     };
-    const int phraseColumn = column(PhraseColumn);
-    const int translationColumn = column(TranslationColumn);
-    const int translation2Column = column(Translation2Column);
-
-    Result result;
-    result.file = path;
-    result.skipped = source->skipped;
+    plan.phraseColumn = column(PhraseColumn);
+    plan.translationColumn = column(TranslationColumn);
+    plan.translation2Column = column(Translation2Column);
+    plan.skipped = source.skipped;
+    if (source.notes.size() > size_t(VocabularyImport::MaxNotes)) {
+        *error = says(language, "%1 holds %2 notes; one import takes at most %3. Split the file into smaller files "
+                                "and import them one by one.",
+                      "%1 contiene %2 notas; una importación toma como máximo %3. Divida el archivo en archivos "
+                      "más pequeños e impórtelos uno por uno.")
+                     .arg(source.file)
+                     .arg(source.notes.size())
+                     .arg(VocabularyImport::MaxNotes);
+        return std::nullopt;
+    }
     // The notes that make phrases, grouped by lesson in the order lessons first appear.
     std::vector<std::pair<QString, std::vector<const VocabularyNote*>>> lessons;
-    for (const VocabularyNote& note : source->notes) {
-        const QString phrase = note.fields.value(phraseColumn);
-        const QString translation = note.fields.value(translationColumn);
-        const QString translation2 = note.fields.value(translation2Column);
+    for (const VocabularyNote& note : source.notes) {
+        const QString phrase = withoutControlCharacters(note.fields.value(plan.phraseColumn)).trimmed();
+        const QString translation = withoutControlCharacters(note.fields.value(plan.translationColumn)).trimmed();
+        const QString translation2 = note.fields.value(plan.translation2Column);
         if (phrase.isEmpty() || translation.isEmpty()) {
-            ++result.skipped[QStringLiteral("notes without the phrase or its translation")];
+            ++plan.skipped[QStringLiteral("notes without the phrase or its translation")];
             continue;
         }
         // The program's tree keeps "*" as its separator, so no phrase text may hold one.
         if (phrase.contains(QLatin1Char('*')) || translation.contains(QLatin1Char('*')) ||
             translation2.contains(QLatin1Char('*'))) {
-            ++result.skipped[QStringLiteral("notes holding \"*\", which phrase texts cannot hold")];
+            ++plan.skipped[QStringLiteral("notes holding \"*\", which phrase texts cannot hold")];
             continue;
         }
         auto it = std::find_if(lessons.begin(), lessons.end(),
@@ -373,22 +417,23 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
     }
     if (lessons.empty()) {
         QStringList why;
-        for (const auto& [reason, count] : result.skipped)
+        for (const auto& [reason, count] : plan.skipped)
             why << QStringLiteral("%1 %2").arg(count).arg(reason);
-        *error = QStringLiteral("%1 holds no note that makes a phrase%2")
-                     .arg(path, why.isEmpty()
-                                    ? QString()
-                                    : QStringLiteral(" (left out: %1)").arg(why.join(QLatin1String(", "))));
+        *error = says(language, "%1 holds no note that makes a phrase%2", "%1 no contiene ninguna nota que forme una frase%2")
+                     .arg(source.file,
+                          why.isEmpty() ? QString()
+                                        : says(language, " (left out: %1)", " (omitidas: %1)")
+                                              .arg(why.join(QLatin1String(", "))));
         return std::nullopt;
     }
 
     // Titles and file names, each file name once.
-    std::vector<PlannedSubject> planned;
     QSet<QString> names;
+    const QString ownTitle = withoutControlCharacters(o.title.trimmed().isEmpty() ? source.title : o.title).simplified();
     for (const auto& [lesson, notes] : lessons) {
-        QString title = lesson.isEmpty() ? source->title : lesson;
+        QString title = lesson.isEmpty() ? ownTitle : withoutControlCharacters(lesson).simplified();
         if (!o.titlePrefix.trimmed().isEmpty())
-            title = o.titlePrefix.trimmed() + QLatin1Char(' ') + title;
+            title = withoutControlCharacters(o.titlePrefix).simplified() + QLatin1Char(' ') + title;
         const int parts = int((notes.size() + MaxPhrases - 1) / MaxPhrases);
         for (int part = 0; part < parts; ++part) {
             PlannedSubject s;
@@ -403,62 +448,197 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
             const auto last =
                 notes.begin() + std::min<qsizetype>(qsizetype(notes.size()), (part + 1) * MaxPhrases);
             s.notes.assign(first, last);
-            planned.push_back(s);
+            plan.subjects.push_back(s);
         }
     }
+    if (plan.subjects.size() > size_t(VocabularyImport::MaxSubjects)) {
+        *error = says(language, "%1 would make %2 subjects; one import makes at most %3. Split the file into "
+                                "smaller files and import them one by one.",
+                      "%1 daría %2 temas; una importación crea como máximo %3. Divida el archivo en archivos "
+                      "más pequeños e impórtelos uno por uno.")
+                     .arg(source.file)
+                     .arg(plan.subjects.size())
+                     .arg(VocabularyImport::MaxSubjects);
+        return std::nullopt;
+    }
+    return plan;
+}
 
+QStringList existingNames(const Planning& plan, const QDir& out)
+{
     QStringList existing;
-    for (const PlannedSubject& s : planned) {
+    for (const PlannedSubject& s : plan.subjects) {
         const QFileInfo target(out.filePath(s.fileName));
         if (target.exists() || target.isSymLink())
             existing << s.fileName;
     }
-    if (!existing.isEmpty() && !(o.replaceExisting && o.replaceExisting(existing))) {
-        *error = QStringLiteral("%1 in %2 already %3; nothing was imported")
+    return existing;
+}
+
+// The phrases of one subject, with the file's own sounds where it brings them.
+std::vector<Phrase> phrasesOf(const PlannedSubject& s, const Planning& plan, const VocabularySource& source,
+                              VocabularyImport::Result* result)
+{
+    std::vector<Phrase> phrases;
+    for (const VocabularyNote* note : s.notes) {
+        Phrase p;
+        p.pkPhraseNo = qint64(phrases.size()) + 1;
+        p.tPhrase = withoutControlCharacters(note->fields.value(plan.phraseColumn)).trimmed();
+        p.tTranslation = withoutControlCharacters(note->fields.value(plan.translationColumn)).trimmed();
+        p.tTranslation2 = withoutControlCharacters(note->fields.value(plan.translation2Column)).trimmed();
+        // The phrase's own sound, or one in a column that is neither translation (an "Audio" field).
+        QString sound = plan.phraseColumn >= 0 ? note->sounds.value(plan.phraseColumn) : QString();
+        for (int i = 0; sound.isEmpty() && i < note->sounds.size(); ++i) {
+            if (i >= int(plan.roles.size()) || plan.roles[size_t(i)] == Skip)
+                sound = note->sounds.at(i);
+        }
+        if (!sound.isEmpty() && source.readSound) {
+            QString problem;
+            if (auto bytes = source.readSound(sound, &problem)) {
+                if (auto wave = SoundConversion::toPhraseWave(*bytes, &problem))
+                    p.bsound = std::move(*wave);
+            }
+            if (p.bsound.isEmpty())
+                ++result->soundProblems[QStringLiteral("%1, %2: %3").arg(source.file, note->where, problem)];
+            else
+                ++result->ownSounds;
+        }
+        phrases.push_back(std::move(p));
+    }
+    return phrases;
+}
+
+} // namespace
+
+std::optional<VocabularySource> VocabularyImport::readFor(const QString& path, const QString& outFolder,
+                                                          QString* error)
+{
+    const QDir out(outFolder);
+    if (!QDir().mkpath(outFolder)) {
+        *error = QStringLiteral("cannot make the folder %1").arg(outFolder);
+        return std::nullopt;
+    }
+    removeStaleImportFolders(out);
+    const WorkFolder work(out);
+    if (!work.isValid()) {
+        *error = QStringLiteral("cannot write in %1: %2").arg(out.path(), work.errorString());
+        return std::nullopt;
+    }
+    return read(path, work.path(), error);
+}
+
+std::optional<QStringList> VocabularyImport::existingSubjects(const VocabularySource& source, const Options& o,
+                                                             QString* error)
+{
+    const auto plan = planImport(source, o, error);
+    if (!plan)
+        return std::nullopt;
+    return existingNames(*plan, QDir(o.outFolder));
+}
+
+std::optional<QStringList> VocabularyImport::matchedColumns(const VocabularySource& source, const Options& o)
+{
+    Options matching = o;
+    matching.columns.clear();
+    QString ignored;
+    const auto roles = columnRoles(source, matching, &ignored);
+    if (!roles)
+        return std::nullopt;
+    QStringList words;
+    for (const Role role : *roles)
+        words << (role == PhraseColumn        ? QStringLiteral("phrase")
+                  : role == TranslationColumn ? QStringLiteral("translation")
+                                              : QStringLiteral("skip"));
+    return words;
+}
+
+QString VocabularyImport::cancelledText(const QString& language)
+{
+    return says(language, "The import was cancelled: nothing was imported.",
+                "Se canceló la importación: no se importó nada.");
+}
+
+std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& path, const Options& o,
+                                                              QString* error)
+{
+    // A folder made for an import that fails goes again (once its hidden folder has gone).
+    struct MadeFolder
+    {
+        QString path;
+        bool keep = false;
+        ~MadeFolder()
+        {
+            if (!path.isEmpty() && !keep)
+                QDir().rmdir(path);
+        }
+    } madeFolder;
+    if (!QDir(o.outFolder).exists())
+        madeFolder.path = QDir(o.outFolder).absolutePath();
+    if (o.progress && !o.progress(Progress{})) {
+        *error = cancelledText(o.learnerLanguage);
+        return std::nullopt;
+    }
+    const auto source = readFor(path, o.outFolder, error);
+    if (!source)
+        return std::nullopt;
+    auto result = run(*source, o, error);
+    madeFolder.keep = result.has_value();
+    return result;
+}
+
+std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySource& source, const Options& o,
+                                                              QString* error)
+{
+    const QDir out(o.outFolder);
+    if (!QDir().mkpath(o.outFolder)) {
+        *error = QStringLiteral("cannot make the folder %1").arg(o.outFolder);
+        return std::nullopt;
+    }
+    const auto plan = planImport(source, o, error);
+    if (!plan)
+        return std::nullopt;
+    const QString& language = o.learnerLanguage;
+    Progress progress;
+    progress.stage = Progress::Writing;
+    progress.total = int(plan->subjects.size());
+    progress.notes = int(source.notes.size());
+    const auto cancelled = [&] {
+        if (!o.progress || o.progress(progress))
+            return false;
+        *error = cancelledText(language);
+        return true;
+    };
+    if (cancelled())
+        return std::nullopt;
+    if (const QStringList existing = existingNames(*plan, out);
+        !existing.isEmpty() && !(o.replaceExisting && o.replaceExisting(existing))) {
+        *error = says(language, "%1 in %2 already %3; nothing was imported",
+                      "%1 ya %3 en %2; no se importó nada")
                      .arg(existing.join(QLatin1String(", ")), out.path(),
-                          QLatin1String(existing.size() == 1 ? "exists" : "exist"));
+                          existing.size() == 1 ? says(language, "exists", "existe") : says(language, "exist", "existen"));
+        return std::nullopt;
+    }
+    removeStaleImportFolders(out);
+    const WorkFolder temp(out);
+    if (!temp.isValid()) {
+        *error = QStringLiteral("cannot write in %1: %2").arg(out.path(), temp.errorString());
         return std::nullopt;
     }
 
+    Result result;
+    result.file = source.file;
+    result.language = language;
+    result.skipped = plan->skipped;
     const QString voice = voiceOf(o.studiedLanguage);
-    for (const PlannedSubject& s : planned) {
-        std::vector<Phrase> phrases;
+    for (const PlannedSubject& s : plan->subjects) {
+        std::vector<Phrase> phrases = phrasesOf(s, *plan, source, &result);
         QStringList toSpeak;
         std::vector<size_t> spokenAt;
-        for (const VocabularyNote* note : s.notes) {
-            Phrase p;
-            p.pkPhraseNo = qint64(phrases.size()) + 1;
-            p.tPhrase = note->fields.value(phraseColumn);
-            p.tTranslation = note->fields.value(translationColumn);
-            p.tTranslation2 = note->fields.value(translation2Column);
-            // The phrase's own sound, or one in a column that is neither translation (an
-            // "Audio" field).
-            QString sound = note->sounds.value(phraseColumn);
-            for (int i = 0; sound.isEmpty() && i < note->sounds.size(); ++i) {
-                if (i < int(roles->size()) && (*roles)[size_t(i)] == Skip)
-                    sound = note->sounds.at(i);
-                else if (i >= int(roles->size()))
-                    sound = note->sounds.at(i);
+        for (size_t i = 0; i < phrases.size(); ++i) {
+            if (phrases[i].bsound.isEmpty()) {
+                toSpeak << phrases[i].tPhrase;
+                spokenAt.push_back(i);
             }
-            if (!sound.isEmpty()) {
-                QString problem;
-                auto bytes = source->readSound(sound, &problem);
-                if (bytes) {
-                    auto wave = SoundConversion::toPhraseWave(*bytes, &problem);
-                    if (wave)
-                        p.bsound = std::move(*wave);
-                }
-                if (p.bsound.isEmpty())
-                    ++result.soundProblems[QStringLiteral("%1, %2: %3")
-                                               .arg(source->file, note->where, problem)];
-                else
-                    ++result.ownSounds;
-            }
-            if (p.bsound.isEmpty()) {
-                toSpeak << p.tPhrase;
-                spokenAt.push_back(phrases.size());
-            }
-            phrases.push_back(std::move(p));
         }
         if (!toSpeak.isEmpty()) {
             const auto spoken = Speech::speakAll(voice, toSpeak, error);
@@ -472,43 +652,77 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
         if (!InstalledSubject::create(written, o.programCode, phrases, false, error))
             return std::nullopt;
         // As the program checks it before a learner studies it.
-        if (const QString verdict = checkSubjectFile(written, o.programCode);
-            verdict != QLatin1String("VALID")) {
+        if (const QString verdict = checkSubjectFileAndTexts(written, o.programCode); verdict != QLatin1String("VALID")) {
             *error = QStringLiteral("%1: the subject made from %2 fails the check: %3")
-                         .arg(s.fileName, path, verdict);
+                         .arg(s.fileName, source.file, verdict);
             return std::nullopt;
         }
         result.subjects << s.fileName;
         result.titles << s.title;
         result.phrases += int(phrases.size());
+        ++progress.done;
+        progress.spoken = result.spokenSounds;
+        if (cancelled())
+            return std::nullopt;
     }
     if (!moveIntoPlace(temp.path(), out, result.subjects, error))
         return std::nullopt;
-    madeFolder.keep = true;
     return result;
 }
 
+namespace {
+// The reasons the readers give for notes left out, in Spanish.
+QString reasonIn(const QString& language, const QString& reason)
+{
+    if (language != QLatin1String("Spanish"))
+        return reason;
+    static const std::map<QString, QString> spanish = {
+        {QStringLiteral("cloze notes (fill in the blank), which are not phrases"),
+         QStringLiteral("notas de huecos (rellenar el espacio), que no son frases")},
+        {QStringLiteral("notes without the phrase or its translation"),
+         QStringLiteral("notas sin la frase o su traducción")},
+        {QStringLiteral("notes holding \"*\", which phrase texts cannot hold"),
+         QStringLiteral("notas con \"*\", que los textos de las frases no pueden contener")},
+        {QStringLiteral("notes of a note type with other fields"),
+         QStringLiteral("notas de un tipo de nota con otros campos")},
+    };
+    const auto found = spanish.find(reason);
+    return found == spanish.end() ? reason : found->second;
+}
+} // namespace
+
 QString VocabularyImport::Result::summary() const
 {
+    const QString& l = language;
+    const auto count = [&](qsizetype n, const char* one, const char* many, const char* unoEs, const char* variosEs) {
+        return QStringLiteral("%1 %2").arg(n).arg(says(l, n == 1 ? one : many, n == 1 ? unoEs : variosEs));
+    };
     // Many titles are named by the first and the last: the tree shows them all.
     const QString named = titles.size() <= 6 ? titles.join(QLatin1String(", "))
                                              : QStringLiteral("%1 … %2").arg(titles.first(), titles.last());
-    QString text = QStringLiteral("Made %1 (%2) from %3: %4.")
-                       .arg(plural(subjects.size(), "subject", "subjects"),
-                            plural(phrases, "phrase", "phrases"), QFileInfo(file).fileName(), named);
-    text +=
-        QStringLiteral(" Sounds: %1 from the file, %2 spoken by espeak-ng.").arg(ownSounds).arg(spokenSounds);
+    QString text = says(l, "Made %1 (%2) from %3: %4.",
+                        subjects.size() == 1 ? "Se creó %1 (%2) a partir de %3: %4."
+                                             : "Se crearon %1 (%2) a partir de %3: %4.")
+                       .arg(count(subjects.size(), "subject", "subjects", "tema", "temas"),
+                            count(phrases, "phrase", "phrases", "frase", "frases"), QFileInfo(file).fileName(), named);
+    text += says(l, " Sounds: %1 from the file, %2 spoken by espeak-ng.",
+                 " Sonidos: %1 del archivo, %2 pronunciados por espeak-ng.")
+                .arg(ownSounds)
+                .arg(spokenSounds);
     if (!skipped.empty()) {
         QStringList why;
-        for (const auto& [reason, count] : skipped)
-            why << QStringLiteral("%1 %2").arg(count).arg(reason);
-        text += QStringLiteral(" Left out: %1.").arg(why.join(QLatin1String("; ")));
+        for (const auto& [reason, n] : skipped)
+            why << QStringLiteral("%1 %2").arg(n).arg(reasonIn(l, reason));
+        text += says(l, " Left out: %1.", " Omitidas: %1.").arg(why.join(QLatin1String("; ")));
     }
     if (!soundProblems.empty()) {
-        text +=
-            QStringLiteral(" %1 could not be used and %2 spoken instead (first: %3).")
-                .arg(plural(qsizetype(soundProblems.size()), "sound", "sounds"),
-                     QLatin1String(soundProblems.size() == 1 ? "was" : "were"), soundProblems.begin()->first);
+        const bool one = soundProblems.size() == 1;
+        text += says(l, one ? " %1 could not be used and was spoken instead (%2)."
+                            : " %1 could not be used and were spoken instead (first: %2).",
+                     one ? " %1 no se pudo usar y se pronunció en su lugar (%2)."
+                         : " %1 no se pudieron usar y se pronunciaron en su lugar (el primero: %2).")
+                    .arg(count(qsizetype(soundProblems.size()), "sound", "sounds", "sonido", "sonidos"),
+                         soundProblems.begin()->first);
     }
     return text;
 }

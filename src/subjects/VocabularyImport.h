@@ -18,6 +18,19 @@
 class VocabularyImport
 {
 public:
+    struct Progress
+    {
+        enum Stage
+        {
+            Reading, // the file is being read
+            Writing  // subjects written: done of total
+        } stage = Reading;
+        int done = 0;
+        int total = 0;
+        int notes = 0;  // notes read
+        int spoken = 0; // sounds spoken so far
+    };
+
     struct Options
     {
         // The edition the subjects are for.
@@ -30,9 +43,19 @@ public:
         // What each column is, when the file does not say: "phrase", "translation",
         // "translation2" or "skip", in column order. Empty: matched from the file's languages.
         QStringList columns;
+        // Names the subjects of notes without a lesson instead of the file's title.
+        QString title;
         // Asked with the names of the files that exist already: true replaces them.
         std::function<bool(const QStringList& existing)> replaceExisting;
+        // Told what has been done (on the thread that runs the import); false cancels it,
+        // leaving nothing behind.
+        std::function<bool(const Progress& progress)> progress;
     };
+
+    // One import makes at most this many phrases and subjects: a larger file is refused with
+    // a message, never worked on for many minutes.
+    static constexpr int MaxNotes = 5000;
+    static constexpr int MaxSubjects = 500;
 
     // The options for an edition (its program code, subject extension, studied language and
     // the learner's language, as the edition table has them).
@@ -42,6 +65,7 @@ public:
     struct Result
     {
         QString file;         // the vocabulary file
+        QString language;     // the interface language the summary is said in
         QStringList subjects; // the file names written, in order
         QStringList titles;   // their titles
         int phrases = 0;
@@ -60,8 +84,22 @@ public:
     // bytes); scratchFolder takes what a reader must copy out (a package's collection).
     static std::optional<VocabularySource> read(const QString& path, const QString& scratchFolder,
                                                 QString* error);
+    // The same with a working folder of its own in outFolder (made if need be), removed again.
+    static std::optional<VocabularySource> readFor(const QString& path, const QString& outFolder,
+                                                   QString* error);
     // Reads, matches the languages, converts or speaks the sounds and writes the subjects.
     static std::optional<Result> run(const QString& path, const Options& options, QString* error);
+    // The same for a vocabulary already read.
+    static std::optional<Result> run(const VocabularySource& source, const Options& options, QString* error);
+    // The subject files an import would replace in the output folder (for a question asked
+    // before it starts), or nothing with the reason it would be refused.
+    static std::optional<QStringList> existingSubjects(const VocabularySource& source, const Options& options,
+                                                       QString* error);
+    // The role words for options.columns that the file's own names give ("phrase",
+    // "translation", "skip"), or nothing when they do not say.
+    static std::optional<QStringList> matchedColumns(const VocabularySource& source, const Options& options);
+    // The text said when a learner cancels.
+    static QString cancelledText(const QString& language);
 
     // The English name of the language a file's language name, locale or field name stands
     // for ("fr_FR", "Français", "French word" give "French"), or "" when none is known.

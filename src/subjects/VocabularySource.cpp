@@ -71,3 +71,8 @@ QString mediaNameProblem(const QString& name)
         return QStringLiteral("a sound without a name");
     return QString();
 }
+
+bool isWordListRefusal(const QString& error)
+{
+    return error.contains(QLatin1String("a word list"));
+}

@@ -24,6 +24,7 @@ struct VocabularyNote
 struct VocabularySource
 {
     QString file;        // the path, for messages
+    QString format;      // "kvtml", "anki-text", "anki-package" or "anki-package-newest"
     QString title;       // the deck or file title: subjects of notes without a lesson
     QStringList columns; // per column, what the file calls it: a language name, a locale or a field name
     std::vector<VocabularyNote> notes;
@@ -49,5 +50,8 @@ std::optional<QByteArray> readVocabularyFile(const QString& path, qint64 limit, 
 QString megabytes(qint64 bytes);
 // The text of bytes that must be UTF-8: "" and the line of the first fault in *badLine when not.
 std::optional<QString> decodeUtf8(const QByteArray& bytes, int* badLine);
+// Whether a reader's refusal says the file is a word list in one language (a learner is
+// told what to do instead).
+bool isWordListRefusal(const QString& error);
 // A sound name from a file must be a plain name (no folder, no ".."): "" when it is, else the message.
 QString mediaNameProblem(const QString& name);

@@ -1,4 +1,5 @@
 #include "LoginWindow.h"
+#include "platform/NaturalOrder.h"
 #include "state/CaptionId.h"
 
 #include "platform/ShownText.h"
@@ -44,10 +45,7 @@ public:
     using QListWidgetItem::QListWidgetItem;
     bool operator<(const QListWidgetItem& other) const override
     {
-        const int c = QString::localeAwareCompare(text().toCaseFolded(), other.text().toCaseFolded());
-        if (c != 0)
-            return c < 0;
-        return text() < other.text();
+        return NaturalOrder::less(text(), other.text());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "ResultsHistory.h"
 
+#include "platform/NaturalOrder.h"
 #include "platform/Database.h"
 #include "users/UsersDatabase.h"
 
@@ -36,7 +37,7 @@ std::optional<double> inRange(std::optional<double> percent)
 
 bool byName(const QString& a, const QString& b)
 {
-    return QString::localeAwareCompare(a, b) < 0;
+    return NaturalOrder::less(a, b);
 }
 
 } // namespace

@@ -6,6 +6,9 @@
 // (xdotool). Once by mouse, once by keyboard only from the first start, where the results
 // follow, and then a second learner, not the administrator, hears a phrase on a private
 // sound server. Then, by keyboard, an installed subject studied with the real Dictation program.
+// Last, a vocabulary file dropped on the main window: its columns chosen in the import window
+// by keyboard, the subjects made, selected in the tree and studied with Flashcards; a long
+// import cancelled in its course leaves nothing behind.
 #include "support/ModalDriver.h"
 #include "support/PrivateSoundServer.h"
 #include "support/TestSupport.h"
@@ -27,6 +30,8 @@
 #include "state/CaptionId.h"
 #include "study/ActivityPanel.h"
 #include "study/HandOverFiles.h"
+#include "subjects/ImportWindow.h"
+#include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 #include "users/AdminWindow.h"
@@ -37,7 +42,9 @@
 #include "widgets/MessageWindow.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QProgressBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -521,6 +528,56 @@ class TestVirtualSubjectsEndToEnd : public QObject
         QCOMPARE(rows->at(0).score, QStringLiteral("%1/%1 (100%)").arg(cards));
     }
 
+    // Drops the file on the main window as a file manager's drag does; the import window
+    // opens in the drop's wake and action runs on it once it is up, in its own loop.
+    void dropAndImport(const QString& file, const std::function<void(ImportWindow*)>& action)
+    {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        const QPoint at = m_main->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(m_main.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(m_main.get(), &drop);
+        bool acted = false;
+        QTimer look;
+        look.setInterval(50);
+        connect(&look, &QTimer::timeout, m_main.get(), [&] {
+            auto* w = qobject_cast<ImportWindow*>(QApplication::activeModalWidget());
+            if (acted || !w || !w->isVisible())
+                return;
+            acted = true;
+            [&] {
+                STEP(focusLikeADesktop(w));
+                action(w);
+            }();
+            if (w->isVisible()) // Escape closes it as Close does
+                QTest::keyClick(w, Qt::Key_Escape);
+        });
+        look.start();
+        QTRY_VERIFY_WITH_TIMEOUT(acted && !QApplication::activeModalWidget(), 120000);
+    }
+    static bool importOver(ImportWindow* w)
+    {
+        return w->findChild<QPushButton*>(QStringLiteral("cancelButton"))->text() ==
+               app().captions(Caption::ImportClose);
+    }
+    // In the window just read: the phrase is the first column, the translation the second,
+    // chosen with the arrow keys, and Enter imports.
+    static void chooseColumnsAndImport(ImportWindow* w)
+    {
+        auto* phrase = w->findChild<QComboBox*>(QStringLiteral("phraseColumn"));
+        QTRY_COMPARE_WITH_TIMEOUT(phrase->count(), 3, WaitMs);
+        QTRY_COMPARE(focused(), static_cast<QWidget*>(phrase));
+        STEP(press(Qt::Key_Down));
+        STEP(press(Qt::Key_Tab));
+        STEP(press(Qt::Key_Down));
+        STEP(press(Qt::Key_Down));
+        QVERIFY(w->findChild<QPushButton*>(QStringLiteral("importButton"))->isEnabled());
+        STEP(press(Qt::Key_Return));
+    }
+
     bool xdotool(const QStringList& args, bool reportFailure = true)
     {
         return runXdotool(m_xdotool, args, WaitMs, reportFailure);
@@ -685,6 +742,64 @@ private slots:
         STEP(studyBoth(QStringLiteral("Mountain Phrases"), true));
         STEP(resultsByArrows());
         STEP(phraseHeardByAnotherLearner());
+    }
+
+    // The commonest file a learner has (two columns, no header line) dropped on the main
+    // window: the columns chosen by keyboard, the subjects VALID, selected in the tree and
+    // studied with Flashcards; then a 3,000-line file whose import is cancelled in its course
+    // leaves no file and no working folder.
+    void importByKeyboard()
+    {
+        STEP(firstStartByKeyboard());
+        const QString folder = app().learnerSubjectsFolder.isEmpty() ? app().installedSubjectsFolder
+                                                                     : app().learnerSubjectsFolder;
+        QByteArray lines;
+        for (int i = 1; i <= 3000; ++i)
+            lines += "parola " + QByteArray::number(i) + "\tword " + QByteArray::number(i) + "\n";
+        const QString small = m_dir->filePath(QStringLiteral("Parole.txt"));
+        const QString large = m_dir->filePath(QStringLiteral("Molte.txt"));
+        for (const auto& [file, bytes] : {std::pair{small, lines.left(lines.indexOf("parola 13\t"))},
+                                          std::pair{large, lines}}) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        }
+        QString summary;
+        STEP(dropAndImport(small, [&](ImportWindow* w) {
+            STEP(chooseColumnsAndImport(w));
+            QTRY_VERIFY_WITH_TIMEOUT(importOver(w), 60000);
+            summary = w->findChild<QLabel*>(QStringLiteral("status"))->text();
+        }));
+        QVERIFY2(summary.startsWith(QStringLiteral("Made 2 subjects (12 phrases) from Parole.txt")), qPrintable(summary));
+        for (const char* file : {"Parole_1.ita", "Parole_2.ita"})
+            QCOMPARE(checkSubject(QLatin1String(file)), QStringLiteral("VALID"));
+        SubjectTree* tree = m_main->subjectTree();
+        QTRY_VERIFY(tree->currentItem());
+        QCOMPARE(tree->currentItem()->text(0), QStringLiteral("Parole 1"));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(tree));
+        // Studied with Flashcards from the selection as it is.
+        const int flashcards = m_main->activityPanel()->activities().indexOf(QStringLiteral("Flashcards"));
+        QVERIFY(flashcards >= 0);
+        app().StudyPhraseCount = 0;
+        STEP(tabTo(m_main->activityPanel()->button(flashcards)));
+        STEP(press(Qt::Key_Space));
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
+        QCOMPARE(app().StudyPhraseCount, 10);
+        STEP(answerFlashcards(QStringLiteral("Parole 1"), 10));
+
+        const QStringList before =
+            QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QString cancelled;
+        STEP(dropAndImport(large, [&](ImportWindow* w) {
+            STEP(chooseColumnsAndImport(w));
+            auto* progress = w->findChild<QProgressBar*>(QStringLiteral("progress"));
+            QTRY_VERIFY_WITH_TIMEOUT(progress->maximum() == 300 && progress->value() >= 3, 120000);
+            STEP(press(Qt::Key_Space)); // Cancel has the keyboard while the import runs
+            QTRY_VERIFY_WITH_TIMEOUT(importOver(w), 60000);
+            cancelled = w->findChild<QLabel*>(QStringLiteral("status"))->text();
+        }));
+        QCOMPARE(cancelled, app().captions(Caption::ImportCancelled));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 before);
     }
 
     // Dictation from the panel: every phrase typed right (accents and apostrophes too) but one

@@ -2,6 +2,7 @@
 // listed, checked, studied and drawn as one; and adding a file to the learner's subjects.
 #include "support/TestSupport.h"
 
+#include "platform/NaturalOrder.h"
 #include "state/AppState.h"
 #include "study/RandomPhrases.h"
 #include "study/StudySet.h"
@@ -30,6 +31,27 @@ private slots:
         for (const QString& f :
              {app().installedSubjectsFolder, app().learnerSubjectsFolder, app().virtualSubjectsFolder})
             QVERIFY(QDir().mkpath(f));
+    }
+
+    // Numbered subjects in the order people count, in one folder and across both, case
+    // ignored; learners' names and other lists sort the same way.
+    void numberedNamesSortNaturally()
+    {
+        AppState& s = app();
+        for (const char* name : {"Verbs_10", "verbs_2", "Verbs_1", "Verbs_100"})
+            QVERIFY(TestSupport::writeSubject(programFile(TestSupport::subjectFile(name)), TestSupport::ownEdition(), 1));
+        QVERIFY(TestSupport::writeSubject(learnerFile(TestSupport::subjectFile("Verbs_11")), TestSupport::ownEdition(), 1));
+        QStringList expected;
+        for (const char* name : {"Verbs_1", "verbs_2", "Verbs_10", "Verbs_11", "Verbs_100"})
+            expected << TestSupport::subjectFile(name);
+        QCOMPARE(installedSubjectNames(s), expected);
+        expected.removeAt(3);
+        QCOMPARE(installedSubjectFiles(s.installedSubjectsFolder, s.edition.LanguageCode), expected);
+        QStringList names{QStringLiteral("Anna 10"), QStringLiteral("anna 9"), QStringLiteral("Anna 9"),
+                          QStringLiteral("Ánna 1")};
+        NaturalOrder::sort(names);
+        QCOMPARE(names, (QStringList{QStringLiteral("Ánna 1"), QStringLiteral("Anna 9"), QStringLiteral("anna 9"),
+                                     QStringLiteral("Anna 10")}));
     }
 
     // One list; the learner's file of the same name is the one read, checked and studied.

@@ -13,8 +13,11 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QImage>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
+#include <QSysInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -156,6 +159,8 @@ private slots:
     void handWrittenKvtml();
     void ankiText();
     void ankiPackage();
+    void newestLayoutPackage();
+    void textsCleanedAndStaleFoldersRemoved();
     void badInputs_data();
     void badInputs();
 
@@ -406,6 +411,117 @@ void TestVocabularyImport::ankiPackage()
     QVERIFY2(qAbs(sound.durationMs - 600) <= 100, qPrintable(QString::number(sound.durationMs)));
 }
 
+// A package of the newest layout (meta, collection.anki21b and media compressed with zstd by
+// the zstd program, the protobuf bytes written by the recipe's script) with a sound and a
+// picture: the phrases, the deck's last part and the sound are found; the picture is left.
+void TestVocabularyImport::newestLayoutPackage()
+{
+    const QString folder = m_root.filePath(QStringLiteral("anki-newest"));
+    QVERIFY(makeOgg(folder + QStringLiteral("/source/gatto.ogg")).isEmpty());
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QVERIFY(picture.save(folder + QStringLiteral("/source/gatto.png")));
+    const QString apkg = folder + QStringLiteral("/Animali.apkg");
+    const QJsonObject recipe{
+        {QStringLiteral("out"), apkg},
+        {QStringLiteral("newestLayout"), true},
+        {QStringLiteral("deck"), QStringLiteral("Animali")},
+        {QStringLiteral("fields"), QJsonArray{QStringLiteral("Italiano"), QStringLiteral("English")}},
+        {QStringLiteral("notes"),
+         QJsonArray{QJsonArray{QStringLiteral("il gatto [sound:gatto.ogg]"),
+                               QStringLiteral("the cat <img src=\"gatto.png\">")},
+                    QJsonArray{QStringLiteral("la citt&agrave; &Amacr;"), QStringLiteral("the town")}}},
+        {QStringLiteral("media"),
+         QJsonObject{{QStringLiteral("gatto.ogg"), folder + QStringLiteral("/source/gatto.ogg")},
+                     {QStringLiteral("gatto.png"), folder + QStringLiteral("/source/gatto.png")}}}};
+    const QString made = makeAnki(recipe, folder);
+    QVERIFY2(made.isEmpty(), qPrintable(made));
+    const QString out = m_root.filePath(QStringLiteral("anki-newest-out"));
+    const ToolRun run = runTool({QStringLiteral("import"), apkg, QStringLiteral("--edition"),
+                                 QStringLiteral("prlita"), QStringLiteral("--out"), out});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.out.contains(QStringLiteral("Made 1 subject (2 phrases)")), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("Sounds: 1 from the file, 1 spoken by espeak-ng")),
+             qPrintable(run.out));
+    verifyAllValid(out, QStringLiteral("prlita"), 1);
+    const auto phrases = InstalledSubject::phrases(out + QStringLiteral("/Animali.ita"), true, nullptr);
+    QVERIFY(phrases && phrases->size() == 2);
+    QCOMPARE(phrases->at(0).tPhrase, QStringLiteral("il gatto"));
+    QCOMPARE(phrases->at(0).tTranslation, QStringLiteral("the cat"));
+    QCOMPARE(phrases->at(1).tPhrase, QStringLiteral("la città Ā"));
+    const WaveInfo sound = readWaveInfo(phrases->at(0).bsound); // the ogg, decompressed and decoded
+    QCOMPARE(sound.channels, 1);
+    QVERIFY2(qAbs(sound.durationMs - 400) <= 100, qPrintable(QString::number(sound.durationMs)));
+}
+
+// Control characters leave imported texts and are refused by check in any subject; HTML
+// entities of accented letters are decoded; hidden working folders of imports that were
+// killed go at the next import, while one whose import still runs stays.
+void TestVocabularyImport::textsCleanedAndStaleFoldersRemoved()
+{
+    const QString folder = m_root.filePath(QStringLiteral("cleaned"));
+    const QString out = folder + QStringLiteral("/out");
+    QByteArray text = "#separator:tab\n#html:true\n#columns:Italian\tEnglish\nil gatto\x1b[31m nero\tthe \x07"
+                      "black cat";
+    text += '\0';
+    text += "\nperch&eacute; &Scaron;&frac12;\tw\x7fhy\n";
+    QVERIFY(writeAll(folder + QStringLiteral("/parole.txt"), text));
+    // A killed import's folder (its lock names a process that has ended), one without a lock
+    // for more than a minute, and one whose import is running (this process holds its lock).
+    QProcess ended;
+    ended.start(QStringLiteral("true"), {});
+    QVERIFY(ended.waitForFinished());
+    const qint64 deadPid = ended.processId() ? ended.processId() : 999999;
+    QVERIFY(writeAll(out + QStringLiteral("/.parlanto-import-killed/lock"),
+                     QStringLiteral("%1\nparlanto-subject\n%2\n")
+                         .arg(deadPid)
+                         .arg(QSysInfo::machineHostName())
+                         .toUtf8()));
+    QVERIFY(writeAll(out + QStringLiteral("/.parlanto-import-killed/Half.ita"), QByteArray(4096, 'x')));
+    QVERIFY(writeAll(out + QStringLiteral("/.parlanto-import-old/Half.ita"), QByteArray(4096, 'x')));
+    QVERIFY(QDir().mkpath(out + QStringLiteral("/.parlanto-import-running")));
+    QLockFile running(out + QStringLiteral("/.parlanto-import-running/lock"));
+    QVERIFY(running.tryLock(0));
+    QProcess touch; // an hour ago
+    touch.start(QStringLiteral("touch"), {QStringLiteral("-d"), QStringLiteral("1 hour ago"),
+                                          out + QStringLiteral("/.parlanto-import-old")});
+    QVERIFY(touch.waitForFinished() && touch.exitCode() == 0);
+    const ToolRun run = runTool({QStringLiteral("import"), folder + QStringLiteral("/parole.txt"),
+                                 QStringLiteral("--edition"), QStringLiteral("prlita"), QStringLiteral("--out"), out});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(subjectFiles(out),
+             (QStringList{QStringLiteral(".parlanto-import-running"), QStringLiteral("parole.ita")}));
+    const auto phrases = InstalledSubject::phrases(out + QStringLiteral("/parole.ita"), false, nullptr);
+    QVERIFY(phrases && phrases->size() == 2);
+    QCOMPARE(phrases->at(0).tPhrase, QStringLiteral("il gatto[31m nero"));
+    QCOMPARE(phrases->at(0).tTranslation, QStringLiteral("the black cat"));
+    QCOMPARE(phrases->at(1).tPhrase, QStringLiteral("perché Š½"));
+    QCOMPARE(phrases->at(1).tTranslation, QStringLiteral("why"));
+
+    // The edition of a Spanish interface says its summary in Spanish.
+    QVERIFY(writeAll(folder + QStringLiteral("/hola.txt"), "#columns:Italiano\tEspañol\nciao\thola\n"));
+    const ToolRun spanish = runTool({QStringLiteral("import"), folder + QStringLiteral("/hola.txt"),
+                                     QStringLiteral("--edition"), QStringLiteral("prlito"), QStringLiteral("--out"),
+                                     folder + QStringLiteral("/es")});
+    QVERIFY2(spanish.out.startsWith(QStringLiteral("Se creó 1 tema (1 frase) a partir de hola.txt: hola.")),
+             qPrintable(spanish.out + spanish.err));
+
+    // A subject written by another program with an escape in a phrase: check refuses it.
+    Phrase bad;
+    bad.pkPhraseNo = 1;
+    bad.tPhrase = QStringLiteral("ciao\x1b");
+    bad.tTranslation = QStringLiteral("hello");
+    QString error;
+    QVERIFY2(InstalledSubject::create(folder + QStringLiteral("/Escape.ita"), QStringLiteral("prlita"), {bad},
+                                      false, &error),
+             qPrintable(error));
+    const ToolRun check = runTool({QStringLiteral("check"), folder + QStringLiteral("/Escape.ita"),
+                                   QStringLiteral("--edition"), QStringLiteral("prlita")});
+    QCOMPARE(check.exitCode, 1);
+    QVERIFY2(check.out.contains(QStringLiteral("phrase 1 holds the control character U+001B")),
+             qPrintable(check.out));
+}
+
 // Each bad input: its message, nothing left in the output folder, nothing touched outside it
 // (the tool's temporary folder included).
 void TestVocabularyImport::badInputs_data()
@@ -433,9 +549,16 @@ void TestVocabularyImport::badInputs_data()
                                                << "is a zip file but not an Anki package";
     QTest::newRow("package that is not a zip") << "notzip"
                                                << "is not an Anki package (not a zip file at all)";
-    QTest::newRow("newest package layout")
-        << "anki21b"
-        << "newest Anki package layout (collection.anki21b, compressed with zstd)";
+    QTest::newRow("newest layout, damaged collection") << "anki21b:damaged"
+                                                        << "deck.apkg: the collection: it is";
+    QTest::newRow("newest layout, frame stating 1 GB") << "anki21b:claims"
+                                                        << "deck.apkg: the collection: it decompresses to 1024.0 "
+                                                           "MB, more than the 64.0 MB taken";
+    QTest::newRow("newest layout, frame past the limit stating no size")
+        << "anki21b:bomb"
+        << "deck.apkg: the collection: it decompresses to 64.1 MB, more than the 64.0 MB taken";
+    QTest::newRow("more notes than one import takes") << "toomany"
+                                                      << "holds 5001 notes; one import takes at most 5000";
     QTest::newRow("media map name with a path")
         << "mediapath"
         << "the media list: the sound name \"../evil.ogg\" holds a folder";
@@ -492,15 +615,23 @@ void TestVocabularyImport::badInputs()
                           file});
             QVERIFY(python.waitForFinished(60000) && python.exitCode() == 0);
         }
-    } else if (kind == QLatin1String("anki21b") || kind == QLatin1String("mediapath")) {
+    } else if (kind == QLatin1String("toomany")) {
+        file = folder + QStringLiteral("/molte.txt");
+        QByteArray lines = "#columns:Italian\tEnglish\n";
+        for (int i = 0; i < 5001; ++i)
+            lines += "parola " + QByteArray::number(i) + "\tword\n";
+        QVERIFY(writeAll(file, lines));
+    } else if (kind.startsWith(QLatin1String("anki21b")) || kind == QLatin1String("mediapath")) {
         file = folder + QStringLiteral("/deck.apkg");
         QJsonObject recipe{
             {QStringLiteral("out"), file},
             {QStringLiteral("fields"), QJsonArray{QStringLiteral("Italian"), QStringLiteral("English")}},
             {QStringLiteral("notes"),
              QJsonArray{QJsonArray{QStringLiteral("il cane [sound:evil.ogg]"), QStringLiteral("the dog")}}}};
-        if (kind == QLatin1String("anki21b"))
+        if (kind.startsWith(QLatin1String("anki21b"))) {
             recipe[QStringLiteral("newestLayout")] = true;
+            recipe[QStringLiteral("newestCollection")] = kind.section(QLatin1Char(':'), 1);
+        }
         else
             recipe[QStringLiteral("mediaNames")] =
                 QJsonObject{{QStringLiteral("0"), QStringLiteral("../evil.ogg")}};

@@ -1,7 +1,9 @@
 // A vocabulary opened with the program (parlanto FILE, or from a file manager) in an
-// installed copy: made into subjects in the learner's own subjects folder, shown in the tree
-// with one summary message, and handed to an activity like any subject; opened again, the learner is
-// asked before the subjects are replaced.
+// installed copy: the import window shows it, makes it into subjects in the learner's own
+// subjects folder with a summary, the tree shows them and they are handed to an activity
+// like any subject; opened again, the learner is asked before the subjects are replaced.
+// The window itself: columns chosen by keyboard, a word list refused with what to do, and
+// Cancel in the middle of a long import leaving nothing behind.
 #include "ActivityInput.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
@@ -12,14 +14,22 @@
 #include "state/AppState.h"
 #include "study/ActivityInputFile.h"
 #include "study/StudySet.h"
+#include "subjects/ImportWindow.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectTree.h"
 #include "support/TestSupport.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,7 +40,52 @@ class TestVocabularyInProgram : public QObject
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void openedVocabularyIsListedAndStudied();
+    void windowChoosesColumnsAndCancels();
 };
+
+namespace {
+
+// Runs open(), which shows the import window modally, and runs action on the window once it
+// is up; then closes it as the learner would (its Close button).
+void driveImportWindow(const std::function<void(ImportWindow*)>& action, const std::function<void()>& open)
+{
+    bool acted = false;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* window = qobject_cast<ImportWindow*>(w);
+            if (acted || !window || !window->isVisible())
+                continue;
+            acted = true;
+            action(window);
+            if (window->isVisible())
+                window->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+        }
+    });
+    timer.start();
+    open();
+    QVERIFY(acted);
+}
+
+// The import is over: the Cancel button has become Close.
+bool importOver(ImportWindow* w)
+{
+    return w->findChild<QPushButton*>(QStringLiteral("cancelButton"))->text() == app().captions(Caption::ImportClose);
+}
+
+QString statusOf(ImportWindow* w)
+{
+    return w->findChild<QLabel*>(QStringLiteral("status"))->text();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+
+} // namespace
 
 void TestVocabularyInProgram::openedVocabularyIsListedAndStudied()
 {
@@ -91,20 +146,34 @@ void TestVocabularyInProgram::openedVocabularyIsListedAndStudied()
         boxes.clear();
         MainWindow window;
         WindowFlow flow(window);
-        QVERIFY(Startup::start(flow, opened));
+        QString summary;
+        driveImportWindow(
+            [&](ImportWindow* w) {
+                // KVTML names its languages: the columns are chosen already.
+                auto* import = w->findChild<QPushButton*>(QStringLiteral("importButton"));
+                QTRY_VERIFY(import->isEnabled());
+                QCOMPARE(w->findChild<QLabel*>(QStringLiteral("languages"))->text(),
+                         QStringLiteral("Italian, English"));
+                import->click();
+                QTRY_VERIFY_WITH_TIMEOUT(importOver(w), 60000);
+                summary = statusOf(w);
+            },
+            [&] { QVERIFY(Startup::start(flow, opened)); });
         QCOMPARE(s.learnerSubjectsFolder, learnerFolder);
         QVERIFY(QDir(program + QStringLiteral("Subjects")).isEmpty()); // the installation is never written
         QCOMPARE(
             QDir(learnerFolder).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot),
             (QStringList{QStringLiteral("Parole_nuove_1.ita"), QStringLiteral("Parole_nuove_2.ita")}));
-        // One summary; opened a second time, first the question whether to replace.
-        QCOMPARE(boxes.size(), round + 1);
-        if (round == 1)
+        // The summary in the window; opened a second time, first the question whether to
+        // replace, Cancel its default.
+        QCOMPARE(boxes.size(), round);
+        if (round == 1) {
             QVERIFY(boxes.front().text.contains(QStringLiteral("Parole_nuove_1.ita\nParole_nuove_2.ita")));
-        QVERIFY2(
-            boxes.last().text.startsWith(QStringLiteral(
-                "Made 2 subjects (12 phrases) from Parole nuove.kvtml: Parole nuove 1, Parole nuove 2.")),
-            qPrintable(boxes.last().text));
+            QCOMPARE(boxes.front().defaultButton, QMessageBox::Cancel);
+        }
+        QVERIFY2(summary.startsWith(QStringLiteral(
+                     "Made 2 subjects (12 phrases) from Parole nuove.kvtml: Parole nuove 1, Parole nuove 2.")),
+                 qPrintable(summary));
         const QTreeWidgetItem* current = window.subjectTree()->currentItem();
         QVERIFY(current);
         QCOMPARE(current->text(0), QStringLiteral("Parole Nuove 1"));
@@ -135,6 +204,88 @@ void TestVocabularyInProgram::openedVocabularyIsListedAndStudied()
     Web::setConnectedForTests(std::nullopt);
     MessageWindow::unload();
     QDir(learnerFolder).removeRecursively();
+}
+
+void TestVocabularyInProgram::windowChoosesColumnsAndCancels()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    // The captions of the edition's template, as the program loads them.
+    resetAppState();
+    AppState& s = app();
+    s.edition = *findEdition(QStringLiteral("prlita"));
+    TemplateSource source;
+    QString error;
+    QVERIFY2(TemplateBuilder::readSources(QStringLiteral(PARLANTO_SOURCE_DIR "/data/template"), &source, &error),
+             qPrintable(error));
+    QStringList english;
+    for (const auto& row : source.captions)
+        english << row.english;
+    s.captions.setTexts(english);
+    const QString out = root.filePath(QStringLiteral("Subjects"));
+    QVERIFY(QDir().mkpath(out));
+
+    // The commonest file a learner has: two columns, no header, nothing saying which is which.
+    QByteArray lines;
+    for (int i = 1; i <= 3000; ++i)
+        lines += "parola " + QByteArray::number(i) + "\tword " + QByteArray::number(i) + "\n";
+    writeFile(root.filePath(QStringLiteral("parole.txt")), lines.left(lines.indexOf("parola 31\t")));
+    writeFile(root.filePath(QStringLiteral("molte.txt")), lines);
+    writeFile(root.filePath(QStringLiteral("lista.txt")), "cane\ngatto\n");
+
+    {
+        ImportWindow window(root.filePath(QStringLiteral("parole.txt")), out);
+        QStringList made;
+        connect(&window, &ImportWindow::imported, this, [&made](const QStringList& files) { made = files; });
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* phrase = window.findChild<QComboBox*>(QStringLiteral("phraseColumn"));
+        auto* translation = window.findChild<QComboBox*>(QStringLiteral("translationColumn"));
+        auto* import = window.findChild<QPushButton*>(QStringLiteral("importButton"));
+        QTRY_COMPARE(phrase->count(), 3); // read: "(choose a column)", Column 1, Column 2
+        QCOMPARE(window.findChild<QTableWidget*>(QStringLiteral("preview"))->rowCount(), 10);
+        QVERIFY(!import->isEnabled()); // the file does not say which column is which
+        QTRY_VERIFY(phrase->hasFocus());
+        QTest::keyClick(phrase, Qt::Key_Down);
+        QTest::keyClick(&window, Qt::Key_Tab);
+        QVERIFY(translation->hasFocus());
+        QTest::keyClick(translation, Qt::Key_Down);
+        QVERIFY(!import->isEnabled()); // the same column twice
+        QTest::keyClick(translation, Qt::Key_Down);
+        QVERIFY(import->isEnabled());
+        QTest::keyClick(translation, Qt::Key_Return); // the default button
+        QTRY_VERIFY_WITH_TIMEOUT(importOver(&window), 60000);
+        QCOMPARE(made, (QStringList{QStringLiteral("parole_1.ita"), QStringLiteral("parole_2.ita"),
+                                    QStringLiteral("parole_3.ita")}));
+        for (const QString& file : made)
+            QCOMPARE(checkSubjectFile(QDir(out).filePath(file), QStringLiteral("prlita")), QStringLiteral("VALID"));
+    }
+    const QStringList before = QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    {
+        // A word list: refused with what the learner can do.
+        ImportWindow window(root.filePath(QStringLiteral("lista.txt")), out);
+        window.show();
+        QTRY_VERIFY(importOver(&window));
+        QVERIFY(statusOf(&window).startsWith(s.captions(Caption::ImportWordList)));
+    }
+    {
+        // A long import cancelled in the middle: nothing new, no working folder.
+        ImportWindow window(root.filePath(QStringLiteral("molte.txt")), out);
+        window.show();
+        auto* phrase = window.findChild<QComboBox*>(QStringLiteral("phraseColumn"));
+        QTRY_COMPARE(phrase->count(), 3);
+        phrase->setCurrentIndex(1);
+        window.findChild<QComboBox*>(QStringLiteral("translationColumn"))->setCurrentIndex(2);
+        window.findChild<QPushButton*>(QStringLiteral("importButton"))->click();
+        auto* progress = window.findChild<QProgressBar*>(QStringLiteral("progress"));
+        QTRY_VERIFY_WITH_TIMEOUT(progress->value() >= 2, 60000);
+        QCOMPARE(progress->maximum(), 300);
+        window.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(importOver(&window), 60000);
+        QCOMPARE(statusOf(&window), s.captions(Caption::ImportCancelled));
+    }
+    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
 }
 
 QTEST_MAIN(TestVocabularyInProgram)

@@ -11,13 +11,26 @@ RECIPE: {"out": "deck.apkg", "kind": "package" | "text",
          "media": {"cane.ogg": "/path/to/cane.ogg"}, # package: name -> file to store
          "mediaNames": {"0": "../evil.ogg"},         # package: media map entries as given
          "padding": 0,                               # package: bytes of unused media (size tests)
-         "newestLayout": false}                      # package: collection.anki21b only
+         "newestLayout": false,                      # package: the newest layout (see below)
+         "newestCollection": "zstd"}                 # newest layout: "zstd", "no-size" (a frame
+                                                     # that does not state its size), "bomb" (a
+                                                     # collection padded past 64 MB, no size
+                                                     # stated), "claims" (a frame stating 1 GB),
+                                                     # "damaged"
+
+The newest layout, as Anki documents it: "meta" holds a protobuf message whose field 1 is the
+layout's version (3), "collection.anki21b" the SQLite collection (of the newer schema, with
+the tables notetypes, fields and decks) compressed with zstd, "media" a zstd-compressed
+protobuf message repeating field 1, one entry per file (1: name, 2: size, 3: SHA-1), and the
+media files, zstd-compressed each, named by their place in that list. The zstd frames come
+from the zstd program, the protobuf bytes from the encoder below.
 """
 import hashlib
 import json
 import os
 import re
 import sqlite3
+import subprocess
 import sys
 import tempfile
 import time
@@ -81,15 +94,101 @@ def collection(path, recipe):
     db.close()
 
 
+NEWER_SCHEMA = """
+CREATE TABLE notetypes (id integer not null primary key, name text not null, mtime_secs integer not null,
+  usn integer not null, config blob not null);
+CREATE TABLE fields (ntid integer not null, ord integer not null, name text not null,
+  config blob not null, primary key (ntid, ord)) without rowid;
+CREATE TABLE decks (id integer primary key not null, name text not null, mtime_secs integer not null,
+  usn integer not null, common blob not null, kind blob not null);
+"""
+
+
+def newer_collection(path, recipe):
+    """The collection of the newer schema: note types, fields and decks in tables of their own,
+    col.models and col.decks empty; a deck's parts separated by 0x1F."""
+    collection(path, recipe)
+    db = sqlite3.connect(path)
+    db.executescript(NEWER_SCHEMA)
+    models = json.loads(db.execute("SELECT models FROM col").fetchone()[0])
+    for mid, m in models.items():
+        db.execute("INSERT INTO notetypes VALUES (?, ?, 0, 0, x'')", (int(mid), m["name"]))
+        for f in m["flds"]:
+            db.execute("INSERT INTO fields VALUES (?, ?, ?, x'')", (int(mid), f["ord"], f["name"]))
+    db.execute("INSERT INTO decks VALUES (1, 'Default', 0, 0, x'', x'')")
+    db.execute("INSERT INTO decks VALUES (1700000000000, ?, 0, 0, x'', x'')",
+               ("Lingue\x1f" + recipe.get("deck", "Default"),))
+    db.execute("UPDATE col SET models = '', decks = ''")
+    db.commit()
+    db.close()
+
+
+def varint(n):
+    out = bytearray()
+    while True:
+        byte = n & 0x7F
+        n >>= 7
+        out.append(byte | (0x80 if n else 0))
+        if not n:
+            return bytes(out)
+
+
+def field(number, value):
+    """One protobuf field: a varint for an int, length-delimited for bytes."""
+    if isinstance(value, int):
+        return varint(number << 3) + varint(value)
+    return varint(number << 3 | 2) + varint(len(value)) + value
+
+
+def zstd(data, *options):
+    return subprocess.run(["zstd", "-q", "-c", *options], input=data, stdout=subprocess.PIPE,
+                          check=True).stdout
+
+
+def newest_collection(tmp, recipe):
+    col = os.path.join(tmp, "collection.anki21b.db")
+    newer_collection(col, recipe)
+    with open(col, "rb") as f:
+        data = f.read()
+    kind = recipe.get("newestCollection", "zstd")
+    if kind == "claims":
+        # A frame header stating 1 GiB (8-byte size field, a 1 MiB window), then one empty
+        # last block: the stated size alone must refuse it.
+        return (b"\x28\xb5\x2f\xfd" + bytes([0xC0, 0x50]) + (1 << 30).to_bytes(8, "little") +
+                b"\x01\x00\x00")
+    if kind == "damaged":
+        return zstd(data)[:40] + b"\0" * 32
+    if kind == "bomb":
+        data += b"\0" * (65 * 1024 * 1024)
+    if kind in ("no-size", "bomb"):
+        return zstd(data, "--no-content-size")
+    return zstd(data, "--content-size")
+
+
+def newest_package(recipe, tmp, z):
+    z.writestr("meta", field(1, 3))
+    z.writestr("collection.anki21b", newest_collection(tmp, recipe))
+    # What older versions find: a collection telling them to update.
+    z.writestr("collection.anki2", b"not the collection")
+    entries = b""
+    for i, (name, source) in enumerate(sorted(recipe.get("media", {}).items())):
+        with open(source, "rb") as f:
+            data = f.read()
+        z.writestr(str(i), zstd(data))
+        entries += field(1, field(1, name.encode()) + field(2, len(data)) +
+                         field(3, hashlib.sha1(data).digest()))
+    z.writestr("media", zstd(entries))
+
+
 def package(recipe):
     with tempfile.TemporaryDirectory() as tmp:
         col = os.path.join(tmp, "collection.anki2")
         collection(col, recipe)
         with zipfile.ZipFile(recipe["out"], "w", zipfile.ZIP_DEFLATED) as z:
             if recipe.get("newestLayout"):
-                z.writestr("collection.anki21b", b"\x28\xb5\x2f\xfd" + b"\0" * 32)  # zstd magic
-            else:
-                z.write(col, "collection.anki2")
+                newest_package(recipe, tmp, z)
+                return
+            z.write(col, "collection.anki2")
             names = dict(recipe.get("mediaNames", {}))
             for i, (name, source) in enumerate(sorted(recipe.get("media", {}).items())):
                 z.write(source, str(i))

@@ -656,7 +656,7 @@ bool SubjectTool::check(const QStringList& files, const QString& edition, bool e
         const auto virtualSubjects = readVirtualSubjects(file);
         const QString verdict = virtualSubjects
                                     ? QStringLiteral("a virtual subject file, not an installed subject")
-                                    : checkSubjectFile(file, edition);
+                                    : checkSubjectFileAndTexts(file, edition);
         allValid = allValid && verdict == QLatin1String("VALID");
         m_out << file << ": " << verdict << '\n';
         if (explain)
