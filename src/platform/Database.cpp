@@ -304,6 +304,11 @@ bool Statement::isNull(const QString& name) const
     return isNull(requireColumn(name));
 }
 
+int Statement::byteCount(int column) const
+{
+    return isNull(column) ? 0 : sqlite3_column_bytes(m_stmt, column);
+}
+
 QString Statement::text(int column) const
 {
     if (isNull(column))

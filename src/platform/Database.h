@@ -67,6 +67,8 @@ public:
     int columnIndex(const QString& name) const; // -1 when there is no such column; case-insensitive
 
     bool isNull(int column) const;
+    // The value's size in bytes (a text's in UTF-8), read without copying the value out.
+    int byteCount(int column) const;
     bool isNull(const QString& name) const;
     QString text(int column) const;
     QString text(const QString& name) const;

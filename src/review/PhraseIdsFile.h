@@ -11,6 +11,10 @@
 // pkPhraseNo there, the key a virtual subject's phrase keeps.
 struct PhraseIdentity
 {
+    // The longest subject file name in bytes of UTF-8, as long as a file name can be: a
+    // longer one names no file, and is no phrase's identity.
+    static constexpr int MaxSubjectFileBytes = 255;
+
     QString subjectFile;
     qint64 phraseNo = 0;
 

@@ -1,11 +1,14 @@
 #include "PhraseMemory.h"
 
-#include <QDataStream>
 #include <QDateTime>
 #include <QHash>
-#include <QIODevice>
+#include <QStringDecoder>
+#include <QtEndian>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <type_traits>
 
 PhraseMemory::PhraseMemory(const std::vector<PhraseHistory>& histories, const FsrsScheduler& scheduler)
     : m_scheduler(scheduler)
@@ -19,94 +22,226 @@ PhraseMemory::PhraseMemory(const std::vector<PhraseHistory>& histories, const Fs
         for (const PhraseReview& r : h.reviews)
             apply(item, r);
         item.dueDay = item.lastDay + m_scheduler.intervalDays(item.state.stability);
-        m_index.insert(key(item.phrase), m_items.size());
+        m_index.insert(item.phrase, m_items.size());
         m_items.push_back(item);
     }
 }
 
 namespace {
 
-constexpr quint32 CopyMagic = 0x50524d31; // "PRM1": the form of the copy below
+constexpr quint32 CopyMagic = 0x50524d32; // "PRM2": the form of the copy below
+
+// The days and times a replay of rows can give: the rows' times lie in the years 1 to 9999
+// (PhraseResults::parseUtc), and a local day may be one off their UTC day.
+constexpr qint64 FirstUtc = -62135596800; // 0001-01-01T00:00:00Z
+constexpr qint64 LastUtc = 253402300800;  // 10000-01-01T00:00:00Z
+constexpr qint64 FirstDay = 1721426 - 1;  // the Julian day of 0001-01-01, less one
+constexpr qint64 LastDay = 5373484 + 1;   // of 9999-12-31, and one more
+
+bool isDay(qint64 day)
+{
+    return day >= FirstDay && day <= LastDay;
+}
+
+// Little-endian numbers written one after another.
+class Writer
+{
+public:
+    explicit Writer(QByteArray& bytes) : m_bytes(bytes) {}
+    template <typename T> void put(T value)
+    {
+        static_assert(std::is_arithmetic_v<T>);
+        char raw[sizeof(T)];
+        if constexpr (std::is_floating_point_v<T>) {
+            quint64 bits = 0;
+            std::memcpy(&bits, &value, sizeof bits);
+            qToLittleEndian(bits, raw);
+        } else {
+            qToLittleEndian(value, raw);
+        }
+        m_bytes.append(raw, sizeof raw);
+    }
+    void put(const QByteArray& text)
+    {
+        put(quint32(text.size()));
+        m_bytes.append(text);
+    }
+
+private:
+    QByteArray& m_bytes;
+};
+
+// Reads what Writer wrote; once anything is short, every later read fails too.
+class Reader
+{
+public:
+    explicit Reader(const QByteArray& bytes) : m_at(bytes.constData()), m_end(bytes.constData() + bytes.size()) {}
+    template <typename T> bool get(T* value)
+    {
+        if (m_end - m_at < qsizetype(sizeof(T))) {
+            m_at = m_end;
+            m_ok = false;
+            return false;
+        }
+        if constexpr (std::is_floating_point_v<T>) {
+            const quint64 bits = qFromLittleEndian<quint64>(m_at);
+            std::memcpy(value, &bits, sizeof bits);
+        } else {
+            *value = qFromLittleEndian<T>(m_at);
+        }
+        m_at += sizeof(T);
+        return true;
+    }
+    bool get(QByteArray* text, quint32 maxBytes)
+    {
+        quint32 size = 0;
+        if (!get(&size) || size > maxBytes || m_end - m_at < qsizetype(size))
+            return m_ok = false;
+        *text = QByteArray(m_at, qsizetype(size));
+        m_at += size;
+        return true;
+    }
+    // Whether count entries of at least entryBytes each can still follow.
+    bool holds(quint32 count, qsizetype entryBytes) const { return qsizetype(count) <= (m_end - m_at) / entryBytes; }
+    bool ok() const { return m_ok; }
+    bool atEnd() const { return m_at == m_end; }
+
+private:
+    const char* m_at;
+    const char* m_end;
+    bool m_ok = true;
+};
+
+constexpr qsizetype ItemBytes = 4 + 8 + 8 + 8 + 4 + 4 + 8 + 8;
 
 } // namespace
+
+size_t qHash(const PhraseIdentity& phrase, size_t seed) noexcept
+{
+    return qHashMulti(seed, phrase.phraseNo, phrase.subjectFile);
+}
 
 QByteArray PhraseMemory::toBytes(qint64 testsSinceDay) const
 {
     QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_6_0);
-    out << CopyMagic;
+    Writer out(bytes);
+    out.put(CopyMagic);
     for (double w : m_scheduler.weights())
-        out << w;
-    out << quint32(m_items.size());
-    for (const PhraseMemoryItem& i : m_items)
-        out << i.phrase.subjectFile << i.phrase.phraseNo << i.state.stability << i.state.difficulty
-            << qint32(i.reviews) << qint32(i.lapses) << i.lastUtc << i.lastDay;
-    std::vector<std::pair<qint64, bool>> tests;
-    std::copy_if(m_tests.begin(), m_tests.end(), std::back_inserter(tests),
-                 [testsSinceDay](const auto& t) { return t.first >= testsSinceDay; });
-    out << quint32(tests.size());
-    for (const auto& [day, recalled] : tests)
-        out << day << recalled;
+        out.put(w);
+    // Each subject name once: a subject's phrases share it.
+    QHash<QString, quint32> nameIndex;
+    std::vector<quint32> itemNames;
+    itemNames.reserve(m_items.size());
+    QList<QByteArray> names;
+    for (const PhraseMemoryItem& i : m_items) {
+        auto it = nameIndex.constFind(i.phrase.subjectFile);
+        if (it == nameIndex.constEnd()) {
+            it = nameIndex.insert(i.phrase.subjectFile, quint32(names.size()));
+            names << i.phrase.subjectFile.toUtf8();
+        }
+        itemNames.push_back(*it);
+    }
+    bytes.reserve(bytes.size() + qsizetype(m_items.size()) * ItemBytes + names.size() * 24);
+    out.put(quint32(names.size()));
+    for (const QByteArray& name : std::as_const(names))
+        out.put(name);
+    out.put(quint32(m_items.size()));
+    for (size_t n = 0; n < m_items.size(); ++n) {
+        const PhraseMemoryItem& i = m_items[n];
+        out.put(itemNames[n]);
+        out.put(i.phrase.phraseNo);
+        out.put(i.state.stability);
+        out.put(i.state.difficulty);
+        out.put(qint32(i.reviews));
+        out.put(qint32(i.lapses));
+        out.put(i.lastUtc);
+        out.put(i.lastDay);
+    }
+    const auto kept = std::count_if(m_tests.begin(), m_tests.end(),
+                                    [testsSinceDay](const auto& t) { return t.first >= testsSinceDay; });
+    out.put(quint32(kept));
+    for (const auto& [day, recalled] : m_tests) {
+        if (day >= testsSinceDay) {
+            out.put(day);
+            out.put(quint8(recalled ? 1 : 0));
+        }
+    }
     return bytes;
 }
 
 std::optional<PhraseMemory> PhraseMemory::fromBytes(const QByteArray& bytes, const FsrsScheduler& scheduler)
 {
-    QDataStream in(bytes);
-    in.setVersion(QDataStream::Qt_6_0);
+    Reader in(bytes);
     quint32 magic = 0;
-    in >> magic;
-    if (magic != CopyMagic)
+    if (!in.get(&magic) || magic != CopyMagic)
         return std::nullopt;
     for (double w : scheduler.weights()) {
         double stored = 0;
-        in >> stored;
-        if (stored != w)
+        if (!in.get(&stored) || stored != w)
             return std::nullopt; // worked out with other weights
     }
-    PhraseMemory memory({}, scheduler);
     quint32 count = 0;
-    in >> count;
-    // Each item takes more than 40 bytes: a count the copy cannot hold is damage.
-    if (in.status() != QDataStream::Ok || count > quint32(bytes.size() / 40))
+    if (!in.get(&count) || !in.holds(count, 4))
+        return std::nullopt;
+    QStringList names;
+    names.reserve(count);
+    for (quint32 n = 0; n < count; ++n) {
+        QByteArray name;
+        if (!in.get(&name, PhraseIdentity::MaxSubjectFileBytes))
+            return std::nullopt;
+        QStringDecoder decode(QStringDecoder::Utf8);
+        names << decode(name);
+        if (decode.hasError())
+            return std::nullopt;
+    }
+    PhraseMemory memory({}, scheduler);
+    if (!in.get(&count) || !in.holds(count, ItemBytes))
         return std::nullopt;
     memory.m_items.reserve(count);
+    memory.m_index.reserve(count);
     for (quint32 n = 0; n < count; ++n) {
         PhraseMemoryItem i;
+        quint32 name = 0;
         qint32 reviews = 0, lapses = 0;
-        in >> i.phrase.subjectFile >> i.phrase.phraseNo >> i.state.stability >> i.state.difficulty >> reviews >>
-            lapses >> i.lastUtc >> i.lastDay;
-        if (in.status() != QDataStream::Ok || reviews < 1 || !(i.state.stability > 0) ||
-            !(i.state.difficulty >= 1 && i.state.difficulty <= 10))
+        in.get(&name);
+        in.get(&i.phrase.phraseNo);
+        in.get(&i.state.stability);
+        in.get(&i.state.difficulty);
+        in.get(&reviews);
+        in.get(&lapses);
+        in.get(&i.lastUtc);
+        in.get(&i.lastDay);
+        // Only what a replay of rows can give; anything else is damage, and the rows rebuild it.
+        if (!in.ok() || name >= quint32(names.size()) || reviews < 1 || lapses < 0 || lapses >= reviews ||
+            !(std::isfinite(i.state.stability) && i.state.stability > 0) ||
+            !(i.state.difficulty >= 1 && i.state.difficulty <= 10) || i.lastUtc < FirstUtc ||
+            i.lastUtc > LastUtc || !isDay(i.lastDay))
             return std::nullopt;
+        i.phrase.subjectFile = names.at(qsizetype(name));
         i.reviews = reviews;
         i.lapses = lapses;
         i.dueDay = i.lastDay + scheduler.intervalDays(i.state.stability);
-        const QString k = key(i.phrase);
-        if (memory.m_index.contains(k))
-            return std::nullopt;
-        memory.m_index.insert(k, memory.m_items.size());
+        const qsizetype known = memory.m_index.size();
+        memory.m_index.insert(i.phrase, memory.m_items.size());
+        if (memory.m_index.size() == known)
+            return std::nullopt; // the same phrase twice
         memory.m_items.push_back(std::move(i));
     }
-    in >> count;
-    if (in.status() != QDataStream::Ok || count > quint32(bytes.size() / 9))
+    if (!in.get(&count) || !in.holds(count, 9))
         return std::nullopt;
     memory.m_tests.reserve(count);
     for (quint32 n = 0; n < count; ++n) {
         qint64 day = 0;
-        bool recalled = false;
-        in >> day >> recalled;
-        memory.m_tests.emplace_back(day, recalled);
+        quint8 recalled = 0;
+        in.get(&day);
+        in.get(&recalled);
+        if (!in.ok() || !isDay(day) || recalled > 1)
+            return std::nullopt;
+        memory.m_tests.emplace_back(day, recalled == 1);
     }
-    if (in.status() != QDataStream::Ok || !in.atEnd())
+    if (!in.ok() || !in.atEnd())
         return std::nullopt;
     return memory;
-}
-
-QString PhraseMemory::key(const PhraseIdentity& phrase)
-{
-    return QString::number(phrase.phraseNo) + QLatin1Char('/') + phrase.subjectFile;
 }
 
 void PhraseMemory::apply(PhraseMemoryItem& item, const PhraseReview& r)
@@ -130,12 +265,11 @@ void PhraseMemory::apply(PhraseMemoryItem& item, const PhraseReview& r)
 
 void PhraseMemory::add(const PhraseIdentity& phrase, const PhraseReview& review)
 {
-    const QString k = key(phrase);
-    auto it = m_index.constFind(k);
+    auto it = m_index.constFind(phrase);
     if (it == m_index.constEnd()) {
         PhraseMemoryItem item;
         item.phrase = phrase;
-        it = m_index.insert(k, m_items.size());
+        it = m_index.insert(phrase, m_items.size());
         m_items.push_back(item);
     }
     PhraseMemoryItem& item = m_items[*it];
@@ -184,11 +318,17 @@ std::vector<PhraseMemoryItem> PhraseMemory::due(qint64 day, int limit) const
         if (item.dueDay <= day)
             found.emplace_back(retrievabilityOn(item, day), &item);
     }
-    // Lowest chance of recall first; equal ones in the order of their identity.
-    std::stable_sort(found.begin(), found.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    if (limit >= 0 && found.size() > size_t(limit))
+    // Lowest chance of recall first; equal ones in the order of their identity (their place in
+    // m_items). Only the first limit are put in order.
+    const auto before = [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : a.second < b.second;
+    };
+    if (limit >= 0 && found.size() > size_t(limit)) {
+        std::partial_sort(found.begin(), found.begin() + limit, found.end(), before);
         found.resize(size_t(limit));
+    } else {
+        std::sort(found.begin(), found.end(), before);
+    }
     std::vector<PhraseMemoryItem> result;
     result.reserve(found.size());
     for (const auto& f : found)

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+size_t qHash(const PhraseIdentity& phrase, size_t seed = 0) noexcept;
+
 // What a learner's memory of one phrase has come to after all its reviews.
 struct PhraseMemoryItem
 {
@@ -39,8 +41,11 @@ public:
     void setScheduler(const FsrsScheduler& scheduler);
 
     // A copy for the users database (PhraseResults::storeMemory), with the memory-testing
-    // reviews from testsSinceDay on. fromBytes gives nullopt for a copy made with other
-    // weights or of another form, or a damaged one: the rows then rebuild it.
+    // reviews from testsSinceDay on; each subject name is in it once. fromBytes gives nullopt
+    // for a copy made with other weights or of another form, or a damaged one (a value no
+    // replay of rows can give: a stability that is not a positive finite number, a difficulty
+    // outside 1 to 10, a day or time outside the years 1 to 9999, counts that do not add up, a
+    // subject name longer than a file name): the rows then rebuild it.
     QByteArray toBytes(qint64 testsSinceDay) const;
     static std::optional<PhraseMemory> fromBytes(const QByteArray& bytes, const FsrsScheduler& scheduler);
 
@@ -76,10 +81,8 @@ public:
 
 private:
     void apply(PhraseMemoryItem& item, const PhraseReview& review);
-    static QString key(const PhraseIdentity& phrase);
-
     FsrsScheduler m_scheduler;
-    QHash<QString, size_t> m_index; // key(phrase) -> position in m_items
+    QHash<PhraseIdentity, size_t> m_index; // position in m_items
     std::vector<PhraseMemoryItem> m_items;
     std::vector<std::pair<qint64, bool>> m_tests; // (day, recalled) of each review that tested memory
 };

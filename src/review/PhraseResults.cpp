@@ -16,10 +16,62 @@ namespace {
 
 using LockedRetry::Failure;
 
-// A database of a program older than the table: reading it finds no rows.
+// A database of a program older than the table, or with a table of another shape that a
+// write will set aside: reading it finds no rows.
 bool isMissingTable(const Failure& f)
 {
-    return f.text.contains(QLatin1String("no such table"));
+    return f.text.contains(QLatin1String("no such table")) || f.text.contains(QLatin1String("no such column"));
+}
+
+// A row as the memory replays it: a time and grade of ours (an integer 1 to 4, not 3.9 nor a
+// number a cast would cut to one) and a subject name that can name a file.
+bool replayable(const Statement& s, int fileColumn, int timeColumn, int gradeColumn,
+                std::optional<qint64>* when, int* grade)
+{
+    if (s.byteCount(fileColumn) > PhraseIdentity::MaxSubjectFileBytes)
+        return false;
+    const QVariant g = s.value(gradeColumn);
+    if (g.typeId() != QMetaType::LongLong || g.toLongLong() < FsrsScheduler::Again ||
+        g.toLongLong() > FsrsScheduler::Easy)
+        return false;
+    *grade = int(g.toLongLong());
+    *when = s.byteCount(timeColumn) == 20 ? parseUtc(s.text(timeColumn)) : std::nullopt;
+    return when->has_value();
+}
+
+QStringList commaList(const char* text)
+{
+    return QString::fromLatin1(text).split(QLatin1Char(','), Qt::SkipEmptyParts);
+}
+
+// Whether the table, when there is one, has the shape the program reads and writes: its
+// columns there, the same primary key, and no further column that a row must give.
+bool hasShape(Database& db, const LearnerTable& table, bool* exists, QString* error)
+{
+    Statement info = db.prepare(QStringLiteral("PRAGMA main.table_info(%1)").arg(QLatin1String(table.name)), error);
+    if (!info.isValid())
+        return false;
+    QStringList missing = commaList(table.columns);
+    const QStringList key = commaList(table.key);
+    bool fits = true;
+    *exists = false;
+    Statement::Step step;
+    while ((step = info.step()) == Statement::Step::Row) {
+        *exists = true;
+        const QString column = info.text(1);
+        const bool inKey = info.integer(5) > 0;
+        const bool ours = missing.removeIf([&](const QString& c) { return c.compare(column, Qt::CaseInsensitive) == 0; }) > 0;
+        if (inKey != key.contains(column, Qt::CaseInsensitive))
+            fits = false;
+        if (!ours && info.integer(3) != 0 && info.isNull(4) && !inKey)
+            fits = false; // NOT NULL without a default: our rows could not be added
+    }
+    if (step == Statement::Step::Error) {
+        if (error)
+            *error = info.errorString();
+        return false;
+    }
+    return !*exists || (fits && missing.isEmpty());
 }
 
 bool hasColumn(Database& db, const QString& table, const QString& column, bool* has, QString* error)
@@ -132,24 +184,70 @@ bool setSetting(Database& db, const QString& column, const QString& learner, con
 
 } // namespace
 
-bool ensureTables(Database& db, QString* error)
+const std::vector<LearnerTable>& learnerTables()
 {
-    return db.exec(
-               QStringLiteral("CREATE TABLE IF NOT EXISTS tblPhraseResults (pkResultID INTEGER PRIMARY KEY "
-                              "AUTOINCREMENT, tName TEXT NOT NULL, tSubjectFile TEXT NOT NULL, nPhraseNo "
-                              "INTEGER NOT NULL, tActivity TEXT, tUtcTime TEXT NOT NULL, nGrade INTEGER NOT "
-                              "NULL CHECK (nGrade BETWEEN 1 AND 4))"),
-               error) &&
-           db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS idxPhraseResultsLearner ON tblPhraseResults "
-                                  "(tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade)"),
-                   error) &&
-           db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tblReviewSettings (tName TEXT PRIMARY KEY, "
-                                  "nDesiredRetention REAL, nDailyGoal INTEGER)"),
-                   error) &&
-           addDailyGoalColumn(db, error) &&
-           db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tblPhraseMemory (tName TEXT PRIMARY KEY, "
-                                  "nUpToResultID INTEGER NOT NULL, bMemory BLOB NOT NULL)"),
-                   error);
+    static const std::vector<LearnerTable> tables{
+        {"tblPhraseResults",
+         "(pkResultID INTEGER PRIMARY KEY AUTOINCREMENT, tName TEXT NOT NULL, tSubjectFile TEXT NOT NULL, "
+         "nPhraseNo INTEGER NOT NULL, tActivity TEXT, tUtcTime TEXT NOT NULL, nGrade INTEGER NOT NULL "
+         "CHECK (nGrade BETWEEN 1 AND 4))",
+         "pkResultID,tName,tSubjectFile,nPhraseNo,tActivity,tUtcTime,nGrade", "pkResultID",
+         "idxPhraseResultsLearner", "(tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade)", false},
+        // nDailyGoal is not part of the shape: an older table gains it below, its rows kept.
+        {"tblReviewSettings", "(tName TEXT PRIMARY KEY, nDesiredRetention REAL, nDailyGoal INTEGER)",
+         "tName,nDesiredRetention",
+         "tName", nullptr, nullptr, false},
+        // In parts (nPart 0, 1, ...), all of one nUpToResultID.
+        {"tblPhraseMemory",
+         "(tName TEXT NOT NULL, nPart INTEGER NOT NULL DEFAULT 0, nUpToResultID INTEGER NOT NULL, "
+         "bMemory BLOB NOT NULL, PRIMARY KEY (tName, nPart))",
+         "tName,nPart,nUpToResultID,bMemory", "tName,nPart", nullptr, nullptr, true},
+    };
+    return tables;
+}
+
+bool ensureTables(Database& db, QString* error, QStringList* setAside)
+{
+    for (const LearnerTable& table : learnerTables()) {
+        const QString name = QLatin1String(table.name);
+        bool exists = false;
+        if (!hasShape(db, table, &exists, error)) {
+            if (!exists)
+                return false;
+            if (table.derived) {
+                // Only a copy (an older program's form of it): the rows make it again.
+                if (!db.exec(QStringLiteral("DROP TABLE %1").arg(name), error))
+                    return false;
+            } else {
+                QString keptAs;
+                for (int n = 1;; ++n) {
+                    keptAs = QStringLiteral("%1_kept%2").arg(name).arg(n);
+                    Statement taken = db.prepare(
+                        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE lower(name) = lower(?)"), error);
+                    taken.bindText(1, keptAs);
+                    if (taken.step() != Statement::Step::Row)
+                        return false;
+                    if (taken.integer(0) == 0)
+                        break;
+                }
+                if (!db.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(name, keptAs), error))
+                    return false;
+                // An index of our name went with the table: the new table gets its own.
+                if (table.index &&
+                    !db.exec(QStringLiteral("DROP INDEX IF EXISTS %1").arg(QLatin1String(table.index)), error))
+                    return false;
+                if (setAside)
+                    *setAside << QStringLiteral("%1 -> %2").arg(name, keptAs);
+            }
+        }
+        if (!db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 %2").arg(name, QLatin1String(table.definition)),
+                     error) ||
+            (table.index && !db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 %3")
+                                         .arg(QLatin1String(table.index), name, QLatin1String(table.indexColumns)),
+                                     error)))
+            return false;
+    }
+    return addDailyGoalColumn(db, error);
 }
 
 bool insert(Database& db, const std::vector<PhraseResultRow>& rows, QString* error)
@@ -178,9 +276,9 @@ bool insert(Database& db, const std::vector<PhraseResultRow>& rows, QString* err
 
 bool renameLearner(Database& db, const QString& oldName, const QString& newName, QString* error)
 {
-    for (const char* table : {"tblPhraseResults", "tblReviewSettings", "tblPhraseMemory"}) {
+    for (const LearnerTable& table : learnerTables()) {
         Statement s = db.prepare(
-            QStringLiteral("UPDATE %1 SET tName = ? WHERE tName = ?").arg(QLatin1String(table)), error);
+            QStringLiteral("UPDATE %1 SET tName = ? WHERE tName = ?").arg(QLatin1String(table.name)), error);
         if (!s.isValid())
             return false;
         s.bindText(1, newName).bindText(2, oldName);
@@ -218,12 +316,13 @@ std::optional<qint64> parseUtc(QStringView t)
 
 std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDatabase, const QString& learner,
                                                       QString* error, qint64* lastResultId,
-                                                      qint64* lastOwnResultId)
+                                                      qint64* lastOwnResultId, SkippedRows* skipped)
 {
     std::vector<PhraseHistory> histories;
     const bool ok = readUsers(usersDatabase, error, [&](Database& db, Failure& f) {
         histories.clear();
         qint64 newestOwn = 0;
+        SkippedRows skippedRows;
         // One snapshot for the rows and the newest key: a row written meanwhile is either in
         // both or in neither.
         ReadSnapshot snapshot(db);
@@ -247,11 +346,16 @@ std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDataba
         Statement::Step step;
         while ((step = s.step()) == Statement::Step::Row) {
             const qint64 number = s.integer(1);
-            const auto when = parseUtc(s.text(2));
-            const int grade = int(s.integer(3));
-            newestOwn = std::max(newestOwn, s.integer(4));
-            if (!when || grade < 1 || grade > 4)
-                continue; // a row no program of ours wrote: it cannot be replayed
+            std::optional<qint64> when;
+            int grade = 0;
+            const qint64 key = s.integer(4);
+            newestOwn = std::max(newestOwn, key);
+            if (!replayable(s, 0, 2, 3, &when, &grade)) {
+                // A row no program of ours wrote: it cannot be replayed.
+                ++skippedRows.count;
+                skippedRows.lastResultId = std::max(skippedRows.lastResultId, key);
+                continue;
+            }
             if (histories.empty() || histories.back().phrase.phraseNo != number ||
                 histories.back().phrase.subjectFile != s.text(0))
                 histories.push_back({{s.text(0), number}, {}});
@@ -261,6 +365,8 @@ std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDataba
             return f.fromStatement(s);
         if (lastOwnResultId)
             *lastOwnResultId = newestOwn;
+        if (skipped)
+            *skipped = skippedRows;
         return true;
     });
     if (!ok)
@@ -269,11 +375,13 @@ std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDataba
 }
 
 std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase, const QString& learner,
-                                                   qint64 afterResultId, qint64* lastResultId, QString* error)
+                                                   qint64 afterResultId, qint64* lastResultId, QString* error,
+                                                   SkippedRows* skipped)
 {
     std::vector<NewReview> found;
     const bool ok = readUsers(usersDatabase, error, [&](Database& db, Failure& f) {
         found.clear();
+        SkippedRows skippedRows;
         ReadSnapshot snapshot(db);
         if (!snapshot.ok) {
             f.code = db.lastErrorCode();
@@ -293,13 +401,19 @@ std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase,
         s.bindInt(1, afterResultId).bindText(2, learner);
         Statement::Step step;
         while ((step = s.step()) == Statement::Step::Row) {
-            const auto when = parseUtc(s.text(2));
-            const int grade = int(s.integer(3));
-            if (when && grade >= 1 && grade <= 4)
+            std::optional<qint64> when;
+            int grade = 0;
+            if (replayable(s, 0, 2, 3, &when, &grade)) {
                 found.push_back({{s.text(0), s.integer(1)}, {*when, grade}, s.integer(4)});
+            } else {
+                ++skippedRows.count;
+                skippedRows.lastResultId = s.integer(4);
+            }
         }
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
+        if (skipped)
+            *skipped = skippedRows;
         return true;
     });
     if (!ok)
@@ -364,19 +478,54 @@ bool storedMemory(const QString& usersDatabase, const QString& learner, StoredMe
 {
     return readUsers(usersDatabase, error, [&](Database& db, Failure& f) {
         *stored = {};
+        ReadSnapshot snapshot(db);
+        if (!snapshot.ok) {
+            f.code = db.lastErrorCode();
+            f.text = db.lastError();
+            return false;
+        }
+        // Parts 0, 1, ... of one copy, whose row is still the learner's; anything else is no copy.
         Statement s = LockedRetry::prepared(
             db,
-            QStringLiteral("SELECT m.nUpToResultID, m.bMemory FROM tblPhraseMemory m JOIN tblPhraseResults r "
-                           "ON r.pkResultID = m.nUpToResultID AND r.tName = m.tName WHERE m.tName = ?"),
+            QStringLiteral("SELECT nPart, nUpToResultID, length(bMemory) FROM tblPhraseMemory WHERE tName = ? "
+                           "ORDER BY nPart"),
             f);
         if (!s.isValid())
             return false;
         s.bindText(1, learner);
-        const Statement::Step step = s.step();
+        qint64 parts = 0, upTo = 0, total = 0;
+        bool usable = true;
+        Statement::Step step;
+        while ((step = s.step()) == Statement::Step::Row) {
+            if (parts == 0)
+                upTo = s.integer(1);
+            total += s.integer(2);
+            usable = usable && s.integer(0) == parts && s.integer(1) == upTo && total <= MaxMemoryBytes;
+            ++parts;
+        }
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
-        if (step == Statement::Step::Row)
-            *stored = {s.integer(0), s.blob(1)};
+        Statement owned = LockedRetry::prepared(
+            db, QStringLiteral("SELECT count(*) FROM tblPhraseResults WHERE pkResultID = ? AND tName = ?"), f);
+        if (!owned.isValid())
+            return false;
+        owned.bindInt(1, upTo).bindText(2, learner);
+        if (owned.step() != Statement::Step::Row)
+            return f.fromStatement(owned);
+        if (parts == 0 || !usable || owned.integer(0) == 0)
+            return true;
+        Statement read = LockedRetry::prepared(
+            db, QStringLiteral("SELECT bMemory FROM tblPhraseMemory WHERE tName = ? ORDER BY nPart"), f);
+        if (!read.isValid())
+            return false;
+        read.bindText(1, learner);
+        QByteArray bytes;
+        bytes.reserve(qsizetype(total));
+        while ((step = read.step()) == Statement::Step::Row)
+            bytes += read.blob(0);
+        if (step == Statement::Step::Error)
+            return f.fromStatement(read);
+        *stored = {upTo, bytes};
         return true;
     });
 }
@@ -384,18 +533,40 @@ bool storedMemory(const QString& usersDatabase, const QString& learner, StoredMe
 bool storeMemory(const QString& usersDatabase, const QString& learner, const StoredMemory& memory,
                  QString* error)
 {
+    if (memory.bytes.size() > MaxMemoryBytes)
+        return true; // not kept: the rows are replayed instead
     return writeUsers(usersDatabase, error, [&](Database& db, Failure& f) {
         // Only a copy of rows that are still the learner's: the file may have been cleared or
         // restored while the copy was worked out.
+        Statement owned = LockedRetry::prepared(
+            db, QStringLiteral("SELECT count(*) FROM tblPhraseResults WHERE pkResultID = ? AND tName = ?"), f);
+        if (!owned.isValid())
+            return false;
+        owned.bindInt(1, memory.upToResultId).bindText(2, learner);
+        if (owned.step() != Statement::Step::Row)
+            return f.fromStatement(owned);
+        if (owned.integer(0) == 0)
+            return true;
+        Statement drop = LockedRetry::prepared(db, QStringLiteral("DELETE FROM tblPhraseMemory WHERE tName = ?"), f);
+        if (!drop.isValid())
+            return false;
+        drop.bindText(1, learner);
+        if (!drop.run())
+            return f.fromStatement(drop);
         Statement s = LockedRetry::prepared(
             db,
-            QStringLiteral("INSERT OR REPLACE INTO tblPhraseMemory (tName, nUpToResultID, bMemory) "
-                           "SELECT tName, pkResultID, ? FROM tblPhraseResults WHERE pkResultID = ? AND tName = ?"),
+            QStringLiteral("INSERT INTO tblPhraseMemory (tName, nPart, nUpToResultID, bMemory) VALUES (?, ?, ?, ?)"),
             f);
         if (!s.isValid())
             return false;
-        s.bindBlob(1, memory.bytes).bindInt(2, memory.upToResultId).bindText(3, learner);
-        return s.run() || f.fromStatement(s);
+        for (qsizetype at = 0, part = 0; at < memory.bytes.size() || part == 0; at += MemoryPartBytes, ++part) {
+            s.reset();
+            s.bindText(1, learner).bindInt(2, part).bindInt(3, memory.upToResultId).bindBlob(
+                4, memory.bytes.mid(at, MemoryPartBytes));
+            if (!s.run())
+                return f.fromStatement(s);
+        }
+        return true;
     });
 }
 
@@ -412,9 +583,14 @@ std::optional<double> desiredRetention(const QString& usersDatabase, const QStri
         const Statement::Step step = s.step();
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
-        if (step == Statement::Step::Row && !s.isNull(0))
-            retention =
-                std::clamp(s.value(0).toDouble(), FsrsScheduler::MinRetention, FsrsScheduler::MaxRetention);
+        if (step != Statement::Step::Row)
+            return true;
+        // A number in range, or the default: a text ('nan'), a blob or an infinity is none.
+        const QVariant stored = s.value(0);
+        const double value = stored.toDouble();
+        if ((stored.typeId() == QMetaType::Double || stored.typeId() == QMetaType::LongLong) &&
+            value >= FsrsScheduler::MinRetention && value <= FsrsScheduler::MaxRetention)
+            retention = value;
         return true;
     });
     if (!ok)

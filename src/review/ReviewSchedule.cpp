@@ -14,9 +14,12 @@ bool ReviewSchedule::refresh(QString* error)
     if (!m_memory)
         return load(scheduler, error);
     qint64 last = m_lastResultId;
-    const auto added = PhraseResults::reviewsSince(m_usersDatabase, m_learner, m_lastResultId, &last, error);
+    PhraseResults::SkippedRows skipped;
+    const auto added =
+        PhraseResults::reviewsSince(m_usersDatabase, m_learner, m_lastResultId, &last, error, &skipped);
     if (!added)
         return false;
+    m_skippedRows += skipped.count;
     if (scheduler.desiredRetention() != m_memory->scheduler().desiredRetention())
         m_memory->setScheduler(scheduler);
     for (const PhraseResults::NewReview& r : *added)
@@ -38,25 +41,29 @@ bool ReviewSchedule::load(const FsrsScheduler& scheduler, QString* error)
     qint64 tableLast = 0;
     qint64 ownLast = 0;
     size_t rowsRead = 0;
+    PhraseResults::SkippedRows skipped;
     if (!stored.bytes.isEmpty())
         m_memory = PhraseMemory::fromBytes(stored.bytes, scheduler);
     if (m_memory) {
-        const auto added =
-            PhraseResults::reviewsSince(m_usersDatabase, m_learner, stored.upToResultId, &tableLast, error);
+        const auto added = PhraseResults::reviewsSince(m_usersDatabase, m_learner, stored.upToResultId,
+                                                       &tableLast, error, &skipped);
         if (!added) {
             m_memory.reset();
             return false;
         }
-        ownLast = stored.upToResultId;
+        // Skipped rows count as read: the next copy is past them, so they are not read again.
+        ownLast = std::max(stored.upToResultId, skipped.lastResultId);
         for (const PhraseResults::NewReview& r : *added) {
             m_memory->add(r.phrase, r.review);
             ownLast = std::max(ownLast, r.resultId);
         }
-        rowsRead = added->size();
+        rowsRead = added->size() + size_t(skipped.count);
     }
     if (!m_memory || tableLast < stored.upToResultId) {
         // No copy, or one the file no longer matches: every row, in time order.
-        const auto histories = PhraseResults::historiesOf(m_usersDatabase, m_learner, error, &tableLast, &ownLast);
+        skipped = {};
+        const auto histories =
+            PhraseResults::historiesOf(m_usersDatabase, m_learner, error, &tableLast, &ownLast, &skipped);
         if (!histories) {
             m_memory.reset();
             return false;
@@ -65,6 +72,7 @@ bool ReviewSchedule::load(const FsrsScheduler& scheduler, QString* error)
         rowsRead = size_t(ownLast > 0);
     }
     m_lastResultId = tableLast;
+    m_skippedRows = skipped.count;
     if (rowsRead > 0) {
         // Kept for the next login; a copy that cannot be written (a full disk, a locked file)
         // costs only that login's time, so nobody is told.

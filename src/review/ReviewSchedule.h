@@ -23,6 +23,9 @@ public:
     bool refresh(QString* error);
     // Valid once refresh succeeded.
     const PhraseMemory& memory() const { return *m_memory; }
+    // Rows of the learner that could not be replayed (PhraseResults::SkippedRows) in the
+    // readings so far.
+    int skippedRows() const { return m_skippedRows; }
 
 private:
     // Memory-testing reviews kept with the copy: enough for the memory view's 30 days.
@@ -33,4 +36,5 @@ private:
     QString m_learner;
     std::optional<PhraseMemory> m_memory;
     qint64 m_lastResultId = 0;
+    int m_skippedRows = 0;
 };

@@ -246,4 +246,8 @@ enum class Caption : int
     ImportPreview = 413, // Preview
     ImportProgress = 414, // Progress of the import
     ImportAnkiPackageNewest = 415, // Anki package (newest layout)
+    // Review sets without unstudyable phrases, per-learner tables of another shape
+    ReviewUnstudyableCount = 475, // %1 due phrases of subjects no longer installed
+    ReviewOnlyUnstudyable = 476,  // The phrases due for review can no longer be studied: their subjects...
+    TablesSetAside = 477,         // A table of the file of learners and results was not in the form th...
 };

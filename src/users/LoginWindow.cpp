@@ -188,6 +188,9 @@ void LoginWindow::readLearners()
                 addEntry(learner, first); // the first learner ever created is the administrator
                 first = false;
             }
+            if (!list.tablesSetAside.isEmpty())
+                Dialogs::inform(this, caption(Caption::TablesSetAside) + QStringLiteral("\n\n") + users.path() +
+                                          QStringLiteral("\n") + list.tablesSetAside.join(QLatin1Char('\n')));
             return;
         }
         case LearnerList::Outcome::Created:

@@ -2,6 +2,7 @@
 
 #include "platform/Database.h"
 #include "platform/Files.h"
+#include "review/PhraseResults.h"
 #include "state/AppState.h"
 
 #include <QCoreApplication>
@@ -79,6 +80,25 @@ QStringList columnsOf(Database& db, const QString& table)
     return columns;
 }
 
+// The tables a restore takes from the copy and a clear empties: the learners, the scores, every
+// per-learner table (PhraseResults::learnerTables) and last the keys' counters. A per-learner
+// table that is only worked out from the others is emptied by a restore, to be worked out
+// again from the restored rows.
+struct UsersTable
+{
+    QString name;
+    bool restored;
+};
+
+QList<UsersTable> usersTables()
+{
+    QList<UsersTable> tables{{QStringLiteral("tblUsers"), true}, {QStringLiteral("tblscores"), true}};
+    for (const PhraseResults::LearnerTable& t : PhraseResults::learnerTables())
+        tables.append({QLatin1String(t.name), !t.derived});
+    tables.append({QStringLiteral("sqlite_sequence"), true});
+    return tables;
+}
+
 // Replaces the rows of the users tables in the open database (inside its transaction) with
 // those of the copy, column by column where both have it.
 bool replaceRows(Database& live, const QString& copyPath, QString* error)
@@ -86,8 +106,10 @@ bool replaceRows(Database& live, const QString& copyPath, QString* error)
     auto copy = openUsers(copyPath, Database::Mode::ReadWrite, error);
     if (!copy)
         return false;
-    for (const QString& table :
-         {QStringLiteral("tblUsers"), QStringLiteral("tblscores"), QStringLiteral("sqlite_sequence")}) {
+    // The per-learner tables in the form the rows go into (one of another shape set aside).
+    if (!PhraseResults::ensureTables(live, error))
+        return false;
+    for (const auto& [table, restored] : usersTables()) {
         const QStringList liveColumns = columnsOf(live, table);
         QStringList columns;
         for (const QString& c : columnsOf(*copy, table)) {
@@ -98,7 +120,7 @@ bool replaceRows(Database& live, const QString& copyPath, QString* error)
             continue;
         if (!live.exec(QStringLiteral("DELETE FROM %1").arg(table), error))
             return false;
-        if (columns.isEmpty())
+        if (columns.isEmpty() || !restored)
             continue;
         const QString list = columns.join(QLatin1Char(','));
         Statement read = copy->prepare(QStringLiteral("SELECT %1 FROM %2").arg(list, table), error);
@@ -248,10 +270,21 @@ std::optional<QString> UsersBackup::clear(const QDateTime& now, QString* error) 
     auto kept = takeCopy(BackupCopy::Kind::BeforeClear, now, error);
     if (!kept)
         return std::nullopt;
-    for (const QString& table :
-         {QStringLiteral("tblUsers"), QStringLiteral("tblscores"), QStringLiteral("sqlite_sequence")}) {
+    // Every learner's rows go, also those of per-learner tables set aside for their shape.
+    QStringList tables;
+    for (const UsersTable& t : usersTables())
+        tables << t.name;
+    for (const PhraseResults::LearnerTable& t : PhraseResults::learnerTables()) {
+        Statement kept = live->prepare(
+            QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name LIKE ? ESCAPE '!'"),
+            error);
+        kept.bindText(1, QLatin1String(t.name) + QStringLiteral("!_kept%"));
+        while (kept.step() == Statement::Step::Row)
+            tables << kept.text(0);
+    }
+    for (const QString& table : std::as_const(tables)) {
         if (!columnsOf(*live, table).isEmpty() &&
-            !live->exec(QStringLiteral("DELETE FROM %1").arg(table), error))
+            !live->exec(QStringLiteral("DELETE FROM %1").arg(quotedName(table)), error))
             return std::nullopt;
     }
     if (!tx.commit(error))
@@ -351,6 +384,11 @@ std::optional<QString> UsersBackup::restore(const QString& copyPath, const QDate
         auto from = openUsers(copyPath, Database::Mode::ReadWrite, error);
         auto to = from ? openUsers(partial, Database::Mode::Create, error) : std::nullopt;
         ok = to && from->backupTo(*to, error) && to->exec(QStringLiteral("PRAGMA journal_mode = WAL"), error);
+        // What is only worked out from the rows is worked out again from the restored ones.
+        for (const PhraseResults::LearnerTable& t : PhraseResults::learnerTables()) {
+            if (ok && t.derived && !columnsOf(*to, QLatin1String(t.name)).isEmpty())
+                ok = to->exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(t.name)), error);
+        }
     }
     if (!ok || !QFile::rename(partial, m_path)) {
         if (ok)

@@ -282,7 +282,7 @@ LearnerList UsersDatabase::openLearnerList() const
         list.learners = *learners;
         // A file of an older program gains the per-phrase table now; one that cannot be
         // written (read-only) gains it at its first write, and reads find no rows meanwhile.
-        addMissingTables(nullptr);
+        addMissingTables(nullptr, &list.tablesSetAside);
         return list;
     }
     if (list.failure != DatabaseFailure::Damaged) {
@@ -465,14 +465,25 @@ bool UsersDatabase::appendScore(const ScoreRow& row, QString* error) const
     return ::appendScore(m_path, row, error);
 }
 
-bool UsersDatabase::addMissingTables(QString* error) const
+bool UsersDatabase::addMissingTables(QString* error, QStringList* setAside) const
 {
     return withLockedRetry(error, [&](Failure& f) {
         auto db = openUsers(m_path, f);
         if (!db)
             return false;
-        if (PhraseResults::ensureTables(*db, &f.text))
+        // One transaction: a table set aside is made again in the same step.
+        Transaction transaction(*db);
+        if (!transaction.ok()) {
+            f.text = transaction.errorString();
+            f.code = db->lastErrorCode();
+            return false;
+        }
+        QStringList kept;
+        if (PhraseResults::ensureTables(*db, &f.text, &kept) && transaction.commit(&f.text)) {
+            if (setAside)
+                *setAside = kept;
             return true;
+        }
         f.code = db->lastErrorCode();
         return false;
     });
@@ -603,11 +614,6 @@ bool appendScore(const QString& usersDatabasePath, const ScoreRow& row,
                 f.code = db->lastErrorCode();
                 return false;
             }
-            // An older file gets the table here, its other rows untouched.
-            if (!PhraseResults::ensureTables(*db, &f.text)) {
-                f.code = db->lastErrorCode();
-                return false;
-            }
         }
         Statement s = prepared(*db,
                                QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
@@ -629,7 +635,34 @@ bool appendScore(const QString& usersDatabasePath, const ScoreRow& row,
             return f.fromStatement(s);
         if (!transaction)
             return true;
-        if (!PhraseResults::insert(*db, phrases, &f.text)) {
+        // The score is what every activity counts on: phrase rows the file refuses for a reason
+        // of their own (a table another program made, a row it will not take) are left out and
+        // the score kept. A passing cause (a lock, a full disk) fails the whole as before.
+        if (!db->exec(QStringLiteral("SAVEPOINT phrases"), &f.text)) {
+            f.code = db->lastErrorCode();
+            return false;
+        }
+        QString phraseError;
+        QStringList setAside;
+        // An older file gets the tables here, its other rows untouched.
+        if (!PhraseResults::ensureTables(*db, &phraseError, &setAside) ||
+            !PhraseResults::insert(*db, phrases, &phraseError)) {
+            const int code = db->lastErrorCode();
+            const DatabaseFailure failure = Database::failureOf(code);
+            if (failure != DatabaseFailure::Other && failure != DatabaseFailure::Damaged &&
+                failure != DatabaseFailure::None) {
+                f.text = phraseError;
+                f.code = code;
+                return false;
+            }
+            db->exec(QStringLiteral("ROLLBACK TO phrases"));
+            qWarning("The phrases of the result were left out of %s: %s", qPrintable(usersDatabasePath),
+                     qPrintable(phraseError));
+        } else if (!setAside.isEmpty()) {
+            qWarning("In %s a table of another shape was kept under a new name: %s", qPrintable(usersDatabasePath),
+                     qPrintable(setAside.join(QStringLiteral(", "))));
+        }
+        if (!db->exec(QStringLiteral("RELEASE phrases"), &f.text)) {
             f.code = db->lastErrorCode();
             return false;
         }

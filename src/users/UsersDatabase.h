@@ -71,6 +71,8 @@ struct LearnerList
     DatabaseFailure failure = DatabaseFailure::None;
     QString keptAs;
     QString createError; // SetAside: empty when the fresh file was made
+    // Read: per-learner tables of another shape, kept under new names ("old -> new").
+    QStringList tablesSetAside;
 };
 
 // The users database "Users.dat": the learners and the results of the activities. It
@@ -116,8 +118,9 @@ public:
 
     bool appendScore(const ScoreRow& row, QString* error) const;
     // Makes the tables a file of an older program lacks (the per-phrase results), keeping
-    // every row.
-    bool addMissingTables(QString* error) const;
+    // every row; a table of another shape is set aside under a new name (*setAside, when
+    // given, names each as "old -> new") and made again.
+    bool addMissingTables(QString* error, QStringList* setAside = nullptr) const;
     // Rows of tblscores (tests and the benchmark count what arrived).
     std::optional<qint64> scoreCount(QString* error) const;
 

@@ -1,6 +1,7 @@
-// Records results into a users database the way an activity program does, one row and one
-// connection at a time, until a stop file appears beside the database. Each row the
-// database acknowledged is reported on standard output as "ok <n>" (its numberScore).
+// Records results into a users database the way an activity program does, one score (with
+// one per-phrase row, phrase number n) and one connection at a time, until a stop file
+// appears beside the database. Each result the database acknowledged is reported on standard
+// output as "ok <n>" (its numberScore).
 // Usage: append_scores_process <Users.dat> <learner name>
 #include "users/UsersDatabase.h"
 
@@ -28,7 +29,9 @@ int main(int argc, char* argv[])
         score.numberScore = i;
         score.setWhen(QDateTime::currentDateTime());
         QString error;
-        if (!appendScore(args[1], score, &error)) {
+        const std::vector<PhraseResultRow> phrase{
+            {args[2], {QStringLiteral("Saluti.ita"), i}, score.tActivity, QDateTime::currentSecsSinceEpoch(), 3}};
+        if (!appendScore(args[1], score, phrase, &error)) {
             std::fprintf(stderr, "row %d: %s\n", i, qPrintable(error));
             return 1;
         }

@@ -1,5 +1,6 @@
 #include "UsersTemplate.h"
 #include "platform/Database.h"
+#include "review/ReviewSchedule.h"
 #include "support/TestSupport.h"
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
@@ -48,6 +49,7 @@ private slots:
     void restoreBringsRowsBackAndKeepsTheReplacedFile();
     void restoreAfterTheFileWasSetAside();
     void damagedCopiesAreNeverUsed();
+    void restoreAndClearTakeThePerPhraseRows();
 
 private:
     QString usersPath() const { return m_dir->filePath(QStringLiteral("data/Users.dat")); }
@@ -165,17 +167,21 @@ void TestUsersBackup::restoreAndClearWhileAnActivityRecords()
             acknowledged = line.mid(3).toInt();
     }
     QVERIFY(acknowledged >= 90);
-    QSet<qint64> found;
+    // Each score and its phrase row, by its number.
+    QSet<qint64> found, foundPhrases;
     for (const QString& file : {usersPath(), *beforeRestore, *beforeClear}) {
         auto db = Database::open(file, Database::TemplatePassword, Database::Mode::ReadWrite, &error);
         QVERIFY2(db, qPrintable(error));
         Statement rows = db->prepare("SELECT numberScore FROM tblscores WHERE tName = 'Zoë Rossi'");
         while (rows.step() == Statement::Step::Row)
             found.insert(rows.integer(0));
+        Statement phrases = db->prepare("SELECT nPhraseNo FROM tblPhraseResults WHERE tName = 'Zoë Rossi'");
+        while (phrases.step() == Statement::Step::Row)
+            foundPhrases.insert(phrases.integer(0));
     }
     QStringList missing;
     for (int n = 1; n <= acknowledged; ++n) {
-        if (!found.contains(n))
+        if (!found.contains(n) || !foundPhrases.contains(n))
             missing << QString::number(n);
     }
     QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1Char(' '))));
@@ -290,6 +296,64 @@ void TestUsersBackup::damagedCopiesAreNeverUsed()
     QVERIFY(!error.isEmpty());
     QCOMPARE(learnerNames(usersPath()), QStringList({"Anna Bianchi", "Luca Verdi"}));
     QCOMPARE(backup.copies().size(), 3); // nothing was replaced, so nothing was kept
+}
+
+// The per-phrase rows and the review setting go back with the scores at a restore and go with
+// them at a clear, and the copy of the memory is worked out again: the Review holds what the
+// restored file holds, and after a clear a new learner of the same name starts with nothing.
+void TestUsersBackup::restoreAndClearTakeThePerPhraseRows()
+{
+    addLearner("Anna", "Bianchi");
+    const QString anna = QStringLiteral("Anna Bianchi");
+    QString error;
+    const qint64 start = QDateTime::currentSecsSinceEpoch() - 30 * 86400;
+    auto study = [&](int from, int to) {
+        std::vector<PhraseResultRow> rows;
+        for (int p = from; p <= to; ++p)
+            rows.push_back({anna, {QStringLiteral("Saluti.ita"), p}, QStringLiteral("Flashcards"), start + p, 3});
+        QVERIFY2(appendScore(usersPath(), {anna, "Flashcards", "Saluti", QStringLiteral("1/1"), 100, {}, {}}, rows,
+                             &error),
+                 qPrintable(error));
+    };
+    auto inReview = [&] { // the phrases of the learner's Review, as a login reads them
+        ReviewSchedule schedule(usersPath(), anna);
+        return schedule.refresh(&error) ? qint64(schedule.memory().items().size()) : -1;
+    };
+    auto count = [&](const QString& table) { return scalar(usersPath(), "SELECT count(*) FROM " + table); };
+    study(1, 20);
+    QVERIFY(PhraseResults::setDesiredRetention(usersPath(), anna, 0.8, &error));
+    QCOMPARE(inReview(), 20);
+    const UsersBackup backup(usersPath());
+    const auto older = backup.takeCopy(BackupCopy::Kind::Daily, QDateTime::currentDateTime(), &error);
+    QVERIFY2(older, qPrintable(error));
+    study(21, 60);
+    QVERIFY(PhraseResults::setDesiredRetention(usersPath(), anna, 0.95, &error));
+    QCOMPARE(inReview(), 60);
+    QCOMPARE(count("tblPhraseMemory"), 1);
+
+    QVERIFY2(backup.restore(*older, QDateTime::currentDateTime().addSecs(1), &error), qPrintable(error));
+    QCOMPARE(count("tblscores"), 1);
+    QCOMPARE(count("tblPhraseResults"), 20);
+    QCOMPARE(count("tblPhraseMemory"), 0);
+    QCOMPARE(PhraseResults::desiredRetention(usersPath(), anna, &error).value_or(0), 0.8);
+    QCOMPARE(inReview(), 20);
+    study(21, 22); // new rows are taken in on top of the copy worked out from the restored ones
+    QCOMPARE(inReview(), 22);
+
+    // Rows of a table set aside for its shape are a learner's history too.
+    {
+        auto db = Database::open(usersPath(), Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+        QVERIFY(db && db->exec("CREATE TABLE tblPhraseResults_kept1 (tName TEXT, tSubjectFile TEXT);"
+                               "INSERT INTO tblPhraseResults_kept1 VALUES ('Anna Bianchi', 'Saluti.ita')",
+                               &error));
+    }
+    QVERIFY2(backup.clear(QDateTime::currentDateTime().addSecs(2), &error), qPrintable(error));
+    for (const char* table : {"tblscores", "tblPhraseResults", "tblReviewSettings", "tblPhraseMemory",
+                              "tblPhraseResults_kept1"})
+        QCOMPARE(count(table), 0);
+    addLearner("Anna", "Bianchi");
+    QCOMPARE(inReview(), 0);
+    QCOMPARE(PhraseResults::desiredRetention(usersPath(), anna, &error).value_or(0), FsrsScheduler::DefaultRetention);
 }
 
 QTEST_GUILESS_MAIN(TestUsersBackup)

@@ -15,8 +15,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QtEndian>
+
 #include <atomic>
+#include <cmath>
 #include <csignal>
+#include <cstring>
+#include <limits>
 #include <sys/resource.h>
 #include <thread>
 
@@ -46,6 +51,23 @@ QMap<QString, QString> probeValues(QProcess& p)
     return values;
 }
 
+qint64 scalar(const QString& path, const QString& sql)
+{
+    QString error;
+    auto db = Database::open(path, Database::TemplatePassword, Database::Mode::ReadOnly, &error);
+    Statement s = db ? db->prepare(sql) : Statement();
+    return s.isValid() && s.step() == Statement::Step::Row ? s.integer(0) : -1;
+}
+
+bool execute(const QString& path, const QString& sql)
+{
+    QString error;
+    auto db = Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+    if (!db || !db->exec(sql, &error))
+        qWarning("%s", qPrintable(error));
+    return db && error.isEmpty();
+}
+
 } // namespace
 
 class TestUsersDatabase : public QObject
@@ -73,6 +95,8 @@ private slots:
     void renameCarriesResults();
     void phraseResultsWithTheScore();
     void keptMemoryMatchesTheRows();
+    void phraseTableOfAnotherShape();
+    void rowsAndCopiesNoReplayGives();
 
 private:
     UsersDatabase users() const
@@ -535,6 +559,7 @@ void TestUsersDatabase::renameCarriesResults()
              QStringLiteral("2026-01-02"), QStringLiteral("10:00:00")},
             {{name, {QStringLiteral("Saluti.ita"), 1}, QStringLiteral("Memory"), 1767348000, 3}}, &error));
     QVERIFY(PhraseResults::setDesiredRetention(db.path(), QStringLiteral("Anna Rossi"), 0.85, &error));
+    QVERIFY2(ReviewSchedule(db.path(), QStringLiteral("Anna Rossi")).refresh(&error), qPrintable(error));
     if (!scoresWritable) {
         auto raw = Database::open(db.path(), Database::TemplatePassword, Database::Mode::ReadWrite, &error);
         // Results that refuse the new name (a file with triggers is not read at all).
@@ -566,6 +591,8 @@ void TestUsersDatabase::renameCarriesResults()
     QCOMPARE(PhraseResults::rows(db.path(), owner, &error).value_or(std::vector<PhraseResultRow>{}).size(),
              size_t(2));
     QCOMPARE(PhraseResults::desiredRetention(db.path(), owner, &error).value_or(0), 0.85);
+    PhraseResults::StoredMemory copy; // the kept copy of the memory too
+    QVERIFY(PhraseResults::storedMemory(db.path(), owner, &copy, &error) && !copy.bytes.isEmpty());
     QCOMPARE(db.readLearners(&error).value_or(QList<Learner>{}).value(0).tLastname,
              expectedOwner.isEmpty() ? QStringLiteral("Rossi") : QStringLiteral("Bianchi"));
 }
@@ -712,6 +739,130 @@ void TestUsersDatabase::keptMemoryMatchesTheRows()
     QVERIFY(same(third.memory(), replayed(anna)));
     const auto remade = PhraseMemory::fromBytes(kept(anna).bytes, FsrsScheduler()); // and kept anew
     QVERIFY(remade && same(*remade, replayed(anna)));
+}
+
+// A per-learner table another program made in another shape is kept under a new name with
+// its rows and made again, by the score writer and by the login (which names it); a phrase row
+// the table refuses costs the score nothing.
+void TestUsersDatabase::phraseTableOfAnotherShape()
+{
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(db.createFromTemplate(&error));
+    QVERIFY(execute(db.path(), "DROP TABLE tblPhraseResults; CREATE TABLE tblPhraseResults (pkResultID INTEGER "
+                               "PRIMARY KEY, tName TEXT, tSubjectFile TEXT, nPhraseNo INTEGER, tUtcTime TEXT, "
+                               "nGrade INTEGER); INSERT INTO tblPhraseResults VALUES (1, 'Anna Rossi', "
+                               "'Saluti.ita', 1, '2026-12-01T10:00:00Z', 3)"));
+    const ScoreRow score{QStringLiteral("Anna Rossi"), QStringLiteral("Flashcards"), QStringLiteral("Saluti"),
+                         QStringLiteral("1/1"), 100, QStringLiteral("2026-12-02"), QStringLiteral("10:00:00")};
+    auto phrase = [&](int grade) {
+        return std::vector<PhraseResultRow>{
+            {score.tName, {QStringLiteral("Saluti.ita"), 2}, score.tActivity, 1764583200, grade}};
+    };
+    QVERIFY2(appendScore(db.path(), score, phrase(4), &error), qPrintable(error));
+    QCOMPARE(db.scoreCount(&error).value_or(-1), 1);
+    QCOMPARE(scalar(db.path(), "SELECT count(*) FROM tblPhraseResults_kept1"), 1);
+    QCOMPARE(PhraseResults::rows(db.path(), QString(), &error).value_or(std::vector<PhraseResultRow>{}).size(),
+             size_t(1));
+
+    // A further column a row must give, and no key: the login sets it aside and says so.
+    QVERIFY(execute(db.path(), "DROP TABLE tblReviewSettings; CREATE TABLE tblReviewSettings (tName TEXT, "
+                               "nDesiredRetention REAL, nGoal INTEGER NOT NULL)"));
+    QVERIFY(execute(db.path(), "CREATE TABLE tblReviewSettings_kept1 (x)")); // the name is taken
+    const LearnerList list = db.openLearnerList();
+    QCOMPARE(list.outcome, LearnerList::Outcome::Read);
+    QCOMPARE(list.tablesSetAside, QStringList{"tblReviewSettings -> tblReviewSettings_kept2"});
+    QCOMPARE(db.openLearnerList().tablesSetAside, QStringList());
+    QVERIFY(PhraseResults::setDesiredRetention(db.path(), score.tName, 0.8, &error));
+
+    // A grade the table's check refuses: the score is kept without its phrase.
+    QVERIFY2(appendScore(db.path(), score, phrase(5), &error), qPrintable(error));
+    QCOMPARE(db.scoreCount(&error).value_or(-1), 2);
+    QCOMPARE(scalar(db.path(), "SELECT count(*) FROM tblPhraseResults"), 1);
+}
+
+// Rows and kept copies that no replay of our rows gives are skipped or rebuilt: grades that are
+// not the integers 1 to 4, subject names longer than a file name, a desired retention that is
+// no number in range; a copy with a value out of range. Skipped rows are counted and read once.
+// A copy longer than one part of the table is kept whole in several.
+void TestUsersDatabase::rowsAndCopiesNoReplayGives()
+{
+    const UsersDatabase db = users();
+    QString error;
+    QVERIFY(db.createFromTemplate(&error));
+    // Of our shape, without the grade check: as another program could make it.
+    QVERIFY(execute(
+        db.path(),
+        "DROP TABLE tblPhraseResults; CREATE TABLE tblPhraseResults (pkResultID INTEGER PRIMARY KEY "
+        "AUTOINCREMENT, tName TEXT NOT NULL, tSubjectFile TEXT NOT NULL, nPhraseNo INTEGER NOT NULL, tActivity "
+        "TEXT, tUtcTime TEXT NOT NULL, nGrade INTEGER NOT NULL);"
+        "INSERT INTO tblPhraseResults (tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade) VALUES "
+        "('Anna', 'Saluti.ita', 1, '2026-12-01T10:00:00Z', 3), ('Anna', 'Saluti.ita', 2, '2026-12-01T10:00:00Z', "
+        "3.9), ('Anna', 'Saluti.ita', 3, '2026-12-01T10:00:00Z', 4294967299), ('Anna', 'Saluti.ita', 4, "
+        "'2026-12-01 10:00', 3), ('Anna', replace(hex(zeroblob(128)), '0', 'x'), 5, '2026-12-01T10:00:00Z', 3);"
+        "INSERT INTO tblReviewSettings VALUES ('Anna', 'nan'), ('Bob', 1e308), ('Carla', 0.8)"));
+    PhraseResults::SkippedRows skipped;
+    const auto histories = PhraseResults::historiesOf(db.path(), "Anna", &error, nullptr, nullptr, &skipped);
+    QVERIFY2(histories, qPrintable(error));
+    QCOMPARE(histories->size(), size_t(1));
+    QCOMPARE(skipped.count, 4);
+    QCOMPARE(skipped.lastResultId, 5);
+    for (const char* name : {"Anna", "Bob", "Carla"})
+        QCOMPARE(PhraseResults::desiredRetention(db.path(), name, &error).value_or(0),
+                 name[0] == 'C' ? 0.8 : FsrsScheduler::DefaultRetention);
+    ReviewSchedule first(db.path(), "Anna");
+    QVERIFY2(first.refresh(&error), qPrintable(error));
+    QCOMPARE(first.memory().items().size(), size_t(1));
+    QCOMPARE(first.skippedRows(), 4);
+    QVERIFY(execute(db.path(), "INSERT INTO tblPhraseResults (tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade) "
+                               "VALUES ('Anna', 'Saluti.ita', 6, '2026-12-01T10:00:00Z', 2.5)"));
+    ReviewSchedule second(db.path(), "Anna"); // from the copy, past the rows skipped before it
+    QVERIFY2(second.refresh(&error), qPrintable(error));
+    QCOMPARE(second.skippedRows(), 1);
+    ReviewSchedule third(db.path(), "Anna");
+    QVERIFY2(third.refresh(&error), qPrintable(error));
+    QCOMPARE(third.skippedRows(), 0);
+
+    // The copy's fields, written in order after its 4-byte form, 21 weights, one name
+    // ("Saluti.ita") and the item count; each value out of range makes it no copy.
+    const QByteArray bytes = third.memory().toBytes(0);
+    QVERIFY(PhraseMemory::fromBytes(bytes, FsrsScheduler()));
+    constexpr int item = 4 + 21 * 8 + 4 + 4 + 10 + 4;
+    auto with = [&](int at, auto value) {
+        QByteArray b = bytes;
+        if constexpr (std::is_floating_point_v<decltype(value)>) {
+            quint64 bits;
+            std::memcpy(&bits, &value, 8);
+            qToLittleEndian(bits, b.data() + at);
+        } else {
+            qToLittleEndian(value, b.data() + at);
+        }
+        return PhraseMemory::fromBytes(b, FsrsScheduler()).has_value();
+    };
+    QVERIFY(with(item + 12, 2.5)); // a stability that can be
+    for (double stability : {std::numeric_limits<double>::infinity(), std::nan(""), 0.0, -1.0})
+        QVERIFY(!with(item + 12, stability));
+    QVERIFY(!with(item + 20, 10.5));                                    // difficulty
+    QVERIFY(!with(item + 28, qint32(0)));                               // reviews
+    QVERIFY(!with(item + 32, qint32(1)));                               // lapses, as many as reviews
+    QVERIFY(!with(item + 36, std::numeric_limits<qint64>::min()));      // the last review's time
+    for (qint64 day : {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min(), qint64(0)})
+        QVERIFY(!with(item + 44, day));                                 // its day
+    QVERIFY(!with(item, quint32(1)));                                   // a name the copy lacks
+    QVERIFY(!with(4 + 21 * 8 + 4, quint32(300)));                       // a name longer than a file name
+
+    // A copy of more than one part comes back whole.
+    QByteArray large(PhraseResults::MemoryPartBytes * 2 + 5, 'm');
+    large[PhraseResults::MemoryPartBytes] = 'n';
+    QVERIFY(PhraseResults::storeMemory(db.path(), "Anna", {1, large}, &error));
+    QCOMPARE(scalar(db.path(), "SELECT count(*) FROM tblPhraseMemory WHERE tName = 'Anna'"), 3);
+    PhraseResults::StoredMemory stored;
+    QVERIFY(PhraseResults::storedMemory(db.path(), "Anna", &stored, &error));
+    QCOMPARE(stored.upToResultId, 1);
+    QVERIFY(stored.bytes == large);
+    QVERIFY(execute(db.path(), "DELETE FROM tblPhraseMemory WHERE nPart = 1")); // a part missing
+    QVERIFY(PhraseResults::storedMemory(db.path(), "Anna", &stored, &error));
+    QVERIFY(stored.bytes.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestUsersDatabase)
