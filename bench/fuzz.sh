@@ -4,6 +4,10 @@
 # Build them first: PARLANTO_SANITIZE=1 ./test (or cmake --build build-sanitize). A finding
 # is an input that crashed a reader, broke a sanitizer rule or a stated property; libFuzzer
 # keeps it in <target>.findings/ beside the target.
+# Targets: FuzzActivityInput, FuzzCaptionJoin, FuzzNodeTags, FuzzTables, FuzzUpdateAnswer,
+# FuzzWaveHeader, and the readers of other programs' vocabularies and of the per-phrase files:
+# FuzzKvtml, FuzzAnkiText, FuzzAnkiPackage, FuzzPhraseIds (the ids file beside an input file)
+# and FuzzPhraseMemory (the memory copy kept in the users database).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"

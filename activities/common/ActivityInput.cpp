@@ -29,7 +29,13 @@ std::optional<ActivityInput> ActivityInput::read(const QString& nameOrPath, QStr
             *error = QStringLiteral("The input file %1 cannot be read: %2").arg(path, f.errorString());
         return std::nullopt;
     }
-    auto input = parse(f.readAll(), error);
+    const QByteArray bytes = f.read(MaxFileBytes + 1);
+    if (bytes.size() > MaxFileBytes) {
+        if (error)
+            *error = QStringLiteral("The input file %1 is larger than %2 bytes.").arg(path).arg(MaxFileBytes);
+        return std::nullopt;
+    }
+    auto input = parse(bytes, error);
     if (input)
         input->path = path;
     if (!input && error)

@@ -23,6 +23,8 @@ struct ActivityInput
 {
     static constexpr int MaxPhrases = 10;
     static constexpr int HeaderLines = 15;
+    // Ten phrases and their sound files' names fit many times over; a longer file is refused.
+    static constexpr qint64 MaxFileBytes = 1024 * 1024;
 
     qint64 instanceId = 0;
     QString programCode;

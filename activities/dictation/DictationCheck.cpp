@@ -78,11 +78,37 @@ bool resemble(const QString& x, const QString& y)
     return same == need;
 }
 
+// What cannot be seen is not compared: format characters (zero-width spaces and joiners,
+// the soft hyphen, direction marks, embeddings and isolates) are taken out, and control
+// characters separate words as blanks do.
+QString visible(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        switch (QChar::category(c)) {
+        case QChar::Other_Format:
+            break;
+        case QChar::Other_Control:
+            out += QLatin1Char(' ');
+            break;
+        default:
+            if (QChar::requiresSurrogates(c)) {
+                out += QChar(QChar::highSurrogate(c));
+                out += QChar(QChar::lowSurrogate(c));
+            } else {
+                out += QChar(char16_t(c));
+            }
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 QStringList DictationCheck::words(const QString& text, QStringList* written)
 {
-    const QString nfc = text.normalized(QString::NormalizationForm_C);
+    const QString nfc = visible(text).normalized(QString::NormalizationForm_C);
     QStringList result;
     if (written)
         written->clear();

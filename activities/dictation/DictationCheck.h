@@ -50,7 +50,9 @@ public:
 
     static Result compare(const QString& answer, const QString& expected);
 
-    // The words of a text as compared: NFC, one kind of apostrophe and of quote, case folded,
+    // The words of a text as compared: invisible format characters (zero-width, soft hyphen,
+    // direction marks) taken out and control characters made blanks, NFC, one kind of
+    // apostrophe and of quote, case folded,
     // punctuation around each word dropped, and words made only of punctuation left out.
     // The second list holds the words as written.
     static QStringList words(const QString& text, QStringList* written = nullptr);

@@ -1,8 +1,16 @@
 #include "PhraseIdsFile.h"
 
+#include "platform/Files.h"
+
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringList>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace PhraseIdsFile {
 
@@ -56,7 +64,11 @@ std::optional<std::vector<PhraseIdentity>> parse(const QByteArray& bytes, QStrin
         if (tab < 0 || !ok || number < 0)
             return fail(
                 QStringLiteral("Line %1 of the phrase ids file is not a number and a file name.").arg(i + 3));
-        entries.push_back({line.mid(tab + 1), number});
+        const QString name = line.mid(tab + 1);
+        if (name.toUtf8().size() > MaxNameBytes || (number > 0 && !isSafeFileName(name)))
+            entries.push_back({QString(), 0}); // no file of the program's is named so
+        else
+            entries.push_back({name, number});
     }
     return entries;
 }
@@ -66,15 +78,35 @@ std::optional<std::vector<PhraseIdentity>> readBeside(const QString& inputFile, 
     if (error)
         error->clear();
     const QString path = pathFor(inputFile);
-    if (path.isEmpty() || !QFile::exists(path))
+    if (path.isEmpty())
         return std::nullopt;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    auto cannot = [&](const QString& why) {
         if (error)
-            *error = QStringLiteral("The file %1 cannot be read: %2").arg(path, f.errorString());
+            *error = QStringLiteral("The file %1 cannot be read: %2").arg(path, why);
         return std::nullopt;
+    };
+    // Not blocking: a pipe at the name is refused below instead of waited on.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        return cannot(errno == ELOOP ? QStringLiteral("it is a link") : QString::fromLocal8Bit(std::strerror(errno)));
     }
-    auto entries = parse(f.readAll(), error);
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return cannot(f.errorString());
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return cannot(QStringLiteral("it is not a plain file"));
+    if (st.st_size > MaxFileBytes)
+        return cannot(QStringLiteral("it is larger than %1 bytes").arg(MaxFileBytes));
+    // The size may change while it is read: never more than the bound is taken.
+    const QByteArray bytes = f.read(MaxFileBytes + 1);
+    if (bytes.size() > MaxFileBytes)
+        return cannot(QStringLiteral("it is larger than %1 bytes").arg(MaxFileBytes));
+    auto entries = parse(bytes, error);
     if (!entries && error)
         *error = QStringLiteral("%1: %2").arg(path, *error);
     return entries;

@@ -37,6 +37,11 @@ struct PhraseIdentity
 namespace PhraseIdsFile {
 
 inline constexpr char FirstLine[] = "PARLANTO PHRASE IDS 1";
+// The file is read up to this size, the bound of its input file; a longer one is refused.
+inline constexpr qint64 MaxFileBytes = 1024 * 1024;
+// A subject file's name is a file name: at most this many bytes of UTF-8. A slot naming a
+// longer one (or no plain file name) is a slot of no known phrase.
+inline constexpr qsizetype MaxNameBytes = 255;
 
 // The ids file of an input file: its name with ".txt" replaced by ".ids" ("" for a name that
 // does not end in ".txt").
@@ -45,7 +50,8 @@ QByteArray contents(const std::vector<PhraseIdentity>& entries);
 // nullopt with the reason for a file of another form.
 std::optional<std::vector<PhraseIdentity>> parse(const QByteArray& bytes, QString* error);
 // The entries of the ids file beside inputFile: nullopt when there is none (error empty) or it
-// cannot be read (error set).
+// cannot be read (error set). A link at its name is never followed, and nothing but a plain
+// file is read.
 std::optional<std::vector<PhraseIdentity>> readBeside(const QString& inputFile, QString* error);
 
 } // namespace PhraseIdsFile

@@ -70,8 +70,9 @@ std::optional<QByteArray> readEntry(zip_t* zip, zip_int64_t index, qint64 limit,
             break;
         done += n;
     }
-    const bool failed = done != bytes.size() || zip_fclose(file) != 0;
-    if (failed) {
+    // Closed whether or not the entry was read whole.
+    const bool closed = zip_fclose(file) == 0;
+    if (done != bytes.size() || !closed) {
         *error = QStringLiteral("%1 is damaged in the package").arg(what);
         return std::nullopt;
     }

@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 class TestActivityInput : public QObject
 {
@@ -93,6 +94,48 @@ private slots:
         QCOMPARE(PhraseIdsFile::pathFor("/t/~prl12001.txt"), QStringLiteral("/t/~prl12001.ids"));
         QVERIFY(PhraseIdsFile::pathFor("/t/input.dat").isEmpty());
         QVERIFY(!PhraseIdsFile::readBeside("/no/such/~prl1.txt", &error) && error.isEmpty());
+    }
+
+    // The ids file is read only as a plain file of bounded size: a link (to another file, or
+    // to an endless device) and a pipe are refused at once, as is a file over the bound (and
+    // an input file over its own); a name longer than a file name or with a folder in it
+    // is a slot of no known phrase.
+    void idsFileBounded()
+    {
+        QTemporaryDir dir;
+        const QString input = dir.filePath("~prl1.txt");
+        const QString ids = PhraseIdsFile::pathFor(input);
+        const QString real = dir.filePath("real.ids");
+        auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+        };
+        QVERIFY(write(real, PhraseIdsFile::contents({{"a.ita", 1}})));
+        QString error;
+        for (const QString& target : {real, QStringLiteral("/dev/zero")}) {
+            QVERIFY(QFile::link(target, ids));
+            QVERIFY(!PhraseIdsFile::readBeside(input, &error));
+            QVERIFY2(error.contains("link"), qPrintable(error));
+            QVERIFY(QFile::remove(ids));
+        }
+        QVERIFY(::mkfifo(QFile::encodeName(ids).constData(), 0600) == 0);
+        QVERIFY(!PhraseIdsFile::readBeside(input, &error) && error.contains("plain file"));
+        QVERIFY(QFile::remove(ids));
+
+        QByteArray big = PhraseIdsFile::contents({{"a.ita", 1}});
+        big.append(PhraseIdsFile::MaxFileBytes, 'x');
+        QVERIFY(write(ids, big));
+        QVERIFY(!PhraseIdsFile::readBeside(input, &error) && error.contains("larger"));
+        QVERIFY(write(input, sample(1, 1) + QByteArray(ActivityInput::MaxFileBytes, ' ')));
+        QVERIFY(!ActivityInput::read(input, &error) && error.contains("larger"));
+
+        const QString longName = QString(252, QChar(0xe8)) + ".ita"; // 508 bytes of UTF-8
+        QVERIFY(write(ids, "PARLANTO PHRASE IDS 1\r\n3\r\n5\t" + longName.toUtf8() +
+                               "\r\n6\t../b.ita\r\n7\tc.ita\r\n"));
+        const auto entries = PhraseIdsFile::readBeside(input, &error);
+        QVERIFY2(entries && entries->size() == 3, qPrintable(error));
+        QVERIFY(!entries->at(0).isValid() && !entries->at(1).isValid());
+        QCOMPARE(entries->at(2), (PhraseIdentity{"c.ita", 7}));
     }
 
     void missingFile()

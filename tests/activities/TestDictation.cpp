@@ -148,6 +148,19 @@ private slots:
         QTest::newRow("empty answer") << ""
                                       << "Buongiorno a tutti!"
                                       << "-Buongiorno -a -tutti!" << int(DictationCheck::Again);
+        // Nothing a learner cannot see counts, in the answer or in the phrase.
+        QTest::newRow("zero-width and soft hyphen inside words")
+            << QString("Vor\u200brei un caf\u200dfè, per fa\u00advo\ufeffre.") << coffee << coffee
+            << int(DictationCheck::Good);
+        QTest::newRow("direction marks around words")
+            << QString("\u200fVorrei\u200e \u202eun\u202c caffè, \u2067per\u2069 favore.\u200f") << coffee
+            << coffee << int(DictationCheck::Good);
+        QTest::newRow("control characters between words")
+            << QString("Vorrei\u0001un\u0007caffè,\u001bper\u0085favore.") << coffee << coffee
+            << int(DictationCheck::Good);
+        QTest::newRow("invisible characters in the phrase")
+            << coffee << QString("Vorrei\u0002un caf\u200bfè, \u200eper favore.") << coffee
+            << int(DictationCheck::Good);
         QTest::newRow("only punctuation typed") << " ... "
                                                 << "Ciao."
                                                 << "-Ciao." << int(DictationCheck::Again);
