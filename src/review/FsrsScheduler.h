@@ -1,5 +1,7 @@
 #pragma once
 
+#include "review/FsrsModel.h"
+
 #include <array>
 
 // The memory of one phrase for one learner, as FSRS models it: stability S is the number of
@@ -16,7 +18,8 @@ struct MemoryState
 // FSRS-6. Day-based: a review counts by its day, reviews on the same day as the previous
 // one take FSRS-6's same-day stability (w17 to w19), and an interval is a whole number of
 // days (no minute-level learning steps). No fuzz: the same reviews always give the same
-// dates, in use as in tests.
+// dates, in use as in tests. Stability stays within 0.001 to 36,500 days in every formula.
+// The formulas themselves are in FsrsModel, shared with the optimiser (FsrsOptimizer).
 class FsrsScheduler
 {
 public:
@@ -33,11 +36,12 @@ public:
     static constexpr double MinRetention = 0.70;
     static constexpr double MaxRetention = 0.97;
     static constexpr int MaxIntervalDays = 36500;
+    static constexpr double MaxStability = FsrsModel::MaxStability;
 
     explicit FsrsScheduler(double desiredRetention = DefaultRetention, const Weights& w = DefaultWeights);
 
     double desiredRetention() const { return m_retention; }
-    const Weights& weights() const { return m_w; }
+    const Weights& weights() const { return m_terms.w; }
 
     // The chance of recall t days after the last review: 0.9 when t equals the stability.
     double retrievability(double elapsedDays, double stability) const;
@@ -52,16 +56,9 @@ public:
     MemoryState next(const MemoryState& state, int elapsedDays, int grade) const;
 
 private:
-    double initialDifficulty(int grade) const;
-    double nextDifficulty(double difficulty, int grade) const;
-
-    Weights m_w;
-    double m_retention;
-    double m_decay;  // -w20
-    double m_factor; // 0.9^(1/decay) - 1, so that R(S, S) = 0.9
     // Worked out once: a long history replays hundreds of thousands of reviews.
+    FsrsModel::Terms<double> m_terms;
+    double m_retention;
+    double m_decay;                // -w20
     double m_intervalPerStability; // (retention^(1/decay) - 1) / factor
-    double m_easyDifficulty;       // D0(Easy), unclamped, the target of the mean reversion
-    double m_expW8;
-    double m_lapseCeiling; // e^(w17 w18): a lapse keeps at most S divided by this
 };

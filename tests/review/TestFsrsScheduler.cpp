@@ -83,6 +83,23 @@ private slots:
         QVERIFY(near(forgot.stability, 0.775084));
         QVERIFY(near(forgot.difficulty, 7.394503));
         QCOMPARE(fsrs.next({100, 5}, 0, FsrsScheduler::Good).stability, 100.0);
+        // Hard: 0.611... * 0.946494 = 0.578 would give 1.33; raised to 1 as for Good, a
+        // recalled phrase never loses stability on the day: 2.3065.
+        QCOMPARE(fsrs.next(good, 0, FsrsScheduler::Hard).stability, 2.3065);
+    }
+
+    // No formula takes stability past 36,500 days (a hundred years), nor the due interval.
+    void stabilityBound()
+    {
+        const FsrsScheduler fsrs;
+        // Easy after 30,000 days at S = 30,000: far more than 36,500 unbounded.
+        QCOMPARE(fsrs.next({30000, 1}, 30000, FsrsScheduler::Easy).stability, 36500.0);
+        QCOMPARE(fsrs.next({36500, 1}, 0, FsrsScheduler::Easy).stability, 36500.0);
+        QCOMPARE(fsrs.next({1e9, 1}, 10, FsrsScheduler::Good).stability, 36500.0); // a stored 1e9
+        FsrsScheduler::Weights w = FsrsScheduler::DefaultWeights;
+        w[3] = 50000;
+        QCOMPARE(FsrsScheduler(0.9, w).first(FsrsScheduler::Easy).stability, 36500.0);
+        QCOMPARE(FsrsScheduler(0.7).intervalDays(36500), FsrsScheduler::MaxIntervalDays);
     }
 };
 
