@@ -1,5 +1,7 @@
 #include "UsersBackup.h"
 
+#include "users/RowOrigins.h"
+
 #include "platform/Database.h"
 #include "platform/Files.h"
 #include "state/AppState.h"
@@ -121,6 +123,15 @@ bool replaceRows(Database& live, const QString& copyPath, QString* error)
             return fail(error, read.errorString());
     }
     return true;
+}
+
+// Restored rows keep the identities they were sent to the class server under (the copy's);
+// rows recorded from now on begin identities of their own, as their keys may be given again.
+bool keepRowIdentities(Database& live, const QString& livePath, const QString& copyPath, QString* error)
+{
+    auto copy = openUsers(copyPath, Database::Mode::ReadWrite, error);
+    return copy && RowOrigins::afterRowsReplaced(live, &*copy, {RowOrigins::Scores}, RowOrigins::placeOf(livePath),
+                                                 error);
 }
 
 // Removes a file made by this process with its journals, when something went wrong.
@@ -254,7 +265,8 @@ std::optional<QString> UsersBackup::clear(const QDateTime& now, QString* error) 
             !live->exec(QStringLiteral("DELETE FROM %1").arg(table), error))
             return std::nullopt;
     }
-    if (!tx.commit(error))
+    if (!RowOrigins::afterRowsReplaced(*live, nullptr, {RowOrigins::Scores}, RowOrigins::placeOf(m_path), error) ||
+        !tx.commit(error))
         return std::nullopt;
     return kept;
 }
@@ -338,7 +350,8 @@ std::optional<QString> UsersBackup::restore(const QString& copyPath, const QDate
         }
         // Nothing is lost: the file being replaced is kept first.
         auto kept = takeCopy(BackupCopy::Kind::BeforeRestore, now, error);
-        if (!kept || !replaceRows(*live, copyPath, error) || !tx.commit(error))
+        if (!kept || !replaceRows(*live, copyPath, error) || !keepRowIdentities(*live, m_path, copyPath, error) ||
+            !tx.commit(error))
             return std::nullopt;
         return *kept;
     }
@@ -351,6 +364,10 @@ std::optional<QString> UsersBackup::restore(const QString& copyPath, const QDate
         auto from = openUsers(copyPath, Database::Mode::ReadWrite, error);
         auto to = from ? openUsers(partial, Database::Mode::Create, error) : std::nullopt;
         ok = to && from->backupTo(*to, error) && to->exec(QStringLiteral("PRAGMA journal_mode = WAL"), error);
+        if (ok) {
+            Transaction tx(*to);
+            ok = tx.ok() && keepRowIdentities(*to, m_path, copyPath, error) && tx.commit(error);
+        }
     }
     if (!ok || !QFile::rename(partial, m_path)) {
         if (ok)
