@@ -1,5 +1,7 @@
 #include "UsersBackup.h"
 
+#include "users/RowOrigins.h"
+
 #include "platform/Database.h"
 #include "platform/Files.h"
 #include "review/PhraseResults.h"
@@ -145,6 +147,15 @@ bool replaceRows(Database& live, const QString& copyPath, QString* error)
     return true;
 }
 
+// Restored rows keep the identities they were sent to the class server under (the copy's);
+// rows recorded from now on begin identities of their own, as their keys may be given again.
+bool keepRowIdentities(Database& live, const QString& livePath, const QString& copyPath, QString* error)
+{
+    auto copy = openUsers(copyPath, Database::Mode::ReadWrite, error);
+    return copy && RowOrigins::afterRowsReplaced(live, &*copy, {RowOrigins::Scores}, RowOrigins::placeOf(livePath),
+                                                 error);
+}
+
 // Removes a file made by this process with its journals, when something went wrong.
 void removeWithJournals(const QString& path)
 {
@@ -287,7 +298,8 @@ std::optional<QString> UsersBackup::clear(const QDateTime& now, QString* error) 
             !live->exec(QStringLiteral("DELETE FROM %1").arg(quotedName(table)), error))
             return std::nullopt;
     }
-    if (!tx.commit(error))
+    if (!RowOrigins::afterRowsReplaced(*live, nullptr, {RowOrigins::Scores}, RowOrigins::placeOf(m_path), error) ||
+        !tx.commit(error))
         return std::nullopt;
     return kept;
 }
@@ -371,7 +383,8 @@ std::optional<QString> UsersBackup::restore(const QString& copyPath, const QDate
         }
         // Nothing is lost: the file being replaced is kept first.
         auto kept = takeCopy(BackupCopy::Kind::BeforeRestore, now, error);
-        if (!kept || !replaceRows(*live, copyPath, error) || !tx.commit(error))
+        if (!kept || !replaceRows(*live, copyPath, error) || !keepRowIdentities(*live, m_path, copyPath, error) ||
+            !tx.commit(error))
             return std::nullopt;
         return *kept;
     }
@@ -388,6 +401,10 @@ std::optional<QString> UsersBackup::restore(const QString& copyPath, const QDate
         for (const PhraseResults::LearnerTable& t : PhraseResults::learnerTables()) {
             if (ok && t.derived && !columnsOf(*to, QLatin1String(t.name)).isEmpty())
                 ok = to->exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(t.name)), error);
+        }
+        if (ok) {
+            Transaction tx(*to);
+            ok = tx.ok() && keepRowIdentities(*to, m_path, copyPath, error) && tx.commit(error);
         }
     }
     if (!ok || !QFile::rename(partial, m_path)) {
