@@ -467,6 +467,12 @@ void MainWindow::applyLogin(const QString& user, bool administrator)
     startSlide();
 }
 
+void MainWindow::readReviewAgain()
+{
+    if (!app().CurrentUser.isEmpty())
+        m_activities->startReview(app().usersDatabasePath(), app().CurrentUser);
+}
+
 QPushButton* MainWindow::lblMoreActs() const
 {
     return m_activities->lblMoreActs();

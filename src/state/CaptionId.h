@@ -193,4 +193,30 @@ enum class Caption : int
     Undo = 368,                  // Undo
     NothingToUndo = 369,         // There is nothing to undo.
     PathTooLong = 370,           // The path of this file is too long for the program to open it. Move...
+    // The class server: settings, the sending state, the class's results
+    ClassServer = 445, // Class server
+    ServerHost = 446, // Server:
+    ServerPort = 447, // Port:
+    ServerDatabase = 448, // Database:
+    ServerClass = 449, // Class:
+    ServerRole = 450, // Role (user name):
+    ServerPassword = 451, // Password:
+    ServerRequireTls = 452, // Require an encrypted connection
+    ServerVerifyCertificate = 453, // Check the server's certificate
+    ServerCertificateFile = 454, // Certificate authorities file (optional):
+    ResultsOfPlace = 455, // Results of:
+    ThisMachine = 456, // This machine
+    WholeClass = 457, // The whole class
+    ReadingClassResults = 458, // Reading the class's results from the server...
+    NoClassServer = 459, // No class server is set: the results stay on this machine.
+    ResultsNotSent = 460, // %1 results not sent yet: %2
+    AllResultsSent = 461, // Every result has been sent to the class server.
+    LastSent = 462, // Last sent: %1
+    NeverSent = 463, // Nothing sent yet.
+    ClassResultsUnreadable = 464, // The class's results cannot be read from the server:
+    PasswordInFile = 466, // The password is kept in a file only you can read:
+    SendingResults = 467, // Sending results...
+    ServerSettingsIncomplete = 468, // Fill in the server, the database, the class and the role, or leave ...
+    PasswordNotKept = 469, // The password cannot be kept:
+    ClassServerSettings = 470, // Class server...
 };

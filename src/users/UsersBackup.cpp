@@ -1,10 +1,9 @@
 #include "UsersBackup.h"
 
-#include "users/RowOrigins.h"
-
 #include "platform/Database.h"
 #include "platform/Files.h"
 #include "state/AppState.h"
+#include "users/RowOrigins.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -130,8 +129,8 @@ bool replaceRows(Database& live, const QString& copyPath, QString* error)
 bool keepRowIdentities(Database& live, const QString& livePath, const QString& copyPath, QString* error)
 {
     auto copy = openUsers(copyPath, Database::Mode::ReadWrite, error);
-    return copy && RowOrigins::afterRowsReplaced(live, &*copy, {RowOrigins::Scores}, RowOrigins::placeOf(livePath),
-                                                 error);
+    return copy && RowOrigins::afterRowsReplaced(live, &*copy, {RowOrigins::Scores},
+                                                 RowOrigins::placeOf(livePath), error);
 }
 
 // Removes a file made by this process with its journals, when something went wrong.
@@ -265,7 +264,8 @@ std::optional<QString> UsersBackup::clear(const QDateTime& now, QString* error) 
             !live->exec(QStringLiteral("DELETE FROM %1").arg(table), error))
             return std::nullopt;
     }
-    if (!RowOrigins::afterRowsReplaced(*live, nullptr, {RowOrigins::Scores}, RowOrigins::placeOf(m_path), error) ||
+    if (!RowOrigins::afterRowsReplaced(*live, nullptr, {RowOrigins::Scores}, RowOrigins::placeOf(m_path),
+                                       error) ||
         !tx.commit(error))
         return std::nullopt;
     return kept;
@@ -350,8 +350,8 @@ std::optional<QString> UsersBackup::restore(const QString& copyPath, const QDate
         }
         // Nothing is lost: the file being replaced is kept first.
         auto kept = takeCopy(BackupCopy::Kind::BeforeRestore, now, error);
-        if (!kept || !replaceRows(*live, copyPath, error) || !keepRowIdentities(*live, m_path, copyPath, error) ||
-            !tx.commit(error))
+        if (!kept || !replaceRows(*live, copyPath, error) ||
+            !keepRowIdentities(*live, m_path, copyPath, error) || !tx.commit(error))
             return std::nullopt;
         return *kept;
     }
