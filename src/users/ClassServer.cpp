@@ -22,8 +22,8 @@ QString settingsKey(const QString& programCode)
     return EditionRegistryKey(programCode) + QStringLiteral("\\ClassServer");
 }
 
-// Rows per statement: ten values a row stays far below the protocol's 65,535 parameters.
-constexpr int BatchRows = 500;
+// Rows per statement: ten values a row stays below the protocol's 65,535 parameters.
+constexpr int BatchRows = 2000;
 
 // One write transaction on the users database with the identities in place.
 template <typename Work> bool withUsers(const QString& path, QString* error, Work work)
