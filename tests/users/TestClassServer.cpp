@@ -5,11 +5,14 @@
 #include "review/ReviewSchedule.h"
 #include "state/AppState.h"
 #include "support/PrivateClassServer.h"
+#include "support/TestSupport.h"
+#include "users/AdminWindow.h"
 #include "users/ClassServer.h"
 #include "users/ResultsSender.h"
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -17,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -62,6 +66,7 @@ private slots:
     void reviewIsTheSameOnEveryMachine();
     void learnersMayOnlyAddAndReadTheirClass();
     void classExportedFromTheServer();
+    void administrationShowsTheWholeClass();
 
 private:
     QString makeUsers(const QString& name);
@@ -379,5 +384,41 @@ void TestClassServer::classExportedFromTheServer()
     ClassServerSettings().save(app().edition.ProgramCode);
 }
 
-QTEST_GUILESS_MAIN(TestClassServer)
+void TestClassServer::administrationShowsTheWholeClass()
+{
+    resetAppState();
+    QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->filePath(QStringLiteral("here"))));
+    QVERIFY(UsersTemplate::write(app().templateDatabasePath()));
+    QString error;
+    QVERIFY2(UsersDatabase::forApp().createFromTemplate(&error), qPrintable(error));
+    const QString other = makeUsers(QStringLiteral("other"));
+    record(other, QStringLiteral("Ada Lovelace"), QStringLiteral("elsewhere"));
+    QVERIFY(sendAll(other));
+    settings().save(app().edition.ProgramCode);
+    QVERIFY2(SecretStore::save(settings().secretName(), Password, &error), qPrintable(error));
+
+    auto window = std::make_unique<AdminWindow>();
+    auto* source = window->findChild<QComboBox*>(QStringLiteral("cboResultsOf"));
+    auto* tree = window->findChild<QTreeWidget*>(QStringLiteral("tvwResults"));
+    QVERIFY(source && tree);
+    // Nothing recorded on this machine: its view has no learner.
+    QVERIFY(tree->findItems(QStringLiteral("Ada Lovelace"), Qt::MatchExactly).isEmpty());
+    source->setCurrentIndex(1);
+    emit source->activated(1);
+    QTRY_VERIFY_WITH_TIMEOUT(!tree->findItems(QStringLiteral("Ada Lovelace"), Qt::MatchExactly).isEmpty(),
+                             20000);
+    const QString copy =
+        app().dataFolder + QStringLiteral("ClassResults-%1.dat").arg(QCoreApplication::applicationPid());
+    QVERIFY(QFile::exists(copy));
+    // Back to this machine, and the class's copy goes with the window.
+    source->setCurrentIndex(0);
+    emit source->activated(0);
+    QVERIFY(tree->findItems(QStringLiteral("Ada Lovelace"), Qt::MatchExactly).isEmpty());
+    window.reset();
+    QVERIFY(!QFile::exists(copy));
+    SecretStore::remove(settings().secretName());
+    ClassServerSettings().save(app().edition.ProgramCode);
+}
+
+QTEST_MAIN(TestClassServer)
 #include "TestClassServer.moc"
