@@ -14,8 +14,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <benchmark/benchmark.h>
 
@@ -31,8 +31,8 @@ PrivateClassServer* server()
     static std::unique_ptr<PrivateClassServer> s = [] {
         auto made = std::make_unique<PrivateClassServer>();
         QString error;
-        if (!made->start(&error) || !made->addClass(QStringLiteral("4B"), QStringLiteral("class_4b"),
-                                                    QStringLiteral("pw"), &error)) {
+        if (!made->start(&error) ||
+            !made->addClass(QStringLiteral("4B"), QStringLiteral("class_4b"), QStringLiteral("pw"), &error)) {
             std::fprintf(stderr, "no server: %s\n", qPrintable(error));
             return std::unique_ptr<PrivateClassServer>();
         }
@@ -64,14 +64,19 @@ bool makeUsers(const QTemporaryDir& dir, const QString& name, int rows, QString*
     if (!db || !db->beginTransaction(error) || !PhraseResults::ensureTables(*db, error))
         return false;
     for (int i = 0; i < rows; ++i) {
-        Statement s = db->prepare(QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, numberScore, "
-                                                 "nDate, nTime) VALUES (?, 'Flashcards', ?, ?, '2026-12-01', "
-                                                 "'10:00:00')"));
+        Statement s =
+            db->prepare(QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, numberScore, "
+                                       "nDate, nTime) VALUES (?, 'Flashcards', ?, ?, '2026-12-01', "
+                                       "'10:00:00')"));
         s.bindText(1, Learner).bindText(2, QStringLiteral("s%1").arg(i)).bindInt(3, i % 100);
         if (!s.run())
             return false;
-        if (!PhraseResults::insert(*db, {{Learner, {QStringLiteral("it.ita"), i}, QStringLiteral("Flashcards"),
-                                           1760000000 + i * 60, i % 4 + 1}},
+        if (!PhraseResults::insert(*db,
+                                   {{Learner,
+                                     {QStringLiteral("it.ita"), i},
+                                     QStringLiteral("Flashcards"),
+                                     1760000000 + i * 60,
+                                     i % 4 + 1}},
                                    error))
             return false;
     }
@@ -96,9 +101,10 @@ void BM_Send10000(benchmark::State& state)
         state.ResumeTiming();
         PgConnection connection;
         ClassSync::Sent sent;
-        if (!connection.connect(settingsOf(server()->port()).target(QStringLiteral("pw")), &error) ||
-            !ClassSync::sendPending(dir.filePath(QStringLiteral("Users.dat")), connection, QStringLiteral("4B"),
-                                    &error, &sent) ||
+        if (!ClassSync::prepareIdentities(dir.filePath(QStringLiteral("Users.dat")), &error) ||
+            !connection.connect(settingsOf(server()->port()).target(QStringLiteral("pw")), &error) ||
+            !ClassSync::sendPending(dir.filePath(QStringLiteral("Users.dat")), connection,
+                                    QStringLiteral("4B"), &error, &sent) ||
             sent.scores != Rows || sent.phrases != Rows) {
             state.SkipWithError(qPrintable(error));
             return;
@@ -118,8 +124,10 @@ void BM_Fetch10000(benchmark::State& state)
     server()->sql(QStringLiteral("TRUNCATE parlanto_scores, parlanto_phrase_results"), &error);
     PgConnection connection;
     if (!makeUsers(dir, QStringLiteral("School.dat"), Rows, &error) ||
+        !ClassSync::prepareIdentities(dir.filePath(QStringLiteral("School.dat")), &error) ||
         !connection.connect(settingsOf(server()->port()).target(QStringLiteral("pw")), &error) ||
-        !ClassSync::sendPending(dir.filePath(QStringLiteral("School.dat")), connection, QStringLiteral("4B"), &error)) {
+        !ClassSync::sendPending(dir.filePath(QStringLiteral("School.dat")), connection, QStringLiteral("4B"),
+                                &error)) {
         state.SkipWithError(qPrintable(error));
         return;
     }
@@ -133,7 +141,8 @@ void BM_Fetch10000(benchmark::State& state)
         }
         state.ResumeTiming();
         int added = 0;
-        if (!ClassSync::fetchLearner(dir.filePath(home), connection, QStringLiteral("4B"), Learner, &error, &added) ||
+        if (!ClassSync::fetchLearner(dir.filePath(home), connection, QStringLiteral("4B"), Learner, &error,
+                                     &added) ||
             added != Rows) {
             state.SkipWithError(qPrintable(error));
             return;
@@ -159,6 +168,11 @@ void BM_StartLoginEnd(benchmark::State& state)
     else if (state.range(0) == 2)
         settings = settingsOf(5432), settings.host = QStringLiteral("192.0.2.1"); // TEST-NET: no answer
     for (auto _ : state) {
+        // The start-up's own step: the file's identities (the same with or without a server).
+        if (!ClassSync::prepareIdentities(dir.filePath(QStringLiteral("Users.dat")), &error)) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
         ResultsSender sender;
         sender.start(dir.filePath(QStringLiteral("Users.dat")), settings, QStringLiteral("pw"));
         sender.fetchFor(Learner);

@@ -558,6 +558,12 @@ void MainWindow::onActivityEnded()
     m_lblStatus->setAccessibleName(m_lblStatus->text());
 }
 
+void MainWindow::readReviewAgain()
+{
+    if (!app().CurrentUser.isEmpty())
+        m_activities->startReview(app().usersDatabasePath(), app().CurrentUser);
+}
+
 QPushButton* MainWindow::lblMoreActs() const
 {
     return m_activities->lblMoreActs();

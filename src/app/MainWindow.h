@@ -47,6 +47,8 @@ public:
 
     // A learner logged in: the window shows itself for them.
     void applyLogin(const QString& user, bool administrator);
+    // The learner's review is read again from every row (rows from other machines came in).
+    void readReviewAgain();
     // Deletes the activity files and ends the program (every way out goes through here).
     void endProgram();
     bool hasEnded() const { return m_ended; }

@@ -170,6 +170,7 @@ bool start(WindowFlow& flow, const QString& openedFile)
     // file that cannot be copied (damaged) is the login window's to report.
     if (QString backupError; !UsersBackup::forApp().takeDailyCopy(Clock::now(), &backupError))
         qWarning("The daily backup of the users database failed: %s", qPrintable(backupError));
+    flow.startSending();
     flow.createLoginWindow();
     // Long enough for the splash to be seen; the window keeps repainting meanwhile.
     Pause(1);

@@ -31,6 +31,8 @@ bool WindowFlow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == &m_main && event->type() == QEvent::WindowActivate && m_main.isVisible() &&
         !m_main.hasEnded() && !Dialogs::isBehindModal(&m_main)) {
+        // Back from an activity: its results go to the class server.
+        m_sender.sendSoon();
         // Later: a message box must not open inside the activation.
         QMetaObject::invokeMethod(
             this, [this] { learnerGone(); }, Qt::QueuedConnection);
@@ -68,6 +70,9 @@ LoginWindow* WindowFlow::createLoginWindow()
         m_login->deleteLater();
     m_login = new LoginWindow();
     connect(m_login, &LoginWindow::loggedIn, &m_main, &MainWindow::applyLogin);
+    // The learner's rows from the other machines of the class come in beside the login.
+    connect(m_login, &LoginWindow::loggedIn, &m_sender,
+            [this](const QString& user) { m_sender.fetchFor(user); });
     connect(m_login, &LoginWindow::quitRequested, &m_main, &MainWindow::endProgram);
     m_login->loadLearners();
     return m_login;
@@ -120,9 +125,26 @@ void WindowFlow::onEditorClosed(bool subjectsChanged, int pauseSeconds)
     MessageWindow::unload();
 }
 
+void WindowFlow::startSending()
+{
+    const AppState& s = app();
+    // Rows of the learner from other machines: the memory is read again from all the rows.
+    connect(&m_sender, &ResultsSender::learnerRowsAdded, this, [this](const QString& learner) {
+        if (learner == app().CurrentUser && m_main.isVisible() && !m_main.hasEnded())
+            m_main.readReviewAgain();
+    });
+    // Now, before anyone can record a result: a copied file takes identities of its own, so
+    // its new rows never meet the original's. (A failure is tried again on the thread.)
+    if (QString error;
+        !ClassSync::prepareIdentities(s.usersDatabasePath(), &error) && UsersDatabase::forApp().exists())
+        qWarning("The row identities of the users database cannot be made: %s", qPrintable(error));
+    // The password is looked up on the sender's thread: the secret store may take a while.
+    m_sender.start(s.usersDatabasePath(), ClassServerSettings::load(s.edition.ProgramCode), QString());
+}
+
 void WindowFlow::openAdministration()
 {
-    auto* admin = new AdminWindow(&m_main);
+    auto* admin = new AdminWindow(&m_main, &m_sender);
     connectAdministration(admin);
     Dialogs::runModal(admin);
 }

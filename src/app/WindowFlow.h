@@ -1,5 +1,7 @@
 #pragma once
 
+#include "users/ResultsSender.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -39,6 +41,11 @@ public:
     // What follows the administration window's own signals (clear, restore).
     void connectAdministration(AdminWindow* admin);
 
+    // Begins sending results to the class server (when one is set) in the background; the
+    // users database gets its row identities meanwhile.
+    void startSending();
+    ResultsSender& sender() { return m_sender; }
+
     // Another start of the program asked this copy to come to the front: its window on top
     // (a modal window first), then each file it was given added as at start-up.
     void bringToFront(const QStringList& files);
@@ -56,4 +63,5 @@ private:
     QPointer<LoginWindow> m_login;
     QPointer<VirtualSubjectEditor> m_editor;
     bool m_checkingLearner = false;
+    ResultsSender m_sender;
 };

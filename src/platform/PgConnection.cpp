@@ -30,7 +30,8 @@ QString plainReason(const char* message)
 {
     QString text = QString::fromUtf8(message).trimmed();
     text = text.section(QLatin1Char('\n'), 0, 0).trimmed();
-    static const QRegularExpression framing(QStringLiteral("^connection to server at .*?, port \\d+ failed: "));
+    static const QRegularExpression framing(
+        QStringLiteral("^connection to server at .*?, port \\d+ failed: "));
     text.remove(framing);
     static const QRegularExpression severity(QStringLiteral("^(FATAL|ERROR):\\s+"));
     text.remove(severity);
@@ -101,9 +102,19 @@ bool PgConnection::connect(const PgTarget& target, QString* error, const std::at
                                   "application_name", "client_encoding",
                                   // A server that goes away mid-answer is noticed within seconds.
                                   "keepalives", "keepalives_idle", "keepalives_interval", "keepalives_count"};
-    std::vector<const char*> values{host.constData(), port.constData(), db.constData(), user.constData(),
-                                    password.constData(), sslmode, timeout.constData(), "parlanto", "UTF8",
-                                    "1", "10", "5", "3"};
+    std::vector<const char*> values{host.constData(),
+                                    port.constData(),
+                                    db.constData(),
+                                    user.constData(),
+                                    password.constData(),
+                                    sslmode,
+                                    timeout.constData(),
+                                    "parlanto",
+                                    "UTF8",
+                                    "1",
+                                    "10",
+                                    "5",
+                                    "3"};
     if (!ca.isEmpty()) {
         keys.push_back("sslrootcert");
         values.push_back(ca.constData());
@@ -112,8 +123,16 @@ bool PgConnection::connect(const PgTarget& target, QString* error, const std::at
     values.push_back(nullptr);
     m_conn = PQconnectStartParams(keys.data(), values.data(), 0);
     auto fail = [&](const QString& why) {
+        // "cannot reach school.example:5432 — connection refused"; the server's own refusals
+        // (a wrong password, an unknown database) after its address.
+        static const QRegularExpression unreachable(
+            QStringLiteral("refused|timed out|timeout|no answer|could not translate|unreachable|no route|"
+                           "could not connect|network|server closed"),
+            QRegularExpression::CaseInsensitiveOption);
         if (error)
-            *error = QStringLiteral("%1: %2").arg(target.address(), why);
+            *error = unreachable.match(why).hasMatch()
+                         ? QStringLiteral("cannot reach %1 — %2").arg(target.address(), why)
+                         : QStringLiteral("%1: %2").arg(target.address(), why);
         close();
         return false;
     };
@@ -160,8 +179,8 @@ bool PgConnection::exec(const QString& sql, const std::vector<std::optional<QStr
     // Without parameters a text may hold several statements (a script).
     const QByteArray text = sql.toUtf8();
     const int sentOk = values.empty() ? PQsendQuery(m_conn, text.constData())
-                                      : PQsendQueryParams(m_conn, text.constData(), int(values.size()), nullptr,
-                                                          values.data(), nullptr, nullptr, 0);
+                                      : PQsendQueryParams(m_conn, text.constData(), int(values.size()),
+                                                          nullptr, values.data(), nullptr, nullptr, 0);
     if (!sentOk) {
         const QString why = connectionError();
         close();

@@ -49,17 +49,18 @@ const Library& library()
 
 const SecretSchema* schema()
 {
-    static const SecretSchema s = {"org.parlanto.Password",
-                                   SECRET_SCHEMA_NONE,
-                                   {{"name", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                   0,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr};
+    static const SecretSchema s = {
+        "org.parlanto.Password",
+        SECRET_SCHEMA_NONE,
+        {{"name", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr};
     return &s;
 }
 
@@ -107,9 +108,9 @@ bool saveInDesktop(const QString& name, const QString& password)
     if (!l.usable())
         return false;
     GError* failure = nullptr;
-    const gboolean ok = l.store(schema(), SECRET_COLLECTION_DEFAULT, "Parlanto class server",
-                                password.toUtf8().constData(), nullptr, &failure, "name",
-                                name.toUtf8().constData(), nullptr);
+    const gboolean ok =
+        l.store(schema(), SECRET_COLLECTION_DEFAULT, "Parlanto class server", password.toUtf8().constData(),
+                nullptr, &failure, "name", name.toUtf8().constData(), nullptr);
     if (failure)
         l.freeError(failure);
     return ok;

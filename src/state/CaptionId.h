@@ -250,4 +250,30 @@ enum class Caption : int
     ReviewUnstudyableCount = 475, // %1 due phrases of subjects no longer installed
     ReviewOnlyUnstudyable = 476,  // The phrases due for review can no longer be studied: their subjects...
     TablesSetAside = 477,         // A table of the file of learners and results was not in the form th...
+    // The class server: settings, the sending state, the class's results
+    ClassServer = 445, // Class server
+    ServerHost = 446, // Server:
+    ServerPort = 447, // Port:
+    ServerDatabase = 448, // Database:
+    ServerClass = 449, // Class:
+    ServerRole = 450, // Role (user name):
+    ServerPassword = 451, // Password:
+    ServerRequireTls = 452, // Require an encrypted connection
+    ServerVerifyCertificate = 453, // Check the server's certificate
+    ServerCertificateFile = 454, // Certificate authorities file (optional):
+    ResultsOfPlace = 455, // Results of:
+    ThisMachine = 456, // This machine
+    WholeClass = 457, // The whole class
+    ReadingClassResults = 458, // Reading the class's results from the server...
+    NoClassServer = 459, // No class server is set: the results stay on this machine.
+    ResultsNotSent = 460, // %1 results not sent yet: %2
+    AllResultsSent = 461, // Every result has been sent to the class server.
+    LastSent = 462, // Last sent: %1
+    NeverSent = 463, // Nothing sent yet.
+    ClassResultsUnreadable = 464, // The class's results cannot be read from the server:
+    PasswordInFile = 466, // The password is kept in a file only you can read:
+    SendingResults = 467, // Sending results...
+    ServerSettingsIncomplete = 468, // Fill in the server, the database, the class and the role, or leave ...
+    PasswordNotKept = 469, // The password cannot be kept:
+    ClassServerSettings = 470, // Class server...
 };

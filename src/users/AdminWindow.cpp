@@ -2,14 +2,18 @@
 #include "state/CaptionId.h"
 
 #include "platform/Clock.h"
+#include "platform/SecretStore.h"
 #include "platform/Twips.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
 #include "study/ActivityNames.h"
 #include "study/HandOverFiles.h"
 #include "users/BackupRestore.h"
+#include "users/ClassServer.h"
+#include "users/ClassServerWindow.h"
 #include "users/ProgressCharts.h"
 #include "users/ResultsExport.h"
+#include "users/ResultsSender.h"
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
 #include "widgets/Dialogs.h"
@@ -20,6 +24,8 @@
 #include "widgets/TiledBackground.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -91,7 +97,7 @@ QString storedName(const QTreeWidgetItem* node)
 
 } // namespace
 
-AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
+AdminWindow::AdminWindow(QWidget* parent, ResultsSender* sender) : QDialog(parent), m_sender(sender)
 {
     setObjectName(QStringLiteral("frmAdmin"));
     TiledBackground::install(this, QStringLiteral("admin"));
@@ -180,10 +186,40 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
     m_restore->setMenu(m_restoreMenu);
     connect(m_restoreMenu, &QMenu::aboutToShow, this, &AdminWindow::fillRestoreMenu);
 
+    // This machine's results or the whole class's, from the class server.
+    auto* sourceLabel = new QLabel(c(Caption::ResultsOfPlace), this);
+    TiledBackground::setTextColour(sourceLabel, TiledBackground::ink());
+    m_source = new NamedComboBox(this);
+    m_source->setObjectName(QStringLiteral("cboResultsOf"));
+    m_source->setAccessibleName(c(Caption::ResultsOfPlace));
+    m_source->addItem(c(Caption::ThisMachine));
+    m_source->addItem(c(Caption::WholeClass));
+    sourceLabel->setBuddy(m_source);
+    connect(m_source, &QComboBox::activated, this, &AdminWindow::onSourceChosen);
+
+    m_serverState = new QLabel(this);
+    m_serverState->setObjectName(QStringLiteral("lblServerState"));
+    m_serverState->setTextFormat(Qt::PlainText);
+    m_serverState->setWordWrap(true);
+    m_serverState->setFocusPolicy(Qt::TabFocus); // read by a screen reader with the keys
+    TiledBackground::setTextColour(m_serverState, TiledBackground::ink());
+    m_server = new QPushButton(c(Caption::ClassServerSettings), this);
+    m_server->setObjectName(QStringLiteral("btnClassServer"));
+    m_server->setAccessibleName(c(Caption::ClassServer));
+    m_server->setAutoDefault(false);
+    connect(m_server, &QPushButton::clicked, this, &AdminWindow::onClassServerClicked);
+    if (m_sender)
+        connect(m_sender, &ResultsSender::stateChanged, this, &AdminWindow::showServerState);
+
     auto* viewRow = new QHBoxLayout;
     viewRow->addWidget(m_viewLabel);
     viewRow->addWidget(m_view, 1);
     viewRow->addStretch(1);
+    viewRow->addWidget(sourceLabel);
+    viewRow->addWidget(m_source, 1);
+    auto* serverRow = new QHBoxLayout;
+    serverRow->addWidget(m_serverState, 1);
+    serverRow->addWidget(m_server);
     auto* lists = new QHBoxLayout;
     lists->addWidget(m_tree, 2);
     lists->addWidget(m_list, 3);
@@ -197,14 +233,19 @@ AdminWindow::AdminWindow(QWidget* parent) : QDialog(parent)
     layout->addLayout(lists, 1);
     layout->addWidget(m_charts, 1);
     layout->addLayout(buttonRow);
+    layout->addLayout(serverRow);
 
-    setTabOrder(m_view, m_tree);
+    setTabOrder(m_view, m_source);
+    setTabOrder(m_source, m_tree);
     setTabOrder(m_tree, m_list);
     setTabOrder(m_list, m_charts->focusTarget());
     setTabOrder(m_charts->focusTarget(), m_export);
     setTabOrder(m_export, m_restore);
     setTabOrder(m_restore, m_clear);
+    setTabOrder(m_clear, m_serverState);
+    setTabOrder(m_serverState, m_server);
     resize(Twips::size(10500, 8400));
+    showServerState();
     // Opens on its first view rather than on a blank one.
     m_view->setCurrentIndex(LearnerView);
     showView(LearnerView);
@@ -234,9 +275,132 @@ void AdminWindow::showView(int view)
     }
 }
 
+AdminWindow::~AdminWindow()
+{
+    m_stopReading = true;
+    if (m_classReader.joinable())
+        m_classReader.join();
+    // Also a copy whose reading ended while the window was going.
+    if (!m_classCopyPath.isEmpty())
+        UsersDatabase(m_classCopyPath, QString()).remove(nullptr);
+}
+
+QString AdminWindow::resultsPath() const
+{
+    return m_classCopy.isEmpty() ? app().usersDatabasePath() : m_classCopy;
+}
+
+void AdminWindow::onSourceChosen(int source)
+{
+    if (Dialogs::isBehindModal(this) || m_classReader.joinable())
+        return;
+    if (source == 0) {
+        if (!m_classCopy.isEmpty()) {
+            UsersDatabase(m_classCopy, QString()).remove(nullptr);
+            m_classCopy.clear();
+            showView(m_shownView);
+        }
+        return;
+    }
+    const ClassServerSettings settings = ClassServerSettings::load(app().edition.ProgramCode);
+    if (!settings.isSet()) {
+        m_source->setCurrentIndex(0);
+        Dialogs::inform(this, app().captions(Caption::NoClassServer));
+        return;
+    }
+    m_source->setEnabled(false);
+    m_serverState->setText(app().captions(Caption::ReadingClassResults));
+    // Beside the users database: the learner's own folder, never a shared one.
+    const QString copy =
+        app().dataFolder + QStringLiteral("ClassResults-%1.dat").arg(QCoreApplication::applicationPid());
+    m_classCopyPath = copy;
+    const QString templatePath = UsersDatabase::forApp().templatePath();
+    m_stopReading = false;
+    m_classReader = std::thread([this, settings, copy, templatePath] {
+        QString error;
+        PgConnection connection;
+        const QString password = SecretStore::load(settings.secretName()).value_or(QString());
+        const bool ok = connection.connect(settings.target(password), &error, &m_stopReading) &&
+                        ClassSync::mirrorClass(copy, templatePath, connection, settings.className, &error,
+                                               &m_stopReading);
+        QMetaObject::invokeMethod(
+            this,
+            [this, ok, error, copy] {
+                m_classReader.join();
+                if (ok)
+                    m_classCopy = copy;
+                else
+                    UsersDatabase(copy, QString()).remove(nullptr);
+                finishClassReading(ok, error);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void AdminWindow::finishClassReading(bool ok, const QString& error)
+{
+    m_source->setEnabled(true);
+    m_source->setCurrentIndex(ok ? 1 : 0);
+    showServerState();
+    if (!ok) {
+        Dialogs::inform(this,
+                        app().captions(Caption::ClassResultsUnreadable) + QStringLiteral("\n\n") + error,
+                        QMessageBox::Warning);
+        return;
+    }
+    showView(m_shownView);
+}
+
+void AdminWindow::showServerState()
+{
+    const Captions& c = app().captions;
+    ResultsSender::State state;
+    if (m_sender) {
+        state = m_sender->state();
+    } else {
+        state.configured = ClassServerSettings::load(app().edition.ProgramCode).isSet();
+        if (state.configured)
+            state.unsent = ClassSync::unsentScores(app().usersDatabasePath(), nullptr).value_or(-1);
+    }
+    QString text;
+    if (!state.configured) {
+        text = c(Caption::NoClassServer);
+    } else {
+        if (state.busy)
+            text = c(Caption::SendingResults);
+        else if (!state.error.isEmpty())
+            text =
+                c(Caption::ResultsNotSent)
+                    .arg(state.unsent < 0 ? QStringLiteral("?") : QString::number(state.unsent), state.error);
+        else if (state.unsent == 0)
+            text = c(Caption::AllResultsSent);
+        text += QLatin1Char(' ') +
+                (state.lastSuccess.isValid()
+                     ? c(Caption::LastSent).arg(QLocale().toString(state.lastSuccess, QLocale::ShortFormat))
+                     : c(Caption::NeverSent));
+    }
+    m_serverState->setText(text.trimmed());
+    m_serverState->setAccessibleName(text.trimmed());
+}
+
+void AdminWindow::onClassServerClicked()
+{
+    if (Dialogs::isBehindModal(this))
+        return;
+    auto* window = new ClassServerWindow(this);
+    connect(window, &ClassServerWindow::saved, this,
+            [this](const ClassServerSettings& settings, const QString& password) {
+                if (m_sender)
+                    m_sender->configure(settings, password);
+            });
+    if (!Dialogs::runModal(window))
+        return;
+    showServerState();
+}
+
 bool AdminWindow::buildTree(View view, QString* error)
 {
-    const UsersDatabase users = UsersDatabase::forApp();
+    const UsersDatabase users(resultsPath(), UsersDatabase::forApp().templatePath());
     QList<Learner> learners;
     QStringList topNames;
     if (view == LearnerView || view == SubjectView) {
@@ -329,7 +493,7 @@ void AdminWindow::showResultsOf(QTreeWidgetItem* node)
     m_list->clear();
     const QString parentName = storedName(node->parent());
     const QString childName = storedName(node);
-    const UsersDatabase users = UsersDatabase::forApp();
+    const UsersDatabase users(resultsPath(), UsersDatabase::forApp().templatePath());
     QString error;
     std::optional<QList<ResultRow>> rows;
     switch (m_shownView) {
@@ -408,7 +572,7 @@ void AdminWindow::showChart(QTreeWidgetItem* node)
     }
     // A failure shows as an empty chart; the result list reports the error.
     QString error;
-    const auto entries = ResultsHistory::load(app().usersDatabasePath(), filter, &error);
+    const auto entries = ResultsHistory::load(resultsPath(), filter, &error);
     m_charts->setEntries(entries.value_or(QList<HistoryEntry>()), app().captions(Caption::NoResultsYet));
 }
 
@@ -437,7 +601,7 @@ void AdminWindow::exportResults(const QString& learner)
         file += QStringLiteral(".csv");
     QString error;
     qsizetype count = 0;
-    if (!ResultsExport::exportResults(app().usersDatabasePath(), learner, file, &error, &count)) {
+    if (!ResultsExport::exportResults(resultsPath(), learner, file, &error, &count)) {
         Dialogs::inform(this, c(Caption::ResultsNotSaved) + QStringLiteral("\n\n") + error,
                         QMessageBox::Warning);
         return;

@@ -3,7 +3,11 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <atomic>
+#include <thread>
+
 class ProgressCharts;
+class ResultsSender;
 class QAction;
 class QComboBox;
 class QMenu;
@@ -29,7 +33,10 @@ public:
         SubjectView = 2,  // subjects, then learners; results by activity
     };
 
-    explicit AdminWindow(QWidget* parent = nullptr);
+    // sender (when given) is the program's sender of results to the class server: its state
+    // is shown, and new server settings go to it.
+    explicit AdminWindow(QWidget* parent = nullptr, ResultsSender* sender = nullptr);
+    ~AdminWindow() override;
 
     QComboBox* cboView() const { return m_view; }
     QLabel* lblView() const { return m_viewLabel; }
@@ -72,6 +79,14 @@ private:
     bool buildTree(View view, QString* error);
     void showChart(QTreeWidgetItem* node);
     void fillRestoreMenu();
+    // The results shown: this machine's (0) or the whole class's (1), read from the server on
+    // a thread into a copy beside the users database.
+    void onSourceChosen(int source);
+    void finishClassReading(bool ok, const QString& error);
+    void showServerState();
+    void onClassServerClicked();
+    // The users database the views read: this machine's or the class's copy.
+    QString resultsPath() const;
 
     QLabel* m_viewLabel = nullptr;
     QComboBox* m_view = nullptr;
@@ -86,4 +101,12 @@ private:
     QPushButton* m_restore = nullptr;
     QMenu* m_restoreMenu = nullptr;
     View m_shownView = NoView;
+    QComboBox* m_source = nullptr;
+    QLabel* m_serverState = nullptr;
+    QPushButton* m_server = nullptr;
+    QPointer<ResultsSender> m_sender;
+    QString m_classCopy;     // "" while this machine's results are shown
+    QString m_classCopyPath; // where a reading of the class writes its copy
+    std::thread m_classReader;
+    std::atomic_bool m_stopReading{false};
 };

@@ -22,8 +22,8 @@ QString settingsKey(const QString& programCode)
     return EditionRegistryKey(programCode) + QStringLiteral("\\ClassServer");
 }
 
-// Rows per statement: ten values a row stays far below the protocol's 65,535 parameters.
-constexpr int BatchRows = 500;
+// Rows per statement: ten values a row stays below the protocol's 65,535 parameters.
+constexpr int BatchRows = 2000;
 
 // One write transaction on the users database with the identities in place.
 template <typename Work> bool withUsers(const QString& path, QString* error, Work work)
@@ -47,6 +47,24 @@ template <typename Work> bool withUsers(const QString& path, QString* error, Wor
     });
 }
 
+// One read of the users database: the statements see one state of it, and activities writing
+// meanwhile are not held up.
+template <typename Work> bool readingUsers(const QString& path, QString* error, Work work)
+{
+    return LockedRetry::run(error, nullptr, [&](Failure& f) {
+        auto db = LockedRetry::openUsers(path, f);
+        if (!db)
+            return false;
+        if (!db->exec(QStringLiteral("BEGIN DEFERRED"), &f.text)) {
+            f.code = db->lastErrorCode();
+            return false;
+        }
+        const bool ok = work(*db, f);
+        db->exec(QStringLiteral("COMMIT"));
+        return ok;
+    });
+}
+
 struct Mark
 {
     qint64 upTo = 0;
@@ -55,14 +73,20 @@ struct Mark
 
 bool readMark(Database& db, const QString& table, Mark* mark, Failure& f)
 {
-    Statement s = LockedRetry::prepared(db, QStringLiteral("SELECT nSentUpTo, tMark FROM tblServerSent WHERE tTable = ?"), f);
+    Statement s = LockedRetry::prepared(
+        db, QStringLiteral("SELECT nSentUpTo, tMark FROM tblServerSent WHERE tTable = ?"), f);
     if (!s.isValid())
         return false;
     s.bindText(1, table);
     const Statement::Step step = s.step();
     if (step == Statement::Step::Error)
         return f.fromStatement(s);
-    *mark = step == Statement::Step::Row ? Mark{s.integer(0), s.text(1)} : Mark{};
+    if (step != Statement::Step::Row) {
+        // Cleared by a restore a moment ago: the next preparation counts anew.
+        f.text = QStringLiteral("the rows sent are counted anew");
+        return false;
+    }
+    *mark = Mark{s.integer(0), s.text(1)};
     return true;
 }
 
@@ -79,9 +103,10 @@ struct Batch
     std::vector<Params> scores, phrases;
 };
 
+// The file's identities must have been prepared (prepareIdentities).
 bool readBatch(const QString& usersDatabase, const QString& className, Batch* batch, QString* error)
 {
-    return withUsers(usersDatabase, error, [&](Database& db, Failure& f) {
+    return readingUsers(usersDatabase, error, [&](Database& db, Failure& f) {
         *batch = {};
         std::vector<RowOrigins::Run> scoreRuns, phraseRuns;
         if (!RowOrigins::runsOf(db, RowOrigins::Scores, &scoreRuns, &f.text) ||
@@ -91,8 +116,9 @@ bool readBatch(const QString& usersDatabase, const QString& className, Batch* ba
             return false;
         Statement s = LockedRetry::prepared(
             db,
-            QStringLiteral("SELECT pkScoreID, tName, tActivity, tSubject, textScore, numberScore, nDate, nTime FROM "
-                           "tblscores WHERE pkScoreID > ? ORDER BY pkScoreID LIMIT ?"),
+            QStringLiteral(
+                "SELECT pkScoreID, tName, tActivity, tSubject, textScore, numberScore, nDate, nTime FROM "
+                "tblscores WHERE pkScoreID > ? ORDER BY pkScoreID LIMIT ?"),
             f);
         if (!s.isValid())
             return false;
@@ -106,17 +132,17 @@ bool readBatch(const QString& usersDatabase, const QString& className, Batch* ba
                 continue;
             auto text = [&](int c) { return s.isNull(c) ? std::optional<QString>() : s.text(c); };
             batch->scores.push_back({identity, QString::number(key), className, s.text(1), text(2), text(3),
-                                     text(4),
-                                     s.isNull(5) ? std::optional<QString>() : numberText(s.value(5)),
+                                     text(4), s.isNull(5) ? std::optional<QString>() : numberText(s.value(5)),
                                      text(6), text(7)});
         }
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
         Statement p = LockedRetry::prepared(
             db,
-            QStringLiteral("SELECT r.pkResultID, r.tName, r.tSubjectFile, r.nPhraseNo, r.tActivity, r.tUtcTime, "
-                           "r.nGrade, f.tIdentity, f.nKey FROM tblPhraseResults r LEFT JOIN tblFetchedPhrases f "
-                           "ON f.nResultID = r.pkResultID WHERE r.pkResultID > ? ORDER BY r.pkResultID LIMIT ?"),
+            QStringLiteral(
+                "SELECT r.pkResultID, r.tName, r.tSubjectFile, r.nPhraseNo, r.tActivity, r.tUtcTime, "
+                "r.nGrade, f.tIdentity, f.nKey FROM tblPhraseResults r LEFT JOIN tblFetchedPhrases f "
+                "ON f.nResultID = r.pkResultID WHERE r.pkResultID > ? ORDER BY r.pkResultID LIMIT ?"),
             f);
         if (!p.isValid())
             return false;
@@ -180,10 +206,11 @@ bool noteSent(const QString& usersDatabase, const Batch& batch, QString* error)
             if (mark.first == 0)
                 continue;
             // Only the mark the rows were read under: after a restore the file counts anew.
-            Statement s = LockedRetry::prepared(db,
-                                                QStringLiteral("UPDATE tblServerSent SET nSentUpTo = ? WHERE tTable "
-                                                               "= ? AND tMark = ? AND nSentUpTo < ?"),
-                                                f);
+            Statement s =
+                LockedRetry::prepared(db,
+                                      QStringLiteral("UPDATE tblServerSent SET nSentUpTo = ? WHERE tTable "
+                                                     "= ? AND tMark = ? AND nSentUpTo < ?"),
+                                      f);
             if (!s.isValid())
                 return false;
             s.bindInt(1, mark.first).bindText(2, table).bindText(3, mark.second).bindInt(4, mark.first);
@@ -266,10 +293,11 @@ bool sendPending(const QString& usersDatabase, PgConnection& connection, const Q
         if (!batch.scores.empty() || !batch.phrases.empty()) {
             const bool ok =
                 connection.exec(QStringLiteral("BEGIN"), error, stop) &&
-                insertRows(connection, QStringLiteral("parlanto_scores"),
-                           QStringLiteral("origin, origin_key, class_name, learner, activity, subject, text_score, "
-                                          "number_score, score_date, score_time"),
-                           10, batch.scores, error, stop) &&
+                insertRows(
+                    connection, QStringLiteral("parlanto_scores"),
+                    QStringLiteral("origin, origin_key, class_name, learner, activity, subject, text_score, "
+                                   "number_score, score_date, score_time"),
+                    10, batch.scores, error, stop) &&
                 insertRows(connection, QStringLiteral("parlanto_phrase_results"),
                            QStringLiteral("origin, origin_key, class_name, learner, subject_file, phrase_no, "
                                           "activity, utc_time, grade"),
@@ -327,9 +355,10 @@ bool fetchLearner(const QString& usersDatabase, PgConnection& connection, const 
     if (added)
         *added = 0;
     PgRows rows;
-    if (!connection.exec(QStringLiteral("SELECT origin, origin_key, subject_file, phrase_no, activity, utc_time, "
-                                        "grade FROM parlanto_phrase_results WHERE class_name = $1 AND learner = $2"),
-                         {className, learner}, error, &rows, nullptr, stop))
+    if (!connection.exec(
+            QStringLiteral("SELECT origin, origin_key, subject_file, phrase_no, activity, utc_time, "
+                           "grade FROM parlanto_phrase_results WHERE class_name = $1 AND learner = $2"),
+            {className, learner}, error, &rows, nullptr, stop))
         return false;
     return withUsers(usersDatabase, error, [&](Database& db, Failure& f) {
         int count = 0;
@@ -337,11 +366,12 @@ bool fetchLearner(const QString& usersDatabase, PgConnection& connection, const 
         if (!RowOrigins::runsOf(db, RowOrigins::PhraseResults, &runs, &f.text))
             return false;
         QSet<QString> known;
-        Statement s = LockedRetry::prepared(db,
-                                            QStringLiteral("SELECT r.pkResultID, f.tIdentity, f.nKey FROM "
-                                                           "tblPhraseResults r LEFT JOIN tblFetchedPhrases f ON "
-                                                           "f.nResultID = r.pkResultID WHERE r.tName = ?"),
-                                            f);
+        Statement s =
+            LockedRetry::prepared(db,
+                                  QStringLiteral("SELECT r.pkResultID, f.tIdentity, f.nKey FROM "
+                                                 "tblPhraseResults r LEFT JOIN tblFetchedPhrases f ON "
+                                                 "f.nResultID = r.pkResultID WHERE r.tName = ?"),
+                                  f);
         if (!s.isValid())
             return false;
         s.bindText(1, learner);
@@ -355,13 +385,15 @@ bool fetchLearner(const QString& usersDatabase, PgConnection& connection, const 
         }
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
-        Statement addRow = LockedRetry::prepared(db,
-                                                 QStringLiteral("INSERT INTO tblPhraseResults (tName, tSubjectFile, "
-                                                                "nPhraseNo, tActivity, tUtcTime, nGrade) VALUES (?, "
-                                                                "?, ?, ?, ?, ?)"),
-                                                 f);
+        Statement addRow =
+            LockedRetry::prepared(db,
+                                  QStringLiteral("INSERT INTO tblPhraseResults (tName, tSubjectFile, "
+                                                 "nPhraseNo, tActivity, tUtcTime, nGrade) VALUES (?, "
+                                                 "?, ?, ?, ?, ?)"),
+                                  f);
         Statement addOrigin = LockedRetry::prepared(
-            db, QStringLiteral("INSERT INTO tblFetchedPhrases (nResultID, tIdentity, nKey) VALUES (?, ?, ?)"), f);
+            db, QStringLiteral("INSERT INTO tblFetchedPhrases (nResultID, tIdentity, nKey) VALUES (?, ?, ?)"),
+            f);
         if (!addRow.isValid() || !addOrigin.isValid())
             return false;
         for (const auto& r : rows.rows) {
@@ -390,7 +422,8 @@ bool fetchLearner(const QString& usersDatabase, PgConnection& connection, const 
         if (count > 0) {
             // The kept copy of the memory was worked out without these rows: the next reading
             // replays them all in time order.
-            Statement forget = LockedRetry::prepared(db, QStringLiteral("DELETE FROM tblPhraseMemory WHERE tName = ?"), f);
+            Statement forget =
+                LockedRetry::prepared(db, QStringLiteral("DELETE FROM tblPhraseMemory WHERE tName = ?"), f);
             if (!forget.isValid())
                 return false;
             forget.bindText(1, learner);
@@ -407,14 +440,16 @@ bool mirrorClass(const QString& mirrorPath, const QString& templatePath, PgConne
                  const QString& className, QString* error, const std::atomic_bool* stop)
 {
     PgRows scores, phrases;
-    if (!connection.exec(QStringLiteral("SELECT learner, activity, subject, text_score, number_score, score_date, "
-                                        "score_time FROM parlanto_scores WHERE class_name = $1 ORDER BY score_date, "
-                                        "score_time, origin, origin_key"),
-                         {className}, error, &scores, nullptr, stop) ||
-        !connection.exec(QStringLiteral("SELECT learner, subject_file, phrase_no, activity, utc_time, grade FROM "
-                                        "parlanto_phrase_results WHERE class_name = $1 ORDER BY utc_time, origin, "
-                                        "origin_key"),
-                         {className}, error, &phrases, nullptr, stop))
+    if (!connection.exec(
+            QStringLiteral("SELECT learner, activity, subject, text_score, number_score, score_date, "
+                           "score_time FROM parlanto_scores WHERE class_name = $1 ORDER BY score_date, "
+                           "score_time, origin, origin_key"),
+            {className}, error, &scores, nullptr, stop) ||
+        !connection.exec(
+            QStringLiteral("SELECT learner, subject_file, phrase_no, activity, utc_time, grade FROM "
+                           "parlanto_phrase_results WHERE class_name = $1 ORDER BY utc_time, origin, "
+                           "origin_key"),
+            {className}, error, &phrases, nullptr, stop))
         return false;
     UsersDatabase mirror(mirrorPath, templatePath);
     if (!mirror.remove(error) || !mirror.createFromTemplate(error))
@@ -426,9 +461,10 @@ bool mirrorClass(const QString& mirrorPath, const QString& templatePath, PgConne
     if (!transaction.ok() || !PhraseResults::ensureTables(*db, error))
         return false;
     QSet<QString> learners;
-    Statement addScore = db->prepare(QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
-                                                    "numberScore, nDate, nTime) VALUES (?, ?, ?, ?, ?, ?, ?)"),
-                                     error);
+    Statement addScore =
+        db->prepare(QStringLiteral("INSERT INTO tblscores (tName, tActivity, tSubject, textScore, "
+                                   "numberScore, nDate, nTime) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                    error);
     if (!addScore.isValid())
         return false;
     for (const auto& r : scores.rows) {
@@ -456,14 +492,17 @@ bool mirrorClass(const QString& mirrorPath, const QString& templatePath, PgConne
         if (r.size() != 6 || !r[0] || !r[1] || !r[2] || !r[4] || !r[5])
             continue;
         learners.insert(*r[0]);
-        phraseRows.push_back({*r[0], {*r[1], r[2]->toLongLong()}, r[3].value_or(QString()),
-                              PhraseResults::parseUtc(*r[4]).value_or(0), r[5]->toInt()});
+        phraseRows.push_back({*r[0],
+                              {*r[1], r[2]->toLongLong()},
+                              r[3].value_or(QString()),
+                              PhraseResults::parseUtc(*r[4]).value_or(0),
+                              r[5]->toInt()});
     }
     if (!PhraseResults::insert(*db, phraseRows, error))
         return false;
     // The learners by the names their rows carry: "first last" splits at the last blank.
-    Statement addLearner =
-        db->prepare(QStringLiteral("INSERT INTO tblUsers (tFirstname, tLastname, nIcon) VALUES (?, ?, 1)"), error);
+    Statement addLearner = db->prepare(
+        QStringLiteral("INSERT INTO tblUsers (tFirstname, tLastname, nIcon) VALUES (?, ?, 1)"), error);
     if (!addLearner.isValid())
         return false;
     QStringList names = learners.values();
@@ -471,7 +510,8 @@ bool mirrorClass(const QString& mirrorPath, const QString& templatePath, PgConne
     for (const QString& name : names) {
         const qsizetype blank = name.lastIndexOf(QLatin1Char(' '));
         addLearner.reset();
-        addLearner.bindText(1, blank < 0 ? name : name.left(blank)).bindText(2, blank < 0 ? QString() : name.mid(blank + 1));
+        addLearner.bindText(1, blank < 0 ? name : name.left(blank))
+            .bindText(2, blank < 0 ? QString() : name.mid(blank + 1));
         if (!addLearner.run()) {
             if (error)
                 *error = addLearner.errorString();

@@ -21,7 +21,10 @@ struct ClassServerSettings
     bool verifyCertificate = false;
     QString caFile;
 
-    bool isSet() const { return !host.isEmpty() && !database.isEmpty() && !className.isEmpty() && !role.isEmpty(); }
+    bool isSet() const
+    {
+        return !host.isEmpty() && !database.isEmpty() && !className.isEmpty() && !role.isEmpty();
+    }
     PgTarget target(const QString& password) const;
     // The edition's settings (programCode names them).
     static ClassServerSettings load(const QString& programCode);
@@ -42,12 +45,13 @@ struct Sent
 };
 
 // Sends every row of tblscores and tblPhraseResults the server may lack, in batches, each
-// committed on the server before the file notes it as sent. Also gives the file its row
-// identities when it has none. *sent (when given) counts the rows handed over.
+// committed on the server before the file notes it as sent. The file's identities are
+// prepared first (prepareIdentities). *sent (when given) counts the rows handed over.
 bool sendPending(const QString& usersDatabase, PgConnection& connection, const QString& className,
                  QString* error, Sent* sent = nullptr, const std::atomic_bool* stop = nullptr);
 
-// Gives the file its row identities (made where missing, renewed for a copied file).
+// Gives the file its row identities (made where missing, renewed for a copied file). The
+// program does it at start, before anyone can record a result.
 bool prepareIdentities(const QString& usersDatabase, QString* error);
 
 // The results (rows of tblscores) not yet sent.

@@ -137,6 +137,7 @@ void ResultsSender::run()
         // identity of a file it was copied from.
         if (!identitiesReady)
             identitiesReady = ClassSync::prepareIdentities(usersDatabase, &error);
+        // After a failure the next try prepares them again (a restore may have reset them).
         if (!settings.isSet()) {
             fetches.clear();
             if (const auto unsent = ClassSync::unsentScores(usersDatabase, nullptr))
@@ -151,8 +152,8 @@ void ResultsSender::run()
             ok = connection.connect(settings.target(password), &error, &m_stop);
         while (ok && !fetches.isEmpty()) {
             int added = 0;
-            ok = ClassSync::fetchLearner(usersDatabase, connection, settings.className, fetches.first(), &error,
-                                         &added, &m_stop);
+            ok = ClassSync::fetchLearner(usersDatabase, connection, settings.className, fetches.first(),
+                                         &error, &added, &m_stop);
             if (!ok)
                 break;
             if (added > 0)
@@ -160,9 +161,11 @@ void ResultsSender::run()
             fetches.removeFirst();
         }
         if (ok)
-            ok = ClassSync::sendPending(usersDatabase, connection, settings.className, &error, nullptr, &m_stop);
+            ok = ClassSync::sendPending(usersDatabase, connection, settings.className, &error, nullptr,
+                                        &m_stop);
         if (m_stop)
             return;
+        identitiesReady = identitiesReady && ok;
         state.busy = false;
         state.error = ok ? QString() : error;
         if (ok)

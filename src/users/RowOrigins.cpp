@@ -34,10 +34,11 @@ bool nextKey(Database& db, const QString& table, qint64* key, QString* error)
     if (!hasTable(db, table))
         return true;
     const QString primary = table == Scores ? QStringLiteral("pkScoreID") : QStringLiteral("pkResultID");
-    Statement s = db.prepare(QStringLiteral("SELECT max(coalesce((SELECT max(%1) FROM %2), 0), "
-                                            "coalesce((SELECT max(seq) FROM sqlite_sequence WHERE name = ?), 0))")
-                                 .arg(primary, table),
-                             error);
+    Statement s =
+        db.prepare(QStringLiteral("SELECT max(coalesce((SELECT max(%1) FROM %2), 0), "
+                                  "coalesce((SELECT max(seq) FROM sqlite_sequence WHERE name = ?), 0))")
+                       .arg(primary, table),
+                   error);
     if (!s.isValid())
         return false;
     s.bindText(1, table);
@@ -57,9 +58,10 @@ bool beginRun(Database& db, const QString& table, const QString& place, QString*
     if (!runs.empty() && !nextKey(db, table, &from, error))
         return false;
     // A new identity never collides with any other file's: 122 random bits.
-    Statement s = db.prepare(QStringLiteral("INSERT OR REPLACE INTO tblRowOrigins (tTable, nFromKey, tIdentity, "
-                                            "tPlace) VALUES (?, ?, ?, ?)"),
-                             error);
+    Statement s =
+        db.prepare(QStringLiteral("INSERT OR REPLACE INTO tblRowOrigins (tTable, nFromKey, tIdentity, "
+                                  "tPlace) VALUES (?, ?, ?, ?)"),
+                   error);
     if (!s.isValid())
         return false;
     s.bindText(1, table)
@@ -91,10 +93,11 @@ QString placeOf(const QString& usersDatabasePath)
 bool ensure(Database& db, const QString& place, QString* error)
 {
     const bool made =
-        db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tblRowOrigins (tTable TEXT NOT NULL, nFromKey INTEGER "
-                               "NOT NULL, tIdentity TEXT NOT NULL, tPlace TEXT NOT NULL, PRIMARY KEY (tTable, "
-                               "nFromKey))"),
-                error) &&
+        db.exec(
+            QStringLiteral("CREATE TABLE IF NOT EXISTS tblRowOrigins (tTable TEXT NOT NULL, nFromKey INTEGER "
+                           "NOT NULL, tIdentity TEXT NOT NULL, tPlace TEXT NOT NULL, PRIMARY KEY (tTable, "
+                           "nFromKey))"),
+            error) &&
         db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tblServerSent (tTable TEXT PRIMARY KEY, nSentUpTo "
                                "INTEGER NOT NULL, tMark TEXT NOT NULL)"),
                 error) &&
@@ -111,9 +114,10 @@ bool ensure(Database& db, const QString& place, QString* error)
             return false;
         // A fresh mark names this start of counting; a mark written by a sender that read the
         // rows before a restore names another and is dropped.
-        Statement s = db.prepare(QStringLiteral("INSERT OR IGNORE INTO tblServerSent (tTable, nSentUpTo, tMark) "
-                                                "VALUES (?, 0, ?)"),
-                                 error);
+        Statement s =
+            db.prepare(QStringLiteral("INSERT OR IGNORE INTO tblServerSent (tTable, nSentUpTo, tMark) "
+                                      "VALUES (?, 0, ?)"),
+                       error);
         if (!s.isValid())
             return false;
         s.bindText(1, table).bindText(2, QUuid::createUuid().toString(QUuid::WithoutBraces));
@@ -128,9 +132,10 @@ bool runsOf(Database& db, const QString& table, std::vector<Run>* runs, QString*
     runs->clear();
     if (!hasTable(db, QStringLiteral("tblRowOrigins")))
         return true;
-    Statement s = db.prepare(QStringLiteral("SELECT nFromKey, tIdentity, tPlace FROM tblRowOrigins WHERE tTable = "
-                                            "? ORDER BY nFromKey"),
-                             error);
+    Statement s =
+        db.prepare(QStringLiteral("SELECT nFromKey, tIdentity, tPlace FROM tblRowOrigins WHERE tTable = "
+                                  "? ORDER BY nFromKey"),
+                   error);
     if (!s.isValid())
         return false;
     s.bindText(1, table);
@@ -143,8 +148,8 @@ bool runsOf(Database& db, const QString& table, std::vector<Run>* runs, QString*
 QString identityOf(const std::vector<Run>& runs, qint64 key)
 {
     // The last run that begins at or below the key.
-    auto it = std::upper_bound(runs.begin(), runs.end(), key,
-                               [](qint64 k, const Run& r) { return k < r.fromKey; });
+    auto it =
+        std::upper_bound(runs.begin(), runs.end(), key, [](qint64 k, const Run& r) { return k < r.fromKey; });
     return it == runs.begin() ? QString() : std::prev(it)->identity;
 }
 
@@ -163,9 +168,10 @@ bool afterRowsReplaced(Database& live, Database* copy, const QStringList& tables
         if (!kept.empty()) {
             if (!execute(live, QStringLiteral("DELETE FROM tblRowOrigins WHERE tTable = ?"), table, error))
                 return false;
-            Statement s = live.prepare(QStringLiteral("INSERT INTO tblRowOrigins (tTable, nFromKey, tIdentity, "
-                                                      "tPlace) VALUES (?, ?, ?, ?)"),
-                                       error);
+            Statement s =
+                live.prepare(QStringLiteral("INSERT INTO tblRowOrigins (tTable, nFromKey, tIdentity, "
+                                            "tPlace) VALUES (?, ?, ?, ?)"),
+                             error);
             if (!s.isValid())
                 return false;
             for (const Run& r : kept) {

@@ -1,11 +1,10 @@
 #include "UsersBackup.h"
 
-#include "users/RowOrigins.h"
-
 #include "platform/Database.h"
 #include "platform/Files.h"
 #include "review/PhraseResults.h"
 #include "state/AppState.h"
+#include "users/RowOrigins.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -152,8 +151,8 @@ bool replaceRows(Database& live, const QString& copyPath, QString* error)
 bool keepRowIdentities(Database& live, const QString& livePath, const QString& copyPath, QString* error)
 {
     auto copy = openUsers(copyPath, Database::Mode::ReadWrite, error);
-    return copy && RowOrigins::afterRowsReplaced(live, &*copy, {RowOrigins::Scores}, RowOrigins::placeOf(livePath),
-                                                 error);
+    return copy && RowOrigins::afterRowsReplaced(live, &*copy, {RowOrigins::Scores},
+                                                 RowOrigins::placeOf(livePath), error);
 }
 
 // Removes a file made by this process with its journals, when something went wrong.
@@ -298,7 +297,8 @@ std::optional<QString> UsersBackup::clear(const QDateTime& now, QString* error) 
             !live->exec(QStringLiteral("DELETE FROM %1").arg(quotedName(table)), error))
             return std::nullopt;
     }
-    if (!RowOrigins::afterRowsReplaced(*live, nullptr, {RowOrigins::Scores}, RowOrigins::placeOf(m_path), error) ||
+    if (!RowOrigins::afterRowsReplaced(*live, nullptr, {RowOrigins::Scores}, RowOrigins::placeOf(m_path),
+                                       error) ||
         !tx.commit(error))
         return std::nullopt;
     return kept;
@@ -383,8 +383,8 @@ std::optional<QString> UsersBackup::restore(const QString& copyPath, const QDate
         }
         // Nothing is lost: the file being replaced is kept first.
         auto kept = takeCopy(BackupCopy::Kind::BeforeRestore, now, error);
-        if (!kept || !replaceRows(*live, copyPath, error) || !keepRowIdentities(*live, m_path, copyPath, error) ||
-            !tx.commit(error))
+        if (!kept || !replaceRows(*live, copyPath, error) ||
+            !keepRowIdentities(*live, m_path, copyPath, error) || !tx.commit(error))
             return std::nullopt;
         return *kept;
     }

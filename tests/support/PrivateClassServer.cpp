@@ -17,8 +17,10 @@ namespace {
 // The newest server version Debian installed.
 QString serverPrograms()
 {
-    QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    std::sort(versions.begin(), versions.end(), [](const QString& a, const QString& b) { return a.toInt() > b.toInt(); });
+    QStringList versions =
+        QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    std::sort(versions.begin(), versions.end(),
+              [](const QString& a, const QString& b) { return a.toInt() > b.toInt(); });
     for (const QString& v : versions) {
         const QString bin = QStringLiteral("/usr/lib/postgresql/%1/bin/").arg(v);
         if (QFile::exists(bin + QStringLiteral("initdb")) && QFile::exists(bin + QStringLiteral("postgres")))
@@ -64,7 +66,8 @@ bool groupGone(pid_t group)
 
 PrivateClassServer::PrivateClassServer()
 {
-    m_folder = QStringLiteral(PARLANTO_TEST_SERVER_FOLDER "/server-%1").arg(QCoreApplication::applicationPid());
+    m_folder =
+        QStringLiteral(PARLANTO_TEST_SERVER_FOLDER "/server-%1").arg(QCoreApplication::applicationPid());
     // Its own process group, so that a kill reaches every process of the server.
     m_process.setChildProcessModifier([] { ::setsid(); });
 }
@@ -176,7 +179,8 @@ bool PrivateClassServer::waitUntilReady(QString* error)
     }
     QFile log(m_folder + QStringLiteral("/log"));
     log.open(QIODevice::ReadOnly);
-    return fail(error, QStringLiteral("the server did not start: %1\n%2").arg(why, QString::fromLocal8Bit(log.readAll().right(2000))));
+    return fail(error, QStringLiteral("the server did not start: %1\n%2")
+                           .arg(why, QString::fromLocal8Bit(log.readAll().right(2000))));
 }
 
 bool PrivateClassServer::stop(QString* error)
@@ -207,7 +211,8 @@ bool PrivateClassServer::sql(const QString& text, QString* error, PgRows* rows,
 {
     PgTarget t = superuser();
     if (!m_made)
-        t.database = text.startsWith(QLatin1String("CREATE DATABASE")) ? QStringLiteral("postgres") : database();
+        t.database =
+            text.startsWith(QLatin1String("CREATE DATABASE")) ? QStringLiteral("postgres") : database();
     PgConnection c;
     return c.connect(t, error) && c.exec(text, params, error, rows);
 }
@@ -215,7 +220,8 @@ bool PrivateClassServer::sql(const QString& text, QString* error, PgRows* rows,
 bool PrivateClassServer::addClass(const QString& className, const QString& role, const QString& password,
                                   QString* error)
 {
-    return sql(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2' IN ROLE parlanto_learners").arg(role, password),
+    return sql(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2' IN ROLE parlanto_learners")
+                   .arg(role, password),
                error) &&
            sql(QStringLiteral("INSERT INTO parlanto_classes (class_name, role_name) VALUES ($1, $2)"), error,
                nullptr, {className, role});

@@ -20,8 +20,9 @@ int main(int argc, char* argv[])
     QCoreApplication application(argc, argv);
     const QStringList args = application.arguments();
     if (args.size() != 8) {
-        std::fprintf(stderr, "usage: class_machine_process <Users.dat> <port> <class> <role> <password> <machine> "
-                             "<results>\n");
+        std::fprintf(stderr,
+                     "usage: class_machine_process <Users.dat> <port> <class> <role> <password> <machine> "
+                     "<results>\n");
         return 2;
     }
     const QString users = args[1];
@@ -36,7 +37,7 @@ int main(int argc, char* argv[])
     const QString learner = QStringLiteral("Learner %1").arg(machine);
 
     ResultsSender sender;
-    sender.start(users, settings, password, 50);
+    sender.start(users, settings, password, 200);
     for (int i = 0; i < results; ++i) {
         ScoreRow score;
         score.tName = learner;
@@ -46,8 +47,11 @@ int main(int argc, char* argv[])
         score.setWhen(QDateTime::currentDateTime());
         std::vector<PhraseResultRow> phrases;
         for (int k = 1; k <= 3; ++k)
-            phrases.push_back({learner, {QStringLiteral("m%1.ita").arg(machine), 3 * i + k},
-                               QStringLiteral("Flashcards"), 1700000000 + i, (i + k) % 4 + 1});
+            phrases.push_back({learner,
+                               {QStringLiteral("m%1.ita").arg(machine), 3 * i + k},
+                               QStringLiteral("Flashcards"),
+                               1700000000 + i,
+                               (i + k) % 4 + 1});
         QString error;
         if (!appendScore(users, score, phrases, &error)) {
             std::fprintf(stderr, "result %d: %s\n", i, qPrintable(error));
@@ -60,7 +64,8 @@ int main(int argc, char* argv[])
     QString error;
     for (;;) {
         PgConnection connection;
-        if (connection.connect(settings.target(password), &error) &&
+        if (ClassSync::prepareIdentities(users, &error) &&
+            connection.connect(settings.target(password), &error) &&
             ClassSync::sendPending(users, connection, settings.className, &error))
             break;
         if (deadline.hasExpired()) {

@@ -1,19 +1,26 @@
 #include "UsersTemplate.h"
 #include "platform/Database.h"
+#include "platform/SecretStore.h"
 #include "review/PhraseResults.h"
 #include "review/ReviewSchedule.h"
+#include "state/AppState.h"
 #include "support/PrivateClassServer.h"
+#include "support/TestSupport.h"
+#include "users/AdminWindow.h"
 #include "users/ClassServer.h"
 #include "users/ResultsSender.h"
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -28,9 +35,10 @@ QMap<QString, int> serverSubjects(PrivateClassServer& server, const QString& cla
 {
     PgRows rows;
     QString error;
-    if (!server.sql(QStringLiteral("SELECT subject, count(*) FROM parlanto_scores WHERE class_name = $1 GROUP BY "
-                                   "subject"),
-                    &error, &rows, {className}))
+    if (!server.sql(
+            QStringLiteral("SELECT subject, count(*) FROM parlanto_scores WHERE class_name = $1 GROUP BY "
+                           "subject"),
+            &error, &rows, {className}))
         qWarning() << error;
     QMap<QString, int> found;
     for (const auto& r : rows.rows)
@@ -57,6 +65,8 @@ private slots:
     void copiesAndRestoresNeverCollide();
     void reviewIsTheSameOnEveryMachine();
     void learnersMayOnlyAddAndReadTheirClass();
+    void classExportedFromTheServer();
+    void administrationShowsTheWholeClass();
 
 private:
     QString makeUsers(const QString& name);
@@ -79,8 +89,9 @@ void TestClassServer::initTestCase()
         QFAIL(qPrintable(error));
     }
     QVERIFY2(m_server.addClass(Class, Role, Password, &error), qPrintable(error));
-    QVERIFY2(m_server.addClass(QStringLiteral("5C"), QStringLiteral("class_5c"), QStringLiteral("5c"), &error),
-             qPrintable(error));
+    QVERIFY2(
+        m_server.addClass(QStringLiteral("5C"), QStringLiteral("class_5c"), QStringLiteral("5c"), &error),
+        qPrintable(error));
 }
 
 void TestClassServer::init()
@@ -132,7 +143,8 @@ bool TestClassServer::sendAll(const QString& users)
 {
     PgConnection c;
     QString error;
-    const bool ok = c.connect(settings().target(Password), &error) &&
+    const bool ok = ClassSync::prepareIdentities(users, &error) &&
+                    c.connect(settings().target(Password), &error) &&
                     ClassSync::sendPending(users, c, Class, &error);
     if (!ok)
         qWarning() << error;
@@ -164,27 +176,33 @@ void TestClassServer::killedServerLosesAndDoublesNothing()
         }
         std::vector<PhraseResultRow> phrases;
         for (int k = 0; k < i % 3; ++k, ++phraseRows)
-            phrases.push_back({QStringLiteral("Ada Lovelace"), {QStringLiteral("a.ita"), i * 10 + k},
-                               QStringLiteral("Flashcards"), 1700000000 + i, k + 1});
+            phrases.push_back({QStringLiteral("Ada Lovelace"),
+                               {QStringLiteral("a.ita"), i * 10 + k},
+                               QStringLiteral("Flashcards"),
+                               1700000000 + i,
+                               k + 1});
         record(users, QStringLiteral("Ada Lovelace"), QStringLiteral("r%1").arg(i), phrases);
     }
     sender.sendSoon();
     // Every acknowledged row arrives (or the wait ends in a failure), then nothing more does.
-    QTRY_VERIFY_WITH_TIMEOUT(serverSubjects(m_server, Class).size() >= 400 &&
-                                 serverCount(m_server, QStringLiteral("SELECT count(*) FROM parlanto_phrase_results")) >=
-                                     phraseRows,
-                             60000);
-    QTRY_VERIFY_WITH_TIMEOUT(!sender.state().busy && sender.state().unsent == 0 && sender.state().error.isEmpty(),
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        serverSubjects(m_server, Class).size() >= 400 &&
+            serverCount(m_server, QStringLiteral("SELECT count(*) FROM parlanto_phrase_results")) >=
+                phraseRows,
+        60000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !sender.state().busy && sender.state().unsent == 0 && sender.state().error.isEmpty(), 20000);
     sender.stop();
     QVERIFY(sendAll(users)); // a last send finds nothing new
     const QMap<QString, int> found = serverSubjects(m_server, Class);
     QCOMPARE(found.size(), 400);
     for (int i = 0; i < 400; ++i)
         QCOMPARE(found.value(QStringLiteral("r%1").arg(i)), 1);
-    QCOMPARE(serverCount(m_server, QStringLiteral("SELECT count(DISTINCT phrase_no) FROM parlanto_phrase_results")),
+    QCOMPARE(serverCount(m_server,
+                         QStringLiteral("SELECT count(DISTINCT phrase_no) FROM parlanto_phrase_results")),
              qint64(phraseRows));
-    QCOMPARE(serverCount(m_server, QStringLiteral("SELECT count(*) FROM parlanto_phrase_results")), qint64(phraseRows));
+    QCOMPARE(serverCount(m_server, QStringLiteral("SELECT count(*) FROM parlanto_phrase_results")),
+             qint64(phraseRows));
 }
 
 void TestClassServer::copiesAndRestoresNeverCollide()
@@ -195,7 +213,8 @@ void TestClassServer::copiesAndRestoresNeverCollide()
         record(a, QStringLiteral("Ada Lovelace"), QStringLiteral("a%1").arg(i));
     QVERIFY(sendAll(a));
     QString error;
-    const auto backup = UsersBackup(a).takeCopy(BackupCopy::Kind::Daily, QDateTime::currentDateTime(), &error);
+    const auto backup =
+        UsersBackup(a).takeCopy(BackupCopy::Kind::Daily, QDateTime::currentDateTime(), &error);
     QVERIFY2(backup, qPrintable(error));
     // The file is copied to another machine's folder as it is (the copy keeps the five sent).
     const QString b = m_dir->filePath(QStringLiteral("b/Users.dat"));
@@ -237,8 +256,11 @@ void TestClassServer::reviewIsTheSameOnEveryMachine()
     for (int day = 0; day < 21; ++day) {
         std::vector<PhraseResultRow> phrases;
         for (int n = 1; n <= 6; ++n)
-            phrases.push_back({learner, {QStringLiteral("it.ita"), (day + n) % 9 + 1}, QStringLiteral("Flashcards"),
-                               now - (30 - day) * 86400 + n * 60, (day * n) % 4 + 1});
+            phrases.push_back({learner,
+                               {QStringLiteral("it.ita"), (day + n) % 9 + 1},
+                               QStringLiteral("Flashcards"),
+                               now - (30 - day) * 86400 + n * 60,
+                               (day * n) % 4 + 1});
         record(day < 5 ? home : school, learner, QStringLiteral("day%1").arg(day), phrases);
     }
     ResultsSender atSchool, atHome;
@@ -261,7 +283,8 @@ void TestClassServer::reviewIsTheSameOnEveryMachine()
     atSchool.stop();
     atHome.stop();
     QCOMPARE(homeAdded.size(), 1);
-    QCOMPARE(serverCount(m_server, QStringLiteral("SELECT count(*) FROM parlanto_phrase_results")), qint64(21 * 6));
+    QCOMPARE(serverCount(m_server, QStringLiteral("SELECT count(*) FROM parlanto_phrase_results")),
+             qint64(21 * 6));
 
     QString error;
     ReviewSchedule a(school, learner), b(home, learner);
@@ -282,22 +305,25 @@ void TestClassServer::reviewIsTheSameOnEveryMachine()
 void TestClassServer::learnersMayOnlyAddAndReadTheirClass()
 {
     QString error;
-    QVERIFY2(m_server.sql(QStringLiteral("INSERT INTO parlanto_scores (origin, origin_key, class_name, learner) VALUES "
-                                         "('x', 1, '5C', 'Other Class')"),
+    QVERIFY2(m_server.sql(QStringLiteral(
+                              "INSERT INTO parlanto_scores (origin, origin_key, class_name, learner) VALUES "
+                              "('x', 1, '5C', 'Other Class')"),
                           &error),
              qPrintable(error));
     PgConnection c;
     QVERIFY2(c.connect(m_server.as(Role, Password), &error), qPrintable(error));
-    QVERIFY2(c.exec(QStringLiteral("INSERT INTO parlanto_scores (origin, origin_key, class_name, learner) VALUES "
-                                   "('y', 1, '4B', 'Ada Lovelace')"),
-                    &error),
-             qPrintable(error));
+    QVERIFY2(
+        c.exec(QStringLiteral("INSERT INTO parlanto_scores (origin, origin_key, class_name, learner) VALUES "
+                              "('y', 1, '4B', 'Ada Lovelace')"),
+               &error),
+        qPrintable(error));
     for (const QString& sql :
          {QStringLiteral("UPDATE parlanto_scores SET learner = 'Eve' WHERE origin = 'y'"),
-          QStringLiteral("DELETE FROM parlanto_scores"), QStringLiteral("DELETE FROM parlanto_phrase_results"),
-          QStringLiteral("TRUNCATE parlanto_scores"),
-          QStringLiteral("INSERT INTO parlanto_scores (origin, origin_key, class_name, learner) VALUES ('y', 2, '5C', "
-                         "'Ada Lovelace')"),
+          QStringLiteral("DELETE FROM parlanto_scores"),
+          QStringLiteral("DELETE FROM parlanto_phrase_results"), QStringLiteral("TRUNCATE parlanto_scores"),
+          QStringLiteral(
+              "INSERT INTO parlanto_scores (origin, origin_key, class_name, learner) VALUES ('y', 2, '5C', "
+              "'Ada Lovelace')"),
           QStringLiteral("INSERT INTO parlanto_classes VALUES ('5C', 'class_4b')")}) {
         QVERIFY2(!c.exec(sql, &error), qPrintable(sql));
         QCOMPARE(c.lastState(), QStringLiteral("42501")); // insufficient privilege
@@ -310,5 +336,89 @@ void TestClassServer::learnersMayOnlyAddAndReadTheirClass()
     QCOMPARE(serverCount(m_server, QStringLiteral("SELECT count(*) FROM parlanto_scores")), qint64(2));
 }
 
-QTEST_GUILESS_MAIN(TestClassServer)
+void TestClassServer::classExportedFromTheServer()
+{
+    // Two machines of the class have sent; a third (this one) has no results of its own.
+    for (const QString& machine : {QStringLiteral("one"), QStringLiteral("two")}) {
+        const QString users = makeUsers(machine);
+        for (int i = 0; i < 3; ++i)
+            record(users, QStringLiteral("Ada ") + machine, machine + QString::number(i),
+                   {{QStringLiteral("Ada ") + machine,
+                     {QStringLiteral("it.ita"), i + 1},
+                     QStringLiteral("Flashcards"),
+                     1760000000 + i,
+                     3}});
+        QVERIFY(sendAll(users));
+    }
+    // As the administration window keeps them for this user.
+    settings().save(app().edition.ProgramCode);
+    QString error;
+    QVERIFY2(SecretStore::save(settings().secretName(), Password, &error), qPrintable(error));
+    for (const bool phrases : {false, true}) {
+        const QString file = m_dir->filePath(QStringLiteral("class.csv"));
+        QProcess tool;
+        QStringList args{QStringLiteral("export"), QStringLiteral("--server")};
+        if (phrases)
+            args << QStringLiteral("--phrases");
+        tool.start(QStringLiteral(PARLANTO_TOOLS_DIR "/parlanto-results"), args << file);
+        QVERIFY(tool.waitForFinished(60000));
+        QVERIFY2(tool.exitCode() == 0, tool.readAllStandardError().constData());
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(csv.readAll());
+        QCOMPARE(text.count(QLatin1Char('\n')), 1 + 6); // the header, then both machines' rows
+        for (const QString& learner : {QStringLiteral("Ada one"), QStringLiteral("Ada two")})
+            QVERIFY2(text.count(learner) == 3, qPrintable(text));
+    }
+    // A wrong password is said plainly, and nothing is written.
+    QVERIFY2(SecretStore::save(settings().secretName(), QStringLiteral("wrong"), &error), qPrintable(error));
+    QProcess tool;
+    tool.start(
+        QStringLiteral(PARLANTO_TOOLS_DIR "/parlanto-results"),
+        {QStringLiteral("export"), QStringLiteral("--server"), m_dir->filePath(QStringLiteral("none.csv"))});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 1);
+    QVERIFY(tool.readAllStandardError().contains("password authentication failed"));
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("none.csv"))));
+    SecretStore::remove(settings().secretName());
+    ClassServerSettings().save(app().edition.ProgramCode);
+}
+
+void TestClassServer::administrationShowsTheWholeClass()
+{
+    resetAppState();
+    QVERIFY(TestSupport::useFoldersUnder(app(), m_dir->filePath(QStringLiteral("here"))));
+    QVERIFY(UsersTemplate::write(app().templateDatabasePath()));
+    QString error;
+    QVERIFY2(UsersDatabase::forApp().createFromTemplate(&error), qPrintable(error));
+    const QString other = makeUsers(QStringLiteral("other"));
+    record(other, QStringLiteral("Ada Lovelace"), QStringLiteral("elsewhere"));
+    QVERIFY(sendAll(other));
+    settings().save(app().edition.ProgramCode);
+    QVERIFY2(SecretStore::save(settings().secretName(), Password, &error), qPrintable(error));
+
+    auto window = std::make_unique<AdminWindow>();
+    auto* source = window->findChild<QComboBox*>(QStringLiteral("cboResultsOf"));
+    auto* tree = window->findChild<QTreeWidget*>(QStringLiteral("tvwResults"));
+    QVERIFY(source && tree);
+    // Nothing recorded on this machine: its view has no learner.
+    QVERIFY(tree->findItems(QStringLiteral("Ada Lovelace"), Qt::MatchExactly).isEmpty());
+    source->setCurrentIndex(1);
+    emit source->activated(1);
+    QTRY_VERIFY_WITH_TIMEOUT(!tree->findItems(QStringLiteral("Ada Lovelace"), Qt::MatchExactly).isEmpty(),
+                             20000);
+    const QString copy =
+        app().dataFolder + QStringLiteral("ClassResults-%1.dat").arg(QCoreApplication::applicationPid());
+    QVERIFY(QFile::exists(copy));
+    // Back to this machine, and the class's copy goes with the window.
+    source->setCurrentIndex(0);
+    emit source->activated(0);
+    QVERIFY(tree->findItems(QStringLiteral("Ada Lovelace"), Qt::MatchExactly).isEmpty());
+    window.reset();
+    QVERIFY(!QFile::exists(copy));
+    SecretStore::remove(settings().secretName());
+    ClassServerSettings().save(app().edition.ProgramCode);
+}
+
+QTEST_MAIN(TestClassServer)
 #include "TestClassServer.moc"

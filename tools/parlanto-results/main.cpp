@@ -1,24 +1,30 @@
 // parlanto-results: writes the results recorded in the users database to a CSV file.
 //
-//   parlanto-results export [--phrases | --memory] [--learner NAME] [--database Users.dat]
-//                           [--subjects FOLDER]... FILE
+//   parlanto-results export [--phrases | --memory] [--learner NAME]
+//                           [--database Users.dat | --server] [--subjects FOLDER]... FILE
 //
 // --phrases writes one row per answered phrase, --memory one row per learner and phrase with
 // its memory state and next due date; phrase texts are read from the installed subject files
 // (in the folders given, or Subjects/ beside the database and in the program folder).
+// --server writes the whole class's results (or per-phrase rows) as the class server has them,
+// read with the server settings and password the administration window kept for this user.
 // FILE "-" writes to the standard output. Without --database the users database is looked
 // for where the program keeps it: beside this tool, in the program folder of a build tree,
 // then in the per-user data folder (where an installed copy keeps it).
 #include "platform/Files.h"
+#include "platform/SecretStore.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
+#include "users/ClassServer.h"
 #include "users/PhraseResultsExport.h"
 #include "users/ResultsExport.h"
+#include "users/UsersDatabase.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -53,6 +59,32 @@ QStringList defaultSubjectFolders(const QString& usersDatabase)
     const QString here = ProgramFolder();
     return {QFileInfo(usersDatabase).absolutePath() + QStringLiteral("/Subjects"),
             here + QStringLiteral("Subjects"), here + QStringLiteral("../program/Subjects")};
+}
+
+// The program's template beside this tool or in the build tree's program folder.
+QString findTemplate()
+{
+    const QString here = ProgramFolder();
+    for (const QString& c :
+         {here + QStringLiteral("Parlanto.tpl"), here + QStringLiteral("../program/Parlanto.tpl")}) {
+        if (QFileInfo(c).isFile())
+            return c;
+    }
+    return app().templateDatabasePath();
+}
+
+// The class's rows, as the server has them, in a users database at path.
+bool readClass(const QString& path, QString* error)
+{
+    const ClassServerSettings settings = ClassServerSettings::load(app().edition.ProgramCode);
+    if (!settings.isSet()) {
+        *error = QStringLiteral("No class server is set: set one in the administration window.");
+        return false;
+    }
+    PgConnection connection;
+    const QString password = SecretStore::load(settings.secretName()).value_or(QString());
+    return connection.connect(settings.target(password), error) &&
+           ClassSync::mirrorClass(path, findTemplate(), connection, settings.className, error);
 }
 
 int fail(const QString& text, int code = 1)
@@ -102,7 +134,11 @@ int main(int argc, char* argv[])
     parser.addOption(database);
     parser.addOption(phrases);
     parser.addOption(memory);
+    const QCommandLineOption server(
+        QStringLiteral("server"), QStringLiteral("The whole class's results, read from the class server set "
+                                                 "in the administration window."));
     parser.addOption(subjects);
+    parser.addOption(server);
     // A mistake on the command line exits with 2, as a wrong command does.
     if (!parser.parse(application.arguments()))
         return fail(parser.errorText(), 2);
@@ -111,19 +147,33 @@ int main(int argc, char* argv[])
     const QStringList args = parser.positionalArguments();
     if (args.size() != 2 || args[0] != QLatin1String("export"))
         return fail(QStringLiteral("usage: parlanto-results export [--phrases | --memory] [--learner NAME] "
-                                   "[--database FILE] FILE"),
+                                   "[--database FILE | --server] FILE"),
                     2);
-    const QString usersDatabase = parser.isSet(database) ? parser.value(database) : findUsersDatabase();
+    if (parser.isSet(server) && parser.isSet(database))
+        return fail(QStringLiteral("--server and --database cannot be given together."), 2);
+    QString error;
+    QTemporaryDir classFolder;
+    QString usersDatabase;
+    if (parser.isSet(server)) {
+        if (!classFolder.isValid())
+            return fail(QStringLiteral("No temporary folder for the class's results: ") +
+                        classFolder.errorString());
+        usersDatabase = classFolder.filePath(QStringLiteral("Users.dat"));
+        if (!readClass(usersDatabase, &error))
+            return fail(QStringLiteral("The class's results cannot be read from the server: ") + error);
+    } else {
+        usersDatabase = parser.isSet(database) ? parser.value(database) : findUsersDatabase();
+    }
     if (usersDatabase.isEmpty())
         return fail(QStringLiteral("No users database was found; name one with --database."));
 
-    QString error;
     qsizetype count = 0;
     if (parser.isSet(phrases) && parser.isSet(memory))
         return fail(QStringLiteral("--phrases and --memory cannot be given together."), 2);
     if (parser.isSet(phrases) || parser.isSet(memory)) {
-        const QStringList folders =
-            parser.isSet(subjects) ? parser.values(subjects) : defaultSubjectFolders(usersDatabase);
+        const QStringList folders = parser.isSet(subjects) ? parser.values(subjects)
+                                    : parser.isSet(server) ? defaultSubjectFolders(findUsersDatabase())
+                                                           : defaultSubjectFolders(usersDatabase);
         const auto bytes = parser.isSet(phrases)
                                ? PhraseResultsExport::phrasesBytes(usersDatabase, parser.value(learner),
                                                                    folders, &error, &count)
