@@ -153,6 +153,29 @@ QString identityOf(const std::vector<Run>& runs, qint64 key)
     return it == runs.begin() ? QString() : std::prev(it)->identity;
 }
 
+// The marks of phrase rows fetched from the server follow the rows they mark: a fetched row
+// left unmarked would be sent again under this file's identity and counted twice.
+static bool replaceFetched(Database& live, Database* copy, QString* error)
+{
+    if (!live.exec(QStringLiteral("DELETE FROM tblFetchedPhrases"), error))
+        return false;
+    if (!copy || !hasTable(*copy, QStringLiteral("tblFetchedPhrases")))
+        return true;
+    Statement read = copy->prepare(QStringLiteral("SELECT nResultID, tIdentity, nKey FROM tblFetchedPhrases"), error);
+    Statement write = live.prepare(
+        QStringLiteral("INSERT INTO tblFetchedPhrases (nResultID, tIdentity, nKey) VALUES (?, ?, ?)"), error);
+    if (!read.isValid() || !write.isValid())
+        return false;
+    Statement::Step step;
+    while ((step = read.step()) == Statement::Step::Row) {
+        write.reset();
+        write.bindInt(1, read.integer(0)).bindText(2, read.text(1)).bindInt(3, read.integer(2));
+        if (!write.run())
+            return fail(error, write.errorString());
+    }
+    return step == Statement::Step::Done || fail(error, read.errorString());
+}
+
 bool afterRowsReplaced(Database& live, Database* copy, const QStringList& tables, const QString& place,
                        QString* error)
 {
@@ -182,6 +205,8 @@ bool afterRowsReplaced(Database& live, Database* copy, const QStringList& tables
             }
         }
         if (!execute(live, QStringLiteral("DELETE FROM tblServerSent WHERE tTable = ?"), table, error))
+            return false;
+        if (table == PhraseResults && !replaceFetched(live, copy, error))
             return false;
     }
     // Keys given from now on may have been given before: they start a run of their own.

@@ -151,7 +151,7 @@ bool replaceRows(Database& live, const QString& copyPath, QString* error)
 bool keepRowIdentities(Database& live, const QString& livePath, const QString& copyPath, QString* error)
 {
     auto copy = openUsers(copyPath, Database::Mode::ReadWrite, error);
-    return copy && RowOrigins::afterRowsReplaced(live, &*copy, {RowOrigins::Scores},
+    return copy && RowOrigins::afterRowsReplaced(live, &*copy, {RowOrigins::Scores, RowOrigins::PhraseResults},
                                                  RowOrigins::placeOf(livePath), error);
 }
 
@@ -297,7 +297,7 @@ std::optional<QString> UsersBackup::clear(const QDateTime& now, QString* error) 
             !live->exec(QStringLiteral("DELETE FROM %1").arg(quotedName(table)), error))
             return std::nullopt;
     }
-    if (!RowOrigins::afterRowsReplaced(*live, nullptr, {RowOrigins::Scores}, RowOrigins::placeOf(m_path),
+    if (!RowOrigins::afterRowsReplaced(*live, nullptr, {RowOrigins::Scores, RowOrigins::PhraseResults}, RowOrigins::placeOf(m_path),
                                        error) ||
         !tx.commit(error))
         return std::nullopt;
