@@ -13,6 +13,7 @@
 #include "platform/Files.h"
 #include "platform/SingleInstance.h"
 #include "platform/Web.h"
+#include "review/ImportedHistory.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
 #include "study/ActivityPanel.h"
@@ -96,10 +97,21 @@ QString addOpenedFile(const QString& path, QWidget* parent)
                                                  names.join('\n') + QStringLiteral("\n\n") +
                                                  c(Caption::ReplaceWithOpened));
         };
+        // A package opened while a learner is logged in may bring its review log along.
+        if (!s.CurrentUser.isEmpty() && path.endsWith(QLatin1String(".apkg"), Qt::CaseInsensitive) &&
+            Dialogs::askYesNo(parent, c(Caption::AnkiHistoryQuestion).arg(s.CurrentUser)))
+            o.learner = s.CurrentUser;
         QString error;
         const auto result = VocabularyImport::run(path, o, &error);
-        Dialogs::inform(parent, result ? result->summary() : error,
-                        result ? QMessageBox::Information : QMessageBox::Warning);
+        QString text = result ? result->summary() : error;
+        if (result && !o.learner.isEmpty()) {
+            const auto added = ImportedHistory::keep(s.usersDatabasePath(), o.learner, *result, &error);
+            text +=
+                QStringLiteral("\n\n") +
+                (added ? c(Caption::AnkiHistoryAdded).arg(*added).arg(int(result->reviews.size()) - *added)
+                       : c(Caption::AnkiHistoryNotAdded) + QLatin1Char(' ') + error);
+        }
+        Dialogs::inform(parent, text, result ? QMessageBox::Information : QMessageBox::Warning);
         return result ? result->subjects.first() : QString();
     }
     const SubjectImport import = checkSubjectImport(s, path);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "review/FsrsScheduler.h"
 #include "review/PhraseIdsFile.h"
 
 #include <QString>
@@ -35,15 +36,22 @@ struct PhraseHistory
 
 // The per-phrase results in the users database: tblPhraseResults (tName, tSubjectFile,
 // nPhraseNo, tActivity, tUtcTime "yyyy-MM-ddTHH:mm:ssZ", nGrade 1 to 4) and each learner's
-// review setting in tblReviewSettings (tName, nDesiredRetention). Both tables are made where
-// they are missing (an older file), without touching any other row.
+// review setting in tblReviewSettings (tName, nDesiredRetention), the memory copy in
+// tblPhraseMemory and the weights fitted to each learner in tblFsrsParameters. The tables are
+// made where they are missing (an older file), without touching any other row.
 namespace PhraseResults {
 
 // Creates the tables and their index where they are missing.
 bool ensureTables(Database& db, QString* error);
 // Adds the rows within the caller's transaction (the tables must exist).
 bool insert(Database& db, const std::vector<PhraseResultRow>& rows, QString* error);
-// Gives the learner's rows of both tables to another name (the caller's transaction).
+// Adds, in one transaction of its own, the rows not there yet: a row of the same learner,
+// phrase, moment and grade counts as there (rows another program's history brought, taken
+// in twice). The number added.
+std::optional<int> insertMissing(const QString& usersDatabase, const std::vector<PhraseResultRow>& rows,
+                                 QString* error);
+// Gives the learner's rows of every per-learner table to another name (the caller's
+// transaction).
 bool renameLearner(Database& db, const QString& oldName, const QString& newName, QString* error);
 
 QString utcText(qint64 utcSeconds);
@@ -88,6 +96,30 @@ struct StoredMemory
 bool storedMemory(const QString& usersDatabase, const QString& learner, StoredMemory* stored, QString* error);
 bool storeMemory(const QString& usersDatabase, const QString& learner, const StoredMemory& memory,
                  QString* error);
+
+// The last fitting of the FSRS weights to a learner's rows, kept in tblFsrsParameters (tName,
+// tWeights: the 21 weights separated by spaces, empty when the defaults predicted better;
+// nReviews: the rows it was fitted on; nFittedLoss, nDefaultLoss: the log loss of the
+// fitted and the default weights on the newest reviews held out; tUtcTime).
+struct FittedParameters
+{
+    std::optional<FsrsScheduler::Weights> weights; // nullopt: the defaults stay in use
+    int reviews = 0;
+    double fittedLoss = 0;
+    double defaultLoss = 0;
+    qint64 utcSeconds = 0;
+};
+// *fitted gets nullopt when the learner was never fitted.
+bool fittedParameters(const QString& usersDatabase, const QString& learner,
+                      std::optional<FittedParameters>* fitted, QString* error);
+bool storeFittedParameters(const QString& usersDatabase, const QString& learner,
+                           const FittedParameters& fitted, QString* error);
+// The number of the learner's rows.
+std::optional<int> reviewCount(const QString& usersDatabase, const QString& learner, QString* error);
+// The scheduler the learner's reviews are due by: their desired retention, and their fitted
+// weights when there are any.
+std::optional<FsrsScheduler> schedulerOf(const QString& usersDatabase, const QString& learner,
+                                         QString* error);
 
 // The learner's desired retention (the default when none was set).
 std::optional<double> desiredRetention(const QString& usersDatabase, const QString& learner, QString* error);

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -421,6 +422,7 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
     }
 
     const QString voice = voiceOf(o.studiedLanguage);
+    QHash<qint64, std::pair<QString, qint64>> phraseOfNote; // note id -> (subject file, phrase)
     for (const PlannedSubject& s : planned) {
         std::vector<Phrase> phrases;
         QStringList toSpeak;
@@ -431,6 +433,8 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
             p.tPhrase = note->fields.value(phraseColumn);
             p.tTranslation = note->fields.value(translationColumn);
             p.tTranslation2 = note->fields.value(translation2Column);
+            if (note->noteId != 0)
+                phraseOfNote.insert(note->noteId, {s.fileName, p.pkPhraseNo});
             // The phrase's own sound, or one in a column that is neither translation (an
             // "Audio" field).
             QString sound = note->sounds.value(phraseColumn);
@@ -484,6 +488,20 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
     }
     if (!moveIntoPlace(temp.path(), out, result.subjects, error))
         return std::nullopt;
+    if (!o.learner.isEmpty()) {
+        result.reviewsLeftOut = source->reviewsLeftOut;
+        for (const VocabularyReview& r : source->reviews) {
+            const auto it = phraseOfNote.constFind(r.noteId);
+            if (it == phraseOfNote.constEnd()) {
+                ++result.reviewsLeftOut[QStringLiteral("reviews of notes not made into phrases")];
+                continue;
+            }
+            // The review's moment, to the second below it.
+            const qint64 seconds =
+                r.utcMilliseconds >= 0 ? r.utcMilliseconds / 1000 : (r.utcMilliseconds - 999) / 1000;
+            result.reviews.push_back({it->first, it->second, seconds, r.grade});
+        }
+    }
     madeFolder.keep = true;
     return result;
 }
@@ -503,6 +521,15 @@ QString VocabularyImport::Result::summary() const
         for (const auto& [reason, count] : skipped)
             why << QStringLiteral("%1 %2").arg(count).arg(reason);
         text += QStringLiteral(" Left out: %1.").arg(why.join(QLatin1String("; ")));
+    }
+    if (!reviews.empty() || !reviewsLeftOut.empty()) {
+        text += QStringLiteral(" Review log: %1 taken along")
+                    .arg(plural(qsizetype(reviews.size()), "answer", "answers"));
+        QStringList why;
+        for (const auto& [reason, count] : reviewsLeftOut)
+            why << QStringLiteral("%1 %2").arg(count).arg(reason);
+        text += why.isEmpty() ? QStringLiteral(".")
+                              : QStringLiteral("; left out: %1.").arg(why.join(QLatin1String("; ")));
     }
     if (!soundProblems.empty()) {
         text +=

@@ -11,7 +11,9 @@ RECIPE: {"out": "deck.apkg", "kind": "package" | "text",
          "media": {"cane.ogg": "/path/to/cane.ogg"}, # package: name -> file to store
          "mediaNames": {"0": "../evil.ogg"},         # package: media map entries as given
          "padding": 0,                               # package: bytes of unused media (size tests)
-         "newestLayout": false}                      # package: collection.anki21b only
+         "newestLayout": false,                      # package: collection.anki21b only
+         "revlog": [[0, 1767261600000, 3, 1], ...]}  # package: review log entries: note index,
+                                                     # id (ms since 1970 UTC), ease, type
 """
 import hashlib
 import json
@@ -77,6 +79,10 @@ def collection(path, recipe):
                    (nid, "g%d" % nid, mid, now, "\x1f".join(flds), flds[0], checksum(flds[0])))
         db.execute("INSERT INTO cards VALUES (?, ?, 1700000000000, 0, ?, -1, 0, 0, ?, 0, 0, 0, 0, 0, 0, 0, 0, '')",
                    (nid, nid, now, nid - 1600000000000))
+    # The review log; each note's one card has the note's id.
+    for note, when, ease, kind in recipe.get("revlog", []):
+        db.execute("INSERT INTO revlog VALUES (?, ?, -1, ?, 0, 0, 0, 0, ?)",
+                   (when, 1600000000001 + note, ease, kind))
     db.commit()
     db.close()
 
