@@ -13,6 +13,7 @@
 #include "platform/Files.h"
 #include "platform/SingleInstance.h"
 #include "platform/Web.h"
+#include "review/ImportedHistory.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
 #include "study/ActivityPanel.h"

@@ -96,8 +96,7 @@ template <typename T> struct Terms
         using std::exp;
         using std::pow;
         if (grade == 1) {
-            const T forgotten =
-                w[11] * pow(d, -w[12]) * (pow(s + 1.0, w[13]) - 1.0) * exp(w[14] * (1.0 - r));
+            const T forgotten = w[11] * pow(d, -w[12]) * (pow(s + 1.0, w[13]) - 1.0) * exp(w[14] * (1.0 - r));
             const T ceiling = s / lapseCeiling;
             return clampStability(forgotten < ceiling ? forgotten : ceiling);
         }

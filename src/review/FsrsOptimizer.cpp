@@ -53,7 +53,10 @@ Dual operator-(const Dual& a, const Dual& b)
         r.d[i] = a.d[i] - b.d[i];
     return r;
 }
-Dual operator-(const Dual& a, double b) { return a + (-b); }
+Dual operator-(const Dual& a, double b)
+{
+    return a + (-b);
+}
 Dual operator-(double a, const Dual& b)
 {
     Dual r = -b;
@@ -82,7 +85,10 @@ Dual operator/(const Dual& a, const Dual& b)
         r.d[i] = (a.d[i] - q * b.d[i]) / b.v;
     return r;
 }
-Dual operator/(const Dual& a, double b) { return a * (1.0 / b); }
+Dual operator/(const Dual& a, double b)
+{
+    return a * (1.0 / b);
+}
 Dual operator/(double a, const Dual& b)
 {
     const double q = a / b.v;
@@ -91,9 +97,18 @@ Dual operator/(double a, const Dual& b)
         r.d[i] = -q * b.d[i] / b.v;
     return r;
 }
-bool operator<(const Dual& a, double b) { return a.v < b; }
-bool operator>(const Dual& a, double b) { return a.v > b; }
-bool operator<(const Dual& a, const Dual& b) { return a.v < b.v; }
+bool operator<(const Dual& a, double b)
+{
+    return a.v < b;
+}
+bool operator>(const Dual& a, double b)
+{
+    return a.v > b;
+}
+bool operator<(const Dual& a, const Dual& b)
+{
+    return a.v < b.v;
+}
 
 Dual scaled(const Dual& a, double value, double factor)
 {
@@ -107,7 +122,10 @@ Dual exp(const Dual& a)
     const double e = std::exp(a.v);
     return scaled(a, e, e);
 }
-Dual log(const Dual& a) { return scaled(a, std::log(a.v), 1.0 / a.v); }
+Dual log(const Dual& a)
+{
+    return scaled(a, std::log(a.v), 1.0 / a.v);
+}
 Dual pow(const Dual& a, const Dual& b)
 {
     // a is positive wherever the formulas raise it to a power.
@@ -437,8 +455,8 @@ bool FsrsOptimizer::train(int cut, Weights* w, const std::atomic<bool>* cancel) 
             ++step;
             beta1Power *= Beta1;
             beta2Power *= Beta2;
-            const double rate =
-                LearningRate * 0.5 * (1 + std::cos(std::numbers::pi * std::min(1.0, (step - 1) / totalSteps)));
+            const double rate = LearningRate * 0.5 *
+                                (1 + std::cos(std::numbers::pi * std::min(1.0, (step - 1) / totalSteps)));
             for (size_t i = 0; i < N; ++i) {
                 if (!std::isfinite(g[i]))
                     continue;

@@ -50,20 +50,20 @@ public:
     struct Result
     {
         Weights weights = FsrsScheduler::DefaultWeights; // the weights to schedule with
-        bool fitted = false;   // whether they are fitted ones (else the defaults)
+        bool fitted = false;                             // whether they are fitted ones (else the defaults)
         bool cancelled = false;
         Scope scope = Scope::Defaults;
-        int reviews = 0;      // every review read
-        int predicted = 0;    // the reviews the weights predict (later-day ones)
-        int heldOut = 0;      // of which held out to compare
-        double fittedLoss = 0;  // log loss on the held-out reviews (0 when none)
+        int reviews = 0;       // every review read
+        int predicted = 0;     // the reviews the weights predict (later-day ones)
+        int heldOut = 0;       // of which held out to compare
+        double fittedLoss = 0; // log loss on the held-out reviews (0 when none)
         double defaultLoss = 0;
     };
 
     struct Metrics
     {
         int count = 0;
-        double logLoss = 0; // mean, unweighted
+        double logLoss = 0;  // mean, unweighted
         double rmseBins = 0; // over 20 bins of the predicted chance of recall
     };
 

@@ -277,6 +277,12 @@ void PhraseMemory::add(const PhraseIdentity& phrase, const PhraseReview& review)
     item.dueDay = item.lastDay + m_scheduler.intervalDays(item.state.stability);
 }
 
+const PhraseMemoryItem* PhraseMemory::find(const PhraseIdentity& phrase) const
+{
+    const auto it = m_index.constFind(key(phrase));
+    return it == m_index.constEnd() ? nullptr : &m_items[*it];
+}
+
 void PhraseMemory::setScheduler(const FsrsScheduler& scheduler)
 {
     m_scheduler = scheduler;

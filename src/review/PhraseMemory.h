@@ -54,6 +54,8 @@ public:
     static qint64 today();
 
     const std::vector<PhraseMemoryItem>& items() const { return m_items; }
+    // The phrase's memory; nullptr when it was never studied.
+    const PhraseMemoryItem* find(const PhraseIdentity& phrase) const;
     const FsrsScheduler& scheduler() const { return m_scheduler; }
     // The chance of recalling the phrase on that day.
     double retrievabilityOn(const PhraseMemoryItem& item, qint64 day) const;

@@ -2,6 +2,7 @@
 
 #include "platform/Database.h"
 #include "platform/LockedRetry.h"
+#include "review/FsrsOptimizer.h"
 #include "review/FsrsScheduler.h"
 
 #include <QDate>
@@ -9,6 +10,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 
 namespace PhraseResults {
 
@@ -202,6 +204,11 @@ const std::vector<LearnerTable>& learnerTables()
          "(tName TEXT NOT NULL, nPart INTEGER NOT NULL DEFAULT 0, nUpToResultID INTEGER NOT NULL, "
          "bMemory BLOB NOT NULL, PRIMARY KEY (tName, nPart))",
          "tName,nPart,nUpToResultID,bMemory", "tName,nPart", nullptr, nullptr, true},
+        // The weights fitted to the learner: kept with the rows they were fitted on.
+        {"tblFsrsParameters",
+         "(tName TEXT PRIMARY KEY, tWeights TEXT NOT NULL, nReviews INTEGER NOT NULL, nFittedLoss REAL, "
+         "nDefaultLoss REAL, tUtcTime TEXT NOT NULL)",
+         "tName,tWeights,nReviews,nFittedLoss,nDefaultLoss,tUtcTime", "tName", nullptr, nullptr, false},
     };
     return tables;
 }
@@ -272,6 +279,41 @@ bool insert(Database& db, const std::vector<PhraseResultRow>& rows, QString* err
         }
     }
     return true;
+}
+
+std::optional<int> insertMissing(const QString& usersDatabase, const std::vector<PhraseResultRow>& rows,
+                                 QString* error)
+{
+    int added = 0;
+    const bool ok = writeUsers(usersDatabase, error, [&](Database& db, Failure& f) {
+        added = 0;
+        Statement s = LockedRetry::prepared(
+            db,
+            QStringLiteral(
+                "INSERT INTO tblPhraseResults (tName, tSubjectFile, nPhraseNo, tActivity, tUtcTime, "
+                "nGrade) SELECT ?1, ?2, ?3, ?4, ?5, ?6 WHERE NOT EXISTS (SELECT 1 FROM "
+                "tblPhraseResults WHERE tName = ?1 AND tSubjectFile = ?2 AND nPhraseNo = ?3 AND "
+                "tUtcTime = ?5 AND nGrade = ?6)"),
+            f);
+        if (!s.isValid())
+            return false;
+        for (const PhraseResultRow& r : rows) {
+            s.reset();
+            s.bindText(1, r.learner)
+                .bindText(2, r.phrase.subjectFile)
+                .bindInt(3, r.phrase.phraseNo)
+                .bindText(4, r.activity)
+                .bindText(5, utcText(r.utcSeconds))
+                .bindInt(6, r.grade);
+            if (!s.run())
+                return f.fromStatement(s);
+            added += db.changes();
+        }
+        return true;
+    });
+    if (!ok)
+        return std::nullopt;
+    return added;
 }
 
 bool renameLearner(Database& db, const QString& oldName, const QString& newName, QString* error)
@@ -568,6 +610,138 @@ bool storeMemory(const QString& usersDatabase, const QString& learner, const Sto
         }
         return true;
     });
+}
+
+namespace {
+
+// The weights as stored: 21 numbers separated by spaces, each within the optimiser's bounds
+// (a row no program of ours wrote gives nullopt: the defaults).
+std::optional<FsrsScheduler::Weights> parseWeights(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (parts.size() != 21)
+        return std::nullopt;
+    FsrsScheduler::Weights w{};
+    for (size_t i = 0; i < w.size(); ++i) {
+        bool ok = false;
+        w[i] = parts[int(i)].toDouble(&ok);
+        if (!ok || !std::isfinite(w[i]))
+            return std::nullopt;
+    }
+    if (FsrsOptimizer::clipped(w) != w)
+        return std::nullopt;
+    return w;
+}
+
+bool readFitted(Database& db, Failure& f, const QString& learner, std::optional<FittedParameters>* fitted)
+{
+    fitted->reset();
+    Statement s =
+        LockedRetry::prepared(db,
+                              QStringLiteral("SELECT tWeights, nReviews, nFittedLoss, nDefaultLoss, "
+                                             "tUtcTime FROM tblFsrsParameters WHERE tName = ?"),
+                              f);
+    if (!s.isValid())
+        return false;
+    s.bindText(1, learner);
+    const Statement::Step step = s.step();
+    if (step == Statement::Step::Error)
+        return f.fromStatement(s);
+    if (step == Statement::Step::Row)
+        *fitted = FittedParameters{parseWeights(s.text(0)), int(s.integer(1)), s.value(2).toDouble(),
+                                   s.value(3).toDouble(), parseUtc(s.text(4)).value_or(0)};
+    return true;
+}
+
+std::optional<double> readRetention(Database& db, Failure& f, const QString& learner)
+{
+    Statement s = LockedRetry::prepared(
+        db, QStringLiteral("SELECT nDesiredRetention FROM tblReviewSettings WHERE tName = ?"), f);
+    if (!s.isValid())
+        return std::nullopt;
+    s.bindText(1, learner);
+    const Statement::Step step = s.step();
+    if (step == Statement::Step::Error) {
+        f.fromStatement(s);
+        return std::nullopt;
+    }
+    if (step == Statement::Step::Row && !s.isNull(0))
+        return std::clamp(s.value(0).toDouble(), FsrsScheduler::MinRetention, FsrsScheduler::MaxRetention);
+    return FsrsScheduler::DefaultRetention;
+}
+
+} // namespace
+
+bool fittedParameters(const QString& usersDatabase, const QString& learner,
+                      std::optional<FittedParameters>* fitted, QString* error)
+{
+    return readUsers(usersDatabase, error,
+                     [&](Database& db, Failure& f) { return readFitted(db, f, learner, fitted); });
+}
+
+bool storeFittedParameters(const QString& usersDatabase, const QString& learner,
+                           const FittedParameters& fitted, QString* error)
+{
+    QStringList weights;
+    if (fitted.weights) {
+        for (double w : *fitted.weights)
+            weights << QString::number(w, 'g', 17);
+    }
+    return writeUsers(usersDatabase, error, [&](Database& db, Failure& f) {
+        Statement s = LockedRetry::prepared(
+            db,
+            QStringLiteral(
+                "INSERT OR REPLACE INTO tblFsrsParameters (tName, tWeights, nReviews, nFittedLoss, "
+                "nDefaultLoss, tUtcTime) VALUES (?, ?, ?, ?, ?, ?)"),
+            f);
+        if (!s.isValid())
+            return false;
+        s.bindText(1, learner)
+            .bindText(2, weights.join(QLatin1Char(' ')))
+            .bindInt(3, fitted.reviews)
+            .bind(4, QVariant(fitted.fittedLoss))
+            .bind(5, QVariant(fitted.defaultLoss))
+            .bindText(6, utcText(fitted.utcSeconds));
+        return s.run() || f.fromStatement(s);
+    });
+}
+
+std::optional<int> reviewCount(const QString& usersDatabase, const QString& learner, QString* error)
+{
+    int count = 0;
+    const bool ok = readUsers(usersDatabase, error, [&](Database& db, Failure& f) {
+        count = 0;
+        Statement s = LockedRetry::prepared(
+            db, QStringLiteral("SELECT count(*) FROM tblPhraseResults WHERE tName = ?"), f);
+        if (!s.isValid())
+            return false;
+        s.bindText(1, learner);
+        if (s.step() != Statement::Step::Row)
+            return f.fromStatement(s);
+        count = int(s.integer(0));
+        return true;
+    });
+    if (!ok)
+        return std::nullopt;
+    return count;
+}
+
+std::optional<FsrsScheduler> schedulerOf(const QString& usersDatabase, const QString& learner, QString* error)
+{
+    double retention = FsrsScheduler::DefaultRetention;
+    std::optional<FittedParameters> fitted;
+    const bool ok = readUsers(usersDatabase, error, [&](Database& db, Failure& f) {
+        fitted.reset();
+        const auto read = readRetention(db, f, learner);
+        if (!read)
+            return false;
+        retention = *read;
+        return readFitted(db, f, learner, &fitted);
+    });
+    if (!ok)
+        return std::nullopt;
+    return FsrsScheduler(retention,
+                         fitted && fitted->weights ? *fitted->weights : FsrsScheduler::DefaultWeights);
 }
 
 std::optional<double> desiredRetention(const QString& usersDatabase, const QString& learner, QString* error)

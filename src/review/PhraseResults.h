@@ -1,5 +1,6 @@
 #pragma once
 
+#include "review/FsrsScheduler.h"
 #include "review/PhraseIdsFile.h"
 
 #include <QString>
@@ -36,9 +37,9 @@ struct PhraseHistory
 
 // The per-phrase results in the users database: tblPhraseResults (tName, tSubjectFile,
 // nPhraseNo, tActivity, tUtcTime "yyyy-MM-ddTHH:mm:ssZ", nGrade 1 to 4), each learner's
-// review settings in tblReviewSettings (tName, nDesiredRetention, nDailyGoal) and the copy of each
-// learner's memory in tblPhraseMemory. The tables are made where they are missing (an older
-// file), without touching any other row.
+// review settings in tblReviewSettings (tName, nDesiredRetention, nDailyGoal), the memory copy
+// in tblPhraseMemory and the weights fitted to each learner in tblFsrsParameters. The tables
+// are made where they are missing (an older file), without touching any other row.
 namespace PhraseResults {
 
 // A table of the users database that holds one learner's rows by display name (tName), beside
@@ -64,7 +65,13 @@ const std::vector<LearnerTable>& learnerTables();
 bool ensureTables(Database& db, QString* error, QStringList* setAside = nullptr);
 // Adds the rows within the caller's transaction (the tables must exist).
 bool insert(Database& db, const std::vector<PhraseResultRow>& rows, QString* error);
-// Gives the learner's rows of both tables to another name (the caller's transaction).
+// Adds, in one transaction of its own, the rows not there yet: a row of the same learner,
+// phrase, moment and grade counts as there (rows another program's history brought, taken
+// in twice). The number added.
+std::optional<int> insertMissing(const QString& usersDatabase, const std::vector<PhraseResultRow>& rows,
+                                 QString* error);
+// Gives the learner's rows of every per-learner table to another name (the caller's
+// transaction).
 bool renameLearner(Database& db, const QString& oldName, const QString& newName, QString* error);
 
 QString utcText(qint64 utcSeconds);
@@ -124,6 +131,30 @@ constexpr qint64 MaxMemoryBytes = qint64(64) * MemoryPartBytes;
 bool storedMemory(const QString& usersDatabase, const QString& learner, StoredMemory* stored, QString* error);
 bool storeMemory(const QString& usersDatabase, const QString& learner, const StoredMemory& memory,
                  QString* error);
+
+// The last fitting of the FSRS weights to a learner's rows, kept in tblFsrsParameters (tName,
+// tWeights: the 21 weights separated by spaces, empty when the defaults predicted better;
+// nReviews: the rows it was fitted on; nFittedLoss, nDefaultLoss: the log loss of the
+// fitted and the default weights on the newest reviews held out; tUtcTime).
+struct FittedParameters
+{
+    std::optional<FsrsScheduler::Weights> weights; // nullopt: the defaults stay in use
+    int reviews = 0;
+    double fittedLoss = 0;
+    double defaultLoss = 0;
+    qint64 utcSeconds = 0;
+};
+// *fitted gets nullopt when the learner was never fitted.
+bool fittedParameters(const QString& usersDatabase, const QString& learner,
+                      std::optional<FittedParameters>* fitted, QString* error);
+bool storeFittedParameters(const QString& usersDatabase, const QString& learner,
+                           const FittedParameters& fitted, QString* error);
+// The number of the learner's rows.
+std::optional<int> reviewCount(const QString& usersDatabase, const QString& learner, QString* error);
+// The scheduler the learner's reviews are due by: their desired retention, and their fitted
+// weights when there are any.
+std::optional<FsrsScheduler> schedulerOf(const QString& usersDatabase, const QString& learner,
+                                         QString* error);
 
 // The learner's desired retention: the default when none was set or the stored value is no
 // number between FsrsScheduler::MinRetention and MaxRetention.

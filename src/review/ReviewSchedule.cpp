@@ -1,5 +1,24 @@
 #include "ReviewSchedule.h"
 
+namespace {
+
+// Takes in rows added after the memory was made. A row dated before its phrase's last review
+// taken in (a clock set back, a restore merged in) cannot be applied on top: false, and the
+// memory must be worked out again from every row in time order, as a full replay does, so
+// that both give the same memory.
+bool takeIn(PhraseMemory& memory, const std::vector<PhraseResults::NewReview>& added)
+{
+    for (const PhraseResults::NewReview& r : added) {
+        const PhraseMemoryItem* item = memory.find(r.phrase);
+        if (item && r.review.utcSeconds < item->lastUtc)
+            return false;
+        memory.add(r.phrase, r.review);
+    }
+    return true;
+}
+
+} // namespace
+
 ReviewSchedule::ReviewSchedule(const QString& usersDatabase, const QString& learner)
     : m_usersDatabase(usersDatabase), m_learner(learner)
 {
@@ -7,12 +26,15 @@ ReviewSchedule::ReviewSchedule(const QString& usersDatabase, const QString& lear
 
 bool ReviewSchedule::refresh(QString* error)
 {
-    const auto retention = PhraseResults::desiredRetention(m_usersDatabase, m_learner, error);
-    if (!retention)
+    const auto scheduler = PhraseResults::schedulerOf(m_usersDatabase, m_learner, error);
+    if (!scheduler)
         return false;
-    const FsrsScheduler scheduler(*retention);
+    // Weights fitted anew change every memory: worked out again (a copy kept with the old
+    // weights is not used).
+    if (m_memory && scheduler->weights() != m_memory->scheduler().weights())
+        m_memory.reset();
     if (!m_memory)
-        return load(scheduler, error);
+        return load(*scheduler, error);
     qint64 last = m_lastResultId;
     PhraseResults::SkippedRows skipped;
     const auto added =
@@ -20,14 +42,12 @@ bool ReviewSchedule::refresh(QString* error)
     if (!added)
         return false;
     m_skippedRows += skipped.count;
-    if (scheduler.desiredRetention() != m_memory->scheduler().desiredRetention())
-        m_memory->setScheduler(scheduler);
-    for (const PhraseResults::NewReview& r : *added)
-        m_memory->add(r.phrase, r.review);
+    if (scheduler->desiredRetention() != m_memory->scheduler().desiredRetention())
+        m_memory->setScheduler(*scheduler);
     // A table emptied and begun again (the users database cleared) starts the keys anew.
-    if (last < m_lastResultId) {
+    if (last < m_lastResultId || !takeIn(*m_memory, *added)) {
         m_memory.reset();
-        return refresh(error);
+        return load(*scheduler, error);
     }
     m_lastResultId = last;
     return true;
@@ -53,11 +73,11 @@ bool ReviewSchedule::load(const FsrsScheduler& scheduler, QString* error)
         }
         // Skipped rows count as read: the next copy is past them, so they are not read again.
         ownLast = std::max(stored.upToResultId, skipped.lastResultId);
-        for (const PhraseResults::NewReview& r : *added) {
-            m_memory->add(r.phrase, r.review);
+        for (const PhraseResults::NewReview& r : *added)
             ownLast = std::max(ownLast, r.resultId);
-        }
         rowsRead = added->size() + size_t(skipped.count);
+        if (!takeIn(*m_memory, *added))
+            m_memory.reset();
     }
     if (!m_memory || tableLast < stored.upToResultId) {
         // No copy, or one the file no longer matches: every row, in time order.

@@ -22,8 +22,15 @@ ReviewNode::ReviewNode(SubjectTree* tree, QObject* parent) : QObject(parent), m_
     connect(tree, &SubjectTree::foldersCreated, this, [this] { show(m_loader.schedule()); });
     // Back from an activity (the launcher's window active again), the count takes in its rows.
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive && m_loader.schedule() && !m_preparing)
+        if (state == Qt::ApplicationActive && m_loader.schedule() && !m_preparing) {
             update();
+            m_fitter.fitIfDue(m_usersDatabase, m_learner);
+        }
+    });
+    // New weights: the schedule is read again with them, in the background as at login.
+    connect(&m_fitter, &FsrsFitter::fitted, this, [this](const QString& learner) {
+        if (learner == m_learner && !m_preparing)
+            m_loader.start(m_usersDatabase, m_learner);
     });
     connect(tree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
         if (m_tree && item == m_tree->reviewFolder() && m_loader.schedule() && !m_preparing)
@@ -35,6 +42,9 @@ void ReviewNode::start(const QString& usersDatabase, const QString& learner)
 {
     m_due = -1;
     show(nullptr);
+    m_fitter.stop();
+    m_usersDatabase = usersDatabase;
+    m_learner = learner;
     m_loader.start(usersDatabase, learner);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "review/FsrsFitter.h"
 #include "review/ReviewLoader.h"
 
 #include <QObject>
@@ -14,7 +15,9 @@ class SubjectTree;
 // them, the most overdue (lowest chance of recall) first, studied as a virtual subject's
 // phrases are. The learner's schedule is read on a thread at login (ReviewLoader); the node
 // is brought up to date whenever the folder is opened, an activity is pressed on it or the
-// launcher's window becomes active again (after an activity).
+// launcher's window becomes active again (after an activity). Back from an activity, the
+// learner's memory model is also fitted anew in the background when enough new answers call
+// for it (FsrsFitter); the schedule is then read again with the new weights.
 class ReviewNode : public QObject
 {
     Q_OBJECT
@@ -41,6 +44,9 @@ private:
 
     QPointer<SubjectTree> m_tree;
     ReviewLoader m_loader;
+    FsrsFitter m_fitter;
+    QString m_usersDatabase;
+    QString m_learner;
     int m_due = -1;
     std::optional<qint64> m_nextDay;
     bool m_studied = false; // whether the learner has studied anything yet

@@ -1,6 +1,7 @@
 #include "AnkiPackageReader.h"
 
 #include "platform/Database.h"
+#include "subjects/AnkiReviewLog.h"
 #include "subjects/AnkiTextReader.h"
 #include "subjects/ProtobufWire.h"
 #include "subjects/ZstdFrames.h"
@@ -484,6 +485,7 @@ std::optional<VocabularySource> read(const QString& path, const QString& scratch
         }
         VocabularyNote note;
         note.where = where;
+        note.noteId = r.id;
         if (deckCount > 1)
             note.lesson = decks.value(r.deck);
         for (const QString& field : fields) {
@@ -505,6 +507,10 @@ std::optional<VocabularySource> read(const QString& path, const QString& scratch
                      .arg(path);
         return std::nullopt;
     }
+
+    // The review log comes along; a log that cannot be read costs only the history.
+    if (QString logError; !AnkiReviewLog::read(*db, source, &logError))
+        source.reviewsLeftOut[QStringLiteral("a review log that cannot be read (%1)").arg(logError)] = 1;
 
     source.readSound = [zip, media, path](const QString& name, QString* error) -> std::optional<QByteArray> {
         if (!media.contains(name)) {

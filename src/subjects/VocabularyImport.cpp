@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -630,8 +631,13 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySo
     result.language = language;
     result.skipped = plan->skipped;
     const QString voice = voiceOf(o.studiedLanguage);
+    QHash<qint64, std::pair<QString, qint64>> phraseOfNote; // note id -> (subject file, phrase)
     for (const PlannedSubject& s : plan->subjects) {
         std::vector<Phrase> phrases = phrasesOf(s, *plan, source, &result);
+        for (size_t i = 0; i < s.notes.size(); ++i) {
+            if (s.notes[i]->noteId != 0)
+                phraseOfNote.insert(s.notes[i]->noteId, {s.fileName, qint64(i) + 1});
+        }
         QStringList toSpeak;
         std::vector<size_t> spokenAt;
         for (size_t i = 0; i < phrases.size(); ++i) {
@@ -667,6 +673,20 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySo
     }
     if (!moveIntoPlace(temp.path(), out, result.subjects, error))
         return std::nullopt;
+    if (!o.learner.isEmpty()) {
+        result.reviewsLeftOut = source.reviewsLeftOut;
+        for (const VocabularyReview& r : source.reviews) {
+            const auto it = phraseOfNote.constFind(r.noteId);
+            if (it == phraseOfNote.constEnd()) {
+                ++result.reviewsLeftOut[QStringLiteral("reviews of notes not made into phrases")];
+                continue;
+            }
+            // The review's moment, to the second below it.
+            const qint64 seconds =
+                r.utcMilliseconds >= 0 ? r.utcMilliseconds / 1000 : (r.utcMilliseconds - 999) / 1000;
+            result.reviews.push_back({it->first, it->second, seconds, r.grade});
+        }
+    }
     return result;
 }
 
@@ -714,6 +734,15 @@ QString VocabularyImport::Result::summary() const
         for (const auto& [reason, n] : skipped)
             why << QStringLiteral("%1 %2").arg(n).arg(reasonIn(l, reason));
         text += says(l, " Left out: %1.", " Omitidas: %1.").arg(why.join(QLatin1String("; ")));
+    }
+    if (!reviews.empty() || !reviewsLeftOut.empty()) {
+        text += QStringLiteral(" Review log: %1 taken along")
+                    .arg(plural(qsizetype(reviews.size()), "answer", "answers"));
+        QStringList why;
+        for (const auto& [reason, count] : reviewsLeftOut)
+            why << QStringLiteral("%1 %2").arg(count).arg(reason);
+        text += why.isEmpty() ? QStringLiteral(".")
+                              : QStringLiteral("; left out: %1.").arg(why.join(QLatin1String("; ")));
     }
     if (!soundProblems.empty()) {
         const bool one = soundProblems.size() == 1;

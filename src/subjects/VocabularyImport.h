@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 
 // Vocabulary from other programs (KVTML 2, Anki's text notes, Anki packages in the older
 // layout) made into installed subject files: the studied language's text becomes the
@@ -45,6 +46,9 @@ public:
         QStringList columns;
         // Names the subjects of notes without a lesson instead of the file's title.
         QString title;
+        // The logged-in learner who brings the package's review log along (Result::reviews):
+        // empty leaves the log behind.
+        QString learner;
         // Asked with the names of the files that exist already: true replaces them.
         std::function<bool(const QStringList& existing)> replaceExisting;
         // Told what has been done (on the thread that runs the import); false cancels it,
@@ -73,6 +77,17 @@ public:
         int spokenSounds = 0;                 // spoken by espeak-ng
         std::map<QString, int> skipped;       // notes left out and why
         std::map<QString, int> soundProblems; // sounds that could not be used (spoken instead)
+        // With Options::learner: each answer in the package's review log to a note made into a
+        // phrase, in time order, for the learner's per-phrase rows; and the entries left out.
+        struct Review
+        {
+            QString subjectFile;
+            qint64 phraseNo = 0;
+            qint64 utcSeconds = 0;
+            int grade = 0;
+        };
+        std::vector<Review> reviews;
+        std::map<QString, int> reviewsLeftOut;
         // "Made 8 subjects (70 phrases) from FILE: ... Left out: ..." for the learner or teacher.
         QString summary() const;
     };

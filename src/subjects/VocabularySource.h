@@ -19,6 +19,15 @@ struct VocabularyNote
     QString lesson;     // the deck or lesson it belongs to; "" for the file's own title
     QStringList fields; // plain text per column
     QStringList sounds; // per column: the name of a sound the column brings, or ""
+    qint64 noteId = 0;  // an Anki note's id: its reviews name it (0: none)
+};
+
+// One answer to a note in another program's review log (an Anki package's revlog).
+struct VocabularyReview
+{
+    qint64 noteId = 0;
+    qint64 utcMilliseconds = 0;
+    int grade = 0; // 1 Again, 2 Hard, 3 Good, 4 Easy
 };
 
 struct VocabularySource
@@ -29,6 +38,9 @@ struct VocabularySource
     QStringList columns; // per column, what the file calls it: a language name, a locale or a field name
     std::vector<VocabularyNote> notes;
     std::map<QString, int> skipped; // notes left out: the reason and how many
+    // The review log, in time order (Anki packages), and its entries left out: why, how many.
+    std::vector<VocabularyReview> reviews;
+    std::map<QString, int> reviewsLeftOut;
     // Reads a sound a note names (the media of a package, a file beside the vocabulary).
     std::function<std::optional<QByteArray>(const QString& name, QString* error)> readSound;
 };

@@ -1,6 +1,7 @@
 #include "MemoryView.h"
 
 #include "platform/Twips.h"
+#include "review/FsrsFitter.h"
 #include "review/ReviewSchedule.h"
 #include "state/AppState.h"
 #include "widgets/Dialogs.h"
@@ -43,7 +44,10 @@ MemoryView::MemoryView(const QString& learner, QWidget* parent) : QGroupBox(pare
     m_counts->setToolTip(c(Caption::ReviewThresholds));
     m_retention = new QLabel(this);
     m_retention->setObjectName(QStringLiteral("lblRetention"));
-    for (QLabel* l : {m_counts, m_retention})
+    m_model = new QLabel(this);
+    m_model->setObjectName(QStringLiteral("lblMemoryModel"));
+    m_model->setWordWrap(true);
+    for (QLabel* l : {m_counts, m_retention, m_model})
         l->setTextFormat(Qt::PlainText);
 
     m_bars = new QBarSet(c(Caption::ReviewForecast));
@@ -88,6 +92,7 @@ MemoryView::MemoryView(const QString& learner, QWidget* parent) : QGroupBox(pare
     layout->addWidget(m_counts);
     layout->addWidget(m_chart, 1);
     layout->addWidget(m_retention);
+    layout->addWidget(m_model);
     layout->addLayout(setting);
 }
 
@@ -99,6 +104,10 @@ bool MemoryView::load(const QString& usersDatabasePath, qint64 today, QString* e
     if (!schedule.refresh(error))
         return false;
     m_memory.emplace(schedule.memory());
+    std::optional<PhraseResults::FittedParameters> fitted;
+    if (!PhraseResults::fittedParameters(usersDatabasePath, m_learner, &fitted, error))
+        return false;
+    showModel(fitted);
     {
         const QSignalBlocker quiet(m_desired);
         m_desired->setValue(m_memory->scheduler().desiredRetention());
@@ -144,6 +153,29 @@ void MemoryView::show(const PhraseMemory& memory)
     m_retention->setAccessibleName(m_retention->text());
 }
 
+void MemoryView::showModel(const std::optional<PhraseResults::FittedParameters>& fitted)
+{
+    const Captions& c = app().captions;
+    const QLocale locale = app().edition.interfaceLocale();
+    int answers = 0;
+    for (const PhraseMemoryItem& item : m_memory->items())
+        answers += item.reviews;
+    const int toGo = FsrsFitter::NewReviews - (answers - (fitted ? fitted->reviews : 0));
+    const QString after =
+        toGo > 0 ? c(Caption::ReviewModelAfter).arg(locale.toString(toGo)) : c(Caption::ReviewModelNext);
+    if (fitted && fitted->weights && fitted->defaultLoss > 0) {
+        const double better = 1.0 - fitted->fittedLoss / fitted->defaultLoss;
+        m_model->setText(
+            c(Caption::ReviewModelFitted).arg(locale.toString(fitted->reviews), percent(better)));
+    } else if (fitted && toGo > 0) {
+        m_model->setText(
+            c(Caption::ReviewModelNotBetter).arg(locale.toString(fitted->reviews), locale.toString(toGo)));
+    } else {
+        m_model->setText(after);
+    }
+    m_model->setAccessibleName(m_model->text());
+}
+
 void MemoryView::onDesiredRetentionChanged(double value)
 {
     if (!m_memory)
@@ -158,6 +190,6 @@ void MemoryView::onDesiredRetentionChanged(double value)
         m_desired->setValue(m_memory->scheduler().desiredRetention());
         return;
     }
-    m_memory->setScheduler(FsrsScheduler(value));
+    m_memory->setScheduler(FsrsScheduler(value, m_memory->scheduler().weights()));
     show(*m_memory);
 }

@@ -14,7 +14,8 @@ class QLabel;
 // The memory part of "My progress": how many phrases are new, being learnt and known, the
 // reviews falling due on each of the next 14 days as a bar chart, the share remembered over
 // the last 30 days beside the desired retention, and the desired retention itself (0.70 to
-// 0.97), which is stored for the learner at once.
+// 0.97), which is stored for the learner at once; and in one sentence whether the schedule is
+// fitted to the learner's answers yet.
 class MemoryView : public QGroupBox
 {
     Q_OBJECT
@@ -29,6 +30,7 @@ public:
 
     QLabel* lblCounts() const { return m_counts; }
     QLabel* lblRetention() const { return m_retention; }
+    QLabel* lblModel() const { return m_model; }
     QChartView* forecastChart() const { return m_chart; }
     QDoubleSpinBox* desiredRetention() const { return m_desired; }
     // The figures shown: reviews due on each day from today.
@@ -36,6 +38,7 @@ public:
 
 private:
     void show(const PhraseMemory& memory);
+    void showModel(const std::optional<PhraseResults::FittedParameters>& fitted);
     void onDesiredRetentionChanged(double value);
 
     QString m_learner;
@@ -45,6 +48,7 @@ private:
     std::vector<int> m_forecast;
     QLabel* m_counts = nullptr;
     QLabel* m_retention = nullptr;
+    QLabel* m_model = nullptr;
     QChartView* m_chart = nullptr;
     QBarSet* m_bars = nullptr;
     QDoubleSpinBox* m_desired = nullptr;

@@ -38,7 +38,8 @@ std::vector<PhraseHistory> simulate(const FsrsScheduler& truth, int phrases, int
         MemoryState state = truth.first(grade);
         add(grade);
         while (int(h.reviews.size()) < maxReviews) {
-            const int interval = std::max(1, int(truth.intervalDays(state.stability) * (0.5 + uniform(random))));
+            const int interval =
+                std::max(1, int(truth.intervalDays(state.stability) * (0.5 + uniform(random))));
             day += interval;
             const bool recalled = uniform(random) < truth.retrievability(interval, state.stability);
             const double kind = uniform(random);
@@ -114,8 +115,8 @@ private slots:
         QCOMPARE(none.scope, FsrsOptimizer::Scope::Defaults);
         QCOMPARE(none.weights, FsrsScheduler::DefaultWeights);
 
-        FsrsScheduler::Weights truth = {1.0,  4.0,  12.0, 40.0, 4.5,  1.2,  1.5,  0.05, 1.2,  0.4, 1.4,
-                                        2.5,  0.15, 0.5,  2.5,  0.3,  3.0,  0.3,  0.3,  0.2,  0.45};
+        FsrsScheduler::Weights truth = {1.0, 4.0,  12.0, 40.0, 4.5, 1.2, 1.5, 0.05, 1.2, 0.4, 1.4,
+                                        2.5, 0.15, 0.5,  2.5,  0.3, 3.0, 0.3, 0.3,  0.2, 0.45};
         // Few reviews (two per phrase): only the first stabilities move.
         const FsrsOptimizer few(simulate(FsrsScheduler(0.9, truth), 30, 2));
         const FsrsOptimizer::Result small = few.fit();

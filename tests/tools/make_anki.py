@@ -12,11 +12,13 @@ RECIPE: {"out": "deck.apkg", "kind": "package" | "text",
          "mediaNames": {"0": "../evil.ogg"},         # package: media map entries as given
          "padding": 0,                               # package: bytes of unused media (size tests)
          "newestLayout": false,                      # package: the newest layout (see below)
-         "newestCollection": "zstd"}                 # newest layout: "zstd", "no-size" (a frame
+         "newestCollection": "zstd",                 # newest layout: "zstd", "no-size" (a frame
                                                      # that does not state its size), "bomb" (a
                                                      # collection padded past 64 MB, no size
                                                      # stated), "claims" (a frame stating 1 GB),
                                                      # "damaged"
+         "revlog": [[0, 1767261600000, 3, 1], ...]}  # package: review log entries: note index,
+                                                     # id (ms since 1970 UTC), ease, type
 
 The newest layout, as Anki documents it: "meta" holds a protobuf message whose field 1 is the
 layout's version (3), "collection.anki21b" the SQLite collection (of the newer schema, with
@@ -90,6 +92,10 @@ def collection(path, recipe):
                    (nid, "g%d" % nid, mid, now, "\x1f".join(flds), flds[0], checksum(flds[0])))
         db.execute("INSERT INTO cards VALUES (?, ?, 1700000000000, 0, ?, -1, 0, 0, ?, 0, 0, 0, 0, 0, 0, 0, 0, '')",
                    (nid, nid, now, nid - 1600000000000))
+    # The review log; each note's one card has the note's id.
+    for note, when, ease, kind in recipe.get("revlog", []):
+        db.execute("INSERT INTO revlog VALUES (?, ?, -1, ?, 0, 0, 0, 0, ?)",
+                   (when, 1600000000001 + note, ease, kind))
     db.commit()
     db.close()
 

@@ -337,15 +337,26 @@ void TestProgressWindow::memoryOfThePhrases_data()
 {
     QTest::addColumn<QString>("language");
     QTest::addColumn<bool>("byMouse");
-    QTest::addColumn<QStringList>("texts"); // counts, then retention before and after
-    QTest::newRow("English, keyboard") << "English" << false
-                                       << QStringList{"New: 1   Learning: 1   Known: 1",
-                                                      "Remembered in the last 30 days: 50% (desired: 90%)",
-                                                      "Remembered in the last 30 days: 50% (desired: 89%)"};
-    QTest::newRow("Spanish, mouse") << "Spanish" << true
-                                    << QStringList{"Nuevas: 1   Aprendiendo: 1   Sabidas: 1",
-                                                   "Recordadas en los últimos 30 días: 50% (deseado: 90%)",
-                                                   "Recordadas en los últimos 30 días: 50% (deseado: 89%)"};
+    // counts, retention before and after, the memory model before and after a fitting
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("English, keyboard")
+        << "English" << false
+        << QStringList{"New: 1   Learning: 1   Known: 1",
+                       "Remembered in the last 30 days: 50% (desired: 90%)",
+                       "Remembered in the last 30 days: 50% (desired: 89%)",
+                       "Your review schedule uses the usual memory model; it will be fitted to you after 93 more "
+                       "answers.",
+                       "Your review schedule is fitted to your 12,400 answers: it predicts your recall 12% better "
+                       "than the defaults."};
+    QTest::newRow("Spanish, mouse")
+        << "Spanish" << true
+        << QStringList{"Nuevas: 1   Aprendiendo: 1   Sabidas: 1",
+                       "Recordadas en los últimos 30 días: 50% (deseado: 90%)",
+                       "Recordadas en los últimos 30 días: 50% (deseado: 89%)",
+                       "Su calendario de repasos usa el modelo de memoria habitual; se ajustará a usted después "
+                       "de 93 respuestas más.",
+                       "Su calendario de repasos está ajustado a sus 12.400 respuestas: predice su recuerdo un 12% "
+                       "mejor que los valores predeterminados."};
 }
 
 void TestProgressWindow::memoryOfThePhrases()
@@ -403,6 +414,15 @@ void TestProgressWindow::memoryOfThePhrases()
     QCOMPARE(PhraseResults::desiredRetention(users().path(), anna, &error).value_or(0), 0.89);
     QCOMPARE(memory->lblRetention()->text(), texts[2]);
     QCOMPARE(desired->accessibleName(), app().captions(Caption::ReviewDesiredRetention));
+    QCOMPARE(memory->lblModel()->text(), texts[3]);
+
+    // Fitted weights kept for the learner: one sentence says how much better they predict.
+    QVERIFY(PhraseResults::storeFittedParameters(
+        users().path(), anna, {FsrsScheduler::DefaultWeights, 12400, 0.30, 0.34, 0}, &error));
+    ProgressWindow fitted(anna);
+    QVERIFY2(fitted.load(users().path(), QDate(2026, 12, 8), &error), qPrintable(error));
+    QCOMPARE(fitted.memory()->lblModel()->text(), texts[4]);
+    QCOMPARE(fitted.memory()->lblModel()->accessibleName(), texts[4]);
     QVERIFY(m_boxes.isEmpty());
 }
 

@@ -662,8 +662,8 @@ void TestUsersDatabase::phraseResultsWithTheScore()
 }
 
 // The copy of a learner's memory that a login keeps gives, with the rows added after it, what
-// replaying every row gives; a copy that no longer matches the rows (the learner renamed), was
-// made with other weights or is damaged is not used.
+// replaying every row gives, also when rows come dated out of order; a copy that no longer
+// matches the rows (the learner renamed), was made with other weights or is damaged is not used.
 void TestUsersDatabase::keptMemoryMatchesTheRows()
 {
     const UsersDatabase db = users();
@@ -739,6 +739,16 @@ void TestUsersDatabase::keptMemoryMatchesTheRows()
     QVERIFY(same(third.memory(), replayed(anna)));
     const auto remade = PhraseMemory::fromBytes(kept(anna).bytes, FsrsScheduler()); // and kept anew
     QVERIFY(remade && same(*remade, replayed(anna)));
+
+    // Rows dated before reviews the copy already holds (a clock set back, a restore merged
+    // in): a login and a schedule read before both give what the full replay gives.
+    study(anna, 5, 2);
+    ReviewSchedule login(db.path(), anna);
+    QVERIFY2(login.refresh(&error), qPrintable(error));
+    QVERIFY(same(login.memory(), replayed(anna)));
+    study(anna, 6, 4);
+    QVERIFY2(third.refresh(&error), qPrintable(error));
+    QVERIFY(same(third.memory(), replayed(anna)));
 }
 
 // A per-learner table another program made in another shape is kept under a new name with

@@ -8,11 +8,19 @@
 // (in the folders given, or Subjects/ beside the database and in the program folder).
 // --server writes the whole class's results (or per-phrase rows) as the class server has them,
 // read with the server settings and password the administration window kept for this user.
+//   parlanto-results fit [--learner NAME] [--database Users.dat]
+//
+// fit prints, per learner, the reviews recorded, the memory-model weights in use and how well
+// the fitted and the default weights predict the learner's history (mean log loss, and RMSE
+// over 20 bins of the predicted chance of recall). A learner not yet fitted is fitted there
+// and then for the figures; nothing is written.
 // FILE "-" writes to the standard output. Without --database the users database is looked
 // for where the program keeps it: beside this tool, in the program folder of a build tree,
 // then in the per-user data folder (where an installed copy keeps it).
 #include "platform/Files.h"
 #include "platform/SecretStore.h"
+#include "review/FsrsOptimizer.h"
+#include "review/PhraseResults.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
 #include "users/ClassServer.h"
@@ -93,6 +101,72 @@ int fail(const QString& text, int code = 1)
     return code;
 }
 
+QString weightsText(const FsrsScheduler::Weights& w)
+{
+    QStringList parts;
+    for (double x : w)
+        parts << QString::number(x, 'f', 4);
+    return parts.join(QLatin1Char(' '));
+}
+
+// The fit command: a block of lines per learner on the standard output.
+int printFits(const QString& usersDatabase, const QString& only)
+{
+    QString error;
+    auto learners = PhraseResults::learners(usersDatabase, &error);
+    if (!learners)
+        return fail(error);
+    if (!only.isEmpty()) {
+        if (!learners->contains(only))
+            return fail(QStringLiteral("%1 has no answered phrases in %2.").arg(only, usersDatabase));
+        *learners = QStringList{only};
+    }
+    for (const QString& name : *learners) {
+        const auto histories = PhraseResults::historiesOf(usersDatabase, name, &error);
+        std::optional<PhraseResults::FittedParameters> stored;
+        if (!histories || !PhraseResults::fittedParameters(usersDatabase, name, &stored, &error))
+            return fail(error);
+        const FsrsOptimizer optimizer(*histories);
+        std::optional<FsrsScheduler::Weights> fitted = stored ? stored->weights : std::nullopt;
+        QString origin = QStringLiteral("not fitted yet");
+        if (stored)
+            origin = QStringLiteral("fitted %1 on %2 reviews%3")
+                         .arg(PhraseResults::utcText(stored->utcSeconds))
+                         .arg(stored->reviews)
+                         .arg(stored->weights ? QString() : QStringLiteral(", no better than the defaults"));
+        if (!fitted) {
+            const FsrsOptimizer::Result now = optimizer.fit();
+            if (now.fitted) {
+                fitted = now.weights;
+                origin += QStringLiteral("; fitted now, not kept");
+            } else if (now.heldOut > 0) {
+                origin += QStringLiteral("; fitted now to the older reviews, no better on the newest %1: log "
+                                         "loss %2 against %3 of the defaults")
+                              .arg(now.heldOut)
+                              .arg(now.fittedLoss, 0, 'f', 4)
+                              .arg(now.defaultLoss, 0, 'f', 4);
+            }
+        }
+        std::printf("%s\n  reviews: %d (%d predicted: those on a later day than the one before)\n",
+                    qPrintable(name), optimizer.reviewCount(), optimizer.predictedCount());
+        const bool inUse = stored && stored->weights;
+        std::printf("  in use: %s weights (%s)\n  %s\n", inUse ? "fitted" : "default", qPrintable(origin),
+                    qPrintable(weightsText(inUse ? *stored->weights : FsrsScheduler::DefaultWeights)));
+        const auto line = [&](const char* what, const FsrsScheduler::Weights& w) {
+            const FsrsOptimizer::Metrics m = optimizer.evaluate(w);
+            std::printf("  %-8s log loss %.4f  RMSE (bins) %.4f\n", what, m.logLoss, m.rmseBins);
+        };
+        if (fitted && !inUse)
+            std::printf("  fitted now: %s\n", qPrintable(weightsText(*fitted)));
+        if (fitted)
+            line("fitted:", *fitted);
+        else
+            std::printf("  fitted:  none\n");
+        line("default:", FsrsScheduler::DefaultWeights);
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -110,7 +184,9 @@ int main(int argc, char* argv[])
                      ? QStringLiteral("~/.local/share/%1/Users.dat").arg(app().edition.EditionTitle)
                      : installed));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("export"), QStringLiteral("The command: export."));
+    parser.addPositionalArgument(QStringLiteral("export"),
+                                 QStringLiteral("The command: export, or fit (the memory model of each "
+                                                "learner, printed)."));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV file to write, - for the "
                                                                         "standard output."));
     const QCommandLineOption learner(
@@ -145,9 +221,11 @@ int main(int argc, char* argv[])
     parser.process(application); // --help and --help-all: the arguments are known to be right
 
     const QStringList args = parser.positionalArguments();
-    if (args.size() != 2 || args[0] != QLatin1String("export"))
+    const bool fit = args.size() == 1 && args[0] == QLatin1String("fit");
+    if (!fit && (args.size() != 2 || args[0] != QLatin1String("export")))
         return fail(QStringLiteral("usage: parlanto-results export [--phrases | --memory] [--learner NAME] "
-                                   "[--database FILE | --server] FILE"),
+                                   "[--database FILE | --server] FILE\n       parlanto-results fit [--learner NAME] "
+                                   "[--database FILE]"),
                     2);
     if (parser.isSet(server) && parser.isSet(database))
         return fail(QStringLiteral("--server and --database cannot be given together."), 2);
@@ -166,6 +244,8 @@ int main(int argc, char* argv[])
     }
     if (usersDatabase.isEmpty())
         return fail(QStringLiteral("No users database was found; name one with --database."));
+    if (fit)
+        return printFits(usersDatabase, parser.value(learner));
 
     qsizetype count = 0;
     if (parser.isSet(phrases) && parser.isSet(memory))

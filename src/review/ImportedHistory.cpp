@@ -1,0 +1,19 @@
+#include "ImportedHistory.h"
+
+#include "review/PhraseResults.h"
+
+namespace ImportedHistory {
+
+std::optional<int> keep(const QString& usersDatabase, const QString& learner,
+                        const VocabularyImport::Result& result, QString* error)
+{
+    std::vector<PhraseResultRow> rows;
+    rows.reserve(result.reviews.size());
+    for (const VocabularyImport::Result::Review& r : result.reviews)
+        rows.push_back({learner, {r.subjectFile, r.phraseNo}, Activity, r.utcSeconds, r.grade});
+    if (rows.empty())
+        return 0;
+    return PhraseResults::insertMissing(usersDatabase, rows, error);
+}
+
+} // namespace ImportedHistory
