@@ -143,6 +143,10 @@ bool ensureTables(Database& db, QString* error)
            db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS idxPhraseResultsLearner ON tblPhraseResults "
                                   "(tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade)"),
                    error) &&
+           // The learner's answers by time: the study days are counted from this index alone.
+           db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS idxPhraseResultsTime ON tblPhraseResults "
+                                  "(tName, tUtcTime, tActivity)"),
+                   error) &&
            db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tblReviewSettings (tName TEXT PRIMARY KEY, "
                                   "nDesiredRetention REAL, nDailyGoal INTEGER)"),
                    error) &&

@@ -35,8 +35,9 @@ struct PhraseHistory
 
 // The per-phrase results in the users database: tblPhraseResults (tName, tSubjectFile,
 // nPhraseNo, tActivity, tUtcTime "yyyy-MM-ddTHH:mm:ssZ", nGrade 1 to 4) and each learner's
-// review settings in tblReviewSettings (tName, nDesiredRetention, nDailyGoal). The tables and
-// columns are made where they are missing (an older file), without touching any other row.
+// review settings in tblReviewSettings (tName, nDesiredRetention, nDailyGoal). The tables,
+// columns and indexes are made where they are missing (an older file), without touching any
+// other row.
 namespace PhraseResults {
 
 // Creates the tables and their index where they are missing.
