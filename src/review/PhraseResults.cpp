@@ -254,7 +254,20 @@ bool ensureTables(Database& db, QString* error, QStringList* setAside)
                                      error)))
             return false;
     }
-    return addDailyGoalColumn(db, error);
+    // The learner's answers by time: the study days are counted from this index alone. One
+    // that went with a table set aside above is made again on the new table.
+    Statement on = db.prepare(
+        QStringLiteral("SELECT tbl_name FROM sqlite_master WHERE type = 'index' AND name = 'idxPhraseResultsTime'"),
+        error);
+    if (!on.isValid())
+        return false;
+    if (on.step() == Statement::Step::Row && on.text(0) != QLatin1String("tblPhraseResults") &&
+        !db.exec(QStringLiteral("DROP INDEX idxPhraseResultsTime"), error))
+        return false;
+    return db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS idxPhraseResultsTime ON tblPhraseResults "
+                                  "(tName, tUtcTime, tActivity)"),
+                   error) &&
+           addDailyGoalColumn(db, error);
 }
 
 bool insert(Database& db, const std::vector<PhraseResultRow>& rows, QString* error)

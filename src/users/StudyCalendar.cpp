@@ -148,6 +148,10 @@ void StudyCalendar::paintEvent(QPaintEvent*)
         p.setPen(QPen(palette().color(QPalette::Highlight), 2));
         p.drawRect(cellRect(g, m_current).adjusted(-2, -2, 1, 1));
     }
+    if (!m_painted) {
+        m_painted = true;
+        emit firstPainted();
+    }
 }
 
 void StudyCalendar::setCurrent(const QDate& day)

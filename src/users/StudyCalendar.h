@@ -24,6 +24,12 @@ public:
     QString dayText(const QDate& day) const;
 
     QSize sizeHint() const override;
+
+signals:
+    // The calendar has been painted for the first time.
+    void firstPainted();
+
+public:
     QSize minimumSizeHint() const override;
 
 protected:
@@ -49,4 +55,5 @@ private:
     const StudyDays* m_days = nullptr;
     QDate m_first, m_last, m_today, m_current;
     int m_goal = 0;
+    bool m_painted = false;
 };

@@ -11,6 +11,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -26,6 +27,31 @@ qint64 weekOf(qint64 julianDay)
 {
     return julianDay / 7; // Julian day 0 is a Monday
 }
+
+// The local day of moments, asking the time zone about twice per UTC day rather than once
+// per hour: the offset is the same at both ends of a day but on the day it changes.
+class LocalDays
+{
+public:
+    qint64 of(qint64 utcSeconds)
+    {
+        const qint64 utcDay = utcSeconds >= 0 ? utcSeconds / 86400 : (utcSeconds - 86399) / 86400;
+        auto it = m_offsets.constFind(utcDay);
+        if (it == m_offsets.constEnd()) {
+            const int start = offsetAt(utcDay * 86400), end = offsetAt(utcDay * 86400 + 86399);
+            it = m_offsets.insert(utcDay, start == end ? start : Changing);
+        }
+        if (*it == Changing)
+            return PhraseMemory::localDay(utcSeconds);
+        const qint64 local = utcSeconds + *it;
+        return (local >= 0 ? local / 86400 : (local - 86399) / 86400) + 2440588; // Julian day of 1970-01-01
+    }
+
+private:
+    static constexpr int Changing = std::numeric_limits<int>::min();
+    static int offsetAt(qint64 utcSeconds) { return QDateTime::fromSecsSinceEpoch(utcSeconds).offsetFromUtc(); }
+    QHash<qint64, int> m_offsets;
+};
 
 } // namespace
 
@@ -46,6 +72,7 @@ std::optional<StudyDays> StudyDays::load(const QString& usersDatabase, const QSt
             ? PhraseResults::utcText(QDateTime(since.addDays(-1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch())
             : QString();
 
+    LocalDays localDays;
     const bool ok = LockedRetry::run(error, nullptr, [&](Failure& f) {
         byActivity.clear();
         auto db = LockedRetry::openUsers(usersDatabase, f);
@@ -76,7 +103,7 @@ std::optional<StudyDays> StudyDays::load(const QString& usersDatabase, const QSt
                 const auto when = PhraseResults::parseUtc(phrases.text(0));
                 if (!when)
                     continue;
-                const qint64 day = PhraseMemory::localDay(*when);
+                const qint64 day = localDays.of(*when);
                 if (day >= sinceDay)
                     byActivity[{day, phrases.text(1)}].phrases += int(phrases.integer(2));
             }

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 StudyHabitView::StudyHabitView(const QString& learner, QWidget* parent)
@@ -30,6 +31,8 @@ StudyHabitView::StudyHabitView(const QString& learner, QWidget* parent)
     connect(m_year, &QComboBox::currentIndexChanged, this, &StudyHabitView::showYear);
 
     m_calendar = new StudyCalendar(this);
+    connect(m_calendar, &StudyCalendar::firstPainted, this,
+            [this] { QTimer::singleShot(0, this, &StudyHabitView::readHistory); });
 
     m_goal = new QSpinBox(this);
     m_goal->setObjectName(QStringLiteral("spnDailyGoal"));
@@ -79,26 +82,47 @@ bool StudyHabitView::load(const QString& usersDatabasePath, const QDate& today, 
     const auto goal = PhraseResults::dailyGoal(usersDatabasePath, m_learner, error);
     if (!goal)
         return false;
-    m_days = StudyDays::load(usersDatabasePath, m_learner, QDate(), error);
+    // What the first picture needs; a long history is read once the calendar shows.
+    m_days = StudyDays::load(usersDatabasePath, m_learner, today.addYears(-1).addDays(1), error);
     if (!m_days)
         return false;
+    m_wholeHistory = false;
     m_storedGoal = *goal;
     {
         const QSignalBlocker quiet(m_goal);
         m_goal->setValue(*goal);
     }
-    // The last 12 months, then every earlier year back to the first day studied.
     const QSignalBlocker quiet(m_year);
     m_year->clear();
     m_year->addItem(app().captions(Caption::StudyLastYear), 0);
-    const int firstYear =
-        m_days->first().isValid() ? std::min(m_days->first().year(), today.year()) : today.year();
-    for (int year = today.year(); year >= firstYear; --year)
-        m_year->addItem(QString::number(year), year);
-    m_year->setCurrentIndex(0);
     showYear(0);
     showGoal();
     return true;
+}
+
+void StudyHabitView::readHistory()
+{
+    if (m_wholeHistory || !m_days)
+        return;
+    QString error;
+    auto all = StudyDays::load(m_path, m_learner, QDate(), &error);
+    if (!all) {
+        Dialogs::reportError(QStringLiteral("StudyHabitView"), error, window());
+        return;
+    }
+    m_wholeHistory = true;
+    *m_days = std::move(*all); // the calendar keeps pointing at the same days
+    // Every year back to the first day studied.
+    {
+        const QSignalBlocker quiet(m_year);
+        const int firstYear = m_days->first().isValid() ? std::min(m_days->first().year(), m_today.year())
+                                                        : m_today.year();
+        for (int year = m_today.year(); year >= firstYear; --year)
+            m_year->addItem(QString::number(year), year);
+    }
+    showYear(m_year->currentIndex());
+    showGoal();
+    emit historyRead();
 }
 
 void StudyHabitView::showYear(int index)
@@ -119,9 +143,12 @@ void StudyHabitView::showGoal()
     const Captions& c = app().captions;
     const int goal = m_storedGoal;
     const int recent = m_days ? m_days->daysMetInLastWeek(m_today, goal) : 0;
-    const int longest = m_days ? m_days->longestWeekRun(goal) : 0;
     m_recent->setText(c(goal > 0 ? Caption::GoalMetRecently : Caption::StudiedRecently).arg(recent));
-    m_longest->setText(c(goal > 0 ? Caption::GoalLongestRun : Caption::StudyLongestRun).arg(longest));
+    // The longest run needs the whole history.
+    if (m_wholeHistory)
+        m_longest->setText(c(goal > 0 ? Caption::GoalLongestRun : Caption::StudyLongestRun)
+                               .arg(m_days->longestWeekRun(goal)));
+    m_longest->setVisible(m_wholeHistory);
     m_recent->setAccessibleName(m_recent->text());
     m_longest->setAccessibleName(m_longest->text());
 }
