@@ -445,27 +445,30 @@ bool storedMemory(const QString& usersDatabase, const QString& learner, StoredMe
             return false;
         }
         // Parts 0, 1, ... of one copy, whose row is still the learner's; anything else is no copy.
-        Statement s = LockedRetry::prepared(
-            db,
-            QStringLiteral(
-                "SELECT nPart, nUpToResultID, length(bMemory) FROM tblPhraseMemory WHERE tName = ? "
-                "ORDER BY nPart"),
-            f);
+        Statement s =
+            LockedRetry::prepared(db,
+                                  QStringLiteral("SELECT nPart, nUpToResultID, bMemory FROM tblPhraseMemory "
+                                                 "WHERE tName = ? ORDER BY nPart"),
+                                  f);
         if (!s.isValid())
             return false;
         s.bindText(1, learner);
-        qint64 parts = 0, upTo = 0, total = 0;
-        bool usable = true;
+        qint64 parts = 0, upTo = 0;
+        QByteArray bytes;
         Statement::Step step;
         while ((step = s.step()) == Statement::Step::Row) {
             if (parts == 0)
                 upTo = s.integer(1);
-            total += s.integer(2);
-            usable = usable && s.integer(0) == parts && s.integer(1) == upTo && total <= MaxMemoryBytes;
+            if (s.integer(0) != parts || s.integer(1) != upTo ||
+                bytes.size() + s.byteCount(2) > MaxMemoryBytes)
+                return true;
+            bytes += s.blob(2);
             ++parts;
         }
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
+        if (parts == 0)
+            return true;
         Statement owned = LockedRetry::prepared(
             db, QStringLiteral("SELECT count(*) FROM tblPhraseResults WHERE pkResultID = ? AND tName = ?"),
             f);
@@ -474,19 +477,8 @@ bool storedMemory(const QString& usersDatabase, const QString& learner, StoredMe
         owned.bindInt(1, upTo).bindText(2, learner);
         if (owned.step() != Statement::Step::Row)
             return f.fromStatement(owned);
-        if (parts == 0 || !usable || owned.integer(0) == 0)
+        if (owned.integer(0) == 0)
             return true;
-        Statement read = LockedRetry::prepared(
-            db, QStringLiteral("SELECT bMemory FROM tblPhraseMemory WHERE tName = ? ORDER BY nPart"), f);
-        if (!read.isValid())
-            return false;
-        read.bindText(1, learner);
-        QByteArray bytes;
-        bytes.reserve(qsizetype(total));
-        while ((step = read.step()) == Statement::Step::Row)
-            bytes += read.blob(0);
-        if (step == Statement::Step::Error)
-            return f.fromStatement(read);
         *stored = {upTo, bytes};
         return true;
     });
