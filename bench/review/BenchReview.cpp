@@ -3,7 +3,8 @@
 // and with no copy, from every row), and at an activity press, when the memory read at login
 // takes in only the rows added since. And the full reading against a learner with
 // none, which the login leaves to a thread of its own (what the login itself waits for is
-// measured too). Medians of repeated runs; real time and CPU time.
+// measured too). Medians of repeated runs; real time and CPU time. And a login after the
+// first with either of two hostile users databases (BM_LoginWithHostileFile).
 #include "UsersTemplate.h"
 #include "platform/Database.h"
 #include "review/PhraseMemory.h"
@@ -211,6 +212,84 @@ void BM_LoginStartsReading(benchmark::State& state)
     state.SetLabel(state.range(0) ? "100,000 rows" : "no history");
 }
 BENCHMARK(BM_LoginStartsReading)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// Hostile users databases, made for one learner each: 200 rows whose subject names are 1 MB
+// long (skipped at reading), and one row for each of 1,000,000 distinct phrases (a copy of the
+// memory of about 60 MB, kept in parts). A login after the first reads the kept copy and
+// the rows after it (target: under one second each).
+struct HostileFile
+{
+    QTemporaryDir dir;
+    QString path;
+    QString error;
+
+    explicit HostileFile(bool longNames)
+    {
+        const UsersDatabase users(dir.filePath(QStringLiteral("Users.dat")),
+                                  dir.filePath(QStringLiteral("Parlanto.tpl")));
+        path = users.path();
+        if (!UsersTemplate::write(users.templatePath(), &error) || !users.createFromTemplate(&error))
+            return;
+        auto db = Database::open(path, Database::TemplatePassword, Database::Mode::ReadWrite, &error);
+        if (!db)
+            return;
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        std::vector<PhraseResultRow> rows;
+        const int count = longNames ? 200 : 1000000;
+        rows.reserve(size_t(count) + 10);
+        for (int i = 0; i < 10; ++i)
+            rows.push_back(
+                {Busy, {QStringLiteral("Saluti.ita"), i + 1}, QStringLiteral("Flashcards"), now - 86400, 3});
+        QStringList big; // shared by the rows, so that making them costs little memory
+        for (int c = 0; longNames && c < 26; ++c)
+            big << QString(1 << 20, QLatin1Char(char('a' + c)));
+        for (int i = 0; i < count; ++i) {
+            const QString name = longNames
+                                     ? big.at(i % 26)
+                                     : QStringLiteral("Subject_%1.ita").arg(i / 10, 6, 10, QLatin1Char('0'));
+            rows.push_back(
+                {Busy, {name, i % 10 + 1}, QStringLiteral("Flashcards"), now - (i % 400) * 86400, 3});
+        }
+        Transaction t(*db);
+        if (!PhraseResults::insert(*db, rows, &error) || !t.commit(&error))
+            return;
+        db.reset();
+        ReviewSchedule first(path, Busy); // the first login replays every row and keeps a copy
+        if (!first.refresh(&error))
+            return;
+        error.clear();
+    }
+};
+
+void BM_LoginWithHostileFile(benchmark::State& state)
+{
+    static HostileFile longNames(true), manyPhrases(false);
+    HostileFile& f = state.range(0) ? manyPhrases : longNames;
+    if (!f.error.isEmpty()) {
+        state.SkipWithError(qPrintable(f.error));
+        return;
+    }
+    size_t phrases = 0;
+    for (auto _ : state) {
+        QString error;
+        ReviewSchedule schedule(f.path, Busy);
+        if (!schedule.refresh(&error)) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+        phrases = schedule.memory().items().size();
+        benchmark::DoNotOptimize(schedule.memory().dueCount(PhraseMemory::today()));
+    }
+    state.counters["phrases"] = double(phrases);
+    state.SetLabel(state.range(0) ? "1,000,000 phrases" : "200 rows with 1 MB subject names");
+}
+BENCHMARK(BM_LoginWithHostileFile)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 } // namespace
 

@@ -75,7 +75,10 @@ private:
 class Reader
 {
 public:
-    explicit Reader(const QByteArray& bytes) : m_at(bytes.constData()), m_end(bytes.constData() + bytes.size()) {}
+    explicit Reader(const QByteArray& bytes)
+        : m_at(bytes.constData()), m_end(bytes.constData() + bytes.size())
+    {
+    }
     template <typename T> bool get(T* value)
     {
         if (m_end - m_at < qsizetype(sizeof(T))) {
@@ -102,7 +105,10 @@ public:
         return true;
     }
     // Whether count entries of at least entryBytes each can still follow.
-    bool holds(quint32 count, qsizetype entryBytes) const { return qsizetype(count) <= (m_end - m_at) / entryBytes; }
+    bool holds(quint32 count, qsizetype entryBytes) const
+    {
+        return qsizetype(count) <= (m_end - m_at) / entryBytes;
+    }
     bool ok() const { return m_ok; }
     bool atEnd() const { return m_at == m_end; }
 

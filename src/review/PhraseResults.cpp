@@ -22,7 +22,8 @@ using LockedRetry::Failure;
 // write will set aside: reading it finds no rows.
 bool isMissingTable(const Failure& f)
 {
-    return f.text.contains(QLatin1String("no such table")) || f.text.contains(QLatin1String("no such column"));
+    return f.text.contains(QLatin1String("no such table")) ||
+           f.text.contains(QLatin1String("no such column"));
 }
 
 // A row as the memory replays it: a time and grade of ours (an integer 1 to 4, not 3.9 nor a
@@ -50,7 +51,8 @@ QStringList commaList(const char* text)
 // columns there, the same primary key, and no further column that a row must give.
 bool hasShape(Database& db, const LearnerTable& table, bool* exists, QString* error)
 {
-    Statement info = db.prepare(QStringLiteral("PRAGMA main.table_info(%1)").arg(QLatin1String(table.name)), error);
+    Statement info =
+        db.prepare(QStringLiteral("PRAGMA main.table_info(%1)").arg(QLatin1String(table.name)), error);
     if (!info.isValid())
         return false;
     QStringList missing = commaList(table.columns);
@@ -62,7 +64,9 @@ bool hasShape(Database& db, const LearnerTable& table, bool* exists, QString* er
         *exists = true;
         const QString column = info.text(1);
         const bool inKey = info.integer(5) > 0;
-        const bool ours = missing.removeIf([&](const QString& c) { return c.compare(column, Qt::CaseInsensitive) == 0; }) > 0;
+        const bool ours = missing.removeIf([&](const QString& c) {
+            return c.compare(column, Qt::CaseInsensitive) == 0;
+        }) > 0;
         if (inKey != key.contains(column, Qt::CaseInsensitive))
             fits = false;
         if (!ours && info.integer(3) != 0 && info.isNull(4) && !inKey)
@@ -230,7 +234,8 @@ bool ensureTables(Database& db, QString* error, QStringList* setAside)
                 for (int n = 1;; ++n) {
                     keptAs = QStringLiteral("%1_kept%2").arg(name).arg(n);
                     Statement taken = db.prepare(
-                        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE lower(name) = lower(?)"), error);
+                        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE lower(name) = lower(?)"),
+                        error);
                     taken.bindText(1, keptAs);
                     if (taken.step() != Statement::Step::Row)
                         return false;
@@ -241,17 +246,20 @@ bool ensureTables(Database& db, QString* error, QStringList* setAside)
                     return false;
                 // An index of our name went with the table: the new table gets its own.
                 if (table.index &&
-                    !db.exec(QStringLiteral("DROP INDEX IF EXISTS %1").arg(QLatin1String(table.index)), error))
+                    !db.exec(QStringLiteral("DROP INDEX IF EXISTS %1").arg(QLatin1String(table.index)),
+                             error))
                     return false;
                 if (setAside)
                     *setAside << QStringLiteral("%1 -> %2").arg(name, keptAs);
             }
         }
-        if (!db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 %2").arg(name, QLatin1String(table.definition)),
-                     error) ||
-            (table.index && !db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 %3")
-                                         .arg(QLatin1String(table.index), name, QLatin1String(table.indexColumns)),
-                                     error)))
+        if (!db.exec(
+                QStringLiteral("CREATE TABLE IF NOT EXISTS %1 %2").arg(name, QLatin1String(table.definition)),
+                error) ||
+            (table.index &&
+             !db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 %3")
+                          .arg(QLatin1String(table.index), name, QLatin1String(table.indexColumns)),
+                      error)))
             return false;
     }
     // The learner's answers by time: the study days are counted from this index alone. One
@@ -389,12 +397,12 @@ std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDataba
         if (lastResultId && !newestKey(db, f, lastResultId))
             return false;
         // The index gives this order without a sort.
-        Statement s =
-            LockedRetry::prepared(db,
-                                  QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade, pkResultID "
-                                                 "FROM tblPhraseResults WHERE tName = ? ORDER BY tSubjectFile, "
-                                                 "nPhraseNo, tUtcTime, pkResultID"),
-                                  f);
+        Statement s = LockedRetry::prepared(
+            db,
+            QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade, pkResultID "
+                           "FROM tblPhraseResults WHERE tName = ? ORDER BY tSubjectFile, "
+                           "nPhraseNo, tUtcTime, pkResultID"),
+            f);
         if (!s.isValid())
             return false;
         s.bindText(1, learner);
@@ -445,12 +453,12 @@ std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase,
         }
         if (!newestKey(db, f, lastResultId))
             return false;
-        Statement s =
-            LockedRetry::prepared(db,
-                                  QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade, pkResultID "
-                                                 "FROM tblPhraseResults WHERE pkResultID > ? AND +tName = ? "
-                                                 "ORDER BY pkResultID"),
-                                  f);
+        Statement s = LockedRetry::prepared(
+            db,
+            QStringLiteral("SELECT tSubjectFile, nPhraseNo, tUtcTime, nGrade, pkResultID "
+                           "FROM tblPhraseResults WHERE pkResultID > ? AND +tName = ? "
+                           "ORDER BY pkResultID"),
+            f);
         if (!s.isValid())
             return false;
         s.bindInt(1, afterResultId).bindText(2, learner);
@@ -540,46 +548,40 @@ bool storedMemory(const QString& usersDatabase, const QString& learner, StoredMe
             return false;
         }
         // Parts 0, 1, ... of one copy, whose row is still the learner's; anything else is no copy.
-        Statement s = LockedRetry::prepared(
-            db,
-            QStringLiteral("SELECT nPart, nUpToResultID, length(bMemory) FROM tblPhraseMemory WHERE tName = ? "
-                           "ORDER BY nPart"),
-            f);
+        Statement s =
+            LockedRetry::prepared(db,
+                                  QStringLiteral("SELECT nPart, nUpToResultID, bMemory FROM tblPhraseMemory "
+                                                 "WHERE tName = ? ORDER BY nPart"),
+                                  f);
         if (!s.isValid())
             return false;
         s.bindText(1, learner);
-        qint64 parts = 0, upTo = 0, total = 0;
-        bool usable = true;
+        qint64 parts = 0, upTo = 0;
+        QByteArray bytes;
         Statement::Step step;
         while ((step = s.step()) == Statement::Step::Row) {
             if (parts == 0)
                 upTo = s.integer(1);
-            total += s.integer(2);
-            usable = usable && s.integer(0) == parts && s.integer(1) == upTo && total <= MaxMemoryBytes;
+            if (s.integer(0) != parts || s.integer(1) != upTo ||
+                bytes.size() + s.byteCount(2) > MaxMemoryBytes)
+                return true;
+            bytes += s.blob(2);
             ++parts;
         }
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
+        if (parts == 0)
+            return true;
         Statement owned = LockedRetry::prepared(
-            db, QStringLiteral("SELECT count(*) FROM tblPhraseResults WHERE pkResultID = ? AND tName = ?"), f);
+            db, QStringLiteral("SELECT count(*) FROM tblPhraseResults WHERE pkResultID = ? AND tName = ?"),
+            f);
         if (!owned.isValid())
             return false;
         owned.bindInt(1, upTo).bindText(2, learner);
         if (owned.step() != Statement::Step::Row)
             return f.fromStatement(owned);
-        if (parts == 0 || !usable || owned.integer(0) == 0)
+        if (owned.integer(0) == 0)
             return true;
-        Statement read = LockedRetry::prepared(
-            db, QStringLiteral("SELECT bMemory FROM tblPhraseMemory WHERE tName = ? ORDER BY nPart"), f);
-        if (!read.isValid())
-            return false;
-        read.bindText(1, learner);
-        QByteArray bytes;
-        bytes.reserve(qsizetype(total));
-        while ((step = read.step()) == Statement::Step::Row)
-            bytes += read.blob(0);
-        if (step == Statement::Step::Error)
-            return f.fromStatement(read);
         *stored = {upTo, bytes};
         return true;
     });
@@ -594,7 +596,8 @@ bool storeMemory(const QString& usersDatabase, const QString& learner, const Sto
         // Only a copy of rows that are still the learner's: the file may have been cleared or
         // restored while the copy was worked out.
         Statement owned = LockedRetry::prepared(
-            db, QStringLiteral("SELECT count(*) FROM tblPhraseResults WHERE pkResultID = ? AND tName = ?"), f);
+            db, QStringLiteral("SELECT count(*) FROM tblPhraseResults WHERE pkResultID = ? AND tName = ?"),
+            f);
         if (!owned.isValid())
             return false;
         owned.bindInt(1, memory.upToResultId).bindText(2, learner);
@@ -602,7 +605,8 @@ bool storeMemory(const QString& usersDatabase, const QString& learner, const Sto
             return f.fromStatement(owned);
         if (owned.integer(0) == 0)
             return true;
-        Statement drop = LockedRetry::prepared(db, QStringLiteral("DELETE FROM tblPhraseMemory WHERE tName = ?"), f);
+        Statement drop =
+            LockedRetry::prepared(db, QStringLiteral("DELETE FROM tblPhraseMemory WHERE tName = ?"), f);
         if (!drop.isValid())
             return false;
         drop.bindText(1, learner);
@@ -610,14 +614,18 @@ bool storeMemory(const QString& usersDatabase, const QString& learner, const Sto
             return f.fromStatement(drop);
         Statement s = LockedRetry::prepared(
             db,
-            QStringLiteral("INSERT INTO tblPhraseMemory (tName, nPart, nUpToResultID, bMemory) VALUES (?, ?, ?, ?)"),
+            QStringLiteral(
+                "INSERT INTO tblPhraseMemory (tName, nPart, nUpToResultID, bMemory) VALUES (?, ?, ?, ?)"),
             f);
         if (!s.isValid())
             return false;
-        for (qsizetype at = 0, part = 0; at < memory.bytes.size() || part == 0; at += MemoryPartBytes, ++part) {
+        for (qsizetype at = 0, part = 0; at < memory.bytes.size() || part == 0;
+             at += MemoryPartBytes, ++part) {
             s.reset();
-            s.bindText(1, learner).bindInt(2, part).bindInt(3, memory.upToResultId).bindBlob(
-                4, memory.bytes.mid(at, MemoryPartBytes));
+            s.bindText(1, learner)
+                .bindInt(2, part)
+                .bindInt(3, memory.upToResultId)
+                .bindBlob(4, memory.bytes.mid(at, MemoryPartBytes));
             if (!s.run())
                 return f.fromStatement(s);
         }

@@ -54,7 +54,7 @@ struct LearnerTable
     const char* key;        // the columns of its primary key, comma-separated
     const char* index;      // the name of its index, or nullptr
     const char* indexColumns;
-    bool derived;           // only a copy of what the other tables hold
+    bool derived; // only a copy of what the other tables hold
 };
 const std::vector<LearnerTable>& learnerTables();
 
@@ -106,8 +106,8 @@ struct NewReview
     qint64 resultId = 0;
 };
 std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase, const QString& learner,
-                                                   qint64 afterResultId, qint64* lastResultId,
-                                                   QString* error, SkippedRows* skipped = nullptr);
+                                                   qint64 afterResultId, qint64* lastResultId, QString* error,
+                                                   SkippedRows* skipped = nullptr);
 // Every row (of one learner when learner is not empty), in the order recorded.
 std::optional<std::vector<PhraseResultRow>> rows(const QString& usersDatabase, const QString& learner,
                                                  QString* error);

@@ -1,7 +1,7 @@
 #include "ReviewNode.h"
 
 #include "state/AppState.h"
-#include "subjects/InstalledSubjects.h"
+#include "study/ReviewSet.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"
 #include "widgets/Dialogs.h"
@@ -16,6 +16,9 @@ ReviewNode::ReviewNode(SubjectTree* tree, QObject* parent) : QObject(parent), m_
     connect(&m_loader, &ReviewLoader::loaded, this, [this] {
         if (!m_loader.error().isEmpty())
             qWarning("The review cannot be read: %s", qPrintable(m_loader.error()));
+        else if (m_loader.schedule() && m_loader.schedule()->skippedRows() > 0)
+            qWarning("%d per-phrase rows of the learner cannot be replayed and were skipped",
+                     m_loader.schedule()->skippedRows());
         show(m_loader.schedule());
     });
     // A rebuilt tree has a new, empty review folder: it shows what was read already.
@@ -79,32 +82,31 @@ void ReviewNode::show(const ReviewSchedule* schedule)
     }
     const PhraseMemory& memory = schedule->memory();
     const qint64 today = PhraseMemory::today();
-    m_due = memory.dueCount(today);
+    // Phrases that can no longer be studied are counted apart and never chosen.
+    const ReviewSet::Choice choice = ReviewSet::choose(s, memory, today, StudiedAtOnce);
+    m_due = choice.studyable;
+    m_unstudyable = choice.unstudyable;
     m_nextDay = memory.nextDueDay(today);
     m_studied = !memory.items().empty();
     folder->setText(0, m_due > 0 ? s.captions(Caption::ReviewDueCount).arg(m_due)
                                  : s.captions(Caption::ReviewNothingDue));
-    if (m_due == 0)
-        return;
-    QTreeWidgetItem* set =
-        m_tree->addNode(folder, s.captions(Caption::ReviewSubject), SubjectNode::makePhraseSet(),
-                        SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
-    // The texts the tree shows; a phrase whose file or row is gone is left out, as a virtual
-    // subject's would be at study.
-    for (const PhraseMemoryItem& item : memory.due(today, StudiedAtOnce)) {
-        const QString path = installedSubjectPath(s, item.phrase.subjectFile);
-        bool found = false;
-        QString error;
-        const auto p = path.isEmpty()
-                           ? std::nullopt
-                           : InstalledSubject::phrase(path, item.phrase.phraseNo, false, &found, &error);
-        if (!p || !found)
-            continue;
-        m_tree->addNode(set, p->tTranslation,
-                        SubjectNode::makePhrase(item.phrase.subjectFile, p->pkPhraseNo, p->tPhrase,
-                                                p->tTranslation, p->tTranslation2),
-                        SubjectTree::PhraseImage);
+    QTreeWidgetItem* set = nullptr;
+    if (!choice.phrases.empty()) {
+        set = m_tree->addNode(folder, s.captions(Caption::ReviewSubject), SubjectNode::makePhraseSet(),
+                              SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
+        for (const ReviewSet::Choice::Chosen& c : choice.phrases) {
+            const Phrase& p = c.phrase;
+            m_tree->addNode(set, p.tTranslation,
+                            SubjectNode::makePhrase(c.subjectFile, p.pkPhraseNo, p.tPhrase, p.tTranslation,
+                                                    p.tTranslation2),
+                            SubjectTree::PhraseImage);
+        }
     }
+    if (m_unstudyable > 0)
+        m_tree->addNode(folder, s.captions(Caption::ReviewUnstudyableCount).arg(m_unstudyable),
+                        SubjectNode::makePlaceholder(), SubjectTree::NoImage);
+    if (!set)
+        return;
     if (wasCurrent)
         m_tree->setCurrentItem(set);
 }
@@ -120,12 +122,18 @@ QTreeWidgetItem* ReviewNode::prepareStudy(QWidget* window)
     }
     show(schedule);
     QTreeWidgetItem* folder = m_tree ? m_tree->reviewFolder() : nullptr;
-    if (m_due <= 0 || !folder || folder->childCount() == 0) {
-        const QString text =
-            m_nextDay ? s.captions(Caption::ReviewNextOn)
-                            .arg(s.edition.interfaceLocale().toString(QDate::fromJulianDay(*m_nextDay),
-                                                               QLocale::LongFormat))
-                      : s.captions(Caption::ReviewNothingStudied);
+    QTreeWidgetItem* set = folder && folder->childCount() > 0 ? folder->child(0) : nullptr;
+    if (m_due <= 0 || !set || SubjectNode::of(set).is(SubjectNode::Kind::Placeholder) ||
+        set->childCount() == 0) {
+        QString text = m_nextDay ? s.captions(Caption::ReviewNextOn)
+                                       .arg(s.edition.interfaceLocale().toString(
+                                           QDate::fromJulianDay(*m_nextDay), QLocale::LongFormat))
+                                 : s.captions(Caption::ReviewNothingStudied);
+        // Due phrases that cannot be studied say so, not only that nothing else is due.
+        if (m_unstudyable > 0)
+            text = s.captions(Caption::ReviewOnlyUnstudyable) + QStringLiteral("\n\n") +
+                   s.captions(Caption::ReviewUnstudyableCount).arg(m_unstudyable) + QStringLiteral("\n\n") +
+                   text;
         Dialogs::inform(window, text);
         return nullptr;
     }
@@ -134,7 +142,6 @@ QTreeWidgetItem* ReviewNode::prepareStudy(QWidget* window)
         const QScopedValueRollback<bool> preparing(m_preparing, true);
         folder->setExpanded(true);
     }
-    QTreeWidgetItem* set = folder->child(0);
     m_tree->setCurrentItem(set);
     return set;
 }

@@ -48,6 +48,7 @@ private:
     QString m_usersDatabase;
     QString m_learner;
     int m_due = -1;
+    int m_unstudyable = 0; // due phrases that can no longer be studied
     std::optional<qint64> m_nextDay;
     bool m_studied = false; // whether the learner has studied anything yet
     bool m_preparing = false;

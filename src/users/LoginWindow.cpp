@@ -189,8 +189,9 @@ void LoginWindow::readLearners()
                 first = false;
             }
             if (!list.tablesSetAside.isEmpty())
-                Dialogs::inform(this, caption(Caption::TablesSetAside) + QStringLiteral("\n\n") + users.path() +
-                                          QStringLiteral("\n") + list.tablesSetAside.join(QLatin1Char('\n')));
+                Dialogs::inform(this, caption(Caption::TablesSetAside) + QStringLiteral("\n\n") +
+                                          users.path() + QStringLiteral("\n") +
+                                          list.tablesSetAside.join(QLatin1Char('\n')));
             return;
         }
         case LearnerList::Outcome::Created:

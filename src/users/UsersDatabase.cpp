@@ -659,8 +659,8 @@ bool appendScore(const QString& usersDatabasePath, const ScoreRow& row,
             qWarning("The phrases of the result were left out of %s: %s", qPrintable(usersDatabasePath),
                      qPrintable(phraseError));
         } else if (!setAside.isEmpty()) {
-            qWarning("In %s a table of another shape was kept under a new name: %s", qPrintable(usersDatabasePath),
-                     qPrintable(setAside.join(QStringLiteral(", "))));
+            qWarning("In %s a table of another shape was kept under a new name: %s",
+                     qPrintable(usersDatabasePath), qPrintable(setAside.join(QStringLiteral(", "))));
         }
         if (!db->exec(QStringLiteral("RELEASE phrases"), &f.text)) {
             f.code = db->lastErrorCode();

@@ -310,9 +310,10 @@ void TestUsersBackup::restoreAndClearTakeThePerPhraseRows()
     auto study = [&](int from, int to) {
         std::vector<PhraseResultRow> rows;
         for (int p = from; p <= to; ++p)
-            rows.push_back({anna, {QStringLiteral("Saluti.ita"), p}, QStringLiteral("Flashcards"), start + p, 3});
-        QVERIFY2(appendScore(usersPath(), {anna, "Flashcards", "Saluti", QStringLiteral("1/1"), 100, {}, {}}, rows,
-                             &error),
+            rows.push_back(
+                {anna, {QStringLiteral("Saluti.ita"), p}, QStringLiteral("Flashcards"), start + p, 3});
+        QVERIFY2(appendScore(usersPath(), {anna, "Flashcards", "Saluti", QStringLiteral("1/1"), 100, {}, {}},
+                             rows, &error),
                  qPrintable(error));
     };
     auto inReview = [&] { // the phrases of the learner's Review, as a login reads them
@@ -348,12 +349,13 @@ void TestUsersBackup::restoreAndClearTakeThePerPhraseRows()
                                &error));
     }
     QVERIFY2(backup.clear(QDateTime::currentDateTime().addSecs(2), &error), qPrintable(error));
-    for (const char* table : {"tblscores", "tblPhraseResults", "tblReviewSettings", "tblPhraseMemory",
-                              "tblPhraseResults_kept1"})
+    for (const char* table :
+         {"tblscores", "tblPhraseResults", "tblReviewSettings", "tblPhraseMemory", "tblPhraseResults_kept1"})
         QCOMPARE(count(table), 0);
     addLearner("Anna", "Bianchi");
     QCOMPARE(inReview(), 0);
-    QCOMPARE(PhraseResults::desiredRetention(usersPath(), anna, &error).value_or(0), FsrsScheduler::DefaultRetention);
+    QCOMPARE(PhraseResults::desiredRetention(usersPath(), anna, &error).value_or(0),
+             FsrsScheduler::DefaultRetention);
 }
 
 QTEST_GUILESS_MAIN(TestUsersBackup)

@@ -674,10 +674,19 @@ void TestUsersDatabase::keptMemoryMatchesTheRows()
     auto study = [&](const QString& name, qint64 day, int grade) {
         std::vector<PhraseResultRow> rows;
         for (int p = 1; p <= 10; ++p)
-            rows.push_back({name, {QStringLiteral("Saluti.ita"), p}, QStringLiteral("Flashcards"),
-                            start + day * 86400 + p, p % 3 == 0 ? 1 : grade});
-        QVERIFY2(appendScore(db.path(), {name, QStringLiteral("Flashcards"), QStringLiteral("Saluti"),
-                                         QStringLiteral("1/1"), 100, {}, {}},
+            rows.push_back({name,
+                            {QStringLiteral("Saluti.ita"), p},
+                            QStringLiteral("Flashcards"),
+                            start + day * 86400 + p,
+                            p % 3 == 0 ? 1 : grade});
+        QVERIFY2(appendScore(db.path(),
+                             {name,
+                              QStringLiteral("Flashcards"),
+                              QStringLiteral("Saluti"),
+                              QStringLiteral("1/1"),
+                              100,
+                              {},
+                              {}},
                              rows, &error),
                  qPrintable(error));
     };
@@ -693,7 +702,8 @@ void TestUsersDatabase::keptMemoryMatchesTheRows()
                 x.state.difficulty != y.state.difficulty || x.dueDay != y.dueDay || x.reviews != y.reviews)
                 return false;
         }
-        return a.achievedRetention(PhraseMemory::today(), 30) == b.achievedRetention(PhraseMemory::today(), 30);
+        return a.achievedRetention(PhraseMemory::today(), 30) ==
+               b.achievedRetention(PhraseMemory::today(), 30);
     };
     auto kept = [&](const QString& name) {
         PhraseResults::StoredMemory stored;
@@ -727,8 +737,8 @@ void TestUsersDatabase::keptMemoryMatchesTheRows()
     other[20] = 0.5;
     QVERIFY(PhraseMemory::fromBytes(copy.bytes, FsrsScheduler()));
     QVERIFY(!PhraseMemory::fromBytes(copy.bytes, FsrsScheduler(0.9, other)));
-    for (const QByteArray& bad : {copy.bytes.left(copy.bytes.size() - 3), copy.bytes + "x", QByteArray(4000, '\xff'),
-                                  QByteArray()})
+    for (const QByteArray& bad :
+         {copy.bytes.left(copy.bytes.size() - 3), copy.bytes + "x", QByteArray(4000, '\xff'), QByteArray()})
         QVERIFY(!PhraseMemory::fromBytes(bad, FsrsScheduler()));
     QByteArray hostileCount = copy.bytes;
     hostileCount.replace(4 + 21 * 8, 4, QByteArray("\x7f\xff\xff\xff", 4));
@@ -759,12 +769,18 @@ void TestUsersDatabase::phraseTableOfAnotherShape()
     const UsersDatabase db = users();
     QString error;
     QVERIFY(db.createFromTemplate(&error));
-    QVERIFY(execute(db.path(), "DROP TABLE tblPhraseResults; CREATE TABLE tblPhraseResults (pkResultID INTEGER "
-                               "PRIMARY KEY, tName TEXT, tSubjectFile TEXT, nPhraseNo INTEGER, tUtcTime TEXT, "
-                               "nGrade INTEGER); INSERT INTO tblPhraseResults VALUES (1, 'Anna Rossi', "
-                               "'Saluti.ita', 1, '2026-12-01T10:00:00Z', 3)"));
-    const ScoreRow score{QStringLiteral("Anna Rossi"), QStringLiteral("Flashcards"), QStringLiteral("Saluti"),
-                         QStringLiteral("1/1"), 100, QStringLiteral("2026-12-02"), QStringLiteral("10:00:00")};
+    QVERIFY(execute(db.path(),
+                    "DROP TABLE tblPhraseResults; CREATE TABLE tblPhraseResults (pkResultID INTEGER "
+                    "PRIMARY KEY, tName TEXT, tSubjectFile TEXT, nPhraseNo INTEGER, tUtcTime TEXT, "
+                    "nGrade INTEGER); INSERT INTO tblPhraseResults VALUES (1, 'Anna Rossi', "
+                    "'Saluti.ita', 1, '2026-12-01T10:00:00Z', 3)"));
+    const ScoreRow score{QStringLiteral("Anna Rossi"),
+                         QStringLiteral("Flashcards"),
+                         QStringLiteral("Saluti"),
+                         QStringLiteral("1/1"),
+                         100,
+                         QStringLiteral("2026-12-02"),
+                         QStringLiteral("10:00:00")};
     auto phrase = [&](int grade) {
         return std::vector<PhraseResultRow>{
             {score.tName, {QStringLiteral("Saluti.ita"), 2}, score.tActivity, 1764583200, grade}};
@@ -772,8 +788,9 @@ void TestUsersDatabase::phraseTableOfAnotherShape()
     QVERIFY2(appendScore(db.path(), score, phrase(4), &error), qPrintable(error));
     QCOMPARE(db.scoreCount(&error).value_or(-1), 1);
     QCOMPARE(scalar(db.path(), "SELECT count(*) FROM tblPhraseResults_kept1"), 1);
-    QCOMPARE(PhraseResults::rows(db.path(), QString(), &error).value_or(std::vector<PhraseResultRow>{}).size(),
-             size_t(1));
+    QCOMPARE(
+        PhraseResults::rows(db.path(), QString(), &error).value_or(std::vector<PhraseResultRow>{}).size(),
+        size_t(1));
 
     // A further column a row must give, and no key: the login sets it aside and says so.
     QVERIFY(execute(db.path(), "DROP TABLE tblReviewSettings; CREATE TABLE tblReviewSettings (tName TEXT, "
@@ -804,12 +821,15 @@ void TestUsersDatabase::rowsAndCopiesNoReplayGives()
     QVERIFY(execute(
         db.path(),
         "DROP TABLE tblPhraseResults; CREATE TABLE tblPhraseResults (pkResultID INTEGER PRIMARY KEY "
-        "AUTOINCREMENT, tName TEXT NOT NULL, tSubjectFile TEXT NOT NULL, nPhraseNo INTEGER NOT NULL, tActivity "
+        "AUTOINCREMENT, tName TEXT NOT NULL, tSubjectFile TEXT NOT NULL, nPhraseNo INTEGER NOT NULL, "
+        "tActivity "
         "TEXT, tUtcTime TEXT NOT NULL, nGrade INTEGER NOT NULL);"
         "INSERT INTO tblPhraseResults (tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade) VALUES "
-        "('Anna', 'Saluti.ita', 1, '2026-12-01T10:00:00Z', 3), ('Anna', 'Saluti.ita', 2, '2026-12-01T10:00:00Z', "
+        "('Anna', 'Saluti.ita', 1, '2026-12-01T10:00:00Z', 3), ('Anna', 'Saluti.ita', 2, "
+        "'2026-12-01T10:00:00Z', "
         "3.9), ('Anna', 'Saluti.ita', 3, '2026-12-01T10:00:00Z', 4294967299), ('Anna', 'Saluti.ita', 4, "
-        "'2026-12-01 10:00', 3), ('Anna', replace(hex(zeroblob(128)), '0', 'x'), 5, '2026-12-01T10:00:00Z', 3);"
+        "'2026-12-01 10:00', 3), ('Anna', replace(hex(zeroblob(128)), '0', 'x'), 5, '2026-12-01T10:00:00Z', "
+        "3);"
         "INSERT INTO tblReviewSettings VALUES ('Anna', 'nan'), ('Bob', 1e308), ('Carla', 0.8)"));
     PhraseResults::SkippedRows skipped;
     const auto histories = PhraseResults::historiesOf(db.path(), "Anna", &error, nullptr, nullptr, &skipped);
@@ -824,8 +844,9 @@ void TestUsersDatabase::rowsAndCopiesNoReplayGives()
     QVERIFY2(first.refresh(&error), qPrintable(error));
     QCOMPARE(first.memory().items().size(), size_t(1));
     QCOMPARE(first.skippedRows(), 4);
-    QVERIFY(execute(db.path(), "INSERT INTO tblPhraseResults (tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade) "
-                               "VALUES ('Anna', 'Saluti.ita', 6, '2026-12-01T10:00:00Z', 2.5)"));
+    QVERIFY(execute(db.path(),
+                    "INSERT INTO tblPhraseResults (tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade) "
+                    "VALUES ('Anna', 'Saluti.ita', 6, '2026-12-01T10:00:00Z', 2.5)"));
     ReviewSchedule second(db.path(), "Anna"); // from the copy, past the rows skipped before it
     QVERIFY2(second.refresh(&error), qPrintable(error));
     QCOMPARE(second.skippedRows(), 1);
@@ -852,14 +873,14 @@ void TestUsersDatabase::rowsAndCopiesNoReplayGives()
     QVERIFY(with(item + 12, 2.5)); // a stability that can be
     for (double stability : {std::numeric_limits<double>::infinity(), std::nan(""), 0.0, -1.0})
         QVERIFY(!with(item + 12, stability));
-    QVERIFY(!with(item + 20, 10.5));                                    // difficulty
-    QVERIFY(!with(item + 28, qint32(0)));                               // reviews
-    QVERIFY(!with(item + 32, qint32(1)));                               // lapses, as many as reviews
-    QVERIFY(!with(item + 36, std::numeric_limits<qint64>::min()));      // the last review's time
+    QVERIFY(!with(item + 20, 10.5));                               // difficulty
+    QVERIFY(!with(item + 28, qint32(0)));                          // reviews
+    QVERIFY(!with(item + 32, qint32(1)));                          // lapses, as many as reviews
+    QVERIFY(!with(item + 36, std::numeric_limits<qint64>::min())); // the last review's time
     for (qint64 day : {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min(), qint64(0)})
-        QVERIFY(!with(item + 44, day));                                 // its day
-    QVERIFY(!with(item, quint32(1)));                                   // a name the copy lacks
-    QVERIFY(!with(4 + 21 * 8 + 4, quint32(300)));                       // a name longer than a file name
+        QVERIFY(!with(item + 44, day));           // its day
+    QVERIFY(!with(item, quint32(1)));             // a name the copy lacks
+    QVERIFY(!with(4 + 21 * 8 + 4, quint32(300))); // a name longer than a file name
 
     // A copy of more than one part comes back whole.
     QByteArray large(PhraseResults::MemoryPartBytes * 2 + 5, 'm');
