@@ -363,8 +363,9 @@ void SpeakingWindow::onRecorded(const SpeechRecorder::Result& result)
         m_hint->setText(tr_("hintComparing"));
         const int comparison = m_comparison;
         auto result = std::make_shared<SpeechAnalysis::Closeness>();
-        QThread* worker = QThread::create(
-            [model = *m_modelSound, attempt = *attempt, result] { *result = SpeechAnalysis::compare(model, attempt); });
+        QThread* worker = QThread::create([model = *m_modelSound, attempt = *attempt, result] {
+            *result = SpeechAnalysis::compare(model, attempt);
+        });
         worker->setParent(this);
         connect(worker, &QThread::finished, this, [this, worker, comparison, result] {
             worker->deleteLater();

@@ -156,7 +156,8 @@ bool start(WindowFlow& flow, const QString& openedFile)
     const QString privateFolder = userPrivateFolder(s.runtimeFolder, s.tempFolder, &folderError);
     if (privateFolder.isEmpty())
         qWarning("No private folder for the running program's files: %s", qPrintable(folderError));
-    auto* instance = new SingleInstance(s.editionKey() + QLatin1Char('\n') + s.dataFolder, privateFolder, &flow);
+    auto* instance =
+        new SingleInstance(s.editionKey() + QLatin1Char('\n') + s.dataFolder, privateFolder, &flow);
     QStringList handed;
     if (!openedFile.isEmpty())
         handed << openedFile;

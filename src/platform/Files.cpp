@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -233,9 +233,10 @@ QString userRuntimeFolder()
     QString host;
     for (const QChar c : QSysInfo::machineHostName().left(64))
         host += c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('.') ? c : QLatin1Char('_');
-    const QString folder =
-        withTrailingSlash(cache) + QStringLiteral("Parlanto/run-") + (host.isEmpty() ? QStringLiteral("local") : host);
-    if (!QDir().mkpath(withTrailingSlash(cache) + QStringLiteral("Parlanto")) || !makePrivateFolder(folder, nullptr))
+    const QString folder = withTrailingSlash(cache) + QStringLiteral("Parlanto/run-") +
+                           (host.isEmpty() ? QStringLiteral("local") : host);
+    if (!QDir().mkpath(withTrailingSlash(cache) + QStringLiteral("Parlanto")) ||
+        !makePrivateFolder(folder, nullptr))
         return QString();
     return folder + QLatin1Char('/');
 }

@@ -194,7 +194,7 @@ enum class Caption : int
     NothingToUndo = 369,         // There is nothing to undo.
     PathTooLong = 370,           // The path of this file is too long for the program to open it. Move...
     // Files handed over by later starts while a message is open
-    HandOversWaiting = 490,  // While a message was open, the program was started %1 more times with...
-    AddWaitingFiles = 491,   // Add them to your subjects now?
-    AndMore = 492,           // ... and %1 more
+    HandOversWaiting = 490, // While a message was open, the program was started %1 more times with...
+    AddWaitingFiles = 491,  // Add them to your subjects now?
+    AndMore = 492,          // ... and %1 more
 };

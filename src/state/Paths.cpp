@@ -112,7 +112,8 @@ bool setPaths(AppState& state, QString* error)
             state.dataFolder = state.tempFolder + title + QLatin1Char('/');
             QString firstError;
             if (!makePrivateFolder(state.dataFolder, &firstError)) {
-                state.dataFolder = privateFolderIn(state.tempFolder, title + QStringLiteral("-%1").arg(geteuid()), error);
+                state.dataFolder =
+                    privateFolderIn(state.tempFolder, title + QStringLiteral("-%1").arg(geteuid()), error);
                 if (state.dataFolder.isEmpty()) {
                     if (error)
                         *error = firstError + QLatin1Char('\n') + *error;
@@ -151,7 +152,7 @@ bool dataFolderIsTemporary(const AppState& state)
     if (state.dataFolder.isEmpty() || state.tempFolder.isEmpty() ||
         !state.dataFolder.startsWith(state.tempFolder))
         return false;
-    // Only the two last-resort folders that setPaths makes there.
+    // Only the last-resort folders that setPaths makes there.
     const QString name = state.dataFolder.mid(state.tempFolder.size()).chopped(1);
     const QString title = dataFolderName(state);
     const QString own = title + QStringLiteral("-%1").arg(geteuid());

@@ -19,7 +19,6 @@ namespace {
 // Launch handles are the process id followed by three digits of a launch counter.
 constexpr qint64 LaunchesPerLauncher = 1000;
 
-
 // This launcher's folder, opened once: every file handed over is written relative to it.
 // A closed folder whose path is still set is one the launcher has ended with.
 PrivateFolder& launcherFolder()

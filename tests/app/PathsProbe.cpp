@@ -4,10 +4,10 @@
 // as the second argument. With PROBE_SERVE_MS set, a probe that is the running copy serves
 // that long and prints each hand-over it takes ("handed=<files>"). TestPaths runs it as
 // another user, since only a real process shows what that user may write and reach.
-#include "state/AppState.h"
-#include "state/Paths.h"
 #include "platform/Files.h"
 #include "platform/SingleInstance.h"
+#include "state/AppState.h"
+#include "state/Paths.h"
 #include "study/HandOverFiles.h"
 
 #include <QCoreApplication>
@@ -56,8 +56,9 @@ int main(int argc, char** argv)
     const SingleInstance::Role role = instance.claim(files);
     out << "socket=" << instance.serverName() << '\n'
         << "role="
-        << (role == SingleInstance::Role::Primary ? "primary"
-                                                   : role == SingleInstance::Role::Secondary ? "secondary" : "failed")
+        << (role == SingleInstance::Role::Primary     ? "primary"
+            : role == SingleInstance::Role::Secondary ? "secondary"
+                                                      : "failed")
         << Qt::endl;
     const int serve = qEnvironmentVariableIntValue("PROBE_SERVE_MS");
     if (role == SingleInstance::Role::Primary && serve > 0) {

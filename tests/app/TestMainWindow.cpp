@@ -475,7 +475,8 @@ void TestMainWindow::handOversWhileABoxIsOpen()
     QSignalSpy handed(&instance, &SingleInstance::activationRequested);
     QStringList captions;
     for (int n = 1; n <= 600; ++n)
-        captions << (n == int(Caption::HandOversWaiting) ? QStringLiteral("%1 waiting") : QStringLiteral("caption %1").arg(n));
+        captions << (n == int(Caption::HandOversWaiting) ? QStringLiteral("%1 waiting")
+                                                         : QStringLiteral("caption %1").arg(n));
     app().captions.setTexts(captions);
     const QString notASubject = m_dir->filePath(QStringLiteral("notes.dat"));
     for (const QString& path : {notASubject, app().usersDatabasePath()}) // the learner's file is there

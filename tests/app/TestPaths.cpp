@@ -537,7 +537,8 @@ void TestPaths::socketOfAnotherUser()
             }
         }
         QCOMPARE(probe.exitCode(), 0);
-        QVERIFY2(probe.readAllStandardOutput().contains("role=primary"), probe.readAllStandardError().constData());
+        QVERIFY2(probe.readAllStandardOutput().contains("role=primary"),
+                 probe.readAllStandardError().constData());
         QCOMPARE(heard, QByteArray());
     }
 
