@@ -17,7 +17,10 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
+
+#include <memory>
 
 #include <unistd.h>
 
@@ -50,6 +53,8 @@ const ActivityTextTable& texts()
           {"hintDifferent", "Hint, not a score: sounds different from the model."},
           {"hintNothing", "Hint, not a score: nothing was heard in your recording."},
           {"hintNoModel", "Hint, not a score: the model's sound cannot be compared."},
+          {"hintComparing", "Comparing your recording with the model..."},
+          {"hintTooLong", "Hint, not a score: too long to compare (over %1 seconds of speech)."},
           {"hintFigures", "(length %1% of the model's, distance %2)"},
           {"noDevice",
            "No microphone was found, so nothing can be recorded. You can still hear the model and grade "
@@ -91,6 +96,8 @@ const ActivityTextTable& texts()
           {"hintDifferent", "Pista, no una nota: suena distinta del modelo."},
           {"hintNothing", "Pista, no una nota: no se oye nada en tu grabación."},
           {"hintNoModel", "Pista, no una nota: el sonido del modelo no se puede comparar."},
+          {"hintComparing", "Comparando tu grabación con el modelo..."},
+          {"hintTooLong", "Pista, no una nota: demasiado larga para compararla (más de %1 segundos de voz)."},
           {"hintFigures", "(duración %1% de la del modelo, distancia %2)"},
           {"noDevice", "No se ha encontrado ningún micrófono, así que no se puede grabar nada. Puedes "
                        "escuchar el modelo y "
@@ -217,6 +224,9 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
 
 SpeakingWindow::~SpeakingWindow()
 {
+    // A comparison still running ends before the thread object goes with the window.
+    for (QThread* worker : findChildren<QThread*>())
+        worker->wait();
     m_recorder.cancel();
     deleteRecordings();
 }
@@ -252,6 +262,7 @@ void SpeakingWindow::showPhrase()
                                      QLatin1Char(')'));
     m_recording.clear();
     m_closeness.reset();
+    ++m_comparison; // a comparison still running was for the phrase before
     m_hint->clear();
     clearAnnouncement();
     m_status->setText(tr_("prompt"));
@@ -324,6 +335,7 @@ void SpeakingWindow::toggleRecording()
 
 void SpeakingWindow::onRecorded(const SpeechRecorder::Result& result)
 {
+    ++m_comparison; // a comparison still running was for the recording before
     m_record->setText(tr_("record"));
     m_record->setAccessibleName(tr_("record"));
     m_status->setText(tr_("prompt"));
@@ -346,7 +358,32 @@ void SpeakingWindow::onRecorded(const SpeechRecorder::Result& result)
         return;
     }
     if (m_modelSound) {
-        m_closeness = SpeechAnalysis::compare(*m_modelSound, *attempt);
+        // Compared on a worker thread: the window keeps answering meanwhile. The sounds go
+        // with it; its figures count only for the recording it was started for.
+        m_hint->setText(tr_("hintComparing"));
+        const int comparison = m_comparison;
+        auto result = std::make_shared<SpeechAnalysis::Closeness>();
+        QThread* worker = QThread::create([model = *m_modelSound, attempt = *attempt, result] {
+            *result = SpeechAnalysis::compare(model, attempt);
+        });
+        worker->setParent(this);
+        connect(worker, &QThread::finished, this, [this, worker, comparison, result] {
+            worker->deleteLater();
+            if (comparison == m_comparison)
+                showCloseness(*result);
+        });
+        worker->start(QThread::LowPriority);
+    } else {
+        m_hint->setText(tr_("hintNoModel"));
+        announce(m_hint->text()); // on the control the learner is on
+    }
+    playBoth();
+}
+
+void SpeakingWindow::showCloseness(const SpeechAnalysis::Closeness& closeness)
+{
+    m_closeness = closeness;
+    {
         const char* key = "hintClose";
         switch (m_closeness->verdict) {
         case SpeechAnalysis::Closeness::Close:
@@ -360,16 +397,19 @@ void SpeakingWindow::onRecorded(const SpeechRecorder::Result& result)
         case SpeechAnalysis::Closeness::NothingHeard:
             key = "hintNothing";
             break;
+        case SpeechAnalysis::Closeness::TooLong:
+            key = "hintTooLong";
+            break;
         }
-        m_hint->setText(tr_(key) + QLatin1Char(' ') +
-                        tr_("hintFigures")
-                            .arg(qRound(m_closeness->lengthRatio * 100))
-                            .arg(m_closeness->distance, 0, 'f', 1));
-    } else {
-        m_hint->setText(tr_("hintNoModel"));
+        if (m_closeness->verdict == SpeechAnalysis::Closeness::TooLong)
+            m_hint->setText(tr_(key).arg(SpeechAnalysis::MaxComparedMs / 1000));
+        else
+            m_hint->setText(tr_(key) + QLatin1Char(' ') +
+                            tr_("hintFigures")
+                                .arg(qRound(m_closeness->lengthRatio * 100))
+                                .arg(m_closeness->distance, 0, 'f', 1));
     }
     announce(m_hint->text()); // on the control the learner is on
-    playBoth();
 }
 
 void SpeakingWindow::grade(int g)

@@ -38,6 +38,7 @@ public:
     const SpeechRecorder& recorder() const { return m_recorder; }
     // The longest recording of the current phrase, in milliseconds.
     int recordingLimitMs() const;
+    // The hint's figures once the comparison (on a worker thread) has finished.
     const std::optional<SpeechAnalysis::Closeness>& closeness() const { return m_closeness; }
 
     QLabel* lblPhrase() const { return m_phrase; }
@@ -61,6 +62,7 @@ private:
     void showPhrase();
     void toggleRecording();
     void onRecorded(const SpeechRecorder::Result& result);
+    void showCloseness(const SpeechAnalysis::Closeness& closeness);
     void playModel();
     void playRecording();
     void playBoth();
@@ -75,6 +77,7 @@ private:
     QTimer m_nextSound;
     std::optional<SpeechAnalysis::Sound> m_modelSound;
     std::optional<SpeechAnalysis::Closeness> m_closeness;
+    int m_comparison = 0; // counts the comparisons started: only the newest is shown
     qint64 m_modelMs = 0;
     QString m_recording;
     QStringList m_recordings; // every file this session wrote

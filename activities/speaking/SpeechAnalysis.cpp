@@ -259,15 +259,28 @@ double dtwDistance(const std::vector<Frame>& a, const std::vector<Frame>& b)
     // divided by the same n + m: the result is a mean distance per frame.
     const size_t n = a.size(), m = b.size();
     const double inf = std::numeric_limits<double>::infinity();
+    // Row i keeps to the columns the line from (0, 0) to (n, m) crosses in it, widened by
+    // `band` either side; the bands of neighbouring rows overlap, so a path from start to end
+    // always exists. Both ends only grow from row to row.
+    const size_t band = std::max(n, m) / 4 + 1;
+    auto lineAt = [n, m](size_t i) { return (i * m) / n; }; // the column at the start of row i
     std::vector<double> previous(m + 1, inf), row(m + 1, inf);
     previous[0] = 0;
+    size_t previousTo = 0; // the last column of the row before that was set
     for (size_t i = 1; i <= n; ++i) {
-        row[0] = inf;
-        for (size_t j = 1; j <= m; ++j) {
+        const size_t start = lineAt(i - 1);
+        const size_t from = start > band ? start - band : 1;
+        const size_t to = std::min(m, lineAt(i) + 1 + band);
+        // Columns the row before did not reach hold older rows' figures: out of reach.
+        for (size_t j = previousTo + 1; j <= to; ++j)
+            previous[j] = inf;
+        row[from - 1] = inf;
+        for (size_t j = from; j <= to; ++j) {
             const double d = distance(a[i - 1], b[j - 1]);
             row[j] = std::min({previous[j] + d, row[j - 1] + d, previous[j - 1] + 2 * d});
         }
         std::swap(previous, row);
+        previousTo = to;
     }
     return previous[m] / double(n + m);
 }
@@ -279,6 +292,10 @@ Closeness compare(const Sound& model, const Sound& attempt)
     if (as.isEmpty() || ms.isEmpty())
         return c; // NothingHeard
     c.lengthRatio = double(as.end - as.begin) / double(ms.end - ms.begin);
+    if (as.durationMs() > MaxComparedMs || ms.durationMs() > MaxComparedMs) {
+        c.verdict = Closeness::TooLong;
+        return c;
+    }
     c.distance = dtwDistance(mfcc(model.samples.data() + ms.begin, ms.end - ms.begin),
                              mfcc(attempt.samples.data() + as.begin, as.end - as.begin));
     if (c.distance > MaxCloseDistance)

@@ -45,7 +45,9 @@ bool isSilent(const Sound& sound);
 using Frame = std::array<float, 8>;
 std::vector<Frame> mfcc(const float* samples, qsizetype count);
 // The mean distance between frames along the cheapest alignment of the two sequences
-// (dynamic time warping); 0 for the same sound.
+// (dynamic time warping); 0 for the same sound. The alignment keeps within a band around the
+// straight line from start to end (a quarter of the longer sequence either side), so the
+// work grows with the length times the band, never with the square of long sounds.
 double dtwDistance(const std::vector<Frame>& a, const std::vector<Frame>& b);
 
 // The hint shown beside the two waveforms. Not a score: it only says whether the learner's
@@ -57,7 +59,8 @@ struct Closeness
         Close,
         DifferentLength,
         SoundsDifferent,
-        NothingHeard
+        NothingHeard,
+        TooLong // more speech than MaxComparedMs in either sound: not compared
     };
     Verdict verdict = NothingHeard;
     double lengthRatio = 0; // the attempt's speech length over the model's
@@ -66,6 +69,11 @@ struct Closeness
 // Chosen from the figures in the README (espeak-ng voices, speeds and other phrases).
 constexpr double MaxLengthRatio = 1.35;   // longer than this, or shorter than its inverse
 constexpr double MaxCloseDistance = 26.0; // further than this sounds different
+// A phrase is said in far less; longer speech (a recording left running over talk, a long
+// model) is not compared.
+constexpr qint64 MaxComparedMs = 30000;
+// Takes milliseconds for phrases and at most a fraction of a second at the bound; the window
+// runs it on a worker thread all the same.
 Closeness compare(const Sound& model, const Sound& attempt);
 
 } // namespace SpeechAnalysis

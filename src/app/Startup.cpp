@@ -139,7 +139,13 @@ bool start(WindowFlow& flow, const QString& openedFile)
     }
     // One copy per learner's users database: a second start hands its file to the copy
     // that runs and ends before it shows anything.
-    auto* instance = new SingleInstance(s.editionKey() + QLatin1Char('\n') + s.dataFolder, &flow);
+    // Its socket lives in the learner's private folder of the program's running files.
+    QString folderError;
+    const QString privateFolder = userPrivateFolder(s.runtimeFolder, s.tempFolder, &folderError);
+    if (privateFolder.isEmpty())
+        qWarning("No private folder for the running program's files: %s", qPrintable(folderError));
+    auto* instance =
+        new SingleInstance(s.editionKey() + QLatin1Char('\n') + s.dataFolder, privateFolder, &flow);
     QStringList handed;
     if (!openedFile.isEmpty())
         handed << openedFile;

@@ -16,6 +16,9 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QMessageBox>
+
+#include <utility>
 
 WindowFlow::WindowFlow(MainWindow& main, QObject* parent) : QObject(parent), m_main(main)
 {
@@ -160,6 +163,20 @@ void WindowFlow::bringToFront(const QStringList& files)
 {
     if (m_main.hasEnded())
         return;
+    // A message of an earlier hand-over is open, in front: no box over it. The files wait
+    // and are offered in one message once it closes (a later start's message is bounded,
+    // and so is the list).
+    if (m_handingOver) {
+        if (files.isEmpty())
+            return;
+        ++m_waitingHandOvers;
+        for (const QString& file : files) {
+            if (m_waitingFiles.size() < MaxWaitingFiles && !m_waitingFiles.contains(file))
+                m_waitingFiles << file;
+        }
+        qCInfo(lcInstance, "waiting %d", m_waitingHandOvers);
+        return;
+    }
     QWidget* front = QApplication::activeModalWidget();
     if (!front && m_login && m_login->isVisible())
         front = m_login;
@@ -175,9 +192,34 @@ void WindowFlow::bringToFront(const QStringList& files)
         front->activateWindow();
         qCInfo(lcInstance, "raised %s", qPrintable(front->objectName()));
     }
+    if (files.isEmpty())
+        return;
+    m_handingOver = true;
     const QPointer<QWidget> guard(front);
+    addHandedFiles(files, guard);
+    while (!m_waitingFiles.isEmpty() && !m_main.hasEnded()) {
+        const QStringList waiting = std::exchange(m_waitingFiles, {});
+        const int starts = std::exchange(m_waitingHandOvers, 0);
+        const Captions& c = app().captions;
+        constexpr qsizetype Shown = 10;
+        QString text = c(Caption::HandOversWaiting).arg(starts) + QStringLiteral("\n\n") +
+                       waiting.mid(0, Shown).join(QLatin1Char('\n'));
+        if (waiting.size() > Shown)
+            text += QLatin1Char('\n') + c(Caption::AndMore).arg(waiting.size() - Shown);
+        text += QStringLiteral("\n\n") + c(Caption::AddWaitingFiles);
+        // More starts while this question is open wait for the next round.
+        if (Dialogs::askYesNo(guard.data(), text, QString(), QMessageBox::Question))
+            addHandedFiles(waiting, guard);
+    }
+    m_handingOver = false;
+    m_waitingFiles.clear();
+    m_waitingHandOvers = 0;
+}
+
+void WindowFlow::addHandedFiles(const QStringList& files, const QPointer<QWidget>& parent)
+{
     for (const QString& file : files) {
-        const QString added = Startup::addOpenedFile(file, guard.data());
+        const QString added = Startup::addOpenedFile(file, parent.data());
         if (m_main.hasEnded())
             return;
         if (added.isEmpty())

@@ -47,7 +47,9 @@ public:
     ResultsSender& sender() { return m_sender; }
 
     // Another start of the program asked this copy to come to the front: its window on top
-    // (a modal window first), then each file it was given added as at start-up.
+    // (a modal window first), then each file it was given added as at start-up. Starts
+    // while a message of an earlier one is open wait: their files are offered in one
+    // message, counting them, once it closes (never a message over a message).
     void bringToFront(const QStringList& files);
 
 protected:
@@ -58,10 +60,17 @@ private:
     // and everyone logs in again. False when all is well.
     bool learnerGone();
     void onEditorClosed(bool subjectsChanged, int pauseSeconds);
+    void addHandedFiles(const QStringList& files, const QPointer<QWidget>& parent);
+
+    // At most this many different files wait; more starts are only counted.
+    static constexpr qsizetype MaxWaitingFiles = 100;
 
     MainWindow& m_main;
     QPointer<LoginWindow> m_login;
     QPointer<VirtualSubjectEditor> m_editor;
     bool m_checkingLearner = false;
     ResultsSender m_sender;
+    bool m_handingOver = false;
+    QStringList m_waitingFiles;
+    int m_waitingHandOvers = 0;
 };

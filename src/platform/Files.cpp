@@ -7,8 +7,11 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
+#include <QSysInfo>
 #include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
@@ -212,6 +215,57 @@ bool makePrivateFolder(const QString& folder, QString* error)
         return fail(QStringLiteral("cannot be made private: ") +
                     QString::fromLocal8Bit(std::strerror(errno)));
     return true;
+}
+
+QString userRuntimeFolder()
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    struct stat st;
+    // Only as the system makes it: the user's own real folder that nobody else may enter.
+    if (runtime.startsWith('/') && ::lstat(runtime.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+        st.st_uid == ::geteuid() && (st.st_mode & 077) == 0)
+        return withTrailingSlash(QFile::decodeName(runtime));
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.isEmpty() || !QDir::isAbsolutePath(cache))
+        return QString();
+    // A home shared by several machines holds one folder per machine: process ids name
+    // folders in it, and they are one machine's.
+    QString host;
+    for (const QChar c : QSysInfo::machineHostName().left(64))
+        host += c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('.') ? c : QLatin1Char('_');
+    const QString folder = withTrailingSlash(cache) + QStringLiteral("Parlanto/run-") +
+                           (host.isEmpty() ? QStringLiteral("local") : host);
+    if (!QDir().mkpath(withTrailingSlash(cache) + QStringLiteral("Parlanto")) ||
+        !makePrivateFolder(folder, nullptr))
+        return QString();
+    return folder + QLatin1Char('/');
+}
+
+QString privateFolderIn(const QString& parent, const QString& name, QString* error)
+{
+    QString reasons;
+    for (int n = 0; n <= 9; ++n) {
+        const QString folder =
+            withTrailingSlash(parent) + name + (n == 0 ? QString() : QStringLiteral("-%1").arg(n));
+        QString why;
+        if (makePrivateFolder(folder, &why))
+            return folder + QLatin1Char('/');
+        reasons += (reasons.isEmpty() ? QString() : QStringLiteral("\n")) + why;
+    }
+    if (error)
+        *error = reasons;
+    return QString();
+}
+
+QString userPrivateFolder(const QString& runtimeFolder, const QString& tempFolder, QString* error)
+{
+    const QString name = QStringLiteral("parlanto-%1").arg(::geteuid());
+    if (!runtimeFolder.isEmpty()) {
+        const QString folder = withTrailingSlash(runtimeFolder) + name;
+        if (makePrivateFolder(folder, error))
+            return folder + QLatin1Char('/');
+    }
+    return privateFolderIn(tempFolder, name, error);
 }
 
 bool processIsRunning(qint64 pid)

@@ -49,6 +49,20 @@ QString writeRedirectFor(const QString& path);
 // otherwise it must be a real folder (never a link) owned by this user; group and others
 // lose any access. Returns false with the reason otherwise.
 bool makePrivateFolder(const QString& folder, QString* error);
+// A folder only this user can write, for the files of the running program (its single-copy
+// socket, the files it hands to activities), ending with "/": $XDG_RUNTIME_DIR when that is a
+// private folder of this user; otherwise a private folder "run-<host>" in the program's
+// folder of the user's cache. Empty when neither can be had.
+QString userRuntimeFolder();
+// A private folder of this user in parent, a folder every user may write (the temporary
+// folder): named name, or, when another user has taken that name, name-1 to name-9, the
+// first that is or can be made this user's; ends with "/". Empty with the reason when every
+// name is taken.
+QString privateFolderIn(const QString& parent, const QString& name, QString* error);
+// The private folder "parlanto-<uid>" of the running program's files: in runtimeFolder when
+// there is one, otherwise in the temporary folder (see privateFolderIn). Empty with the
+// reason when none can be had.
+QString userPrivateFolder(const QString& runtimeFolder, const QString& tempFolder, QString* error);
 // True while the process with that id exists (a finished process not yet reaped counts as ended).
 bool processIsRunning(qint64 pid);
 // Copies a folder tree; existing files at the destination are overwritten.

@@ -1,11 +1,20 @@
 #include "SingleInstance.h"
 
+#include "Files.h"
+
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QTimer>
+
+#include <memory>
+
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <unistd.h>
 
@@ -15,23 +24,31 @@ namespace {
 // Time a running copy has to answer; it answers from its event loop, which a modal window
 // keeps running too.
 constexpr int AnswerMilliseconds = 3000;
+// A socket's path is at most this many bytes.
+constexpr qsizetype MaxSocketPathBytes = sizeof(sockaddr_un::sun_path) - 1;
 
-QString socketFolder()
+// Whether the program at the other end of the connection runs as this user.
+bool peerIsThisUser(qintptr descriptor)
 {
-    // The runtime folder is the user's own (mode 0700); without one, the temporary folder,
-    // with the user id in the name.
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return QDir(runtime).absolutePath() + QLatin1Char('/');
-    return QDir::tempPath() + QStringLiteral("/parlanto-%1-").arg(::geteuid());
+    struct ucred peer = {};
+    socklen_t size = sizeof(peer);
+    return descriptor >= 0 && ::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           size == sizeof(peer) && peer.uid == ::geteuid();
 }
 } // namespace
 
-SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent)
+SingleInstance::SingleInstance(const QString& key, const QString& folder, QObject* parent) : QObject(parent)
 {
-    // A socket path is short (108 bytes): the key goes in as a hash.
+    // A socket path is short: the key goes in as a hash.
     const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    m_name = socketFolder() + QStringLiteral("parlanto-") + QString::fromLatin1(hash);
+    const QString name = QStringLiteral("parlanto-") + QString::fromLatin1(hash);
+    QString where = folder;
+    // A folder of a long path (a deep home) cannot hold a socket: every start then turns to
+    // the same private folder of the temporary folder.
+    if (!where.isEmpty() && QFile::encodeName(withTrailingSlash(where) + name).size() > MaxSocketPathBytes)
+        where = privateFolderIn(TempFolder(), QStringLiteral("parlanto-%1").arg(::geteuid()), nullptr);
+    if (!where.isEmpty())
+        m_name = withTrailingSlash(where) + name;
 }
 
 SingleInstance::~SingleInstance()
@@ -46,10 +63,19 @@ bool SingleInstance::handOver(const QStringList& files)
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(AnswerMilliseconds))
         return false;
+    if (!peerIsThisUser(socket.socketDescriptor())) {
+        // Not a copy of ours: nothing is said to it, and this start serves in its place.
+        qCWarning(lcInstance, "the socket %s belongs to a program of another user", qPrintable(m_name));
+        socket.abort();
+        return false;
+    }
     // One line per file, each a full path; an empty message asks only to come to the front.
     QByteArray message = "raise\n";
-    for (const QString& file : files)
-        message += QDir(file).absolutePath().toUtf8() + '\n';
+    for (const QString& file : files) {
+        const QByteArray line = QDir(file).absolutePath().toUtf8() + '\n';
+        if (message.size() + line.size() <= MaxMessageBytes)
+            message += line;
+    }
     socket.write(message);
     if (!socket.waitForBytesWritten(AnswerMilliseconds))
         return false;
@@ -62,6 +88,11 @@ bool SingleInstance::handOver(const QStringList& files)
 
 SingleInstance::Role SingleInstance::claim(const QStringList& files, QString* error)
 {
+    if (m_name.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no private folder for the socket");
+        return Role::Failed;
+    }
     // Two starts at the same moment: one checks and listens while the other waits. QLockFile
     // takes over a lock whose process has ended.
     QLockFile lock(m_name + QStringLiteral(".lock"));
@@ -95,12 +126,33 @@ void SingleInstance::onNewConnection()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (!peerIsThisUser(socket->socketDescriptor())) {
+            qCWarning(lcInstance, "a program of another user was refused");
+            socket->abort();
+            continue;
+        }
+        // A start that never ends its message is not waited for.
+        QTimer::singleShot(AnswerMilliseconds * 2, socket, &QLocalSocket::abort);
+        auto message = std::make_shared<QByteArray>();
+        socket->setReadBufferSize(MaxMessageBytes + 1);
+        auto take = [socket, message] {
+            if (message->size() > MaxMessageBytes)
+                return false; // refused already
+            *message += socket->read(MaxMessageBytes + 1 - message->size());
+            if (message->size() > MaxMessageBytes) {
+                qCWarning(lcInstance, "a message of more than %lld bytes was refused", MaxMessageBytes);
+                socket->abort();
+                return false;
+            }
+            return true;
+        };
+        connect(socket, &QLocalSocket::readyRead, this, take);
         // The message is whole when the other side has closed its end.
-        auto read = [this, socket] {
-            if (socket->property("handled").toBool())
+        auto read = [this, socket, message, take] {
+            if (socket->property("handled").toBool() || !take())
                 return;
             socket->setProperty("handled", true);
-            const QList<QByteArray> lines = socket->readAll().split('\n');
+            const QList<QByteArray> lines = message->split('\n');
             if (lines.value(0) != "raise")
                 return;
             QStringList files;

@@ -14,14 +14,20 @@ class QLocalServer;
 class QLockFile;
 
 // One running copy per user and key (the program names its edition and data folder in it).
-// The first copy listens on a local socket in the user's runtime folder; a later start finds
-// it there, hands over the files it was given and ends. A socket left by a copy that was
-// killed answers nobody: it is removed and the new start listens in its place.
+// The first copy listens on a local socket in a folder only this user can write (see
+// userPrivateFolder); a later start finds it there, hands over the files it was given and
+// ends. A socket left by a copy that was killed answers nobody: it is removed and the new
+// start listens in its place. Either side first checks that the other runs as the same user
+// (the system's credentials of the connection): nothing is handed to, or taken from, a
+// program of another user. A message is at most MaxMessageBytes; a longer one is refused.
 class SingleInstance : public QObject
 {
     Q_OBJECT
 public:
-    explicit SingleInstance(const QString& key, QObject* parent = nullptr);
+    static constexpr qint64 MaxMessageBytes = 64 * 1024;
+
+    // folder: a folder only this user can write, where the socket is made ("" for none).
+    SingleInstance(const QString& key, const QString& folder, QObject* parent = nullptr);
     ~SingleInstance() override;
 
     enum class Role
@@ -32,7 +38,7 @@ public:
     };
     // Primary: this copy listens now and emits activationRequested for later starts.
     // Secondary: a running copy took the files (and the request to come to the front); this
-    // copy ends. Failed: neither (no runtime folder to write); the program runs on its own.
+    // copy ends. Failed: neither (no private folder to write); the program runs on its own.
     Role claim(const QStringList& files, QString* error = nullptr);
 
     // The socket's full path (tests and messages).

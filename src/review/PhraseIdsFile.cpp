@@ -86,11 +86,13 @@ std::optional<std::vector<PhraseIdentity>> readBeside(const QString& inputFile, 
         return std::nullopt;
     };
     // Not blocking: a pipe at the name is refused below instead of waited on.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT)
             return std::nullopt;
-        return cannot(errno == ELOOP ? QStringLiteral("it is a link") : QString::fromLocal8Bit(std::strerror(errno)));
+        return cannot(errno == ELOOP ? QStringLiteral("it is a link")
+                                     : QString::fromLocal8Bit(std::strerror(errno)));
     }
     QFile f;
     if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {

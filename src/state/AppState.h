@@ -50,6 +50,10 @@ struct AppState
     // The program's cache folder (~/.cache/Parlanto/): only ever holds what can be made
     // again from the files. Empty when there is none; nothing is cached then.
     QString cacheFolder;
+    // A folder only this learner can write, for the running program's own files (the
+    // single-copy socket, the files handed to activities): see userRuntimeFolder. Empty when
+    // there is none; the temporary folder serves then, under a name nobody else took.
+    QString runtimeFolder;
     // This launcher's own folder for the files handed to activities (see HandOverFiles).
     QString handOverFolder;
 

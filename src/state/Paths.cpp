@@ -96,6 +96,7 @@ bool setPaths(AppState& state, QString* error)
     state.programFolder =
         withTrailingSlash(state.programFolder.isEmpty() ? ProgramFolder() : state.programFolder);
     state.tempFolder = TempFolder();
+    state.runtimeFolder = userRuntimeFolder();
     const QString installedName = state.captions.installedSubjectsFolderName();
     const QString virtualName = state.captions.virtualSubjectsFolderName();
     const QString title = dataFolderName(state);
@@ -107,15 +108,15 @@ bool setPaths(AppState& state, QString* error)
         const QString appData = applicationDataFolder();
         if (appData.isEmpty()) {
             // A folder of that name that is somebody else's is never written: then one named
-            // for this user, and if that is taken too, none at all.
+            // for this user, and if that is taken too, another of the kind (name-1 ...).
             state.dataFolder = state.tempFolder + title + QLatin1Char('/');
             QString firstError;
             if (!makePrivateFolder(state.dataFolder, &firstError)) {
-                state.dataFolder = state.tempFolder + title + QStringLiteral("-%1/").arg(geteuid());
-                if (!makePrivateFolder(state.dataFolder, error)) {
+                state.dataFolder =
+                    privateFolderIn(state.tempFolder, title + QStringLiteral("-%1").arg(geteuid()), error);
+                if (state.dataFolder.isEmpty()) {
                     if (error)
                         *error = firstError + QLatin1Char('\n') + *error;
-                    state.dataFolder.clear();
                     return false;
                 }
             }
@@ -151,10 +152,14 @@ bool dataFolderIsTemporary(const AppState& state)
     if (state.dataFolder.isEmpty() || state.tempFolder.isEmpty() ||
         !state.dataFolder.startsWith(state.tempFolder))
         return false;
-    // Only the two last-resort folders that setPaths makes there.
+    // Only the last-resort folders that setPaths makes there.
     const QString name = state.dataFolder.mid(state.tempFolder.size()).chopped(1);
     const QString title = dataFolderName(state);
-    return name == title || name == title + QStringLiteral("-%1").arg(geteuid());
+    const QString own = title + QStringLiteral("-%1").arg(geteuid());
+    if (name == title || name == own)
+        return true;
+    // One of the other names privateFolderIn gives: "<title>-<uid>-1" to "-9".
+    return name.size() == own.size() + 2 && name.startsWith(own + QLatin1Char('-')) && name.back().isDigit();
 }
 
 bool takeTemporaryDataNotice(const AppState& state)

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <algorithm>
 
@@ -17,11 +18,6 @@ namespace {
 
 // Launch handles are the process id followed by three digits of a launch counter.
 constexpr qint64 LaunchesPerLauncher = 1000;
-
-QString privateFolder(const AppState& state)
-{
-    return state.tempFolder + QStringLiteral("parlanto-%1/").arg(::geteuid());
-}
 
 // This launcher's folder, opened once: every file handed over is written relative to it.
 // A closed folder whose path is still set is one the launcher has ended with.
@@ -101,9 +97,16 @@ namespace HandOverFiles {
 bool prepare(AppState& state, QString* error)
 {
     state.handOverFolder.clear();
-    const QString shared = privateFolder(state);
-    if (!makePrivateFolder(shared, error))
-        return false;
+    QString shared = userPrivateFolder(state.runtimeFolder, state.tempFolder, error);
+    if (shared.isEmpty()) {
+        // Every name of the kind is someone else's: a folder of a new name serves this
+        // launcher alone (what it leaves when killed stays until the system clears it).
+        QTemporaryDir unique(state.tempFolder + QStringLiteral("parlanto-%1-XXXXXX").arg(::geteuid()));
+        if (!unique.isValid())
+            return false;
+        unique.setAutoRemove(false);
+        shared = withTrailingSlash(unique.path());
+    }
     removeEndedLaunchers(shared, state.instanceId);
     const QString own = shared + QString::number(state.instanceId) + QLatin1Char('/');
     if (!launcherFolder().open(own, error))

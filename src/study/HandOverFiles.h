@@ -7,8 +7,10 @@ struct AppState;
 // The files handed to activity programs: per launch an input file "~prl<handle>.txt" and
 // one sound file "~prl<handle><slot>.wav" per phrase, where the handle is a number of its
 // own for every launch. They live in this launcher's folder, named by its process id, inside
-// a private per-user folder of the temporary folder ("parlanto-<uid>", mode 0700, checked to
-// be our own real folder). The launcher's folder is the activities' working folder.
+// a private per-user folder "parlanto-<uid>" (mode 0700, checked to be our own real folder)
+// where no other user can make it first: in the learner's runtime folder, or, without one,
+// in the temporary folder, under another name of the kind when another user took that one
+// (see userPrivateFolder). The launcher's folder is the activities' working folder.
 //
 // A set stays while its activity runs; it is removed at the next launch after the activity
 // has ended, and every set goes when the launcher ends (also on SIGTERM or SIGHUP). Folders

@@ -236,6 +236,31 @@ private slots:
         QCOMPARE(int(c.verdict), verdict);
     }
 
+    // Speech over the bound in either sound is not compared, and says so; below it the
+    // banded alignment still finds the same sound the same, and a path between sequences of
+    // very different lengths.
+    void tooLongIsNotCompared()
+    {
+        auto sound = [](int ms) {
+            SpeechAnalysis::Sound out;
+            const QByteArray pcm = speechLike(300, ms, 0.5, 300);
+            for (qsizetype i = 0; i + 1 < pcm.size(); i += 2)
+                out.samples.push_back(float(qFromLittleEndian<qint16>(pcm.constData() + i)) / 32768.0f);
+            return out;
+        };
+        const SpeechAnalysis::Sound phrase = sound(2000), near = sound(20000), over = sound(31000);
+        QVERIFY(!phrase.samples.empty() && !over.samples.empty());
+        using C = SpeechAnalysis::Closeness;
+        QCOMPARE(int(SpeechAnalysis::compare(over, phrase).verdict), int(C::TooLong));
+        QCOMPARE(int(SpeechAnalysis::compare(phrase, over).verdict), int(C::TooLong));
+        const C same = SpeechAnalysis::compare(near, near);
+        QCOMPARE(int(same.verdict), int(C::Close));
+        QCOMPARE(same.distance, 0.0);
+        const auto frames = SpeechAnalysis::mfcc(near.samples.data(), qsizetype(near.samples.size()));
+        QVERIFY(std::isfinite(SpeechAnalysis::dtwDistance({frames.front()}, frames)));
+        QVERIFY(std::isfinite(SpeechAnalysis::dtwDistance(frames, {frames.back()})));
+    }
+
     // No audio server at all (CTest's environment names a server that does not exist): the
     // window says once that nothing can be recorded, V does nothing, the model is still
     // heard and the learner grades with 1 to 4; Hard, Good and Easy count as right.

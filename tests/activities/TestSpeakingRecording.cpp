@@ -6,6 +6,7 @@
 #include "SpeakingWindow.h"
 #include "SpeechAnalysis.h"
 #include "support/PrivateSoundServer.h"
+#include "support/TestSupport.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -78,6 +79,7 @@ private slots:
         const QString first = w.recordingPath();
         QCOMPARE(QFileInfo(first).absolutePath(), QDir(work.path()).canonicalPath());
 
+        QTRY_VERIFY(w.closeness()); // compared on a worker thread
         QString error;
         const auto model = SpeechAnalysis::readWave(in.phrases[0].soundFile, &error);
         const auto recorded = SpeechAnalysis::readWave(first, &error);
@@ -117,6 +119,46 @@ private slots:
         QCOMPARE(scoreRows(work.filePath("Users.dat")),
                  QStringList{"Anna Rossi|Speaking|At the Cafe|1/2 (50%)|50|10:8"});
         QCOMPARE(QDir(work.path()).entryList({"speaking-*"}), QStringList());
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+    }
+
+    // A model with more speech than is compared (a long sound of a subject): the recording
+    // is kept and heard, and the hint says, in the learner's language, that it is too long
+    // to compare; the window answers all the while.
+    void tooLongToCompare()
+    {
+        QVERIFY(QDir::setCurrent(work.path()));
+        QFile::remove(work.filePath("Users.dat"));
+        writeUsersDatabase(work.filePath("Users.dat"));
+        const QString longModel = work.filePath("~prl4561.wav");
+        {
+            QFile f(longModel);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(TestSupport::makeWave(3, int(SpeechAnalysis::MaxComparedMs) + 2000));
+        }
+        ActivityInput in;
+        in.interfaceLanguage = QStringLiteral("Spanish");
+        in.user = QStringLiteral("Anna Rossi");
+        in.subject = QStringLiteral("Un discorso");
+        in.usersDatabase = work.filePath("Users.dat");
+        in.phrases.push_back({"Un caffè, per favore.", "Un café, por favor.", "", longModel});
+        const QString said = speak("said.wav", "Un caffè, per favore.");
+        SpeakingWindow w(in);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY2(w.btnRecord()->isEnabled(), qPrintable(w.lblNotice()->text()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V);
+        QVERIFY2(w.isRecording(), qPrintable(w.lblNotice()->text()));
+        QTRY_VERIFY_WITH_TIMEOUT(w.recorder().bytesRecorded() > 0, 10000);
+        QVERIFY(server.play(said));
+        QTest::qWait(1500);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V);
+        QTRY_VERIFY(w.closeness());
+        QCOMPARE(int(w.closeness()->verdict), int(SpeechAnalysis::Closeness::TooLong));
+        QVERIFY2(w.lblHint()->text().startsWith("Pista, no una nota: demasiado larga para compararla"),
+                 qPrintable(w.lblHint()->text()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_3);
+        QVERIFY(w.finished());
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }
 

@@ -42,18 +42,19 @@ private slots:
         for (const char* file : {"parlanto", "Parlanto.tpl", "custom.tpl", "offline.htm"})
             QVERIFY(QFile::copy(QStringLiteral(PARLANTO_PROGRAM_DIR "/") + QLatin1String(file),
                                 program + QLatin1String(file)));
-        const QString tmp = root.filePath(QStringLiteral("tmp"));
-        const QString shared = tmp + QStringLiteral("/parlanto-%1/").arg(::geteuid());
+        // The files handed to activities live in the learner's runtime folder.
+        const QString run = root.filePath(QStringLiteral("run"));
+        const QString shared = run + QStringLiteral("/parlanto-%1/").arg(::geteuid());
         const QString mine = shared + QString::number(::getpid()) + QStringLiteral("/~prl1.txt");
         QString error;
-        QVERIFY(QDir().mkpath(tmp) && makePrivateFolder(shared, &error));
+        QVERIFY(makePrivateFolder(run, &error) && makePrivateFolder(shared, &error));
         touch(shared + QStringLiteral("999999999/~prl9999999990011.wav")); // its launcher has ended
         touch(mine);                                                       // this test still runs
         touch(shared + QStringLiteral("notes/keep.txt"));                  // no launcher's
         QVERIFY(QFile::link(shared + QStringLiteral("notes"), shared + QStringLiteral("12")));
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TMPDIR"), tmp);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), run);
         env.insert(QStringLiteral("HOME"), root.filePath(QStringLiteral("home")));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), root.filePath(QStringLiteral("home/.config")));
         env.insert(QStringLiteral("XDG_DATA_HOME"), root.filePath(QStringLiteral("home/.local/share")));

@@ -5,8 +5,10 @@
 #include "content/MessageRotation.h"
 #include "content/WebPage.h"
 #include "platform/Database.h"
+#include "platform/SingleInstance.h"
 #include "platform/Sound.h"
 #include "state/AppState.h"
+#include "state/CaptionId.h"
 #include "study/ActivityPanel.h"
 #include "subjects/SubjectTree.h"
 #include "support/TestSupport.h"
@@ -18,6 +20,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QBuffer>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -27,6 +30,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <memory>
@@ -90,6 +94,7 @@ private slots:
     void focusBackToTheChosenNode();
     void tabOrderFollowsTheSteps();
     void phrasesByKeyboard();
+    void handOversWhileABoxIsOpen();
 
 private:
     MainWindow* makeWindow(bool administrator = true);
@@ -453,6 +458,63 @@ void TestMainWindow::phrasesByKeyboard()
         QCOMPARE(w->mnuOption()->isVisible(), administrator);
         w->mnuOption()->close();
     }
+}
+
+// A thousand later starts of the program, each with a file, while the message about the
+// first start's file is open: no message opens over it, and once it closes one question
+// counts them and lists the file once. The starts are real: each hands its file over the
+// socket as a second start does.
+void TestMainWindow::handOversWhileABoxIsOpen()
+{
+    makeWindow();
+    QTemporaryDir run;
+    const QString key = QStringLiteral("hand-overs while a box is open");
+    SingleInstance instance(key, run.path());
+    QCOMPARE(instance.claim({}), SingleInstance::Role::Primary);
+    connect(&instance, &SingleInstance::activationRequested, m_flow.get(), &WindowFlow::bringToFront);
+    QSignalSpy handed(&instance, &SingleInstance::activationRequested);
+    QStringList captions;
+    for (int n = 1; n <= 600; ++n)
+        captions << (n == int(Caption::HandOversWaiting) ? QStringLiteral("%1 waiting")
+                                                         : QStringLiteral("caption %1").arg(n));
+    app().captions.setTexts(captions);
+    const QString notASubject = m_dir->filePath(QStringLiteral("notes.dat"));
+    for (const QString& path : {notASubject, app().usersDatabasePath()}) // the learner's file is there
+        QFile(path).open(QIODevice::WriteOnly);
+
+    constexpr int Starts = 1000;
+    int open = 0, mostOpen = 0, secondaries = 0;
+    QStringList texts;
+    Dialogs::setHandlerForTests([&](const Dialogs::Request& r) {
+        mostOpen = std::max(mostOpen, ++open);
+        texts << r.text;
+        if (texts.size() == 1) {
+            QThread* starts = QThread::create([&] {
+                for (int i = 0; i < Starts; ++i)
+                    secondaries += SingleInstance(key, run.path()).claim({notASubject}) ==
+                                   SingleInstance::Role::Secondary;
+            });
+            starts->start();
+            const QDeadlineTimer deadline(120000);
+            while (!(starts->isFinished() && handed.count() == Starts) && !deadline.hasExpired())
+                QTest::qWait(10);
+            starts->wait();
+            delete starts;
+        }
+        --open;
+        return QMessageBox::No;
+    });
+    m_flow->bringToFront({notASubject});
+    Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        m_boxTexts << r.text;
+        return QMessageBox::Ok;
+    });
+    QCOMPARE(secondaries, Starts);
+    QCOMPARE(mostOpen, 1);
+    QCOMPARE(texts.size(), 2);
+    QVERIFY2(texts[1].startsWith(QStringLiteral("%1 waiting\n\n").arg(Starts)), qPrintable(texts[1]));
+    QCOMPARE(texts[1].count(notASubject), 1);
+    QVERIFY(m_main->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,9 +1,12 @@
 #include "state/AppState.h"
 #include "state/Paths.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -32,6 +35,9 @@ private slots:
     void noDataFolderUsesPrivateTemp();
     void foreignTempFolderRefused_data();
     void foreignTempFolderRefused();
+    void plantedRunningFolders_data();
+    void plantedRunningFolders();
+    void socketOfAnotherUser();
 
 private:
     struct Run
@@ -45,7 +51,9 @@ private:
         QString dir, program, home, xdg, tmp;
     };
     Case makeCase(const QString& name);
-    Run runProbe(const QString& programFolder, const Case& c);
+    Run runProbe(const QString& programFolder, const Case& c, const QStringList& extra = {},
+                 const QString& runtime = QString());
+    QProcessEnvironment probeEnvironment(const Case& c, const QString& runtime) const;
     void giveToUser(const QString& path);
     void makeReadOnly(const QString& path);
     static QString read(const QString& path);
@@ -153,7 +161,7 @@ void TestPaths::makeReadOnly(const QString& path)
                                                 QFile::ExeOther));
 }
 
-TestPaths::Run TestPaths::runProbe(const QString& programFolder, const Case& c)
+QProcessEnvironment TestPaths::probeEnvironment(const Case& c, const QString& runtime) const
 {
     QProcessEnvironment env;
     env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
@@ -162,11 +170,20 @@ TestPaths::Run TestPaths::runProbe(const QString& programFolder, const Case& c)
     env.insert(QStringLiteral("XDG_DATA_HOME"), c.xdg);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), c.home + QStringLiteral("/config"));
     env.insert(QStringLiteral("TMPDIR"), c.tmp);
+    if (!runtime.isEmpty())
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    return env;
+}
+
+TestPaths::Run TestPaths::runProbe(const QString& programFolder, const Case& c, const QStringList& extra,
+                                   const QString& runtime)
+{
+    const QProcessEnvironment env = probeEnvironment(c, runtime);
     QProcess p;
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(m_shared->path());
     QStringList command = m_asUser;
-    command << m_probe << programFolder;
+    command << m_probe << programFolder << extra;
     p.start(command.takeFirst(), command);
     Run r;
     if (!p.waitForFinished(60000)) {
@@ -391,7 +408,7 @@ void TestPaths::foreignTempFolderRefused_data()
 }
 
 // A folder planted in the shared temporary folder is never written: the program uses one
-// named for the learner, or, with that taken as well, none at all (and ends).
+// named for the learner, or, with that taken as well, another of the kind.
 void TestPaths::foreignTempFolderRefused()
 {
     QFETCH(bool, symlink);
@@ -421,19 +438,137 @@ void TestPaths::foreignTempFolderRefused()
         QVERIFY(::chmod(QFile::encodeName(own).constData(), 0777) == 0);
     }
     const Run r = runProbe(c.program, c);
-    if (ownNameTaken) {
-        QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.values.value(QStringLiteral("ok")), QStringLiteral("0"));
-        QVERIFY(r.values.value(QStringLiteral("error")).contains(QStringLiteral("belongs to someone else")));
-        QVERIFY(r.values.value(QStringLiteral("dataFolder")).isEmpty());
-        QVERIFY(r.values.value(QStringLiteral("virtualSubjectsFolder")).isEmpty());
+    QVERIFY2(r.exitCode == 0, qPrintable(r.errors + r.values.value(QStringLiteral("error"))));
+    const QString used = ownNameTaken ? own + QStringLiteral("-1") : own;
+    QCOMPARE(r.values.value(QStringLiteral("dataFolder")), used + QLatin1Char('/'));
+    QVERIFY(QFileInfo(used + QStringLiteral("/MySubjects/Sample.vita")).isFile());
+    QCOMPARE(r.values.value(QStringLiteral("notice")), QStringLiteral("1"));
+    if (ownNameTaken)
         QVERIFY(tree(own).isEmpty());
-    } else {
-        QVERIFY2(r.exitCode == 0, qPrintable(r.errors + r.values.value(QStringLiteral("error"))));
-        QCOMPARE(r.values.value(QStringLiteral("dataFolder")), own + QLatin1Char('/'));
-        QVERIFY(QFileInfo(own + QStringLiteral("/MySubjects/Sample.vita")).isFile());
-    }
     QVERIFY(tree(symlink ? c.dir + QStringLiteral("/elsewhere") : planted).isEmpty());
+}
+
+void TestPaths::plantedRunningFolders_data()
+{
+    QTest::addColumn<int>("place");
+    QTest::newRow("runtime folder") << 0;
+    QTest::newRow("runtime folder of another user: the cache") << 1;
+    QTest::newRow("no runtime folder: the cache") << 2;
+    QTest::newRow("no cache either: another name") << 3;
+}
+
+// Another user makes the per-user folder's name in the shared temporary folder first (open to
+// all), before the learner's first start. It is never used, and never stops a start: the
+// files handed to activities and the single-copy socket go to the learner's runtime folder,
+// else to the learner's cache, else to another private name in the temporary folder.
+void TestPaths::plantedRunningFolders()
+{
+    QFETCH(int, place);
+    if (!m_isRoot)
+        QSKIP("only root can be another user here");
+    Case c = makeCase(QStringLiteral("running-%1").arg(place));
+    makeReadOnly(c.program);
+    const QString planted = c.tmp + QStringLiteral("/parlanto-%1").arg(Nobody);
+    QVERIFY(QDir().mkpath(planted));
+    QVERIFY(::chmod(QFile::encodeName(planted).constData(), 0777) == 0);
+    QString runtime;
+    if (place <= 1) {
+        runtime = c.dir + QStringLiteral("/run");
+        QVERIFY(QDir().mkpath(runtime));
+        QVERIFY(::chmod(QFile::encodeName(runtime).constData(), place == 0 ? 0700 : 0777) == 0);
+        if (place == 0)
+            giveToUser(runtime);
+    }
+    if (place == 3) {
+        c.home = c.dir + QStringLiteral("/locked");
+        c.xdg = c.home + QStringLiteral("/share");
+        QVERIFY(QDir().mkpath(c.home));
+    }
+    const Run r = runProbe(c.program, c, {}, runtime);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.errors + r.values.value(QStringLiteral("handOverError"))));
+    const QString own = QStringLiteral("/parlanto-%1/").arg(Nobody);
+    const QString expected = place == 0   ? runtime + own
+                             : place == 3 ? c.tmp + QStringLiteral("/parlanto-%1-1/").arg(Nobody)
+                                          : c.home + QStringLiteral("/.cache/Parlanto/run-");
+    QVERIFY2(r.values.value(QStringLiteral("handOverFolder")).startsWith(expected),
+             qPrintable(r.values.value(QStringLiteral("handOverFolder"))));
+    if (place == 1 || place == 2)
+        QVERIFY(r.values.value(QStringLiteral("handOverFolder")).contains(own));
+    const QString socket = r.values.value(QStringLiteral("socket"));
+    QVERIFY2(socket.startsWith(expected) && socket.contains(own.chopped(1)), qPrintable(socket));
+    QCOMPARE(r.values.value(QStringLiteral("role")), QStringLiteral("primary"));
+    QCOMPARE(tree(planted), QStringList());
+    QCOMPARE(QFileInfo(planted).ownerId(), 0u);
+}
+
+// The learner's running copy and a program of another user (root here, who may put a socket
+// anywhere) meet on the socket: a later start of the learner's hands nothing to the other
+// user's socket and serves in its place, and the running copy takes nothing from the other
+// user, while it still takes a later start of its own.
+void TestPaths::socketOfAnotherUser()
+{
+    if (!m_isRoot)
+        QSKIP("only root can be another user here");
+    const Case c = makeCase(QStringLiteral("socket"));
+    makeReadOnly(c.program);
+    const QString secret = c.dir + QStringLiteral("/private-deck.prlita");
+    Run r = runProbe(c.program, c);
+    const QString socket = r.values.value(QStringLiteral("socket"));
+    QVERIFY2(r.exitCode == 0 && !socket.isEmpty(), qPrintable(r.errors));
+
+    {
+        QLocalServer squatter;
+        squatter.setSocketOptions(QLocalServer::WorldAccessOption);
+        QLocalServer::removeServer(socket);
+        QVERIFY(squatter.listen(socket));
+        QProcess probe;
+        probe.setProcessEnvironment(probeEnvironment(c, QString()));
+        QStringList command = m_asUser;
+        command << m_probe << c.program << secret;
+        probe.start(command.takeFirst(), command);
+        QByteArray heard;
+        QDeadlineTimer deadline(60000);
+        while (probe.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            probe.waitForFinished(50);
+            QCoreApplication::processEvents();
+            while (QLocalSocket* s = squatter.nextPendingConnection()) {
+                s->waitForReadyRead(500);
+                heard += s->readAll();
+            }
+        }
+        QCOMPARE(probe.exitCode(), 0);
+        QVERIFY2(probe.readAllStandardOutput().contains("role=primary"),
+                 probe.readAllStandardError().constData());
+        QCOMPARE(heard, QByteArray());
+    }
+
+    QProcess serving;
+    QProcessEnvironment env = probeEnvironment(c, QString());
+    env.insert(QStringLiteral("PROBE_SERVE_MS"), QStringLiteral("20000"));
+    serving.setProcessEnvironment(env);
+    QStringList command = m_asUser;
+    command << m_probe << c.program;
+    serving.start(command.takeFirst(), command);
+    QByteArray out;
+    QDeadlineTimer deadline(60000);
+    while (!out.contains("role=") && !deadline.hasExpired() && serving.waitForReadyRead(1000))
+        out += serving.readAllStandardOutput();
+    QVERIFY2(out.contains("role=primary"), out.constData());
+    QLocalSocket intruder;
+    intruder.connectToServer(socket);
+    QVERIFY(intruder.waitForConnected(5000));
+    intruder.write("raise\n" + QFile::encodeName(secret) + "\n");
+    intruder.waitForBytesWritten(5000);
+    intruder.disconnectFromServer();
+    r = runProbe(c.program, c, {c.dir + QStringLiteral("/own.prlita")});
+    QCOMPARE(r.values.value(QStringLiteral("role")), QStringLiteral("secondary"));
+    while (!out.contains("handed=") && !deadline.hasExpired() && serving.waitForReadyRead(1000))
+        out += serving.readAllStandardOutput();
+    serving.kill();
+    serving.waitForFinished(10000);
+    out += serving.readAllStandardOutput();
+    QVERIFY2(out.contains("handed=" + QFile::encodeName(c.dir) + "/own.prlita"), out.constData());
+    QVERIFY2(!out.contains("private-deck"), out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestPaths)

@@ -12,6 +12,8 @@
 
 #include <memory>
 
+#include <unistd.h>
+
 class TestSingleInstance : public QObject
 {
     Q_OBJECT
@@ -95,7 +97,7 @@ private slots:
         // Killed, the first leaves its socket behind; a new start serves in its place.
         first->kill();
         QVERIFY(first->waitForFinished(30000));
-        QVERIFY(!QDir(m_root.filePath(QStringLiteral("run")))
+        QVERIFY(!QDir(m_root.filePath(QStringLiteral("run/parlanto-%1").arg(::geteuid())))
                      .entryList({QStringLiteral("parlanto-*")}, QDir::System | QDir::Files)
                      .isEmpty());
         auto fourth = launch();

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     for (const PhraseIdentity& p : *entries) {
-        if (p.isValid() && (p.subjectFile.toUtf8().size() > PhraseIdsFile::MaxNameBytes || !isSafeFileName(p.subjectFile)))
+        if (p.isValid() &&
+            (p.subjectFile.toUtf8().size() > PhraseIdsFile::MaxNameBytes || !isSafeFileName(p.subjectFile)))
             __builtin_trap();
     }
     const auto again = PhraseIdsFile::parse(PhraseIdsFile::contents(*entries), &error);
@@ -26,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __builtin_trap();
     for (size_t i = 0; i < entries->size(); ++i) {
         const PhraseIdentity& p = entries->at(i);
-        const bool lineSafe = !p.subjectFile.contains(QLatin1Char('\n')) && !p.subjectFile.contains(QLatin1Char('\r'));
+        const bool lineSafe =
+            !p.subjectFile.contains(QLatin1Char('\n')) && !p.subjectFile.contains(QLatin1Char('\r'));
         if (p.isValid() && lineSafe && !(again->at(i) == p))
             __builtin_trap();
     }

@@ -17,7 +17,9 @@ inline QString folder()
     static const QString path = [] {
         const QString p = QDir::tempPath() + QStringLiteral("/parlanto-fuzz-%1/").arg(::getpid());
         QDir().mkpath(p);
-        std::atexit([] { QDir(QDir::tempPath() + QStringLiteral("/parlanto-fuzz-%1").arg(::getpid())).removeRecursively(); });
+        std::atexit([] {
+            QDir(QDir::tempPath() + QStringLiteral("/parlanto-fuzz-%1").arg(::getpid())).removeRecursively();
+        });
         return p;
     }();
     return path;
