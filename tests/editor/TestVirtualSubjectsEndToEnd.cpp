@@ -44,12 +44,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QProgressBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -758,8 +758,8 @@ private slots:
             lines += "parola " + QByteArray::number(i) + "\tword " + QByteArray::number(i) + "\n";
         const QString small = m_dir->filePath(QStringLiteral("Parole.txt"));
         const QString large = m_dir->filePath(QStringLiteral("Molte.txt"));
-        for (const auto& [file, bytes] : {std::pair{small, lines.left(lines.indexOf("parola 13\t"))},
-                                          std::pair{large, lines}}) {
+        for (const auto& [file, bytes] :
+             {std::pair{small, lines.left(lines.indexOf("parola 13\t"))}, std::pair{large, lines}}) {
             QFile f(file);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
         }
@@ -769,7 +769,8 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(importOver(w), 60000);
             summary = w->findChild<QLabel*>(QStringLiteral("status"))->text();
         }));
-        QVERIFY2(summary.startsWith(QStringLiteral("Made 2 subjects (12 phrases) from Parole.txt")), qPrintable(summary));
+        QVERIFY2(summary.startsWith(QStringLiteral("Made 2 subjects (12 phrases) from Parole.txt")),
+                 qPrintable(summary));
         for (const char* file : {"Parole_1.ita", "Parole_2.ita"})
             QCOMPARE(checkSubject(QLatin1String(file)), QStringLiteral("VALID"));
         SubjectTree* tree = m_main->subjectTree();
@@ -799,8 +800,9 @@ private slots:
             cancelled = w->findChild<QLabel*>(QStringLiteral("status"))->text();
         }));
         QCOMPARE(cancelled, app().captions(Caption::ImportCancelled));
-        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
-                 before);
+        QCOMPARE(
+            QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            before);
     }
 
     // Dictation from the panel: every phrase typed right (accents and apostrophes too) but one
