@@ -3,9 +3,9 @@
 // notes and a package of the newest layout of 2,000 notes (made by tests/tools/make_anki.py
 // with the zstd program). Target: under 200 ms for any file. Run:
 // build/bench/subjects/BenchImportWindow (the package needs python3 and zstd).
+#include "common/TemplateBuilder.h"
 #include "state/AppState.h"
 #include "subjects/ImportWindow.h"
-#include "common/TemplateBuilder.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -46,18 +46,21 @@ QString newestPackage()
         return path;
     QJsonArray notes;
     for (int i = 0; i < 2000; ++i)
-        notes << QJsonArray{QStringLiteral("la frase numero %1").arg(i), QStringLiteral("sentence number %1").arg(i)};
-    const QJsonObject recipe{{QStringLiteral("out"), path},
-                             {QStringLiteral("newestLayout"), true},
-                             {QStringLiteral("fields"), QJsonArray{QStringLiteral("Italian"), QStringLiteral("English")}},
-                             {QStringLiteral("notes"), notes}};
+        notes << QJsonArray{QStringLiteral("la frase numero %1").arg(i),
+                            QStringLiteral("sentence number %1").arg(i)};
+    const QJsonObject recipe{
+        {QStringLiteral("out"), path},
+        {QStringLiteral("newestLayout"), true},
+        {QStringLiteral("fields"), QJsonArray{QStringLiteral("Italian"), QStringLiteral("English")}},
+        {QStringLiteral("notes"), notes}};
     QFile r(work->filePath(QStringLiteral("recipe.json")));
     if (!r.open(QIODevice::WriteOnly))
         return QString();
     r.write(QJsonDocument(recipe).toJson());
     r.close();
     QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral(PARLANTO_SOURCE_DIR "/tests/tools/make_anki.py"), r.fileName()});
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral(PARLANTO_SOURCE_DIR "/tests/tools/make_anki.py"), r.fileName()});
     python.waitForFinished(300000);
     return python.exitCode() == 0 ? path : QString();
 }
@@ -98,10 +101,22 @@ void measure(benchmark::State& state, const QString& file, bool write)
     }
 }
 
-void BM_OpenedToProgress_Text(benchmark::State& state) { measure(state, textFile(), false); }
-void BM_ImportToProgress_Text(benchmark::State& state) { measure(state, textFile(), true); }
-void BM_OpenedToProgress_NewestPackage(benchmark::State& state) { measure(state, newestPackage(), false); }
-void BM_ImportToProgress_NewestPackage(benchmark::State& state) { measure(state, newestPackage(), true); }
+void BM_OpenedToProgress_Text(benchmark::State& state)
+{
+    measure(state, textFile(), false);
+}
+void BM_ImportToProgress_Text(benchmark::State& state)
+{
+    measure(state, textFile(), true);
+}
+void BM_OpenedToProgress_NewestPackage(benchmark::State& state)
+{
+    measure(state, newestPackage(), false);
+}
+void BM_ImportToProgress_NewestPackage(benchmark::State& state)
+{
+    measure(state, newestPackage(), true);
+}
 
 BENCHMARK(BM_OpenedToProgress_Text)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ImportToProgress_Text)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);

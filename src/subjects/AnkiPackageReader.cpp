@@ -143,7 +143,8 @@ std::optional<quint64> layoutVersion(zip_t* zip, const QString& path, QString* e
     const zip_int64_t index = zip_name_locate(zip, "meta", 0);
     if (index < 0)
         return 0;
-    const auto bytes = readEntry(zip, index, 64 * 1024, QStringLiteral("%1: the package's version").arg(path), error);
+    const auto bytes =
+        readEntry(zip, index, 64 * 1024, QStringLiteral("%1: the package's version").arg(path), error);
     if (!bytes)
         return std::nullopt;
     quint64 version = 0;
@@ -182,7 +183,7 @@ bool readNewestMediaList(zip_t* zip, zip_int64_t mediaIndex, const QString& path
         return false;
     }
     ProtobufWire list(*bytes);
-    for (quint64 position = 0; list.next(); ) {
+    for (quint64 position = 0; list.next();) {
         if (list.field() != 1 || list.type() != ProtobufWire::Type::Bytes)
             continue;
         QString name;
@@ -265,10 +266,10 @@ bool decompressEntry(zip_t* zip, zip_int64_t index, qint64 limit, const QString&
     const bool ok = ZstdFrames::decompressStream(read, out, limit, &problem) && out.flush();
     const bool closed = zip_fclose(file) == 0;
     if (!ok || !closed) {
-        *error = problem.startsWith(what) ? problem
-                                          : QStringLiteral("%1: %2").arg(what, problem.isEmpty()
-                                                                                   ? QStringLiteral("damaged")
-                                                                                   : problem);
+        *error =
+            problem.startsWith(what)
+                ? problem
+                : QStringLiteral("%1: %2").arg(what, problem.isEmpty() ? QStringLiteral("damaged") : problem);
         return false;
     }
     return true;

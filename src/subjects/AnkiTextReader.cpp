@@ -107,7 +107,8 @@ QString plainText(const QString& field, bool html, QStringList* sounds)
     text.replace(breaks, QStringLiteral(" "));
     text.remove(tags);
     // Entities last, so that "&lt;b&gt;" stays text.
-    static const QRegularExpression entity(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z][a-zA-Z0-9]*);"));
+    static const QRegularExpression entity(
+        QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z][a-zA-Z0-9]*);"));
     QString out;
     qsizetype last = 0;
     for (auto it = entity.globalMatch(text); it.hasNext();) {

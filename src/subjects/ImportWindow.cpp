@@ -126,19 +126,21 @@ QStringList ImportWindow::importFile(const QString& path, QWidget* parent)
     QString file = path;
     if (file.isEmpty()) {
         const QPointer<QWidget> guard(parent);
-        file = QFileDialog::getOpenFileName(
-            parent, caption(Caption::ImportChooseFile), QDir::homePath(),
-            caption(Caption::ImportFileTypes) + QStringLiteral(" (*.kvtml *.apkg *.txt *.csv *.tsv)"));
+        file = QFileDialog::getOpenFileName(parent, caption(Caption::ImportChooseFile), QDir::homePath(),
+                                            caption(Caption::ImportFileTypes) +
+                                                QStringLiteral(" (*.kvtml *.apkg *.txt *.csv *.tsv)"));
         if (file.isEmpty() || (parent && !guard))
             return {};
     }
-    const QString folder = s.learnerSubjectsFolder.isEmpty() ? s.installedSubjectsFolder : s.learnerSubjectsFolder;
+    const QString folder =
+        s.learnerSubjectsFolder.isEmpty() ? s.installedSubjectsFolder : s.learnerSubjectsFolder;
     auto* window = new ImportWindow(file, folder, parent);
     QStringList made;
-    connect(window, &ImportWindow::imported, window, [&made, folder](const QStringList& files, const QString& to) {
-        if (QDir(to) == QDir(folder))
-            made = files;
-    });
+    connect(window, &ImportWindow::imported, window,
+            [&made, folder](const QStringList& files, const QString& to) {
+                if (QDir(to) == QDir(folder))
+                    made = files;
+            });
     Dialogs::runModal(window);
     return made;
 }
@@ -183,7 +185,8 @@ void ImportWindow::startReading()
         if (read)
             source = std::make_shared<VocabularySource>(std::move(*read));
         // Queued to the window, and dropped if the window has gone meanwhile.
-        QMetaObject::invokeMethod(this, [this, source, error] { onRead(source, error); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, source, error] { onRead(source, error); }, Qt::QueuedConnection);
     });
 }
 
@@ -198,18 +201,20 @@ void ImportWindow::onRead(std::shared_ptr<VocabularySource> source, const QStrin
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
     if (!source) {
-        const QString text = isWordListRefusal(error) ? caption(Caption::ImportWordList) + QStringLiteral("\n\n") + error
-                                                      : caption(Caption::ImportRefused) + QStringLiteral("\n\n") + error;
+        const QString text = isWordListRefusal(error)
+                                 ? caption(Caption::ImportWordList) + QStringLiteral("\n\n") + error
+                                 : caption(Caption::ImportRefused) + QStringLiteral("\n\n") + error;
         showMessage(text, true);
         m_cancelButton->setText(caption(Caption::ImportClose));
         return;
     }
     m_source = std::move(source);
     const QString format = m_source->format;
-    m_formatLabel->setText(format == QLatin1String("kvtml")                 ? caption(Caption::ImportKvtml)
-                           : format == QLatin1String("anki-package")        ? caption(Caption::ImportAnkiPackage)
-                           : format == QLatin1String("anki-package-newest") ? caption(Caption::ImportAnkiPackageNewest)
-                                                                            : caption(Caption::ImportAnkiText));
+    m_formatLabel->setText(format == QLatin1String("kvtml")          ? caption(Caption::ImportKvtml)
+                           : format == QLatin1String("anki-package") ? caption(Caption::ImportAnkiPackage)
+                           : format == QLatin1String("anki-package-newest")
+                               ? caption(Caption::ImportAnkiPackageNewest)
+                               : caption(Caption::ImportAnkiText));
     QStringList languages;
     for (const QString& column : m_source->columns) {
         const QString language = VocabularyImport::languageOf(column);
@@ -225,8 +230,9 @@ void ImportWindow::onRead(std::shared_ptr<VocabularySource> source, const QStrin
     QStringList names;
     for (int i = 0; i < m_source->columns.size(); ++i) {
         const QString name = m_source->columns.at(i).section(QLatin1Char('|'), 0, 0).trimmed();
-        names << (name.isEmpty() ? caption(Caption::ImportColumnNumber).arg(i + 1)
-                                 : QStringLiteral("%1: %2").arg(caption(Caption::ImportColumnNumber).arg(i + 1), name));
+        names << (name.isEmpty()
+                      ? caption(Caption::ImportColumnNumber).arg(i + 1)
+                      : QStringLiteral("%1: %2").arg(caption(Caption::ImportColumnNumber).arg(i + 1), name));
     }
     m_phraseColumn->addItem(caption(Caption::ImportChooseColumn), -1);
     m_translationColumn->addItem(caption(Caption::ImportChooseColumn), -1);
@@ -278,8 +284,9 @@ void ImportWindow::updateImportButton()
 VocabularyImport::Options ImportWindow::options() const
 {
     const AppState& s = app();
-    VocabularyImport::Options o = VocabularyImport::optionsFor(
-        s.edition.ProgramCode, s.edition.LanguageCode, s.edition.StudiedLanguage, s.edition.InterfaceLanguage);
+    VocabularyImport::Options o =
+        VocabularyImport::optionsFor(s.edition.ProgramCode, s.edition.LanguageCode, s.edition.StudiedLanguage,
+                                     s.edition.InterfaceLanguage);
     o.outFolder = m_destination->currentIndex() == 0 ? m_outFolder : m_otherFolder;
     o.title = m_subjectName->text().trimmed();
     if (m_source) {
@@ -301,7 +308,8 @@ void ImportWindow::onDestinationChosen(int index)
     if (index != 1)
         return;
     const QPointer<ImportWindow> self(this);
-    const QString folder = QFileDialog::getExistingDirectory(this, caption(Caption::ImportDestination), m_outFolder);
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, caption(Caption::ImportDestination), m_outFolder);
     if (!self)
         return;
     if (folder.isEmpty()) {
@@ -327,19 +335,21 @@ void ImportWindow::onImportClicked()
         const QPointer<ImportWindow> self(this);
         const auto answer = Dialogs::message(
             this, {QString(),
-                   caption(Caption::ImportSubjectsExist) + QStringLiteral("\n\n") + existing->join(QLatin1Char('\n')) +
-                       QStringLiteral("\n\n") + caption(Caption::ImportReplaceThem),
+                   caption(Caption::ImportSubjectsExist) + QStringLiteral("\n\n") +
+                       existing->join(QLatin1Char('\n')) + QStringLiteral("\n\n") +
+                       caption(Caption::ImportReplaceThem),
                    QMessageBox::Question, QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel});
         if (!self || answer != QMessageBox::Yes)
             return;
     }
     o.replaceExisting = [](const QStringList&) { return true; }; // asked above
     o.progress = [this](const VocabularyImport::Progress& progress) {
-        QMetaObject::invokeMethod(this, [this, progress] { onProgress(progress); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, progress] { onProgress(progress); }, Qt::QueuedConnection);
         return !m_cancel.load();
     };
-    for (QWidget* w : std::initializer_list<QWidget*>{m_phraseColumn, m_translationColumn, m_translation2Column,
-                                                      m_subjectName, m_destination})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_phraseColumn, m_translationColumn,
+                                                      m_translation2Column, m_subjectName, m_destination})
         w->setEnabled(false);
     m_importButton->setEnabled(false);
     m_progress->setRange(0, 0);
@@ -385,7 +395,8 @@ void ImportWindow::onFinished(const std::optional<VocabularyImport::Result>& res
         return;
     }
     showMessage(result->summary(), false);
-    emit imported(result->subjects, QDir(m_destination->currentIndex() == 0 ? m_outFolder : m_otherFolder).path());
+    emit imported(result->subjects,
+                  QDir(m_destination->currentIndex() == 0 ? m_outFolder : m_otherFolder).path());
 }
 
 void ImportWindow::onCancelClicked()

@@ -814,7 +814,9 @@ QString checkSubjectFileAndTexts(const QString& path, const QString& programCode
                 return QStringLiteral("phrase %1 holds the control character U+%2, which no phrase text may "
                                       "hold")
                     .arg(p.pkPhraseNo)
-                    .arg(QString::number(text->at(at).unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+                    .arg(QString::number(text->at(at).unicode(), 16)
+                             .toUpper()
+                             .rightJustified(4, QLatin1Char('0')));
         }
     }
     return verdict;

@@ -74,7 +74,6 @@ enum Role
     Translation2Column
 };
 
-
 // The languages of the file's columns for a message: "French and English".
 QString columnLanguages(const VocabularySource& source)
 {
@@ -236,8 +235,8 @@ const QString LockName = QStringLiteral("lock");
 void removeStaleImportFolders(const QDir& out)
 {
     const QDateTime minuteAgo = QDateTime::currentDateTime().addSecs(-60);
-    const QFileInfoList folders =
-        out.entryInfoList({WorkFolderPattern + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
+    const QFileInfoList folders = out.entryInfoList({WorkFolderPattern + QLatin1Char('*')},
+                                                    QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
     for (const QFileInfo& folder : folders) {
         const QString lockPath = QDir(folder.absoluteFilePath()).filePath(LockName);
         bool stale = false;
@@ -277,7 +276,10 @@ public:
     bool isValid() const { return m_dir.isValid() && m_lock; }
     QString path() const { return m_dir.path(); }
     QString filePath(const QString& name) const { return m_dir.filePath(name); }
-    QString errorString() const { return m_dir.isValid() ? QStringLiteral("cannot lock it") : m_dir.errorString(); }
+    QString errorString() const
+    {
+        return m_dir.isValid() ? QStringLiteral("cannot lock it") : m_dir.errorString();
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -385,20 +387,23 @@ std::optional<Planning> planImport(const VocabularySource& source, const Vocabul
     plan.translation2Column = column(Translation2Column);
     plan.skipped = source.skipped;
     if (source.notes.size() > size_t(VocabularyImport::MaxNotes)) {
-        *error = says(language, "%1 holds %2 notes; one import takes at most %3. Split the file into smaller files "
-                                "and import them one by one.",
-                      "%1 contiene %2 notas; una importación toma como máximo %3. Divida el archivo en archivos "
-                      "más pequeños e impórtelos uno por uno.")
-                     .arg(source.file)
-                     .arg(source.notes.size())
-                     .arg(VocabularyImport::MaxNotes);
+        *error =
+            says(language,
+                 "%1 holds %2 notes; one import takes at most %3. Split the file into smaller files "
+                 "and import them one by one.",
+                 "%1 contiene %2 notas; una importación toma como máximo %3. Divida el archivo en archivos "
+                 "más pequeños e impórtelos uno por uno.")
+                .arg(source.file)
+                .arg(source.notes.size())
+                .arg(VocabularyImport::MaxNotes);
         return std::nullopt;
     }
     // The notes that make phrases, grouped by lesson in the order lessons first appear.
     std::vector<std::pair<QString, std::vector<const VocabularyNote*>>> lessons;
     for (const VocabularyNote& note : source.notes) {
         const QString phrase = withoutControlCharacters(note.fields.value(plan.phraseColumn)).trimmed();
-        const QString translation = withoutControlCharacters(note.fields.value(plan.translationColumn)).trimmed();
+        const QString translation =
+            withoutControlCharacters(note.fields.value(plan.translationColumn)).trimmed();
         const QString translation2 = note.fields.value(plan.translation2Column);
         if (phrase.isEmpty() || translation.isEmpty()) {
             ++plan.skipped[QStringLiteral("notes without the phrase or its translation")];
@@ -420,17 +425,18 @@ std::optional<Planning> planImport(const VocabularySource& source, const Vocabul
         QStringList why;
         for (const auto& [reason, count] : plan.skipped)
             why << QStringLiteral("%1 %2").arg(count).arg(reason);
-        *error = says(language, "%1 holds no note that makes a phrase%2", "%1 no contiene ninguna nota que forme una frase%2")
-                     .arg(source.file,
-                          why.isEmpty() ? QString()
-                                        : says(language, " (left out: %1)", " (omitidas: %1)")
-                                              .arg(why.join(QLatin1String(", "))));
+        *error = says(language, "%1 holds no note that makes a phrase%2",
+                      "%1 no contiene ninguna nota que forme una frase%2")
+                     .arg(source.file, why.isEmpty() ? QString()
+                                                     : says(language, " (left out: %1)", " (omitidas: %1)")
+                                                           .arg(why.join(QLatin1String(", "))));
         return std::nullopt;
     }
 
     // Titles and file names, each file name once.
     QSet<QString> names;
-    const QString ownTitle = withoutControlCharacters(o.title.trimmed().isEmpty() ? source.title : o.title).simplified();
+    const QString ownTitle =
+        withoutControlCharacters(o.title.trimmed().isEmpty() ? source.title : o.title).simplified();
     for (const auto& [lesson, notes] : lessons) {
         QString title = lesson.isEmpty() ? ownTitle : withoutControlCharacters(lesson).simplified();
         if (!o.titlePrefix.trimmed().isEmpty())
@@ -453,8 +459,9 @@ std::optional<Planning> planImport(const VocabularySource& source, const Vocabul
         }
     }
     if (plan.subjects.size() > size_t(VocabularyImport::MaxSubjects)) {
-        *error = says(language, "%1 would make %2 subjects; one import makes at most %3. Split the file into "
-                                "smaller files and import them one by one.",
+        *error = says(language,
+                      "%1 would make %2 subjects; one import makes at most %3. Split the file into "
+                      "smaller files and import them one by one.",
                       "%1 daría %2 temas; una importación crea como máximo %3. Divida el archivo en archivos "
                       "más pequeños e impórtelos uno por uno.")
                      .arg(source.file)
@@ -528,8 +535,8 @@ std::optional<VocabularySource> VocabularyImport::readFor(const QString& path, c
     return read(path, work.path(), error);
 }
 
-std::optional<QStringList> VocabularyImport::existingSubjects(const VocabularySource& source, const Options& o,
-                                                             QString* error)
+std::optional<QStringList> VocabularyImport::existingSubjects(const VocabularySource& source,
+                                                              const Options& o, QString* error)
 {
     const auto plan = planImport(source, o, error);
     if (!plan)
@@ -587,8 +594,8 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
     return result;
 }
 
-std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySource& source, const Options& o,
-                                                              QString* error)
+std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySource& source,
+                                                              const Options& o, QString* error)
 {
     const QDir out(o.outFolder);
     if (!QDir().mkpath(o.outFolder)) {
@@ -613,10 +620,11 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySo
         return std::nullopt;
     if (const QStringList existing = existingNames(*plan, out);
         !existing.isEmpty() && !(o.replaceExisting && o.replaceExisting(existing))) {
-        *error = says(language, "%1 in %2 already %3; nothing was imported",
-                      "%1 ya %3 en %2; no se importó nada")
-                     .arg(existing.join(QLatin1String(", ")), out.path(),
-                          existing.size() == 1 ? says(language, "exists", "existe") : says(language, "exist", "existen"));
+        *error =
+            says(language, "%1 in %2 already %3; nothing was imported", "%1 ya %3 en %2; no se importó nada")
+                .arg(existing.join(QLatin1String(", ")), out.path(),
+                     existing.size() == 1 ? says(language, "exists", "existe")
+                                          : says(language, "exist", "existen"));
         return std::nullopt;
     }
     removeStaleImportFolders(out);
@@ -658,7 +666,8 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySo
         if (!InstalledSubject::create(written, o.programCode, phrases, false, error))
             return std::nullopt;
         // As the program checks it before a learner studies it.
-        if (const QString verdict = checkSubjectFileAndTexts(written, o.programCode); verdict != QLatin1String("VALID")) {
+        if (const QString verdict = checkSubjectFileAndTexts(written, o.programCode);
+            verdict != QLatin1String("VALID")) {
             *error = QStringLiteral("%1: the subject made from %2 fails the check: %3")
                          .arg(s.fileName, source.file, verdict);
             return std::nullopt;
@@ -714,17 +723,19 @@ QString reasonIn(const QString& language, const QString& reason)
 QString VocabularyImport::Result::summary() const
 {
     const QString& l = language;
-    const auto count = [&](qsizetype n, const char* one, const char* many, const char* unoEs, const char* variosEs) {
+    const auto count = [&](qsizetype n, const char* one, const char* many, const char* unoEs,
+                           const char* variosEs) {
         return QStringLiteral("%1 %2").arg(n).arg(says(l, n == 1 ? one : many, n == 1 ? unoEs : variosEs));
     };
     // Many titles are named by the first and the last: the tree shows them all.
     const QString named = titles.size() <= 6 ? titles.join(QLatin1String(", "))
                                              : QStringLiteral("%1 … %2").arg(titles.first(), titles.last());
-    QString text = says(l, "Made %1 (%2) from %3: %4.",
-                        subjects.size() == 1 ? "Se creó %1 (%2) a partir de %3: %4."
-                                             : "Se crearon %1 (%2) a partir de %3: %4.")
-                       .arg(count(subjects.size(), "subject", "subjects", "tema", "temas"),
-                            count(phrases, "phrase", "phrases", "frase", "frases"), QFileInfo(file).fileName(), named);
+    QString text =
+        says(l, "Made %1 (%2) from %3: %4.",
+             subjects.size() == 1 ? "Se creó %1 (%2) a partir de %3: %4."
+                                  : "Se crearon %1 (%2) a partir de %3: %4.")
+            .arg(count(subjects.size(), "subject", "subjects", "tema", "temas"),
+                 count(phrases, "phrase", "phrases", "frase", "frases"), QFileInfo(file).fileName(), named);
     text += says(l, " Sounds: %1 from the file, %2 spoken by espeak-ng.",
                  " Sonidos: %1 del archivo, %2 pronunciados por espeak-ng.")
                 .arg(ownSounds)
@@ -746,8 +757,9 @@ QString VocabularyImport::Result::summary() const
     }
     if (!soundProblems.empty()) {
         const bool one = soundProblems.size() == 1;
-        text += says(l, one ? " %1 could not be used and was spoken instead (%2)."
-                            : " %1 could not be used and were spoken instead (first: %2).",
+        text += says(l,
+                     one ? " %1 could not be used and was spoken instead (%2)."
+                         : " %1 could not be used and were spoken instead (first: %2).",
                      one ? " %1 no se pudo usar y se pronunció en su lugar (%2)."
                          : " %1 no se pudieron usar y se pronunciaron en su lugar (el primero: %2).")
                     .arg(count(qsizetype(soundProblems.size()), "sound", "sounds", "sonido", "sonidos"),

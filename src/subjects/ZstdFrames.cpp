@@ -94,7 +94,8 @@ std::optional<QByteArray> decompress(QByteArrayView compressed, qint64 limit, QS
         ZSTD_outBuffer o{block.data(), size_t(block.size()), 0};
         pending = ZSTD_decompressStream(context.get(), &o, &in);
         if (ZSTD_isError(pending)) {
-            *error = QStringLiteral("it is damaged (%1)").arg(QString::fromLatin1(ZSTD_getErrorName(pending)));
+            *error =
+                QStringLiteral("it is damaged (%1)").arg(QString::fromLatin1(ZSTD_getErrorName(pending)));
             return std::nullopt;
         }
         if (out.size() + qint64(o.pos) > limit) {
@@ -163,7 +164,8 @@ bool decompressStream(const Reader& read, QIODevice& out, qint64 limit, QString*
         ZSTD_outBuffer o{block.data(), size_t(block.size()), 0};
         pending = ZSTD_decompressStream(context.get(), &o, &in);
         if (ZSTD_isError(pending)) {
-            *error = QStringLiteral("it is damaged (%1)").arg(QString::fromLatin1(ZSTD_getErrorName(pending)));
+            *error =
+                QStringLiteral("it is damaged (%1)").arg(QString::fromLatin1(ZSTD_getErrorName(pending)));
             return false;
         }
         if (written + qint64(o.pos) > limit) {

@@ -1,7 +1,7 @@
 #include "ResultsHistory.h"
 
-#include "platform/NaturalOrder.h"
 #include "platform/Database.h"
+#include "platform/NaturalOrder.h"
 #include "users/UsersDatabase.h"
 
 #include <QHash>

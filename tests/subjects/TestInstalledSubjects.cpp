@@ -39,8 +39,10 @@ private slots:
     {
         AppState& s = app();
         for (const char* name : {"Verbs_10", "verbs_2", "Verbs_1", "Verbs_100"})
-            QVERIFY(TestSupport::writeSubject(programFile(TestSupport::subjectFile(name)), TestSupport::ownEdition(), 1));
-        QVERIFY(TestSupport::writeSubject(learnerFile(TestSupport::subjectFile("Verbs_11")), TestSupport::ownEdition(), 1));
+            QVERIFY(TestSupport::writeSubject(programFile(TestSupport::subjectFile(name)),
+                                              TestSupport::ownEdition(), 1));
+        QVERIFY(TestSupport::writeSubject(learnerFile(TestSupport::subjectFile("Verbs_11")),
+                                          TestSupport::ownEdition(), 1));
         QStringList expected;
         for (const char* name : {"Verbs_1", "verbs_2", "Verbs_10", "Verbs_11", "Verbs_100"})
             expected << TestSupport::subjectFile(name);
@@ -50,8 +52,8 @@ private slots:
         QStringList names{QStringLiteral("Anna 10"), QStringLiteral("anna 9"), QStringLiteral("Anna 9"),
                           QStringLiteral("Ánna 1")};
         NaturalOrder::sort(names);
-        QCOMPARE(names, (QStringList{QStringLiteral("Ánna 1"), QStringLiteral("Anna 9"), QStringLiteral("anna 9"),
-                                     QStringLiteral("Anna 10")}));
+        QCOMPARE(names, (QStringList{QStringLiteral("Ánna 1"), QStringLiteral("Anna 9"),
+                                     QStringLiteral("anna 9"), QStringLiteral("Anna 10")}));
     }
 
     // One list; the learner's file of the same name is the one read, checked and studied.

@@ -11,14 +11,14 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QImage>
 #include <QJsonObject>
 #include <QLockFile>
 #include <QProcess>
-#include <QSysInfo>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -472,11 +472,9 @@ void TestVocabularyImport::textsCleanedAndStaleFoldersRemoved()
     ended.start(QStringLiteral("true"), {});
     QVERIFY(ended.waitForFinished());
     const qint64 deadPid = ended.processId() ? ended.processId() : 999999;
-    QVERIFY(writeAll(out + QStringLiteral("/.parlanto-import-killed/lock"),
-                     QStringLiteral("%1\nparlanto-subject\n%2\n")
-                         .arg(deadPid)
-                         .arg(QSysInfo::machineHostName())
-                         .toUtf8()));
+    QVERIFY(writeAll(
+        out + QStringLiteral("/.parlanto-import-killed/lock"),
+        QStringLiteral("%1\nparlanto-subject\n%2\n").arg(deadPid).arg(QSysInfo::machineHostName()).toUtf8()));
     QVERIFY(writeAll(out + QStringLiteral("/.parlanto-import-killed/Half.ita"), QByteArray(4096, 'x')));
     QVERIFY(writeAll(out + QStringLiteral("/.parlanto-import-old/Half.ita"), QByteArray(4096, 'x')));
     QVERIFY(QDir().mkpath(out + QStringLiteral("/.parlanto-import-running")));
@@ -486,8 +484,9 @@ void TestVocabularyImport::textsCleanedAndStaleFoldersRemoved()
     touch.start(QStringLiteral("touch"), {QStringLiteral("-d"), QStringLiteral("1 hour ago"),
                                           out + QStringLiteral("/.parlanto-import-old")});
     QVERIFY(touch.waitForFinished() && touch.exitCode() == 0);
-    const ToolRun run = runTool({QStringLiteral("import"), folder + QStringLiteral("/parole.txt"),
-                                 QStringLiteral("--edition"), QStringLiteral("prlita"), QStringLiteral("--out"), out});
+    const ToolRun run =
+        runTool({QStringLiteral("import"), folder + QStringLiteral("/parole.txt"),
+                 QStringLiteral("--edition"), QStringLiteral("prlita"), QStringLiteral("--out"), out});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QCOMPARE(subjectFiles(out),
              (QStringList{QStringLiteral(".parlanto-import-running"), QStringLiteral("parole.ita")}));
@@ -500,9 +499,9 @@ void TestVocabularyImport::textsCleanedAndStaleFoldersRemoved()
 
     // The edition of a Spanish interface says its summary in Spanish.
     QVERIFY(writeAll(folder + QStringLiteral("/hola.txt"), "#columns:Italiano\tEspañol\nciao\thola\n"));
-    const ToolRun spanish = runTool({QStringLiteral("import"), folder + QStringLiteral("/hola.txt"),
-                                     QStringLiteral("--edition"), QStringLiteral("prlito"), QStringLiteral("--out"),
-                                     folder + QStringLiteral("/es")});
+    const ToolRun spanish =
+        runTool({QStringLiteral("import"), folder + QStringLiteral("/hola.txt"), QStringLiteral("--edition"),
+                 QStringLiteral("prlito"), QStringLiteral("--out"), folder + QStringLiteral("/es")});
     QVERIFY2(spanish.out.startsWith(QStringLiteral("Se creó 1 tema (1 frase) a partir de hola.txt: hola.")),
              qPrintable(spanish.out + spanish.err));
 
@@ -550,10 +549,11 @@ void TestVocabularyImport::badInputs_data()
     QTest::newRow("package that is not a zip") << "notzip"
                                                << "is not an Anki package (not a zip file at all)";
     QTest::newRow("newest layout, damaged collection") << "anki21b:damaged"
-                                                        << "deck.apkg: the collection: it is";
-    QTest::newRow("newest layout, frame stating 1 GB") << "anki21b:claims"
-                                                        << "deck.apkg: the collection: it decompresses to 1024.0 "
-                                                           "MB, more than the 64.0 MB taken";
+                                                       << "deck.apkg: the collection: it is";
+    QTest::newRow("newest layout, frame stating 1 GB")
+        << "anki21b:claims"
+        << "deck.apkg: the collection: it decompresses to 1024.0 "
+           "MB, more than the 64.0 MB taken";
     QTest::newRow("newest layout, frame past the limit stating no size")
         << "anki21b:bomb"
         << "deck.apkg: the collection: it decompresses to 64.1 MB, more than the 64.0 MB taken";
@@ -631,8 +631,7 @@ void TestVocabularyImport::badInputs()
         if (kind.startsWith(QLatin1String("anki21b"))) {
             recipe[QStringLiteral("newestLayout")] = true;
             recipe[QStringLiteral("newestCollection")] = kind.section(QLatin1Char(':'), 1);
-        }
-        else
+        } else
             recipe[QStringLiteral("mediaNames")] =
                 QJsonObject{{QStringLiteral("0"), QStringLiteral("../evil.ogg")}};
         const QString made = makeAnki(recipe, folder);

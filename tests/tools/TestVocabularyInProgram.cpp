@@ -28,11 +28,11 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTableWidget>
-#include <QTimer>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 class TestVocabularyInProgram : public QObject
 {
@@ -71,7 +71,8 @@ void driveImportWindow(const std::function<void(ImportWindow*)>& action, const s
 // The import is over: the Cancel button has become Close.
 bool importOver(ImportWindow* w)
 {
-    return w->findChild<QPushButton*>(QStringLiteral("cancelButton"))->text() == app().captions(Caption::ImportClose);
+    return w->findChild<QPushButton*>(QStringLiteral("cancelButton"))->text() ==
+           app().captions(Caption::ImportClose);
 }
 
 QString statusOf(ImportWindow* w)
@@ -171,9 +172,10 @@ void TestVocabularyInProgram::openedVocabularyIsListedAndStudied()
             QVERIFY(boxes.front().text.contains(QStringLiteral("Parole_nuove_1.ita\nParole_nuove_2.ita")));
             QCOMPARE(boxes.front().defaultButton, QMessageBox::Cancel);
         }
-        QVERIFY2(summary.startsWith(QStringLiteral(
-                     "Made 2 subjects (12 phrases) from Parole nuove.kvtml: Parole nuove 1, Parole nuove 2.")),
-                 qPrintable(summary));
+        QVERIFY2(
+            summary.startsWith(QStringLiteral(
+                "Made 2 subjects (12 phrases) from Parole nuove.kvtml: Parole nuove 1, Parole nuove 2.")),
+            qPrintable(summary));
         const QTreeWidgetItem* current = window.subjectTree()->currentItem();
         QVERIFY(current);
         QCOMPARE(current->text(0), QStringLiteral("Parole Nuove 1"));
@@ -216,8 +218,9 @@ void TestVocabularyInProgram::windowChoosesColumnsAndCancels()
     s.edition = *findEdition(QStringLiteral("prlita"));
     TemplateSource source;
     QString error;
-    QVERIFY2(TemplateBuilder::readSources(QStringLiteral(PARLANTO_SOURCE_DIR "/data/template"), &source, &error),
-             qPrintable(error));
+    QVERIFY2(
+        TemplateBuilder::readSources(QStringLiteral(PARLANTO_SOURCE_DIR "/data/template"), &source, &error),
+        qPrintable(error));
     QStringList english;
     for (const auto& row : source.captions)
         english << row.english;
@@ -259,7 +262,8 @@ void TestVocabularyInProgram::windowChoosesColumnsAndCancels()
         QCOMPARE(made, (QStringList{QStringLiteral("parole_1.ita"), QStringLiteral("parole_2.ita"),
                                     QStringLiteral("parole_3.ita")}));
         for (const QString& file : made)
-            QCOMPARE(checkSubjectFile(QDir(out).filePath(file), QStringLiteral("prlita")), QStringLiteral("VALID"));
+            QCOMPARE(checkSubjectFile(QDir(out).filePath(file), QStringLiteral("prlita")),
+                     QStringLiteral("VALID"));
     }
     const QStringList before = QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     {
