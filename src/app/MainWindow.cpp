@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/Sound.h"
 #include "platform/Twips.h"
+#include "review/ImportedHistory.h"
 #include "review/PhraseResults.h"
 #include "state/AppState.h"
 #include "state/Paths.h"
@@ -270,7 +271,7 @@ void MainWindow::importVocabulary(const QString& path)
     if (Dialogs::isBehindModal(this))
         return;
     const QPointer<MainWindow> self(this);
-    const QStringList made = ImportWindow::importFile(path, this);
+    const QStringList made = ImportWindow::importFile(path, this, &ImportedHistory::keepForLoggedInLearner);
     if (!self || made.isEmpty())
         return;
     app().SubjectsChanged = true;

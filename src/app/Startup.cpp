@@ -89,7 +89,7 @@ QString addOpenedFile(const QString& path, QWidget* parent)
     const AppState& s = app();
     const Captions& c = s.captions;
     if (VocabularyImport::isVocabularyFile(path)) // made into subjects of the learner's own
-        return ImportWindow::importFile(path, parent).value(0);
+        return ImportWindow::importFile(path, parent, &ImportedHistory::keepForLoggedInLearner).value(0);
     const SubjectImport import = checkSubjectImport(s, path);
     const QString name = QFileInfo(path).fileName();
     switch (import.kind) {

@@ -1,6 +1,7 @@
 #include "ImportedHistory.h"
 
 #include "review/PhraseResults.h"
+#include "state/AppState.h"
 
 namespace ImportedHistory {
 
@@ -14,6 +15,12 @@ std::optional<int> keep(const QString& usersDatabase, const QString& learner,
     if (rows.empty())
         return 0;
     return PhraseResults::insertMissing(usersDatabase, rows, error);
+}
+
+std::optional<int> keepForLoggedInLearner(const VocabularyImport::Result& result, QString* error)
+{
+    const AppState& s = app();
+    return keep(s.usersDatabasePath(), s.CurrentUser, result, error);
 }
 
 } // namespace ImportedHistory

@@ -19,5 +19,8 @@ inline const QString Activity = QStringLiteral("Anki");
 // The number of rows added.
 std::optional<int> keep(const QString& usersDatabase, const QString& learner,
                         const VocabularyImport::Result& result, QString* error);
+// The same for the learner logged in, in the program's users database (what the import
+// window is given to keep a history with).
+std::optional<int> keepForLoggedInLearner(const VocabularyImport::Result& result, QString* error);
 
 } // namespace ImportedHistory

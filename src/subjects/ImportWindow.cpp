@@ -4,6 +4,7 @@
 #include "state/CaptionId.h"
 #include "widgets/Dialogs.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -39,8 +40,9 @@ QComboBox* columnBox(const QString& objectName, const QString& accessibleName, Q
 
 } // namespace
 
-ImportWindow::ImportWindow(const QString& path, const QString& outFolder, QWidget* parent)
-    : QDialog(parent), m_path(path), m_outFolder(outFolder)
+ImportWindow::ImportWindow(const QString& path, const QString& outFolder, QWidget* parent,
+                           HistoryKeeper keepHistory)
+    : QDialog(parent), m_path(path), m_outFolder(outFolder), m_keepHistory(std::move(keepHistory))
 {
     setObjectName(QStringLiteral("ImportWindow"));
     setWindowTitle(caption(Caption::ImportVocabulary));
@@ -89,6 +91,11 @@ ImportWindow::ImportWindow(const QString& path, const QString& outFolder, QWidge
     m_destination->addItem(caption(Caption::ImportOwnSubjects), outFolder);
     m_destination->addItem(caption(Caption::ImportOtherFolder));
     choices->addRow(caption(Caption::ImportDestination), m_destination);
+    // Offered once the file turns out to bring a review history (an Anki package's log).
+    m_history = new QCheckBox(this);
+    m_history->setObjectName(QStringLiteral("bringHistory"));
+    m_history->setVisible(false);
+    choices->addRow(m_history);
     layout->addLayout(choices);
 
     m_progress = new QProgressBar(this);
@@ -120,7 +127,7 @@ ImportWindow::ImportWindow(const QString& path, const QString& outFolder, QWidge
     startReading();
 }
 
-QStringList ImportWindow::importFile(const QString& path, QWidget* parent)
+QStringList ImportWindow::importFile(const QString& path, QWidget* parent, HistoryKeeper keepHistory)
 {
     const AppState& s = app();
     QString file = path;
@@ -134,7 +141,7 @@ QStringList ImportWindow::importFile(const QString& path, QWidget* parent)
     }
     const QString folder =
         s.learnerSubjectsFolder.isEmpty() ? s.installedSubjectsFolder : s.learnerSubjectsFolder;
-    auto* window = new ImportWindow(file, folder, parent);
+    auto* window = new ImportWindow(file, folder, parent, std::move(keepHistory));
     QStringList made;
     connect(window, &ImportWindow::imported, window,
             [&made, folder](const QStringList& files, const QString& to) {
@@ -224,6 +231,11 @@ void ImportWindow::onRead(std::shared_ptr<VocabularySource> source, const QStrin
     m_languagesLabel->setText(languages.isEmpty() ? caption(Caption::ImportLanguagesUnknown)
                                                   : languages.join(QLatin1String(", ")));
     m_subjectName->setText(m_source->title);
+    if (m_keepHistory && !m_source->reviews.empty() && !app().CurrentUser.isEmpty()) {
+        m_history->setText(caption(Caption::AnkiHistoryQuestion).arg(app().CurrentUser));
+        m_history->setAccessibleName(m_history->text());
+        m_history->setVisible(true);
+    }
     fillPreview();
 
     // The columns, pre-filled where the file names its languages.
@@ -289,6 +301,8 @@ VocabularyImport::Options ImportWindow::options() const
                                      s.edition.InterfaceLanguage);
     o.outFolder = m_destination->currentIndex() == 0 ? m_outFolder : m_otherFolder;
     o.title = m_subjectName->text().trimmed();
+    if (!m_history->isHidden() && m_history->isChecked())
+        o.learner = app().CurrentUser;
     if (m_source) {
         o.columns = QStringList(m_source->columns.size(), QStringLiteral("skip"));
         const auto set = [&](QComboBox* box, const char* role) {
@@ -348,8 +362,8 @@ void ImportWindow::onImportClicked()
             this, [this, progress] { onProgress(progress); }, Qt::QueuedConnection);
         return !m_cancel.load();
     };
-    for (QWidget* w : std::initializer_list<QWidget*>{m_phraseColumn, m_translationColumn,
-                                                      m_translation2Column, m_subjectName, m_destination})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_phraseColumn, m_translationColumn, m_translation2Column,
+                                                      m_subjectName, m_destination, m_history})
         w->setEnabled(false);
     m_importButton->setEnabled(false);
     m_progress->setRange(0, 0);
@@ -394,7 +408,15 @@ void ImportWindow::onFinished(const std::optional<VocabularyImport::Result>& res
                     !m_cancel);
         return;
     }
-    showMessage(result->summary(), false);
+    QString summary = result->summary();
+    if (m_keepHistory && !result->reviews.empty()) {
+        QString problem;
+        const auto added = m_keepHistory(*result, &problem);
+        summary += QStringLiteral("\n\n") +
+                   (added ? caption(Caption::AnkiHistoryAdded).arg(*added).arg(int(result->reviews.size()) - *added)
+                          : caption(Caption::AnkiHistoryNotAdded) + QLatin1Char(' ') + problem);
+    }
+    showMessage(summary, false);
     emit imported(result->subjects,
                   QDir(m_destination->currentIndex() == 0 ? m_outFolder : m_otherFolder).path());
 }

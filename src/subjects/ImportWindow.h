@@ -10,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -26,15 +27,21 @@ class ImportWindow : public QDialog
 {
     Q_OBJECT
 public:
-    // outFolder: where the subjects go unless the learner chooses another folder.
-    ImportWindow(const QString& path, const QString& outFolder, QWidget* parent = nullptr);
+    // Makes a package's review history the logged-in learner's rows, once its subjects are in
+    // place: the number of rows added (the windows above the review pass it in).
+    using HistoryKeeper = std::function<std::optional<int>(const VocabularyImport::Result& result, QString* error)>;
+
+    // outFolder: where the subjects go unless the learner chooses another folder. With a
+    // keeper, a file that brings a review history offers it to the logged-in learner.
+    ImportWindow(const QString& path, const QString& outFolder, QWidget* parent = nullptr,
+                 HistoryKeeper keepHistory = {});
     ~ImportWindow() override;
 
     // Opens the window on a file (when path is "", the learner chooses one first) for the
     // learner's own subjects and runs it modally: the file names of the subjects made in
     // the learner's own subjects folder, in order (none when nothing was, or they went to
     // another folder).
-    static QStringList importFile(const QString& path, QWidget* parent);
+    static QStringList importFile(const QString& path, QWidget* parent, HistoryKeeper keepHistory = {});
 
 signals:
     // The file names of the subjects made, in the folder given (the learner's own subjects
@@ -63,6 +70,7 @@ private:
     QString m_path;
     QString m_outFolder;
     QString m_otherFolder;
+    HistoryKeeper m_keepHistory;
     std::shared_ptr<VocabularySource> m_source;
     std::thread m_worker;
     std::atomic<bool> m_cancel{false};
@@ -77,6 +85,7 @@ private:
     QComboBox* m_translationColumn = nullptr;
     QComboBox* m_translation2Column = nullptr;
     QLineEdit* m_subjectName = nullptr;
+    QCheckBox* m_history = nullptr;
     QComboBox* m_destination = nullptr;
     QProgressBar* m_progress = nullptr;
     QLabel* m_status = nullptr;

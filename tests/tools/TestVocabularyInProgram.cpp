@@ -22,10 +22,12 @@
 #include "widgets/MessageWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -290,6 +292,34 @@ void TestVocabularyInProgram::windowChoosesColumnsAndCancels()
         QCOMPARE(statusOf(&window), s.captions(Caption::ImportCancelled));
     }
     QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+
+    // A package with a review log offers it to the logged-in learner; ticked, its reviews go to
+    // the keeper the window was given, and the summary says what was added.
+    const QString recipe = root.filePath(QStringLiteral("recipe.json"));
+    writeFile(recipe, R"({"out": ")" + root.filePath(QStringLiteral("Storia.apkg")).toUtf8() +
+                          R"(", "deck": "Storia", "fields": ["Italian", "English"],
+                          "notes": [["il cane", "the dog"]],
+                          "revlog": [[0, 1767261600000, 3, 0], [0, 1767434400000, 1, 1]]})");
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral(PARLANTO_SOURCE_DIR "/tests/tools/make_anki.py"), recipe});
+    QVERIFY(python.waitForFinished(120000) && python.exitCode() == 0);
+    s.CurrentUser = QStringLiteral("Anna Rossi");
+    size_t kept = 0;
+    ImportWindow window(root.filePath(QStringLiteral("Storia.apkg")), out, nullptr,
+                        [&kept](const VocabularyImport::Result& result, QString*) {
+                            kept = result.reviews.size();
+                            return std::optional<int>(int(kept));
+                        });
+    window.show();
+    auto* history = window.findChild<QCheckBox*>(QStringLiteral("bringHistory"));
+    QTRY_VERIFY(!history->isHidden());
+    QVERIFY(history->text().contains(s.CurrentUser));
+    history->click();
+    QTRY_VERIFY(window.findChild<QPushButton*>(QStringLiteral("importButton"))->isEnabled());
+    window.findChild<QPushButton*>(QStringLiteral("importButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(importOver(&window), 60000);
+    QCOMPARE(kept, size_t(2));
+    QVERIFY(statusOf(&window).contains(s.captions(Caption::AnkiHistoryAdded).arg(2).arg(0)));
 }
 
 QTEST_MAIN(TestVocabularyInProgram)
