@@ -747,13 +747,13 @@ QString VocabularyImport::Result::summary() const
         text += says(l, " Left out: %1.", " Omitidas: %1.").arg(why.join(QLatin1String("; ")));
     }
     if (!reviews.empty() || !reviewsLeftOut.empty()) {
-        text += QStringLiteral(" Review log: %1 taken along")
-                    .arg(plural(qsizetype(reviews.size()), "answer", "answers"));
+        text += says(l, " Review log: %1 taken along", " Registro de repasos: %1 incluidas")
+                    .arg(count(qsizetype(reviews.size()), "answer", "answers", "respuesta", "respuestas"));
         QStringList why;
-        for (const auto& [reason, count] : reviewsLeftOut)
-            why << QStringLiteral("%1 %2").arg(count).arg(reason);
+        for (const auto& [reason, n] : reviewsLeftOut)
+            why << QStringLiteral("%1 %2").arg(n).arg(reason);
         text += why.isEmpty() ? QStringLiteral(".")
-                              : QStringLiteral("; left out: %1.").arg(why.join(QLatin1String("; ")));
+                              : says(l, "; left out: %1.", "; omitidas: %1.").arg(why.join(QLatin1String("; ")));
     }
     if (!soundProblems.empty()) {
         const bool one = soundProblems.size() == 1;
