@@ -40,7 +40,9 @@ void StudyCalendar::setDays(const StudyDays* days, const QDate& first, const QDa
     m_today = today;
     m_goal = goal;
     updateGeometry();
-    setCurrent(today >= m_first && today <= m_last ? today : m_last);
+    // A day the learner moved to stays current while it is shown (the history read later).
+    auto shown = [&](const QDate& day) { return day.isValid() && day >= m_first && day <= m_last; };
+    setCurrent(shown(m_current) ? m_current : shown(today) ? today : m_last);
     update();
 }
 

@@ -16,8 +16,8 @@ class StudyCalendar : public QWidget
 public:
     explicit StudyCalendar(QWidget* parent = nullptr);
 
-    // Shows the days from first to last (inclusive) of these counts; the current day becomes
-    // today when it lies within them, else the last day.
+    // Shows the days from first to last (inclusive) of these counts; the current day stays
+    // when it lies within them, else becomes today when it does, else the last day.
     void setDays(const StudyDays* days, const QDate& first, const QDate& last, const QDate& today, int goal);
     QDate currentDay() const { return m_current; }
     // What a day says to the learner, in the interface's language.
