@@ -285,7 +285,7 @@ void PhraseMemory::add(const PhraseIdentity& phrase, const PhraseReview& review)
 
 const PhraseMemoryItem* PhraseMemory::find(const PhraseIdentity& phrase) const
 {
-    const auto it = m_index.constFind(key(phrase));
+    const auto it = m_index.constFind(phrase);
     return it == m_index.constEnd() ? nullptr : &m_items[*it];
 }
 
