@@ -830,7 +830,7 @@ void TestUsersDatabase::rowsAndCopiesNoReplayGives()
         "3.9), ('Anna', 'Saluti.ita', 3, '2026-12-01T10:00:00Z', 4294967299), ('Anna', 'Saluti.ita', 4, "
         "'2026-12-01 10:00', 3), ('Anna', replace(hex(zeroblob(128)), '0', 'x'), 5, '2026-12-01T10:00:00Z', "
         "3);"
-        "INSERT INTO tblReviewSettings VALUES ('Anna', 'nan'), ('Bob', 1e308), ('Carla', 0.8)"));
+        "INSERT INTO tblReviewSettings (tName, nDesiredRetention) VALUES ('Anna', 'nan'), ('Bob', 1e308), ('Carla', 0.8)"));
     PhraseResults::SkippedRows skipped;
     const auto histories = PhraseResults::historiesOf(db.path(), "Anna", &error, nullptr, nullptr, &skipped);
     QVERIFY2(histories, qPrintable(error));
