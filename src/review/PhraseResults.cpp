@@ -278,6 +278,18 @@ bool ensureTables(Database& db, QString* error, QStringList* setAside)
            addDailyGoalColumn(db, error);
 }
 
+// A row's values as both inserts bind them: learner, subject file, phrase, activity, time, grade.
+static void bindRow(Statement& s, const PhraseResultRow& r)
+{
+    s.reset();
+    s.bindText(1, r.learner)
+        .bindText(2, r.phrase.subjectFile)
+        .bindInt(3, r.phrase.phraseNo)
+        .bindText(4, r.activity)
+        .bindText(5, utcText(r.utcSeconds))
+        .bindInt(6, r.grade);
+}
+
 bool insert(Database& db, const std::vector<PhraseResultRow>& rows, QString* error)
 {
     Statement s = db.prepare(QStringLiteral("INSERT INTO tblPhraseResults (tName, tSubjectFile, nPhraseNo, "
@@ -286,13 +298,7 @@ bool insert(Database& db, const std::vector<PhraseResultRow>& rows, QString* err
     if (!s.isValid())
         return false;
     for (const PhraseResultRow& r : rows) {
-        s.reset();
-        s.bindText(1, r.learner)
-            .bindText(2, r.phrase.subjectFile)
-            .bindInt(3, r.phrase.phraseNo)
-            .bindText(4, r.activity)
-            .bindText(5, utcText(r.utcSeconds))
-            .bindInt(6, r.grade);
+        bindRow(s, r);
         if (!s.run()) {
             if (error)
                 *error = s.errorString();
@@ -319,13 +325,7 @@ std::optional<int> insertMissing(const QString& usersDatabase, const std::vector
         if (!s.isValid())
             return false;
         for (const PhraseResultRow& r : rows) {
-            s.reset();
-            s.bindText(1, r.learner)
-                .bindText(2, r.phrase.subjectFile)
-                .bindInt(3, r.phrase.phraseNo)
-                .bindText(4, r.activity)
-                .bindText(5, utcText(r.utcSeconds))
-                .bindInt(6, r.grade);
+            bindRow(s, r);
             if (!s.run())
                 return f.fromStatement(s);
             added += db.changes();

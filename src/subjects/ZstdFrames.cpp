@@ -123,6 +123,26 @@ bool decompressStream(const Reader& read, QIODevice& out, qint64 limit, QString*
     qint64 written = 0;
     bool first = true;
     size_t pending = 0;
+    // One call of the decompressor: what it gives out is written, within the limit.
+    const auto step = [&](ZSTD_inBuffer& in, size_t* given) {
+        ZSTD_outBuffer o{block.data(), size_t(block.size()), 0};
+        pending = ZSTD_decompressStream(context.get(), &o, &in);
+        if (ZSTD_isError(pending)) {
+            *error = QStringLiteral("it is damaged (%1)").arg(QString::fromLatin1(ZSTD_getErrorName(pending)));
+            return false;
+        }
+        if (written + qint64(o.pos) > limit) {
+            *error = tooLarge((unsigned long long)(written + qint64(o.pos)), limit);
+            return false;
+        }
+        if (out.write(block.constData(), qint64(o.pos)) != qint64(o.pos)) {
+            *error = QStringLiteral("it cannot be written: %1").arg(out.errorString());
+            return false;
+        }
+        written += qint64(o.pos);
+        *given = o.pos;
+        return true;
+    };
     for (;;) {
         const qint64 got = read(input.data(), input.size(), error);
         if (got < 0)
@@ -139,45 +159,19 @@ bool decompressStream(const Reader& read, QIODevice& out, qint64 limit, QString*
             first = false;
         }
         ZSTD_inBuffer in{input.constData(), size_t(got), 0};
+        size_t given = 0;
         while (in.pos < in.size) {
-            ZSTD_outBuffer o{block.data(), size_t(block.size()), 0};
-            pending = ZSTD_decompressStream(context.get(), &o, &in);
-            if (ZSTD_isError(pending)) {
-                *error =
-                    QStringLiteral("it is damaged (%1)").arg(QString::fromLatin1(ZSTD_getErrorName(pending)));
+            if (!step(in, &given))
                 return false;
-            }
-            if (written + qint64(o.pos) > limit) {
-                *error = tooLarge((unsigned long long)(written + qint64(o.pos)), limit);
-                return false;
-            }
-            if (out.write(block.constData(), qint64(o.pos)) != qint64(o.pos)) {
-                *error = QStringLiteral("it cannot be written: %1").arg(out.errorString());
-                return false;
-            }
-            written += qint64(o.pos);
         }
     }
     // What the context still holds of the last frame, given out by calls without input.
     while (!first && pending != 0) {
         ZSTD_inBuffer in{nullptr, 0, 0};
-        ZSTD_outBuffer o{block.data(), size_t(block.size()), 0};
-        pending = ZSTD_decompressStream(context.get(), &o, &in);
-        if (ZSTD_isError(pending)) {
-            *error =
-                QStringLiteral("it is damaged (%1)").arg(QString::fromLatin1(ZSTD_getErrorName(pending)));
+        size_t given = 0;
+        if (!step(in, &given))
             return false;
-        }
-        if (written + qint64(o.pos) > limit) {
-            *error = tooLarge((unsigned long long)(written + qint64(o.pos)), limit);
-            return false;
-        }
-        if (out.write(block.constData(), qint64(o.pos)) != qint64(o.pos)) {
-            *error = QStringLiteral("it cannot be written: %1").arg(out.errorString());
-            return false;
-        }
-        written += qint64(o.pos);
-        if (o.pos == 0)
+        if (given == 0)
             break; // nothing more without input: the data ends inside a frame
     }
     if (first || pending != 0) {
