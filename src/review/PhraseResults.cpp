@@ -686,8 +686,14 @@ std::optional<double> readRetention(Database& db, Failure& f, const QString& lea
         f.fromStatement(s);
         return std::nullopt;
     }
-    if (step == Statement::Step::Row && !s.isNull(0))
-        return std::clamp(s.value(0).toDouble(), FsrsScheduler::MinRetention, FsrsScheduler::MaxRetention);
+    if (step != Statement::Step::Row)
+        return FsrsScheduler::DefaultRetention;
+    // A number in range, or the default: a text ('nan'), a blob or an infinity is none.
+    const QVariant stored = s.value(0);
+    const double value = stored.toDouble();
+    if ((stored.typeId() == QMetaType::Double || stored.typeId() == QMetaType::LongLong) &&
+        value >= FsrsScheduler::MinRetention && value <= FsrsScheduler::MaxRetention)
+        return value;
     return FsrsScheduler::DefaultRetention;
 }
 
@@ -769,24 +775,10 @@ std::optional<double> desiredRetention(const QString& usersDatabase, const QStri
 {
     double retention = FsrsScheduler::DefaultRetention;
     const bool ok = readUsers(usersDatabase, error, [&](Database& db, Failure& f) {
-        retention = FsrsScheduler::DefaultRetention;
-        Statement s = LockedRetry::prepared(
-            db, QStringLiteral("SELECT nDesiredRetention FROM tblReviewSettings WHERE tName = ?"), f);
-        if (!s.isValid())
-            return false;
-        s.bindText(1, learner);
-        const Statement::Step step = s.step();
-        if (step == Statement::Step::Error)
-            return f.fromStatement(s);
-        if (step != Statement::Step::Row)
-            return true;
-        // A number in range, or the default: a text ('nan'), a blob or an infinity is none.
-        const QVariant stored = s.value(0);
-        const double value = stored.toDouble();
-        if ((stored.typeId() == QMetaType::Double || stored.typeId() == QMetaType::LongLong) &&
-            value >= FsrsScheduler::MinRetention && value <= FsrsScheduler::MaxRetention)
-            retention = value;
-        return true;
+        const auto read = readRetention(db, f, learner);
+        if (read)
+            retention = *read;
+        return read.has_value();
     });
     if (!ok)
         return std::nullopt;
