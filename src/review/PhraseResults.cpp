@@ -4,6 +4,7 @@
 #include "platform/LockedRetry.h"
 #include "review/FsrsOptimizer.h"
 #include "review/FsrsScheduler.h"
+#include "review/UsersWrite.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -104,26 +105,6 @@ template <typename Read> bool readUsers(const QString& path, QString* error, Rea
         if (!db)
             return false;
         return read(*db, f) || isMissingTable(f);
-    });
-}
-
-// One write transaction on the users database, with the per-phrase tables made where missing.
-template <typename Write> bool writeUsers(const QString& path, QString* error, Write write)
-{
-    return LockedRetry::run(error, nullptr, [&](Failure& f) {
-        auto db = LockedRetry::openUsers(path, f);
-        if (!db)
-            return false;
-        Transaction transaction(*db);
-        if (!transaction.ok()) {
-            f.text = transaction.errorString();
-            return false;
-        }
-        if (!ensureTables(*db, &f.text)) {
-            f.code = db->lastErrorCode();
-            return false;
-        }
-        return write(*db, f) && transaction.commit(&f.text);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "platform/LockedRetry.h"
 #include "platform/Registry.h"
 #include "review/PhraseResults.h"
+#include "review/UsersWrite.h"
 #include "users/RowOrigins.h"
 #include "users/UsersDatabase.h"
 
@@ -28,22 +29,12 @@ constexpr int BatchRows = 2000;
 // One write transaction on the users database with the identities in place.
 template <typename Work> bool withUsers(const QString& path, QString* error, Work work)
 {
-    return LockedRetry::run(error, nullptr, [&](Failure& f) {
-        auto db = LockedRetry::openUsers(path, f);
-        if (!db)
-            return false;
-        Transaction transaction(*db);
-        if (!transaction.ok()) {
-            f.text = transaction.errorString();
-            f.code = db->lastErrorCode();
+    return PhraseResults::writeUsers(path, error, [&](Database& db, Failure& f) {
+        if (!RowOrigins::ensure(db, RowOrigins::placeOf(path), &f.text)) {
+            f.code = db.lastErrorCode();
             return false;
         }
-        if (!PhraseResults::ensureTables(*db, &f.text) ||
-            !RowOrigins::ensure(*db, RowOrigins::placeOf(path), &f.text)) {
-            f.code = db->lastErrorCode();
-            return false;
-        }
-        return work(*db, f) && transaction.commit(&f.text);
+        return work(db, f);
     });
 }
 
