@@ -182,8 +182,7 @@ const std::vector<LearnerTable>& learnerTables()
          "idxPhraseResultsLearner", "(tName, tSubjectFile, nPhraseNo, tUtcTime, nGrade)", false},
         // nDailyGoal is not part of the shape: an older table gains it below, its rows kept.
         {"tblReviewSettings", "(tName TEXT PRIMARY KEY, nDesiredRetention REAL, nDailyGoal INTEGER)",
-         "tName,nDesiredRetention",
-         "tName", nullptr, nullptr, false},
+         "tName,nDesiredRetention", "tName", nullptr, nullptr, false},
         // In parts (nPart 0, 1, ...), all of one nUpToResultID.
         {"tblPhraseMemory",
          "(tName TEXT NOT NULL, nPart INTEGER NOT NULL DEFAULT 0, nUpToResultID INTEGER NOT NULL, "
@@ -246,7 +245,8 @@ bool ensureTables(Database& db, QString* error, QStringList* setAside)
     // The learner's answers by time: the study days are counted from this index alone. One
     // that went with a table set aside above is made again on the new table.
     Statement on = db.prepare(
-        QStringLiteral("SELECT tbl_name FROM sqlite_master WHERE type = 'index' AND name = 'idxPhraseResultsTime'"),
+        QStringLiteral(
+            "SELECT tbl_name FROM sqlite_master WHERE type = 'index' AND name = 'idxPhraseResultsTime'"),
         error);
     if (!on.isValid())
         return false;
