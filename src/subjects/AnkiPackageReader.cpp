@@ -80,6 +80,20 @@ std::optional<QByteArray> readEntry(zip_t* zip, zip_int64_t index, qint64 limit,
     return bytes;
 }
 
+// Opens an entry for reading and the file it is copied into; nullptr (both closed) and the
+// reason when either cannot be opened.
+zip_file_t* openEntryInto(zip_t* zip, zip_int64_t index, QFile& out, const QString& what, QString* error)
+{
+    zip_file_t* file = zip_fopen_index(zip, zip_uint64_t(index), 0);
+    if (file && out.open(QIODevice::WriteOnly))
+        return file;
+    if (file)
+        zip_fclose(file);
+    *error = QStringLiteral("%1 cannot be copied out: %2")
+                 .arg(what, file ? out.errorString() : QString::fromLocal8Bit(zip_strerror(zip)));
+    return nullptr;
+}
+
 // Copies an entry to a file a block at a time, at most limit bytes.
 bool copyEntry(zip_t* zip, zip_int64_t index, qint64 limit, const QString& target, const QString& what,
                QString* error)
@@ -95,15 +109,10 @@ bool copyEntry(zip_t* zip, zip_int64_t index, qint64 limit, const QString& targe
                      .arg(what, megabytes(qint64(st.size)), megabytes(limit));
         return false;
     }
-    zip_file_t* file = zip_fopen_index(zip, zip_uint64_t(index), 0);
     QFile out(target);
-    if (!file || !out.open(QIODevice::WriteOnly)) {
-        if (file)
-            zip_fclose(file);
-        *error = QStringLiteral("%1 cannot be copied out: %2")
-                     .arg(what, file ? out.errorString() : QString::fromLocal8Bit(zip_strerror(zip)));
+    zip_file_t* file = openEntryInto(zip, index, out, what, error);
+    if (!file)
         return false;
-    }
     QByteArray block(256 * 1024, Qt::Uninitialized);
     qint64 done = 0;
     bool ok = true;
@@ -247,15 +256,10 @@ bool readJsonMediaList(zip_t* zip, zip_int64_t mediaIndex, const QString& path,
 bool decompressEntry(zip_t* zip, zip_int64_t index, qint64 limit, const QString& target, const QString& what,
                      QString* error)
 {
-    zip_file_t* file = zip_fopen_index(zip, zip_uint64_t(index), 0);
     QFile out(target);
-    if (!file || !out.open(QIODevice::WriteOnly)) {
-        if (file)
-            zip_fclose(file);
-        *error = QStringLiteral("%1 cannot be copied out: %2")
-                     .arg(what, file ? out.errorString() : QString::fromLocal8Bit(zip_strerror(zip)));
+    zip_file_t* file = openEntryInto(zip, index, out, what, error);
+    if (!file)
         return false;
-    }
     const ZstdFrames::Reader read = [file, &what](char* buffer, qint64 size, QString* error) -> qint64 {
         const zip_int64_t n = zip_fread(file, buffer, zip_uint64_t(size));
         if (n < 0)
