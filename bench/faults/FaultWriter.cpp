@@ -84,7 +84,7 @@ int main(int argc, char* argv[])
             std::vector<VirtualPhrase> phrases(3);
             for (size_t k = 0; k < phrases.size(); ++k) {
                 phrases[k].tfilename = QStringLiteral("At_the_Cafe.ita");
-                phrases[k].nPhraseNo = qint64(k + 1);
+                phrases[k].phraseNo = qint64(k + 1);
                 phrases[k].tPhrase = tag;
                 phrases[k].tTranslation = QString::number(i);
             }

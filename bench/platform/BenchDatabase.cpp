@@ -60,7 +60,7 @@ bool makeFiles(const QString& dir, QString* encrypted, QString* plain)
     std::vector<Phrase> phrases;
     for (int i = 1; i <= 10; ++i) {
         Phrase p;
-        p.pkPhraseNo = i;
+        p.phraseNo = i;
         p.tPhrase = QStringLiteral("Frase %1").arg(i);
         p.tTranslation = QStringLiteral("Phrase %1").arg(i);
         p.bsound = QByteArray(16000, char(i));

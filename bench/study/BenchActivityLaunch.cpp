@@ -87,7 +87,7 @@ struct Setup
                                      &error);
             VirtualPhrase v;
             v.tfilename = file;
-            v.nPhraseNo = f + 1;
+            v.phraseNo = f + 1;
             v.tTranslation = QString("Phrase %1").arg(f + 1);
             refs.push_back(v);
         }

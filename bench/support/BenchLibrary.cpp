@@ -50,7 +50,7 @@ void makeTenPhraseSubject(const QString& path)
 {
     std::vector<Phrase> phrases(10);
     for (int i = 0; i < 10; ++i) {
-        phrases[i].pkPhraseNo = i + 1;
+        phrases[i].phraseNo = i + 1;
         phrases[i].tPhrase = QStringLiteral("Frase %1").arg(i + 1);
         phrases[i].tTranslation = QStringLiteral("Phrase %1").arg(i + 1);
         phrases[i].bsound = QByteArray(8000, 'x');

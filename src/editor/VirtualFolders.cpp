@@ -135,7 +135,7 @@ std::optional<CopiedSubject> copySubject(const QString& installedPath, const QSt
     for (const Phrase& p : *source) {
         VirtualPhrase v;
         v.tfilename = installedFile;
-        v.nPhraseNo = p.pkPhraseNo;
+        v.phraseNo = p.phraseNo;
         v.tPhrase = p.tPhrase;
         v.tTranslation = p.tTranslation;
         v.tTranslation2 = p.tTranslation2;
@@ -147,7 +147,7 @@ std::optional<CopiedSubject> copySubject(const QString& installedPath, const QSt
     copy.nParent = added->nParent;
     for (size_t i = 0; i < copy.phrases.size(); ++i) {
         copy.phrases[i].fkParent = added->nParent;
-        copy.phrases[i].pkPhraseNo = added->phraseKeys.at(i);
+        copy.phrases[i].rowKey = added->phraseKeys.at(i);
     }
     return copy;
 }
@@ -160,7 +160,7 @@ std::optional<VirtualPhrase> copyPhrase(const QString& virtualPath, qint64 nPare
         return std::nullopt;
     VirtualPhrase added = phrase;
     added.fkParent = nParent;
-    added.pkPhraseNo = keys->front();
+    added.rowKey = keys->front();
     return added;
 }
 
@@ -173,9 +173,9 @@ bool DeletionHistory::deleteSubject(const QString& path, qint64 nParent, QString
     return true;
 }
 
-bool DeletionHistory::deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error)
+bool DeletionHistory::deletePhrase(const QString& path, qint64 phraseNo, QString* error)
 {
-    auto rows = VirtualSubjectFile::takePhrase(path, pkPhraseNo, error);
+    auto rows = VirtualSubjectFile::takePhrase(path, phraseNo, error);
     if (!rows)
         return false;
     m_entries.push_back({path, std::move(*rows)});

@@ -94,7 +94,7 @@ public:
         VirtualSubjectFile::DeletedRows rows;
     };
     bool deleteSubject(const QString& path, qint64 nParent, QString* error);
-    bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error);
+    bool deletePhrase(const QString& path, qint64 phraseNo, QString* error);
     bool canUndo() const { return !m_entries.empty(); }
     // Puts the newest deletion back and returns it; nullopt when there is none (error left
     // empty) or when it could not be written (error set; it stays to be tried again).

@@ -108,8 +108,8 @@ bool isUnder(const QTreeWidgetItem* node, const QTreeWidgetItem* ancestor)
 SubjectNode virtualPhraseNode(const VirtualPhrase& p)
 {
     SubjectNode node =
-        SubjectNode::makePhrase(p.tfilename, p.nPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2);
-    node.rowKey = p.pkPhraseNo;
+        SubjectNode::makePhrase(p.tfilename, p.phraseNo, p.tPhrase, p.tTranslation, p.tTranslation2);
+    node.rowKey = p.rowKey;
     return node;
 }
 
@@ -428,7 +428,7 @@ bool VirtualSubjectEditor::loadInstalledPhraseNodes(QTreeWidgetItem* subject, bo
     for (const Phrase& p : *phrases)
         nodes << m_treeSubjects->makeNode(
             p.tTranslation,
-            SubjectNode::makePhrase(file, p.pkPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
+            SubjectNode::makePhrase(file, p.phraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
             Img::PhraseImage);
     showLoaded(subject, nodes, expand);
     return true;
@@ -831,12 +831,12 @@ void VirtualSubjectEditor::onUndoClicked()
     } else {
         for (const VirtualPhrase& p : rows.phrases)
             subject->insertChild(
-                placeFor(subject, p.pkPhraseNo, true),
+                placeFor(subject, p.rowKey, true),
                 m_treeVirtual->makeNode(p.tTranslation, virtualPhraseNode(p), Img::VirtualPhraseImage));
         subject->setExpanded(true);
     }
     for (int i = 0; i < subject->childCount(); ++i)
-        if (SubjectNode::of(subject->child(i)).rowKey == rows.phrases.front().pkPhraseNo) {
+        if (SubjectNode::of(subject->child(i)).rowKey == rows.phrases.front().rowKey) {
             selectFromCode(m_treeVirtual, subject->child(i));
             setButtonsFor(subject->child(i));
         }
@@ -967,7 +967,7 @@ void VirtualSubjectEditor::copyPhraseNode(QTreeWidgetItem* source, QTreeWidgetIt
     const SubjectNode from = SubjectNode::of(source);
     VirtualPhrase phrase;
     phrase.tfilename = from.file;
-    phrase.nPhraseNo = from.number;
+    phrase.phraseNo = from.number;
     phrase.tPhrase = from.phrase;
     phrase.tTranslation = from.translation;
     phrase.tTranslation2 = from.translation2;

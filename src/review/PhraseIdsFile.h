@@ -8,7 +8,7 @@
 
 // A phrase's identity wherever it is studied from (an installed subject, a virtual subject,
 // the random subject or the random phrases): its installed subject file's name and its
-// pkPhraseNo there, the key a virtual subject's phrase keeps.
+// phrase number there, the key a virtual subject's phrase keeps.
 struct PhraseIdentity
 {
     // The longest subject file name in bytes of UTF-8, as long as a file name can be: a

@@ -35,8 +35,8 @@ struct PhraseHistory
     std::vector<PhraseReview> reviews;
 };
 
-// The per-phrase results in the users database: tblPhraseResults (tName, tSubjectFile,
-// nPhraseNo, tActivity, tUtcTime "yyyy-MM-ddTHH:mm:ssZ", nGrade 1 to 4), each learner's
+// The per-phrase results in the users database: tblPhraseResults (learner, subject file,
+// phrase number, activity, UTC time "yyyy-MM-ddTHH:mm:ssZ", grade 1 to 4), each learner's
 // review settings in tblReviewSettings (tName, nDesiredRetention, nDailyGoal), the memory copy
 // in tblPhraseMemory and the weights fitted to each learner in tblFsrsParameters. The tables
 // are made where they are missing (an older file), without touching any other row.

@@ -17,7 +17,7 @@ struct StudyPhrase
     QString Translation;
     QString Translation2;
     QString SoundFile;
-    int PhraseNo = 0;
+    int phraseNo = 0;
 };
 
 // The files handed to one activity launch, named by the launch's handle.

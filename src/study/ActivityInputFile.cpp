@@ -83,7 +83,7 @@ QByteArray phraseIds(const AppState& state)
     const int count = qBound(0, state.StudyPhraseCount, AppState::MaxStudyPhrases);
     std::vector<PhraseIdentity> entries;
     for (int slot = 1; slot <= count; ++slot)
-        entries.push_back({state.StudyPhrases[slot].SubjectFile, state.StudyPhrases[slot].PhraseNo});
+        entries.push_back({state.StudyPhrases[slot].SubjectFile, state.StudyPhrases[slot].phraseNo});
     return PhraseIdsFile::contents(entries);
 }
 

@@ -141,7 +141,7 @@ void randomPhrases(SubjectTree* tree, QTreeWidgetItem* set)
         const Phrase& p = d.phrase;
         tree->addNode(
             set, p.tTranslation,
-            SubjectNode::makePhrase(d.subjectFile, p.pkPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
+            SubjectNode::makePhrase(d.subjectFile, p.phraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
             SubjectTree::PhraseImage);
     }
     window->setEnabled(true);

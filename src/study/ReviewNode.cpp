@@ -97,7 +97,7 @@ void ReviewNode::show(const ReviewSchedule* schedule)
         for (const ReviewSet::Choice::Chosen& c : choice.phrases) {
             const Phrase& p = c.phrase;
             m_tree->addNode(set, p.tTranslation,
-                            SubjectNode::makePhrase(c.subjectFile, p.pkPhraseNo, p.tPhrase, p.tTranslation,
+                            SubjectNode::makePhrase(c.subjectFile, p.phraseNo, p.tPhrase, p.tTranslation,
                                                     p.tTranslation2),
                             SubjectTree::PhraseImage);
         }

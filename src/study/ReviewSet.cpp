@@ -61,7 +61,7 @@ Choice choose(const AppState& state, const PhraseMemory& memory, qint64 day, int
         for (const PhraseMemoryItem* item : candidates) {
             const InstalledSubject::CheckedPhrases& source = read[item->phrase.subjectFile];
             const auto p = std::find_if(source.phrases.begin(), source.phrases.end(), [&](const Phrase& p) {
-                return p.pkPhraseNo == item->phrase.phraseNo;
+                return p.phraseNo == item->phrase.phraseNo;
             });
             if (source.verdict == QLatin1String("VALID") && p != source.phrases.end())
                 choice.phrases.push_back({item->phrase.subjectFile, *p});

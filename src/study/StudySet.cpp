@@ -41,7 +41,7 @@ bool fillSlot(AppState& state, int slot, const QString& fileName, const Phrase& 
     StudyPhrase& p = state.StudyPhrases[slot];
     p.Slot = slot;
     p.SubjectFile = fileName;
-    p.PhraseNo = int(phrase.pkPhraseNo);
+    p.phraseNo = int(phrase.phraseNo);
     p.Phrase = phrase.tPhrase;
     p.Translation = phrase.tTranslation;
     p.Translation2 = phrase.tTranslation2;
@@ -152,7 +152,7 @@ const Phrase* SourceSubjects::phrase(const QString& fileName, qint64 number) con
     if (it == m_sources.constEnd())
         return nullptr;
     for (const Phrase& p : it->phrases) {
-        if (p.pkPhraseNo == number)
+        if (p.phraseNo == number)
             return &p;
     }
     return nullptr;

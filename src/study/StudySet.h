@@ -9,7 +9,7 @@
 
 struct AppState;
 
-// A phrase pointed to by the tree: the installed subject file and its pkPhraseNo.
+// A phrase pointed to by the tree: the installed subject file and its phraseNo.
 struct PhraseRef
 {
     QString subjectFile;

@@ -171,7 +171,7 @@ void SubjectSelection::loadSubjectPhrases(const QString& fileName, QTreeWidgetIt
     for (const Phrase& p : *phrases)
         m_tree->addNode(
             node, p.tTranslation,
-            SubjectNode::makePhrase(fileName, p.pkPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
+            SubjectNode::makePhrase(fileName, p.phraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
             SubjectTree::PhraseImage);
     window->setEnabled(true);
 }
@@ -201,7 +201,7 @@ void SubjectSelection::loadVirtualPhrases(const QString& fileName, qint64 nParen
         }
         m_tree->addNode(
             node, p.tTranslation,
-            SubjectNode::makePhrase(p.tfilename, p.nPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
+            SubjectNode::makePhrase(p.tfilename, p.phraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
             SubjectTree::VirtualPhraseImage);
     }
     if (broken > 0) {

@@ -95,7 +95,7 @@ Statement preparePhrases(Database& db, const QString& where, bool withSound, QSt
 Phrase readPhrase(const Statement& st, bool withSound)
 {
     Phrase p;
-    p.pkPhraseNo = st.integer(QStringLiteral("pkPhraseNo"));
+    p.phraseNo = st.integer(QStringLiteral("pkPhraseNo"));
     p.tPhrase = st.text(QStringLiteral("tPhrase"));
     p.tTranslation = st.text(QStringLiteral("tTranslation"));
     p.tTranslation2 = st.text(QStringLiteral("tTranslation2"));
@@ -238,7 +238,7 @@ CheckedPhrases checkedPhrases(const QString& path, const QString& programCode,
         return result;
     for (const qint64 number : numbers) {
         if (std::any_of(result.phrases.begin(), result.phrases.end(),
-                        [number](const Phrase& p) { return p.pkPhraseNo == number; }))
+                        [number](const Phrase& p) { return p.phraseNo == number; }))
             continue;
         st.reset();
         st.bindInt(1, number);
@@ -355,7 +355,7 @@ bool create(const QString& path, const QString& programCode, const std::vector<P
                        err);
         for (const Phrase& p : phrases) {
             ins.reset();
-            ins.bindInt(1, p.pkPhraseNo).bindText(2, p.tPhrase).bindText(3, p.tTranslation);
+            ins.bindInt(1, p.phraseNo).bindText(2, p.tPhrase).bindText(3, p.tTranslation);
             ins.bindText(4, p.tTranslation2).bindBlob(5, p.bsound);
             if (!ins.run()) {
                 if (err)
@@ -436,12 +436,12 @@ std::optional<std::vector<VirtualPhrase>> readPhraseRows(Database& db, const QSt
     Statement::Step s;
     while ((s = st.step()) == Statement::Step::Row) {
         VirtualPhrase p;
-        p.pkPhraseNo = st.integer(QStringLiteral("pkPhraseNo"));
+        p.rowKey = st.integer(QStringLiteral("pkPhraseNo"));
         p.fkParent = st.integer(QStringLiteral("fkParent"));
         p.fileNameIsNull = st.isNull(QStringLiteral("tfilename"));
         p.tfilename = st.text(QStringLiteral("tfilename"));
         p.phraseNoIsNull = st.isNull(QStringLiteral("nPhraseNo"));
-        p.nPhraseNo = st.integer(QStringLiteral("nPhraseNo"));
+        p.phraseNo = st.integer(QStringLiteral("nPhraseNo"));
         p.tPhrase = st.text(QStringLiteral("tPhrase"));
         p.tTranslation = st.text(QStringLiteral("tTranslation"));
         p.tTranslation2 = st.text(QStringLiteral("tTranslation2"));
@@ -505,7 +505,7 @@ std::optional<std::vector<qint64>> insertPhrases(Database& db, qint64 nParent,
     keys.reserve(phrases.size());
     for (const VirtualPhrase& p : phrases) {
         ins.reset();
-        ins.bindInt(1, nParent).bindText(2, p.tfilename).bindInt(3, p.nPhraseNo);
+        ins.bindInt(1, nParent).bindText(2, p.tfilename).bindInt(3, p.phraseNo);
         ins.bindText(4, p.tPhrase).bindText(5, p.tTranslation).bindText(6, p.tTranslation2);
         if (!ins.run())
             return failWith<std::vector<qint64>>(error, ins.errorString());
@@ -614,14 +614,14 @@ std::optional<std::vector<qint64>> addPhrases(const QString& path, qint64 nParen
                             [&](Database& db) { return insertPhrases(db, nParent, phrases, error); });
 }
 
-bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error)
+bool deletePhrase(const QString& path, qint64 phraseNo, QString* error)
 {
     const FileNamedInErrors named(path, error);
     auto db = openSubject(path, Database::Mode::ReadWrite, error);
     if (!db)
         return false;
     Statement st = db->prepare(QStringLiteral("DELETE FROM tblPhrases WHERE pkPhraseNo = ?"), error);
-    st.bindInt(1, pkPhraseNo);
+    st.bindInt(1, phraseNo);
     if (!st.run()) {
         if (error)
             *error = st.errorString();
@@ -660,20 +660,20 @@ std::optional<DeletedRows> takeSubject(const QString& path, qint64 nParent, QStr
     });
 }
 
-std::optional<DeletedRows> takePhrase(const QString& path, qint64 pkPhraseNo, QString* error)
+std::optional<DeletedRows> takePhrase(const QString& path, qint64 phraseNo, QString* error)
 {
     const FileNamedInErrors named(path, error);
     return inOneTransaction(path, error, [&](Database& db) -> std::optional<DeletedRows> {
-        auto phrases = readPhraseRows(db, QStringLiteral("pkPhraseNo = ?"), pkPhraseNo, error);
+        auto phrases = readPhraseRows(db, QStringLiteral("pkPhraseNo = ?"), phraseNo, error);
         if (!phrases)
             return std::nullopt;
         if (phrases->empty())
-            return failWith<DeletedRows>(error, QStringLiteral("phrase %1 no longer exists").arg(pkPhraseNo));
+            return failWith<DeletedRows>(error, QStringLiteral("phrase %1 no longer exists").arg(phraseNo));
         DeletedRows rows;
         rows.nParent = phrases->front().fkParent;
         rows.phrases = std::move(*phrases);
         Statement st = db.prepare(QStringLiteral("DELETE FROM tblPhrases WHERE pkPhraseNo = ?"), error);
-        st.bindInt(1, pkPhraseNo);
+        st.bindInt(1, phraseNo);
         if (!st.run())
             return failWith<DeletedRows>(error, st.errorString());
         return rows;
@@ -720,7 +720,7 @@ bool restoreRows(const QString& path, const DeletedRows& rows, QString* error)
                        return std::nullopt;
                    for (const VirtualPhrase& p : rows.phrases) {
                        ins.reset();
-                       ins.bindInt(1, p.pkPhraseNo).bindInt(2, rows.nParent);
+                       ins.bindInt(1, p.rowKey).bindInt(2, rows.nParent);
                        if (p.fileNameIsNull)
                            ins.bindNull(3);
                        else
@@ -728,7 +728,7 @@ bool restoreRows(const QString& path, const DeletedRows& rows, QString* error)
                        if (p.phraseNoIsNull)
                            ins.bindNull(4);
                        else
-                           ins.bindInt(4, p.nPhraseNo);
+                           ins.bindInt(4, p.phraseNo);
                        ins.bindText(5, p.tPhrase).bindText(6, p.tTranslation).bindText(7, p.tTranslation2);
                        if (!ins.run())
                            return failWith<bool>(error, ins.errorString());
@@ -813,7 +813,7 @@ QString checkSubjectFileAndTexts(const QString& path, const QString& programCode
             if (const qsizetype at = controlCharacterAt(*text); at >= 0)
                 return QStringLiteral("phrase %1 holds the control character U+%2, which no phrase text may "
                                       "hold")
-                    .arg(p.pkPhraseNo)
+                    .arg(p.phraseNo)
                     .arg(QString::number(text->at(at).unicode(), 16)
                              .toUpper()
                              .rightJustified(4, QLatin1Char('0')));

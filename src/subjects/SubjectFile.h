@@ -13,7 +13,7 @@
 // A phrase of an installed subject ("*." + language code).
 struct Phrase
 {
-    qint64 pkPhraseNo = 0;
+    qint64 phraseNo = 0;
     QString tPhrase;
     QString tTranslation;
     QString tTranslation2;
@@ -27,13 +27,13 @@ struct VirtualSubject
     QString name; // second column, read and written by position
 };
 
-// A phrase of a virtual subject: a pointer to (tfilename, nPhraseNo) plus text copies.
+// A phrase of a virtual subject: a pointer to (tfilename, phraseNo) plus text copies.
 struct VirtualPhrase
 {
-    qint64 pkPhraseNo = 0;
+    qint64 rowKey = 0; // the row's own key in the virtual subject file
     qint64 fkParent = 0;
     QString tfilename;
-    qint64 nPhraseNo = 0;
+    qint64 phraseNo = 0;
     bool fileNameIsNull = false;
     bool phraseNoIsNull = false;
     QString tPhrase;
@@ -96,7 +96,7 @@ bool deleteSubject(const QString& path, qint64 nParent, QString* error);
 // Appends phrases to a virtual subject in one transaction; returns their new keys.
 std::optional<std::vector<qint64>> addPhrases(const QString& path, qint64 nParent,
                                               const std::vector<VirtualPhrase>& phrases, QString* error);
-bool deletePhrase(const QString& path, qint64 pkPhraseNo, QString* error);
+bool deletePhrase(const QString& path, qint64 phraseNo, QString* error);
 
 // What a deletion took from a virtual subject file: a whole subject (its tblParents row and
 // all its phrases) or one phrase, with the rows' own keys, so that restoreRows puts them
@@ -110,7 +110,7 @@ struct DeletedRows
 };
 // Delete as deleteSubject and deletePhrase do (in one transaction), returning the rows.
 std::optional<DeletedRows> takeSubject(const QString& path, qint64 nParent, QString* error);
-std::optional<DeletedRows> takePhrase(const QString& path, qint64 pkPhraseNo, QString* error);
+std::optional<DeletedRows> takePhrase(const QString& path, qint64 phraseNo, QString* error);
 // Writes the rows back in one transaction; a phrase only into its subject, which must exist.
 bool restoreRows(const QString& path, const DeletedRows& rows, QString* error);
 

@@ -34,7 +34,7 @@ struct SubjectNode
     Folder folder = Folder::None;
     // Subject and Phrase: the installed subject file; a virtual file folder: its file name.
     QString file;
-    // VirtualSubject: its key (nParent); Phrase: pkPhraseNo.
+    // VirtualSubject: its key (nParent); Phrase: phraseNo.
     qint64 number = 0;
     // A phrase of a virtual subject in the editor: its own row key.
     qint64 rowKey = 0;

@@ -490,7 +490,7 @@ std::vector<Phrase> phrasesOf(const PlannedSubject& s, const Planning& plan, con
     std::vector<Phrase> phrases;
     for (const VocabularyNote* note : s.notes) {
         Phrase p;
-        p.pkPhraseNo = qint64(phrases.size()) + 1;
+        p.phraseNo = qint64(phrases.size()) + 1;
         p.tPhrase = withoutControlCharacters(note->fields.value(plan.phraseColumn)).trimmed();
         p.tTranslation = withoutControlCharacters(note->fields.value(plan.translationColumn)).trimmed();
         p.tTranslation2 = withoutControlCharacters(note->fields.value(plan.translation2Column)).trimmed();

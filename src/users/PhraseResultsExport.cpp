@@ -63,7 +63,7 @@ QString PhraseTexts::text(const PhraseIdentity& phrase)
                 QString ignored;
                 if (const auto phrases = InstalledSubject::phrases(path, false, &ignored)) {
                     for (const Phrase& p : *phrases)
-                        texts.insert(p.pkPhraseNo, p.tPhrase);
+                        texts.insert(p.phraseNo, p.tPhrase);
                 }
                 break;
             }

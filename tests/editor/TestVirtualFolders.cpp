@@ -256,11 +256,11 @@ private slots:
         QVERIFY(rows);
         QCOMPARE(rows->size(), size_t(2));
         QCOMPARE(rows->at(0).tfilename, QString("everyday_phrases.ita"));
-        QCOMPARE(rows->at(0).nPhraseNo, 4);
+        QCOMPARE(rows->at(0).phraseNo, 4);
         QCOMPARE(rows->at(0).tTranslation2, QString(""));
         QVERIFY(!rows->at(0).fileNameIsNull);
-        QCOMPARE(rows->at(1).nPhraseNo, 9);
-        QCOMPARE(rows->at(1).pkPhraseNo, copy->phrases.at(1).pkPhraseNo);
+        QCOMPARE(rows->at(1).phraseNo, 9);
+        QCOMPARE(rows->at(1).rowKey, copy->phrases.at(1).rowKey);
     }
 
     void copySubjectIsAllOrNothing()

@@ -280,9 +280,9 @@ private slots:
             const auto phrases = rows(file, key(h->child(i)));
             QCOMPARE(phrases.size(), size_t(10));
             QCOMPARE(phrases[3].tfilename, "at_the_cafe." + app().edition.LanguageCode);
-            QCOMPARE(phrases[3].nPhraseNo, 4);
+            QCOMPARE(phrases[3].phraseNo, 4);
             QCOMPARE(h->child(i)->childCount(), 10);
-            QCOMPARE(SubjectNode::of(h->child(i)->child(3)).rowKey, phrases[3].pkPhraseNo);
+            QCOMPARE(SubjectNode::of(h->child(i)->child(3)).rowKey, phrases[3].rowKey);
         }
         QVERIFY(right()->dropHighlight() == nullptr);
         QVERIFY(app().SubjectsChanged);
@@ -304,7 +304,7 @@ private slots:
         std::vector<VirtualPhrase> nine(9);
         for (int i = 0; i < 9; ++i) {
             nine[i].tfilename = "at_the_cafe." + app().edition.LanguageCode;
-            nine[i].nPhraseNo = i + 1;
+            nine[i].phraseNo = i + 1;
             nine[i].tTranslation = QStringLiteral("Old %1").arg(i);
         }
         QString error;
@@ -320,7 +320,7 @@ private slots:
         auto stored = rows(file, nParent);
         QCOMPARE(stored.size(), size_t(10));
         QCOMPARE(stored.back().tfilename, "everyday_phrases." + app().edition.LanguageCode);
-        QCOMPARE(stored.back().nPhraseNo, 5);
+        QCOMPARE(stored.back().phraseNo, 5);
         QCOMPARE(stored.back().tPhrase, QString("Frase 5"));
         QCOMPARE(mixed->childCount(), 10);
         QCOMPARE(right()->currentItem(), mixed->child(9));
@@ -361,12 +361,12 @@ private slots:
         dragOnto(installed("At The Cafe")->child(0), pair);
         auto stored = rows(file, 1);
         QCOMPARE(stored.size(), size_t(2));
-        QCOMPARE(stored[0].nPhraseNo, stored[1].nPhraseNo);
+        QCOMPARE(stored[0].phraseNo, stored[1].phraseNo);
         click(right(), pair->child(1));
         QTest::keyClick(right(), Qt::Key_Delete);
         stored = rows(file, 1);
         QCOMPARE(stored.size(), size_t(1));
-        QCOMPARE(SubjectNode::of(pair->child(0)).rowKey, stored[0].pkPhraseNo);
+        QCOMPARE(SubjectNode::of(pair->child(0)).rowKey, stored[0].rowKey);
         QCOMPARE(pair->childCount(), 1);
         // Deleting the virtual subject takes its phrases along.
         click(right(), pair);
@@ -408,9 +408,9 @@ private slots:
         const auto after = rows(file, 2);
         QCOMPARE(after.size(), before.size());
         for (size_t i = 0; i < after.size(); ++i) {
-            QCOMPARE(after[i].pkPhraseNo, before[i].pkPhraseNo);
+            QCOMPARE(after[i].rowKey, before[i].rowKey);
             QCOMPARE(after[i].tfilename, before[i].tfilename);
-            QCOMPARE(after[i].nPhraseNo, before[i].nPhraseNo);
+            QCOMPARE(after[i].phraseNo, before[i].phraseNo);
             QCOMPARE(after[i].tPhrase, before[i].tPhrase);
             QCOMPARE(after[i].tTranslation, before[i].tTranslation);
             QCOMPARE(after[i].tTranslation2, before[i].tTranslation2);
@@ -422,7 +422,7 @@ private slots:
         pair = undone->child(1);
         QCOMPARE(pair->childCount(), 3);
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(SubjectNode::of(pair->child(i)).rowKey, before[size_t(i)].pkPhraseNo);
+            QCOMPARE(SubjectNode::of(pair->child(i)).rowKey, before[size_t(i)].rowKey);
         QCOMPARE(right()->currentItem(), pair->child(1));
 
         // Nothing left to undo: said, nothing written.
@@ -437,7 +437,7 @@ private slots:
         QString error;
         VirtualPhrase p;
         p.tfilename = "at_the_cafe." + app().edition.LanguageCode;
-        p.nPhraseNo = 2;
+        p.phraseNo = 2;
         p.tTranslation = "Stored";
         QVERIFY(VirtualSubjectFile::addPhrases(vpath("Travel" + ext), 1, {p}, &error));
         writeVirtual("Work" + ext, {});
@@ -520,7 +520,7 @@ private slots:
         writeVirtual("Play.v" + code, {"Listen"});
         VirtualPhrase p;
         p.tfilename = "at_the_cafe." + code;
-        p.nPhraseNo = 3;
+        p.phraseNo = 3;
         p.tPhrase = "Frase 3";
         p.tTranslation = "Phrase 3";
         QString error;

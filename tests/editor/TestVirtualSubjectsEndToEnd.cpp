@@ -238,7 +238,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
         QStringList refs;
         if (const auto rows = VirtualSubjectFile::phrases(folderFile(), parent, &error))
             for (const VirtualPhrase& p : *rows)
-                refs << QStringLiteral("%1#%2").arg(p.tfilename).arg(p.nPhraseNo);
+                refs << QStringLiteral("%1#%2").arg(p.tfilename).arg(p.phraseNo);
         return refs;
     }
 

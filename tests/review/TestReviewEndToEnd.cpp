@@ -134,7 +134,7 @@ private slots:
         RandomPhrases::setSourceForTests({});
         std::vector<PhraseRef> refs;
         for (const auto& d : drawn.phrases)
-            refs.push_back({d.subjectFile, d.phrase.pkPhraseNo});
+            refs.push_back({d.subjectFile, d.phrase.phraseNo});
         r = StudySet::collectPhrases(s, refs);
         QVERIFY2(r.count == 3, qPrintable(r.error));
         study(flashcards, "Random Phrases", true);

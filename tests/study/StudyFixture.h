@@ -76,7 +76,7 @@ struct StudyFixture
         for (const auto& [f, n] : refs) {
             VirtualPhrase p;
             p.tfilename = f;
-            p.nPhraseNo = n;
+            p.phraseNo = n;
             p.tPhrase = QStringLiteral("copy %1").arg(n);
             p.tTranslation = QStringLiteral("%1 #%2").arg(f).arg(n);
             rows.push_back(p);

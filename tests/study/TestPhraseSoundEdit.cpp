@@ -97,7 +97,7 @@ QTreeWidgetItem* TestPhraseSoundEdit::addSubject(const QString& file)
         qFatal("%s", qPrintable(error));
     for (const Phrase& p : *phrases)
         tree->addNode(subject, p.tTranslation,
-                      SubjectNode::makePhrase(file, p.pkPhraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
+                      SubjectNode::makePhrase(file, p.phraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
                       SubjectTree::PhraseImage);
     return subject;
 }
@@ -118,7 +118,7 @@ void TestPhraseSoundEdit::writePhrases(const QString& path,
     std::vector<Phrase> rows;
     for (const auto& [number, sound] : phrases) {
         Phrase p;
-        p.pkPhraseNo = number;
+        p.phraseNo = number;
         p.tPhrase = QStringLiteral("Frase %1").arg(number);
         p.tTranslation = QStringLiteral("Phrase %1").arg(number);
         p.tTranslation2 = QStringLiteral("Literal %1").arg(number);

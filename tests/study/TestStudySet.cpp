@@ -100,7 +100,7 @@ private slots:
         for (int slot = 1; slot <= 10; ++slot) {
             const StudyPhrase& p = app().StudyPhrases[slot];
             QCOMPARE(p.Slot, slot);
-            QCOMPARE(p.PhraseNo, slot);
+            QCOMPARE(p.phraseNo, slot);
             QCOMPARE(p.SoundFile, app().studySoundFile(slot));
             QCOMPARE(StudyFixture::readAll(p.SoundFile), fx->bsound(sub("big"), slot));
         }
@@ -164,7 +164,7 @@ private slots:
         QCOMPARE(collectPhrasesToStudy(subject, &tree), 2);
         QCOMPARE(app().StudyPhrases[1].SubjectFile, sub("a"));
         QCOMPARE(app().StudyPhrases[2].SubjectFile, sub("b"));
-        QCOMPARE(app().StudyPhrases[2].PhraseNo, 3);
+        QCOMPARE(app().StudyPhrases[2].phraseNo, 3);
         QCOMPARE(StudyFixture::readAll(app().studySoundFile(2)), fx->bsound(sub("b"), 3));
         QVERIFY(!QFileInfo::exists(app().studySoundFile(3)));
     }
@@ -197,7 +197,7 @@ private slots:
         QVERIFY2(fx->boxes.first().text.contains(name.toUpper()), qPrintable(fx->boxes.first().text));
         QCOMPARE(collectPhrasesToStudy(subject, &tree), 1);
         QCOMPARE(app().StudyPhrases[1].SubjectFile, sub("a"));
-        QCOMPARE(app().StudyPhrases[1].PhraseNo, 2);
+        QCOMPARE(app().StudyPhrases[1].phraseNo, 2);
         // Collected on its own, the row gives an empty set.
         QCOMPARE(StudySet::collectPhrases(app(), {{name, 1}}).count, 0);
     }
@@ -213,8 +213,8 @@ private slots:
         const StudySet::Result r = StudySet::collectPhrases(app(), refs);
         QVERIFY(r.error.isEmpty());
         QCOMPARE(r.count, 10);
-        QCOMPARE(app().StudyPhrases[1].PhraseNo, 2);
-        QCOMPARE(app().StudyPhrases[2].PhraseNo, 1);
+        QCOMPARE(app().StudyPhrases[1].phraseNo, 2);
+        QCOMPARE(app().StudyPhrases[2].phraseNo, 1);
     }
 
     // Ten phrases of one subject file, as a launch reads them (the file opened once for the
@@ -266,7 +266,7 @@ private slots:
         QVERIFY(fx->boxes.isEmpty());
         QList<int> numbers;
         for (int slot = 1; slot <= count; ++slot)
-            numbers << app().StudyPhrases[slot].PhraseNo;
+            numbers << app().StudyPhrases[slot].phraseNo;
         QCOMPARE(numbers, (QList<int>{10, 9, 8, 7, 6, 5, 3, 2, 1}));
         QCOMPARE(StudyFixture::readAll(app().studySoundFile(9)), fx->bsound(ten, 1));
         QVERIFY(!QFileInfo::exists(app().studySoundFile(10)));
@@ -277,7 +277,7 @@ private slots:
         std::vector<Phrase> phrases;
         for (qint64 n : {3, 7}) {
             Phrase p;
-            p.pkPhraseNo = n;
+            p.phraseNo = n;
             p.tTranslation = QStringLiteral("T%1").arg(n);
             phrases.push_back(p);
         }
@@ -292,7 +292,7 @@ private slots:
         QCOMPARE(int(r.phrases.size()), 10);
         for (const auto& d : r.phrases) {
             QCOMPARE(d.subjectFile, sub("gaps"));
-            QVERIFY(d.phrase.pkPhraseNo == 3 || d.phrase.pkPhraseNo == 7);
+            QVERIFY(d.phrase.phraseNo == 3 || d.phrase.phraseNo == 7);
         }
     }
 

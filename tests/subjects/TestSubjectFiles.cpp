@@ -187,7 +187,7 @@ private slots:
         QVERIFY2(all, qPrintable(error));
         QCOMPARE(all->size(), size_t(2));
         // Table order is key order; nothing re-sorts.
-        QCOMPARE(all->at(0).pkPhraseNo, 1);
+        QCOMPARE(all->at(0).phraseNo, 1);
         QCOMPARE(all->at(0).tPhrase, QString(""));
         QVERIFY(!all->at(0).tPhrase.isNull());
         QCOMPARE(all->at(1).tTranslation, QStringLiteral("Hello"));
@@ -291,7 +291,7 @@ private slots:
         std::vector<VirtualPhrase> copies(3);
         for (int i = 0; i < 3; ++i) {
             copies[i].tfilename = QStringLiteral("città %1.ita").arg(i);
-            copies[i].nPhraseNo = 3 - i;
+            copies[i].phraseNo = 3 - i;
             copies[i].tTranslation = QStringLiteral("t%1").arg(i);
         }
         const auto keys = VirtualSubjectFile::addPhrases(path("mine.vita"), a, copies, &error);
@@ -302,7 +302,7 @@ private slots:
         QVERIFY2(read, qPrintable(error));
         QCOMPARE(read->size(), size_t(3));
         QCOMPARE(read->at(0).tfilename, QStringLiteral("città 0.ita"));
-        QCOMPARE(read->at(2).nPhraseNo, 1);
+        QCOMPARE(read->at(2).phraseNo, 1);
         QCOMPARE(read->at(1).tPhrase, QString(""));
 
         QVERIFY(VirtualSubjectFile::deletePhrase(path("mine.vita"), keys->at(1), &error));
@@ -324,7 +324,7 @@ private slots:
         QVERIFY2(parent, qPrintable(error));
         VirtualPhrase p;
         p.tfilename = evil + QStringLiteral(".ita");
-        p.nPhraseNo = 1;
+        p.phraseNo = 1;
         p.tPhrase = p.tTranslation = p.tTranslation2 = evil;
         QVERIFY2(VirtualSubjectFile::addPhrases(path("quotes.vita"), *parent, {p}, &error),
                  qPrintable(error));

@@ -81,7 +81,7 @@ bool writeSubject(const QString& path, const QString& programCode, int phraseCou
     std::vector<Phrase> phrases;
     for (int i = 1; i <= phraseCount; ++i) {
         Phrase p;
-        p.pkPhraseNo = i;
+        p.phraseNo = i;
         p.tPhrase = QStringLiteral("Frase %1").arg(i);
         p.tTranslation = QStringLiteral("Phrase %1").arg(i);
         p.tTranslation2 = QStringLiteral("Literal %1").arg(i);

@@ -125,7 +125,7 @@ void TestShippedContent::shippedPhrases()
             const Phrase& p = phrases->at(i);
             // The learner's language's columns, as written in the course's table.
             const QString language = ThisEdition.InterfaceLanguage;
-            QCOMPARE(p.pkPhraseNo, qint64(i + 1));
+            QCOMPARE(p.phraseNo, qint64(i + 1));
             QCOMPARE(p.tPhrase, source->at(i).phrase);
             QCOMPARE(p.tTranslation, source->at(i).translation(language));
             QCOMPARE(p.tTranslation2, source->at(i).note(language));
@@ -144,7 +144,7 @@ void TestShippedContent::shippedSoundsAreWaveFiles()
         const auto phrases = InstalledSubject::phrases(QDir(subjectsDir()).filePath(name), true, &error);
         QVERIFY2(phrases, qPrintable(error));
         for (const Phrase& p : *phrases) {
-            const QString where = QStringLiteral("%1 phrase %2").arg(name).arg(p.pkPhraseNo);
+            const QString where = QStringLiteral("%1 phrase %2").arg(name).arg(p.phraseNo);
             const WaveInfo wave = readWaveInfo(p.bsound);
             QVERIFY2(wave.valid, qPrintable(where + QStringLiteral(": ") + wave.error));
             QCOMPARE(wave.formatTag, 1);
@@ -189,9 +189,9 @@ void TestShippedContent::exampleVirtualSubjectsPointAtShippedPhrases()
             const QString installed = QDir(subjectsDir()).filePath(v.tfilename);
             QCOMPARE(checkSubjectFile(installed, ThisEdition.ProgramCode), QStringLiteral("VALID"));
             bool found = false;
-            const auto original = InstalledSubject::phrase(installed, v.nPhraseNo, false, &found, &error);
+            const auto original = InstalledSubject::phrase(installed, v.phraseNo, false, &found, &error);
             QVERIFY2(original && found,
-                     qPrintable(v.tfilename + QStringLiteral(" ") + QString::number(v.nPhraseNo)));
+                     qPrintable(v.tfilename + QStringLiteral(" ") + QString::number(v.phraseNo)));
             QCOMPARE(v.tPhrase, original->tPhrase);
             QCOMPARE(v.tTranslation, original->tTranslation);
             QCOMPARE(v.tTranslation2, original->tTranslation2);

@@ -225,7 +225,7 @@ void TestSubjectTool::roundTrip()
     QCOMPARE(stored->size(), size_t(3));
     for (int i = 0; i < 3; ++i) {
         const Phrase& p = stored->at(size_t(i));
-        QCOMPARE(p.pkPhraseNo, qint64(i + 1));
+        QCOMPARE(p.phraseNo, qint64(i + 1));
         QCOMPARE(p.tPhrase, phrases.at(i));
         QCOMPARE(p.tTranslation, translations.at(i));
         QCOMPARE(p.tTranslation2, seconds.at(i));
@@ -264,7 +264,7 @@ void TestSubjectTool::roundTrip()
     QVERIFY2(reread, qPrintable(error));
     QCOMPARE(reread->size(), stored->size());
     for (size_t i = 0; i < stored->size(); ++i) {
-        QCOMPARE(reread->at(i).pkPhraseNo, stored->at(i).pkPhraseNo);
+        QCOMPARE(reread->at(i).phraseNo, stored->at(i).phraseNo);
         QCOMPARE(reread->at(i).tPhrase, stored->at(i).tPhrase);
         QCOMPARE(reread->at(i).tTranslation, stored->at(i).tTranslation);
         QCOMPARE(reread->at(i).tTranslation2, stored->at(i).tTranslation2);
@@ -350,7 +350,7 @@ void TestSubjectTool::virtualFiles()
     QVERIFY2(mix, qPrintable(error));
     QCOMPARE(mix->size(), size_t(3));
     QCOMPARE(mix->at(1).tfilename, QStringLiteral("Two.ita"));
-    QCOMPARE(mix->at(1).nPhraseNo, qint64(3));
+    QCOMPARE(mix->at(1).phraseNo, qint64(3));
     QCOMPARE(mix->at(1).tPhrase, QStringLiteral("Frase 3"));
     QCOMPARE(mix->at(1).tTranslation, QStringLiteral("Phrase 3"));
     QCOMPARE(mix->at(1).tTranslation2, QStringLiteral("Literal 3"));

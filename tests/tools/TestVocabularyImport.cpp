@@ -507,7 +507,7 @@ void TestVocabularyImport::textsCleanedAndStaleFoldersRemoved()
 
     // A subject written by another program with an escape in a phrase: check refuses it.
     Phrase bad;
-    bad.pkPhraseNo = 1;
+    bad.phraseNo = 1;
     bad.tPhrase = QStringLiteral("ciao\x1b");
     bad.tTranslation = QStringLiteral("hello");
     QString error;

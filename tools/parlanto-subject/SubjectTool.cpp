@@ -612,7 +612,7 @@ bool SubjectTool::create(const CreateOptions& o, QString* error)
             return false;
         }
         Phrase p;
-        p.pkPhraseNo = qint64(phrases.size()) + 1;
+        p.phraseNo = qint64(phrases.size()) + 1;
         p.tPhrase = row.phrase;
         p.tTranslation = row.translation;
         p.tTranslation2 = row.translation2;
@@ -720,7 +720,7 @@ bool SubjectTool::list(const QString& file, QString* error)
         const QString sound = p.bsound.isEmpty() ? QStringLiteral("no sound")
                               : wave.valid       ? seconds(wave.durationMs)
                                                  : QStringLiteral("not a WAVE file (%1)").arg(wave.error);
-        m_out << p.pkPhraseNo << '\t' << escapeField(p.tPhrase) << '\t' << escapeField(p.tTranslation) << '\t'
+        m_out << p.phraseNo << '\t' << escapeField(p.tPhrase) << '\t' << escapeField(p.tTranslation) << '\t'
               << escapeField(p.tTranslation2) << '\t' << sound << '\n';
     }
     m_out.flush();
@@ -738,7 +738,7 @@ bool SubjectTool::listVirtual(const QString& file, const std::vector<VirtualSubj
         if (!phrases)
             return false;
         for (const VirtualPhrase& p : *phrases)
-            m_out << escapeField(subject.name) << '\t' << escapeField(p.tfilename) << '\t' << p.nPhraseNo
+            m_out << escapeField(subject.name) << '\t' << escapeField(p.tfilename) << '\t' << p.phraseNo
                   << '\t' << escapeField(p.tPhrase) << '\t' << escapeField(p.tTranslation) << '\n';
     }
     m_out.flush();
@@ -763,7 +763,7 @@ bool SubjectTool::exportSubject(const QString& file, const QString& folder, bool
         row.translation = p.tTranslation;
         row.translation2 = p.tTranslation2;
         if (!p.bsound.isEmpty()) {
-            row.sound = QStringLiteral("%1_%2.wav").arg(base).arg(p.pkPhraseNo, 2, 10, QLatin1Char('0'));
+            row.sound = QStringLiteral("%1_%2.wav").arg(base).arg(p.phraseNo, 2, 10, QLatin1Char('0'));
             outputs[row.sound] = p.bsound;
         }
         rows.push_back(row);
@@ -844,7 +844,7 @@ bool SubjectTool::makeVirtual(const VirtualOptions& o, QString* error)
             }
             VirtualPhrase v;
             v.tfilename = fileName;
-            v.nPhraseNo = number;
+            v.phraseNo = number;
             v.tPhrase = phrase->tPhrase;
             v.tTranslation = phrase->tTranslation;
             v.tTranslation2 = phrase->tTranslation2;
