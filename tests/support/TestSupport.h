@@ -5,6 +5,7 @@
 struct AppState;
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -44,5 +45,16 @@ bool giveToUnprivilegedUser(const QString& path);
 // of a transaction whose pages already reached the file: a hot journal is left beside it.
 // False when the writer did not die that way.
 bool killVirtualSubjectWrite(const QString& path, char fill);
+
+// A widget of a window found as a user's tool finds it, by its objectName; a missing
+// widget fails the calling test instead of crashing it.
+template <typename T>
+T* child(const QObject* parent, const char* name)
+{
+    T* found = parent ? parent->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+    if (!found)
+        qWarning("no %s named %s", T::staticMetaObject.className(), name);
+    return found;
+}
 
 } // namespace TestSupport
