@@ -474,7 +474,7 @@ void TestMainWindow::handOversWhileABoxIsOpen()
     connect(&instance, &SingleInstance::activationRequested, m_flow.get(), &WindowFlow::bringToFront);
     QSignalSpy handed(&instance, &SingleInstance::activationRequested);
     QStringList captions;
-    for (int n = 1; n <= 600; ++n)
+    for (int n = 1; n <= 700; ++n)
         captions << (n == int(Caption::HandOversWaiting) ? QStringLiteral("%1 waiting")
                                                          : QStringLiteral("caption %1").arg(n));
     app().captions.setTexts(captions);

@@ -110,7 +110,7 @@ QString captionText(int n)
 void useNumberedCaptions(AppState& state)
 {
     QStringList captions;
-    for (int i = 1; i <= 600; ++i)
+    for (int i = 1; i <= 700; ++i)
         captions << captionText(i);
     state.captions.setTexts(captions);
 }
