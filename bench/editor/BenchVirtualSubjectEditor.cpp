@@ -14,6 +14,7 @@
 #include "state/AppState.h"
 #include "subjects/SubjectFile.h"
 #include "support/BenchLibrary.h"
+#include "support/BenchRun.h"
 #include "widgets/MessageWindow.h"
 
 #include <QApplication>
@@ -24,8 +25,8 @@
 
 namespace {
 
-constexpr int InstalledCount = 2000;
-constexpr int VirtualFileCount = 100;
+const int InstalledCount = BenchRun::size(2000, 20);
+const int VirtualFileCount = BenchRun::size(100, 2);
 constexpr int VirtualSubjectsPerFile = 20;
 
 QTemporaryDir* library = nullptr;
@@ -81,7 +82,7 @@ void BM_CopyTenPhraseSubject(benchmark::State& state)
     QTreeWidgetItem* target = right->topLevelItem(right->topLevelItemCount() - 1);
     const int before = target->childCount(); // the copies of earlier runs
     for (auto _ : state) {
-        left->setCurrentItem(left->topLevelItem(0)->child(1234));
+        left->setCurrentItem(left->topLevelItem(0)->child(BenchRun::size(1234, 12)));
         right->setCurrentItem(target);
         editor.onCopyClicked();
     }

@@ -4,6 +4,7 @@
 #include "platform/Database.h"
 #include "subjects/SubjectFile.h"
 #include "support/BenchLibrary.h"
+#include "support/BenchRun.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -99,7 +100,7 @@ int main(int argc, char** argv)
           std::tuple{"OpenAndQuery_Plain", plain, QString()}}) {
         benchmark::RegisterBenchmark(name, openAndQuery, path, password)
             ->Unit(benchmark::kMicrosecond)
-            ->Repetitions(5)
+            ->Repetitions(BenchRun::times(5))
             ->DisplayAggregatesOnly(true);
     }
     MedianReporter reporter;

@@ -4,6 +4,7 @@
 // held-out comparison and the fit to every review included). CPU time of the process, and
 // its peak memory (resident set) after the run.
 #include "review/FsrsOptimizer.h"
+#include "support/BenchRun.h"
 
 #include <benchmark/benchmark.h>
 
@@ -60,12 +61,11 @@ void BM_FitWeights(benchmark::State& state)
     state.SetLabel(reviews <= 10000 ? "target: under 1 s of CPU" : "target: under 10 s of CPU");
 }
 BENCHMARK(BM_FitWeights)
-    ->Arg(10000)
-    ->Arg(100000)
+    ->Apply(BenchRun::sizes<10000, 100000>)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->Iterations(1)
-    ->Repetitions(3)
+    ->Repetitions(BenchRun::times(3))
     ->ReportAggregatesOnly(true);
 
 } // namespace

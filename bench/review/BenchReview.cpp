@@ -12,6 +12,7 @@
 #include "review/ReviewLoader.h"
 #include "review/ReviewSchedule.h"
 #include "support/BenchLibrary.h"
+#include "support/BenchRun.h"
 #include "users/UsersDatabase.h"
 
 #include <QCoreApplication>
@@ -22,8 +23,8 @@
 
 namespace {
 
-constexpr int Phrases = 2000;
-constexpr int ReviewsPerPhrase = 50;
+const int Phrases = BenchRun::size(2000, 20);
+const int ReviewsPerPhrase = BenchRun::size(50, 3);
 const QString Busy = QStringLiteral("Anna Rossi");
 const QString Fresh = QStringLiteral("Bruno Neri");
 
@@ -118,7 +119,7 @@ BENCHMARK(BM_DuePhrases)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
-    ->Repetitions(9)
+    ->Repetitions(BenchRun::times(9))
     ->ReportAggregatesOnly(true);
 
 // An activity press on the review node while the learner is logged in: the schedule read at
@@ -166,8 +167,8 @@ void BM_DueAtActivityPress(benchmark::State& state)
 }
 BENCHMARK(BM_DueAtActivityPress)
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(30)
-    ->Repetitions(3)
+    ->Iterations(BenchRun::times(30))
+    ->Repetitions(BenchRun::times(3))
     ->ReportAggregatesOnly(true);
 
 // The whole reading for the learner who logs in (on the launcher's thread for it, beside the
@@ -191,7 +192,7 @@ BENCHMARK(BM_LoginReviewCount)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
-    ->Repetitions(9)
+    ->Repetitions(BenchRun::times(9))
     ->ReportAggregatesOnly(true);
 
 // What the history adds to the login itself: the reading goes to a thread of its own, and
@@ -211,7 +212,11 @@ void BM_LoginStartsReading(benchmark::State& state)
     }
     state.SetLabel(state.range(0) ? "100,000 rows" : "no history");
 }
-BENCHMARK(BM_LoginStartsReading)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_LoginStartsReading)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchRun::times(20));
 
 // Hostile users databases, made for one learner each: 200 rows whose subject names are 1 MB
 // long (skipped at reading), and one row for each of 1,000,000 distinct phrases (a copy of the
@@ -235,7 +240,7 @@ struct HostileFile
             return;
         const qint64 now = QDateTime::currentSecsSinceEpoch();
         std::vector<PhraseResultRow> rows;
-        const int count = longNames ? 200 : 1000000;
+        const int count = longNames ? BenchRun::size(200, 20) : BenchRun::size(1000000, 1000);
         rows.reserve(size_t(count) + 10);
         for (int i = 0; i < 10; ++i)
             rows.push_back(
@@ -287,8 +292,8 @@ BENCHMARK(BM_LoginWithHostileFile)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->Repetitions(3)
+    ->Iterations(BenchRun::times(3))
+    ->Repetitions(BenchRun::times(3))
     ->ReportAggregatesOnly(true);
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "common/TemplateBuilder.h"
 #include "state/AppState.h"
 #include "subjects/ImportWindow.h"
+#include "support/BenchRun.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -118,10 +119,22 @@ void BM_ImportToProgress_NewestPackage(benchmark::State& state)
     measure(state, newestPackage(), true);
 }
 
-BENCHMARK(BM_OpenedToProgress_Text)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_ImportToProgress_Text)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_OpenedToProgress_NewestPackage)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_ImportToProgress_NewestPackage)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_OpenedToProgress_Text)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchRun::times(5));
+BENCHMARK(BM_ImportToProgress_Text)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchRun::times(5));
+BENCHMARK(BM_OpenedToProgress_NewestPackage)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchRun::times(5));
+BENCHMARK(BM_ImportToProgress_NewestPackage)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchRun::times(5));
 
 } // namespace
 

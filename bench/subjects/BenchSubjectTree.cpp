@@ -19,6 +19,7 @@
 #include "subjects/SubjectTree.h"
 #include "subjects/VirtualSubjectIndex.h"
 #include "support/BenchLibrary.h"
+#include "support/BenchRun.h"
 #include "support/RatioReporter.h"
 
 #include <QApplication>
@@ -40,8 +41,9 @@ namespace {
 constexpr int VirtualSubjectsPerFile = 20;
 const int InstalledSizes[] = {100, 1000, 10000};
 const int VirtualSizes[] = {10, 100, 1000};
-constexpr int Runs = 9;
-constexpr double RunSeconds = 0.5;
+const int Runs = BenchRun::times(9);
+constexpr int RunMilliseconds = 500;
+constexpr double RunSeconds = RunMilliseconds / 1000.0;
 // How the benchmark library names a run with these settings.
 const std::string RunSuffix = [] {
     char suffix[64];
@@ -68,10 +70,16 @@ void makeLibrary()
     BenchLibrary::makeTenPhraseSubject(subject);
     const QString collection = library->path() + QStringLiteral("/collection.vita");
     BenchLibrary::makeVirtualSubjectFile(collection, VirtualSubjectsPerFile);
-    for (int n : InstalledSizes)
+    for (int n : InstalledSizes) {
         BenchLibrary::fillFolder(installedFolder(n), subject, QStringLiteral("subject_%1.ita"), n, 5);
-    for (int n : VirtualSizes)
+        if (BenchRun::smoke())
+            break;
+    }
+    for (int n : VirtualSizes) {
         BenchLibrary::fillFolder(virtualFolder(n), collection, QStringLiteral("collection_%1.vita"), n, 5);
+        if (BenchRun::smoke())
+            break;
+    }
     QDir().mkpath(library->path() + QStringLiteral("/Empty"));
 }
 
@@ -129,11 +137,9 @@ void BM_InstalledWithSplash(benchmark::State& state)
 // machine's speed drifts over minutes, so many short runs spread over the whole benchmark
 // give steadier medians than a few long ones.
 BENCHMARK(BM_InstalledWithSplash)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Arg(10000)
+    ->Apply(BenchRun::sizes<100, 1000, 10000>)
+    ->Apply(BenchRun::minTime<RunMilliseconds>)
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(RunSeconds)
     ->Repetitions(Runs)
     ->DisplayAggregatesOnly(true);
 
@@ -172,11 +178,16 @@ void BM_VirtualWithSplash(benchmark::State& state)
     state.counters["per_file"] = benchmark::Counter(count, benchmark::Counter::kIsIterationInvariantRate |
                                                                benchmark::Counter::kInvert);
 }
+void virtualSizes(benchmark::internal::Benchmark* b)
+{
+    b->ArgsProduct(
+        {BenchRun::smoke() ? std::vector<int64_t>{10} : std::vector<int64_t>{10, 100, 1000}, {0, 1}});
+}
 BENCHMARK(BM_VirtualWithSplash)
     ->ArgNames({"files", "cached"})
-    ->ArgsProduct({{10, 100, 1000}, {0, 1}})
+    ->Apply(virtualSizes)
+    ->Apply(BenchRun::minTime<RunMilliseconds>)
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(RunSeconds)
     ->Repetitions(Runs)
     ->DisplayAggregatesOnly(true)
     ->MeasureProcessCPUTime()
@@ -205,14 +216,16 @@ void BM_SubjectClick(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_SubjectClick)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SubjectClick)->Apply(BenchRun::sizes<100, 10000>)->Unit(benchmark::kMicrosecond);
 
 // The edition check made before a subject's phrases are studied.
 void BM_CheckSubject(benchmark::State& state)
 {
-    app().installedSubjectsFolder = installedFolder(1000);
+    const int count = BenchRun::size(1000, 100);
+    app().installedSubjectsFolder = installedFolder(count);
+    const QString name = QStringLiteral("subject_%1.ita").arg(count / 8, 5, 10, QLatin1Char('0'));
     for (auto _ : state) {
-        const QString verdict = checkSubject(QStringLiteral("subject_00123.ita"));
+        const QString verdict = checkSubject(name);
         if (verdict != QLatin1String("VALID"))
             state.SkipWithError("the subject is not valid");
         benchmark::DoNotOptimize(verdict);

@@ -7,6 +7,7 @@
 #include "UsersTemplate.h"
 #include "platform/Database.h"
 #include "review/PhraseResults.h"
+#include "support/BenchRun.h"
 #include "support/PrivateClassServer.h"
 #include "users/ClassServer.h"
 #include "users/ResultsSender.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-constexpr int Rows = 10000;
+const int Rows = BenchRun::size(10000, 10);
 const QString Learner = QStringLiteral("Ada Lovelace");
 
 PrivateClassServer* server()
@@ -111,7 +112,7 @@ void BM_Send10000(benchmark::State& state)
         }
     }
 }
-BENCHMARK(BM_Send10000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Send10000)->Unit(benchmark::kMillisecond)->Iterations(BenchRun::times(3));
 
 void BM_Fetch10000(benchmark::State& state)
 {
@@ -149,7 +150,7 @@ void BM_Fetch10000(benchmark::State& state)
         }
     }
 }
-BENCHMARK(BM_Fetch10000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Fetch10000)->Unit(benchmark::kMillisecond)->Iterations(BenchRun::times(3));
 
 // What the main thread spends at start-up and login on the class server: starting the
 // sender, asking it to fetch, and stopping it at the end. Arg 0: no server set; 1: a server
@@ -183,7 +184,12 @@ void BM_StartLoginEnd(benchmark::State& state)
         sender.stop();
     }
 }
-BENCHMARK(BM_StartLoginEnd)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_StartLoginEnd)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(BenchRun::times(20));
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "platform/Database.h"
 #include "review/PhraseResults.h"
 #include "support/BenchLibrary.h"
+#include "support/BenchRun.h"
 #include "users/ProgressWindow.h"
 #include "users/StudyHabitView.h"
 #include "users/UsersBackup.h"
@@ -65,7 +66,7 @@ bool makeUsers(const QString& dir, int rows, QString* error)
 
 // Five years up to the benchmark's today of ten sessions a day of ten phrases each, as the
 // activities write them: a score row and its phrase rows at one moment.
-constexpr int HistoryDays = 5 * 365;
+const int HistoryDays = BenchRun::size(5 * 365, 20);
 constexpr int SessionsADay = 10;
 constexpr int PhrasesASession = 10;
 const QDate Today(2026, 12, 8);
@@ -182,7 +183,8 @@ void BM_StudyDaysRead(benchmark::State& state)
         return;
     }
     for (auto _ : state) {
-        const auto days = StudyDays::load(dir.path() + QStringLiteral("/Users.dat"), Learner, QDate(), &error);
+        const auto days =
+            StudyDays::load(dir.path() + QStringLiteral("/Users.dat"), Learner, QDate(), &error);
         if (!days) {
             state.SkipWithError(qPrintable(error));
             return;
@@ -215,11 +217,14 @@ void BM_OpenMyProgressFiveYears(benchmark::State& state)
 }
 BENCHMARK(BM_OpenMyProgressFiveYears)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+const int Results = BenchRun::size(10000, 100);
+const int BackupResults = BenchRun::size(100000, 100);
+
 void BM_OpenMyProgress(benchmark::State& state)
 {
     QTemporaryDir dir;
     QString error;
-    if (!makeUsers(dir.path(), 10000, &error)) {
+    if (!makeUsers(dir.path(), Results, &error)) {
         state.SkipWithError(qPrintable(error));
         return;
     }
@@ -237,7 +242,7 @@ void BM_OpenMyProgress(benchmark::State& state)
         QCoreApplication::processEvents();
         totalMs += double(timer.nsecsElapsed()) / 1e6;
     }
-    state.counters["results"] = 10000;
+    state.counters["results"] = Results;
     state.counters["of_target"] = totalMs / double(state.iterations()) / 200.0;
 }
 BENCHMARK(BM_OpenMyProgress)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -247,7 +252,7 @@ void BM_ReadProgress(benchmark::State& state)
 {
     QTemporaryDir dir;
     QString error;
-    if (!makeUsers(dir.path(), 10000, &error)) {
+    if (!makeUsers(dir.path(), Results, &error)) {
         state.SkipWithError(qPrintable(error));
         return;
     }
@@ -267,7 +272,7 @@ void BM_BackupOf100000Results(benchmark::State& state)
 {
     QTemporaryDir dir;
     QString error;
-    if (!makeUsers(dir.path(), 100000, &error)) {
+    if (!makeUsers(dir.path(), BackupResults, &error)) {
         state.SkipWithError(qPrintable(error));
         return;
     }
@@ -288,7 +293,7 @@ void BM_BackupOf100000Results(benchmark::State& state)
         when = when.addSecs(1);
         state.ResumeTiming();
     }
-    state.counters["results"] = 100000;
+    state.counters["results"] = BackupResults;
     state.counters["of_target"] = totalMs / double(state.iterations()) / 500.0;
 }
 BENCHMARK(BM_BackupOf100000Results)->Unit(benchmark::kMillisecond)->UseRealTime();

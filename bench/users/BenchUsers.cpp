@@ -3,6 +3,7 @@
 // Prints lost_rows and locked_errors ("database is locked" met by a writer or a reader);
 // both must stay at zero.
 #include "UsersTemplate.h"
+#include "support/BenchRun.h"
 #include "users/UsersDatabase.h"
 
 #include <QCoreApplication>
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr int RowsPerProcess = 10000;
+const int RowsPerProcess = BenchRun::size(10000, 100);
 
 std::optional<UsersDatabase> makeUsers(const QTemporaryDir& dir, QString* error)
 {
