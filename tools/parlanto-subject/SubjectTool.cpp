@@ -7,7 +7,7 @@
 #include "platform/WaveFile.h"
 #include "state/Edition.h"
 #include "subjects/SubjectFile.h"
-#include "subjects/VocabularyImport.h"
+#include "import/VocabularyImport.h"
 
 #include <QCommandLineParser>
 #include <QDir>

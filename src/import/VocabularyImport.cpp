@@ -4,9 +4,9 @@
 #include "platform/SoundConversion.h"
 #include "platform/Speech.h"
 #include "platform/WaveFile.h"
-#include "subjects/AnkiPackageReader.h"
-#include "subjects/AnkiTextReader.h"
-#include "subjects/KvtmlReader.h"
+#include "import/AnkiPackageReader.h"
+#include "import/AnkiTextReader.h"
+#include "import/KvtmlReader.h"
 #include "subjects/SubjectFile.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "AnkiTextReader.h"
 
-#include "subjects/HtmlEntities.h"
+#include "import/HtmlEntities.h"
 
 #include <QDir>
 #include <QFile>

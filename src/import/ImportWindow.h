@@ -1,7 +1,7 @@
 #pragma once
 
-#include "subjects/VocabularyImport.h"
-#include "subjects/VocabularySource.h"
+#include "import/VocabularyImport.h"
+#include "import/VocabularySource.h"
 
 #include <QDialog>
 

@@ -1,10 +1,10 @@
 #include "AnkiPackageReader.h"
 
 #include "platform/Database.h"
-#include "subjects/AnkiReviewLog.h"
-#include "subjects/AnkiTextReader.h"
-#include "subjects/ProtobufWire.h"
-#include "subjects/ZstdFrames.h"
+#include "import/AnkiReviewLog.h"
+#include "import/AnkiTextReader.h"
+#include "import/ProtobufWire.h"
+#include "import/ZstdFrames.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "KvtmlReader.h"
 
-#include "subjects/VocabularySource.h"
+#include "import/VocabularySource.h"
 
 #include <QDir>
 #include <QFile>
