@@ -5,7 +5,7 @@
 // build/bench/subjects/BenchImportWindow (the package needs python3 and zstd).
 #include "common/TemplateBuilder.h"
 #include "state/AppState.h"
-#include "subjects/ImportWindow.h"
+#include "import/ImportWindow.h"
 #include "support/BenchRun.h"
 
 #include <QApplication>

@@ -18,11 +18,11 @@
 #include "state/Paths.h"
 #include "study/ActivityPanel.h"
 #include "study/HandOverFiles.h"
-#include "subjects/ImportWindow.h"
+#include "import/ImportWindow.h"
 #include "subjects/InstalledSubjects.h"
 #include "subjects/SubjectProblem.h"
 #include "subjects/SubjectTree.h"
-#include "subjects/VocabularyImport.h"
+#include "import/VocabularyImport.h"
 #include "users/UsersBackup.h"
 #include "widgets/Dialogs.h"
 

@@ -4,16 +4,10 @@
 #include "content/ContentLevel.h"
 #include "content/LoadingLog.h"
 #include "platform/Database.h"
+#include "platform/Fail.h"
 #include "state/Edition.h"
 
 namespace {
-
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
 
 // A failed read's error names the template file.
 bool named(bool ok, const QString& templatePath, QString* error)

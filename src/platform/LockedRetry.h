@@ -70,4 +70,30 @@ inline Statement prepared(Database& db, const QString& sql, Failure& f)
     return s;
 }
 
+// One write transaction on the users database at path: write(db, f) runs inside it, and the
+// transaction is committed when it succeeds. A lock, also one met at the transaction's start,
+// is waited for and tried again as run does. (PhraseResults::writeUsers adds the per-learner
+// tables to this; write through it unless the tables must stay as they are.)
+template <typename Write> bool writeUsers(const QString& path, QString* error, Write write)
+{
+    return run(error, nullptr, [&](Failure& f) {
+        auto db = openUsers(path, f);
+        if (!db)
+            return false;
+        Transaction transaction(*db);
+        if (!transaction.ok()) {
+            f.text = transaction.errorString();
+            f.code = db->lastErrorCode();
+            return false;
+        }
+        if (!write(*db, f))
+            return false;
+        if (!transaction.commit(&f.text)) {
+            f.code = db->lastErrorCode();
+            return false;
+        }
+        return true;
+    });
+}
+
 } // namespace LockedRetry

@@ -1,6 +1,7 @@
 #include "PrivateFolder.h"
 
 #include "Files.h"
+#include "platform/Fail.h"
 
 #include <QFile>
 
@@ -17,13 +18,6 @@ namespace {
 QString systemReason(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
 }
 
 // Removes what the folder opened as fd holds, without following any link.

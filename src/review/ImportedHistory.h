@@ -1,6 +1,6 @@
 #pragma once
 
-#include "subjects/VocabularyImport.h"
+#include "import/VocabularyImport.h"
 
 #include <QString>
 

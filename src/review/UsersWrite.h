@@ -11,21 +11,12 @@ namespace PhraseResults {
 // succeeds. A lock is waited for and tried again as LockedRetry does.
 template <typename Write> bool writeUsers(const QString& path, QString* error, Write write)
 {
-    return LockedRetry::run(error, nullptr, [&](LockedRetry::Failure& f) {
-        auto db = LockedRetry::openUsers(path, f);
-        if (!db)
-            return false;
-        Transaction transaction(*db);
-        if (!transaction.ok()) {
-            f.text = transaction.errorString();
-            f.code = db->lastErrorCode();
+    return LockedRetry::writeUsers(path, error, [&](Database& db, LockedRetry::Failure& f) {
+        if (!ensureTables(db, &f.text)) {
+            f.code = db.lastErrorCode();
             return false;
         }
-        if (!ensureTables(*db, &f.text)) {
-            f.code = db->lastErrorCode();
-            return false;
-        }
-        return write(*db, f) && transaction.commit(&f.text);
+        return write(db, f);
     });
 }
 

@@ -1,5 +1,6 @@
 #include "Paths.h"
 
+#include "platform/Fail.h"
 #include "platform/Files.h"
 
 #include <QDir>
@@ -18,13 +19,6 @@ bool writeProbe(QFile& file)
     file.close();
     const bool removed = file.remove();
     return written && removed;
-}
-
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
 }
 
 // The name of the program's own data folder: the edition's title when it can be one.

@@ -1,6 +1,7 @@
 #include "RowOrigins.h"
 
 #include "platform/Database.h"
+#include "platform/Fail.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,13 +13,6 @@
 namespace RowOrigins {
 
 namespace {
-
-bool fail(QString* error, const QString& why)
-{
-    if (error)
-        *error = why;
-    return false;
-}
 
 bool hasTable(Database& db, const QString& table)
 {

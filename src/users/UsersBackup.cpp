@@ -1,6 +1,7 @@
 #include "UsersBackup.h"
 
 #include "platform/Database.h"
+#include "platform/Fail.h"
 #include "platform/Files.h"
 #include "review/PhraseResults.h"
 #include "state/AppState.h"
@@ -29,13 +30,6 @@ QString kindName(BackupCopy::Kind kind)
         break;
     }
     return QStringLiteral("daily");
-}
-
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
 }
 
 std::optional<Database> openUsers(const QString& path, Database::Mode mode, QString* error)
@@ -163,6 +157,28 @@ void removeWithJournals(const QString& path)
         QFile::remove(path + suffix);
 }
 
+// Changes the live users file under its write lock, held from a copy of it (of kind) taken
+// first to the end of change(live): the copy keeps what was there, and a result an activity
+// saves meanwhile waits and lands in the changed file, never in neither. The copy's path, or
+// nothing when the copy or the change failed (the file is then as it was).
+template <typename Change>
+std::optional<QString> changeAfterCopy(const UsersBackup& backup, BackupCopy::Kind kind, const QDateTime& now,
+                                       QString* error, Change change)
+{
+    auto live = openUsers(backup.usersDatabasePath(), Database::Mode::ReadWrite, error);
+    if (!live)
+        return std::nullopt;
+    Transaction tx(*live);
+    if (!tx.ok()) {
+        fail(error, tx.errorString());
+        return std::nullopt;
+    }
+    auto kept = backup.takeCopy(kind, now, error);
+    if (!kept || !change(*live) || !tx.commit(error))
+        return std::nullopt;
+    return kept;
+}
+
 } // namespace
 
 UsersBackup::UsersBackup(const QString& usersDatabasePath) : m_path(usersDatabasePath) {}
@@ -267,41 +283,27 @@ std::optional<QString> UsersBackup::clear(const QDateTime& now, QString* error) 
 {
     if (!QFileInfo(m_path).isFile())
         return QString();
-    auto live = openUsers(m_path, Database::Mode::ReadWrite, error);
-    if (!live)
-        return std::nullopt;
-    // The write lock is held from the copy to the end of the clear: a result an activity
-    // saves meanwhile waits, and lands in the emptied file, never in neither.
-    Transaction tx(*live);
-    if (!tx.ok()) {
-        fail(error, tx.errorString());
-        return std::nullopt;
-    }
-    auto kept = takeCopy(BackupCopy::Kind::BeforeClear, now, error);
-    if (!kept)
-        return std::nullopt;
-    // Every learner's rows go, also those of per-learner tables set aside for their shape.
-    QStringList tables;
-    for (const UsersTable& t : usersTables())
-        tables << t.name;
-    for (const PhraseResults::LearnerTable& t : PhraseResults::learnerTables()) {
-        Statement kept = live->prepare(
-            QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name LIKE ? ESCAPE '!'"),
-            error);
-        kept.bindText(1, QLatin1String(t.name) + QStringLiteral("!_kept%"));
-        while (kept.step() == Statement::Step::Row)
-            tables << kept.text(0);
-    }
-    for (const QString& table : std::as_const(tables)) {
-        if (!columnsOf(*live, table).isEmpty() &&
-            !live->exec(QStringLiteral("DELETE FROM %1").arg(quotedName(table)), error))
-            return std::nullopt;
-    }
-    if (!RowOrigins::afterRowsReplaced(*live, nullptr, {RowOrigins::Scores, RowOrigins::PhraseResults}, RowOrigins::placeOf(m_path),
-                                       error) ||
-        !tx.commit(error))
-        return std::nullopt;
-    return kept;
+    return changeAfterCopy(*this, BackupCopy::Kind::BeforeClear, now, error, [&](Database& live) {
+        // Every learner's rows go, also those of per-learner tables set aside for their shape.
+        QStringList tables;
+        for (const UsersTable& t : usersTables())
+            tables << t.name;
+        for (const PhraseResults::LearnerTable& t : PhraseResults::learnerTables()) {
+            Statement kept = live.prepare(
+                QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name LIKE ? ESCAPE '!'"),
+                error);
+            kept.bindText(1, QLatin1String(t.name) + QStringLiteral("!_kept%"));
+            while (kept.step() == Statement::Step::Row)
+                tables << kept.text(0);
+        }
+        for (const QString& table : std::as_const(tables)) {
+            if (!columnsOf(live, table).isEmpty() &&
+                !live.exec(QStringLiteral("DELETE FROM %1").arg(quotedName(table)), error))
+                return false;
+        }
+        return RowOrigins::afterRowsReplaced(live, nullptr, {RowOrigins::Scores, RowOrigins::PhraseResults},
+                                             RowOrigins::placeOf(m_path), error);
+    });
 }
 
 bool UsersBackup::takeDailyCopy(const QDateTime& now, QString* error, bool* made) const
@@ -371,22 +373,11 @@ std::optional<QString> UsersBackup::restore(const QString& copyPath, const QDate
         return std::nullopt;
     if (QFileInfo(m_path).isFile()) {
         // Into the live file, so that programs holding it open see the restored rows, and
-        // under its write lock from the copy of the present file to the last restored row:
-        // a result an activity saves meanwhile waits, and lands in the restored file.
-        auto live = openUsers(m_path, Database::Mode::ReadWrite, error);
-        if (!live)
-            return std::nullopt;
-        Transaction tx(*live);
-        if (!tx.ok()) {
-            fail(error, tx.errorString());
-            return std::nullopt;
-        }
-        // Nothing is lost: the file being replaced is kept first.
-        auto kept = takeCopy(BackupCopy::Kind::BeforeRestore, now, error);
-        if (!kept || !replaceRows(*live, copyPath, error) ||
-            !keepRowIdentities(*live, m_path, copyPath, error) || !tx.commit(error))
-            return std::nullopt;
-        return *kept;
+        // under its write lock from the copy of the present file (nothing is lost) to the
+        // last restored row: a result an activity saves meanwhile lands in the restored file.
+        return changeAfterCopy(*this, BackupCopy::Kind::BeforeRestore, now, error, [&](Database& live) {
+            return replaceRows(live, copyPath, error) && keepRowIdentities(live, m_path, copyPath, error);
+        });
     }
     // No file (it was set aside): a new one beside it, in write-ahead mode like every
     // users database, renamed into place.

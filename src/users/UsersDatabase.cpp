@@ -340,20 +340,12 @@ std::optional<qint64> UsersDatabase::addLearner(const Learner& learner, QString*
 {
     qint64 key = 0;
     qint64 firstKey = 0;
-    const bool ok = withLockedRetry(error, [&](Failure& f) {
-        auto db = openUsers(m_path, f);
-        if (!db)
-            return false;
-        // Whether the new learner is the first one is decided with the file locked for
-        // writing: two programs adding the first learners of one file at once never both
-        // make theirs the administrator.
-        Transaction transaction(*db);
-        if (!transaction.ok()) {
-            f.text = transaction.errorString();
-            return false;
-        }
+    // Whether the new learner is the first one is decided with the file locked for writing:
+    // two programs adding the first learners of one file at once never both make theirs the
+    // administrator.
+    const bool ok = LockedRetry::writeUsers(m_path, error, [&](Database& db, Failure& f) {
         Statement s = prepared(
-            *db,
+            db,
             QStringLiteral(
                 "INSERT INTO tblUsers (tFirstname, tLastname, tPassword, nIcon) VALUES (?, ?, ?, ?)"),
             f);
@@ -367,16 +359,15 @@ std::optional<qint64> UsersDatabase::addLearner(const Learner& learner, QString*
         if (!s.run()) {
             return f.fromStatement(s);
         }
-        key = db->lastInsertId();
+        key = db.lastInsertId();
         s = Statement();
-        Statement first = prepared(*db, QStringLiteral("SELECT min(pkStudentID) FROM tblUsers"), f);
+        Statement first = prepared(db, QStringLiteral("SELECT min(pkStudentID) FROM tblUsers"), f);
         if (!first.isValid())
             return false;
         if (first.step() != Statement::Step::Row)
             return f.fromStatement(first);
         firstKey = first.integer(0);
-        first = Statement();
-        return transaction.commit(&f.text);
+        return true;
     });
     if (!ok)
         return std::nullopt;
@@ -387,18 +378,10 @@ std::optional<qint64> UsersDatabase::addLearner(const Learner& learner, QString*
 
 bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
 {
-    return withLockedRetry(error, [&](Failure& f) {
-        auto db = openUsers(m_path, f);
-        if (!db)
-            return false;
-        // The profile and the learner's results change together or not at all.
-        Transaction transaction(*db);
-        if (!transaction.ok()) {
-            f.text = transaction.errorString();
-            return false;
-        }
+    // The profile and the learner's results change together or not at all.
+    return LockedRetry::writeUsers(m_path, error, [&](Database& db, Failure& f) {
         Statement read = prepared(
-            *db, QStringLiteral("SELECT tFirstname, tLastname FROM tblUsers WHERE pkStudentID = ?"), f);
+            db, QStringLiteral("SELECT tFirstname, tLastname FROM tblUsers WHERE pkStudentID = ?"), f);
         if (!read.isValid())
             return false;
         read.bindInt(1, learner.pkStudentID);
@@ -413,7 +396,7 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
         read = Statement();
 
         Statement s =
-            prepared(*db,
+            prepared(db,
                      QStringLiteral("UPDATE tblUsers SET tFirstname = ?, tLastname = ?, tPassword = ?, "
                                     "nIcon = ? WHERE pkStudentID = ?"),
                      f);
@@ -432,7 +415,7 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
         // learner still has the old name, whose results cannot be told apart from these.
         if (oldName != learner.displayName()) {
             Statement others = prepared(
-                *db,
+                db,
                 QStringLiteral("SELECT count(*) FROM tblUsers WHERE tFirstname || ' ' || tLastname = ? "
                                "AND pkStudentID <> ?"),
                 f);
@@ -443,20 +426,20 @@ bool UsersDatabase::updateLearner(const Learner& learner, QString* error) const
                 return f.fromStatement(others);
             if (others.integer(0) == 0) {
                 Statement rename =
-                    prepared(*db, QStringLiteral("UPDATE tblscores SET tName = ? WHERE tName = ?"), f);
+                    prepared(db, QStringLiteral("UPDATE tblscores SET tName = ? WHERE tName = ?"), f);
                 if (!rename.isValid())
                     return false;
                 rename.bindText(1, learner.displayName()).bindText(2, oldName);
                 if (!rename.run())
                     return f.fromStatement(rename);
-                if (!PhraseResults::ensureTables(*db, &f.text) ||
-                    !PhraseResults::renameLearner(*db, oldName, learner.displayName(), &f.text)) {
-                    f.code = db->lastErrorCode();
+                if (!PhraseResults::ensureTables(db, &f.text) ||
+                    !PhraseResults::renameLearner(db, oldName, learner.displayName(), &f.text)) {
+                    f.code = db.lastErrorCode();
                     return false;
                 }
             }
         }
-        return transaction.commit(&f.text);
+        return true;
     });
 }
 
@@ -467,26 +450,18 @@ bool UsersDatabase::appendScore(const ScoreRow& row, QString* error) const
 
 bool UsersDatabase::addMissingTables(QString* error, QStringList* setAside) const
 {
-    return withLockedRetry(error, [&](Failure& f) {
-        auto db = openUsers(m_path, f);
-        if (!db)
-            return false;
-        // One transaction: a table set aside is made again in the same step.
-        Transaction transaction(*db);
-        if (!transaction.ok()) {
-            f.text = transaction.errorString();
-            f.code = db->lastErrorCode();
-            return false;
-        }
-        QStringList kept;
-        if (PhraseResults::ensureTables(*db, &f.text, &kept) && transaction.commit(&f.text)) {
-            if (setAside)
-                *setAside = kept;
+    // One transaction: a table set aside is made again in the same step.
+    QStringList kept;
+    const bool ok = LockedRetry::writeUsers(m_path, error, [&](Database& db, Failure& f) {
+        kept.clear();
+        if (PhraseResults::ensureTables(db, &f.text, &kept))
             return true;
-        }
-        f.code = db->lastErrorCode();
+        f.code = db.lastErrorCode();
         return false;
     });
+    if (ok && setAside)
+        *setAside = kept;
+    return ok;
 }
 
 std::optional<qint64> UsersDatabase::scoreCount(QString* error) const

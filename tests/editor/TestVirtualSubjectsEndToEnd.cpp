@@ -30,7 +30,7 @@
 #include "state/CaptionId.h"
 #include "study/ActivityPanel.h"
 #include "study/HandOverFiles.h"
-#include "subjects/ImportWindow.h"
+#include "import/ImportWindow.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectFile.h"
 #include "subjects/SubjectTree.h"

@@ -1,7 +1,7 @@
 // Anki's packages: any bytes give a vocabulary or a reason, the collection's copy is gone
 // from the scratch folder afterwards, and every sound a note names is read or refused.
 #include "FuzzReaderFile.h"
-#include "subjects/AnkiPackageReader.h"
+#include "import/AnkiPackageReader.h"
 
 #include <cstddef>
 #include <cstdint>

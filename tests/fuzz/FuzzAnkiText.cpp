@@ -1,7 +1,7 @@
 // Anki's notes as text: any bytes give a vocabulary or a reason, and any field turns into
 // plain text.
 #include "FuzzReaderFile.h"
-#include "subjects/AnkiTextReader.h"
+#include "import/AnkiTextReader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The KVTML reader (vocabulary files of other programs): any bytes give a vocabulary or a
 // reason, and every sound a note names is read or refused with a reason, never outside.
 #include "FuzzReaderFile.h"
-#include "subjects/KvtmlReader.h"
+#include "import/KvtmlReader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -116,12 +116,6 @@ void TestSubjectTool::refusals_data()
                       QStringLiteral("good.wav"));
 
     QTest::newRow("more than ten phrases") << eleven << "eleven.ita" << QStringList() << "at most 10";
-    QTest::newRow("star in a phrase") << QStringList{good, row("Uno * due", "One", "", "good.wav")}
-                                      << "star1.ita" << QStringList() << "must not contain \"*\"";
-    QTest::newRow("star in a translation") << QStringList{row("Uno", "One * two", "", "good.wav")}
-                                           << "star2.ita" << QStringList() << "must not contain \"*\"";
-    QTest::newRow("star in a second translation") << QStringList{row("Uno", "One", "Lit*erally", "good.wav")}
-                                                  << "star3.ita" << QStringList() << "must not contain \"*\"";
     QTest::newRow("sound that is not a WAVE file") << QStringList{good, row("Due", "Two", "", "bad.wav")}
                                                    << "badwave.ita" << QStringList() << "not a WAVE file";
     QTest::newRow("sound file missing") << QStringList{row("Due", "Two", "", "nowhere.wav")}

@@ -465,6 +465,7 @@ void TestVocabularyImport::textsCleanedAndStaleFoldersRemoved()
                       "black cat";
     text += '\0';
     text += "\nperch&eacute; &Scaron;&frac12;\tw\x7fhy\n";
+    text += "uno * due\tone * two\n"; // "*" is a character like any other
     QVERIFY(writeAll(folder + QStringLiteral("/parole.txt"), text));
     // A killed import's folder (its lock names a process that has ended), one without a lock
     // for more than a minute, and one whose import is running (this process holds its lock).
@@ -491,11 +492,13 @@ void TestVocabularyImport::textsCleanedAndStaleFoldersRemoved()
     QCOMPARE(subjectFiles(out),
              (QStringList{QStringLiteral(".parlanto-import-running"), QStringLiteral("parole.ita")}));
     const auto phrases = InstalledSubject::phrases(out + QStringLiteral("/parole.ita"), false, nullptr);
-    QVERIFY(phrases && phrases->size() == 2);
+    QVERIFY(phrases && phrases->size() == 3);
     QCOMPARE(phrases->at(0).tPhrase, QStringLiteral("il gatto[31m nero"));
     QCOMPARE(phrases->at(0).tTranslation, QStringLiteral("the black cat"));
     QCOMPARE(phrases->at(1).tPhrase, QStringLiteral("perché Š½"));
     QCOMPARE(phrases->at(1).tTranslation, QStringLiteral("why"));
+    QCOMPARE(phrases->at(2).tPhrase, QStringLiteral("uno * due"));
+    QCOMPARE(phrases->at(2).tTranslation, QStringLiteral("one * two"));
 
     // The edition of a Spanish interface says its summary in Spanish.
     QVERIFY(writeAll(folder + QStringLiteral("/hola.txt"), "#columns:Italiano\tEspañol\nciao\thola\n"));

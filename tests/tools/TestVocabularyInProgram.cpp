@@ -14,7 +14,7 @@
 #include "state/AppState.h"
 #include "study/ActivityInputFile.h"
 #include "study/StudySet.h"
-#include "subjects/ImportWindow.h"
+#include "import/ImportWindow.h"
 #include "subjects/SubjectCheck.h"
 #include "subjects/SubjectTree.h"
 #include "support/TestSupport.h"

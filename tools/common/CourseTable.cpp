@@ -1,6 +1,7 @@
 #include "CourseTable.h"
 
 #include "TemplateBuilder.h"
+#include "platform/Fail.h"
 #include "platform/Files.h"
 #include "state/Edition.h"
 
@@ -13,12 +14,6 @@ namespace {
 
 constexpr int SubjectFields = 6;
 constexpr int SoundField = 5;
-
-bool fail(QString* error, const QString& message)
-{
-    *error = message;
-    return false;
-}
 
 QString decode(const QString& rawField)
 {
@@ -138,12 +133,6 @@ std::optional<QByteArray> phraseTable(const std::vector<CoursePhrase>& phrases, 
                  QStringLiteral("line %1: \"%2\" has no %3 translation").arg(p.line).arg(p.phrase, language));
             return std::nullopt;
         }
-        for (const QString& t : {p.phrase, p.translation(language), p.note(language)}) {
-            if (t.contains(QLatin1Char('*'))) {
-                fail(error, QStringLiteral("line %1: \"%2\" holds a \"*\"").arg(p.line).arg(t));
-                return std::nullopt;
-            }
-        }
         text += QStringList{p.raw.at(0), p.raw.at(column), p.raw.at(column + 1), p.raw.at(SoundField)}.join(
                     QLatin1Char('\t')) +
                 QLatin1Char('\n');
@@ -166,8 +155,9 @@ std::optional<Titles> readTitles(const QString& path, QString* error)
         QHash<QString, QString> names;
         for (qsizetype i = 0; i < fields.size(); ++i) {
             const QString name = decode(fields.at(i));
-            // A file name of the program folder: no folders, no tree-tag separator, no blanks
-            // (the tree makes its blanks from the underscores).
+            // A file name of the program folder: no folders, no wildcard ("*" is one to the
+            // code that finds files by pattern), no blanks (the tree makes its blanks from the
+            // underscores).
             if (!isSafeFileName(name) || name.contains(QLatin1Char('*')) || name.contains(QLatin1Char(' ')) ||
                 name.startsWith(QLatin1Char('.'))) {
                 fail(error,

@@ -44,7 +44,7 @@ struct CoursePhrase
 std::optional<std::vector<CoursePhrase>> readSubject(const QString& path, QString* error);
 
 // The phrase table of one learner's language. Refused when a phrase lacks its translation in
-// that language or any text holds a "*" (the separator of the program's tree tags).
+// that language.
 std::optional<QByteArray> phraseTable(const std::vector<CoursePhrase>& phrases, const QString& language,
                                       const QString& comment, QString* error);
 

@@ -1,6 +1,7 @@
 #include "TemplateBuilder.h"
 
 #include "platform/Database.h"
+#include "platform/Fail.h"
 #include "state/Edition.h"
 
 #include <QFile>
@@ -8,13 +9,6 @@
 #include <QTextStream>
 
 namespace {
-
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
 
 // Lines of a UTF-8 text file without the header line, blank lines and "#" comments.
 bool readLines(const QString& path, QStringList* lines, QString* error)

@@ -7,7 +7,7 @@
 #include "platform/WaveFile.h"
 #include "state/Edition.h"
 #include "subjects/SubjectFile.h"
-#include "subjects/VocabularyImport.h"
+#include "import/VocabularyImport.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -299,12 +299,6 @@ std::optional<QByteArray> readFile(const QString& path, QString* error)
         return std::nullopt;
     }
     return f.readAll();
-}
-
-// A "*" separates the fields of the program's tree tags, so no phrase text may hold one.
-bool hasStar(const QString& a, const QString& b, const QString& c)
-{
-    return a.contains(QLatin1Char('*')) || b.contains(QLatin1Char('*')) || c.contains(QLatin1Char('*'));
 }
 
 QString knownEditions()
@@ -607,10 +601,6 @@ bool SubjectTool::create(const CreateOptions& o, QString* error)
     std::vector<Phrase> phrases;
     for (const TableRow& row : *rows) {
         const QString where = QStringLiteral("%1, line %2").arg(o.table).arg(row.line);
-        if (hasStar(row.phrase, row.translation, row.translation2)) {
-            *error = QStringLiteral("%1: a phrase text must not contain \"*\"").arg(where);
-            return false;
-        }
         Phrase p;
         p.phraseNo = qint64(phrases.size()) + 1;
         p.tPhrase = row.phrase;
@@ -835,11 +825,6 @@ bool SubjectTool::makeVirtual(const VirtualOptions& o, QString* error)
             if (!phrase || !found) {
                 if (phrase)
                     *error = QStringLiteral("%1: %2 has no phrase %3").arg(where, fileName).arg(number);
-                return false;
-            }
-            if (hasStar(phrase->tPhrase, phrase->tTranslation, phrase->tTranslation2)) {
-                *error =
-                    QStringLiteral("%1: phrase %2 of %3 contains \"*\"").arg(where).arg(number).arg(fileName);
                 return false;
             }
             VirtualPhrase v;

@@ -1,20 +1,20 @@
 #include "VocabularyImport.h"
 
+#include "import/AnkiPackageReader.h"
+#include "import/AnkiTextReader.h"
+#include "import/KvtmlReader.h"
 #include "platform/Files.h"
 #include "platform/SoundConversion.h"
 #include "platform/Speech.h"
 #include "platform/WaveFile.h"
-#include "subjects/AnkiPackageReader.h"
-#include "subjects/AnkiTextReader.h"
-#include "subjects/KvtmlReader.h"
 #include "subjects/SubjectFile.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QHash>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -368,51 +368,35 @@ struct Planning
     std::map<QString, int> skipped;
 };
 
-// The columns' roles, the notes that make phrases and the subjects they make, named.
-std::optional<Planning> planImport(const VocabularySource& source, const VocabularyImport::Options& o,
-                                   QString* error)
+using Lessons = std::vector<std::pair<QString, std::vector<const VocabularyNote*>>>;
+
+// One import takes at most MaxNotes notes.
+bool checkNoteCount(const VocabularySource& source, const QString& language, QString* error)
 {
-    const QString& language = o.learnerLanguage;
-    auto roles = columnRoles(source, o, error);
-    if (!roles)
-        return std::nullopt;
-    Planning plan;
-    plan.roles = std::move(*roles);
-    const auto column = [&](Role role) {
-        const auto at = std::find(plan.roles.begin(), plan.roles.end(), role);
-        return at == plan.roles.end() ? -1 : int(at - plan.roles.begin());
-    };
-    plan.phraseColumn = column(PhraseColumn);
-    plan.translationColumn = column(TranslationColumn);
-    plan.translation2Column = column(Translation2Column);
-    plan.skipped = source.skipped;
-    if (source.notes.size() > size_t(VocabularyImport::MaxNotes)) {
-        *error =
-            says(language,
-                 "%1 holds %2 notes; one import takes at most %3. Split the file into smaller files "
-                 "and import them one by one.",
-                 "%1 contiene %2 notas; una importación toma como máximo %3. Divida el archivo en archivos "
-                 "más pequeños e impórtelos uno por uno.")
-                .arg(source.file)
-                .arg(source.notes.size())
-                .arg(VocabularyImport::MaxNotes);
-        return std::nullopt;
-    }
-    // The notes that make phrases, grouped by lesson in the order lessons first appear.
-    std::vector<std::pair<QString, std::vector<const VocabularyNote*>>> lessons;
+    if (source.notes.size() <= size_t(VocabularyImport::MaxNotes))
+        return true;
+    *error = says(language,
+                  "%1 holds %2 notes; one import takes at most %3. Split the file into smaller files "
+                  "and import them one by one.",
+                  "%1 contiene %2 notas; una importación toma como máximo %3. Divida el archivo en archivos "
+                  "más pequeños e impórtelos uno por uno.")
+                 .arg(source.file)
+                 .arg(source.notes.size())
+                 .arg(VocabularyImport::MaxNotes);
+    return false;
+}
+
+// The notes that make phrases, grouped by lesson in the order lessons first appear; the
+// others are counted in plan.skipped.
+Lessons notesByLesson(const VocabularySource& source, Planning& plan)
+{
+    Lessons lessons;
     for (const VocabularyNote& note : source.notes) {
         const QString phrase = withoutControlCharacters(note.fields.value(plan.phraseColumn)).trimmed();
         const QString translation =
             withoutControlCharacters(note.fields.value(plan.translationColumn)).trimmed();
-        const QString translation2 = note.fields.value(plan.translation2Column);
         if (phrase.isEmpty() || translation.isEmpty()) {
             ++plan.skipped[QStringLiteral("notes without the phrase or its translation")];
-            continue;
-        }
-        // The program's tree keeps "*" as its separator, so no phrase text may hold one.
-        if (phrase.contains(QLatin1Char('*')) || translation.contains(QLatin1Char('*')) ||
-            translation2.contains(QLatin1Char('*'))) {
-            ++plan.skipped[QStringLiteral("notes holding \"*\", which phrase texts cannot hold")];
             continue;
         }
         auto it = std::find_if(lessons.begin(), lessons.end(),
@@ -421,19 +405,28 @@ std::optional<Planning> planImport(const VocabularySource& source, const Vocabul
             it = lessons.insert(lessons.end(), {note.lesson, {}});
         it->second.push_back(&note);
     }
-    if (lessons.empty()) {
-        QStringList why;
-        for (const auto& [reason, count] : plan.skipped)
-            why << QStringLiteral("%1 %2").arg(count).arg(reason);
-        *error = says(language, "%1 holds no note that makes a phrase%2",
-                      "%1 no contiene ninguna nota que forme una frase%2")
-                     .arg(source.file, why.isEmpty() ? QString()
-                                                     : says(language, " (left out: %1)", " (omitidas: %1)")
-                                                           .arg(why.join(QLatin1String(", "))));
-        return std::nullopt;
-    }
+    return lessons;
+}
 
-    // Titles and file names, each file name once.
+QString noPhraseText(const VocabularySource& source, const Planning& plan, const QString& language)
+{
+    QStringList why;
+    for (const auto& [reason, count] : plan.skipped)
+        why << QStringLiteral("%1 %2").arg(count).arg(reason);
+    return says(language, "%1 holds no note that makes a phrase%2",
+                "%1 no contiene ninguna nota que forme una frase%2")
+        .arg(source.file,
+             why.isEmpty()
+                 ? QString()
+                 : says(language, " (left out: %1)", " (omitidas: %1)").arg(why.join(QLatin1String(", "))));
+}
+
+// The subjects of each lesson, at most MaxPhrases notes each: titles and file names, each
+// file name once.
+std::vector<PlannedSubject> subjectsOf(const Lessons& lessons, const VocabularySource& source,
+                                       const VocabularyImport::Options& o)
+{
+    std::vector<PlannedSubject> subjects;
     QSet<QString> names;
     const QString ownTitle =
         withoutControlCharacters(o.title.trimmed().isEmpty() ? source.title : o.title).simplified();
@@ -455,9 +448,38 @@ std::optional<Planning> planImport(const VocabularySource& source, const Vocabul
             const auto last =
                 notes.begin() + std::min<qsizetype>(qsizetype(notes.size()), (part + 1) * MaxPhrases);
             s.notes.assign(first, last);
-            plan.subjects.push_back(s);
+            subjects.push_back(s);
         }
     }
+    return subjects;
+}
+
+// The columns' roles, the notes that make phrases and the subjects they make, named.
+std::optional<Planning> planImport(const VocabularySource& source, const VocabularyImport::Options& o,
+                                   QString* error)
+{
+    const QString& language = o.learnerLanguage;
+    auto roles = columnRoles(source, o, error);
+    if (!roles)
+        return std::nullopt;
+    Planning plan;
+    plan.roles = std::move(*roles);
+    const auto column = [&](Role role) {
+        const auto at = std::find(plan.roles.begin(), plan.roles.end(), role);
+        return at == plan.roles.end() ? -1 : int(at - plan.roles.begin());
+    };
+    plan.phraseColumn = column(PhraseColumn);
+    plan.translationColumn = column(TranslationColumn);
+    plan.translation2Column = column(Translation2Column);
+    plan.skipped = source.skipped;
+    if (!checkNoteCount(source, language, error))
+        return std::nullopt;
+    const Lessons lessons = notesByLesson(source, plan);
+    if (lessons.empty()) {
+        *error = noPhraseText(source, plan, language);
+        return std::nullopt;
+    }
+    plan.subjects = subjectsOf(lessons, source, o);
     if (plan.subjects.size() > size_t(VocabularyImport::MaxSubjects)) {
         *error = says(language,
                       "%1 would make %2 subjects; one import makes at most %3. Split the file into "
@@ -594,6 +616,85 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const QString& pat
     return result;
 }
 
+namespace {
+
+using PhraseOfNote = QHash<qint64, std::pair<QString, qint64>>; // note id -> (subject file, phrase)
+
+// Files of the import already in the output folder are replaced only when the caller agrees.
+bool mayReplaceExisting(const Planning& plan, const QDir& out, const VocabularyImport::Options& o,
+                        QString* error)
+{
+    const QStringList existing = existingNames(plan, out);
+    if (existing.isEmpty() || (o.replaceExisting && o.replaceExisting(existing)))
+        return true;
+    const QString& language = o.learnerLanguage;
+    *error = says(language, "%1 in %2 already %3; nothing was imported", "%1 ya %3 en %2; no se importó nada")
+                 .arg(existing.join(QLatin1String(", ")), out.path(),
+                      existing.size() == 1 ? says(language, "exists", "existe")
+                                           : says(language, "exist", "existen"));
+    return false;
+}
+
+// Phrases without a sound of their own are spoken by espeak-ng, all of a subject at once.
+bool speakMissing(const QString& voice, std::vector<Phrase>& phrases, VocabularyImport::Result& result,
+                  QString* error)
+{
+    QStringList toSpeak;
+    std::vector<size_t> spokenAt;
+    for (size_t i = 0; i < phrases.size(); ++i) {
+        if (phrases[i].bsound.isEmpty()) {
+            toSpeak << phrases[i].tPhrase;
+            spokenAt.push_back(i);
+        }
+    }
+    if (toSpeak.isEmpty())
+        return true;
+    const auto spoken = Speech::speakAll(voice, toSpeak, error);
+    if (!spoken)
+        return false;
+    for (size_t i = 0; i < spokenAt.size(); ++i)
+        phrases[spokenAt[i]].bsound = (*spoken)[i];
+    result.spokenSounds += int(toSpeak.size());
+    return true;
+}
+
+// Writes one subject into the hidden folder and checks it as the program checks it before a
+// learner studies it.
+bool writeSubject(const PlannedSubject& s, std::vector<Phrase>& phrases, const WorkFolder& temp,
+                  const QString& programCode, const QString& sourceFile, QString* error)
+{
+    const QString written = temp.filePath(s.fileName);
+    if (!InstalledSubject::create(written, programCode, phrases, false, error))
+        return false;
+    if (const QString verdict = checkSubjectFileAndTexts(written, programCode);
+        verdict != QLatin1String("VALID")) {
+        *error = QStringLiteral("%1: the subject made from %2 fails the check: %3")
+                     .arg(s.fileName, sourceFile, verdict);
+        return false;
+    }
+    return true;
+}
+
+// The package's review log as the learner's rows: each answer to a note made into a phrase.
+void addReviews(const VocabularySource& source, const PhraseOfNote& phraseOfNote,
+                VocabularyImport::Result& result)
+{
+    result.reviewsLeftOut = source.reviewsLeftOut;
+    for (const VocabularyReview& r : source.reviews) {
+        const auto it = phraseOfNote.constFind(r.noteId);
+        if (it == phraseOfNote.constEnd()) {
+            ++result.reviewsLeftOut[QStringLiteral("reviews of notes not made into phrases")];
+            continue;
+        }
+        // The review's moment, to the second below it.
+        const qint64 seconds =
+            r.utcMilliseconds >= 0 ? r.utcMilliseconds / 1000 : (r.utcMilliseconds - 999) / 1000;
+        result.reviews.push_back({it->first, it->second, seconds, r.grade});
+    }
+}
+
+} // namespace
+
 std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySource& source,
                                                               const Options& o, QString* error)
 {
@@ -605,7 +706,6 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySo
     const auto plan = planImport(source, o, error);
     if (!plan)
         return std::nullopt;
-    const QString& language = o.learnerLanguage;
     Progress progress;
     progress.stage = Progress::Writing;
     progress.total = int(plan->subjects.size());
@@ -613,20 +713,11 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySo
     const auto cancelled = [&] {
         if (!o.progress || o.progress(progress))
             return false;
-        *error = cancelledText(language);
+        *error = cancelledText(o.learnerLanguage);
         return true;
     };
-    if (cancelled())
+    if (cancelled() || !mayReplaceExisting(*plan, out, o, error))
         return std::nullopt;
-    if (const QStringList existing = existingNames(*plan, out);
-        !existing.isEmpty() && !(o.replaceExisting && o.replaceExisting(existing))) {
-        *error =
-            says(language, "%1 in %2 already %3; nothing was imported", "%1 ya %3 en %2; no se importó nada")
-                .arg(existing.join(QLatin1String(", ")), out.path(),
-                     existing.size() == 1 ? says(language, "exists", "existe")
-                                          : says(language, "exist", "existen"));
-        return std::nullopt;
-    }
     removeStaleImportFolders(out);
     const WorkFolder temp(out);
     if (!temp.isValid()) {
@@ -636,42 +727,19 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySo
 
     Result result;
     result.file = source.file;
-    result.language = language;
+    result.language = o.learnerLanguage;
     result.skipped = plan->skipped;
     const QString voice = voiceOf(o.studiedLanguage);
-    QHash<qint64, std::pair<QString, qint64>> phraseOfNote; // note id -> (subject file, phrase)
+    PhraseOfNote phraseOfNote;
     for (const PlannedSubject& s : plan->subjects) {
         std::vector<Phrase> phrases = phrasesOf(s, *plan, source, &result);
         for (size_t i = 0; i < s.notes.size(); ++i) {
             if (s.notes[i]->noteId != 0)
                 phraseOfNote.insert(s.notes[i]->noteId, {s.fileName, qint64(i) + 1});
         }
-        QStringList toSpeak;
-        std::vector<size_t> spokenAt;
-        for (size_t i = 0; i < phrases.size(); ++i) {
-            if (phrases[i].bsound.isEmpty()) {
-                toSpeak << phrases[i].tPhrase;
-                spokenAt.push_back(i);
-            }
-        }
-        if (!toSpeak.isEmpty()) {
-            const auto spoken = Speech::speakAll(voice, toSpeak, error);
-            if (!spoken)
-                return std::nullopt;
-            for (size_t i = 0; i < spokenAt.size(); ++i)
-                phrases[spokenAt[i]].bsound = (*spoken)[i];
-            result.spokenSounds += int(toSpeak.size());
-        }
-        const QString written = temp.filePath(s.fileName);
-        if (!InstalledSubject::create(written, o.programCode, phrases, false, error))
+        if (!speakMissing(voice, phrases, result, error) ||
+            !writeSubject(s, phrases, temp, o.programCode, source.file, error))
             return std::nullopt;
-        // As the program checks it before a learner studies it.
-        if (const QString verdict = checkSubjectFileAndTexts(written, o.programCode);
-            verdict != QLatin1String("VALID")) {
-            *error = QStringLiteral("%1: the subject made from %2 fails the check: %3")
-                         .arg(s.fileName, source.file, verdict);
-            return std::nullopt;
-        }
         result.subjects << s.fileName;
         result.titles << s.title;
         result.phrases += int(phrases.size());
@@ -682,20 +750,8 @@ std::optional<VocabularyImport::Result> VocabularyImport::run(const VocabularySo
     }
     if (!moveIntoPlace(temp.path(), out, result.subjects, error))
         return std::nullopt;
-    if (!o.learner.isEmpty()) {
-        result.reviewsLeftOut = source.reviewsLeftOut;
-        for (const VocabularyReview& r : source.reviews) {
-            const auto it = phraseOfNote.constFind(r.noteId);
-            if (it == phraseOfNote.constEnd()) {
-                ++result.reviewsLeftOut[QStringLiteral("reviews of notes not made into phrases")];
-                continue;
-            }
-            // The review's moment, to the second below it.
-            const qint64 seconds =
-                r.utcMilliseconds >= 0 ? r.utcMilliseconds / 1000 : (r.utcMilliseconds - 999) / 1000;
-            result.reviews.push_back({it->first, it->second, seconds, r.grade});
-        }
-    }
+    if (!o.learner.isEmpty())
+        addReviews(source, phraseOfNote, result);
     return result;
 }
 
@@ -710,8 +766,6 @@ QString reasonIn(const QString& language, const QString& reason)
          QStringLiteral("notas de huecos (rellenar el espacio), que no son frases")},
         {QStringLiteral("notes without the phrase or its translation"),
          QStringLiteral("notas sin la frase o su traducción")},
-        {QStringLiteral("notes holding \"*\", which phrase texts cannot hold"),
-         QStringLiteral("notas con \"*\", que los textos de las frases no pueden contener")},
         {QStringLiteral("notes of a note type with other fields"),
          QStringLiteral("notas de un tipo de nota con otros campos")},
     };
@@ -752,8 +806,9 @@ QString VocabularyImport::Result::summary() const
         QStringList why;
         for (const auto& [reason, n] : reviewsLeftOut)
             why << QStringLiteral("%1 %2").arg(n).arg(reason);
-        text += why.isEmpty() ? QStringLiteral(".")
-                              : says(l, "; left out: %1.", "; omitidas: %1.").arg(why.join(QLatin1String("; ")));
+        text += why.isEmpty()
+                    ? QStringLiteral(".")
+                    : says(l, "; left out: %1.", "; omitidas: %1.").arg(why.join(QLatin1String("; ")));
     }
     if (!soundProblems.empty()) {
         const bool one = soundProblems.size() == 1;

@@ -1,6 +1,6 @@
 #include "ZstdFrames.h"
 
-#include "subjects/VocabularySource.h"
+#include "import/VocabularySource.h"
 
 #include <zstd.h>
 

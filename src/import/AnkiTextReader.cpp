@@ -1,6 +1,6 @@
 #include "AnkiTextReader.h"
 
-#include "subjects/HtmlEntities.h"
+#include "import/HtmlEntities.h"
 
 #include <QDir>
 #include <QFile>
@@ -136,16 +136,26 @@ QString plainText(const QString& field, bool html, QStringList* sounds)
     return out.simplified();
 }
 
-std::optional<VocabularySource> read(const QString& path, QString* error)
+namespace {
+
+// What the "#key:value" lines before the first note say.
+struct Header
 {
-    auto contents = readVocabularyFile(path, VocabularyLimits::MaxTextBytes, error);
-    if (!contents)
-        return std::nullopt;
-    QByteArray bytes = std::move(*contents);
+    QChar separator;
+    bool html = true;
+    QString columnsLine;
+    std::optional<QString> deck; // the last part of the deck's name, when the header names one
+    int deckColumn = 0;          // 1-based, as the header says; 0 for none
+    QSet<int> ignoredColumns;
+};
+
+// The text of the file: UTF-8 (a byte order mark is dropped), not empty.
+std::optional<QString> decodeText(const QString& path, QByteArray bytes, QString* error)
+{
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     int badLine = 0;
-    const auto decoded = decodeUtf8(bytes, &badLine);
+    auto decoded = decodeUtf8(bytes, &badLine);
     if (!decoded) {
         *error = QStringLiteral("%1, line %2: the text is not UTF-8 (Anki writes its text exports in UTF-8; "
                                 "save the file as UTF-8)")
@@ -153,24 +163,42 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
                      .arg(badLine);
         return std::nullopt;
     }
-    const QString& text = *decoded;
-    if (text.trimmed().isEmpty()) {
+    if (decoded->trimmed().isEmpty()) {
         *error = QStringLiteral("%1 is empty").arg(path);
         return std::nullopt;
     }
+    return decoded;
+}
 
-    VocabularySource source;
-    source.file = path;
-    source.format = QStringLiteral("anki-text");
-    source.title = QFileInfo(path).completeBaseName();
-    QChar separator;
-    bool html = true;
-    QString columnsLine;
-    int deckColumn = 0; // 1-based, as the header says; 0 for none
-    QSet<int> ignoredColumns;
-    qsizetype pos = 0;
-    int line = 1;
-    // The header: "#key:value" lines before the first note.
+void readHeaderLine(const QString& header, Header& h)
+{
+    const qsizetype colon = header.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return;
+    const QString key = header.left(colon).trimmed().toLower();
+    const QString value = header.mid(colon + 1);
+    bool isNumber = false;
+    const int column = value.trimmed().toInt(&isNumber);
+    if (key == QLatin1String("separator"))
+        h.separator = separatorNamed(value);
+    else if (key == QLatin1String("html"))
+        h.html = value.trimmed().compare(QLatin1String("false"), Qt::CaseInsensitive) != 0;
+    else if (key == QLatin1String("columns"))
+        h.columnsLine = value;
+    else if (key == QLatin1String("deck"))
+        h.deck = value.trimmed().section(QLatin1String("::"), -1).trimmed();
+    else if (key == QLatin1String("deck column") && isNumber)
+        h.deckColumn = column;
+    else if ((key == QLatin1String("notetype column") || key == QLatin1String("tags column") ||
+              key == QLatin1String("guid column")) &&
+             isNumber)
+        h.ignoredColumns << column;
+}
+
+// The header lines from pos on, leaving pos and line at the first note.
+Header readHeader(const QString& text, qsizetype& pos, int& line)
+{
+    Header h;
     while (pos < text.size() && text.at(pos) == QLatin1Char('#')) {
         qsizetype end = text.indexOf(QLatin1Char('\n'), pos);
         if (end < 0)
@@ -180,99 +208,89 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
             header.chop(1);
         pos = end + 1;
         ++line;
-        const qsizetype colon = header.indexOf(QLatin1Char(':'));
-        if (colon < 0)
-            continue;
-        const QString key = header.left(colon).trimmed().toLower();
-        const QString value = header.mid(colon + 1);
-        bool isNumber = false;
-        const int column = value.trimmed().toInt(&isNumber);
-        if (key == QLatin1String("separator"))
-            separator = separatorNamed(value);
-        else if (key == QLatin1String("html"))
-            html = value.trimmed().compare(QLatin1String("false"), Qt::CaseInsensitive) != 0;
-        else if (key == QLatin1String("columns"))
-            columnsLine = value;
-        else if (key == QLatin1String("deck"))
-            source.title = value.trimmed().section(QLatin1String("::"), -1).trimmed();
-        else if (key == QLatin1String("deck column") && isNumber)
-            deckColumn = column;
-        else if ((key == QLatin1String("notetype column") || key == QLatin1String("tags column") ||
-                  key == QLatin1String("guid column")) &&
-                 isNumber)
-            ignoredColumns << column;
+        readHeaderLine(header, h);
     }
-    if (separator.isNull()) {
+    if (h.separator.isNull()) {
         // As Anki guesses: from the first note's line.
         const QString first = text.mid(pos, text.indexOf(QLatin1Char('\n'), pos) - pos);
-        separator = first.contains(QLatin1Char('\t'))  ? QLatin1Char('\t')
-                    : first.contains(QLatin1Char(';')) ? QLatin1Char(';')
-                                                       : QLatin1Char(',');
+        h.separator = first.contains(QLatin1Char('\t'))  ? QLatin1Char('\t')
+                      : first.contains(QLatin1Char(';')) ? QLatin1Char(';')
+                                                         : QLatin1Char(',');
     }
-    if (deckColumn > 0)
-        ignoredColumns << deckColumn;
-    auto keep = [&](int column) { return !ignoredColumns.contains(column); };
+    if (h.deckColumn > 0)
+        h.ignoredColumns << h.deckColumn;
+    return h;
+}
 
-    if (!columnsLine.isEmpty()) {
-        qsizetype at = 0;
-        int ignored = 0;
-        const QStringList names = readRecord(columnsLine, at, ignored, separator);
-        for (int i = 0; i < names.size(); ++i) {
-            if (keep(i + 1))
-                source.columns << names.at(i).trimmed();
+QStringList columnNames(const Header& h)
+{
+    QStringList columns;
+    if (h.columnsLine.isEmpty())
+        return columns;
+    qsizetype at = 0;
+    int ignored = 0;
+    const QStringList names = readRecord(h.columnsLine, at, ignored, h.separator);
+    for (int i = 0; i < names.size(); ++i) {
+        if (!h.ignoredColumns.contains(i + 1))
+            columns << names.at(i).trimmed();
+    }
+    return columns;
+}
+
+// One note from its fields as read; false with the message when it names a sound that is no
+// plain name. *cloze tells a cloze note, which is left out.
+bool makeNote(const Header& h, const QStringList& raw, VocabularyNote& note, bool* cloze, QString* problem)
+{
+    *cloze = false;
+    for (int i = 0; i < raw.size(); ++i) {
+        if (i + 1 == h.deckColumn)
+            note.lesson = raw.at(i).trimmed().section(QLatin1String("::"), -1).trimmed();
+        if (h.ignoredColumns.contains(i + 1))
+            continue;
+        *cloze = *cloze || isCloze(raw.at(i));
+        QStringList sounds;
+        note.fields << plainText(raw.at(i), h.html, &sounds);
+        for (const QString& sound : sounds) {
+            if (*problem = mediaNameProblem(sound); !problem->isEmpty())
+                return false;
         }
+        note.sounds << sounds.value(0);
     }
+    return true;
+}
 
-    int mostFields = 0;
+// The notes from pos on; the most fields a note has in *mostFields.
+bool readNotes(const QString& path, const QString& text, qsizetype pos, int line, const Header& h,
+               VocabularySource& source, int* mostFields, QString* error)
+{
     while (pos < text.size()) {
         const int noteLine = line;
-        const QStringList raw = readRecord(text, pos, line, separator);
+        const QStringList raw = readRecord(text, pos, line, h.separator);
         if (raw.size() == 1 && raw.first().trimmed().isEmpty())
             continue;
         VocabularyNote note;
         note.where = QStringLiteral("line %1").arg(noteLine);
         bool cloze = false;
-        for (int i = 0; i < raw.size(); ++i) {
-            if (i + 1 == deckColumn)
-                note.lesson = raw.at(i).trimmed().section(QLatin1String("::"), -1).trimmed();
-            if (!keep(i + 1))
-                continue;
-            cloze = cloze || isCloze(raw.at(i));
-            QStringList sounds;
-            note.fields << plainText(raw.at(i), html, &sounds);
-            for (const QString& sound : sounds) {
-                if (const QString problem = mediaNameProblem(sound); !problem.isEmpty()) {
-                    *error = QStringLiteral("%1, line %2: %3").arg(path).arg(noteLine).arg(problem);
-                    return std::nullopt;
-                }
-            }
-            note.sounds << sounds.value(0);
+        QString problem;
+        if (!makeNote(h, raw, note, &cloze, &problem)) {
+            *error = QStringLiteral("%1, line %2: %3").arg(path).arg(noteLine).arg(problem);
+            return false;
         }
         if (cloze) {
             ++source.skipped[QStringLiteral("cloze notes (fill in the blank), which are not phrases")];
             continue;
         }
-        mostFields = std::max(mostFields, int(note.fields.size()));
+        *mostFields = std::max(*mostFields, int(note.fields.size()));
         source.notes.push_back(note);
     }
-    if (source.columns.isEmpty()) {
-        for (int i = 0; i < mostFields; ++i)
-            source.columns << QString();
-    }
-    if (source.notes.empty() && source.skipped.empty()) {
-        *error = QStringLiteral("%1 holds no notes").arg(path);
-        return std::nullopt;
-    }
-    if (mostFields == 1 || source.columns.size() == 1) {
-        *error = QStringLiteral("%1 holds one field a note: a word list, not a vocabulary with translations; "
-                                "there is nothing to study it against")
-                     .arg(path);
-        return std::nullopt;
-    }
+    return true;
+}
 
-    const QFileInfo info(path);
-    const QDir folder = info.absoluteDir();
-    source.readSound = [folder](const QString& name, QString* error) -> std::optional<QByteArray> {
+// Sounds by plain name, beside the file or in its collection.media or media folder.
+auto soundReader(const QString& path)
+{
+    const QDir folder = QFileInfo(path).absoluteDir();
+    return [folder](const QString& name, QString* error) -> std::optional<QByteArray> {
         if (const QString problem = mediaNameProblem(name); !problem.isEmpty()) {
             *error = problem;
             return std::nullopt;
@@ -287,6 +305,46 @@ std::optional<VocabularySource> read(const QString& path, QString* error)
                      .arg(name, folder.path());
         return std::nullopt;
     };
+}
+
+} // namespace
+
+std::optional<VocabularySource> read(const QString& path, QString* error)
+{
+    auto contents = readVocabularyFile(path, VocabularyLimits::MaxTextBytes, error);
+    if (!contents)
+        return std::nullopt;
+    const auto decoded = decodeText(path, std::move(*contents), error);
+    if (!decoded)
+        return std::nullopt;
+    const QString& text = *decoded;
+
+    qsizetype pos = 0;
+    int line = 1;
+    const Header header = readHeader(text, pos, line);
+    VocabularySource source;
+    source.file = path;
+    source.format = QStringLiteral("anki-text");
+    source.title = header.deck.value_or(QFileInfo(path).completeBaseName());
+    source.columns = columnNames(header);
+    int mostFields = 0;
+    if (!readNotes(path, text, pos, line, header, source, &mostFields, error))
+        return std::nullopt;
+    if (source.columns.isEmpty()) {
+        for (int i = 0; i < mostFields; ++i)
+            source.columns << QString();
+    }
+    if (source.notes.empty() && source.skipped.empty()) {
+        *error = QStringLiteral("%1 holds no notes").arg(path);
+        return std::nullopt;
+    }
+    if (mostFields == 1 || source.columns.size() == 1) {
+        *error = QStringLiteral("%1 holds one field a note: a word list, not a vocabulary with translations; "
+                                "there is nothing to study it against")
+                     .arg(path);
+        return std::nullopt;
+    }
+    source.readSound = soundReader(path);
     return source;
 }
 

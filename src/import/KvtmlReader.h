@@ -1,6 +1,6 @@
 #pragma once
 
-#include "subjects/VocabularySource.h"
+#include "import/VocabularySource.h"
 
 // KVTML 2, the vocabulary files of KWordQuiz and Parley: <identifiers> with each
 // language's name and locale, <entries> with a <translation id> per language (its <text> and

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "subjects/VocabularySource.h"
+#include "import/VocabularySource.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "subjects/VocabularySource.h"
+#include "import/VocabularySource.h"
 
 // Anki's notes as plain text: one note a line, fields separated by a tab, comma or
 // semicolon (quoted with " where they hold one), header lines "#separator:", "#html:",

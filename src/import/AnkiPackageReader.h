@@ -1,6 +1,6 @@
 #pragma once
 
-#include "subjects/VocabularySource.h"
+#include "import/VocabularySource.h"
 
 // Anki's packages (.apkg), a zip file in one of two layouts:
 // - the older ones: the collection "collection.anki21" or "collection.anki2" (an SQLite

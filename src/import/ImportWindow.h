@@ -1,7 +1,7 @@
 #pragma once
 
-#include "subjects/VocabularyImport.h"
-#include "subjects/VocabularySource.h"
+#include "import/VocabularyImport.h"
+#include "import/VocabularySource.h"
 
 #include <QDialog>
 
@@ -17,6 +17,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
+class QVBoxLayout;
 
 // "Import vocabulary" (objectName "ImportWindow"): a vocabulary file of another program shown
 // (its name, format, languages and first rows) with the choice of its columns, the subjects'
@@ -52,6 +53,8 @@ protected:
     void reject() override;
 
 private:
+    // The learner's choices: the columns, the subject name, the destination, the history.
+    void addChoices(QVBoxLayout* layout, const QString& outFolder);
     void startReading();
     void onRead(std::shared_ptr<VocabularySource> source, const QString& error);
     void onImportClicked();

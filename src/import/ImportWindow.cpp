@@ -72,31 +72,7 @@ ImportWindow::ImportWindow(const QString& path, const QString& outFolder, QWidge
     previewLabel->setBuddy(m_preview);
     layout->addWidget(m_preview, 1);
 
-    auto* choices = new QFormLayout();
-    m_phraseColumn = columnBox(QStringLiteral("phraseColumn"), caption(Caption::ImportPhraseColumn), this);
-    m_translationColumn =
-        columnBox(QStringLiteral("translationColumn"), caption(Caption::ImportTranslationColumn), this);
-    m_translation2Column =
-        columnBox(QStringLiteral("translation2Column"), caption(Caption::ImportTranslation2Column), this);
-    choices->addRow(caption(Caption::ImportPhraseColumn), m_phraseColumn);
-    choices->addRow(caption(Caption::ImportTranslationColumn), m_translationColumn);
-    choices->addRow(caption(Caption::ImportTranslation2Column), m_translation2Column);
-    m_subjectName = new QLineEdit(this);
-    m_subjectName->setObjectName(QStringLiteral("subjectName"));
-    m_subjectName->setAccessibleName(caption(Caption::ImportSubjectName));
-    choices->addRow(caption(Caption::ImportSubjectName), m_subjectName);
-    m_destination = new QComboBox(this);
-    m_destination->setObjectName(QStringLiteral("destination"));
-    m_destination->setAccessibleName(caption(Caption::ImportDestination));
-    m_destination->addItem(caption(Caption::ImportOwnSubjects), outFolder);
-    m_destination->addItem(caption(Caption::ImportOtherFolder));
-    choices->addRow(caption(Caption::ImportDestination), m_destination);
-    // Offered once the file turns out to bring a review history (an Anki package's log).
-    m_history = new QCheckBox(this);
-    m_history->setObjectName(QStringLiteral("bringHistory"));
-    m_history->setVisible(false);
-    choices->addRow(m_history);
-    layout->addLayout(choices);
+    addChoices(layout, outFolder);
 
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("progress"));
@@ -125,6 +101,35 @@ ImportWindow::ImportWindow(const QString& path, const QString& outFolder, QWidge
     m_importButton->setEnabled(false);
     resize(640, 560);
     startReading();
+}
+
+void ImportWindow::addChoices(QVBoxLayout* layout, const QString& outFolder)
+{
+    auto* choices = new QFormLayout();
+    m_phraseColumn = columnBox(QStringLiteral("phraseColumn"), caption(Caption::ImportPhraseColumn), this);
+    m_translationColumn =
+        columnBox(QStringLiteral("translationColumn"), caption(Caption::ImportTranslationColumn), this);
+    m_translation2Column =
+        columnBox(QStringLiteral("translation2Column"), caption(Caption::ImportTranslation2Column), this);
+    choices->addRow(caption(Caption::ImportPhraseColumn), m_phraseColumn);
+    choices->addRow(caption(Caption::ImportTranslationColumn), m_translationColumn);
+    choices->addRow(caption(Caption::ImportTranslation2Column), m_translation2Column);
+    m_subjectName = new QLineEdit(this);
+    m_subjectName->setObjectName(QStringLiteral("subjectName"));
+    m_subjectName->setAccessibleName(caption(Caption::ImportSubjectName));
+    choices->addRow(caption(Caption::ImportSubjectName), m_subjectName);
+    m_destination = new QComboBox(this);
+    m_destination->setObjectName(QStringLiteral("destination"));
+    m_destination->setAccessibleName(caption(Caption::ImportDestination));
+    m_destination->addItem(caption(Caption::ImportOwnSubjects), outFolder);
+    m_destination->addItem(caption(Caption::ImportOtherFolder));
+    choices->addRow(caption(Caption::ImportDestination), m_destination);
+    // Offered once the file turns out to bring a review history (an Anki package's log).
+    m_history = new QCheckBox(this);
+    m_history->setObjectName(QStringLiteral("bringHistory"));
+    m_history->setVisible(false);
+    choices->addRow(m_history);
+    layout->addLayout(choices);
 }
 
 QStringList ImportWindow::importFile(const QString& path, QWidget* parent, HistoryKeeper keepHistory)

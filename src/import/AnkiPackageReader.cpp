@@ -1,10 +1,10 @@
 #include "AnkiPackageReader.h"
 
+#include "import/AnkiReviewLog.h"
+#include "import/AnkiTextReader.h"
+#include "import/ProtobufWire.h"
+#include "import/ZstdFrames.h"
 #include "platform/Database.h"
-#include "subjects/AnkiReviewLog.h"
-#include "subjects/AnkiTextReader.h"
-#include "subjects/ProtobufWire.h"
-#include "subjects/ZstdFrames.h"
 
 #include <QDir>
 #include <QFile>
@@ -330,6 +330,185 @@ std::optional<Zip> openPackage(const QString& path, QString* error)
     return Zip(opened, zip_discard);
 }
 
+// The notes of a collection as its rows hold them.
+struct NoteRow
+{
+    qint64 id;
+    qint64 type;
+    QStringList fields;
+    qint64 deck;
+};
+
+// What the collection says of its notes, before they are made a vocabulary's notes.
+struct Collection
+{
+    QHash<qint64, NoteType> noteTypes;
+    QHash<qint64, QString> decks; // the last part of each deck's name
+    std::vector<NoteRow> rows;
+    qint64 mainType = 0; // the note type most notes have
+    int deckCount = 0;   // how many decks the notes are in
+};
+
+QString collectionError(const QString& path, const QString& what, const Database& db)
+{
+    return QStringLiteral("%1: the collection cannot be read (%2): %3").arg(path, what, db.lastError());
+}
+
+// The media list: the zip's entries to the names the notes use (none when the package has no list).
+bool readMediaList(zip_t* zip, bool newest, const QString& path, QHash<QString, zip_int64_t>* media,
+                   QString* error)
+{
+    const zip_int64_t mediaIndex = zip_name_locate(zip, "media", 0);
+    if (mediaIndex < 0)
+        return true;
+    return newest ? readNewestMediaList(zip, mediaIndex, path, media, error)
+                  : readJsonMediaList(zip, mediaIndex, path, media, error);
+}
+
+// Note types and decks: JSON in the col row, or (collections of newer versions) tables of their own.
+bool readNoteTypes(Database& db, Collection& c)
+{
+    Statement col = db.prepare(QStringLiteral("SELECT models, decks FROM col"));
+    if (!col.isValid() || col.step() != Statement::Step::Row)
+        return false;
+    const QJsonObject models = QJsonDocument::fromJson(col.text(0).toUtf8()).object();
+    for (auto it = models.begin(); it != models.end(); ++it) {
+        const QJsonObject model = it.value().toObject();
+        NoteType type;
+        type.cloze = model.value(QLatin1String("type")).toInt() == 1;
+        for (const auto field : model.value(QLatin1String("flds")).toArray())
+            type.fields << field.toObject().value(QLatin1String("name")).toString();
+        c.noteTypes.insert(it.key().toLongLong(), type);
+    }
+    const QJsonObject deckMap = QJsonDocument::fromJson(col.text(1).toUtf8()).object();
+    for (auto it = deckMap.begin(); it != deckMap.end(); ++it)
+        c.decks.insert(it.key().toLongLong(),
+                       lastPart(it.value().toObject().value(QLatin1String("name")).toString()));
+    col = Statement();
+    if (c.noteTypes.isEmpty()) {
+        Statement fields = db.prepare(QStringLiteral("SELECT ntid, name FROM fields ORDER BY ntid, ord"));
+        while (fields.isValid() && fields.step() == Statement::Step::Row)
+            c.noteTypes[fields.integer(0)].fields << fields.text(1);
+        Statement deckRows = db.prepare(QStringLiteral("SELECT id, name FROM decks"));
+        while (deckRows.isValid() && deckRows.step() == Statement::Step::Row)
+            c.decks.insert(deckRows.integer(0), lastPart(deckRows.text(1)));
+    }
+    return true;
+}
+
+// The notes' rows, each with the deck of its first card; the main type and the decks used.
+bool readNoteRows(Database& db, const QString& path, Collection& c, QString* error)
+{
+    Statement notes = db.prepare(
+        QStringLiteral("SELECT n.id, n.mid, n.flds, (SELECT c.did FROM cards c WHERE c.nid = n.id ORDER BY "
+                       "c.ord LIMIT 1) FROM notes n ORDER BY n.id"));
+    if (!notes.isValid()) {
+        *error = collectionError(path, QStringLiteral("notes"), db);
+        return false;
+    }
+    QHash<qint64, int> typeCount;
+    Statement::Step step;
+    while ((step = notes.step()) == Statement::Step::Row) {
+        c.rows.push_back(
+            {notes.integer(0), notes.integer(1), notes.text(2).split(QChar(0x1F)), notes.integer(3)});
+        ++typeCount[c.rows.back().type];
+    }
+    if (step == Statement::Step::Error) {
+        *error = collectionError(path, QStringLiteral("notes"), db);
+        return false;
+    }
+    if (c.rows.empty()) {
+        *error = QStringLiteral("%1 holds no notes").arg(path);
+        return false;
+    }
+    // The fields are named by the note type most notes have; notes of another type are
+    // taken when their fields have the same names, in whatever order.
+    c.mainType = c.rows.front().type;
+    for (auto it = typeCount.cbegin(); it != typeCount.cend(); ++it) {
+        if (it.value() > typeCount.value(c.mainType) && !c.noteTypes.value(it.key()).cloze)
+            c.mainType = it.key();
+    }
+    QSet<qint64> used;
+    for (const NoteRow& r : c.rows)
+        used << r.deck;
+    c.deckCount = int(used.size());
+    return true;
+}
+
+// A note of another type than the main one, its fields put in the main type's order; nothing
+// when its fields have other names.
+std::optional<QStringList> fieldsInOrder(const NoteRow& r, const NoteType& type, const QStringList& columns)
+{
+    QStringList ordered;
+    for (const QString& name : columns) {
+        const qsizetype at = type.fields.indexOf(name);
+        if (at < 0 || at >= r.fields.size())
+            return std::nullopt;
+        ordered << r.fields.at(at);
+    }
+    return ordered;
+}
+
+// The rows as the vocabulary's notes: cloze notes and notes of other fields are counted as
+// skipped; false with the message when a note names a sound that is no plain name.
+bool addNotes(const Collection& c, const QString& path, VocabularySource& source, QString* error)
+{
+    for (const NoteRow& r : c.rows) {
+        const NoteType type = c.noteTypes.value(r.type);
+        const QString where = QStringLiteral("note %1").arg(r.id);
+        bool cloze = type.cloze;
+        for (const QString& f : r.fields)
+            cloze = cloze || AnkiTextReader::isCloze(f);
+        if (cloze) {
+            ++source.skipped[QStringLiteral("cloze notes (fill in the blank), which are not phrases")];
+            continue;
+        }
+        const auto fields = r.type == c.mainType ? r.fields : fieldsInOrder(r, type, source.columns);
+        if (!fields) {
+            ++source.skipped[QStringLiteral("notes of a note type with other fields")];
+            continue;
+        }
+        VocabularyNote note;
+        note.where = where;
+        note.noteId = r.id;
+        if (c.deckCount > 1)
+            note.lesson = c.decks.value(r.deck);
+        for (const QString& field : *fields) {
+            QStringList sounds;
+            note.fields << AnkiTextReader::plainText(field, true, &sounds);
+            for (const QString& sound : sounds) {
+                if (const QString problem = mediaNameProblem(sound); !problem.isEmpty()) {
+                    *error = QStringLiteral("%1, %2: %3").arg(path, where, problem);
+                    return false;
+                }
+            }
+            note.sounds << sounds.value(0);
+        }
+        source.notes.push_back(note);
+    }
+    return true;
+}
+
+// Sounds by the names the notes use, read from the package's entries.
+auto soundReader(const Zip& zip, const QHash<QString, zip_int64_t>& media)
+{
+    return [zip, media](const QString& name, QString* error) -> std::optional<QByteArray> {
+        if (!media.contains(name)) {
+            *error = QStringLiteral("the sound %1 is not in the package").arg(name);
+            return std::nullopt;
+        }
+        const QString what = QStringLiteral("the sound %1").arg(name);
+        auto bytes = readEntry(zip.get(), media.value(name), VocabularyLimits::MaxSoundBytes, what, error);
+        // The newest layout compresses each media file with zstd.
+        if (bytes && ZstdFrames::startsFrame(*bytes)) {
+            bytes = ZstdFrames::decompress(*bytes, VocabularyLimits::MaxSoundBytes, error);
+            if (!bytes)
+                *error = QStringLiteral("%1: %2").arg(what, *error);
+        }
+        return bytes;
+    };
+}
+
 } // namespace
 
 namespace AnkiPackageReader {
@@ -365,147 +544,34 @@ std::optional<VocabularySource> read(const QString& path, const QString& scratch
     bool newest = false;
     if (!writeCollection(zip.get(), path, collectionPath, &newest, error))
         return std::nullopt;
-
-    // The media list: the zip's entries to the names the notes use.
     QHash<QString, zip_int64_t> media;
-    if (const zip_int64_t mediaIndex = zip_name_locate(zip.get(), "media", 0); mediaIndex >= 0) {
-        if (!(newest ? readNewestMediaList(zip.get(), mediaIndex, path, &media, error)
-                     : readJsonMediaList(zip.get(), mediaIndex, path, &media, error)))
-            return std::nullopt;
-    }
+    if (!readMediaList(zip.get(), newest, path, &media, error))
+        return std::nullopt;
 
     auto db = Database::open(collectionPath, QString(), Database::Mode::ReadOnly, error);
     if (!db) {
         *error = QStringLiteral("%1: the collection is not a database: %2").arg(path, *error);
         return std::nullopt;
     }
-    const auto fail = [&](const QString& what) {
-        *error =
-            QStringLiteral("%1: the collection cannot be read (%2): %3").arg(path, what, db->lastError());
+    Collection collection;
+    if (!readNoteTypes(*db, collection)) {
+        *error = collectionError(path, QStringLiteral("col"), *db);
         return std::nullopt;
-    };
-
-    QHash<qint64, NoteType> noteTypes;
-    QHash<qint64, QString> decks;
-    Statement col = db->prepare(QStringLiteral("SELECT models, decks FROM col"));
-    if (!col.isValid() || col.step() != Statement::Step::Row)
-        return fail(QStringLiteral("col"));
-    const QJsonObject models = QJsonDocument::fromJson(col.text(0).toUtf8()).object();
-    for (auto it = models.begin(); it != models.end(); ++it) {
-        const QJsonObject model = it.value().toObject();
-        NoteType type;
-        type.cloze = model.value(QLatin1String("type")).toInt() == 1;
-        for (const auto field : model.value(QLatin1String("flds")).toArray())
-            type.fields << field.toObject().value(QLatin1String("name")).toString();
-        noteTypes.insert(it.key().toLongLong(), type);
     }
-    const QJsonObject deckMap = QJsonDocument::fromJson(col.text(1).toUtf8()).object();
-    for (auto it = deckMap.begin(); it != deckMap.end(); ++it)
-        decks.insert(it.key().toLongLong(),
-                     lastPart(it.value().toObject().value(QLatin1String("name")).toString()));
-    col = Statement();
-    // Collections of newer versions keep note types, fields and decks in tables of their own.
-    if (noteTypes.isEmpty()) {
-        Statement fields = db->prepare(QStringLiteral("SELECT ntid, name FROM fields ORDER BY ntid, ord"));
-        while (fields.isValid() && fields.step() == Statement::Step::Row)
-            noteTypes[fields.integer(0)].fields << fields.text(1);
-        Statement deckRows = db->prepare(QStringLiteral("SELECT id, name FROM decks"));
-        while (deckRows.isValid() && deckRows.step() == Statement::Step::Row)
-            decks.insert(deckRows.integer(0), lastPart(deckRows.text(1)));
-    }
+    if (!readNoteRows(*db, path, collection, error))
+        return std::nullopt;
 
     VocabularySource source;
     source.file = path;
     source.format = newest ? QStringLiteral("anki-package-newest") : QStringLiteral("anki-package");
     source.title = QFileInfo(path).completeBaseName();
-    Statement notes = db->prepare(
-        QStringLiteral("SELECT n.id, n.mid, n.flds, (SELECT c.did FROM cards c WHERE c.nid = n.id ORDER BY "
-                       "c.ord LIMIT 1) FROM notes n ORDER BY n.id"));
-    if (!notes.isValid())
-        return fail(QStringLiteral("notes"));
-    // The fields are named by the note type most notes have; notes of another type are
-    // taken when their fields have the same names, in whatever order.
-    struct Row
-    {
-        qint64 id;
-        qint64 type;
-        QStringList fields;
-        qint64 deck;
-    };
-    std::vector<Row> rows;
-    QHash<qint64, int> typeCount;
-    Statement::Step step;
-    while ((step = notes.step()) == Statement::Step::Row) {
-        rows.push_back(
-            {notes.integer(0), notes.integer(1), notes.text(2).split(QChar(0x1F)), notes.integer(3)});
-        ++typeCount[rows.back().type];
-    }
-    if (step == Statement::Step::Error)
-        return fail(QStringLiteral("notes"));
-    if (rows.empty()) {
-        *error = QStringLiteral("%1 holds no notes").arg(path);
+    source.columns = collection.noteTypes.value(collection.mainType).fields;
+    const qint64 firstDeck = collection.rows.front().deck;
+    if (collection.deckCount == 1 && collection.decks.contains(firstDeck) &&
+        collection.decks.value(firstDeck) != QLatin1String("Default"))
+        source.title = collection.decks.value(firstDeck);
+    if (!addNotes(collection, path, source, error))
         return std::nullopt;
-    }
-    qint64 mainType = rows.front().type;
-    for (auto it = typeCount.cbegin(); it != typeCount.cend(); ++it) {
-        if (it.value() > typeCount.value(mainType) && !noteTypes.value(it.key()).cloze)
-            mainType = it.key();
-    }
-    source.columns = noteTypes.value(mainType).fields;
-    int deckCount = 0;
-    {
-        QSet<qint64> used;
-        for (const Row& r : rows)
-            used << r.deck;
-        deckCount = int(used.size());
-    }
-    if (deckCount == 1 && decks.contains(rows.front().deck) &&
-        decks.value(rows.front().deck) != QLatin1String("Default"))
-        source.title = decks.value(rows.front().deck);
-
-    for (const Row& r : rows) {
-        const NoteType type = noteTypes.value(r.type);
-        const QString where = QStringLiteral("note %1").arg(r.id);
-        bool cloze = type.cloze;
-        for (const QString& f : r.fields)
-            cloze = cloze || AnkiTextReader::isCloze(f);
-        if (cloze) {
-            ++source.skipped[QStringLiteral("cloze notes (fill in the blank), which are not phrases")];
-            continue;
-        }
-        QStringList fields = r.fields;
-        if (r.type != mainType) {
-            QStringList ordered;
-            for (const QString& name : source.columns) {
-                const qsizetype at = type.fields.indexOf(name);
-                if (at < 0 || at >= fields.size())
-                    break;
-                ordered << fields.at(at);
-            }
-            if (ordered.size() != source.columns.size()) {
-                ++source.skipped[QStringLiteral("notes of a note type with other fields")];
-                continue;
-            }
-            fields = ordered;
-        }
-        VocabularyNote note;
-        note.where = where;
-        note.noteId = r.id;
-        if (deckCount > 1)
-            note.lesson = decks.value(r.deck);
-        for (const QString& field : fields) {
-            QStringList sounds;
-            note.fields << AnkiTextReader::plainText(field, true, &sounds);
-            for (const QString& sound : sounds) {
-                if (const QString problem = mediaNameProblem(sound); !problem.isEmpty()) {
-                    *error = QStringLiteral("%1, %2: %3").arg(path, where, problem);
-                    return std::nullopt;
-                }
-            }
-            note.sounds << sounds.value(0);
-        }
-        source.notes.push_back(note);
-    }
     if (source.columns.size() == 1) {
         *error = QStringLiteral("%1 holds one field a note: a word list, not a vocabulary with translations; "
                                 "there is nothing to study it against")
@@ -516,22 +582,7 @@ std::optional<VocabularySource> read(const QString& path, const QString& scratch
     // The review log comes along; a log that cannot be read costs only the history.
     if (QString logError; !AnkiReviewLog::read(*db, source, &logError))
         source.reviewsLeftOut[QStringLiteral("a review log that cannot be read (%1)").arg(logError)] = 1;
-
-    source.readSound = [zip, media, path](const QString& name, QString* error) -> std::optional<QByteArray> {
-        if (!media.contains(name)) {
-            *error = QStringLiteral("the sound %1 is not in the package").arg(name);
-            return std::nullopt;
-        }
-        const QString what = QStringLiteral("the sound %1").arg(name);
-        auto bytes = readEntry(zip.get(), media.value(name), VocabularyLimits::MaxSoundBytes, what, error);
-        // The newest layout compresses each media file with zstd.
-        if (bytes && ZstdFrames::startsFrame(*bytes)) {
-            bytes = ZstdFrames::decompress(*bytes, VocabularyLimits::MaxSoundBytes, error);
-            if (!bytes)
-                *error = QStringLiteral("%1: %2").arg(what, *error);
-        }
-        return bytes;
-    };
+    source.readSound = soundReader(zip, media);
     return source;
 }
 
