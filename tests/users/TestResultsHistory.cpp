@@ -155,6 +155,13 @@ void TestResultsHistory::summaryOfTheWeek()
     QCOMPARE(summary.subjects[2].subject, QStringLiteral("Zoo"));
     QCOMPARE(*summary.subjects[2].best, 20.0);
     QCOMPARE(summary.subjects[2].latest, QStringLiteral("20%"));
+    // The review's scores, of phrases of many subjects, are listed but count as no subject.
+    add("Anna Bianchi", "Flashcards", "Review", "1/1", 100.0, "2026-12-08");
+    const auto withReview = ResultsHistory::load(usersPath(), {}, &error);
+    QVERIFY(withReview);
+    const auto reviewed = ResultsHistory::summarize(*withReview, QDate(2026, 12, 8), "Review");
+    QCOMPARE(reviewed.subjects.size(), 4);
+    QCOMPARE(reviewed.subjectCount, 2);
 }
 
 void TestResultsHistory::csvReadBackByAParser_data()
