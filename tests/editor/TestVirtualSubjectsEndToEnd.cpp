@@ -91,6 +91,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
     QString m_noSound; // why there is no sound server, if there is none
 
     QString caption(int n) const { return app().captions(n); }
+    QString caption(Caption n) const { return app().captions(n); }
     EditorTree* left() const { return m_editor->TreeSubjects(); }
     EditorTree* right() const { return m_editor->TreeVirtual(); }
     QString folderFile() const
@@ -516,7 +517,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
         QStringList args{"search",      "--sync", "--onlyvisible", "--name",  title,
                          "windowfocus", "--sync", "key",           "--delay", "30"};
         for (int i = 0; i < cards; ++i) // show the translation, "I knew it" or "I did not know it"
-            args << QStringLiteral("space") << QStringLiteral(i < missed ? "n" : "k");
+            args << QStringLiteral("space") << (i < missed ? QStringLiteral("n") : QStringLiteral("k"));
         args << QStringLiteral("space"); // then Close
         QVERIFY(xdotool(args));
         // Gone from the display: search finds nothing (exit code 1).
