@@ -151,10 +151,10 @@ void VirtualSubjectEditor::buildWindow()
     m_btnNewSubject = makeButton(this, "btnNewSubject");
     m_btnRename = makeButton(this, "btnRename");
     m_btnDelete = makeButton(this, "btnDelete");
+    m_btnUndo = makeButton(this, "btnUndo"); // made in its place in the row: Tab reaches it there
     m_btnCopy = makeButton(this, "btnCopy");
-    m_btnUndo = makeButton(this, "btnUndo");
-    m_btnUndo->setEnabled(false);
     m_btnDone = makeButton(this, "btnDone");
+    m_btnUndo->setEnabled(false);
     m_btnNewSubject->setEnabled(false);
     m_btnRename->setEnabled(false);
     m_btnDelete->setEnabled(false);
@@ -777,12 +777,15 @@ void VirtualSubjectEditor::onDeleteClicked()
     if (EditorTree::isFolder(node)) {
         // A whole file, which Undo cannot bring back: asked first, Cancel the default.
         const QPersistentModelIndex asked(m_treeVirtual->index(node));
+        const QPointer<VirtualSubjectEditor> self(this);
         if (Dialogs::message(
                 this, {caption(Caption::Delete), caption(Caption::DeleteFolderQuestion).arg(node->text(0)),
                        QMessageBox::Question, QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel}) !=
             QMessageBox::Yes)
             return;
-        // The window may have changed under the question.
+        // The window may have changed, or gone, under the question.
+        if (!self)
+            return;
         node = m_treeVirtual->item(asked);
         if (!node || m_closing)
             return;
