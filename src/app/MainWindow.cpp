@@ -14,6 +14,7 @@
 #include "study/ActivityPanel.h"
 #include "study/HandOverFiles.h"
 #include "study/PhraseMenu.h"
+#include "study/ReviewNode.h"
 #include "study/SubjectSelection.h"
 #include "import/ImportWindow.h"
 #include "subjects/SubjectTree.h"
@@ -153,7 +154,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_tree->setMinimumWidth(Twips::toPixels(4800));
     m_activities = new ActivityPanel(m_tree, central);
     connect(m_activities, &ActivityPanel::quitRequested, this, &MainWindow::endProgram);
+    // After an activity, one signal for all that follows: the status line, the review node
+    // (its count, the memory model's fitting) and, through the window flow, the class server.
     connect(m_activities, &ActivityPanel::activityEnded, this, &MainWindow::onActivityEnded);
+    connect(m_activities, &ActivityPanel::activityEnded, m_activities->reviewNode(),
+            &ReviewNode::activityEnded);
+    connect(m_activities, &ActivityPanel::activityEnded, this, &MainWindow::activityEnded);
     m_selection = new SubjectSelection(m_tree, this);
     m_activities->setPhraseLoader([this](QTreeWidgetItem* subject) { m_selection->loadPhrases(subject); });
     m_selectSubject->setBuddy(m_tree);

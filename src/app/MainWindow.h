@@ -96,6 +96,8 @@ signals:
     void administrationRequested();
     // "Create my own subjects": the virtual subject editor.
     void editorRequested();
+    // An activity started from this window has ended (its results are written by then).
+    void activityEnded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -25,6 +25,8 @@ WindowFlow::WindowFlow(MainWindow& main, QObject* parent) : QObject(parent), m_m
     connect(&m_main, &MainWindow::changeUserRequested, this, &WindowFlow::relogin);
     connect(&m_main, &MainWindow::administrationRequested, this, &WindowFlow::openAdministration);
     connect(&m_main, &MainWindow::editorRequested, this, [this] { openEditor(); });
+    // After an activity: its results go to the class server.
+    connect(&m_main, &MainWindow::activityEnded, &m_sender, &ResultsSender::sendSoon);
     // Coming back to the main window (from an activity, another program) is when the
     // learner's file is looked at again.
     m_main.installEventFilter(this);
@@ -34,8 +36,6 @@ bool WindowFlow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == &m_main && event->type() == QEvent::WindowActivate && m_main.isVisible() &&
         !m_main.hasEnded() && !Dialogs::isBehindModal(&m_main)) {
-        // Back from an activity: its results go to the class server.
-        m_sender.sendSoon();
         // Later: a message box must not open inside the activation.
         QMetaObject::invokeMethod(
             this, [this] { learnerGone(); }, Qt::QueuedConnection);

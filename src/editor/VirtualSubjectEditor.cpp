@@ -151,14 +151,16 @@ void VirtualSubjectEditor::buildWindow()
     m_btnNewSubject = makeButton(this, "btnNewSubject");
     m_btnRename = makeButton(this, "btnRename");
     m_btnDelete = makeButton(this, "btnDelete");
+    m_btnUndo = makeButton(this, "btnUndo"); // made in its place in the row: Tab reaches it there
     m_btnCopy = makeButton(this, "btnCopy");
     m_btnDone = makeButton(this, "btnDone");
+    m_btnUndo->setEnabled(false);
     m_btnNewSubject->setEnabled(false);
     m_btnRename->setEnabled(false);
     m_btnDelete->setEnabled(false);
 
     auto* buttons = new QHBoxLayout();
-    for (QPushButton* b : {m_btnNewFolder, m_btnNewSubject, m_btnRename, m_btnDelete, m_btnCopy})
+    for (QPushButton* b : {m_btnNewFolder, m_btnNewSubject, m_btnRename, m_btnDelete, m_btnUndo, m_btnCopy})
         buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(m_btnDone);
@@ -230,6 +232,7 @@ void VirtualSubjectEditor::buildWindow()
     connect(m_btnRename, &QPushButton::clicked, this, &VirtualSubjectEditor::onRenameClicked);
     connect(m_btnDelete, &QPushButton::clicked, this, &VirtualSubjectEditor::onDeleteClicked);
     connect(m_btnCopy, &QPushButton::clicked, this, &VirtualSubjectEditor::onCopyClicked);
+    connect(m_btnUndo, &QPushButton::clicked, this, &VirtualSubjectEditor::onUndoClicked);
     connect(m_btnDone, &QPushButton::clicked, this, &VirtualSubjectEditor::onDoneClicked);
     connect(m_mnuNewFolder, &QAction::triggered, this, &VirtualSubjectEditor::onNewFolderClicked);
     connect(m_mnuNew, &QAction::triggered, this, &VirtualSubjectEditor::onNewSubjectClicked);
@@ -246,6 +249,7 @@ void VirtualSubjectEditor::buildWindow()
             // node it shows as current.
             if (tree == m_treeVirtual && tree->hasFocus())
                 setButtonsFor(tree->currentItem());
+            updateDeleteAndUndo();
         });
         connect(tree, &QTreeWidget::itemExpanded, this,
                 [this, tree](QTreeWidgetItem* node) { onExpandedOrCollapsed(tree, node, true); });
@@ -269,6 +273,8 @@ void VirtualSubjectEditor::buildWindow()
     connect(m_treeVirtual, &EditorTree::currentMovedByKey, this,
             [this](QTreeWidgetItem* node) { onVirtualNodeClicked(node, false); });
     connect(m_treeVirtual, &EditorTree::deletePressed, this, &VirtualSubjectEditor::onDeleteClicked);
+    connect(m_treeVirtual, &QTreeWidget::currentItemChanged, this,
+            &VirtualSubjectEditor::updateDeleteAndUndo);
     connect(m_treeVirtual, &EditorTree::menuRequested, this, &VirtualSubjectEditor::showEditMenu);
     connect(m_treeVirtual, &EditorTree::labelEditStarted, this, &VirtualSubjectEditor::BeforeLabelEdit);
     connect(m_treeVirtual, &EditorTree::labelEdited, this, &VirtualSubjectEditor::AfterLabelEdit);
@@ -283,9 +289,10 @@ void VirtualSubjectEditor::setCaptions()
     setWindowTitle(app().edition.EditionTitle + QStringLiteral(" - ") +
                    caption(Caption::CreateMyOwnSubjects));
     const std::pair<QPushButton*, Caption> buttons[] = {
-        {m_btnNewFolder, Caption::NewFolder},   {m_btnNewSubject, Caption::NewSubject},
-        {m_btnRename, Caption::Rename},         {m_btnDelete, Caption::Delete},
-        {m_btnCopy, Caption::CopyToMySubjects}, {m_btnDone, Caption::Done},
+        {m_btnNewFolder, Caption::NewFolder}, {m_btnNewSubject, Caption::NewSubject},
+        {m_btnRename, Caption::Rename},       {m_btnDelete, Caption::Delete},
+        {m_btnUndo, Caption::Undo},           {m_btnCopy, Caption::CopyToMySubjects},
+        {m_btnDone, Caption::Done},
     };
     for (const auto& [button, n] : buttons) {
         button->setText(caption(n));
@@ -295,6 +302,9 @@ void VirtualSubjectEditor::setCaptions()
     // after the text, which replaces a button's shortcut with its mnemonic.
     m_btnCopy->setShortcut(QKeySequence(Qt::Key_F5));
     m_btnCopy->setAccessibleDescription(m_btnCopy->shortcut().toString(QKeySequence::NativeText));
+    // Ctrl+Z is the menu's window-wide shortcut; the button says it.
+    m_btnUndo->setAccessibleDescription(m_mnuUndo->shortcut().toString(QKeySequence::NativeText));
+    m_btnUndo->setToolTip(m_btnUndo->accessibleDescription());
     for (int i = 0; i < 2; ++i)
         m_lblCaption[i]->setText(caption(i == 0 ? Caption::InstalledSubjects : Caption::MySubjects));
     m_treeSubjects->setAccessibleName(caption(Caption::InstalledSubjects));
@@ -522,7 +532,21 @@ void VirtualSubjectEditor::setButtonsFor(QTreeWidgetItem* node)
         setNewSubjectEnabled(false);
         m_btnRename->setEnabled(false);
     }
-    m_btnDelete->setEnabled(true);
+    updateDeleteAndUndo();
+}
+
+bool VirtualSubjectEditor::deleteTargetShown() const
+{
+    return m_activeTree == m_treeVirtual && m_treeVirtual->currentItem() && !m_treeSubjects->hasFocus();
+}
+
+void VirtualSubjectEditor::updateDeleteAndUndo()
+{
+    const bool shown = deleteTargetShown();
+    m_btnDelete->setEnabled(shown);
+    m_mnuDelete->setEnabled(shown);
+    m_btnUndo->setEnabled(m_deletions.canUndo());
+    m_mnuUndo->setEnabled(m_deletions.canUndo());
 }
 
 void VirtualSubjectEditor::setNewSubjectEnabled(bool enabled)
@@ -570,6 +594,7 @@ void VirtualSubjectEditor::showEditMenu(const QPoint& globalPos)
     m_activeTree = m_treeVirtual;
     const QTreeWidgetItem* node = m_treeVirtual->currentItem();
     m_mnuRename->setEnabled(node && !EditorTree::isPhrase(node)); // a phrase has no name to change
+    updateDeleteAndUndo();
     // A small margin keeps the menu off the screen's edge.
     QPoint at = globalPos;
     if (const QScreen* screen = QGuiApplication::screenAt(globalPos)) {
@@ -624,9 +649,10 @@ void VirtualSubjectEditor::onNewFolderClicked()
     app().SubjectsChanged = true;
     setNewSubjectEnabled(true);
     m_btnRename->setEnabled(true);
-    m_btnDelete->setEnabled(true);
     selectFromCode(m_treeVirtual, node);
     m_treeVirtual->setFocus();
+    m_activeTree = m_treeVirtual;
+    updateDeleteAndUndo();
     m_treeVirtual->editItem(node);
 }
 
@@ -745,10 +771,24 @@ void VirtualSubjectEditor::onEditTimer()
 void VirtualSubjectEditor::onDeleteClicked()
 {
     QTreeWidgetItem* node = m_treeVirtual->currentItem();
-    if (!node)
+    if (!node || !deleteTargetShown() || Dialogs::isBehindModal(this))
         return;
     QString error;
     if (EditorTree::isFolder(node)) {
+        // A whole file, which Undo cannot bring back: asked first, Cancel the default.
+        const QPersistentModelIndex asked(m_treeVirtual->index(node));
+        const QPointer<VirtualSubjectEditor> self(this);
+        if (Dialogs::message(
+                this, {caption(Caption::Delete), caption(Caption::DeleteFolderQuestion).arg(node->text(0)),
+                       QMessageBox::Question, QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel}) !=
+            QMessageBox::Yes)
+            return;
+        // The window may have changed, or gone, under the question.
+        if (!self)
+            return;
+        node = m_treeVirtual->item(asked);
+        if (!node || m_closing)
+            return;
         const QString path = folderPath(node);
         if (VirtualFolders::remove(path, &error) == VirtualFolders::DeleteOutcome::Failed) {
             reportError(QStringLiteral("btnDelete_Click"), error);
@@ -773,7 +813,7 @@ void VirtualSubjectEditor::onDeleteClicked()
         }
     }
     removeNode(node);
-    m_mnuUndo->setEnabled(m_deletions.canUndo());
+    updateDeleteAndUndo();
     app().SubjectsChanged = true;
 }
 
@@ -783,7 +823,7 @@ void VirtualSubjectEditor::onUndoClicked()
         return;
     QString error;
     const auto undone = m_deletions.undo(&error);
-    m_mnuUndo->setEnabled(m_deletions.canUndo());
+    updateDeleteAndUndo();
     if (!undone) {
         if (!error.isEmpty())
             reportError(QStringLiteral("mnuUndo_Click"), error);
@@ -940,7 +980,7 @@ void VirtualSubjectEditor::copySubjectNode(QTreeWidgetItem* source, QTreeWidgetI
     subject->addChildren(nodes);
     EditorTree::setLoaded(subject);
     m_btnRename->setEnabled(true);
-    m_btnDelete->setEnabled(true);
+    updateDeleteAndUndo();
 }
 
 void VirtualSubjectEditor::copyPhraseNode(QTreeWidgetItem* source, QTreeWidgetItem* target)

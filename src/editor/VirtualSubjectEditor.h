@@ -54,9 +54,11 @@ public:
     void onNewFolderClicked();
     void onNewSubjectClicked();
     void onRenameClicked();
+    // Deletes the right tree's selected node, only while the right tree is the one in use
+    // (never what the learner cannot see); a whole folder only after a question.
     void onDeleteClicked();
     // Brings back the newest deletion of a virtual subject or phrase made since the window
-    // opened (Ctrl+Z and the menu).
+    // opened (the Undo button, Ctrl+Z and the menu).
     void onUndoClicked();
     void onDoneClicked();
     // Copies the selected node of the left tree to the selected node of the right tree,
@@ -89,6 +91,9 @@ private:
     void onVirtualNodeClicked(QTreeWidgetItem* node, bool toggle);
     void setButtonsFor(QTreeWidgetItem* node);
     void setNewSubjectEnabled(bool enabled);
+    // Delete acts on the right tree's selection, and only while that tree is the one in use.
+    bool deleteTargetShown() const;
+    void updateDeleteAndUndo();
     void onExpandedOrCollapsed(EditorTree* tree, QTreeWidgetItem* node, bool expanded);
     void toggleFolder(EditorTree* tree, QTreeWidgetItem* node);
     void onEnterPressed(EditorTree* tree, QTreeWidgetItem* node);
@@ -122,6 +127,7 @@ private:
     QPushButton* m_btnRename = nullptr;
     QPushButton* m_btnDelete = nullptr;
     QPushButton* m_btnCopy = nullptr;
+    QPushButton* m_btnUndo = nullptr;
     QPushButton* m_btnDone = nullptr;
     QMenu* m_mnuEdit = nullptr;
     QAction* m_mnuNewFolder = nullptr;

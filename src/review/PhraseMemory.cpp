@@ -21,7 +21,7 @@ PhraseMemory::PhraseMemory(const std::vector<PhraseHistory>& histories, const Fs
         item.phrase = h.phrase;
         for (const PhraseReview& r : h.reviews)
             apply(item, r);
-        item.dueDay = item.lastDay + m_scheduler.intervalDays(item.state.stability);
+        item.dueDay = dueDayOf(item);
         m_index.insert(item.phrase, m_items.size());
         m_items.push_back(item);
     }
@@ -29,7 +29,7 @@ PhraseMemory::PhraseMemory(const std::vector<PhraseHistory>& histories, const Fs
 
 namespace {
 
-constexpr quint32 CopyMagic = 0x50524d32; // "PRM2": the form of the copy below
+constexpr quint32 CopyMagic = 0x50524d33; // "PRM3": the form of the copy below (with the last grade)
 
 // The days and times a replay of rows can give: the rows' times lie in the years 1 to 9999
 // (PhraseResults::parseUtc), and a local day may be one off their UTC day.
@@ -118,7 +118,7 @@ private:
     bool m_ok = true;
 };
 
-constexpr qsizetype ItemBytes = 4 + 8 + 8 + 8 + 4 + 4 + 8 + 8;
+constexpr qsizetype ItemBytes = 4 + 8 + 8 + 8 + 4 + 4 + 8 + 8 + 1;
 
 } // namespace
 
@@ -162,6 +162,7 @@ QByteArray PhraseMemory::toBytes(qint64 testsSinceDay) const
         out.put(qint32(i.lapses));
         out.put(i.lastUtc);
         out.put(i.lastDay);
+        out.put(quint8(i.lastGrade));
     }
     const auto kept = std::count_if(m_tests.begin(), m_tests.end(),
                                     [testsSinceDay](const auto& t) { return t.first >= testsSinceDay; });
@@ -209,6 +210,7 @@ std::optional<PhraseMemory> PhraseMemory::fromBytes(const QByteArray& bytes, con
         PhraseMemoryItem i;
         quint32 name = 0;
         qint32 reviews = 0, lapses = 0;
+        quint8 lastGrade = 0;
         in.get(&name);
         in.get(&i.phrase.phraseNo);
         in.get(&i.state.stability);
@@ -217,16 +219,19 @@ std::optional<PhraseMemory> PhraseMemory::fromBytes(const QByteArray& bytes, con
         in.get(&lapses);
         in.get(&i.lastUtc);
         in.get(&i.lastDay);
+        in.get(&lastGrade);
         // Only what a replay of rows can give; anything else is damage, and the rows rebuild it.
         if (!in.ok() || name >= quint32(names.size()) || reviews < 1 || lapses < 0 || lapses >= reviews ||
             !(std::isfinite(i.state.stability) && i.state.stability > 0) ||
             !(i.state.difficulty >= 1 && i.state.difficulty <= 10) || i.lastUtc < FirstUtc ||
-            i.lastUtc > LastUtc || !isDay(i.lastDay))
+            i.lastUtc > LastUtc || !isDay(i.lastDay) || lastGrade < FsrsScheduler::Again ||
+            lastGrade > FsrsScheduler::Easy)
             return std::nullopt;
         i.phrase.subjectFile = names.at(qsizetype(name));
         i.reviews = reviews;
         i.lapses = lapses;
-        i.dueDay = i.lastDay + scheduler.intervalDays(i.state.stability);
+        i.lastGrade = lastGrade;
+        i.dueDay = memory.dueDayOf(i);
         const qsizetype known = memory.m_index.size();
         memory.m_index.insert(i.phrase, memory.m_items.size());
         if (memory.m_index.size() == known)
@@ -265,6 +270,7 @@ void PhraseMemory::apply(PhraseMemoryItem& item, const PhraseReview& r)
         item.state = m_scheduler.next(item.state, elapsed, r.grade);
     }
     ++item.reviews;
+    item.lastGrade = std::clamp(r.grade, int(FsrsScheduler::Again), int(FsrsScheduler::Easy));
     item.lastUtc = r.utcSeconds;
     item.lastDay = std::max(item.lastDay, day);
 }
@@ -280,7 +286,15 @@ void PhraseMemory::add(const PhraseIdentity& phrase, const PhraseReview& review)
     }
     PhraseMemoryItem& item = m_items[*it];
     apply(item, review);
-    item.dueDay = item.lastDay + m_scheduler.intervalDays(item.state.stability);
+    item.dueDay = dueDayOf(item);
+}
+
+qint64 PhraseMemory::dueDayOf(const PhraseMemoryItem& item) const
+{
+    // Missed: back the same day (and overdue after it) until recalled.
+    if (item.lastGrade == FsrsScheduler::Again)
+        return item.lastDay;
+    return item.lastDay + m_scheduler.intervalDays(item.state.stability);
 }
 
 const PhraseMemoryItem* PhraseMemory::find(const PhraseIdentity& phrase) const
@@ -293,7 +307,7 @@ void PhraseMemory::setScheduler(const FsrsScheduler& scheduler)
 {
     m_scheduler = scheduler;
     for (PhraseMemoryItem& item : m_items)
-        item.dueDay = item.lastDay + m_scheduler.intervalDays(item.state.stability);
+        item.dueDay = dueDayOf(item);
 }
 
 qint64 PhraseMemory::localDay(qint64 utcSeconds)

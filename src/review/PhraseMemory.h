@@ -19,7 +19,10 @@ struct PhraseMemoryItem
     int lapses = 0;     // reviews graded Again on a later day than the one before
     qint64 lastUtc = 0; // the last review, seconds since 1970 UTC
     qint64 lastDay = 0; // its local day (Julian day number)
-    qint64 dueDay = 0;  // lastDay + the interval for the desired retention
+    int lastGrade = 0;  // the grade of the last review
+    // lastDay + the interval for the desired retention; lastDay itself while the last answer
+    // was Again: a phrase missed comes back the same day until it is recalled.
+    qint64 dueDay = 0;
 };
 
 // A learner's memory of every phrase they have studied, computed from their per-phrase rows
@@ -83,6 +86,7 @@ public:
 
 private:
     void apply(PhraseMemoryItem& item, const PhraseReview& review);
+    qint64 dueDayOf(const PhraseMemoryItem& item) const;
     FsrsScheduler m_scheduler;
     QHash<PhraseIdentity, size_t> m_index; // position in m_items
     std::vector<PhraseMemoryItem> m_items;

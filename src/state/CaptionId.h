@@ -289,4 +289,7 @@ enum class Caption : int
     HandOversWaiting = 490, // While a message was open, the program was started %1 more times with...
     AddWaitingFiles = 491,  // Add them to your subjects now?
     AndMore = 492,          // ... and %1 more
+    // The review node and the editor's Delete and Undo
+    ReviewNodeDescription = 600, // Phrases you are about to forget, chosen from what you have studied.
+    DeleteFolderQuestion = 601,  // Delete the folder "%1" with every subject in it? The whole file...
 };

@@ -7,9 +7,10 @@
 #include "widgets/Dialogs.h"
 
 #include <QDate>
-#include <QGuiApplication>
 #include <QLocale>
 #include <QScopedValueRollback>
+
+#include <vector>
 
 ReviewNode::ReviewNode(SubjectTree* tree, QObject* parent) : QObject(parent), m_tree(tree)
 {
@@ -23,13 +24,6 @@ ReviewNode::ReviewNode(SubjectTree* tree, QObject* parent) : QObject(parent), m_
     });
     // A rebuilt tree has a new, empty review folder: it shows what was read already.
     connect(tree, &SubjectTree::foldersCreated, this, [this] { show(m_loader.schedule()); });
-    // Back from an activity (the launcher's window active again), the count takes in its rows.
-    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive && m_loader.schedule() && !m_preparing) {
-            update();
-            m_fitter.fitIfDue(m_usersDatabase, m_learner);
-        }
-    });
     // New weights: the schedule is read again with them, in the background as at login.
     connect(&m_fitter, &FsrsFitter::fitted, this, [this](const QString& learner) {
         if (learner == m_learner && !m_preparing)
@@ -39,6 +33,14 @@ ReviewNode::ReviewNode(SubjectTree* tree, QObject* parent) : QObject(parent), m_
         if (m_tree && item == m_tree->reviewFolder() && m_loader.schedule() && !m_preparing)
             update();
     });
+}
+
+void ReviewNode::activityEnded()
+{
+    if (!m_loader.schedule() || m_preparing)
+        return;
+    update();
+    m_fitter.fitIfDue(m_usersDatabase, m_learner);
 }
 
 void ReviewNode::start(const QString& usersDatabase, const QString& learner)
@@ -75,6 +77,9 @@ void ReviewNode::show(const ReviewSchedule* schedule)
     const AppState& s = app();
     QTreeWidgetItem* folder = m_tree->reviewFolder();
     const bool wasCurrent = owns(m_tree->currentItem()) && m_tree->currentItem() != folder;
+    // The phrases go: the folder keeps the selection rather than letting it jump elsewhere.
+    if (wasCurrent)
+        m_tree->setCurrentItem(folder);
     qDeleteAll(folder->takeChildren());
     if (!schedule) {
         folder->setText(0, s.captions(Caption::ReviewSubject));
@@ -90,25 +95,17 @@ void ReviewNode::show(const ReviewSchedule* schedule)
     m_studied = !memory.items().empty();
     folder->setText(0, m_due > 0 ? s.captions(Caption::ReviewDueCount).arg(m_due)
                                  : s.captions(Caption::ReviewNothingDue));
-    QTreeWidgetItem* set = nullptr;
-    if (!choice.phrases.empty()) {
-        set = m_tree->addNode(folder, s.captions(Caption::ReviewSubject), SubjectNode::makePhraseSet(),
-                              SubjectTree::SubjectImage, SubjectTree::SelectedSubjectImage);
-        for (const ReviewSet::Choice::Chosen& c : choice.phrases) {
-            const Phrase& p = c.phrase;
-            m_tree->addNode(set, p.tTranslation,
-                            SubjectNode::makePhrase(c.subjectFile, p.phraseNo, p.tPhrase, p.tTranslation,
-                                                    p.tTranslation2),
-                            SubjectTree::PhraseImage);
-        }
+    // Listed as any subject's phrases are, straight under the folder.
+    for (const ReviewSet::Choice::Chosen& c : choice.phrases) {
+        const Phrase& p = c.phrase;
+        m_tree->addNode(
+            folder, p.tTranslation,
+            SubjectNode::makePhrase(c.subjectFile, p.phraseNo, p.tPhrase, p.tTranslation, p.tTranslation2),
+            SubjectTree::PhraseImage);
     }
     if (m_unstudyable > 0)
         m_tree->addNode(folder, s.captions(Caption::ReviewUnstudyableCount).arg(m_unstudyable),
                         SubjectNode::makePlaceholder(), SubjectTree::NoImage);
-    if (!set)
-        return;
-    if (wasCurrent)
-        m_tree->setCurrentItem(set);
 }
 
 QTreeWidgetItem* ReviewNode::prepareStudy(QWidget* window)
@@ -122,9 +119,12 @@ QTreeWidgetItem* ReviewNode::prepareStudy(QWidget* window)
     }
     show(schedule);
     QTreeWidgetItem* folder = m_tree ? m_tree->reviewFolder() : nullptr;
-    QTreeWidgetItem* set = folder && folder->childCount() > 0 ? folder->child(0) : nullptr;
-    if (m_due <= 0 || !set || SubjectNode::of(set).is(SubjectNode::Kind::Placeholder) ||
-        set->childCount() == 0) {
+    std::vector<const QTreeWidgetItem*> phrases;
+    for (int i = 0; folder && i < folder->childCount(); ++i) {
+        if (SubjectNode::of(folder->child(i)).is(SubjectNode::Kind::Phrase))
+            phrases.push_back(folder->child(i));
+    }
+    if (m_due <= 0 || phrases.empty()) {
         QString text = m_nextDay ? s.captions(Caption::ReviewNextOn)
                                        .arg(s.edition.interfaceLocale().toString(
                                            QDate::fromJulianDay(*m_nextDay), QLocale::LongFormat))
@@ -138,10 +138,17 @@ QTreeWidgetItem* ReviewNode::prepareStudy(QWidget* window)
         return nullptr;
     }
     {
-        // Opened here, the folder must not be filled again under the set about to be studied.
+        // Opened here, the folder must not be filled again under the phrases about to be studied.
         const QScopedValueRollback<bool> preparing(m_preparing, true);
         folder->setExpanded(true);
     }
-    m_tree->setCurrentItem(set);
-    return set;
+    // The set studied is the folder's phrases under the subject "Review", in no tree: the
+    // folder's own text changes with the count.
+    m_studySet = std::make_unique<QTreeWidgetItem>(QStringList{s.captions(Caption::ReviewSubject)});
+    SubjectNode::set(m_studySet.get(), SubjectNode::makePhraseSet());
+    for (const QTreeWidgetItem* phrase : phrases)
+        m_studySet->addChild(phrase->clone());
+    if (!owns(m_tree->currentItem()))
+        m_tree->setCurrentItem(folder);
+    return m_studySet.get();
 }

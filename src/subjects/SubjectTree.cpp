@@ -86,8 +86,12 @@ void SubjectTree::createFolders()
             ClosedFolder, NoImage, true);
     addNode(nullptr, cap(Caption::RandomPhrases), SubjectNode::makeFolder(SubjectNode::Folder::RandomPhrases),
             ClosedFolder, NoImage, true);
-    addNode(nullptr, cap(Caption::ReviewSubject), SubjectNode::makeFolder(SubjectNode::Folder::Review),
-            ClosedFolder, NoImage, true);
+    QTreeWidgetItem* review =
+        addNode(nullptr, cap(Caption::ReviewSubject), SubjectNode::makeFolder(SubjectNode::Folder::Review),
+                ClosedFolder, NoImage, true);
+    // Said on hovering and by screen readers, whatever the count: what the folder holds.
+    review->setToolTip(0, cap(Caption::ReviewNodeDescription));
+    review->setData(0, Qt::AccessibleDescriptionRole, cap(Caption::ReviewNodeDescription));
     emit foldersCreated();
 }
 

@@ -90,7 +90,8 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
     if (!entries)
         return false;
     const Captions& c = app().captions;
-    const ResultsHistory::Summary summary = ResultsHistory::summarize(*entries, today);
+    const ResultsHistory::Summary summary =
+        ResultsHistory::summarize(*entries, today, c(Caption::ReviewSubject));
     m_sessions->setText(c(Caption::SessionsThisWeek) + QLatin1Char(' ') +
                         QString::number(summary.sessionsThisWeek));
     m_subjectCount->setText(c(Caption::SubjectsStudied) + QLatin1Char(' ') +

@@ -175,7 +175,7 @@ ChartData chartData(const QList<HistoryEntry>& entries)
     return data;
 }
 
-Summary summarize(const QList<HistoryEntry>& entries, const QDate& today)
+Summary summarize(const QList<HistoryEntry>& entries, const QDate& today, const QString& notASubject)
 {
     Summary summary;
     const QDate monday = today.addDays(1 - today.dayOfWeek());
@@ -187,7 +187,9 @@ Summary summarize(const QList<HistoryEntry>& entries, const QDate& today)
         SubjectSummary& s = subjects[{e.subject, e.activity}];
         s.subject = e.subject;
         s.activity = e.activity;
-        subjectNames.insert(e.subject);
+        // The review's scores mix phrases of many subjects: listed, never counted as one.
+        if (notASubject.isEmpty() || e.subject != notASubject)
+            subjectNames.insert(e.subject);
         if (e.percent && (!s.best || *e.percent > *s.best))
             s.best = e.percent;
         // Entries come in the order they were recorded: the last one is the latest.

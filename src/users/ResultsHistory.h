@@ -84,6 +84,7 @@ struct Summary
     QList<SubjectSummary> subjects; // by subject name, then activity
     int subjectCount = 0;           // different subjects studied
 };
-Summary summarize(const QList<HistoryEntry>& entries, const QDate& today);
+// notASubject: the name the review's scores carry, which is listed but counts as no subject.
+Summary summarize(const QList<HistoryEntry>& entries, const QDate& today, const QString& notASubject = {});
 
 } // namespace ResultsHistory

@@ -35,8 +35,10 @@ class TestVirtualSubjectEditor : public QObject
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QPointer<VirtualSubjectEditor> m_editor;
-    QStringList m_boxes;    // standard message boxes: their texts
-    QStringList m_messages; // the program's own modal messages
+    QStringList m_boxes;                                           // standard message boxes: their texts
+    QStringList m_messages;                                        // the program's own modal messages
+    QMessageBox::StandardButton m_answer = QMessageBox::Ok;        // what each box is answered
+    QMessageBox::StandardButton m_default = QMessageBox::NoButton; // the last box's default
 
     static QString c(int n) { return QStringLiteral("C%1").arg(n); }
     QString vpath(const QString& file) const { return app().virtualSubjectsFolder + file; }
@@ -148,7 +150,8 @@ private slots:
         QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)));
         Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
             m_boxes << r.text;
-            return QMessageBox::Ok;
+            m_default = r.defaultButton;
+            return m_answer;
         });
         MessageWindow::setModalHandlerForTests([this](const QString& text) { m_messages << text; });
         Sound::setPlayerForTests([](const QString&, bool) {});
@@ -158,7 +161,7 @@ private slots:
     {
         resetAppState();
         QStringList captions;
-        for (int n = 1; n <= 200; ++n)
+        for (int n = 1; n <= 700; ++n)
             captions << c(n);
         app().captions.setTexts(captions);
         // Under the test's own home, so a deleted folder goes to that home's trash.
@@ -175,6 +178,7 @@ private slots:
                                           &error));
         m_boxes.clear();
         m_messages.clear();
+        m_answer = QMessageBox::Ok;
     }
 
     void cleanup()
@@ -430,6 +434,52 @@ private slots:
         QCOMPARE(rows(file, 2).size(), size_t(3));
     }
 
+    // Delete acts on the right tree's selection only while that tree is the one in use: with
+    // the left tree pressed or focused, the button, the menu entry and the key do nothing. A
+    // whole folder goes only after a question whose default is Cancel. Undo is a button too.
+    void deleteTargetAndFolderQuestion()
+    {
+        const QString file = "Keep.v" + app().edition.LanguageCode;
+        writeVirtual(file, {"One", "Two"});
+        open();
+        auto* del = TestSupport::child<QPushButton>(m_editor, "btnDelete");
+        auto* undo = TestSupport::child<QPushButton>(m_editor, "btnUndo");
+        auto* mnuDelete = TestSupport::child<QAction>(m_editor, "mnuDelete");
+        QVERIFY(del && undo && mnuDelete);
+        QCOMPARE(undo->accessibleName(), c(368));
+        QCOMPARE(undo->focusPolicy(), Qt::StrongFocus);
+        folder("Keep")->setExpanded(true);
+        click(right(), folder("Keep")->child(0)); // "One", the right tree's selection
+        QVERIFY(del->isEnabled() && mnuDelete->isEnabled());
+        click(left(), installed("At The Cafe"));
+        QVERIFY(!del->isEnabled() && !mnuDelete->isEnabled());
+        m_editor->onDeleteClicked(); // as Delete would: nothing the learner cannot see goes
+        QTest::keyClick(left(), Qt::Key_Delete);
+        QCOMPARE(subjectNames(file), QStringList({"One", "Two"}));
+
+        // Back in the right tree: "One" goes; the Undo button, reached by Tab, brings it back.
+        right()->setFocus();
+        QVERIFY(del->isEnabled() && !undo->isEnabled());
+        QTest::keyClick(right(), Qt::Key_Delete);
+        QCOMPARE(subjectNames(file), QStringList({"Two"}));
+        QVERIFY(undo->isEnabled());
+        undo->setFocus();
+        QTest::keyClick(undo, Qt::Key_Space);
+        QCOMPARE(subjectNames(file), QStringList({"One", "Two"}));
+        QVERIFY(!undo->isEnabled());
+
+        // The whole folder: asked, Cancel the default; Cancel keeps it, Yes deletes it.
+        click(right(), folder("Keep"));
+        QTest::keyClick(right(), Qt::Key_Delete);
+        QCOMPARE(m_boxes, QStringList{c(601)});
+        QCOMPARE(m_default, QMessageBox::Cancel);
+        QVERIFY(QFile::exists(vpath(file)) && folder("Keep"));
+        m_answer = QMessageBox::Yes;
+        QTest::mouseClick(del, Qt::LeftButton);
+        QVERIFY(!QFile::exists(vpath(file)));
+        QVERIFY(!folder("Keep"));
+    }
+
     void renameFolderAndSubject()
     {
         const QString ext = ".v" + app().edition.LanguageCode;
@@ -662,6 +712,8 @@ private slots:
         QVERIFY(!main.isVisible());
         QVERIFY(m_editor->isVisible());
         QCOMPARE(right()->currentItem(), folder("Gone"));
+        click(right(), folder("Gone"));
+        m_answer = QMessageBox::Yes;
         m_editor->onDeleteClicked();
         QVERIFY(!QFile::exists(vpath("Gone" + ext)));
         QCOMPARE(right()->topLevelItemCount(), 1);

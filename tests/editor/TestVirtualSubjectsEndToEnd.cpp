@@ -37,6 +37,7 @@
 #include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
 #include "users/ProfileWindow.h"
+#include "users/ResultsHistory.h"
 #include "users/UsersDatabase.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
@@ -51,6 +52,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -89,6 +91,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
     QString m_noSound; // why there is no sound server, if there is none
 
     QString caption(int n) const { return app().captions(n); }
+    QString caption(Caption n) const { return app().captions(n); }
     EditorTree* left() const { return m_editor->TreeSubjects(); }
     EditorTree* right() const { return m_editor->TreeVirtual(); }
     QString folderFile() const
@@ -504,18 +507,18 @@ class TestVirtualSubjectsEndToEnd : public QObject
         QCOMPARE(listed, 2); // both subjects studied, one row each
     }
 
-    // Finds the activity's window on the display, says "known" to every card with key
-    // presses sent to that window, closes it with its focused Close button, and finds the
-    // score row.
-    void answerFlashcards(const QString& subject, int cards)
+    // Finds the activity's window on the display, says "known" to every card (but "not
+    // known" to the first `missed`) with key presses sent to that window, closes it with its
+    // focused Close button, and finds the score row.
+    void answerFlashcards(const QString& subject, int cards, int missed = 0)
     {
-        QVERIFY2(cards >= 3 && cards <= 10, qPrintable(QString::number(cards)));
+        QVERIFY2(cards >= 1 && cards <= 10, qPrintable(QString::number(cards)));
         const QString title = QRegularExpression::escape("Flashcards - " + subject) + "$";
         QStringList args{"search",      "--sync", "--onlyvisible", "--name",  title,
                          "windowfocus", "--sync", "key",           "--delay", "30"};
-        for (int i = 0; i < cards; ++i)
-            args << QStringLiteral("space") << QStringLiteral("k"); // show the translation, "I knew it"
-        args << QStringLiteral("space");                            // then Close
+        for (int i = 0; i < cards; ++i) // show the translation, "I knew it" or "I did not know it"
+            args << QStringLiteral("space") << (i < missed ? QStringLiteral("n") : QStringLiteral("k"));
+        args << QStringLiteral("space"); // then Close
         QVERIFY(xdotool(args));
         // Gone from the display: search finds nothing (exit code 1).
         QTRY_VERIFY_WITH_TIMEOUT(!xdotool({"search", "--onlyvisible", "--name", title}, false), WaitMs);
@@ -523,9 +526,12 @@ class TestVirtualSubjectsEndToEnd : public QObject
         QString error;
         const auto rows = UsersDatabase::forApp().resultsOfSubjectForLearner(subject, LearnerName, &error);
         QVERIFY2(rows, qPrintable(error));
-        QCOMPARE(rows->size(), 1);
-        QCOMPARE(rows->at(0).name, QStringLiteral("Flashcards"));
-        QCOMPARE(rows->at(0).score, QStringLiteral("%1/%1 (100%)").arg(cards));
+        QVERIFY(!rows->isEmpty());
+        QCOMPARE(rows->last().name, QStringLiteral("Flashcards"));
+        QCOMPARE(rows->last().score, QStringLiteral("%1/%2 (%3%)")
+                                         .arg(cards - missed)
+                                         .arg(cards)
+                                         .arg(qRound(100.0 * (cards - missed) / cards)));
     }
 
     // Drops the file on the main window as a file manager's drag does; the import window
@@ -803,6 +809,67 @@ private slots:
         QCOMPARE(
             QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
             before);
+    }
+
+    // A phrase missed with the real Flashcards comes back the same day: once the activity has
+    // ended it is counted and listed under the review folder, as the subject lists it, until
+    // it is answered "I knew it" there; the review is no subject of "My progress".
+    void missedPhraseComesBackToday()
+    {
+        STEP(logInByMouse());
+        auto* tree = TestSupport::child<SubjectTree>(m_main.get(), "TreeFolders");
+        auto* panel = TestSupport::child<ActivityPanel>(m_main.get(), "PicActsHolder");
+        QVERIFY(tree && panel);
+        QTreeWidgetItem* review = tree->reviewFolder();
+        QTRY_COMPARE(review->text(0), caption(Caption::ReviewNothingDue));
+        QSignalSpy ended(panel, &ActivityPanel::activityEnded);
+        const int flashcards = int(panel->activities().indexOf(QStringLiteral("Flashcards")));
+        QVERIFY(flashcards >= 0);
+        const QString subject = QStringLiteral("At The Cafe");
+        const auto found = tree->findItems(subject, Qt::MatchExactly | Qt::MatchRecursive);
+        QVERIFY(!found.isEmpty());
+        STEP(click(tree, found.first()));
+        QTest::mouseClick(panel->button(flashcards), Qt::LeftButton);
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
+        QString error;
+        const auto input = ActivityInput::read(app().activityInputFile(), &error);
+        QVERIFY2(input, qPrintable(error));
+        const QString missed = input->phrases.front().phrase;
+        STEP(answerFlashcards(subject, int(input->phrases.size()), 1));
+
+        // Counted and listed once the activity has ended, without a new login.
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, WaitMs);
+        QCOMPARE(review->text(0), caption(Caption::ReviewDueCount).arg(1));
+        QCOMPARE(review->childCount(), 1);
+        const SubjectNode listed = SubjectNode::of(review->child(0));
+        QCOMPARE(listed.phrase, missed);
+        QCOMPARE(review->child(0)->text(0), listed.translation);
+
+        // Studied from the folder: missed again, it stays; known, nothing is due.
+        for (const int missedAgain : {1, 0}) {
+            STEP(click(tree, review));
+            QTest::mouseClick(panel->button(flashcards), Qt::LeftButton);
+            QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
+            STEP(answerFlashcards(caption(Caption::ReviewSubject), 1, missedAgain));
+            if (missedAgain) {
+                // Read again when the activity ended: still counted and listed.
+                QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, WaitMs);
+                QCOMPARE(review->text(0), caption(Caption::ReviewDueCount).arg(1));
+                QCOMPARE(review->childCount(), 1);
+            }
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 3, WaitMs);
+        QCOMPARE(review->text(0), caption(Caption::ReviewNothingDue));
+        QCOMPARE(review->childCount(), 0);
+
+        ResultsFilter filter;
+        filter.learner = LearnerName;
+        const auto entries = ResultsHistory::load(app().usersDatabasePath(), filter, &error);
+        QVERIFY2(entries, qPrintable(error));
+        const auto summary =
+            ResultsHistory::summarize(*entries, QDate::currentDate(), caption(Caption::ReviewSubject));
+        QCOMPARE(summary.subjects.size(), 2); // listed, both
+        QCOMPARE(summary.subjectCount, 1);    // counted, the subject alone
     }
 
     // Dictation from the panel: every phrase typed right (accents and apostrophes too) but one

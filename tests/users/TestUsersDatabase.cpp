@@ -699,7 +699,8 @@ void TestUsersDatabase::keptMemoryMatchesTheRows()
         for (size_t i = 0; i < a.items().size(); ++i) {
             const PhraseMemoryItem &x = a.items()[i], &y = b.items()[i];
             if (!(x.phrase == y.phrase) || x.state.stability != y.state.stability ||
-                x.state.difficulty != y.state.difficulty || x.dueDay != y.dueDay || x.reviews != y.reviews)
+                x.state.difficulty != y.state.difficulty || x.dueDay != y.dueDay || x.reviews != y.reviews ||
+                x.lastGrade != y.lastGrade)
                 return false;
         }
         return a.achievedRetention(PhraseMemory::today(), 30) ==
@@ -724,6 +725,12 @@ void TestUsersDatabase::keptMemoryMatchesTheRows()
     ReviewSchedule second(db.path(), anna);
     QVERIFY2(second.refresh(&error), qPrintable(error));
     QVERIFY(same(second.memory(), replayed(anna)));
+    // Missed last (Again): due again that very day, until recalled; recalled: days later.
+    const PhraseMemoryItem* missed = second.memory().find({QStringLiteral("Saluti.ita"), 3});
+    const PhraseMemoryItem* known = second.memory().find({QStringLiteral("Saluti.ita"), 1});
+    QVERIFY(missed && known);
+    QCOMPARE(missed->dueDay, missed->lastDay);
+    QVERIFY(known->dueDay > known->lastDay);
     const PhraseResults::StoredMemory copy = kept(anna);
 
     // Another name owns the rows now: the old name's copy is not given out.
