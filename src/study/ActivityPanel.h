@@ -68,7 +68,6 @@ public:
     const QStringList& activities() const { return m_programs; }
     int LastActivityIndex() const { return int(m_programs.size()) - 1; }
     ActivityButton* button(int index) const;
-    QWidget* picActs() const { return m_picActs; }
     QScrollBar* VScroll() const { return m_scroll; }
     QPushButton* lblMoreActs() const { return m_more; }
 

@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -40,8 +41,8 @@ class TestVirtualSubjectEditor : public QObject
 
     static QString c(int n) { return QStringLiteral("C%1").arg(n); }
     QString vpath(const QString& file) const { return app().virtualSubjectsFolder + file; }
-    EditorTree* left() const { return m_editor->TreeSubjects(); }
-    EditorTree* right() const { return m_editor->TreeVirtual(); }
+    EditorTree* left() const { return TestSupport::child<EditorTree>(m_editor, "TreeSubjects"); }
+    EditorTree* right() const { return TestSupport::child<EditorTree>(m_editor, "TreeVirtual"); }
 
     void writeVirtual(const QString& file, const QStringList& subjects)
     {
@@ -147,10 +148,13 @@ private slots:
         // The desktop's data folder, where its trash lives.
         QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)));
         Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+            if (r.kind == Dialogs::Request::Kind::Message) {
+                m_messages << r.text;
+                return QMessageBox::Ok;
+            }
             m_boxes << r.text;
             return QMessageBox::Ok;
         });
-        MessageWindow::setModalHandlerForTests([this](const QString& text) { m_messages << text; });
         Sound::setPlayerForTests([](const QString&, bool) {});
     }
 
@@ -175,6 +179,14 @@ private slots:
                                           &error));
         m_boxes.clear();
         m_messages.clear();
+    }
+
+    // Closes the editor; whether it announced that the subjects changed.
+    bool closesWithChanges()
+    {
+        QSignalSpy closed(m_editor.data(), &VirtualSubjectEditor::closed);
+        m_editor->close();
+        return closed.size() == 1 && closed[0][0].toBool();
     }
 
     void cleanup()
@@ -246,10 +258,10 @@ private slots:
         // Accepting the default name is no rename and no refusal.
         typeLabel(QString());
         QCOMPARE(m_messages, QStringList());
-        QVERIFY(!m_editor->editTimer()->isActive());
+        QVERIFY(!TestSupport::child<QTimer>(m_editor, "timEdit")->isActive());
         QCOMPARE(node->text(0), expected);
         QVERIFY(QFile::exists(vpath(expected + ext)));
-        QVERIFY(app().SubjectsChanged);
+        QVERIFY(closesWithChanges());
     }
 
     void newFolderWithoutTemplateAddsNothing()
@@ -285,7 +297,6 @@ private slots:
             QCOMPARE(SubjectNode::of(h->child(i)->child(3)).rowKey, phrases[3].rowKey);
         }
         QVERIFY(right()->dropHighlight() == nullptr);
-        QVERIFY(app().SubjectsChanged);
         // A whole subject dropped on a virtual subject is refused and writes nothing.
         dragOnto(installed("Everyday Phrases"), h->child(0));
         QCOMPARE(m_boxes, QStringList{c(137)});
@@ -294,6 +305,7 @@ private slots:
         h->setExpanded(false);
         dragTo(installed("Everyday Phrases"), QPoint(5, right()->viewport()->height() - 2));
         QCOMPARE(subjectNames(file).size(), 2);
+        QVERIFY(closesWithChanges());
     }
 
     void phraseDropsUpToTen()
@@ -370,7 +382,7 @@ private slots:
         QCOMPARE(pair->childCount(), 1);
         // Deleting the virtual subject takes its phrases along.
         click(right(), pair);
-        m_editor->mnuEdit()->actions().at(2)->trigger(); // mnuDelete
+        TestSupport::child<QMenu>(m_editor, "mnuEdit")->actions().at(2)->trigger(); // mnuDelete
         QCOMPARE(subjectNames(file), QStringList());
         QCOMPARE(rows(file, 1).size(), size_t(0));
         QVERIFY(!m_editor->findChild<QPushButton*>("btnNewSubject")->isEnabled());
@@ -390,7 +402,7 @@ private slots:
             dragOnto(installed("At The Cafe")->child(i), pair);
         const auto before = rows(file, 2);
         QCOMPARE(before.size(), size_t(3));
-        QVERIFY(!m_editor->mnuUndo()->isEnabled());
+        QVERIFY(!TestSupport::child<QAction>(m_editor, "mnuUndo")->isEnabled());
 
         click(right(), pair->child(1));
         QTest::keyClick(right(), Qt::Key_Delete);
@@ -398,13 +410,13 @@ private slots:
         QTest::keyClick(right(), Qt::Key_Delete);
         QCOMPARE(subjectNames(file), QStringList({"First", "Last"}));
         QCOMPARE(rows(file, 2).size(), size_t(0));
-        QVERIFY(m_editor->mnuUndo()->isEnabled());
+        QVERIFY(TestSupport::child<QAction>(m_editor, "mnuUndo")->isEnabled());
 
         QTest::keyClick(right(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(subjectNames(file), QStringList({"First", "Pair", "Last"}));
         QCOMPARE(rows(file, 2).size(), size_t(2));
-        m_editor->mnuUndo()->trigger();
-        QVERIFY(!m_editor->mnuUndo()->isEnabled());
+        TestSupport::child<QAction>(m_editor, "mnuUndo")->trigger();
+        QVERIFY(!TestSupport::child<QAction>(m_editor, "mnuUndo")->isEnabled());
         const auto after = rows(file, 2);
         QCOMPARE(after.size(), before.size());
         for (size_t i = 0; i < after.size(); ++i) {
@@ -587,7 +599,7 @@ private slots:
         QDragMoveEvent move(pos, Qt::CopyAction, data.get(), Qt::LeftButton, {});
         QApplication::sendEvent(right()->viewport(), &move);
         QCOMPARE(right()->dropHighlight(), right()->itemAt(pos));
-        QCOMPARE(m_editor->scrollTimer()->isActive(), direction != 0);
+        QCOMPARE(TestSupport::child<QTimer>(m_editor, "timScroll")->isActive(), direction != 0);
         if (direction != 0) {
             QCOMPARE(m_editor->ScrollDirection(), direction);
             QTRY_VERIFY(bar->value() != start);
@@ -596,7 +608,7 @@ private slots:
         // Leaving the tree stops the scrolling and the highlight.
         QDragLeaveEvent leave;
         QApplication::sendEvent(right()->viewport(), &leave);
-        QVERIFY(!m_editor->scrollTimer()->isActive());
+        QVERIFY(!TestSupport::child<QTimer>(m_editor, "timScroll")->isActive());
         QVERIFY(right()->dropHighlight() == nullptr);
     }
 
@@ -668,7 +680,6 @@ private slots:
         QTest::mouseClick(m_editor->findChild<QPushButton*>("btnDone"), Qt::LeftButton);
         QTRY_VERIFY(!m_editor);
         QVERIFY(main.isVisible());
-        QVERIFY(!app().SubjectsChanged);
         QCOMPARE(main.subjectTree()->topLevelItemCount(), 5);
         QCOMPARE(main.subjectTree()->topLevelItem(4)->text(0), QString("Kept"));
     }
