@@ -571,7 +571,6 @@ QPushButton* MainWindow::lblMoreActs() const
     return m_activities->lblMoreActs();
 }
 
-
 void MainWindow::onChangeUserClicked()
 {
     // Pressed behind the login window's own windows, this would delete it under their loop.

@@ -36,7 +36,6 @@ public:
 
     SubjectTree* subjectTree() const { return m_tree; }
     ActivityPanel* activityPanel() const { return m_activities; }
-    SubjectSelection* subjectSelection() const { return m_selection; }
 
     // Start-up steps, called in order by the start-up sequence.
     void setActivityFiles(const QStringList& programs);
@@ -58,7 +57,6 @@ public:
     const QStringList& activityFiles() const { return m_fileAct; }
 
     const QList<TemplateContent::LinkedText>& systemMessages() const { return m_messages; }
-    const QStringList& tips() const { return m_tips; }
     int tipCount() const { return m_tipCount; }
     MessageRotation& rotation() { return m_rotation; }
 

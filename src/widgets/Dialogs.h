@@ -18,7 +18,12 @@ struct Request
 {
     // What asks: a standard box, the program's own message window (MessageWindow, OK only)
     // or the save dialog (text = the suggested path).
-    enum class Kind { Box, Message, SaveFile };
+    enum class Kind
+    {
+        Box,
+        Message,
+        SaveFile
+    };
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;

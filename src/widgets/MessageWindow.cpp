@@ -147,4 +147,3 @@ void MessageWindow::setStatusText(const QString& text)
         shared()->m_label->setAccessibleName(text);
     }
 }
-

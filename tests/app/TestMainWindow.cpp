@@ -203,7 +203,9 @@ void TestMainWindow::restingPanelReadable()
         return f;
     }());
     TestSupport::child<QLabel>(w, "lblMsg")->setText(longest);
-    QVERIFY(TestSupport::child<QLabel>(w, "lblMsg")->heightForWidth(TestSupport::child<QLabel>(w, "lblMsg")->width()) <= TestSupport::child<QLabel>(w, "lblMsg")->height());
+    QVERIFY(TestSupport::child<QLabel>(w, "lblMsg")
+                ->heightForWidth(TestSupport::child<QLabel>(w, "lblMsg")->width()) <=
+            TestSupport::child<QLabel>(w, "lblMsg")->height());
 }
 
 // A minimized window's panel runs no timer; shown again, it goes on where it was.
@@ -215,7 +217,8 @@ void TestMainWindow::minimizedPanelWaits()
         QMetaObject::invokeMethod(TestSupport::child<QTimer>(w, "timSlide"), "timeout");
     const int top = w->messagePanelTopTwips();
     w->setWindowState(Qt::WindowMinimized);
-    QVERIFY(!TestSupport::child<QTimer>(w, "timSlide")->isActive() && !TestSupport::child<QTimer>(w, "timRest")->isActive());
+    QVERIFY(!TestSupport::child<QTimer>(w, "timSlide")->isActive() &&
+            !TestSupport::child<QTimer>(w, "timRest")->isActive());
     w->setWindowState(Qt::WindowNoState);
     QVERIFY(TestSupport::child<QTimer>(w, "timSlide")->isActive());
     QCOMPARE(w->messagePanelTopTwips(), top);
@@ -223,7 +226,8 @@ void TestMainWindow::minimizedPanelWaits()
     w->setWindowState(Qt::WindowMinimized);
     QVERIFY(!TestSupport::child<QTimer>(w, "timRest")->isActive());
     w->setWindowState(Qt::WindowNoState);
-    QVERIFY(TestSupport::child<QTimer>(w, "timRest")->isActive() && !TestSupport::child<QTimer>(w, "timSlide")->isActive());
+    QVERIFY(TestSupport::child<QTimer>(w, "timRest")->isActive() &&
+            !TestSupport::child<QTimer>(w, "timSlide")->isActive());
 }
 
 // While the panel slides, a picture rendered once stands in for it: it shows the same
@@ -356,7 +360,8 @@ void TestMainWindow::sideMenuIsLinks()
     }
     // The message is a link only while it has one.
     static_cast<LinkLabel*>(TestSupport::child<QLabel>(w, "lblMsg"))->setLink(QString());
-    QCOMPARE(QAccessible::queryAccessibleInterface(TestSupport::child<QLabel>(w, "lblMsg"))->role(), QAccessible::StaticText);
+    QCOMPARE(QAccessible::queryAccessibleInterface(TestSupport::child<QLabel>(w, "lblMsg"))->role(),
+             QAccessible::StaticText);
 }
 
 void TestMainWindow::buttonsClickOnPressAndRelease()
@@ -507,8 +512,8 @@ void TestMainWindow::handOversWhileABoxIsOpen()
     });
     m_flow->bringToFront({notASubject});
     Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
-    if (r.kind == Dialogs::Request::Kind::Message)
-        return QMessageBox::Ok; // the program's own notices are not counted here
+        if (r.kind == Dialogs::Request::Kind::Message)
+            return QMessageBox::Ok; // the program's own notices are not counted here
         m_boxTexts << r.text;
         return QMessageBox::Ok;
     });

@@ -514,19 +514,23 @@ void TestStartup::loginDressesMainWindow()
     m_flow->logIn(QStringLiteral("Anna Rossi"), false);
     QVERIFY(window.isVisible());
     QCOMPARE(window.windowTitle(), QStringLiteral("Parlanto Italian  [Anna Rossi]"));
-    QCOMPARE(TestSupport::child<QLabel>(&window, "lblMsg")->text(), QStringLiteral("Welcome to Parlanto Italian Anna Rossi"));
+    QCOMPARE(TestSupport::child<QLabel>(&window, "lblMsg")->text(),
+             QStringLiteral("Welcome to Parlanto Italian Anna Rossi"));
     QCOMPARE(TestSupport::child<QLabel>(&window, "lblMsg")->font().pointSize(), 12);
     QVERIFY(!TestSupport::child<QPushButton>(&window, "btnAdmin")->isVisible());
     QVERIFY(!TestSupport::child<QMenu>(&window, "mnuOption")->isEnabled());
     QCOMPARE(TestSupport::child<QAction>(&window, "mnuEdit")->text(), QStringLiteral("Edit phrase"));
-    QCOMPARE(TestSupport::child<QAction>(&window, "mnuListenToPhrase")->text(), QStringLiteral("Listen to the phrase"));
+    QCOMPARE(TestSupport::child<QAction>(&window, "mnuListenToPhrase")->text(),
+             QStringLiteral("Listen to the phrase"));
     QVERIFY(TestSupport::child<QTimer>(&window, "timSlide")->isActive());
 
     // The panel moves up and then shows the queued first message.
-    QTRY_COMPARE(TestSupport::child<QLabel>(&window, "lblMsg")->text(), QStringLiteral("Choose a subject and an activity to begin!"));
+    QTRY_COMPARE(TestSupport::child<QLabel>(&window, "lblMsg")->text(),
+                 QStringLiteral("Choose a subject and an activity to begin!"));
 
     m_flow->logIn(QStringLiteral("Marco Bianchi"), true);
-    QVERIFY(TestSupport::child<QPushButton>(&window, "btnAdmin")->isVisible() && TestSupport::child<QPushButton>(&window, "btnAdmin")->isEnabled());
+    QVERIFY(TestSupport::child<QPushButton>(&window, "btnAdmin")->isVisible() &&
+            TestSupport::child<QPushButton>(&window, "btnAdmin")->isEnabled());
     QVERIFY(TestSupport::child<QMenu>(&window, "mnuOption")->isEnabled());
     QTest::mouseClick(TestSupport::child<QPushButton>(&window, "btnAdmin"), Qt::LeftButton);
     QVERIFY(adminOpened);
@@ -613,7 +617,8 @@ void TestStartup::messageWindow()
     bool sawOk = false;
     QTimer::singleShot(0, [&sawOk] {
         MessageWindow* w = MessageWindow::instance();
-        sawOk = w->btnOK()->isVisible() && TestSupport::child<QLabel>(w, "lblMsg")->text() == QStringLiteral("Confirm me") &&
+        sawOk = w->btnOK()->isVisible() &&
+                TestSupport::child<QLabel>(w, "lblMsg")->text() == QStringLiteral("Confirm me") &&
                 TestSupport::child<QLabel>(w, "lblMsg")->geometry() == QRect(24, 16, 337, 157);
         QTest::mouseClick(w->btnOK(), Qt::LeftButton);
     });

@@ -21,8 +21,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>

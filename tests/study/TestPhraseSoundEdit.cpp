@@ -1,5 +1,5 @@
-#include "support/TestSupport.h"
 #include "StudyFixture.h"
+#include "support/TestSupport.h"
 
 #include "study/PhraseEditWindow.h"
 #include "study/PhraseMenu.h"
@@ -278,8 +278,10 @@ void TestPhraseSoundEdit::editorStartsWithTheNodesTexts()
         // "Translation" and "Second translation", not "Translations" and "Translations 2".
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblTranslation"))->text(), QStringLiteral("C359"));
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblTranslation2"))->text(), QStringLiteral("C358"));
-        for (QWidget* c : {static_cast<QWidget*>(TestSupport::child<QLineEdit>(w, "txtPhrase")), static_cast<QWidget*>(TestSupport::child<QLineEdit>(w, "txtTranslation")),
-                           static_cast<QWidget*>(TestSupport::child<QLineEdit>(w, "txtTranslation2")), static_cast<QWidget*>(TestSupport::child<QPushButton>(w, "btnOK")),
+        for (QWidget* c : {static_cast<QWidget*>(TestSupport::child<QLineEdit>(w, "txtPhrase")),
+                           static_cast<QWidget*>(TestSupport::child<QLineEdit>(w, "txtTranslation")),
+                           static_cast<QWidget*>(TestSupport::child<QLineEdit>(w, "txtTranslation2")),
+                           static_cast<QWidget*>(TestSupport::child<QPushButton>(w, "btnOK")),
                            static_cast<QWidget*>(TestSupport::child<QPushButton>(w, "btnCancel"))}) {
             QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
             QVERIFY(c->focusPolicy() & Qt::TabFocus);
@@ -298,11 +300,13 @@ void TestPhraseSoundEdit::okStoresTrimmedTextsAndKeepsEmptiedColumns()
 
     const auto stayedOpen = driveEditor(true, [](PhraseEditWindow* w) {
         TestSupport::child<QLineEdit>(w, "txtPhrase")->clear();
-        QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtPhrase"), QStringLiteral("  Nueva frase * tres  "));
+        QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtPhrase"),
+                         QStringLiteral("  Nueva frase * tres  "));
         TestSupport::child<QLineEdit>(w, "txtTranslation")->clear();
         QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtTranslation"), QStringLiteral("   "));
         TestSupport::child<QLineEdit>(w, "txtTranslation2")->clear();
-        QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtTranslation2"), QStringLiteral(" New literal "));
+        QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtTranslation2"),
+                         QStringLiteral(" New literal "));
         QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnOK"), Qt::LeftButton);
     });
     QCOMPARE(stayedOpen, std::optional<bool>(false));

@@ -204,7 +204,8 @@ void TestAdminWindow::clickNode(AdminWindow* w, QTreeWidgetItem* item)
     TestSupport::child<QTreeWidget>(w, "tvwResults")->scrollToItem(item);
     const QRect r = TestSupport::child<QTreeWidget>(w, "tvwResults")->visualItemRect(item);
     QVERIFY(r.isValid());
-    QTest::mouseClick(TestSupport::child<QTreeWidget>(w, "tvwResults")->viewport(), Qt::LeftButton, {}, r.center());
+    QTest::mouseClick(TestSupport::child<QTreeWidget>(w, "tvwResults")->viewport(), Qt::LeftButton, {},
+                      r.center());
 }
 
 void TestAdminWindow::queriesBindNames()
@@ -272,25 +273,30 @@ void TestAdminWindow::learnerView()
         QCOMPARE(childTexts(tree->topLevelItem(i)), activities);
         QVERIFY(!tree->topLevelItem(i)->child(0)->font(0).bold());
     }
-    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(0), TestSupport::captionText(10));
-    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(1), TestSupport::captionText(47));
+    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(0),
+             TestSupport::captionText(10));
+    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(1),
+             TestSupport::captionText(47));
 
     // A click opens and closes a learner; a click on an activity lists the results by subject.
     QTreeWidgetItem* sean = tree->topLevelItem(1);
     clickNode(w, sean);
     QVERIFY(sean->isExpanded());
     clickNode(w, child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Memory")));
-    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")), (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
-                                                  QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
+                          QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
     // Enter on the current node acts as a click.
     tree->setFocus();
     tree->setCurrentItem(child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Listening")));
     QTest::keyClick(tree, Qt::Key_Return);
-    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")), QStringList{QStringLiteral("Food|90|2024-03-01|11:00:00")});
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             QStringList{QStringLiteral("Food|90|2024-03-01|11:00:00")});
     // The arrows alone show the results of the node they reach.
     QTest::keyClick(tree, Qt::Key_Down);
-    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")), (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
-                                                  QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
+                          QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
     clickNode(w, child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Writing")));
     QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")), QStringList{}); // a pair without results
     clickNode(w, sean);
@@ -314,23 +320,29 @@ void TestAdminWindow::activityAndSubjectViews()
              (QStringList{QStringLiteral("Listening"), QStringLiteral("Memory"), QStringLiteral("Writing")}));
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         QCOMPARE(childTexts(tree->topLevelItem(i)), subjects);
-    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(0), TestSupport::captionText(50));
+    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(0),
+             TestSupport::captionText(50));
     w->onResultsNodeClicked(child(tree, QStringLiteral("Memory"), QStringLiteral("Food")));
-    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")), (QStringList{QStringLiteral("Sean O'Brien|8/10|2024-03-01|10:00:00"),
-                                                  QStringLiteral("Ada Admin|3 of 4|2024-03-01|12:00:00")}));
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             (QStringList{QStringLiteral("Sean O'Brien|8/10|2024-03-01|10:00:00"),
+                          QStringLiteral("Ada Admin|3 of 4|2024-03-01|12:00:00")}));
 
     w->showView(AdminWindow::SubjectView);
-    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")), QStringList{}); // a new view starts with an empty list
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             QStringList{}); // a new view starts with an empty list
     QCOMPARE(topTexts(tree), subjects);
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         QCOMPARE(childTexts(tree->topLevelItem(i)), learners);
     QVERIFY(tree->topLevelItem(0)->foreground(0).color() != QColor(Qt::blue));
-    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(0), TestSupport::captionText(46));
+    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(0),
+             TestSupport::captionText(46));
     w->onResultsNodeClicked(child(tree, QStringLiteral("Food"), QStringLiteral("Sean O'Brien")));
-    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")), (QStringList{QStringLiteral("Memory|8/10|2024-03-01|10:00:00"),
-                                                  QStringLiteral("Listening|90|2024-03-01|11:00:00")}));
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             (QStringList{QStringLiteral("Memory|8/10|2024-03-01|10:00:00"),
+                          QStringLiteral("Listening|90|2024-03-01|11:00:00")}));
     w->onResultsNodeClicked(child(tree, QStringLiteral("Pub's menu"), QStringLiteral("Bea Bauer")));
-    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")), QStringList{QStringLiteral("Writing||2024-03-01|13:00:00")});
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             QStringList{QStringLiteral("Writing||2024-03-01|13:00:00")});
 
     // Results recorded meanwhile appear when the view is chosen again.
     addScore(QStringLiteral("Ada Admin"), QStringLiteral("Speaking"), QStringLiteral("Weather"), QVariant(),
@@ -370,8 +382,8 @@ void TestAdminWindow::damagedDatabase()
     fillDatabase();
     AdminWindow* w = openAdmin();
     w->showView(AdminWindow::LearnerView);
-    QTreeWidgetItem* memory =
-        child(TestSupport::child<QTreeWidget>(w, "tvwResults"), QStringLiteral("Sean O'Brien"), QStringLiteral("Memory"));
+    QTreeWidgetItem* memory = child(TestSupport::child<QTreeWidget>(w, "tvwResults"),
+                                    QStringLiteral("Sean O'Brien"), QStringLiteral("Memory"));
     QVERIFY(memory);
 
     // The file goes bad while the window is open: both the list and the next tree report it.
@@ -483,7 +495,8 @@ void TestAdminWindow::resultsShownWhole()
     AdminWindow* w = openAdmin();
     w->resize(1000, 500);
     w->showView(AdminWindow::LearnerView);
-    w->onResultsNodeClicked(child(TestSupport::child<QTreeWidget>(w, "tvwResults"), QStringLiteral("Ada Admin"), QStringLiteral("Memory")));
+    w->onResultsNodeClicked(child(TestSupport::child<QTreeWidget>(w, "tvwResults"),
+                                  QStringLiteral("Ada Admin"), QStringLiteral("Memory")));
     QTreeWidget* list = TestSupport::child<QTreeWidget>(w, "lvwResults");
     QCOMPARE(list->topLevelItemCount(), 2);
     QHeaderView* header = list->header();
@@ -504,9 +517,14 @@ void TestAdminWindow::controlsNamed()
     AdminWindow* w = openAdmin();
     TestSupport::child<QComboBox>(w, "cboView")->setCurrentIndex(1);
     w->showView(1);
-    const QString list = QAccessible::queryAccessibleInterface(TestSupport::child<QTreeWidget>(w, "lvwResults"))->text(QAccessible::Name);
-    const QString tree = QAccessible::queryAccessibleInterface(TestSupport::child<QTreeWidget>(w, "tvwResults"))->text(QAccessible::Name);
-    const QString box = QAccessible::queryAccessibleInterface(TestSupport::child<QComboBox>(w, "cboView"))->text(QAccessible::Name);
+    const QString list =
+        QAccessible::queryAccessibleInterface(TestSupport::child<QTreeWidget>(w, "lvwResults"))
+            ->text(QAccessible::Name);
+    const QString tree =
+        QAccessible::queryAccessibleInterface(TestSupport::child<QTreeWidget>(w, "tvwResults"))
+            ->text(QAccessible::Name);
+    const QString box = QAccessible::queryAccessibleInterface(TestSupport::child<QComboBox>(w, "cboView"))
+                            ->text(QAccessible::Name);
     QCOMPARE(list, TestSupport::captionText(221));
     QCOMPARE(tree, TestSupport::captionText(46));
     QCOMPARE(box, TestSupport::captionText(52)); // not the chosen entry

@@ -232,7 +232,8 @@ void TestContrast::windowsReadable()
     AdminWindow admin(m_main.get());
     m_flow->connectAdministration(&admin);
     admin.show();
-    TestSupport::child<QComboBox>(&admin, "cboView")->setFocus(); // it opens on the learners, the administrator in colour
+    TestSupport::child<QComboBox>(&admin, "cboView")
+        ->setFocus(); // it opens on the learners, the administrator in colour
     QTreeWidget* results = TestSupport::child<QTreeWidget>(&admin, "tvwResults");
     QVERIFY(results->topLevelItemCount() >= 2);
     results->setCurrentItem(results->topLevelItem(1)); // one row selected, the administrator's not

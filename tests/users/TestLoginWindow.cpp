@@ -146,8 +146,11 @@ LoginWindow* TestLoginWindow::openLogin()
 std::optional<bool> TestLoginWindow::driveProfile(LoginWindow* login, int button,
                                                   const std::function<void(ProfileWindow*)>& action)
 {
-    return TestSupport::driveModal<ProfileWindow>(
-        login, action, [&] { QTest::mouseClick(TestSupport::child<QPushButton>(login, qPrintable(QStringLiteral("btnLogin_%1").arg(button))), Qt::LeftButton); });
+    return TestSupport::driveModal<ProfileWindow>(login, action, [&] {
+        QTest::mouseClick(
+            TestSupport::child<QPushButton>(login, qPrintable(QStringLiteral("btnLogin_%1").arg(button))),
+            Qt::LeftButton);
+    });
 }
 
 void TestLoginWindow::fill(ProfileWindow* w, const ProfileInput& in)
@@ -156,11 +159,12 @@ void TestLoginWindow::fill(ProfileWindow* w, const ProfileInput& in)
     TestSupport::child<QLineEdit>(w, "txtLast")->setText(in.last);
     TestSupport::child<QComboBox>(w, "cboPicture")->setCurrentIndex(in.picture - 1);
     if (TestSupport::child<QCheckBox>(w, "chkPassword")->isChecked() != in.withPassword)
-        QTest::mouseClick(TestSupport::child<QCheckBox>(w, "chkPassword"), Qt::LeftButton, {}, QPoint(5, TestSupport::child<QCheckBox>(w, "chkPassword")->height() / 2));
+        QTest::mouseClick(TestSupport::child<QCheckBox>(w, "chkPassword"), Qt::LeftButton, {},
+                          QPoint(5, TestSupport::child<QCheckBox>(w, "chkPassword")->height() / 2));
     if (in.withPassword) {
         // Typed where the keyboard can (test keys are ASCII only), pasted otherwise.
-        for (auto [box, text] :
-             {std::pair{TestSupport::child<QLineEdit>(w, "txtPassword"), in.password}, std::pair{TestSupport::child<QLineEdit>(w, "txtPassword2"), in.password2}}) {
+        for (auto [box, text] : {std::pair{TestSupport::child<QLineEdit>(w, "txtPassword"), in.password},
+                                 std::pair{TestSupport::child<QLineEdit>(w, "txtPassword2"), in.password2}}) {
             if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; }))
                 QTest::keyClicks(box, text);
             else
@@ -179,7 +183,8 @@ bool TestLoginWindow::createLearner(LoginWindow* login, const ProfileInput& in)
 
 QListWidgetItem* TestLoginWindow::entry(LoginWindow* login, const QString& name) const
 {
-    const auto found = TestSupport::child<QListWidget>(login, "lvwLearners")->findItems(name, Qt::MatchExactly);
+    const auto found =
+        TestSupport::child<QListWidget>(login, "lvwLearners")->findItems(name, Qt::MatchExactly);
     return found.isEmpty() ? nullptr : found.first();
 }
 
@@ -231,9 +236,11 @@ void TestLoginWindow::firstLearnerIsAdministrator()
     QCOMPARE(m_messages.size(), 1); // only the first learner is told
     QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 2);
     // Sorted by name, and the administrator is bold wherever the sort puts them.
-    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->item(0)->text(), QStringLiteral("Anna Bianchi"));
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->item(0)->text(),
+             QStringLiteral("Anna Bianchi"));
     QVERIFY(!TestSupport::child<QListWidget>(login, "lvwLearners")->item(0)->font().bold());
-    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->item(1)->text(), QStringLiteral("Zeno Verdi"));
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->item(1)->text(),
+             QStringLiteral("Zeno Verdi"));
     QVERIFY(TestSupport::child<QListWidget>(login, "lvwLearners")->item(1)->font().bold());
 
     const QList<Learner> learners = stored();
@@ -278,7 +285,8 @@ void TestLoginWindow::firstLearnerOfAnotherProgram()
     QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 2);
     QVERIFY(entry(login, QStringLiteral("Zeno Verdi"))->font().bold());
     QVERIFY(!entry(login, QStringLiteral("Anna Bianchi"))->font().bold());
-    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->currentItem(), entry(login, QStringLiteral("Anna Bianchi")));
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->currentItem(),
+             entry(login, QStringLiteral("Anna Bianchi")));
 }
 
 // The users database removed under a logged-in learner (another copy, a person): said when
@@ -376,7 +384,9 @@ void TestLoginWindow::validation()
         TestSupport::child<QPushButton>(w, "btnEdit_0")->setFocus();
         QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnEdit_0"), Qt::LeftButton);
         focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
-        typed = {TestSupport::child<QLineEdit>(w, "txtFirst")->text(), TestSupport::child<QLineEdit>(w, "txtLast")->text(), TestSupport::child<QLineEdit>(w, "txtPassword")->text(),
+        typed = {TestSupport::child<QLineEdit>(w, "txtFirst")->text(),
+                 TestSupport::child<QLineEdit>(w, "txtLast")->text(),
+                 TestSupport::child<QLineEdit>(w, "txtPassword")->text(),
                  TestSupport::child<QLineEdit>(w, "txtPassword2")->text()};
     });
     QVERIFY(stayedOpen.value_or(false));
@@ -493,7 +503,8 @@ void TestLoginWindow::editRemovesPassword()
     QString title;
     QVERIFY(driveProfile(login, 2, [&](ProfileWindow* w) {
                 title = w->windowTitle();
-                QCOMPARE(TestSupport::child<QPushButton>(w, "btnEdit_0")->text(), TestSupport::captionText(367)); // Save
+                QCOMPARE(TestSupport::child<QPushButton>(w, "btnEdit_0")->text(),
+                         TestSupport::captionText(367)); // Save
                 QCOMPARE(TestSupport::child<QLineEdit>(w, "txtFirst")->text(), QStringLiteral("Anna"));
                 QCOMPARE(TestSupport::child<QComboBox>(w, "cboPicture")->currentIndex(), 3);
                 QVERIFY(TestSupport::child<QCheckBox>(w, "chkPassword")->isChecked());

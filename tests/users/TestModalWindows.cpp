@@ -114,7 +114,8 @@ void TestModalWindows::loginBehindFirstLearnerNotice()
             // Log in, new learner, edit learner, and the profile's own buttons, all behind
             // the notice; none may act while it is open.
             for (int i : {0, 1, 2})
-                pressAccessibly(TestSupport::child<QPushButton>(login, qPrintable(QStringLiteral("btnLogin_%1").arg(i))));
+                pressAccessibly(
+                    TestSupport::child<QPushButton>(login, qPrintable(QStringLiteral("btnLogin_%1").arg(i))));
             pressAccessibly(TestSupport::child<QPushButton>(profile, "btnEdit_0"));
             pressAccessibly(TestSupport::child<QPushButton>(profile, "btnEdit_1"));
             stillTheNotice = QApplication::activeModalWidget() == notice && login && profile;

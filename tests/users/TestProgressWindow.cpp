@@ -171,7 +171,8 @@ void TestProgressWindow::learnerOpensProgressWithTheShortcut()
     m_flow->logIn("Anna Bianchi", false);
     QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
     QCOMPARE(TestSupport::child<QPushButton>(m_main.get(), "btnProgress")->text(), caption(301));
-    QVERIFY(TestSupport::child<QPushButton>(m_main.get(), "btnProgress")->isVisible() && TestSupport::child<QPushButton>(m_main.get(), "btnProgress")->isEnabled());
+    QVERIFY(TestSupport::child<QPushButton>(m_main.get(), "btnProgress")->isVisible() &&
+            TestSupport::child<QPushButton>(m_main.get(), "btnProgress")->isEnabled());
 
     QStringList titles, subjects, unreadable;
     QString sessions;
@@ -181,11 +182,12 @@ void TestProgressWindow::learnerOpensProgressWithTheShortcut()
             titles = chartTitles(TestSupport::child<ProgressCharts>(w, "progressCharts"));
             sessions = TestSupport::child<QLabel>(w, "lblSessions")->text();
             for (int i = 0; i < TestSupport::child<QTreeWidget>(w, "lstSubjects")->topLevelItemCount(); ++i) {
-                const QTreeWidgetItem* item = TestSupport::child<QTreeWidget>(w, "lstSubjects")->topLevelItem(i);
+                const QTreeWidgetItem* item =
+                    TestSupport::child<QTreeWidget>(w, "lstSubjects")->topLevelItem(i);
                 subjects << item->text(0) + "|" + item->text(1) + "|" + item->text(2) + "|" + item->text(3);
             }
-            for (int i = 0; i < TestSupport::child<ProgressCharts>(w, "progressCharts")->unreadableList()->topLevelItemCount(); ++i)
-                unreadable << TestSupport::child<ProgressCharts>(w, "progressCharts")->unreadableList()->topLevelItem(i)->text(2);
+            for (int i = 0; i < TestSupport::child<QTreeWidget>(w, "lstUnreadable")->topLevelItemCount(); ++i)
+                unreadable << TestSupport::child<QTreeWidget>(w, "lstUnreadable")->topLevelItem(i)->text(2);
             for (QChartView* v : TestSupport::child<ProgressCharts>(w, "progressCharts")->chartViews())
                 QVERIFY(v->accessibleName().startsWith(caption(310)));
             QTest::keyClick(TestSupport::child<QPushButton>(w, "btnClose"), Qt::Key_Space);
@@ -209,15 +211,21 @@ void TestProgressWindow::resultsWindowChartsAndExports()
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.showView(AdminWindow::LearnerView);
-    QTreeWidgetItem* anna = TestSupport::child<QTreeWidget>(&w, "tvwResults")->findItems("Anna Bianchi", Qt::MatchExactly).value(0);
+    QTreeWidgetItem* anna = TestSupport::child<QTreeWidget>(&w, "tvwResults")
+                                ->findItems("Anna Bianchi", Qt::MatchExactly)
+                                .value(0);
     QVERIFY(anna);
     TestSupport::child<QTreeWidget>(&w, "tvwResults")->setCurrentItem(anna);
     w.onResultsNodeClicked(anna);
-    QCOMPARE(chartTitles(TestSupport::child<ProgressCharts>(&w, "progressCharts")), QStringList({"Flashcards", "Listening"}));
-    QCOMPARE(TestSupport::child<ProgressCharts>(&w, "progressCharts")->chartViews()[0]->chart()->series().size(), 1);
+    QCOMPARE(chartTitles(TestSupport::child<ProgressCharts>(&w, "progressCharts")),
+             QStringList({"Flashcards", "Listening"}));
+    QCOMPARE(
+        TestSupport::child<ProgressCharts>(&w, "progressCharts")->chartViews()[0]->chart()->series().size(),
+        1);
     w.onResultsNodeClicked(anna->child(1)); // Listening, by subject
-    QCOMPARE(chartTitles(TestSupport::child<ProgressCharts>(&w, "progressCharts")), QStringList({"Listening"}));
-    QCOMPARE(TestSupport::child<ProgressCharts>(&w, "progressCharts")->unreadableList()->topLevelItemCount(), 1);
+    QCOMPARE(chartTitles(TestSupport::child<ProgressCharts>(&w, "progressCharts")),
+             QStringList({"Listening"}));
+    QCOMPARE(TestSupport::child<QTreeWidget>(&w, "lstUnreadable")->topLevelItemCount(), 1);
 
     // Every chart's date axis names each date once, also for a single day's one result.
     auto tickDates = [](QChartView* v) {
@@ -233,12 +241,17 @@ void TestProgressWindow::resultsWindowChartsAndExports()
         const QStringList dates = tickDates(v);
         QCOMPARE(QSet<QString>(dates.begin(), dates.end()).size(), dates.size());
     }
-    w.onResultsNodeClicked(TestSupport::child<QTreeWidget>(&w, "tvwResults")->findItems("Ada Admin", Qt::MatchExactly).value(0));
+    w.onResultsNodeClicked(
+        TestSupport::child<QTreeWidget>(&w, "tvwResults")->findItems("Ada Admin", Qt::MatchExactly).value(0));
     QCOMPARE(TestSupport::child<ProgressCharts>(&w, "progressCharts")->chartViews().size(), 1);
-    const QStringList oneDay = tickDates(TestSupport::child<ProgressCharts>(&w, "progressCharts")->chartViews()[0]);
+    const QStringList oneDay =
+        tickDates(TestSupport::child<ProgressCharts>(&w, "progressCharts")->chartViews()[0]);
     QCOMPARE(QSet<QString>(oneDay.begin(), oneDay.end()).size(), oneDay.size());
     QVERIFY(oneDay.contains("2026-12-08"));
-    QVERIFY(TestSupport::child<ProgressCharts>(&w, "progressCharts")->chartViews()[0]->accessibleDescription().startsWith("1 " + caption(357) + ","));
+    QVERIFY(TestSupport::child<ProgressCharts>(&w, "progressCharts")
+                ->chartViews()[0]
+                ->accessibleDescription()
+                .startsWith("1 " + caption(357) + ","));
     w.onResultsNodeClicked(anna);
 
     // The selected learner's results, through the standard save dialog.
@@ -401,8 +414,9 @@ void TestProgressWindow::memoryOfThePhrases()
     QCOMPARE(memory->forecast(), expected);
     // The chart tells a screen reader each day's count, the days in the interface's language.
     const QLocale locale = language == "Spanish" ? QLocale(QLocale::Spanish) : app().edition.interfaceLocale();
-    QVERIFY(TestSupport::child<QChartView>(memory, "chartForecast")->accessibleDescription().startsWith(
-        locale.toString(QDate(2026, 12, 8), "d MMM") + ": 2, "));
+    QVERIFY(TestSupport::child<QChartView>(memory, "chartForecast")
+                ->accessibleDescription()
+                .startsWith(locale.toString(QDate(2026, 12, 8), "d MMM") + ": 2, "));
     QCOMPARE(TestSupport::child<QLabel>(memory, "lblRetention")->text(), texts[1]);
 
     QDoubleSpinBox* desired = TestSupport::child<QDoubleSpinBox>(memory, "spnDesiredRetention");
