@@ -40,7 +40,7 @@ void setHandlerForTests(Handler h)
     handler() = std::move(h);
 }
 
-std::optional<Answer> answerForTests(const Request& request)
+std::optional<Answer> handlerAnswer(const Request& request)
 {
     if (!handler())
         return std::nullopt;

@@ -82,7 +82,7 @@ using Handler = std::function<Answer(const Request&)>;
 void setHandlerForTests(Handler handler);
 // The handler's answer to a request, or std::nullopt when no handler is installed (a
 // person answers). MessageWindow sends its modal messages through here.
-std::optional<Answer> answerForTests(const Request& request);
+std::optional<Answer> handlerAnswer(const Request& request);
 // Whether a box can be answered: false on the offscreen and minimal platforms (no display),
 // where it would wait for ever, unless tests answer the boxes.
 bool canShowBoxes();

@@ -118,7 +118,7 @@ void prepare(MessageWindow* w, const QString& text, int fontPointSize, int heigh
 void MessageWindow::showModal(const QString& text, int fontPointSize, QWidget* parent)
 {
     // Tests answer the message through the one handler of every box.
-    if (Dialogs::answerForTests({app().edition.EditionTitle, text, QMessageBox::NoIcon, QMessageBox::Ok,
+    if (Dialogs::handlerAnswer({app().edition.EditionTitle, text, QMessageBox::NoIcon, QMessageBox::Ok,
                                  QMessageBox::Ok, Dialogs::Request::Kind::Message}))
         return;
     MessageWindow* w = instance();

@@ -258,12 +258,13 @@ void TestProgressWindow::resultsWindowChartsAndExports()
     QString suggested;
     const QString chosen = m_dir->filePath("anna");
     Dialogs::setHandlerForTests([&](const Dialogs::Request& r) -> Dialogs::Answer {
-        if (r.kind != Dialogs::Request::Kind::SaveFile) {
-            m_boxes << r;
-            return QMessageBox::Ok;
+        if (r.kind == Dialogs::Request::Kind::SaveFile) {
+            suggested = r.text;
+            return chosen;
         }
-        suggested = r.text;
-        return chosen;
+        if (r.kind == Dialogs::Request::Kind::Box)
+            m_boxes << r;
+        return QMessageBox::Ok;
     });
     emit TestSupport::child<QPushButton>(&w, "btnExport")->menu()->aboutToShow();
     QVERIFY(TestSupport::child<QAction>(&w, "mnuExportLearner")->isEnabled());
@@ -279,9 +280,11 @@ void TestProgressWindow::resultsWindowChartsAndExports()
 
     // A cancelled dialog writes nothing.
     Dialogs::setHandlerForTests([&](const Dialogs::Request& r) -> Dialogs::Answer {
-        if (r.kind != Dialogs::Request::Kind::SaveFile)
+        if (r.kind == Dialogs::Request::Kind::SaveFile)
+            return QString(); // cancelled
+        if (r.kind == Dialogs::Request::Kind::Box)
             m_boxes << r;
-        return r.kind == Dialogs::Request::Kind::SaveFile ? Dialogs::Answer(QString()) : QMessageBox::Ok;
+        return QMessageBox::Ok;
     });
     const int boxes = int(m_boxes.size());
     TestSupport::child<QAction>(&w, "mnuExportAll")->trigger();
