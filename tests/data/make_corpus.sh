@@ -37,7 +37,7 @@ sql() {
 random() { perl -e 'srand($ARGV[1]); print map { chr(int(rand(256))) } 1..$ARGV[0]' "$2" "$3" >"$1"; }
 
 INSTALLED_SCHEMA="CREATE TABLE tblProperties (tProgramCode TEXT);
-CREATE TABLE tblPhrases (phraseNo INTEGER PRIMARY KEY, tPhrase TEXT, tTranslation TEXT, tTranslation2 TEXT, bsound BLOB);"
+CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY, tPhrase TEXT, tTranslation TEXT, tTranslation2 TEXT, bsound BLOB);"
 
 # subject FILE CODE ROWS [KEY]: an installed subject with ROWS plain phrases.
 subject() {
@@ -83,11 +83,11 @@ printf 'SQLite format 3\0' >"$d/Header_Only.ita"; case_ installed Header_Only.it
 echo "CREATE TABLE tblProperties (tProgramCode TEXT); INSERT INTO tblProperties VALUES ('prlita');" |
     sql "$d/No_Phrases_Table.ita" "$SUBJECT_KEY"
 case_ installed No_Phrases_Table.ita refused
-echo "CREATE TABLE tblPhrases (phraseNo INTEGER PRIMARY KEY, tPhrase TEXT, tTranslation TEXT, tTranslation2 TEXT, bsound BLOB);
+echo "CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY, tPhrase TEXT, tTranslation TEXT, tTranslation2 TEXT, bsound BLOB);
 INSERT INTO tblPhrases VALUES (1, 'a', 'b', NULL, NULL);" | sql "$d/No_Properties_Table.ita" "$SUBJECT_KEY"
 case_ installed No_Properties_Table.ita refused
 echo "CREATE TABLE tblProperties (tProgramCode TEXT); INSERT INTO tblProperties VALUES ('prlita');
-CREATE TABLE tblPhrases (phraseNo INTEGER PRIMARY KEY, tPhrase TEXT);
+CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY, tPhrase TEXT);
 INSERT INTO tblPhrases VALUES (1, 'solo');" | sql "$d/Missing_Columns.ita" "$SUBJECT_KEY"
 case_ installed Missing_Columns.ita refused
 echo "$INSTALLED_SCHEMA INSERT INTO tblPhrases VALUES (1, 'a', 'b', NULL, NULL);" |
@@ -128,7 +128,7 @@ name="Città Perché Ñandú.ita"; subject "$d/$name" prlita 2; case_ installed 
 name="$(printf 'L%.0s' $(seq 246)).ita"; subject "$d/$name" prlita 2; case_ installed "$name" usable
 name="Semi;colon & \$(dollar) \`back\` %s.ita"; subject "$d/$name" prlita 2; case_ installed "$name" usable
 { echo "CREATE TABLE tblProperties (tProgramCode TEXT); INSERT INTO tblProperties VALUES ('prlita');"
-  endless tblPhrases phraseNo tPhrase tTranslation tTranslation2 bsound; } | sql "$d/Recursive_View.ita" "$SUBJECT_KEY"
+  endless tblPhrases pkPhraseNo tPhrase tTranslation tTranslation2 bsound; } | sql "$d/Recursive_View.ita" "$SUBJECT_KEY"
 case_ installed Recursive_View.ita refused
 { echo "$INSTALLED_SCHEMA INSERT INTO tblProperties VALUES ('prlita'); INSERT INTO tblPhrases VALUES (1, 'a', 'b', NULL, NULL);"
   echo "CREATE TRIGGER t AFTER INSERT ON tblProperties BEGIN DELETE FROM tblPhrases; END;"; } | sql "$d/Trigger.ita" "$SUBJECT_KEY"
@@ -148,7 +148,7 @@ mkdir "$d/Folder.ita"; case_ installed Folder.ita hidden
 
 # ---------------------------------------------------------------- virtual subject files
 VIRTUAL_SCHEMA="CREATE TABLE tblParents (nParent INTEGER PRIMARY KEY AUTOINCREMENT, tParentName TEXT);
-CREATE TABLE tblPhrases (phraseNo INTEGER PRIMARY KEY AUTOINCREMENT, fkParent INTEGER, tfilename TEXT NOT NULL, phraseNo INTEGER NOT NULL, tPhrase TEXT, tTranslation TEXT, tTranslation2 TEXT);"
+CREATE TABLE tblPhrases (pkPhraseNo INTEGER PRIMARY KEY AUTOINCREMENT, fkParent INTEGER, tfilename TEXT NOT NULL, nPhraseNo INTEGER NOT NULL, tPhrase TEXT, tTranslation TEXT, tTranslation2 TEXT);"
 d="$out/virtual"
 echo "$VIRTUAL_SCHEMA INSERT INTO tblParents VALUES (1, 'Mine');
 INSERT INTO tblPhrases VALUES (NULL, 1, 'Good.ita', 1, 'a', 'b', NULL);" | sql "$d/Good.vita" "$SUBJECT_KEY"
