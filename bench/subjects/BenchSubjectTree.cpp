@@ -9,6 +9,7 @@
 // fills, so their rows give the real time and the CPU of all threads. Most of an open is the
 // encryption layer's own set-up per connection; the same file without encryption opens and
 // reads in about half the time.
+#include "platform/Clock.h"
 #include "app/SplashWindow.h"
 #include "content/LoadingLog.h"
 #include "platform/Files.h"
@@ -153,7 +154,7 @@ void BM_VirtualWithSplash(benchmark::State& state)
     app().virtualSubjectsFolder = virtualFolder(count);
     app().cacheFolder = library->path() + QStringLiteral("/cache/");
     // The files were made moments ago: the clock is moved on so they count as old.
-    VirtualSubjectIndex::setClockForTests([] { return QDateTime::currentDateTimeUtc().addSecs(3600); });
+    Clock::setForTests([] { return QDateTime::currentDateTimeUtc().addSecs(3600); });
     const QString index = app().virtualSubjectIndexPath();
     QFile::remove(index);
     SplashAttached splash;
@@ -174,7 +175,7 @@ void BM_VirtualWithSplash(benchmark::State& state)
         if (tree.virtualFilesRead() != (cached ? 0 : count))
             state.SkipWithError("the files opened were not the ones expected");
     }
-    VirtualSubjectIndex::setClockForTests({});
+    Clock::setForTests({});
     state.counters["per_file"] = benchmark::Counter(count, benchmark::Counter::kIsIterationInvariantRate |
                                                                benchmark::Counter::kInvert);
 }

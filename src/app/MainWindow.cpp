@@ -197,6 +197,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     addAction(m_mnuProgress);
     connect(m_btnProgress, &QPushButton::clicked, m_mnuProgress, &QAction::trigger);
     connect(m_mnuProgress, &QAction::triggered, this, [this] {
+        // Pressed behind an open window (My progress itself), it would nest a second loop.
+        if (Dialogs::isBehindModal(this))
+            return;
         Sound::PlayInterfaceSound();
         ProgressWindow::open(this, app().CurrentUser);
     });
@@ -280,7 +283,6 @@ void MainWindow::importVocabulary(const QString& path)
     const QStringList made = ImportWindow::importFile(path, this, &ImportedHistory::keepForLoggedInLearner);
     if (!self || made.isEmpty())
         return;
-    app().SubjectsChanged = true;
     m_tree->refreshSubjects();
     m_tree->selectFile(made.first());
     m_tree->setFocus();
@@ -525,7 +527,6 @@ void MainWindow::loadTips()
 void MainWindow::applyLogin(const QString& user, bool administrator)
 {
     const AppState& s = app();
-    app().CurrentUser = user;
     m_administrator = administrator;
     m_btnAdmin->setVisible(administrator);
     m_mnuOption->setEnabled(administrator);
@@ -574,11 +575,6 @@ void MainWindow::readReviewAgain()
 QPushButton* MainWindow::lblMoreActs() const
 {
     return m_activities->lblMoreActs();
-}
-
-QLabel* MainWindow::lblMsg() const
-{
-    return m_lblMsg;
 }
 
 void MainWindow::onChangeUserClicked()

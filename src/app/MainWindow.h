@@ -36,7 +36,6 @@ public:
 
     SubjectTree* subjectTree() const { return m_tree; }
     ActivityPanel* activityPanel() const { return m_activities; }
-    SubjectSelection* subjectSelection() const { return m_selection; }
 
     // Start-up steps, called in order by the start-up sequence.
     void setActivityFiles(const QStringList& programs);
@@ -58,29 +57,12 @@ public:
     const QStringList& activityFiles() const { return m_fileAct; }
 
     const QList<TemplateContent::LinkedText>& systemMessages() const { return m_messages; }
-    const QStringList& tips() const { return m_tips; }
     int tipCount() const { return m_tipCount; }
     MessageRotation& rotation() { return m_rotation; }
 
-    // Controls other parts of the program place or drive.
-    QLabel* lblMsg() const;
-    // The link to more activities lives under the activity buttons.
-    QPushButton* lblMoreActs() const;
-    QMenu* mnuOption() const { return m_mnuOption; }
-    QAction* mnuEdit() const { return m_mnuEdit; }
-    QAction* mnuListenToPhrase() const { return m_mnuListen; }
-    QPushButton* btnAdmin() const { return m_btnAdmin; }
-    QPushButton* btnProgress() const { return m_btnProgress; }
-    QAction* mnuProgress() const { return m_mnuProgress; } // its shortcut, Ctrl+P
-    // The status line: how far today's goal is after an activity.
-    QLabel* lblStatus() const { return m_lblStatus; }
     // Opens the import window on a vocabulary file ("": the learner chooses one) and shows
     // the subjects it made selected in the tree.
     void importVocabulary(const QString& path);
-    QWidget* picMenu() const { return m_picMenu; }
-    // The message panel's timers: the slide's steps and the rest between two slides.
-    QTimer* slideTimer() const { return m_slideTimer; }
-    QTimer* restTimer() const { return m_restTimer; }
     int menuEntryCount() const { return int(m_menuLabels.size()); }
     bool isAdministrator() const { return m_administrator; }
 
@@ -108,6 +90,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The link to more activities lives under the activity buttons.
+    QPushButton* lblMoreActs() const;
     void buildMenuPanel(QWidget* central);
     void addMenuEntry(const TemplateContent::LinkedText& entry);
     void setMenuLeftTwips(int left);

@@ -181,7 +181,6 @@ bool start(WindowFlow& flow, const QString& openedFile)
     flow.createLoginWindow();
     // Long enough for the splash to be seen; the window keeps repainting meanwhile.
     Pause(1);
-    s.SubjectsChanged = false;
 
     window.subjectTree()->createFolders();
     window.subjectTree()->loadSubjects();

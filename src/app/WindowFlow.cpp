@@ -72,13 +72,19 @@ LoginWindow* WindowFlow::createLoginWindow()
     if (m_login)
         m_login->deleteLater();
     m_login = new LoginWindow();
-    connect(m_login, &LoginWindow::loggedIn, &m_main, &MainWindow::applyLogin);
+    connect(m_login, &LoginWindow::loggedIn, this, &WindowFlow::logIn);
     // The learner's rows from the other machines of the class come in beside the login.
     connect(m_login, &LoginWindow::loggedIn, &m_sender,
             [this](const QString& user) { m_sender.fetchFor(user); });
     connect(m_login, &LoginWindow::quitRequested, &m_main, &MainWindow::endProgram);
     m_login->loadLearners();
     return m_login;
+}
+
+void WindowFlow::logIn(const QString& user, bool administrator)
+{
+    app().CurrentUser = user; // the one place that writes who is logged in
+    m_main.applyLogin(user, administrator);
 }
 
 LoginWindow* WindowFlow::loginWindow() const
@@ -225,7 +231,6 @@ void WindowFlow::addHandedFiles(const QStringList& files, const QPointer<QWidget
         if (added.isEmpty())
             continue;
         qCInfo(lcInstance, "added %s", qPrintable(added));
-        app().SubjectsChanged = true;
         m_main.subjectTree()->refreshSubjects();
         m_main.subjectTree()->selectFile(added);
     }

@@ -29,6 +29,8 @@ public:
     // goes (later, so that a handler of its own may still be running).
     LoginWindow* createLoginWindow();
     LoginWindow* loginWindow() const;
+    // A learner logged in: the run's learner is set, and the main window shows itself for them.
+    void logIn(const QString& user, bool administrator);
     void showLoginWindow();
     // Everyone logs in again: a fresh login window, the main window hidden meanwhile.
     void relogin();

@@ -362,7 +362,7 @@ void VirtualSubjectEditor::closeEvent(QCloseEvent* event)
     m_scrollTimer->stop();
     m_timerEdit->stop();
     hide();
-    emit closed(app().SubjectsChanged);
+    emit closed(m_subjectsChanged);
     event->accept();
 }
 
@@ -646,7 +646,7 @@ void VirtualSubjectEditor::onNewFolderClicked()
     QTreeWidgetItem* node =
         m_treeVirtual->addNode(nullptr, name, SubjectNode::makeFolder(SubjectNode::Folder::VirtualFile, file),
                                Img::ClosedVirtualFolder, Img::NoImage, true, true);
-    app().SubjectsChanged = true;
+    m_subjectsChanged = true;
     setNewSubjectEnabled(true);
     m_btnRename->setEnabled(true);
     selectFromCode(m_treeVirtual, node);
@@ -671,7 +671,7 @@ void VirtualSubjectEditor::onNewSubjectClicked()
         reportError(QStringLiteral("btnNewSubject_Click"), error);
         return;
     }
-    app().SubjectsChanged = true;
+    m_subjectsChanged = true;
     QTreeWidgetItem* node =
         m_treeVirtual->addNode(folder, name, SubjectNode::makeVirtualSubject(*nParent),
                                Img::VirtualSubjectImage, Img::SelectedVirtualSubjectImage, false, true);
@@ -717,7 +717,7 @@ void VirtualSubjectEditor::AfterLabelEdit(const QPersistentModelIndex& index, co
             m_deletions.folderRenamed(folderPath(node), app().virtualSubjectsFolder + newFile);
             node->setText(0, text);
             SubjectNode::set(node, SubjectNode::makeFolder(SubjectNode::Folder::VirtualFile, newFile));
-            app().SubjectsChanged = true;
+            m_subjectsChanged = true;
             return;
         case VirtualFolders::RenameOutcome::Unchanged:
             return; // the name it has: nothing to rename
@@ -741,7 +741,7 @@ void VirtualSubjectEditor::AfterLabelEdit(const QPersistentModelIndex& index, co
             return;
         }
         node->setText(0, text);
-        app().SubjectsChanged = true;
+        m_subjectsChanged = true;
     }
 }
 
@@ -814,7 +814,7 @@ void VirtualSubjectEditor::onDeleteClicked()
     }
     removeNode(node);
     updateDeleteAndUndo();
-    app().SubjectsChanged = true;
+    m_subjectsChanged = true;
 }
 
 void VirtualSubjectEditor::onUndoClicked()
@@ -831,7 +831,7 @@ void VirtualSubjectEditor::onUndoClicked()
             MessageWindow::showModal(caption(Caption::NothingToUndo), 0, this);
         return;
     }
-    app().SubjectsChanged = true;
+    m_subjectsChanged = true;
     QTreeWidgetItem* folder = nullptr;
     for (int i = 0; i < m_treeVirtual->topLevelItemCount() && !folder; ++i)
         if (folderPath(m_treeVirtual->topLevelItem(i)) == undone->path)
@@ -970,7 +970,7 @@ void VirtualSubjectEditor::copySubjectNode(QTreeWidgetItem* source, QTreeWidgetI
         reportError(QStringLiteral("Copy_Subject"), error);
         return;
     }
-    app().SubjectsChanged = true;
+    m_subjectsChanged = true;
     QTreeWidgetItem* subject =
         m_treeVirtual->addNode(target, name, SubjectNode::makeVirtualSubject(copy->nParent),
                                Img::VirtualSubjectImage, Img::SelectedVirtualSubjectImage, false, true);
@@ -1018,7 +1018,7 @@ void VirtualSubjectEditor::copyPhraseNode(QTreeWidgetItem* source, QTreeWidgetIt
         reportError(QStringLiteral("Copy_Phrase"), error);
         return;
     }
-    app().SubjectsChanged = true;
+    m_subjectsChanged = true;
     QTreeWidgetItem* node = m_treeVirtual->addNode(subject, added->tTranslation, virtualPhraseNode(*added),
                                                    Img::VirtualPhraseImage);
     subject->setExpanded(true);

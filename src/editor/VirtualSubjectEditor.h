@@ -21,8 +21,8 @@ class QTreeWidgetItem;
 // learner's virtual subject files (folders) and their virtual subjects on the right. The
 // learner drags subjects and phrases across (or copies them with the keyboard), makes,
 // renames and deletes folders and virtual subjects. Every change is written at once by
-// the core (VirtualFolders, VirtualSubjectFile) and sets SubjectsChanged; the window only
-// keeps the trees in step and reports what the core returns.
+// the core (VirtualFolders, VirtualSubjectFile); the window only keeps the trees in step,
+// reports what the core returns and says when it closes whether anything changed.
 class VirtualSubjectEditor : public QWidget
 {
     Q_OBJECT
@@ -37,12 +37,6 @@ public:
     // Fills both trees (the window ignores input meanwhile).
     void load();
 
-    EditorTree* TreeSubjects() const { return m_treeSubjects; }
-    EditorTree* TreeVirtual() const { return m_treeVirtual; }
-    QTimer* scrollTimer() const { return m_scrollTimer; }
-    QTimer* editTimer() const { return m_timerEdit; }
-    QMenu* mnuEdit() const { return m_mnuEdit; }
-    QAction* mnuUndo() const { return m_mnuUndo; }
     const QStringList& installedFiles() const { return m_installedFiles; }
     QString OldLabel() const { return m_oldLabel; }
     int ScrollDirection() const { return m_scrollDirection; }
@@ -145,4 +139,5 @@ private:
     QPoint m_dragPos;                 // DragX, DragY (in pixels of the tree's viewport)
     int m_scrollDirection = 0;
     bool m_closing = false;
+    bool m_subjectsChanged = false; // announced by closed
 };

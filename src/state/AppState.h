@@ -8,7 +8,8 @@
 #include <array>
 #include <vector>
 
-// A phrase collected for study; slot numbers run from 1 to 10.
+// A phrase collected for study; slot numbers run from 1 to 10 (the input file's numbers),
+// kept at StudyPhrases[Slot - 1].
 struct StudyPhrase
 {
     QString SubjectFile;
@@ -65,9 +66,8 @@ struct AppState
     std::vector<HandOverSet> handOverSets;
 
     QString CurrentUser;
-    std::array<StudyPhrase, MaxStudyPhrases + 1> StudyPhrases{}; // slot 0 unused
+    std::array<StudyPhrase, MaxStudyPhrases> StudyPhrases{}; // slot n at n - 1
     int StudyPhraseCount = 0;
-    bool SubjectsChanged = false;
 
     QString templateDatabasePath() const { return programFolder + QStringLiteral("Parlanto.tpl"); }
     QString usersDatabasePath() const { return dataFolder + QStringLiteral("Users.dat"); }

@@ -41,7 +41,7 @@ QByteArray contents(const AppState& state, const QString& subjectTitle)
         lines << QStringLiteral("EMPTY");
     lines << QString::number(FullContentLevel);
     for (int slot = 1; slot <= count; ++slot) {
-        const StudyPhrase& p = state.StudyPhrases[slot];
+        const StudyPhrase& p = state.StudyPhrases[size_t(slot - 1)];
         lines << quoted(p.Phrase) << quoted(p.Translation) << quoted(p.Translation2) << quoted(p.SoundFile);
     }
     QByteArray bytes;
@@ -83,7 +83,8 @@ QByteArray phraseIds(const AppState& state)
     const int count = qBound(0, state.StudyPhraseCount, AppState::MaxStudyPhrases);
     std::vector<PhraseIdentity> entries;
     for (int slot = 1; slot <= count; ++slot)
-        entries.push_back({state.StudyPhrases[slot].SubjectFile, state.StudyPhrases[slot].phraseNo});
+        entries.push_back({state.StudyPhrases[size_t(slot - 1)].SubjectFile,
+                           state.StudyPhrases[size_t(slot - 1)].phraseNo});
     return PhraseIdsFile::contents(entries);
 }
 

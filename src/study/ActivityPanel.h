@@ -25,7 +25,6 @@ public:
     explicit ActivityButton(QWidget* parent = nullptr);
     void setPictures(const QPixmap& normal, const QPixmap& hover);
     void showHover(bool on);
-    bool showsHover() const { return m_hover; }
     QSize sizeHint() const override;
 
 signals:
@@ -68,8 +67,6 @@ public:
     const QStringList& activities() const { return m_programs; }
     int LastActivityIndex() const { return int(m_programs.size()) - 1; }
     ActivityButton* button(int index) const;
-    QWidget* picActs() const { return m_picActs; }
-    QScrollBar* VScroll() const { return m_scroll; }
     QPushButton* lblMoreActs() const { return m_more; }
 
     // Loads the phrases of a virtual subject node that was chosen without a click (with the

@@ -24,13 +24,6 @@ public:
     // The phrase as its node stood when the editor opened.
     const SubjectNode& editedPhrase() const { return m_phraseNode; }
 
-    QLineEdit* txtPhrase() const { return m_phrase; }
-    QLineEdit* txtTranslation() const { return m_translation; }
-    QLineEdit* txtTranslation2() const { return m_translation2; }
-    QLabel* lblWarning() const { return m_warning; }
-    QPushButton* btnOK() const { return m_ok; }
-    QPushButton* btnCancel() const { return m_cancel; }
-
 private:
     void onOkClicked();
     // Writes the boxes to the subject file; false with the reason when that failed.

@@ -38,7 +38,7 @@ StudySet::Result failed(AppState& state, const QString& error)
 // Fills the slot and writes its sound file; the count grows only when both worked.
 bool fillSlot(AppState& state, int slot, const QString& fileName, const Phrase& phrase, QString* error)
 {
-    StudyPhrase& p = state.StudyPhrases[slot];
+    StudyPhrase& p = state.StudyPhrases[size_t(slot - 1)];
     p.Slot = slot;
     p.SubjectFile = fileName;
     p.phraseNo = int(phrase.phraseNo);

@@ -189,13 +189,10 @@ void SubjectTree::selectFile(const QString& fileName)
 
 void SubjectTree::refreshSubjects()
 {
-    if (!app().SubjectsChanged)
-        return;
     if (isBuilding()) {
         m_refreshPending = true;
         return;
     }
-    app().SubjectsChanged = false;
     rebuild();
 }
 

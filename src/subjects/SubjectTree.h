@@ -48,8 +48,8 @@ public:
     // virtual subject file folders already shown. A file that cannot be read is reported
     // and shown as a folder with the failed-subject image; the files after it still load.
     void loadVirtualSubjects();
-    // Rebuilds the whole tree when app().SubjectsChanged is set (and clears it); otherwise
-    // leaves the tree, its selection and its loaded phrases untouched.
+    // Rebuilds the whole tree from the subjects on disk (their list changed); asked while
+    // the tree is being filled, once that fill is over.
     void refreshSubjects();
 
     void setImages(QTreeWidgetItem* item, int image, int selectedImage);

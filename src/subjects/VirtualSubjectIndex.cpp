@@ -1,5 +1,6 @@
 #include "VirtualSubjectIndex.h"
 
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "state/AppState.h"
 
@@ -15,16 +16,11 @@
 
 namespace {
 
-std::function<QDateTime()>& clockOverride()
-{
-    static std::function<QDateTime()> clock;
-    return clock;
-}
-
+// The program's one clock, so that tests and benchmarks can make files count as old
+// without waiting.
 qint64 nowNs()
 {
-    const QDateTime now = clockOverride() ? clockOverride()() : QDateTime::currentDateTimeUtc();
-    return now.toMSecsSinceEpoch() * 1000000;
+    return Clock::now().toMSecsSinceEpoch() * 1000000;
 }
 
 std::optional<VirtualSubjectIndex::Signature> signatureOf(const QString& path)
@@ -62,11 +58,6 @@ QDataStream& operator>>(QDataStream& in, VirtualSubjectIndex::Signature& s)
 constexpr auto StreamVersion = QDataStream::Qt_6_0;
 
 } // namespace
-
-void VirtualSubjectIndex::setClockForTests(std::function<QDateTime()> clock)
-{
-    clockOverride() = std::move(clock);
-}
 
 VirtualSubjectIndex::VirtualSubjectIndex(const QString& folder, const QString& indexPath,
                                          const QString& programCode)

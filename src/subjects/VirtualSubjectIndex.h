@@ -65,10 +65,6 @@ public:
     // Files opened so far (the others came from the index).
     int filesRead() const { return m_filesRead; }
 
-    // Tests and benchmarks make files count as old without waiting (an empty function
-    // brings back the system clock).
-    static void setClockForTests(std::function<QDateTime()> clock);
-
     // What identifies one version of a file: any write changes at least one of these.
     struct Signature
     {

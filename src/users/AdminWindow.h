@@ -38,17 +38,6 @@ public:
     explicit AdminWindow(QWidget* parent = nullptr, ResultsSender* sender = nullptr);
     ~AdminWindow() override;
 
-    QComboBox* cboView() const { return m_view; }
-    QLabel* lblView() const { return m_viewLabel; }
-    QTreeWidget* resultsTree() const { return m_tree; }
-    QTreeWidget* resultsList() const { return m_list; }
-    QPushButton* btnClearDatabase() const { return m_clear; }
-    ProgressCharts* charts() const { return m_charts; }
-    QPushButton* btnExport() const { return m_export; }
-    QAction* mnuExportAll() const { return m_exportAll; }
-    QAction* mnuExportLearner() const { return m_exportLearner; }
-    QPushButton* btnRestore() const { return m_restore; }
-    QMenu* mnuRestore() const { return m_restoreMenu; }
     // The view that built the tree (the tree's tag).
     View shownView() const { return m_shownView; }
 

@@ -378,7 +378,6 @@ void LoginWindow::onButtonClicked(int index)
     const QString user =
         item->data(FirstnameRole).toString() + QLatin1Char(' ') + item->data(LastnameRole).toString();
     const bool administrator = item->data(AdministratorRole).toBool();
-    app().CurrentUser = user;
     emit loggedIn(user, administrator);
     close();
 }

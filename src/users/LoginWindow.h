@@ -28,11 +28,6 @@ public:
     // True once a learner has logged in through this window (and it has not been shown again).
     bool hasLoggedIn() const { return m_loggedIn; }
 
-    QListWidget* loginList() const { return m_list; }
-    QLineEdit* txtPassword() const { return m_password; }
-    QLabel* lblPassword() const { return m_passwordLabel; }
-    QPushButton* btnLogin(int index) const { return m_buttons.value(index); }
-
     // The learners as the list holds them now, in list order.
     QList<Learner> learners() const;
     // The selected learner; std::nullopt when the list is empty or nothing is selected.

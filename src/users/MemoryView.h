@@ -27,12 +27,10 @@ public:
 
     // Reads the learner's per-phrase rows; false with the reason otherwise.
     bool load(const QString& usersDatabasePath, qint64 today, QString* error);
-
-    QLabel* lblCounts() const { return m_counts; }
-    QLabel* lblRetention() const { return m_retention; }
-    QLabel* lblModel() const { return m_model; }
+    // The controls the window places in its tab order.
     QChartView* forecastChart() const { return m_chart; }
     QDoubleSpinBox* desiredRetention() const { return m_desired; }
+
     // The figures shown: reviews due on each day from today.
     const std::vector<int>& forecast() const { return m_forecast; }
 

@@ -25,14 +25,6 @@ public:
     // Edit mode: the learner's name, picture and password are shown and saved over.
     void editLearner(const Learner& learner);
 
-    QLineEdit* txtFirst() const { return m_first; }
-    QLineEdit* txtLast() const { return m_last; }
-    QComboBox* learnerPictures() const { return m_pictures; }
-    QCheckBox* chkPassword() const { return m_hasPassword; }
-    QLineEdit* txtPassword() const { return m_password; }
-    QLineEdit* txtPassword2() const { return m_password2; }
-    QPushButton* btnEdit(int index) const { return m_buttons.value(index); }
-
     bool isEditMode() const { return m_edited.has_value(); }
     // 0 save, 1 cancel.
     void onButtonClicked(int index);

@@ -30,8 +30,6 @@ public:
     QWidget* focusTarget() const;
 
     QList<QChartView*> chartViews() const { return m_views; }
-    QTreeWidget* unreadableList() const { return m_unreadable; }
-    QLabel* emptyLabel() const { return m_empty; }
 
 private:
     QChartView* makeView(const ResultsHistory::Series& series);

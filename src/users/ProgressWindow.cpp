@@ -111,11 +111,14 @@ bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, 
 
 void ProgressWindow::open(QWidget* parent, const QString& learner)
 {
-    ProgressWindow window(learner, parent);
+    // On the heap and run by runModal: the parent may go while the window's loop runs, and
+    // the window with it.
+    auto* window = new ProgressWindow(learner, parent);
     QString error;
-    if (!window.load(app().usersDatabasePath(), Clock::now().date(), &error)) {
+    if (!window->load(app().usersDatabasePath(), Clock::now().date(), &error)) {
+        delete window;
         Dialogs::reportError(QStringLiteral("ProgressWindow"), error, parent);
         return;
     }
-    window.exec();
+    Dialogs::runModal(window);
 }

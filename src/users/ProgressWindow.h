@@ -27,13 +27,6 @@ public:
     // Shows the learner's window modally over parent; errors are reported there.
     static void open(QWidget* parent, const QString& learner);
 
-    QLabel* lblSessions() const { return m_sessions; }
-    QLabel* lblSubjects() const { return m_subjectCount; }
-    QTreeWidget* lstSubjects() const { return m_subjects; }
-    ProgressCharts* charts() const { return m_charts; }
-    MemoryView* memory() const { return m_memory; }
-    QPushButton* btnClose() const { return m_close; }
-
 private:
     QString m_learner;
     QLabel* m_sessions = nullptr;

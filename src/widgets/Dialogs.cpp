@@ -19,7 +19,9 @@ Dialogs::Handler& handler()
     if (!h && qEnvironmentVariableIsSet("PARLANTO_PRINT_MESSAGE_BOXES")) {
         // Tests of the whole program: each box is a line on the standard output, answered
         // with its default button (or OK, or No) instead of waiting for a person.
-        h = [](const Dialogs::Request& r) {
+        h = [](const Dialogs::Request& r) -> Dialogs::Answer {
+            if (r.kind == Dialogs::Request::Kind::SaveFile)
+                return QString(); // cancelled
             std::printf("message box: %s\n", qPrintable(QString(r.text).replace(QLatin1Char('\n'), "\\n")));
             std::fflush(stdout);
             if (r.defaultButton != QMessageBox::NoButton)
@@ -29,11 +31,6 @@ Dialogs::Handler& handler()
     }
     return h;
 }
-Dialogs::SaveHandler& saveHandler()
-{
-    static Dialogs::SaveHandler h;
-    return h;
-}
 } // namespace
 
 namespace Dialogs {
@@ -41,6 +38,13 @@ namespace Dialogs {
 void setHandlerForTests(Handler h)
 {
     handler() = std::move(h);
+}
+
+std::optional<Answer> handlerAnswer(const Request& request)
+{
+    if (!handler())
+        return std::nullopt;
+    return handler()(request);
 }
 
 QMessageBox::StandardButton message(QWidget* parent, const Request& request)
@@ -53,7 +57,7 @@ QMessageBox::StandardButton message(QWidget* parent, const Request& request)
         r.title =
             app().edition.EditionTitle.isEmpty() ? QStringLiteral("Parlanto") : app().edition.EditionTitle;
     if (handler())
-        return handler()(r);
+        return handler()(r).button;
     // On the heap: the parent may be deleted while the box is open, and the box with it.
     auto* box = new QMessageBox(r.icon, r.title, r.text, r.buttons, parent);
     box->setTextFormat(Qt::PlainText); // texts from files and servers are never rich text
@@ -146,14 +150,11 @@ QString fileFailureText(DatabaseFailure failure, const QString& path)
 QString saveFileName(QWidget* parent, const QString& title, const QString& suggestedPath,
                      const QString& filter)
 {
-    if (saveHandler())
-        return saveHandler()(title, suggestedPath);
+    if (handler())
+        return handler()({title, suggestedPath, QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::NoButton,
+                          Request::Kind::SaveFile})
+            .path;
     return QFileDialog::getSaveFileName(parent, title, suggestedPath, filter);
-}
-
-void setSaveHandlerForTests(SaveHandler h)
-{
-    saveHandler() = std::move(h);
 }
 
 } // namespace Dialogs

@@ -16,12 +16,21 @@ namespace Dialogs {
 
 struct Request
 {
+    // What asks: a standard box, the program's own message window (MessageWindow, OK only)
+    // or the save dialog (text = the suggested path).
+    enum class Kind
+    {
+        Box,
+        Message,
+        SaveFile
+    };
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     // The button Enter presses; NoButton leaves the choice to the box.
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    Kind kind = Kind::Box;
 };
 
 // Shows a modal box and returns the button pressed.
@@ -56,20 +65,31 @@ bool isBehindModal(const QWidget* widget);
 // must then return without touching its own members.
 std::optional<int> runModal(QDialog* dialog);
 
-// Tests install a handler that sees each request and gives the answer. Tests of the whole
+// What a test answers: the button pressed, or for the save dialog the chosen path (empty:
+// cancelled).
+struct Answer
+{
+    Answer(QMessageBox::StandardButton b = QMessageBox::NoButton) : button(b) {}
+    Answer(const QString& p) : path(p) {}
+    QMessageBox::StandardButton button = QMessageBox::NoButton;
+    QString path;
+};
+// The one replacement of the learner at every box, message window and save dialog: tests
+// install a handler that sees each request and gives the answer. Tests of the whole
 // program set PARLANTO_PRINT_MESSAGE_BOXES instead: each box is then printed as one line
 // "message box: <text>" (line breaks as \n) and answered with its default button.
-using Handler = std::function<QMessageBox::StandardButton(const Request&)>;
+using Handler = std::function<Answer(const Request&)>;
 void setHandlerForTests(Handler handler);
+// The handler's answer to a request, or std::nullopt when no handler is installed (a
+// person answers). MessageWindow sends its modal messages through here.
+std::optional<Answer> handlerAnswer(const Request& request);
 // Whether a box can be answered: false on the offscreen and minimal platforms (no display),
 // where it would wait for ever, unless tests answer the boxes.
 bool canShowBoxes();
 
 // The standard save dialog, starting at suggestedPath; empty when cancelled. Tests answer it
-// with a handler that gets the title and the suggested path.
+// through the handler (Kind::SaveFile, the title and the suggested path as text).
 QString saveFileName(QWidget* parent, const QString& title, const QString& suggestedPath,
                      const QString& filter);
-using SaveHandler = std::function<QString(const QString& title, const QString& suggestedPath)>;
-void setSaveHandlerForTests(SaveHandler handler);
 
 } // namespace Dialogs

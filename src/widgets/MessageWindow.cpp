@@ -3,6 +3,7 @@
 
 #include "platform/Twips.h"
 #include "state/AppState.h"
+#include "widgets/Dialogs.h"
 #include "widgets/TiledBackground.h"
 
 #include <QApplication>
@@ -10,8 +11,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-
-#include <functional>
 
 namespace {
 // Design values in twips.
@@ -31,11 +30,6 @@ QPointer<MessageWindow>& shared()
 {
     static QPointer<MessageWindow> w;
     return w;
-}
-MessageWindow::ModalHandler& modalHandler()
-{
-    static MessageWindow::ModalHandler h;
-    return h;
 }
 } // namespace
 
@@ -123,10 +117,10 @@ void prepare(MessageWindow* w, const QString& text, int fontPointSize, int heigh
 
 void MessageWindow::showModal(const QString& text, int fontPointSize, QWidget* parent)
 {
-    if (modalHandler()) {
-        modalHandler()(text);
+    // Tests answer the message through the one handler of every box.
+    if (Dialogs::handlerAnswer({app().edition.EditionTitle, text, QMessageBox::NoIcon, QMessageBox::Ok,
+                                 QMessageBox::Ok, Dialogs::Request::Kind::Message}))
         return;
-    }
     MessageWindow* w = instance();
     if (parent && w->parentWidget() != parent)
         w->setParent(parent, w->windowFlags());
@@ -152,9 +146,4 @@ void MessageWindow::setStatusText(const QString& text)
         shared()->m_label->setText(text);
         shared()->m_label->setAccessibleName(text);
     }
-}
-
-void MessageWindow::setModalHandlerForTests(ModalHandler handler)
-{
-    modalHandler() = std::move(handler);
 }

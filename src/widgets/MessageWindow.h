@@ -2,8 +2,6 @@
 
 #include <QDialog>
 
-#include <functional>
-
 class QLabel;
 class QPushButton;
 
@@ -27,10 +25,6 @@ public:
                            const QString& title = QString());
     // Replaces the text of a shown status box (progress of the loaders).
     static void setStatusText(const QString& text);
-
-    // Tests see each modal message instead of a person pressing OK.
-    using ModalHandler = std::function<void(const QString& text)>;
-    static void setModalHandlerForTests(ModalHandler handler);
 
     QLabel* lblMsg() const { return m_label; }
     QPushButton* btnOK() const { return m_ok; }

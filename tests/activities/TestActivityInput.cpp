@@ -160,7 +160,7 @@ private slots:
         QVERIFY(HandOverFiles::beginSet(s, &error));
         s.StudyPhraseCount = 3;
         for (int i = 1; i <= 3; ++i)
-            s.StudyPhrases[i] = {
+            s.StudyPhrases[size_t(i - 1)] = {
                 "x.ita", i, QString("Più \"%1\"").arg(i), "T*" + QString::number(i), "", s.studySoundFile(i),
                 i};
         QVERIFY(writeActivityFile(s, " Caffè", &error));

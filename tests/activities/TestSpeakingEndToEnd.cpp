@@ -97,14 +97,14 @@ class TestSpeakingEndToEnd : public QObject
         const auto stayedOpen = TestSupport::driveModal<ProfileWindow>(
             login,
             [](ProfileWindow* w) {
-                QTest::keyClicks(w->txtFirst(), QStringLiteral("Anna"));
-                QTest::keyClicks(w->txtLast(), QStringLiteral("Rossi"));
-                QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+                QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtFirst"), QStringLiteral("Anna"));
+                QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtLast"), QStringLiteral("Rossi"));
+                QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnEdit_0"), Qt::LeftButton);
             },
-            [&] { QTest::mouseClick(login->btnLogin(1), Qt::LeftButton); });
+            [&] { QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_1"), Qt::LeftButton); });
         QCOMPARE(stayedOpen, std::optional<bool>(false));
         QVERIFY(login);
-        QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+        QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_0"), Qt::LeftButton);
         QTRY_VERIFY(m_main->isVisible());
         QCOMPARE(app().CurrentUser, LearnerName);
         m_boxes.clear(); // the first learner is told that they are the administrator
@@ -192,7 +192,6 @@ private slots:
             m_boxes << r.text;
             return QMessageBox::Ok;
         });
-        MessageWindow::setModalHandlerForTests([this](const QString& text) { m_boxes << text; });
         Sound::setPlayerForTests([](const QString&, bool) {});
         Web::setConnectedForTests(false);
     }

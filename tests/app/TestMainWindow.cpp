@@ -119,8 +119,9 @@ void TestMainWindow::initTestCase()
         m_played << source;
     });
     setUrlOpenerForTests([this](const QUrl& url) { m_opened << url; });
-    MessageWindow::setModalHandlerForTests([](const QString&) {});
     Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        if (r.kind == Dialogs::Request::Kind::Message)
+            return QMessageBox::Ok; // the program's own notices are not counted here
         m_boxTexts << r.text;
         return QMessageBox::Ok;
     });
@@ -169,7 +170,7 @@ MainWindow* TestMainWindow::makeWindow(bool administrator)
     m_main->subjectTree()->loadSubjects();
     m_main->loadMenuLinks();
     m_main->activityPanel()->loadActivities();
-    m_main->applyLogin(QStringLiteral("Anna Rossi"), administrator);
+    m_flow->logIn(QStringLiteral("Anna Rossi"), administrator);
     if (!QTest::qWaitForWindowExposed(m_main.get()))
         qWarning("main window not exposed");
     return m_main.get();
@@ -177,8 +178,8 @@ MainWindow* TestMainWindow::makeWindow(bool administrator)
 
 void TestMainWindow::runPanel()
 {
-    for (int step = 0; step < 200 && m_main->slideTimer()->isActive(); ++step)
-        QMetaObject::invokeMethod(m_main->slideTimer(), "timeout");
+    for (int step = 0; step < 200 && TestSupport::child<QTimer>(m_main.get(), "timSlide")->isActive(); ++step)
+        QMetaObject::invokeMethod(TestSupport::child<QTimer>(m_main.get(), "timSlide"), "timeout");
 }
 
 void TestMainWindow::restingPanelReadable()
@@ -186,43 +187,47 @@ void TestMainWindow::restingPanelReadable()
     MainWindow* w = makeWindow();
     runPanel();
     QVERIFY(w->messagePanelTopTwips() >= 950);
-    QCOMPARE(w->lblMsg()->text(), TestSupport::captionText(63));
+    QCOMPARE(TestSupport::child<QLabel>(w, "lblMsg")->text(), TestSupport::captionText(63));
 
     auto* area = w->findChild<QWidget*>("msgArea");
     auto* panel = w->findChild<QWidget*>("PicMsg");
     QVERIFY(area->rect().contains(panel->geometry()));
     // Three lines of the largest type, and the longest text in its small type, fit.
-    QFont largest = w->lblMsg()->font();
+    QFont largest = TestSupport::child<QLabel>(w, "lblMsg")->font();
     largest.setPointSize(MessageRotation::LargestPointSize);
-    QVERIFY(w->lblMsg()->height() >= 3 * QFontMetrics(largest).lineSpacing());
+    QVERIFY(TestSupport::child<QLabel>(w, "lblMsg")->height() >= 3 * QFontMetrics(largest).lineSpacing());
     const QString longest = QString(QStringLiteral("parole ")).repeated(30).left(215);
-    w->lblMsg()->setFont([&] {
-        QFont f = w->lblMsg()->font();
+    TestSupport::child<QLabel>(w, "lblMsg")->setFont([&] {
+        QFont f = TestSupport::child<QLabel>(w, "lblMsg")->font();
         f.setPointSize(MessageRotation::pointSize(longest));
         return f;
     }());
-    w->lblMsg()->setText(longest);
-    QVERIFY(w->lblMsg()->heightForWidth(w->lblMsg()->width()) <= w->lblMsg()->height());
+    TestSupport::child<QLabel>(w, "lblMsg")->setText(longest);
+    QVERIFY(TestSupport::child<QLabel>(w, "lblMsg")
+                ->heightForWidth(TestSupport::child<QLabel>(w, "lblMsg")->width()) <=
+            TestSupport::child<QLabel>(w, "lblMsg")->height());
 }
 
 // A minimized window's panel runs no timer; shown again, it goes on where it was.
 void TestMainWindow::minimizedPanelWaits()
 {
     MainWindow* w = makeWindow();
-    QVERIFY(w->slideTimer()->isActive());
+    QVERIFY(TestSupport::child<QTimer>(w, "timSlide")->isActive());
     for (int step = 0; step < 5; ++step)
-        QMetaObject::invokeMethod(w->slideTimer(), "timeout");
+        QMetaObject::invokeMethod(TestSupport::child<QTimer>(w, "timSlide"), "timeout");
     const int top = w->messagePanelTopTwips();
     w->setWindowState(Qt::WindowMinimized);
-    QVERIFY(!w->slideTimer()->isActive() && !w->restTimer()->isActive());
+    QVERIFY(!TestSupport::child<QTimer>(w, "timSlide")->isActive() &&
+            !TestSupport::child<QTimer>(w, "timRest")->isActive());
     w->setWindowState(Qt::WindowNoState);
-    QVERIFY(w->slideTimer()->isActive());
+    QVERIFY(TestSupport::child<QTimer>(w, "timSlide")->isActive());
     QCOMPARE(w->messagePanelTopTwips(), top);
     runPanel();
     w->setWindowState(Qt::WindowMinimized);
-    QVERIFY(!w->restTimer()->isActive());
+    QVERIFY(!TestSupport::child<QTimer>(w, "timRest")->isActive());
     w->setWindowState(Qt::WindowNoState);
-    QVERIFY(w->restTimer()->isActive() && !w->slideTimer()->isActive());
+    QVERIFY(TestSupport::child<QTimer>(w, "timRest")->isActive() &&
+            !TestSupport::child<QTimer>(w, "timSlide")->isActive());
 }
 
 // While the panel slides, a picture rendered once stands in for it: it shows the same
@@ -233,7 +238,7 @@ void TestMainWindow::slidingPanelLooksTheSame()
     runPanel();
     auto* panel = w->findChild<MessagePanel*>("PicMsg");
     QVERIFY(panel && !panel->isSliding() && !panel->showsPicture());
-    QVERIFY(w->restTimer()->isSingleShot());
+    QVERIFY(TestSupport::child<QTimer>(w, "timRest")->isSingleShot());
     const QImage resting = panel->grab().toImage();
     QCOMPARE(resting.pixelColor(0, 0), MessageRotation::panelColour()); // the panel fills its background
     panel->setSliding(true);
@@ -241,7 +246,7 @@ void TestMainWindow::slidingPanelLooksTheSame()
     QVERIFY(panel->showsPicture());
     QCOMPARE(panel->grab().toImage(), resting);
 
-    w->lblMsg()->setText(QStringLiteral("Another message"));
+    TestSupport::child<QLabel>(w, "lblMsg")->setText(QStringLiteral("Another message"));
     QVERIFY(!panel->showsPicture());
     const QImage changed = panel->grab().toImage();
     QVERIFY(changed != resting);
@@ -274,19 +279,19 @@ void TestMainWindow::rotationWithoutTips()
     w->rotation().setTips({});
     w->rotation().setCoinFlip([] { return 0; }); // a tip would be next, but there are none
     runPanel();
-    QCOMPARE(w->lblMsg()->text(), TestSupport::captionText(63));
+    QCOMPARE(TestSupport::child<QLabel>(w, "lblMsg")->text(), TestSupport::captionText(63));
 
     const QStringList expected =
         messages ? QStringList{"Message 1", "Message 2", "Message 1"} : QStringList{""};
     for (const QString& text : expected) {
-        QVERIFY(w->restTimer()->isActive());
-        QMetaObject::invokeMethod(w->restTimer(), "timeout");
+        QVERIFY(TestSupport::child<QTimer>(w, "timRest")->isActive());
+        QMetaObject::invokeMethod(TestSupport::child<QTimer>(w, "timRest"), "timeout");
         runPanel();
-        QCOMPARE(w->lblMsg()->text(), text);
+        QCOMPARE(TestSupport::child<QLabel>(w, "lblMsg")->text(), text);
     }
     // With nothing to show the panel rests without a timer running at 0 ms.
-    QCOMPARE(w->restTimer()->isActive(), messages > 0);
-    QVERIFY(!w->slideTimer()->isActive());
+    QCOMPARE(TestSupport::child<QTimer>(w, "timRest")->isActive(), messages > 0);
+    QVERIFY(!TestSupport::child<QTimer>(w, "timSlide")->isActive());
 }
 
 void TestMainWindow::readableColours()
@@ -325,7 +330,7 @@ void TestMainWindow::pressColours()
     QCOMPARE(textColour(entry), QColor(Qt::white));
     QVERIFY(m_opened.isEmpty());
 
-    auto* message = static_cast<LinkLabel*>(w->lblMsg());
+    auto* message = static_cast<LinkLabel*>(TestSupport::child<QLabel>(w, "lblMsg"));
     message->setLink(QString());
     const QColor before = textColour(message);
     QTest::mousePress(message, Qt::LeftButton);
@@ -354,8 +359,9 @@ void TestMainWindow::sideMenuIsLinks()
         QCOMPARE(entry->toolTip(), webPageAddress(entry->link()));
     }
     // The message is a link only while it has one.
-    static_cast<LinkLabel*>(w->lblMsg())->setLink(QString());
-    QCOMPARE(QAccessible::queryAccessibleInterface(w->lblMsg())->role(), QAccessible::StaticText);
+    static_cast<LinkLabel*>(TestSupport::child<QLabel>(w, "lblMsg"))->setLink(QString());
+    QCOMPARE(QAccessible::queryAccessibleInterface(TestSupport::child<QLabel>(w, "lblMsg"))->role(),
+             QAccessible::StaticText);
 }
 
 void TestMainWindow::buttonsClickOnPressAndRelease()
@@ -364,7 +370,7 @@ void TestMainWindow::buttonsClickOnPressAndRelease()
     int opened = 0;
     QObject::disconnect(w, &MainWindow::administrationRequested, m_flow.get(), nullptr);
     connect(w, &MainWindow::administrationRequested, [&opened] { ++opened; });
-    QTest::mouseClick(w->btnAdmin(), Qt::LeftButton);
+    QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnAdmin"), Qt::LeftButton);
     QCOMPARE(m_clicks, 2);
     QCOMPARE(opened, 1);
     auto* changeUser = w->findChild<QPushButton*>("btnChangeUser");
@@ -420,8 +426,8 @@ void TestMainWindow::tabOrderFollowsTheSteps()
     // Enter presses a focused button.
     QObject::disconnect(w, &MainWindow::administrationRequested, nullptr, nullptr);
     QSignalSpy results(w, &MainWindow::administrationRequested);
-    w->btnAdmin()->setFocus();
-    QTest::keyClick(w->btnAdmin(), Qt::Key_Return);
+    TestSupport::child<QPushButton>(w, "btnAdmin")->setFocus();
+    QTest::keyClick(TestSupport::child<QPushButton>(w, "btnAdmin"), Qt::Key_Return);
     QCOMPARE(results.size(), 1);
     QCOMPARE(order.last(), QStringLiteral("lblURL"));
 }
@@ -455,8 +461,8 @@ void TestMainWindow::phrasesByKeyboard()
         QVERIFY2(m_played.size() == 1 && m_played[0].endsWith(".wav") && !m_played[0].startsWith(':'),
                  qPrintable(m_played.join(',')));
         QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
-        QCOMPARE(w->mnuOption()->isVisible(), administrator);
-        w->mnuOption()->close();
+        QCOMPARE(TestSupport::child<QMenu>(w, "mnuOption")->isVisible(), administrator);
+        TestSupport::child<QMenu>(w, "mnuOption")->close();
     }
 }
 
@@ -506,6 +512,8 @@ void TestMainWindow::handOversWhileABoxIsOpen()
     });
     m_flow->bringToFront({notASubject});
     Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        if (r.kind == Dialogs::Request::Kind::Message)
+            return QMessageBox::Ok; // the program's own notices are not counted here
         m_boxTexts << r.text;
         return QMessageBox::Ok;
     });

@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -42,8 +43,8 @@ class TestVirtualSubjectEditor : public QObject
 
     static QString c(int n) { return QStringLiteral("C%1").arg(n); }
     QString vpath(const QString& file) const { return app().virtualSubjectsFolder + file; }
-    EditorTree* left() const { return m_editor->TreeSubjects(); }
-    EditorTree* right() const { return m_editor->TreeVirtual(); }
+    EditorTree* left() const { return TestSupport::child<EditorTree>(m_editor, "TreeSubjects"); }
+    EditorTree* right() const { return TestSupport::child<EditorTree>(m_editor, "TreeVirtual"); }
 
     void writeVirtual(const QString& file, const QStringList& subjects)
     {
@@ -149,11 +150,14 @@ private slots:
         // The desktop's data folder, where its trash lives.
         QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)));
         Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+            if (r.kind == Dialogs::Request::Kind::Message) {
+                m_messages << r.text;
+                return QMessageBox::Ok;
+            }
             m_boxes << r.text;
             m_default = r.defaultButton;
             return m_answer;
         });
-        MessageWindow::setModalHandlerForTests([this](const QString& text) { m_messages << text; });
         Sound::setPlayerForTests([](const QString&, bool) {});
     }
 
@@ -179,6 +183,14 @@ private slots:
         m_boxes.clear();
         m_messages.clear();
         m_answer = QMessageBox::Ok;
+    }
+
+    // Closes the editor; whether it announced that the subjects changed.
+    bool closesWithChanges()
+    {
+        QSignalSpy closed(m_editor.data(), &VirtualSubjectEditor::closed);
+        m_editor->close();
+        return closed.size() == 1 && closed[0][0].toBool();
     }
 
     void cleanup()
@@ -250,10 +262,10 @@ private slots:
         // Accepting the default name is no rename and no refusal.
         typeLabel(QString());
         QCOMPARE(m_messages, QStringList());
-        QVERIFY(!m_editor->editTimer()->isActive());
+        QVERIFY(!TestSupport::child<QTimer>(m_editor, "timEdit")->isActive());
         QCOMPARE(node->text(0), expected);
         QVERIFY(QFile::exists(vpath(expected + ext)));
-        QVERIFY(app().SubjectsChanged);
+        QVERIFY(closesWithChanges());
     }
 
     void newFolderWithoutTemplateAddsNothing()
@@ -289,7 +301,6 @@ private slots:
             QCOMPARE(SubjectNode::of(h->child(i)->child(3)).rowKey, phrases[3].rowKey);
         }
         QVERIFY(right()->dropHighlight() == nullptr);
-        QVERIFY(app().SubjectsChanged);
         // A whole subject dropped on a virtual subject is refused and writes nothing.
         dragOnto(installed("Everyday Phrases"), h->child(0));
         QCOMPARE(m_boxes, QStringList{c(137)});
@@ -298,6 +309,7 @@ private slots:
         h->setExpanded(false);
         dragTo(installed("Everyday Phrases"), QPoint(5, right()->viewport()->height() - 2));
         QCOMPARE(subjectNames(file).size(), 2);
+        QVERIFY(closesWithChanges());
     }
 
     void phraseDropsUpToTen()
@@ -374,7 +386,7 @@ private slots:
         QCOMPARE(pair->childCount(), 1);
         // Deleting the virtual subject takes its phrases along.
         click(right(), pair);
-        m_editor->mnuEdit()->actions().at(2)->trigger(); // mnuDelete
+        TestSupport::child<QMenu>(m_editor, "mnuEdit")->actions().at(2)->trigger(); // mnuDelete
         QCOMPARE(subjectNames(file), QStringList());
         QCOMPARE(rows(file, 1).size(), size_t(0));
         QVERIFY(!m_editor->findChild<QPushButton*>("btnNewSubject")->isEnabled());
@@ -394,7 +406,7 @@ private slots:
             dragOnto(installed("At The Cafe")->child(i), pair);
         const auto before = rows(file, 2);
         QCOMPARE(before.size(), size_t(3));
-        QVERIFY(!m_editor->mnuUndo()->isEnabled());
+        QVERIFY(!TestSupport::child<QAction>(m_editor, "mnuUndo")->isEnabled());
 
         click(right(), pair->child(1));
         QTest::keyClick(right(), Qt::Key_Delete);
@@ -402,13 +414,13 @@ private slots:
         QTest::keyClick(right(), Qt::Key_Delete);
         QCOMPARE(subjectNames(file), QStringList({"First", "Last"}));
         QCOMPARE(rows(file, 2).size(), size_t(0));
-        QVERIFY(m_editor->mnuUndo()->isEnabled());
+        QVERIFY(TestSupport::child<QAction>(m_editor, "mnuUndo")->isEnabled());
 
         QTest::keyClick(right(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(subjectNames(file), QStringList({"First", "Pair", "Last"}));
         QCOMPARE(rows(file, 2).size(), size_t(2));
-        m_editor->mnuUndo()->trigger();
-        QVERIFY(!m_editor->mnuUndo()->isEnabled());
+        TestSupport::child<QAction>(m_editor, "mnuUndo")->trigger();
+        QVERIFY(!TestSupport::child<QAction>(m_editor, "mnuUndo")->isEnabled());
         const auto after = rows(file, 2);
         QCOMPARE(after.size(), before.size());
         for (size_t i = 0; i < after.size(); ++i) {
@@ -637,7 +649,7 @@ private slots:
         QDragMoveEvent move(pos, Qt::CopyAction, data.get(), Qt::LeftButton, {});
         QApplication::sendEvent(right()->viewport(), &move);
         QCOMPARE(right()->dropHighlight(), right()->itemAt(pos));
-        QCOMPARE(m_editor->scrollTimer()->isActive(), direction != 0);
+        QCOMPARE(TestSupport::child<QTimer>(m_editor, "timScroll")->isActive(), direction != 0);
         if (direction != 0) {
             QCOMPARE(m_editor->ScrollDirection(), direction);
             QTRY_VERIFY(bar->value() != start);
@@ -646,7 +658,7 @@ private slots:
         // Leaving the tree stops the scrolling and the highlight.
         QDragLeaveEvent leave;
         QApplication::sendEvent(right()->viewport(), &leave);
-        QVERIFY(!m_editor->scrollTimer()->isActive());
+        QVERIFY(!TestSupport::child<QTimer>(m_editor, "timScroll")->isActive());
         QVERIFY(right()->dropHighlight() == nullptr);
     }
 
@@ -720,7 +732,6 @@ private slots:
         QTest::mouseClick(m_editor->findChild<QPushButton*>("btnDone"), Qt::LeftButton);
         QTRY_VERIFY(!m_editor);
         QVERIFY(main.isVisible());
-        QVERIFY(!app().SubjectsChanged);
         QCOMPARE(main.subjectTree()->topLevelItemCount(), 5);
         QCOMPARE(main.subjectTree()->topLevelItem(4)->text(0), QString("Kept"));
     }

@@ -92,8 +92,8 @@ class TestVirtualSubjectsEndToEnd : public QObject
 
     QString caption(int n) const { return app().captions(n); }
     QString caption(Caption n) const { return app().captions(n); }
-    EditorTree* left() const { return m_editor->TreeSubjects(); }
-    EditorTree* right() const { return m_editor->TreeVirtual(); }
+    EditorTree* left() const { return TestSupport::child<EditorTree>(m_editor, "TreeSubjects"); }
+    EditorTree* right() const { return TestSupport::child<EditorTree>(m_editor, "TreeVirtual"); }
     QString folderFile() const
     {
         return app().virtualSubjectsFolder + Folder + ".v" + app().edition.LanguageCode;
@@ -255,15 +255,15 @@ class TestVirtualSubjectsEndToEnd : public QObject
         const auto stayedOpen = TestSupport::driveModal<ProfileWindow>(
             login,
             [](ProfileWindow* w) {
-                QTest::keyClicks(w->txtFirst(), QStringLiteral("Anna"));
-                QTest::keyClicks(w->txtLast(), QStringLiteral("Rossi"));
-                QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+                QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtFirst"), QStringLiteral("Anna"));
+                QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtLast"), QStringLiteral("Rossi"));
+                QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnEdit_0"), Qt::LeftButton);
             },
-            [&] { QTest::mouseClick(login->btnLogin(1), Qt::LeftButton); });
+            [&] { QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_1"), Qt::LeftButton); });
         QCOMPARE(stayedOpen, std::optional<bool>(false));
         QVERIFY(login);
         QCOMPARE(login->entryCount(), 1);
-        QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+        QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_0"), Qt::LeftButton);
         QTRY_VERIFY(m_main->isVisible());
         QCOMPARE(app().CurrentUser, LearnerName);
         m_boxes.clear(); // the first learner is told that they are the administrator
@@ -291,10 +291,18 @@ class TestVirtualSubjectsEndToEnd : public QObject
     // that closes a window goes through the X server (xdotool), as a person's does: the login
     // window takes the keyboard back with that key's time, and the X server refuses a focus
     // older than the one xdotool gave the window before.
+    void installBoxHandler()
+    {
+        Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+            m_boxes << r.text;
+            return QMessageBox::Ok;
+        });
+    }
+
     void newLearnerByKeyboard(LoginWindow* login, const QString& first, const QString& last, QString* notice)
     {
-        STEP(tabTo(login->btnLogin(1)));
-        MessageWindow::setModalHandlerForTests({});
+        STEP(tabTo(TestSupport::child<QPushButton>(login, "btnLogin_1")));
+        Dialogs::setHandlerForTests({}); // the notice is shown for real
         QPointer<QWidget> handled; // the window last answered
         int waited = 0;
         QTimer keys; // looks for each window as it comes up, in that window's own loop
@@ -315,9 +323,9 @@ class TestVirtualSubjectsEndToEnd : public QObject
             [&] {
                 STEP(focusLikeADesktop(modal));
                 if (auto* w = qobject_cast<ProfileWindow*>(modal)) {
-                    QCOMPARE(focused(), static_cast<QWidget*>(w->txtFirst()));
+                    QCOMPARE(focused(), static_cast<QWidget*>(TestSupport::child<QLineEdit>(w, "txtFirst")));
                     QTest::keyClicks(focused(), first);
-                    STEP(tabTo(w->txtLast()));
+                    STEP(tabTo(TestSupport::child<QLineEdit>(w, "txtLast")));
                     QTest::keyClicks(focused(), last);
                 } else if (auto* m = qobject_cast<MessageWindow*>(modal)) {
                     *notice = m->lblMsg()->text();
@@ -332,7 +340,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
         keys.start();
         press(Qt::Key_Space); // returns once New learner has closed
         keys.stop();
-        MessageWindow::setModalHandlerForTests([this](const QString& text) { m_boxes << text; });
+        installBoxHandler();
         QVERIFY2(!QApplication::activeModalWidget(), "a window of New learner is still open");
     }
 
@@ -342,7 +350,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
     {
         QVERIFY(login);
         QTRY_VERIFY(login->isActiveWindow());
-        QTRY_COMPARE(focused(), static_cast<QWidget*>(login->loginList()));
+        QTRY_COMPARE(focused(), static_cast<QWidget*>(TestSupport::child<QListWidget>(login, "lvwLearners")));
         const auto chosen = login->selectedLearner();
         QVERIFY(chosen);
         QCOMPARE(chosen->tFirstname + ' ' + chosen->tLastname, learner);
@@ -482,14 +490,14 @@ class TestVirtualSubjectsEndToEnd : public QObject
     void resultsByArrows()
     {
         focusLikeADesktop(m_main.get());
-        tabTo(m_main->btnAdmin());
+        tabTo(TestSupport::child<QPushButton>(m_main.get(), "btnAdmin"));
         int listed = -1;
         const auto stayedOpen = TestSupport::driveModal<AdminWindow>(
             m_main.get(),
             [&](AdminWindow* w) {
                 focusLikeADesktop(w);
                 QCOMPARE(w->shownView(), AdminWindow::LearnerView);
-                QTreeWidget* tree = w->resultsTree();
+                QTreeWidget* tree = TestSupport::child<QTreeWidget>(w, "tvwResults");
                 tabTo(tree);
                 QTreeWidgetItem* learner = tree->findItems(LearnerName, Qt::MatchExactly).value(0);
                 QVERIFY(learner);
@@ -499,7 +507,7 @@ class TestVirtualSubjectsEndToEnd : public QObject
                         cards = learner->child(i);
                 QVERIFY(cards);
                 arrowTo(tree, cards);
-                listed = w->resultsList()->topLevelItemCount();
+                listed = TestSupport::child<QTreeWidget>(w, "lvwResults")->topLevelItemCount();
                 press(Qt::Key_Escape);
             },
             [&] { press(Qt::Key_Return); });
@@ -607,11 +615,7 @@ private slots:
         m_xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
         QVERIFY2(!m_xdotool.isEmpty(), "xdotool is missing: scripts/setup installs it");
         QStandardPaths::setTestModeEnabled(true);
-        Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
-            m_boxes << r.text;
-            return QMessageBox::Ok;
-        });
-        MessageWindow::setModalHandlerForTests([this](const QString& text) { m_boxes << text; });
+        installBoxHandler();
         Sound::setPlayerForTests([](const QString&, bool) {});
         Web::setConnectedForTests(false);
         // Before anything opens an audio device: this process and its children play there.

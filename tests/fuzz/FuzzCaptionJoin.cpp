@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString subject = texts.value(1);
     state.StudyPhraseCount = qBound(1, int((texts.size() - 2 + 3) / 4), AppState::MaxStudyPhrases);
     for (int slot = 1; slot <= state.StudyPhraseCount; ++slot) {
-        StudyPhrase& p = state.StudyPhrases[slot];
+        StudyPhrase& p = state.StudyPhrases[size_t(slot - 1)];
         const int base = 2 + 4 * (slot - 1);
         p.Phrase = texts.value(base);
         p.Translation = texts.value(base + 1);
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         int(input->phrases.size()) != state.StudyPhraseCount)
         __builtin_trap();
     for (int slot = 1; slot <= state.StudyPhraseCount; ++slot) {
-        const StudyPhrase& p = state.StudyPhrases[slot];
+        const StudyPhrase& p = state.StudyPhrases[size_t(slot - 1)];
         const ActivityPhrase& a = input->phrases[size_t(slot - 1)];
         if (a.phrase != oneLine(p.Phrase) || a.translation != oneLine(p.Translation) ||
             a.translation2 != oneLine(p.Translation2) || a.soundFile != oneLine(p.SoundFile))

@@ -395,7 +395,7 @@ private slots:
         activities(count);
         build();
         main->show();
-        QCOMPARE(panel->VScroll()->isVisible(), scroll);
+        QCOMPARE(TestSupport::child<QScrollBar>(panel, "VScroll")->isVisible(), scroll);
         QCOMPARE(panel->button(count - 1)->geometry().topLeft(),
                  Twips::point(((count - 1) % 2) * 2550, ((count - 1) / 2) * 640));
     }

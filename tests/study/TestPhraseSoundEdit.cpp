@@ -1,4 +1,5 @@
 #include "StudyFixture.h"
+#include "support/TestSupport.h"
 
 #include "study/PhraseEditWindow.h"
 #include "study/PhraseMenu.h"
@@ -267,19 +268,21 @@ void TestPhraseSoundEdit::editorStartsWithTheNodesTexts()
         QCOMPARE(w->objectName(), QStringLiteral("frmEdit"));
         QVERIFY(w->isModal());
         QCOMPARE(w->windowTitle(), QStringLiteral("C111"));
-        QCOMPARE(w->txtPhrase()->text(), QStringLiteral("Frase 2"));
-        QCOMPARE(w->txtTranslation()->text(), QStringLiteral("Phrase 2"));
-        QCOMPARE(w->txtTranslation2()->text(), QStringLiteral("Literal 2"));
-        QCOMPARE(w->btnOK()->text(), QStringLiteral("C8"));
-        QCOMPARE(w->btnCancel()->text(), QStringLiteral("C9"));
-        QCOMPARE(w->lblWarning()->text(), QStringLiteral("C108"));
+        QCOMPARE(TestSupport::child<QLineEdit>(w, "txtPhrase")->text(), QStringLiteral("Frase 2"));
+        QCOMPARE(TestSupport::child<QLineEdit>(w, "txtTranslation")->text(), QStringLiteral("Phrase 2"));
+        QCOMPARE(TestSupport::child<QLineEdit>(w, "txtTranslation2")->text(), QStringLiteral("Literal 2"));
+        QCOMPARE(TestSupport::child<QPushButton>(w, "btnOK")->text(), QStringLiteral("C8"));
+        QCOMPARE(TestSupport::child<QPushButton>(w, "btnCancel")->text(), QStringLiteral("C9"));
+        QCOMPARE(TestSupport::child<QLabel>(w, "lblWarning")->text(), QStringLiteral("C108"));
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblPhrase"))->text(), QStringLiteral("C109"));
         // "Translation" and "Second translation", not "Translations" and "Translations 2".
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblTranslation"))->text(), QStringLiteral("C359"));
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("lblTranslation2"))->text(), QStringLiteral("C358"));
-        for (QWidget* c : {static_cast<QWidget*>(w->txtPhrase()), static_cast<QWidget*>(w->txtTranslation()),
-                           static_cast<QWidget*>(w->txtTranslation2()), static_cast<QWidget*>(w->btnOK()),
-                           static_cast<QWidget*>(w->btnCancel())}) {
+        for (QWidget* c : {static_cast<QWidget*>(TestSupport::child<QLineEdit>(w, "txtPhrase")),
+                           static_cast<QWidget*>(TestSupport::child<QLineEdit>(w, "txtTranslation")),
+                           static_cast<QWidget*>(TestSupport::child<QLineEdit>(w, "txtTranslation2")),
+                           static_cast<QWidget*>(TestSupport::child<QPushButton>(w, "btnOK")),
+                           static_cast<QWidget*>(TestSupport::child<QPushButton>(w, "btnCancel"))}) {
             QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
             QVERIFY(c->focusPolicy() & Qt::TabFocus);
         }
@@ -296,13 +299,15 @@ void TestPhraseSoundEdit::okStoresTrimmedTextsAndKeepsEmptiedColumns()
     tree->setCurrentItem(node);
 
     const auto stayedOpen = driveEditor(true, [](PhraseEditWindow* w) {
-        w->txtPhrase()->clear();
-        QTest::keyClicks(w->txtPhrase(), QStringLiteral("  Nueva frase * tres  "));
-        w->txtTranslation()->clear();
-        QTest::keyClicks(w->txtTranslation(), QStringLiteral("   "));
-        w->txtTranslation2()->clear();
-        QTest::keyClicks(w->txtTranslation2(), QStringLiteral(" New literal "));
-        QTest::mouseClick(w->btnOK(), Qt::LeftButton);
+        TestSupport::child<QLineEdit>(w, "txtPhrase")->clear();
+        QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtPhrase"),
+                         QStringLiteral("  Nueva frase * tres  "));
+        TestSupport::child<QLineEdit>(w, "txtTranslation")->clear();
+        QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtTranslation"), QStringLiteral("   "));
+        TestSupport::child<QLineEdit>(w, "txtTranslation2")->clear();
+        QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtTranslation2"),
+                         QStringLiteral(" New literal "));
+        QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnOK"), Qt::LeftButton);
     });
     QCOMPARE(stayedOpen, std::optional<bool>(false));
     QVERIFY(f->boxes.isEmpty());
@@ -329,9 +334,9 @@ void TestPhraseSoundEdit::cancelWritesNothing()
     const SubjectNode before = SubjectNode::of(node);
 
     const auto stayedOpen = driveEditor(true, [](PhraseEditWindow* w) {
-        QTest::keyClicks(w->txtPhrase(), QStringLiteral(" changed"));
-        QTest::keyClicks(w->txtTranslation(), QStringLiteral(" changed"));
-        QTest::mouseClick(w->btnCancel(), Qt::LeftButton);
+        QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtPhrase"), QStringLiteral(" changed"));
+        QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtTranslation"), QStringLiteral(" changed"));
+        QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnCancel"), Qt::LeftButton);
     });
     QCOMPARE(stayedOpen, std::optional<bool>(false));
     QCOMPARE(stored(QStringLiteral("basics.prlita"), 1).tPhrase, QStringLiteral("Frase 1"));
@@ -377,10 +382,10 @@ void TestPhraseSoundEdit::failedSaveIsReportedAndTheEditorStaysOpen()
 
     QString typed;
     const auto stayedOpen = driveEditor(true, [&](PhraseEditWindow* w) {
-        w->txtPhrase()->clear();
-        QTest::keyClicks(w->txtPhrase(), QStringLiteral("Kept while failing"));
-        QTest::mouseClick(w->btnOK(), Qt::LeftButton);
-        typed = w->txtPhrase()->text();
+        TestSupport::child<QLineEdit>(w, "txtPhrase")->clear();
+        QTest::keyClicks(TestSupport::child<QLineEdit>(w, "txtPhrase"), QStringLiteral("Kept while failing"));
+        QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnOK"), Qt::LeftButton);
+        typed = TestSupport::child<QLineEdit>(w, "txtPhrase")->text();
     });
     QCOMPARE(stayedOpen, std::optional<bool>(true));
     QCOMPARE(typed, QStringLiteral("Kept while failing"));
@@ -404,8 +409,8 @@ void TestPhraseSoundEdit::largePhraseNumbersCanBeEdited()
     for (int i = 0; i < 2; ++i) {
         tree->setCurrentItem(phraseNode(subject, i));
         const auto stayedOpen = driveEditor(true, [](PhraseEditWindow* w) {
-            w->txtTranslation()->setText(QStringLiteral("Edited"));
-            QTest::mouseClick(w->btnOK(), Qt::LeftButton);
+            TestSupport::child<QLineEdit>(w, "txtTranslation")->setText(QStringLiteral("Edited"));
+            QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnOK"), Qt::LeftButton);
         });
         QCOMPARE(stayedOpen, std::optional<bool>(false));
     }

@@ -66,7 +66,7 @@ private slots:
         QVERIFY(fx->subject(sub("at_the_cafe"), 2));
         const StudySet::Result r = StudySet::collectInstalledSubject(s, sub("at_the_cafe"));
         QCOMPARE(r.count, 2);
-        s.StudyPhrases[2].Translation2 = QStringLiteral("\"più\" * tardi");
+        s.StudyPhrases[1].Translation2 = QStringLiteral("\"più\" * tardi");
         QString error;
         QVERIFY2(writeActivityFile(s, QStringLiteral(" At The Café"), &error), qPrintable(error));
         const QString t = s.handOverFolder;
@@ -98,7 +98,7 @@ private slots:
         QVERIFY(r.error.isEmpty());
         QCOMPARE(r.count, 10);
         for (int slot = 1; slot <= 10; ++slot) {
-            const StudyPhrase& p = app().StudyPhrases[slot];
+            const StudyPhrase& p = app().StudyPhrases[size_t(slot - 1)];
             QCOMPARE(p.Slot, slot);
             QCOMPARE(p.phraseNo, slot);
             QCOMPARE(p.SoundFile, app().studySoundFile(slot));
@@ -162,9 +162,9 @@ private slots:
                 fx->opened.first().contains("C95"));
 
         QCOMPARE(collectPhrasesToStudy(subject, &tree), 2);
-        QCOMPARE(app().StudyPhrases[1].SubjectFile, sub("a"));
-        QCOMPARE(app().StudyPhrases[2].SubjectFile, sub("b"));
-        QCOMPARE(app().StudyPhrases[2].phraseNo, 3);
+        QCOMPARE(app().StudyPhrases[0].SubjectFile, sub("a"));
+        QCOMPARE(app().StudyPhrases[1].SubjectFile, sub("b"));
+        QCOMPARE(app().StudyPhrases[1].phraseNo, 3);
         QCOMPARE(StudyFixture::readAll(app().studySoundFile(2)), fx->bsound(sub("b"), 3));
         QVERIFY(!QFileInfo::exists(app().studySoundFile(3)));
     }
@@ -196,8 +196,8 @@ private slots:
         QCOMPARE(fx->boxes.size(), 1);
         QVERIFY2(fx->boxes.first().text.contains(name.toUpper()), qPrintable(fx->boxes.first().text));
         QCOMPARE(collectPhrasesToStudy(subject, &tree), 1);
-        QCOMPARE(app().StudyPhrases[1].SubjectFile, sub("a"));
-        QCOMPARE(app().StudyPhrases[1].phraseNo, 2);
+        QCOMPARE(app().StudyPhrases[0].SubjectFile, sub("a"));
+        QCOMPARE(app().StudyPhrases[0].phraseNo, 2);
         // Collected on its own, the row gives an empty set.
         QCOMPARE(StudySet::collectPhrases(app(), {{name, 1}}).count, 0);
     }
@@ -213,8 +213,8 @@ private slots:
         const StudySet::Result r = StudySet::collectPhrases(app(), refs);
         QVERIFY(r.error.isEmpty());
         QCOMPARE(r.count, 10);
-        QCOMPARE(app().StudyPhrases[1].phraseNo, 2);
-        QCOMPARE(app().StudyPhrases[2].phraseNo, 1);
+        QCOMPARE(app().StudyPhrases[0].phraseNo, 2);
+        QCOMPARE(app().StudyPhrases[1].phraseNo, 1);
     }
 
     // Ten phrases of one subject file, as a launch reads them (the file opened once for the
@@ -266,7 +266,7 @@ private slots:
         QVERIFY(fx->boxes.isEmpty());
         QList<int> numbers;
         for (int slot = 1; slot <= count; ++slot)
-            numbers << app().StudyPhrases[slot].phraseNo;
+            numbers << app().StudyPhrases[size_t(slot - 1)].phraseNo;
         QCOMPARE(numbers, (QList<int>{10, 9, 8, 7, 6, 5, 3, 2, 1}));
         QCOMPARE(StudyFixture::readAll(app().studySoundFile(9)), fx->bsound(ten, 1));
         QVERIFY(!QFileInfo::exists(app().studySoundFile(10)));

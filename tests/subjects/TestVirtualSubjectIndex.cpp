@@ -1,5 +1,6 @@
 // The index of virtual subject files: unchanged files are not opened again, changed,
 // just-written, gone and damaged files are, and a damaged or foreign index changes nothing.
+#include "platform/Clock.h"
 #include "support/TestSupport.h"
 
 #include "platform/Database.h"
@@ -87,7 +88,7 @@ class TestVirtualSubjectIndex : public QObject
     // Files written so far count as old from now on.
     static void later()
     {
-        VirtualSubjectIndex::setClockForTests([] { return QDateTime::currentDateTimeUtc().addSecs(3600); });
+        Clock::setForTests([] { return QDateTime::currentDateTimeUtc().addSecs(3600); });
     }
 
     void setModified(const QString& path, const QDateTime& when)
@@ -108,10 +109,10 @@ private slots:
         m_folder = m_dir->path() + QStringLiteral("/MySubjects/");
         QVERIFY(QDir().mkpath(m_folder));
         m_indexPath = m_dir->path() + QStringLiteral("/cache/Parlanto/index");
-        VirtualSubjectIndex::setClockForTests({});
+        Clock::setForTests({});
     }
 
-    void cleanup() { VirtualSubjectIndex::setClockForTests({}); }
+    void cleanup() { Clock::setForTests({}); }
 
     void unchangedFilesAreNotOpenedAgain()
     {

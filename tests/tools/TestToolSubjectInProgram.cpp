@@ -80,7 +80,7 @@ void TestToolSubjectInProgram::madeSubjectIsListedAndStudied()
     QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
     QCOMPARE(result.count, 3);
     for (int slot = 1; slot <= 3; ++slot) {
-        QCOMPARE(s.StudyPhrases[slot].Phrase, italian[slot - 1]);
+        QCOMPARE(s.StudyPhrases[size_t(slot - 1)].Phrase, italian[slot - 1]);
         QFile wav(s.studySoundFile(slot));
         QVERIFY(wav.open(QIODevice::ReadOnly));
         QCOMPARE(wav.readAll(), sounds[slot - 1]);

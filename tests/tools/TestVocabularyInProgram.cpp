@@ -114,11 +114,12 @@ void TestVocabularyInProgram::openedVocabularyIsListedAndStudied()
 
     QList<Dialogs::Request> boxes;
     Dialogs::setHandlerForTests([&boxes](const Dialogs::Request& r) {
+        if (r.kind == Dialogs::Request::Kind::Message)
+            return QMessageBox::Ok; // the program's own notices are not counted here
         boxes << r;
         return r.buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
     });
     Sound::setPlayerForTests([](const QString&, bool) {});
-    MessageWindow::setModalHandlerForTests([](const QString&) {});
     Startup::setScreenSizeForTests(QSize(1024, 768));
     Web::setConnectedForTests(false);
 
@@ -190,7 +191,7 @@ void TestVocabularyInProgram::openedVocabularyIsListedAndStudied()
                 StudySet::collectInstalledSubject(s, QStringLiteral("Parole_nuove_2.ita"));
             QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
             QCOMPARE(result.count, 2);
-            QCOMPARE(s.StudyPhrases[1].Phrase, QStringLiteral("la parola 10"));
+            QCOMPARE(s.StudyPhrases[0].Phrase, QStringLiteral("la parola 10"));
             QVERIFY(QFileInfo(s.studySoundFile(1)).size() > 1000);
             // The input file the activity is started with, read by the activities' own reader.
             QVERIFY2(writeActivityFile(s, current->parent()->child(1)->text(0), &error), qPrintable(error));

@@ -79,7 +79,6 @@ void TestAccessibilityBus::initTestCase()
     ada.tLastname = QStringLiteral("Admin");
     ada.nIcon = 3;
     QVERIFY2(users.addLearner(ada, &error), qPrintable(error));
-    MessageWindow::setModalHandlerForTests([](const QString&) {});
     Dialogs::setHandlerForTests([](const Dialogs::Request&) { return QMessageBox::Ok; });
     m_main = std::make_unique<MainWindow>();
     m_flow = std::make_unique<WindowFlow>(*m_main);
@@ -99,7 +98,6 @@ void TestAccessibilityBus::initTestCase()
 void TestAccessibilityBus::cleanupTestCase()
 {
     WindowFixture::finish(m_main, m_flow);
-    MessageWindow::setModalHandlerForTests({});
     Dialogs::setHandlerForTests({});
 }
 
@@ -196,7 +194,7 @@ void TestAccessibilityBus::everyWindowReadable()
     profile.hide();
 
     m_main->loadSettings();
-    m_main->applyLogin(QStringLiteral("Ada Admin"), true);
+    m_flow->logIn(QStringLiteral("Ada Admin"), true);
     checkWindow(m_main.get(), QStringLiteral("main window"));
 
     {
@@ -211,8 +209,8 @@ void TestAccessibilityBus::everyWindowReadable()
     AdminWindow admin(m_main.get());
     m_flow->connectAdministration(&admin);
     admin.show();
-    admin.cboView()->setFocus();
-    QTest::keyClick(admin.cboView(), Qt::Key_Down);
+    TestSupport::child<QComboBox>(&admin, "cboView")->setFocus();
+    QTest::keyClick(TestSupport::child<QComboBox>(&admin, "cboView"), Qt::Key_Down);
     checkWindow(&admin, QStringLiteral("results"));
     admin.hide();
 

@@ -124,8 +124,11 @@ void TestAdminWindow::init()
     m_messages.clear();
     m_boxes.clear();
     m_answers.clear();
-    MessageWindow::setModalHandlerForTests([this](const QString& text) { m_messages << text; });
     Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        if (r.kind == Dialogs::Request::Kind::Message) {
+            m_messages << r.text;
+            return QMessageBox::Ok;
+        }
         m_boxes << r;
         return m_answers.isEmpty() ? QMessageBox::Ok : m_answers.takeFirst();
     });
@@ -137,7 +140,6 @@ void TestAdminWindow::cleanup()
 {
     m_admin.reset();
     WindowFixture::finish(m_main, m_flow);
-    MessageWindow::setModalHandlerForTests({});
     Dialogs::setHandlerForTests({});
 }
 
@@ -199,10 +201,11 @@ AdminWindow* TestAdminWindow::openAdmin()
 void TestAdminWindow::clickNode(AdminWindow* w, QTreeWidgetItem* item)
 {
     QVERIFY(item);
-    w->resultsTree()->scrollToItem(item);
-    const QRect r = w->resultsTree()->visualItemRect(item);
+    TestSupport::child<QTreeWidget>(w, "tvwResults")->scrollToItem(item);
+    const QRect r = TestSupport::child<QTreeWidget>(w, "tvwResults")->visualItemRect(item);
     QVERIFY(r.isValid());
-    QTest::mouseClick(w->resultsTree()->viewport(), Qt::LeftButton, {}, r.center());
+    QTest::mouseClick(TestSupport::child<QTreeWidget>(w, "tvwResults")->viewport(), Qt::LeftButton, {},
+                      r.center());
 }
 
 void TestAdminWindow::queriesBindNames()
@@ -249,16 +252,16 @@ void TestAdminWindow::learnerView()
     fillDatabase();
     AdminWindow* w = openAdmin();
     QCOMPARE(w->windowTitle(), TestSupport::captionText(54));
-    QCOMPARE(w->lblView()->text(), TestSupport::captionText(52));
-    QCOMPARE(w->btnClearDatabase()->text(), TestSupport::captionText(56));
-    QCOMPARE(w->cboView()->count(), 3);
-    QCOMPARE(w->cboView()->itemText(0), TestSupport::captionText(50));
-    QCOMPARE(w->cboView()->itemText(1), TestSupport::captionText(46));
-    QCOMPARE(w->cboView()->itemText(2), TestSupport::captionText(10));
+    QCOMPARE(TestSupport::child<QLabel>(w, "lblView")->text(), TestSupport::captionText(52));
+    QCOMPARE(TestSupport::child<QPushButton>(w, "btnClearDatabase")->text(), TestSupport::captionText(56));
+    QCOMPARE(TestSupport::child<QComboBox>(w, "cboView")->count(), 3);
+    QCOMPARE(TestSupport::child<QComboBox>(w, "cboView")->itemText(0), TestSupport::captionText(50));
+    QCOMPARE(TestSupport::child<QComboBox>(w, "cboView")->itemText(1), TestSupport::captionText(46));
+    QCOMPARE(TestSupport::child<QComboBox>(w, "cboView")->itemText(2), TestSupport::captionText(10));
     // It opens on its first view.
-    QCOMPARE(w->cboView()->currentIndex(), 0);
+    QCOMPARE(TestSupport::child<QComboBox>(w, "cboView")->currentIndex(), 0);
     QCOMPARE(w->shownView(), AdminWindow::LearnerView);
-    QTreeWidget* tree = w->resultsTree();
+    QTreeWidget* tree = TestSupport::child<QTreeWidget>(w, "tvwResults");
     QCOMPARE(topTexts(tree), (QStringList{QStringLiteral("Ada Admin"), QStringLiteral("Sean O'Brien"),
                                           QStringLiteral("Bea Bauer")}));
     QCOMPARE(tree->topLevelItem(0)->foreground(0).color(), QColor(Qt::blue));
@@ -270,27 +273,32 @@ void TestAdminWindow::learnerView()
         QCOMPARE(childTexts(tree->topLevelItem(i)), activities);
         QVERIFY(!tree->topLevelItem(i)->child(0)->font(0).bold());
     }
-    QCOMPARE(w->resultsList()->headerItem()->text(0), TestSupport::captionText(10));
-    QCOMPARE(w->resultsList()->headerItem()->text(1), TestSupport::captionText(47));
+    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(0),
+             TestSupport::captionText(10));
+    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(1),
+             TestSupport::captionText(47));
 
     // A click opens and closes a learner; a click on an activity lists the results by subject.
     QTreeWidgetItem* sean = tree->topLevelItem(1);
     clickNode(w, sean);
     QVERIFY(sean->isExpanded());
     clickNode(w, child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Memory")));
-    QCOMPARE(rows(w->resultsList()), (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
-                                                  QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
+                          QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
     // Enter on the current node acts as a click.
     tree->setFocus();
     tree->setCurrentItem(child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Listening")));
     QTest::keyClick(tree, Qt::Key_Return);
-    QCOMPARE(rows(w->resultsList()), QStringList{QStringLiteral("Food|90|2024-03-01|11:00:00")});
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             QStringList{QStringLiteral("Food|90|2024-03-01|11:00:00")});
     // The arrows alone show the results of the node they reach.
     QTest::keyClick(tree, Qt::Key_Down);
-    QCOMPARE(rows(w->resultsList()), (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
-                                                  QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             (QStringList{QStringLiteral("Food|8/10|2024-03-01|10:00:00"),
+                          QStringLiteral("Travel|72.5|2024-03-01|10:05:00")}));
     clickNode(w, child(tree, QStringLiteral("Sean O'Brien"), QStringLiteral("Writing")));
-    QCOMPARE(rows(w->resultsList()), QStringList{}); // a pair without results
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")), QStringList{}); // a pair without results
     clickNode(w, sean);
     QVERIFY(!sean->isExpanded());
     QVERIFY(m_messages.isEmpty());
@@ -301,7 +309,7 @@ void TestAdminWindow::activityAndSubjectViews()
 {
     fillDatabase();
     AdminWindow* w = openAdmin();
-    QTreeWidget* tree = w->resultsTree();
+    QTreeWidget* tree = TestSupport::child<QTreeWidget>(w, "tvwResults");
     const QStringList subjects{QStringLiteral("Food"), QStringLiteral("Pub's menu"),
                                QStringLiteral("Travel")};
     const QStringList learners{QStringLiteral("Ada Admin"), QStringLiteral("Sean O'Brien"),
@@ -312,23 +320,29 @@ void TestAdminWindow::activityAndSubjectViews()
              (QStringList{QStringLiteral("Listening"), QStringLiteral("Memory"), QStringLiteral("Writing")}));
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         QCOMPARE(childTexts(tree->topLevelItem(i)), subjects);
-    QCOMPARE(w->resultsList()->headerItem()->text(0), TestSupport::captionText(50));
+    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(0),
+             TestSupport::captionText(50));
     w->onResultsNodeClicked(child(tree, QStringLiteral("Memory"), QStringLiteral("Food")));
-    QCOMPARE(rows(w->resultsList()), (QStringList{QStringLiteral("Sean O'Brien|8/10|2024-03-01|10:00:00"),
-                                                  QStringLiteral("Ada Admin|3 of 4|2024-03-01|12:00:00")}));
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             (QStringList{QStringLiteral("Sean O'Brien|8/10|2024-03-01|10:00:00"),
+                          QStringLiteral("Ada Admin|3 of 4|2024-03-01|12:00:00")}));
 
     w->showView(AdminWindow::SubjectView);
-    QCOMPARE(rows(w->resultsList()), QStringList{}); // a new view starts with an empty list
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             QStringList{}); // a new view starts with an empty list
     QCOMPARE(topTexts(tree), subjects);
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         QCOMPARE(childTexts(tree->topLevelItem(i)), learners);
     QVERIFY(tree->topLevelItem(0)->foreground(0).color() != QColor(Qt::blue));
-    QCOMPARE(w->resultsList()->headerItem()->text(0), TestSupport::captionText(46));
+    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->headerItem()->text(0),
+             TestSupport::captionText(46));
     w->onResultsNodeClicked(child(tree, QStringLiteral("Food"), QStringLiteral("Sean O'Brien")));
-    QCOMPARE(rows(w->resultsList()), (QStringList{QStringLiteral("Memory|8/10|2024-03-01|10:00:00"),
-                                                  QStringLiteral("Listening|90|2024-03-01|11:00:00")}));
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             (QStringList{QStringLiteral("Memory|8/10|2024-03-01|10:00:00"),
+                          QStringLiteral("Listening|90|2024-03-01|11:00:00")}));
     w->onResultsNodeClicked(child(tree, QStringLiteral("Pub's menu"), QStringLiteral("Bea Bauer")));
-    QCOMPARE(rows(w->resultsList()), QStringList{QStringLiteral("Writing||2024-03-01|13:00:00")});
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
+             QStringList{QStringLiteral("Writing||2024-03-01|13:00:00")});
 
     // Results recorded meanwhile appear when the view is chosen again.
     addScore(QStringLiteral("Ada Admin"), QStringLiteral("Speaking"), QStringLiteral("Weather"), QVariant(),
@@ -344,7 +358,7 @@ void TestAdminWindow::emptyDatabase()
     addLearner(QStringLiteral("Ada"), QStringLiteral("Admin"), 3);
     addLearner(QStringLiteral("Sean"), QStringLiteral("O'Brien"), 7);
     AdminWindow* w = openAdmin();
-    QTreeWidget* tree = w->resultsTree();
+    QTreeWidget* tree = TestSupport::child<QTreeWidget>(w, "tvwResults");
 
     w->showView(AdminWindow::LearnerView);
     QCOMPARE(topTexts(tree), (QStringList{QStringLiteral("Ada Admin"), QStringLiteral("Sean O'Brien"),
@@ -357,7 +371,7 @@ void TestAdminWindow::emptyDatabase()
         QCOMPARE(topTexts(tree), QStringList{TestSupport::captionText(55)});
         clickNode(w, tree->topLevelItem(0)); // does nothing
         QVERIFY(!tree->topLevelItem(0)->isExpanded());
-        QCOMPARE(w->resultsList()->topLevelItemCount(), 0);
+        QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->topLevelItemCount(), 0);
     }
     QVERIFY(m_messages.isEmpty());
     QVERIFY(m_boxes.isEmpty());
@@ -368,8 +382,8 @@ void TestAdminWindow::damagedDatabase()
     fillDatabase();
     AdminWindow* w = openAdmin();
     w->showView(AdminWindow::LearnerView);
-    QTreeWidgetItem* memory =
-        child(w->resultsTree(), QStringLiteral("Sean O'Brien"), QStringLiteral("Memory"));
+    QTreeWidgetItem* memory = child(TestSupport::child<QTreeWidget>(w, "tvwResults"),
+                                    QStringLiteral("Sean O'Brien"), QStringLiteral("Memory"));
     QVERIFY(memory);
 
     // The file goes bad while the window is open: both the list and the next tree report it.
@@ -377,12 +391,12 @@ void TestAdminWindow::damagedDatabase()
     TestSupport::writeGarbage(users().path());
     w->onResultsNodeClicked(memory);
     QCOMPARE(m_messages.size(), 1);
-    QCOMPARE(w->resultsList()->topLevelItemCount(), 0);
+    QCOMPARE(TestSupport::child<QTreeWidget>(w, "lvwResults")->topLevelItemCount(), 0);
 
     w->showView(AdminWindow::ActivityView);
     QCOMPARE(m_boxes.size(), 1);
     QCOMPARE(m_boxes[0].title, QStringLiteral("ERROR"));
-    QCOMPARE(w->resultsTree()->topLevelItemCount(), 0);
+    QCOMPARE(TestSupport::child<QTreeWidget>(w, "tvwResults")->topLevelItemCount(), 0);
     QVERIFY(!m_main->hasEnded());
 }
 
@@ -413,7 +427,7 @@ void TestAdminWindow::clearingAsksTwice()
     input.close();
 
     m_answers = answers;
-    QTest::mouseClick(w->btnClearDatabase(), Qt::LeftButton);
+    QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnClearDatabase"), Qt::LeftButton);
 
     const QString title = app().edition.EditionTitle;
     QCOMPARE(m_boxes.size(), answers.size());
@@ -465,7 +479,7 @@ void TestAdminWindow::enterKeepsLearners()
         if (QWidget* stuck = QApplication::activeModalWidget())
             stuck->close();
     });
-    QTest::mouseClick(w->btnClearDatabase(), Qt::LeftButton);
+    QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnClearDatabase"), Qt::LeftButton);
     enter.stop();
     QCOMPARE(answered, 1);
     QVERIFY(QFile::exists(users().path()));
@@ -481,8 +495,9 @@ void TestAdminWindow::resultsShownWhole()
     AdminWindow* w = openAdmin();
     w->resize(1000, 500);
     w->showView(AdminWindow::LearnerView);
-    w->onResultsNodeClicked(child(w->resultsTree(), QStringLiteral("Ada Admin"), QStringLiteral("Memory")));
-    QTreeWidget* list = w->resultsList();
+    w->onResultsNodeClicked(child(TestSupport::child<QTreeWidget>(w, "tvwResults"),
+                                  QStringLiteral("Ada Admin"), QStringLiteral("Memory")));
+    QTreeWidget* list = TestSupport::child<QTreeWidget>(w, "lvwResults");
     QCOMPARE(list->topLevelItemCount(), 2);
     QHeaderView* header = list->header();
     int total = 0;
@@ -500,11 +515,16 @@ void TestAdminWindow::resultsShownWhole()
 void TestAdminWindow::controlsNamed()
 {
     AdminWindow* w = openAdmin();
-    w->cboView()->setCurrentIndex(1);
+    TestSupport::child<QComboBox>(w, "cboView")->setCurrentIndex(1);
     w->showView(1);
-    const QString list = QAccessible::queryAccessibleInterface(w->resultsList())->text(QAccessible::Name);
-    const QString tree = QAccessible::queryAccessibleInterface(w->resultsTree())->text(QAccessible::Name);
-    const QString box = QAccessible::queryAccessibleInterface(w->cboView())->text(QAccessible::Name);
+    const QString list =
+        QAccessible::queryAccessibleInterface(TestSupport::child<QTreeWidget>(w, "lvwResults"))
+            ->text(QAccessible::Name);
+    const QString tree =
+        QAccessible::queryAccessibleInterface(TestSupport::child<QTreeWidget>(w, "tvwResults"))
+            ->text(QAccessible::Name);
+    const QString box = QAccessible::queryAccessibleInterface(TestSupport::child<QComboBox>(w, "cboView"))
+                            ->text(QAccessible::Name);
     QCOMPARE(list, TestSupport::captionText(221));
     QCOMPARE(tree, TestSupport::captionText(46));
     QCOMPARE(box, TestSupport::captionText(52)); // not the chosen entry

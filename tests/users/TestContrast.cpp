@@ -144,7 +144,6 @@ void TestContrast::init()
     Learner other = admin;
     other.tFirstname = QStringLiteral("Bea");
     QVERIFY2(users.addLearner(admin, &error) && users.addLearner(other, &error), qPrintable(error));
-    MessageWindow::setModalHandlerForTests([](const QString&) {});
     Dialogs::setHandlerForTests([](const Dialogs::Request&) { return QMessageBox::Ok; });
     m_main = std::make_unique<MainWindow>();
     m_flow = std::make_unique<WindowFlow>(*m_main);
@@ -153,7 +152,6 @@ void TestContrast::init()
 void TestContrast::cleanup()
 {
     WindowFixture::finish(m_main, m_flow);
-    MessageWindow::setModalHandlerForTests({});
     Dialogs::setHandlerForTests({});
 }
 
@@ -234,8 +232,9 @@ void TestContrast::windowsReadable()
     AdminWindow admin(m_main.get());
     m_flow->connectAdministration(&admin);
     admin.show();
-    admin.cboView()->setFocus(); // it opens on the learners, the administrator in colour
-    QTreeWidget* results = admin.resultsTree();
+    TestSupport::child<QComboBox>(&admin, "cboView")
+        ->setFocus(); // it opens on the learners, the administrator in colour
+    QTreeWidget* results = TestSupport::child<QTreeWidget>(&admin, "tvwResults");
     QVERIFY(results->topLevelItemCount() >= 2);
     results->setCurrentItem(results->topLevelItem(1)); // one row selected, the administrator's not
     check(&admin, QStringLiteral("results"));

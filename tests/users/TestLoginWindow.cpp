@@ -116,8 +116,11 @@ void TestLoginWindow::init()
 
     m_messages.clear();
     m_boxes.clear();
-    MessageWindow::setModalHandlerForTests([this](const QString& text) { m_messages << text; });
     Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        if (r.kind == Dialogs::Request::Kind::Message) {
+            m_messages << r.text;
+            return QMessageBox::Ok;
+        }
         m_boxes << r;
         return QMessageBox::Ok;
     });
@@ -128,7 +131,6 @@ void TestLoginWindow::init()
 void TestLoginWindow::cleanup()
 {
     WindowFixture::finish(m_main, m_flow);
-    MessageWindow::setModalHandlerForTests({});
     Dialogs::setHandlerForTests({});
 }
 
@@ -144,21 +146,25 @@ LoginWindow* TestLoginWindow::openLogin()
 std::optional<bool> TestLoginWindow::driveProfile(LoginWindow* login, int button,
                                                   const std::function<void(ProfileWindow*)>& action)
 {
-    return TestSupport::driveModal<ProfileWindow>(
-        login, action, [&] { QTest::mouseClick(login->btnLogin(button), Qt::LeftButton); });
+    return TestSupport::driveModal<ProfileWindow>(login, action, [&] {
+        QTest::mouseClick(
+            TestSupport::child<QPushButton>(login, qPrintable(QStringLiteral("btnLogin_%1").arg(button))),
+            Qt::LeftButton);
+    });
 }
 
 void TestLoginWindow::fill(ProfileWindow* w, const ProfileInput& in)
 {
-    w->txtFirst()->setText(in.first);
-    w->txtLast()->setText(in.last);
-    w->learnerPictures()->setCurrentIndex(in.picture - 1);
-    if (w->chkPassword()->isChecked() != in.withPassword)
-        QTest::mouseClick(w->chkPassword(), Qt::LeftButton, {}, QPoint(5, w->chkPassword()->height() / 2));
+    TestSupport::child<QLineEdit>(w, "txtFirst")->setText(in.first);
+    TestSupport::child<QLineEdit>(w, "txtLast")->setText(in.last);
+    TestSupport::child<QComboBox>(w, "cboPicture")->setCurrentIndex(in.picture - 1);
+    if (TestSupport::child<QCheckBox>(w, "chkPassword")->isChecked() != in.withPassword)
+        QTest::mouseClick(TestSupport::child<QCheckBox>(w, "chkPassword"), Qt::LeftButton, {},
+                          QPoint(5, TestSupport::child<QCheckBox>(w, "chkPassword")->height() / 2));
     if (in.withPassword) {
         // Typed where the keyboard can (test keys are ASCII only), pasted otherwise.
-        for (auto [box, text] :
-             {std::pair{w->txtPassword(), in.password}, std::pair{w->txtPassword2(), in.password2}}) {
+        for (auto [box, text] : {std::pair{TestSupport::child<QLineEdit>(w, "txtPassword"), in.password},
+                                 std::pair{TestSupport::child<QLineEdit>(w, "txtPassword2"), in.password2}}) {
             if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; }))
                 QTest::keyClicks(box, text);
             else
@@ -171,13 +177,14 @@ bool TestLoginWindow::createLearner(LoginWindow* login, const ProfileInput& in)
 {
     return driveProfile(login, 1, [&](ProfileWindow* w) {
                fill(w, in);
-               QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+               QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnEdit_0"), Qt::LeftButton);
            }) == std::optional<bool>(false);
 }
 
 QListWidgetItem* TestLoginWindow::entry(LoginWindow* login, const QString& name) const
 {
-    const auto found = login->loginList()->findItems(name, Qt::MatchExactly);
+    const auto found =
+        TestSupport::child<QListWidget>(login, "lvwLearners")->findItems(name, Qt::MatchExactly);
     return found.isEmpty() ? nullptr : found.first();
 }
 
@@ -185,7 +192,7 @@ void TestLoginWindow::clickEntry(LoginWindow* login, const QString& name)
 {
     QListWidgetItem* item = entry(login, name);
     QVERIFY2(item, qPrintable(name));
-    QListWidget* list = login->loginList();
+    QListWidget* list = TestSupport::child<QListWidget>(login, "lvwLearners");
     list->scrollToItem(item);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
     QCOMPARE(list->currentItem(), item);
@@ -204,19 +211,19 @@ void TestLoginWindow::firstLearnerIsAdministrator()
 {
     QPointer<LoginWindow> login = openLogin();
     QVERIFY(QFile::exists(app().usersDatabasePath()));
-    QCOMPARE(login->loginList()->count(), 0);
-    QVERIFY(login->txtPassword()->isHidden());
-    QVERIFY(login->lblPassword()->isHidden());
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 0);
+    QVERIFY(TestSupport::child<QLineEdit>(login, "txtPassword")->isHidden());
+    QVERIFY(TestSupport::child<QLabel>(login, "lblPassword")->isHidden());
     QCOMPARE(login->windowTitle(),
              TestSupport::captionText(29) + QLatin1Char(' ') + app().edition.EditionTitle);
     QCOMPARE(login->findChild<QLabel*>(QStringLiteral("lblInstructions"))->text(),
              TestSupport::captionText(26));
-    QCOMPARE(login->btnLogin(0)->text(), TestSupport::captionText(28));
-    QCOMPARE(login->btnLogin(1)->text(), TestSupport::captionText(27));
-    QCOMPARE(login->btnLogin(2)->text(), TestSupport::captionText(44));
+    QCOMPARE(TestSupport::child<QPushButton>(login, "btnLogin_0")->text(), TestSupport::captionText(28));
+    QCOMPARE(TestSupport::child<QPushButton>(login, "btnLogin_1")->text(), TestSupport::captionText(27));
+    QCOMPARE(TestSupport::child<QPushButton>(login, "btnLogin_2")->text(), TestSupport::captionText(44));
 
     // Nothing to log in with yet.
-    QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+    QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_0"), Qt::LeftButton);
     QVERIFY(!login->hasLoggedIn());
     QVERIFY(m_messages.isEmpty());
 
@@ -224,15 +231,17 @@ void TestLoginWindow::firstLearnerIsAdministrator()
     QCOMPARE(m_messages, QStringList{TestSupport::captionText(43)});
     // After the notice the keys work again: the login window is active, its list focused.
     QTRY_COMPARE(QApplication::activeWindow(), login.data());
-    QCOMPARE(QApplication::focusWidget(), login->loginList());
+    QCOMPARE(QApplication::focusWidget(), TestSupport::child<QListWidget>(login, "lvwLearners"));
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi"), false, {}, {}, 2}));
     QCOMPARE(m_messages.size(), 1); // only the first learner is told
-    QCOMPARE(login->loginList()->count(), 2);
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 2);
     // Sorted by name, and the administrator is bold wherever the sort puts them.
-    QCOMPARE(login->loginList()->item(0)->text(), QStringLiteral("Anna Bianchi"));
-    QVERIFY(!login->loginList()->item(0)->font().bold());
-    QCOMPARE(login->loginList()->item(1)->text(), QStringLiteral("Zeno Verdi"));
-    QVERIFY(login->loginList()->item(1)->font().bold());
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->item(0)->text(),
+             QStringLiteral("Anna Bianchi"));
+    QVERIFY(!TestSupport::child<QListWidget>(login, "lvwLearners")->item(0)->font().bold());
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->item(1)->text(),
+             QStringLiteral("Zeno Verdi"));
+    QVERIFY(TestSupport::child<QListWidget>(login, "lvwLearners")->item(1)->font().bold());
 
     const QList<Learner> learners = stored();
     QCOMPARE(learners.size(), 2);
@@ -246,7 +255,7 @@ void TestLoginWindow::firstLearnerIsAdministrator()
         QVERIFY(entry(login, QStringLiteral("Zeno Verdi"))->font().bold());
         QSignalSpy spy(login.data(), &LoginWindow::loggedIn);
         clickEntry(login, name);
-        QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+        QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_0"), Qt::LeftButton);
         QCOMPARE(spy.size(), 1);
         QCOMPARE(spy[0][0].toString(), name);
         const bool administrator = name == QLatin1String("Zeno Verdi");
@@ -267,16 +276,17 @@ void TestLoginWindow::firstLearnerIsAdministrator()
 void TestLoginWindow::firstLearnerOfAnotherProgram()
 {
     LoginWindow* login = openLogin();
-    QCOMPARE(login->loginList()->count(), 0);
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 0);
     QString error;
     QVERIFY2(UsersDatabase::forApp().addLearner({0, QStringLiteral("Zeno"), QStringLiteral("Verdi"), {}, 1}, &error),
              qPrintable(error));
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi")}));
     QVERIFY(m_messages.isEmpty());
-    QCOMPARE(login->loginList()->count(), 2);
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 2);
     QVERIFY(entry(login, QStringLiteral("Zeno Verdi"))->font().bold());
     QVERIFY(!entry(login, QStringLiteral("Anna Bianchi"))->font().bold());
-    QCOMPARE(login->loginList()->currentItem(), entry(login, QStringLiteral("Anna Bianchi")));
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->currentItem(),
+             entry(login, QStringLiteral("Anna Bianchi")));
 }
 
 // The users database removed under a logged-in learner (another copy, a person): said when
@@ -286,7 +296,7 @@ void TestLoginWindow::usersFileGoneReturnsToLogin()
     QPointer<LoginWindow> login = openLogin();
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi"), false, {}, {}, 2}));
     clickEntry(login, QStringLiteral("Anna Bianchi"));
-    QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+    QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_0"), Qt::LeftButton);
     QVERIFY(m_main->isVisible());
     QTRY_VERIFY(login.isNull());
 
@@ -307,12 +317,12 @@ void TestLoginWindow::duplicateNameRefused()
     const std::optional<bool> stayedOpen = driveProfile(login, 1, [&](ProfileWindow* w) {
         fill(w, {QStringLiteral(" aNNA"), QStringLiteral("ROSSI "), true, QStringLiteral("pw"),
                  QStringLiteral("pw")});
-        QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+        QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnEdit_0"), Qt::LeftButton);
     });
     QVERIFY(stayedOpen.value_or(false));
     QCOMPARE(m_messages, QStringList{TestSupport::captionText(42)});
     QCOMPARE(stored().size(), 1);
-    QCOMPARE(login->loginList()->count(), 1);
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 1);
 }
 
 void TestLoginWindow::validation_data()
@@ -371,11 +381,13 @@ void TestLoginWindow::validation()
     QStringList typed;
     const std::optional<bool> stayedOpen = driveProfile(login, 1, [&](ProfileWindow* w) {
         fill(w, {first, last, withPassword, password, password2});
-        w->btnEdit(0)->setFocus();
-        QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+        TestSupport::child<QPushButton>(w, "btnEdit_0")->setFocus();
+        QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnEdit_0"), Qt::LeftButton);
         focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
-        typed = {w->txtFirst()->text(), w->txtLast()->text(), w->txtPassword()->text(),
-                 w->txtPassword2()->text()};
+        typed = {TestSupport::child<QLineEdit>(w, "txtFirst")->text(),
+                 TestSupport::child<QLineEdit>(w, "txtLast")->text(),
+                 TestSupport::child<QLineEdit>(w, "txtPassword")->text(),
+                 TestSupport::child<QLineEdit>(w, "txtPassword2")->text()};
     });
     QVERIFY(stayedOpen.value_or(false));
     if (!focus.isEmpty())
@@ -383,7 +395,7 @@ void TestLoginWindow::validation()
     QCOMPARE(m_messages, message.isEmpty() ? QStringList() : QStringList{message});
     QCOMPARE(typed, (QStringList{first, last, password, password2}));
     QVERIFY(stored().isEmpty());
-    QCOMPARE(login->loginList()->count(), 0);
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 0);
 }
 
 void TestLoginWindow::passwordInOtherLetterCase()
@@ -397,18 +409,18 @@ void TestLoginWindow::passwordInOtherLetterCase()
 
     QPointer<LoginWindow> fresh = openLogin();
     clickEntry(fresh, QStringLiteral("Anna Rossi"));
-    QVERIFY(!fresh->txtPassword()->isHidden());
-    QCOMPARE(fresh->focusWidget(), fresh->txtPassword());
+    QVERIFY(!TestSupport::child<QLineEdit>(fresh, "txtPassword")->isHidden());
+    QCOMPARE(fresh->focusWidget(), TestSupport::child<QLineEdit>(fresh, "txtPassword"));
 
-    QTest::keyClicks(fresh->txtPassword(), QStringLiteral("segretx"));
-    QTest::keyClick(fresh->txtPassword(), Qt::Key_Return);
+    QTest::keyClicks(TestSupport::child<QLineEdit>(fresh, "txtPassword"), QStringLiteral("segretx"));
+    QTest::keyClick(TestSupport::child<QLineEdit>(fresh, "txtPassword"), Qt::Key_Return);
     QCOMPARE(m_messages, QStringList{TestSupport::captionText(39)});
     QVERIFY(!fresh->hasLoggedIn());
-    QCOMPARE(fresh->focusWidget(), fresh->txtPassword());
+    QCOMPARE(fresh->focusWidget(), TestSupport::child<QLineEdit>(fresh, "txtPassword"));
 
-    fresh->txtPassword()->clear();
-    QTest::keyClicks(fresh->txtPassword(), QStringLiteral("sEGRETO"));
-    QTest::keyClick(fresh->txtPassword(), Qt::Key_Return);
+    TestSupport::child<QLineEdit>(fresh, "txtPassword")->clear();
+    QTest::keyClicks(TestSupport::child<QLineEdit>(fresh, "txtPassword"), QStringLiteral("sEGRETO"));
+    QTest::keyClick(TestSupport::child<QLineEdit>(fresh, "txtPassword"), Qt::Key_Return);
     QCOMPARE(app().CurrentUser, QStringLiteral("Anna Rossi"));
     QVERIFY(m_main->isVisible());
     QVERIFY(!m_main->hasEnded());
@@ -427,11 +439,11 @@ void TestLoginWindow::enterLogsInWithoutPassword()
     QPointer<LoginWindow> login = openLogin();
     QVERIFY(QTest::qWaitForWindowActive(login));
     clickEntry(login, QStringLiteral("Bruno Neri"));
-    QVERIFY(login->txtPassword()->isHidden());
-    QCOMPARE(QApplication::focusWidget(), login->loginList());
+    QVERIFY(TestSupport::child<QLineEdit>(login, "txtPassword")->isHidden());
+    QCOMPARE(QApplication::focusWidget(), TestSupport::child<QListWidget>(login, "lvwLearners"));
     // One "Log in" in the Tab order and on the accessibility bus, and nothing invisible.
     QStringList named;
-    QWidget* w = login->loginList();
+    QWidget* w = TestSupport::child<QListWidget>(login, "lvwLearners");
     do {
         if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus)) {
             QVERIFY2(w->width() > 1 && w->height() > 1, qPrintable(w->objectName()));
@@ -439,7 +451,7 @@ void TestLoginWindow::enterLogsInWithoutPassword()
                 named << w->objectName();
         }
         w = w->nextInFocusChain();
-    } while (w != login->loginList());
+    } while (w != TestSupport::child<QListWidget>(login, "lvwLearners"));
     QCOMPARE(named.size(), 1);
     QAccessibleInterface* window = QAccessible::queryAccessibleInterface(login);
     int logInButtons = 0;
@@ -462,12 +474,12 @@ void TestLoginWindow::hugeNameFromTheFileShownCut()
     const QString huge(100000, QLatin1Char('n'));
     QVERIFY(users.addLearner({0, huge, QStringLiteral("Rossi"), {}, 1}, &error));
     QPointer<LoginWindow> login = openLogin();
-    QCOMPARE(login->loginList()->count(), 1);
-    QListWidgetItem* item = login->loginList()->item(0);
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 1);
+    QListWidgetItem* item = TestSupport::child<QListWidget>(login, "lvwLearners")->item(0);
     QVERIFY(item->text().size() <= 201);
-    login->loginList()->setCurrentItem(item);
-    login->loginList()->setFocus();
-    QTest::keyClick(login->loginList(), Qt::Key_Return);
+    TestSupport::child<QListWidget>(login, "lvwLearners")->setCurrentItem(item);
+    TestSupport::child<QListWidget>(login, "lvwLearners")->setFocus();
+    QTest::keyClick(TestSupport::child<QListWidget>(login, "lvwLearners"), Qt::Key_Return);
     QCOMPARE(app().CurrentUser, huge + QStringLiteral(" Rossi"));
 }
 
@@ -477,31 +489,32 @@ void TestLoginWindow::editRemovesPassword()
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Rossi"), true, QStringLiteral("pw"),
                                   QStringLiteral("pw"), 4}));
     clickEntry(login, QStringLiteral("Anna Rossi"));
-    QVERIFY(!login->txtPassword()->isHidden());
+    QVERIFY(!TestSupport::child<QLineEdit>(login, "txtPassword")->isHidden());
 
     // Editing asks for the password first: asked for when none was typed, wrong otherwise.
     QVERIFY(!driveProfile(login, 2, [](ProfileWindow*) {}).has_value());
     QCOMPARE(m_messages.last(), TestSupport::captionText(366));
-    QTest::keyClicks(login->txtPassword(), QStringLiteral("nope"));
+    QTest::keyClicks(TestSupport::child<QLineEdit>(login, "txtPassword"), QStringLiteral("nope"));
     QVERIFY(!driveProfile(login, 2, [](ProfileWindow*) {}).has_value());
     QCOMPARE(m_messages.last(), TestSupport::captionText(39));
 
-    login->txtPassword()->clear();
-    QTest::keyClicks(login->txtPassword(), QStringLiteral("PW"));
+    TestSupport::child<QLineEdit>(login, "txtPassword")->clear();
+    QTest::keyClicks(TestSupport::child<QLineEdit>(login, "txtPassword"), QStringLiteral("PW"));
     QString title;
     QVERIFY(driveProfile(login, 2, [&](ProfileWindow* w) {
                 title = w->windowTitle();
-                QCOMPARE(w->btnEdit(0)->text(), TestSupport::captionText(367)); // Save
-                QCOMPARE(w->txtFirst()->text(), QStringLiteral("Anna"));
-                QCOMPARE(w->learnerPictures()->currentIndex(), 3);
-                QVERIFY(w->chkPassword()->isChecked());
-                QCOMPARE(w->txtPassword2()->text(), QStringLiteral("pw"));
-                QTest::mouseClick(w->chkPassword(), Qt::LeftButton, {},
-                                  QPoint(5, w->chkPassword()->height() / 2));
-                QVERIFY(w->txtPassword()->isHidden());
-                QVERIFY(w->txtPassword()->text().isEmpty());
-                w->txtLast()->setText(QStringLiteral("Rossini"));
-                QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+                QCOMPARE(TestSupport::child<QPushButton>(w, "btnEdit_0")->text(),
+                         TestSupport::captionText(367)); // Save
+                QCOMPARE(TestSupport::child<QLineEdit>(w, "txtFirst")->text(), QStringLiteral("Anna"));
+                QCOMPARE(TestSupport::child<QComboBox>(w, "cboPicture")->currentIndex(), 3);
+                QVERIFY(TestSupport::child<QCheckBox>(w, "chkPassword")->isChecked());
+                QCOMPARE(TestSupport::child<QLineEdit>(w, "txtPassword2")->text(), QStringLiteral("pw"));
+                QTest::mouseClick(TestSupport::child<QCheckBox>(w, "chkPassword"), Qt::LeftButton, {},
+                                  QPoint(5, TestSupport::child<QCheckBox>(w, "chkPassword")->height() / 2));
+                QVERIFY(TestSupport::child<QLineEdit>(w, "txtPassword")->isHidden());
+                QVERIFY(TestSupport::child<QLineEdit>(w, "txtPassword")->text().isEmpty());
+                TestSupport::child<QLineEdit>(w, "txtLast")->setText(QStringLiteral("Rossini"));
+                QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnEdit_0"), Qt::LeftButton);
             }) == std::optional<bool>(false));
     QCOMPARE(title, TestSupport::captionText(45));
 
@@ -520,9 +533,9 @@ void TestLoginWindow::editRemovesPassword()
 
     // The list entry changed without a new read, and the password box is gone.
     QVERIFY(entry(login, QStringLiteral("Anna Rossini")));
-    QVERIFY(login->txtPassword()->isHidden());
-    QVERIFY(login->lblPassword()->isHidden());
-    QVERIFY(login->loginList()->item(0)->font().bold());
+    QVERIFY(TestSupport::child<QLineEdit>(login, "txtPassword")->isHidden());
+    QVERIFY(TestSupport::child<QLabel>(login, "lblPassword")->isHidden());
+    QVERIFY(TestSupport::child<QListWidget>(login, "lvwLearners")->item(0)->font().bold());
 }
 
 void TestLoginWindow::quotesAndAccentsRoundTrip()
@@ -535,16 +548,16 @@ void TestLoginWindow::quotesAndAccentsRoundTrip()
     // The same name in other letters is still refused when it holds a quote.
     QVERIFY(driveProfile(login, 1, [&](ProfileWindow* w) {
                 fill(w, {QStringLiteral("SÉAMUS"), QStringLiteral("o'brien-çelik")});
-                QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
+                QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnEdit_0"), Qt::LeftButton);
             }).value_or(false));
     QCOMPARE(m_messages.last(), TestSupport::captionText(42));
     delete login;
 
     QPointer<LoginWindow> fresh = openLogin();
-    QCOMPARE(fresh->loginList()->count(), 2);
+    QCOMPARE(TestSupport::child<QListWidget>(fresh, "lvwLearners")->count(), 2);
     clickEntry(fresh, first + QLatin1Char(' ') + last);
-    fresh->txtPassword()->setText(QStringLiteral("L'ÉTÉ"));
-    QTest::mouseClick(fresh->btnLogin(0), Qt::LeftButton);
+    TestSupport::child<QLineEdit>(fresh, "txtPassword")->setText(QStringLiteral("L'ÉTÉ"));
+    QTest::mouseClick(TestSupport::child<QPushButton>(fresh, "btnLogin_0"), Qt::LeftButton);
     QCOMPARE(app().CurrentUser, first + QLatin1Char(' ') + last);
 }
 
@@ -553,7 +566,7 @@ void TestLoginWindow::closingEndsProgram()
     LoginWindow* first = openLogin();
     QVERIFY(createLearner(first, {QStringLiteral("Anna"), QStringLiteral("Rossi")}));
     // A double click logs in.
-    QListWidget* list = first->loginList();
+    QListWidget* list = TestSupport::child<QListWidget>(first, "lvwLearners");
     list->scrollToItem(list->item(0)); // lays the items out
     const QPoint at = list->visualItemRect(list->item(0)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
@@ -590,7 +603,7 @@ void TestLoginWindow::damagedDatabaseMovedAside()
 
     LoginWindow* login = openLogin();
     QVERIFY(!m_main->hasEnded());
-    QCOMPARE(login->loginList()->count(), 0);
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 0);
     QCOMPARE(m_boxes.size(), 1);
     const QStringList kept =
         QDir(app().dataFolder).entryList({QStringLiteral("Users.dat.damaged-*")}, QDir::Files);
@@ -668,7 +681,7 @@ void TestLoginWindow::fullDiskLeavesTheFileAndRetries()
     QCOMPARE(bytesMeanwhile, before);
     QCOMPARE(bytesOf(users.path()), before);
     QCOMPARE(QDir(app().dataFolder).entryList(QDir::Files | QDir::Hidden), filesBefore);
-    QCOMPARE(login->loginList()->count(), 2);
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 2);
     QVERIFY(!m_main->hasEnded());
 }
 
@@ -728,15 +741,15 @@ void TestLoginWindow::saveErrorKeepsWindowOpen()
         fill(w, {QStringLiteral("Anna"), QStringLiteral("Rossi")});
         // The file turns unreadable while the window is open.
         TestSupport::writeGarbage(app().usersDatabasePath());
-        QTest::mouseClick(w->btnEdit(0), Qt::LeftButton);
-        typedFirst = w->txtFirst()->text();
+        QTest::mouseClick(TestSupport::child<QPushButton>(w, "btnEdit_0"), Qt::LeftButton);
+        typedFirst = TestSupport::child<QLineEdit>(w, "txtFirst")->text();
     });
     QVERIFY(stayedOpen.value_or(false));
     QCOMPARE(typedFirst, QStringLiteral("Anna"));
     QCOMPARE(m_boxes.size(), 1);
     QCOMPARE(m_boxes[0].title, QStringLiteral("ERROR"));
     QCOMPARE(m_boxes[0].icon, QMessageBox::Critical);
-    QCOMPARE(login->loginList()->count(), 0);
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 0);
 }
 
 QTEST_MAIN(TestLoginWindow)

@@ -10,6 +10,7 @@
 #include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
 #include "users/ProfileWindow.h"
+#include "users/ProgressWindow.h"
 #include "users/UsersDatabase.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
@@ -61,6 +62,8 @@ private slots:
     void loginBehindFirstLearnerNotice();
     void ownerDeletedUnderOpenBox();
     void mainAndAdminBehindTheirQuestion();
+    // Last: closing the main window ends the program's loops for the rest of the process.
+    void mainButtonsBehindMyProgress();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -81,7 +84,6 @@ void TestModalWindows::init()
     QString error;
     QVERIFY2(WindowFixture::prepare(m_dir->path(), &error), qPrintable(error));
     // The real boxes and message windows, each with its own event loop.
-    MessageWindow::setModalHandlerForTests({});
     Dialogs::setHandlerForTests({});
     m_main = std::make_unique<MainWindow>();
     m_flow = std::make_unique<WindowFlow>(*m_main);
@@ -103,8 +105,8 @@ void TestModalWindows::loginBehindFirstLearnerNotice()
     whenModal([&] {
         auto* profile = qobject_cast<ProfileWindow*>(QApplication::activeModalWidget());
         QVERIFY(profile);
-        profile->txtFirst()->setText(QStringLiteral("Zeno"));
-        profile->txtLast()->setText(QStringLiteral("Verdi"));
+        TestSupport::child<QLineEdit>(profile, "txtFirst")->setText(QStringLiteral("Zeno"));
+        TestSupport::child<QLineEdit>(profile, "txtLast")->setText(QStringLiteral("Verdi"));
         whenModal([&, profile = QPointer<ProfileWindow>(profile)] {
             auto* notice = qobject_cast<MessageWindow*>(QApplication::activeModalWidget());
             QVERIFY(notice);
@@ -112,28 +114,29 @@ void TestModalWindows::loginBehindFirstLearnerNotice()
             // Log in, new learner, edit learner, and the profile's own buttons, all behind
             // the notice; none may act while it is open.
             for (int i : {0, 1, 2})
-                pressAccessibly(login->btnLogin(i));
-            pressAccessibly(profile->btnEdit(0));
-            pressAccessibly(profile->btnEdit(1));
+                pressAccessibly(
+                    TestSupport::child<QPushButton>(login, qPrintable(QStringLiteral("btnLogin_%1").arg(i))));
+            pressAccessibly(TestSupport::child<QPushButton>(profile, "btnEdit_0"));
+            pressAccessibly(TestSupport::child<QPushButton>(profile, "btnEdit_1"));
             stillTheNotice = QApplication::activeModalWidget() == notice && login && profile;
             QTest::mouseClick(notice->btnOK(), Qt::LeftButton);
         });
-        QTest::mouseClick(profile->btnEdit(0), Qt::LeftButton);
+        QTest::mouseClick(TestSupport::child<QPushButton>(profile, "btnEdit_0"), Qt::LeftButton);
     });
-    QTest::mouseClick(login->btnLogin(1), Qt::LeftButton);
+    QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_1"), Qt::LeftButton);
 
     QCOMPARE(noticeText, TestSupport::captionText(43));
     QVERIFY(stillTheNotice);
     QVERIFY(login);
     QVERIFY(!login->hasLoggedIn());
     QVERIFY(!m_main->hasEnded());
-    QCOMPARE(login->loginList()->count(), 1);
-    QVERIFY(login->loginList()->item(0)->font().bold());
+    QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 1);
+    QVERIFY(TestSupport::child<QListWidget>(login, "lvwLearners")->item(0)->font().bold());
     QString error;
     QCOMPARE(UsersDatabase::forApp().readLearners(&error).value_or(QList<Learner>()).size(), 1);
 
     // With the windows closed, logging in works as always.
-    QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+    QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_0"), Qt::LeftButton);
     QCOMPARE(app().CurrentUser, QStringLiteral("Zeno Verdi"));
     QTRY_VERIFY(login.isNull());
 }
@@ -168,7 +171,7 @@ void TestModalWindows::mainAndAdminBehindTheirQuestion()
 {
     QString error;
     QVERIFY2(UsersDatabase::forApp().createFromTemplate(&error), qPrintable(error));
-    m_main->applyLogin(QStringLiteral("Zeno Verdi"), true);
+    m_flow->logIn(QStringLiteral("Zeno Verdi"), true);
     m_main->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
     auto* adminButton = m_main->findChild<QPushButton*>(QStringLiteral("btnAdmin"));
@@ -203,6 +206,38 @@ void TestModalWindows::mainAndAdminBehindTheirQuestion()
     QVERIFY(questionStayed);
     QVERIFY(!m_main->hasEnded());
     QVERIFY(QFile::exists(app().usersDatabasePath()));
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+// "My progress" runs its own loop over the main window: the main window's buttons pressed
+// meanwhile open nothing and delete nothing, and closing the main window (the program's end)
+// ends the window's loop before anything it belongs to goes.
+void TestModalWindows::mainButtonsBehindMyProgress()
+{
+    QString error;
+    QVERIFY2(UsersDatabase::forApp().createFromTemplate(&error), qPrintable(error));
+    m_flow->logIn(QStringLiteral("Zeno Verdi"), true);
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+    auto* progressButton = TestSupport::child<QPushButton>(m_main.get(), "btnProgress");
+
+    QPointer<ProgressWindow> progress;
+    bool stayed = false;
+    whenModal([&] {
+        progress = qobject_cast<ProgressWindow*>(QApplication::activeModalWidget());
+        QVERIFY(progress);
+        for (const char* name : {"btnChangeUser", "btnAdmin", "btnCreateVirtualSubjects", "btnProgress"})
+            pressAccessibly(TestSupport::child<QPushButton>(m_main.get(), name));
+        stayed = QApplication::activeModalWidget() == progress && !m_flow->loginWindow() &&
+                 m_main->isVisible() && !m_main->findChild<AdminWindow*>() &&
+                 m_main->findChildren<ProgressWindow*>().size() == 1;
+        m_main->close(); // as the window manager's close button does
+    });
+    QTest::mouseClick(progressButton, Qt::LeftButton);
+
+    QVERIFY(stayed);
+    QVERIFY(!progress); // deleted once its loop had ended
+    QVERIFY(m_main->hasEnded());
     QVERIFY(!QApplication::activeModalWidget());
 }
 

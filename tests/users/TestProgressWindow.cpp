@@ -106,8 +106,9 @@ void TestProgressWindow::init()
     QVERIFY2(users().createFromTemplate(&error), qPrintable(error));
     m_boxes.clear();
     m_answers.clear();
-    MessageWindow::setModalHandlerForTests([](const QString&) {});
     Dialogs::setHandlerForTests([this](const Dialogs::Request& r) {
+        if (r.kind == Dialogs::Request::Kind::Message)
+            return QMessageBox::Ok; // the program's own notices are not counted here
         m_boxes << r;
         return m_answers.isEmpty() ? QMessageBox::Ok : m_answers.takeFirst();
     });
@@ -119,8 +120,6 @@ void TestProgressWindow::cleanup()
 {
     WindowFixture::finish(m_main, m_flow);
     Dialogs::setHandlerForTests({});
-    Dialogs::setSaveHandlerForTests({});
-    MessageWindow::setModalHandlerForTests({});
 }
 
 void TestProgressWindow::addLearner(const QString& first, const QString& last)
@@ -169,27 +168,29 @@ void TestProgressWindow::learnerOpensProgressWithTheShortcut()
 {
     fillDatabase();
     m_main->loadSettings();
-    m_main->applyLogin("Anna Bianchi", false);
+    m_flow->logIn("Anna Bianchi", false);
     QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
-    QCOMPARE(m_main->btnProgress()->text(), caption(301));
-    QVERIFY(m_main->btnProgress()->isVisible() && m_main->btnProgress()->isEnabled());
+    QCOMPARE(TestSupport::child<QPushButton>(m_main.get(), "btnProgress")->text(), caption(301));
+    QVERIFY(TestSupport::child<QPushButton>(m_main.get(), "btnProgress")->isVisible() &&
+            TestSupport::child<QPushButton>(m_main.get(), "btnProgress")->isEnabled());
 
     QStringList titles, subjects, unreadable;
     QString sessions;
     const auto opened = TestSupport::driveModal<ProgressWindow>(
         m_main.get(),
         [&](ProgressWindow* w) {
-            titles = chartTitles(w->charts());
-            sessions = w->lblSessions()->text();
-            for (int i = 0; i < w->lstSubjects()->topLevelItemCount(); ++i) {
-                const QTreeWidgetItem* item = w->lstSubjects()->topLevelItem(i);
+            titles = chartTitles(TestSupport::child<ProgressCharts>(w, "progressCharts"));
+            sessions = TestSupport::child<QLabel>(w, "lblSessions")->text();
+            for (int i = 0; i < TestSupport::child<QTreeWidget>(w, "lstSubjects")->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* item =
+                    TestSupport::child<QTreeWidget>(w, "lstSubjects")->topLevelItem(i);
                 subjects << item->text(0) + "|" + item->text(1) + "|" + item->text(2) + "|" + item->text(3);
             }
-            for (int i = 0; i < w->charts()->unreadableList()->topLevelItemCount(); ++i)
-                unreadable << w->charts()->unreadableList()->topLevelItem(i)->text(2);
-            for (QChartView* v : w->charts()->chartViews())
+            for (int i = 0; i < TestSupport::child<QTreeWidget>(w, "lstUnreadable")->topLevelItemCount(); ++i)
+                unreadable << TestSupport::child<QTreeWidget>(w, "lstUnreadable")->topLevelItem(i)->text(2);
+            for (QChartView* v : TestSupport::child<ProgressCharts>(w, "progressCharts")->chartViews())
                 QVERIFY(v->accessibleName().startsWith(caption(310)));
-            QTest::keyClick(w->btnClose(), Qt::Key_Space);
+            QTest::keyClick(TestSupport::child<QPushButton>(w, "btnClose"), Qt::Key_Space);
         },
         [&] { QTest::keyClick(m_main.get(), Qt::Key_P, Qt::ControlModifier); });
     QCOMPARE(opened, std::optional<bool>(false)); // opened, then closed by its button
@@ -210,15 +211,21 @@ void TestProgressWindow::resultsWindowChartsAndExports()
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.showView(AdminWindow::LearnerView);
-    QTreeWidgetItem* anna = w.resultsTree()->findItems("Anna Bianchi", Qt::MatchExactly).value(0);
+    QTreeWidgetItem* anna = TestSupport::child<QTreeWidget>(&w, "tvwResults")
+                                ->findItems("Anna Bianchi", Qt::MatchExactly)
+                                .value(0);
     QVERIFY(anna);
-    w.resultsTree()->setCurrentItem(anna);
+    TestSupport::child<QTreeWidget>(&w, "tvwResults")->setCurrentItem(anna);
     w.onResultsNodeClicked(anna);
-    QCOMPARE(chartTitles(w.charts()), QStringList({"Flashcards", "Listening"}));
-    QCOMPARE(w.charts()->chartViews()[0]->chart()->series().size(), 1);
+    QCOMPARE(chartTitles(TestSupport::child<ProgressCharts>(&w, "progressCharts")),
+             QStringList({"Flashcards", "Listening"}));
+    QCOMPARE(
+        TestSupport::child<ProgressCharts>(&w, "progressCharts")->chartViews()[0]->chart()->series().size(),
+        1);
     w.onResultsNodeClicked(anna->child(1)); // Listening, by subject
-    QCOMPARE(chartTitles(w.charts()), QStringList({"Listening"}));
-    QCOMPARE(w.charts()->unreadableList()->topLevelItemCount(), 1);
+    QCOMPARE(chartTitles(TestSupport::child<ProgressCharts>(&w, "progressCharts")),
+             QStringList({"Listening"}));
+    QCOMPARE(TestSupport::child<QTreeWidget>(&w, "lstUnreadable")->topLevelItemCount(), 1);
 
     // Every chart's date axis names each date once, also for a single day's one result.
     auto tickDates = [](QChartView* v) {
@@ -230,29 +237,39 @@ void TestProgressWindow::resultsWindowChartsAndExports()
                          .toString(axis->format());
         return dates;
     };
-    for (QChartView* v : w.charts()->chartViews()) {
+    for (QChartView* v : TestSupport::child<ProgressCharts>(&w, "progressCharts")->chartViews()) {
         const QStringList dates = tickDates(v);
         QCOMPARE(QSet<QString>(dates.begin(), dates.end()).size(), dates.size());
     }
-    w.onResultsNodeClicked(w.resultsTree()->findItems("Ada Admin", Qt::MatchExactly).value(0));
-    QCOMPARE(w.charts()->chartViews().size(), 1);
-    const QStringList oneDay = tickDates(w.charts()->chartViews()[0]);
+    w.onResultsNodeClicked(
+        TestSupport::child<QTreeWidget>(&w, "tvwResults")->findItems("Ada Admin", Qt::MatchExactly).value(0));
+    QCOMPARE(TestSupport::child<ProgressCharts>(&w, "progressCharts")->chartViews().size(), 1);
+    const QStringList oneDay =
+        tickDates(TestSupport::child<ProgressCharts>(&w, "progressCharts")->chartViews()[0]);
     QCOMPARE(QSet<QString>(oneDay.begin(), oneDay.end()).size(), oneDay.size());
     QVERIFY(oneDay.contains("2026-12-08"));
-    QVERIFY(w.charts()->chartViews()[0]->accessibleDescription().startsWith("1 " + caption(357) + ","));
+    QVERIFY(TestSupport::child<ProgressCharts>(&w, "progressCharts")
+                ->chartViews()[0]
+                ->accessibleDescription()
+                .startsWith("1 " + caption(357) + ","));
     w.onResultsNodeClicked(anna);
 
     // The selected learner's results, through the standard save dialog.
     QString suggested;
     const QString chosen = m_dir->filePath("anna");
-    Dialogs::setSaveHandlerForTests([&](const QString&, const QString& path) {
-        suggested = path;
-        return chosen;
+    Dialogs::setHandlerForTests([&](const Dialogs::Request& r) -> Dialogs::Answer {
+        if (r.kind == Dialogs::Request::Kind::SaveFile) {
+            suggested = r.text;
+            return chosen;
+        }
+        if (r.kind == Dialogs::Request::Kind::Box)
+            m_boxes << r;
+        return QMessageBox::Ok;
     });
-    emit w.btnExport()->menu()->aboutToShow();
-    QVERIFY(w.mnuExportLearner()->isEnabled());
-    QCOMPARE(w.mnuExportLearner()->text(), caption(314) + " Anna Bianchi");
-    w.mnuExportLearner()->trigger();
+    emit TestSupport::child<QPushButton>(&w, "btnExport")->menu()->aboutToShow();
+    QVERIFY(TestSupport::child<QAction>(&w, "mnuExportLearner")->isEnabled());
+    QCOMPARE(TestSupport::child<QAction>(&w, "mnuExportLearner")->text(), caption(314) + " Anna Bianchi");
+    TestSupport::child<QAction>(&w, "mnuExportLearner")->trigger();
     QVERIFY(suggested.endsWith("/" + caption(317)));
     QFile file(chosen + ".csv");
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -262,9 +279,15 @@ void TestProgressWindow::resultsWindowChartsAndExports()
     QCOMPARE(m_boxes.last().text, "6 " + caption(316) + "\n" + chosen + ".csv");
 
     // A cancelled dialog writes nothing.
-    Dialogs::setSaveHandlerForTests([](const QString&, const QString&) { return QString(); });
+    Dialogs::setHandlerForTests([&](const Dialogs::Request& r) -> Dialogs::Answer {
+        if (r.kind == Dialogs::Request::Kind::SaveFile)
+            return QString(); // cancelled
+        if (r.kind == Dialogs::Request::Kind::Box)
+            m_boxes << r;
+        return QMessageBox::Ok;
+    });
     const int boxes = int(m_boxes.size());
-    w.mnuExportAll()->trigger();
+    TestSupport::child<QAction>(&w, "mnuExportAll")->trigger();
     QCOMPARE(m_boxes.size(), boxes);
 }
 
@@ -287,8 +310,8 @@ void TestProgressWindow::restoreAfterClearingBringsEveryoneBack()
     m_flow->connectAdministration(&w);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    emit w.mnuRestore()->aboutToShow();
-    const QList<QAction*> entries = w.mnuRestore()->actions();
+    emit TestSupport::child<QMenu>(&w, "mnuRestore")->aboutToShow();
+    const QList<QAction*> entries = TestSupport::child<QMenu>(&w, "mnuRestore")->actions();
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries[0]->text(), "2026-12-08 15:00 (" + caption(326) + ")");
     m_boxes.clear();
@@ -386,19 +409,20 @@ void TestProgressWindow::memoryOfThePhrases()
     QVERIFY2(window.load(users().path(), QDate(2026, 12, 8), &error), qPrintable(error));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    MemoryView* memory = window.memory();
-    QCOMPARE(memory->lblCounts()->text(), texts[0]);
-    QCOMPARE(memory->lblCounts()->accessibleName(), texts[0]);
+    MemoryView* memory = TestSupport::child<MemoryView>(&window, "grpMemory");
+    QCOMPARE(TestSupport::child<QLabel>(memory, "lblMemoryCounts")->text(), texts[0]);
+    QCOMPARE(TestSupport::child<QLabel>(memory, "lblMemoryCounts")->accessibleName(), texts[0]);
     std::vector<int> expected(14, 0);
     expected[0] = 2;
     QCOMPARE(memory->forecast(), expected);
     // The chart tells a screen reader each day's count, the days in the interface's language.
     const QLocale locale = language == "Spanish" ? QLocale(QLocale::Spanish) : app().edition.interfaceLocale();
-    QVERIFY(memory->forecastChart()->accessibleDescription().startsWith(
-        locale.toString(QDate(2026, 12, 8), "d MMM") + ": 2, "));
-    QCOMPARE(memory->lblRetention()->text(), texts[1]);
+    QVERIFY(TestSupport::child<QChartView>(memory, "chartForecast")
+                ->accessibleDescription()
+                .startsWith(locale.toString(QDate(2026, 12, 8), "d MMM") + ": 2, "));
+    QCOMPARE(TestSupport::child<QLabel>(memory, "lblRetention")->text(), texts[1]);
 
-    QDoubleSpinBox* desired = memory->desiredRetention();
+    QDoubleSpinBox* desired = TestSupport::child<QDoubleSpinBox>(memory, "spnDesiredRetention");
     if (byMouse) {
         QStyleOptionSpinBox option;
         option.initFrom(desired);
@@ -412,17 +436,17 @@ void TestProgressWindow::memoryOfThePhrases()
     }
     QCOMPARE(desired->value(), 0.89);
     QCOMPARE(PhraseResults::desiredRetention(users().path(), anna, &error).value_or(0), 0.89);
-    QCOMPARE(memory->lblRetention()->text(), texts[2]);
+    QCOMPARE(TestSupport::child<QLabel>(memory, "lblRetention")->text(), texts[2]);
     QCOMPARE(desired->accessibleName(), app().captions(Caption::ReviewDesiredRetention));
-    QCOMPARE(memory->lblModel()->text(), texts[3]);
+    QCOMPARE(TestSupport::child<QLabel>(memory, "lblMemoryModel")->text(), texts[3]);
 
     // Fitted weights kept for the learner: one sentence says how much better they predict.
     QVERIFY(PhraseResults::storeFittedParameters(
         users().path(), anna, {FsrsScheduler::DefaultWeights, 12400, 0.30, 0.34, 0}, &error));
     ProgressWindow fitted(anna);
     QVERIFY2(fitted.load(users().path(), QDate(2026, 12, 8), &error), qPrintable(error));
-    QCOMPARE(fitted.memory()->lblModel()->text(), texts[4]);
-    QCOMPARE(fitted.memory()->lblModel()->accessibleName(), texts[4]);
+    QCOMPARE(TestSupport::child<QLabel>(&fitted, "lblMemoryModel")->text(), texts[4]);
+    QCOMPARE(TestSupport::child<QLabel>(&fitted, "lblMemoryModel")->accessibleName(), texts[4]);
     QVERIFY(m_boxes.isEmpty());
 }
 
@@ -523,7 +547,7 @@ void TestProgressWindow::goalTodayAfterAnActivity()
     addLearner("Anna", "Bianchi");
     const QString anna = "Anna Bianchi";
     m_main->loadSettings();
-    m_main->applyLogin(anna, false);
+    m_flow->logIn(anna, false);
     QLabel* status = m_main->findChild<QLabel*>("lblStatus");
     QVERIFY(status && status->text().isEmpty());
     ActivityPanel* panel = m_main->activityPanel();
