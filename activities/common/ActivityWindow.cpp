@@ -13,8 +13,6 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace {
 const ActivityTextTable CommonTexts = {
     {QStringLiteral("English"),
@@ -35,7 +33,8 @@ const ActivityTextTable CommonTexts = {
 
 ActivityWindow::ActivityWindow(const ActivityInput& input, const ActivityTextTable& texts,
                                const char* activityName, QWidget* parent)
-    : QMainWindow(parent), m_input(input), m_activityName(activityName), m_texts(texts)
+    : QMainWindow(parent), m_run(input, QString::fromLatin1(activityName)), m_input(m_run.input()),
+      m_texts(texts)
 {
     setObjectName(QStringLiteral("frm") + QString::fromLatin1(activityName));
     setWindowTitle(tr_("title") + QStringLiteral(" - ") +
@@ -124,13 +123,47 @@ void ActivityWindow::addScrolling(QLabel* label, const char* nameKey)
     m_layout->addWidget(area, 1);
 }
 
-void ActivityWindow::finishWith(QPushButton* close, int right, int total, const QString& result)
+QString ActivityWindow::shownTranslations(const ActivityPhrase& phrase, const QString& between)
 {
+    const QString first = ShownText::wrappable(phrase.translation, ShownText::PhraseLimit);
+    if (phrase.translation2.isEmpty())
+        return first;
+    return first + between + QLatin1Char('(') +
+           ShownText::wrappable(phrase.translation2, ShownText::PhraseLimit) + QLatin1Char(')');
+}
+
+void ActivityWindow::start()
+{
+    m_close = makeButton("btnClose", "close");
+    m_layout->addWidget(m_close);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    m_close->hide(); // Escape leaves early; the button comes with the result
+    m_progress->setText(tr_("progress").arg(1).arg(m_run.size()));
+    showPhrase();
+}
+
+void ActivityWindow::goOn()
+{
+    if (m_run.ended() || !m_run.currentGraded())
+        return;
+    if (!m_run.next()) {
+        finish();
+        return;
+    }
+    clearAnnouncement();
+    m_progress->setText(tr_("progress").arg(m_run.index() + 1).arg(m_run.size()));
+    showPhrase();
+}
+
+void ActivityWindow::finish()
+{
+    const QString result = tr_("result").arg(ActivityResult::scoreText(m_run.right(), m_run.size()));
     m_progress->clear();
-    close->show();
-    close->setDefault(true);
-    announce(result, close);
-    record(right, total);
+    showResult(result);
+    m_close->show();
+    m_close->setDefault(true);
+    announce(result, m_close);
+    record();
 }
 
 void ActivityWindow::announce(const QString& text, QWidget* target)
@@ -152,30 +185,15 @@ void ActivityWindow::clearAnnouncement()
     m_announcedOn = nullptr;
 }
 
-void ActivityWindow::setPhraseGrade(int index, int grade)
+void ActivityWindow::record()
 {
-    if (index < 0 || index >= int(m_input.phrases.size()) || grade < NotGraded || grade > Easy)
-        return;
-    m_grades.resize(m_input.phrases.size(), NotGraded);
-    m_grades[size_t(index)] = grade;
-}
-
-bool ActivityWindow::record(int right, int total)
-{
-    m_finished = true;
     ActivitySound::stop();
-    return ActivityResult::record(this, m_input, QString::fromLatin1(m_activityName), right, total,
-                                  tr_("saveError"), &m_saveError, m_grades);
+    m_run.end(this, tr_("saveError"), &m_saveError);
 }
 
 QString ActivityWindow::commonText(const char* key) const
 {
     return activityText(CommonTexts, m_input.interfaceLanguage, key);
-}
-
-int ActivityWindow::answersGiven() const
-{
-    return int(std::count_if(m_grades.begin(), m_grades.end(), [](int g) { return g != NotGraded; }));
 }
 
 void ActivityWindow::keyPressEvent(QKeyEvent* event)
@@ -196,8 +214,7 @@ void ActivityWindow::closeEvent(QCloseEvent* event)
         }
         m_left = true;
         leaving();
-        if (!m_finished && answersGiven() > 0)
-            record(rightSoFar(), answersGiven());
+        record();
     }
     QMainWindow::closeEvent(event);
 }
@@ -214,7 +231,7 @@ void ActivityWindow::closeWithoutAsking()
 
 bool ActivityWindow::confirmLeave()
 {
-    if (m_withoutAsking || m_finished || answersGiven() == 0 ||
+    if (m_withoutAsking || m_run.ended() || m_run.answered() == 0 ||
         qEnvironmentVariableIsSet("PARLANTO_ACTIVITY_NO_DIALOGS"))
         return true;
     QMessageBox box(QMessageBox::Question, windowTitle(), commonText("leave"),

@@ -1,6 +1,5 @@
 #include "DictationWindow.h"
 
-#include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "ActivityTexts.h"
 #include "platform/ShownText.h"
@@ -218,9 +217,7 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
     m_feedback->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     addScrolling(m_feedback, "feedbackArea");
     m_next = makeButton("btnNext", "next");
-    m_close = makeButton("btnClose", "close");
     m_layout->addWidget(m_next);
-    m_layout->addWidget(m_close);
 
     connect(m_listen, &QPushButton::clicked, this, &DictationWindow::listen);
     connect(m_slower, &QPushButton::clicked, this, &DictationWindow::listenSlowly);
@@ -229,11 +226,10 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
     connect(new QShortcut(QKeySequence(Qt::Key_F6), this), &QShortcut::activated, this,
             &DictationWindow::listenSlowly);
     connect(m_check, &QPushButton::clicked, this, &DictationWindow::check);
-    connect(m_next, &QPushButton::clicked, this, &DictationWindow::next);
-    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_next, &QPushButton::clicked, this, &DictationWindow::goOn);
     ActivitySound::setFailureHandler([this](const QString&) { soundFailed(); });
     resize(640, 560);
-    showPhrase();
+    start();
 }
 
 DictationWindow::~DictationWindow()
@@ -262,8 +258,7 @@ QStringList DictationWindow::specialLetters(const QString& studiedLanguage)
 
 void DictationWindow::showPhrase()
 {
-    const ActivityPhrase& p = m_input.phrases.at(m_index);
-    m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
+    const ActivityPhrase& p = m_run.phrase();
     m_answer->clear();
     m_answer->setReadOnly(false);
     m_answer->setEnabled(true);
@@ -272,48 +267,45 @@ void DictationWindow::showPhrase()
     m_check->setEnabled(true);
     m_feedback->clear();
     m_feedback->setAccessibleDescription(QString());
-    clearAnnouncement();
     m_hint->setText(tr_("hint").arg(ShownText::wrappable(p.translation, ShownText::PhraseLimit)));
     m_hint->setVisible(m_soundProblemShown);
-    m_answered = false;
     m_next->setEnabled(false);
-    m_close->hide();
     m_answer->setFocus();
     listen();
 }
 
 void DictationWindow::listen()
 {
-    if (!m_finished)
-        ActivitySound::play(m_input.phrases.at(m_index).soundFile);
+    if (!m_run.ended())
+        ActivitySound::play(m_run.phrase().soundFile);
 }
 
 void DictationWindow::listenSlowly()
 {
-    if (m_finished || !m_slower->isEnabled())
+    if (m_run.ended() || !m_slower->isEnabled())
         return;
-    if (ActivitySound::playAt(m_input.phrases.at(m_index).soundFile, SlowerRate))
+    if (ActivitySound::playAt(m_run.phrase().soundFile, SlowerRate))
         return;
     // Said on the button itself, which stays in its place, out of the way.
     m_slower->setText(tr_("slowerMissing"));
     m_slower->setAccessibleName(tr_("slowerMissing"));
     m_slower->setEnabled(false);
-    if (!m_answered)
+    if (!m_run.currentGraded())
         m_answer->setFocus();
 }
 
 void DictationWindow::soundFailed()
 {
-    if (m_soundProblemShown || m_finished)
+    if (m_soundProblemShown || m_run.ended())
         return;
     m_soundProblemShown = true;
     m_soundProblem->show();
-    m_hint->setVisible(!m_answered);
+    m_hint->setVisible(!m_run.currentGraded());
 }
 
 void DictationWindow::insertLetter(const QString& letter)
 {
-    if (m_answered || m_finished)
+    if (m_run.currentGraded() || m_run.ended())
         return;
     m_answer->insert(letter);
     m_answer->setFocus();
@@ -321,30 +313,23 @@ void DictationWindow::insertLetter(const QString& letter)
 
 void DictationWindow::check()
 {
-    if (m_answered || m_finished)
+    if (m_run.currentGraded() || m_run.ended())
         return;
-    const ActivityPhrase& p = m_input.phrases.at(m_index);
-    m_result = DictationCheck::compare(m_answer->text(), p.phrase);
-    m_answered = true;
-    ++m_checked;
-    const bool right = m_result.grade != DictationCheck::Again;
-    m_right += right;
-    setPhraseGrade(m_index, m_result.grade);
+    const ActivityPhrase& p = m_run.phrase();
+    const DictationCheck::Result result = DictationCheck::compare(m_answer->text(), p.phrase);
+    m_run.grade(result.grade);
 
-    const char* verdict = m_result.grade == DictationCheck::Good ? "good"
-                          : !right                               ? "again"
-                          : m_result.mistakes == 0               ? "hardAccents"
-                                                                 : "hardOne";
-    QString translation = ShownText::wrappable(p.translation, ShownText::PhraseLimit);
-    if (!p.translation2.isEmpty())
-        translation += QStringLiteral(" (") + ShownText::wrappable(p.translation2, ShownText::PhraseLimit) +
-                       QLatin1Char(')');
+    const char* verdict = result.grade == Grade::Good    ? "good"
+                          : result.grade == Grade::Again ? "again"
+                          : result.mistakes == 0         ? "hardAccents"
+                                                         : "hardOne";
+    const QString translation = shownTranslations(p, QStringLiteral(" "));
     m_feedback->setText(QStringLiteral("<p><b>%1</b></p>%2<p>%3</p>")
-                            .arg(tr_(verdict).toHtmlEscaped(), alignment(m_result),
+                            .arg(tr_(verdict).toHtmlEscaped(), alignment(result),
                                  tr_("translation").arg(translation).toHtmlEscaped()));
     // What a screen reader says: the verdict and each mistake in words.
     QStringList said{tr_(verdict)};
-    for (const DictationCheck::Word& w : m_result.words)
+    for (const DictationCheck::Word& w : result.words)
         if (w.mark != DictationCheck::Word::Right && said.size() < 50)
             said << tr_("mistake").arg(tr_(keyOf(w.mark)), ShownText::cut(w.answered, WordLimit),
                                        ShownText::cut(w.expected, WordLimit));
@@ -415,36 +400,22 @@ QString DictationWindow::alignment(const DictationCheck::Result& result) const
     return html;
 }
 
-void DictationWindow::next()
+void DictationWindow::showResult(const QString& result)
 {
-    if (!m_answered || m_finished)
-        return;
-    if (m_index + 1 < int(m_input.phrases.size())) {
-        ++m_index;
-        showPhrase();
-    } else {
-        finish();
-    }
-}
-
-void DictationWindow::finish()
-{
-    const int n = int(m_input.phrases.size());
     m_prompt->clear();
     m_hint->hide();
-    m_feedback->setText(tr_("result").arg(ActivityResult::scoreText(m_right, n)).toHtmlEscaped());
+    m_feedback->setText(result.toHtmlEscaped());
     m_feedback->setAccessibleDescription(QString());
     m_answer->setEnabled(false);
     for (QPushButton* b : {m_listen, m_slower, m_check, m_next})
         b->setEnabled(false);
-    finishWith(m_close, m_right, n, tr_("result").arg(ActivityResult::scoreText(m_right, n)));
 }
 
 void DictationWindow::keyPressEvent(QKeyEvent* event)
 {
     // The answer line passes Enter on: it checks, and once checked goes on.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !m_finished) {
-        m_answered ? next() : check();
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !m_run.ended()) {
+        m_run.currentGraded() ? goOn() : check();
         return;
     }
     ActivityWindow::keyPressEvent(event);

@@ -1,6 +1,5 @@
 #include "ListeningWindow.h"
 
-#include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "ActivityTexts.h"
 #include "platform/ShownText.h"
@@ -71,26 +70,16 @@ ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
     }
     addScrolling(m_feedback, "feedbackArea");
     m_next = makeButton("btnNext", "next");
-    m_close = makeButton("btnClose", "close");
     m_layout->addWidget(m_next);
-    m_layout->addWidget(m_close);
-    connect(m_listen, &QPushButton::clicked, this,
-            [this] { ActivitySound::play(m_input.phrases.at(m_index).soundFile); });
-    connect(m_next, &QPushButton::clicked, this, &ListeningWindow::next);
-    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_listen, &QPushButton::clicked, this, [this] { ActivitySound::play(m_run.phrase().soundFile); });
+    connect(m_next, &QPushButton::clicked, this, &ListeningWindow::goOn);
     resize(520, 400);
-    showQuestion();
+    start();
 }
 
-int ListeningWindow::percentage() const
+void ListeningWindow::showPhrase()
 {
-    return ActivityResult::percentage(m_right, int(m_input.phrases.size()));
-}
-
-void ListeningWindow::showQuestion()
-{
-    const ActivityPhrase& p = m_input.phrases.at(m_index);
-    m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
+    const ActivityPhrase& p = m_run.phrase();
     // The right translation and up to three different ones of the other phrases.
     QStringList others;
     for (const ActivityPhrase& o : m_input.phrases) {
@@ -115,24 +104,19 @@ void ListeningWindow::showQuestion()
         b->setAccessibleName(shown);
     }
     m_feedback->clear();
-    clearAnnouncement();
-    m_answered = false;
     m_next->setEnabled(false);
-    m_close->hide();
     m_choices.front()->setFocus();
     ActivitySound::play(p.soundFile);
 }
 
 void ListeningWindow::choose(int choice)
 {
-    if (m_answered || m_finished || choice < 0 || choice >= MaxChoices || !m_choices[choice]->isVisible())
+    if (choice < 0 || choice >= MaxChoices || !m_choices[size_t(choice)]->isVisible())
         return;
-    m_answered = true;
-    const ActivityPhrase& p = m_input.phrases.at(m_index);
-    const bool right = m_choices[choice]->property("translation").toString() == p.translation;
-    if (right)
-        ++m_right;
-    setPhraseGrade(m_index, right ? Good : Again);
+    const ActivityPhrase& p = m_run.phrase();
+    const bool right = m_choices[size_t(choice)]->property("translation").toString() == p.translation;
+    if (!m_run.grade(right ? Grade::Good : Grade::Again))
+        return;
     m_feedback->setText(right
                             ? tr_("right")
                             : tr_("wrong").arg(ShownText::wrappable(p.phrase, ShownText::PhraseLimit),
@@ -144,18 +128,6 @@ void ListeningWindow::choose(int choice)
     announce(m_feedback->text(), m_next);
 }
 
-void ListeningWindow::next()
-{
-    if (!m_answered || m_finished)
-        return;
-    if (m_index + 1 < int(m_input.phrases.size())) {
-        ++m_index;
-        showQuestion();
-    } else {
-        finish();
-    }
-}
-
 void ListeningWindow::keyPressEvent(QKeyEvent* event)
 {
     const int k = event->key();
@@ -163,8 +135,8 @@ void ListeningWindow::keyPressEvent(QKeyEvent* event)
         choose(k - Qt::Key_1);
         return;
     }
-    if ((k == Qt::Key_Return || k == Qt::Key_Enter) && m_answered && !m_finished) {
-        next();
+    if ((k == Qt::Key_Return || k == Qt::Key_Enter) && m_run.currentGraded() && !m_run.ended()) {
+        goOn();
         return;
     }
     ActivityWindow::keyPressEvent(event);
@@ -172,19 +144,16 @@ void ListeningWindow::keyPressEvent(QKeyEvent* event)
 
 void ListeningWindow::soundUnavailable()
 {
-    if (m_finished || m_index >= int(m_input.phrases.size()))
-        return;
-    m_prompt->setText(ShownText::wrappable(m_input.phrases.at(m_index).phrase, ShownText::PhraseLimit));
+    if (!m_run.ended())
+        m_prompt->setText(ShownText::wrappable(m_run.phrase().phrase, ShownText::PhraseLimit));
 }
 
-void ListeningWindow::finish()
+void ListeningWindow::showResult(const QString& result)
 {
-    const int n = int(m_input.phrases.size());
     m_prompt->clear();
     for (QPushButton* b : m_choices)
         b->hide();
-    m_feedback->setText(tr_("result").arg(ActivityResult::scoreText(m_right, n)));
+    m_feedback->setText(result);
     m_listen->setEnabled(false);
     m_next->setEnabled(false);
-    finishWith(m_close, m_right, n, m_feedback->text());
 }

@@ -1,6 +1,5 @@
 #include "SpeakingWindow.h"
 
-#include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "ActivityTexts.h"
 #include "WaveformView.h"
@@ -182,11 +181,10 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
         b->setText(QStringLiteral("%1  %2").arg(g + 1).arg(tr_(gradeKeys[g])));
         b->setAccessibleName(tr_(gradeKeys[g]));
         withKey(b, QString::number(g + 1));
-        connect(b, &QPushButton::clicked, this, [this, g] { grade(g + 1); });
+        connect(b, &QPushButton::clicked, this, [this, g] { grade(Grade(g + 1)); });
         grades->addWidget(b);
         m_grades.push_back(b);
     }
-    m_close = makeButton("btnClose", "close");
     addScrolling(m_phrase, "phraseArea");
     addScrolling(m_translation, "translationArea");
     m_layout->addWidget(m_notice);
@@ -195,7 +193,6 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
     m_layout->addWidget(m_status);
     m_layout->addLayout(sounds);
     m_layout->addLayout(grades);
-    m_layout->addWidget(m_close);
 
     m_nextSound.setSingleShot(true);
     connect(&m_nextSound, &QTimer::timeout, this, &SpeakingWindow::playRecording);
@@ -204,7 +201,6 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
     connect(m_model, &QPushButton::clicked, this, &SpeakingWindow::playModel);
     connect(m_record, &QPushButton::clicked, this, &SpeakingWindow::toggleRecording);
     connect(m_replay, &QPushButton::clicked, this, &SpeakingWindow::playRecording);
-    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
     // Ended by the session or a signal: nothing is left recording, the recordings are deleted
     // and the phrases graded so far are the result.
     EndSignals::install([window = QPointer<SpeakingWindow>(this)](int) {
@@ -219,7 +215,7 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
         sayOnce(tr_("noDevice"));
     m_record->setEnabled(!m_noticeGiven);
     resize(640, 520);
-    showPhrase();
+    start();
 }
 
 SpeakingWindow::~SpeakingWindow()
@@ -251,20 +247,13 @@ void SpeakingWindow::sayOnce(const QString& text)
 void SpeakingWindow::showPhrase()
 {
     m_nextSound.stop();
-    const ActivityPhrase& p = m_input.phrases.at(size_t(m_index));
-    m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
+    const ActivityPhrase& p = m_run.phrase();
     m_phrase->setText(ShownText::wrappable(p.phrase, ShownText::PhraseLimit));
-    const QString translation = ShownText::wrappable(p.translation, ShownText::PhraseLimit);
-    m_translation->setText(p.translation2.isEmpty()
-                               ? translation
-                               : translation + QStringLiteral("\n(") +
-                                     ShownText::wrappable(p.translation2, ShownText::PhraseLimit) +
-                                     QLatin1Char(')'));
+    m_translation->setText(shownTranslations(p, QStringLiteral("\n")));
     m_recording.clear();
     m_closeness.reset();
     ++m_comparison; // a comparison still running was for the phrase before
     m_hint->clear();
-    clearAnnouncement();
     m_status->setText(tr_("prompt"));
     QString why;
     m_modelSound = SpeechAnalysis::readWave(p.soundFile, &why);
@@ -278,22 +267,21 @@ void SpeakingWindow::showPhrase()
     }
     m_waves->setSounds(m_modelSound, std::nullopt);
     m_replay->setEnabled(false);
-    m_close->hide(); // Escape leaves early; the button comes with the result
     (m_record->isEnabled() ? m_record : m_model)->setFocus();
     playModel();
 }
 
 void SpeakingWindow::playModel()
 {
-    if (m_finished)
+    if (m_run.ended())
         return;
     m_nextSound.stop();
-    ActivitySound::play(m_input.phrases.at(size_t(m_index)).soundFile);
+    ActivitySound::play(m_run.phrase().soundFile);
 }
 
 void SpeakingWindow::playRecording()
 {
-    if (m_finished || m_recording.isEmpty() || m_recorder.isRecording())
+    if (m_run.ended() || m_recording.isEmpty() || m_recorder.isRecording())
         return;
     m_nextSound.stop();
     ActivitySound::play(m_recording);
@@ -307,7 +295,7 @@ void SpeakingWindow::playBoth()
 
 void SpeakingWindow::toggleRecording()
 {
-    if (m_finished || !m_record->isEnabled())
+    if (m_run.ended() || !m_record->isEnabled())
         return;
     if (m_recorder.isRecording()) {
         m_recorder.stop(); // onRecorded follows
@@ -317,7 +305,7 @@ void SpeakingWindow::toggleRecording()
     ActivitySound::stop(); // the model must not be recorded
     const QString path =
         m_folder +
-        QStringLiteral("speaking-%1-%2.wav").arg(QCoreApplication::applicationPid()).arg(m_index + 1);
+        QStringLiteral("speaking-%1-%2.wav").arg(QCoreApplication::applicationPid()).arg(m_run.index() + 1);
     if (!m_recordings.contains(path))
         m_recordings << path;
     m_recording.clear();
@@ -412,30 +400,21 @@ void SpeakingWindow::showCloseness(const SpeechAnalysis::Closeness& closeness)
     announce(m_hint->text()); // on the control the learner is on
 }
 
-void SpeakingWindow::grade(int g)
+void SpeakingWindow::grade(Grade g)
 {
-    if (m_finished || g < Again || g > Easy)
+    // Hard is said with effort, but said: only Again counts as not yet.
+    if (!m_run.grade(g))
         return;
     m_recorder.cancel(); // a grade moves on: a recording still running is not kept
     m_record->setText(tr_("record"));
     m_record->setAccessibleName(tr_("record"));
-    setPhraseGrade(m_index, g);
-    ++m_graded;
-    if (g >= Hard) // Hard is said with effort, but said: only Again counts as not yet
-        ++m_right;
-    if (m_index + 1 < int(m_input.phrases.size())) {
-        ++m_index;
-        showPhrase();
-    } else {
-        finish();
-    }
+    goOn();
 }
 
-void SpeakingWindow::finish()
+void SpeakingWindow::showResult(const QString& result)
 {
-    const int n = int(m_input.phrases.size());
     m_nextSound.stop();
-    m_phrase->setText(tr_("result").arg(ActivityResult::scoreText(m_right, n)));
+    m_phrase->setText(result);
     m_translation->clear();
     m_hint->clear();
     m_status->clear();
@@ -444,7 +423,6 @@ void SpeakingWindow::finish()
         b->setEnabled(false);
     for (QPushButton* b : m_grades)
         b->setEnabled(false);
-    finishWith(m_close, m_right, n, m_phrase->text());
     deleteRecordings();
 }
 
@@ -472,7 +450,7 @@ void SpeakingWindow::keyPressEvent(QKeyEvent* event)
         close();
         return;
     }
-    if (!m_finished) {
+    if (!m_run.ended()) {
         if (k == Qt::Key_V && mods == Qt::NoModifier) {
             toggleRecording();
             return;
@@ -486,7 +464,7 @@ void SpeakingWindow::keyPressEvent(QKeyEvent* event)
             return;
         }
         if (k >= Qt::Key_1 && k <= Qt::Key_4 && mods == Qt::NoModifier) {
-            grade(k - Qt::Key_1 + 1);
+            grade(Grade(k - Qt::Key_1 + 1));
             return;
         }
     }

@@ -52,7 +52,7 @@ struct Fixture
                                     p % 10 + 1};
             for (int r = 0; r < ReviewsPerPhrase; ++r) {
                 const qint64 when = now - qint64(730 - r * 14 - p % 13) * 86400 - (p * 37 % 3600);
-                rows.push_back({Busy, id, QStringLiteral("Flashcards"), when, (p + r) % 7 == 0 ? 1 : 3});
+                rows.push_back({Busy, id, QStringLiteral("Flashcards"), when, (p + r) % 7 == 0 ? Grade::Again : Grade::Good});
             }
         }
         Transaction t(*db);
@@ -141,7 +141,7 @@ void BM_DueAtActivityPress(benchmark::State& state)
                             {QStringLiteral("Subject_%1.ita").arg(i, 3, 10, QLatin1Char('0')), 1},
                             QStringLiteral("Flashcards"),
                             QDateTime::currentSecsSinceEpoch(),
-                            3});
+                            Grade::Good});
         ScoreRow score{Busy,
                        QStringLiteral("Flashcards"),
                        QStringLiteral("Review"),

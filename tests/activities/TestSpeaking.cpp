@@ -1,12 +1,12 @@
 // Speaking without a microphone: the recorder fed from a device in memory, the comparison of
 // sounds made by espeak-ng at test time, and the window graded by keyboard alone with no audio
 // server at all (the recording for real is TestSpeakingRecording).
-#include "ActivitySound.h"
 #include "ActivityTestSupport.h"
 #include "SpeakingWindow.h"
 #include "SpeechAnalysis.h"
 #include "SpeechRecorder.h"
 #include "WaveformView.h"
+#include "platform/Sound.h"
 #include "platform/WaveFile.h"
 
 #include <QAccessible>
@@ -70,7 +70,7 @@ private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
-        ActivitySound::setPlayerForTests([this](const QString& p) { played << p; });
+        Sound::setPlayerForTests([this](const QString& p, bool) { played << p; });
     }
 
     // The header the recorder writes is the 44-byte PCM header readers expect; a recording
@@ -294,16 +294,17 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(w.recordingFolder(), QDir(dir.path()).canonicalPath() + "/");
-        QVERIFY(w.lblNotice()->isVisible());
-        QVERIFY2(w.lblNotice()->text().startsWith(notice), qPrintable(w.lblNotice()->text()));
-        QVERIFY(!w.btnRecord()->isEnabled());
-        QCOMPARE(QApplication::focusWidget(), w.btnModel());
+        QVERIFY(label(&w, "lblNotice")->isVisible());
+        QVERIFY2(label(&w, "lblNotice")->text().startsWith(notice),
+                 qPrintable(label(&w, "lblNotice")->text()));
+        QVERIFY(!button(&w, "btnRecord")->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), button(&w, "btnModel"));
         // Every button named, its key in its tooltip.
         for (QPushButton* b : w.findChildren<QPushButton*>())
             QVERIFY2(!b->accessibleName().isEmpty(), qPrintable(b->objectName()));
-        QVERIFY(w.btnRecord()->toolTip().endsWith("V)"));
-        QVERIFY(w.btnReplay()->toolTip().contains("+V"));
-        QVERIFY(w.btnGrade(3)->toolTip().endsWith("3)"));
+        QVERIFY(button(&w, "btnRecord")->toolTip().endsWith("V)"));
+        QVERIFY(button(&w, "btnReplay")->toolTip().contains("+V"));
+        QVERIFY(button(&w, "btnGrade_3")->toolTip().endsWith("3)"));
         // The model's length sets the recording's: twice it and two seconds.
         QVERIFY(w.recordingLimitMs() > 2000 + 2 * 500 && w.recordingLimitMs() < 2000 + 2 * 3000);
         const int grades[] = {3, 1, 2, 4};
@@ -316,12 +317,12 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key(Qt::Key_0 + grades[i]));
         }
         QVERIFY(w.finished());
-        QCOMPARE(w.grades(), (std::vector<int>{3, 1, 2, 4}));
-        QCOMPARE(w.right(), 3);
+        QCOMPARE(storedGrades(w.run()), (std::vector<int>{3, 1, 2, 4}));
+        QCOMPARE(w.run().right(), 3);
         QCOMPARE(scoreRows(dir.filePath("Users.dat")),
                  QStringList{QString("Zoë|Speaking| Al Caffè|3/4 (75%)|75|10:8")});
-        QCOMPARE(w.lblNotice()->text().count(notice), 1);
-        QVERIFY(w.btnClose()->hasFocus());
+        QCOMPARE(label(&w, "lblNotice")->text().count(notice), 1);
+        QVERIFY(button(&w, "btnClose")->hasFocus());
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }
 
@@ -348,7 +349,9 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QVERIFY(w.recordingFolder().isEmpty());
-        QVERIFY(w.lblNotice()->text().startsWith("Nothing can be recorded: the activity was not started"));
+        QVERIFY(label(&w, "lblNotice")
+                    ->text()
+                    .startsWith("Nothing can be recorded: the activity was not started"));
         QCOMPARE(w.recordingLimitMs(), 2 * 5000 + 2000); // a model of unknown length
         QTest::keyClick(&w, Qt::Key_2);
         QTest::keyClick(&w, Qt::Key_1);

@@ -274,11 +274,11 @@ private slots:
         const QStringList gone{"Gone.ita", "../" + file, "Gone/" + file, ""};
         for (const QString& name : gone) // forty days overdue: the most overdue of all
             for (int p = 1; p <= 4; ++p)
-                rows.push_back({"Anna", {name, p}, "act01", now - 40 * 86400, 1});
+                rows.push_back({"Anna", {name, p}, "act01", now - 40 * 86400, Grade::Again});
         for (qint64 p : {qint64(0), qint64(-3), qint64(99)})
-            rows.push_back({"Anna", {file, p}, "act01", now - 40 * 86400, 1});
-        rows.push_back({"Anna", {file, 2}, "act01", now - 5 * 86400, 1});
-        rows.push_back({"Bruno", {"Gone.ita", 1}, "act01", now - 40 * 86400, 1});
+            rows.push_back({"Anna", {file, p}, "act01", now - 40 * 86400, Grade::Again});
+        rows.push_back({"Anna", {file, 2}, "act01", now - 5 * 86400, Grade::Again});
+        rows.push_back({"Bruno", {"Gone.ita", 1}, "act01", now - 40 * 86400, Grade::Again});
         QVERIFY2(
             appendScore(users, ScoreRow{"Anna", "act01", "Mix", QString("0/1"), 0.0, {}, {}}, rows, &error),
             qPrintable(error));
