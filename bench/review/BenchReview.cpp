@@ -52,7 +52,8 @@ struct Fixture
                                     p % 10 + 1};
             for (int r = 0; r < ReviewsPerPhrase; ++r) {
                 const qint64 when = now - qint64(730 - r * 14 - p % 13) * 86400 - (p * 37 % 3600);
-                rows.push_back({Busy, id, QStringLiteral("Flashcards"), when, (p + r) % 7 == 0 ? Grade::Again : Grade::Good});
+                rows.push_back({Busy, id, QStringLiteral("Flashcards"), when,
+                                (p + r) % 7 == 0 ? Grade::Again : Grade::Good});
             }
         }
         Transaction t(*db);
