@@ -240,7 +240,7 @@ struct HostileFile
         rows.reserve(size_t(count) + 10);
         for (int i = 0; i < 10; ++i)
             rows.push_back(
-                {Busy, {QStringLiteral("Saluti.ita"), i + 1}, QStringLiteral("Flashcards"), now - 86400, 3});
+                {Busy, {QStringLiteral("Saluti.ita"), i + 1}, QStringLiteral("Flashcards"), now - 86400, Grade::Good});
         QStringList big; // shared by the rows, so that making them costs little memory
         for (int c = 0; longNames && c < 26; ++c)
             big << QString(1 << 20, QLatin1Char(char('a' + c)));
@@ -249,7 +249,7 @@ struct HostileFile
                                      ? big.at(i % 26)
                                      : QStringLiteral("Subject_%1.ita").arg(i / 10, 6, 10, QLatin1Char('0'));
             rows.push_back(
-                {Busy, {name, i % 10 + 1}, QStringLiteral("Flashcards"), now - (i % 400) * 86400, 3});
+                {Busy, {name, i % 10 + 1}, QStringLiteral("Flashcards"), now - (i % 400) * 86400, Grade::Good});
         }
         Transaction t(*db);
         if (!PhraseResults::insert(*db, rows, &error) || !t.commit(&error))

@@ -189,10 +189,10 @@ private slots:
         const QString anna = QStringLiteral("Anna"), bruno = QStringLiteral("Bruno");
         // Good ten days ago (R 0.77 today), Again five days ago (R 0.61), Good now (due in 2 days).
         QVERIFY2(appendScore(users, ScoreRow{anna, "act01", "Mix", QString("2/3"), 67.0, {}, {}},
-                             {{anna, {file, 1}, "act01", now - 10 * 86400, 3},
-                              {anna, {file, 2}, "act01", now - 5 * 86400, 1},
-                              {anna, {file, 3}, "act01", now, 3},
-                              {bruno, {file, 1}, "act01", now, 3}},
+                             {{anna, {file, 1}, "act01", now - 10 * 86400, Grade::Good},
+                              {anna, {file, 2}, "act01", now - 5 * 86400, Grade::Again},
+                              {anna, {file, 3}, "act01", now, Grade::Good},
+                              {bruno, {file, 1}, "act01", now, Grade::Good}},
                              &error),
                  qPrintable(error));
         build();

@@ -618,9 +618,9 @@ void TestUsersDatabase::phraseResultsWithTheScore()
     QVERIFY2(none && none->empty(), qPrintable(error));
 
     const std::vector<PhraseResultRow> phrases{
-        {row.tName, {QStringLiteral("Caffè.ita"), 2}, row.tActivity, 1764583200, 1},
-        {row.tName, {QStringLiteral("Caffè.ita"), 1}, row.tActivity, 1764583200, 3},
-        {row.tName, {QStringLiteral("Caffè.ita"), 2}, row.tActivity, 1764669600, 4},
+        {row.tName, {QStringLiteral("Caffè.ita"), 2}, row.tActivity, 1764583200, Grade::Again},
+        {row.tName, {QStringLiteral("Caffè.ita"), 1}, row.tActivity, 1764583200, Grade::Good},
+        {row.tName, {QStringLiteral("Caffè.ita"), 2}, row.tActivity, 1764669600, Grade::Easy},
     };
     QVERIFY2(appendScore(db.path(), row, phrases, &error), qPrintable(error));
     QCOMPARE(db.scoreCount(&error).value_or(-1), 2);
