@@ -12,9 +12,9 @@
 #include <cmath>
 
 namespace {
-std::function<void(const QString&)>& failureHandler()
+std::function<void(const QString&, bool)>& failureHandler()
 {
-    static std::function<void(const QString&)> h;
+    static std::function<void(const QString&, bool)> h;
     return h;
 }
 
@@ -44,7 +44,7 @@ QMediaPlayer* mediaPlayer()
         m = new QMediaPlayer(QCoreApplication::instance());
         m->setAudioOutput(new QAudioOutput(m));
         QObject::connect(m, &QMediaPlayer::errorOccurred, m,
-                         [] { ActivitySound::failed(media->source().toLocalFile()); });
+                         [] { ActivitySound::failed(media->source().toLocalFile(), true); });
     }
     return m;
 }
@@ -61,15 +61,15 @@ bool playable(const QString& path)
 
 namespace ActivitySound {
 
-void setFailureHandler(std::function<void(const QString&)> handler)
+void setFailureHandler(std::function<void(const QString&, bool)> handler)
 {
     failureHandler() = std::move(handler);
 }
 
-void failed(const QString& path)
+void failed(const QString& path, bool slower)
 {
     if (failureHandler())
-        failureHandler()(path);
+        failureHandler()(path, slower);
 }
 
 void play(const QString& path)

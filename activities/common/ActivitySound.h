@@ -18,9 +18,10 @@ bool playAt(const QString& path, double rate);
 void stop();
 
 // Told of a sound that could not be heard: no audio output, a missing file, or a file this
-// system cannot play.
-void setFailureHandler(std::function<void(const QString& path)> handler);
+// system cannot play; slower when it was the slower replay's player that failed (the usual
+// one may still work).
+void setFailureHandler(std::function<void(const QString& path, bool slower)> handler);
 // Passes a failure to the handler (the players call it).
-void failed(const QString& path);
+void failed(const QString& path, bool slower = false);
 
 } // namespace ActivitySound

@@ -5,6 +5,7 @@
 #include "platform/ShownText.h"
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,15 +20,18 @@ const ActivityTextTable CommonTexts = {
      {{QStringLiteral("leave"),
        QStringLiteral("Leave now? The answers given so far are recorded as your result.")},
       {QStringLiteral("noSound"),
-       QStringLiteral(
-           "No sound device was found, so the phrases cannot be heard. They are shown instead.")}}},
+       QStringLiteral("No sound device was found, so the phrases cannot be heard. They are shown instead.")},
+      {QStringLiteral("noSoundTip"), QStringLiteral("No sound can be played: no sound device was found.")}}},
     {QStringLiteral("Spanish"),
      {{QStringLiteral("leave"),
        QStringLiteral("¿Salir ahora? Las respuestas dadas hasta aquí se guardan como tu resultado.")},
       {QStringLiteral("noSound"),
        QStringLiteral(
            "No se encontró ningún dispositivo de sonido, así que las frases no se pueden escuchar. "
-           "Se muestran en su lugar.")}}},
+           "Se muestran en su lugar.")},
+      {QStringLiteral("noSoundTip"),
+       QStringLiteral(
+           "No se puede reproducir ningún sonido: no se encontró ningún dispositivo de sonido.")}}},
 };
 } // namespace
 
@@ -53,7 +57,7 @@ ActivityWindow::ActivityWindow(const ActivityInput& input, const ActivityTextTab
     m_soundProblem->hide();
     m_layout->addWidget(m_soundProblem);
     // An activity with a handler of its own sets it after this one.
-    ActivitySound::setFailureHandler([this](const QString&) { onSoundFailed(); });
+    ActivitySound::setFailureHandler([this](const QString&, bool) { onSoundFailed(); });
 }
 
 ActivityWindow::~ActivityWindow()
@@ -121,6 +125,33 @@ void ActivityWindow::addScrolling(QLabel* label, const char* nameKey)
     area->setFrameShape(QFrame::NoFrame);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_layout->addWidget(area, 1);
+}
+
+QColor ActivityWindow::markColour(Mark mark) const
+{
+    // Dark on a light background, light on a dark one (a dark or high-contrast desktop).
+    const bool dark = palette().color(QPalette::Window).lightness() < 128;
+    switch (mark) {
+    case Mark::Warning:
+    case Mark::Wrong:
+        return QColor(dark ? 0xff8a80 : 0xb00000);
+    case Mark::Right:
+        return QColor(dark ? 0x7ee787 : 0x006b00);
+    case Mark::Almost:
+        return QColor(dark ? 0xffb74d : 0x8a3a00);
+    case Mark::Missing:
+        return QColor(dark ? 0x82b1ff : 0x0050b0);
+    case Mark::Extra:
+        break;
+    }
+    return QColor(dark ? 0xe1a6ff : 0x7000a0);
+}
+
+void ActivityWindow::showAsWarning(QLabel* label) const
+{
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, markColour(Mark::Warning));
+    label->setPalette(p);
 }
 
 QString ActivityWindow::shownTranslations(const ActivityPhrase& phrase, const QString& between)

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class QColor;
 class QKeyEvent;
 class QLabel;
 class QMessageBox;
@@ -42,6 +43,21 @@ protected:
     // Adds label to the column inside an area of its own, so that a long text scrolls and the
     // buttons stay in reach; the area is of its own, named for screen readers by the text key.
     void addScrolling(QLabel* label, const char* nameKey);
+    // Colours that read (4.5:1 at least) on this window's background, light or dark: of a
+    // warning and of the marks on answers. Marks are told apart by words too, never by colour
+    // alone.
+    enum class Mark
+    {
+        Warning,
+        Right,
+        Wrong,
+        Almost,
+        Missing,
+        Extra
+    };
+    QColor markColour(Mark mark) const;
+    // Shows label's text in the warning colour.
+    void showAsWarning(QLabel* label) const;
     // The phrase's translations as shown, cut to fit: the second in brackets after between.
     static QString shownTranslations(const ActivityPhrase& phrase, const QString& between);
     // Ends the column with the close button (shown with the result) and shows the first phrase:

@@ -5,6 +5,7 @@
 #include "WaveformView.h"
 #include "platform/EndSignals.h"
 #include "platform/ShownText.h"
+#include "platform/Sound.h"
 #include "platform/WaveFile.h"
 
 #include <QCoreApplication>
@@ -55,6 +56,11 @@ const ActivityTextTable& texts()
           {"hintComparing", "Comparing your recording with the model..."},
           {"hintTooLong", "Hint, not a score: too long to compare (over %1 seconds of speech)."},
           {"hintFigures", "(length %1% of the model's, distance %2)"},
+          {"noSoundDevice",
+           "No sound device was found: neither the model nor a recording of yours can be heard, "
+           "and nothing can be recorded. You can still read the phrase and grade yourself."},
+          {"noOutput", "No sound device to play on was found: neither the model nor your recording can be "
+                       "heard. You can still record yourself, see the waveforms and grade yourself."},
           {"noDevice",
            "No microphone was found, so nothing can be recorded. You can still hear the model and grade "
            "yourself."},
@@ -98,6 +104,12 @@ const ActivityTextTable& texts()
           {"hintComparing", "Comparando tu grabación con el modelo..."},
           {"hintTooLong", "Pista, no una nota: demasiado larga para compararla (más de %1 segundos de voz)."},
           {"hintFigures", "(duración %1% de la del modelo, distancia %2)"},
+          {"noSoundDevice", "No se ha encontrado ningún dispositivo de sonido: no se pueden escuchar ni el "
+                            "modelo ni una grabación suya, y no se puede grabar nada. Puede leer la frase y "
+                            "calificarse igualmente."},
+          {"noOutput",
+           "No se ha encontrado ningún dispositivo para reproducir sonido: no se pueden escuchar ni "
+           "el modelo ni su grabación. Puede grabarse, ver las ondas y calificarse igualmente."},
           {"noDevice", "No se ha encontrado ningún micrófono, así que no se puede grabar nada. Puedes "
                        "escuchar el modelo y "
                        "calificarte igualmente."},
@@ -134,7 +146,8 @@ QString privateWorkingFolder()
 } // namespace
 
 SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
-    : ActivityWindow(input, texts(), ActivityName, parent), m_folder(privateWorkingFolder())
+    : ActivityWindow(input, texts(), ActivityName, parent), m_folder(privateWorkingFolder()),
+      m_canHear(Sound::hasOutputDevice())
 {
     m_phrase = new QLabel(this);
     m_phrase->setObjectName(QStringLiteral("lblPhrase"));
@@ -209,11 +222,23 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
         QCoreApplication::quit();
     });
 
-    if (m_folder.isEmpty())
+    // Without a sound server there is neither an output nor an input: said once, for both.
+    const bool canListen = SpeechRecorder::hasInputDevice();
+    if (!m_canHear && !canListen)
+        sayOnce(tr_("noSoundDevice"));
+    else if (m_folder.isEmpty())
         sayOnce(tr_("noFolder"));
-    else if (!SpeechRecorder::hasInputDevice())
+    else if (!canListen)
         sayOnce(tr_("noDevice"));
-    m_record->setEnabled(!m_noticeGiven);
+    else if (!m_canHear)
+        sayOnce(tr_("noOutput"));
+    m_record->setEnabled(!m_folder.isEmpty() && canListen);
+    if (!m_canHear) {
+        for (QPushButton* b : {m_model, m_replay}) {
+            b->setEnabled(false);
+            b->setToolTip(commonText("noSoundTip"));
+        }
+    }
     resize(640, 520);
     start();
 }
@@ -234,8 +259,29 @@ int SpeakingWindow::recordingLimitMs() const
     return int(2 * model + ExtraRecordingMs);
 }
 
+void SpeakingWindow::sayForPhrase(const QString& text)
+{
+    if (m_noticeGiven)
+        return;
+    m_phraseNotice = true;
+    m_notice->setText(text);
+    m_notice->setAccessibleName(text);
+    m_notice->show();
+}
+
+void SpeakingWindow::takeBackPhraseNotice()
+{
+    if (!m_phraseNotice)
+        return;
+    m_phraseNotice = false;
+    m_notice->hide();
+    m_notice->clear();
+    m_notice->setAccessibleName(QString());
+}
+
 void SpeakingWindow::sayOnce(const QString& text)
 {
+    takeBackPhraseNotice();
     if (m_noticeGiven)
         return;
     m_noticeGiven = true;
@@ -252,7 +298,8 @@ void SpeakingWindow::showPhrase()
     m_translation->setText(shownTranslations(p, QStringLiteral("\n")));
     m_recording.clear();
     m_closeness.reset();
-    ++m_comparison; // a comparison still running was for the phrase before
+    takeBackPhraseNotice(); // a silent recording was this phrase's, not the next one's
+    ++m_comparison;         // a comparison still running was for the phrase before
     m_hint->clear();
     m_status->setText(tr_("prompt"));
     QString why;
@@ -267,13 +314,13 @@ void SpeakingWindow::showPhrase()
     }
     m_waves->setSounds(m_modelSound, std::nullopt);
     m_replay->setEnabled(false);
-    (m_record->isEnabled() ? m_record : m_model)->setFocus();
+    (m_record->isEnabled() ? m_record : m_model->isEnabled() ? m_model : m_grades.front())->setFocus();
     playModel();
 }
 
 void SpeakingWindow::playModel()
 {
-    if (m_run.ended())
+    if (m_run.ended() || !m_canHear)
         return;
     m_nextSound.stop();
     ActivitySound::play(m_run.phrase().soundFile);
@@ -281,7 +328,7 @@ void SpeakingWindow::playModel()
 
 void SpeakingWindow::playRecording()
 {
-    if (m_run.ended() || m_recording.isEmpty() || m_recorder.isRecording())
+    if (m_run.ended() || !m_canHear || m_recording.isEmpty() || m_recorder.isRecording())
         return;
     m_nextSound.stop();
     ActivitySound::play(m_recording);
@@ -334,13 +381,16 @@ void SpeakingWindow::onRecorded(const SpeechRecorder::Result& result)
     if (!result.error.isEmpty())
         sayOnce(tr_("cannotRecord").arg(result.error)); // the device stopped early; what came is kept
     m_recording = result.path;
-    m_replay->setEnabled(true);
+    m_replay->setEnabled(m_canHear);
     QString why;
     const auto attempt = SpeechAnalysis::readWave(m_recording, &why);
     m_waves->setSounds(m_modelSound, attempt);
-    if (!attempt || SpeechAnalysis::isSilent(*attempt)) {
+    const bool silent = !attempt || SpeechAnalysis::isSilent(*attempt);
+    if (!silent)
+        takeBackPhraseNotice(); // heard this time
+    if (silent) {
         m_closeness = SpeechAnalysis::Closeness{};
-        sayOnce(tr_("silent"));
+        sayForPhrase(tr_("silent"));
         m_hint->setText(tr_("hintNothing"));
         announce(m_hint->text());
         return;

@@ -56,9 +56,14 @@ private:
     void grade(Grade grade);
     // Says once, in the window, why nothing is or was recorded.
     void sayOnce(const QString& text);
+    // Says in the same place what holds for this phrase only (a silent recording); taken back
+    // with the next phrase or a word for the whole session.
+    void sayForPhrase(const QString& text);
+    void takeBackPhraseNotice();
     void deleteRecordings();
 
     const QString m_folder;
+    const bool m_canHear; // a sound device to play on
     SpeechRecorder m_recorder;
     QTimer m_nextSound;
     std::optional<SpeechAnalysis::Sound> m_modelSound;
@@ -68,6 +73,7 @@ private:
     QString m_recording;
     QStringList m_recordings; // every file this session wrote
     bool m_noticeGiven = false;
+    bool m_phraseNotice = false;
     QLabel* m_phrase = nullptr;
     QLabel* m_translation = nullptr;
     QLabel* m_notice = nullptr;

@@ -326,6 +326,43 @@ private slots:
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }
 
+    // No sound server: no output and no input. The window says so once, for both, and offers
+    // only what works: the phrase to read and the grades.
+    void withoutAnySoundDevice()
+    {
+        QFile::remove(dir.filePath("Users.dat"));
+        writeUsersDatabase(dir.filePath("Users.dat"));
+        QVERIFY(QDir::setCurrent(dir.path()));
+        ActivityInput in;
+        in.interfaceLanguage = QStringLiteral("English");
+        in.usersDatabase = dir.filePath("Users.dat");
+        for (int i = 1; i <= 2; ++i)
+            in.phrases.push_back(
+                {QString("Frase %1").arg(i), QString("Phrase %1").arg(i), "", "/missing.wav"});
+        Sound::setOutputDeviceForTests(false);
+        played.clear();
+        {
+            SpeakingWindow w(in);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QVERIFY(label(&w, "lblNotice")
+                        ->text()
+                        .startsWith("No sound device was found: neither the model nor"));
+            QVERIFY(label(&w, "lblNoSound")->isHidden()); // one word, not two
+            for (const char* name : {"btnModel", "btnRecord", "btnReplay"})
+                QVERIFY2(!button(&w, name)->isEnabled(), name);
+            QVERIFY(!button(&w, "btnModel")->toolTip().isEmpty());
+            QCOMPARE(QApplication::focusWidget(), button(&w, "btnGrade_1"));
+            QTest::keyClick(&w, Qt::Key_M);
+            QTest::keyClick(&w, Qt::Key_3);
+            QTest::keyClick(&w, Qt::Key_3);
+            QVERIFY(w.finished());
+            QVERIFY(played.isEmpty());
+        }
+        Sound::setOutputDeviceForTests(std::nullopt);
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+    }
+
     // Started in a folder others may enter, nothing is recorded there. Escape after two grades
     // asks first, as every activity does: No keeps the session; a signal while the question is
     // open ends it, recording those two once.

@@ -43,8 +43,8 @@ private slots:
     }
 
     // The first phrase is said into the microphone and stopped with V; the second is left
-    // silent and stops by itself after twice the model's length and two seconds. Both
-    // recordings are gone when the activity ends.
+    // silent and stops by itself after twice the model's length and two seconds, a warning
+    // of that phrase only. Both recordings are gone when the activity ends.
     void recordsWhatIsSaid()
     {
         QVERIFY(QDir::setCurrent(work.path()));
@@ -57,6 +57,7 @@ private slots:
         in.phrases.push_back({"Un caffè, per favore.", "A coffee, please.", "",
                               speak("~prl1231.wav", "Un caffè, per favore.")});
         in.phrases.push_back({"Grazie.", "Thank you.", "", speak("~prl1232.wav", "Grazie.")});
+        in.phrases.push_back({"Prego.", "You are welcome.", "", in.phrases[1].soundFile});
         QVERIFY2(!in.phrases[0].soundFile.isEmpty() && !in.phrases[1].soundFile.isEmpty(),
                  "espeak-ng failed");
 
@@ -115,10 +116,13 @@ private slots:
         QVERIFY(label(&w, "lblNotice")->text().startsWith("Your recording was silent"));
         QVERIFY(QFileInfo::exists(first) && QFileInfo::exists(w.recordingPath()));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_1);
+        // The silence was the second phrase's: the third one starts without the warning.
+        QVERIFY(label(&w, "lblNotice")->isHidden());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_1);
 
         QVERIFY(w.finished());
         QCOMPARE(scoreRows(work.filePath("Users.dat")),
-                 QStringList{"Anna Rossi|Speaking|At the Cafe|1/2 (50%)|50|10:8"});
+                 QStringList{"Anna Rossi|Speaking|At the Cafe|1/3 (33%)|33|10:8"});
         QCOMPARE(QDir(work.path()).entryList({"speaking-*"}), QStringList());
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }
