@@ -26,10 +26,19 @@ const ActivityTextTable& texts()
            "What counts as a mistake: a wrong, missing or extra word, and a wrong or missing accent "
            "(marked \"almost\"). Letter case, extra blanks, punctuation and the kind of apostrophe or "
            "quote do not count. A phrase is right when only accents are wrong, or with one mistake in "
-           "a phrase of four words or more. F5 plays the phrase again, F6 more slowly."},
+           "a phrase of four words or more. F5 plays the phrase again, F6 more slowly; F7 shows it when you "
+           "do not know it."},
           {"listen", "&Listen again (F5)"},
           {"slower", "Listen &slowly (F6)"},
-          {"slowerMissing", "This computer cannot play more slowly"},
+          {"slowerMissing", "Slow playback is not available"},
+          {"slowerMissingTip", "Slow playback is not available on this computer; F5 plays the phrase at its "
+                               "usual speed."},
+          {"dontKnow", "I &don't know (F7)"},
+          {"shown", "Not yet: here is the phrase."},
+          {"phraseWas", "The phrase: %1"},
+          {"empty", "Type the phrase you hear first, or press F7 if you do not know it."},
+          {"mistakeMissing", "missing word: \"%1\""},
+          {"mistakeExtra", "extra word: \"%1\""},
           {"answer", "&Your answer:"},
           {"answerName", "Your answer"},
           {"letters", "Letters:"},
@@ -64,10 +73,18 @@ const ActivityTextTable& texts()
                    "falta o está mal (marcado «casi»). No cuentan las mayúsculas, los espacios de más, la "
                    "puntuación ni el tipo de apóstrofo o de comillas. Una frase es correcta si solo fallan "
                    "los acentos, o con un solo error en una frase de cuatro palabras o más. F5 repite la "
-                   "frase; F6, más despacio."},
+                   "frase; F6, más despacio; F7 la muestra si no la sabe."},
           {"listen", "&Escuchar otra vez (F5)"},
           {"slower", "Escuchar &despacio (F6)"},
-          {"slowerMissing", "Este ordenador no puede reproducir más despacio"},
+          {"slowerMissing", "La reproducción lenta no está disponible"},
+          {"slowerMissingTip", "La reproducción lenta no está disponible en este ordenador; F5 reproduce la "
+                               "frase a la velocidad normal."},
+          {"dontKnow", "&No lo sé (F7)"},
+          {"shown", "Todavía no: esta es la frase."},
+          {"phraseWas", "La frase: %1"},
+          {"empty", "Escriba primero la frase que oye, o pulse F7 si no la sabe."},
+          {"mistakeMissing", "falta la palabra «%1»"},
+          {"mistakeExtra", "sobra la palabra «%1»"},
           {"answer", "&Tu respuesta:"},
           {"answerName", "Tu respuesta"},
           {"letters", "Letras:"},
@@ -209,7 +226,11 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
     }
 
     m_check = makeButton("btnCheck", "check");
-    m_layout->addWidget(m_check);
+    m_dontKnow = makeButton("btnDontKnow", "dontKnow");
+    auto* answering = new QHBoxLayout;
+    answering->addWidget(m_check);
+    answering->addWidget(m_dontKnow);
+    m_layout->addLayout(answering);
     m_feedback = new QLabel(this);
     m_feedback->setObjectName(QStringLiteral("lblFeedback"));
     m_feedback->setTextFormat(Qt::RichText);
@@ -226,8 +247,16 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
     connect(new QShortcut(QKeySequence(Qt::Key_F6), this), &QShortcut::activated, this,
             &DictationWindow::listenSlowly);
     connect(m_check, &QPushButton::clicked, this, &DictationWindow::check);
+    connect(m_dontKnow, &QPushButton::clicked, this, &DictationWindow::dontKnow);
+    connect(new QShortcut(QKeySequence(Qt::Key_F7), this), &QShortcut::activated, this,
+            &DictationWindow::dontKnow);
     connect(m_next, &QPushButton::clicked, this, &DictationWindow::goOn);
-    ActivitySound::setFailureHandler([this](const QString&) { soundFailed(); });
+    ActivitySound::setFailureHandler([this](const QString&, bool slower) {
+        if (slower)
+            slowerUnavailable();
+        else
+            soundFailed();
+    });
     resize(640, 560);
     start();
 }
@@ -265,6 +294,7 @@ void DictationWindow::showPhrase()
     for (QPushButton* b : m_letters)
         b->setEnabled(true);
     m_check->setEnabled(true);
+    m_dontKnow->setEnabled(true);
     m_feedback->clear();
     m_feedback->setAccessibleDescription(QString());
     m_hint->setText(tr_("hint").arg(ShownText::wrappable(p.translation, ShownText::PhraseLimit)));
@@ -284,13 +314,21 @@ void DictationWindow::listenSlowly()
 {
     if (m_run.ended() || !m_slower->isEnabled())
         return;
-    if (ActivitySound::playAt(m_run.phrase().soundFile, SlowerRate))
+    if (!ActivitySound::playAt(m_run.phrase().soundFile, SlowerRate))
+        slowerUnavailable();
+}
+
+void DictationWindow::slowerUnavailable()
+{
+    if (!m_slower->isEnabled())
         return;
-    // Said on the button itself, which stays in its place, out of the way.
+    // Said on the button itself, which stays in its place, out of the way; the usual replay
+    // (F5) goes on working.
     m_slower->setText(tr_("slowerMissing"));
     m_slower->setAccessibleName(tr_("slowerMissing"));
+    m_slower->setToolTip(tr_("slowerMissingTip"));
     m_slower->setEnabled(false);
-    if (!m_run.currentGraded())
+    if (!m_run.currentGraded() && !m_run.ended())
         m_answer->setFocus();
 }
 
@@ -316,6 +354,12 @@ void DictationWindow::check()
     if (m_run.currentGraded() || m_run.ended())
         return;
     const ActivityPhrase& p = m_run.phrase();
+    if (DictationCheck::words(m_answer->text()).isEmpty()) {
+        // Nothing typed is no answer: said, and nothing graded.
+        m_feedback->setText(tr_("empty").toHtmlEscaped());
+        announce(tr_("empty"), m_answer);
+        return;
+    }
     const DictationCheck::Result result = DictationCheck::compare(m_answer->text(), p.phrase);
     m_run.grade(result.grade);
 
@@ -323,26 +367,50 @@ void DictationWindow::check()
                           : result.grade == Grade::Again ? "again"
                           : result.mistakes == 0         ? "hardAccents"
                                                          : "hardOne";
-    const QString translation = shownTranslations(p, QStringLiteral(" "));
-    m_feedback->setText(QStringLiteral("<p><b>%1</b></p>%2<p>%3</p>")
-                            .arg(tr_(verdict).toHtmlEscaped(), alignment(result),
-                                 tr_("translation").arg(translation).toHtmlEscaped()));
     // What a screen reader says: the verdict and each mistake in words.
     QStringList said{tr_(verdict)};
-    for (const DictationCheck::Word& w : result.words)
-        if (w.mark != DictationCheck::Word::Right && said.size() < 50)
-            said << tr_("mistake").arg(tr_(keyOf(w.mark)), ShownText::cut(w.answered, WordLimit),
-                                       ShownText::cut(w.expected, WordLimit));
-    m_feedback->setAccessibleDescription(said.join(QLatin1Char('\n')));
+    for (const DictationCheck::Word& w : result.words) {
+        if (w.mark == DictationCheck::Word::Right || said.size() >= 50)
+            continue;
+        const QString answered = ShownText::cut(w.answered, WordLimit);
+        const QString expected = ShownText::cut(w.expected, WordLimit);
+        if (w.mark == DictationCheck::Word::Missing)
+            said << tr_("mistakeMissing").arg(expected);
+        else if (w.mark == DictationCheck::Word::Extra)
+            said << tr_("mistakeExtra").arg(answered);
+        else
+            said << tr_("mistake").arg(tr_(keyOf(w.mark)), answered, expected);
+    }
+    showAnswered(tr_(verdict), alignment(result), said.join(QLatin1Char('\n')));
+}
 
+void DictationWindow::dontKnow()
+{
+    if (m_run.currentGraded() || m_run.ended())
+        return;
+    m_run.grade(Grade::Again);
+    const QString phrase =
+        tr_("phraseWas").arg(ShownText::wrappable(m_run.phrase().phrase, ShownText::PhraseLimit));
+    showAnswered(tr_("shown"), QStringLiteral("<p>%1</p>").arg(phrase.toHtmlEscaped()),
+                 tr_("shown") + QLatin1Char('\n') + phrase);
+}
+
+void DictationWindow::showAnswered(const QString& verdict, const QString& html, const QString& said)
+{
+    const QString translation = shownTranslations(m_run.phrase(), QStringLiteral(" "));
+    m_feedback->setText(
+        QStringLiteral("<p><b>%1</b></p>%2<p>%3</p>")
+            .arg(verdict.toHtmlEscaped(), html, tr_("translation").arg(translation).toHtmlEscaped()));
+    m_feedback->setAccessibleDescription(said);
     m_hint->hide();
     m_answer->setReadOnly(true);
     for (QPushButton* b : m_letters)
         b->setEnabled(false);
     m_check->setEnabled(false);
+    m_dontKnow->setEnabled(false);
     m_next->setEnabled(true);
     m_next->setDefault(true);
-    announce(m_feedback->accessibleDescription(), m_next);
+    announce(said, m_next);
 }
 
 QString DictationWindow::alignment(const DictationCheck::Result& result) const
@@ -407,7 +475,7 @@ void DictationWindow::showResult(const QString& result)
     m_feedback->setText(result.toHtmlEscaped());
     m_feedback->setAccessibleDescription(QString());
     m_answer->setEnabled(false);
-    for (QPushButton* b : {m_listen, m_slower, m_check, m_next})
+    for (QPushButton* b : {m_listen, m_slower, m_check, m_dontKnow, m_next})
         b->setEnabled(false);
 }
 

@@ -38,7 +38,12 @@ private:
     void listenSlowly();
     void insertLetter(const QString& letter);
     void check();
+    // Reveals the phrase and grades it Again.
+    void dontKnow();
+    // The verdict, what shows the answer (rich text) and what a screen reader says of it.
+    void showAnswered(const QString& verdict, const QString& html, const QString& said);
     void soundFailed();
+    void slowerUnavailable();
     // The answer and the phrase aligned word by word, as rich text.
     QString alignment(const DictationCheck::Result& result) const;
 
@@ -52,6 +57,7 @@ private:
     QPushButton* m_listen = nullptr;
     QPushButton* m_slower = nullptr;
     QPushButton* m_check = nullptr;
+    QPushButton* m_dontKnow = nullptr;
     QPushButton* m_next = nullptr;
     std::vector<QPushButton*> m_letters;
 };

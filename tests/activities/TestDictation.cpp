@@ -1,3 +1,4 @@
+#include "ActivitySound.h"
 #include "ActivityTestSupport.h"
 #include "DictationCheck.h"
 #include "DictationWindow.h"
@@ -246,7 +247,9 @@ private slots:
         rateWorks = false; // a player that cannot go slower: the button says so
         key(Qt::Key_F6);
         QVERIFY(!button(&w, "btnSlower")->isEnabled());
-        QCOMPARE(button(&w, "btnSlower")->text(), QString("This computer cannot play more slowly"));
+        QCOMPARE(button(&w, "btnSlower")->text(), QString("Slow playback is not available"));
+        key(Qt::Key_F5); // the usual replay goes on
+        QCOMPARE(played.last(), QString("/s/3.wav"));
         type(w, "perche no");
         key(Qt::Key_Return);
         QVERIFY(label(&w, "lblFeedback")->text().contains("almost (accent)"));
@@ -271,6 +274,38 @@ private slots:
         key(Qt::Key_Return);
         QVERIFY(!w.isVisible());
         QCOMPARE(scoreRows(dir.filePath("Users.dat")).size(), 1);
+    }
+
+    // Enter on an empty answer grades nothing; a missed first word is named in words; F7 shows
+    // the phrase and grades it Again; the slower player failing later leaves the usual one on.
+    void emptyAnswerAndDontKnow()
+    {
+        DictationWindow w(input({"Vorrei un caffè, per favore.", "Grazie mille"}));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        key(Qt::Key_Return);
+        QCOMPARE(w.run().answered(), 0);
+        QVERIFY(!button(&w, "btnNext")->isEnabled());
+        QVERIFY(label(&w, "lblFeedback")->text().startsWith("Type the phrase you hear first"));
+        type(w, "un caffè per favore");
+        key(Qt::Key_Return);
+        const QString said = label(&w, "lblFeedback")->accessibleDescription();
+        QVERIFY2(said.contains("missing word: \"Vorrei\"") && !said.contains("\"\""), qPrintable(said));
+        key(Qt::Key_Return);
+
+        ActivitySound::failed("/s/2.wav", true); // as the slower player reports an error
+        QVERIFY(!button(&w, "btnSlower")->isEnabled());
+        QVERIFY(button(&w, "btnListen")->isEnabled());
+        QVERIFY(label(&w, "lblSoundProblem")->isHidden());
+        QCOMPARE(button(&w, "btnDontKnow")->accessibleName(), QString("I don't know (F7)"));
+        key(Qt::Key_F7);
+        QCOMPARE(w.run().grades().back(), Grade::Again);
+        QVERIFY(label(&w, "lblFeedback")->text().contains("The phrase: Grazie mille"));
+        QVERIFY(answerLine(&w)->isReadOnly());
+        QCOMPARE(QApplication::focusWidget(), button(&w, "btnNext"));
+        key(Qt::Key_Return);
+        QCOMPARE(scoreRows(dir.filePath("Users.dat")),
+                 QStringList{"Zoë \"Z\"|Dictation| Al Caffè|1/2 (50%)|50|10:8"});
     }
 
     // A sound that cannot be played: said once, in the window; each phrase can be typed from
