@@ -24,6 +24,9 @@ const ActivityTextTable& texts()
           {"prompt", "Listen, then choose what the phrase means."},
           {"listen", "&Listen again"},
           {"right", "Right!"},
+          {"markChosenRight", "Your choice: right"},
+          {"markChosenWrong", "Your choice: wrong"},
+          {"markRight", "The right answer"},
           {"wrong", "Not quite. The phrase was \"%1\": %2"},
           {"next", "&Next"},
           {"result", "You understood %1."},
@@ -36,6 +39,9 @@ const ActivityTextTable& texts()
           {"prompt", "Escucha y elige lo que significa la frase."},
           {"listen", "&Escuchar otra vez"},
           {"right", "¡Correcto!"},
+          {"markChosenRight", "Su elección: correcta"},
+          {"markChosenWrong", "Su elección: incorrecta"},
+          {"markRight", "La respuesta correcta"},
           {"wrong", "No exactamente. La frase era «%1»: %2"},
           {"next", "&Siguiente"},
           {"result", "Has entendido %1."},
@@ -102,6 +108,9 @@ void ListeningWindow::showPhrase()
         b->setText(QStringLiteral("&%1  ").arg(i + 1) +
                    QString(shown).replace(QLatin1Char('&'), QLatin1String("&&")));
         b->setAccessibleName(shown);
+        b->setAccessibleDescription(QString());
+        b->setProperty("verdict", QVariant());
+        b->setStyleSheet(QString());
     }
     m_feedback->clear();
     m_next->setEnabled(false);
@@ -114,9 +123,17 @@ void ListeningWindow::choose(int choice)
     if (choice < 0 || choice >= MaxChoices || !m_choices[size_t(choice)]->isVisible())
         return;
     const ActivityPhrase& p = m_run.phrase();
-    const bool right = m_choices[size_t(choice)]->property("translation").toString() == p.translation;
+    QPushButton* chosen = m_choices[size_t(choice)];
+    const bool right = chosen->property("translation").toString() == p.translation;
     if (!m_run.grade(right ? Grade::Good : Grade::Again))
         return;
+    // The choice and, when it was wrong, the right one are marked on the buttons themselves:
+    // by colour, by a sign in their text and in words for a screen reader.
+    for (QPushButton* b : m_choices) {
+        const bool isRight = b->property("translation").toString() == p.translation;
+        if (b == chosen || (isRight && b->isVisible()))
+            mark(b, isRight ? Mark::Right : Mark::Wrong, b == chosen);
+    }
     m_feedback->setText(right
                             ? tr_("right")
                             : tr_("wrong").arg(ShownText::wrappable(p.phrase, ShownText::PhraseLimit),
@@ -146,6 +163,21 @@ void ListeningWindow::soundUnavailable()
 {
     if (!m_run.ended())
         m_prompt->setText(ShownText::wrappable(m_run.phrase().phrase, ShownText::PhraseLimit));
+}
+
+void ListeningWindow::mark(QPushButton* button, Mark how, bool chosen)
+{
+    const bool right = how == Mark::Right;
+    button->setProperty("verdict", right ? QStringLiteral("right") : QStringLiteral("wrong"));
+    const QString words = tr_(right ? (chosen ? "markChosenRight" : "markRight") : "markChosenWrong");
+    button->setAccessibleDescription(words);
+    button->setToolTip(words);
+    button->setText((right ? QStringLiteral("\u2713 ") : QStringLiteral("\u2717 ")) + button->text());
+    // Also while disabled (every choice is, once answered), in a colour that reads on this palette.
+    button->setStyleSheet(
+        QStringLiteral("QPushButton, QPushButton:disabled { color: %1; border: 2px solid %1; "
+                       "border-radius: 3px; padding: 4px; font-weight: bold; }")
+            .arg(markColour(how).name()));
 }
 
 void ListeningWindow::showResult(const QString& result)

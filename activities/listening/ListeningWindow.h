@@ -27,6 +27,8 @@ protected:
 
 private:
     void choose(int choice);
+    // Marks an answered choice: the chosen one, right or wrong, and the right one.
+    void mark(QPushButton* button, Mark how, bool chosen);
 
     QLabel* m_prompt = nullptr;
     QLabel* m_feedback = nullptr;

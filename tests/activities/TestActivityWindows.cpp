@@ -158,9 +158,19 @@ private slots:
             QCOMPARE(QApplication::focusWidget()->accessibleDescription(), label(&w, "lblFeedback")->text());
             QVERIFY(label(&w, "lblFeedback")->text().startsWith(i == 2 ? "No exactamente" : "¡Correcto!"));
             QCOMPARE(w.findChild<QScrollArea*>()->accessibleName(), QStringLiteral("Respuesta"));
-            for (QPushButton* b :
-                 numberedButtons(&w, "btnChoice_")) // answered: no answer takes the focus any more
+            // Answered: no answer takes the focus any more.
+            for (QPushButton* b : numberedButtons(&w, "btnChoice_"))
                 QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+            // The choice is marked on its button, and a wrong one shows the right one too.
+            QPushButton* chosen = numberedButtons(&w, "btnChoice_")[size_t(i == 2 ? wrong : right)];
+            QCOMPARE(chosen->property("verdict").toString(), i == 2 ? "wrong" : "right");
+            QCOMPARE(chosen->accessibleDescription(),
+                     i == 2 ? "Su elección: incorrecta" : "Su elección: correcta");
+            if (i == 2) {
+                QPushButton* shown = numberedButtons(&w, "btnChoice_")[size_t(right)];
+                QCOMPARE(shown->property("verdict").toString(), "right");
+                QCOMPARE(shown->accessibleDescription(), "La respuesta correcta");
+            }
             QTest::keyClick(&w, Qt::Key_1); // a second answer to the same phrase does not count
             QTest::keyClick(&w, Qt::Key_Return);
         }
