@@ -3,6 +3,7 @@
 #include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "platform/ShownText.h"
+#include "platform/Sound.h"
 
 #include <QCloseEvent>
 #include <QColor>
@@ -21,7 +22,10 @@ const ActivityTextTable CommonTexts = {
        QStringLiteral("Leave now? The answers given so far are recorded as your result.")},
       {QStringLiteral("noSound"),
        QStringLiteral("No sound device was found, so the phrases cannot be heard. They are shown instead.")},
-      {QStringLiteral("noSoundTip"), QStringLiteral("No sound can be played: no sound device was found.")}}},
+      {QStringLiteral("noSoundTip"), QStringLiteral("No sound can be played: no sound device was found.")},
+      {QStringLiteral("missed"), QStringLiteral("To practise again:")},
+      {QStringLiteral("noneMissed"), QStringLiteral("No phrase was missed.")},
+      {QStringLiteral("missedArea"), QStringLiteral("Phrases to practise again")}}},
     {QStringLiteral("Spanish"),
      {{QStringLiteral("leave"),
        QStringLiteral("¿Salir ahora? Las respuestas dadas hasta aquí se guardan como tu resultado.")},
@@ -65,8 +69,24 @@ ActivityWindow::~ActivityWindow()
     ActivitySound::setFailureHandler({});
 }
 
+void ActivityWindow::setListenButtons(std::vector<QPushButton*> buttons)
+{
+    m_listenButtons = std::move(buttons);
+}
+
+void ActivityWindow::offerListeningOnlyWithSound()
+{
+    if (Sound::hasOutputDevice())
+        return; // a missing file: the next phrase's may play
+    for (QPushButton* b : m_listenButtons) {
+        b->setEnabled(false);
+        b->setToolTip(commonText("noSoundTip"));
+    }
+}
+
 void ActivityWindow::onSoundFailed()
 {
+    offerListeningOnlyWithSound();
     if (!m_soundSaid) {
         m_soundSaid = true;
         m_soundProblem->setText(commonText("noSound"));
@@ -115,16 +135,22 @@ QPushButton* ActivityWindow::makeButton(const char* objectName, const char* key)
     return b;
 }
 
-void ActivityWindow::addScrolling(QLabel* label, const char* nameKey)
+QWidget* ActivityWindow::addScrolling(QLabel* label, const char* nameKey)
+{
+    return addScrolling(label, tr_(nameKey));
+}
+
+QWidget* ActivityWindow::addScrolling(QLabel* label, const QString& name)
 {
     auto* area = new QScrollArea(this);
-    area->setAccessibleName(tr_(nameKey));
-    label->setAccessibleDescription(tr_(nameKey));
+    area->setAccessibleName(name);
+    label->setAccessibleDescription(name);
     area->setWidget(label);
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_layout->addWidget(area, 1);
+    return area;
 }
 
 QColor ActivityWindow::markColour(Mark mark) const
@@ -165,6 +191,13 @@ QString ActivityWindow::shownTranslations(const ActivityPhrase& phrase, const QS
 
 void ActivityWindow::start()
 {
+    m_missed = new QLabel(this);
+    m_missed->setObjectName(QStringLiteral("lblMissed"));
+    m_missed->setTextFormat(Qt::PlainText);
+    m_missed->setWordWrap(true);
+    m_missed->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    m_missedArea = addScrolling(m_missed, commonText("missedArea"));
+    m_missedArea->hide();
     m_close = makeButton("btnClose", "close");
     m_layout->addWidget(m_close);
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
@@ -191,6 +224,18 @@ void ActivityWindow::finish()
     const QString result = tr_("result").arg(ActivityResult::scoreText(m_run.right(), m_run.size()));
     m_progress->clear();
     showResult(result);
+    // What to practise again: the phrases of this run graded Again.
+    QStringList missed;
+    for (int i : m_run.missed()) {
+        const ActivityPhrase& p = m_input.phrases.at(size_t(i));
+        missed << QStringLiteral("\u2022 ") + ShownText::wrappable(p.phrase, ShownText::PhraseLimit) +
+                      QStringLiteral(" \u2014 ") +
+                      ShownText::wrappable(p.translation, ShownText::PhraseLimit);
+    }
+    m_missed->setText(missed.isEmpty()
+                          ? commonText("noneMissed")
+                          : commonText("missed") + QLatin1Char('\n') + missed.join(QLatin1Char('\n')));
+    m_missedArea->show();
     m_close->show();
     m_close->setDefault(true);
     announce(result, m_close);

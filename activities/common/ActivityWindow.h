@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <vector>
+
 class QColor;
 class QKeyEvent;
 class QLabel;
@@ -42,7 +44,8 @@ protected:
     static void focusOnlyWhenEnabled(QPushButton* button);
     // Adds label to the column inside an area of its own, so that a long text scrolls and the
     // buttons stay in reach; the area is of its own, named for screen readers by the text key.
-    void addScrolling(QLabel* label, const char* nameKey);
+    QWidget* addScrolling(QLabel* label, const char* nameKey);
+    QWidget* addScrolling(QLabel* label, const QString& name);
     // Colours that read (4.5:1 at least) on this window's background, light or dark: of a
     // warning and of the marks on answers. Marks are told apart by words too, never by colour
     // alone.
@@ -60,8 +63,13 @@ protected:
     void showAsWarning(QLabel* label) const;
     // The phrase's translations as shown, cut to fit: the second in brackets after between.
     static QString shownTranslations(const ActivityPhrase& phrase, const QString& between);
-    // Ends the column with the close button (shown with the result) and shows the first phrase:
-    // the last step of an activity's constructor.
+    // The buttons that play the phrase: off, with the reason in their tooltips, where no sound
+    // can be played.
+    void setListenButtons(std::vector<QPushButton*> buttons);
+    // After a sound failed: with no sound device at all, the listen buttons go off.
+    void offerListeningOnlyWithSound();
+    // Ends the column with what the end page adds (the phrases missed in this run, the close
+    // button) and shows the first phrase: the last step of an activity's constructor.
     void start();
     // Shows the run's current phrase.
     virtual void showPhrase() = 0;
@@ -116,4 +124,7 @@ private:
     bool m_soundSaid = false;
     QString m_saveError;
     QPushButton* m_close = nullptr;
+    QLabel* m_missed = nullptr; // the end page's phrases to practise again
+    QWidget* m_missedArea = nullptr;
+    std::vector<QPushButton*> m_listenButtons;
 };

@@ -129,6 +129,12 @@ private slots:
         QCOMPARE(label(&w, "lblPhrase")->text(),
                  QString("You knew %1/%2 (%3%).").arg(known).arg(count).arg(percent));
         QVERIFY(button(&w, "btnClose")->isVisible());
+        // The end page lists the cards not known in this run (the first, the fourth ...), once.
+        const QString missed = label(&w, "lblMissed")->text();
+        QVERIFY2(missed.startsWith("To practise again:") && missed.contains("Frase 1 \u2014 Phrase 1") &&
+                     !missed.contains("Frase 2"),
+                 qPrintable(missed));
+        QCOMPARE(missed.count(QChar(0x2022)), count - known);
     }
 
     void listeningSession()
@@ -328,6 +334,20 @@ private slots:
         QCOMPARE(rows.size(), 1);
         QVERIFY(rows[0].contains("|Listening| Al Caffè|") && rows[0].contains("/1 ("));
         Sound::setPlayerForTests([this](const QString& p, bool) { played << p; });
+    }
+
+    // No sound device: the listen buttons are off and say why; the phrase is said instead.
+    void listenButtonsWithoutSoundDevice()
+    {
+        Sound::setOutputDeviceForTests(false);
+        FlashcardsWindow cards(input(2));
+        ListeningWindow listening(input(2));
+        for (QWidget* w : {static_cast<QWidget*>(&cards), static_cast<QWidget*>(&listening)}) {
+            QVERIFY(!button(w, "btnListen")->isEnabled());
+            QCOMPARE(button(w, "btnListen")->toolTip(), "No sound can be played: no sound device was found.");
+            QVERIFY(!label(w, "lblNoSound")->isHidden());
+        }
+        Sound::setOutputDeviceForTests(std::nullopt);
     }
 
     void listeningWithTwoPhrases()
