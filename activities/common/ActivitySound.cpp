@@ -74,6 +74,10 @@ void failed(const QString& path, bool slower)
 
 void play(const QString& path)
 {
+    if (!Sound::hasOutputDevice()) {
+        failed(path);
+        return;
+    }
     if (Sound::takenByTestPlayer(path))
         return;
     QSoundEffect* e = effect();
@@ -88,6 +92,10 @@ void play(const QString& path)
 
 bool playAt(const QString& path, double rate)
 {
+    if (!Sound::hasOutputDevice()) {
+        failed(path);
+        return true; // nothing at all to play on, not the rate
+    }
     if (const auto took = Sound::takenByTestPlayer(path, rate))
         return *took;
     QMediaPlayer* m = mediaPlayer();

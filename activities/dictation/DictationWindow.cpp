@@ -258,6 +258,7 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
             soundFailed();
     });
     resize(640, 560);
+    setListenButtons({m_listen, m_slower});
     start();
 }
 
@@ -334,6 +335,7 @@ void DictationWindow::slowerUnavailable()
 
 void DictationWindow::soundFailed()
 {
+    offerListeningOnlyWithSound();
     if (m_soundProblemShown || m_run.ended())
         return;
     m_soundProblemShown = true;

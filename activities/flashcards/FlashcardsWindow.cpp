@@ -78,6 +78,7 @@ FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)
     connect(m_knownButton, &QPushButton::clicked, this, [this] { answer(true); });
     connect(m_unknownButton, &QPushButton::clicked, this, [this] { answer(false); });
     resize(520, 360);
+    setListenButtons({m_listen});
     start();
 }
 

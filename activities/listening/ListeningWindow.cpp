@@ -80,6 +80,7 @@ ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
     connect(m_listen, &QPushButton::clicked, this, [this] { ActivitySound::play(m_run.phrase().soundFile); });
     connect(m_next, &QPushButton::clicked, this, &ListeningWindow::goOn);
     resize(520, 400);
+    setListenButtons({m_listen});
     start();
 }
 

@@ -294,6 +294,7 @@ private slots:
         key(Qt::Key_Return);
 
         ActivitySound::failed("/s/2.wav", true); // as the slower player reports an error
+        QVERIFY(button(&w, "btnSlower")->toolTip().startsWith("Slow playback is not available"));
         QVERIFY(!button(&w, "btnSlower")->isEnabled());
         QVERIFY(button(&w, "btnListen")->isEnabled());
         QVERIFY(label(&w, "lblSoundProblem")->isHidden());
@@ -313,9 +314,13 @@ private slots:
     void withoutSoundThenEscape()
     {
         Sound::setPlayerForTests({}); // the real player, handed sound files that are not there
+        Sound::setOutputDeviceForTests(false);
         DictationWindow w(input({"Ciao", "Grazie", "Prego"}, "Spanish"));
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
+        Sound::setOutputDeviceForTests(std::nullopt);
+        for (const char* name : {"btnListen", "btnSlower"}) // nothing to play on: off, and why
+            QVERIFY(!button(&w, name)->isEnabled() && !button(&w, name)->toolTip().isEmpty());
         QCOMPARE(w.windowTitle(), QString("Dictado - Al Caffè"));
         QVERIFY(label(&w, "lblSoundProblem")->isVisible());
         auto* hint = w.findChild<QLabel*>("lblHint");
