@@ -5,6 +5,7 @@
 #include "platform/ShownText.h"
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -115,24 +116,6 @@ const ActivityTextTable& texts()
     return t;
 }
 
-// Marks are told apart by their names too, never by colour alone.
-QString colourOf(DictationCheck::Word::Mark mark)
-{
-    switch (mark) {
-    case DictationCheck::Word::Almost:
-        return QStringLiteral("#a04000");
-    case DictationCheck::Word::Wrong:
-        return QStringLiteral("#c00000");
-    case DictationCheck::Word::Missing:
-        return QStringLiteral("#0050b0");
-    case DictationCheck::Word::Extra:
-        return QStringLiteral("#7000a0");
-    case DictationCheck::Word::Right:
-        break;
-    }
-    return QString();
-}
-
 const char* keyOf(DictationCheck::Word::Mark mark)
 {
     switch (mark) {
@@ -169,7 +152,7 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
     m_soundProblem = new QLabel(tr_("noSound"), this);
     m_soundProblem->setObjectName(QStringLiteral("lblSoundProblem"));
     m_soundProblem->setWordWrap(true);
-    m_soundProblem->setStyleSheet(QStringLiteral("color: #c00000"));
+    showAsWarning(m_soundProblem);
     m_soundProblem->hide();
     m_hint = new QLabel(this);
     m_hint->setObjectName(QStringLiteral("lblHint"));
@@ -413,6 +396,24 @@ void DictationWindow::showAnswered(const QString& verdict, const QString& html, 
     m_next->setEnabled(true);
     m_next->setDefault(true);
     announce(said, m_next);
+}
+
+QString DictationWindow::colourOf(DictationCheck::Word::Mark mark) const
+{
+    // Marks are told apart by their names too, never by colour alone.
+    switch (mark) {
+    case DictationCheck::Word::Almost:
+        return markColour(Mark::Almost).name();
+    case DictationCheck::Word::Wrong:
+        return markColour(Mark::Wrong).name();
+    case DictationCheck::Word::Missing:
+        return markColour(Mark::Missing).name();
+    case DictationCheck::Word::Extra:
+        return markColour(Mark::Extra).name();
+    case DictationCheck::Word::Right:
+        break;
+    }
+    return QString();
 }
 
 QString DictationWindow::alignment(const DictationCheck::Result& result) const

@@ -44,6 +44,8 @@ private:
     void showAnswered(const QString& verdict, const QString& html, const QString& said);
     void soundFailed();
     void slowerUnavailable();
+    // The colour of a mark in the alignment, readable on this window's palette.
+    QString colourOf(DictationCheck::Word::Mark mark) const;
     // The answer and the phrase aligned word by word, as rich text.
     QString alignment(const DictationCheck::Result& result) const;
 

@@ -5,6 +5,7 @@
 #include "platform/ShownText.h"
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMap>
