@@ -28,7 +28,7 @@ const ActivityTextTable CommonTexts = {
       {QStringLiteral("missedArea"), QStringLiteral("Phrases to practise again")}}},
     {QStringLiteral("Spanish"),
      {{QStringLiteral("leave"),
-       QStringLiteral("¿Salir ahora? Las respuestas dadas hasta aquí se guardan como tu resultado.")},
+       QStringLiteral("¿Salir ahora? Las respuestas dadas hasta aquí se guardan como su resultado.")},
       {QStringLiteral("noSound"),
        QStringLiteral(
            "No se encontró ningún dispositivo de sonido, así que las frases no se pueden escuchar. "

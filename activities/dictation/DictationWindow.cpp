@@ -69,7 +69,7 @@ const ActivityTextTable& texts()
         {QStringLiteral("Spanish"),
          {{"title", "Dictado"},
           {"progress", "Frase %1 de %2"},
-          {"prompt", "Escucha, escribe la frase que oyes y pulsa Intro."},
+          {"prompt", "Escuche, escriba la frase que oye y pulse Intro."},
           {"help", "Qué cuenta como error: una palabra mal escrita, que falta o que sobra, y un acento que "
                    "falta o está mal (marcado «casi»). No cuentan las mayúsculas, los espacios de más, la "
                    "puntuación ni el tipo de apóstrofo o de comillas. Una frase es correcta si solo fallan "
@@ -86,8 +86,8 @@ const ActivityTextTable& texts()
           {"empty", "Escriba primero la frase que oye, o pulse F7 si no la sabe."},
           {"mistakeMissing", "falta la palabra «%1»"},
           {"mistakeExtra", "sobra la palabra «%1»"},
-          {"answer", "&Tu respuesta:"},
-          {"answerName", "Tu respuesta"},
+          {"answer", "&Su respuesta:"},
+          {"answerName", "Su respuesta"},
           {"letters", "Letras:"},
           {"insert", "Insertar %1"},
           {"insertCapital", "Insertar %1 mayúscula"},
@@ -95,9 +95,9 @@ const ActivityTextTable& texts()
           {"next", "&Siguiente"},
           {"close", "&Cerrar"},
           {"noSound", "El sonido no se puede reproducir en este ordenador, o no se puede reproducir su "
-                      "archivo. Escribe cada frase a partir de su traducción."},
+                      "archivo. Escriba cada frase a partir de su traducción."},
           {"hint", "Traducción: %1"},
-          {"rowAnswer", "Tú:"},
+          {"rowAnswer", "Usted:"},
           {"rowPhrase", "Frase:"},
           {"almost", "casi (acento)"},
           {"wrong", "mal"},
@@ -107,11 +107,11 @@ const ActivityTextTable& texts()
           {"good", "¡Correcto!"},
           {"hardAccents", "Casi: solo fallan los acentos. Cuenta como correcta."},
           {"hardOne", "Un error en una frase larga: cuenta como correcta."},
-          {"again", "Todavía no: mira las palabras marcadas."},
+          {"again", "Todavía no: mire las palabras marcadas."},
           {"translation", "Traducción: %1"},
-          {"result", "Has escrito bien %1."},
+          {"result", "Ha escrito bien %1."},
           {"feedbackArea", "Respuesta"},
-          {"saveError", "No se ha podido guardar tu resultado:"}}},
+          {"saveError", "No se ha podido guardar su resultado:"}}},
     };
     return t;
 }

@@ -36,11 +36,11 @@ const ActivityTextTable& texts()
           {"reveal", "&Mostrar la traducción"},
           {"known", "La &sabía"},
           {"unknown", "&No la sabía"},
-          {"result", "Sabías %1."},
+          {"result", "Sabía %1."},
           {"close", "&Cerrar"},
           {"phraseArea", "Frase"},
           {"translationArea", "Traducción"},
-          {"saveError", "No se ha podido guardar tu resultado:"}}},
+          {"saveError", "No se ha podido guardar su resultado:"}}},
     };
     return t;
 }

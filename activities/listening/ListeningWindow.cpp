@@ -37,7 +37,7 @@ const ActivityTextTable& texts()
         {QStringLiteral("Spanish"),
          {{"title", "Escuchar"},
           {"progress", "Frase %1 de %2"},
-          {"prompt", "Escucha y elige lo que significa la frase."},
+          {"prompt", "Escuche y elija lo que significa la frase."},
           {"listen", "&Escuchar otra vez"},
           {"right", "¡Correcto!"},
           {"markChosenRight", "Su elección: correcta"},
@@ -45,10 +45,10 @@ const ActivityTextTable& texts()
           {"markRight", "La respuesta correcta"},
           {"wrong", "No exactamente. La frase era «%1»: %2"},
           {"next", "&Siguiente"},
-          {"result", "Has entendido %1."},
+          {"result", "Ha entendido %1."},
           {"close", "&Cerrar"},
           {"feedbackArea", "Respuesta"},
-          {"saveError", "No se ha podido guardar tu resultado:"}}},
+          {"saveError", "No se ha podido guardar su resultado:"}}},
     };
     return t;
 }

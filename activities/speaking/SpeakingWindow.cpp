@@ -79,11 +79,11 @@ const ActivityTextTable& texts()
         {QStringLiteral("Spanish"),
          {{"title", "Hablar"},
           {"progress", "Frase %1 de %2"},
-          {"prompt", "Escucha, grábate (V), compara y califícate (1 a 4)."},
+          {"prompt", "Escuche, grábese (V), compare y califíquese (1 a 4)."},
           {"model", "Escuchar el modelo"},
-          {"record", "Grabarte"},
+          {"record", "Grabarse"},
           {"stop", "Detener la grabación"},
-          {"replay", "Escucharte"},
+          {"replay", "Escucharse"},
           {"again", "Otra vez"},
           {"hard", "Difícil"},
           {"good", "Bien"},
@@ -91,17 +91,17 @@ const ActivityTextTable& texts()
           {"keyHint", "%1 (tecla %2)"},
           {"shift", "Mayús+%1"},
           {"starting", "Preparando el micrófono..."},
-          {"recording", "Grabando: habla ahora. Pulsa V otra vez para terminar."},
+          {"recording", "Grabando: hable ahora. Pulse V otra vez para terminar."},
           {"modelRow", "Modelo"},
-          {"attemptRow", "Tú"},
-          {"waves", "Ondas: el modelo arriba, tu grabación abajo, sin los silencios"},
+          {"attemptRow", "Usted"},
+          {"waves", "Ondas: el modelo arriba, su grabación abajo, sin los silencios"},
           {"hintClose", "Pista, no una nota: parecida al modelo en duración y sonido."},
           {"hintLonger", "Pista, no una nota: mucho más larga que el modelo."},
           {"hintShorter", "Pista, no una nota: mucho más corta que el modelo."},
           {"hintDifferent", "Pista, no una nota: suena distinta del modelo."},
-          {"hintNothing", "Pista, no una nota: no se oye nada en tu grabación."},
+          {"hintNothing", "Pista, no una nota: no se oye nada en su grabación."},
           {"hintNoModel", "Pista, no una nota: el sonido del modelo no se puede comparar."},
-          {"hintComparing", "Comparando tu grabación con el modelo..."},
+          {"hintComparing", "Comparando su grabación con el modelo..."},
           {"hintTooLong", "Pista, no una nota: demasiado larga para compararla (más de %1 segundos de voz)."},
           {"hintFigures", "(duración %1% de la del modelo, distancia %2)"},
           {"noSoundDevice", "No se ha encontrado ningún dispositivo de sonido: no se pueden escuchar ni el "
@@ -110,22 +110,22 @@ const ActivityTextTable& texts()
           {"noOutput",
            "No se ha encontrado ningún dispositivo para reproducir sonido: no se pueden escuchar ni "
            "el modelo ni su grabación. Puede grabarse, ver las ondas y calificarse igualmente."},
-          {"noDevice", "No se ha encontrado ningún micrófono, así que no se puede grabar nada. Puedes "
+          {"noDevice", "No se ha encontrado ningún micrófono, así que no se puede grabar nada. Puede "
                        "escuchar el modelo y "
-                       "calificarte igualmente."},
-          {"noFolder", "No se puede grabar nada: la actividad no se ha iniciado en una carpeta privada tuya. "
-                       "Puedes escuchar "
-                       "el modelo y calificarte igualmente."},
+                       "calificarse igualmente."},
+          {"noFolder", "No se puede grabar nada: la actividad no se ha iniciado en una carpeta privada suya. "
+                       "Puede escuchar "
+                       "el modelo y calificarse igualmente."},
           {"cannotRecord",
-           "No se ha podido grabar nada: %1 Puedes escuchar el modelo y calificarte igualmente."},
+           "No se ha podido grabar nada: %1 Puede escuchar el modelo y calificarse igualmente."},
           {"silent",
-           "Tu grabación está en silencio: comprueba que el micrófono está encendido y no silenciado. Puedes "
-           "calificarte igualmente."},
+           "Su grabación está en silencio: compruebe que el micrófono está encendido y no silenciado. Puede "
+           "calificarse igualmente."},
           {"result", "Bien dichas (Difícil, Bien o Fácil): %1."},
           {"phraseArea", "Frase"},
           {"translationArea", "Traducción"},
           {"close", "&Cerrar"},
-          {"saveError", "No se ha podido guardar tu resultado:"}}},
+          {"saveError", "No se ha podido guardar su resultado:"}}},
     };
     return t;
 }

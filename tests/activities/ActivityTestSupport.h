@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -96,4 +97,25 @@ inline std::vector<int> storedGrades(const ActivityRun& run)
     for (const auto& g : run.grades())
         grades.push_back(g ? Grades::stored(*g) : 0);
     return grades;
+}
+
+// The texts of a Spanish window that address the learner as "tú" (the launcher says "usted"):
+// what the labels, buttons and their tooltips and accessible texts say.
+inline QStringList informalSpanish(const QWidget* window)
+{
+    static const QRegularExpression informal(QStringLiteral("\\b(tu|tus|tú|te|puedes|has|sabías)\\b"),
+                                             QRegularExpression::CaseInsensitiveOption |
+                                                 QRegularExpression::UseUnicodePropertiesOption);
+    QStringList found;
+    for (const QWidget* w : window->findChildren<QWidget*>()) {
+        QStringList texts{w->toolTip(), w->accessibleName(), w->accessibleDescription()};
+        if (auto* l = qobject_cast<const QLabel*>(w))
+            texts << l->text();
+        if (auto* b = qobject_cast<const QPushButton*>(w))
+            texts << b->text();
+        for (const QString& t : texts)
+            if (t.contains(informal))
+                found << t;
+    }
+    return found;
 }

@@ -184,7 +184,8 @@ private slots:
         QCOMPARE(w.run().right(), 4);
         QCOMPARE(scoreRows(dir.filePath("Users.dat")),
                  QStringList{"Zoë \"Z\"|Listening| Al Caffè|4/5 (80%)|80|10:8"});
-        QCOMPARE(label(&w, "lblFeedback")->text(), QStringLiteral("Has entendido 4/5 (80%)."));
+        QCOMPARE(label(&w, "lblFeedback")->text(), QStringLiteral("Ha entendido 4/5 (80%)."));
+        QCOMPARE(informalSpanish(&w), QStringList()); // "usted", as the launcher
     }
 
     // With the launcher's ids file beside the input file, each answered card adds a row of its

@@ -322,6 +322,7 @@ private slots:
         for (const char* name : {"btnListen", "btnSlower"}) // nothing to play on: off, and why
             QVERIFY(!button(&w, name)->isEnabled() && !button(&w, name)->toolTip().isEmpty());
         QCOMPARE(w.windowTitle(), QString("Dictado - Al Caffè"));
+        QCOMPARE(informalSpanish(&w), QStringList()); // "usted", as the launcher
         QVERIFY(label(&w, "lblSoundProblem")->isVisible());
         auto* hint = w.findChild<QLabel*>("lblHint");
         QCOMPARE(hint->text(), QString("Traducción: Translation 1"));
