@@ -25,7 +25,6 @@ class ActivityWindow : public QMainWindow
 public:
     // The run the window shows: the phrase, the grades so far, the end.
     const ActivityRun& run() const { return m_run; }
-    bool finished() const { return m_run.ended(); }
     // Empty unless saving the result failed.
     QString saveError() const { return m_saveError; }
     // Ended by the session or a signal: the window closes without asking, keeping the answers

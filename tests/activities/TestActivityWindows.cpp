@@ -118,7 +118,7 @@ private slots:
             known += knewIt;
             QTest::keyClick(&w, knewIt ? Qt::Key_K : Qt::Key_N);
         }
-        QVERIFY(w.finished());
+        QVERIFY(w.run().ended());
         QCOMPARE(w.run().right(), known);
         const int percent = qRound(100.0 * known / count);
         QCOMPARE(scoreRows(dir.filePath("Users.dat")),
@@ -180,7 +180,7 @@ private slots:
             QTest::keyClick(&w, Qt::Key_1); // a second answer to the same phrase does not count
             QTest::keyClick(&w, Qt::Key_Return);
         }
-        QVERIFY(w.finished());
+        QVERIFY(w.run().ended());
         QCOMPARE(w.run().right(), 4);
         QCOMPARE(scoreRows(dir.filePath("Users.dat")),
                  QStringList{"Zoë \"Z\"|Listening| Al Caffè|4/5 (80%)|80|10:8"});
@@ -221,7 +221,7 @@ private slots:
             QTest::keyClick(button(&w, "btnReveal"), Qt::Key_Space);
             QTest::keyClick(&w, answer);
         }
-        QVERIFY(w.finished() && w.saveError().isEmpty());
+        QVERIFY(w.run().ended() && w.saveError().isEmpty());
         QCOMPARE(scoreRows(dir.filePath("Users.dat")),
                  QStringList{"Zoë \"Z\"|Flashcards| Al Caffè|2/3 (67%)|67|10:8"});
         QStringList rows;

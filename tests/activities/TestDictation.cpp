@@ -265,7 +265,7 @@ private slots:
         QVERIFY(label(&w, "lblFeedback")->text().contains("missing"));
         key(Qt::Key_Return);
 
-        QVERIFY(w.finished());
+        QVERIFY(w.run().ended());
         QCOMPARE(storedGrades(w.run()), (std::vector<int>{3, 3, 2, 1}));
         QCOMPARE(label(&w, "lblFeedback")->text(), QString("You wrote 3/4 (75%) right."));
         QCOMPARE(QApplication::focusWidget(), button(&w, "btnClose"));

@@ -318,7 +318,7 @@ private slots:
             QCOMPARE(played.size(), 2 * i + 2);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key(Qt::Key_0 + grades[i]));
         }
-        QVERIFY(w.finished());
+        QVERIFY(w.run().ended());
         QCOMPARE(storedGrades(w.run()), (std::vector<int>{3, 1, 2, 4}));
         QCOMPARE(w.run().right(), 3);
         QCOMPARE(scoreRows(dir.filePath("Users.dat")),
@@ -358,7 +358,7 @@ private slots:
             QTest::keyClick(&w, Qt::Key_M);
             QTest::keyClick(&w, Qt::Key_3);
             QTest::keyClick(&w, Qt::Key_3);
-            QVERIFY(w.finished());
+            QVERIFY(w.run().ended());
             QVERIFY(played.isEmpty());
         }
         Sound::setOutputDeviceForTests(std::nullopt);

@@ -120,7 +120,7 @@ private slots:
         QVERIFY(label(&w, "lblNotice")->isHidden());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_1);
 
-        QVERIFY(w.finished());
+        QVERIFY(w.run().ended());
         QCOMPARE(scoreRows(work.filePath("Users.dat")),
                  QStringList{"Anna Rossi|Speaking|At the Cafe|1/3 (33%)|33|10:8"});
         QCOMPARE(QDir(work.path()).entryList({"speaking-*"}), QStringList());
@@ -164,7 +164,7 @@ private slots:
             label(&w, "lblHint")->text().startsWith("Pista, no una nota: demasiado larga para compararla"),
             qPrintable(label(&w, "lblHint")->text()));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_3);
-        QVERIFY(w.finished());
+        QVERIFY(w.run().ended());
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }
 
