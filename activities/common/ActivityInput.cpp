@@ -1,5 +1,7 @@
 #include "ActivityInput.h"
 
+#include "Failure.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,15 +47,10 @@ std::optional<ActivityInput> ActivityInput::read(const QString& nameOrPath, QStr
 
 std::optional<ActivityInput> ActivityInput::parse(const QByteArray& bytes, QString* error)
 {
-    auto fail = [&](const QString& why) {
-        if (error)
-            *error = why;
-        return std::nullopt;
-    };
     QStringDecoder decode(QStringDecoder::Utf8);
     const QString text = decode(bytes);
     if (decode.hasError())
-        return fail(QStringLiteral("The input file is not UTF-8 text."));
+        return Failure(error, QStringLiteral("The input file is not UTF-8 text."));
     QStringList lines = text.split(QLatin1Char('\n'));
     for (QString& line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
@@ -62,13 +59,14 @@ std::optional<ActivityInput> ActivityInput::parse(const QByteArray& bytes, QStri
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast(); // after the last line end
     if (lines.size() < HeaderLines)
-        return fail(QStringLiteral("The input file is truncated: it has %1 lines.").arg(lines.size()));
+        return Failure(error,
+                       QStringLiteral("The input file is truncated: it has %1 lines.").arg(lines.size()));
 
     ActivityInput in;
     bool ok = false;
     in.instanceId = lines.at(0).trimmed().toLongLong(&ok);
     if (!ok)
-        return fail(QStringLiteral("Line 1 of the input file is not a number."));
+        return Failure(error, QStringLiteral("Line 1 of the input file is not a number."));
     in.programCode = lines.at(1);
     in.editionTitle = lines.at(2);
     in.interfaceLanguage = lines.at(3);
@@ -77,22 +75,24 @@ std::optional<ActivityInput> ActivityInput::parse(const QByteArray& bytes, QStri
     in.subject = lines.at(6);
     const int count = lines.at(7).trimmed().toInt(&ok);
     if (!ok || count < 1 || count > MaxPhrases)
-        return fail(QStringLiteral("Line 8 of the input file is not a phrase count from 1 to 10."));
+        return Failure(error, QStringLiteral("Line 8 of the input file is not a phrase count from 1 to 10."));
     in.usersDatabase = lines.at(8);
     if (in.usersDatabase.isEmpty())
-        return fail(QStringLiteral("Line 9 of the input file names no users database."));
+        return Failure(error, QStringLiteral("Line 9 of the input file names no users database."));
     in.contentLevel = lines.at(14).trimmed().toInt(&ok);
     if (!ok)
-        return fail(QStringLiteral("Line 15 of the input file is not a number."));
+        return Failure(error, QStringLiteral("Line 15 of the input file is not a number."));
     if (lines.size() < HeaderLines + 4 * count)
-        return fail(QStringLiteral("The input file is truncated: %1 phrases are announced.").arg(count));
+        return Failure(error,
+                       QStringLiteral("The input file is truncated: %1 phrases are announced.").arg(count));
     for (int i = 0; i < count; ++i) {
         QString fields[4];
         for (int k = 0; k < 4; ++k) {
             const int lineNo = HeaderLines + 4 * i + k;
             const QString& line = lines.at(lineNo);
             if (line.size() < 2 || !line.startsWith(QLatin1Char('"')) || !line.endsWith(QLatin1Char('"')))
-                return fail(
+                return Failure(
+                    error,
                     QStringLiteral("Line %1 of the input file is not in double quotes.").arg(lineNo + 1));
             fields[k] = line.mid(1, line.size() - 2);
         }

@@ -21,7 +21,7 @@ QString scoreText(int right, int total)
 }
 
 std::vector<PhraseResultRow> phraseRows(const ActivityInput& input, const QString& activity,
-                                        const std::vector<int>& grades, qint64 utcSeconds)
+                                        const std::vector<std::optional<Grade>>& grades, qint64 utcSeconds)
 {
     std::vector<PhraseResultRow> rows;
     if (input.path.isEmpty() || grades.empty())
@@ -35,14 +35,14 @@ std::vector<PhraseResultRow> phraseRows(const ActivityInput& input, const QStrin
         return rows;
     }
     for (size_t i = 0; i < ids->size() && i < grades.size(); ++i) {
-        if (ids->at(i).isValid() && grades[i] >= 1 && grades[i] <= 4)
-            rows.push_back({input.user, ids->at(i), activity, utcSeconds, grades[i]});
+        if (ids->at(i).isValid() && grades[i])
+            rows.push_back({input.user, ids->at(i), activity, utcSeconds, *grades[i]});
     }
     return rows;
 }
 
 bool record(QWidget* window, const ActivityInput& input, const QString& activity, int right, int total,
-            const QString& failureText, QString* error, const std::vector<int>& grades)
+            const QString& failureText, QString* error, const std::vector<std::optional<Grade>>& grades)
 {
     ScoreRow score;
     score.tName = input.user;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "ActivityInput.h"
+#include "review/Grade.h"
 #include "review/PhraseResults.h"
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class QWidget;
@@ -19,15 +21,15 @@ QString scoreText(int right, int total);
 
 // Appends the learner's score to the users database named in the input, with the phrases'
 // grades in the same transaction when the launcher named the phrases (the ids file beside the
-// input file) and grades holds one per phrase (0: not graded). When that fails the learner is
+// input file) and grades holds one per phrase (none: not graded). When that fails the learner is
 // told, with the score so that it is not lost from sight; the database is left as it was.
 // Returns false with the reason in error.
 bool record(QWidget* window, const ActivityInput& input, const QString& activity, int right, int total,
-            const QString& failureText, QString* error, const std::vector<int>& grades = {});
+            const QString& failureText, QString* error, const std::vector<std::optional<Grade>>& grades = {});
 
 // The per-phrase rows of the graded phrases whose identity the ids file beside the input file
 // gives; none without that file (an older launcher) or when it does not match the input.
 std::vector<PhraseResultRow> phraseRows(const ActivityInput& input, const QString& activity,
-                                        const std::vector<int>& grades, qint64 utcSeconds);
+                                        const std::vector<std::optional<Grade>>& grades, qint64 utcSeconds);
 
 } // namespace ActivityResult

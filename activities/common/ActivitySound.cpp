@@ -1,10 +1,10 @@
 #include "ActivitySound.h"
 
-#include <QAudioDevice>
+#include "platform/Sound.h"
+
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QSoundEffect>
 #include <QUrl>
@@ -12,32 +12,23 @@
 #include <cmath>
 
 namespace {
-std::function<void(const QString&)>& testPlayer()
+std::function<void(const QString&, bool)>& failureHandler()
 {
-    static std::function<void(const QString&)> p;
-    return p;
-}
-
-std::function<bool(const QString&, double)>& testRatePlayer()
-{
-    static std::function<bool(const QString&, double)> p;
-    return p;
-}
-
-std::function<void(const QString&)>& failureHandler()
-{
-    static std::function<void(const QString&)> h;
+    static std::function<void(const QString&, bool)> h;
     return h;
 }
 
+// Made on the first sound played.
+QSoundEffect* shortSound = nullptr;
+
 QSoundEffect* effect()
 {
-    static QSoundEffect* e = nullptr;
+    QSoundEffect*& e = shortSound;
     if (!e && QCoreApplication::instance()) {
         e = new QSoundEffect(QCoreApplication::instance());
         QObject::connect(e, &QSoundEffect::statusChanged, e, [] {
-            if (e->status() == QSoundEffect::Error)
-                ActivitySound::failed(e->source().toLocalFile());
+            if (shortSound->status() == QSoundEffect::Error)
+                ActivitySound::failed(shortSound->source().toLocalFile());
         });
     }
     return e;
@@ -53,7 +44,7 @@ QMediaPlayer* mediaPlayer()
         m = new QMediaPlayer(QCoreApplication::instance());
         m->setAudioOutput(new QAudioOutput(m));
         QObject::connect(m, &QMediaPlayer::errorOccurred, m,
-                         [] { ActivitySound::failed(media->source().toLocalFile()); });
+                         [] { ActivitySound::failed(media->source().toLocalFile(), true); });
     }
     return m;
 }
@@ -61,7 +52,7 @@ QMediaPlayer* mediaPlayer()
 // Nothing to play, or nothing to play it on: said to the failure handler.
 bool playable(const QString& path)
 {
-    if (QFileInfo(path).isFile() && !QMediaDevices::audioOutputs().isEmpty())
+    if (QFileInfo(path).isFile() && Sound::hasOutputDevice())
         return true;
     ActivitySound::failed(path);
     return false;
@@ -70,33 +61,25 @@ bool playable(const QString& path)
 
 namespace ActivitySound {
 
-void setPlayerForTests(std::function<void(const QString&)> player)
-{
-    testPlayer() = std::move(player);
-}
-
-void setRatePlayerForTests(std::function<bool(const QString&, double)> player)
-{
-    testRatePlayer() = std::move(player);
-}
-
-void setFailureHandler(std::function<void(const QString&)> handler)
+void setFailureHandler(std::function<void(const QString&, bool)> handler)
 {
     failureHandler() = std::move(handler);
 }
 
-void failed(const QString& path)
+void failed(const QString& path, bool slower)
 {
     if (failureHandler())
-        failureHandler()(path);
+        failureHandler()(path, slower);
 }
 
 void play(const QString& path)
 {
-    if (testPlayer()) {
-        testPlayer()(path);
+    if (!Sound::hasOutputDevice()) {
+        failed(path);
         return;
     }
+    if (Sound::takenByTestPlayer(path))
+        return;
     QSoundEffect* e = effect();
     if (!e || !playable(path))
         return;
@@ -109,12 +92,12 @@ void play(const QString& path)
 
 bool playAt(const QString& path, double rate)
 {
-    if (testRatePlayer())
-        return testRatePlayer()(path, rate);
-    if (testPlayer()) {
-        testPlayer()(path);
-        return true;
+    if (!Sound::hasOutputDevice()) {
+        failed(path);
+        return true; // nothing at all to play on, not the rate
     }
+    if (const auto took = Sound::takenByTestPlayer(path, rate))
+        return *took;
     QMediaPlayer* m = mediaPlayer();
     if (!m || !playable(path))
         return m != nullptr;
@@ -131,10 +114,8 @@ bool playAt(const QString& path, double rate)
 
 void stop()
 {
-    if (testPlayer() || testRatePlayer())
-        return;
-    if (effect())
-        effect()->stop();
+    if (shortSound)
+        shortSound->stop();
     if (media)
         media->stop();
 }

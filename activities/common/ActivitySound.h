@@ -7,7 +7,8 @@
 class QSoundEffect;
 
 // Plays a phrase's sound without blocking the window; a new sound replaces the one playing.
-// No audio device means silence (and a word to the failure handler, when one is set).
+// No audio device means silence (and a word to the failure handler, when one is set). Tests
+// replace the player as for every sound of the program (Sound::setPlayerForTests).
 namespace ActivitySound {
 
 void play(const QString& path);
@@ -17,14 +18,10 @@ bool playAt(const QString& path, double rate);
 void stop();
 
 // Told of a sound that could not be heard: no audio output, a missing file, or a file this
-// system cannot play.
-void setFailureHandler(std::function<void(const QString& path)> handler);
+// system cannot play; slower when it was the slower replay's player that failed (the usual
+// one may still work).
+void setFailureHandler(std::function<void(const QString& path, bool slower)> handler);
 // Passes a failure to the handler (the players call it).
-void failed(const QString& path);
-
-// Tests see the sounds instead of hearing them.
-void setPlayerForTests(std::function<void(const QString& path)> player);
-// Tests see the rate too; false stands for a player that cannot change it.
-void setRatePlayerForTests(std::function<bool(const QString& path, double rate)> player);
+void failed(const QString& path, bool slower = false);
 
 } // namespace ActivitySound

@@ -3,8 +3,10 @@
 #include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "platform/ShownText.h"
+#include "platform/Sound.h"
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,29 +15,34 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace {
 const ActivityTextTable CommonTexts = {
     {QStringLiteral("English"),
      {{QStringLiteral("leave"),
        QStringLiteral("Leave now? The answers given so far are recorded as your result.")},
       {QStringLiteral("noSound"),
-       QStringLiteral(
-           "No sound device was found, so the phrases cannot be heard. They are shown instead.")}}},
+       QStringLiteral("No sound device was found, so the phrases cannot be heard. They are shown instead.")},
+      {QStringLiteral("noSoundTip"), QStringLiteral("No sound can be played: no sound device was found.")},
+      {QStringLiteral("missed"), QStringLiteral("To practise again:")},
+      {QStringLiteral("noneMissed"), QStringLiteral("No phrase was missed.")},
+      {QStringLiteral("missedArea"), QStringLiteral("Phrases to practise again")}}},
     {QStringLiteral("Spanish"),
      {{QStringLiteral("leave"),
-       QStringLiteral("¿Salir ahora? Las respuestas dadas hasta aquí se guardan como tu resultado.")},
+       QStringLiteral("¿Salir ahora? Las respuestas dadas hasta aquí se guardan como su resultado.")},
       {QStringLiteral("noSound"),
        QStringLiteral(
            "No se encontró ningún dispositivo de sonido, así que las frases no se pueden escuchar. "
-           "Se muestran en su lugar.")}}},
+           "Se muestran en su lugar.")},
+      {QStringLiteral("noSoundTip"),
+       QStringLiteral(
+           "No se puede reproducir ningún sonido: no se encontró ningún dispositivo de sonido.")}}},
 };
 } // namespace
 
 ActivityWindow::ActivityWindow(const ActivityInput& input, const ActivityTextTable& texts,
                                const char* activityName, QWidget* parent)
-    : QMainWindow(parent), m_input(input), m_activityName(activityName), m_texts(texts)
+    : QMainWindow(parent), m_run(input, QString::fromLatin1(activityName)), m_input(m_run.input()),
+      m_texts(texts)
 {
     setObjectName(QStringLiteral("frm") + QString::fromLatin1(activityName));
     setWindowTitle(tr_("title") + QStringLiteral(" - ") +
@@ -54,7 +61,7 @@ ActivityWindow::ActivityWindow(const ActivityInput& input, const ActivityTextTab
     m_soundProblem->hide();
     m_layout->addWidget(m_soundProblem);
     // An activity with a handler of its own sets it after this one.
-    ActivitySound::setFailureHandler([this](const QString&) { onSoundFailed(); });
+    ActivitySound::setFailureHandler([this](const QString&, bool) { onSoundFailed(); });
 }
 
 ActivityWindow::~ActivityWindow()
@@ -62,8 +69,24 @@ ActivityWindow::~ActivityWindow()
     ActivitySound::setFailureHandler({});
 }
 
+void ActivityWindow::setListenButtons(std::vector<QPushButton*> buttons)
+{
+    m_listenButtons = std::move(buttons);
+}
+
+void ActivityWindow::offerListeningOnlyWithSound()
+{
+    if (Sound::hasOutputDevice())
+        return; // a missing file: the next phrase's may play
+    for (QPushButton* b : m_listenButtons) {
+        b->setEnabled(false);
+        b->setToolTip(commonText("noSoundTip"));
+    }
+}
+
 void ActivityWindow::onSoundFailed()
 {
+    offerListeningOnlyWithSound();
     if (!m_soundSaid) {
         m_soundSaid = true;
         m_soundProblem->setText(commonText("noSound"));
@@ -112,25 +135,111 @@ QPushButton* ActivityWindow::makeButton(const char* objectName, const char* key)
     return b;
 }
 
-void ActivityWindow::addScrolling(QLabel* label, const char* nameKey)
+QWidget* ActivityWindow::addScrolling(QLabel* label, const char* nameKey)
+{
+    return addScrolling(label, tr_(nameKey));
+}
+
+QWidget* ActivityWindow::addScrolling(QLabel* label, const QString& name)
 {
     auto* area = new QScrollArea(this);
-    area->setAccessibleName(tr_(nameKey));
-    label->setAccessibleDescription(tr_(nameKey));
+    area->setAccessibleName(name);
+    label->setAccessibleDescription(name);
     area->setWidget(label);
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_layout->addWidget(area, 1);
+    return area;
 }
 
-void ActivityWindow::finishWith(QPushButton* close, int right, int total, const QString& result)
+QColor ActivityWindow::markColour(Mark mark) const
 {
+    // Dark on a light background, light on a dark one (a dark or high-contrast desktop).
+    const bool dark = palette().color(QPalette::Window).lightness() < 128;
+    switch (mark) {
+    case Mark::Warning:
+    case Mark::Wrong:
+        return QColor(dark ? 0xff8a80 : 0xb00000);
+    case Mark::Right:
+        return QColor(dark ? 0x7ee787 : 0x006b00);
+    case Mark::Almost:
+        return QColor(dark ? 0xffb74d : 0x8a3a00);
+    case Mark::Missing:
+        return QColor(dark ? 0x82b1ff : 0x0050b0);
+    case Mark::Extra:
+        break;
+    }
+    return QColor(dark ? 0xe1a6ff : 0x7000a0);
+}
+
+void ActivityWindow::showAsWarning(QLabel* label) const
+{
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, markColour(Mark::Warning));
+    label->setPalette(p);
+}
+
+QString ActivityWindow::shownTranslations(const ActivityPhrase& phrase, const QString& between)
+{
+    const QString first = ShownText::wrappable(phrase.translation, ShownText::PhraseLimit);
+    if (phrase.translation2.isEmpty())
+        return first;
+    return first + between + QLatin1Char('(') +
+           ShownText::wrappable(phrase.translation2, ShownText::PhraseLimit) + QLatin1Char(')');
+}
+
+void ActivityWindow::start()
+{
+    m_missed = new QLabel(this);
+    m_missed->setObjectName(QStringLiteral("lblMissed"));
+    m_missed->setTextFormat(Qt::PlainText);
+    m_missed->setWordWrap(true);
+    m_missed->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    m_missedArea = addScrolling(m_missed, commonText("missedArea"));
+    m_missedArea->hide();
+    m_close = makeButton("btnClose", "close");
+    m_layout->addWidget(m_close);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    m_close->hide(); // Escape leaves early; the button comes with the result
+    m_progress->setText(tr_("progress").arg(1).arg(m_run.size()));
+    showPhrase();
+}
+
+void ActivityWindow::goOn()
+{
+    if (m_run.ended() || !m_run.currentGraded())
+        return;
+    if (!m_run.next()) {
+        finish();
+        return;
+    }
+    clearAnnouncement();
+    m_progress->setText(tr_("progress").arg(m_run.index() + 1).arg(m_run.size()));
+    showPhrase();
+}
+
+void ActivityWindow::finish()
+{
+    const QString result = tr_("result").arg(ActivityResult::scoreText(m_run.right(), m_run.size()));
     m_progress->clear();
-    close->show();
-    close->setDefault(true);
-    announce(result, close);
-    record(right, total);
+    showResult(result);
+    // What to practise again: the phrases of this run graded Again.
+    QStringList missed;
+    for (int i : m_run.missed()) {
+        const ActivityPhrase& p = m_input.phrases.at(size_t(i));
+        missed << QStringLiteral("\u2022 ") + ShownText::wrappable(p.phrase, ShownText::PhraseLimit) +
+                      QStringLiteral(" \u2014 ") +
+                      ShownText::wrappable(p.translation, ShownText::PhraseLimit);
+    }
+    m_missed->setText(missed.isEmpty()
+                          ? commonText("noneMissed")
+                          : commonText("missed") + QLatin1Char('\n') + missed.join(QLatin1Char('\n')));
+    m_missedArea->show();
+    m_close->show();
+    m_close->setDefault(true);
+    announce(result, m_close);
+    record();
 }
 
 void ActivityWindow::announce(const QString& text, QWidget* target)
@@ -152,30 +261,15 @@ void ActivityWindow::clearAnnouncement()
     m_announcedOn = nullptr;
 }
 
-void ActivityWindow::setPhraseGrade(int index, int grade)
+void ActivityWindow::record()
 {
-    if (index < 0 || index >= int(m_input.phrases.size()) || grade < NotGraded || grade > Easy)
-        return;
-    m_grades.resize(m_input.phrases.size(), NotGraded);
-    m_grades[size_t(index)] = grade;
-}
-
-bool ActivityWindow::record(int right, int total)
-{
-    m_finished = true;
     ActivitySound::stop();
-    return ActivityResult::record(this, m_input, QString::fromLatin1(m_activityName), right, total,
-                                  tr_("saveError"), &m_saveError, m_grades);
+    m_run.end(this, tr_("saveError"), &m_saveError);
 }
 
 QString ActivityWindow::commonText(const char* key) const
 {
     return activityText(CommonTexts, m_input.interfaceLanguage, key);
-}
-
-int ActivityWindow::answersGiven() const
-{
-    return int(std::count_if(m_grades.begin(), m_grades.end(), [](int g) { return g != NotGraded; }));
 }
 
 void ActivityWindow::keyPressEvent(QKeyEvent* event)
@@ -196,8 +290,7 @@ void ActivityWindow::closeEvent(QCloseEvent* event)
         }
         m_left = true;
         leaving();
-        if (!m_finished && answersGiven() > 0)
-            record(rightSoFar(), answersGiven());
+        record();
     }
     QMainWindow::closeEvent(event);
 }
@@ -214,7 +307,7 @@ void ActivityWindow::closeWithoutAsking()
 
 bool ActivityWindow::confirmLeave()
 {
-    if (m_withoutAsking || m_finished || answersGiven() == 0 ||
+    if (m_withoutAsking || m_run.ended() || m_run.answered() == 0 ||
         qEnvironmentVariableIsSet("PARLANTO_ACTIVITY_NO_DIALOGS"))
         return true;
     QMessageBox box(QMessageBox::Question, windowTitle(), commonText("leave"),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ActivityInput.h"
+#include "ActivityRun.h"
 #include "ActivityTexts.h"
 
 #include <QMainWindow>
@@ -8,6 +9,7 @@
 
 #include <vector>
 
+class QColor;
 class QKeyEvent;
 class QLabel;
 class QMessageBox;
@@ -21,20 +23,10 @@ class ActivityWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    int current() const { return m_index; }
-    bool finished() const { return m_finished; }
+    // The run the window shows: the phrase, the grades so far, the end.
+    const ActivityRun& run() const { return m_run; }
     // Empty unless saving the result failed.
     QString saveError() const { return m_saveError; }
-    // Per-phrase grades, 1 to 4 (Again, Hard, Good, Easy); 0 where a phrase was not graded.
-    enum Grade
-    {
-        NotGraded = 0,
-        Again = 1,
-        Hard = 2,
-        Good = 3,
-        Easy = 4
-    };
-    const std::vector<int>& grades() const { return m_grades; }
     // Ended by the session or a signal: the window closes without asking, keeping the answers
     // so far, also while the leave question is open.
     void closeWithoutAsking();
@@ -51,26 +43,45 @@ protected:
     static void focusOnlyWhenEnabled(QPushButton* button);
     // Adds label to the column inside an area of its own, so that a long text scrolls and the
     // buttons stay in reach; the area is of its own, named for screen readers by the text key.
-    void addScrolling(QLabel* label, const char* nameKey);
-    // Ends the session: no more sound, the close button shown and focused with the result
-    // announced on it, the score recorded.
-    void finishWith(QPushButton* close, int right, int total, const QString& result);
+    QWidget* addScrolling(QLabel* label, const char* nameKey);
+    QWidget* addScrolling(QLabel* label, const QString& name);
+    // Colours that read (4.5:1 at least) on this window's background, light or dark: of a
+    // warning and of the marks on answers. Marks are told apart by words too, never by colour
+    // alone.
+    enum class Mark
+    {
+        Warning,
+        Right,
+        Wrong,
+        Almost,
+        Missing,
+        Extra
+    };
+    QColor markColour(Mark mark) const;
+    // Shows label's text in the warning colour.
+    void showAsWarning(QLabel* label) const;
+    // The phrase's translations as shown, cut to fit: the second in brackets after between.
+    static QString shownTranslations(const ActivityPhrase& phrase, const QString& between);
+    // The buttons that play the phrase: off, with the reason in their tooltips, where no sound
+    // can be played.
+    void setListenButtons(std::vector<QPushButton*> buttons);
+    // After a sound failed: with no sound device at all, the listen buttons go off.
+    void offerListeningOnlyWithSound();
+    // Ends the column with what the end page adds (the phrases missed in this run, the close
+    // button) and shows the first phrase: the last step of an activity's constructor.
+    void start();
+    // Shows the run's current phrase.
+    virtual void showPhrase() = 0;
+    // The end page: the activity sets its answering controls aside and shows result, the score.
+    virtual void showResult(const QString& result) = 0;
+    // From a graded phrase on: the next phrase, or the end with the score recorded.
+    void goOn();
     // Tells a screen reader what just happened (a verdict, a revealed answer, the result): the
     // text becomes the description of target, or of the focused control when target is null,
     // and target takes the focus, so that the text is spoken with the control's name (or, when
     // it already had the focus, as its description changes). The one before is taken back.
     void announce(const QString& text, QWidget* target = nullptr);
     void clearAnnouncement();
-    // Records right of total (a session left early); false when that failed.
-    bool record(int right, int total);
-    // Remembers how the learner did on the phrase at index (a Grade); recorded with the score.
-    void setPhraseGrade(int index, int grade);
-
-    // How many phrases were answered so far: leaving with none loses nothing. By default the
-    // phrases graded.
-    virtual int answersGiven() const;
-    // How many of those were right: the score of a session left early.
-    virtual int rightSoFar() const { return 0; }
     // Escape closes the window as its close button does; a window's own keys come first.
     void keyPressEvent(QKeyEvent* event) override;
     // Closing asks first (confirmLeave); left before the end, the answers given so far are the
@@ -89,18 +100,19 @@ protected:
     virtual void soundUnavailable() {}
     bool soundProblemShown() const { return m_soundSaid; }
 
-    const ActivityInput m_input;
-    const char* const m_activityName;
+    ActivityRun m_run;
+    const ActivityInput& m_input;
     QVBoxLayout* m_layout = nullptr;
     QLabel* m_progress = nullptr;
-    int m_index = 0;
-    bool m_finished = false;
 
 public:
     ~ActivityWindow() override;
 
 private:
     void onSoundFailed();
+    void finish();
+    // Records the phrases graded so far, once.
+    void record();
 
     const ActivityTextTable& m_texts;
     QLabel* m_soundProblem = nullptr;
@@ -110,5 +122,8 @@ private:
     bool m_withoutAsking = false;
     bool m_soundSaid = false;
     QString m_saveError;
-    std::vector<int> m_grades;
+    QPushButton* m_close = nullptr;
+    QLabel* m_missed = nullptr; // the end page's phrases to practise again
+    QWidget* m_missedArea = nullptr;
+    std::vector<QPushButton*> m_listenButtons;
 };

@@ -230,10 +230,10 @@ DictationCheck::Result DictationCheck::compare(const QString& answer, const QStr
         r.mistakes += w.mark == Word::Wrong || w.mark == Word::Missing || w.mark == Word::Extra;
     }
     if (r.mistakes == 0)
-        r.grade = r.almost > 0 ? Hard : Good;
+        r.grade = r.almost > 0 ? Grade::Hard : Grade::Good;
     else if (r.mistakes == 1 && r.expectedWords >= 4)
-        r.grade = Hard;
+        r.grade = Grade::Hard;
     else
-        r.grade = Again;
+        r.grade = Grade::Again;
     return r;
 }

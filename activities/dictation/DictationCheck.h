@@ -1,5 +1,7 @@
 #pragma once
 
+#include "review/Grade.h"
+
 #include <QString>
 
 #include <vector>
@@ -11,14 +13,6 @@
 class DictationCheck
 {
 public:
-    // The grades of the per-phrase results (the same numbers as the activities record).
-    enum Grade
-    {
-        Again = 1,
-        Hard = 2,
-        Good = 3
-    };
-
     struct Word
     {
         enum Mark
@@ -41,7 +35,7 @@ public:
         int mistakes = 0; // wrong, missing and extra words
         int almost = 0;   // words right but for an accent
         int expectedWords = 0;
-        Grade grade = Again;
+        Grade grade = Grade::Again;
     };
 
     // Past this many pairs of words the alignment is not searched (a pasted megabyte): the

@@ -1,11 +1,11 @@
 #include "DictationWindow.h"
 
-#include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "ActivityTexts.h"
 #include "platform/ShownText.h"
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -27,10 +27,19 @@ const ActivityTextTable& texts()
            "What counts as a mistake: a wrong, missing or extra word, and a wrong or missing accent "
            "(marked \"almost\"). Letter case, extra blanks, punctuation and the kind of apostrophe or "
            "quote do not count. A phrase is right when only accents are wrong, or with one mistake in "
-           "a phrase of four words or more. F5 plays the phrase again, F6 more slowly."},
+           "a phrase of four words or more. F5 plays the phrase again, F6 more slowly; F7 shows it when you "
+           "do not know it."},
           {"listen", "&Listen again (F5)"},
           {"slower", "Listen &slowly (F6)"},
-          {"slowerMissing", "This computer cannot play more slowly"},
+          {"slowerMissing", "Slow playback is not available"},
+          {"slowerMissingTip", "Slow playback is not available on this computer; F5 plays the phrase at its "
+                               "usual speed."},
+          {"dontKnow", "I &don't know (F7)"},
+          {"shown", "Not yet: here is the phrase."},
+          {"phraseWas", "The phrase: %1"},
+          {"empty", "Type the phrase you hear first, or press F7 if you do not know it."},
+          {"mistakeMissing", "missing word: \"%1\""},
+          {"mistakeExtra", "extra word: \"%1\""},
           {"answer", "&Your answer:"},
           {"answerName", "Your answer"},
           {"letters", "Letters:"},
@@ -60,17 +69,25 @@ const ActivityTextTable& texts()
         {QStringLiteral("Spanish"),
          {{"title", "Dictado"},
           {"progress", "Frase %1 de %2"},
-          {"prompt", "Escucha, escribe la frase que oyes y pulsa Intro."},
+          {"prompt", "Escuche, escriba la frase que oye y pulse Intro."},
           {"help", "Qué cuenta como error: una palabra mal escrita, que falta o que sobra, y un acento que "
                    "falta o está mal (marcado «casi»). No cuentan las mayúsculas, los espacios de más, la "
                    "puntuación ni el tipo de apóstrofo o de comillas. Una frase es correcta si solo fallan "
                    "los acentos, o con un solo error en una frase de cuatro palabras o más. F5 repite la "
-                   "frase; F6, más despacio."},
+                   "frase; F6, más despacio; F7 la muestra si no la sabe."},
           {"listen", "&Escuchar otra vez (F5)"},
           {"slower", "Escuchar &despacio (F6)"},
-          {"slowerMissing", "Este ordenador no puede reproducir más despacio"},
-          {"answer", "&Tu respuesta:"},
-          {"answerName", "Tu respuesta"},
+          {"slowerMissing", "La reproducción lenta no está disponible"},
+          {"slowerMissingTip", "La reproducción lenta no está disponible en este ordenador; F5 reproduce la "
+                               "frase a la velocidad normal."},
+          {"dontKnow", "&No lo sé (F7)"},
+          {"shown", "Todavía no: esta es la frase."},
+          {"phraseWas", "La frase: %1"},
+          {"empty", "Escriba primero la frase que oye, o pulse F7 si no la sabe."},
+          {"mistakeMissing", "falta la palabra «%1»"},
+          {"mistakeExtra", "sobra la palabra «%1»"},
+          {"answer", "&Su respuesta:"},
+          {"answerName", "Su respuesta"},
           {"letters", "Letras:"},
           {"insert", "Insertar %1"},
           {"insertCapital", "Insertar %1 mayúscula"},
@@ -78,9 +95,9 @@ const ActivityTextTable& texts()
           {"next", "&Siguiente"},
           {"close", "&Cerrar"},
           {"noSound", "El sonido no se puede reproducir en este ordenador, o no se puede reproducir su "
-                      "archivo. Escribe cada frase a partir de su traducción."},
+                      "archivo. Escriba cada frase a partir de su traducción."},
           {"hint", "Traducción: %1"},
-          {"rowAnswer", "Tú:"},
+          {"rowAnswer", "Usted:"},
           {"rowPhrase", "Frase:"},
           {"almost", "casi (acento)"},
           {"wrong", "mal"},
@@ -90,31 +107,13 @@ const ActivityTextTable& texts()
           {"good", "¡Correcto!"},
           {"hardAccents", "Casi: solo fallan los acentos. Cuenta como correcta."},
           {"hardOne", "Un error en una frase larga: cuenta como correcta."},
-          {"again", "Todavía no: mira las palabras marcadas."},
+          {"again", "Todavía no: mire las palabras marcadas."},
           {"translation", "Traducción: %1"},
-          {"result", "Has escrito bien %1."},
+          {"result", "Ha escrito bien %1."},
           {"feedbackArea", "Respuesta"},
-          {"saveError", "No se ha podido guardar tu resultado:"}}},
+          {"saveError", "No se ha podido guardar su resultado:"}}},
     };
     return t;
-}
-
-// Marks are told apart by their names too, never by colour alone.
-QString colourOf(DictationCheck::Word::Mark mark)
-{
-    switch (mark) {
-    case DictationCheck::Word::Almost:
-        return QStringLiteral("#a04000");
-    case DictationCheck::Word::Wrong:
-        return QStringLiteral("#c00000");
-    case DictationCheck::Word::Missing:
-        return QStringLiteral("#0050b0");
-    case DictationCheck::Word::Extra:
-        return QStringLiteral("#7000a0");
-    case DictationCheck::Word::Right:
-        break;
-    }
-    return QString();
 }
 
 const char* keyOf(DictationCheck::Word::Mark mark)
@@ -153,7 +152,7 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
     m_soundProblem = new QLabel(tr_("noSound"), this);
     m_soundProblem->setObjectName(QStringLiteral("lblSoundProblem"));
     m_soundProblem->setWordWrap(true);
-    m_soundProblem->setStyleSheet(QStringLiteral("color: #c00000"));
+    showAsWarning(m_soundProblem);
     m_soundProblem->hide();
     m_hint = new QLabel(this);
     m_hint->setObjectName(QStringLiteral("lblHint"));
@@ -210,7 +209,11 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
     }
 
     m_check = makeButton("btnCheck", "check");
-    m_layout->addWidget(m_check);
+    m_dontKnow = makeButton("btnDontKnow", "dontKnow");
+    auto* answering = new QHBoxLayout;
+    answering->addWidget(m_check);
+    answering->addWidget(m_dontKnow);
+    m_layout->addLayout(answering);
     m_feedback = new QLabel(this);
     m_feedback->setObjectName(QStringLiteral("lblFeedback"));
     m_feedback->setTextFormat(Qt::RichText);
@@ -218,9 +221,7 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
     m_feedback->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     addScrolling(m_feedback, "feedbackArea");
     m_next = makeButton("btnNext", "next");
-    m_close = makeButton("btnClose", "close");
     m_layout->addWidget(m_next);
-    m_layout->addWidget(m_close);
 
     connect(m_listen, &QPushButton::clicked, this, &DictationWindow::listen);
     connect(m_slower, &QPushButton::clicked, this, &DictationWindow::listenSlowly);
@@ -229,11 +230,19 @@ DictationWindow::DictationWindow(const ActivityInput& input, QWidget* parent)
     connect(new QShortcut(QKeySequence(Qt::Key_F6), this), &QShortcut::activated, this,
             &DictationWindow::listenSlowly);
     connect(m_check, &QPushButton::clicked, this, &DictationWindow::check);
-    connect(m_next, &QPushButton::clicked, this, &DictationWindow::next);
-    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
-    ActivitySound::setFailureHandler([this](const QString&) { soundFailed(); });
+    connect(m_dontKnow, &QPushButton::clicked, this, &DictationWindow::dontKnow);
+    connect(new QShortcut(QKeySequence(Qt::Key_F7), this), &QShortcut::activated, this,
+            &DictationWindow::dontKnow);
+    connect(m_next, &QPushButton::clicked, this, &DictationWindow::goOn);
+    ActivitySound::setFailureHandler([this](const QString&, bool slower) {
+        if (slower)
+            slowerUnavailable();
+        else
+            soundFailed();
+    });
     resize(640, 560);
-    showPhrase();
+    setListenButtons({m_listen, m_slower});
+    start();
 }
 
 DictationWindow::~DictationWindow()
@@ -262,58 +271,64 @@ QStringList DictationWindow::specialLetters(const QString& studiedLanguage)
 
 void DictationWindow::showPhrase()
 {
-    const ActivityPhrase& p = m_input.phrases.at(m_index);
-    m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
+    const ActivityPhrase& p = m_run.phrase();
     m_answer->clear();
     m_answer->setReadOnly(false);
     m_answer->setEnabled(true);
     for (QPushButton* b : m_letters)
         b->setEnabled(true);
     m_check->setEnabled(true);
+    m_dontKnow->setEnabled(true);
     m_feedback->clear();
     m_feedback->setAccessibleDescription(QString());
-    clearAnnouncement();
     m_hint->setText(tr_("hint").arg(ShownText::wrappable(p.translation, ShownText::PhraseLimit)));
     m_hint->setVisible(m_soundProblemShown);
-    m_answered = false;
     m_next->setEnabled(false);
-    m_close->hide();
     m_answer->setFocus();
     listen();
 }
 
 void DictationWindow::listen()
 {
-    if (!m_finished)
-        ActivitySound::play(m_input.phrases.at(m_index).soundFile);
+    if (!m_run.ended())
+        ActivitySound::play(m_run.phrase().soundFile);
 }
 
 void DictationWindow::listenSlowly()
 {
-    if (m_finished || !m_slower->isEnabled())
+    if (m_run.ended() || !m_slower->isEnabled())
         return;
-    if (ActivitySound::playAt(m_input.phrases.at(m_index).soundFile, SlowerRate))
+    if (!ActivitySound::playAt(m_run.phrase().soundFile, SlowerRate))
+        slowerUnavailable();
+}
+
+void DictationWindow::slowerUnavailable()
+{
+    if (!m_slower->isEnabled())
         return;
-    // Said on the button itself, which stays in its place, out of the way.
+    // Said on the button itself, which stays in its place, out of the way; the usual replay
+    // (F5) goes on working.
     m_slower->setText(tr_("slowerMissing"));
     m_slower->setAccessibleName(tr_("slowerMissing"));
+    m_slower->setToolTip(tr_("slowerMissingTip"));
     m_slower->setEnabled(false);
-    if (!m_answered)
+    if (!m_run.currentGraded() && !m_run.ended())
         m_answer->setFocus();
 }
 
 void DictationWindow::soundFailed()
 {
-    if (m_soundProblemShown || m_finished)
+    offerListeningOnlyWithSound();
+    if (m_soundProblemShown || m_run.ended())
         return;
     m_soundProblemShown = true;
     m_soundProblem->show();
-    m_hint->setVisible(!m_answered);
+    m_hint->setVisible(!m_run.currentGraded());
 }
 
 void DictationWindow::insertLetter(const QString& letter)
 {
-    if (m_answered || m_finished)
+    if (m_run.currentGraded() || m_run.ended())
         return;
     m_answer->insert(letter);
     m_answer->setFocus();
@@ -321,43 +336,84 @@ void DictationWindow::insertLetter(const QString& letter)
 
 void DictationWindow::check()
 {
-    if (m_answered || m_finished)
+    if (m_run.currentGraded() || m_run.ended())
         return;
-    const ActivityPhrase& p = m_input.phrases.at(m_index);
-    m_result = DictationCheck::compare(m_answer->text(), p.phrase);
-    m_answered = true;
-    ++m_checked;
-    const bool right = m_result.grade != DictationCheck::Again;
-    m_right += right;
-    setPhraseGrade(m_index, m_result.grade);
+    const ActivityPhrase& p = m_run.phrase();
+    if (DictationCheck::words(m_answer->text()).isEmpty()) {
+        // Nothing typed is no answer: said, and nothing graded.
+        m_feedback->setText(tr_("empty").toHtmlEscaped());
+        announce(tr_("empty"), m_answer);
+        return;
+    }
+    const DictationCheck::Result result = DictationCheck::compare(m_answer->text(), p.phrase);
+    m_run.grade(result.grade);
 
-    const char* verdict = m_result.grade == DictationCheck::Good ? "good"
-                          : !right                               ? "again"
-                          : m_result.mistakes == 0               ? "hardAccents"
-                                                                 : "hardOne";
-    QString translation = ShownText::wrappable(p.translation, ShownText::PhraseLimit);
-    if (!p.translation2.isEmpty())
-        translation += QStringLiteral(" (") + ShownText::wrappable(p.translation2, ShownText::PhraseLimit) +
-                       QLatin1Char(')');
-    m_feedback->setText(QStringLiteral("<p><b>%1</b></p>%2<p>%3</p>")
-                            .arg(tr_(verdict).toHtmlEscaped(), alignment(m_result),
-                                 tr_("translation").arg(translation).toHtmlEscaped()));
+    const char* verdict = result.grade == Grade::Good    ? "good"
+                          : result.grade == Grade::Again ? "again"
+                          : result.mistakes == 0         ? "hardAccents"
+                                                         : "hardOne";
     // What a screen reader says: the verdict and each mistake in words.
     QStringList said{tr_(verdict)};
-    for (const DictationCheck::Word& w : m_result.words)
-        if (w.mark != DictationCheck::Word::Right && said.size() < 50)
-            said << tr_("mistake").arg(tr_(keyOf(w.mark)), ShownText::cut(w.answered, WordLimit),
-                                       ShownText::cut(w.expected, WordLimit));
-    m_feedback->setAccessibleDescription(said.join(QLatin1Char('\n')));
+    for (const DictationCheck::Word& w : result.words) {
+        if (w.mark == DictationCheck::Word::Right || said.size() >= 50)
+            continue;
+        const QString answered = ShownText::cut(w.answered, WordLimit);
+        const QString expected = ShownText::cut(w.expected, WordLimit);
+        if (w.mark == DictationCheck::Word::Missing)
+            said << tr_("mistakeMissing").arg(expected);
+        else if (w.mark == DictationCheck::Word::Extra)
+            said << tr_("mistakeExtra").arg(answered);
+        else
+            said << tr_("mistake").arg(tr_(keyOf(w.mark)), answered, expected);
+    }
+    showAnswered(tr_(verdict), alignment(result), said.join(QLatin1Char('\n')));
+}
 
+void DictationWindow::dontKnow()
+{
+    if (m_run.currentGraded() || m_run.ended())
+        return;
+    m_run.grade(Grade::Again);
+    const QString phrase =
+        tr_("phraseWas").arg(ShownText::wrappable(m_run.phrase().phrase, ShownText::PhraseLimit));
+    showAnswered(tr_("shown"), QStringLiteral("<p>%1</p>").arg(phrase.toHtmlEscaped()),
+                 tr_("shown") + QLatin1Char('\n') + phrase);
+}
+
+void DictationWindow::showAnswered(const QString& verdict, const QString& html, const QString& said)
+{
+    const QString translation = shownTranslations(m_run.phrase(), QStringLiteral(" "));
+    m_feedback->setText(
+        QStringLiteral("<p><b>%1</b></p>%2<p>%3</p>")
+            .arg(verdict.toHtmlEscaped(), html, tr_("translation").arg(translation).toHtmlEscaped()));
+    m_feedback->setAccessibleDescription(said);
     m_hint->hide();
     m_answer->setReadOnly(true);
     for (QPushButton* b : m_letters)
         b->setEnabled(false);
     m_check->setEnabled(false);
+    m_dontKnow->setEnabled(false);
     m_next->setEnabled(true);
     m_next->setDefault(true);
-    announce(m_feedback->accessibleDescription(), m_next);
+    announce(said, m_next);
+}
+
+QString DictationWindow::colourOf(DictationCheck::Word::Mark mark) const
+{
+    // Marks are told apart by their names too, never by colour alone.
+    switch (mark) {
+    case DictationCheck::Word::Almost:
+        return markColour(Mark::Almost).name();
+    case DictationCheck::Word::Wrong:
+        return markColour(Mark::Wrong).name();
+    case DictationCheck::Word::Missing:
+        return markColour(Mark::Missing).name();
+    case DictationCheck::Word::Extra:
+        return markColour(Mark::Extra).name();
+    case DictationCheck::Word::Right:
+        break;
+    }
+    return QString();
 }
 
 QString DictationWindow::alignment(const DictationCheck::Result& result) const
@@ -415,36 +471,22 @@ QString DictationWindow::alignment(const DictationCheck::Result& result) const
     return html;
 }
 
-void DictationWindow::next()
+void DictationWindow::showResult(const QString& result)
 {
-    if (!m_answered || m_finished)
-        return;
-    if (m_index + 1 < int(m_input.phrases.size())) {
-        ++m_index;
-        showPhrase();
-    } else {
-        finish();
-    }
-}
-
-void DictationWindow::finish()
-{
-    const int n = int(m_input.phrases.size());
     m_prompt->clear();
     m_hint->hide();
-    m_feedback->setText(tr_("result").arg(ActivityResult::scoreText(m_right, n)).toHtmlEscaped());
+    m_feedback->setText(result.toHtmlEscaped());
     m_feedback->setAccessibleDescription(QString());
     m_answer->setEnabled(false);
-    for (QPushButton* b : {m_listen, m_slower, m_check, m_next})
+    for (QPushButton* b : {m_listen, m_slower, m_check, m_dontKnow, m_next})
         b->setEnabled(false);
-    finishWith(m_close, m_right, n, tr_("result").arg(ActivityResult::scoreText(m_right, n)));
 }
 
 void DictationWindow::keyPressEvent(QKeyEvent* event)
 {
     // The answer line passes Enter on: it checks, and once checked goes on.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !m_finished) {
-        m_answered ? next() : check();
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !m_run.ended()) {
+        m_run.currentGraded() ? goOn() : check();
         return;
     }
     ActivityWindow::keyPressEvent(event);

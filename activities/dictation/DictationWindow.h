@@ -28,43 +28,28 @@ public:
     // file gives it): lower case, then capitals.
     static QStringList specialLetters(const QString& studiedLanguage);
 
-    int right() const { return m_right; }
-    int checked() const { return m_checked; }
-    const DictationCheck::Result& lastResult() const { return m_result; }
-
-    QLineEdit* txtAnswer() const { return m_answer; }
-    QLabel* lblFeedback() const { return m_feedback; }
-    QLabel* lblSoundProblem() const { return m_soundProblem; }
-    QLabel* lblHelp() const { return m_help; }
-    QPushButton* btnListen() const { return m_listen; }
-    QPushButton* btnSlower() const { return m_slower; }
-    QPushButton* btnCheck() const { return m_check; }
-    QPushButton* btnNext() const { return m_next; }
-    QPushButton* btnClose() const { return m_close; }
-    const std::vector<QPushButton*>& letterButtons() const { return m_letters; }
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    int rightSoFar() const override { return m_right; }
-    int answersGiven() const override { return m_checked; }
+    void showPhrase() override;
+    void showResult(const QString& result) override;
 
 private:
-    void showPhrase();
     void listen();
     void listenSlowly();
     void insertLetter(const QString& letter);
     void check();
-    void next();
-    void finish();
+    // Reveals the phrase and grades it Again.
+    void dontKnow();
+    // The verdict, what shows the answer (rich text) and what a screen reader says of it.
+    void showAnswered(const QString& verdict, const QString& html, const QString& said);
     void soundFailed();
+    void slowerUnavailable();
+    // The colour of a mark in the alignment, readable on this window's palette.
+    QString colourOf(DictationCheck::Word::Mark mark) const;
     // The answer and the phrase aligned word by word, as rich text.
     QString alignment(const DictationCheck::Result& result) const;
 
-    int m_right = 0;
-    int m_checked = 0;
-    bool m_answered = false;
     bool m_soundProblemShown = false;
-    DictationCheck::Result m_result;
     QLabel* m_prompt = nullptr;
     QLabel* m_help = nullptr;
     QLabel* m_soundProblem = nullptr;
@@ -74,7 +59,7 @@ private:
     QPushButton* m_listen = nullptr;
     QPushButton* m_slower = nullptr;
     QPushButton* m_check = nullptr;
+    QPushButton* m_dontKnow = nullptr;
     QPushButton* m_next = nullptr;
-    QPushButton* m_close = nullptr;
     std::vector<QPushButton*> m_letters;
 };

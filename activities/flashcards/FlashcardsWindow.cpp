@@ -1,6 +1,5 @@
 #include "FlashcardsWindow.h"
 
-#include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "ActivityTexts.h"
 #include "platform/ShownText.h"
@@ -37,11 +36,11 @@ const ActivityTextTable& texts()
           {"reveal", "&Mostrar la traducción"},
           {"known", "La &sabía"},
           {"unknown", "&No la sabía"},
-          {"result", "Sabías %1."},
+          {"result", "Sabía %1."},
           {"close", "&Cerrar"},
           {"phraseArea", "Frase"},
           {"translationArea", "Traducción"},
-          {"saveError", "No se ha podido guardar tu resultado:"}}},
+          {"saveError", "No se ha podido guardar su resultado:"}}},
     };
     return t;
 }
@@ -66,7 +65,6 @@ FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)
     m_reveal = makeButton("btnReveal", "reveal");
     m_knownButton = makeButton("btnKnown", "known");
     m_unknownButton = makeButton("btnUnknown", "unknown");
-    m_close = makeButton("btnClose", "close");
     auto* answers = new QHBoxLayout;
     answers->addWidget(m_knownButton);
     answers->addWidget(m_unknownButton);
@@ -75,42 +73,32 @@ FlashcardsWindow::FlashcardsWindow(const ActivityInput& input, QWidget* parent)
     m_layout->addWidget(m_listen);
     m_layout->addWidget(m_reveal);
     m_layout->addLayout(answers);
-    m_layout->addWidget(m_close);
-    connect(m_listen, &QPushButton::clicked, this,
-            [this] { ActivitySound::play(m_input.phrases.at(m_index).soundFile); });
+    connect(m_listen, &QPushButton::clicked, this, [this] { ActivitySound::play(m_run.phrase().soundFile); });
     connect(m_reveal, &QPushButton::clicked, this, &FlashcardsWindow::reveal);
     connect(m_knownButton, &QPushButton::clicked, this, [this] { answer(true); });
     connect(m_unknownButton, &QPushButton::clicked, this, [this] { answer(false); });
-    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
     resize(520, 360);
-    showCard();
+    setListenButtons({m_listen});
+    start();
 }
 
-void FlashcardsWindow::showCard()
+void FlashcardsWindow::showPhrase()
 {
-    const ActivityPhrase& p = m_input.phrases.at(m_index);
-    m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
+    const ActivityPhrase& p = m_run.phrase();
     m_phrase->setText(ShownText::wrappable(p.phrase, ShownText::PhraseLimit));
     m_translation->clear();
-    clearAnnouncement();
     m_knownButton->setEnabled(false);
     m_unknownButton->setEnabled(false);
     m_reveal->setEnabled(true);
     m_reveal->setDefault(true);
     m_reveal->setFocus();
-    m_close->hide();
     ActivitySound::play(p.soundFile);
 }
 
 void FlashcardsWindow::reveal()
 {
-    const ActivityPhrase& p = m_input.phrases.at(m_index);
-    const QString translation = ShownText::wrappable(p.translation, ShownText::PhraseLimit);
-    m_translation->setText(p.translation2.isEmpty()
-                               ? translation
-                               : translation + QStringLiteral("\n(") +
-                                     ShownText::wrappable(p.translation2, ShownText::PhraseLimit) +
-                                     QLatin1Char(')'));
+    const ActivityPhrase& p = m_run.phrase();
+    m_translation->setText(shownTranslations(p, QStringLiteral("\n")));
     m_reveal->setEnabled(false);
     m_knownButton->setEnabled(true);
     m_unknownButton->setEnabled(true);
@@ -119,34 +107,22 @@ void FlashcardsWindow::reveal()
 
 void FlashcardsWindow::answer(bool known)
 {
-    if (m_finished || m_reveal->isEnabled())
-        return;
-    if (known)
-        ++m_known;
-    ++m_marked;
     // The two answers are the scheduler's Good and Again.
-    setPhraseGrade(m_index, known ? Good : Again);
-    if (m_index + 1 < int(m_input.phrases.size())) {
-        ++m_index;
-        showCard();
-    } else {
-        finish();
-    }
+    if (!m_reveal->isEnabled() && m_run.grade(known ? Grade::Good : Grade::Again))
+        goOn();
 }
 
-void FlashcardsWindow::finish()
+void FlashcardsWindow::showResult(const QString& result)
 {
-    const int n = int(m_input.phrases.size());
-    m_phrase->setText(tr_("result").arg(ActivityResult::scoreText(m_known, n)));
+    m_phrase->setText(result);
     m_translation->clear();
     for (QPushButton* b : {m_listen, m_reveal, m_knownButton, m_unknownButton})
         b->setEnabled(false);
-    finishWith(m_close, m_known, n, m_phrase->text());
 }
 
 void FlashcardsWindow::keyPressEvent(QKeyEvent* event)
 {
-    if (event->modifiers() == Qt::NoModifier && !m_finished && !m_reveal->isEnabled()) {
+    if (event->modifiers() == Qt::NoModifier && !m_run.ended() && !m_reveal->isEnabled()) {
         if (event->key() == Qt::Key_K) {
             answer(true);
             return;

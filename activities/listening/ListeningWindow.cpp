@@ -1,11 +1,11 @@
 #include "ListeningWindow.h"
 
-#include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "ActivityTexts.h"
 #include "platform/ShownText.h"
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMap>
@@ -25,6 +25,9 @@ const ActivityTextTable& texts()
           {"prompt", "Listen, then choose what the phrase means."},
           {"listen", "&Listen again"},
           {"right", "Right!"},
+          {"markChosenRight", "Your choice: right"},
+          {"markChosenWrong", "Your choice: wrong"},
+          {"markRight", "The right answer"},
           {"wrong", "Not quite. The phrase was \"%1\": %2"},
           {"next", "&Next"},
           {"result", "You understood %1."},
@@ -34,15 +37,18 @@ const ActivityTextTable& texts()
         {QStringLiteral("Spanish"),
          {{"title", "Escuchar"},
           {"progress", "Frase %1 de %2"},
-          {"prompt", "Escucha y elige lo que significa la frase."},
+          {"prompt", "Escuche y elija lo que significa la frase."},
           {"listen", "&Escuchar otra vez"},
           {"right", "¡Correcto!"},
+          {"markChosenRight", "Su elección: correcta"},
+          {"markChosenWrong", "Su elección: incorrecta"},
+          {"markRight", "La respuesta correcta"},
           {"wrong", "No exactamente. La frase era «%1»: %2"},
           {"next", "&Siguiente"},
-          {"result", "Has entendido %1."},
+          {"result", "Ha entendido %1."},
           {"close", "&Cerrar"},
           {"feedbackArea", "Respuesta"},
-          {"saveError", "No se ha podido guardar tu resultado:"}}},
+          {"saveError", "No se ha podido guardar su resultado:"}}},
     };
     return t;
 }
@@ -71,26 +77,17 @@ ListeningWindow::ListeningWindow(const ActivityInput& input, QWidget* parent)
     }
     addScrolling(m_feedback, "feedbackArea");
     m_next = makeButton("btnNext", "next");
-    m_close = makeButton("btnClose", "close");
     m_layout->addWidget(m_next);
-    m_layout->addWidget(m_close);
-    connect(m_listen, &QPushButton::clicked, this,
-            [this] { ActivitySound::play(m_input.phrases.at(m_index).soundFile); });
-    connect(m_next, &QPushButton::clicked, this, &ListeningWindow::next);
-    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_listen, &QPushButton::clicked, this, [this] { ActivitySound::play(m_run.phrase().soundFile); });
+    connect(m_next, &QPushButton::clicked, this, &ListeningWindow::goOn);
     resize(520, 400);
-    showQuestion();
+    setListenButtons({m_listen});
+    start();
 }
 
-int ListeningWindow::percentage() const
+void ListeningWindow::showPhrase()
 {
-    return ActivityResult::percentage(m_right, int(m_input.phrases.size()));
-}
-
-void ListeningWindow::showQuestion()
-{
-    const ActivityPhrase& p = m_input.phrases.at(m_index);
-    m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
+    const ActivityPhrase& p = m_run.phrase();
     // The right translation and up to three different ones of the other phrases.
     QStringList others;
     for (const ActivityPhrase& o : m_input.phrases) {
@@ -113,26 +110,32 @@ void ListeningWindow::showQuestion()
         b->setText(QStringLiteral("&%1  ").arg(i + 1) +
                    QString(shown).replace(QLatin1Char('&'), QLatin1String("&&")));
         b->setAccessibleName(shown);
+        b->setAccessibleDescription(QString());
+        b->setProperty("verdict", QVariant());
+        b->setStyleSheet(QString());
     }
     m_feedback->clear();
-    clearAnnouncement();
-    m_answered = false;
     m_next->setEnabled(false);
-    m_close->hide();
     m_choices.front()->setFocus();
     ActivitySound::play(p.soundFile);
 }
 
 void ListeningWindow::choose(int choice)
 {
-    if (m_answered || m_finished || choice < 0 || choice >= MaxChoices || !m_choices[choice]->isVisible())
+    if (choice < 0 || choice >= MaxChoices || !m_choices[size_t(choice)]->isVisible())
         return;
-    m_answered = true;
-    const ActivityPhrase& p = m_input.phrases.at(m_index);
-    const bool right = m_choices[choice]->property("translation").toString() == p.translation;
-    if (right)
-        ++m_right;
-    setPhraseGrade(m_index, right ? Good : Again);
+    const ActivityPhrase& p = m_run.phrase();
+    QPushButton* chosen = m_choices[size_t(choice)];
+    const bool right = chosen->property("translation").toString() == p.translation;
+    if (!m_run.grade(right ? Grade::Good : Grade::Again))
+        return;
+    // The choice and, when it was wrong, the right one are marked on the buttons themselves:
+    // by colour, by a sign in their text and in words for a screen reader.
+    for (QPushButton* b : m_choices) {
+        const bool isRight = b->property("translation").toString() == p.translation;
+        if (b == chosen || (isRight && b->isVisible()))
+            mark(b, isRight ? Mark::Right : Mark::Wrong, b == chosen);
+    }
     m_feedback->setText(right
                             ? tr_("right")
                             : tr_("wrong").arg(ShownText::wrappable(p.phrase, ShownText::PhraseLimit),
@@ -144,18 +147,6 @@ void ListeningWindow::choose(int choice)
     announce(m_feedback->text(), m_next);
 }
 
-void ListeningWindow::next()
-{
-    if (!m_answered || m_finished)
-        return;
-    if (m_index + 1 < int(m_input.phrases.size())) {
-        ++m_index;
-        showQuestion();
-    } else {
-        finish();
-    }
-}
-
 void ListeningWindow::keyPressEvent(QKeyEvent* event)
 {
     const int k = event->key();
@@ -163,8 +154,8 @@ void ListeningWindow::keyPressEvent(QKeyEvent* event)
         choose(k - Qt::Key_1);
         return;
     }
-    if ((k == Qt::Key_Return || k == Qt::Key_Enter) && m_answered && !m_finished) {
-        next();
+    if ((k == Qt::Key_Return || k == Qt::Key_Enter) && m_run.currentGraded() && !m_run.ended()) {
+        goOn();
         return;
     }
     ActivityWindow::keyPressEvent(event);
@@ -172,19 +163,31 @@ void ListeningWindow::keyPressEvent(QKeyEvent* event)
 
 void ListeningWindow::soundUnavailable()
 {
-    if (m_finished || m_index >= int(m_input.phrases.size()))
-        return;
-    m_prompt->setText(ShownText::wrappable(m_input.phrases.at(m_index).phrase, ShownText::PhraseLimit));
+    if (!m_run.ended())
+        m_prompt->setText(ShownText::wrappable(m_run.phrase().phrase, ShownText::PhraseLimit));
 }
 
-void ListeningWindow::finish()
+void ListeningWindow::mark(QPushButton* button, Mark how, bool chosen)
 {
-    const int n = int(m_input.phrases.size());
+    const bool right = how == Mark::Right;
+    button->setProperty("verdict", right ? QStringLiteral("right") : QStringLiteral("wrong"));
+    const QString words = tr_(right ? (chosen ? "markChosenRight" : "markRight") : "markChosenWrong");
+    button->setAccessibleDescription(words);
+    button->setToolTip(words);
+    button->setText((right ? QStringLiteral("\u2713 ") : QStringLiteral("\u2717 ")) + button->text());
+    // Also while disabled (every choice is, once answered), in a colour that reads on this palette.
+    button->setStyleSheet(
+        QStringLiteral("QPushButton, QPushButton:disabled { color: %1; border: 2px solid %1; "
+                       "border-radius: 3px; padding: 4px; font-weight: bold; }")
+            .arg(markColour(how).name()));
+}
+
+void ListeningWindow::showResult(const QString& result)
+{
     m_prompt->clear();
     for (QPushButton* b : m_choices)
         b->hide();
-    m_feedback->setText(tr_("result").arg(ActivityResult::scoreText(m_right, n)));
+    m_feedback->setText(result);
     m_listen->setEnabled(false);
     m_next->setEnabled(false);
-    finishWith(m_close, m_right, n, m_feedback->text());
 }

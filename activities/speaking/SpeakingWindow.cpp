@@ -1,11 +1,11 @@
 #include "SpeakingWindow.h"
 
-#include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "ActivityTexts.h"
 #include "WaveformView.h"
 #include "platform/EndSignals.h"
 #include "platform/ShownText.h"
+#include "platform/Sound.h"
 #include "platform/WaveFile.h"
 
 #include <QCoreApplication>
@@ -56,6 +56,11 @@ const ActivityTextTable& texts()
           {"hintComparing", "Comparing your recording with the model..."},
           {"hintTooLong", "Hint, not a score: too long to compare (over %1 seconds of speech)."},
           {"hintFigures", "(length %1% of the model's, distance %2)"},
+          {"noSoundDevice",
+           "No sound device was found: neither the model nor a recording of yours can be heard, "
+           "and nothing can be recorded. You can still read the phrase and grade yourself."},
+          {"noOutput", "No sound device to play on was found: neither the model nor your recording can be "
+                       "heard. You can still record yourself, see the waveforms and grade yourself."},
           {"noDevice",
            "No microphone was found, so nothing can be recorded. You can still hear the model and grade "
            "yourself."},
@@ -74,11 +79,11 @@ const ActivityTextTable& texts()
         {QStringLiteral("Spanish"),
          {{"title", "Hablar"},
           {"progress", "Frase %1 de %2"},
-          {"prompt", "Escucha, grábate (V), compara y califícate (1 a 4)."},
+          {"prompt", "Escuche, grábese (V), compare y califíquese (1 a 4)."},
           {"model", "Escuchar el modelo"},
-          {"record", "Grabarte"},
+          {"record", "Grabarse"},
           {"stop", "Detener la grabación"},
-          {"replay", "Escucharte"},
+          {"replay", "Escucharse"},
           {"again", "Otra vez"},
           {"hard", "Difícil"},
           {"good", "Bien"},
@@ -86,35 +91,41 @@ const ActivityTextTable& texts()
           {"keyHint", "%1 (tecla %2)"},
           {"shift", "Mayús+%1"},
           {"starting", "Preparando el micrófono..."},
-          {"recording", "Grabando: habla ahora. Pulsa V otra vez para terminar."},
+          {"recording", "Grabando: hable ahora. Pulse V otra vez para terminar."},
           {"modelRow", "Modelo"},
-          {"attemptRow", "Tú"},
-          {"waves", "Ondas: el modelo arriba, tu grabación abajo, sin los silencios"},
+          {"attemptRow", "Usted"},
+          {"waves", "Ondas: el modelo arriba, su grabación abajo, sin los silencios"},
           {"hintClose", "Pista, no una nota: parecida al modelo en duración y sonido."},
           {"hintLonger", "Pista, no una nota: mucho más larga que el modelo."},
           {"hintShorter", "Pista, no una nota: mucho más corta que el modelo."},
           {"hintDifferent", "Pista, no una nota: suena distinta del modelo."},
-          {"hintNothing", "Pista, no una nota: no se oye nada en tu grabación."},
+          {"hintNothing", "Pista, no una nota: no se oye nada en su grabación."},
           {"hintNoModel", "Pista, no una nota: el sonido del modelo no se puede comparar."},
-          {"hintComparing", "Comparando tu grabación con el modelo..."},
+          {"hintComparing", "Comparando su grabación con el modelo..."},
           {"hintTooLong", "Pista, no una nota: demasiado larga para compararla (más de %1 segundos de voz)."},
           {"hintFigures", "(duración %1% de la del modelo, distancia %2)"},
-          {"noDevice", "No se ha encontrado ningún micrófono, así que no se puede grabar nada. Puedes "
+          {"noSoundDevice", "No se ha encontrado ningún dispositivo de sonido: no se pueden escuchar ni el "
+                            "modelo ni una grabación suya, y no se puede grabar nada. Puede leer la frase y "
+                            "calificarse igualmente."},
+          {"noOutput",
+           "No se ha encontrado ningún dispositivo para reproducir sonido: no se pueden escuchar ni "
+           "el modelo ni su grabación. Puede grabarse, ver las ondas y calificarse igualmente."},
+          {"noDevice", "No se ha encontrado ningún micrófono, así que no se puede grabar nada. Puede "
                        "escuchar el modelo y "
-                       "calificarte igualmente."},
-          {"noFolder", "No se puede grabar nada: la actividad no se ha iniciado en una carpeta privada tuya. "
-                       "Puedes escuchar "
-                       "el modelo y calificarte igualmente."},
+                       "calificarse igualmente."},
+          {"noFolder", "No se puede grabar nada: la actividad no se ha iniciado en una carpeta privada suya. "
+                       "Puede escuchar "
+                       "el modelo y calificarse igualmente."},
           {"cannotRecord",
-           "No se ha podido grabar nada: %1 Puedes escuchar el modelo y calificarte igualmente."},
+           "No se ha podido grabar nada: %1 Puede escuchar el modelo y calificarse igualmente."},
           {"silent",
-           "Tu grabación está en silencio: comprueba que el micrófono está encendido y no silenciado. Puedes "
-           "calificarte igualmente."},
+           "Su grabación está en silencio: compruebe que el micrófono está encendido y no silenciado. Puede "
+           "calificarse igualmente."},
           {"result", "Bien dichas (Difícil, Bien o Fácil): %1."},
           {"phraseArea", "Frase"},
           {"translationArea", "Traducción"},
           {"close", "&Cerrar"},
-          {"saveError", "No se ha podido guardar tu resultado:"}}},
+          {"saveError", "No se ha podido guardar su resultado:"}}},
     };
     return t;
 }
@@ -135,7 +146,8 @@ QString privateWorkingFolder()
 } // namespace
 
 SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
-    : ActivityWindow(input, texts(), ActivityName, parent), m_folder(privateWorkingFolder())
+    : ActivityWindow(input, texts(), ActivityName, parent), m_folder(privateWorkingFolder()),
+      m_canHear(Sound::hasOutputDevice())
 {
     m_phrase = new QLabel(this);
     m_phrase->setObjectName(QStringLiteral("lblPhrase"));
@@ -182,11 +194,10 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
         b->setText(QStringLiteral("%1  %2").arg(g + 1).arg(tr_(gradeKeys[g])));
         b->setAccessibleName(tr_(gradeKeys[g]));
         withKey(b, QString::number(g + 1));
-        connect(b, &QPushButton::clicked, this, [this, g] { grade(g + 1); });
+        connect(b, &QPushButton::clicked, this, [this, g] { grade(Grade(g + 1)); });
         grades->addWidget(b);
         m_grades.push_back(b);
     }
-    m_close = makeButton("btnClose", "close");
     addScrolling(m_phrase, "phraseArea");
     addScrolling(m_translation, "translationArea");
     m_layout->addWidget(m_notice);
@@ -195,7 +206,6 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
     m_layout->addWidget(m_status);
     m_layout->addLayout(sounds);
     m_layout->addLayout(grades);
-    m_layout->addWidget(m_close);
 
     m_nextSound.setSingleShot(true);
     connect(&m_nextSound, &QTimer::timeout, this, &SpeakingWindow::playRecording);
@@ -204,7 +214,6 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
     connect(m_model, &QPushButton::clicked, this, &SpeakingWindow::playModel);
     connect(m_record, &QPushButton::clicked, this, &SpeakingWindow::toggleRecording);
     connect(m_replay, &QPushButton::clicked, this, &SpeakingWindow::playRecording);
-    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
     // Ended by the session or a signal: nothing is left recording, the recordings are deleted
     // and the phrases graded so far are the result.
     EndSignals::install([window = QPointer<SpeakingWindow>(this)](int) {
@@ -213,13 +222,25 @@ SpeakingWindow::SpeakingWindow(const ActivityInput& input, QWidget* parent)
         QCoreApplication::quit();
     });
 
-    if (m_folder.isEmpty())
+    // Without a sound server there is neither an output nor an input: said once, for both.
+    const bool canListen = SpeechRecorder::hasInputDevice();
+    if (!m_canHear && !canListen)
+        sayOnce(tr_("noSoundDevice"));
+    else if (m_folder.isEmpty())
         sayOnce(tr_("noFolder"));
-    else if (!SpeechRecorder::hasInputDevice())
+    else if (!canListen)
         sayOnce(tr_("noDevice"));
-    m_record->setEnabled(!m_noticeGiven);
+    else if (!m_canHear)
+        sayOnce(tr_("noOutput"));
+    m_record->setEnabled(!m_folder.isEmpty() && canListen);
+    if (!m_canHear) {
+        for (QPushButton* b : {m_model, m_replay}) {
+            b->setEnabled(false);
+            b->setToolTip(commonText("noSoundTip"));
+        }
+    }
     resize(640, 520);
-    showPhrase();
+    start();
 }
 
 SpeakingWindow::~SpeakingWindow()
@@ -238,8 +259,29 @@ int SpeakingWindow::recordingLimitMs() const
     return int(2 * model + ExtraRecordingMs);
 }
 
+void SpeakingWindow::sayForPhrase(const QString& text)
+{
+    if (m_noticeGiven)
+        return;
+    m_phraseNotice = true;
+    m_notice->setText(text);
+    m_notice->setAccessibleName(text);
+    m_notice->show();
+}
+
+void SpeakingWindow::takeBackPhraseNotice()
+{
+    if (!m_phraseNotice)
+        return;
+    m_phraseNotice = false;
+    m_notice->hide();
+    m_notice->clear();
+    m_notice->setAccessibleName(QString());
+}
+
 void SpeakingWindow::sayOnce(const QString& text)
 {
+    takeBackPhraseNotice();
     if (m_noticeGiven)
         return;
     m_noticeGiven = true;
@@ -251,20 +293,14 @@ void SpeakingWindow::sayOnce(const QString& text)
 void SpeakingWindow::showPhrase()
 {
     m_nextSound.stop();
-    const ActivityPhrase& p = m_input.phrases.at(size_t(m_index));
-    m_progress->setText(tr_("progress").arg(m_index + 1).arg(m_input.phrases.size()));
+    const ActivityPhrase& p = m_run.phrase();
     m_phrase->setText(ShownText::wrappable(p.phrase, ShownText::PhraseLimit));
-    const QString translation = ShownText::wrappable(p.translation, ShownText::PhraseLimit);
-    m_translation->setText(p.translation2.isEmpty()
-                               ? translation
-                               : translation + QStringLiteral("\n(") +
-                                     ShownText::wrappable(p.translation2, ShownText::PhraseLimit) +
-                                     QLatin1Char(')'));
+    m_translation->setText(shownTranslations(p, QStringLiteral("\n")));
     m_recording.clear();
     m_closeness.reset();
-    ++m_comparison; // a comparison still running was for the phrase before
+    takeBackPhraseNotice(); // a silent recording was this phrase's, not the next one's
+    ++m_comparison;         // a comparison still running was for the phrase before
     m_hint->clear();
-    clearAnnouncement();
     m_status->setText(tr_("prompt"));
     QString why;
     m_modelSound = SpeechAnalysis::readWave(p.soundFile, &why);
@@ -278,22 +314,21 @@ void SpeakingWindow::showPhrase()
     }
     m_waves->setSounds(m_modelSound, std::nullopt);
     m_replay->setEnabled(false);
-    m_close->hide(); // Escape leaves early; the button comes with the result
-    (m_record->isEnabled() ? m_record : m_model)->setFocus();
+    (m_record->isEnabled() ? m_record : m_model->isEnabled() ? m_model : m_grades.front())->setFocus();
     playModel();
 }
 
 void SpeakingWindow::playModel()
 {
-    if (m_finished)
+    if (m_run.ended() || !m_canHear)
         return;
     m_nextSound.stop();
-    ActivitySound::play(m_input.phrases.at(size_t(m_index)).soundFile);
+    ActivitySound::play(m_run.phrase().soundFile);
 }
 
 void SpeakingWindow::playRecording()
 {
-    if (m_finished || m_recording.isEmpty() || m_recorder.isRecording())
+    if (m_run.ended() || !m_canHear || m_recording.isEmpty() || m_recorder.isRecording())
         return;
     m_nextSound.stop();
     ActivitySound::play(m_recording);
@@ -307,7 +342,7 @@ void SpeakingWindow::playBoth()
 
 void SpeakingWindow::toggleRecording()
 {
-    if (m_finished || !m_record->isEnabled())
+    if (m_run.ended() || !m_record->isEnabled())
         return;
     if (m_recorder.isRecording()) {
         m_recorder.stop(); // onRecorded follows
@@ -317,7 +352,7 @@ void SpeakingWindow::toggleRecording()
     ActivitySound::stop(); // the model must not be recorded
     const QString path =
         m_folder +
-        QStringLiteral("speaking-%1-%2.wav").arg(QCoreApplication::applicationPid()).arg(m_index + 1);
+        QStringLiteral("speaking-%1-%2.wav").arg(QCoreApplication::applicationPid()).arg(m_run.index() + 1);
     if (!m_recordings.contains(path))
         m_recordings << path;
     m_recording.clear();
@@ -346,13 +381,16 @@ void SpeakingWindow::onRecorded(const SpeechRecorder::Result& result)
     if (!result.error.isEmpty())
         sayOnce(tr_("cannotRecord").arg(result.error)); // the device stopped early; what came is kept
     m_recording = result.path;
-    m_replay->setEnabled(true);
+    m_replay->setEnabled(m_canHear);
     QString why;
     const auto attempt = SpeechAnalysis::readWave(m_recording, &why);
     m_waves->setSounds(m_modelSound, attempt);
-    if (!attempt || SpeechAnalysis::isSilent(*attempt)) {
+    const bool silent = !attempt || SpeechAnalysis::isSilent(*attempt);
+    if (!silent)
+        takeBackPhraseNotice(); // heard this time
+    if (silent) {
         m_closeness = SpeechAnalysis::Closeness{};
-        sayOnce(tr_("silent"));
+        sayForPhrase(tr_("silent"));
         m_hint->setText(tr_("hintNothing"));
         announce(m_hint->text());
         return;
@@ -412,30 +450,21 @@ void SpeakingWindow::showCloseness(const SpeechAnalysis::Closeness& closeness)
     announce(m_hint->text()); // on the control the learner is on
 }
 
-void SpeakingWindow::grade(int g)
+void SpeakingWindow::grade(Grade g)
 {
-    if (m_finished || g < Again || g > Easy)
+    // Hard is said with effort, but said: only Again counts as not yet.
+    if (!m_run.grade(g))
         return;
     m_recorder.cancel(); // a grade moves on: a recording still running is not kept
     m_record->setText(tr_("record"));
     m_record->setAccessibleName(tr_("record"));
-    setPhraseGrade(m_index, g);
-    ++m_graded;
-    if (g >= Hard) // Hard is said with effort, but said: only Again counts as not yet
-        ++m_right;
-    if (m_index + 1 < int(m_input.phrases.size())) {
-        ++m_index;
-        showPhrase();
-    } else {
-        finish();
-    }
+    goOn();
 }
 
-void SpeakingWindow::finish()
+void SpeakingWindow::showResult(const QString& result)
 {
-    const int n = int(m_input.phrases.size());
     m_nextSound.stop();
-    m_phrase->setText(tr_("result").arg(ActivityResult::scoreText(m_right, n)));
+    m_phrase->setText(result);
     m_translation->clear();
     m_hint->clear();
     m_status->clear();
@@ -444,7 +473,6 @@ void SpeakingWindow::finish()
         b->setEnabled(false);
     for (QPushButton* b : m_grades)
         b->setEnabled(false);
-    finishWith(m_close, m_right, n, m_phrase->text());
     deleteRecordings();
 }
 
@@ -472,7 +500,7 @@ void SpeakingWindow::keyPressEvent(QKeyEvent* event)
         close();
         return;
     }
-    if (!m_finished) {
+    if (!m_run.ended()) {
         if (k == Qt::Key_V && mods == Qt::NoModifier) {
             toggleRecording();
             return;
@@ -486,7 +514,7 @@ void SpeakingWindow::keyPressEvent(QKeyEvent* event)
             return;
         }
         if (k >= Qt::Key_1 && k <= Qt::Key_4 && mods == Qt::NoModifier) {
-            grade(k - Qt::Key_1 + 1);
+            grade(Grade(k - Qt::Key_1 + 1));
             return;
         }
     }

@@ -28,8 +28,6 @@ public:
     explicit SpeakingWindow(const ActivityInput& input, QWidget* parent = nullptr);
     ~SpeakingWindow() override;
 
-    int right() const { return m_right; }
-    int graded() const { return m_graded; }
     // Where this session's recordings go; empty when nothing may be recorded here.
     QString recordingFolder() const { return m_folder; }
     // The recording of the current phrase, once there is one.
@@ -41,38 +39,31 @@ public:
     // The hint's figures once the comparison (on a worker thread) has finished.
     const std::optional<SpeechAnalysis::Closeness>& closeness() const { return m_closeness; }
 
-    QLabel* lblPhrase() const { return m_phrase; }
-    QLabel* lblNotice() const { return m_notice; }
-    QLabel* lblHint() const { return m_hint; }
-    WaveformView* waveforms() const { return m_waves; }
-    QPushButton* btnModel() const { return m_model; }
-    QPushButton* btnRecord() const { return m_record; }
-    QPushButton* btnReplay() const { return m_replay; }
-    QPushButton* btnGrade(int grade) const { return m_grades.at(size_t(grade - 1)); }
-    QPushButton* btnClose() const { return m_close; }
-
 protected:
     // V records or stops, Shift+V hears the recording, M the model, 1 to 4 grade, Escape closes.
     void keyPressEvent(QKeyEvent* event) override;
-    // Left early, the phrases graded so far are the result: Hard and better count as said.
-    int rightSoFar() const override { return m_right; }
     void leaving() override;
+    void showPhrase() override;
+    void showResult(const QString& result) override;
 
 private:
-    void showPhrase();
     void toggleRecording();
     void onRecorded(const SpeechRecorder::Result& result);
     void showCloseness(const SpeechAnalysis::Closeness& closeness);
     void playModel();
     void playRecording();
     void playBoth();
-    void grade(int grade);
-    void finish();
+    void grade(Grade grade);
     // Says once, in the window, why nothing is or was recorded.
     void sayOnce(const QString& text);
+    // Says in the same place what holds for this phrase only (a silent recording); taken back
+    // with the next phrase or a word for the whole session.
+    void sayForPhrase(const QString& text);
+    void takeBackPhraseNotice();
     void deleteRecordings();
 
     const QString m_folder;
+    const bool m_canHear; // a sound device to play on
     SpeechRecorder m_recorder;
     QTimer m_nextSound;
     std::optional<SpeechAnalysis::Sound> m_modelSound;
@@ -82,8 +73,7 @@ private:
     QString m_recording;
     QStringList m_recordings; // every file this session wrote
     bool m_noticeGiven = false;
-    int m_right = 0;
-    int m_graded = 0;
+    bool m_phraseNotice = false;
     QLabel* m_phrase = nullptr;
     QLabel* m_translation = nullptr;
     QLabel* m_notice = nullptr;
@@ -94,5 +84,4 @@ private:
     QPushButton* m_record = nullptr;
     QPushButton* m_replay = nullptr;
     std::vector<QPushButton*> m_grades;
-    QPushButton* m_close = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "SpeechAnalysis.h"
 
+#include "Failure.h"
 #include "platform/WaveFile.h"
 
 #include <QFile>
@@ -113,17 +114,12 @@ const std::vector<std::vector<double>>& melFilters()
 
 std::optional<Sound> decodeWave(const QByteArray& bytes, QString* error)
 {
-    auto fail = [&](const QString& why) -> std::optional<Sound> {
-        if (error)
-            *error = why;
-        return std::nullopt;
-    };
     const WaveInfo info = readWaveInfo(bytes);
     if (!info.valid)
-        return fail(info.error);
+        return Failure(error, info.error);
     const int width = info.bitsPerSample / 8;
     if (info.formatTag != 1 || info.bitsPerSample % 8 != 0 || width < 1 || width > 4)
-        return fail(QStringLiteral("only PCM WAVE files of 8 to 32 bits can be compared"));
+        return Failure(error, QStringLiteral("only PCM WAVE files of 8 to 32 bits can be compared"));
     const int block = width * info.channels;
     const qint64 frames = info.dataBytes / block;
     const char* data = bytes.constData() + info.dataOffset;

@@ -1,5 +1,6 @@
 #include "SpeechRecorder.h"
 
+#include "Failure.h"
 #include "platform/WaveFile.h"
 
 #include <QAudioDevice>
@@ -34,22 +35,18 @@ bool SpeechRecorder::hasInputDevice()
 
 bool SpeechRecorder::start(const QString& path, int maxMs, QString* error)
 {
-    auto fail = [&](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     if (isRecording())
-        return fail(QStringLiteral("A recording is already running."));
+        return Failure(error, QStringLiteral("A recording is already running."));
     const QAudioDevice device = QMediaDevices::defaultAudioInput();
     if (device.isNull())
-        return fail(QStringLiteral("no microphone or other input device was found."));
+        return Failure(error, QStringLiteral("no microphone or other input device was found."));
     QAudioFormat format;
     format.setSampleRate(SampleRate);
     format.setChannelCount(Channels);
     format.setSampleFormat(QAudioFormat::Int16);
     if (!device.isFormatSupported(format))
-        return fail(
+        return Failure(
+            error,
             QStringLiteral("the input device \"%1\" cannot record 16 kHz sound.").arg(device.description()));
     if (!open(path, maxMs, error))
         return false;
@@ -61,7 +58,8 @@ bool SpeechRecorder::start(const QString& path, int maxMs, QString* error)
     QIODevice* input = m_source->start();
     if (!input || m_source->error() != QAudio::NoError) {
         cancel();
-        return fail(QStringLiteral("the input device \"%1\" could not be opened.").arg(device.description()));
+        return Failure(
+            error, QStringLiteral("the input device \"%1\" could not be opened.").arg(device.description()));
     }
     m_input = input;
     connect(input, &QIODevice::readyRead, this, &SpeechRecorder::readAvailable);

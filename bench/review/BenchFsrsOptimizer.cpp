@@ -25,16 +25,16 @@ std::vector<PhraseHistory> simulate(int phrases, int reviewsEach)
         PhraseHistory h{{QStringLiteral("Subject_%1.ita").arg(p / 10), p % 10 + 1}, {}};
         int day = p % 365;
         int grade = uniform(random) < 0.3 ? 1 : 3;
-        MemoryState state = truth.first(grade);
-        h.reviews.push_back({1700000000 + day * 86400LL, grade});
+        MemoryState state = truth.first(Grade(grade));
+        h.reviews.push_back({1700000000 + day * 86400LL, Grade(grade)});
         while (int(h.reviews.size()) < reviewsEach) {
             const int interval =
                 std::max(1, int(truth.intervalDays(state.stability) * (0.5 + uniform(random))));
             day += interval;
             const bool recalled = uniform(random) < truth.retrievability(interval, state.stability);
             grade = recalled ? (uniform(random) < 0.15 ? 2 : 3) : 1;
-            state = truth.next(state, interval, grade);
-            h.reviews.push_back({1700000000 + day * 86400LL + p % 3600, grade});
+            state = truth.next(state, interval, Grade(grade));
+            h.reviews.push_back({1700000000 + day * 86400LL + p % 3600, Grade(grade)});
         }
         histories.push_back(std::move(h));
     }

@@ -53,7 +53,8 @@ struct Fixture
                                     p % 10 + 1};
             for (int r = 0; r < ReviewsPerPhrase; ++r) {
                 const qint64 when = now - qint64(730 - r * 14 - p % 13) * 86400 - (p * 37 % 3600);
-                rows.push_back({Busy, id, QStringLiteral("Flashcards"), when, (p + r) % 7 == 0 ? 1 : 3});
+                rows.push_back({Busy, id, QStringLiteral("Flashcards"), when,
+                                (p + r) % 7 == 0 ? Grade::Again : Grade::Good});
             }
         }
         Transaction t(*db);
@@ -142,7 +143,7 @@ void BM_DueAtActivityPress(benchmark::State& state)
                             {QStringLiteral("Subject_%1.ita").arg(i, 3, 10, QLatin1Char('0')), 1},
                             QStringLiteral("Flashcards"),
                             QDateTime::currentSecsSinceEpoch(),
-                            3});
+                            Grade::Good});
         ScoreRow score{Busy,
                        QStringLiteral("Flashcards"),
                        QStringLiteral("Review"),
@@ -244,7 +245,7 @@ struct HostileFile
         rows.reserve(size_t(count) + 10);
         for (int i = 0; i < 10; ++i)
             rows.push_back(
-                {Busy, {QStringLiteral("Saluti.ita"), i + 1}, QStringLiteral("Flashcards"), now - 86400, 3});
+                {Busy, {QStringLiteral("Saluti.ita"), i + 1}, QStringLiteral("Flashcards"), now - 86400, Grade::Good});
         QStringList big; // shared by the rows, so that making them costs little memory
         for (int c = 0; longNames && c < 26; ++c)
             big << QString(1 << 20, QLatin1Char(char('a' + c)));
@@ -253,7 +254,7 @@ struct HostileFile
                                      ? big.at(i % 26)
                                      : QStringLiteral("Subject_%1.ita").arg(i / 10, 6, 10, QLatin1Char('0'));
             rows.push_back(
-                {Busy, {name, i % 10 + 1}, QStringLiteral("Flashcards"), now - (i % 400) * 86400, 3});
+                {Busy, {name, i % 10 + 1}, QStringLiteral("Flashcards"), now - (i % 400) * 86400, Grade::Good});
         }
         Transaction t(*db);
         if (!PhraseResults::insert(*db, rows, &error) || !t.commit(&error))

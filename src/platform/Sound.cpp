@@ -13,9 +13,10 @@
 
 namespace {
 
-Sound::Player& testPlayer()
+// The one replacement of the players in tests; a plain player plays every rate.
+Sound::RatePlayer& testPlayer()
 {
-    static Sound::Player player;
+    static Sound::RatePlayer player;
     return player;
 }
 
@@ -40,7 +41,26 @@ namespace Sound {
 
 void setPlayerForTests(Player player)
 {
+    if (!player) {
+        testPlayer() = nullptr;
+        return;
+    }
+    testPlayer() = [player = std::move(player)](const QString& source, bool synchronous, double) {
+        player(source, synchronous);
+        return true;
+    };
+}
+
+void setRatePlayerForTests(RatePlayer player)
+{
     testPlayer() = std::move(player);
+}
+
+std::optional<bool> takenByTestPlayer(const QString& source, double rate)
+{
+    if (!testPlayer())
+        return std::nullopt;
+    return testPlayer()(source, false, rate);
 }
 
 bool hasOutputDevice()
@@ -60,7 +80,7 @@ void setOutputDeviceForTests(std::optional<bool> available)
 void PlaySoundFile(const QString& path)
 {
     if (testPlayer()) {
-        testPlayer()(path, true);
+        testPlayer()(path, true, 1.0);
         return;
     }
     QFile f(path);
@@ -92,10 +112,8 @@ void PlaySoundFile(const QString& path)
 void PlayInterfaceSound(const QString& name)
 {
     const QString source = QStringLiteral("qrc:/sounds/%1.wav").arg(name.toLower());
-    if (testPlayer()) {
-        testPlayer()(source, false);
+    if (takenByTestPlayer(source))
         return;
-    }
     QSoundEffect* effect = clickEffect();
     if (!effect)
         return;

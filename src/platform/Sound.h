@@ -22,5 +22,12 @@ void setOutputDeviceForTests(std::optional<bool> available);
 // Tests see what would be played instead of playing it.
 using Player = std::function<void(const QString& source, bool synchronous)>;
 void setPlayerForTests(Player player);
+// The same, told the rate too (1: as recorded, below 1: slower) of the sounds played without
+// waiting; false stands for a system whose player cannot play at that rate.
+using RatePlayer = std::function<bool(const QString& source, bool synchronous, double rate)>;
+void setRatePlayerForTests(RatePlayer player);
+// Hands a sound played without waiting to a test's player, when a test set one: whether it
+// played at rate. No value: no test player, the sound is for the real one.
+std::optional<bool> takenByTestPlayer(const QString& source, double rate = 1.0);
 
 } // namespace Sound

@@ -180,7 +180,7 @@ FsrsOptimizer::FsrsOptimizer(const std::vector<PhraseHistory>& histories)
         for (size_t i = 0; i < h.reviews.size(); ++i) {
             const PhraseReview& r = h.reviews[i];
             const qint64 day = PhraseMemory::localDay(r.utcSeconds);
-            const int grade = std::clamp(r.grade, 1, 4);
+            const int grade = Grades::stored(r.grade);
             int elapsed = -1;
             if (i > 0) {
                 elapsed = int(std::clamp<qint64>(day - lastDay, 0, INT_MAX));

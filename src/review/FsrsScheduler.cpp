@@ -32,19 +32,19 @@ int FsrsScheduler::intervalDays(double stability, double retention) const
     return int(std::clamp(std::round(days), 1.0, double(MaxIntervalDays)));
 }
 
-MemoryState FsrsScheduler::first(int grade) const
+MemoryState FsrsScheduler::first(Grade grade) const
 {
-    grade = std::clamp(grade, int(Again), int(Easy));
-    return {m_terms.firstStability(grade), m_terms.firstDifficulty(grade)};
+    const int g = Grades::stored(grade);
+    return {m_terms.firstStability(g), m_terms.firstDifficulty(g)};
 }
 
-MemoryState FsrsScheduler::next(const MemoryState& state, int elapsedDays, int grade) const
+MemoryState FsrsScheduler::next(const MemoryState& state, int elapsedDays, Grade grade) const
 {
-    grade = std::clamp(grade, int(Again), int(Easy));
+    const int g = Grades::stored(grade);
     const double s = FsrsModel::clampStability(state.stability);
     const double d = FsrsModel::clampDifficulty(state.difficulty);
-    const double stability =
-        elapsedDays <= 0 ? m_terms.sameDayStability(s, grade)
-                         : m_terms.laterStability(s, d, m_terms.retrievability(elapsedDays, s), grade);
-    return {stability, m_terms.nextDifficulty(d, grade)};
+    const double stability = elapsedDays <= 0
+                                 ? m_terms.sameDayStability(s, g)
+                                 : m_terms.laterStability(s, d, m_terms.retrievability(elapsedDays, s), g);
+    return {stability, m_terms.nextDifficulty(d, g)};
 }

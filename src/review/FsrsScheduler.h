@@ -1,6 +1,7 @@
 #pragma once
 
 #include "review/FsrsModel.h"
+#include "review/Grade.h"
 
 #include <array>
 
@@ -23,13 +24,6 @@ struct MemoryState
 class FsrsScheduler
 {
 public:
-    enum Grade
-    {
-        Again = 1,
-        Hard = 2,
-        Good = 3,
-        Easy = 4
-    };
     using Weights = std::array<double, 21>;
     static const Weights DefaultWeights;
     static constexpr double DefaultRetention = 0.9;
@@ -51,9 +45,9 @@ public:
     int intervalDays(double stability, double retention) const;
 
     // The state after a phrase's first review.
-    MemoryState first(int grade) const;
+    MemoryState first(Grade grade) const;
     // The state after a review elapsedDays after the previous one (0: the same day).
-    MemoryState next(const MemoryState& state, int elapsedDays, int grade) const;
+    MemoryState next(const MemoryState& state, int elapsedDays, Grade grade) const;
 
 private:
     // Worked out once: a long history replays hundreds of thousands of reviews.

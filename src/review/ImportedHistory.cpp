@@ -11,7 +11,8 @@ std::optional<int> keep(const QString& usersDatabase, const QString& learner,
     std::vector<PhraseResultRow> rows;
     rows.reserve(result.reviews.size());
     for (const VocabularyImport::Result::Review& r : result.reviews)
-        rows.push_back({learner, {r.subjectFile, r.phraseNo}, Activity, r.utcSeconds, r.grade});
+        if (const auto grade = Grades::fromStored(r.grade))
+            rows.push_back({learner, {r.subjectFile, r.phraseNo}, Activity, r.utcSeconds, *grade});
     if (rows.empty())
         return 0;
     return PhraseResults::insertMissing(usersDatabase, rows, error);

@@ -263,8 +263,8 @@ void PhraseMemory::apply(PhraseMemoryItem& item, const PhraseReview& r)
     } else {
         const int elapsed = int(std::max<qint64>(0, day - item.lastDay));
         if (elapsed > 0) {
-            m_tests.emplace_back(day, r.grade > FsrsScheduler::Again);
-            if (r.grade == FsrsScheduler::Again)
+            m_tests.emplace_back(day, Grades::recalled(r.grade));
+            if (r.grade == Grade::Again)
                 ++item.lapses;
         }
         item.state = m_scheduler.next(item.state, elapsed, r.grade);

@@ -30,15 +30,15 @@ bool isMissingTable(const Failure& f)
 // A row as the memory replays it: a time and grade of ours (an integer 1 to 4, not 3.9 nor a
 // number a cast would cut to one) and a subject name that can name a file.
 bool replayable(const Statement& s, int fileColumn, int timeColumn, int gradeColumn,
-                std::optional<qint64>* when, int* grade)
+                std::optional<qint64>* when, Grade* grade)
 {
     if (s.byteCount(fileColumn) > PhraseIdentity::MaxSubjectFileBytes)
         return false;
     const QVariant g = s.value(gradeColumn);
-    if (g.typeId() != QMetaType::LongLong || g.toLongLong() < FsrsScheduler::Again ||
-        g.toLongLong() > FsrsScheduler::Easy)
+    const auto stored = g.typeId() == QMetaType::LongLong ? Grades::fromStored(g.toLongLong()) : std::nullopt;
+    if (!stored)
         return false;
-    *grade = int(g.toLongLong());
+    *grade = *stored;
     *when = s.byteCount(timeColumn) == 20 ? parseUtc(s.text(timeColumn)) : std::nullopt;
     return when->has_value();
 }
@@ -268,7 +268,7 @@ static void bindRow(Statement& s, const PhraseResultRow& r)
         .bindInt(3, r.phrase.phraseNo)
         .bindText(4, r.activity)
         .bindText(5, utcText(r.utcSeconds))
-        .bindInt(6, r.grade);
+        .bindInt(6, Grades::stored(r.grade));
 }
 
 bool insert(Database& db, const std::vector<PhraseResultRow>& rows, QString* error)
@@ -391,7 +391,7 @@ std::optional<std::vector<PhraseHistory>> historiesOf(const QString& usersDataba
         while ((step = s.step()) == Statement::Step::Row) {
             const qint64 number = s.integer(1);
             std::optional<qint64> when;
-            int grade = 0;
+            Grade grade = Grade::Again;
             const qint64 key = s.integer(4);
             newestOwn = std::max(newestOwn, key);
             if (!replayable(s, 0, 2, 3, &when, &grade)) {
@@ -446,7 +446,7 @@ std::optional<std::vector<NewReview>> reviewsSince(const QString& usersDatabase,
         Statement::Step step;
         while ((step = s.step()) == Statement::Step::Row) {
             std::optional<qint64> when;
-            int grade = 0;
+            Grade grade = Grade::Again;
             if (replayable(s, 0, 2, 3, &when, &grade)) {
                 found.push_back({{s.text(0), s.integer(1)}, {*when, grade}, s.integer(4)});
             } else {
@@ -482,12 +482,15 @@ std::optional<std::vector<PhraseResultRow>> rows(const QString& usersDatabase, c
         if (!learner.isEmpty())
             s.bindText(1, learner);
         Statement::Step step;
-        while ((step = s.step()) == Statement::Step::Row)
-            result.push_back({s.text(0),
-                              {s.text(1), s.integer(2)},
-                              s.text(3),
-                              parseUtc(s.text(4)).value_or(0),
-                              int(s.integer(5))});
+        while ((step = s.step()) == Statement::Step::Row) {
+            // A grade no program of ours writes (a table made without the check) is no answer.
+            if (const auto grade = Grades::fromStored(s.integer(5)))
+                result.push_back({s.text(0),
+                                  {s.text(1), s.integer(2)},
+                                  s.text(3),
+                                  parseUtc(s.text(4)).value_or(0),
+                                  *grade});
+        }
         if (step == Statement::Step::Error)
             return f.fromStatement(s);
         return true;

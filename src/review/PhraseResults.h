@@ -1,6 +1,7 @@
 #pragma once
 
 #include "review/FsrsScheduler.h"
+#include "review/Grade.h"
 #include "review/PhraseIdsFile.h"
 
 #include <QString>
@@ -18,14 +19,14 @@ struct PhraseResultRow
     PhraseIdentity phrase;
     QString activity;
     qint64 utcSeconds = 0; // seconds since 1970-01-01 UTC
-    int grade = 0;         // 1 Again, 2 Hard, 3 Good, 4 Easy
+    Grade grade = Grade::Again;
 };
 
 // A review as the memory model reads it.
 struct PhraseReview
 {
     qint64 utcSeconds = 0;
-    int grade = 0;
+    Grade grade = Grade::Again;
 };
 
 // The reviews of one phrase by one learner, in time order.

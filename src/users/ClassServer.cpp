@@ -3,6 +3,7 @@
 #include "platform/Database.h"
 #include "platform/LockedRetry.h"
 #include "platform/Registry.h"
+#include "review/Grade.h"
 #include "review/PhraseResults.h"
 #include "review/UsersWrite.h"
 #include "users/RowOrigins.h"
@@ -141,9 +142,9 @@ bool readBatch(const QString& usersDatabase, const QString& className, Batch* ba
         while ((step = p.step()) == Statement::Step::Row) {
             const qint64 key = p.integer(0);
             batch->lastPhrase = key;
-            const int grade = int(p.integer(6));
+            const auto grade = Grades::fromStored(p.integer(6));
             // A row no program of ours wrote (another grade, another time form) stays here.
-            if (grade < 1 || grade > 4 || !PhraseResults::parseUtc(p.text(5)))
+            if (!grade || !PhraseResults::parseUtc(p.text(5)))
                 continue;
             // A row fetched from the server goes back under the identity it came with.
             const bool fetched = !p.isNull(7);
@@ -153,7 +154,7 @@ bool readBatch(const QString& usersDatabase, const QString& className, Batch* ba
             batch->phrases.push_back({identity, QString::number(fetched ? p.integer(8) : key), className,
                                       p.text(1), p.text(2), QString::number(p.integer(3)),
                                       p.isNull(4) ? std::optional<QString>() : p.text(4), p.text(5),
-                                      QString::number(grade)});
+                                      QString::number(Grades::stored(*grade))});
         }
         if (step == Statement::Step::Error)
             return f.fromStatement(p);
@@ -391,8 +392,8 @@ bool fetchLearner(const QString& usersDatabase, PgConnection& connection, const 
             if (r.size() != 7 || !r[0] || !r[1] || !r[2] || !r[3] || !r[5] || !r[6])
                 continue;
             const QString name = *r[0] + QLatin1Char('#') + *r[1];
-            const int grade = r[6]->toInt();
-            if (known.contains(name) || grade < 1 || grade > 4 || !PhraseResults::parseUtc(*r[5]))
+            const auto grade = Grades::fromStored(r[6]->toLongLong());
+            if (known.contains(name) || !grade || !PhraseResults::parseUtc(*r[5]))
                 continue;
             known.insert(name);
             addRow.reset();
@@ -401,7 +402,7 @@ bool fetchLearner(const QString& usersDatabase, PgConnection& connection, const 
                 .bindInt(3, r[3]->toLongLong())
                 .bindText(4, r[4].value_or(QString()))
                 .bindText(5, *r[5])
-                .bindInt(6, grade);
+                .bindInt(6, Grades::stored(*grade));
             if (!addRow.run())
                 return f.fromStatement(addRow);
             addOrigin.reset();
@@ -482,12 +483,16 @@ bool mirrorClass(const QString& mirrorPath, const QString& templatePath, PgConne
     for (const auto& r : phrases.rows) {
         if (r.size() != 6 || !r[0] || !r[1] || !r[2] || !r[4] || !r[5])
             continue;
+        // The server keeps grades 1 to 4 only; another number would be a row of no program of ours.
+        const auto grade = Grades::fromStored(r[5]->toLongLong());
+        if (!grade)
+            continue;
         learners.insert(*r[0]);
         phraseRows.push_back({*r[0],
                               {*r[1], r[2]->toLongLong()},
                               r[3].value_or(QString()),
                               PhraseResults::parseUtc(*r[4]).value_or(0),
-                              r[5]->toInt()});
+                              *grade});
     }
     if (!PhraseResults::insert(*db, phraseRows, error))
         return false;

@@ -26,12 +26,6 @@ QByteArray withMark(const QString& text)
     return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
 }
 
-QString gradeName(int grade)
-{
-    static const char* const names[] = {"", "Again", "Hard", "Good", "Easy"};
-    return grade >= 1 && grade <= 4 ? QString::fromLatin1(names[grade]) : QString();
-}
-
 QString dayText(qint64 julianDay)
 {
     return QDate::fromJulianDay(julianDay).toString(Qt::ISODate);
@@ -81,7 +75,8 @@ QByteArray phrasesCsv(const std::vector<PhraseResultRow>& rows, PhraseTexts& tex
     for (const PhraseResultRow& r : rows)
         out += line({r.learner, properTitle(r.phrase.subjectFile).trimmed(), r.phrase.subjectFile,
                      QString::number(r.phrase.phraseNo), texts.text(r.phrase), r.activity,
-                     PhraseResults::utcText(r.utcSeconds), QString::number(r.grade), gradeName(r.grade)});
+                     PhraseResults::utcText(r.utcSeconds), QString::number(Grades::stored(r.grade)),
+                     Grades::name(r.grade)});
     return withMark(out);
 }
 

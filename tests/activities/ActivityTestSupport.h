@@ -1,13 +1,20 @@
 #pragma once
 
 #include "ActivityInput.h"
+#include "ActivityRun.h"
 #include "platform/Database.h"
+#include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+
+#include <vector>
 
 // A users database with the results table, as the launcher ships it.
 inline void writeUsersDatabase(const QString& path)
@@ -60,4 +67,55 @@ inline void answerNextBox(QMessageBox::StandardButton button, QString* text)
         timer->deleteLater();
     });
     timer->start();
+}
+
+// An activity window's controls, found by their objectNames as a user's tool finds them.
+inline QPushButton* button(const QObject* window, const QString& name)
+{
+    return TestSupport::child<QPushButton>(window, qPrintable(name));
+}
+inline QLabel* label(const QObject* window, const char* name)
+{
+    return TestSupport::child<QLabel>(window, name);
+}
+inline QLineEdit* answerLine(const QObject* window)
+{
+    return TestSupport::child<QLineEdit>(window, "txtAnswer");
+}
+// Buttons named prefix0, prefix1 ... (Listening's choices, Dictation's letters), in order.
+inline std::vector<QPushButton*> numberedButtons(const QObject* window, const QString& prefix)
+{
+    std::vector<QPushButton*> found;
+    while (auto* b = window->findChild<QPushButton*>(prefix + QString::number(found.size())))
+        found.push_back(b);
+    return found;
+}
+// The run's grades as the stored integers, 0 where a phrase was not graded.
+inline std::vector<int> storedGrades(const ActivityRun& run)
+{
+    std::vector<int> grades;
+    for (const auto& g : run.grades())
+        grades.push_back(g ? Grades::stored(*g) : 0);
+    return grades;
+}
+
+// The texts of a Spanish window that address the learner as "tú" (the launcher says "usted"):
+// what the labels, buttons and their tooltips and accessible texts say.
+inline QStringList informalSpanish(const QWidget* window)
+{
+    static const QRegularExpression informal(QStringLiteral("\\b(tu|tus|tú|te|puedes|has|sabías)\\b"),
+                                             QRegularExpression::CaseInsensitiveOption |
+                                                 QRegularExpression::UseUnicodePropertiesOption);
+    QStringList found;
+    for (const QWidget* w : window->findChildren<QWidget*>()) {
+        QStringList texts{w->toolTip(), w->accessibleName(), w->accessibleDescription()};
+        if (auto* l = qobject_cast<const QLabel*>(w))
+            texts << l->text();
+        if (auto* b = qobject_cast<const QPushButton*>(w))
+            texts << b->text();
+        for (const QString& t : texts)
+            if (t.contains(informal))
+                found << t;
+    }
+    return found;
 }

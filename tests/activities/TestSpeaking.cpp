@@ -1,12 +1,12 @@
 // Speaking without a microphone: the recorder fed from a device in memory, the comparison of
 // sounds made by espeak-ng at test time, and the window graded by keyboard alone with no audio
 // server at all (the recording for real is TestSpeakingRecording).
-#include "ActivitySound.h"
 #include "ActivityTestSupport.h"
 #include "SpeakingWindow.h"
 #include "SpeechAnalysis.h"
 #include "SpeechRecorder.h"
 #include "WaveformView.h"
+#include "platform/Sound.h"
 #include "platform/WaveFile.h"
 
 #include <QAccessible>
@@ -70,7 +70,7 @@ private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
-        ActivitySound::setPlayerForTests([this](const QString& p) { played << p; });
+        Sound::setPlayerForTests([this](const QString& p, bool) { played << p; });
     }
 
     // The header the recorder writes is the 44-byte PCM header readers expect; a recording
@@ -294,16 +294,19 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(w.recordingFolder(), QDir(dir.path()).canonicalPath() + "/");
-        QVERIFY(w.lblNotice()->isVisible());
-        QVERIFY2(w.lblNotice()->text().startsWith(notice), qPrintable(w.lblNotice()->text()));
-        QVERIFY(!w.btnRecord()->isEnabled());
-        QCOMPARE(QApplication::focusWidget(), w.btnModel());
+        QVERIFY(label(&w, "lblNotice")->isVisible());
+        QVERIFY2(label(&w, "lblNotice")->text().startsWith(notice),
+                 qPrintable(label(&w, "lblNotice")->text()));
+        QVERIFY(!button(&w, "btnRecord")->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), button(&w, "btnModel"));
         // Every button named, its key in its tooltip.
         for (QPushButton* b : w.findChildren<QPushButton*>())
             QVERIFY2(!b->accessibleName().isEmpty(), qPrintable(b->objectName()));
-        QVERIFY(w.btnRecord()->toolTip().endsWith("V)"));
-        QVERIFY(w.btnReplay()->toolTip().contains("+V"));
-        QVERIFY(w.btnGrade(3)->toolTip().endsWith("3)"));
+        QVERIFY(button(&w, "btnRecord")->toolTip().endsWith("V)"));
+        QVERIFY(button(&w, "btnReplay")->toolTip().contains("+V"));
+        QVERIFY(button(&w, "btnGrade_3")->toolTip().endsWith("3)"));
+        if (language == "Spanish")
+            QCOMPARE(informalSpanish(&w), QStringList()); // "usted", as the launcher
         // The model's length sets the recording's: twice it and two seconds.
         QVERIFY(w.recordingLimitMs() > 2000 + 2 * 500 && w.recordingLimitMs() < 2000 + 2 * 3000);
         const int grades[] = {3, 1, 2, 4};
@@ -315,13 +318,50 @@ private slots:
             QCOMPARE(played.size(), 2 * i + 2);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key(Qt::Key_0 + grades[i]));
         }
-        QVERIFY(w.finished());
-        QCOMPARE(w.grades(), (std::vector<int>{3, 1, 2, 4}));
-        QCOMPARE(w.right(), 3);
+        QVERIFY(w.run().ended());
+        QCOMPARE(storedGrades(w.run()), (std::vector<int>{3, 1, 2, 4}));
+        QCOMPARE(w.run().right(), 3);
         QCOMPARE(scoreRows(dir.filePath("Users.dat")),
                  QStringList{QString("Zoë|Speaking| Al Caffè|3/4 (75%)|75|10:8")});
-        QCOMPARE(w.lblNotice()->text().count(notice), 1);
-        QVERIFY(w.btnClose()->hasFocus());
+        QCOMPARE(label(&w, "lblNotice")->text().count(notice), 1);
+        QVERIFY(button(&w, "btnClose")->hasFocus());
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+    }
+
+    // No sound server: no output and no input. The window says so once, for both, and offers
+    // only what works: the phrase to read and the grades.
+    void withoutAnySoundDevice()
+    {
+        QFile::remove(dir.filePath("Users.dat"));
+        writeUsersDatabase(dir.filePath("Users.dat"));
+        QVERIFY(QDir::setCurrent(dir.path()));
+        ActivityInput in;
+        in.interfaceLanguage = QStringLiteral("English");
+        in.usersDatabase = dir.filePath("Users.dat");
+        for (int i = 1; i <= 2; ++i)
+            in.phrases.push_back(
+                {QString("Frase %1").arg(i), QString("Phrase %1").arg(i), "", "/missing.wav"});
+        Sound::setOutputDeviceForTests(false);
+        played.clear();
+        {
+            SpeakingWindow w(in);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QVERIFY(label(&w, "lblNotice")
+                        ->text()
+                        .startsWith("No sound device was found: neither the model nor"));
+            QVERIFY(label(&w, "lblNoSound")->isHidden()); // one word, not two
+            for (const char* name : {"btnModel", "btnRecord", "btnReplay"})
+                QVERIFY2(!button(&w, name)->isEnabled(), name);
+            QVERIFY(!button(&w, "btnModel")->toolTip().isEmpty());
+            QCOMPARE(QApplication::focusWidget(), button(&w, "btnGrade_1"));
+            QTest::keyClick(&w, Qt::Key_M);
+            QTest::keyClick(&w, Qt::Key_3);
+            QTest::keyClick(&w, Qt::Key_3);
+            QVERIFY(w.run().ended());
+            QVERIFY(played.isEmpty());
+        }
+        Sound::setOutputDeviceForTests(std::nullopt);
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }
 
@@ -348,7 +388,9 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QVERIFY(w.recordingFolder().isEmpty());
-        QVERIFY(w.lblNotice()->text().startsWith("Nothing can be recorded: the activity was not started"));
+        QVERIFY(label(&w, "lblNotice")
+                    ->text()
+                    .startsWith("Nothing can be recorded: the activity was not started"));
         QCOMPARE(w.recordingLimitMs(), 2 * 5000 + 2000); // a model of unknown length
         QTest::keyClick(&w, Qt::Key_2);
         QTest::keyClick(&w, Qt::Key_1);

@@ -936,7 +936,7 @@ private slots:
         QList<int> expected;
         for (const PhraseResultRow& r : *graded)
             if (r.activity == QLatin1String("Dictation"))
-                grades << r.grade;
+                grades << Grades::stored(r.grade);
         for (int i = 0; i < n; ++i)
             expected << (i == wrong ? 1 : i == accentless ? 2 : 3);
         QCOMPARE(grades, expected);

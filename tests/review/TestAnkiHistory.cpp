@@ -116,18 +116,18 @@ private slots:
         ReviewSchedule schedule(m_users, Anna);
         QVERIFY2(schedule.refresh(&error), qPrintable(error));
         const FsrsScheduler fsrs;
-        MemoryState s = fsrs.first(3);
-        s = fsrs.next(s, 0, 3);
-        s = fsrs.next(s, 2, 3);
-        s = fsrs.next(s, 5, 1);
-        s = fsrs.next(s, 0, 3);
+        MemoryState s = fsrs.first(Grade::Good);
+        s = fsrs.next(s, 0, Grade::Good);
+        s = fsrs.next(s, 2, Grade::Good);
+        s = fsrs.next(s, 5, Grade::Again);
+        s = fsrs.next(s, 0, Grade::Good);
         const PhraseMemoryItem* item = schedule.memory().find(dog);
         QVERIFY(item);
         QCOMPARE(item->reviews, 5);
         QCOMPARE(item->lapses, 1);
         QCOMPARE(item->state.stability, s.stability);
         QCOMPARE(item->state.difficulty, s.difficulty);
-        QCOMPARE(schedule.memory().find(cat)->state.stability, fsrs.first(4).stability);
+        QCOMPARE(schedule.memory().find(cat)->state.stability, fsrs.first(Grade::Easy).stability);
 
         // The same package again: the subjects replaced, no row added twice.
         const auto again = VocabularyImport::run(recipe["out"].toString(), o, &error);

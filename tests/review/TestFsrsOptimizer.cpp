@@ -17,7 +17,7 @@ PhraseHistory history(int phraseNo, std::initializer_list<std::pair<int, int>> d
 {
     PhraseHistory h{{Subject, phraseNo}, {}};
     for (const auto& [day, grade] : dayGrades)
-        h.reviews.push_back({1767225600 + day * 86400LL + Noon, grade});
+        h.reviews.push_back({1767225600 + day * 86400LL + Noon, Grade(grade)});
     return h;
 }
 
@@ -32,10 +32,12 @@ std::vector<PhraseHistory> simulate(const FsrsScheduler& truth, int phrases, int
     for (int p = 0; p < phrases; ++p) {
         PhraseHistory h{{Subject, p + 1}, {}};
         int day = p % 60;
-        auto add = [&](int grade) { h.reviews.push_back({1767225600 + day * 86400LL + Noon + p, grade}); };
+        auto add = [&](int grade) {
+            h.reviews.push_back({1767225600 + day * 86400LL + Noon + p, Grade(grade)});
+        };
         const double first = uniform(random);
         int grade = first < 0.3 ? 1 : first < 0.45 ? 2 : first < 0.9 ? 3 : 4;
-        MemoryState state = truth.first(grade);
+        MemoryState state = truth.first(Grade(grade));
         add(grade);
         while (int(h.reviews.size()) < maxReviews) {
             const int interval =
@@ -44,10 +46,10 @@ std::vector<PhraseHistory> simulate(const FsrsScheduler& truth, int phrases, int
             const bool recalled = uniform(random) < truth.retrievability(interval, state.stability);
             const double kind = uniform(random);
             grade = !recalled ? 1 : kind < 0.15 ? 2 : kind < 0.9 ? 3 : 4;
-            state = truth.next(state, interval, grade);
+            state = truth.next(state, interval, Grade(grade));
             add(grade);
             if (grade == 1 && uniform(random) < 0.5) {
-                state = truth.next(state, 0, 3);
+                state = truth.next(state, 0, Grade::Good);
                 add(3);
             }
         }

@@ -154,8 +154,9 @@ private slots:
         QCOMPARE(
             std::count_if(rows.begin(), rows.end(), [&](const auto& row) { return row.phrase == phrase; }),
             3);
-        QVERIFY(std::all_of(rows.begin(), rows.end(),
-                            [](const auto& row) { return row.activity == "Flashcards" && row.grade == 3; }));
+        QVERIFY(std::all_of(rows.begin(), rows.end(), [](const auto& row) {
+            return row.activity == "Flashcards" && row.grade == Grade::Good;
+        }));
 
         // Good three times on one day: S = 2.3065, which FSRS-6's same-day rule keeps (Good
         // raises its factor e^(0.5425 * 0.0912) * 2.3065^-0.0658 = 0.994502 to 1): due in 2 days.

@@ -192,10 +192,10 @@ private slots:
         const QString anna = QStringLiteral("Anna"), bruno = QStringLiteral("Bruno");
         // Good ten days ago (R 0.77 today), Again five days ago (R 0.61), Good now (due in 2 days).
         QVERIFY2(appendScore(users, ScoreRow{anna, "act01", "Mix", QString("2/3"), 67.0, {}, {}},
-                             {{anna, {file, 1}, "act01", now - 10 * 86400, 3},
-                              {anna, {file, 2}, "act01", now - 5 * 86400, 1},
-                              {anna, {file, 3}, "act01", now, 3},
-                              {bruno, {file, 1}, "act01", now, 3}},
+                             {{anna, {file, 1}, "act01", now - 10 * 86400, Grade::Good},
+                              {anna, {file, 2}, "act01", now - 5 * 86400, Grade::Again},
+                              {anna, {file, 3}, "act01", now, Grade::Good},
+                              {bruno, {file, 1}, "act01", now, Grade::Good}},
                              &error),
                  qPrintable(error));
         build();
@@ -279,11 +279,11 @@ private slots:
         const QStringList gone{"Gone.ita", "../" + file, "Gone/" + file, ""};
         for (const QString& name : gone) // forty days overdue: the most overdue of all
             for (int p = 1; p <= 4; ++p)
-                rows.push_back({"Anna", {name, p}, "act01", now - 40 * 86400, 1});
+                rows.push_back({"Anna", {name, p}, "act01", now - 40 * 86400, Grade::Again});
         for (qint64 p : {qint64(0), qint64(-3), qint64(99)})
-            rows.push_back({"Anna", {file, p}, "act01", now - 40 * 86400, 1});
-        rows.push_back({"Anna", {file, 2}, "act01", now - 5 * 86400, 1});
-        rows.push_back({"Bruno", {"Gone.ita", 1}, "act01", now - 40 * 86400, 1});
+            rows.push_back({"Anna", {file, p}, "act01", now - 40 * 86400, Grade::Again});
+        rows.push_back({"Anna", {file, 2}, "act01", now - 5 * 86400, Grade::Again});
+        rows.push_back({"Bruno", {"Gone.ita", 1}, "act01", now - 40 * 86400, Grade::Again});
         QVERIFY2(
             appendScore(users, ScoreRow{"Anna", "act01", "Mix", QString("0/1"), 0.0, {}, {}}, rows, &error),
             qPrintable(error));

@@ -30,7 +30,7 @@ int main(int argc, char* argv[])
         score.setWhen(QDateTime::currentDateTime());
         QString error;
         const std::vector<PhraseResultRow> phrase{
-            {args[2], {QStringLiteral("Saluti.ita"), i}, score.tActivity, QDateTime::currentSecsSinceEpoch(), 3}};
+            {args[2], {QStringLiteral("Saluti.ita"), i}, score.tActivity, QDateTime::currentSecsSinceEpoch(), Grade::Good}};
         if (!appendScore(args[1], score, phrase, &error)) {
             std::fprintf(stderr, "row %d: %s\n", i, qPrintable(error));
             return 1;

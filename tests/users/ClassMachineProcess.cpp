@@ -51,7 +51,7 @@ int main(int argc, char* argv[])
                                {QStringLiteral("m%1.ita").arg(machine), 3 * i + k},
                                QStringLiteral("Flashcards"),
                                1700000000 + i,
-                               (i + k) % 4 + 1});
+                               Grade((i + k) % 4 + 1)});
         QString error;
         if (!appendScore(users, score, phrases, &error)) {
             std::fprintf(stderr, "result %d: %s\n", i, qPrintable(error));

@@ -67,7 +67,6 @@ void TestAccessibilityBus::initTestCase()
         QSKIP("No /usr/bin/python3 to read the accessibility bus with");
     QStandardPaths::setTestModeEnabled(true);
     Sound::setPlayerForTests([](const QString&, bool) {});
-    ActivitySound::setPlayerForTests([](const QString&) {});
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     QString error;
@@ -225,15 +224,19 @@ void TestAccessibilityBus::everyWindowReadable()
         const qint64 evening = QDateTime(QDate(2026, 12, 1), QTime(18, 0)).toSecsSinceEpoch();
         std::vector<PhraseResultRow> answered;
         for (int i = 1; i <= 34; ++i)
-            answered.push_back({QStringLiteral("Ada Admin"), {QStringLiteral("a.ita"), i}, QStringLiteral("Flashcards"),
-                                evening, 3});
-        auto db = Database::open(app().usersDatabasePath(), Database::TemplatePassword, Database::Mode::ReadWrite,
-                                 &error);
-        QVERIFY2(db && PhraseResults::ensureTables(*db, &error) && PhraseResults::insert(*db, answered, &error),
+            answered.push_back({QStringLiteral("Ada Admin"),
+                                {QStringLiteral("a.ita"), i},
+                                QStringLiteral("Flashcards"),
+                                evening,
+                                3});
+        auto db = Database::open(app().usersDatabasePath(), Database::TemplatePassword,
+                                 Database::Mode::ReadWrite, &error);
+        QVERIFY2(db && PhraseResults::ensureTables(*db, &error) &&
+                     PhraseResults::insert(*db, answered, &error),
                  qPrintable(error));
         db.reset();
-        QVERIFY2(app().captions.load(QStringLiteral(PARLANTO_PROGRAM_DIR "/Parlanto.tpl"), QStringLiteral("English"),
-                                     &error),
+        QVERIFY2(app().captions.load(QStringLiteral(PARLANTO_PROGRAM_DIR "/Parlanto.tpl"),
+                                     QStringLiteral("English"), &error),
                  qPrintable(error));
         ProgressWindow days(QStringLiteral("Ada Admin"), m_main.get());
         QVERIFY2(days.load(app().usersDatabasePath(), QDate(2026, 12, 8), &error), qPrintable(error));

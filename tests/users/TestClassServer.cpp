@@ -174,7 +174,7 @@ void TestClassServer::killedServerLosesAndDoublesNothing()
                                {QStringLiteral("a.ita"), i * 10 + k},
                                QStringLiteral("Flashcards"),
                                1700000000 + i,
-                               k + 1});
+                               Grade(k + 1)});
         record(users, QStringLiteral("Ada Lovelace"), QStringLiteral("r%1").arg(i), phrases);
         if (kill) {
             // While it is gone, the state says so and the rows wait (this one at least, also
@@ -265,7 +265,7 @@ void TestClassServer::reviewIsTheSameOnEveryMachine()
                                {QStringLiteral("it.ita"), (day + n) % 9 + 1},
                                QStringLiteral("Flashcards"),
                                now - (30 - day) * 86400 + n * 60,
-                               (day * n) % 4 + 1});
+                               Grade((day * n) % 4 + 1)});
         record(day < 5 ? home : school, learner, QStringLiteral("day%1").arg(day), phrases);
     }
     ResultsSender atSchool, atHome;

@@ -10,6 +10,7 @@
 #include "state/AppState.h"
 #include "study/PhraseEditWindow.h"
 #include "subjects/SubjectTree.h"
+#include "support/Contrast.h"
 #include "support/TestSupport.h"
 #include "users/AdminWindow.h"
 #include "users/LoginWindow.h"
@@ -25,78 +26,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
-#include <QHash>
 #include <QLabel>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
-#include <cmath>
 #include <memory>
-
-namespace {
-
-double luminance(QRgb c)
-{
-    auto channel = [](int v) {
-        const double s = v / 255.0;
-        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
-}
-
-double contrast(QRgb a, QRgb b)
-{
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-// The contrast of the text in an area of the picture: the background colours are those
-// that cover at least a tenth of the area (a tiled picture has more than one), the text's
-// colour is the pixel that stands out most from the commonest; the weakest pairing counts.
-// Nothing is measured where no pixel differs from the background (no text drawn).
-std::optional<double> textContrast(const QImage& image, const QRect& area)
-{
-    QHash<QRgb, int> counts;
-    const QRect r = area.intersected(image.rect());
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            ++counts[image.pixel(x, y) | 0xff000000];
-    if (counts.isEmpty())
-        return std::nullopt;
-    QRgb common = counts.constBegin().key();
-    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
-        if (it.value() > counts.value(common))
-            common = it.key();
-    QRgb text = common;
-    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
-        if (contrast(it.key(), common) > contrast(text, common))
-            text = it.key();
-    if (text == common)
-        return std::nullopt;
-    const int total = r.width() * r.height();
-    double weakest = contrast(text, common);
-    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
-        if (it.value() * 10 >= total)
-            weakest = std::min(weakest, contrast(text, it.key()));
-    return weakest;
-}
-
-QPalette highContrastPalette()
-{
-    QPalette p(Qt::white, Qt::black);
-    p.setColor(QPalette::Base, Qt::black);
-    p.setColor(QPalette::Text, Qt::white);
-    p.setColor(QPalette::Button, Qt::black);
-    p.setColor(QPalette::ButtonText, Qt::white);
-    p.setColor(QPalette::WindowText, Qt::white);
-    p.setColor(QPalette::Highlight, Qt::yellow);
-    p.setColor(QPalette::HighlightedText, Qt::black);
-    return p;
-}
-
-} // namespace
 
 class TestContrast : public QObject
 {
@@ -123,7 +59,7 @@ void TestContrast::initTestCase()
     Sound::setPlayerForTests([](const QString&, bool) {});
     m_palette = qEnvironmentVariable("PARLANTO_TEST_PALETTE", QStringLiteral("default"));
     if (m_palette == QLatin1String("high"))
-        QApplication::setPalette(highContrastPalette());
+        QApplication::setPalette(Contrast::highContrastPalette());
     if (m_palette == QLatin1String("dark") &&
         QApplication::palette().color(QPalette::Window).lightness() > 128)
         QSKIP("The dark desktop theme is not available here (Qt's GTK platform theme with Adwaita dark)");
@@ -171,7 +107,7 @@ void TestContrast::check(QWidget* window, const QString& name)
         const QRect inWindow(owner->mapTo(window, local.topLeft()), local.size());
         const QRect px(QPoint(qRound(inWindow.left() * ratio), qRound(inWindow.top() * ratio)),
                        QSize(qRound(inWindow.width() * ratio), qRound(inWindow.height() * ratio)));
-        const auto c = textContrast(shot, px);
+        const auto c = Contrast::ofText(shot, px);
         if (c && *c < 4.5)
             weak << QStringLiteral("\"%1\" %2:1").arg(what).arg(*c, 0, 'f', 2);
         return c.has_value();
@@ -268,7 +204,7 @@ void TestContrast::focusedSelectionStandsOut()
                                   int(r.center().y() * image.devicePixelRatio())));
     };
     const QColor focused = rowColour(trees[0]), unfocused = rowColour(trees[1]);
-    QVERIFY2(contrast(focused.rgb(), unfocused.rgb()) >= 1.5,
+    QVERIFY2(Contrast::ratio(focused.rgb(), unfocused.rgb()) >= 1.5,
              qPrintable(focused.name() + QStringLiteral(" beside ") + unfocused.name()));
     trees[1]->setFocus();
     QTRY_VERIFY(trees[1]->hasFocus());

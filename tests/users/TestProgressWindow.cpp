@@ -396,11 +396,11 @@ void TestProgressWindow::memoryOfThePhrases()
     auto at = [](const char* day) {
         return QDateTime(QDate::fromString(day, Qt::ISODate), QTime(10, 0)).toSecsSinceEpoch();
     };
-    rows.push_back({anna, {"a.ita", 1}, "Flashcards", at("2026-12-01"), 3});
-    rows.push_back({anna, {"b.ita", 1}, "Flashcards", at("2026-11-20"), 3});
-    rows.push_back({anna, {"b.ita", 1}, "Flashcards", at("2026-12-06"), 1});
+    rows.push_back({anna, {"a.ita", 1}, "Flashcards", at("2026-12-01"), Grade::Good});
+    rows.push_back({anna, {"b.ita", 1}, "Flashcards", at("2026-11-20"), Grade::Good});
+    rows.push_back({anna, {"b.ita", 1}, "Flashcards", at("2026-12-06"), Grade::Again});
     for (const char* day : {"2026-10-01", "2026-10-05", "2026-10-20", "2026-11-20"})
-        rows.push_back({anna, {"c.ita", 4}, "Listening", at(day), 3});
+        rows.push_back({anna, {"c.ita", 4}, "Listening", at(day), Grade::Good});
     QVERIFY2(appendScore(users().path(), ScoreRow{anna, "Flashcards", "Mix", QString("1/1"), 100.0, {}, {}},
                          rows, &error),
              qPrintable(error));
@@ -457,7 +457,7 @@ void TestProgressWindow::answer(const QString& learner, const QDate& day, int ho
     score.setWhen(when);
     std::vector<PhraseResultRow> rows;
     for (int i = 1; i <= n; ++i)
-        rows.push_back({learner, {"Al_Caffe.ita", i}, "Flashcards", when.toSecsSinceEpoch(), 3});
+        rows.push_back({learner, {"Al_Caffe.ita", i}, "Flashcards", when.toSecsSinceEpoch(), Grade::Good});
     QString error;
     QVERIFY2(appendScore(users().path(), score, rows, &error), qPrintable(error));
 }

@@ -58,7 +58,7 @@ void TestStudyDays::record(const QString& learner, const QString& activity, cons
     score.setWhen(QDateTime::fromSecsSinceEpoch(seconds)); // the local clock, as activities write it
     std::vector<PhraseResultRow> rows;
     for (int i = 1; i <= phrases; ++i)
-        rows.push_back({learner, {"Al_Caffe.ita", i}, activity, seconds, 3});
+        rows.push_back({learner, {"Al_Caffe.ita", i}, activity, seconds, Grade::Good});
     QString error;
     QVERIFY2(appendScore(usersPath(), score, rows, &error), qPrintable(error));
 }

@@ -311,7 +311,7 @@ void TestUsersBackup::restoreAndClearTakeThePerPhraseRows()
         std::vector<PhraseResultRow> rows;
         for (int p = from; p <= to; ++p)
             rows.push_back(
-                {anna, {QStringLiteral("Saluti.ita"), p}, QStringLiteral("Flashcards"), start + p, 3});
+                {anna, {QStringLiteral("Saluti.ita"), p}, QStringLiteral("Flashcards"), start + p, Grade::Good});
         QVERIFY2(appendScore(usersPath(), {anna, "Flashcards", "Saluti", QStringLiteral("1/1"), 100, {}, {}},
                              rows, &error),
                  qPrintable(error));

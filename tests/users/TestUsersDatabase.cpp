@@ -618,9 +618,9 @@ void TestUsersDatabase::phraseResultsWithTheScore()
     QVERIFY2(none && none->empty(), qPrintable(error));
 
     const std::vector<PhraseResultRow> phrases{
-        {row.tName, {QStringLiteral("Caffè.ita"), 2}, row.tActivity, 1764583200, 1},
-        {row.tName, {QStringLiteral("Caffè.ita"), 1}, row.tActivity, 1764583200, 3},
-        {row.tName, {QStringLiteral("Caffè.ita"), 2}, row.tActivity, 1764669600, 4},
+        {row.tName, {QStringLiteral("Caffè.ita"), 2}, row.tActivity, 1764583200, Grade::Again},
+        {row.tName, {QStringLiteral("Caffè.ita"), 1}, row.tActivity, 1764583200, Grade::Good},
+        {row.tName, {QStringLiteral("Caffè.ita"), 2}, row.tActivity, 1764669600, Grade::Easy},
     };
     QVERIFY2(appendScore(db.path(), row, phrases, &error), qPrintable(error));
     QCOMPARE(db.scoreCount(&error).value_or(-1), 2);
@@ -629,7 +629,7 @@ void TestUsersDatabase::phraseResultsWithTheScore()
     QCOMPARE(histories->size(), size_t(2));
     QCOMPARE(histories->at(0).phrase, (PhraseIdentity{QStringLiteral("Caffè.ita"), 1}));
     QCOMPARE(histories->at(1).reviews.size(), size_t(2));
-    QCOMPARE(histories->at(1).reviews.at(1).grade, 4);
+    QCOMPARE(histories->at(1).reviews.at(1).grade, Grade::Easy);
     QCOMPARE(PhraseResults::utcText(1764669600), QStringLiteral("2025-12-02T10:00:00Z"));
 
     // A full disk: neither the score nor any phrase row lands.
@@ -678,7 +678,7 @@ void TestUsersDatabase::keptMemoryMatchesTheRows()
                             {QStringLiteral("Saluti.ita"), p},
                             QStringLiteral("Flashcards"),
                             start + day * 86400 + p,
-                            p % 3 == 0 ? 1 : grade});
+                            p % 3 == 0 ? Grade::Again : Grade(grade)});
         QVERIFY2(appendScore(db.path(),
                              {name,
                               QStringLiteral("Flashcards"),
@@ -790,7 +790,7 @@ void TestUsersDatabase::phraseTableOfAnotherShape()
                          QStringLiteral("10:00:00")};
     auto phrase = [&](int grade) {
         return std::vector<PhraseResultRow>{
-            {score.tName, {QStringLiteral("Saluti.ita"), 2}, score.tActivity, 1764583200, grade}};
+            {score.tName, {QStringLiteral("Saluti.ita"), 2}, score.tActivity, 1764583200, Grade(grade)}};
     };
     QVERIFY2(appendScore(db.path(), score, phrase(4), &error), qPrintable(error));
     QCOMPARE(db.scoreCount(&error).value_or(-1), 1);
@@ -837,7 +837,8 @@ void TestUsersDatabase::rowsAndCopiesNoReplayGives()
         "3.9), ('Anna', 'Saluti.ita', 3, '2026-12-01T10:00:00Z', 4294967299), ('Anna', 'Saluti.ita', 4, "
         "'2026-12-01 10:00', 3), ('Anna', replace(hex(zeroblob(128)), '0', 'x'), 5, '2026-12-01T10:00:00Z', "
         "3);"
-        "INSERT INTO tblReviewSettings (tName, nDesiredRetention) VALUES ('Anna', 'nan'), ('Bob', 1e308), ('Carla', 0.8)"));
+        "INSERT INTO tblReviewSettings (tName, nDesiredRetention) VALUES ('Anna', 'nan'), ('Bob', 1e308), "
+        "('Carla', 0.8)"));
     PhraseResults::SkippedRows skipped;
     const auto histories = PhraseResults::historiesOf(db.path(), "Anna", &error, nullptr, nullptr, &skipped);
     QVERIFY2(histories, qPrintable(error));
