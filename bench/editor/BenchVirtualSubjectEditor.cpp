@@ -54,14 +54,23 @@ void makeLibrary()
     BenchLibrary::makeVirtualSubjectFile(app().virtualSubjectsFolder + QStringLiteral("zz_copies") + vext, 0);
 }
 
+EditorTree* treeSubjects(const VirtualSubjectEditor& editor)
+{
+    return editor.findChild<EditorTree*>(QStringLiteral("TreeSubjects"));
+}
+EditorTree* treeVirtual(const VirtualSubjectEditor& editor)
+{
+    return editor.findChild<EditorTree*>(QStringLiteral("TreeVirtual"));
+}
+
 void BM_OpenEditor(benchmark::State& state)
 {
     for (auto _ : state) {
         MessageWindow::showStatus(QStringLiteral("Please wait..."), 1800);
         VirtualSubjectEditor editor;
         editor.load();
-        if (editor.TreeSubjects()->topLevelItem(0)->childCount() != InstalledCount ||
-            editor.TreeVirtual()->topLevelItemCount() != VirtualFileCount + 1)
+        if (treeSubjects(editor)->topLevelItem(0)->childCount() != InstalledCount ||
+            treeVirtual(editor)->topLevelItemCount() != VirtualFileCount + 1)
             state.SkipWithError("the trees are not complete");
         MessageWindow::unload();
     }
@@ -77,8 +86,8 @@ void BM_CopyTenPhraseSubject(benchmark::State& state)
 {
     VirtualSubjectEditor editor;
     editor.load();
-    EditorTree* left = editor.TreeSubjects();
-    EditorTree* right = editor.TreeVirtual();
+    EditorTree* left = treeSubjects(editor);
+    EditorTree* right = treeVirtual(editor);
     QTreeWidgetItem* target = right->topLevelItem(right->topLevelItemCount() - 1);
     const int before = target->childCount(); // the copies of earlier runs
     for (auto _ : state) {

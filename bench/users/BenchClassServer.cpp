@@ -77,7 +77,7 @@ bool makeUsers(const QTemporaryDir& dir, const QString& name, int rows, QString*
                                      {QStringLiteral("it.ita"), i},
                                      QStringLiteral("Flashcards"),
                                      1760000000 + i * 60,
-                                     i % 4 + 1}},
+                                     Grade(i % 4 + 1)}},
                                    error))
             return false;
     }

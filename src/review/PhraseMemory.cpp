@@ -162,7 +162,7 @@ QByteArray PhraseMemory::toBytes(qint64 testsSinceDay) const
         out.put(qint32(i.lapses));
         out.put(i.lastUtc);
         out.put(i.lastDay);
-        out.put(quint8(i.lastGrade));
+        out.put(quint8(Grades::stored(i.lastGrade)));
     }
     const auto kept = std::count_if(m_tests.begin(), m_tests.end(),
                                     [testsSinceDay](const auto& t) { return t.first >= testsSinceDay; });
@@ -224,13 +224,12 @@ std::optional<PhraseMemory> PhraseMemory::fromBytes(const QByteArray& bytes, con
         if (!in.ok() || name >= quint32(names.size()) || reviews < 1 || lapses < 0 || lapses >= reviews ||
             !(std::isfinite(i.state.stability) && i.state.stability > 0) ||
             !(i.state.difficulty >= 1 && i.state.difficulty <= 10) || i.lastUtc < FirstUtc ||
-            i.lastUtc > LastUtc || !isDay(i.lastDay) || lastGrade < FsrsScheduler::Again ||
-            lastGrade > FsrsScheduler::Easy)
+            i.lastUtc > LastUtc || !isDay(i.lastDay) || !Grades::fromStored(lastGrade))
             return std::nullopt;
         i.phrase.subjectFile = names.at(qsizetype(name));
         i.reviews = reviews;
         i.lapses = lapses;
-        i.lastGrade = lastGrade;
+        i.lastGrade = *Grades::fromStored(lastGrade);
         i.dueDay = memory.dueDayOf(i);
         const qsizetype known = memory.m_index.size();
         memory.m_index.insert(i.phrase, memory.m_items.size());
@@ -270,7 +269,7 @@ void PhraseMemory::apply(PhraseMemoryItem& item, const PhraseReview& r)
         item.state = m_scheduler.next(item.state, elapsed, r.grade);
     }
     ++item.reviews;
-    item.lastGrade = std::clamp(r.grade, int(FsrsScheduler::Again), int(FsrsScheduler::Easy));
+    item.lastGrade = r.grade;
     item.lastUtc = r.utcSeconds;
     item.lastDay = std::max(item.lastDay, day);
 }
@@ -292,7 +291,7 @@ void PhraseMemory::add(const PhraseIdentity& phrase, const PhraseReview& review)
 qint64 PhraseMemory::dueDayOf(const PhraseMemoryItem& item) const
 {
     // Missed: back the same day (and overdue after it) until recalled.
-    if (item.lastGrade == FsrsScheduler::Again)
+    if (item.lastGrade == Grade::Again)
         return item.lastDay;
     return item.lastDay + m_scheduler.intervalDays(item.state.stability);
 }

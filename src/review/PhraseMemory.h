@@ -1,5 +1,7 @@
 #pragma once
 
+#include "review/Grade.h"
+
 #include "review/FsrsScheduler.h"
 #include "review/PhraseResults.h"
 
@@ -19,7 +21,7 @@ struct PhraseMemoryItem
     int lapses = 0;     // reviews graded Again on a later day than the one before
     qint64 lastUtc = 0; // the last review, seconds since 1970 UTC
     qint64 lastDay = 0; // its local day (Julian day number)
-    int lastGrade = 0;  // the grade of the last review
+    Grade lastGrade = Grade::Good; // the grade of the last review
     // lastDay + the interval for the desired retention; lastDay itself while the last answer
     // was Again: a phrase missed comes back the same day until it is recalled.
     qint64 dueDay = 0;

@@ -168,7 +168,7 @@ class TestSpeakingEndToEnd : public QObject
         for (const PhraseResultRow& r : PhraseResults::rows(app().usersDatabasePath(), LearnerName, &error)
                                             .value_or(std::vector<PhraseResultRow>()))
             if (r.activity == QLatin1String("Speaking"))
-                grades << r.grade;
+                grades << Grades::stored(r.grade);
         return grades.mid(std::max<qsizetype>(0, grades.size() - phrases));
     }
 

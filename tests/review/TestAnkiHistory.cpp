@@ -152,7 +152,7 @@ private slots:
                                 {QStringLiteral("Saluti.ita"), p},
                                 QStringLiteral("Flashcards"),
                                 start + day * 86400LL,
-                                random() % 5 == 0 ? 1 : 3});
+                                random() % 5 == 0 ? Grade::Again : Grade::Good});
         }
         // Fewer than 100 answers: not due.
         const std::vector<PhraseResultRow> first(rows.begin(), rows.begin() + 90);

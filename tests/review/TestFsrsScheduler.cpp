@@ -18,7 +18,7 @@ private slots:
         const FsrsScheduler::Weights& w = FsrsScheduler::DefaultWeights;
         // S0(G) = w[G-1]; D0(G) = w4 - e^(w5 (G-1)) + 1, clamped to [1, 10].
         for (int g = 1; g <= 4; ++g)
-            QCOMPARE(fsrs.first(g).stability, w[size_t(g - 1)]);
+            QCOMPARE(fsrs.first(Grade(g)).stability, w[size_t(g - 1)]);
         QVERIFY(near(fsrs.first(Grade::Again).difficulty, 6.4133));  // 7.4133 - e^0
         QVERIFY(near(fsrs.first(Grade::Good).difficulty, 2.118104)); // 7.4133 - e^1.6668
         QCOMPARE(fsrs.first(Grade::Easy).difficulty, 1.0);           // 7.4133 - e^2.5002 < 1

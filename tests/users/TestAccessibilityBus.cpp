@@ -228,7 +228,7 @@ void TestAccessibilityBus::everyWindowReadable()
                                 {QStringLiteral("a.ita"), i},
                                 QStringLiteral("Flashcards"),
                                 evening,
-                                3});
+                                Grade::Good});
         auto db = Database::open(app().usersDatabasePath(), Database::TemplatePassword,
                                  Database::Mode::ReadWrite, &error);
         QVERIFY2(db && PhraseResults::ensureTables(*db, &error) &&

@@ -352,7 +352,7 @@ void TestClassServer::classExportedFromTheServer()
                      {QStringLiteral("it.ita"), i + 1},
                      QStringLiteral("Flashcards"),
                      1760000000 + i,
-                     3}});
+                     Grade::Good}});
         QVERIFY(sendAll(users));
     }
     // As the administration window keeps them for this user.

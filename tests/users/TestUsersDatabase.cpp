@@ -557,7 +557,7 @@ void TestUsersDatabase::renameCarriesResults()
             db.path(),
             {name, QStringLiteral("Memory"), QStringLiteral("Saluti"), QStringLiteral("6/9 (67%)"), 67,
              QStringLiteral("2026-01-02"), QStringLiteral("10:00:00")},
-            {{name, {QStringLiteral("Saluti.ita"), 1}, QStringLiteral("Memory"), 1767348000, 3}}, &error));
+            {{name, {QStringLiteral("Saluti.ita"), 1}, QStringLiteral("Memory"), 1767348000, Grade::Good}}, &error));
     QVERIFY(PhraseResults::setDesiredRetention(db.path(), QStringLiteral("Anna Rossi"), 0.85, &error));
     QVERIFY2(ReviewSchedule(db.path(), QStringLiteral("Anna Rossi")).refresh(&error), qPrintable(error));
     if (!scoresWritable) {
