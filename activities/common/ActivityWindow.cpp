@@ -3,14 +3,17 @@
 #include "ActivityResult.h"
 #include "ActivitySound.h"
 #include "platform/ShownText.h"
+#include "widgets/HelpWindow.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -22,14 +25,16 @@ const ActivityTextTable CommonTexts = {
        QStringLiteral("Leave now? The answers given so far are recorded as your result.")},
       {QStringLiteral("noSound"),
        QStringLiteral(
-           "No sound device was found, so the phrases cannot be heard. They are shown instead.")}}},
+           "No sound device was found, so the phrases cannot be heard. They are shown instead.")},
+      {QStringLiteral("noHelp"), QStringLiteral("The help page cannot be found. It belongs here:")}}},
     {QStringLiteral("Spanish"),
      {{QStringLiteral("leave"),
        QStringLiteral("¿Salir ahora? Las respuestas dadas hasta aquí se guardan como tu resultado.")},
       {QStringLiteral("noSound"),
        QStringLiteral(
            "No se encontró ningún dispositivo de sonido, así que las frases no se pueden escuchar. "
-           "Se muestran en su lugar.")}}},
+           "Se muestran en su lugar.")},
+      {QStringLiteral("noHelp"), QStringLiteral("No se encuentra la página de ayuda. Debería estar aquí:")}}},
 };
 } // namespace
 
@@ -53,6 +58,13 @@ ActivityWindow::ActivityWindow(const ActivityInput& input, const ActivityTextTab
     m_soundProblem->setWordWrap(true);
     m_soundProblem->hide();
     m_layout->addWidget(m_soundProblem);
+    // F1: the launcher's manual, from the program folder above the activities' own folder.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] {
+        HelpWindow::open(HelpWindow::pagePath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."),
+                                              m_input.interfaceLanguage),
+                         commonText("noHelp"), this);
+    });
     // An activity with a handler of its own sets it after this one.
     ActivitySound::setFailureHandler([this](const QString&) { onSoundFailed(); });
 }

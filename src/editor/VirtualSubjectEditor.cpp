@@ -14,6 +14,7 @@
 #include "subjects/SubjectTitle.h"
 #include "subjects/SubjectTree.h"
 #include "subjects/VirtualSubjectIndex.h"
+#include "widgets/ScreenFit.h"
 #include "widgets/AccessibleWindow.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
@@ -144,7 +145,7 @@ VirtualSubjectEditor::~VirtualSubjectEditor() = default;
 
 void VirtualSubjectEditor::buildWindow()
 {
-    resize(Twips::size(11400, 8100));
+    ScreenFit::resize(this, Twips::size(11400, 8100));
     TiledBackground::install(this, QStringLiteral("main"));
 
     m_btnNewFolder = makeButton(this, "btnNewFolder");

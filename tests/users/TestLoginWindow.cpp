@@ -215,10 +215,11 @@ void TestLoginWindow::firstLearnerIsAdministrator()
     QCOMPARE(login->btnLogin(1)->text(), TestSupport::captionText(27));
     QCOMPARE(login->btnLogin(2)->text(), TestSupport::captionText(44));
 
-    // Nothing to log in with yet.
+    // Nothing to log in with yet: the window says what to do first.
     QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
     QVERIFY(!login->hasLoggedIn());
-    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_messages, QStringList{TestSupport::captionText(555)});
+    m_messages.clear();
 
     QVERIFY(createLearner(login, {QStringLiteral("  Zeno "), QStringLiteral(" Verdi "), false, {}, {}, 7}));
     QCOMPARE(m_messages, QStringList{TestSupport::captionText(43)});
@@ -228,6 +229,15 @@ void TestLoginWindow::firstLearnerIsAdministrator()
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi"), false, {}, {}, 2}));
     QCOMPARE(m_messages.size(), 1); // only the first learner is told
     QCOMPARE(login->loginList()->count(), 2);
+    // Learners listed, none chosen: "Log in" and "Edit profile" say why nothing happens.
+    QListWidgetItem* chosen = login->loginList()->currentItem();
+    login->loginList()->setCurrentItem(nullptr);
+    QTest::mouseClick(login->btnLogin(0), Qt::LeftButton);
+    QTest::mouseClick(login->btnLogin(2), Qt::LeftButton);
+    QCOMPARE(m_messages.mid(1), (QStringList{TestSupport::captionText(553), TestSupport::captionText(554)}));
+    QVERIFY(!login->hasLoggedIn());
+    m_messages = m_messages.mid(0, 1);
+    login->loginList()->setCurrentItem(chosen);
     // Sorted by name, and the administrator is bold wherever the sort puts them.
     QCOMPARE(login->loginList()->item(0)->text(), QStringLiteral("Anna Bianchi"));
     QVERIFY(!login->loginList()->item(0)->font().bold());

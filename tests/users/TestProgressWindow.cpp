@@ -38,6 +38,8 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTemporaryDir>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -396,9 +398,22 @@ void TestProgressWindow::memoryOfThePhrases()
     const QLocale locale = language == "Spanish" ? QLocale(QLocale::Spanish) : app().edition.interfaceLocale();
     QVERIFY(memory->forecastChart()->accessibleDescription().startsWith(
         locale.toString(QDate(2026, 12, 8), "d MMM") + ": 2, "));
+    // As drawn: under each bar its day of the month, on it its count, none cut to "...".
+    QTest::qWait(20);
+    QStringList drawn;
+    for (QGraphicsItem* item : TestSupport::child<QChartView>(&window, "chartForecast")->scene()->items())
+        if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text && text->isVisible())
+            drawn << text->toPlainText();
+    for (int day = 8; day < 8 + 14; ++day)
+        QVERIFY2(drawn.contains(QString::number(day)), qPrintable(drawn.join(QLatin1Char('|'))));
+    QVERIFY2(drawn.count(QStringLiteral("0")) >= 13 && drawn.contains(QStringLiteral("2")),
+             qPrintable(drawn.join(QLatin1Char('|'))));
+    QVERIFY2(!drawn.join(QLatin1Char('|')).contains(QStringLiteral("...")), qPrintable(drawn.join(QLatin1Char('|'))));
     QCOMPARE(memory->lblRetention()->text(), texts[1]);
 
     QDoubleSpinBox* desired = memory->desiredRetention();
+    QVERIFY2(desired->text().contains(language == "Spanish" ? QLatin1Char(',') : QLatin1Char('.')),
+             qPrintable(desired->text())); // the interface language's decimal mark
     if (byMouse) {
         QStyleOptionSpinBox option;
         option.initFrom(desired);
@@ -448,9 +463,9 @@ void TestProgressWindow::studyDaysAndDailyGoal_data()
                                     "Tuesday, 1 December: 34 phrases", "Monday, 30 November: 1 phrase",
                                     "Goal met on 1 of the last 7 days", "Goal met on 0 of the last 7 days"};
     QTest::newRow("Spanish") << "Spanish"
-                             << QStringList{"martes, 8 de diciembre: 12 frases (hoy)",
-                                            "martes, 1 de diciembre: 34 frases",
-                                            "lunes, 30 de noviembre: 1 frase",
+                             << QStringList{"martes 8 de diciembre: 12 frases (hoy)",
+                                            "martes 1 de diciembre: 34 frases",
+                                            "lunes 30 de noviembre: 1 frase",
                                             "Objetivo cumplido 1 de los últimos 7 días",
                                             "Objetivo cumplido 0 de los últimos 7 días"};
 }
