@@ -24,8 +24,7 @@ const ActivityTextTable CommonTexts = {
      {{QStringLiteral("leave"),
        QStringLiteral("Leave now? The answers given so far are recorded as your result.")},
       {QStringLiteral("noSound"),
-       QStringLiteral(
-           "No sound device was found, so the phrases cannot be heard. They are shown instead.")},
+       QStringLiteral("No sound device was found, so the phrases cannot be heard. They are shown instead.")},
       {QStringLiteral("noHelp"), QStringLiteral("The help page cannot be found. It belongs here:")}}},
     {QStringLiteral("Spanish"),
      {{QStringLiteral("leave"),

@@ -20,10 +20,10 @@
 #include "subjects/VocabularyImport.h"
 #include "users/ProgressWindow.h"
 #include "users/StudyDays.h"
-#include "widgets/ScreenFit.h"
 #include "widgets/Dialogs.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/Pictures.h"
+#include "widgets/ScreenFit.h"
 #include "widgets/TiledBackground.h"
 
 #include <QApplication>

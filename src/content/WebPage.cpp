@@ -28,7 +28,8 @@ bool folderOpenerKnown()
     if (xdgMime.isEmpty())
         return false;
     QProcess query;
-    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("inode/directory")});
+    query.start(xdgMime,
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("inode/directory")});
     if (!query.waitForFinished(3000)) {
         query.kill();
         query.waitForFinished(1000);
@@ -49,7 +50,8 @@ bool openWithDesktop(const QUrl& url, QWidget* parent)
         opener()(url);
         return true;
     }
-    const bool folderWithoutOpener = url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir() && !folderOpenerKnown();
+    const bool folderWithoutOpener =
+        url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir() && !folderOpenerKnown();
     if (!folderWithoutOpener && QDesktopServices::openUrl(url))
         return true;
     const Captions& c = app().captions;

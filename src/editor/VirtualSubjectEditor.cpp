@@ -14,10 +14,10 @@
 #include "subjects/SubjectTitle.h"
 #include "subjects/SubjectTree.h"
 #include "subjects/VirtualSubjectIndex.h"
-#include "widgets/ScreenFit.h"
 #include "widgets/AccessibleWindow.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
+#include "widgets/ScreenFit.h"
 #include "widgets/TiledBackground.h"
 
 #include <QApplication>

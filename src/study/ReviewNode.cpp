@@ -125,10 +125,11 @@ QTreeWidgetItem* ReviewNode::prepareStudy(QWidget* window)
     QTreeWidgetItem* set = folder && folder->childCount() > 0 ? folder->child(0) : nullptr;
     if (m_due <= 0 || !set || SubjectNode::of(set).is(SubjectNode::Kind::Placeholder) ||
         set->childCount() == 0) {
-        QString text = m_nextDay ? s.captions(Caption::ReviewNextOn)
-                                       .arg(s.edition.interfaceLocale().toString(
-                                           QDate::fromJulianDay(*m_nextDay), s.captions(Caption::LongDateFormat)))
-                                 : s.captions(Caption::ReviewNothingStudied);
+        QString text =
+            m_nextDay ? s.captions(Caption::ReviewNextOn)
+                            .arg(s.edition.interfaceLocale().toString(QDate::fromJulianDay(*m_nextDay),
+                                                                      s.captions(Caption::LongDateFormat)))
+                      : s.captions(Caption::ReviewNothingStudied);
         // Due phrases that cannot be studied say so, not only that nothing else is due.
         if (m_unstudyable > 0)
             text = s.captions(Caption::ReviewOnlyUnstudyable) + QStringLiteral("\n\n") +

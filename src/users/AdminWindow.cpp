@@ -16,12 +16,12 @@
 #include "users/ResultsSender.h"
 #include "users/UsersBackup.h"
 #include "users/UsersDatabase.h"
-#include "widgets/ScreenFit.h"
 #include "widgets/Dialogs.h"
 #include "widgets/FocusedSelection.h"
 #include "widgets/MessageWindow.h"
 #include "widgets/NamedComboBox.h"
 #include "widgets/Pictures.h"
+#include "widgets/ScreenFit.h"
 #include "widgets/TiledBackground.h"
 
 #include <QComboBox>

@@ -148,7 +148,8 @@ void MemoryView::show(const PhraseMemory& memory)
     if (auto* axis = qobject_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).value(0))) {
         axis->clear();
         axis->append(days);
-        const QDate first = QDate::fromJulianDay(m_today), last = QDate::fromJulianDay(m_today + ForecastDays - 1);
+        const QDate first = QDate::fromJulianDay(m_today),
+                    last = QDate::fromJulianDay(m_today + ForecastDays - 1);
         axis->setTitleText(locale.toString(first, QStringLiteral("d MMMM")) + QStringLiteral(" - ") +
                            locale.toString(last, QStringLiteral("d MMMM")));
     }

@@ -8,8 +8,8 @@
 #include "users/MemoryView.h"
 #include "users/ProgressCharts.h"
 #include "users/StudyHabitView.h"
-#include "widgets/ScreenFit.h"
 #include "widgets/Dialogs.h"
+#include "widgets/ScreenFit.h"
 #include "widgets/TiledBackground.h"
 
 #include <QChartView>

@@ -20,8 +20,10 @@ QPointer<HelpWindow>& current()
 
 QString HelpWindow::pagePath(const QString& programFolder, const QString& interfaceLanguage)
 {
-    const QString folder = programFolder.endsWith(QLatin1Char('/')) ? programFolder : programFolder + QLatin1Char('/');
-    const QString code = interfaceLanguage == QLatin1String("Spanish") ? QStringLiteral("es") : QStringLiteral("en");
+    const QString folder =
+        programFolder.endsWith(QLatin1Char('/')) ? programFolder : programFolder + QLatin1Char('/');
+    const QString code =
+        interfaceLanguage == QLatin1String("Spanish") ? QStringLiteral("es") : QStringLiteral("en");
     return folder + QStringLiteral("Help/getting-started.") + code + QStringLiteral(".html");
 }
 
@@ -69,7 +71,8 @@ HelpWindow::HelpWindow(const QString& page, const QString& missingText, QWidget*
     auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(close, &QShortcut::activated, this, &QWidget::close);
     // Half the screen's width, most of its height: long enough to read, never off the screen.
-    const QRect screen = (owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    const QRect screen =
+        (owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen())->availableGeometry();
     resize(std::min(screen.width(), std::max(640, screen.width() / 2)), screen.height() * 4 / 5);
 }
 

@@ -194,7 +194,8 @@ QString TestAccessibilityBus::focusedName(QWidget* widget)
     QTest::qWait(200);
     QString problem;
     const QStringList focused = walk(&problem).filter(QRegularExpression(QStringLiteral("^FOCUSED ")));
-    return focused.size() == 1 ? focused[0].section(QLatin1Char('\t'), 1, 1) : problem + focused.join(QStringLiteral("; "));
+    return focused.size() == 1 ? focused[0].section(QLatin1Char('\t'), 1, 1)
+                               : problem + focused.join(QStringLiteral("; "));
 }
 
 void TestAccessibilityBus::everyWindowReadable()
@@ -207,7 +208,8 @@ void TestAccessibilityBus::everyWindowReadable()
     profile.setWindowTitle(QStringLiteral("New learner"));
     checkWindow(&profile, QStringLiteral("new learner"));
     // The picture box is read by its label's name.
-    QCOMPARE(focusedName(profile.findChild<QWidget*>(QStringLiteral("cboPicture"))), TestSupport::captionText(33));
+    QCOMPARE(focusedName(profile.findChild<QWidget*>(QStringLiteral("cboPicture"))),
+             TestSupport::captionText(33));
     profile.hide();
 
     m_main->loadSettings();
@@ -236,7 +238,8 @@ void TestAccessibilityBus::everyWindowReadable()
     QVERIFY2(progress.load(app().usersDatabasePath(), QDate(2026, 12, 8), &error), qPrintable(error));
     checkWindow(&progress, QStringLiteral("my progress"));
     // The chart area is read by its name.
-    QCOMPARE(focusedName(progress.findChild<QWidget*>(QStringLiteral("chartForecast"))), TestSupport::captionText(348));
+    QCOMPARE(focusedName(progress.findChild<QWidget*>(QStringLiteral("chartForecast"))),
+             TestSupport::captionText(348));
     progress.hide();
     {
         // The calendar's days, read as a screen reader reads them while the arrows move, in
@@ -244,15 +247,19 @@ void TestAccessibilityBus::everyWindowReadable()
         const qint64 evening = QDateTime(QDate(2026, 12, 1), QTime(18, 0)).toSecsSinceEpoch();
         std::vector<PhraseResultRow> answered;
         for (int i = 1; i <= 34; ++i)
-            answered.push_back({QStringLiteral("Ada Admin"), {QStringLiteral("a.ita"), i}, QStringLiteral("Flashcards"),
-                                evening, 3});
-        auto db = Database::open(app().usersDatabasePath(), Database::TemplatePassword, Database::Mode::ReadWrite,
-                                 &error);
-        QVERIFY2(db && PhraseResults::ensureTables(*db, &error) && PhraseResults::insert(*db, answered, &error),
+            answered.push_back({QStringLiteral("Ada Admin"),
+                                {QStringLiteral("a.ita"), i},
+                                QStringLiteral("Flashcards"),
+                                evening,
+                                3});
+        auto db = Database::open(app().usersDatabasePath(), Database::TemplatePassword,
+                                 Database::Mode::ReadWrite, &error);
+        QVERIFY2(db && PhraseResults::ensureTables(*db, &error) &&
+                     PhraseResults::insert(*db, answered, &error),
                  qPrintable(error));
         db.reset();
-        QVERIFY2(app().captions.load(QStringLiteral(PARLANTO_PROGRAM_DIR "/Parlanto.tpl"), QStringLiteral("English"),
-                                     &error),
+        QVERIFY2(app().captions.load(QStringLiteral(PARLANTO_PROGRAM_DIR "/Parlanto.tpl"),
+                                     QStringLiteral("English"), &error),
                  qPrintable(error));
         ProgressWindow days(QStringLiteral("Ada Admin"), m_main.get());
         QVERIFY2(days.load(app().usersDatabasePath(), QDate(2026, 12, 8), &error), qPrintable(error));

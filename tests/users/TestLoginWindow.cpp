@@ -279,7 +279,8 @@ void TestLoginWindow::firstLearnerOfAnotherProgram()
     LoginWindow* login = openLogin();
     QCOMPARE(login->loginList()->count(), 0);
     QString error;
-    QVERIFY2(UsersDatabase::forApp().addLearner({0, QStringLiteral("Zeno"), QStringLiteral("Verdi"), {}, 1}, &error),
+    QVERIFY2(UsersDatabase::forApp().addLearner({0, QStringLiteral("Zeno"), QStringLiteral("Verdi"), {}, 1},
+                                                &error),
              qPrintable(error));
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi")}));
     QVERIFY(m_messages.isEmpty());

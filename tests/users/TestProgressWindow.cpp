@@ -28,6 +28,8 @@
 #include <QComboBox>
 #include <QDateTimeAxis>
 #include <QDoubleSpinBox>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -38,8 +40,6 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTemporaryDir>
-#include <QGraphicsScene>
-#include <QGraphicsTextItem>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -343,22 +343,23 @@ void TestProgressWindow::memoryOfThePhrases_data()
     QTest::addColumn<QStringList>("texts");
     QTest::newRow("English, keyboard")
         << "English" << false
-        << QStringList{"New: 1   Learning: 1   Known: 1",
-                       "Remembered in the last 30 days: 50% (desired: 90%)",
-                       "Remembered in the last 30 days: 50% (desired: 89%)",
-                       "Your review schedule uses the usual memory model; it will be fitted to you after 93 more "
-                       "answers.",
-                       "Your review schedule is fitted to your 12,400 answers: it predicts your recall 12% better "
-                       "than the defaults."};
+        << QStringList{
+               "New: 1   Learning: 1   Known: 1", "Remembered in the last 30 days: 50% (desired: 90%)",
+               "Remembered in the last 30 days: 50% (desired: 89%)",
+               "Your review schedule uses the usual memory model; it will be fitted to you after 93 more "
+               "answers.",
+               "Your review schedule is fitted to your 12,400 answers: it predicts your recall 12% better "
+               "than the defaults."};
     QTest::newRow("Spanish, mouse")
         << "Spanish" << true
-        << QStringList{"Nuevas: 1   Aprendiendo: 1   Sabidas: 1",
-                       "Recordadas en los últimos 30 días: 50% (deseado: 90%)",
-                       "Recordadas en los últimos 30 días: 50% (deseado: 89%)",
-                       "Su calendario de repasos usa el modelo de memoria habitual; se ajustará a usted después "
-                       "de 93 respuestas más.",
-                       "Su calendario de repasos está ajustado a sus 12.400 respuestas: predice su recuerdo un 12% "
-                       "mejor que los valores predeterminados."};
+        << QStringList{
+               "Nuevas: 1   Aprendiendo: 1   Sabidas: 1",
+               "Recordadas en los últimos 30 días: 50% (deseado: 90%)",
+               "Recordadas en los últimos 30 días: 50% (deseado: 89%)",
+               "Su calendario de repasos usa el modelo de memoria habitual; se ajustará a usted después "
+               "de 93 respuestas más.",
+               "Su calendario de repasos está ajustado a sus 12.400 respuestas: predice su recuerdo un 12% "
+               "mejor que los valores predeterminados."};
 }
 
 void TestProgressWindow::memoryOfThePhrases()
@@ -395,7 +396,8 @@ void TestProgressWindow::memoryOfThePhrases()
     expected[0] = 2;
     QCOMPARE(memory->forecast(), expected);
     // The chart tells a screen reader each day's count, the days in the interface's language.
-    const QLocale locale = language == "Spanish" ? QLocale(QLocale::Spanish) : app().edition.interfaceLocale();
+    const QLocale locale =
+        language == "Spanish" ? QLocale(QLocale::Spanish) : app().edition.interfaceLocale();
     QVERIFY(memory->forecastChart()->accessibleDescription().startsWith(
         locale.toString(QDate(2026, 12, 8), "d MMM") + ": 2, "));
     // As drawn: under each bar its day of the month, on it its count, none cut to "...".
@@ -408,7 +410,8 @@ void TestProgressWindow::memoryOfThePhrases()
         QVERIFY2(drawn.contains(QString::number(day)), qPrintable(drawn.join(QLatin1Char('|'))));
     QVERIFY2(drawn.count(QStringLiteral("0")) >= 13 && drawn.contains(QStringLiteral("2")),
              qPrintable(drawn.join(QLatin1Char('|'))));
-    QVERIFY2(!drawn.join(QLatin1Char('|')).contains(QStringLiteral("...")), qPrintable(drawn.join(QLatin1Char('|'))));
+    QVERIFY2(!drawn.join(QLatin1Char('|')).contains(QStringLiteral("...")),
+             qPrintable(drawn.join(QLatin1Char('|'))));
     QCOMPARE(memory->lblRetention()->text(), texts[1]);
 
     QDoubleSpinBox* desired = memory->desiredRetention();
@@ -419,7 +422,8 @@ void TestProgressWindow::memoryOfThePhrases()
         option.initFrom(desired);
         option.subControls = QStyle::SC_SpinBoxDown;
         option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
-        const QRect down = desired->style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxDown, desired);
+        const QRect down =
+            desired->style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxDown, desired);
         QTest::mouseClick(desired, Qt::LeftButton, {}, down.center());
     } else {
         desired->setFocus();
