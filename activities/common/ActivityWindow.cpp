@@ -4,15 +4,18 @@
 #include "ActivitySound.h"
 #include "platform/ShownText.h"
 #include "platform/Sound.h"
+#include "widgets/HelpWindow.h"
 
 #include <QCloseEvent>
 #include <QColor>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -25,7 +28,8 @@ const ActivityTextTable CommonTexts = {
       {QStringLiteral("noSoundTip"), QStringLiteral("No sound can be played: no sound device was found.")},
       {QStringLiteral("missed"), QStringLiteral("To practise again:")},
       {QStringLiteral("noneMissed"), QStringLiteral("No phrase was missed.")},
-      {QStringLiteral("missedArea"), QStringLiteral("Phrases to practise again")}}},
+      {QStringLiteral("missedArea"), QStringLiteral("Phrases to practise again")},
+      {QStringLiteral("noHelp"), QStringLiteral("The help page cannot be found. It belongs here:")}}},
     {QStringLiteral("Spanish"),
      {{QStringLiteral("leave"),
        QStringLiteral("¿Salir ahora? Las respuestas dadas hasta aquí se guardan como su resultado.")},
@@ -35,7 +39,11 @@ const ActivityTextTable CommonTexts = {
            "Se muestran en su lugar.")},
       {QStringLiteral("noSoundTip"),
        QStringLiteral(
-           "No se puede reproducir ningún sonido: no se encontró ningún dispositivo de sonido.")}}},
+           "No se puede reproducir ningún sonido: no se encontró ningún dispositivo de sonido.")},
+      {QStringLiteral("missed"), QStringLiteral("Para practicar de nuevo:")},
+      {QStringLiteral("noneMissed"), QStringLiteral("No falló ninguna frase.")},
+      {QStringLiteral("missedArea"), QStringLiteral("Frases para practicar de nuevo")},
+      {QStringLiteral("noHelp"), QStringLiteral("No se encuentra la página de ayuda. Debería estar aquí:")}}},
 };
 } // namespace
 
@@ -60,6 +68,13 @@ ActivityWindow::ActivityWindow(const ActivityInput& input, const ActivityTextTab
     m_soundProblem->setWordWrap(true);
     m_soundProblem->hide();
     m_layout->addWidget(m_soundProblem);
+    // F1: the launcher's manual, from the program folder above the activities' own folder.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] {
+        HelpWindow::open(HelpWindow::pagePath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."),
+                                              m_input.interfaceLanguage),
+                         commonText("noHelp"), this);
+    });
     // An activity with a handler of its own sets it after this one.
     ActivitySound::setFailureHandler([this](const QString&, bool) { onSoundFailed(); });
 }

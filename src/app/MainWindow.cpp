@@ -24,6 +24,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/Pictures.h"
+#include "widgets/ScreenFit.h"
 #include "widgets/TiledBackground.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@
 #include <QDropEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -73,6 +75,26 @@ QColor randomTextColour()
 const QColor MessageLinkColour(0, 0, 255);
 const QColor MessagePressedColour(255, 0, 0);
 
+// F1 in any window of the launcher, modal ones included, opens the program's manual, made for
+// the window the key was pressed in.
+class HelpKeyFilter : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
+            return false;
+        OpenHelpPage(static_cast<QWidget*>(watched));
+        return true;
+    }
+};
+
 QPushButton* makeButton(QWidget* parent, const QString& name)
 {
     auto* b = new QPushButton(parent);
@@ -96,7 +118,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(app().edition.EditionTitle);
     setWindowIcon(Pictures::programIcon());
-    resize(Twips::size(11400, 8700));
+    ScreenFit::resize(this, Twips::size(11400, 8700));
     TiledBackground::install(this, QStringLiteral("main"));
 
     auto* central = new QWidget(this);
@@ -128,6 +150,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_msgArea->setFixedHeight(m_msgPanelHeight + 2 * MsgMargin);
     placeMessagePanel();
     m_lblMsg->setPressColours(MessagePressedColour, MessageLinkColour);
+    // The tip moves and changes by itself: the mouse may follow its link, Tab passes it by
+    // (the side menu holds the program's links for the keyboard).
+    m_lblMsg->setFocusPolicy(Qt::NoFocus);
     connect(m_lblMsg, &LinkLabel::clicked, this, [this] {
         Sound::PlayInterfaceSound();
         OpenWebPage(m_lblMsg->link());
@@ -213,6 +238,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     connect(m_btnImport, &QPushButton::clicked, m_mnuImport, &QAction::trigger);
     connect(m_mnuImport, &QAction::triggered, this, [this] { importVocabulary(QString()); });
     setAcceptDrops(true);
+    // "Help": the program's manual, also F1 here and in every other window.
+    m_btnHelp = makeButton(central, QStringLiteral("btnHelp"));
+    connect(m_btnHelp, &QPushButton::clicked, this, [this] { OpenHelpPage(this); });
+    qApp->installEventFilter(new HelpKeyFilter(this));
     auto* buttons = new QHBoxLayout();
     buttons->setSpacing(Twips::toPixels(120)); // the buttons never touch
     buttons->addWidget(m_btnChangeUser);
@@ -220,6 +249,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     buttons->addWidget(m_btnOpenSubjectsFolder);
     buttons->addWidget(m_btnImport);
     buttons->addWidget(m_btnProgress);
+    buttons->addWidget(m_btnHelp);
     buttons->addStretch(1);
     buttons->addWidget(m_btnAdmin);
 
@@ -440,6 +470,8 @@ void MainWindow::loadSettings()
     m_btnImport->setToolTip(c(Caption::ImportVocabularyButton) + QStringLiteral(" (") +
                             m_mnuImport->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
     setButtonText(m_btnAdmin, c(Caption::Results));
+    setButtonText(m_btnHelp, c(Caption::Help));
+    m_btnHelp->setToolTip(c(Caption::Help) + QStringLiteral(" (F1)"));
     setButtonText(m_btnProgress, c(Caption::MyProgress));
     m_mnuProgress->setText(c(Caption::MyProgress));
     m_btnProgress->setToolTip(c(Caption::MyProgress) + QStringLiteral(" (") +
@@ -660,7 +692,7 @@ void MainWindow::setTabOrderForSteps()
     for (int i = 0; ActivityButton* b = m_activities->button(i); ++i)
         order << b;
     order << lblMoreActs() << m_btnChangeUser << m_btnCreateVirtualSubjects << m_btnOpenSubjectsFolder
-          << m_btnImport << m_btnProgress << m_btnAdmin << m_lblMsg; // as they stand, left to right
+          << m_btnImport << m_btnProgress << m_btnHelp << m_btnAdmin; // as they stand, left to right
     for (LinkLabel* l : std::as_const(m_menuLabels))
         order << l;
     order << m_lblURL;

@@ -123,6 +123,7 @@ private:
     QPushButton* m_btnOpenSubjectsFolder = nullptr;
     QPushButton* m_btnAdmin = nullptr;
     QPushButton* m_btnProgress = nullptr;
+    QPushButton* m_btnHelp = nullptr;
     QAction* m_mnuProgress = nullptr;
     QPushButton* m_btnImport = nullptr;
     QAction* m_mnuImport = nullptr;

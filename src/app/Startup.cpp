@@ -56,7 +56,9 @@ QSize screenSize()
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return QSize();
-    return (QSizeF(screen->size()) * screen->devicePixelRatio()).toSize();
+    // The windows are laid out in device-independent pixels: a screen of 1280 x 800 pixels
+    // shown at twice the size holds what a screen of 640 x 400 holds.
+    return screen->size();
 }
 
 bool installQtTranslations(QCoreApplication& application, const QString& interfaceLanguage)

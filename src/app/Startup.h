@@ -38,7 +38,7 @@ bool checkResolution(const QSize& screenPixels, QWidget* parent = nullptr);
 // other than English has no translation installed.
 bool installQtTranslations(QCoreApplication& application, const QString& interfaceLanguage);
 
-// The screen size in pixels; tests give their own.
+// The screen size in device-independent pixels; tests give their own.
 QSize screenSize();
 void setScreenSizeForTests(std::optional<QSize> size);
 

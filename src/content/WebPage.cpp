@@ -5,15 +5,37 @@
 #include "platform/Web.h"
 #include "state/AppState.h"
 #include "widgets/Dialogs.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/MessageWindow.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 
 namespace {
 UrlOpener& opener()
 {
     static UrlOpener o;
     return o;
+}
+
+// Whether the desktop names a program for folders. Asked first: with no file manager the
+// desktop's opener still starts, fails later and nobody sees why nothing opened.
+bool folderOpenerKnown()
+{
+    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (xdgMime.isEmpty())
+        return false;
+    QProcess query;
+    query.start(xdgMime,
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("inode/directory")});
+    if (!query.waitForFinished(3000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return true; // slow to answer is no proof of a missing file manager: the desktop tries
+    }
+    return query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty();
 }
 } // namespace
 
@@ -28,10 +50,15 @@ bool openWithDesktop(const QUrl& url, QWidget* parent)
         opener()(url);
         return true;
     }
-    if (QDesktopServices::openUrl(url))
+    const bool folderWithoutOpener =
+        url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir() && !folderOpenerKnown();
+    if (!folderWithoutOpener && QDesktopServices::openUrl(url))
         return true;
     const Captions& c = app().captions;
-    if (url.isLocalFile())
+    if (folderWithoutOpener)
+        Dialogs::inform(parent, c(Caption::NoFileManager) + QStringLiteral("\n\n") + url.toLocalFile(),
+                        QMessageBox::Warning);
+    else if (url.isLocalFile())
         Dialogs::inform(parent, c(Caption::FolderNotOpened) + QStringLiteral("\n\n") + url.toLocalFile(),
                         QMessageBox::Warning);
     else
@@ -55,8 +82,20 @@ void OpenWebPage(const QString& page)
     const bool connected = Web::IsConnected();
     // Gone before a message about the browser can show.
     MessageWindow::unload();
-    if (connected)
-        openWithDesktop(QUrl(webPageAddress(page)));
-    else
-        openWithDesktop(QUrl::fromLocalFile(s.programFolder + s.captions(Caption::OfflinePage)));
+    const QUrl url = connected ? QUrl(webPageAddress(page))
+                               : QUrl::fromLocalFile(s.programFolder + s.captions(Caption::OfflinePage));
+    if (opener()) {
+        opener()(url);
+        return;
+    }
+    // With no browser to start, the program's own manual answers instead.
+    if (!QDesktopServices::openUrl(url))
+        OpenHelpPage(nullptr);
+}
+
+void OpenHelpPage(QWidget* owner)
+{
+    const AppState& s = app();
+    HelpWindow::open(HelpWindow::pagePath(s.programFolder, s.edition.InterfaceLanguage),
+                     s.captions(Caption::HelpPageMissing), owner);
 }

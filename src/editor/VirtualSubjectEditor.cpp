@@ -17,6 +17,7 @@
 #include "widgets/AccessibleWindow.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageWindow.h"
+#include "widgets/ScreenFit.h"
 #include "widgets/TiledBackground.h"
 
 #include <QApplication>
@@ -144,7 +145,7 @@ VirtualSubjectEditor::~VirtualSubjectEditor() = default;
 
 void VirtualSubjectEditor::buildWindow()
 {
-    resize(Twips::size(11400, 8100));
+    ScreenFit::resize(this, Twips::size(11400, 8100));
     TiledBackground::install(this, QStringLiteral("main"));
 
     m_btnNewFolder = makeButton(this, "btnNewFolder");

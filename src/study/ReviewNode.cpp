@@ -127,7 +127,7 @@ QTreeWidgetItem* ReviewNode::prepareStudy(QWidget* window)
     if (m_due <= 0 || phrases.empty()) {
         QString text = m_nextDay ? s.captions(Caption::ReviewNextOn)
                                        .arg(s.edition.interfaceLocale().toString(
-                                           QDate::fromJulianDay(*m_nextDay), QLocale::LongFormat))
+                                           QDate::fromJulianDay(*m_nextDay), s.captions(Caption::LongDateFormat)))
                                  : s.captions(Caption::ReviewNothingStudied);
         // Due phrases that cannot be studied say so, not only that nothing else is due.
         if (m_unstudyable > 0)

@@ -21,6 +21,7 @@
 #include "widgets/MessageWindow.h"
 #include "widgets/NamedComboBox.h"
 #include "widgets/Pictures.h"
+#include "widgets/ScreenFit.h"
 #include "widgets/TiledBackground.h"
 
 #include <QComboBox>
@@ -51,6 +52,17 @@ constexpr int IconPixels = 24;
 // The caption of each view: its entry in the combo box and the header of the list's name column.
 constexpr Caption ViewCaption[] = {Caption::Learners, Caption::Activities, Caption::Subjects};
 constexpr Caption NameColumnCaption[] = {Caption::Subjects, Caption::Learners, Caption::Activities};
+// What an empty results list asks for, per view: the second level of the tree.
+constexpr Caption ChooseHintCaption[] = {Caption::ChooseActivityForResults, Caption::ChooseSubjectForResults,
+                                         Caption::ChooseLearnerForResults};
+
+// An empty results list says what to choose instead of staying blank.
+void addChooseHint(QTreeWidget* list, int view)
+{
+    auto* hint = new QTreeWidgetItem(list, {app().captions(ChooseHintCaption[view])});
+    hint->setFlags(Qt::ItemIsEnabled);
+    hint->setFirstColumnSpanned(true);
+}
 
 QIcon activityIcon()
 {
@@ -244,7 +256,7 @@ AdminWindow::AdminWindow(QWidget* parent, ResultsSender* sender) : QDialog(paren
     setTabOrder(m_restore, m_clear);
     setTabOrder(m_clear, m_serverState);
     setTabOrder(m_serverState, m_server);
-    resize(Twips::size(10500, 8400));
+    ScreenFit::resize(this, Twips::size(10500, 8400));
     showServerState();
     // Opens on its first view rather than on a blank one.
     m_view->setCurrentIndex(LearnerView);
@@ -272,6 +284,8 @@ void AdminWindow::showView(int view)
         // A tree half built from a damaged file would mislead: show nothing.
         m_tree->clear();
         Dialogs::reportError(QStringLiteral("cboView_Click"), error, this);
+    } else if (m_tree->topLevelItemCount() > 0 && !m_tree->topLevelItem(0)->data(0, NoResultsRole).toBool()) {
+        addChooseHint(m_list, view);
     }
 }
 
@@ -488,9 +502,11 @@ void AdminWindow::showResultsOf(QTreeWidgetItem* node)
         return;
     m_shownNode = node;
     showChart(node);
-    if (!node->parent())
-        return;
     m_list->clear();
+    if (!node->parent()) {
+        addChooseHint(m_list, m_shownView);
+        return;
+    }
     const QString parentName = storedName(node->parent());
     const QString childName = storedName(node);
     const UsersDatabase users(resultsPath(), UsersDatabase::forApp().templatePath());

@@ -349,8 +349,17 @@ void LoginWindow::onButtonClicked(int index)
         return;
     }
 
-    if (m_list->count() == 0 || !m_list->currentItem())
+    if (m_list->count() == 0 || !m_list->currentItem()) {
+        // Said, not silently ignored: a newcomer may not know a name must be chosen first.
+        QPointer<LoginWindow> self(this);
+        MessageWindow::showModal(caption(m_list->count() == 0 ? Caption::NoLearnerYet
+                                         : index == 2         ? Caption::ChooseLearnerToEdit
+                                                              : Caption::ChooseLearnerToLogIn),
+                                 0, this);
+        if (self)
+            m_list->setFocus();
         return;
+    }
     if (!passwordMatches()) {
         QPointer<LoginWindow> self(this);
         // Nothing typed yet: the password is asked for, not called wrong.

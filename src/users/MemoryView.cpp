@@ -53,6 +53,11 @@ MemoryView::MemoryView(const QString& learner, QWidget* parent) : QGroupBox(pare
     m_bars = new QBarSet(c(Caption::ReviewForecast));
     auto* series = new QBarSeries;
     series->append(m_bars);
+    // Each day's count on its bar: fourteen bars leave no room to read them off the axis.
+    series->setLabelsVisible(true);
+    series->setLabelsFormat(QStringLiteral("@value"));
+    series->setLabelsPosition(QAbstractBarSeries::LabelsInsideBase);
+    m_bars->setLabelColor(palette().color(QPalette::WindowText));
     auto* chart = new QChart;
     chart->setTitle(c(Caption::ReviewForecast));
     chart->legend()->hide();
@@ -79,6 +84,7 @@ MemoryView::MemoryView(const QString& learner, QWidget* parent) : QGroupBox(pare
     m_desired->setRange(FsrsScheduler::MinRetention, FsrsScheduler::MaxRetention);
     m_desired->setSingleStep(0.01);
     m_desired->setDecimals(2);
+    m_desired->setLocale(app().edition.interfaceLocale()); // "0,90" in Spanish
     m_desired->setValue(FsrsScheduler::DefaultRetention);
     m_desired->setAccessibleName(c(Caption::ReviewDesiredRetention));
     m_desired->setKeyboardTracking(false); // stored once a value is typed whole, not per key
@@ -132,14 +138,20 @@ void MemoryView::show(const PhraseMemory& memory)
     m_bars->remove(0, m_bars->count());
     for (int i = 0; i < ForecastDays; ++i) {
         const QDate day = QDate::fromJulianDay(m_today + i);
-        days << locale.toString(day, QStringLiteral("d MMM"));
+        // The day of the month alone fits under a bar; the axis's title names the months.
+        days << QString::number(day.day());
         m_bars->append(m_forecast[size_t(i)]);
-        spoken << days.last() + QStringLiteral(": ") + QString::number(m_forecast[size_t(i)]);
+        spoken << locale.toString(day, QStringLiteral("d MMM")) + QStringLiteral(": ") +
+                      QString::number(m_forecast[size_t(i)]);
     }
     auto* chart = m_chart->chart();
     if (auto* axis = qobject_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).value(0))) {
         axis->clear();
         axis->append(days);
+        const QDate first = QDate::fromJulianDay(m_today),
+                    last = QDate::fromJulianDay(m_today + ForecastDays - 1);
+        axis->setTitleText(locale.toString(first, QStringLiteral("d MMMM")) + QStringLiteral(" - ") +
+                           locale.toString(last, QStringLiteral("d MMMM")));
     }
     if (auto* axis = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0)))
         axis->setRange(0, std::max(1, *std::max_element(m_forecast.begin(), m_forecast.end())));

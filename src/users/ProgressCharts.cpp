@@ -151,5 +151,9 @@ QChartView* ProgressCharts::makeView(const ResultsHistory::Series& series)
                                    QStringLiteral(", ") + c(Caption::Latest) + QStringLiteral(": ") +
                                    ResultsHistory::percentText(series.points.last().y()));
     view->setFocusPolicy(Qt::TabFocus);
+    // The drawing area is the chart as well: named as the chart, never a focus of its own.
+    view->viewport()->setFocusProxy(nullptr);
+    view->viewport()->setFocusPolicy(Qt::NoFocus);
+    view->viewport()->setAccessibleName(view->accessibleName());
     return view;
 }

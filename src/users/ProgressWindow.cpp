@@ -9,6 +9,7 @@
 #include "users/ProgressCharts.h"
 #include "users/StudyHabitView.h"
 #include "widgets/Dialogs.h"
+#include "widgets/ScreenFit.h"
 #include "widgets/TiledBackground.h"
 
 #include <QChartView>
@@ -79,7 +80,7 @@ ProgressWindow::ProgressWindow(const QString& learner, QWidget* parent) : QDialo
     setTabOrder(m_memory->desiredRetention(), m_habit->yearChoice());
     setTabOrder(m_habit->dailyGoal(), m_charts->focusTarget());
     setTabOrder(m_charts->focusTarget(), m_close);
-    resize(Twips::size(10500, 10200));
+    ScreenFit::resize(this, Twips::size(10500, 10200));
 }
 
 bool ProgressWindow::load(const QString& usersDatabasePath, const QDate& today, QString* error)

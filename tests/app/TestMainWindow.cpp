@@ -95,6 +95,7 @@ private slots:
     void tabOrderFollowsTheSteps();
     void phrasesByKeyboard();
     void handOversWhileABoxIsOpen();
+    void subjectsFolderWithoutFileManager();
 
 private:
     MainWindow* makeWindow(bool administrator = true);
@@ -418,11 +419,13 @@ void TestMainWindow::tabOrderFollowsTheSteps()
     } while (next != start);
     QCOMPARE(order.mid(0, 4), (QStringList{"TreeFolders", "btnAct_0", "btnAct_1", "btnAct_2"}));
     QVERIFY(order.indexOf("btnChangeUser") > 3);
-    QVERIFY(order.indexOf("btnChangeUser") < order.indexOf("lblMsg"));
-    QVERIFY(order.indexOf("lblMsg") < order.indexOf("lblMenu_0"));
-    // "My progress" stands left of "Results".
-    QVERIFY(order.indexOf("btnProgress") < order.indexOf("btnAdmin"));
-    QVERIFY(order.indexOf("btnAdmin") < order.indexOf("lblMsg"));
+    QVERIFY(order.indexOf("btnChangeUser") < order.indexOf("lblMenu_0"));
+    // "My progress" and "Help" stand left of "Results".
+    QVERIFY(order.indexOf("btnProgress") < order.indexOf("btnHelp"));
+    QVERIFY(order.indexOf("btnHelp") < order.indexOf("btnAdmin"));
+    QVERIFY(order.indexOf("btnAdmin") < order.indexOf("lblMenu_0"));
+    // The moving tip is no stop for Tab.
+    QVERIFY(!order.contains("lblMsg"));
     // Enter presses a focused button.
     QObject::disconnect(w, &MainWindow::administrationRequested, nullptr, nullptr);
     QSignalSpy results(w, &MainWindow::administrationRequested);
@@ -523,6 +526,24 @@ void TestMainWindow::handOversWhileABoxIsOpen()
     QVERIFY2(texts[1].startsWith(QStringLiteral("%1 waiting\n\n").arg(Starts)), qPrintable(texts[1]));
     QCOMPARE(texts[1].count(notASubject), 1);
     QVERIFY(m_main->isVisible());
+}
+
+void TestMainWindow::subjectsFolderWithoutFileManager()
+{
+    MainWindow* w = makeWindow();
+    QVERIFY(QDir().mkpath(app().learnerSubjectsFolder));
+    // No desktop program to open a folder with: the learner is told where the folder is.
+    setUrlOpenerForTests({});
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", m_dir->path().toUtf8());
+    m_boxTexts.clear();
+    QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("btnOpenSubjectsFolder")), Qt::LeftButton);
+    qputenv("PATH", path);
+    setUrlOpenerForTests([this](const QUrl& url) { m_opened << url; });
+    QCOMPARE(m_boxTexts.size(), 1);
+    QVERIFY2(m_boxTexts[0].startsWith(TestSupport::captionText(552)) &&
+                 m_boxTexts[0].endsWith(app().learnerSubjectsFolder),
+             qPrintable(m_boxTexts[0]));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -38,6 +38,11 @@ echo "$depends" | grep -q "libsqlcipher" || { echo "libsqlcipher missing from De
 dpkg-deb -x "$deb" "$work/contents"
 unstripped=$(find "$work/contents" -type f -exec file {} + | grep ELF | grep "not stripped" || true)
 [ -z "$unstripped" ] || { echo "not stripped: $unstripped"; exit 1; }
+# The program's manual in both interface languages, with the title its help window shows.
+for page in "getting-started.en.html:<title>Getting started</title>" "getting-started.es.html:<title>Primeros pasos</title>"; do
+    file="$work/contents/usr/lib/parlanto${command#parlanto}/Help/${page%%:*}"
+    grep -q "${page#*:}" "$file" || { echo "the help page $file is missing or has no title"; exit 1; }
+done
 
 # Debian's checker: every tag it raises, information included, is an intended one, overridden
 # with its reason. Its output is read rather than its exit status, which counts overridden

@@ -249,8 +249,10 @@ private slots:
         QCOMPARE(fx->boxes.size(), 1);
         const QLocale locale =
             language == "Spanish" ? QLocale(QLocale::Spanish) : app().edition.interfaceLocale();
-        QCOMPARE(fx->boxes[0].text,
-                 texts[3].arg(locale.toString(QDate::currentDate().addDays(2), QLocale::LongFormat)));
+        QCOMPARE(fx->boxes[0].text, texts[3].arg(locale.toString(
+                                        QDate::currentDate().addDays(2),
+                                        language == "Spanish" ? QStringLiteral("dddd d 'de' MMMM 'de' yyyy")
+                                                              : QStringLiteral("dddd, d MMMM yyyy"))));
         QVERIFY(main->isEnabled());
     }
 

@@ -50,6 +50,8 @@ private slots:
 private:
     // The walker's lines for this process; empty with a reason when the bus gave nothing.
     QStringList walk(QString* problem);
+    // The name a screen reader reads for widget once it has the focus.
+    QString focusedName(QWidget* widget);
     void checkWindow(QWidget* window, const QString& what);
     QStringList faultsOf(QWidget* window, QString* problem);
 
@@ -181,6 +183,18 @@ void TestAccessibilityBus::checkWindow(QWidget* window, const QString& what)
     QVERIFY2(faults.isEmpty(), qPrintable(what + QStringLiteral(": ") + faults.join(QStringLiteral("; "))));
 }
 
+QString TestAccessibilityBus::focusedName(QWidget* widget)
+{
+    if (!widget)
+        return QStringLiteral("(no such widget)");
+    widget->setFocus();
+    QTest::qWait(200);
+    QString problem;
+    const QStringList focused = walk(&problem).filter(QRegularExpression(QStringLiteral("^FOCUSED ")));
+    return focused.size() == 1 ? focused[0].section(QLatin1Char('\t'), 1, 1)
+                               : problem + focused.join(QStringLiteral("; "));
+}
+
 void TestAccessibilityBus::everyWindowReadable()
 {
     auto* login = new LoginWindow;
@@ -190,6 +204,10 @@ void TestAccessibilityBus::everyWindowReadable()
     ProfileWindow profile({});
     profile.setWindowTitle(QStringLiteral("New learner"));
     checkWindow(&profile, QStringLiteral("new learner"));
+    // The picture box is read by its label's name (today the bus reads its current item instead).
+    QEXPECT_FAIL("", "The bus names a combo box by its current item (\"1\"), not by its label", Continue);
+    QCOMPARE(focusedName(profile.findChild<QWidget*>(QStringLiteral("cboPicture"))),
+             TestSupport::captionText(33));
     profile.hide();
 
     m_main->loadSettings();
@@ -217,6 +235,9 @@ void TestAccessibilityBus::everyWindowReadable()
     QString error;
     QVERIFY2(progress.load(app().usersDatabasePath(), QDate(2026, 12, 8), &error), qPrintable(error));
     checkWindow(&progress, QStringLiteral("my progress"));
+    // The chart area is read by its name.
+    QCOMPARE(focusedName(progress.findChild<QWidget*>(QStringLiteral("chartForecast"))),
+             TestSupport::captionText(348));
     progress.hide();
     {
         // The calendar's days, read as a screen reader reads them while the arrows move, in

@@ -328,8 +328,9 @@ void TestAdminWindow::activityAndSubjectViews()
                           QStringLiteral("Ada Admin|3 of 4|2024-03-01|12:00:00")}));
 
     w->showView(AdminWindow::SubjectView);
-    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")),
-             QStringList{}); // a new view starts with an empty list
+    // A new view starts with no results, the list saying what to choose.
+    QCOMPARE(rows(TestSupport::child<QTreeWidget>(w, "lvwResults")), QStringList{TestSupport::captionText(558) + QStringLiteral("|||")});
+    QVERIFY(!(TestSupport::child<QTreeWidget>(w, "lvwResults")->topLevelItem(0)->flags() & Qt::ItemIsSelectable));
     QCOMPARE(topTexts(tree), subjects);
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         QCOMPARE(childTexts(tree->topLevelItem(i)), learners);

@@ -222,10 +222,11 @@ void TestLoginWindow::firstLearnerIsAdministrator()
     QCOMPARE(TestSupport::child<QPushButton>(login, "btnLogin_1")->text(), TestSupport::captionText(27));
     QCOMPARE(TestSupport::child<QPushButton>(login, "btnLogin_2")->text(), TestSupport::captionText(44));
 
-    // Nothing to log in with yet.
+    // Nothing to log in with yet: the window says what to do first.
     QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_0"), Qt::LeftButton);
     QVERIFY(!login->hasLoggedIn());
-    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_messages, QStringList{TestSupport::captionText(555)});
+    m_messages.clear();
 
     QVERIFY(createLearner(login, {QStringLiteral("  Zeno "), QStringLiteral(" Verdi "), false, {}, {}, 7}));
     QCOMPARE(m_messages, QStringList{TestSupport::captionText(43)});
@@ -235,6 +236,15 @@ void TestLoginWindow::firstLearnerIsAdministrator()
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi"), false, {}, {}, 2}));
     QCOMPARE(m_messages.size(), 1); // only the first learner is told
     QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 2);
+    // Learners listed, none chosen: "Log in" and "Edit profile" say why nothing happens.
+    QListWidgetItem* chosen = TestSupport::child<QListWidget>(login, "lvwLearners")->currentItem();
+    TestSupport::child<QListWidget>(login, "lvwLearners")->setCurrentItem(nullptr);
+    QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_0"), Qt::LeftButton);
+    QTest::mouseClick(TestSupport::child<QPushButton>(login, "btnLogin_2"), Qt::LeftButton);
+    QCOMPARE(m_messages.mid(1), (QStringList{TestSupport::captionText(553), TestSupport::captionText(554)}));
+    QVERIFY(!login->hasLoggedIn());
+    m_messages = m_messages.mid(0, 1);
+    TestSupport::child<QListWidget>(login, "lvwLearners")->setCurrentItem(chosen);
     // Sorted by name, and the administrator is bold wherever the sort puts them.
     QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->item(0)->text(),
              QStringLiteral("Anna Bianchi"));
@@ -278,7 +288,8 @@ void TestLoginWindow::firstLearnerOfAnotherProgram()
     LoginWindow* login = openLogin();
     QCOMPARE(TestSupport::child<QListWidget>(login, "lvwLearners")->count(), 0);
     QString error;
-    QVERIFY2(UsersDatabase::forApp().addLearner({0, QStringLiteral("Zeno"), QStringLiteral("Verdi"), {}, 1}, &error),
+    QVERIFY2(UsersDatabase::forApp().addLearner({0, QStringLiteral("Zeno"), QStringLiteral("Verdi"), {}, 1},
+                                                &error),
              qPrintable(error));
     QVERIFY(createLearner(login, {QStringLiteral("Anna"), QStringLiteral("Bianchi")}));
     QVERIFY(m_messages.isEmpty());
