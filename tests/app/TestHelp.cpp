@@ -2,9 +2,9 @@
 // and the main window's Help button open the "Getting started" page of the learner's language
 // in the one help window, from a program folder laid out as the build's (the test runs from
 // its Activities folder, as an activity does).
-#include "ActivitySound.h"
 #include "FlashcardsWindow.h"
 #include "app/MainWindow.h"
+#include "platform/Sound.h"
 #include "state/AppState.h"
 #include "support/TestSupport.h"
 #include "widgets/Dialogs.h"
@@ -42,7 +42,7 @@ private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
-        ActivitySound::setPlayerForTests([](const QString&) {});
+        Sound::setPlayerForTests([](const QString&, bool) {});
     }
 
     void launcherWindows()

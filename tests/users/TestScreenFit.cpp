@@ -17,7 +17,6 @@
 #include "users/ProgressWindow.h"
 #include "users/UsersDatabase.h"
 #include "widgets/Dialogs.h"
-#include "widgets/MessageWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -27,6 +26,12 @@
 #include <QTest>
 
 #include <memory>
+
+// The program's notices and boxes answered at once: nothing waits on the offscreen screen.
+static Dialogs::Answer okToEverything(const Dialogs::Request&)
+{
+    return QMessageBox::Ok;
+}
 
 class TestScreenFit : public QObject
 {
@@ -68,7 +73,7 @@ private slots:
     {
         QStandardPaths::setTestModeEnabled(true);
         Sound::setPlayerForTests([](const QString&, bool) {});
-        MessageWindow::setModalHandlerForTests([](const QString&) {});
+        Dialogs::setHandlerForTests(okToEverything);
         qInfo("screen %dx%d device-independent pixels, %g device pixels each",
               QGuiApplication::primaryScreen()->size().width(),
               QGuiApplication::primaryScreen()->size().height(),
@@ -81,13 +86,14 @@ private slots:
         QCOMPARE(size, QGuiApplication::primaryScreen()->size());
         QStringList boxes;
         Dialogs::setHandlerForTests([&boxes](const Dialogs::Request& r) {
-            boxes << r.text;
+            if (r.kind == Dialogs::Request::Kind::Box)
+                boxes << r.text;
             return QMessageBox::Yes;
         });
         resetAppState();
         TestSupport::useNumberedCaptions(app());
         QVERIFY(Startup::checkResolution(size));
-        Dialogs::setHandlerForTests({});
+        Dialogs::setHandlerForTests(okToEverything);
         const bool small = qint64(size.width()) * size.height() < 800 * 575;
         QCOMPARE(boxes.size(), small ? 1 : 0);
         if (small)
@@ -134,7 +140,7 @@ private slots:
             out << offScreen(&editor);
             editor.hide();
         }
-        Dialogs::setHandlerForTests({});
+        Dialogs::setHandlerForTests(okToEverything);
         QVERIFY2(out.isEmpty(), qPrintable(out.join(QLatin1Char('\n'))));
         QEXPECT_FAIL("",
                      "My progress needs more height than 540 pixels: its Close button lies below the screen",
