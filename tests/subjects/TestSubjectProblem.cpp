@@ -44,7 +44,7 @@ private slots:
     {
         resetAppState();
         QStringList rows;
-        for (int n = 1; n <= 400; ++n)
+        for (int n = 1; n <= 700; ++n)
             rows << QStringLiteral("C%1").arg(n);
         rows[93] = QStringLiteral("https://www.example.com/parlanto");
         rows[94] = QStringLiteral("offline.htm");
@@ -140,7 +140,10 @@ private slots:
             QSKIP("this desktop has a program that opens addresses and folders");
         QCOMPARE(m_requests.size(), 2);
         QCOMPARE(m_requests[0].text, "C364\n\n" + address);
-        QCOMPARE(m_requests[1].text, "C365\n\n" + m_dir.path());
+        // A folder: "no file manager" where the desktop names none for folders, else "not opened".
+        QVERIFY2(m_requests[1].text == "C552\n\n" + m_dir.path() ||
+                     m_requests[1].text == "C365\n\n" + m_dir.path(),
+                 qPrintable(m_requests[1].text));
         QVERIFY(!address.contains('\n') && !address.contains(' '));
     }
 
